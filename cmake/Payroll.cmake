@@ -1,0 +1,49 @@
+# Helpers shared by every folder's CMakeLists.txt.
+#
+# payroll_library(<name> [DEPS lib...] [QT])
+#   One static library per source folder, made of every *.cpp in the folder
+#   (new files are picked up at the next build, CONFIGURE_DEPENDS).  A folder
+#   with no sources yet becomes an INTERFACE library, so dependants link.
+#   The repository root is on the include path: #include "platform/core/X.h".
+function(payroll_library name)
+  cmake_parse_arguments(PL "QT" "" "DEPS;SOURCES" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(APPEND srcs ${PL_SOURCES})
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+    target_link_libraries(${name} PUBLIC ${PL_DEPS})
+    if(PL_QT)
+      set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    endif()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+    target_link_libraries(${name} INTERFACE ${PL_DEPS})
+  endif()
+endfunction()
+
+# payroll_tests(<folder-label> [DEPS lib...] [QT])
+#   One GoogleTest executable per tests/<folder>, made of every *.cpp there,
+#   registered with CTest and labelled with the folder's name.  Qt tests run
+#   headless (QT_QPA_PLATFORM=offscreen).
+function(payroll_tests label)
+  cmake_parse_arguments(PT "QT" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  set(exe ${label}_tests)
+  add_executable(${exe} ${srcs})
+  target_link_libraries(${exe} PRIVATE ${PT_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  if(PT_QT)
+    set_target_properties(${exe} PROPERTIES AUTOMOC ON)
+  endif()
+  gtest_discover_tests(${exe}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS ${label}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PAYROLL_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data"
+               TIMEOUT 300)
+endfunction()

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every build, run and test dependency that is missing (Debian 12).
+set -euo pipefail
+PACKAGES=(
+  g++ cmake ninja-build ccache pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  qt6-base-dev libgl-dev libjpeg-dev libicu-dev
+  fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
+  poppler-utils xvfb xauth
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  echo "Installing: ${missing[*]}"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
