@@ -23,27 +23,45 @@ function(payroll_library name)
   endif()
 endfunction()
 
-# payroll_tests(<folder-label> [DEPS lib...] [QT])
-#   One GoogleTest executable per tests/<folder>, made of every *.cpp there,
-#   registered with CTest and labelled with the folder's name.  Qt tests run
-#   headless (QT_QPA_PLATFORM=offscreen).
+# payroll_tests(<folder-label> [DEPS lib...] [QT] [SUPPORT file.cpp...])
+#   One GoogleTest executable per *Test.cpp file in tests/<folder>, named
+#   <label>_<file>, registered with CTest and labelled with the folder's name
+#   (ctest -L <label>).  Other *.cpp files in the folder (fakes, fixtures) are
+#   shared support code linked into each of them.  Qt tests run headless
+#   (QT_QPA_PLATFORM=offscreen); PAYROLL_TEST_DATA names tests/<folder>/data.
 function(payroll_tests label)
   cmake_parse_arguments(PT "QT" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(NOT srcs)
-    return()
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(support ${all})
+  if(tests)
+    list(REMOVE_ITEM support ${tests})
   endif()
-  set(exe ${label}_tests)
-  add_executable(${exe} ${srcs})
-  target_link_libraries(${exe} PRIVATE ${PT_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
-  target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  if(PT_QT)
-    set_target_properties(${exe} PROPERTIES AUTOMOC ON)
+  if(support)
+    add_library(${label}_test_support STATIC ${support})
+    target_link_libraries(${label}_test_support PUBLIC ${PT_DEPS} GTest::gtest GTest::gmock)
+    target_include_directories(${label}_test_support PUBLIC ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    if(PT_QT)
+      set_target_properties(${label}_test_support PROPERTIES AUTOMOC ON)
+    endif()
+    set(support_lib ${label}_test_support)
+  else()
+    set(support_lib "")
   endif()
-  gtest_discover_tests(${exe}
-    DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS ${label}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PAYROLL_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data"
-               TIMEOUT 300)
+  foreach(src ${tests})
+    get_filename_component(base ${src} NAME_WE)
+    set(exe ${label}_${base})
+    add_executable(${exe} ${src})
+    target_link_libraries(${exe} PRIVATE ${support_lib} ${PT_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    if(PT_QT)
+      set_target_properties(${exe} PROPERTIES AUTOMOC ON)
+    endif()
+    gtest_discover_tests(${exe}
+      DISCOVERY_MODE PRE_TEST
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+      PROPERTIES LABELS ${label}
+                 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PAYROLL_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data"
+                 TIMEOUT 300)
+  endforeach()
 endfunction()
