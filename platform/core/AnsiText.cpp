@@ -1,0 +1,98 @@
+#include "platform/core/AnsiText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+
+// Bytes of the character starting at s[i] (1 or 2), by the split of
+// ByteTypeAt: a lead byte takes the next byte whatever it is.
+inline size_t CharLen(const char* s, size_t i, size_t n) {
+  return (IsDBCSLeadByte(Byte(s[i])) && i + 1 < n) ? 2 : 1;
+}
+
+inline unsigned char AsciiUpper(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+}
+
+AnsiString MapAscii(std::string_view s, char from, char to, int delta) {
+  AnsiString out(s);
+  for (size_t i = 0; i < out.size();) {
+    size_t len = CharLen(out.data(), i, out.size());
+    if (len == 1 && out[i] >= from && out[i] <= to) out[i] = static_cast<char>(out[i] + delta);
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace
+
+AnsiString AnsiUpperCase(std::string_view s) { return MapAscii(s, 'a', 'z', -32); }
+AnsiString AnsiLowerCase(std::string_view s) { return MapAscii(s, 'A', 'Z', 32); }
+
+int CompareAsciiKey(const char* a, size_t alen, const char* b, size_t blen,
+                    bool caseInsensitive, bool partial) {
+  size_t n = std::min(alen, blen);
+  if (!caseInsensitive) {
+    int r = n ? std::memcmp(a, b, n) : 0;
+    if (r != 0) return r < 0 ? -1 : 1;
+  } else {
+    // Walk both strings by characters; a trail byte is compared as it is.
+    // Where the two split differently the bytes already differ (the lead
+    // bytes are equal only if the split so far is equal), so one walk over
+    // a's split is enough.
+    for (size_t i = 0; i < n;) {
+      size_t len = CharLen(a, i, alen);
+      unsigned char x = Byte(a[i]), y = Byte(b[i]);
+      if (len == 1) {
+        x = AsciiUpper(x);
+        y = AsciiUpper(y);
+      }
+      if (x != y) return x < y ? -1 : 1;
+      if (len == 2 && i + 1 < n) {
+        x = Byte(a[i + 1]);
+        y = Byte(b[i + 1]);
+        if (x != y) return x < y ? -1 : 1;
+      }
+      i += len;
+    }
+  }
+  if (partial) return 0;
+  return alen < blen ? -1 : alen > blen ? 1 : 0;
+}
+
+int CompareStr(std::string_view a, std::string_view b) {
+  return CompareAsciiKey(a.data(), a.size(), b.data(), b.size(), false);
+}
+int CompareText(std::string_view a, std::string_view b) {
+  return CompareAsciiKey(a.data(), a.size(), b.data(), b.size(), true);
+}
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && CompareText(a, b) == 0;
+}
+
+int AnsiPos(std::string_view sub, std::string_view s) {
+  if (sub.empty() || sub.size() > s.size()) return 0;
+  for (size_t i = 0; i + sub.size() <= s.size();) {
+    if (std::memcmp(s.data() + i, sub.data(), sub.size()) == 0) return static_cast<int>(i) + 1;
+    i += CharLen(s.data(), i, s.size());
+  }
+  return 0;
+}
+
+// Provisional ANSI order until the collation table is in: ASCII order.
+int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
+                   bool caseInsensitive, bool partial) {
+  return CompareAsciiKey(a, alen, b, blen, caseInsensitive, partial);
+}
+
+int AnsiCompareStr(std::string_view a, std::string_view b) {
+  return CompareAnsiKey(a.data(), a.size(), b.data(), b.size(), false);
+}
+int AnsiCompareText(std::string_view a, std::string_view b) {
+  return CompareAnsiKey(a.data(), a.size(), b.data(), b.size(), true);
+}
+bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
+bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
