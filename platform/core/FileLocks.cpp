@@ -1,0 +1,185 @@
+#include "platform/core/FileLocks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// One fcntl lock request on [start, start + len).
+bool OfdLock(int fd, int cmd, short type, std::int64_t start, std::int64_t len,
+             struct flock* out = nullptr) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(start);
+  fl.l_len = static_cast<off_t>(len);
+  fl.l_pid = 0;  // required by OFD locks
+  int rc;
+  do {
+    rc = fcntl(fd, cmd, &fl);
+  } while (rc != 0 && errno == EINTR);
+  if (out) *out = fl;
+  return rc == 0;
+}
+
+bool Overlaps(std::int64_t a, std::int64_t alen, std::int64_t b, std::int64_t blen) {
+  return a < b + blen && b < a + alen;
+}
+
+// A range the engine may lock: non-empty, non-negative, below the reserved range.
+bool ValidRange(std::int64_t offset, std::int64_t length) {
+  return length > 0 && offset >= 0 && offset < kShareLockBase &&
+         length <= kShareLockBase - offset;
+}
+
+}  // namespace
+
+TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    canWrite_ = other.canWrite_;
+    held_ = std::move(other.held_);
+    other.held_.clear();
+  }
+  return *this;
+}
+
+void TFileHandle::Close() noexcept {
+  if (fd_ >= 0) {
+    // close() is not retried on EINTR: the descriptor is gone either way.
+    ::close(fd_);
+    fd_ = -1;
+  }
+  held_.clear();
+}
+
+bool TFileHandle::TryLock(std::int64_t offset, std::int64_t length) {
+  if (fd_ < 0 || !ValidRange(offset, length)) {
+    errno = EINVAL;
+    return false;
+  }
+  // The kernel merges a handle's own overlapping locks; the semantics we
+  // keep refuse them, so check our own table first.
+  for (const auto& [o, l] : held_) {
+    if (Overlaps(o, l, offset, length)) {
+      errno = EAGAIN;
+      return false;
+    }
+  }
+  // A descriptor opened read-only cannot hold a write lock; it takes a read
+  // lock instead, which still excludes every writer and exclusive holder
+  // but not other read-only handles (the best this access allows).
+  short type = canWrite_ ? F_WRLCK : F_RDLCK;
+  if (!OfdLock(fd_, F_OFD_SETLK, type, offset, length)) return false;
+  held_.emplace_back(offset, length);
+  return true;
+}
+
+bool TFileHandle::Unlock(std::int64_t offset, std::int64_t length) {
+  for (auto it = held_.begin(); it != held_.end(); ++it) {
+    if (it->first == offset && it->second == length) {
+      // Held ranges never overlap, so unlocking exactly this range leaves
+      // the others intact even where the kernel merged them.
+      if (!OfdLock(fd_, F_OFD_SETLK, F_UNLCK, offset, length)) return false;
+      held_.erase(it);
+      return true;
+    }
+  }
+  errno = ENOLCK;
+  return false;
+}
+
+bool TFileHandle::IsLockedByOther(std::int64_t offset, std::int64_t length) const {
+  if (fd_ < 0 || length <= 0 || offset < 0) return false;
+  struct flock fl {};
+  if (!OfdLock(fd_, F_OFD_GETLK, F_WRLCK, offset, length, &fl)) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+bool TFileHandle::AcquireShareMode(const TShareRequest& r) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  // Hold the guard so that no other open checks and claims between our
+  // check and our claim.  It is held for microseconds, so waiting is fine.
+  // The guard needs a write lock; a read-only descriptor serialises with a
+  // read lock on it, which still excludes every writer-capable opener.
+  const std::int64_t guard = kShareLockBase;
+  short guardType = canWrite_ ? F_WRLCK : F_RDLCK;
+  if (!OfdLock(fd_, F_OFD_SETLKW, guardType, guard, 1)) return false;
+
+  auto heldByOther = [&](int slot) { return IsLockedByOther(kShareLockBase + slot, 1); };
+  bool conflict = (r.read && heldByOther(3)) || (r.write && heldByOther(4)) ||
+                  (r.denyRead && heldByOther(1)) || (r.denyWrite && heldByOther(2));
+  bool ok = !conflict;
+  if (ok) {
+    const bool slots[5] = {false, r.read, r.write, r.denyRead, r.denyWrite};
+    for (int slot = 1; slot < 5 && ok; ++slot) {
+      if (!slots[slot]) continue;
+      // A shared lock needs read access; a write-only descriptor takes the
+      // write form, which is as visible to others' checks.
+      short type = F_RDLCK;
+      int flags = fcntl(fd_, F_GETFL);
+      if (flags >= 0 && (flags & O_ACCMODE) == O_WRONLY) type = F_WRLCK;
+      ok = OfdLock(fd_, F_OFD_SETLK, type, kShareLockBase + slot, 1);
+    }
+  }
+  int saved = ok ? 0 : (conflict ? EBUSY : errno);
+  OfdLock(fd_, F_OFD_SETLK, F_UNLCK, guard, 1);
+  if (!ok) {
+    // Drop whatever part of the claim was made.
+    OfdLock(fd_, F_OFD_SETLK, F_UNLCK, kShareLockBase + 1, kShareLockSpan - 1);
+    errno = saved;
+  }
+  return ok;
+}
+
+std::int64_t TFileHandle::ReadAt(void* buffer, std::int64_t count, std::int64_t offset) const {
+  auto* p = static_cast<char*>(buffer);
+  std::int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pread(fd_, p + done, static_cast<size_t>(count - done), offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+std::int64_t TFileHandle::WriteAt(const void* buffer, std::int64_t count, std::int64_t offset) {
+  const auto* p = static_cast<const char*>(buffer);
+  std::int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(fd_, p + done, static_cast<size_t>(count - done), offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+std::int64_t TFileHandle::Size() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool TFileHandle::Truncate(std::int64_t size) {
+  int rc;
+  do {
+    rc = ::ftruncate(fd_, static_cast<off_t>(size));
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+bool TFileHandle::Flush() { return ::fdatasync(fd_) == 0; }
