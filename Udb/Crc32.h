@@ -1,0 +1,9 @@
+// Crc32: the standard reflected CRC-32 (polynomial 0xEDB88320, initial
+// value 0xFFFFFFFF, final complement); Crc32("123456789") = 0xCBF43926.
+// Used for the security header.  Standard library only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+std::uint32_t Crc32(const void* buffer, std::size_t length);

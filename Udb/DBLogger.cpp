@@ -1,0 +1,100 @@
+// TDBLogger: see DBLogger.h.
+#include "Udb/DBLogger.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "Udb/UdbErrors.h"
+#include "platform/core/CodePage.h"
+
+std::recursive_mutex& EngineLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+TDBLogger& UdbLogger() {
+  static TDBLogger logger;
+  return logger;
+}
+
+AnsiString UdbNowText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+TDBLogger::TDBLogger() = default;
+
+TDBLogger::~TDBLogger() {
+  if (!logFileName_.empty()) SaveToFile(logFileName_);
+}
+
+void TDBLogger::Log(const AnsiString& source, const AnsiString& message) {
+  AnsiString line = UdbFormat("%10s; %30s : %s", {UdbNowText(), source, message});
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  if (maxLines_ > 0 && static_cast<int>(lines_.size()) > maxLines_) lines_.pop_front();
+  lines_.push_back(std::move(line));
+}
+
+namespace {
+// Decimal value of a counter's text; 0 when it is not a plain integer.
+int CounterValue(const AnsiString& text) {
+  if (text.empty()) return 0;
+  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (i == text.size()) return 0;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+    v = v * 10 + (text[i] - '0');
+    if (v > 0x7FFFFFFF) return 0;
+  }
+  return static_cast<int>(text[0] == '-' ? -v : v);
+}
+}  // namespace
+
+void TDBLogger::IncCounter(const AnsiString& name, int delta) {
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  AnsiString& text = counters_[name];
+  text = AnsiString(std::to_string(static_cast<long long>(CounterValue(text)) + delta));
+}
+
+int TDBLogger::Counter(const AnsiString& name) const { return CounterValue(CounterText(name)); }
+
+AnsiString TDBLogger::CounterText(const AnsiString& name) const {
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  auto it = counters_.find(name);
+  return it == counters_.end() ? AnsiString() : it->second;
+}
+
+bool TDBLogger::SaveToFile(const AnsiString& fileName) const {
+  if (fileName.empty()) return true;
+  std::deque<AnsiString> lines = Lines();
+  std::FILE* f = std::fopen(AnsiToUtf8(fileName).c_str(), "wb");
+  if (!f) return false;
+  bool ok = true;
+  for (const AnsiString& line : lines) {
+    ok = ok && std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    ok = ok && std::fputs("\r\n", f) >= 0;
+  }
+  return std::fclose(f) == 0 && ok;
+}
+
+std::deque<AnsiString> TDBLogger::Lines() const {
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  return lines_;
+}
+
+int TDBLogger::LineCount() const {
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  return static_cast<int>(lines_.size());
+}
+
+void TDBLogger::Clear() {
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  lines_.clear();
+  counters_.clear();
+}

@@ -1,0 +1,69 @@
+// UdbErrors: the engine's error table, its exception EUdbDatabaseError and
+// the one raiser through which every engine failure passes.
+//
+// A code is category * 256 + number (0x21 system, 0x22 not found, 0x23
+// corruption, 0x24 I/O, 0x25 resource limit, 0x26 integrity, 0x27 invalid
+// request, 0x28 lock conflict, 0x29 security, 0x2A invalid context, 0x2B
+// operating system, 0x2C network, 0x2F version, 0x33 other).  The raiser
+// looks the code up, writes one line to the engine log (TDBLogger) naming
+// the failing operation ("TDiskMgr.Open") and raises.  The location goes to
+// the log only; the exception carries the code, the table's text and the
+// caller's own message.
+// Calls only platform/core.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "platform/core/AnsiString.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/NumFormat.h"
+
+class TObject;
+
+// One row of the error table.
+struct UdbErr {
+  int code;
+  const char* message;
+};
+
+constexpr int kUdbErrorRows = 314;  // row 0 is the fallback "Error code unknown"
+constexpr int kUdbUnknownErrorCode = 65535;
+
+// Row `index` (0..313) of the error table.
+const UdbErr& UdbErrorRow(int index);
+// Index of the first row (1..313) whose code is `code`; 0 when none.
+int UdbErrorRowOf(int code);
+// The table's text for `code` (row 0's text when the code has no row).
+AnsiString UdbErrorMessage(int code);
+
+class EUdbDatabaseError : public EDatabaseError {
+ public:
+  // customMessage may be empty; tableMessage is the text the lookup found.
+  EUdbDatabaseError(int errorCode, const AnsiString& customMessage,
+                    const AnsiString& tableMessage);
+  int ErrorCode() const { return errorCode_; }
+  const AnsiString& ErrorText() const { return errorText_; }
+
+ private:
+  int errorCode_;
+  AnsiString errorText_;
+};
+
+// Looks the code up, logs "Exception:  Caller ..." under `location` and
+// raises EUdbDatabaseError.  `sender` may be null; a named component is
+// logged by name, any other object by class name.
+[[noreturn]] void UdbDatabaseError(int errorCode, const AnsiString& location,
+                                   const AnsiString& customMessage = AnsiString(),
+                                   const TObject* sender = nullptr);
+
+// As UdbDatabaseError with the custom message made by Format(format, args).
+// Directives: %d %u %x %s with optional '-' and width (enough for the
+// engine's own messages).
+[[noreturn]] void UdbDatabaseErrorFmt(int errorCode, const AnsiString& location,
+                                      const AnsiString& format, const TObject* sender,
+                                      std::initializer_list<TVarRec> args);
+
+// The small printf-like formatter behind UdbDatabaseErrorFmt and the log
+// lines: %[-][width](d|u|x|X|s) and %%.  Missing arguments format as empty.
+AnsiString UdbFormat(const AnsiString& format, std::initializer_list<TVarRec> args);
