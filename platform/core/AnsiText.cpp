@@ -1,5 +1,7 @@
 #include "platform/core/AnsiText.h"
 
+#include "platform/core/AnsiCollation.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -82,10 +84,95 @@ int AnsiPos(std::string_view sub, std::string_view s) {
   return 0;
 }
 
-// Provisional ANSI order until the collation table is in: ASCII order.
+namespace {
+
+// Reads a text unit by unit (AnsiCollation.h), folding case when asked.
+struct UnitReader {
+  const unsigned char* p;
+  size_t n;
+  size_t i;
+  bool fold;
+
+  bool Next(size_t& unit) {
+    if (i >= n) return false;
+    unsigned char c = p[i];
+    if (IsDBCSLeadByte(c) && i + 1 < n) {
+      unit = AnsiPairUnit(c, p[i + 1]);
+      i += 2;
+    } else {
+      unit = AnsiSingleUnit(c);
+      i += 1;
+    }
+    if (fold) unit = kAnsiCollationFold[unit];
+    return true;
+  }
+  // Next unit that counts at the first three levels; its weight in w.
+  bool NextWeighed(uint32_t& w) {
+    size_t unit;
+    while (Next(unit)) {
+      w = kAnsiCollationWeights[unit];
+      if (AnsiPrimary(w) != 0) return true;
+    }
+    return false;
+  }
+};
+
+inline int Sign(uint32_t x, uint32_t y) { return x < y ? -1 : 1; }
+
+// Levels 1 to 3 in one pass: the first primary difference decides at once;
+// the first secondary and tertiary differences are kept for when the
+// primary sequences turn out equal.
+int CompareWeights(UnitReader a, UnitReader b) {
+  int second = 0, third = 0;
+  for (;;) {
+    uint32_t wa = 0, wb = 0;
+    bool ha = a.NextWeighed(wa);
+    bool hb = b.NextWeighed(wb);
+    if (!ha || !hb) {
+      if (ha) return 1;
+      if (hb) return -1;
+      break;
+    }
+    if (wa == wb) continue;
+    if (AnsiPrimary(wa) != AnsiPrimary(wb)) return Sign(AnsiPrimary(wa), AnsiPrimary(wb));
+    if (second == 0 && AnsiSecondary(wa) != AnsiSecondary(wb))
+      second = Sign(AnsiSecondary(wa), AnsiSecondary(wb));
+    if (third == 0 && AnsiTertiary(wa) != AnsiTertiary(wb))
+      third = Sign(AnsiTertiary(wa), AnsiTertiary(wb));
+  }
+  return second != 0 ? second : third;
+}
+
+// Level 4: the unit sequences themselves, so that only equal texts tie.
+int CompareUnits(UnitReader a, UnitReader b) {
+  for (;;) {
+    size_t ua = 0, ub = 0;
+    bool ha = a.Next(ua);
+    bool hb = b.Next(ub);
+    if (!ha || !hb) return ha ? 1 : hb ? -1 : 0;
+    if (ua != ub) return ua < ub ? -1 : 1;
+  }
+}
+
+}  // namespace
+
+// The ANSI order of AnsiCollation.h.
 int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
                    bool caseInsensitive, bool partial) {
-  return CompareAsciiKey(a, alen, b, blen, caseInsensitive, partial);
+  if (partial) alen = blen = std::min(alen, blen);
+  // Units equal in bytes weigh equally at every level: skip the common
+  // leading units (the usual case for keys of one index).
+  size_t i = 0;
+  while (i < alen && i < blen) {
+    size_t la = CharLen(a, i, alen);
+    if (la != CharLen(b, i, blen) || std::memcmp(a + i, b + i, la) != 0) break;
+    i += la;
+  }
+  if (i == alen && i == blen) return 0;
+  UnitReader ra{reinterpret_cast<const unsigned char*>(a), alen, i, caseInsensitive};
+  UnitReader rb{reinterpret_cast<const unsigned char*>(b), blen, i, caseInsensitive};
+  int r = CompareWeights(ra, rb);
+  return r != 0 ? r : CompareUnits(ra, rb);
 }
 
 int AnsiCompareStr(std::string_view a, std::string_view b) {

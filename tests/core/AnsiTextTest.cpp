@@ -1,0 +1,274 @@
+#include "platform/core/AnsiText.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/core/AnsiCollation.h"
+#include "platform/core/CodePage.h"
+
+// Narrow literals are code-page-936 bytes.  "\x81\x61" and the like are
+// double-byte characters whose trail byte looks like ASCII ('a', '[', '\\').
+
+namespace {
+
+int SignOf(int r) { return r < 0 ? -1 : r > 0 ? 1 : 0; }
+
+std::string Show(const std::string& s) {
+  std::string out;
+  char buf[8];
+  for (unsigned char c : s) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---- case mapping ---------------------------------------------------------
+
+TEST(AnsiText, CaseMappingNeverTouchesTrailBytes) {
+  struct Case {
+    std::string in, upper, lower;
+  };
+  const Case cases[] = {
+      {"abcXYZ", "ABCXYZ", "abcxyz"},
+      {"a\x81\x61z", "A\x81\x61Z", "a\x81\x61z"},          // trail 'a'
+      {"A\x81\x41Z", "A\x81\x41Z", "a\x81\x41z"},          // trail 'A'
+      {"x\x81[\x81\\\x81]y", "X\x81[\x81\\\x81]Y", "x\x81[\x81\\\x81]y"},
+      {"\x81\x61\x61", "\x81\x61\x41", "\x81\x61\x61"},    // pair, then a letter
+      {"\xFE\x7A\x7A", "\xFE\x7A\x5A", "\xFE\x7A\x7A"},
+      {"ab\x81", "AB\x81", "ab\x81"},                      // lone lead byte at the end
+      {"工资Abc", "工资ABC", "工资abc"},
+      {"ＡＢｃα", "ＡＢｃα", "ＡＢｃα"},                   // double-byte letters stay
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AnsiUpperCase(c.in), c.upper) << Show(c.in);
+    EXPECT_EQ(AnsiLowerCase(c.in), c.lower) << Show(c.in);
+  }
+}
+
+// ---- Pos ------------------------------------------------------------------
+
+TEST(AnsiText, PosMatchesOnlyOnCharacterBoundaries) {
+  struct Case {
+    std::string sub, s;
+    int pos;
+  };
+  const Case cases[] = {
+      {"a", "\x81\x61", 0},                 // the 'a' is a trail byte
+      {"a", "\x81\x61" "a", 3},
+      {"\\", "\x81\\\\", 3},
+      {"[", "\x81[[", 3},
+      {"\x61\x81", "\x81\x61\x81\x40", 0},  // straddles two characters
+      {"\x81\x40", "\x81\x81\x40", 0},      // "\x81\x81" then a lone '@'
+      {"资", "工资", 3},
+      {"工", "工资工", 1},
+      {"", "abc", 0},
+      {"abcd", "abc", 0},
+      {"c", "abc", 3},
+  };
+  for (const Case& c : cases) EXPECT_EQ(AnsiPos(c.sub, c.s), c.pos) << Show(c.sub) << " in " << Show(c.s);
+}
+
+// ---- the ANSI order -------------------------------------------------------
+
+// Each list is in ascending ANSI order (case-sensitive); every pair is
+// checked both ways.
+TEST(AnsiText, AnsiOrderOfListedTexts) {
+  const std::vector<std::vector<std::string>> lists = {
+      // Chinese characters and names in pinyin order.
+      {"阿", "白", "陈", "张", "赵"},
+      {"陈晨", "李四", "欧阳修", "王五", "张三", "张伟", "赵六"},
+      {"张", "张三", "张三丰"},
+      // Latin words: case only breaks ties, lower case first.
+      {"a", "A", "apple", "Apple", "APPLE", "applf", "Banana", "banana2", "cherry", "Zebra"},
+      // Digits compare as text; punctuation before digits before letters
+      // before Chinese characters.
+      {"!", "0", "1", "10", "2", "9", "a", "阿"},
+      // Word sort: hyphen and apostrophe count only when all else is equal.
+      {"ab", "a-c", "coo", "co-op", "coopa", "ita", "it's", "itt"},
+  };
+  for (const auto& list : lists) {
+    for (size_t i = 0; i < list.size(); ++i) {
+      for (size_t j = 0; j < list.size(); ++j) {
+        int expected = i < j ? -1 : i > j ? 1 : 0;
+        EXPECT_EQ(SignOf(AnsiCompareStr(list[i], list[j])), expected)
+            << Show(list[i]) << " vs " << Show(list[j]);
+      }
+    }
+  }
+}
+
+TEST(AnsiText, AsciiOrderIsByteOrder) {
+  EXPECT_LT(CompareStr("B", "a"), 0);
+  EXPECT_GT(AnsiCompareStr("B", "a"), 0);
+  EXPECT_LT(CompareStr("ab", "abc"), 0);
+  EXPECT_LT(CompareStr("Z", "\x81\x40"), 0);
+  EXPECT_GT(CompareStr("\xFE\x40", "\x81\xFE"), 0);
+  // Case-insensitive: ASCII letters fold to upper case, so 'a' sorts before
+  // '_' (0x41 < 0x5F) though 0x61 > 0x5F.
+  EXPECT_LT(CompareText("a", "_"), 0);
+  EXPECT_LT(CompareText("a", "B"), 0);
+  EXPECT_EQ(CompareText("PayRoll", "payroll"), 0);
+  EXPECT_TRUE(SameText("abc", "ABC"));
+  EXPECT_FALSE(SameText("abc", "abcd"));
+}
+
+// The case-insensitive forms fold letters, never trail bytes.
+TEST(AnsiText, CaseInsensitiveEquality) {
+  struct Case {
+    std::string a, b;
+    bool ansiSame, asciiSame;
+  };
+  const Case cases[] = {
+      {"apple", "APPLE", true, true},
+      {"工资a", "工资A", true, true},
+      {"\x81\x61", "\x81\x41", false, false},  // two characters, trail 'a' / 'A'
+      {"x\x81[", "X\x81{", false, false},
+      {"ＡＢ", "ａｂ", true, false},           // full-width letters: locale folds
+      {"Α", "α", true, false},                 // Greek
+      {"apple", "apples", false, false},
+      {"co-op", "coop", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AnsiSameText(c.a, c.b), c.ansiSame) << Show(c.a) << " vs " << Show(c.b);
+    EXPECT_EQ(SameText(c.a, c.b), c.asciiSame) << Show(c.a) << " vs " << Show(c.b);
+  }
+  EXPECT_LT(AnsiCompareText("apple", "BANANA"), 0);
+  EXPECT_GT(AnsiCompareText("Banana", "apple"), 0);
+  EXPECT_FALSE(AnsiSameStr("apple", "Apple"));
+}
+
+TEST(AnsiText, KeyComparisonWithPartialPrefix) {
+  struct Case {
+    std::string a, b;
+    bool caseInsensitive, partial;
+    int ansi, ascii;
+  };
+  const Case cases[] = {
+      {"ab", "abc", false, false, -1, -1},
+      {"ab", "abc", false, true, 0, 0},
+      {"abd", "abc", false, true, 1, 1},
+      {"AB", "abc", true, true, 0, 0},
+      {"AB", "abc", false, true, 1, -1},
+      {"张", "张三", false, false, -1, -1},
+      {"张", "张三", false, true, 0, 0},
+      {"", "", false, false, 0, 0},
+      {"", "a", false, false, -1, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SignOf(CompareAnsiKey(c.a.data(), c.a.size(), c.b.data(), c.b.size(),
+                                    c.caseInsensitive, c.partial)),
+              c.ansi)
+        << Show(c.a) << " vs " << Show(c.b);
+    EXPECT_EQ(SignOf(CompareAsciiKey(c.a.data(), c.a.size(), c.b.data(), c.b.size(),
+                                     c.caseInsensitive, c.partial)),
+              c.ascii)
+        << Show(c.a) << " vs " << Show(c.b);
+  }
+}
+
+// Invariant T: over texts built from letters, ignorable characters, broken
+// units and case variants, the ANSI order is a total order that ties only
+// equal texts (case-sensitive) or texts equal after folding
+// (case-insensitive).
+TEST(AnsiText, AnsiOrderIsTotal) {
+  const std::vector<std::string> alphabet = {"a", "A", "b", "-", "'", "\x01", "\t", "1", "ａ",
+                                             "Ａ", "阿", "\x81\x20", "\xFF", "\x80", "\x81\x61"};
+  std::vector<std::string> texts = {""};
+  for (size_t len = 1, from = 0; len <= 3; ++len) {
+    size_t to = texts.size();
+    for (size_t i = from; i < to; ++i)
+      for (const std::string& u : alphabet) texts.push_back(texts[i] + u);
+    from = to;
+  }
+  // A lead byte at the very end stands alone.
+  texts.push_back("a\x81");
+  texts.push_back("\x81");
+  auto fold = [](const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+      if (s.compare(i, 2, "Ａ") == 0) {
+        out += "ａ";
+        i += 2;
+      } else if (IsDBCSLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+        out += s.substr(i, 2);
+        i += 2;
+      } else {
+        out += static_cast<char>(s[i] >= 'A' && s[i] <= 'Z' ? s[i] + 32 : s[i]);
+        i += 1;
+      }
+    }
+    return out;
+  };
+  for (bool ci : {false, true}) {
+    auto cmp = [ci](const std::string& x, const std::string& y) {
+      return CompareAnsiKey(x.data(), x.size(), y.data(), y.size(), ci);
+    };
+    std::vector<std::string> sorted = texts;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](const std::string& x, const std::string& y) { return cmp(x, y) < 0; });
+    for (size_t i = 0; i < sorted.size(); ++i) {
+      for (size_t j = i; j < sorted.size(); ++j) {
+        const std::string& x = sorted[i];
+        const std::string& y = sorted[j];
+        int r = cmp(x, y);
+        bool same = ci ? fold(x) == fold(y) : x == y;
+        ASSERT_EQ(r == 0, same) << "ci=" << ci << " " << Show(x) << " vs " << Show(y);
+        ASSERT_LE(r, 0) << "ci=" << ci << " not sorted: " << Show(x) << " vs " << Show(y);
+        ASSERT_EQ(SignOf(cmp(y, x)), -SignOf(r)) << Show(x) << " vs " << Show(y);
+      }
+    }
+  }
+}
+
+// The table gives every character of the code page a proper weight, and
+// marks exactly the units the converter cannot decode as broken.
+TEST(AnsiText, TableCoversEveryCharacterOfTheCodePage) {
+  for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      std::string ch{static_cast<char>(lead), static_cast<char>(trail)};
+      bool decodes = AnsiToUtf8(ch).find("\xEF\xBF\xBD") == std::string::npos;
+      uint32_t w = kAnsiCollationWeights[AnsiPairUnit(lead, trail)];
+      ASSERT_EQ(AnsiPrimary(w) != kAnsiBrokenPrimary, decodes) << Show(ch);
+      if (decodes) {
+        ASSERT_NE(AnsiPrimary(w), 0u) << Show(ch);
+      }
+    }
+  }
+  for (unsigned b = 0x20; b < 0x7F; ++b) {
+    uint32_t w = kAnsiCollationWeights[AnsiSingleUnit(static_cast<unsigned char>(b))];
+    if (b == '-' || b == '\'')
+      EXPECT_EQ(w, 0u) << static_cast<char>(b);
+    else
+      EXPECT_NE(AnsiPrimary(w), 0u) << static_cast<char>(b);
+  }
+}
+
+// Stored indexes are ordered by this table.  Should this fail after an ICU
+// upgrade, the ANSI order has changed and indexes built with the old table
+// must be rebuilt; update the value only together with such a plan.
+TEST(AnsiText, TableIsUnchanged) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](uint64_t v) {
+    for (int k = 0; k < 4; ++k) {
+      h ^= (v >> (8 * k)) & 0xFF;
+      h *= 1099511628211ull;
+    }
+  };
+  for (size_t u = 0; u < kAnsiCollationUnits; ++u) {
+    mix(kAnsiCollationWeights[u]);
+    mix(kAnsiCollationFold[u]);
+  }
+  EXPECT_EQ(h, 5960771013157544577ull);  // ICU 72.1
+}
