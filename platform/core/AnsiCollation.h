@@ -16,11 +16,13 @@
 //  P  primary: 1.. in the order of ICU's primary level over the single
 //     character; equal P means the same base letter ("a", "A", "Ａ").
 //     P = 0 marks a unit ignored at the first three levels: the characters
-//     ICU ignores (control characters) and, as in a word sort, the hyphen
-//     '-' (0x2D) and the apostrophe '\'' (0x27).  Units that are not
-//     characters of the code page (unassigned pairs, a pair with a bad trail
-//     byte, a lone lead byte, 0xFF) share kAnsiBrokenPrimary, above all
-//     characters.
+//     ICU ignores (the control characters other than the blanks \t \n \v
+//     \f \r, and 0x7F) and, as in a word sort, the hyphen '-' (0x2D) and
+//     the apostrophe '\'' (0x27).  No double-byte character is ignored.
+//     Units that are not characters of the code page (unassigned pairs, a
+//     pair with a bad trail byte, a lone lead byte, 0xFF) share
+//     kAnsiBrokenPrimary, above all characters, and are told apart at
+//     level 4 only.
 //  S  secondary (accents), ranked 1.. among the units of one P.
 //  T  tertiary (case, width), ranked 1.. among the units of one P and S;
 //     lower case sorts first.

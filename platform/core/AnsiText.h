@@ -50,9 +50,11 @@ bool SameText(std::string_view a, std::string_view b);
 int AnsiPos(std::string_view sub, std::string_view s);
 
 // Key comparison of the engine's string key parts: raw byte ranges, no
-// allocation.  Without partial, the whole strings are compared (a proper
-// prefix sorts first).  With partial, only the first min(alen, blen) bytes of
-// each are compared, so a string equals every string it is a prefix of.
+// allocation, thread-safe.  Without partial, the whole strings are compared
+// whatever their length (a proper prefix sorts first).  With partial, only
+// the first min(alen, blen) bytes of each are compared, so a string equals
+// every string it is a prefix of.  A zero byte is a character like any
+// other (ignored until the last level by the ANSI order).
 int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
                    bool caseInsensitive, bool partial = false);
 int CompareAsciiKey(const char* a, size_t alen, const char* b, size_t blen,
