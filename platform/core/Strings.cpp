@@ -4,25 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/core/AnsiText.h"
 #include "platform/core/Streams.h"
 
 namespace {
 
-// The locale-order comparison of items.  Placeholder: unsigned byte order
-// with ASCII case folding, until the ANSI collation is linked in.
+// The locale-order comparison of items: the ANSI order of AnsiText.
 int CompareItems(const AnsiString& a, const AnsiString& b, bool caseSensitive) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    bool trail = i > 0 && ByteTypeAt(a, i) == mbTrailByte;
-    if (!caseSensitive && !trail) {
-      if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-      if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-    }
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  return caseSensitive ? AnsiCompareStr(a, b) : AnsiCompareText(a, b);
 }
 
 // Length of the character starting at s[i]: 2 for a lead byte with its
