@@ -20,9 +20,11 @@
 //     \f \r, and 0x7F) and, as in a word sort, the hyphen '-' (0x2D) and
 //     the apostrophe '\'' (0x27).  No double-byte character is ignored.
 //     Units that are not characters of the code page (unassigned pairs, a
-//     pair with a bad trail byte, a lone lead byte, 0xFF) share
-//     kAnsiBrokenPrimary, above all characters, and are told apart at
-//     level 4 only.
+//     pair with a bad trail byte, a lone lead byte) share kAnsiBrokenPrimary,
+//     above all characters, and are told apart at level 4 only.  The byte
+//     0xFF alone weighs kAnsiTopPrimary, above everything: the engine bounds
+//     a range of keys that start with a text by that text plus 0xFF, and
+//     every text with that start must sort below the bound (invariant B).
 //  S  secondary (accents), ranked 1.. among the units of one P.
 //  T  tertiary (case, width), ranked 1.. among the units of one P and S;
 //     lower case sorts first.
@@ -53,7 +55,8 @@
 #include <cstdint>
 
 constexpr size_t kAnsiCollationUnits = 256 + 126 * 256;
-constexpr uint32_t kAnsiBrokenPrimary = 0xFFFF;
+constexpr uint32_t kAnsiBrokenPrimary = 0xFFFE;
+constexpr uint32_t kAnsiTopPrimary = 0xFFFF;
 
 extern const uint32_t kAnsiCollationWeights[kAnsiCollationUnits];
 extern const uint16_t kAnsiCollationFold[kAnsiCollationUnits];

@@ -129,6 +129,8 @@ std::vector<uint32_t> RankWeights(const std::vector<Unit>& units) {
   std::vector<uint32_t> weights(units.size(), kAnsiBrokenPrimary << 16);
   for (size_t i = 0; i < units.size(); ++i)
     if (units[i].valid && units[i].key1.empty()) weights[i] = 0;
+  if (units[0xFF].valid) Fail("0xFF is a character: the range bound needs a new byte");
+  weights[0xFF] = kAnsiTopPrimary << 16;
   uint32_t p = 0, s = 0, t = 0;
   const Unit* prev = nullptr;
   for (size_t idx : order) {
