@@ -1,9 +1,9 @@
 #include "platform/core/AnsiText.h"
 
-#include "platform/core/AnsiCollation.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "platform/core/AnsiCollation.h"
 
 namespace {
 

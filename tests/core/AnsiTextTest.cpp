@@ -94,6 +94,9 @@ TEST(AnsiText, AnsiOrderOfListedTexts) {
       // Digits compare as text; punctuation before digits before letters
       // before Chinese characters.
       {"!", "0", "1", "10", "2", "9", "a", "阿"},
+      // Full-width letters tie with their ASCII letter at the first level;
+      // scripts: Latin, Greek, Cyrillic, then Chinese characters.
+      {"a", "ａ", "A", "Ａ", "ab", "ｂ", "z", "α", "Ω", "а", "я", "阿"},
       // Word sort: hyphen and apostrophe count only when all else is equal.
       {"ab", "a-c", "coo", "co-op", "coopa", "ita", "it's", "itt"},
   };
