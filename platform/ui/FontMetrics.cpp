@@ -1,0 +1,126 @@
+// FontMetrics: the face-name table, TFont -> QFont, and the Qt-backed and
+// fixed metrics sources.
+#include "platform/ui/FontMetrics.h"
+
+#include <QFontMetrics>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+#include "platform/ui/Graphics.h"
+#include "platform/ui/QtText.h"
+
+namespace {
+
+// Face names the system's forms and reports use, and what draws them here.
+// Every list ends in a family with full Chinese coverage, so code-page-936
+// text never falls back to boxes.  The bitmap-hinted "Sharp" cut stands in
+// for the classic song face at small sizes.
+struct FaceMapping {
+  const char* face;  // code-page-936 bytes, compared case-insensitively
+  const char* families[3];
+};
+const FaceMapping kFaceTable[] = {
+    {"宋体", {"WenQuanYi Zen Hei Sharp", "WenQuanYi Zen Hei", nullptr}},
+    {"新宋体", {"WenQuanYi Zen Hei Sharp", "WenQuanYi Zen Hei", nullptr}},
+    {"SimSun", {"WenQuanYi Zen Hei Sharp", "WenQuanYi Zen Hei", nullptr}},
+    {"黑体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
+    {"楷体_GB2312", {"WenQuanYi Zen Hei", nullptr, nullptr}},
+    {"仿宋_GB2312", {"WenQuanYi Zen Hei", nullptr, nullptr}},
+    {"Tahoma", {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", nullptr}},
+    {"Arial", {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", nullptr}},
+    {"MS Sans Serif", {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", nullptr}},
+    {"Times New Roman", {"DejaVu Serif", "WenQuanYi Zen Hei", nullptr}},
+    {"Courier New", {"WenQuanYi Micro Hei Mono", "DejaVu Sans Mono", "WenQuanYi Zen Hei Mono"}},
+};
+const char* const kDefaultFamilies[] = {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei"};
+
+class TQtFontMetrics : public TFontMetricsSource {
+ public:
+  TTextMetric Metrics(const TFont& font) override {
+    QFont f = ToQFont(font);
+    QFontMetrics fm(f);
+    TTextMetric m;
+    m.Ascent = fm.ascent();
+    m.Descent = fm.descent();
+    m.Height = m.Ascent + m.Descent;
+    m.InternalLeading = std::max(0, m.Height - f.pixelSize());
+    m.ExternalLeading = std::max(0, fm.leading());
+    m.AveCharWidth = fm.averageCharWidth();
+    m.MaxCharWidth = fm.maxWidth();
+    m.Overhang = 0;
+    return m;
+  }
+  int TextWidth(const TFont& font, const AnsiString& text) override {
+    if (text.empty()) return 0;
+    QFontMetrics fm(ToQFont(font));
+    return fm.horizontalAdvance(ToQString(text));
+  }
+};
+
+TQtFontMetrics gQtMetrics;
+TFontMetricsSource* gSource = nullptr;
+
+bool SameFace(const AnsiString& a, const char* b) {
+  return AnsiString(a).UpperCase() == AnsiString(b).UpperCase();
+}
+
+}  // namespace
+
+int TFixedFontMetrics::TextWidth(const TFont&, const AnsiString& text) {
+  int width = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (IsDBCSLeadByte(c) && i + 1 < text.size()) {
+      width += 2 * metric_.AveCharWidth;
+      ++i;
+    } else {
+      width += metric_.AveCharWidth;
+    }
+  }
+  return width;
+}
+
+TFontMetricsSource& FontMetrics() { return gSource ? *gSource : gQtMetrics; }
+
+void SetFontMetricsSourceForTest(TFontMetricsSource* source) { gSource = source; }
+
+QStringList FontFamiliesFor(const AnsiString& faceName) {
+  QStringList out;
+  for (const FaceMapping& m : kFaceTable) {
+    if (!SameFace(faceName, m.face)) continue;
+    for (const char* fam : m.families)
+      if (fam) out << QString::fromLatin1(fam);
+    return out;
+  }
+  for (const char* fam : kDefaultFamilies) out << QString::fromLatin1(fam);
+  return out;
+}
+
+QFont ToQFont(const TFont& font) {
+  QFont f;
+  f.setFamilies(FontFamiliesFor(font.Name()));
+  if (font.Pitch() == fpFixed) {
+    f.setFixedPitch(true);
+    f.setStyleHint(QFont::TypeWriter);
+  }
+  f.setBold(font.Style().Contains(fsBold));
+  f.setItalic(font.Style().Contains(fsItalic));
+  f.setUnderline(font.Style().Contains(fsUnderline));
+  f.setStrikeOut(font.Style().Contains(fsStrikeOut));
+  int h = font.Height();
+  if (h == 0) h = -(12 * font.PixelsPerInch() + 48) / 96;  // the default 9 points
+  if (h < 0) {
+    f.setPixelSize(-h);
+  } else {
+    // A positive height is the cell height (ascent + descent): scale the
+    // character size so the cell comes out at h.
+    QFont probe = f;
+    probe.setPixelSize(100);
+    QFontMetrics fm(probe);
+    int cell = fm.ascent() + fm.descent();
+    int px = cell > 0 ? static_cast<int>(std::lround(h * 100.0 / cell)) : h;
+    f.setPixelSize(std::max(1, px));
+  }
+  return f;
+}
