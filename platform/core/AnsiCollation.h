@@ -45,10 +45,12 @@
 // level-1 sequences are equal, so the units paired have equal P, which is
 // why S and T need only be ranked within their P.
 //
-// Case-insensitive comparison compares the folded texts the same way:
-// kAnsiCollationFold[u] is the unit of the lower-case form of u's character
-// when the code page holds it as a unit of the same length (ASCII,
-// full-width, Greek, Cyrillic and Roman-numeral letters), else u itself.
+// Case.  kAnsiLowerUnit[u] and kAnsiUpperUnit[u] are the units of the lower-
+// and upper-case forms of u's character when the code page holds that form
+// as a unit of the same length (ASCII, full-width Latin, Greek, Cyrillic
+// letters and Roman numerals), else u itself; so case mapping never changes
+// a text's length or its split into units.  Case-insensitive comparison
+// compares the lower-cased texts the same way.
 #pragma once
 
 #include <cstddef>
@@ -59,7 +61,8 @@ constexpr uint32_t kAnsiBrokenPrimary = 0xFFFE;
 constexpr uint32_t kAnsiTopPrimary = 0xFFFF;
 
 extern const uint32_t kAnsiCollationWeights[kAnsiCollationUnits];
-extern const uint16_t kAnsiCollationFold[kAnsiCollationUnits];
+extern const uint16_t kAnsiLowerUnit[kAnsiCollationUnits];
+extern const uint16_t kAnsiUpperUnit[kAnsiCollationUnits];
 
 inline uint32_t AnsiPrimary(uint32_t w) { return w >> 16; }
 inline uint32_t AnsiSecondary(uint32_t w) { return (w >> 8) & 0xFF; }

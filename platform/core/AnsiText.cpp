@@ -19,11 +19,22 @@ inline unsigned char AsciiUpper(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
 }
 
-AnsiString MapAscii(std::string_view s, char from, char to, int delta) {
+// Maps each unit through the table; the mapped unit has the same length
+// (AnsiCollation.h), so bytes are replaced in place.
+AnsiString MapCase(std::string_view s, const uint16_t* table) {
   AnsiString out(s);
   for (size_t i = 0; i < out.size();) {
     size_t len = CharLen(out.data(), i, out.size());
-    if (len == 1 && out[i] >= from && out[i] <= to) out[i] = static_cast<char>(out[i] + delta);
+    size_t unit = len == 2 ? AnsiPairUnit(Byte(out[i]), Byte(out[i + 1])) : AnsiSingleUnit(Byte(out[i]));
+    size_t mapped = table[unit];
+    if (mapped != unit) {
+      if (len == 2) {
+        out[i] = static_cast<char>(0x81 + (mapped - 256) / 256);
+        out[i + 1] = static_cast<char>((mapped - 256) % 256);
+      } else {
+        out[i] = static_cast<char>(mapped);
+      }
+    }
     i += len;
   }
   return out;
@@ -31,8 +42,8 @@ AnsiString MapAscii(std::string_view s, char from, char to, int delta) {
 
 }  // namespace
 
-AnsiString AnsiUpperCase(std::string_view s) { return MapAscii(s, 'a', 'z', -32); }
-AnsiString AnsiLowerCase(std::string_view s) { return MapAscii(s, 'A', 'Z', 32); }
+AnsiString AnsiUpperCase(std::string_view s) { return MapCase(s, kAnsiUpperUnit); }
+AnsiString AnsiLowerCase(std::string_view s) { return MapCase(s, kAnsiLowerUnit); }
 
 int CompareAsciiKey(const char* a, size_t alen, const char* b, size_t blen,
                     bool caseInsensitive, bool partial) {
@@ -103,7 +114,7 @@ struct UnitReader {
       unit = AnsiSingleUnit(c);
       i += 1;
     }
-    if (fold) unit = kAnsiCollationFold[unit];
+    if (fold) unit = kAnsiLowerUnit[unit];
     return true;
   }
   // Next unit that counts at the first three levels; its weight in w.

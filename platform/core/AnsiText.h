@@ -28,8 +28,10 @@
 
 #include "platform/core/AnsiString.h"
 
-// Case mapping of ASCII letters; double-byte characters (lead and trail
-// byte alike) are copied unchanged.
+// Case mapping of the Chinese locale, character by character: ASCII
+// letters, and the double-byte letters whose other case the code page also
+// holds (full-width Latin, Greek, Cyrillic, Roman numerals).  The length
+// never changes; other characters, and trail bytes in particular, stay.
 AnsiString AnsiUpperCase(std::string_view s);
 AnsiString AnsiLowerCase(std::string_view s);
 

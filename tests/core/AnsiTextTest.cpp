@@ -34,7 +34,7 @@ std::string Show(const std::string& s) {
 
 // ---- case mapping ---------------------------------------------------------
 
-TEST(AnsiText, CaseMappingNeverTouchesTrailBytes) {
+TEST(AnsiText, CaseMappingByCharactersNeverTouchesTrailBytes) {
   struct Case {
     std::string in, upper, lower;
   };
@@ -47,7 +47,10 @@ TEST(AnsiText, CaseMappingNeverTouchesTrailBytes) {
       {"\xFE\x7A\x7A", "\xFE\x7A\x5A", "\xFE\x7A\x7A"},
       {"ab\x81", "AB\x81", "ab\x81"},                      // lone lead byte at the end
       {"工资Abc", "工资ABC", "工资abc"},
-      {"ＡＢｃα", "ＡＢｃα", "ＡＢｃα"},                   // double-byte letters stay
+      // Double-byte letters map to their other case as whole characters.
+      {"ＡＢｃαΩЯяⅰ", "ＡＢＣΑΩЯЯⅠ", "ａｂｃαωяяⅰ"},
+      {"āé", "āé", "āé"},                              // no upper case in the code page
+      {"\x81\xA3\xE1", "\x81\xA3\xE1", "\x81\xA3\xE1"},  // not "ａ": A3 is a trail byte
       {"", "", ""},
   };
   for (const Case& c : cases) {
@@ -182,7 +185,7 @@ TEST(AnsiText, KeyComparisonWithPartialPrefix) {
 
 // Invariant T: over texts built from letters, ignorable characters, broken
 // units and case variants, the ANSI order is a total order that ties only
-// equal texts (case-sensitive) or texts equal after folding
+// equal texts (case-sensitive) or texts equal after lower-casing
 // (case-insensitive).
 TEST(AnsiText, AnsiOrderIsTotal) {
   const std::vector<std::string> alphabet = {"a", "A", "b", "-", "'", "\x01", "\t", "1", "ａ",
@@ -197,22 +200,6 @@ TEST(AnsiText, AnsiOrderIsTotal) {
   // A lead byte at the very end stands alone.
   texts.push_back("a\x81");
   texts.push_back("\x81");
-  auto fold = [](const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size();) {
-      if (s.compare(i, 2, "Ａ") == 0) {
-        out += "ａ";
-        i += 2;
-      } else if (IsDBCSLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
-        out += s.substr(i, 2);
-        i += 2;
-      } else {
-        out += static_cast<char>(s[i] >= 'A' && s[i] <= 'Z' ? s[i] + 32 : s[i]);
-        i += 1;
-      }
-    }
-    return out;
-  };
   for (bool ci : {false, true}) {
     auto cmp = [ci](const std::string& x, const std::string& y) {
       return CompareAnsiKey(x.data(), x.size(), y.data(), y.size(), ci);
@@ -225,7 +212,7 @@ TEST(AnsiText, AnsiOrderIsTotal) {
         const std::string& x = sorted[i];
         const std::string& y = sorted[j];
         int r = cmp(x, y);
-        bool same = ci ? fold(x) == fold(y) : x == y;
+        bool same = ci ? AnsiLowerCase(x) == AnsiLowerCase(y) : x == y;
         ASSERT_EQ(r == 0, same) << "ci=" << ci << " " << Show(x) << " vs " << Show(y);
         ASSERT_LE(r, 0) << "ci=" << ci << " not sorted: " << Show(x) << " vs " << Show(y);
         ASSERT_EQ(SignOf(cmp(y, x)), -SignOf(r)) << Show(x) << " vs " << Show(y);
@@ -269,6 +256,11 @@ TEST(AnsiText, TableCoversEveryCharacterOfTheCodePage) {
       }
     }
   }
+  // Case mapping keeps a unit's length.
+  for (size_t u = 0; u < kAnsiCollationUnits; ++u) {
+    ASSERT_EQ(kAnsiLowerUnit[u] < 256, u < 256) << u;
+    ASSERT_EQ(kAnsiUpperUnit[u] < 256, u < 256) << u;
+  }
   for (unsigned b = 0x20; b < 0x7F; ++b) {
     uint32_t w = kAnsiCollationWeights[AnsiSingleUnit(static_cast<unsigned char>(b))];
     if (b == '-' || b == '\'')
@@ -291,7 +283,7 @@ TEST(AnsiText, TableIsUnchanged) {
   };
   for (size_t u = 0; u < kAnsiCollationUnits; ++u) {
     mix(kAnsiCollationWeights[u]);
-    mix(kAnsiCollationFold[u]);
+    mix(kAnsiLowerUnit[u]);  // the case-insensitive order
   }
   EXPECT_EQ(h, 12036546091160621308ull);  // ICU 72.1
 }

@@ -152,21 +152,24 @@ std::vector<uint32_t> RankWeights(const std::vector<Unit>& units) {
   return weights;
 }
 
-std::vector<uint16_t> FoldMap(const std::vector<Unit>& units) {
+// Unit of the upper- or lower-case form of each unit's character, when the
+// code page holds that form as a unit of the same length; else the unit.
+std::vector<uint16_t> CaseMap(const std::vector<Unit>& units, bool upper) {
   std::map<char16_t, size_t> unitOf;  // first unit of each single character
   for (size_t i = 0; i < units.size(); ++i)
     if (units[i].valid && units[i].text.size() == 1) unitOf.emplace(units[i].text[0], i);
-  std::vector<uint16_t> fold(units.size());
+  std::vector<uint16_t> map(units.size());
   for (size_t i = 0; i < units.size(); ++i) {
-    fold[i] = static_cast<uint16_t>(i);
+    map[i] = static_cast<uint16_t>(i);
     if (!units[i].valid || units[i].text.size() != 1) continue;
-    UChar32 lower = u_tolower(units[i].text[0]);
-    if (lower == units[i].text[0] || lower > 0xFFFF) continue;
-    auto it = unitOf.find(static_cast<char16_t>(lower));
+    UChar32 c = units[i].text[0];
+    UChar32 mapped = upper ? u_toupper(c) : u_tolower(c);
+    if (mapped == c || mapped > 0xFFFF) continue;
+    auto it = unitOf.find(static_cast<char16_t>(mapped));
     if (it != unitOf.end() && (it->second < 256) == (i < 256))
-      fold[i] = static_cast<uint16_t>(it->second);
+      map[i] = static_cast<uint16_t>(it->second);
   }
-  return fold;
+  return map;
 }
 
 template <typename T>
@@ -199,7 +202,8 @@ int main(int argc, char** argv) {
   iconv_close(cd);
   ComputeKeys(units);
   std::vector<uint32_t> weights = RankWeights(units);
-  std::vector<uint16_t> fold = FoldMap(units);
+  std::vector<uint16_t> lower = CaseMap(units, false);
+  std::vector<uint16_t> upper = CaseMap(units, true);
 
   std::string tmp = std::string(argv[1]) + ".tmp";
   FILE* f = std::fopen(tmp.c_str(), "w");
@@ -211,7 +215,8 @@ int main(int argc, char** argv) {
                "#include \"platform/core/AnsiCollation.h\"\n\n",
                U_ICU_VERSION);
   WriteArray(f, "extern const uint32_t kAnsiCollationWeights[kAnsiCollationUnits]", weights, 8);
-  WriteArray(f, "extern const uint16_t kAnsiCollationFold[kAnsiCollationUnits]", fold, 4);
+  WriteArray(f, "extern const uint16_t kAnsiLowerUnit[kAnsiCollationUnits]", lower, 4);
+  WriteArray(f, "extern const uint16_t kAnsiUpperUnit[kAnsiCollationUnits]", upper, 4);
   if (std::fclose(f) != 0) Fail("cannot write " + tmp);
   if (std::rename(tmp.c_str(), argv[1]) != 0) Fail("cannot rename " + tmp);
   return 0;
