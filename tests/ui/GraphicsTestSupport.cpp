@@ -1,0 +1,43 @@
+#include "GraphicsTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include "platform/ui/CanvasInt.h"
+
+void RequireGuiApp() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char arg0[] = "payroll_tests";
+  static char* argv[] = {arg0, nullptr};
+  new QApplication(argc, argv);
+}
+
+namespace {
+template <typename Pred>
+int Count(const QImage& img, const TRect& r, Pred pred) {
+  int n = 0;
+  for (int y = std::max(0, r.Top); y < std::min(img.height(), r.Bottom); ++y)
+    for (int x = std::max(0, r.Left); x < std::min(img.width(), r.Right); ++x)
+      if (pred(FromQRgb(img.pixel(x, y)))) ++n;
+  return n;
+}
+}  // namespace
+
+int CountPixels(const QImage& img, const TRect& r, TColor c) {
+  TColor want = static_cast<TColor>(ColorToRGB(c));
+  return Count(img, r, [&](TColor px) { return px == want; });
+}
+
+int CountNot(const QImage& img, const TRect& r, TColor c) {
+  TColor want = static_cast<TColor>(ColorToRGB(c));
+  return Count(img, r, [&](TColor px) { return px != want; });
+}
+
+void SaveShot(const QImage& img, const std::string& name) {
+  QDir().mkpath("/tmp/graphics-shots");
+  img.save(QString::fromStdString("/tmp/graphics-shots/" + name + ".png"));
+  // An enlarged copy, for looking at single pixels.
+  img.scaled(img.width() * 3, img.height() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+      .save(QString::fromStdString("/tmp/graphics-shots/" + name + "-x3.png"));
+}
