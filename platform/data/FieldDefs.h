@@ -1,0 +1,156 @@
+// TFieldDef/TFieldDefs: the columns a dataset offers (name, type, size);
+// TIndexDef/TIndexDefs: the indexes it has.  The engine fills both from its
+// table definition when a table opens, the query engine from its result
+// columns; CreateFields makes one field per field definition.
+//
+// Both lists own their items.  Names compare case-insensitively (ASCII), as
+// the system's table, field and index names do.
+// Layer: platform/data; platform/core only.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/core/Component.h"
+#include "platform/data/DBTypes.h"
+
+class TDataSet;
+class TField;
+class TFieldDefs;
+
+enum TFieldAttribute { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };
+using TFieldAttributes = TSet<TFieldAttribute, 8>;
+
+class TFieldDef : public TPersistent {
+ public:
+  explicit TFieldDef(TFieldDefs* owner) : owner_(owner) {}
+
+  const AnsiString& Name() const { return name_; }
+  void SetName(const AnsiString& v) { name_ = v; }
+  TFieldType DataType() const { return dataType_; }
+  void SetDataType(TFieldType v) { dataType_ = v; }
+  int Size() const { return size_; }
+  void SetSize(int v) { size_ = v; }
+  int Precision() const { return precision_; }
+  void SetPrecision(int v) { precision_ = v; }
+  bool Required() const { return attributes_.Contains(faRequired); }
+  void SetRequired(bool v);
+  const TFieldAttributes& Attributes() const { return attributes_; }
+  void SetAttributes(const TFieldAttributes& v) { attributes_ = v; }
+  bool InternalCalcField() const { return internalCalcField_; }
+  void SetInternalCalcField(bool v) { internalCalcField_ = v; }
+  // 1-based position in the list unless set otherwise.
+  int FieldNo() const;
+  void SetFieldNo(int v) { fieldNo_ = v; }
+  int Index() const;
+  // Creates the field for this definition on the list's dataset.  Raises
+  // "Field '%s' is of an unknown type" for a type without a field class.
+  TField* CreateField(TComponent* owner);
+
+  void Assign(TPersistent* source) override;
+  AnsiString GetNamePath() const override { return name_; }
+
+ private:
+  TFieldDefs* owner_;
+  AnsiString name_;
+  TFieldType dataType_ = ftUnknown;
+  int size_ = 0;
+  int precision_ = 0;
+  int fieldNo_ = 0;
+  TFieldAttributes attributes_;
+  bool internalCalcField_ = false;
+};
+
+class TFieldDefs : public TPersistent {
+ public:
+  explicit TFieldDefs(TDataSet* dataSet) : dataSet_(dataSet) {}
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  TFieldDef* Items(int index) const;
+  TFieldDef* operator[](int index) const { return Items(index); }
+  TFieldDef* AddFieldDef();
+  TFieldDef* Add(const AnsiString& name, TFieldType dataType, int size = 0, bool required = false);
+  void Delete(int index);
+  void Clear();
+  int IndexOf(const AnsiString& name) const;
+  TFieldDef* Find(const AnsiString& name) const;  // raises "Field '%s' not found"
+  // Up to date with the dataset (cleared by property changes).
+  bool Updated() const { return updated_; }
+  void SetUpdated(bool v) { updated_ = v; }
+  // Fills the list from the dataset (InternalInitFieldDefs) unless updated.
+  void Update();
+  TDataSet* DataSet() const { return dataSet_; }
+  void Assign(TPersistent* source) override;
+
+ private:
+  TDataSet* dataSet_;
+  std::vector<std::unique_ptr<TFieldDef>> items_;
+  bool updated_ = false;
+};
+
+enum TIndexOption { ixPrimary, ixUnique, ixDescending, ixCaseInsensitive, ixExpression,
+                    ixNonMaintained };
+using TIndexOptions = TSet<TIndexOption, 8>;
+
+class TIndexDefs;
+
+class TIndexDef : public TPersistent {
+ public:
+  explicit TIndexDef(TIndexDefs* owner) : owner_(owner) {}
+
+  const AnsiString& Name() const { return name_; }
+  void SetName(const AnsiString& v) { name_ = v; }
+  // Key fields, ';'-separated, in key order.
+  const AnsiString& Fields() const { return fields_; }
+  void SetFields(const AnsiString& v) { fields_ = v; }
+  const TIndexOptions& Options() const { return options_; }
+  void SetOptions(const TIndexOptions& v) { options_ = v; }
+  // The key fields that sort descending / compare without case.
+  const AnsiString& DescFields() const { return descFields_; }
+  void SetDescFields(const AnsiString& v) { descFields_ = v; }
+  const AnsiString& CaseInsFields() const { return caseInsFields_; }
+  void SetCaseInsFields(const AnsiString& v) { caseInsFields_ = v; }
+  const AnsiString& Expression() const { return expression_; }
+  void SetExpression(const AnsiString& v) { expression_ = v; }
+  const AnsiString& Source() const { return source_; }
+  void SetSource(const AnsiString& v) { source_ = v; }
+  int Index() const;
+
+  void Assign(TPersistent* source) override;
+  AnsiString GetNamePath() const override { return name_; }
+
+ private:
+  TIndexDefs* owner_;
+  AnsiString name_, fields_, descFields_, caseInsFields_, expression_, source_;
+  TIndexOptions options_;
+};
+
+class TIndexDefs : public TPersistent {
+ public:
+  explicit TIndexDefs(TDataSet* dataSet) : dataSet_(dataSet) {}
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  TIndexDef* Items(int index) const;
+  TIndexDef* operator[](int index) const { return Items(index); }
+  TIndexDef* AddIndexDef();
+  TIndexDef* Add(const AnsiString& name, const AnsiString& fields, const TIndexOptions& options);
+  void Delete(int index);
+  void Clear();
+  int IndexOf(const AnsiString& name) const;
+  TIndexDef* Find(const AnsiString& name) const;  // raises "Index '%s' not found"
+  // The first index whose leading fields are exactly fieldNames, in order;
+  // nullptr when none.  With caseInsensitive only indexes that compare
+  // those fields without case count.
+  TIndexDef* GetIndexForFields(const AnsiString& fieldNames, bool caseInsensitive) const;
+  bool Updated() const { return updated_; }
+  void SetUpdated(bool v) { updated_ = v; }
+  // Asks the dataset to refill the list (UpdateIndexDefs).
+  void Update();
+  TDataSet* DataSet() const { return dataSet_; }
+  void Assign(TPersistent* source) override;
+
+ private:
+  TDataSet* dataSet_;
+  std::vector<std::unique_ptr<TIndexDef>> items_;
+  bool updated_ = false;
+};
