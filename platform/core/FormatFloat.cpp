@@ -126,6 +126,7 @@ TSectionDigits RoundFor(const TSectionLayout& l, const TDecimal& value) {
   out.negative = d.negative;
   out.intDigits = d.IntegerDigits();
   size_t minInt = l.firstZero < 0 ? 0 : static_cast<size_t>(l.intPlaces - l.firstZero);
+  if (l.scientific && l.intPlaces > 0) minInt = std::max<size_t>(minInt, 1);  // zero under "#.#E-0" is 0E0
   if (out.intDigits.size() < minInt) out.intDigits.insert(0, minInt - out.intDigits.size(), '0');
   out.fracDigits = d.FractionDigits();
   size_t shown = std::max<size_t>(l.lastZero, out.fracDigits.size());
@@ -224,10 +225,15 @@ AnsiString FormatFloat(const AnsiString& picture, double value, const TFormatSet
   bool roundedToZero = !dec.digits.empty() &&
                        digits.intDigits.find_first_not_of('0') == std::string::npos &&
                        digits.fracDigits.find_first_not_of('0') == std::string::npos;
-  if (roundedToZero && index != 2 && usable(2)) {
-    index = 2;
-    layout = Analyse(sections[index]);
-    digits = RoundFor(layout, TDecimal());
+  if (roundedToZero) {
+    // A value shown as zero takes the zero section, else the positive one:
+    // never "(0.00)" or "-0.00".
+    size_t zeroIndex = usable(2) ? 2 : 0;
+    if (zeroIndex != index) {
+      index = zeroIndex;
+      layout = Analyse(sections[index]);
+      digits = RoundFor(layout, TDecimal());
+    }
   }
   AnsiString out = TSectionWriter(layout, digits, fs).Write(sections[index]);
   if (index == 0 && digits.negative && !roundedToZero) out.insert(0, 1, '-');

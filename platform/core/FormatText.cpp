@@ -170,11 +170,11 @@ class TFormatter {
     switch (type) {
       case 'E':
         if (precision < 0) precision = 15;
-        d = numfmt::ToDecimal(a.AsDouble(), std::min(precision, 15));
+        d = numfmt::ToDecimal(a.AsDouble(), 15);
         return numfmt::FormatDecimal(d, ffExponent, precision, 3, fs_);
       case 'G':
         if (precision < 0) precision = 15;
-        d = numfmt::ToDecimal(a.AsDouble(), std::min(precision, 15));
+        d = numfmt::ToDecimal(a.AsDouble(), 15);
         return numfmt::FormatDecimal(d, ffGeneral, precision, 0, fs_);
       case 'F':
       case 'N':

@@ -351,7 +351,7 @@ AnsiString FloatToStr(double value, const TFormatSettings& fs) {
 
 AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits,
                        const TFormatSettings& fs) {
-  return numfmt::FormatDecimal(numfmt::ToDecimal(value, std::min(precision, 15)), format,
+  return numfmt::FormatDecimal(numfmt::ToDecimal(value, 15), format,
                                precision, digits, fs);
 }
 

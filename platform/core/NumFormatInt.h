@@ -9,9 +9,10 @@
 
 namespace numfmt {
 
-// Significant digits a double is ever converted to: beyond 15 a double's
+// Most significant digits a decimal carries (a currency amount has up to
+// 19).  Doubles are converted with at most 15: beyond that a double's
 // decimal form shows binary noise (0.1 -> 0.100000000000000006).
-constexpr int kMaxDigits = 18;
+constexpr int kMaxDigits = 20;
 
 // A decimal value: (negative ? -1 : 1) * 0.d1d2d3... * 10^exponent.
 // Invariant: digits has no trailing '0'; zero is digits empty, exponent 0,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/core/AnsiText.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
 
@@ -84,7 +85,9 @@ double Variant::AsDouble(const TFormatSettings& fs) const {
   CannotConvert(type_, varDouble);
 }
 
-std::int64_t Variant::AsInt64(const TFormatSettings& fs) const {
+std::int64_t Variant::AsInt64(const TFormatSettings& fs) const { return ToInt64(fs, varInt64); }
+
+std::int64_t Variant::ToInt64(const TFormatSettings& fs, TVarType target) const {
   switch (type_) {
     case varEmpty: return 0;
     case varSmallint: case varInteger: case varInt64: return int_;
@@ -96,9 +99,11 @@ std::int64_t Variant::AsInt64(const TFormatSettings& fs) const {
     }
     default: break;
   }
-  if (type_ == varNull || IsArray()) CannotConvert(type_, varInt64);
-  double d = AsDouble(fs);
-  if (!std::isfinite(d) || std::fabs(d) >= 9.2e18) CannotConvert(type_, varInt64);
+  if (type_ == varNull || IsArray()) CannotConvert(type_, target);
+  double d;
+  if (type_ == varString && !TryStrToFloat(string_.Trim(), d, fs)) CannotConvert(type_, target);
+  d = AsDouble(fs);
+  if (!std::isfinite(d) || std::fabs(d) >= 9.2e18) CannotConvert(type_, target);
   if (type_ == varCurrency) {  // halves to even on the exact scaled value
     std::int64_t q = int_ / 10000, r = int_ % 10000;
     if (r > 5000 || (r == 5000 && (q & 1))) ++q;
@@ -109,7 +114,7 @@ std::int64_t Variant::AsInt64(const TFormatSettings& fs) const {
 }
 
 int Variant::AsInteger(const TFormatSettings& fs) const {
-  std::int64_t v = AsInt64(fs);
+  std::int64_t v = ToInt64(fs, varInteger);
   if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
     CannotConvert(type_, varInteger);
   return static_cast<int>(v);
@@ -412,8 +417,10 @@ TVariantRelationship VarCompareValue(const Variant& a, const Variant& b) {
   if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull() ? vrEqual : vrNotEqual;
   auto rel = [](auto x, auto y) { return x < y ? vrLessThan : y < x ? vrGreaterThan : vrEqual; };
   TKind ka = KindOf(a), kb = KindOf(b);
+  if (a.VarType() == varBoolean && b.VarType() == varBoolean)
+    return rel(a.AsBoolean(), b.AsBoolean());  // False < True
   if (ka == TKind::kString && kb == TKind::kString) {
-    int c = a.AsString().compare(b.AsString());
+    int c = AnsiCompareStr(a.AsString(), b.AsString());
     return c < 0 ? vrLessThan : c > 0 ? vrGreaterThan : vrEqual;
   }
   if ((ka == TKind::kString && b.IsEmpty()) || (kb == TKind::kString && a.IsEmpty()))

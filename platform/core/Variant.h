@@ -19,9 +19,12 @@
 //    double gives a double; currency with integer or currency stays
 //    currency; date + number is a date, date - date a double.
 //  - Comparison: Null equals Null and is less than every other value;
-//    Unassigned equals Unassigned, 0 and ""; strings compare byte-wise
-//    unless a comparator is given (see VarCompareValue); a string against
-//    a number compares as numbers.
+//    Unassigned equals Unassigned, 0 and ""; strings compare in the ANSI
+//    order (AnsiCompareStr, case-sensitive); a string against a number
+//    compares as numbers; Booleans as Booleans (False < True).
+//  - Booleans used as numbers are -1 (True) and 0 (False).
+//  - "/" and div/mod by zero raise EZeroDivide "Floating point division by
+//    zero" and EDivByZero "Division by zero".
 // Standard library only.
 #pragma once
 
@@ -117,6 +120,8 @@ class Variant {
   friend Variant VarArrayOf(const std::vector<Variant>& items);
   friend Variant VarArrayCreate(int low, int high);
   friend Variant VarAsType(const Variant& v, TVarType type, const TFormatSettings& fs);
+
+  std::int64_t ToInt64(const TFormatSettings& fs, TVarType target) const;
 
   TVarType type_ = varEmpty;
   union {
