@@ -1,0 +1,171 @@
+// Classic 3-D faces: DrawEdge rings, DrawFrameControl check boxes, push
+// buttons and arrows, Frame3D.
+#include <gtest/gtest.h>
+
+#include "GraphicsTestSupport.h"
+#include "platform/ui/Frames3D.h"
+
+namespace {
+
+class FramesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RequireGuiApp();
+    ResetSysColors();
+    bmp.SetSize(60, 40);
+    c = bmp.Canvas();
+    c->Brush()->SetColor(clFuchsia);
+    c->FillRect(Rect(0, 0, 60, 40));
+  }
+  TColor Px(int x, int y) { return c->Pixels(x, y); }
+  static TColor Sys(TColor c) { return static_cast<TColor>(ColorToRGB(c)); }
+  TBitmap bmp;
+  TCanvas* c = nullptr;
+};
+
+TEST_F(FramesTest, RaisedEdgeHasLightOuterAndHighlightInnerRings) {
+  TRect r = Rect(10, 10, 30, 25);
+  ASSERT_TRUE(DrawEdge(c, r, EDGE_RAISED, BF_RECT | BF_ADJUST));
+  EXPECT_EQ(r, Rect(12, 12, 28, 23));
+  EXPECT_EQ(Px(15, 10), Sys(cl3DLight));        // outer top
+  EXPECT_EQ(Px(10, 15), Sys(cl3DLight));        // outer left
+  EXPECT_EQ(Px(15, 24), Sys(cl3DDkShadow));     // outer bottom
+  EXPECT_EQ(Px(29, 15), Sys(cl3DDkShadow));     // outer right
+  EXPECT_EQ(Px(29, 10), Sys(cl3DDkShadow));     // top-right corner belongs to bottom-right
+  EXPECT_EQ(Px(10, 24), Sys(cl3DDkShadow));     // bottom-left corner too
+  EXPECT_EQ(Px(15, 11), Sys(clBtnHighlight));   // inner top
+  EXPECT_EQ(Px(28, 15), Sys(clBtnShadow));      // inner right
+  EXPECT_EQ(Px(15, 15), clFuchsia);             // no BF_MIDDLE: inside untouched
+  EXPECT_EQ(Px(30, 15), clFuchsia);             // right edge excluded
+}
+
+TEST_F(FramesTest, SunkenEdgeIsTheRaisedEdgeInverted) {
+  TRect r = Rect(10, 10, 30, 25);
+  DrawEdge(c, r, EDGE_SUNKEN, BF_RECT | BF_MIDDLE);
+  EXPECT_EQ(Px(15, 10), Sys(clBtnShadow));
+  EXPECT_EQ(Px(15, 24), Sys(clBtnHighlight));
+  EXPECT_EQ(Px(15, 11), Sys(cl3DDkShadow));
+  EXPECT_EQ(Px(15, 23), Sys(cl3DLight));
+  EXPECT_EQ(Px(15, 15), Sys(clBtnFace));
+  EXPECT_EQ(r, Rect(10, 10, 30, 25));  // no BF_ADJUST
+}
+
+TEST_F(FramesTest, SingleSidesAndOneRing) {
+  TRect r = Rect(10, 10, 30, 25);
+  DrawEdge(c, r, BDR_RAISEDINNER, BF_BOTTOM | BF_RIGHT | BF_ADJUST);
+  EXPECT_EQ(r, Rect(10, 10, 29, 24));
+  EXPECT_EQ(Px(15, 10), clFuchsia);
+  EXPECT_EQ(Px(15, 24), Sys(clBtnShadow));
+  EXPECT_EQ(Px(29, 15), Sys(clBtnShadow));
+}
+
+TEST_F(FramesTest, CheckBoxShowsMarkOnlyWhenChecked) {
+  TRect box = Rect(0, 0, 13, 13);
+  DrawFrameControl(c, box, DFC_BUTTON, DFCS_BUTTONCHECK);
+  EXPECT_EQ(Px(0, 0), Sys(clBtnShadow));
+  EXPECT_EQ(Px(1, 1), Sys(cl3DDkShadow));
+  EXPECT_EQ(Px(12, 12), Sys(clBtnHighlight));
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(2, 2, 11, 11), clWindow), 81);
+  TRect box2 = Rect(20, 0, 33, 13);
+  DrawFrameControl(c, box2, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(22, 2, 31, 11), clWindowText), 21);
+  TRect box3 = Rect(40, 0, 53, 13);
+  DrawFrameControl(c, box3, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED | DFCS_INACTIVE | DFCS_FLAT);
+  EXPECT_EQ(Px(40, 0), Sys(clBtnShadow));
+  EXPECT_EQ(Px(41, 1), Sys(clBtnFace));  // inactive face, one flat ring only
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(41, 1, 52, 12), clBtnShadow), 21);
+}
+
+TEST_F(FramesTest, PushButtonRaisedPushedAndFlat) {
+  TRect r = Rect(0, 0, 20, 12);
+  DrawFrameControl(c, r, DFC_BUTTON, DFCS_BUTTONPUSH);
+  EXPECT_EQ(Px(5, 0), Sys(cl3DLight));
+  EXPECT_EQ(Px(5, 11), Sys(cl3DDkShadow));
+  EXPECT_EQ(Px(5, 5), Sys(clBtnFace));
+  r = Rect(20, 0, 40, 12);
+  DrawFrameControl(c, r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
+  EXPECT_EQ(Px(25, 0), Sys(cl3DDkShadow));
+  EXPECT_EQ(Px(25, 1), Sys(clBtnShadow));
+  EXPECT_EQ(Px(25, 10), Sys(clBtnShadow));
+  r = Rect(40, 0, 60, 12);
+  DrawFrameControl(c, r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_FLAT);
+  EXPECT_EQ(Px(45, 0), Sys(clBtnHighlight));
+  EXPECT_EQ(Px(45, 11), Sys(clBtnShadow));
+}
+
+TEST_F(FramesTest, ComboArrowPointsDownAndMovesWhenPushed) {
+  TRect r = Rect(0, 0, 16, 16);
+  DrawFrameControl(c, r, DFC_SCROLL, DFCS_SCROLLCOMBOBOX);
+  // A 7-4-pixel triangle: 7 + 5 + 3 + 1 black pixels.
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(0, 0, 16, 16), clBtnText), 16);
+  int firstRow = -1;
+  for (int y = 0; y < 16 && firstRow < 0; ++y)
+    if (CountPixels(bmp.Image(), Rect(0, y, 16, y + 1), clBtnText) == 7) firstRow = y;
+  ASSERT_GE(firstRow, 0);
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(0, firstRow + 3, 16, firstRow + 4), clBtnText), 1);
+  r = Rect(20, 0, 36, 16);
+  DrawFrameControl(c, r, DFC_SCROLL, DFCS_SCROLLCOMBOBOX | DFCS_PUSHED);
+  EXPECT_EQ(Px(20, 0), Sys(clBtnShadow));
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(20, firstRow + 1, 36, firstRow + 2), clBtnText), 7);
+}
+
+TEST_F(FramesTest, InactiveArrowIsEmbossed) {
+  TRect r = Rect(0, 0, 16, 16);
+  DrawFrameControl(c, r, DFC_SCROLL, DFCS_SCROLLUP | DFCS_INACTIVE);
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(2, 2, 14, 14), clBtnText), 0);
+  EXPECT_EQ(CountPixels(bmp.Image(), Rect(2, 2, 14, 14), clBtnShadow), 16);
+  EXPECT_GT(CountPixels(bmp.Image(), Rect(2, 2, 14, 14), clBtnHighlight), 0);
+}
+
+TEST_F(FramesTest, Frame3DRingsAndShrink) {
+  TRect r = Rect(10, 10, 20, 20);
+  Frame3D(c, r, clWhite, clBlack, 2);
+  EXPECT_EQ(r, Rect(12, 12, 18, 18));
+  EXPECT_EQ(Px(10, 10), clWhite);
+  EXPECT_EQ(Px(19, 10), clBlack);
+  EXPECT_EQ(Px(10, 19), clBlack);
+  EXPECT_EQ(Px(11, 11), clWhite);
+  EXPECT_EQ(Px(18, 18), clBlack);
+  EXPECT_EQ(Px(12, 12), clFuchsia);
+}
+
+TEST_F(FramesTest, SystemColourChangeRepaintsInTheNewColour) {
+  SetSysColor(COLOR_BTNFACE, RGB(1, 2, 3));
+  TRect r = Rect(0, 0, 10, 10);
+  DrawEdge(c, r, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+  EXPECT_EQ(Px(5, 5), static_cast<TColor>(RGB(1, 2, 3)));
+  ResetSysColors();
+  EXPECT_EQ(ColorToRGB(clBtnFace), RGB(212, 208, 200));
+}
+
+TEST_F(FramesTest, FacesScreenshot) {
+  TBitmap shot(200, 60);
+  TCanvas* s = shot.Canvas();
+  s->Brush()->SetColor(clBtnFace);
+  s->FillRect(Rect(0, 0, 200, 60));
+  TRect r = Rect(5, 5, 60, 28);
+  DrawFrameControl(s, r, DFC_BUTTON, DFCS_BUTTONPUSH);
+  r = Rect(65, 5, 120, 28);
+  DrawFrameControl(s, r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
+  r = Rect(125, 5, 138, 18);
+  DrawFrameControl(s, r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
+  r = Rect(145, 5, 158, 18);
+  DrawFrameControl(s, r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED | DFCS_FLAT);
+  r = Rect(165, 5, 178, 18);
+  DrawFrameControl(s, r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_INACTIVE);
+  const unsigned arrows[] = {DFCS_SCROLLUP, DFCS_SCROLLDOWN, DFCS_SCROLLLEFT, DFCS_SCROLLRIGHT,
+                             DFCS_SCROLLCOMBOBOX | DFCS_PUSHED, DFCS_SCROLLUP | DFCS_INACTIVE};
+  for (int i = 0; i < 6; ++i) {
+    r = Bounds(5 + i * 20, 35, 16, 16);
+    DrawFrameControl(s, r, DFC_SCROLL, arrows[i]);
+  }
+  r = Rect(130, 32, 195, 55);
+  DrawEdge(s, r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  s->Brush()->SetColor(clWindow);
+  s->FillRect(r);
+  s->DrawFocusRect(Rect(133, 35, 192, 52));
+  SaveShot(shot.Image(), "frames");
+  SUCCEED();
+}
+
+}  // namespace
