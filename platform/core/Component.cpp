@@ -166,6 +166,14 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
 
 void TComponent::Loaded() { state_ >> csLoading; }
 
+void TComponent::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  if (root != this) return;
+  // Copy: a writer's callback must not see the list change under it.
+  std::vector<TComponent*> owned = components_;
+  for (TComponent* c : owned)
+    if (!c->HasParent()) proc(c);
+}
+
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component != nullptr) RemoveFreeNotification(component);
   for (size_t i = components_.size(); i-- > 0;) {

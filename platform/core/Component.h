@@ -17,6 +17,8 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Sets.h"
 
+class TClassInfo;  // TypInfo.h: published properties and methods of a class
+
 // Unqualified class name of a dynamic type ("TUdbTable").
 AnsiString DemangledClassName(const std::type_info& type);
 
@@ -30,6 +32,12 @@ class TObject {
   // Name of the most derived class, without namespaces.
   virtual AnsiString ClassName() const { return DemangledClassName(typeid(*this)); }
   bool ClassNameIs(const AnsiString& name) const;
+
+  // Published properties and methods (TypInfo.h).  Classes that publish
+  // declare PAYROLL_CLASS(Class, Base), which overrides both; a class that
+  // does not shares its nearest declaring ancestor's information.
+  virtual const TClassInfo* ClassInfo() const;
+  static const TClassInfo* StaticClassInfo();
 };
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
@@ -44,6 +52,9 @@ class TPersistent : public TObject {
   virtual TPersistent* GetOwner() const { return nullptr; }
   // Dotted path used in messages and by the property streaming.
   virtual AnsiString GetNamePath() const;
+
+  const TClassInfo* ClassInfo() const override;
+  static const TClassInfo* StaticClassInfo();
 
  protected:
   virtual void AssignTo(TPersistent* dest);
@@ -93,6 +104,28 @@ class TComponent : public TPersistent {
 
   // Called after the component's properties were read from a stream.
   virtual void Loaded();
+
+  // Streaming hooks of the text form (TextForm.h).
+  // GetChildren lists the components written nested inside this one when
+  // root is written.  The default lists, for the root itself, the
+  // components it owns that have no parent (HasParent false); controls
+  // override it to list their child controls.
+  virtual void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root);
+  // A component with a parent (a control inside a panel) is written inside
+  // its parent and given it again by SetParentComponent when read.
+  virtual bool HasParent() const { return false; }
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent*) {}
+  // Owner and parent of the components read nested inside this one; a
+  // nullptr owner means the root being read.
+  virtual TComponent* GetChildOwner() { return nullptr; }
+  virtual TComponent* GetChildParent() { return this; }
+  // Puts child at position order among this component's children ("[n]"
+  // after the class name in the text form).
+  virtual void SetChildOrder(TComponent*, int) {}
+
+  const TClassInfo* ClassInfo() const override;
+  static const TClassInfo* StaticClassInfo();
   // Called on every component that asked for free notification (and on
   // the owner for its components) when another is inserted or removed.
   virtual void Notification(TComponent* component, TOperation operation);
