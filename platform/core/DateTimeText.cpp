@@ -37,7 +37,9 @@ class TDateWriter {
   }
 
  private:
-  // Scans ahead for an am/pm directive: hours are then on the 12-hour clock.
+  // Hours are on the 12-hour clock when an am/pm directive follows in the
+  // picture: the scan stops at the first unquoted 'a' (a directive or not)
+  // or at the next 'h'.
   static bool HasAmPm(const AnsiString& p, size_t from) {
     for (size_t i = from; i < p.size(); ++i) {
       char c = p[i];
@@ -48,9 +50,10 @@ class TDateWriter {
         i = end;
         continue;
       }
-      if (StartsWithNoCase(p, i, "am/pm") || StartsWithNoCase(p, i, "a/p") ||
-          StartsWithNoCase(p, i, "ampm"))
-        return true;
+      if (c == 'a' || c == 'A')
+        return StartsWithNoCase(p, i, "am/pm") || StartsWithNoCase(p, i, "a/p") ||
+               StartsWithNoCase(p, i, "ampm");
+      if (c == 'h' || c == 'H') return false;
     }
     return false;
   }
