@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/core/AnsiString.h"
+#include "platform/core/Exceptions.h"
 #include "platform/core/FileLocks.h"
 
 // File-mode constants of FileOpen and TFileStream: one access mode OR-ed
