@@ -868,11 +868,8 @@ void TDataSet::CreateFields() {
 }
 
 void TDataSet::DestroyFields() {
-  // Default fields belong to the dataset; persistent ones stay.
-  std::vector<TField*> owned;
-  for (int i = 0; i < fields_->Count(); ++i)
-    if (fields_->Fields(i)->Owner() == this) owned.push_back(fields_->Fields(i));
-  for (TField* f : owned) delete f;
+  // Called for default fields (DefaultFields()): every field goes.
+  fields_->Clear();
 }
 
 void TDataSet::BindFields(bool binding) {

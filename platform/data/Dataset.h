@@ -117,10 +117,12 @@ class TDataSet : public TComponent {
   int RecordSize() { return GetRecordSize(); }
 
   // --- searching ---------------------------------------------------------
-  bool FindFirst() { return FindRecord(true, true); }
-  bool FindLast() { return FindRecord(true, false); }
-  bool FindNext() { return FindRecord(false, true); }
-  bool FindPrior() { return FindRecord(false, false); }
+  // Search with the filter (Filter/OnFilterRecord) applied even while
+  // Filtered is off; Found tells the last answer.
+  bool FindFirst() { return found_ = FindRecord(true, true); }
+  bool FindLast() { return found_ = FindRecord(true, false); }
+  bool FindNext() { return found_ = FindRecord(false, true); }
+  bool FindPrior() { return found_ = FindRecord(false, false); }
   bool Found() const { return found_; }
 
   // --- controls ----------------------------------------------------------
@@ -308,6 +310,7 @@ class TDataSet : public TComponent {
   // calculated area: each calculated or lookup field gets Offset (a flag
   // byte followed by DataSize bytes) and CalcFieldsSize grows.
   virtual void BindFields(bool binding);
+  // Frees every field; descendants call it on close when DefaultFields().
   virtual void DestroyFields();
   void InitFieldDefs();
   // Calls FieldDefs update through InternalInitFieldDefs.
