@@ -14,16 +14,16 @@ namespace {
 
 // Face names the system's forms and reports use, and what draws them here.
 // Every list ends in a family with full Chinese coverage, so code-page-936
-// text never falls back to boxes.  The bitmap-hinted "Sharp" cut stands in
-// for the classic song face at small sizes.
+// text never falls back to boxes.  (The bitmap-strike "Sharp" cut is not
+// used: its reported ascent is smaller than its glyphs.)
 struct FaceMapping {
   const char* face;  // code-page-936 bytes, compared case-insensitively
   const char* families[3];
 };
 const FaceMapping kFaceTable[] = {
-    {"宋体", {"WenQuanYi Zen Hei Sharp", "WenQuanYi Zen Hei", nullptr}},
-    {"新宋体", {"WenQuanYi Zen Hei Sharp", "WenQuanYi Zen Hei", nullptr}},
-    {"SimSun", {"WenQuanYi Zen Hei Sharp", "WenQuanYi Zen Hei", nullptr}},
+    {"宋体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
+    {"新宋体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
+    {"SimSun", {"WenQuanYi Zen Hei", nullptr, nullptr}},
     {"黑体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
     {"楷体_GB2312", {"WenQuanYi Zen Hei", nullptr, nullptr}},
     {"仿宋_GB2312", {"WenQuanYi Zen Hei", nullptr, nullptr}},
@@ -46,7 +46,11 @@ class TQtFontMetrics : public TFontMetricsSource {
     m.Height = m.Ascent + m.Descent;
     m.InternalLeading = std::max(0, m.Height - f.pixelSize());
     m.ExternalLeading = std::max(0, fm.leading());
-    m.AveCharWidth = fm.averageCharWidth();
+    // The average advance of the Latin letters, as dialog units use it
+    // (Qt's own average counts every glyph of the font, CJK included).
+    static const QString kLetters =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    m.AveCharWidth = (fm.horizontalAdvance(kLetters) / 26 + 1) / 2;
     m.MaxCharWidth = fm.maxWidth();
     m.Overhang = 0;
     return m;
@@ -63,6 +67,24 @@ TFontMetricsSource* gSource = nullptr;
 
 bool SameFace(const AnsiString& a, const char* b) {
   return AnsiString(a).UpperCase() == AnsiString(b).UpperCase();
+}
+
+int CellHeight(QFont f, int px) {
+  f.setPixelSize(px);
+  QFontMetrics fm(f);
+  return fm.ascent() + fm.descent();
+}
+
+int CellToPixelSize(const QFont& font, int cell) {
+  static std::map<std::tuple<QString, bool, bool, int>, int> cache;
+  auto key = std::make_tuple(font.families().join(','), font.bold(), font.italic(), cell);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  int probe = CellHeight(font, 100);
+  int px = probe > 0 ? std::max(1, static_cast<int>(std::lround(cell * 100.0 / probe))) : cell;
+  for (int i = 0; i < 16 && px < 4 * cell && CellHeight(font, px) < cell; ++i) ++px;
+  for (int i = 0; i < 16 && px > 1 && CellHeight(font, px) > cell; ++i) --px;
+  cache.emplace(key, px);
+  return px;
 }
 
 }  // namespace
@@ -113,14 +135,10 @@ QFont ToQFont(const TFont& font) {
   if (h < 0) {
     f.setPixelSize(-h);
   } else {
-    // A positive height is the cell height (ascent + descent): scale the
-    // character size so the cell comes out at h.
-    QFont probe = f;
-    probe.setPixelSize(100);
-    QFontMetrics fm(probe);
-    int cell = fm.ascent() + fm.descent();
-    int px = cell > 0 ? static_cast<int>(std::lround(h * 100.0 / cell)) : h;
-    f.setPixelSize(std::max(1, px));
+    // A positive height is the cell height (ascent + descent): find the
+    // character size whose cell comes out at h.  Fonts with bitmap strikes
+    // do not scale linearly, so the estimate is corrected by measuring.
+    f.setPixelSize(CellToPixelSize(f, h));
   }
   return f;
 }
