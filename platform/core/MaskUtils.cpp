@@ -3,6 +3,7 @@
 // those positions.  The syntax is listed in MaskUtils.h.
 #include "platform/core/MaskUtils.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -190,7 +191,9 @@ AnsiString FormatMaskText(const AnsiString& editMask, const AnsiString& value,
     }
     size_t runEnd = i;
     while (runEnd < m.positions.size() && !m.positions[runEnd].literal) ++runEnd;
-    size_t stop = value.size();
+    // Without its closing literal the run takes no more than its width,
+    // so a value stored without literals still lands in place.
+    size_t stop = std::min(value.size(), v + (runEnd - i));
     if (runEnd < m.positions.size()) {
       size_t found = value.find(m.positions[runEnd].text, v);
       if (found != std::string::npos) stop = found;
