@@ -1,0 +1,105 @@
+// TCacheBlockMgr: see CacheBlockMgr.h.
+#include "Udb/CacheBlockMgr.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Udb/UdbErrors.h"
+
+void TCacheBlockMgr::Start(int pageSize) {
+  if (!OnReadFile) UdbDatabaseError(10065, "TCacheBlockMgr.Open", "ReadIO");
+  if (!OnWriteFile) UdbDatabaseError(10065, "TCacheBlockMgr.Open", "WriteIO");
+  if (pageSize <= 0) UdbDatabaseError(8581, "TCacheBlock.Open", "Object not initialized");
+  blocks_.clear();
+  pageSize_ = pageSize;
+  inTransaction_ = true;
+}
+
+TCacheBlockMgr::TBlock& TCacheBlockMgr::Load(TUdbAddr page) {
+  auto it = blocks_.find(page);
+  if (it != blocks_.end()) return it->second;
+  TBlock block;
+  block.data.assign(static_cast<size_t>(pageSize_), 0);
+  std::int64_t got = OnReadFile(page, block.data.data(), pageSize_);
+  block.length = static_cast<int>(std::max<std::int64_t>(got, 0));
+  return blocks_.emplace(page, std::move(block)).first->second;
+}
+
+void TCacheBlockMgr::Read(TUdbAddr address, void* buffer, int length) {
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
+  while (length > 0) {
+    TUdbAddr page = address - address % size;
+    int offset = static_cast<int>(address - page);
+    int chunk = std::min(length, pageSize_ - offset);
+    auto it = blocks_.find(page);
+    if (it != blocks_.end()) {
+      if (offset + chunk > it->second.length)
+        UdbDatabaseError(9217, "TCacheBlockMgr.ReadBlock", "Unable to complete file read operation");
+      std::memcpy(out, it->second.data.data() + offset, static_cast<size_t>(chunk));
+    } else if (OnReadFile(address, out, chunk) != chunk) {
+      UdbDatabaseError(9217, "TUdbFile.InternalRead", "Unable to complete file read operation");
+    }
+    out += chunk;
+    address += static_cast<TUdbAddr>(chunk);
+    length -= chunk;
+  }
+}
+
+void TCacheBlockMgr::Write(TUdbAddr address, const void* buffer, int length) {
+  const auto* in = static_cast<const std::uint8_t*>(buffer);
+  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
+  while (length > 0) {
+    TUdbAddr page = address - address % size;
+    int offset = static_cast<int>(address - page);
+    int chunk = std::min(length, pageSize_ - offset);
+    TBlock& block = Load(page);
+    std::memcpy(block.data.data() + offset, in, static_cast<size_t>(chunk));
+    block.length = std::max(block.length, offset + chunk);
+    in += chunk;
+    address += static_cast<TUdbAddr>(chunk);
+    length -= chunk;
+  }
+}
+
+void TCacheBlockMgr::PutPage(TUdbAddr page, const void* data) {
+  TBlock& block = blocks_[page];
+  block.data.assign(static_cast<const std::uint8_t*>(data),
+                    static_cast<const std::uint8_t*>(data) + pageSize_);
+  block.length = pageSize_;
+}
+
+void TCacheBlockMgr::DropPage(TUdbAddr page) { blocks_.erase(page); }
+
+bool TCacheBlockMgr::CopyPage(TUdbAddr page, void* out) const {
+  auto it = blocks_.find(page);
+  if (it == blocks_.end()) return false;
+  std::memcpy(out, it->second.data.data(), static_cast<size_t>(pageSize_));
+  return true;
+}
+
+std::vector<TUdbAddr> TCacheBlockMgr::HeldPages() const {
+  std::vector<TUdbAddr> pages;
+  for (const auto& [page, block] : blocks_) pages.push_back(page);
+  return pages;
+}
+
+void TCacheBlockMgr::Commit() {
+  if (!inTransaction_) UdbDatabaseError(10257, "TCacheBlockMgr.Commit");
+  while (!blocks_.empty()) {
+    auto it = blocks_.begin();
+    OnWriteFile(it->first, it->second.data.data(), it->second.length);
+    blocks_.erase(it);
+  }
+  inTransaction_ = false;
+}
+
+void TCacheBlockMgr::Rollback() {
+  if (!inTransaction_) UdbDatabaseError(10257, "TCacheBlockMgr.Rollback");
+  Clear();
+}
+
+void TCacheBlockMgr::Clear() {
+  blocks_.clear();
+  inTransaction_ = false;
+}

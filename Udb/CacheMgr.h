@@ -1,0 +1,110 @@
+// TCacheMgr: the page cache of one database file (owned by TUdbFile).
+//
+// Pages hold plain (deciphered) content; the owner's callbacks move pages
+// between the cache and the file and do the encipherment:
+//   OnReadPage(page)   fill page.data for page.address, .tableId, .mode
+//   OnWritePage(page)  write page.data to the file
+//   OnSpillPage(page)  inside a transaction, a dirty page is about to leave
+//                      the cache: keep its content as the pending image
+// A cached page is a hit only for the same table id and mode; another
+// identity reloads it in place (spilling it first when dirty).
+//
+// Page states: Empty -> Clean (loaded, equals the file or the pending
+// image) -> Dirty (changed inside a transaction) -> Clean (committed) or
+// Empty (rolled back).  Outside a transaction writes go through at once and
+// no page is ever dirty.
+//
+// Capacity: pages are created at Open; a miss takes an empty page, else the
+// least recently used clean page.  Only when every page is dirty does the
+// cache grow past its capacity; Trim (after commit or rollback) cuts it back
+// when it is 3 or more pages over.
+// Calls only platform/core and UdbErrors.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "Udb/DatabaseFileFormat.h"
+
+enum TCachePageState : std::uint8_t { cpsEmpty = 0, cpsClean = 1, cpsDirty = 2 };
+
+struct TCachePage {
+  std::vector<std::uint8_t> data;  // one page, zero-filled when created
+  TUdbAddr address = 0;
+  std::uint16_t tableId = 0;
+  std::uint32_t stamp = 0;  // last-use stamp from the access counter
+  TCachePageState state = cpsEmpty;
+  std::uint8_t mode = 0;
+};
+
+class TCacheMgr {
+ public:
+  using TPageCallback = std::function<void(TCachePage&)>;
+  TPageCallback OnReadPage;
+  TPageCallback OnWritePage;
+  TPageCallback OnSpillPage;
+
+  TCacheMgr() = default;
+  TCacheMgr(const TCacheMgr&) = delete;
+  TCacheMgr& operator=(const TCacheMgr&) = delete;
+
+  // Creates `capacity` empty pages.  Requires OnReadPage and OnWritePage
+  // (else 10065 "ReadIO" / "WriteIO" at "TCacheMgr.Open").
+  void Open(int capacity, int pageSize);
+  // Frees every page (pending changes are dropped: the owner commits or
+  // rolls back first).
+  void Close();
+  bool IsOpen() const { return pageSize_ > 0; }
+
+  // Byte ranges may span pages.  Errors of the callbacks pass through; a
+  // page whose load failed is left empty, a page whose write-through failed
+  // is dropped (the cache never claims what the file does not hold).
+  void Read(TUdbAddr address, void* buffer, int length, std::uint16_t tableId, std::uint8_t mode);
+  void Write(TUdbAddr address, const void* buffer, int length, std::uint16_t tableId,
+             std::uint8_t mode);
+
+  void StartTransaction();
+  // Writes every dirty page (ascending addresses) and marks it clean.  On a
+  // failure the pages not yet written stay dirty and the transaction stays.
+  void FlushDirty();
+  // Leaves transaction mode and trims.  requires: no dirty page.
+  void EndTransaction();
+  // FlushDirty + EndTransaction; 10257 outside a transaction.
+  void Commit();
+  // Every dirty page becomes empty, then trim; 10257 outside a transaction.
+  void Rollback();
+  bool InTransaction() const { return inTransaction_; }
+
+  // Every page of the table becomes empty (dirty ones are spilled first).
+  void InvalidateTable(std::uint16_t tableId);
+  // The page at pageAddress (if cached) becomes empty, spilled first when dirty.
+  void InvalidatePage(TUdbAddr pageAddress);
+  // Cuts the cache back to its capacity when 3 or more pages over.
+  void Trim();
+
+  const TCachePage* FindPage(TUdbAddr pageAddress) const;
+  int Capacity() const { return capacity_; }
+  int PageSize() const { return pageSize_; }
+  int PageCount() const { return static_cast<int>(pages_.size()); }
+  int DirtyCount() const;
+  std::int64_t Hits() const { return hits_; }
+  std::int64_t Misses() const { return misses_; }
+
+ private:
+  TCachePage& Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode, bool needContent);
+  int TakeEmptyPage();
+  void Drop(int index);
+
+  std::vector<std::unique_ptr<TCachePage>> pages_;
+  std::unordered_map<TUdbAddr, int> index_;  // page address -> index, non-empty pages only
+  std::vector<int> empty_;                   // indexes of empty pages
+  int capacity_ = 0;
+  int pageSize_ = 0;
+  std::uint32_t accessCounter_ = 0;
+  bool inTransaction_ = false;
+  std::int64_t hits_ = 0;
+  std::int64_t misses_ = 0;
+};

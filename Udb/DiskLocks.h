@@ -1,0 +1,53 @@
+// TDiskLocks: the byte-range lock services of one open database file, as
+// the disk manager uses them.  An implementation owns the lock file of
+// connected users (its slot and presence byte), the table and record lock
+// managers on that lock file, and the 1000-byte range held locked on the
+// database file at udbfmt::kOpenLockOffset while the connection is open.
+//
+// TDiskMgr::Open creates one through the process-wide factory when the
+// database file is not read-only; with no factory installed a connection
+// runs unlocked (every lock request is granted at once).  Destroying the
+// object releases every lock, leaves the lock file (deleting it when the
+// last user leaves) and unlocks the open range; it never throws.
+// Lock types: 1 read, 4 write.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/core/AnsiString.h"
+
+class TUdbFileIO;
+class TUdbFileSystem;
+
+class TDiskLocks {
+ public:
+  virtual ~TDiskLocks() = default;
+  // Table id 0 is the database header.  Write: the table's whole region;
+  // read: one byte of it.  Returns the lock type now held; raises 10249
+  // after the retries.
+  virtual int LockTable(int tableId, int lockType) = 0;
+  virtual void UnlockTable(int tableId) = 0;
+  // A record write lock; returns the lock type now held.
+  virtual int LockRecord(int recordId) = 0;
+  virtual void UnlockRecord(int recordId) = 0;
+  // Commit: every held table lock becomes a write lock.
+  virtual void UpgradeTableLocks() = 0;
+  virtual void ReleaseAll() = 0;
+  virtual void SetRetry(int maximum, int intervalMs) = 0;
+};
+
+struct TDiskLocksParams {
+  TUdbFileIO* databaseFile = nullptr;  // for the open range and the parent lock
+  TUdbFileSystem* fileSystem = nullptr;
+  AnsiString databaseFileName;
+  AnsiString lockFileName;  // LockFileNameFor(databaseFileName)
+  int retryMaximum = 10;
+  int retryInterval = 200;
+};
+
+using TDiskLocksFactory = std::function<std::unique_ptr<TDiskLocks>(const TDiskLocksParams&)>;
+
+// Installs the factory every later TDiskMgr::Open uses (empty: unlocked).
+void SetDiskLocksFactory(TDiskLocksFactory factory);
+const TDiskLocksFactory& DiskLocksFactory();

@@ -1,0 +1,554 @@
+// TDiskMgr: see DiskMgr.h.
+#include "Udb/DiskMgr.h"
+
+#include <ctime>
+#include <cstring>
+
+#include "Udb/Crc32.h"
+#include "Udb/DBLogger.h"
+#include "Udb/EngineKeys.h"
+#include "Udb/Sha1Stream.h"
+#include "Udb/UdbErrors.h"
+
+using namespace udbfmt;
+
+// --- lock factory -------------------------------------------------------------
+
+namespace {
+TDiskLocksFactory& FactorySlot() {
+  static TDiskLocksFactory factory;
+  return factory;
+}
+}  // namespace
+
+void SetDiskLocksFactory(TDiskLocksFactory factory) { FactorySlot() = std::move(factory); }
+const TDiskLocksFactory& DiskLocksFactory() { return FactorySlot(); }
+
+// --- header write scope ---------------------------------------------------------
+
+// Takes the header write lock when it is not held; when this scope took it
+// (no header lock was held before), Finish writes the header if dirty and
+// releases it.  On an exception the lock is released without throwing.
+class THeaderWriteScope {
+ public:
+  explicit THeaderWriteScope(TDiskMgr& disk)
+      : disk_(disk), took_(!disk.headerReadLocked_ && !disk.headerWriteLocked_) {
+    if (!disk_.headerWriteLocked_) disk_.LockHeaderWrite();
+  }
+  ~THeaderWriteScope() {
+    if (took_ && !finished_) disk_.ReleaseHeaderQuietly();
+  }
+  void Finish() {
+    finished_ = true;
+    if (took_) disk_.UnlockHeader();
+  }
+
+ private:
+  TDiskMgr& disk_;
+  bool took_;
+  bool finished_ = false;
+};
+
+// --- free helpers -----------------------------------------------------------------
+
+int GetBestPageRequestSize(int blockSize, int pageSize) {
+  if (blockSize <= 0 || pageSize <= 0) return pageSize;
+  const std::int64_t s = (std::int64_t(blockSize) + pageSize - 1) / pageSize * pageSize;
+  if (pageSize >= blockSize && s % blockSize <= pageSize / 4) return static_cast<int>(s);
+  std::int64_t best = s, bestRemainder = s % blockSize;
+  for (std::int64_t candidate = s; candidate < 10 * s; candidate += pageSize) {
+    if (candidate % blockSize < bestRemainder) {
+      best = candidate;
+      bestRemainder = candidate % blockSize;
+    }
+  }
+  return static_cast<int>(best);
+}
+
+namespace {
+size_t NameStart(const AnsiString& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == AnsiString::npos ? 0 : slash + 1;
+}
+AnsiString ChangeFileExt(const AnsiString& path, const AnsiString& ext) {
+  size_t dot = path.find_last_of('.');
+  if (dot == AnsiString::npos || dot < NameStart(path)) return path + ext;
+  return path.substr(0, dot) + ext;
+}
+AnsiString ExtractFileExt(const AnsiString& path) {
+  size_t dot = path.find_last_of('.');
+  if (dot == AnsiString::npos || dot < NameStart(path)) return AnsiString();
+  return path.substr(dot);
+}
+}  // namespace
+
+AnsiString LockFileNameFor(const AnsiString& databaseFileName) {
+  if (databaseFileName.LowerCase().Pos(".udb") > 0) return ChangeFileExt(databaseFileName, ".lck");
+  // Only the file name's own first '.' becomes '_': a dot in a directory
+  // name must not move the lock file into another directory.
+  AnsiString name = databaseFileName;
+  size_t dot = name.find('.', NameStart(name));
+  if (dot != AnsiString::npos) name[dot] = '_';
+  name += ExtractFileExt(databaseFileName);
+  return ChangeFileExt(name, ".lck");
+}
+
+bool UdbCopyFile(const AnsiString& source, const AnsiString& target, bool overwrite, TUdbFileSystem& fs) {
+  if (!overwrite && fs.Exists(target)) return false;
+  AnsiString error;
+  TUdbOpenMode mode;
+  mode.write = false;
+  std::unique_ptr<TUdbFileIO> in = fs.Open(source, mode, error);
+  if (!in) return false;
+  std::unique_ptr<TUdbFileIO> out = fs.Create(target, error);
+  if (!out) return false;
+  std::vector<std::uint8_t> chunk(65536);
+  std::int64_t offset = 0;
+  for (;;) {
+    std::int64_t got = in->ReadAt(offset, chunk.data(), static_cast<std::int64_t>(chunk.size()));
+    if (got < 0) return false;
+    if (got == 0) break;
+    if (out->WriteAt(offset, chunk.data(), got) != got) return false;
+    offset += got;
+  }
+  return out->Flush() && out->Size() == in->Size();
+}
+
+// --- settings ---------------------------------------------------------------------
+
+TDiskMgr::TDiskMgr() : fs_(&PosixFileSystem()) {}
+
+TDiskMgr::~TDiskMgr() { Close(); }
+
+void TDiskMgr::SetLockRetryInterval(int ms) {
+  retryInterval_ = ms;
+  file_.SetLockRetry(retryMaximum_, retryInterval_);
+  if (locks_) locks_->SetRetry(retryMaximum_, retryInterval_);
+}
+
+void TDiskMgr::SetLockRetryMaximum(int n) {
+  retryMaximum_ = n;
+  file_.SetLockRetry(retryMaximum_, retryInterval_);
+  if (locks_) locks_->SetRetry(retryMaximum_, retryInterval_);
+}
+
+void TDiskMgr::SetFileSystem(TUdbFileSystem* fs) {
+  fs_ = fs ? fs : &PosixFileSystem();
+  file_.SetFileSystem(fs_);
+}
+
+void TDiskMgr::CheckPageSize(const char* location) const {
+  if (pageSize_ < kMinPageSize || (pageSize_ & (pageSize_ - 1)) != 0)
+    UdbDatabaseError(8581, location, "Invalid database page size");
+}
+
+// --- create, open, close -------------------------------------------------------------
+
+void TDiskMgr::CreateNewFile(bool overwrite) {
+  Close();
+  CheckPageSize("TDiskMgr.CreateNewFile");
+  if (fs_->Exists(fileName_) && !overwrite) UdbDatabaseError(11043, "TDiskMgr.CreateNewFile", fileName_);
+  file_.SetPageSize(pageSize_);
+  AnsiString error;
+  if (!file_.CreateUdbFile(fileName_, error))
+    UdbDatabaseError(8582, "TDiskMgr.CreateNewFile", fileName_ + ": " + error);
+  try {
+    header_ = std::make_unique<TGlobalHdr>();
+    header_->Initialize(kGlobalHeaderSize, kGlobalHeaderOffset);
+    map_ = std::make_unique<TMapPageMgr>(*this, *header_, pageSize_);
+    std::vector<std::uint8_t> zero(static_cast<size_t>(pageSize_), 0);
+    for (int page = 0; page < kNewFilePages; ++page)
+      file_.WriteRaw(zero.data(), static_cast<TUdbAddr>(page * pageSize_), pageSize_);
+    const TUdbAddr firstMap = static_cast<TUdbAddr>(kFirstMapPageNo * pageSize_);
+    header_->SetItem(kItemFirstMapPage, firstMap);
+    header_->SetItem(kItemMapPageCount, 1);
+    header_->SetItem(kItemFreeMapPageHint, firstMap);
+    headerWriteLocked_ = headerReadLocked_ = true;  // nobody else can know the file yet
+    WriteHeader();
+    header_->SetLoaded(true);
+    map_->SetEntries(kUsageStructure, 0, kStructurePages);
+    map_->SetEntries(kUsageMapPage, firstMap, 1);
+    // The marks leave the hint in memory only: a new file keeps hint = the
+    // first map page, whose first search finds nothing and appends.
+    file_.Flush();
+  } catch (...) {
+    headerWriteLocked_ = headerReadLocked_ = false;
+    header_.reset();
+    map_.reset();
+    file_.Close();
+    fs_->Remove(fileName_);  // a half-built file is no database
+    throw;
+  }
+  headerWriteLocked_ = headerReadLocked_ = false;
+  map_.reset();
+  header_.reset();
+  file_.Close();
+}
+
+void TDiskMgr::Open() {
+  Close();
+  if (pageSize_ == 0) UdbDatabaseError(8581, "TDiskMgr.Open", "PageSize is 0");
+  CheckPageSize("TDiskMgr.Open");
+  if (!fs_->Exists(fileName_)) UdbDatabaseError(11010, "TDiskMgr.Open", fileName_);
+  const bool lockingWanted = !fs_->IsReadOnly(fileName_);
+  file_.SetXORKeyBuf(kXorKeyBuffer.data(), static_cast<int>(kXorKeyBuffer.size()));
+  exclusive_ = (mode_ & 0x70) == 16;
+  readOnlyMode_ = (mode_ & 7) == 0;
+  file_.SetPageSize(pageSize_);
+  file_.SetReadAccess(true);
+  file_.SetWriteAccess(!readOnlyMode_);
+  file_.SetShareDenyRead(exclusive_);
+  file_.SetShareDenyWrite(exclusive_);
+  file_.SetLockRetry(retryMaximum_, retryInterval_);
+  file_.OpenUdbFile(fileName_);
+  try {
+    std::int64_t size = file_.FileSize();
+    if (size < std::int64_t(kNewFilePages) * pageSize_ || size % pageSize_ != 0 || size > kMaxFileSize)
+      UdbDatabaseErrorFmt(8451, "TDiskMgr.Open", "%s is not a database file of %d-byte pages (size %d)",
+                          nullptr, {fileName_, pageSize_, size});
+    if (lockingWanted && DiskLocksFactory()) {
+      TDiskLocksParams params;
+      params.databaseFile = file_.FileIO();
+      params.fileSystem = fs_;
+      params.databaseFileName = fileName_;
+      params.lockFileName = LockFileNameFor(fileName_);
+      params.retryMaximum = retryMaximum_;
+      params.retryInterval = retryInterval_;
+      locks_ = DiskLocksFactory()(params);
+    }
+    file_.SetCacheEnabled(true);
+    header_ = std::make_unique<TGlobalHdr>();
+    header_->Initialize(kGlobalHeaderSize, kGlobalHeaderOffset);
+    map_ = std::make_unique<TMapPageMgr>(*this, *header_, pageSize_);
+    LockHeaderRead();
+    ReadHeader();
+    UnlockHeader();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TDiskMgr::ReleaseHeaderQuietly() {
+  try {
+    UnlockHeader();
+  } catch (const std::exception& e) {
+    UdbLogger().Log("TDiskMgr", AnsiString("Header release failed: ") + e.what());
+    headerReadLocked_ = headerWriteLocked_ = false;
+  }
+}
+
+void TDiskMgr::Close() {
+  if (file_.IsOpen() && header_ && header_->Loaded() && header_->Dirty() && !file_.InTransaction() &&
+      !readOnlyMode_) {
+    try {
+      file_.WriteRaw(header_->Buffer(), kGlobalHeaderOffset, kGlobalHeaderSize);
+    } catch (const std::exception& e) {
+      UdbLogger().Log("TDiskMgr", AnsiString("Header write at close failed: ") + e.what());
+    }
+  }
+  if (locks_) {
+    try {
+      locks_->ReleaseAll();
+    } catch (const std::exception& e) {
+      UdbLogger().Log("TDiskMgr", AnsiString("Lock release at close failed: ") + e.what());
+    }
+    locks_.reset();
+  }
+  file_.Close();
+  headerReadLocked_ = headerWriteLocked_ = false;
+  map_.reset();
+  header_.reset();
+}
+
+// --- master key and security header ----------------------------------------------------
+
+void TDiskMgr::SetMasterKey(const AnsiString& key) {
+  AnsiString effective = key.empty() ? AnsiString(kDefaultMasterKey) : key;
+  if (effective.Length() > kBlowfishMaxKeyBytes)
+    UdbDatabaseErrorFmt(9602, "TDiskMgr.SetMasterKey", "The master key may hold at most %d bytes, not %d",
+                        nullptr, {kBlowfishMaxKeyBytes, effective.Length()});
+  file_.SetBlowfishKey(effective.data(), effective.Length());
+  masterKey_ = effective;
+}
+
+void TDiskMgr::ReadSecurityHeader(TSecurityHeader& header) {
+  file_.ReadRaw(header.bytes, kSecurityHeaderOffset, kSecurityHeaderSize);
+}
+
+void TDiskMgr::WriteSecurityHeader(const TSecurityHeader& header) {
+  file_.WriteRaw(header.bytes, kSecurityHeaderOffset, kSecurityHeaderSize);
+}
+
+namespace {
+// Local time as a TDateTime (days since 30 December 1899).
+double NowAsDateTime() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return (double(now) + double(local.tm_gmtoff)) / 86400.0 + 25569.0;
+}
+}  // namespace
+
+TSecurityHeader TDiskMgr::MakeSecurityHeader() const {
+  TSecurityHeader h;
+  PutU32(h.bytes + kSecSizeField, kSecurityHeaderSize);
+  double stamp = NowAsDateTime();
+  std::memcpy(h.bytes + kSecTimeStamp, &stamp, 8);  // little-endian IEEE double
+  PutU16(h.bytes + kSecVersion1, 1);
+  PutU16(h.bytes + kSecVersion2, 1);
+  TSha1Digest digest;
+  Sha1OfString(masterKey_, digest);
+  Sha1DigestToBytes(digest, h.bytes + kSecDigest);
+  PutU32(h.bytes + kSecCrc, Crc32(h.bytes, kSecurityHeaderSize));
+  return h;
+}
+
+void TDiskMgr::WriteSecurityHeader() { WriteSecurityHeader(MakeSecurityHeader()); }
+
+void TDiskMgr::VerifySecurityHeader() {
+  TSecurityHeader h;
+  ReadSecurityHeader(h);
+  std::uint32_t stored = GetU32(h.bytes + kSecCrc);
+  PutU32(h.bytes + kSecCrc, 0);
+  if (Crc32(h.bytes, kSecurityHeaderSize) != stored)
+    UdbDatabaseError(8451, "TDiskMgr.ReadSecurityHeader", "The Security Header CRC is incorrect");
+  PutU32(h.bytes + kSecCrc, stored);
+  TSha1Digest digest;
+  Sha1OfString(masterKey_, digest);
+  std::uint8_t expected[20];
+  Sha1DigestToBytes(digest, expected);
+  if (std::memcmp(expected, h.bytes + kSecDigest, 20) != 0)
+    UdbDatabaseError(8451, "TDiskMgr.ReadSecurityHeader", "The MasterKey is incorrect");
+}
+
+// --- global header ---------------------------------------------------------------------
+
+void TDiskMgr::ValidateHeader() {
+  const std::int64_t size = file_.FileSize();
+  const std::uint32_t firstMap = header_->GetItem(kItemFirstMapPage);
+  const std::uint32_t mapCount = header_->GetItem(kItemMapPageCount);
+  const std::uint32_t hint = header_->GetItem(kItemFreeMapPageHint);
+  auto isPage = [&](std::uint32_t a) {
+    return a % pageSize_ == 0 && a >= std::uint32_t(kFirstMapPageNo * pageSize_) && std::int64_t(a) < size;
+  };
+  const char* bad = nullptr;
+  if (!isPage(firstMap))
+    bad = "FirstMapPage";
+  else if (mapCount == 0 || std::int64_t(mapCount) > size / pageSize_)
+    bad = "MapPageCount";
+  else if (hint != 0 && !isPage(hint))
+    bad = "FreeMapPageHint";
+  if (bad)
+    UdbDatabaseErrorFmt(8451, "TDiskMgr.ReadHeader", "Global header item %s is out of range", nullptr,
+                        {AnsiString(bad)});
+}
+
+void TDiskMgr::ReadHeader() {
+  if (!headerReadLocked_ && !headerWriteLocked_) UdbDatabaseError(10248, "TDiskMgr.ReadHeader");
+  std::vector<std::uint8_t> fresh(static_cast<size_t>(header_->Size()));
+  file_.ReadRaw(fresh.data(), static_cast<TUdbAddr>(header_->FileOffset()), header_->Size());
+  std::memcpy(header_->Buffer(), fresh.data(), fresh.size());
+  header_->SetDirty(false);
+  header_->SetLoaded(true);
+  ValidateHeader();
+}
+
+void TDiskMgr::WriteHeader() {
+  const bool took = !headerWriteLocked_;
+  if (took) LockTable(0, kUdbWriteLock);
+  try {
+    file_.WriteRaw(header_->Buffer(), static_cast<TUdbAddr>(header_->FileOffset()), header_->Size());
+  } catch (...) {
+    if (took && !headerReadLocked_) UnlockTable(0);
+    throw;
+  }
+  header_->SetDirty(false);
+  if (took && !headerReadLocked_) UnlockTable(0);
+}
+
+void TDiskMgr::LockHeaderWrite() {
+  const bool held = headerReadLocked_ || headerWriteLocked_;
+  LockTable(0, kUdbWriteLock);
+  headerReadLocked_ = headerWriteLocked_ = true;
+  if (!held) ReadHeader();
+}
+
+void TDiskMgr::LockHeaderRead() {
+  const bool held = headerReadLocked_ || headerWriteLocked_;
+  LockTable(0, kUdbReadLock);
+  headerReadLocked_ = true;
+  if (!held) ReadHeader();
+}
+
+void TDiskMgr::UnlockHeader() {
+  bool dirty = header_ && header_->Dirty();
+  headerReadLocked_ = headerWriteLocked_ = false;
+  if (dirty) {
+    headerWriteLocked_ = true;  // the write happens under the lock still held
+    try {
+      WriteHeader();
+    } catch (...) {
+      headerWriteLocked_ = false;
+      UnlockTable(0);
+      throw;
+    }
+    headerWriteLocked_ = false;
+  }
+  UnlockTable(0);
+}
+
+// --- locks ---------------------------------------------------------------------------
+
+int TDiskMgr::LockTable(int tableId, int lockType) {
+  int requested = lockType;
+  if (InTransaction() && lockType == kUdbWriteLock) lockType = kUdbReadLock;
+  int held = locks_ ? locks_->LockTable(tableId, lockType) : lockType;
+  UdbLogger().IncCounter(requested == kUdbWriteLock ? "WRITELOCK" : "READLOCK", 1);
+  return held;
+}
+
+void TDiskMgr::UnlockTable(int tableId) {
+  if (InTransaction() || !locks_) return;
+  locks_->UnlockTable(tableId);
+}
+
+int TDiskMgr::LockRecord(int recordId) { return locks_ ? locks_->LockRecord(recordId) : 0; }
+
+void TDiskMgr::UnlockRecord(int recordId) {
+  if (InTransaction() || !locks_) return;
+  locks_->UnlockRecord(recordId);
+}
+
+void TDiskMgr::ReleaseAllLocks() {
+  if (locks_) locks_->ReleaseAll();
+  headerReadLocked_ = headerWriteLocked_ = false;
+}
+
+// --- space ---------------------------------------------------------------------------
+
+TUdbAddr TDiskMgr::AllocatePages(std::uint16_t tableId, std::uint8_t mode, const void* data, int count,
+                                 int usage) {
+  if (tableId >= 2048 || usage < 0 || usage > 15 || (tableId == 0 && usage == 0) || count <= 0)
+    UdbDatabaseErrorFmt(8581, "TDiskMgr.AllocatePages", "Invalid page request: table %d, usage %d, count %d",
+                        nullptr, {int(tableId), usage, count});
+  THeaderWriteScope scope(*this);
+  std::vector<std::uint8_t> zeros;
+  if (!data) {
+    zeros.assign(static_cast<size_t>(count) * pageSize_, 0);
+    data = zeros.data();
+  }
+  TUdbAddr address = map_->FindEmptyPages(count);
+  if (address != 0)
+    WritePages(address, count, data, mode, tableId);
+  else
+    address = AppendPages(data, count, mode, tableId);
+  map_->SetEntries(static_cast<std::uint16_t>(tableId * 16 + usage), address, count);
+  scope.Finish();
+  return address;
+}
+
+TUdbAddr TDiskMgr::AppendPages(const void* data, int count, std::uint8_t mode, std::uint16_t tableId) {
+  if (count <= 0) UdbDatabaseError(8581, "TDiskMgr.AppendPages", "Invalid page count");
+  THeaderWriteScope scope(*this);
+  std::vector<std::uint8_t> zeros;
+  if (!data) {
+    zeros.assign(static_cast<size_t>(count) * pageSize_, 0);
+    data = zeros.data();
+  }
+  TUdbAddr address = file_.SeekAndAppendUdbFile(data, count * pageSize_, mode, tableId);
+  scope.Finish();
+  return address;
+}
+
+void TDiskMgr::FreePages(TUdbAddr address, int count) {
+  if (count <= 0 || address % pageSize_ != 0)
+    UdbDatabaseError(8581, "TDiskMgr.FreePages", "Invalid page range");
+  THeaderWriteScope scope(*this);
+  map_->SetEntries(kMapEntryFree, address, count);
+  for (int i = 0; i < count; ++i) file_.WriteZeroPage(address + static_cast<TUdbAddr>(i) * pageSize_);
+  scope.Finish();
+}
+
+void TDiskMgr::FreeTablePages(std::uint16_t tableId, int usage, bool byUsage) {
+  THeaderWriteScope scope(*this);
+  file_.InvalidateTable(tableId);
+  std::vector<TUdbAddr> freed;
+  map_->FreeEntries(tableId, usage, freed, byUsage);
+  if (header_->Dirty()) WriteHeader();
+  for (TUdbAddr address : freed) file_.WriteZeroPage(address);
+  scope.Finish();
+}
+
+void TDiskMgr::ListAllocatedFixedBlocks(int blockSize, std::uint16_t tableId, std::vector<TUdbAddr>& list,
+                                        int usage) {
+  if (blockSize <= 0)
+    UdbDatabaseError(8581, "TDiskMgr.ListAllocatedFixedBlocks", "Invalid block size of 0 in ListAllocatedFixedBlocks");
+  const bool took = !headerReadLocked_ && !headerWriteLocked_;
+  if (took) LockHeaderRead();
+  try {
+    std::vector<TUdbAddr> pages;
+    map_->ListEntries(tableId, usage, pages, true);
+    const int request = GetBestPageRequestSize(blockSize, pageSize_);
+    const size_t pagesPerRequest = static_cast<size_t>(request / pageSize_);
+    const int blocksPerRequest = request / blockSize;
+    // Each request is pagesPerRequest consecutive pages; its blocks run
+    // across the page boundaries inside it and its unusable tail is skipped.
+    for (size_t i = 0; i < pages.size(); i += pagesPerRequest) {
+      for (size_t k = 1; k < pagesPerRequest; ++k) {
+        if (i + k >= pages.size() || pages[i + k] != pages[i] + k * pageSize_)
+          UdbDatabaseError(8451, "TDiskMgr.ListAllocatedFixedBlocks", "Invalid requestpage/pagelist sequence");
+      }
+      for (int b = 0; b < blocksPerRequest; ++b) list.push_back(pages[i] + static_cast<TUdbAddr>(b) * blockSize);
+    }
+  } catch (...) {
+    if (took) ReleaseHeaderQuietly();
+    throw;
+  }
+  if (took) UnlockHeader();
+}
+
+// --- I/O -------------------------------------------------------------------------------
+
+void TDiskMgr::ReadPages(TUdbAddr address, int count, void* buffer, std::uint8_t mode, std::uint16_t tableId) {
+  file_.ReadPageIO(buffer, address, mode, tableId, count * pageSize_);
+}
+
+void TDiskMgr::WritePages(TUdbAddr address, int count, const void* buffer, std::uint8_t mode,
+                          std::uint16_t tableId) {
+  file_.WritePageIO(buffer, address, mode, tableId, count * pageSize_);
+}
+
+void TDiskMgr::ReadData(TUdbAddr address, int length, void* buffer, std::uint8_t mode, std::uint16_t tableId) {
+  file_.ReadPageIO(buffer, address, mode, tableId, length);
+}
+
+void TDiskMgr::WriteData(TUdbAddr address, int length, const void* buffer, std::uint8_t mode,
+                         std::uint16_t tableId) {
+  file_.WritePageIO(buffer, address, mode, tableId, length);
+}
+
+// --- transactions ------------------------------------------------------------------------
+
+void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
+
+void TDiskMgr::Commit() {
+  if (!InTransaction()) UdbDatabaseError(10257, "TDiskMgr.Commit");
+  if (locks_) locks_->UpgradeTableLocks();
+  file_.Commit();
+  ReleaseAllLocks();
+}
+
+void TDiskMgr::Rollback() {
+  file_.Rollback();
+  const bool took = !headerReadLocked_ && !headerWriteLocked_;
+  if (took) {
+    LockHeaderRead();  // re-reads the header as committed
+    UnlockHeader();
+  } else {
+    ReadHeader();
+  }
+  ReleaseAllLocks();
+}
+
+void TDiskMgr::CopyDatabaseFile(const AnsiString& fileName) { file_.CopyUdbFile(fileName); }

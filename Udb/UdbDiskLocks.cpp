@@ -1,0 +1,92 @@
+#include "Udb/UdbDiskLocks.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "Udb/DatabaseFileFormat.h"
+#include "Udb/UdbErrors.h"
+#include "platform/core/Files.h"
+#include "platform/core/SysInfo.h"
+
+namespace {
+const char* const kTableReadFailure = "A read lock could not be obtained on the table";    // 65138
+const char* const kTableWriteFailure = "A write lock could not be obtained on the table";  // 65139
+const char* const kRecordFailure = "A lock could not be obtained on the record";           // 65140
+}  // namespace
+
+TUdbDiskLocks::TUdbDiskLocks(const TDiskLocksParams& params) {
+  // A descriptor of our own: its locks conflict with every other
+  // connection's, and the page file's share-mode claims do not apply to it.
+  int fd = ::open(MapPath(params.databaseFileName).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0)
+    UdbDatabaseError(8449, "TDiskMgr.Open", "Error type of: " + SysErrorMessage(errno));
+  database_ = TFileHandle(fd);
+  monitor_ = std::make_unique<TDBUserMonitor>(&database_, params.lockFileName);
+  monitor_->Open(GetUserName(), GetComputerName());
+
+  tables_ = std::make_unique<TWinLockMgr>(monitor_->LockFileHandle(), kTableLockBase,
+                                          kTableLockRegion);
+  tables_->SetReadLockFailureText(kTableReadFailure);
+  tables_->SetWriteLockFailureText(kTableWriteFailure);
+  records_ = std::make_unique<TWinLockMgr>(monitor_->LockFileHandle(), kRecordLockBase,
+                                           kRecordLockRegion);
+  records_->SetReadLockFailureText(kRecordFailure);
+  records_->SetWriteLockFailureText(kRecordFailure);
+  SetRetry(params.retryMaximum, params.retryInterval);
+
+  for (std::int64_t i = 0; i < kOpenLockRange; ++i) {
+    if (database_.TryLock(udbfmt::kOpenLockOffset + i, 1)) {
+      openMark_ = udbfmt::kOpenLockOffset + i;
+      break;
+    }
+  }
+}
+
+TUdbDiskLocks::~TUdbDiskLocks() {
+  records_.reset();  // managers release their locks first
+  tables_.reset();
+  if (openMark_ >= 0) database_.Unlock(openMark_, 1);
+  monitor_.reset();  // may delete the lock file
+  database_.Close();
+}
+
+int TUdbDiskLocks::LockTable(int tableId, int lockType) {
+  if (lockType == kLockWrite) {
+    tables_->SetWriteLock(tableId, 0);
+  } else {
+    tables_->SetReadLock(tableId, 1);
+  }
+  return tables_->LockTypeOf(tableId);
+}
+
+void TUdbDiskLocks::UnlockTable(int tableId) { tables_->Unlock(tableId); }
+
+int TUdbDiskLocks::LockRecord(int recordId) {
+  records_->SetWriteLock(recordId, 0);
+  return records_->LockTypeOf(recordId);
+}
+
+void TUdbDiskLocks::UnlockRecord(int recordId) { records_->Unlock(recordId); }
+
+void TUdbDiskLocks::UpgradeTableLocks() { tables_->UpgradeAll(); }
+
+void TUdbDiskLocks::ReleaseAll() {
+  tables_->ReleaseAll();
+  records_->ReleaseAll();
+}
+
+void TUdbDiskLocks::SetRetry(int maximum, int intervalMs) {
+  tables_->SetRetryMaximum(maximum);
+  tables_->SetRetryInterval(intervalMs);
+  records_->SetRetryMaximum(maximum);
+  records_->SetRetryInterval(intervalMs);
+}
+
+void InstallUdbDiskLocks() {
+  SetDiskLocksFactory(
+      [](const TDiskLocksParams& p) -> std::unique_ptr<TDiskLocks> {
+        return std::make_unique<TUdbDiskLocks>(p);
+      });
+}

@@ -1,0 +1,387 @@
+// TUdbFile: see UdbFile.h.
+#include "Udb/UdbFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Udb/DBLogger.h"
+#include "Udb/UdbErrors.h"
+#include "Udb/XorCipher.h"
+
+int UdbCacheCapacityFor(std::int64_t fileSize, int pageSize) {
+  if (pageSize <= 0) return 50;
+  std::int64_t pages = fileSize / pageSize;
+  return static_cast<int>(std::clamp<std::int64_t>(pages / 4, 50, 1000));
+}
+
+TUdbFile::TUdbFile() : fs_(&PosixFileSystem()) {
+  cache_.OnReadPage = [this](TCachePage& p) { InternalReadPage(p); };
+  cache_.OnWritePage = [this](TCachePage& p) { InternalWritePage(p); };
+  cache_.OnSpillPage = [this](TCachePage& p) { SpillPage(p); };
+  held_.OnReadFile = [this](TUdbAddr a, void* b, int n) { return InternalReadAllowShort(a, b, n); };
+  held_.OnWriteFile = [this](TUdbAddr a, const void* b, int n) {
+    InternalWrite(a, b, n, "TUdbFile.InternalWrite");
+  };
+}
+
+TUdbFile::~TUdbFile() { Close(); }
+
+// --- settings ---------------------------------------------------------------
+
+void TUdbFile::SetXORKeyBuf(const void* key, int length) {
+  if (IsOpen()) UdbDatabaseError(8581, "TUdbFile.SetXORKeyBuf", "Cannot set Crypt key on an opened file");
+  const auto* k = static_cast<const std::uint8_t*>(key);
+  xorKey_.assign(k, k + std::max(length, 0));
+}
+
+void TUdbFile::SetBlowfishKey(const void* key, int length) {
+  if (length < 1 || length > kBlowfishMaxKeyBytes)
+    UdbDatabaseErrorFmt(8581, "TUdbFile.SetBlowfishKey",
+                        "The Blowfish key must hold 1 to %d bytes, not %d", nullptr,
+                        {kBlowfishMaxKeyBytes, length});
+  const auto* k = static_cast<const std::uint8_t*>(key);
+  blowfishKey_.assign(k, k + length);
+  BlowfishInit(blowfish_, blowfishKey_.data(), length * 8, nullptr);
+}
+
+// --- lifecycle --------------------------------------------------------------
+
+bool TUdbFile::CreateUdbFile(const AnsiString& fileName, AnsiString& errorText) {
+  Close();
+  io_ = fs_->Create(fileName, errorText);
+  if (!io_) return false;
+  fileName_ = fileName;
+  work_.assign(static_cast<size_t>(std::max(pageSize_, 1)), 0);
+  return true;
+}
+
+void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
+  if (pageSize_ <= 0) UdbDatabaseError(8581, "TUdbFile.OpenUdbFile", "Database page size not set on opening");
+  if (xorKey_.empty()) UdbDatabaseError(8581, "TUdbFile.OpenUdbFile", "Crypt key not set before opening");
+  Close();
+  TUdbOpenMode mode;
+  mode.read = readAccess_ || !writeAccess_;
+  mode.write = writeAccess_;
+  mode.exclusive = shareDenyRead_ && shareDenyWrite_;
+  AnsiString error;
+  io_ = fs_->Open(fileName, mode, error);
+  if (!io_) {
+    if (error.empty()) error = "The error type could not be determined";
+    UdbDatabaseError(8449, "TUdbFile.OpenUdbFile", "Unable to open file. Error type of: " + error);
+  }
+  fileName_ = fileName;
+  std::int64_t size = io_->Size();
+  if (size < 0) {
+    AnsiString why = io_->ErrorText();
+    Close();
+    UdbDatabaseError(8450, "TUdbFile.OpenUdbFile", "Unable to read the file size: " + why);
+  }
+  cache_.Open(UdbCacheCapacityFor(size, pageSize_), pageSize_);
+  work_.assign(static_cast<size_t>(pageSize_), 0);
+}
+
+void TUdbFile::Close() {
+  cache_.Close();
+  held_.Clear();
+  inTransaction_ = false;
+  commitFailed_ = false;
+  transactionEnd_ = 0;
+  if (io_) {
+    if (writeAccess_ && !io_->Flush())
+      UdbLogger().Log("UdbFile", "Flush at close failed: " + io_->ErrorText());
+    io_->Close();
+    io_.reset();
+  }
+  work_.clear();
+  fileName_.clear();
+}
+
+// --- internal file access -----------------------------------------------------
+
+void TUdbFile::CheckOpen(const char* location) const {
+  if (!io_) UdbDatabaseError(8576, location, "The database file is not open");
+}
+
+void TUdbFile::CheckWritable(const char* location) const {
+  CheckOpen(location);
+  if (!writeAccess_) UdbDatabaseError(8577, location, "The database file is open for reading only");
+  if (commitFailed_)
+    UdbDatabaseError(8577, location, "The last commit failed: commit again or roll back first");
+}
+
+std::int64_t TUdbFile::InternalReadAllowShort(TUdbAddr address, void* buffer, int length) {
+  std::int64_t got = io_->ReadAt(address, buffer, length);
+  if (got < 0)
+    UdbDatabaseError(9217, "TUdbFile.InternalRead",
+                     "Unable to complete file read operation: " + io_->ErrorText());
+  if (got < length) std::memset(static_cast<std::uint8_t*>(buffer) + got, 0, static_cast<size_t>(length - got));
+  return got;
+}
+
+void TUdbFile::InternalRead(TUdbAddr address, void* buffer, int length) {
+  if (InternalReadAllowShort(address, buffer, length) != length)
+    UdbDatabaseError(9217, "TUdbFile.InternalRead", "Unable to complete file read operation");
+}
+
+void TUdbFile::InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location) {
+  std::int64_t done = io_->WriteAt(address, buffer, length);
+  if (done != length) {
+    AnsiString why = done < 0 ? ": " + io_->ErrorText() : AnsiString();
+    UdbDatabaseError(9217, location, "Unable to complete file write operation" + why);
+  }
+}
+
+void TUdbFile::Encipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId,
+                        std::uint8_t mode) {
+  if (mode & kPageIOXor) {
+    XorCipher(source, dest, xorKey_.data(), tableId, static_cast<int>(xorKey_.size()), pageSize_);
+  } else {
+    if (!blowfish_.initialized) UdbDatabaseError(8581, "TUdbFile.Encipher", "The Blowfish key is not set");
+    CfbEncrypt(blowfish_, source, dest, static_cast<size_t>(pageSize_));
+    CfbResetIV(blowfish_);
+  }
+}
+
+void TUdbFile::Decipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId,
+                        std::uint8_t mode) {
+  if (mode & kPageIOXor) {
+    XorCipher(source, dest, xorKey_.data(), tableId, static_cast<int>(xorKey_.size()), pageSize_);
+  } else {
+    if (!blowfish_.initialized) UdbDatabaseError(8581, "TUdbFile.Decipher", "The Blowfish key is not set");
+    CfbDecrypt(blowfish_, source, dest, static_cast<size_t>(pageSize_));
+    CfbResetIV(blowfish_);
+  }
+}
+
+// The cache's read callback: the page's file form comes from the held
+// image inside a transaction (I2), else from the file.
+void TUdbFile::InternalReadPage(TCachePage& page) {
+  const bool ciphered = (page.mode & (kPageIOXor | kPageIOBlowfish)) != 0;
+  std::uint8_t* target = ciphered ? work_.data() : page.data.data();
+  if (!(inTransaction_ && held_.CopyPage(page.address, target))) {
+    std::int64_t got = InternalReadAllowShort(page.address, target, pageSize_);
+    if (got != pageSize_) {
+      UdbDatabaseErrorFmt(9217, "TUdbFile.InternalReadPage",
+                          "Unable to complete file read operation (page at %d)", nullptr,
+                          {static_cast<std::int64_t>(page.address)});
+    }
+  }
+  if (ciphered) Decipher(work_.data(), page.data.data(), page.tableId, page.mode);
+}
+
+// The cache's write callback: write-through, or commit.
+void TUdbFile::InternalWritePage(TCachePage& page) {
+  const std::uint8_t* source = page.data.data();
+  if (page.mode & (kPageIOXor | kPageIOBlowfish)) {
+    Encipher(page.data.data(), work_.data(), page.tableId, page.mode);
+    source = work_.data();
+  }
+  InternalWrite(page.address, source, pageSize_, "TUdbFile.InternalWritePage");
+}
+
+// A dirty page leaving the cache inside a transaction becomes the held
+// image of its page (I2).
+void TUdbFile::SpillPage(TCachePage& page) {
+  const std::uint8_t* source = page.data.data();
+  if (page.mode & (kPageIOXor | kPageIOBlowfish)) {
+    Encipher(page.data.data(), work_.data(), page.tableId, page.mode);
+    source = work_.data();
+  }
+  held_.PutPage(page.address, source);
+}
+
+void TUdbFile::ForEachPage(TUdbAddr address, int length, const std::function<void(TUdbAddr)>& fn) const {
+  if (length <= 0) return;
+  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
+  TUdbAddr first = address - address % size;
+  TUdbAddr last = address + static_cast<TUdbAddr>(length) - 1;
+  for (TUdbAddr page = first; page <= last; page += size) {
+    fn(page);
+    if (page > last - size) break;  // no wrap-around at the top of the range
+  }
+}
+
+void TUdbFile::NoteEnd(TUdbAddr address, int length) {
+  if (inTransaction_)
+    transactionEnd_ = std::max<std::int64_t>(transactionEnd_, std::int64_t(address) + length);
+}
+
+bool TUdbFile::UsesCache(std::uint8_t mode) const {
+  if (mode & (kPageIOXor | kPageIOBlowfish)) return true;
+  return (mode & kPageIOCached) && (cacheEnabled_ || inTransaction_);
+}
+
+// --- page and raw I/O ---------------------------------------------------------
+
+namespace {
+void CheckRange(TUdbAddr address, int length, const char* location) {
+  if (length < 0 || std::int64_t(address) + length > udbfmt::kMaxFileSize)
+    UdbDatabaseErrorFmt(8581, location, "Invalid file range: %d bytes at %d", nullptr,
+                        {length, static_cast<std::int64_t>(address)});
+}
+void NoteTableId(std::uint16_t tableId) {
+  if (tableId > 2048) UdbLogger().Log("UdbFile", "Invalid table id");
+}
+}  // namespace
+
+void TUdbFile::ReadPageIO(void* buffer, TUdbAddr address, std::uint8_t mode, std::uint16_t tableId,
+                          int length) {
+  CheckOpen("TUdbFile.ReadPageIO");
+  CheckRange(address, length, "TUdbFile.ReadPageIO");
+  NoteTableId(tableId);
+  if (UsesCache(mode)) {
+    if (!cache_.IsOpen()) UdbDatabaseError(8576, "TUdbFile.ReadPageIO", "The page cache is not open");
+    cache_.Read(address, buffer, length, tableId, mode);
+  } else {
+    ReadRaw(buffer, address, length);
+  }
+}
+
+void TUdbFile::WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mode,
+                           std::uint16_t tableId, int length) {
+  CheckWritable("TUdbFile.WritePageIO");
+  CheckRange(address, length, "TUdbFile.WritePageIO");
+  NoteTableId(tableId);
+  if (!UsesCache(mode)) {
+    WriteRaw(buffer, address, length);
+    return;
+  }
+  if (!cache_.IsOpen()) UdbDatabaseError(8576, "TUdbFile.WritePageIO", "The page cache is not open");
+  cache_.Write(address, buffer, length, tableId, mode);
+  if (inTransaction_) {
+    // The dirty cache pages now hold the newest image of these pages (I2).
+    ForEachPage(address, length, [this](TUdbAddr page) { held_.DropPage(page); });
+    NoteEnd(address, length);
+  }
+}
+
+void TUdbFile::ReadRaw(void* buffer, TUdbAddr address, int length) {
+  CheckOpen("TUdbFile.ReadRaw");
+  CheckRange(address, length, "TUdbFile.ReadRaw");
+  if (!inTransaction_) {
+    InternalRead(address, buffer, length);
+    return;
+  }
+  // A dirty cache page of the range becomes held first, so the raw bytes
+  // include it.
+  ForEachPage(address, length, [this](TUdbAddr page) {
+    const TCachePage* cached = cache_.FindPage(page);
+    if (cached && cached->state == cpsDirty) cache_.InvalidatePage(page);
+  });
+  held_.Read(address, buffer, length);
+}
+
+void TUdbFile::WriteRaw(const void* buffer, TUdbAddr address, int length) {
+  CheckWritable("TUdbFile.WriteRaw");
+  CheckRange(address, length, "TUdbFile.WriteRaw");
+  // Cached copies of the range would be stale (I3); dirty ones are held
+  // first, so the raw bytes merge into their image.
+  ForEachPage(address, length, [this](TUdbAddr page) { cache_.InvalidatePage(page); });
+  if (inTransaction_) {
+    held_.Write(address, buffer, length);
+    NoteEnd(address, length);
+  } else {
+    InternalWrite(address, buffer, length, "TUdbFile.InternalWrite");
+  }
+}
+
+void TUdbFile::WriteZeroPage(TUdbAddr address) {
+  CheckWritable("TUdbFile.WriteZeroPage");
+  std::vector<std::uint8_t> zeros(static_cast<size_t>(pageSize_), 0);
+  if (inTransaction_) {
+    // The zero page replaces whatever is pending for the page.
+    TUdbAddr page = address - address % static_cast<TUdbAddr>(pageSize_);
+    cache_.InvalidatePage(page);
+    held_.DropPage(page);
+  }
+  WriteRaw(zeros.data(), address, pageSize_);
+}
+
+TUdbAddr TUdbFile::SeekAndAppendUdbFile(const void* buffer, int length, std::uint8_t mode,
+                                        std::uint16_t tableId) {
+  CheckWritable("TUdbFile.SeekAndAppendUdbFile");
+  std::int64_t end = FileSize();
+  if (end + length > udbfmt::kMaxFileSize) UdbDatabaseError(9600, "TUdbFile.SeekAndAppendUdbFile");
+  TUdbAddr address = static_cast<TUdbAddr>(end);
+  WritePageIO(buffer, address, mode, tableId, length);
+  NoteEnd(address, length);
+  return address;
+}
+
+std::int64_t TUdbFile::FileSize() {
+  CheckOpen("TUdbFile.FileSize");
+  if (inTransaction_) return transactionEnd_;
+  std::int64_t size = io_->Size();
+  if (size < 0) UdbDatabaseError(8450, "TUdbFile.FileSize", "Unable to read the file size: " + io_->ErrorText());
+  return size;
+}
+
+void TUdbFile::Flush() {
+  CheckOpen("TUdbFile.Flush");
+  if (!io_->Flush()) UdbDatabaseError(8450, "TUdbFile.Flush", "Unable to flush the file: " + io_->ErrorText());
+}
+
+void TUdbFile::InvalidateTable(std::uint16_t tableId) {
+  if (cache_.IsOpen()) cache_.InvalidateTable(tableId);
+}
+
+// --- transactions ---------------------------------------------------------------
+
+void TUdbFile::StartTransaction() {
+  if (inTransaction_) UdbDatabaseError(10256, "TUdbFile.StartTransaction");
+  CheckWritable("TUdbFile.StartTransaction");
+  std::int64_t size = FileSize();
+  if (cache_.IsOpen()) cache_.StartTransaction();
+  held_.Start(pageSize_);
+  transactionEnd_ = size;
+  inTransaction_ = true;
+}
+
+void TUdbFile::Commit() {
+  if (!inTransaction_) UdbDatabaseError(10257, "TUdbFile.Commit");
+  commitFailed_ = true;  // until every pending page is in the file (I4)
+  cache_.FlushDirty();
+  if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
+  Flush();
+  commitFailed_ = false;
+  if (cache_.IsOpen()) cache_.EndTransaction();
+  inTransaction_ = false;
+  transactionEnd_ = 0;
+}
+
+void TUdbFile::Rollback() {
+  if (!inTransaction_) UdbDatabaseError(10257, "TUdbFile.Rollback");
+  // Clean cache pages loaded from held images would outlive them (I3).
+  for (TUdbAddr page : held_.HeldPages()) {
+    const TCachePage* cached = cache_.FindPage(page);
+    if (cached && cached->state == cpsClean) cache_.InvalidatePage(page);
+  }
+  if (cache_.IsOpen()) cache_.Rollback();
+  held_.Clear();
+  inTransaction_ = false;
+  commitFailed_ = false;
+  transactionEnd_ = 0;
+}
+
+// --- copy -----------------------------------------------------------------------
+
+void TUdbFile::CopyUdbFile(const AnsiString& fileName) {
+  if (!io_) UdbDatabaseError(8449, "TUdbFile.CopyUdbFile", "The database file is not open");
+  std::int64_t size = io_->Size();
+  if (size < 0) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be positioned for copying");
+  AnsiString error;
+  std::unique_ptr<TUdbFileIO> target = fs_->Create(fileName, error);
+  if (!target) UdbDatabaseError(8449, "TUdbFile.CopyUdbFile", "Unable to create the copy: " + error);
+  std::vector<std::uint8_t> chunk(4096);
+  std::int64_t offset = 0;
+  for (;;) {
+    std::int64_t got = io_->ReadAt(offset, chunk.data(), 4096);
+    if (got < 0) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be copied correctly");
+    if (got > 0 && target->WriteAt(offset, chunk.data(), got) != got) break;
+    offset += got;
+    if (got < 4096) break;
+  }
+  bool ok = target->Flush() && target->Size() == size && offset == size;
+  target->Close();
+  if (!ok) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be copied correctly");
+}

@@ -1,0 +1,162 @@
+// TUdbFile: the database file as the engine sees it, for one connection
+// (owned by TDiskMgr).  It owns the file, the page cache (TCacheMgr), the
+// transaction's held pages (TCacheBlockMgr) and the per-page ciphers.
+//
+// Page I/O mode byte (passed with every ReadPageIO / WritePageIO):
+//   bit 0 (1)  through the page cache
+//   bit 1 (2)  pages enciphered with the XOR cipher keyed by table id
+//   bit 2 (4)  pages enciphered with Blowfish, 8-bit CFB, IV reset per page
+// In use: 0 raw, 1 cached plain, 3 cached XOR, 5 cached Blowfish (bits 1
+// and 2 together mean XOR).  Enciphered I/O always goes through the cache,
+// since encipherment works on whole pages between the cache and the file.
+//
+// Invariants:
+//  I1 Outside a transaction the file holds every written byte (write-
+//     through); nothing is pending and no cache page is dirty.
+//  I2 Inside a transaction nothing reaches the file before Commit.  Every
+//     page address has at most one pending image: a dirty cache page or a
+//     held page (TCacheBlockMgr), never both; the last write wins.
+//  I3 A clean cache page equals the file or the held image of its page.
+//  I4 After a failed commit only Commit (again) and Rollback are accepted;
+//     reads still work.  The pages written before the failure are in the
+//     file, the rest stay pending.
+//
+// States: closed -> open (OpenUdbFile, or CreateUdbFile for raw building)
+// -> in transaction <-> not -> closed.  Key buffers are set before opening.
+// Errors are EUdbDatabaseError with the codes of the engine's error table.
+// Calls platform/core, UdbErrors, the ciphers and UdbFileIO.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Udb/Blowfish.h"
+#include "Udb/CacheBlockMgr.h"
+#include "Udb/CacheMgr.h"
+#include "Udb/DatabaseFileFormat.h"
+#include "Udb/UdbFileIO.h"
+#include "platform/core/AnsiString.h"
+
+enum : std::uint8_t {
+  kPageIOCached = 1,
+  kPageIOXor = 2,
+  kPageIOBlowfish = 4,
+};
+
+class TUdbFile {
+ public:
+  TUdbFile();
+  ~TUdbFile();
+  TUdbFile(const TUdbFile&) = delete;
+  TUdbFile& operator=(const TUdbFile&) = delete;
+
+  // --- settings (before opening) ---
+  void SetFileSystem(TUdbFileSystem* fs) { fs_ = fs; }
+  TUdbFileSystem& FileSystem() const { return *fs_; }
+  int PageSize() const { return pageSize_; }
+  void SetPageSize(int size) { pageSize_ = size; }
+  // 8581 "Cannot set Crypt key on an opened file" when open.
+  void SetXORKeyBuf(const void* key, int length);
+  // Initialises the Blowfish context (IV = E(FF..FF)); a key of 0 or more
+  // than 56 bytes raises 8581 and leaves the context as it was.
+  void SetBlowfishKey(const void* key, int length);
+  bool BlowfishKeySet() const { return blowfish_.initialized; }
+  void SetReadAccess(bool on) { readAccess_ = on; }
+  void SetWriteAccess(bool on) { writeAccess_ = on; }
+  void SetShareDenyRead(bool on) { shareDenyRead_ = on; }
+  void SetShareDenyWrite(bool on) { shareDenyWrite_ = on; }
+  bool WriteAccess() const { return writeAccess_; }
+  void SetLockRetry(int maximum, int intervalMs) { retryMaximum_ = maximum; retryInterval_ = intervalMs; }
+  bool CacheEnabled() const { return cacheEnabled_; }
+  void SetCacheEnabled(bool on) { cacheEnabled_ = on; }
+
+  // --- lifecycle ---
+  // Creates (truncates) the file and opens it for raw building: no cache,
+  // page I/O with mode 0 only.  false when it could not be created.
+  bool CreateUdbFile(const AnsiString& fileName, AnsiString& errorText);
+  // 8581 without page size or XOR key; 8449 "Unable to open file. Error
+  // type of: ..." when the file cannot be opened.  The cache gets a
+  // quarter of the file's pages, 50 to 1000.
+  void OpenUdbFile(const AnsiString& fileName);
+  // Drops anything pending (the owner commits first), flushes and closes.
+  // Never throws.
+  void Close();
+  bool IsOpen() const { return io_ != nullptr; }
+  const AnsiString& FileName() const { return fileName_; }
+
+  // --- I/O ---
+  void ReadPageIO(void* buffer, TUdbAddr address, std::uint8_t mode, std::uint16_t tableId, int length);
+  void WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mode, std::uint16_t tableId,
+                   int length);
+  // Header I/O: never cached, never enciphered; inside a transaction held.
+  void ReadRaw(void* buffer, TUdbAddr address, int length);
+  void WriteRaw(const void* buffer, TUdbAddr address, int length);
+  // One zero page at address, raw; the cached copy is dropped.
+  void WriteZeroPage(TUdbAddr address);
+  // Writes at the end of the file; returns the old end.  9600 when the file
+  // would pass 2 GB.
+  TUdbAddr SeekAndAppendUdbFile(const void* buffer, int length, std::uint8_t mode,
+                                std::uint16_t tableId);
+  // Inside a transaction the size the file will have at commit.
+  std::int64_t FileSize();
+  // Makes every written byte durable.
+  void Flush();
+  // Every cached page of the table is dropped (pending ones stay pending).
+  void InvalidateTable(std::uint16_t tableId);
+
+  // --- transactions ---
+  void StartTransaction();  // 10256 when one is open
+  void Commit();            // 10257 when none is open
+  void Rollback();          // 10257 when none is open
+  bool InTransaction() const { return inTransaction_; }
+
+  // Copies the file's committed bytes to fileName (8449 when not open,
+  // 8450 when the copy is short).
+  void CopyUdbFile(const AnsiString& fileName);
+
+  // --- inspection (tests, benchmarks, the lock services) ---
+  const TCacheMgr& Cache() const { return cache_; }
+  const TCacheBlockMgr& HeldPages() const { return held_; }
+  TUdbFileIO* FileIO() { return io_.get(); }
+
+ private:
+  void CheckOpen(const char* location) const;
+  void CheckWritable(const char* location) const;
+  bool UsesCache(std::uint8_t mode) const;
+  void InternalReadPage(TCachePage& page);
+  void InternalWritePage(TCachePage& page);
+  void SpillPage(TCachePage& page);
+  std::int64_t InternalReadAllowShort(TUdbAddr address, void* buffer, int length);
+  void InternalRead(TUdbAddr address, void* buffer, int length);
+  void InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location);
+  void Encipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId, std::uint8_t mode);
+  void Decipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId, std::uint8_t mode);
+  void ForEachPage(TUdbAddr address, int length, const std::function<void(TUdbAddr)>& fn) const;
+  void NoteEnd(TUdbAddr address, int length);
+
+  TUdbFileSystem* fs_;
+  std::unique_ptr<TUdbFileIO> io_;
+  AnsiString fileName_;
+  std::vector<std::uint8_t> work_;  // one page: cipher text on its way to or from the file
+  std::vector<std::uint8_t> xorKey_;
+  std::vector<std::uint8_t> blowfishKey_;
+  TBlowfishContext blowfish_;
+  std::int64_t transactionEnd_ = 0;
+  TCacheMgr cache_;
+  TCacheBlockMgr held_;
+  bool writeAccess_ = true;
+  bool readAccess_ = true;
+  bool shareDenyRead_ = false;
+  bool shareDenyWrite_ = false;
+  int retryInterval_ = 200;
+  int retryMaximum_ = 10;
+  int pageSize_ = udbfmt::kDefaultPageSize;
+  bool cacheEnabled_ = false;
+  bool inTransaction_ = false;
+  bool commitFailed_ = false;
+};
+
+// Cache capacity for a file of fileSize bytes: a quarter of its whole
+// pages, fraction dropped, clamped to 50..1000.
+int UdbCacheCapacityFor(std::int64_t fileSize, int pageSize);

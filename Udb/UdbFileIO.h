@@ -1,0 +1,64 @@
+// TUdbFileIO and TUdbFileSystem: the engine's only way to the operating
+// system's files.  The page file and the disk manager read and write the
+// database file through TUdbFileIO (positional, no shared file position);
+// they create, open, test and remove files through TUdbFileSystem.  The
+// POSIX implementation is PosixFileSystem(); tests substitute an in-memory
+// file system that injects faults.
+//
+// Conventions: paths are code-page-936 AnsiStrings; byte counts and offsets
+// are 64-bit; failures return -1 / false / null and leave the reason in
+// ErrorText() (the operating system's message), never throw.  Callers turn
+// them into engine errors.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/core/AnsiString.h"
+
+class TUdbFileIO {
+ public:
+  virtual ~TUdbFileIO() = default;
+  // Bytes read (fewer at the end of the file), or -1.
+  virtual std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count) = 0;
+  // Bytes written (the file grows as needed), or -1.
+  virtual std::int64_t WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) = 0;
+  // Current size in bytes, or -1.
+  virtual std::int64_t Size() = 0;
+  // Truncates or extends (with zeros) to size bytes.
+  virtual bool SetSize(std::int64_t size) = 0;
+  // Makes every written byte durable.
+  virtual bool Flush() = 0;
+  // Closes; later calls fail.  Safe to call twice.
+  virtual void Close() = 0;
+  // The operating system's descriptor (for byte-range locks), -1 if none.
+  virtual int Handle() const { return -1; }
+  // The reason of the last failure.
+  virtual AnsiString ErrorText() const = 0;
+};
+
+struct TUdbOpenMode {
+  bool read = true;
+  bool write = true;
+  // No other opener (of our processes) may have the file open at the same
+  // time; otherwise the file is shared.
+  bool exclusive = false;
+};
+
+class TUdbFileSystem {
+ public:
+  virtual ~TUdbFileSystem() = default;
+  // Opens an existing file; null on failure (reason in errorText).
+  virtual std::unique_ptr<TUdbFileIO> Open(const AnsiString& path, const TUdbOpenMode& mode,
+                                           AnsiString& errorText) = 0;
+  // Creates (or truncates) a file for reading and writing.
+  virtual std::unique_ptr<TUdbFileIO> Create(const AnsiString& path, AnsiString& errorText) = 0;
+  virtual bool Exists(const AnsiString& path) = 0;
+  // The file carries no write permission (the read-only attribute).
+  virtual bool IsReadOnly(const AnsiString& path) = 0;
+  virtual bool Remove(const AnsiString& path) = 0;
+};
+
+// The process-wide POSIX file system (open/pread/pwrite/fsync; an exclusive
+// open takes a non-blocking flock so that a second opener is refused).
+TUdbFileSystem& PosixFileSystem();

@@ -1,0 +1,195 @@
+// Table and record locks between connections: two handles on one lock file
+// conflict exactly as two processes do, and forked processes show it too.
+#include "Udb/LockMgr.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "Udb/UdbErrors.h"
+#include "platform/core/FileLocks.h"
+
+namespace {
+
+class LockMgrTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/udb-lockmgr-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    path_ = dir_ + "/GZ.lck";
+    a_ = Open();
+    b_ = Open();
+  }
+  void TearDown() override {
+    a_.Close();
+    b_.Close();
+    std::string cmd = "rm -rf " + dir_;
+    (void)std::system(cmd.c_str());
+  }
+  TFileHandle Open() {
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT, 0666);
+    return TFileHandle(fd);
+  }
+  // Table managers in tests give up quickly.
+  static void Quick(TWinLockMgr& m) {
+    m.SetRetryMaximum(3);
+    m.SetRetryInterval(5);
+    m.SetReadLockFailureText("A read lock could not be obtained on the table");
+    m.SetWriteLockFailureText("A write lock could not be obtained on the table");
+  }
+  std::string dir_, path_;
+  TFileHandle a_, b_;
+};
+
+int ErrorCodeOf(const std::function<void()>& f, AnsiString* message = nullptr) {
+  try {
+    f();
+  } catch (const EUdbDatabaseError& e) {
+    if (message) *message = e.Message();
+    return e.ErrorCode();
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(LockMgrTest, RegionsLieWhereTheLockFileReservesThem) {
+  TWinLockMgr tables(&a_, kTableLockBase, kTableLockRegion);
+  TWinLockMgr records(&a_, kRecordLockBase, kRecordLockRegion);
+  EXPECT_EQ(tables.RegionStart(0), 0x800000);
+  EXPECT_EQ(tables.RegionStart(2048) + kTableLockRegion - 1, 0x1801FFF);
+  EXPECT_EQ(records.RegionStart(77), 0x2000000 + 77);
+  // A write lock of the header covers exactly 0x800000..0x801FFF.
+  EXPECT_EQ(tables.SetWriteLock(0, 0), kLockWrite);
+  EXPECT_TRUE(b_.IsLockedByOther(0x800000, 1));
+  EXPECT_TRUE(b_.IsLockedByOther(0x801FFF, 1));
+  EXPECT_FALSE(b_.IsLockedByOther(0x802000, 1));
+}
+
+TEST_F(LockMgrTest, ReadersShareAndAWriterIsRefusedAfterTheRetries) {
+  TWinLockMgr ra(&a_, kTableLockBase, kTableLockRegion);
+  Quick(ra);
+  TWinLockMgr rb(&b_, kTableLockBase, kTableLockRegion);
+  Quick(rb);
+  EXPECT_TRUE(ra.SetReadLock(5, 1));
+  EXPECT_TRUE(rb.SetReadLock(5, 1));
+  TFileHandle c = Open();
+  TWinLockMgr wc(&c, kTableLockBase, kTableLockRegion);
+  Quick(wc);
+  AnsiString message;
+  EXPECT_EQ(ErrorCodeOf([&] { wc.SetWriteLock(5, 0); }, &message), 10249);
+  EXPECT_NE(message.Pos("A write lock could not be obtained on the table"), 0);
+  EXPECT_EQ(wc.LockTypeOf(5), 0);
+  // Other tables are not affected.
+  EXPECT_EQ(wc.SetWriteLock(6, 0), kLockWrite);
+}
+
+TEST_F(LockMgrTest, AWriterExcludesReaders) {
+  TWinLockMgr wa(&a_, kTableLockBase, kTableLockRegion);
+  Quick(wa);
+  TWinLockMgr rb(&b_, kTableLockBase, kTableLockRegion);
+  Quick(rb);
+  EXPECT_EQ(wa.SetWriteLock(5, 0), kLockWrite);
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetReadLock(5, 1); }), 10249);
+  wa.Unlock(5);
+  EXPECT_TRUE(rb.SetReadLock(5, 1));
+}
+
+TEST_F(LockMgrTest, UpgradeMakesThreePiecesThatReadAsWriteAndUnlockTogether) {
+  TWinLockMgr ma(&a_, kTableLockBase, kTableLockRegion);
+  Quick(ma);
+  ASSERT_TRUE(ma.SetReadLock(5, 1));
+  EXPECT_EQ(ma.SetWriteLock(5, 0), kLockWrite);
+  EXPECT_EQ(ma.LockTypeOf(5), kLockWrite);
+  // The whole region is held: every byte is refused to the other handle.
+  std::int64_t start = ma.RegionStart(5);
+  EXPECT_FALSE(b_.TryLock(start, 1));
+  EXPECT_FALSE(b_.TryLock(start + kTableLockRegion - 1, 1));
+  EXPECT_GE(ma.Items().size(), 2u);
+  ma.Unlock(5);
+  EXPECT_TRUE(ma.Items().empty());
+  EXPECT_TRUE(b_.TryLock(start, kTableLockRegion));
+}
+
+TEST_F(LockMgrTest, ReadRequestWhileHoldingTheWriteLockIsAnsweredAtOnce) {
+  TWinLockMgr ma(&a_, kTableLockBase, kTableLockRegion);
+  Quick(ma);
+  ma.SetRetryMaximum(50);
+  ma.SetRetryInterval(200);  // a try against our own bytes would take ten seconds
+  ASSERT_EQ(ma.SetWriteLock(5, 0), kLockWrite);
+  EXPECT_TRUE(ma.SetReadLock(5, 1));
+  EXPECT_EQ(ma.LockTypeOf(5), kLockWrite);
+  EXPECT_EQ(ma.Items().size(), 1u);
+}
+
+TEST_F(LockMgrTest, FailedUpgradeKeepsTheReadLock) {
+  TWinLockMgr ma(&a_, kTableLockBase, kTableLockRegion);
+  Quick(ma);
+  TWinLockMgr mb(&b_, kTableLockBase, kTableLockRegion);
+  Quick(mb);
+  ASSERT_TRUE(ma.SetReadLock(5, 1));
+  ASSERT_TRUE(mb.SetReadLock(5, 1));
+  EXPECT_EQ(ErrorCodeOf([&] { ma.SetWriteLock(5, 0); }), 10249);
+  EXPECT_EQ(ma.LockTypeOf(5), kLockRead);
+  mb.Unlock(5);
+  EXPECT_EQ(ma.SetWriteLock(5, 0), kLockWrite);
+}
+
+TEST_F(LockMgrTest, UpgradeAllRaisesEveryHeldLock) {
+  TWinLockMgr ma(&a_, kTableLockBase, kTableLockRegion);
+  Quick(ma);
+  ASSERT_TRUE(ma.SetReadLock(3, 1));
+  ASSERT_TRUE(ma.SetReadLock(4, 1));
+  ma.UpgradeAll();
+  EXPECT_EQ(ma.LockTypeOf(3), kLockWrite);
+  EXPECT_EQ(ma.LockTypeOf(4), kLockWrite);
+  ma.ReleaseAll();
+  EXPECT_TRUE(b_.TryLock(ma.RegionStart(3), 2 * kTableLockRegion));
+}
+
+TEST_F(LockMgrTest, RecordLocksAreOneByte) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+  rb.SetRetryMaximum(2);
+  rb.SetRetryInterval(1);
+  rb.SetWriteLockFailureText("A lock could not be obtained on the record");
+  EXPECT_EQ(ra.SetWriteLock(10, 0), kLockWrite);
+  AnsiString message;
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetWriteLock(10, 0); }, &message), 10249);
+  EXPECT_NE(message.Pos("A lock could not be obtained on the record"), 0);
+  EXPECT_EQ(rb.SetWriteLock(11, 0), kLockWrite);
+}
+
+TEST_F(LockMgrTest, ProcessesShareReadLocksAndExcludeAWriterUntilTheReaderLeaves) {
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    TFileHandle h(::open(path_.c_str(), O_RDWR));
+    TWinLockMgr m(&h, kTableLockBase, kTableLockRegion);
+    bool ok = m.SetReadLock(5, 1);
+    char c = ok ? 'r' : 'x';
+    (void)!write(toParent[1], &c, 1);
+    (void)!read(toChild[0], &c, 1);  // hold until told
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(toParent[0], &c, 1), 1);
+  ASSERT_EQ(c, 'r');
+  TWinLockMgr ma(&a_, kTableLockBase, kTableLockRegion);
+  Quick(ma);
+  EXPECT_TRUE(ma.SetReadLock(5, 1));               // readers in parallel
+  EXPECT_EQ(ErrorCodeOf([&] { ma.SetWriteLock(5, 0); }), 10249);  // excluded
+  (void)!write(toChild[1], "g", 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(ma.SetWriteLock(5, 0), kLockWrite);  // the reader left
+}
