@@ -1,0 +1,429 @@
+// Controls: the class library's control hierarchy over Qt widgets.
+//
+//   TControl        position, size, alignment, visibility, text, font and
+//                   colour, mouse events, one message entry (WindowProc)
+//   TWinControl     a control with a window: wraps one QWidget, holds
+//                   child controls, takes the keyboard focus, tab order
+//   TGraphicControl a control without a window of its own: it paints on a
+//                   canvas over its parent and receives mouse messages
+//   TCustomControl  a windowed control that paints itself (Paint)
+//
+// Coordinates are the class library's: Left/Top relative to the parent's
+// client area, Width/Height the outer size.  The stored bounds are the
+// truth; the widget follows them.  Align (alTop, alBottom, alLeft,
+// alRight, alClient, in that order) and Anchors are applied by the parent
+// (TWinControl::AlignControls).
+//
+// Messages: every event of the widget becomes a TMessage passed to
+// WindowProc (by default WndProc).  WndProc turns them into the dynamic
+// handlers (KeyDown, KeyPress, MouseDown, ...) that fire the OnXxx events.
+// A message reaches Qt's own handling only when it ends in DefaultHandler;
+// a WndProc override that swallows a message keeps it from the widget.
+// Replacing WindowProc (sub-classing) sees every message first.
+//
+// Graphic controls: each has a small windowless paint surface (a QWidget
+// that is never exposed as a handle) kept below its windowed siblings, so
+// that painting and mouse hit-testing follow the class library's rules
+// without the parent repainting on their behalf.
+//
+// Layer: platform/ui (Qt 6 Widgets).  Qt types appear in this header only
+// as forward declarations.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/core/Component.h"
+#include "platform/ui/Graphics.h"
+#include "platform/ui/Messages.h"
+#include "platform/ui/VirtualKeys.h"
+
+class QWidget;
+class QObject;
+class TControl;
+class QEvent;
+class TWinControl;
+class TCustomForm;
+class TPopupMenu;
+class TWidgetBridge;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind, 4>;
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+enum TControlBorderStyle { bsNoneBorder = 0, bsSingleBorder = 1 };
+
+// Cursors (TCursor); negative numbers are the stock shapes.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crNone = -1;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNESW = -6;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeNWSE = -8;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crUpArrow = -10;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crDrag = -12;
+constexpr TCursor crNoDrop = -13;
+constexpr TCursor crHSplit = -14;
+constexpr TCursor crVSplit = -15;
+constexpr TCursor crMultiDrag = -16;
+constexpr TCursor crSQLWait = -17;
+constexpr TCursor crNo = -18;
+constexpr TCursor crAppStart = -19;
+constexpr TCursor crHelp = -20;
+constexpr TCursor crHandPoint = -21;
+constexpr TCursor crSizeAll = -22;
+
+using TKeyEvent = std::function<void(TObject* sender, std::uint16_t& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
+using TMouseEvent =
+    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+using TWndMethod = std::function<void(TMessage& message)>;
+
+// The hint request carried by CM_HINTSHOW (LParam points at it).
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  TPoint CursorPos;          // client coordinates of HintControl
+  TRect CursorRect;          // the hint stays valid while the mouse is inside
+  AnsiString HintStr;
+  int HideTimeout = 0;
+};
+
+class TControl : public TComponent {
+ public:
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+
+  // --- parent and position ---------------------------------------------
+  TWinControl* Parent() const { return parent_; }
+  virtual void SetParent(TWinControl* parent);
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+  virtual void SetBounds(int left, int top, int width, int height);
+  TRect BoundsRect() const { return Bounds(left_, top_, width_, height_); }
+  void SetBoundsRect(const TRect& r) { SetBounds(r.Left, r.Top, r.Width(), r.Height()); }
+  // The client area in the control's own coordinates (origin 0, 0).
+  virtual TRect ClientRect() const;
+  int ClientWidth() const { return ClientRect().Width(); }
+  int ClientHeight() const { return ClientRect().Height(); }
+  virtual void SetClientWidth(int v);
+  virtual void SetClientHeight(int v);
+  TPoint ClientOrigin() const;  // screen position of the client area's origin
+  TPoint ClientToScreen(const TPoint& p) const;
+  TPoint ScreenToClient(const TPoint& p) const;
+
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align);
+  const TAnchors& Anchors() const { return anchors_; }
+  void SetAnchors(const TAnchors& anchors);
+
+  // --- state --------------------------------------------------------------
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible and every parent up to the top-level window is showing.
+  virtual bool Showing() const;
+  bool Enabled() const { return enabled_; }
+  virtual void SetEnabled(bool enabled);
+
+  // Caption and Text are one value, as in the class library.
+  AnsiString Caption() const { return GetText(); }
+  void SetCaption(const AnsiString& text) { SetTextValue(text); }
+  AnsiString Text() const { return GetText(); }
+  void SetText(const AnsiString& text) { SetTextValue(text); }
+
+  TFont* Font() const { return font_.get(); }
+  void SetFont(TFont* font) { font_->Assign(font); }
+  bool ParentFont() const { return parentFont_; }
+  void SetParentFont(bool v);
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+  bool ParentColor() const { return parentColor_; }
+  void SetParentColor(bool v);
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor cursor);
+  const AnsiString& Hint() const { return hint_; }
+  void SetHint(const AnsiString& hint);
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool v);
+  bool ParentShowHint() const { return parentShowHint_; }
+  void SetParentShowHint(bool v);
+  TPopupMenu* PopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(TPopupMenu* menu);
+
+  // --- painting -------------------------------------------------------
+  virtual void Invalidate();
+  virtual void Update();
+  void Repaint() { Invalidate(); Update(); }
+  void Refresh() { Repaint(); }
+  virtual void BringToFront();
+  virtual void SendToBack();
+
+  // --- messages -----------------------------------------------------------
+  // The message entry.  Sub-classing replaces it and calls the previous
+  // one; it starts as WndProc.
+  TWndMethod WindowProc;
+  // Sends a message synchronously through WindowProc; returns its Result.
+  std::intptr_t Perform(unsigned msg, std::intptr_t wParam = 0, std::intptr_t lParam = 0);
+  // The default message handling: the dynamic handlers and notifications.
+  virtual void WndProc(TMessage& message);
+  // Messages no handler took; by default they go on to the widget.
+  virtual void DefaultHandler(TMessage& message);
+
+  // Whether the control is being designed (never, in this program) and
+  // other state flags the components test.
+  bool IsDesigning() const { return ComponentState().Contains(csDesigning); }
+  bool IsLoading() const { return ComponentState().Contains(csLoading); }
+
+  // The form the control is on (the top-level parent form), or null.
+  TCustomForm* GetParentForm() const;
+
+  // --- events -----------------------------------------------------------
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  TNotifyEvent OnResize;
+
+  // --- dynamic handlers (public so decorators and tests can drive them) --
+  virtual void Click();
+  virtual void DblClick();
+
+  // The widget painted for this control: the window of a windowed
+  // control, the paint surface of a graphic one.  Null until it exists.
+  QWidget* Surface() const { return surface_; }
+  // Translates one event of the surface (or an inner widget) into
+  // messages; true when the event must not reach the widget.
+  virtual bool SurfaceEvent(QObject* watched, QEvent* event);
+  // Whether a left-button release over the control is a click (controls
+  // whose widget reports clicks itself answer false).
+  virtual bool ClickOnMouseUp() const { return true; }
+
+ protected:
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  virtual void Resize();
+  // Text storage; windowed controls whose widget holds the text override.
+  virtual AnsiString GetText() const { return text_; }
+  virtual void SetTextValue(const AnsiString& text);
+  // Notifications the setters send through Perform (CM_xxx).
+  virtual void FontChanged();
+  virtual void ColorChanged();
+  virtual void EnabledChanged();
+  virtual void VisibleChanged();
+  virtual void TextChanged() {}
+  // Applies bounds, visibility, font, colour and cursor to the surface.
+  virtual void UpdateSurfaceBounds();
+  void ApplyFontToSurface();
+  void ApplyColorToSurface();
+  // Called when the surface widget exists; bridges its events.
+  void AttachSurface(QWidget* surface);
+  void DetachSurface();
+  // The parent's position for this control's surface (its container).
+  virtual QWidget* ContainerFor() const;
+  // Whether painting the background is the surface's own business.
+  virtual bool OpaqueBackground() const { return false; }
+  void RequestAlign();
+  // The context object for signal connections: they end with the bridge,
+  // before the control's members go.
+  QObject* SignalContext() const;
+
+  friend class TWinControl;
+  friend class TGraphicControl;
+  friend class TWidgetBridge;
+
+  QWidget* surface_ = nullptr;
+  std::unique_ptr<TWidgetBridge> bridge_;
+  // Anchor bookkeeping: the distances to the parent's right and bottom
+  // edges the last time the bounds were set explicitly.
+  int anchorRight_ = 0;
+  int anchorBottom_ = 0;
+  bool anchorsValid_ = false;
+  void RememberAnchorDistances();
+
+ private:
+  void ParentFontChanged();
+  void ParentColorChanged();
+
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  TAlign align_ = alNone;
+  TAnchors anchors_{akLeft, akTop};
+  bool visible_ = true;
+  bool enabled_ = true;
+  AnsiString text_;
+  std::unique_ptr<TFont> font_;
+  bool parentFont_ = true;
+  bool fontFromParent_ = false;  // set while copying the parent's font
+  TColor color_ = clBtnFace;
+  bool parentColor_ = false;
+  TCursor cursor_ = crDefault;
+  AnsiString hint_;
+  bool showHint_ = false;
+  bool parentShowHint_ = true;
+  TPopupMenu* popupMenu_ = nullptr;
+  bool inSetBounds_ = false;
+};
+
+class TWinControl : public TControl {
+ public:
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+
+  // --- children -----------------------------------------------------------
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+  TControl* Controls(int index) const;
+  void InsertControl(TControl* control);
+  void RemoveControl(TControl* control);
+  bool ContainsControl(const TControl* control) const;
+  // Sends msg to every child control.
+  void Broadcast(TMessage& message);
+
+  // --- alignment ------------------------------------------------------------
+  void DisableAlign() { ++alignLevel_; }
+  void EnableAlign();
+  void Realign();
+  virtual void AlignControls(TControl* control, TRect& rect);
+  // The part of the client area that aligned children share (panels
+  // leave their bevels out, group boxes their caption).
+  virtual void AdjustClientRect(TRect& rect) const {}
+
+  // --- focus and tab order -----------------------------------------------
+  int TabOrder() const;
+  void SetTabOrder(int order);
+  bool TabStop() const { return tabStop_; }
+  void SetTabStop(bool v) { tabStop_ = v; }
+  virtual bool CanFocus() const;
+  bool Focused() const;
+  virtual void SetFocus();
+  // Windowed children that take part in tabbing, in tab order, walked
+  // depth first (a container's children follow it).
+  void GetTabOrderList(std::vector<TWinControl*>& list) const;
+  // The next (or previous) control after current in tab order; with
+  // checkTabStop only controls with TabStop count; wraps around.
+  TWinControl* FindNextControl(TWinControl* current, bool goForward, bool checkTabStop,
+                               bool checkParent) const;
+  // Moves the focus to the next control; does nothing when none qualifies.
+  void SelectNext(TWinControl* current, bool goForward, bool checkTabStop);
+
+  // --- the window -----------------------------------------------------------
+  bool HandleAllocated() const { return surface_ != nullptr; }
+  void HandleNeeded();
+  QWidget* Handle();
+  // Where child controls' surfaces live (the widget itself unless the
+  // control has an inner area, like a form below its menu bar).
+  virtual QWidget* ChildContainer() const { return surface_; }
+
+  // Keys a control wants for itself rather than for dialog navigation.
+  virtual bool WantsKey(std::uint16_t vk, TShiftState shift) const;
+
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+
+  void WndProc(TMessage& message) override;
+  void DefaultHandler(TMessage& message) override;
+  bool SurfaceEvent(QObject* watched, QEvent* event) override;
+
+  // The control whose widget (or an inner widget of it) is w, or null.
+  static TWinControl* FindControl(const QWidget* w);
+
+  // Called by the bridge: whether the last message went on to the widget.
+  bool PassedToWidget() const { return passToWidget_; }
+  void ResetPassToWidget() { passToWidget_ = false; }
+
+ protected:
+  virtual void KeyDown(std::uint16_t& key, TShiftState shift);
+  virtual void KeyUp(std::uint16_t& key, TShiftState shift);
+  virtual void KeyPress(char& key);
+  virtual void DoEnter();
+  virtual void DoExit();
+  // Runs the key through the form's preview and the control's handlers;
+  // true when the key was consumed (set to 0).
+  bool DoKeyDown(TMessage& message);
+  bool DoKeyUp(TMessage& message);
+  bool DoKeyPress(TMessage& message);
+  // Installs the widget (taking ownership through Qt's parenting).
+  void SetWidget(QWidget* widget);
+  // Extra inner widgets whose events belong to this control (a combo
+  // box's line edit).
+  void BridgeInnerWidget(QWidget* inner);
+  void UpdateSurfaceBounds() override;
+  void Resize() override;
+  virtual void CreateWnd() {}
+  // A top-level window was resized by the user or the window manager.
+  virtual void SurfaceResized(int width, int height);
+  // Whether the widget takes the focus at all (tabbing skips those that
+  // do not, like panels).
+  virtual bool WantsFocusInTabOrder() const;
+
+  friend class TWidgetBridge;
+  friend class TControl;
+  friend class TGraphicControl;
+  std::vector<TControl*> controls_;  // in z-order, back first
+  std::vector<TWinControl*> tabList_;
+
+ private:
+  void AlignChildren();
+  void ApplyAnchors(int oldClientW, int oldClientH);
+
+  bool tabStop_ = false;
+  int alignLevel_ = 0;
+  bool aligning_ = false;
+  bool passToWidget_ = false;
+  int lastClientW_ = -1;
+  int lastClientH_ = -1;
+};
+
+class TGraphicControl : public TControl {
+ public:
+  explicit TGraphicControl(TComponent* owner);
+  ~TGraphicControl() override;
+  TCanvas* Canvas() const { return canvas_.get(); }
+  void SetParent(TWinControl* parent) override;
+  // Paints the control on Canvas; called from the surface's paint event.
+  virtual void Paint() {}
+
+ protected:
+  std::unique_ptr<TCanvas> canvas_;
+};
+
+class TCustomControl : public TWinControl {
+ public:
+  explicit TCustomControl(TComponent* owner);
+  ~TCustomControl() override;
+  TCanvas* Canvas() const { return canvas_.get(); }
+  // Paints the control on Canvas, bound to the widget's paint event.
+  virtual void Paint();
+
+ protected:
+  std::unique_ptr<TCanvas> canvas_;
+};
+
+// Paints the control on canvas (shared by the two paint surfaces).
+void PaintControlOn(TControl* control, TCanvas* canvas);
+
+// Reports an exception that escaped a handler called from Qt's event loop
+// (Application->HandleException); exceptions never cross Qt's frames.
+void HandleEventException();

@@ -1,0 +1,70 @@
+// Internals of the control layer shared by its .cpp files (not for other
+// folders): the event bridge, the paint surfaces and the Qt conversions
+// the controls use.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QWidget>
+
+#include "platform/ui/Controls.h"
+
+// Forwards every event of a surface (and of inner widgets) to its control.
+// The control pointer is cleared before the control goes away, so late
+// events during widget destruction reach nobody.
+class TWidgetBridge : public QObject {
+ public:
+  explicit TWidgetBridge(TControl* control) : control_(control) {}
+  void Detach() { control_ = nullptr; }
+  TControl* Control() const { return control_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  TControl* control_;
+};
+
+// A widget that paints its control through a canvas (graphic controls and
+// custom controls) and keeps mouse events to itself.
+class TPaintSurface : public QWidget {
+ public:
+  TPaintSurface(TControl* control, TCanvas* canvas, QWidget* parent);
+  void Forget() { control_ = nullptr; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+ private:
+  TControl* control_;
+  TCanvas* canvas_;
+};
+
+QColor ToQColor(TColor color);
+// Byte offsets of code-page-936 text versus character indices of the same
+// text as a QString (one byte below 0x80, two bytes otherwise).
+int ByteOffsetToCharIndex(const QString& text, int byteOffset);
+int CharIndexToByteOffset(const QString& text, int charIndex);
+// The Qt cursor shape of a class-library cursor.
+int QtCursorShape(TCursor cursor);
+// Removes the "&" accelerator markers of a caption the way menus and
+// buttons show them ("&&" stays one "&"), for widgets that show "&" as
+// text; Qt buttons and menus take the caption as is.
+QString CaptionForQt(const AnsiString& caption);
+
+// Wraps a slot so that an exception from the program's handler goes to the
+// application's error box instead of through Qt's frames.
+template <class F>
+auto Guarded(F f) {
+  return [f](auto&&... args) {
+    try {
+      f(std::forward<decltype(args)>(args)...);
+    } catch (...) {
+      HandleEventException();
+    }
+  };
+}

@@ -1,0 +1,808 @@
+// TCustomForm, TDataModule, TApplication and TScreen over Qt.
+#include "platform/ui/Forms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <algorithm>
+#include <new>
+
+#include "platform/ui/ControlsInt.h"
+#include "platform/ui/Menus.h"
+#include "platform/ui/MessageQueue.h"
+#include "platform/ui/QtText.h"
+#include "platform/ui/StdCtrls.h"
+
+namespace {
+
+TApplication* gApplication = nullptr;
+TScreen* gScreen = nullptr;
+
+TApplication* MakeApplication() {
+  if (!gApplication) gApplication = new TApplication(nullptr);
+  return gApplication;
+}
+TScreen* MakeScreen() {
+  if (!gScreen) gScreen = new TScreen(nullptr);
+  return gScreen;
+}
+
+// Built during static initialisation; they touch no Qt until used.
+TApplication* const kApplication = MakeApplication();
+TScreen* const kScreen = MakeScreen();
+
+void EnsureQApplication() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char arg0[] = "payroll";
+  static char* argv[] = {arg0, nullptr};
+  new QApplication(argc, argv);
+}
+
+// Buttons among control's children, depth first.
+void CollectButtons(TWinControl* control, std::vector<TButton*>& out) {
+  for (int i = 0; i < control->ControlCount(); ++i) {
+    TControl* c = control->Controls(i);
+    if (auto* b = dynamic_cast<TButton*>(c)) out.push_back(b);
+    if (auto* w = dynamic_cast<TWinControl*>(c)) CollectButtons(w, out);
+  }
+}
+
+bool IsSizeable(TFormBorderStyle s) { return s == bsSizeable || s == bsSizeToolWin; }
+
+}  // namespace
+
+TApplication* const& Application = gApplication;
+TScreen* const& Screen = gScreen;
+
+void EnsureQtApplicationForTest() {
+  EnsureQApplication();
+  Application->Initialize();
+}
+
+void HandleEventException() {
+  if (Application) Application->HandleException(Application);
+}
+
+// --- TCustomForm ---------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+  EnsureQApplication();
+  auto* window = new QWidget(nullptr, Qt::Window);
+  client_ = new QWidget(window);
+  client_->setAttribute(Qt::WA_NoMousePropagation);
+  SetVisible(false);
+  SetWidget(window);
+  // Mouse and paint messages of the client area belong to the form too.
+  BridgeInnerWidget(client_);
+  ApplyWindowFlags();
+  SetBounds(0, 0, 320, 240);
+  if (Screen) Screen->forms_.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  if (created_ && OnDestroy) {
+    try {
+      OnDestroy(this);
+    } catch (...) {
+      HandleEventException();
+    }
+  }
+  Destroying();
+  if (loop_) loop_->quit();
+  // The form's components go while its window still exists.
+  DestroyComponents();
+  if (Screen) {
+    auto& f = Screen->forms_;
+    f.erase(std::remove(f.begin(), f.end(), this), f.end());
+    if (Screen->activeForm_ == this) Screen->activeForm_ = nullptr;
+  }
+  if (Application && Application->mainForm_ == this) Application->mainForm_ = nullptr;
+  DiscardPostedMessages(this);
+}
+
+int TCustomForm::NonClientWidth() const {
+  switch (borderStyle_) {
+    case bsNone: return 0;
+    case bsSizeable: case bsSizeToolWin: return 2 * GetSystemMetrics(SM_CXFRAME);
+    default: return 2 * GetSystemMetrics(SM_CXDLGFRAME);
+  }
+}
+
+int TCustomForm::NonClientHeight() const {
+  int h = 0;
+  switch (borderStyle_) {
+    case bsNone: break;
+    case bsSizeable: h = 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION); break;
+    case bsSizeToolWin: h = 2 * GetSystemMetrics(SM_CYFRAME) + 16; break;
+    case bsToolWindow: h = 2 * GetSystemMetrics(SM_CYDLGFRAME) + 16; break;
+    default: h = 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION); break;
+  }
+  if (menu_ && menu_->HasVisibleItems()) h += GetSystemMetrics(SM_CYMENU);
+  return h;
+}
+
+TRect TCustomForm::ClientRect() const {
+  return TRect(0, 0, std::max(Width() - NonClientWidth(), 0), std::max(Height() - NonClientHeight(), 0));
+}
+
+void TCustomForm::UpdateSurfaceBounds() {
+  if (!surface_ || !client_) return;
+  TRect cr = ClientRect();
+  QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
+  int barH = bar && menu_->HasVisibleItems() ? bar->sizeHint().height() : 0;
+  if (bar) {
+    bar->setVisible(barH > 0);
+    bar->setGeometry(0, 0, cr.Width(), barH);
+  }
+  bool wasSyncing = syncingSize_;
+  syncingSize_ = true;
+  if (IsSizeable(borderStyle_)) {
+    surface_->setMinimumSize(0, 0);
+    surface_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (surface_->width() != cr.Width() || surface_->height() != cr.Height() + barH)
+      surface_->resize(cr.Width(), cr.Height() + barH);
+  } else {
+    surface_->setFixedSize(cr.Width(), cr.Height() + barH);
+  }
+  if (surface_->x() != Left() || surface_->y() != Top()) surface_->move(Left(), Top());
+  client_->setGeometry(0, barH, cr.Width(), cr.Height());
+  syncingSize_ = wasSyncing;
+}
+
+void TCustomForm::SurfaceResized(int width, int height) {
+  if (syncingSize_) return;
+  QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
+  int barH = bar && bar->isVisible() ? bar->height() : 0;
+  syncingSize_ = true;
+  SetBounds(surface_->x(), surface_->y(), width + NonClientWidth(),
+            height - barH + NonClientHeight());
+  syncingSize_ = false;
+  UpdateSurfaceBounds();
+}
+
+void TCustomForm::SetTextValue(const AnsiString& text) {
+  TWinControl::SetTextValue(text);
+  if (surface_) surface_->setWindowTitle(ToQString(text));
+}
+
+void TCustomForm::ApplyWindowFlags() {
+  if (!surface_) return;
+  Qt::WindowFlags f = Qt::Window;
+  switch (borderStyle_) {
+    case bsNone: f |= Qt::FramelessWindowHint; break;
+    case bsToolWindow: case bsSizeToolWin: f = Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint; break;
+    case bsDialog:
+      f = Qt::Dialog | Qt::WindowTitleHint;
+      if (borderIcons_.Contains(biSystemMenu)) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+      break;
+    default:
+      f |= Qt::WindowTitleHint | Qt::CustomizeWindowHint;
+      if (borderIcons_.Contains(biSystemMenu)) {
+        f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (borderIcons_.Contains(biMinimize)) f |= Qt::WindowMinimizeButtonHint;
+        if (borderIcons_.Contains(biMaximize)) f |= Qt::WindowMaximizeButtonHint;
+      }
+      break;
+  }
+  if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  bool shown = surface_->isVisible();
+  surface_->setWindowFlags(f);
+  if (shown) surface_->show();
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle s) {
+  if (s == borderStyle_) return;
+  int cw = ClientWidth(), ch = ClientHeight();
+  borderStyle_ = s;
+  ApplyWindowFlags();
+  // The client area keeps its size; the outer size follows the frame.
+  SetBounds(Left(), Top(), cw + NonClientWidth(), ch + NonClientHeight());
+  UpdateSurfaceBounds();
+}
+
+void TCustomForm::SetBorderIcons(const TBorderIcons& icons) {
+  borderIcons_ = icons;
+  ApplyWindowFlags();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle s) {
+  if (s == formStyle_) return;
+  formStyle_ = s;
+  ApplyWindowFlags();
+}
+
+TWindowState TCustomForm::WindowState() const {
+  if (surface_ && surface_->isVisible()) {
+    if (surface_->isMinimized()) return wsMinimized;
+    if (surface_->isMaximized()) return wsMaximized;
+    return wsNormal;
+  }
+  return windowState_;
+}
+
+void TCustomForm::SetWindowState(TWindowState s) {
+  windowState_ = s;
+  if (!surface_ || !surface_->isVisible()) return;
+  switch (s) {
+    case wsMaximized: surface_->showMaximized(); break;
+    case wsMinimized: surface_->showMinimized(); break;
+    default: surface_->showNormal(); break;
+  }
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  if (menu == menu_) return;
+  if (menu_) menu_->DetachFromForm(this);
+  menu_ = menu;
+  if (menu_) {
+    menu_->FreeNotification(this);
+    menu_->AttachToForm(this);
+  }
+  UpdateSurfaceBounds();
+}
+
+bool TCustomForm::Showing() const { return Visible() && surface_ && surface_->isVisible(); }
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  BringToFront();
+}
+
+void TCustomForm::Hide() { SetVisible(false); }
+
+void TCustomForm::PlaceOnShow() {
+  int l = Left(), t = Top();
+  switch (position_) {
+    case poScreenCenter: case poDesktopCenter:
+      l = (Screen->Width() - Width()) / 2;
+      t = (Screen->Height() - Height()) / 2;
+      break;
+    case poMainFormCenter: case poOwnerFormCenter: {
+      TCustomForm* ref = Application->MainForm();
+      if (position_ == poOwnerFormCenter) ref = dynamic_cast<TCustomForm*>(Owner());
+      if (ref && ref != this && ref->Visible()) {
+        l = ref->Left() + (ref->Width() - Width()) / 2;
+        t = ref->Top() + (ref->Height() - Height()) / 2;
+      } else {
+        l = (Screen->Width() - Width()) / 2;
+        t = (Screen->Height() - Height()) / 2;
+      }
+      break;
+    }
+    default: break;
+  }
+  if (l != Left() || t != Top()) SetBounds(l, t, Width(), Height());
+}
+
+void TCustomForm::VisibleChanged() {
+  if (!surface_) return;
+  if (Visible()) {
+    PlaceOnShow();
+    if (OnShow) OnShow(this);
+    UpdateSurfaceBounds();
+    switch (windowState_) {
+      case wsMaximized: surface_->showMaximized(); break;
+      case wsMinimized: surface_->showMinimized(); break;
+      default: surface_->show(); break;
+    }
+    Realign();
+    Activate();
+  } else {
+    if (OnHide) OnHide(this);
+    bool wasActive = active_;
+    surface_->hide();
+    if (wasActive) Deactivate();
+  }
+}
+
+void TCustomForm::BringToFront() {
+  if (surface_ && surface_->isVisible()) {
+    surface_->raise();
+    surface_->activateWindow();
+  }
+}
+
+bool TCustomForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+void TCustomForm::DoClose(TCloseAction& action) {
+  if (OnClose) OnClose(this, action);
+}
+
+void TCustomForm::Close() {
+  if (IsModal()) {
+    SetModalResult(mrCancel);
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this) {
+    Application->Terminate();
+    if (action == caFree) Release();
+    return;
+  }
+  switch (action) {
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    default: Release(); break;
+  }
+}
+
+bool TCustomForm::CloseModal() {
+  if (!CloseQuery()) {
+    modalResult_ = mrNone;
+    return false;
+  }
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) {
+    modalResult_ = mrNone;
+    return false;
+  }
+  if (action == caFree) Release();
+  return true;
+}
+
+void TCustomForm::SetModalResult(TModalResult r) {
+  modalResult_ = r;
+  if (loop_ && r != mrNone) loop_->quit();
+}
+
+TModalResult TCustomForm::ShowModal() {
+  if (Visible() || !Enabled() || IsModal())
+    throw EInvalidOperation("Cannot make a visible window modal");
+  TCustomForm* previous = Screen->ActiveForm();
+  modalResult_ = mrNone;
+  surface_->setWindowModality(Qt::ApplicationModal);
+  QEventLoop loop;
+  loop_ = &loop;
+  Application->ModalForms.push_back(this);
+  auto finish = [&] {
+    loop_ = nullptr;
+    auto& m = Application->ModalForms;
+    m.erase(std::remove(m.begin(), m.end(), this), m.end());
+    if (Visible()) Hide();
+    surface_->setWindowModality(Qt::NonModal);
+    if (previous && previous != this && previous->Visible()) previous->Activate();
+  };
+  try {
+    Show();
+    for (;;) {
+      if (modalResult_ == mrNone && !Application->Terminated()) loop.exec();
+      if (Application->Terminated()) {
+        modalResult_ = mrCancel;
+        break;
+      }
+      if (modalResult_ != mrNone && CloseModal()) break;
+    }
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+  return modalResult_;
+}
+
+void TCustomForm::Release() { PostMessage(this, CM_RELEASE); }
+
+void TCustomForm::SetActiveControl(TWinControl* control) {
+  if (control && (!ContainsControl(control) || (Visible() && !control->CanFocus())))
+    throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  if (!control) {
+    activeControl_ = nullptr;
+    return;
+  }
+  if (Visible() && control->Surface()) {
+    QWidget* target = control->Surface();
+    if (target->focusProxy()) target = target->focusProxy();
+    target->setFocus(Qt::OtherFocusReason);
+  }
+  // The focus bookkeeping does not wait for Qt: a window that is not yet
+  // active gets its focus event later, and that one changes nothing.
+  FocusControlChanged(control, Qt::OtherFocusReason);
+}
+
+void TCustomForm::FocusControlChanged(TWinControl* control, int) {
+  if (control == activeControl_ || control == this) return;
+  TWinControl* old = activeControl_;
+  activeControl_ = control;
+  if (old && ContainsControl(old)) old->Perform(CM_EXIT);
+  // An OnExit handler may have moved the focus elsewhere.
+  if (activeControl_ == control) control->Perform(CM_ENTER);
+}
+
+void TCustomForm::ControlRemoved(TControl* control) {
+  if (activeControl_ && (activeControl_ == control)) activeControl_ = nullptr;
+}
+
+void TCustomForm::Activate() {
+  if (active_) return;
+  if (Screen->activeForm_ && Screen->activeForm_ != this) Screen->activeForm_->Deactivate();
+  active_ = true;
+  Screen->activeForm_ = this;
+  if (!activeControl_) {
+    TWinControl* first = FindNextControl(nullptr, true, true, false);
+    if (first) SetActiveControl(first);
+  } else if (activeControl_->CanFocus()) {
+    SetActiveControl(activeControl_);
+  }
+  if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+  if (!active_) return;
+  active_ = false;
+  if (Screen->activeForm_ == this) Screen->activeForm_ = nullptr;
+  if (OnDeactivate) OnDeactivate(this);
+}
+
+bool TCustomForm::DialogKey(std::uint16_t vk, TShiftState shift) {
+  if (vk == VK_TAB) {
+    if (shift.Contains(ssCtrl) || shift.Contains(ssAlt)) return false;
+    SelectNext(activeControl_, !shift.Contains(ssShift), true);
+    return true;
+  }
+  if (vk != VK_RETURN && vk != VK_ESCAPE) return false;
+  if (!shift.Empty() && !(shift == TShiftState{ssShift})) return false;
+  if (vk == VK_RETURN) {
+    if (auto* focusedButton = dynamic_cast<TButton*>(activeControl_)) {
+      focusedButton->Click();
+      return true;
+    }
+  }
+  std::vector<TButton*> buttons;
+  CollectButtons(this, buttons);
+  for (TButton* b : buttons) {
+    bool match = vk == VK_RETURN ? b->Default() : b->Cancel();
+    if (match && b->Visible() && b->Enabled()) {
+      b->Click();
+      return true;
+    }
+  }
+  return false;
+}
+
+void TCustomForm::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CM_RELEASE:
+      delete this;
+      return;
+    case WM_CLOSE:
+      Close();
+      return;
+    case CM_MENUCHANGED:
+      UpdateSurfaceBounds();
+      return;
+    default:
+      TWinControl::WndProc(m);
+  }
+}
+
+bool TCustomForm::SurfaceEvent(QObject* watched, QEvent* event) {
+  if (watched == surface_) {
+    switch (event->type()) {
+      case QEvent::Close:
+        // The window's close button: the class library's Close decides.
+        event->ignore();
+        Close();
+        return true;
+      case QEvent::WindowActivate:
+        Activate();
+        return false;
+      case QEvent::WindowDeactivate:
+        // Another of the program's windows taking over deactivates this
+        // one through Activate; only a switch to another program is seen
+        // here.
+        if (!QApplication::activeWindow()) Deactivate();
+        return false;
+      case QEvent::Move:
+        if (!syncingSize_ && surface_->isVisible()) {
+          syncingSize_ = true;
+          SetBounds(surface_->x(), surface_->y(), Width(), Height());
+          syncingSize_ = false;
+        }
+        return false;
+      case QEvent::Show:
+      case QEvent::WindowStateChange:
+        return false;
+      default:
+        break;
+    }
+  }
+  return TWinControl::SurfaceEvent(watched, event);
+}
+
+void TCustomForm::DoCreate() {
+  created_ = true;
+  if (OnCreate) OnCreate(this);
+}
+
+// --- TDataModule -----------------------------------------------------------------
+
+TDataModule::TDataModule(TComponent* owner) : TComponent(owner) {
+  if (Screen) Screen->dataModules_.push_back(this);
+}
+
+TDataModule::~TDataModule() {
+  if (OnDestroy) {
+    try {
+      OnDestroy(this);
+    } catch (...) {
+      HandleEventException();
+    }
+  }
+  Destroying();
+  DestroyComponents();
+  if (Screen) {
+    auto& d = Screen->dataModules_;
+    d.erase(std::remove(d.begin(), d.end(), this), d.end());
+  }
+}
+
+// --- TApplication -------------------------------------------------------------------
+
+namespace {
+
+// The application-wide filter: stands for the keyboard hook and the
+// application-activation message of the class library's platform.
+class TApplicationFilter : public QObject {
+ public:
+  explicit TApplicationFilter(TApplication* app) : app_(app) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    try {
+      switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+          // A key event is offered again to each parent it propagates to;
+          // the hooks see it once.
+          if (event == lastKey_) return false;
+          lastKey_ = event;
+          auto* ke = static_cast<QKeyEvent*>(event);
+          std::uint16_t vk = QtKeyToVirtualKey(ke->key(), ke->modifiers() & Qt::KeypadModifier);
+          if (vk == 0) return false;
+          bool down = event->type() == QEvent::KeyPress;
+          std::uint32_t data = 1;
+          if (ke->isAutoRepeat() || !down) data |= 1u << 30;
+          if (!down) data |= 1u << 31;
+          app_->RunKeyboardHooks(vk, data);
+          return false;
+        }
+        case QEvent::ApplicationStateChange: {
+          auto state = QGuiApplication::applicationState();
+          app_->SetActive(state == Qt::ApplicationActive);
+          return false;
+        }
+        default:
+          return false;
+      }
+    } catch (...) {
+      HandleEventException();
+      return false;
+    }
+  }
+
+ private:
+  TApplication* app_;
+  const QEvent* lastKey_ = nullptr;
+};
+
+}  // namespace
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {
+  DialogDefaultCaption = [] { return Application ? Application->Title() : AnsiString(); };
+}
+
+TApplication::~TApplication() { delete filter_; }
+
+void TApplication::Initialize() {
+  EnsureQApplication();
+  InstallFilters();
+}
+
+void TApplication::InstallFilters() {
+  if (filter_ || !QCoreApplication::instance()) return;
+  filter_ = new TApplicationFilter(this);
+  QCoreApplication::instance()->installEventFilter(filter_);
+  if (auto* d = QAbstractEventDispatcher::instance())
+    QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, filter_,
+                     Guarded([this] { Idle(); }));
+}
+
+AnsiString TApplication::ExeName() const {
+  if (!QCoreApplication::instance()) return AnsiString();
+  return FromQString(QCoreApplication::applicationFilePath());
+}
+
+void TApplication::SetHint(const AnsiString& hint) {
+  if (hint == hint_) return;
+  hint_ = hint;
+  if (OnHint) OnHint(this);
+}
+
+void TApplication::DoHint(const AnsiString& hint) {
+  // The long part of a "short|long" hint is the application's hint.
+  int bar = hint.Pos("|");
+  SetHint(bar > 0 ? hint.SubString(bar + 1, hint.Length()) : hint);
+}
+
+void TApplication::Run() {
+  Initialize();
+  if (terminated_) return;
+  running_ = true;
+  if (mainForm_ && showMainForm_) mainForm_->Show();
+  while (!terminated_) {
+    if (!QCoreApplication::instance()) break;
+    QCoreApplication::exec();
+    if (!terminated_ && !mainForm_) break;
+  }
+  running_ = false;
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  for (TCustomForm* f : ModalForms)
+    if (f->loop_) f->loop_->quit();
+  if (QCoreApplication::instance()) QCoreApplication::exit(0);
+}
+
+void TApplication::ProcessMessages() {
+  if (!QCoreApplication::instance()) {
+    DeliverPostedMessages();
+    return;
+  }
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TApplication::HandleMessage() {
+  if (!QCoreApplication::instance()) return;
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TApplication::HandleException(TObject* sender) {
+  try {
+    throw;
+  } catch (const EAbort&) {
+    // silent by definition
+  } catch (const Exception& e) {
+    try {
+      if (OnException)
+        OnException(sender, e);
+      else
+        ShowException(e);
+    } catch (...) {
+      // An error inside the error handler must not recurse.
+    }
+  } catch (const std::exception& e) {
+    try {
+      Exception wrapped(e.what());
+      if (OnException)
+        OnException(sender, wrapped);
+      else
+        ShowException(wrapped);
+    } catch (...) {
+    }
+  } catch (...) {
+    try {
+      ShowException(Exception("Unknown exception"));
+    } catch (...) {
+    }
+  }
+}
+
+void TApplication::ShowException(const Exception& e) {
+  AnsiString caption = title_;
+  if (caption.IsEmpty()) caption = FromQString(QFileInfo(ToQString(ExeName())).baseName());
+  ::MessageBox(e.Message(), caption, MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags) {
+  return ::MessageBox(text, caption, flags);
+}
+
+void TApplication::Minimize() {
+  if (mainForm_) mainForm_->SetWindowState(wsMinimized);
+}
+
+void TApplication::Restore() {
+  if (mainForm_) mainForm_->SetWindowState(wsNormal);
+}
+
+void TApplication::BringToFront() {
+  if (mainForm_) mainForm_->BringToFront();
+}
+
+void TApplication::HookMainWindow(const TWindowHook& hook, const void* id) {
+  windowHooks_.push_back({id, hook});
+}
+
+void TApplication::UnhookMainWindow(const void* id) {
+  windowHooks_.erase(std::remove_if(windowHooks_.begin(), windowHooks_.end(),
+                                    [id](const Hook& h) { return h.id == id; }),
+                     windowHooks_.end());
+}
+
+bool TApplication::RunMainWindowHooks(TMessage& message) {
+  auto hooks = windowHooks_;  // a hook may unhook itself
+  for (auto& h : hooks)
+    if (h.fn(message)) return true;
+  return false;
+}
+
+int TApplication::AddKeyboardHook(const TKeyboardHook& hook) {
+  int id = nextHookId_++;
+  keyboardHooks_.emplace_back(id, hook);
+  return id;
+}
+
+void TApplication::RemoveKeyboardHook(int id) {
+  keyboardHooks_.erase(std::remove_if(keyboardHooks_.begin(), keyboardHooks_.end(),
+                                      [id](const auto& h) { return h.first == id; }),
+                       keyboardHooks_.end());
+}
+
+void TApplication::RunKeyboardHooks(std::uint16_t vk, std::uint32_t keyData) {
+  auto hooks = keyboardHooks_;
+  for (auto& h : hooks) h.second(vk, keyData);
+}
+
+void TApplication::SetActive(bool active) {
+  if (active == active_) return;
+  active_ = active;
+  TMessage m;
+  m.Msg = WM_ACTIVATEAPP;
+  m.WParam = active ? 1 : 0;
+  RunMainWindowHooks(m);
+  if (active && OnActivate) OnActivate(this);
+  if (!active && OnDeactivate) OnDeactivate(this);
+}
+
+void TApplication::Idle() {
+  bool done = true;
+  if (OnIdle) OnIdle(this, done);
+}
+
+// --- TScreen -------------------------------------------------------------------------
+
+TScreen::TScreen(TComponent* owner) : TComponent(owner) {}
+
+int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+TRect TScreen::WorkAreaRect() const { return WorkArea(); }
+
+void TScreen::SetCursor(TCursor cursor) {
+  if (cursor == cursor_) return;
+  if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    if (cursor_ != crDefault) QApplication::restoreOverrideCursor();
+    if (cursor != crDefault)
+      QApplication::setOverrideCursor(QCursor(static_cast<Qt::CursorShape>(QtCursorShape(cursor))));
+  }
+  cursor_ = cursor;
+}
+
+TWinControl* TScreen::ActiveControl() const {
+  return activeForm_ ? activeForm_->ActiveControl() : nullptr;
+}
+
+TCustomForm* TScreen::Forms(int index) const {
+  if (index < 0 || index >= FormCount()) ListIndexError(index);
+  return forms_[static_cast<size_t>(index)];
+}
+
+TDataModule* TScreen::DataModules(int index) const {
+  if (index < 0 || index >= DataModuleCount()) ListIndexError(index);
+  return dataModules_[static_cast<size_t>(index)];
+}
