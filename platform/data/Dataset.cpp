@@ -39,8 +39,11 @@ void TDataSet::SetActive(bool value) {
     try {
       OpenCursor();
     } catch (...) {
-      if (IsCursorOpen()) InternalClose();
+      // Leave nothing half open: buffers, the cursor, default fields.
+      bool defaults = defaultFields_;
+      bool cursorOpen = IsCursorOpen();
       CloseCursor();
+      if (!cursorOpen && defaults) DestroyFields();
       state_ = dsInactive;
       throw;
     }
