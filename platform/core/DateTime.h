@@ -42,6 +42,8 @@ struct TDateTime {
   constexpr TDateTime() = default;
   constexpr TDateTime(double v) : Val(v) {}
   constexpr operator double() const { return Val; }
+  TDateTime& operator+=(double days) { Val += days; return *this; }
+  TDateTime& operator-=(double days) { Val -= days; return *this; }
 };
 
 constexpr int kHoursPerDay = 24;

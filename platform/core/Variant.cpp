@@ -48,6 +48,16 @@ Variant::Variant(long long v) {
               : varInt64;
   int_ = v;
 }
+Variant::Variant(unsigned long v) : Variant(static_cast<unsigned long long>(v)) {}
+Variant::Variant(unsigned long long v) {
+  if (v <= static_cast<unsigned long long>(std::numeric_limits<long long>::max())) {
+    *this = Variant(static_cast<long long>(v));
+  } else {
+    type_ = varDouble;
+    double_ = static_cast<double>(v);
+  }
+}
+Variant::Variant(char v) : type_(varString), string_(1, v) {}
 Variant::Variant(double v) : type_(varDouble) { double_ = v; }
 Variant::Variant(bool v) : type_(varBoolean) { bool_ = v; }
 Variant::Variant(Currency v) : type_(varCurrency) { int_ = v.Val; }

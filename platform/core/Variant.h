@@ -67,6 +67,12 @@ class Variant {
   Variant(int v);
   Variant(long v);
   Variant(long long v);
+  Variant(unsigned short v) : Variant(static_cast<int>(v)) {}
+  Variant(unsigned v) : Variant(static_cast<long long>(v)) {}
+  // Above the int64 range the value is kept as a double.
+  Variant(unsigned long v);
+  Variant(unsigned long long v);
+  Variant(char v);  // a one-character string, as the class library's Char
   Variant(double v);
   Variant(bool v);
   Variant(Currency v);

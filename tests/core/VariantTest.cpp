@@ -253,3 +253,16 @@ TEST(VarArray, ElementsBoundsAndCopies) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Variant, UnsignedAndCharacterSources) {
+  EXPECT_EQ(VarType(Variant(static_cast<unsigned short>(65535))), varInteger);
+  EXPECT_EQ(VarType(Variant(4000000000u)), varInt64);
+  EXPECT_EQ(Variant(4000000000u).AsString(), "4000000000");
+  EXPECT_EQ(VarType(Variant(18446744073709551615ull)), varDouble);
+  EXPECT_EQ(VarType(Variant('A')), varString);
+  EXPECT_EQ(Variant('A').AsString(), "A");
+}
+
+}  // namespace
