@@ -233,7 +233,7 @@ TFileHandle FileOpen(const AnsiString& fileName, unsigned mode) {
   int fd = ::open(native.c_str(), base | O_RDWR, 0666);
   bool canWrite = true;
   if (fd < 0 && !create && access != fmOpenReadWrite &&
-      (errno == EACCES || errno == EROFS || errno == EPERM)) {
+      (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY)) {
     canWrite = access == fmOpenWrite;
     fd = ::open(native.c_str(), base | (canWrite ? O_WRONLY : O_RDONLY));
   }

@@ -325,14 +325,22 @@ void TStrings::LoadFromStream(TStream* stream) {
   AnsiString text;
   if (size > 0) {
     text.resize(static_cast<size_t>(size));
-    stream->ReadBuffer(text.data(), static_cast<int>(size));
+    for (std::int64_t done = 0; done < size;) {
+      int n = static_cast<int>(std::min<std::int64_t>(size - done, 1 << 30));
+      stream->ReadBuffer(text.data() + done, n);
+      done += n;
+    }
   }
   SetText(text);
 }
 
 void TStrings::SaveToStream(TStream* stream) const {
   AnsiString text = Text();
-  stream->WriteBuffer(text.data(), static_cast<int>(text.size()));
+  for (size_t done = 0; done < text.size();) {
+    int n = static_cast<int>(std::min<size_t>(text.size() - done, 1u << 30));
+    stream->WriteBuffer(text.data() + done, n);
+    done += static_cast<size_t>(n);
+  }
 }
 
 void TStrings::Assign(TPersistent* source) {
