@@ -9,6 +9,7 @@
 
 #include "platform/core/AnsiString.h"
 #include "platform/core/Sets.h"
+#include "platform/core/TypInfo.h"
 
 // Field types.  The engine stores ftString .. ftFmtMemo except ftBCD,
 // ftBytes and ftVarBytes; the remaining names exist so that definitions,
@@ -21,6 +22,13 @@ enum TFieldType {
   ftVariant, ftInterface, ftIDispatch, ftGuid
 };
 constexpr int kFieldTypeCount = ftGuid + 1;
+// Field types stream by name ("DataType = ftInteger") in stored definitions.
+PAYROLL_ENUM_NAMES(TFieldType, ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean,
+                   ftFloat, ftCurrency, ftBCD, ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes,
+                   ftAutoInc, ftBlob, ftMemo, ftGraphic, ftFmtMemo, ftParadoxOle, ftDBaseOle,
+                   ftTypedBinary, ftCursor, ftFixedChar, ftWideString, ftLargeint, ftADT,
+                   ftArray, ftReference, ftDataSet, ftOraBlob, ftOraClob, ftVariant,
+                   ftInterface, ftIDispatch, ftGuid)
 
 // The class library's name of a field type ("String", "SmallInt", "BCD",
 // ...), as used in error messages; "Unknown" for an ordinal out of range.
