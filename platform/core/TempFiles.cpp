@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/core/CodePage.h"
@@ -59,6 +61,7 @@ int RemoveStaleTempFiles(const AnsiString& prefix) {
   const std::string pre = AnsiToUtf8(prefix);
   DIR* d = ::opendir(dir.c_str());
   if (!d) return 0;
+  const time_t now = ::time(nullptr);
   int removed = 0;
   while (dirent* e = ::readdir(d)) {
     std::string name = e->d_name;
@@ -66,10 +69,17 @@ int RemoveStaleTempFiles(const AnsiString& prefix) {
         name.compare(name.size() - 4, 4, ".tmp") != 0)
       continue;
     std::string path = dir + name;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) continue;
-    TFileHandle h(fd, false);
-    if (!h.IsLockedByOther(kTempAliveByte, 1) && ::unlink(path.c_str()) == 0) ++removed;
+    TFileHandle h(fd, true);
+    struct stat st {};
+    // A file a few seconds old may be between its creation and its alive
+    // lock; only older files whose alive lock we can take ourselves are
+    // stale.  Holding that lock while unlinking keeps the check and the
+    // removal one step.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || now - st.st_mtime < kStaleAfterSeconds)
+      continue;
+    if (h.TryLock(kTempAliveByte, 1) && ::unlink(path.c_str()) == 0) ++removed;
   }
   ::closedir(d);
   return removed;

@@ -72,6 +72,10 @@ class TFileMapping {
   std::int64_t size_ = 0;
 };
 
-// Deletes the temporary files with this prefix whose owner is gone (no
-// process holds their alive lock).  Returns how many were deleted.
+// A temporary file is stale when no process holds its alive lock and it
+// has not been written for this long.
+inline constexpr int kStaleAfterSeconds = 10;
+
+// Deletes the stale temporary files with this prefix (their owner crashed).
+// Returns how many were deleted.
 int RemoveStaleTempFiles(const AnsiString& prefix);
