@@ -1,0 +1,131 @@
+// Locks between connections of the disk manager on real files: the lock
+// file beside the database, table locks through transactions, several
+// running copies and exclusive opens.
+#include "Udb/UdbDiskLocks.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "Udb/DiskMgr.h"
+#include "UdbTestSupport.h"
+
+namespace {
+
+class DiskLocksTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InstallUdbDiskLocks(); }
+  static void TearDownTestSuite() { SetDiskLocksFactory(nullptr); }
+  void SetUp() override {
+    char tmpl[] = "/tmp/udb-disklocks-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    db_ = dir_ + "/GZ.udb";
+    TDiskMgr creator;
+    creator.SetFileName(db_.c_str());
+    creator.CreateNewFile(false);
+  }
+  void TearDown() override {
+    std::string cmd = "rm -rf " + dir_;
+    (void)std::system(cmd.c_str());
+  }
+  std::unique_ptr<TDiskMgr> Connect(bool exclusive = false) {
+    auto d = std::make_unique<TDiskMgr>();
+    d->SetFileName(db_.c_str());
+    d->SetMode(2 + (exclusive ? 16 : 64));
+    d->SetLockRetryMaximum(3);
+    d->SetLockRetryInterval(5);
+    d->Open();
+    return d;
+  }
+  bool LockFileExists() const { return ::access((dir_ + "/GZ.lck").c_str(), F_OK) == 0; }
+  std::string dir_, db_;
+};
+
+}  // namespace
+
+TEST_F(DiskLocksTest, TwoConnectionsOpenAndTheLastRemovesTheLockFile) {
+  auto a = Connect();
+  EXPECT_TRUE(a->LockingActive());
+  EXPECT_TRUE(LockFileExists());
+  auto b = Connect();  // the open range does not keep a second copy out
+  a.reset();
+  EXPECT_TRUE(LockFileExists());
+  b.reset();
+  EXPECT_FALSE(LockFileExists());
+}
+
+TEST_F(DiskLocksTest, AWriterIsRefusedWhileAnotherConnectionReads) {
+  auto a = Connect();
+  auto b = Connect();
+  EXPECT_EQ(a->LockTable(5, kUdbReadLock), kUdbReadLock);
+  EXPECT_EQ(b->LockTable(5, kUdbReadLock), kUdbReadLock);
+  EXPECT_UDB_ERROR(b->LockTable(5, kUdbWriteLock), 10249);
+  a->UnlockTable(5);
+  EXPECT_EQ(b->LockTable(5, kUdbWriteLock), kUdbWriteLock);
+  EXPECT_UDB_ERROR(a->LockTable(5, kUdbReadLock), 10249);
+}
+
+TEST_F(DiskLocksTest, InsideATransactionAWriteLockIsHeldAsReadUntilCommit) {
+  auto a = Connect();
+  auto b = Connect();
+  a->StartTransaction();
+  EXPECT_EQ(a->LockTable(7, kUdbWriteLock), kUdbReadLock);
+  EXPECT_EQ(b->LockTable(7, kUdbReadLock), kUdbReadLock);  // readers still share
+  b->UnlockTable(7);
+  a->Commit();  // raises to a write lock, writes, releases everything
+  EXPECT_EQ(b->LockTable(7, kUdbWriteLock), kUdbWriteLock);
+}
+
+TEST_F(DiskLocksTest, CommitFailsWhileAnotherConnectionStillReads) {
+  auto a = Connect();
+  auto b = Connect();
+  a->StartTransaction();
+  a->LockTable(7, kUdbWriteLock);
+  b->LockTable(7, kUdbReadLock);
+  EXPECT_UDB_ERROR(a->Commit(), 10249);
+  b->UnlockTable(7);
+}
+
+TEST_F(DiskLocksTest, AnExclusiveConnectionKeepsOthersOut) {
+  auto a = Connect(/*exclusive=*/true);
+  TCaughtError e = CatchUdb([&] { Connect(); });
+  EXPECT_NE(e.code, -1) << "a second connection opened an exclusively held file";
+  a.reset();
+  EXPECT_NO_THROW(Connect());
+}
+
+TEST_F(DiskLocksTest, ConnectionsInTwoProcessesExcludeEachOther) {
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int rc = 0;
+    try {
+      auto c = Connect();
+      c->LockTable(9, kUdbWriteLock);
+      (void)!write(toParent[1], "w", 1);
+      char ch;
+      (void)!read(toChild[0], &ch, 1);
+    } catch (...) {
+      rc = 1;
+    }
+    _exit(rc);
+  }
+  char ch = 0;
+  ASSERT_EQ(read(toParent[0], &ch, 1), 1);
+  auto a = Connect();
+  EXPECT_UDB_ERROR(a->LockTable(9, kUdbReadLock), 10249);
+  (void)!write(toChild[1], "g", 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(a->LockTable(9, kUdbWriteLock), kUdbWriteLock);
+}
