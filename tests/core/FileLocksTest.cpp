@@ -186,8 +186,11 @@ TEST_F(FileLocksTest, ShareModesFollowTheAccessAndDenyRules) {
     TFileHandle first = FileOpen(path_, c.first);
     ASSERT_TRUE(first.IsOpen()) << std::hex << c.first;
     TFileHandle second = FileOpen(path_, c.second);
+    const int err = errno;
     EXPECT_EQ(second.IsOpen(), c.secondOpens) << std::hex << c.first << " then " << c.second;
-    if (!c.secondOpens) EXPECT_EQ(errno, EBUSY);
+    if (!c.secondOpens) {
+      EXPECT_EQ(err, EBUSY);
+    }
     second.Close();
     first.Close();
     // Once the first is closed the second always opens.
