@@ -190,12 +190,6 @@ TIndexDef* TIndexDefs::Find(const AnsiString& name) const {
   return Items(i);
 }
 
-static bool NameIn(const AnsiString& name, const AnsiString& list) {
-  for (const AnsiString& n : SplitFieldNames(list))
-    if (AnsiCompareText(n, name) == 0) return true;
-  return false;
-}
-
 TIndexDef* TIndexDefs::GetIndexForFields(const AnsiString& fieldNames,
                                          bool caseInsensitive) const {
   std::vector<AnsiString> wanted = SplitFieldNames(fieldNames);
@@ -207,10 +201,8 @@ TIndexDef* TIndexDefs::GetIndexForFields(const AnsiString& fieldNames,
     bool match = true;
     for (size_t i = 0; i < wanted.size() && match; ++i) {
       match = AnsiCompareText(keys[i], wanted[i]) == 0;
-      if (match && caseInsensitive)
-        match = d->Options().Contains(ixCaseInsensitive) && (d->CaseInsFields().empty() ||
-                                                             NameIn(keys[i], d->CaseInsFields()));
     }
+    if (match && caseInsensitive) match = d->Options().Contains(ixCaseInsensitive);
     if (match) return d.get();
   }
   return nullptr;

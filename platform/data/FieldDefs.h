@@ -139,8 +139,8 @@ class TIndexDefs : public TPersistent {
   int IndexOf(const AnsiString& name) const;
   TIndexDef* Find(const AnsiString& name) const;  // raises "Index '%s' not found"
   // The first index whose leading fields are exactly fieldNames, in order;
-  // nullptr when none.  With caseInsensitive only indexes that compare
-  // those fields without case count.
+  // nullptr when none.  With caseInsensitive only case-insensitive
+  // indexes (ixCaseInsensitive) count.
   TIndexDef* GetIndexForFields(const AnsiString& fieldNames, bool caseInsensitive) const;
   bool Updated() const { return updated_; }
   void SetUpdated(bool v) { updated_ = v; }
