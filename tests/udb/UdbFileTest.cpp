@@ -1,0 +1,180 @@
+// The page file: opening rules, cache capacity, page ciphers on the way to
+// the file, raw I/O beside the cache, held pages inside a transaction.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "UdbTestSupport.h"
+#include "Udb/DBLogger.h"
+#include "Udb/EngineKeys.h"
+#include "Udb/UdbFile.h"
+
+namespace {
+
+constexpr int P = 4096;
+
+class UdbFileFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs.Bytes("f.udb").assign(8 * P, 0);
+    file.SetFileSystem(&fs);
+    file.SetXORKeyBuf(kXorKeyBuffer.data(), 71);
+    file.SetBlowfishKey("page key", 8);
+    file.OpenUdbFile("f.udb");
+    file.SetCacheEnabled(true);
+  }
+  std::vector<std::uint8_t>& Bytes() { return fs.Bytes("f.udb"); }
+
+  TMemFileSystem fs;
+  TUdbFile file;
+};
+
+}  // namespace
+
+TEST(TUdbFileCapacity, QuarterOfTheFilesPagesBetween50And1000) {
+  struct Case {
+    std::int64_t pages;
+    int capacity;
+  };
+  const Case cases[] = {{6, 50}, {100, 50}, {207, 51}, {4000, 1000}, {10000, 1000}};
+  for (const Case& c : cases) EXPECT_EQ(UdbCacheCapacityFor(c.pages * P + 100, P), c.capacity) << c.pages;
+}
+
+TEST(TUdbFileOpen, NeedsPageSizeAndXorKeyAndAnExistingFile) {
+  TMemFileSystem fs;
+  fs.Bytes("x.udb").assign(6 * P, 0);
+  TUdbFile file;
+  file.SetFileSystem(&fs);
+  EXPECT_UDB_ERROR(file.OpenUdbFile("x.udb"), 8581);  // no XOR key
+  file.SetXORKeyBuf("k", 1);
+  file.SetPageSize(0);
+  EXPECT_UDB_ERROR(file.OpenUdbFile("x.udb"), 8581);
+  file.SetPageSize(P);
+  TCaughtError e = CatchUdb([&] { file.OpenUdbFile("y.udb"); });
+  EXPECT_EQ(e.code, 8449);
+  EXPECT_NE(e.message.find("Unable to open file. Error type of: "), std::string::npos);
+  file.OpenUdbFile("x.udb");
+  EXPECT_EQ(file.Cache().Capacity(), 50);
+  EXPECT_UDB_ERROR(file.SetXORKeyBuf("k", 1), 8581);
+}
+
+TEST(TUdbFileOpen, BlowfishKeyOfZeroOrMoreThan56BytesIsRefused) {
+  TUdbFile file;
+  std::string key(57, 'x');
+  EXPECT_UDB_ERROR(file.SetBlowfishKey(key.data(), 57), 8581);
+  EXPECT_UDB_ERROR(file.SetBlowfishKey(key.data(), 0), 8581);
+  EXPECT_FALSE(file.BlowfishKeySet());
+  file.SetBlowfishKey(key.data(), 56);
+  EXPECT_TRUE(file.BlowfishKeySet());
+}
+
+TEST_F(UdbFileFixture, PartialPageWriteReadsThePageFirst) {
+  Bytes()[3 * P + 5] = 0x42;
+  int before = fs.Reads();
+  std::vector<std::uint8_t> data(100, 0x11);
+  file.WritePageIO(data.data(), 3 * P + 10, 1, 2, 100);
+  EXPECT_EQ(fs.Reads(), before + 1);
+  EXPECT_EQ(Bytes()[3 * P + 5], 0x42);
+  EXPECT_EQ(Bytes()[3 * P + 10], 0x11);
+  std::vector<std::uint8_t> page(P, 0x22);
+  before = fs.Reads();
+  file.WritePageIO(page.data(), 4 * P, 1, 2, P);
+  EXPECT_EQ(fs.Reads(), before);
+}
+
+TEST_F(UdbFileFixture, IdenticalPlainPagesGiveIdenticalCipherPages) {
+  std::vector<std::uint8_t> page(2 * P, 0x5C);
+  file.WritePageIO(page.data(), 2 * P, 5, 9, 2 * P);
+  auto& bytes = Bytes();
+  EXPECT_TRUE(std::equal(bytes.begin() + 2 * P, bytes.begin() + 3 * P, bytes.begin() + 3 * P));
+  EXPECT_NE(bytes[2 * P], 0x5C);
+  file.WritePageIO(page.data(), 4 * P, 3, 9, 2 * P);
+  EXPECT_TRUE(std::equal(bytes.begin() + 4 * P, bytes.begin() + 5 * P, bytes.begin() + 5 * P));
+}
+
+TEST_F(UdbFileFixture, XorPagesOfDifferentTablesDiffer) {
+  std::vector<std::uint8_t> page(P, 0);
+  file.WritePageIO(page.data(), 2 * P, 3, 1, P);
+  file.WritePageIO(page.data(), 3 * P, 3, 4, P);
+  auto& bytes = Bytes();
+  EXPECT_EQ(bytes[2 * P + 1], static_cast<std::uint8_t>(kXorKeyBuffer[1]));
+  EXPECT_EQ(bytes[3 * P + 1], static_cast<std::uint8_t>(kXorKeyBuffer[5]));
+}
+
+TEST_F(UdbFileFixture, RawWriteReplacesTheCachedCopy) {
+  std::uint8_t b = 0;
+  file.ReadPageIO(&b, 2 * P, 1, 1, 1);
+  std::uint8_t v = 0x77;
+  file.WriteRaw(&v, 2 * P, 1);
+  file.ReadPageIO(&b, 2 * P, 1, 1, 1);
+  EXPECT_EQ(b, 0x77);
+}
+
+TEST_F(UdbFileFixture, TableIdAbove2048IsLoggedAndServed) {
+  int lines = UdbLogger().LineCount();
+  std::uint8_t b;
+  file.ReadPageIO(&b, 2 * P, 1, 3000, 1);
+  auto log = UdbLogger().Lines();
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find("Invalid table id"), std::string::npos);
+  EXPECT_NE(log.back().find("UdbFile"), std::string::npos);
+  EXPECT_GE(UdbLogger().LineCount(), std::min(lines + 1, UdbLogger().MaxLines()));
+}
+
+TEST_F(UdbFileFixture, TransactionStateErrors) {
+  EXPECT_UDB_ERROR(file.Commit(), 10257);
+  EXPECT_UDB_ERROR(file.Rollback(), 10257);
+  file.StartTransaction();
+  EXPECT_UDB_ERROR(file.StartTransaction(), 10256);
+  file.Rollback();
+}
+
+TEST_F(UdbFileFixture, AppendInsideATransactionGrowsOnlyAtCommit) {
+  file.StartTransaction();
+  std::vector<std::uint8_t> page(P, 0x61);
+  TUdbAddr a = file.SeekAndAppendUdbFile(page.data(), P, 5, 3);
+  TUdbAddr b = file.SeekAndAppendUdbFile(page.data(), P, 0, 0);
+  EXPECT_EQ(a, 8u * P);
+  EXPECT_EQ(b, 9u * P);
+  EXPECT_EQ(file.FileSize(), 10 * P);
+  EXPECT_EQ(Bytes().size(), 8u * P);
+  file.Commit();
+  EXPECT_EQ(Bytes().size(), 10u * P);
+  EXPECT_EQ(Bytes()[9 * P + 7], 0x61);
+  EXPECT_NE(Bytes()[8 * P + 7], 0x61);  // enciphered
+}
+
+TEST_F(UdbFileFixture, ZeroPageAfterACachedWriteWinsAndACachedWriteAfterItWins) {
+  std::vector<std::uint8_t> page(P, 0x10);
+  file.StartTransaction();
+  file.WritePageIO(page.data(), 2 * P, 5, 3, P);
+  file.WriteZeroPage(2 * P);
+  page.assign(P, 0x20);
+  file.WritePageIO(page.data(), 3 * P, 5, 3, P);
+  file.WriteZeroPage(3 * P);
+  page.assign(P, 0x30);
+  file.WritePageIO(page.data(), 3 * P, 5, 4, P);
+  file.Commit();
+  EXPECT_EQ(Bytes()[2 * P + 100], 0);
+  std::vector<std::uint8_t> back(P);
+  file.ReadPageIO(back.data(), 3 * P, 5, 4, P);
+  EXPECT_EQ(back, std::vector<std::uint8_t>(P, 0x30));
+}
+
+TEST_F(UdbFileFixture, RawReadInsideATransactionSeesDirtyCachedPages) {
+  std::vector<std::uint8_t> page(P, 0x44);
+  file.StartTransaction();
+  file.WritePageIO(page.data(), 2 * P, 1, 3, P);
+  std::uint8_t b = 0;
+  file.ReadRaw(&b, 2 * P + 9, 1);
+  EXPECT_EQ(b, 0x44);
+  file.Rollback();
+  file.ReadPageIO(&b, 2 * P + 9, 1, 3, 1);
+  EXPECT_EQ(b, 0);
+}
+
+TEST_F(UdbFileFixture, CopyIsByteEqual) {
+  Bytes()[5] = 9;
+  file.CopyUdbFile("c.udb");
+  EXPECT_EQ(fs.Bytes("c.udb"), Bytes());
+}
