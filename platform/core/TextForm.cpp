@@ -15,6 +15,7 @@
 #include "platform/core/AnsiText.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/Collections.h"
+#include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
 #include "platform/core/TypInfo.h"
 
@@ -91,6 +92,7 @@ struct TValueNode {
   int line = 0;
   std::int64_t integer = 0;
   double number = 0;
+  char suffix = 0;                  // float: 's', 'd' (date) or 'c' (currency)
   AnsiString text;                  // string, identifier, binary bytes
   std::vector<AnsiString> elements;  // set
   std::vector<TValueNode> list;      // list
@@ -128,6 +130,7 @@ struct TToken {
   AnsiString text;  // symbol; string value; punctuation char
   std::int64_t integer = 0;
   double number = 0;
+  char suffix = 0;  // float: 's', 'd' (date) or 'c' (currency)
   int line = 1;
 };
 
@@ -237,6 +240,7 @@ class TParser {
       case tkFloatTok:
         v.kind = TValueNode::vFloat;
         v.number = tok_.number;
+        v.suffix = tok_.suffix;
         Next();
         return v;
       case tkStringTok:
@@ -440,6 +444,7 @@ class TParser {
     if (suffix == 'c') value /= 10000;  // currency is written scaled by 10000
     tok_.kind = tkFloatTok;
     tok_.number = value;
+    tok_.suffix = suffix;
   }
 
   // 'text' pieces and #nnn characters, adjacent without blanks.  #nnn above
@@ -729,6 +734,15 @@ class TFormWriter {
         EndProperty();
         return;
       }
+      case tkVariant: {
+        if (!p.SetVariant) return;
+        Variant v = p.GetVariant(instance);
+        if (v.IsEmpty()) return;
+        BeginProperty(name);
+        WriteVariant(v);
+        EndProperty();
+        return;
+      }
       case tkLString: {
         if (!p.SetStr) return;
         AnsiString v = p.GetStr(instance);
@@ -799,6 +813,38 @@ class TFormWriter {
         return;
       default:
         out_ += std::to_string(v);
+    }
+  }
+
+  // Null as "Null", dates with a "d" suffix, currency as its value times
+  // 10000 with a "c" suffix, as the class library writes variants.
+  void WriteVariant(const Variant& v) {
+    switch (v.VarType()) {
+      case varNull:
+        out_ += "Null";
+        return;
+      case varSmallint:
+      case varInteger:
+      case varInt64:
+        out_ += std::to_string(v.AsInt64());
+        return;
+      case varDouble:
+        out_ += FormatFloatValue(v.AsDouble());
+        return;
+      case varDate:
+        out_ += FormatFloatValue(v.AsDateTime().Val) + "d";
+        return;
+      case varCurrency:
+        out_ += std::to_string(v.AsCurrency().Val) + "c";
+        return;
+      case varBoolean:
+        out_ += v.AsBoolean() ? "True" : "False";
+        return;
+      case varString:
+        WriteString(v.AsString());
+        return;
+      default:
+        throw EWriteError("Invalid variant type: " + VarTypeAsText(v.VarType()));
     }
   }
 
@@ -1143,12 +1189,38 @@ class TFormReader {
         p.SetList(instance, lines);
         return;
       }
+      case tkVariant:
+        RequireSetter(static_cast<bool>(p.SetVariant), name, v.line);
+        p.SetVariant(instance, VariantValue(v));
+        return;
       case tkMethod:
         SetEvent(instance, p, v);
         return;
       case tkClass:
         SetClassValue(instance, p, v, name);
         return;
+      default:
+        BadValue(v);
+    }
+  }
+
+  static Variant VariantValue(const TValueNode& v) {
+    switch (v.kind) {
+      case TValueNode::vInteger:
+        if (v.integer >= INT32_MIN && v.integer <= INT32_MAX) return Variant(static_cast<int>(v.integer));
+        return Variant(static_cast<long long>(v.integer));
+      case TValueNode::vFloat:
+        if (v.suffix == 'd') return Variant(TDateTime(v.number));
+        if (v.suffix == 'c') return Variant(Currency::FromDouble(v.number));
+        return Variant(v.number);
+      case TValueNode::vString:
+        return Variant(v.text);
+      case TValueNode::vIdent:
+        if (SameText(v.text, "True")) return Variant(true);
+        if (SameText(v.text, "False")) return Variant(false);
+        if (SameText(v.text, "Null")) return Null();
+        if (SameText(v.text, "nil") || SameText(v.text, "Unassigned")) return Variant();
+        BadValue(v);
       default:
         BadValue(v);
     }
@@ -1257,6 +1329,20 @@ TComponent* ObjectTextToNewComponent(std::string_view text, TComponent* owner) {
   std::unique_ptr<TComponent> root(cls->CreateComponent(owner));
   TFormReader(root.get()).ReadRoot(node);
   return root.release();
+}
+
+void WriteComponentToStream(TStream* stream, TComponent* root) {
+  AnsiString text = ComponentToObjectText(root);
+  stream->WriteBuffer(text.data(), static_cast<int>(text.size()));
+}
+
+void ReadComponentFromStream(TStream* stream, TComponent* root) {
+  std::int64_t left = stream->Size() - stream->Position();
+  if (left < 0) left = 0;
+  if (left > INT32_MAX) throw EReadError("Stream read error");
+  std::string text(static_cast<size_t>(left), '\0');
+  stream->ReadBuffer(text.data(), static_cast<int>(left));
+  ObjectTextToComponent(text, root);
 }
 
 AnsiString ObjectTextClassName(std::string_view text) { return TParser(text).HeaderClassName(); }

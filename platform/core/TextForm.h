@@ -16,6 +16,8 @@
 //         FieldName = 'F01'
 //       end>
 //     Data = {0A0B0C}                       binary (32 bytes a line)
+//     Value = Null                          variant: also 12, 'a', 1.5, True,
+//                                           45000.5d (date), 15000c (1.5)
 //     DataSource = DataSource1              component reference
 //     DataBase = FrmMain.UdbDataBase1       ... of another root
 //     OnClick = Button1Click                event: a method the root publishes
@@ -71,6 +73,13 @@ void ObjectTextToComponent(std::string_view text, TComponent* root);
 // Creates the root from the class registry (FindClass) with owner, reads
 // the text into it and returns it.
 TComponent* ObjectTextToNewComponent(std::string_view text, TComponent* owner = nullptr);
+
+class TStream;
+
+// The same over streams: the text is written at the stream's position and
+// read from its position to its end (EReadError when the stream fails).
+void WriteComponentToStream(TStream* stream, TComponent* root);
+void ReadComponentFromStream(TStream* stream, TComponent* root);
 
 // The class name in the text's first object header.
 AnsiString ObjectTextClassName(std::string_view text);

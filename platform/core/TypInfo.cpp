@@ -369,6 +369,16 @@ void SetInt64Prop(TObject* instance, std::string_view name, std::int64_t value) 
   p.SetOrd(instance, value);
 }
 
+Variant GetVariantProp(TObject* instance, std::string_view name) {
+  return Find(instance, name, {tkVariant}).GetVariant(instance);
+}
+
+void SetVariantProp(TObject* instance, std::string_view name, const Variant& value) {
+  const TPropInfo& p = Find(instance, name, {tkVariant});
+  CheckWritable(p, static_cast<bool>(p.SetVariant));
+  p.SetVariant(instance, value);
+}
+
 TObject* GetObjectProp(TObject* instance, std::string_view name) {
   return Find(instance, name, {tkClass}).GetObject(instance);
 }

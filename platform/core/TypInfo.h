@@ -29,8 +29,9 @@
 //   other integers, 32 bits   tkInteger (unsigned: 0..4294967295)
 //   64-bit integers           tkInt64
 //   char                      tkChar
-//   double                    tkFloat (TDateTime too)
+//   double, TDateTime         tkFloat
 //   AnsiString                tkLString
+//   Variant                   tkVariant (written unless Unassigned)
 //   TSet<E, N>                tkSet (N <= 64), element names as for E
 //   T* (T a TComponent)       tkClass, a reference to a component that the
 //                             property does not own; resolved by name
@@ -73,6 +74,8 @@
 #include <vector>
 
 #include "platform/core/Component.h"
+#include "platform/core/DateTime.h"
+#include "platform/core/Variant.h"
 
 enum TTypeKind {
   tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass,
@@ -230,6 +233,8 @@ struct TPropInfo {
   std::function<void(TObject*, std::int64_t)> SetOrd;
   std::function<double(TObject*)> GetFloat;
   std::function<void(TObject*, double)> SetFloat;
+  std::function<Variant(TObject*)> GetVariant;
+  std::function<void(TObject*, const Variant&)> SetVariant;
   std::function<AnsiString(TObject*)> GetStr;  // tkLString; tkBinary bytes
   std::function<void(TObject*, const AnsiString&)> SetStr;
   std::function<TObject*(TObject*)> GetObject;
@@ -241,7 +246,7 @@ struct TPropInfo {
   std::function<void(TObject*, const std::vector<AnsiString>&)> SetList;
 
   bool IsWritable() const {
-    return SetOrd || SetFloat || SetStr || SetObject || SetMethod || SetList;
+    return SetOrd || SetFloat || SetVariant || SetStr || SetObject || SetMethod || SetList;
   }
   // Stored(false)/Stored(predicate) as declared, for this instance.
   bool IsStored(TObject* instance) const {
@@ -356,6 +361,22 @@ template <class T>
 struct Traits<T, std::enable_if_t<std::is_floating_point_v<T>>> {
   static constexpr TTypeKind kKind = tkFloat;
   static void Describe(TPropInfo&) {}
+  static double ToDouble(T v) { return static_cast<double>(v); }
+  static T FromDouble(double v) { return static_cast<T>(v); }
+};
+
+template <>
+struct Traits<TDateTime> {
+  static constexpr TTypeKind kKind = tkFloat;
+  static void Describe(TPropInfo&) {}
+  static double ToDouble(TDateTime v) { return v.Val; }
+  static TDateTime FromDouble(double v) { return TDateTime(v); }
+};
+
+template <>
+struct Traits<Variant> {
+  static constexpr TTypeKind kKind = tkVariant;
+  static void Describe(TPropInfo&) {}
 };
 
 template <>
@@ -400,7 +421,9 @@ class TPropBuilder {
     p_.HasDefault = true;
     using Tr = typinfo_detail::Traits<T>;
     if constexpr (Tr::kKind == tkFloat)
-      p_.FloatDefault = static_cast<double>(value);
+      p_.FloatDefault = Tr::ToDouble(value);
+    else if constexpr (Tr::kKind == tkVariant)
+      static_assert(sizeof(T) == 0, "variant properties have no default: Unassigned is not written");
     else if constexpr (Tr::kKind == tkLString)
       p_.StrDefault = value;
     else if constexpr (Tr::kKind == tkClass)
@@ -519,7 +542,9 @@ class TPublisher {
     auto p = NewProp(name, Tr::kKind);
     Tr::Describe(*p);
     if constexpr (Tr::kKind == tkFloat) {
-      p->GetFloat = [getter](TObject* o) { return static_cast<double>(std::invoke(getter, *static_cast<C*>(o))); };
+      p->GetFloat = [getter](TObject* o) { return Tr::ToDouble(std::invoke(getter, *static_cast<C*>(o))); };
+    } else if constexpr (Tr::kKind == tkVariant) {
+      p->GetVariant = [getter](TObject* o) { return Variant(std::invoke(getter, *static_cast<C*>(o))); };
     } else if constexpr (Tr::kKind == tkLString) {
       p->GetStr = [getter](TObject* o) { return AnsiString(std::invoke(getter, *static_cast<C*>(o))); };
     } else if constexpr (Tr::kKind == tkClass) {
@@ -534,7 +559,9 @@ class TPublisher {
   void SetSetter(TPropInfo& p, S setter) {
     using Tr = typinfo_detail::Traits<T>;
     if constexpr (Tr::kKind == tkFloat) {
-      p.SetFloat = [setter](TObject* o, double v) { std::invoke(setter, *static_cast<C*>(o), static_cast<T>(v)); };
+      p.SetFloat = [setter](TObject* o, double v) { std::invoke(setter, *static_cast<C*>(o), Tr::FromDouble(v)); };
+    } else if constexpr (Tr::kKind == tkVariant) {
+      p.SetVariant = [setter](TObject* o, const Variant& v) { std::invoke(setter, *static_cast<C*>(o), v); };
     } else if constexpr (Tr::kKind == tkLString) {
       p.SetStr = [setter](TObject* o, const AnsiString& v) { std::invoke(setter, *static_cast<C*>(o), v); };
     } else if constexpr (Tr::kKind == tkClass) {
@@ -631,6 +658,8 @@ double GetFloatProp(TObject* instance, std::string_view name);
 void SetFloatProp(TObject* instance, std::string_view name, double value);
 std::int64_t GetInt64Prop(TObject* instance, std::string_view name);
 void SetInt64Prop(TObject* instance, std::string_view name, std::int64_t value);
+Variant GetVariantProp(TObject* instance, std::string_view name);
+void SetVariantProp(TObject* instance, std::string_view name, const Variant& value);
 TObject* GetObjectProp(TObject* instance, std::string_view name);
 void SetObjectProp(TObject* instance, std::string_view name, TObject* value);
 

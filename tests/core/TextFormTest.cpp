@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/core/Collections.h"
+#include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
 #include "platform/core/TypInfo.h"
 
@@ -76,8 +77,8 @@ class TTableDef : public TComponent {
   void SetOwnerFlag(unsigned v) { ownerFlag_ = v; }
   AnsiString TableName() const { return tableName_; }
   void SetTableName(const AnsiString& v) { tableName_ = v; }
-  double CreationDate() const { return creationDate_; }
-  void SetCreationDate(double v) { creationDate_ = v; }
+  TDateTime CreationDate() const { return creationDate_; }
+  void SetCreationDate(TDateTime v) { creationDate_ = v; }
   bool Encrypted() const { return encrypted_; }
   void SetEncrypted(bool v) { encrypted_ = v; }
   std::int64_t Big() const { return big_; }
@@ -93,7 +94,7 @@ class TTableDef : public TComponent {
   int tableId_ = 0;
   unsigned ownerFlag_ = 0;
   AnsiString tableName_;
-  double creationDate_ = 0;
+  TDateTime creationDate_;
   bool encrypted_ = false;
   std::int64_t big_ = 0;
   char separator_ = ',';
@@ -179,6 +180,18 @@ class TPanel : public TControl {
   using TControl::TControl;
 };
 
+// A persistent with a variant value, written unless Unassigned.
+class TSpecRow : public TComponent {
+  PAYROLL_CLASS(TSpecRow, TComponent)
+ public:
+  using TComponent::TComponent;
+  Variant Value() const { return value_; }
+  void SetValue(const Variant& v) { value_ = v; }
+
+ private:
+  Variant value_;
+};
+
 // The root: publishes its handlers.
 class TTestForm : public TControl {
   PAYROLL_CLASS(TTestForm, TControl)
@@ -235,6 +248,8 @@ PAYROLL_PUBLISH(TControl) {
 }
 
 PAYROLL_PUBLISH(TPanel) {}
+
+PAYROLL_PUBLISH(TSpecRow) { p.Property("Value", &TSpecRow::Value, &TSpecRow::SetValue); }
 
 PAYROLL_PUBLISH(TTestForm) {
   p.Method("Button1Click", &TTestForm::Button1Click);
@@ -358,7 +373,7 @@ TEST(TextForm, FloatsAreWrittenExactly) {
     if (c.text) EXPECT_NE(text.find(std::string("CreationDate = ") + c.text + "\r\n"), std::string::npos) << text;
     TTableDef back(nullptr);
     ObjectTextToComponent(text, &back);
-    EXPECT_EQ(back.CreationDate(), c.value) << text;
+    EXPECT_EQ(back.CreationDate().Val, c.value) << text;
   }
   TTableDef bad(nullptr);
   bad.SetCreationDate(std::nan(""));
@@ -502,7 +517,7 @@ TEST(TextForm, ReaderAcceptsHandWrittenVariants) {
   EXPECT_EQ(form.Hints(), (std::vector<AnsiString>{"x", "y"}));
   auto* table = dynamic_cast<TTableDef*>(form.FindComponent("Table"));
   ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->CreationDate(), 2.0);
+  EXPECT_EQ(table->CreationDate().Val, 2.0);
   EXPECT_EQ(table->OwnerFlag(), 4294967295u);
   EXPECT_EQ(table->Header(), "\x0a\x0b\x0c");
   EXPECT_EQ(static_cast<TFieldItem*>(table->InternalFields()->Items(0))->DataType(), ftString);
@@ -688,4 +703,52 @@ TEST(TextForm, ClassNameOfTheTextAndNewRootsOfUnknownClasses) {
   } catch (const EClassNotFound& e) {
     EXPECT_EQ(e.Message(), "Class TNothing not found on line 3");
   }
+}
+
+TEST(TextForm, VariantsKeepTheirTypeAndValue) {
+  struct Case {
+    Variant value;
+    const char* text;  // the value as written; nullptr: not written
+  } cases[] = {
+      {Variant(), nullptr},
+      {Null(), "Null"},
+      {Variant(12), "12"},
+      {Variant(static_cast<long long>(1) << 40), "1099511627776"},
+      {Variant(1.5), "1.500000000000000000"},
+      {Variant(TDateTime(45000.25)), "45000.250000000000000000d"},
+      {Variant(Currency{15000}), "15000c"},
+      {Variant(true), "True"},
+      {Variant(AnsiString("工资")), "#185#164#215#202"},
+  };
+  for (const Case& c : cases) {
+    TSpecRow row(nullptr);
+    row.SetName("Row");
+    row.SetValue(c.value);
+    AnsiString text = ComponentToObjectText(&row);
+    if (c.text == nullptr) {
+      EXPECT_EQ(text.find("Value"), std::string::npos) << text;
+      continue;
+    }
+    EXPECT_NE(text.find(std::string("  Value = ") + c.text + "\r\n"), std::string::npos) << text;
+    TSpecRow back(nullptr);
+    back.SetValue(Variant(99));
+    ObjectTextToComponent(text, &back);
+    EXPECT_EQ(back.Value().VarType(), c.value.VarType()) << c.text;
+    if (!c.value.IsNull()) EXPECT_TRUE(back.Value() == c.value) << c.text;
+  }
+}
+
+TEST(TextForm, StreamsCarryTheTextFromTheirPosition) {
+  TTableDef def(nullptr);
+  def.SetName("Def");
+  def.SetTableName("bm");
+  TMemoryStream stream;
+  stream.WriteBuffer("HDR", 3);
+  WriteComponentToStream(&stream, &def);
+  EXPECT_EQ(stream.Size(), static_cast<std::int64_t>(3 + ComponentToObjectText(&def).size()));
+  stream.SetPosition(3);
+  TTableDef back(nullptr);
+  ReadComponentFromStream(&stream, &back);
+  EXPECT_EQ(back.TableName(), "bm");
+  EXPECT_EQ(back.Name(), "Def");
 }
