@@ -264,10 +264,11 @@ bool ScanDate(TScanner& sc, TDateTime& out, const TFormatSettings& fs) {
     if (order == doDMY) { d = n1; m = n2; } else { m = n1; d = n2; }
   }
   if (yearLen <= 2) {
-    int current = CurrentYear();
-    int century = current - current % 100;
-    y += century;
-    if (fs.TwoDigitYearCenturyWindow > 0 && y < current - fs.TwoDigitYearCenturyWindow) y += 100;
+    // The century starts TwoDigitYearCenturyWindow years before this one:
+    // with 50 in 2026, "80" is 1980 and "26" is 2026.
+    int base = CurrentYear() - fs.TwoDigitYearCenturyWindow;
+    y += base / 100 * 100;
+    if (fs.TwoDigitYearCenturyWindow > 0 && y < base) y += 100;
   }
   return TryEncodeDate(y, m, d, out);
 }

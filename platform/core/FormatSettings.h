@@ -37,9 +37,10 @@ struct TFormatSettings {
   std::array<AnsiString, 12> LongMonthNames;
   std::array<AnsiString, 7> ShortDayNames;  // [0] is Sunday
   std::array<AnsiString, 7> LongDayNames;
-  // Two-digit years: 0 takes them in the current century; n > 0 takes them
-  // within the n years before the current year ("sliding window").
-  unsigned short TwoDigitYearCenturyWindow = 0;
+  // Two-digit years when parsing: n > 0 takes them within the hundred
+  // years that start n years before the current one; 0 takes them in the
+  // current century.
+  unsigned short TwoDigitYearCenturyWindow = 50;
 
   TFormatSettings();
 };

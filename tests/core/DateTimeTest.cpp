@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/NumFormat.h"
 
 namespace {
 
@@ -248,7 +249,18 @@ TEST(StrToDate, FollowsTheSettingsOrderAndSeparator) {
   unsigned short thisYear, m, d;
   DecodeDate(Date(), thisYear, m, d);
   EXPECT_EQ(StrToDate("3-5").Val, EncodeDate(thisYear, 3, 5).Val);
-  EXPECT_EQ(StrToDate("26-3-5").Val, EncodeDate(thisYear - thisYear % 100 + 26, 3, 5).Val);
+  // Two-digit years land in the hundred years from 50 years back.
+  for (int yy : {0, 25, 50, 75, 99}) {
+    unsigned short y;
+    DecodeDate(StrToDate(Format("%.2d-1-1", {yy})), y, m, d);
+    EXPECT_EQ(y % 100, yy);
+    EXPECT_GE(y, thisYear - 50);
+    EXPECT_LE(y, thisYear + 49);
+  }
+  TFormatSettings thisCentury;
+  thisCentury.TwoDigitYearCenturyWindow = 0;
+  EXPECT_EQ(StrToDate("99-1-1", thisCentury).Val,
+            EncodeDate(thisYear - thisYear % 100 + 99, 1, 1).Val);
 
   TFormatSettings dmy;
   dmy.ShortDateFormat = "dd.mm.yyyy";

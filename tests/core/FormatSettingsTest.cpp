@@ -22,6 +22,7 @@ TEST(FormatSettings, ChineseLocaleValues) {
   EXPECT_EQ(fs.CurrencyString, AnsiString("\xA3\xA4"));  // "￥" in code page 936
   EXPECT_EQ(fs.CurrencyFormat, 0);
   EXPECT_EQ(fs.NegCurrFormat, 2);
+  EXPECT_EQ(fs.TwoDigitYearCenturyWindow, 50);
   EXPECT_EQ(fs.CurrencyDecimals, 2);
   EXPECT_EQ(fs.TimeAMString, AnsiString("\xC9\xCF\xCE\xE7"));  // "上午"
   EXPECT_EQ(fs.TimePMString, "下午");
