@@ -25,6 +25,7 @@ constexpr const char* kLineEnd = "\r\n";
 constexpr int kLineLength = 64;     // bytes of a string piece before " +"
 constexpr int kBytesPerLine = 32;   // bytes of binary data per line
 constexpr int kFixedDecimals = 18;  // decimals of a float in fixed notation
+constexpr int kMaxNesting = 256;    // objects, lists and collections inside each other
 
 // The pseudo-property under which a string list (TStrings) keeps its lines.
 constexpr const char* kStringsProperty = "Strings";
@@ -200,7 +201,18 @@ class TParser {
 
   bool AtObjectStart() const { return IsSymbol("object") || IsSymbol("inherited") || IsSymbol("inline"); }
 
+  // Counts one level of nesting for its lifetime; too deep a text is
+  // refused rather than allowed to exhaust the stack.
+  struct TNesting {
+    TParser& p;
+    explicit TNesting(TParser& parser) : p(parser) {
+      if (++p.depth_ > kMaxNesting) p.Error("Nesting too deep");
+    }
+    ~TNesting() { --p.depth_; }
+  };
+
   TObjectNode ParseObject() {
+    TNesting nesting(*this);
     TObjectNode n;
     ParseHeader(n);
     while (!IsSymbol("end") && !AtObjectStart()) {
@@ -229,6 +241,7 @@ class TParser {
   // --- values ---
 
   TValueNode ParseValue() {
+    TNesting nesting(*this);
     TValueNode v;
     v.line = tok_.line;
     switch (tok_.kind) {
@@ -551,6 +564,7 @@ class TParser {
   std::string_view s_;
   size_t pos_ = 0;
   int line_ = 1;
+  int depth_ = 0;
   TToken tok_;
 };
 

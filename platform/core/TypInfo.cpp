@@ -155,6 +155,7 @@ struct TRegisteredClass {
   AnsiString name;
   const TClassInfo* info = nullptr;              // known
   const TClassInfo* (*make)() = nullptr;         // or built on first lookup
+  bool explicitly = false;                       // by RegisterClass
   const TClassInfo* Get() {
     if (info == nullptr && make != nullptr) info = make();
     return info;
@@ -168,29 +169,24 @@ std::map<AnsiString, TRegisteredClass>& Registry() {
 
 }  // namespace
 
+// An explicit registration takes a name over from a static one (two
+// libraries, or a library and a test, may each have a class of one name);
+// two explicit ones of one name are an error.
 void RegisterClass(const TClassInfo* info) {
   AnsiString key = info->ClassName().UpperCase();
   auto& reg = Registry();
   auto it = reg.find(key);
-  if (it != reg.end()) {
-    if (it->second.Get() == info) return;
+  if (it != reg.end() && it->second.Get() != info && it->second.explicitly)
     throw EComponentError("A class named " + info->ClassName() + " already exists");
-  }
-  reg[key] = TRegisteredClass{info->ClassName(), info, nullptr};
+  reg[key] = TRegisteredClass{info->ClassName(), info, nullptr, true};
 }
 
+// Runs before main: must neither build class information nor throw.  The
+// first static registration of a name stands.
 void RegisterClassLazily(const char* name, const TClassInfo* (*info)()) {
   AnsiString key = AnsiString(name).UpperCase();
   auto& reg = Registry();
-  if (reg.count(key) != 0) {
-    if (reg[key].make == info) return;
-    // Two classes of one name: resolved (and reported) on first lookup.
-    const TClassInfo* a = reg[key].Get();
-    const TClassInfo* b = info();
-    if (a != b) throw EComponentError("A class named " + AnsiString(name) + " already exists");
-    return;
-  }
-  reg[key] = TRegisteredClass{name, nullptr, info};
+  if (reg.count(key) == 0) reg[key] = TRegisteredClass{name, nullptr, info, false};
 }
 
 void UnRegisterClass(const TClassInfo* info) {

@@ -616,15 +616,17 @@ TClassInfo MakeClassInfo(const char* name) {
 // --- class registry -----------------------------------------------------------
 
 // Registers a class for FindClass.  Registering the same class again does
-// nothing; another class under a registered name raises EComponentError
-// "A class named %s already exists".
+// nothing.  It replaces a class of the same name that only PAYROLL_PUBLISH
+// registered; under a name that RegisterClass gave another class it raises
+// EComponentError "A class named %s already exists".
 void RegisterClass(const TClassInfo* info);
 template <class... C>
 void RegisterClasses() {
   (RegisterClass(C::StaticClassInfo()), ...);
 }
 // What PAYROLL_PUBLISH uses at static initialisation: the class information
-// is built on the first lookup, not before main.
+// is built on the first lookup, not before main; the first class of a name
+// stands.
 void RegisterClassLazily(const char* name, const TClassInfo* (*info)());
 void UnRegisterClass(const TClassInfo* info);
 // nullptr when no class of that name is registered.

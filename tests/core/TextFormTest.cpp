@@ -370,7 +370,9 @@ TEST(TextForm, FloatsAreWrittenExactly) {
     TTableDef def(nullptr);
     def.SetCreationDate(c.value);
     AnsiString text = ComponentToObjectText(&def);
-    if (c.text) EXPECT_NE(text.find(std::string("CreationDate = ") + c.text + "\r\n"), std::string::npos) << text;
+    if (c.text) {
+      EXPECT_NE(text.find(std::string("CreationDate = ") + c.text + "\r\n"), std::string::npos) << text;
+    }
     TTableDef back(nullptr);
     ObjectTextToComponent(text, &back);
     EXPECT_EQ(back.CreationDate().Val, c.value) << text;
@@ -629,6 +631,8 @@ TEST(TextForm, MalformedTextNamesTheLine) {
       {"object F: TTestForm\n  Left = \xb9\nend\n", "Invalid character #185 on line 2"},
   };
   for (const Case& c : cases) ExpectError<EParserError>(c.text, c.message);
+  std::string deep = "object F: TTestForm\n  Hints = " + std::string(300, '(') + "\nend\n";
+  ExpectError<EParserError>(deep, "Nesting too deep on line 2");
 }
 
 TEST(TextForm, UnknownClassesPropertiesAndValuesAreRefused) {
@@ -734,7 +738,9 @@ TEST(TextForm, VariantsKeepTheirTypeAndValue) {
     back.SetValue(Variant(99));
     ObjectTextToComponent(text, &back);
     EXPECT_EQ(back.Value().VarType(), c.value.VarType()) << c.text;
-    if (!c.value.IsNull()) EXPECT_TRUE(back.Value() == c.value) << c.text;
+    if (!c.value.IsNull()) {
+      EXPECT_TRUE(back.Value() == c.value) << c.text;
+    }
   }
 }
 

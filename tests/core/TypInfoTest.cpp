@@ -236,6 +236,14 @@ TEST(TypInfo, ClassRegistry) {
   RegisterClass(TDerived::StaticClassInfo());
   TClassInfo impostor("TDerived", TComponent::StaticClassInfo(), typeid(TBase));
   EXPECT_EQ(ErrorOf([&] { RegisterClass(&impostor); }), "EComponentError: A class named TDerived already exists");
+  // A class only registered statically gives its name up to an explicit
+  // registration (a test's own class of a library's name).
+  TClassInfo replacement("TDataSource", TComponent::StaticClassInfo(), typeid(TBase));
+  RegisterClass(&replacement);
+  EXPECT_EQ(GetClass("TDataSource"), &replacement);
+  UnRegisterClass(&replacement);
+  RegisterClass(TDataSource::StaticClassInfo());
+  EXPECT_EQ(GetClass("TDataSource"), TDataSource::StaticClassInfo());
   TClassInfo temporary("TTemporary", TComponent::StaticClassInfo(), typeid(TBase));
   RegisterClass(&temporary);
   EXPECT_EQ(GetClass("TTemporary"), &temporary);
