@@ -4,14 +4,17 @@
 // on separators takes an optional TFormatSettings (default: the process
 // default, DefaultFormatSettings()).
 //
-// Decimal conversion (one rule for FloatToStr, FloatToStrF and FormatFloat):
-// the double is first converted, correctly rounded, to a decimal of at most
-// `Precision` significant digits (15 for FloatToStr and FormatFloat); any
-// further rounding a picture asks for (fixed decimals, '0'/'#' places) is
-// done on that decimal, halves away from zero.  So FormatFloat("0.00",
-// 1.005) is "1.01": the value's 15-digit form is 1.00500000000000.  A
-// result that rounds to zero never carries a minus sign ("0.00", not
-// "-0.00"); negative zero formats as zero.
+// Decimal conversion (one rule for FloatToStr, FloatToStrF, FormatFloat,
+// Format and SimpleRoundTo): the double is first converted, correctly
+// rounded, to a decimal of 15 significant digits (a double's faithful
+// width; a larger Precision never shows binary noise); any further
+// rounding the call asks for (fewer significant digits, fixed decimals,
+// '0'/'#' places) is done on that decimal, halves away from zero.  So
+// FormatFloat("0.00", 1.005) is "1.01" and FloatToStrF(1234.5, ffExponent,
+// 4, 2) is "1.235E+03": the values' 15-digit forms are 1.00500000000000
+// and 1234.50000000000.  A result that rounds to zero never carries a minus
+// sign ("0.00", not "-0.00"); negative zero formats as zero.  Not-a-number
+// and infinities format as "NAN", "INF", "-INF".
 //
 // Failures raise EConvertError with the class library's texts:
 //   "'%s' is not a valid integer value", "'%s' is not a valid floating point
@@ -50,9 +53,11 @@ enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 
 // General format, 15 significant digits: "0.1", "1E15", "1.5E-5".
 AnsiString FloatToStr(double value, const TFormatSettings& fs = DefaultFormatSettings());
-// Precision: significant digits (1..18).  Digits: for ffGeneral the minimum
-// exponent digits, for ffExponent the exponent digits (0..4), for ffFixed,
-// ffNumber and ffCurrency the decimals (0..18).
+// Precision: significant digits (1..18; above 15 only the switch to the
+// exponent form moves).  Digits: for ffGeneral and ffExponent the minimum
+// exponent digits (0..4), for ffFixed, ffNumber and ffCurrency the decimals
+// (0..18).  ffFixed, ffNumber and ffCurrency fall back to ffGeneral when
+// the value has more than Precision integer digits.
 AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits,
                        const TFormatSettings& fs = DefaultFormatSettings());
 // The picture language: '0' digit, '#' optional digit, '.' decimal point,
