@@ -97,7 +97,6 @@ class TDateWriter {
           else Append(fs_.LongDateFormat, level + 1);
           break;
         case 'H': {
-          count = std::min<size_t>(count, 2);
           int h = hour_;
           if (HasAmPm(p, i + count)) {
             h %= 12;
@@ -107,23 +106,18 @@ class TDateWriter {
           break;
         }
         case 'N':
-          count = std::min<size_t>(count, 2);
           out_ += count == 1 ? AnsiString(std::to_string(min_)) : Padded(min_, 2);
           break;
         case 'S':
-          count = std::min<size_t>(count, 2);
           out_ += count == 1 ? AnsiString(std::to_string(sec_)) : Padded(sec_, 2);
           break;
         case 'Z':
-          count = count < 3 ? 1 : 3;
-          out_ += count == 1 ? AnsiString(std::to_string(msec_)) : Padded(msec_, 3);
+          out_ += count < 3 ? AnsiString(std::to_string(msec_)) : Padded(msec_, 3);
           break;
         case 'T':
-          count = std::min<size_t>(count, 2);
           Append(count == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, level + 1);
           break;
         case 'C':
-          count = 1;
           Append(fs_.ShortDateFormat, level + 1);
           if (hour_ != 0 || min_ != 0 || sec_ != 0 || msec_ != 0) {
             out_ += ' ';

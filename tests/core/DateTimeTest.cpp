@@ -206,6 +206,9 @@ TEST(FormatDateTime, PictureLanguage) {
       {"h 'am/pm' a am/pm", "14 am/pm a pm"},  // the first unquoted 'a' decides
       {"h:nn am/pm h", "2:07 pm 14"},
       {"x-w", "x-w"},
+      {"hhh:nnn:sss.zz", "14:07:09.45"},  // a run of one letter is one directive
+      {"zzzz", "045"},
+      {"ttt", "14:07:09"},
       {"abc", "ab2026-03-05 14:07:09"},
       {"", "2026-03-05 14:07:09"},
   };
