@@ -1,0 +1,192 @@
+// TDiskIOInterface (see DiskIOInterface.h).
+#include "Udb/DiskIOInterface.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Udb/DBLogger.h"
+#include "Udb/DiskMgr.h"
+#include "Udb/UdbErrors.h"
+
+using udbfmt::GetU32;
+using udbfmt::PutU32;
+
+// Around every allocation and release.  A database-wide interface loads
+// FirstEmpty from its global header item under the header write lock and
+// stores it back at the end (the disk manager writes the header when it
+// releases the lock; a caller that already held the lock writes it when it
+// releases it); any other owner must have set FirstEmpty.
+class TDiskIOInterface::TFirstEmptyBracket {
+ public:
+  TFirstEmptyBracket(TDiskIOInterface& io, const char* location) : io_(io) {
+    if (io_.globalHeaderItem_ == 0) {
+      if (!io_.firstEmptyValid_)
+        UdbDatabaseError(8581, location, "DiskIOInterface - non global first empty not set");
+      return;
+    }
+    TDiskMgr& disk = *io_.diskMgr_;
+    took_ = !disk.HeaderReadLocked() && !disk.HeaderWriteLocked();
+    if (!disk.HeaderWriteLocked()) disk.LockHeaderWrite();
+    locked_ = true;  // a caller that holds the lock already has the header current
+    io_.firstEmpty_ = disk.GlobalHeader().GetItem(io_.globalHeaderItem_);
+    io_.firstEmptyValid_ = true;
+  }
+  // Stores FirstEmpty (global) and releases the lock this bracket took.
+  void Finish() {
+    if (!locked_) return;
+    Store();
+    locked_ = false;
+    if (took_) io_.diskMgr_->UnlockHeader();
+  }
+  ~TFirstEmptyBracket() {
+    if (!locked_) return;
+    // A failure inside: the in-memory head is what the file's free list now
+    // looks like (it is moved before data is written), so keep it.
+    try {
+      Store();
+      if (took_) io_.diskMgr_->UnlockHeader();
+    } catch (const std::exception& e) {
+      UdbLogger().Log("DiskInterface", AnsiString("First empty not stored: ") + e.what());
+    }
+  }
+
+ private:
+  void Store() {
+    if (!io_.firstEmptyValid_)
+      UdbDatabaseError(8581, "TDiskIOInterface.AllocateNewAddress",
+                       "Attempt to write non validated first empty to global header");
+    io_.diskMgr_->GlobalHeader().SetItem(io_.globalHeaderItem_, io_.firstEmpty_);
+  }
+
+  TDiskIOInterface& io_;
+  bool took_ = false;
+  bool locked_ = false;
+};
+
+TDiskIOInterface::TDiskIOInterface() { kind_ = kIOKindDisk; }
+
+TDiskIOInterface::~TDiskIOInterface() = default;
+
+void TDiskIOInterface::Open() {
+  const char* loc = "TDiskIOInterface.Open";
+  if (diskMgr_ == nullptr) UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - DiskMgr is null");
+  if (usage_ == 0) UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - Usage is not set");
+  if (blockSize_ <= 0) UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - Block size is 0");
+  if (blockSize_ < udbfmt::kRunHeaderSize)
+    UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - Block size is below 16");
+  if (!buffer_.empty())
+    UdbLogger().Log("DiskInterface", UdbFormat("Open- BlockSize %d FirstEmpty %d",
+                                               {blockSize_, static_cast<long long>(firstEmpty_)}));
+  buffer_.assign(static_cast<size_t>(blockSize_) * 2, 0);
+  TBaseIOInterface::Open();
+}
+
+void TDiskIOInterface::Close() { buffer_.clear(); }
+
+void TDiskIOInterface::Empty(bool byUsage) {
+  diskMgr_->FreeTablePages(tableId_, usage_, byUsage);
+  firstEmpty_ = 0;
+  firstEmptyValid_ = false;
+}
+
+TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
+  const char* loc = "TDiskIOInterface.AllocateNewAddress";
+  if (buffer_.empty()) UdbDatabaseError(8576, loc);
+  if (size <= 0 || blockSize_ < size) UdbDatabaseError(8581, loc, "Block request sizes < block size");
+  const int pageSize = diskMgr_->PageSize();
+  TFirstEmptyBracket bracket(*this, loc);
+  TUdbAddr address;
+  if (firstEmpty_ != 0) {
+    // Take the first block of the first run.
+    address = firstEmpty_;
+    std::uint8_t* run = buffer_.data();
+    diskMgr_->ReadData(address, blockSize_, run, mode_, tableId_);
+    const TUdbAddr next = GetU32(run + udbfmt::kRunNext);
+    const std::uint32_t count = GetU32(run + udbfmt::kRunCount);
+    if (count == 0 || next == address || (count > 1 && address > 0xFFFFFFFFu - blockSize_))
+      UdbDatabaseError(8451, loc, UdbFormat("Free block run at %u is damaged", {static_cast<long long>(address)}));
+    if (count > 1) {
+      PutU32(run + udbfmt::kRunCount, count - 1);
+      diskMgr_->WriteData(address + blockSize_, blockSize_, run, mode_, tableId_);
+      NoteFirstEmpty(address + blockSize_);
+    } else {
+      NoteFirstEmpty(next);
+    }
+    std::uint8_t* block = buffer_.data() + blockSize_;
+    std::memset(block, 0, static_cast<size_t>(blockSize_));
+    if (data) std::memcpy(block, data, static_cast<size_t>(size));
+    diskMgr_->WriteData(address, blockSize_, block, mode_, tableId_);
+  } else if (size == pageSize) {
+    address = diskMgr_->AllocatePages(tableId_, mode_, data, 1, usage_);
+  } else {
+    // A new page request: the block first, the rest one free run.
+    const int request = kind_ == kIOKindDisk
+                            ? GetBestPageRequestSize(blockSize_, pageSize)
+                            : (blockSize_ + pageSize - 1) / pageSize * pageSize;
+    const int used = blockSize_;
+    const int spare = (request - used) / blockSize_;
+    std::vector<std::uint8_t> pages(static_cast<size_t>(request), 0);
+    if (data) std::memcpy(pages.data(), data, static_cast<size_t>(size));
+    if (spare > 0) PutU32(pages.data() + used + udbfmt::kRunCount, static_cast<std::uint32_t>(spare));
+    address = diskMgr_->AllocatePages(tableId_, mode_, pages.data(), request / pageSize, usage_);
+    if (spare > 0) NoteFirstEmpty(address + used);
+  }
+  bracket.Finish();
+  return address;
+}
+
+void TDiskIOInterface::ReleaseBlock(TUdbAddr address, int size) {
+  const char* loc = "TDiskIOInterface.ReleaseBlock";
+  if (buffer_.empty()) UdbDatabaseError(8576, loc);
+  if (address == 0 || size <= 0) UdbDatabaseError(8581, loc, "Invalid block address or size");
+  const int pageSize = diskMgr_->PageSize();
+  TFirstEmptyBracket bracket(*this, loc);
+  if (size >= pageSize && address % pageSize == 0 && size % pageSize == 0) {
+    diskMgr_->FreePages(address, size / pageSize);
+  } else {
+    const int n = (size + blockSize_ - 1) / blockSize_;
+    std::uint8_t* zero = buffer_.data() + blockSize_;
+    std::memset(zero, 0, static_cast<size_t>(blockSize_));
+    for (int i = 1; i < n; ++i)
+      diskMgr_->WriteData(address + static_cast<TUdbAddr>(i) * blockSize_, blockSize_, zero, mode_, tableId_);
+    std::uint8_t* run = buffer_.data();
+    std::memset(run, 0, static_cast<size_t>(blockSize_));
+    PutU32(run + udbfmt::kRunNext, firstEmpty_);
+    PutU32(run + udbfmt::kRunCount, static_cast<std::uint32_t>(n));
+    diskMgr_->WriteData(address, blockSize_, run, mode_, tableId_);
+    NoteFirstEmpty(address);
+  }
+  bracket.Finish();
+}
+
+void TDiskIOInterface::CheckAccess(TUdbAddr address, int size, const void* buffer, const char* location) const {
+  if (buffer == nullptr) UdbDatabaseError(8581, location, "Unassigned memory pointer");
+  if (address == 0) UdbDatabaseError(8581, location, "Block address is 0");
+  if (size < 0) UdbDatabaseError(8581, location, "Negative block size");
+}
+
+void TDiskIOInterface::WriteBlock(TUdbAddr address, int size, const void* buffer) {
+  CheckAccess(address, size, buffer, "TDiskIOInterface.WriteBlock");
+  diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::ReadBlock(TUdbAddr address, int size, void* buffer) {
+  CheckAccess(address, size, buffer, "TDiskIOInterface.ReadBlock");
+  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::WriteBlockHeader(TUdbAddr address, int size, const void* buffer) {
+  CheckAccess(address, size, buffer, "TDiskIOInterface.WriteBlockHeader");
+  diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::ReadBlockHeader(TUdbAddr address, int size, void* buffer) {
+  CheckAccess(address, size, buffer, "TDiskIOInterface.ReadBlockHeader");
+  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::ListBlocks(std::vector<TUdbAddr>& list) {
+  diskMgr_->ListAllocatedFixedBlocks(blockSize_, tableId_, list, usage_);
+}
+
+void TDiskIOInterface::InvalidateCache(std::uint16_t tableId) { diskMgr_->File().InvalidateTable(tableId); }
