@@ -1014,9 +1014,10 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
           if (form && !WantsKey(vk, shift) && form->DialogKey(vk, shift)) return true;
         }
       }
-      if (!down) return false;
+      if (!down) return DeliverToWidget(watched, event);
       QString text = ke->text();
-      if (text.isEmpty() || (alt && !(ke->modifiers() & Qt::ControlModifier))) return false;
+      if (text.isEmpty() || (alt && !(ke->modifiers() & Qt::ControlModifier)))
+        return DeliverToWidget(watched, event);
       AnsiString bytes = FromQString(text);
       AnsiString result;
       bool changed = false;
@@ -1034,7 +1035,7 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
         if (out != b) changed = true;
         result += out;
       }
-      if (!changed) return false;
+      if (!changed) return DeliverToWidget(watched, event);
       if (!result.empty() && watched->isWidgetType()) {
         QKeyEvent replaced(QEvent::KeyPress, ke->key(), ke->modifiers(), ToQString(result),
                            ke->isAutoRepeat());
@@ -1066,7 +1067,7 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
         if (out != b) changed = true;
         result += out;
       }
-      if (!changed) return false;
+      if (!changed) return DeliverToWidget(watched, event);
       QInputMethodEvent replaced(ie->preeditString(), ie->attributes());
       replaced.setCommitString(ToQString(result), ie->replacementStart(), ie->replacementLength());
       gResending = true;
@@ -1092,6 +1093,23 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
 }
 
 void TWinControl::SurfaceResized(int, int) {}
+
+// A key the control passed on goes to its widget and stops there: a key
+// the widget ignores must not bubble up to the parents' controls, which
+// have had their turn (key preview) already.
+bool TWinControl::DeliverToWidget(QObject* watched, QEvent* event) {
+  gResending = true;
+  try {
+    static_cast<QObject*>(watched)->event(event);
+  } catch (...) {
+    gResending = false;
+    throw;
+  }
+  gResending = false;
+  // Accepted, or Qt would offer it to the parent widgets in turn.
+  event->accept();
+  return true;
+}
 
 bool TWinControl::WantsFocusInTabOrder() const { return surface_ && surface_->focusPolicy() != Qt::NoFocus; }
 

@@ -52,7 +52,10 @@ class TWidgetBridge;
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
 using TAnchors = TSet<TAnchorKind, 4>;
+#ifndef PAYROLL_TALIGNMENT_DEFINED  // also defined by platform/data/DBTypes.h
+#define PAYROLL_TALIGNMENT_DEFINED
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+#endif
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 enum TControlBorderStyle { bsNoneBorder = 0, bsSingleBorder = 1 };
 
@@ -377,6 +380,7 @@ class TWinControl : public TControl {
   // Whether the widget takes the focus at all (tabbing skips those that
   // do not, like panels).
   virtual bool WantsFocusInTabOrder() const;
+  bool DeliverToWidget(QObject* watched, QEvent* event);
 
   friend class TWidgetBridge;
   friend class TControl;

@@ -86,7 +86,7 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
 }
 
 TCustomForm::~TCustomForm() {
-  if (created_ && OnDestroy) {
+  if (OnDestroy) {
     try {
       OnDestroy(this);
     } catch (...) {
@@ -160,7 +160,7 @@ void TCustomForm::SurfaceResized(int width, int height) {
   QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
   int barH = bar && bar->isVisible() ? bar->height() : 0;
   syncingSize_ = true;
-  SetBounds(surface_->x(), surface_->y(), width + NonClientWidth(),
+  SetBounds(Left(), Top(), width + NonClientWidth(),
             height - barH + NonClientHeight());
   syncingSize_ = false;
   UpdateSurfaceBounds();
@@ -498,20 +498,15 @@ bool TCustomForm::SurfaceEvent(QObject* watched, QEvent* event) {
         Close();
         return true;
       case QEvent::WindowActivate:
-        Activate();
+        // The window system's activation arrives late; while a modal form
+        // runs only that form may become active.
+        if (Visible() && (Application->ModalForms.empty() || Application->ModalForms.back() == this))
+          Activate();
         return false;
       case QEvent::WindowDeactivate:
         // Another of the program's windows taking over deactivates this
-        // one through Activate; only a switch to another program is seen
-        // here.
-        if (!QApplication::activeWindow()) Deactivate();
-        return false;
-      case QEvent::Move:
-        if (!syncingSize_ && surface_->isVisible()) {
-          syncingSize_ = true;
-          SetBounds(surface_->x(), surface_->y(), Width(), Height());
-          syncingSize_ = false;
-        }
+        // one through Activate; a switch to another program through the
+        // application's deactivation (TApplication::SetActive).
         return false;
       case QEvent::Show:
       case QEvent::WindowStateChange:
@@ -766,6 +761,16 @@ void TApplication::SetActive(bool active) {
   m.Msg = WM_ACTIVATEAPP;
   m.WParam = active ? 1 : 0;
   RunMainWindowHooks(m);
+  // The form that was active when the program lost the focus is
+  // deactivated, and activated again when the program gets it back.
+  if (!active) {
+    lastActiveForm_ = Screen->ActiveForm();
+    if (lastActiveForm_) lastActiveForm_->Deactivate();
+  } else if (lastActiveForm_ && !Screen->ActiveForm()) {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (Screen->Forms(i) == lastActiveForm_ && lastActiveForm_->Visible()) lastActiveForm_->Activate();
+  }
+  if (active) lastActiveForm_ = nullptr;
   if (active && OnActivate) OnActivate(this);
   if (!active && OnDeactivate) OnDeactivate(this);
 }

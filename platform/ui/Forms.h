@@ -275,6 +275,7 @@ class TApplication : public TComponent {
   AnsiString helpFile_;
   AnsiString hint_;
   TCustomForm* mainForm_ = nullptr;
+  TCustomForm* lastActiveForm_ = nullptr;
   bool showMainForm_ = true;
   bool terminated_ = false;
   bool active_ = false;
