@@ -89,19 +89,16 @@ inline std::uint32_t F(const TBlowfishContext& c, std::uint32_t x) {
   return ((c.s[0][x >> 24] + c.s[1][(x >> 16) & 0xFF]) ^ c.s[2][(x >> 8) & 0xFF]) + c.s[3][x & 0xFF];
 }
 
+// Sixteen rounds, two per step, with the half swap folded in.
 void Encrypt(const TBlowfishContext& c, std::uint32_t& l, std::uint32_t& r) {
-  for (int i = 0; i < 16; ++i) {
-    l ^= c.p[i];
-    r ^= F(c, l);
-    std::uint32_t t = l;
-    l = r;
-    r = t;
+  std::uint32_t xl = l ^ c.p[0], xr = r;
+  for (int i = 1; i < 16; i += 2) {
+    xr ^= F(c, xl) ^ c.p[i];
+    xl ^= F(c, xr) ^ c.p[i + 1];
   }
-  std::uint32_t t = l;
-  l = r;
-  r = t;
-  r ^= c.p[16];
-  l ^= c.p[17];
+  xr ^= c.p[17];
+  l = xr;
+  r = xl;
 }
 
 void Decrypt(const TBlowfishContext& c, std::uint32_t& l, std::uint32_t& r) {
@@ -190,19 +187,23 @@ void BlowfishDecryptBlock(const TBlowfishContext& ctx, const std::uint8_t in[8],
 }
 
 namespace {
+// The shift register is kept as one big-endian 64-bit value while a run is
+// processed, so each byte costs one block encryption and a shift.
 template <bool kEncipher>
 void Cfb8(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length) {
   const auto* src = static_cast<const std::uint8_t*>(source);
   auto* dst = static_cast<std::uint8_t*>(destination);
-  std::uint8_t block[8];
+  std::uint64_t reg = (std::uint64_t(LoadBE(ctx.shift)) << 32) | LoadBE(ctx.shift + 4);
   for (std::size_t i = 0; i < length; ++i) {
-    BlowfishEncryptBlock(ctx, ctx.shift, block);
+    std::uint32_t l = static_cast<std::uint32_t>(reg >> 32), r = static_cast<std::uint32_t>(reg);
+    Encrypt(ctx, l, r);
     const std::uint8_t in = src[i];
-    const std::uint8_t out = in ^ block[0];
+    const std::uint8_t out = in ^ static_cast<std::uint8_t>(l >> 24);
     dst[i] = out;
-    std::memmove(ctx.shift, ctx.shift + 1, 7);
-    ctx.shift[7] = kEncipher ? out : in;
+    reg = (reg << 8) | (kEncipher ? out : in);
   }
+  StoreBE(static_cast<std::uint32_t>(reg >> 32), ctx.shift);
+  StoreBE(static_cast<std::uint32_t>(reg), ctx.shift + 4);
 }
 }  // namespace
 

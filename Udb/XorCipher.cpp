@@ -7,10 +7,12 @@ void XorCipher(const void* source, void* destination, const void* key, std::uint
   auto* dst = static_cast<std::uint8_t*>(destination);
   const auto* k = static_cast<const std::uint8_t*>(key);
   if (keyLength <= 0) return;
-  const int step = (tableId & 100) + 1;
+  // (index + step) mod keyLength, with the step reduced once.
+  const int step = ((tableId & 100) + 1) % keyLength;
   int index = 0;
   for (int i = 0; i < length; ++i) {
     dst[i] = src[i] ^ k[index];
-    index = (index + step) % keyLength;
+    index += step;
+    if (index >= keyLength) index -= keyLength;
   }
 }
