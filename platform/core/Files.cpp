@@ -364,6 +364,45 @@ bool CopyFile(const AnsiString& existingName, const AnsiString& newName, bool fa
   return ok;
 }
 
+namespace {
+
+int AttrOf(const std::string& native, const struct stat& st, const std::string& name) {
+  int attr = 0;
+  if (S_ISDIR(st.st_mode)) attr |= faDirectory;
+  else attr |= faArchive;
+  if ((st.st_mode & 0222) == 0 || (::access(native.c_str(), W_OK) != 0 && errno == EROFS))
+    attr |= faReadOnly;
+  if (!name.empty() && name[0] == '.') attr |= faHidden;
+  return attr;
+}
+
+}  // namespace
+
+int FileGetAttr(const AnsiString& fileName) {
+  const std::string native = Native(fileName);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return -1;
+  return AttrOf(native, st, native.substr(native.find_last_of('/') + 1));
+}
+
+int FileSetAttr(const AnsiString& fileName, int attr) {
+  const std::string native = Native(fileName);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return errno;
+  mode_t mode = st.st_mode & 07777;
+  if (attr & faReadOnly) {
+    mode &= ~static_cast<mode_t>(0222);
+  } else if ((mode & 0222) == 0) {
+    // Give write permission back to those who may read, within the umask.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode |= ((mode & 0444) >> 1) & ~mask;
+    mode |= S_IWUSR;
+  }
+  if (::chmod(native.c_str(), mode) != 0) return errno;
+  return 0;
+}
+
 std::int64_t FileSizeOf(const AnsiString& fileName) {
   struct stat st {};
   if (::stat(Native(fileName).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
@@ -588,10 +627,7 @@ int FindFirst(const AnsiString& mask, int attr, TSearchRec& rec) {
     r.Name = ansi;
     r.Size = st.st_size;
     r.Time = ToDosDateTime(st.st_mtime);
-    if (S_ISDIR(st.st_mode)) r.Attr |= faDirectory;
-    if (::access(full.c_str(), W_OK) != 0) r.Attr |= faReadOnly;
-    if (!nm.empty() && nm[0] == '.') r.Attr |= faHidden;
-    if (!S_ISDIR(st.st_mode)) r.Attr |= faArchive;
+    r.Attr = AttrOf(full, st, nm);
     if ((r.Attr & faDirectory) && !(attr & faDirectory)) continue;
     if ((r.Attr & faHidden) && !(attr & faHidden)) continue;
     found.push_back(std::move(r));

@@ -68,6 +68,13 @@ bool RenameFile(const AnsiString& oldName, const AnsiString& newName);
 // temporary name beside newName and renamed into place, so that an
 // interrupted copy never leaves a truncated newName behind.
 bool CopyFile(const AnsiString& existingName, const AnsiString& newName, bool failIfExists);
+// The file's attributes (fa* flags below), -1 when it does not exist.
+// faReadOnly stands for the read-only attribute: no write permission for
+// anyone (as "chmod a-w" leaves it) or a read-only file system.
+int FileGetAttr(const AnsiString& fileName);
+// Sets or clears faReadOnly (the write permission bits); the other flags
+// are ignored.  Returns 0 or an errno value.
+int FileSetAttr(const AnsiString& fileName, int attr);
 // Size in bytes, -1 when the file does not exist.
 std::int64_t FileSizeOf(const AnsiString& fileName);
 // Modification time as a packed DOS date-time (local time), -1 when the

@@ -148,6 +148,22 @@ TEST(Files, WriteFileAtomicallyReplacesAndKeepsPermissions) {
   EXPECT_THROW(WriteFileAtomically(dir / "no\\dir\\gz.ini", "x"), EFCreateError);
 }
 
+TEST(Files, ReadOnlyAttributeIsTheAbsenceOfWritePermission) {
+  ScratchDir dir;
+  WriteNative(dir.Native() + "/GZ.udb", "");
+  ::chmod((dir.Native() + "/GZ.udb").c_str(), 0644);
+  EXPECT_EQ(FileGetAttr(dir / "GZ.udb") & (faReadOnly | faDirectory), 0);
+  EXPECT_EQ(FileSetAttr(dir / "GZ.udb", faReadOnly), 0);
+  EXPECT_NE(FileGetAttr(dir / "GZ.udb") & faReadOnly, 0);
+  struct stat st {};
+  ::stat((dir.Native() + "/GZ.udb").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+  EXPECT_EQ(FileSetAttr(dir / "GZ.udb", 0), 0);
+  EXPECT_EQ(FileGetAttr(dir / "GZ.udb") & faReadOnly, 0);
+  EXPECT_NE(FileGetAttr(dir.Native().c_str()) & faDirectory, 0);
+  EXPECT_EQ(FileGetAttr(dir / "missing"), -1);
+}
+
 TEST(Files, FileAgeRoundTripsThroughFileSetDate) {
   ScratchDir dir;
   WriteNative(dir.Native() + "/f", "");
