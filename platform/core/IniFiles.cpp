@@ -99,7 +99,11 @@ void TIniFile::Save() {
   // Re-read before the next use whether or not the write succeeds: after a
   // failure lines_ no longer match the file.
   loaded_ = false;
-  WriteFileAtomically(fileName_, data);
+  try {
+    WriteFileAtomically(fileName_, data);
+  } catch (const EFCreateError&) {
+    throw EIniFileException("Unable to write to " + fileName_);
+  }
 }
 
 int TIniFile::FindSection(const AnsiString& section) const {

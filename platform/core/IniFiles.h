@@ -22,8 +22,11 @@
 
 #include "platform/core/AnsiString.h"
 #include "platform/core/Component.h"
+#include "platform/core/Exceptions.h"
 
 class TStrings;
+
+PAYROLL_DECLARE_EXCEPTION(EIniFileException, Exception)
 
 class TIniFile : public TObject {
  public:
@@ -41,7 +44,8 @@ class TIniFile : public TObject {
   bool ReadBool(const AnsiString& section, const AnsiString& ident, bool defaultValue);
   double ReadFloat(const AnsiString& section, const AnsiString& ident, double defaultValue);
 
-  // Raise EFCreateError when the file cannot be written.
+  // Raise EIniFileException "Unable to write to <file name>" when the file
+  // cannot be written.
   void WriteString(const AnsiString& section, const AnsiString& ident, const AnsiString& value);
   void WriteInteger(const AnsiString& section, const AnsiString& ident, int value);
   void WriteBool(const AnsiString& section, const AnsiString& ident, bool value);  // "1" / "0"

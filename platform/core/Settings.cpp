@@ -283,7 +283,7 @@ void TRegistry::WriteString(const AnsiString& name, const AnsiString& value) {
   ForceDirectories(ExtractFileDir(SettingsFileName()));
   try {
     File().WriteString(OpenSection(), name, EncodeString(value));
-  } catch (const EFCreateError&) {
+  } catch (const EIniFileException&) {
     throw ERegistryException("Failed to set data for '" + name + "'");
   }
 }
@@ -293,7 +293,7 @@ void TRegistry::WriteInteger(const AnsiString& name, int value) {
   ForceDirectories(ExtractFileDir(SettingsFileName()));
   try {
     File().WriteInteger(OpenSection(), name, value);
-  } catch (const EFCreateError&) {
+  } catch (const EIniFileException&) {
     throw ERegistryException("Failed to set data for '" + name + "'");
   }
 }

@@ -108,7 +108,12 @@ TEST_F(TIniFileTest, SeesChangesMadeByOthersAndHandlesTrailBytes) {
 
 TEST_F(TIniFileTest, FailedWriteRaisesAndKeepsTheFile) {
   TIniFile ini(dir_ / "no\\such\\dir\\gz.ini");
-  EXPECT_THROW(ini.WriteString("S", "k", "v"), EFCreateError);
+  try {
+    ini.WriteString("S", "k", "v");
+    FAIL() << "no exception";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(e.Message(), "Unable to write to " + dir_ / "no\\such\\dir\\gz.ini");
+  }
   EXPECT_EQ(ini.ReadString("S", "k", "default"), "default");
 }
 
