@@ -14,6 +14,8 @@
 //    expects: where a component does not exist with the given spelling but
 //    one differing only in letter case does, that one is used.
 // Both '/' and '\' separate components in the path helpers below.
+// A name on disk that code page 936 cannot spell (listed by FindFirst with
+// '?' in it) cannot be opened by that listed name.
 #pragma once
 
 #include <sys/types.h>
