@@ -10,6 +10,7 @@
 #include "platform/core/AnsiString.h"
 #include "platform/core/Sets.h"
 #include "platform/core/TypInfo.h"
+#include "platform/core/TypInfo.h"
 
 // Field types.  The engine stores ftString .. ftFmtMemo except ftBCD,
 // ftBytes and ftVarBytes; the remaining names exist so that definitions,
@@ -79,18 +80,23 @@ enum TLocateOption { loCaseInsensitive, loPartialKey };
 using TLocateOptions = TSet<TLocateOption, 2>;
 
 enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
+PAYROLL_ENUM_NAMES(TFilterOption, foCaseInsensitive, foNoPartialCompare)
 using TFilterOptions = TSet<TFilterOption, 2>;
 
 enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 
 enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
+PAYROLL_ENUM_NAMES(TFieldKind, fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate)
 
 // What an OnPostError/OnEditError/OnDeleteError handler decides.
 enum TDataAction { daFail, daAbort, daRetry };
 
+// Also defined, under the same guard, by platform/ui/Controls.h: whichever
+// comes first defines it (with its published names).
 #ifndef PAYROLL_TALIGNMENT_DEFINED
 #define PAYROLL_TALIGNMENT_DEFINED
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+PAYROLL_ENUM_NAMES(TAlignment, taLeftJustify, taRightJustify, taCenter)
 #endif
 
 // A record buffer: raw bytes owned by the dataset that allocated it

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/core/Component.h"
+#include "platform/core/TypInfo.h"
 #include "platform/data/DBTypes.h"
 
 class TDataSet;
@@ -40,6 +41,8 @@ class TDataSource;
 using TDataChangeEvent = std::function<void(TObject* sender, TField* field)>;
 
 class TDataSource : public TComponent {
+  PAYROLL_CLASS(TDataSource, TComponent)
+
  public:
   explicit TDataSource(TComponent* owner);
   ~TDataSource() override;

@@ -32,7 +32,26 @@ TDataSet::~TDataSet() {
 // ---------------------------------------------------------------------------
 // Opening and closing
 
+void TDataSet::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  for (int i = 0; i < fields_->Count(); ++i) {
+    TField* f = fields_->Fields(i);
+    if (f->Owner() == root) proc(f);
+  }
+}
+
+void TDataSet::Loaded() {
+  TComponent::Loaded();
+  if (streamedActive_) {
+    streamedActive_ = false;
+    SetActive(true);
+  }
+}
+
 void TDataSet::SetActive(bool value) {
+  if (ComponentState().Contains(csLoading) || ComponentState().Contains(csReading)) {
+    streamedActive_ = value;
+    return;
+  }
   if (Active() == value) return;
   if (value) {
     DoBeforeOpen();
@@ -886,7 +905,7 @@ void TDataSet::BindFields(bool binding) {
         calcFieldsSize_ += f->DataSize() + 1;
       } else {
         int idx = fieldDefs_->IndexOf(f->FieldName());
-        if (idx < 0) DatabaseErrorFmt(SFieldNotFound, {f->DisplayName()}, this);
+        if (idx < 0) DatabaseErrorFmt(SFieldNotFound, {f->FieldName()}, this);
         TFieldDef* def = fieldDefs_->Items(idx);
         if (def->DataType() != f->DataType() &&
             !(def->DataType() == ftAutoInc && f->DataType() == ftInteger))

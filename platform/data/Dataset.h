@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "platform/core/Component.h"
+#include "platform/core/TypInfo.h"
 #include "platform/core/Variant.h"
 #include "platform/data/DBTypes.h"
 #include "platform/data/DatasetEvents.h"
@@ -61,13 +62,20 @@ using TDataSetErrorEvent =
 // Descendants must call Close() in their own destructor: the record
 // operations cannot be reached from ~TDataSet.
 class TDataSet : public TComponent {
+  PAYROLL_CLASS(TDataSet, TComponent)
+
  public:
   explicit TDataSet(TComponent* owner);
   ~TDataSet() override;
 
   // --- opening and closing -----------------------------------------------
   bool Active() const { return state_ != dsInactive && state_ != dsOpening; }
+  // While the component is being read from a form, the value is kept and
+  // applied by Loaded.
   void SetActive(bool value);
+  void Loaded() override;
+  // Persistent fields of root are written inside their dataset.
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
   void Open() { SetActive(true); }
   void Close() { SetActive(false); }
   TDataSetState State() const { return state_; }
@@ -372,6 +380,7 @@ class TDataSet : public TComponent {
   bool autoCalcFields_ = true;
   bool filtered_ = false;
   bool internalOpenComplete_ = false;
+  bool streamedActive_ = false;
   int bookmarkSize_ = 0;
   int calcFieldsSize_ = 0;
   int blockReadSize_ = 0;

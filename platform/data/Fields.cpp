@@ -117,6 +117,12 @@ void TField::FocusControl() {
   dataSet_->DataEvent(deFocusControl, reinterpret_cast<std::intptr_t>(&ref));
 }
 
+TComponent* TField::GetParentComponent() const { return dataSet_; }
+
+void TField::SetParentComponent(TComponent* parent) {
+  if (auto* ds = dynamic_cast<TDataSet*>(parent)) SetDataSet(ds);
+}
+
 bool TField::IsNull() const { return !GetData(nullptr); }
 
 void TField::AccessError(const char* typeName) const {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/core/Component.h"
+#include "platform/core/TypInfo.h"
 #include "platform/core/DateTime.h"
 #include "platform/core/Variant.h"
 #include "platform/data/DBTypes.h"
@@ -43,6 +44,8 @@ using TFieldGetTextEvent = std::function<void(TField* sender, AnsiString& text, 
 using TFieldSetTextEvent = std::function<void(TField* sender, const AnsiString& text)>;
 
 class TField : public TComponent {
+  PAYROLL_CLASS(TField, TComponent)
+
  public:
   explicit TField(TComponent* owner);
   ~TField() override;
@@ -149,6 +152,10 @@ class TField : public TComponent {
   TFieldNotifyEvent OnChange;
 
   void Assign(TPersistent* source) override;
+  // In a form's text a persistent field is written inside its dataset.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
 
  protected:
   void SetDataType(TFieldType t) { dataType_ = t; }
@@ -202,6 +209,8 @@ class TField : public TComponent {
 // --- strings ---------------------------------------------------------------
 
 class TStringField : public TField {
+  PAYROLL_CLASS(TStringField, TField)
+
  public:
   explicit TStringField(TComponent* owner);
   int DataSize() const override { return Size() + 1; }
@@ -228,6 +237,8 @@ class TStringField : public TField {
 // --- numbers ---------------------------------------------------------------
 
 class TNumericField : public TField {
+  PAYROLL_CLASS(TNumericField, TField)
+
  public:
   explicit TNumericField(TComponent* owner);
   const AnsiString& DisplayFormat() const { return displayFormat_; }
@@ -243,6 +254,8 @@ class TNumericField : public TField {
 // own range; a value outside the range raises "%s is not a valid value for
 // field '%s'. The allowed range is %s to %s".
 class TIntegerField : public TNumericField {
+  PAYROLL_CLASS(TIntegerField, TNumericField)
+
  public:
   explicit TIntegerField(TComponent* owner);
   int DataSize() const override { return 4; }
@@ -272,6 +285,8 @@ class TIntegerField : public TNumericField {
 };
 
 class TSmallintField : public TIntegerField {
+  PAYROLL_CLASS(TSmallintField, TIntegerField)
+
  public:
   explicit TSmallintField(TComponent* owner);
   int DataSize() const override { return 2; }
@@ -283,6 +298,8 @@ class TSmallintField : public TIntegerField {
 };
 
 class TWordField : public TSmallintField {
+  PAYROLL_CLASS(TWordField, TSmallintField)
+
  public:
   explicit TWordField(TComponent* owner);
 
@@ -291,6 +308,8 @@ class TWordField : public TSmallintField {
 };
 
 class TAutoIncField : public TIntegerField {
+  PAYROLL_CLASS(TAutoIncField, TIntegerField)
+
  public:
   explicit TAutoIncField(TComponent* owner);
 };
@@ -298,6 +317,8 @@ class TAutoIncField : public TIntegerField {
 // Doubles.  Precision: significant digits of the default text (15).
 // Currency: the display text uses the currency format.
 class TFloatField : public TNumericField {
+  PAYROLL_CLASS(TFloatField, TNumericField)
+
  public:
   explicit TFloatField(TComponent* owner);
   int DataSize() const override { return 8; }
@@ -328,6 +349,8 @@ class TFloatField : public TNumericField {
 };
 
 class TCurrencyField : public TFloatField {
+  PAYROLL_CLASS(TCurrencyField, TFloatField)
+
  public:
   explicit TCurrencyField(TComponent* owner);
 };
@@ -338,6 +361,8 @@ class TCurrencyField : public TFloatField {
 // empty.  Text that matches neither (case-insensitively, as a prefix)
 // raises "'%s' is not a valid boolean value".
 class TBooleanField : public TField {
+  PAYROLL_CLASS(TBooleanField, TField)
+
  public:
   explicit TBooleanField(TComponent* owner);
   int DataSize() const override { return 2; }
@@ -363,6 +388,8 @@ class TBooleanField : public TField {
 // The default text: ftDate ShortDateFormat, ftTime LongTimeFormat,
 // ftDateTime the "c" picture; DisplayFormat replaces it in DisplayText.
 class TDateTimeField : public TField {
+  PAYROLL_CLASS(TDateTimeField, TField)
+
  public:
   explicit TDateTimeField(TComponent* owner);
   int DataSize() const override { return 8; }
@@ -387,12 +414,16 @@ class TDateTimeField : public TField {
 };
 
 class TDateField : public TDateTimeField {
+  PAYROLL_CLASS(TDateField, TDateTimeField)
+
  public:
   explicit TDateField(TComponent* owner);
   int DataSize() const override { return 4; }
 };
 
 class TTimeField : public TDateTimeField {
+  PAYROLL_CLASS(TTimeField, TDateTimeField)
+
  public:
   explicit TTimeField(TComponent* owner);
   int DataSize() const override { return 4; }
@@ -404,6 +435,8 @@ class TTimeField : public TDateTimeField {
 // content; the display text is "(BLOB)", "(MEMO)", "(GRAPHIC)" (lower case
 // when null).  Assigning a blob field to a TStrings loads its text.
 class TBlobField : public TField {
+  PAYROLL_CLASS(TBlobField, TField)
+
  public:
   explicit TBlobField(TComponent* owner);
   bool IsBlob() const override { return true; }
@@ -427,11 +460,15 @@ class TBlobField : public TField {
 };
 
 class TMemoField : public TBlobField {
+  PAYROLL_CLASS(TMemoField, TBlobField)
+
  public:
   explicit TMemoField(TComponent* owner);
 };
 
 class TGraphicField : public TBlobField {
+  PAYROLL_CLASS(TGraphicField, TBlobField)
+
  public:
   explicit TGraphicField(TComponent* owner);
 };

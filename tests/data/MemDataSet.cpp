@@ -57,6 +57,8 @@ class TMemBlobStream : public TMemoryStream {
   TRecordBuffer buffer_ = nullptr;
 };
 
+PAYROLL_PUBLISH(TMemDataSet) {}
+
 TMemDataSet::TMemDataSet(TComponent* owner) : TDataSet(owner) {}
 
 TMemDataSet::~TMemDataSet() { Close(); }

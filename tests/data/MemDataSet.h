@@ -17,6 +17,8 @@
 #include "platform/data/Dataset.h"
 
 class TMemDataSet : public TDataSet {
+  PAYROLL_CLASS(TMemDataSet, TDataSet)
+
  public:
   explicit TMemDataSet(TComponent* owner = nullptr);
   ~TMemDataSet() override;
