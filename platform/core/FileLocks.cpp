@@ -111,7 +111,11 @@ bool TFileHandle::AcquireShareMode(const TShareRequest& r) {
   // read lock on it, which still excludes every writer-capable opener.
   const std::int64_t guard = kShareLockBase;
   short guardType = canWrite_ ? F_WRLCK : F_RDLCK;
-  if (!OfdLock(fd_, F_OFD_SETLKW, guardType, guard, 1)) return false;
+  if (!OfdLock(fd_, F_OFD_SETLKW, guardType, guard, 1)) {
+    // A file system without byte-range locks cannot keep share modes;
+    // refusing every open there would be worse than not enforcing them.
+    return errno == ENOLCK || errno == EINVAL || errno == EOPNOTSUPP;
+  }
 
   auto heldByOther = [&](int slot) { return IsLockedByOther(kShareLockBase + slot, 1); };
   bool conflict = (r.read && heldByOther(3)) || (r.write && heldByOther(4)) ||

@@ -33,7 +33,8 @@
 // An open succeeds when none of the others denies an access it asks for and
 // it denies no access one of the others holds.  Byte-range locks of the
 // engine must stay below kShareLockBase.  Files opened by programs that do
-// not follow this protocol are not seen.
+// not follow this protocol are not seen, and on a file system without
+// byte-range locks share modes are not enforced.
 #pragma once
 
 #include <sys/types.h>
