@@ -9,6 +9,7 @@
 #include "Udb/EngineKeys.h"
 #include "Udb/Sha1Stream.h"
 #include "Udb/UdbErrors.h"
+#include "platform/core/Files.h"
 
 using namespace udbfmt;
 
@@ -65,32 +66,15 @@ int GetBestPageRequestSize(int blockSize, int pageSize) {
   return static_cast<int>(best);
 }
 
-namespace {
-size_t NameStart(const AnsiString& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == AnsiString::npos ? 0 : slash + 1;
-}
-AnsiString ChangeFileExt(const AnsiString& path, const AnsiString& ext) {
-  size_t dot = path.find_last_of('.');
-  if (dot == AnsiString::npos || dot < NameStart(path)) return path + ext;
-  return path.substr(0, dot) + ext;
-}
-AnsiString ExtractFileExt(const AnsiString& path) {
-  size_t dot = path.find_last_of('.');
-  if (dot == AnsiString::npos || dot < NameStart(path)) return AnsiString();
-  return path.substr(dot);
-}
-}  // namespace
-
 AnsiString LockFileNameFor(const AnsiString& databaseFileName) {
   if (databaseFileName.LowerCase().Pos(".udb") > 0) return ChangeFileExt(databaseFileName, ".lck");
   // Only the file name's own first '.' becomes '_': a dot in a directory
   // name must not move the lock file into another directory.
-  AnsiString name = databaseFileName;
-  size_t dot = name.find('.', NameStart(name));
+  AnsiString name = ExtractFileName(databaseFileName);
+  size_t dot = name.find('.');
   if (dot != AnsiString::npos) name[dot] = '_';
   name += ExtractFileExt(databaseFileName);
-  return ChangeFileExt(name, ".lck");
+  return ChangeFileExt(ExtractFilePath(databaseFileName) + name, ".lck");
 }
 
 bool UdbCopyFile(const AnsiString& source, const AnsiString& target, bool overwrite, TUdbFileSystem& fs) {

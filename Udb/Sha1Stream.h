@@ -4,28 +4,26 @@
 // it stores the five state words H0..H4 in order, each little-endian: the
 // digest of "abc" (A9993E36 4706816A ...) is stored as 36 3E 99 A9 6A 81 06
 // 47 ...  GetDigestString returns those 20 bytes.  Reading and seeking do
-// nothing.  Standard library only.
+// nothing.  Calls platform/core only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/core/AnsiString.h"
+#include "platform/core/Streams.h"
 
 using TSha1Digest = std::uint32_t[5];
 
-class TSha1Stream {
+class TSha1Stream : public TStream {
  public:
   TSha1Stream() { Reset(); }
-  virtual ~TSha1Stream() = default;
-  TSha1Stream(const TSha1Stream&) = delete;
-  TSha1Stream& operator=(const TSha1Stream&) = delete;
 
   // Hashes count bytes; returns count.
-  int Write(const void* buffer, int count);
+  int Write(const void* buffer, int count) override;
   // The stream reads nothing and never moves.
-  int Read(void*, int) { return 0; }
-  std::int64_t Seek(std::int64_t, int) { return 0; }
+  int Read(void*, int) override { return 0; }
+  std::int64_t Seek(std::int64_t, TSeekOrigin) override { return 0; }
 
   virtual void WriteByte(std::uint8_t b);
   // GetDigest as the 20 stored bytes (H0..H4, each little-endian).

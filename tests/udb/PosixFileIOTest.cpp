@@ -1,0 +1,100 @@
+// The POSIX file layer and a database on a real file.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "UdbTestSupport.h"
+#include "Udb/UdbFileIO.h"
+
+namespace {
+AnsiString TempPath(const char* name) {
+  return AnsiString(::testing::TempDir() + "udb_posix_" + std::to_string(getpid()) + "_" + name);
+}
+}  // namespace
+
+TEST(PosixFileSystem, PositionalReadWriteSizeAndFlush) {
+  TUdbFileSystem& fs = PosixFileSystem();
+  AnsiString path = TempPath("io.bin");
+  AnsiString error;
+  auto file = fs.Create(path, error);
+  ASSERT_TRUE(file) << error;
+  EXPECT_EQ(file->WriteAt(100, "abc", 3), 3);
+  EXPECT_EQ(file->Size(), 103);
+  char buffer[8] = {};
+  EXPECT_EQ(file->ReadAt(101, buffer, 8), 2);  // short at the end
+  EXPECT_EQ(std::string(buffer, 2), "bc");
+  EXPECT_EQ(file->ReadAt(0, buffer, 1), 1);
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_TRUE(file->SetSize(10));
+  EXPECT_EQ(file->Size(), 10);
+  EXPECT_TRUE(file->Flush());
+  EXPECT_GE(file->Handle(), 0);
+  file->Close();
+  EXPECT_EQ(file->ReadAt(0, buffer, 1), -1);
+  EXPECT_FALSE(file->ErrorText().empty());
+  EXPECT_TRUE(fs.Exists(path));
+  EXPECT_TRUE(fs.Remove(path));
+  EXPECT_FALSE(fs.Exists(path));
+  EXPECT_FALSE(fs.Open(path, TUdbOpenMode{}, error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(PosixFileSystem, ExclusiveOpenKeepsOtherOpenersOut) {
+  TUdbFileSystem& fs = PosixFileSystem();
+  AnsiString path = TempPath("excl.bin");
+  AnsiString error;
+  fs.Create(path, error);
+  TUdbOpenMode shared, exclusive;
+  exclusive.exclusive = true;
+  {
+    auto a = fs.Open(path, shared, error);
+    auto b = fs.Open(path, shared, error);
+    ASSERT_TRUE(a && b);
+    EXPECT_FALSE(fs.Open(path, exclusive, error));
+  }
+  {
+    auto a = fs.Open(path, exclusive, error);
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(fs.Open(path, shared, error));
+  }
+  fs.Remove(path);
+}
+
+TEST(PosixFileSystem, ReadOnlyAttributeIsTheMissingWritePermission) {
+  TUdbFileSystem& fs = PosixFileSystem();
+  AnsiString path = TempPath("ro.bin");
+  AnsiString error;
+  fs.Create(path, error);
+  EXPECT_FALSE(fs.IsReadOnly(path));
+  chmod(path.c_str(), 0444);
+  EXPECT_TRUE(fs.IsReadOnly(path));
+  fs.Remove(path);
+}
+
+TEST(PosixFileSystem, DatabaseOnDiskSurvivesReopening) {
+  AnsiString path = TempPath("工资.udb");
+  {
+    TDiskMgr disk;
+    disk.SetFileName(path);
+    disk.CreateNewFile(true);
+    disk.Open();
+    disk.SetMasterKey("disk key");
+    disk.WriteSecurityHeader();
+    std::vector<std::uint8_t> page(4096, 0x4D);
+    EXPECT_EQ(disk.AllocatePages(9, 5, page.data(), 1, 1), 6u * 4096);
+  }
+  TDiskMgr disk;
+  disk.SetFileName(path);
+  disk.Open();
+  disk.SetMasterKey("disk key");
+  disk.VerifySecurityHeader();
+  std::vector<std::uint8_t> back(4096);
+  disk.ReadPages(6 * 4096, 1, back.data(), 5, 9);
+  EXPECT_EQ(back, std::vector<std::uint8_t>(4096, 0x4D));
+  disk.Close();
+  PosixFileSystem().Remove(path);
+}
