@@ -87,6 +87,9 @@ void TStrings::Exchange(int index1, int index2) {
 
 void TStrings::Move(int curIndex, int newIndex) {
   if (curIndex == newIndex) return;
+  // Check the target before the item is taken out, so that a bad index
+  // cannot lose it.
+  if (newIndex < 0 || newIndex >= Count()) Error("List index out of bounds (%d)", newIndex);
   BeginUpdate();
   try {
     AnsiString s = Get(curIndex);
@@ -464,6 +467,13 @@ void TStringList::Exchange(int index1, int index2) {
   Changing();
   std::swap(items_[static_cast<size_t>(index1)], items_[static_cast<size_t>(index2)]);
   Changed();
+}
+
+void TStringList::Move(int curIndex, int newIndex) {
+  // A sorted list refuses the re-insertion; refuse before the item is
+  // taken out rather than after.
+  if (sorted_ && curIndex != newIndex) Error("Operation not allowed on sorted list", 0);
+  TStrings::Move(curIndex, newIndex);
 }
 
 int TStringList::IndexOf(const AnsiString& s) const {

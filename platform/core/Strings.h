@@ -140,6 +140,8 @@ class TStringList : public TStrings {
   void Delete(int index) override;
   void Clear() override;
   void Exchange(int index1, int index2) override;
+  // Raises "Operation not allowed on sorted list" when Sorted.
+  void Move(int curIndex, int newIndex) override;
   int IndexOf(const AnsiString& s) const override;
 
   // Binary search of a sorted list: true when s is present; index is the

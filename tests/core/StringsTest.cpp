@@ -234,6 +234,16 @@ TEST(TStringList, ObjectsTravelWithTheirStrings) {
   EXPECT_EQ(copy.Count(), 6);
 }
 
+TEST(TStringList, AFailedMoveLosesNoItem) {
+  TStringList list;
+  list.SetText("a\nb\nc");
+  EXPECT_THROW(list.Move(0, 3), EStringListError);
+  EXPECT_EQ(Items(list), (std::vector<AnsiString>{"a", "b", "c"}));
+  list.SetSorted(true);
+  EXPECT_THROW(list.Move(2, 0), EStringListError);
+  EXPECT_EQ(Items(list), (std::vector<AnsiString>{"a", "b", "c"}));
+}
+
 TEST(TStringList, ChangeEventsAreHeldBackDuringAnUpdate) {
   TStringList list;
   int changing = 0, changed = 0;
