@@ -132,7 +132,7 @@ class TFormatter {
       }
       case 'U': {
         if (!isInt) Invalid();
-        std::uint64_t v = static_cast<std::uint64_t>(a.AsInt64());
+        unsigned long long v = static_cast<unsigned long long>(a.AsInt64());
         if (a.VType() == TVarRec::vtInteger) v &= 0xFFFFFFFFu;
         std::string digits = std::to_string(v);
         if (precision > 0 && static_cast<int>(digits.size()) < precision)
@@ -141,15 +141,15 @@ class TFormatter {
       }
       case 'X': {
         if (!isInt) Invalid();
-        std::int64_t v = a.AsInt64();
-        if (a.VType() == TVarRec::vtInteger) v = static_cast<std::uint32_t>(v);
+        unsigned long long v = static_cast<unsigned long long>(a.AsInt64());
+        if (a.VType() == TVarRec::vtInteger) v &= 0xFFFFFFFFu;
         return IntToHex(v, precision < 0 ? 0 : precision);
       }
       case 'E': case 'F': case 'G': case 'N': case 'M':
         return Float(type, a, precision);
       case 'P': {
         if (a.VType() != TVarRec::vtPointer) Invalid();
-        return IntToHex(static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(a.AsPointer())),
+        return IntToHex(static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(a.AsPointer())),
                         static_cast<int>(sizeof(void*) * 2));
       }
       case 'S': {

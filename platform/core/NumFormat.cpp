@@ -124,18 +124,36 @@ using numfmt::TDecimal;
 
 AnsiString IntToStr(std::int64_t value) { return AnsiString(std::to_string(value)); }
 
-AnsiString IntToHex(std::int64_t value, int digits) {
-  std::uint64_t u = static_cast<std::uint64_t>(value);
-  if (value < 0 && value >= std::numeric_limits<std::int32_t>::min()) u &= 0xFFFFFFFFu;
+AnsiString IntToHex(unsigned long long value, int digits) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string s;
   do {
-    s.insert(s.begin(), kHex[u & 15]);
-    u >>= 4;
-  } while (u);
+    s.insert(s.begin(), kHex[value & 15]);
+    value >>= 4;
+  } while (value);
   if (digits > 32) digits = 32;
   if (static_cast<int>(s.size()) < digits) s.insert(0, digits - s.size(), '0');
   return AnsiString(s);
+}
+
+AnsiString IntToHex(long value, int digits) {
+  return IntToHex(static_cast<unsigned long long>(value), digits);
+}
+
+AnsiString IntToHex(unsigned long value, int digits) {
+  return IntToHex(static_cast<unsigned long long>(value), digits);
+}
+
+AnsiString IntToHex(long long value, int digits) {
+  return IntToHex(static_cast<unsigned long long>(value), digits);
+}
+
+AnsiString IntToHex(int value, int digits) {
+  return IntToHex(static_cast<unsigned long long>(static_cast<unsigned>(value)), digits);
+}
+
+AnsiString IntToHex(unsigned value, int digits) {
+  return IntToHex(static_cast<unsigned long long>(value), digits);
 }
 
 namespace {

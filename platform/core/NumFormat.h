@@ -34,9 +34,14 @@
 
 AnsiString IntToStr(std::int64_t value);
 // Upper-case hexadecimal, zero-padded to at least `digits` characters.
-// A negative value shows its 64-bit two's complement ("FFFFFFFFFFFFFFFF")
-// when it does not fit 32 bits, else its 32-bit one ("FFFFFFFF").
-AnsiString IntToHex(std::int64_t value, int digits);
+// A negative value shows its two's complement in the argument's width:
+// IntToHex(-1, 2) is "FFFFFFFF", IntToHex(std::int64_t{-1}, 2) sixteen F.
+AnsiString IntToHex(int value, int digits);
+AnsiString IntToHex(unsigned value, int digits);
+AnsiString IntToHex(long value, int digits);
+AnsiString IntToHex(unsigned long value, int digits);
+AnsiString IntToHex(long long value, int digits);
+AnsiString IntToHex(unsigned long long value, int digits);
 
 // Decimal with optional sign and surrounding blanks; hexadecimal as "$1F",
 // "0x1F" or "0X1F" (also after a sign).  Out-of-range values are invalid.

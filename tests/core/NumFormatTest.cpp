@@ -223,6 +223,7 @@ TEST(Format, Directives) {
       {"%D", {3}, "3"},
       {"%u", {-1}, "4294967295"},
       {"%x|%.4x|%x", {255, 255, -1}, "FF|00FF|FFFFFFFF"},
+      {"%x|%u", {std::int64_t{-1}, std::int64_t{-1}}, "FFFFFFFFFFFFFFFF|18446744073709551615"},
       {"%f", {3.14159}, "3.14"},
       {"%.3f", {2.0005}, "2.001"},
       {"%8.2f", {-1.5}, "   -1.50"},
@@ -352,6 +353,8 @@ TEST(IntToStr, AndIntToHex) {
   EXPECT_EQ(IntToHex(-1, 2), "FFFFFFFF");
   EXPECT_EQ(IntToHex(0x1234567890LL, 4), "1234567890");
   EXPECT_EQ(IntToHex(-0x100000000LL, 1), "FFFFFFFF00000000");
+  EXPECT_EQ(IntToHex(std::int64_t{-1}, 2), "FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(IntToHex(0xFFFFFFFFu, 2), "FFFFFFFF");
 }
 
 TEST(CurrToStr, ShowsTheScaledAmountExactly) {
