@@ -1,5 +1,8 @@
 #include "platform/core/Settings.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <mutex>
 
@@ -21,7 +24,12 @@ AnsiString DefaultSettingsFile() {
     base = xdg;
   } else {
     const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : "/tmp") + "/.config";
+    if (!home || !*home) {
+      // No $HOME (a service, a cleaned environment): the password database.
+      const passwd* pw = ::getpwuid(::geteuid());
+      home = pw && pw->pw_dir ? pw->pw_dir : "/tmp";
+    }
+    base = std::string(home) + "/.config";
   }
   return Utf8ToAnsi(base + "/payroll/settings.ini");
 }
