@@ -1,0 +1,196 @@
+// TRecordMgr (see RecordMgr.h).
+#include "Udb/RecordMgr.h"
+
+#include <cstring>
+
+#include "Udb/BlobInterface.h"
+#include "Udb/UdbErrors.h"
+#include "platform/core/NumFormat.h"
+
+using udbfmt::GetU32;
+using udbfmt::PutU32;
+
+void TRecordMgr::SetRecordSize(int size) {
+  PAYROLL_ASSERT(last_.empty(), "Setting record size when buffers set");
+  recordSize_ = size;
+}
+
+void TRecordMgr::Open(TBaseIOInterface* io) {
+  if (recordSize_ <= 0) UdbDatabaseError(8576, "TRecordMgr.Open");
+  last_.assign(static_cast<size_t>(recordSize_), 0);
+  io_ = io;
+  fields_.BuildFieldIndex();
+  fields_.SetRecordSize(recordSize_);
+  blobs_.Clear();
+  for (int i = 0; i < fields_.Count(); ++i) {
+    if (!fields_.Items(i)->IsBlob()) continue;
+    TBlob* blob = blobs_.Add();
+    blob->SetFieldIndex(fields_.Items(i)->FieldIndex());
+    blob->SetState(bsNotLoaded);
+  }
+}
+
+void TRecordMgr::Close() {
+  fields_.Clear();
+  blobs_.Clear();
+  last_.clear();
+  last_.shrink_to_fit();
+  io_ = nullptr;
+}
+
+void TRecordMgr::CheckOpen(const char* location) const {
+  if (last_.empty() || io_ == nullptr) UdbDatabaseError(8576, location);
+}
+
+TUdbAddr TRecordMgr::AppendRecord(const std::uint8_t* buffer) {
+  CheckOpen("TRecordMgr.AppendRecord");
+  TUdbAddr address = io_->AllocateNewAddress(recordSize_, buffer);
+  std::memcpy(last_.data(), buffer, last_.size());
+  return address;
+}
+
+void TRecordMgr::ReadChecked(TUdbAddr address, std::uint8_t* buffer, const char* location) {
+  std::vector<std::uint8_t> fresh(static_cast<size_t>(recordSize_));
+  io_->ReadBlock(address, recordSize_, fresh.data());
+  if (udbrec::IsLiveRecordOf(fresh.data(), io_->OwnerValue())) fields_.CheckRecord(fresh.data(), location);
+  std::memcpy(buffer, fresh.data(), fresh.size());
+}
+
+void TRecordMgr::ReadRecord(TUdbAddr address, std::uint8_t* buffer, bool keep) {
+  const char* loc = "TRecordMgr.ReadRecord";
+  CheckOpen(loc);
+  ReadChecked(address, buffer, loc);
+  if (keep) {
+    std::memcpy(last_.data(), buffer, last_.size());
+    blobs_.MarkAllNotLoaded();
+  }
+}
+
+void TRecordMgr::WriteRecord(TUdbAddr address, const std::uint8_t* buffer) {
+  CheckOpen("TRecordMgr.WriteRecord");
+  io_->WriteBlock(address, recordSize_, buffer);
+  std::memcpy(last_.data(), buffer, last_.size());
+}
+
+void TRecordMgr::DeleteRecord(TUdbAddr address) {
+  CheckOpen("TRecordMgr.DeleteRecord");
+  io_->ReleaseBlock(address, recordSize_);
+  blobs_.MarkAllNotLoaded();
+}
+
+void TRecordMgr::GetLastRecord(std::uint8_t* buffer) const { std::memcpy(buffer, last_.data(), last_.size()); }
+
+// --- blob fields ------------------------------------------------------------------
+
+TInternalFieldItem* TRecordMgr::BlobField(int fieldIndex, const char* location) const {
+  if (fieldIndex < 0 || fieldIndex >= fields_.Count())
+    UdbDatabaseError(8581, location, "Blob field can not be found " + IntToStr(fieldIndex));
+  TInternalFieldItem* field = fields_.GetField(fieldIndex);
+  if (!field->IsBlob()) UdbDatabaseError(8581, location, "Unable to use this method to access non-blob fields");
+  if (blobs_.FindByField(fieldIndex) == nullptr)
+    UdbDatabaseError(8581, location, "Blob field can not be found " + IntToStr(fieldIndex));
+  return field;
+}
+
+bool TRecordMgr::ReadBlobField(const std::uint8_t* record, int fieldIndex, TStream* out) {
+  const char* loc = "TRecordMgr.ReadBlobField";
+  TInternalFieldItem* field = BlobField(fieldIndex, loc);
+  TBlob* blob = blobs_.FindByField(fieldIndex);
+  if (blob->State() == bsModified) {
+    if (blob->Stream().Size() == 0) return false;
+    out->WriteBuffer(blob->Stream().Memory(), static_cast<int>(blob->Stream().Size()));
+    return true;
+  }
+  if (record[field->NullFlagOffset()] == 0) return false;
+  const TUdbAddr address = GetU32(record + field->DataOffset());
+  const std::uint32_t length = GetU32(record + field->DataOffset() + 4);
+  if (address == 0) UdbDatabaseError(8451, loc, "GetFieldStream. Blob address = 0");
+  if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+  TMemoryStream data;
+  blobIO_->ReadBlob(address, &data);
+  if (static_cast<std::uint32_t>(data.Size()) != length)
+    UdbDatabaseError(8451, loc, "Blob length does not match its reference: " + field->FieldName());
+  if (length > 0) out->WriteBuffer(data.Memory(), static_cast<int>(length));
+  return true;
+}
+
+void TRecordMgr::SetBlobField(const std::uint8_t* record, int fieldIndex, TStream* in) {
+  TInternalFieldItem* field = BlobField(fieldIndex, "TRecordMgr.SetBlobField");
+  TBlob* blob = blobs_.FindByField(fieldIndex);
+  const std::int64_t size = in ? in->Size() : 0;
+  if (size > 0) {
+    blob->Stream().Clear();
+    in->SetPosition(0);
+    blob->Stream().CopyFrom(in, size);
+    blob->SetState(bsModified);
+    return;
+  }
+  const bool referenced = record[field->NullFlagOffset()] != 0 && GetU32(record + field->DataOffset()) != 0;
+  blob->Stream().Clear();
+  blob->SetState(referenced ? bsModified : bsNotLoaded);
+}
+
+TUdbAddr TRecordMgr::PostRecord(TUdbAddr address, std::uint8_t* record) {
+  const char* loc = "TRecordMgr.PostRecord";
+  CheckOpen(loc);
+  std::vector<TUdbAddr> written, replaced;
+  std::vector<std::uint8_t> original(record, record + recordSize_);
+  try {
+    for (int i = 0; i < blobs_.Count(); ++i) {
+      TBlob* blob = blobs_.Items(i);
+      if (blob->State() != bsModified) continue;
+      if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+      TInternalFieldItem* field = fields_.GetField(blob->FieldIndex());
+      std::uint8_t* ref = record + field->DataOffset();
+      const TUdbAddr old = record[field->NullFlagOffset()] ? GetU32(ref) : 0;
+      TUdbAddr fresh = 0;
+      const auto size = static_cast<std::uint32_t>(blob->Stream().Size());
+      if (size > 0) {
+        fresh = blobIO_->WriteStream(&blob->Stream());
+        written.push_back(fresh);
+      }
+      PutU32(ref, fresh);
+      PutU32(ref + 4, size);
+      record[field->NullFlagOffset()] = fresh != 0 ? 1 : 0;
+      if (old != 0) replaced.push_back(old);
+    }
+    if (address == 0)
+      address = AppendRecord(record);
+    else
+      WriteRecord(address, record);
+  } catch (...) {
+    std::memcpy(record, original.data(), original.size());
+    for (TUdbAddr a : written) {
+      try {
+        blobIO_->DeleteBlob(a);
+      } catch (...) {
+        break;
+      }
+    }
+    throw;
+  }
+  blobs_.MarkAllNotLoaded();
+  // The record no longer references these; a failure here leaks blocks only.
+  for (TUdbAddr a : replaced) blobIO_->DeleteBlob(a);
+  return address;
+}
+
+void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address) {
+  const char* loc = "TRecordMgr.DeleteRecordAndBlobs";
+  CheckOpen(loc);
+  std::vector<std::uint8_t> record(static_cast<size_t>(recordSize_));
+  ReadChecked(address, record.data(), loc);
+  std::vector<TUdbAddr> chains;
+  for (int i = 0; i < fields_.Count(); ++i) {
+    TInternalFieldItem* f = fields_.Items(i);
+    if (!f->IsBlob() || record[f->NullFlagOffset()] == 0) continue;
+    if (TUdbAddr a = GetU32(record.data() + f->DataOffset())) chains.push_back(a);
+  }
+  // Check every chain before anything is released.
+  if (!chains.empty()) {
+    if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+    for (TUdbAddr a : chains) blobIO_->ChainOf(a);
+  }
+  DeleteRecord(address);
+  for (TUdbAddr a : chains) blobIO_->DeleteBlob(a);
+}
