@@ -196,8 +196,13 @@ void TStrings::SetText(const AnsiString& text) {
   EndUpdate();
 }
 
-AnsiString TStrings::DelimitedText() const {
-  const char q = quoteChar_, d = delimiter_;
+AnsiString TStrings::DelimitedText() const { return JoinDelimited(delimiter_, quoteChar_); }
+
+void TStrings::SetDelimitedText(const AnsiString& text) {
+  SplitDelimited(text, delimiter_, quoteChar_);
+}
+
+AnsiString TStrings::JoinDelimited(char d, char q) const {
   if (Count() == 1 && Get(0).empty()) return AnsiString(2, q);
   AnsiString out;
   for (int i = 0; i < Count(); ++i) {
@@ -225,8 +230,7 @@ AnsiString TStrings::DelimitedText() const {
   return out;
 }
 
-void TStrings::SetDelimitedText(const AnsiString& text) {
-  const char q = quoteChar_, d = delimiter_;
+void TStrings::SplitDelimited(const AnsiString& text, char d, char q) {
   BeginUpdate();
   try {
     Clear();
@@ -278,32 +282,10 @@ void TStrings::SetDelimitedText(const AnsiString& text) {
   EndUpdate();
 }
 
-AnsiString TStrings::CommaText() const {
-  // CommaText always uses ',' and '"', whatever Delimiter and QuoteChar are.
-  auto* self = const_cast<TStrings*>(this);
-  char d = delimiter_, q = quoteChar_;
-  self->delimiter_ = ',';
-  self->quoteChar_ = '"';
-  AnsiString s = DelimitedText();
-  self->delimiter_ = d;
-  self->quoteChar_ = q;
-  return s;
-}
+// CommaText always uses ',' and '"', whatever Delimiter and QuoteChar are.
+AnsiString TStrings::CommaText() const { return JoinDelimited(',', '"'); }
 
-void TStrings::SetCommaText(const AnsiString& text) {
-  char d = delimiter_, q = quoteChar_;
-  delimiter_ = ',';
-  quoteChar_ = '"';
-  try {
-    SetDelimitedText(text);
-  } catch (...) {
-    delimiter_ = d;
-    quoteChar_ = q;
-    throw;
-  }
-  delimiter_ = d;
-  quoteChar_ = q;
-}
+void TStrings::SetCommaText(const AnsiString& text) { SplitDelimited(text, ',', '"'); }
 
 void TStrings::BeginUpdate() {
   if (updateCount_++ == 0) SetUpdateState(true);

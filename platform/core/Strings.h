@@ -110,6 +110,9 @@ class TStrings : public TPersistent {
   [[noreturn]] void Error(const char* message, int data) const;
 
  private:
+  AnsiString JoinDelimited(char delimiter, char quote) const;
+  void SplitDelimited(const AnsiString& text, char delimiter, char quote);
+
   int updateCount_ = 0;
   char delimiter_ = ',';
   char quoteChar_ = '"';
