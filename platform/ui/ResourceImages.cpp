@@ -1,12 +1,18 @@
-// ResourceImages: looks bitmaps and cursors up among the compiled-in
-// resources.  Until the resource table is linked in there are none, and
-// every look-up raises EResNotFound.
+// ResourceImages: bitmaps and cursors among the compiled-in resources
+// (platform/core/Resources.h; folders bitmaps/ and cursors/).
 #include "platform/ui/ResourceImages.h"
 
-TBytes ResourceBitmapBytes(const AnsiString& name) {
-  throw EResNotFound("Resource " + name + " not found");
+#include "platform/core/Resources.h"
+
+namespace {
+
+TBytes Load(const AnsiString& name, int kind) {
+  TResourceBlock block = LoadResource(name, kind);
+  return TBytes(block.data, block.data + block.size);
 }
 
-TBytes ResourceCursorBytes(const AnsiString& name) {
-  throw EResNotFound("Resource " + name + " not found");
-}
+}  // namespace
+
+TBytes ResourceBitmapBytes(const AnsiString& name) { return Load(name, RT_BITMAP); }
+
+TBytes ResourceCursorBytes(const AnsiString& name) { return Load(name, RT_CURSOR); }

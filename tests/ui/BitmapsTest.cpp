@@ -6,6 +6,8 @@
 #include <QImage>
 
 #include "GraphicsTestSupport.h"
+#include "platform/core/ResourceTable.h"
+#include "platform/core/Resources.h"
 #include "platform/ui/BmpFormat.h"
 #include "platform/ui/CanvasInt.h"
 #include "platform/ui/Cursors.h"
@@ -229,6 +231,36 @@ TEST_F(BitmapsTest, CursorResourceDataDecodesWithHotSpotAndMask) {
   SetCursorShape(5, cur);
   EXPECT_EQ(CursorShape(5).hotSpot(), QPoint(3, 5));
   EXPECT_EQ(CursorShape(crHourGlass).shape(), Qt::WaitCursor);
+}
+
+TEST_F(BitmapsTest, BitmapsAndCursorsLoadFromTheProgramResources) {
+  QImage img(2, 2, QImage::Format_RGB32);
+  img.fill(qRgb(0, 128, 128));
+  TBytes bmp = EncodeBmp(img, 24);
+  TBytes cur = {0, 0, 2, 0, 1, 0};  // a .cur file with one 32 x 32 image
+  TBytes entry = {32, 32, 2, 0, 4, 0, 6, 0};
+  TBytes dib = Dib(32, 64, 1, BI_RGB, {0x000000, 0xFFFFFF}, TBytes(32 * 4 * 2, 0));
+  Put32(entry, static_cast<unsigned>(dib.size()));
+  Put32(entry, 6 + 16);
+  cur.insert(cur.end(), entry.begin(), entry.end());
+  cur.insert(cur.end(), dib.begin(), dib.end());
+  bmp.push_back(0);
+  cur.push_back(0);
+  const TEmbeddedResource items[] = {
+      {"bitmaps", "DBGARROWEX", bmp.data(), bmp.size() - 1},
+      {"cursors", "DOWNCUREX", cur.data(), cur.size() - 1},
+  };
+  const TEmbeddedResourceTable table = {items, 2};
+  SetResourceTableForTesting(&table);
+  TBitmap b;
+  b.LoadFromResourceName("dbgarrowex");
+  EXPECT_EQ(b.Width(), 2);
+  EXPECT_EQ(b.Canvas()->Pixels(1, 1), clTeal);
+  EXPECT_THROW(b.LoadFromResourceName("DOWNCUREX"), EResNotFound);  // a cursor, not a bitmap
+  QCursor c = LoadCursorFromResource("DOWNCUREX");
+  EXPECT_EQ(c.hotSpot(), QPoint(4, 6));
+  EXPECT_THROW(LoadCursorFromResource("RIGHTCUREX"), EOutOfResources);
+  SetResourceTableForTesting(nullptr);
 }
 
 }  // namespace
