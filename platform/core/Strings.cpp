@@ -330,6 +330,7 @@ void TStrings::SaveToStream(TStream* stream) const {
 
 void TStrings::Assign(TPersistent* source) {
   if (auto* src = dynamic_cast<TStrings*>(source)) {
+    if (src == this) return;  // clearing first would empty the source too
     BeginUpdate();
     try {
       Clear();

@@ -232,6 +232,8 @@ TEST(TStringList, ObjectsTravelWithTheirStrings) {
   EXPECT_EQ(copy.Objects(2), &o2);
   copy.AddStrings(&list);
   EXPECT_EQ(copy.Count(), 6);
+  copy.Assign(&copy);
+  EXPECT_EQ(copy.Count(), 6) << "assigning a list to itself keeps it";
 }
 
 TEST(TStringList, AFailedMoveLosesNoItem) {
