@@ -61,7 +61,9 @@ void TStrings::InsertObject(int index, const AnsiString& s, TObject* object) {
 void TStrings::AddStrings(TStrings* strings) {
   BeginUpdate();
   try {
-    for (int i = 0; i < strings->Count(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
+    // Count taken once: adding a list to itself doubles it.
+    const int n = strings->Count();
+    for (int i = 0; i < n; ++i) AddObject(strings->Get(i), strings->GetObject(i));
   } catch (...) {
     EndUpdate();
     throw;

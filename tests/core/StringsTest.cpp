@@ -234,6 +234,8 @@ TEST(TStringList, ObjectsTravelWithTheirStrings) {
   EXPECT_EQ(copy.Count(), 6);
   copy.Assign(&copy);
   EXPECT_EQ(copy.Count(), 6) << "assigning a list to itself keeps it";
+  copy.AddStrings(&copy);
+  EXPECT_EQ(copy.Count(), 12) << "adding a list to itself doubles it";
 }
 
 TEST(TStringList, AFailedMoveLosesNoItem) {
