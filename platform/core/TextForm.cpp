@@ -1273,6 +1273,9 @@ class TFormReader {
   // Replaces the collection's items by the ones in the text, inside one
   // update bracket.
   void ReadCollection(TCollection* collection, const TValueNode& v) {
+    // A collection given twice in one text: references read into the
+    // items about to go must not outlive them.
+    std::erase_if(fixups_, [collection](const TFixup& f) { return IsInside(f.instance, collection); });
     collection->BeginUpdate();
     try {
       collection->Clear();
@@ -1285,6 +1288,12 @@ class TFormReader {
       throw;
     }
     collection->EndUpdate();
+  }
+
+  static bool IsInside(TObject* instance, TCollection* collection) {
+    for (auto* p = dynamic_cast<TPersistent*>(instance); p != nullptr; p = p->GetOwner())
+      if (p == collection) return true;
+    return false;
   }
 
   // References are set once every component of the text exists; those to
