@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/core/CodePage.h"
@@ -36,6 +38,14 @@ AnsiString TempFolder() { return Utf8ToAnsi(NativeTempFolder()); }
 // ---- TTempFile -----------------------------------------------------------------
 
 TTempFile::TTempFile(const AnsiString& prefix) {
+  {
+    // The first temporary file of a prefix in this process clears away
+    // what crashed processes left with that prefix.
+    static std::mutex mutex;
+    static std::set<AnsiString> swept;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (swept.insert(prefix).second) RemoveStaleTempFiles(prefix);
+  }
   std::string templ = NativeTempFolder() + AnsiToUtf8(prefix) + "XXXXXX.tmp";
   int fd = ::mkostemps(templ.data(), 4, O_CLOEXEC);
   if (fd < 0) {

@@ -6,7 +6,8 @@
 // TempFolder().  While its TTempFile lives the file holds an exclusive lock
 // on byte kTempAliveByte; the file is deleted when the TTempFile is closed
 // or destroyed.  A process that crashed leaves its files behind without the
-// lock, which is how RemoveStaleTempFiles tells them from live ones.
+// lock, which is how RemoveStaleTempFiles tells them from live ones; the
+// first TTempFile of each prefix in a process calls it.
 #pragma once
 
 #include <cstdint>

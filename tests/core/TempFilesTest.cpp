@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <ctime>
 #include <vector>
 
@@ -102,6 +103,16 @@ TEST_F(TempFilesTest, StaleFilesOfACrashedProcessAreRemovedLiveOnesKept) {
   EXPECT_EQ(RemoveStaleTempFiles("~sq"), 1);
   EXPECT_TRUE(FileExists(live.FileName()));
   EXPECT_EQ(RemoveStaleTempFiles("~sq"), 0);
+}
+
+TEST_F(TempFilesTest, FirstTempFileOfAPrefixSweepsStaleOnes) {
+  const std::string stale = dir_.Native() + "/~abQWERTY.tmp";
+  { std::ofstream(stale) << "left by a crash"; }
+  timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, stale.c_str(), times, 0), 0);
+  TTempFile t("~ab");
+  EXPECT_FALSE(FileExists(stale.c_str()));
+  EXPECT_TRUE(FileExists(t.FileName()));
 }
 
 }  // namespace
