@@ -61,6 +61,9 @@ enum TCollectionNotification { cnAdded, cnExtracting, cnDeleting };
 struct TCollectionItemClass {
   TCollectionItem* (*Create)(TCollection* collection) = nullptr;
   bool (*Accepts)(const TCollectionItem* item) = nullptr;
+  // Published properties of the item class, also while the collection is
+  // empty ("has the item class a FieldName?").
+  const TClassInfo* (*ClassInfo)() = nullptr;
 };
 
 template <class T>
@@ -68,7 +71,8 @@ TCollectionItemClass ItemClassOf() {
   static_assert(std::is_base_of_v<TCollectionItem, T>);
   return TCollectionItemClass{
       [](TCollection* c) -> TCollectionItem* { return new T(c); },
-      [](const TCollectionItem* i) { return dynamic_cast<const T*>(i) != nullptr; }};
+      [](const TCollectionItem* i) { return dynamic_cast<const T*>(i) != nullptr; },
+      &T::StaticClassInfo};
 }
 
 class TCollection : public TPersistent {

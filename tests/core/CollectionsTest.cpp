@@ -175,4 +175,6 @@ TEST(TCollection, NamesAndDisplayNames) {
   EXPECT_EQ(grid.Columns()->Owner(), &grid);
   TCollection plain(ItemClassOf<TColumn>());
   EXPECT_EQ(plain.GetNamePath(), "TCollection");
+  // The item class's properties are known without any item.
+  EXPECT_NE(plain.ItemClass().ClassInfo()->FindProperty("FieldName"), nullptr);
 }
