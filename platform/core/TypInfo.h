@@ -37,7 +37,9 @@
 //                             property does not own; resolved by name
 //   T* (T another TPersistent) tkClass, a sub-object owned by the instance
 //                             (Font, a collection, a string list): it streams
-//                             its own properties, and needs no setter
+//                             its own properties ("Font.Name = ..."; a
+//                             TStrings its lines as "Lines.Strings = (...)"),
+//                             and needs no setter
 // Binary(...) declares bytes written as { hex } and StringList(...) a list of
 // strings written as ( 'a' 'b' ); both are the class library's "defined
 // properties" and stream after every published one.  Event(...) declares a
@@ -127,7 +129,10 @@ class TEnumTypeInfo {
 const TEnumTypeInfo& BooleanTypeInfo();
 inline const TEnumTypeInfo& EnumTypeInfoOf(bool*) { return BooleanTypeInfo(); }
 
-// Publishes the names of enumeration E; write it in E's namespace, after E:
+// Publishes the names of enumeration E; write it in E's namespace, after E
+// (for an enumeration inside a class, after the class, qualified:
+// PAYROLL_ENUM_NAMES(TFoo::TKind, TFoo::kA, TFoo::kB)).  The enumerators may
+// have any values; each keeps its own.
 //   enum TSortOrder { soANSI, soASCII };
 //   PAYROLL_ENUM_NAMES(TSortOrder, soANSI, soASCII)
 #define PAYROLL_ENUM_NAMES(E, ...)                                      \
