@@ -1,8 +1,10 @@
 // The published properties of the dataset interface's components: what a
 // form's text declares for a dataset, a data source and persistent fields.
 #include "platform/data/DataSource.h"
+#include "platform/data/FieldDefs.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
+#include "platform/data/Params.h"
 
 PAYROLL_PUBLISH(TDataSet) {
   p.Property("Active", &TDataSet::Active, &TDataSet::SetActive).Default(false);
@@ -107,3 +109,35 @@ PAYROLL_PUBLISH(TBlobField) {
 }
 PAYROLL_PUBLISH(TMemoField) {}
 PAYROLL_PUBLISH(TGraphicField) {}
+
+PAYROLL_PUBLISH(TFieldDef) {
+  p.Property("Name", &TFieldDef::Name, &TFieldDef::SetName);
+  p.Property("Attributes", &TFieldDef::Attributes, &TFieldDef::SetAttributes)
+      .Default(TFieldAttributes());
+  p.Property("DataType", &TFieldDef::DataType, &TFieldDef::SetDataType).Default(ftUnknown);
+  p.Property("Precision", &TFieldDef::Precision, &TFieldDef::SetPrecision).Default(0);
+  p.Property("Size", &TFieldDef::Size, &TFieldDef::SetSize).Default(0);
+}
+
+PAYROLL_PUBLISH(TFieldDefs) {}
+
+PAYROLL_PUBLISH(TIndexDef) {
+  p.Property("Name", &TIndexDef::Name, &TIndexDef::SetName);
+  p.Property("CaseInsFields", &TIndexDef::CaseInsFields, &TIndexDef::SetCaseInsFields);
+  p.Property("DescFields", &TIndexDef::DescFields, &TIndexDef::SetDescFields);
+  p.Property("Expression", &TIndexDef::Expression, &TIndexDef::SetExpression);
+  p.Property("Fields", &TIndexDef::Fields, &TIndexDef::SetFields);
+  p.Property("Options", &TIndexDef::Options, &TIndexDef::SetOptions).Default(TIndexOptions());
+  p.Property("Source", &TIndexDef::Source, &TIndexDef::SetSource);
+}
+
+PAYROLL_PUBLISH(TIndexDefs) {}
+
+PAYROLL_PUBLISH(TParam) {
+  p.Property("DataType", &TParam::DataType, &TParam::SetDataType).Default(ftUnknown);
+  p.Property("Name", &TParam::Name, &TParam::SetName);
+  p.Property("ParamType", &TParam::ParamType, &TParam::SetParamType).Default(ptUnknown);
+  p.Property("Value", &TParam::Value, &TParam::SetValue);
+}
+
+PAYROLL_PUBLISH(TParams) {}

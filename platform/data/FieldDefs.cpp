@@ -20,14 +20,8 @@ void TFieldDef::SetRequired(bool v) {
     attributes_ >> faRequired;
 }
 
-int TFieldDef::Index() const {
-  if (owner_ == nullptr) return -1;
-  for (int i = 0; i < owner_->Count(); ++i)
-    if (owner_->Items(i) == this) return i;
-  return -1;
-}
-
 int TFieldDef::FieldNo() const { return fieldNo_ > 0 ? fieldNo_ : Index() + 1; }
+
 
 TField* TFieldDef::CreateField(TComponent* owner) {
   TField* f = CreateFieldOfType(dataType_, owner);
@@ -42,7 +36,8 @@ TField* TFieldDef::CreateField(TComponent* owner) {
     if (auto* ff = dynamic_cast<TFloatField*>(f); ff != nullptr && precision_ > 0)
       ff->SetPrecision(precision_);
     if (internalCalcField_) f->SetFieldKind(fkInternalCalc);
-    f->SetDataSet(owner_ != nullptr ? owner_->DataSet() : nullptr);
+    auto* defs = dynamic_cast<TFieldDefs*>(Collection());
+    f->SetDataSet(defs != nullptr ? defs->DataSet() : nullptr);
   } catch (...) {
     delete f;
     throw;
@@ -66,15 +61,8 @@ void TFieldDef::Assign(TPersistent* source) {
 // ---------------------------------------------------------------------------
 // TFieldDefs
 
-TFieldDef* TFieldDefs::Items(int index) const {
-  if (index < 0 || index >= Count()) ListIndexError(index);
-  return items_[static_cast<size_t>(index)].get();
-}
-
-TFieldDef* TFieldDefs::AddFieldDef() {
-  items_.push_back(std::make_unique<TFieldDef>(this));
-  return items_.back().get();
-}
+TFieldDefs::TFieldDefs(TDataSet* dataSet)
+    : TOwnedCollection(dataSet, ItemClassOf<TFieldDef>()), dataSet_(dataSet) {}
 
 TFieldDef* TFieldDefs::Add(const AnsiString& name, TFieldType dataType, int size,
                            bool required) {
@@ -88,16 +76,9 @@ TFieldDef* TFieldDefs::Add(const AnsiString& name, TFieldType dataType, int size
   return d;
 }
 
-void TFieldDefs::Delete(int index) {
-  Items(index);
-  items_.erase(items_.begin() + index);
-}
-
-void TFieldDefs::Clear() { items_.clear(); }
-
 int TFieldDefs::IndexOf(const AnsiString& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (AnsiCompareText(items_[static_cast<size_t>(i)]->Name(), name) == 0) return i;
+    if (AnsiCompareText(Items(i)->Name(), name) == 0) return i;
   return -1;
 }
 
@@ -113,24 +94,8 @@ void TFieldDefs::Update() {
   updated_ = true;
 }
 
-void TFieldDefs::Assign(TPersistent* source) {
-  if (auto* s = dynamic_cast<TFieldDefs*>(source)) {
-    Clear();
-    for (const auto& d : s->items_) AddFieldDef()->Assign(d.get());
-    return;
-  }
-  TPersistent::Assign(source);
-}
-
 // ---------------------------------------------------------------------------
 // TIndexDef
-
-int TIndexDef::Index() const {
-  if (owner_ == nullptr) return -1;
-  for (int i = 0; i < owner_->Count(); ++i)
-    if (owner_->Items(i) == this) return i;
-  return -1;
-}
 
 void TIndexDef::Assign(TPersistent* source) {
   if (auto* s = dynamic_cast<TIndexDef*>(source)) {
@@ -149,15 +114,8 @@ void TIndexDef::Assign(TPersistent* source) {
 // ---------------------------------------------------------------------------
 // TIndexDefs
 
-TIndexDef* TIndexDefs::Items(int index) const {
-  if (index < 0 || index >= Count()) ListIndexError(index);
-  return items_[static_cast<size_t>(index)].get();
-}
-
-TIndexDef* TIndexDefs::AddIndexDef() {
-  items_.push_back(std::make_unique<TIndexDef>(this));
-  return items_.back().get();
-}
+TIndexDefs::TIndexDefs(TDataSet* dataSet)
+    : TOwnedCollection(dataSet, ItemClassOf<TIndexDef>()), dataSet_(dataSet) {}
 
 TIndexDef* TIndexDefs::Add(const AnsiString& name, const AnsiString& fields,
                            const TIndexOptions& options) {
@@ -171,16 +129,9 @@ TIndexDef* TIndexDefs::Add(const AnsiString& name, const AnsiString& fields,
   return d;
 }
 
-void TIndexDefs::Delete(int index) {
-  Items(index);
-  items_.erase(items_.begin() + index);
-}
-
-void TIndexDefs::Clear() { items_.clear(); }
-
 int TIndexDefs::IndexOf(const AnsiString& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (AnsiCompareText(items_[static_cast<size_t>(i)]->Name(), name) == 0) return i;
+    if (AnsiCompareText(Items(i)->Name(), name) == 0) return i;
   return -1;
 }
 
@@ -194,7 +145,8 @@ TIndexDef* TIndexDefs::GetIndexForFields(const AnsiString& fieldNames,
                                          bool caseInsensitive) const {
   std::vector<AnsiString> wanted = SplitFieldNames(fieldNames);
   if (wanted.empty()) return nullptr;
-  for (const auto& d : items_) {
+  for (int n = 0; n < Count(); ++n) {
+    TIndexDef* d = Items(n);
     if (d->Options().Contains(ixExpression)) continue;
     std::vector<AnsiString> keys = SplitFieldNames(d->Fields());
     if (keys.size() < wanted.size()) continue;
@@ -203,7 +155,7 @@ TIndexDef* TIndexDefs::GetIndexForFields(const AnsiString& fieldNames,
       match = AnsiCompareText(keys[i], wanted[i]) == 0;
     }
     if (match && caseInsensitive) match = d->Options().Contains(ixCaseInsensitive);
-    if (match) return d.get();
+    if (match) return d;
   }
   return nullptr;
 }
@@ -212,13 +164,4 @@ void TIndexDefs::Update() {
   if (updated_ || dataSet_ == nullptr) return;
   dataSet_->UpdateIndexDefs();
   updated_ = true;
-}
-
-void TIndexDefs::Assign(TPersistent* source) {
-  if (auto* s = dynamic_cast<TIndexDefs*>(source)) {
-    Clear();
-    for (const auto& d : s->items_) AddIndexDef()->Assign(d.get());
-    return;
-  }
-  TPersistent::Assign(source);
 }

@@ -3,14 +3,16 @@
 // table definition when a table opens, the query engine from its result
 // columns; CreateFields makes one field per field definition.
 //
-// Both lists own their items.  Names compare case-insensitively (ASCII), as
-// the system's table, field and index names do.
+// Both are collections (they own their items and stream as "FieldDefs = <
+// item ... end>" where a component stores them).  Names compare
+// case-insensitively, as the system's table, field and index names do.
 // Layer: platform/data; platform/core only.
 #pragma once
 
 #include <memory>
 #include <vector>
 
+#include "platform/core/Collections.h"
 #include "platform/core/Component.h"
 #include "platform/data/DBTypes.h"
 
@@ -19,11 +21,15 @@ class TField;
 class TFieldDefs;
 
 enum TFieldAttribute { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };
+PAYROLL_ENUM_NAMES(TFieldAttribute, faHiddenCol, faReadonly, faRequired, faLink, faUnNamed,
+                   faFixed)
 using TFieldAttributes = TSet<TFieldAttribute, 8>;
 
-class TFieldDef : public TPersistent {
+class TFieldDef : public TCollectionItem {
+  PAYROLL_CLASS(TFieldDef, TCollectionItem)
+
  public:
-  explicit TFieldDef(TFieldDefs* owner) : owner_(owner) {}
+  explicit TFieldDef(TCollection* owner) : TCollectionItem(owner) {}
 
   const AnsiString& Name() const { return name_; }
   void SetName(const AnsiString& v) { name_ = v; }
@@ -42,16 +48,14 @@ class TFieldDef : public TPersistent {
   // 1-based position in the list unless set otherwise.
   int FieldNo() const;
   void SetFieldNo(int v) { fieldNo_ = v; }
-  int Index() const;
   // Creates the field for this definition on the list's dataset.  Raises
   // "Field '%s' is of an unknown type" for a type without a field class.
   TField* CreateField(TComponent* owner);
 
   void Assign(TPersistent* source) override;
-  AnsiString GetNamePath() const override { return name_; }
+  AnsiString DisplayName() const override { return name_; }
 
  private:
-  TFieldDefs* owner_;
   AnsiString name_;
   TFieldType dataType_ = ftUnknown;
   int size_ = 0;
@@ -61,17 +65,16 @@ class TFieldDef : public TPersistent {
   bool internalCalcField_ = false;
 };
 
-class TFieldDefs : public TPersistent {
- public:
-  explicit TFieldDefs(TDataSet* dataSet) : dataSet_(dataSet) {}
+class TFieldDefs : public TOwnedCollection {
+  PAYROLL_CLASS(TFieldDefs, TOwnedCollection)
 
-  int Count() const { return static_cast<int>(items_.size()); }
-  TFieldDef* Items(int index) const;
+ public:
+  explicit TFieldDefs(TDataSet* dataSet);
+
+  TFieldDef* Items(int index) const { return static_cast<TFieldDef*>(TCollection::Items(index)); }
   TFieldDef* operator[](int index) const { return Items(index); }
-  TFieldDef* AddFieldDef();
+  TFieldDef* AddFieldDef() { return static_cast<TFieldDef*>(TCollection::Add()); }
   TFieldDef* Add(const AnsiString& name, TFieldType dataType, int size = 0, bool required = false);
-  void Delete(int index);
-  void Clear();
   int IndexOf(const AnsiString& name) const;
   TFieldDef* Find(const AnsiString& name) const;  // raises "Field '%s' not found"
   // Up to date with the dataset (cleared by property changes).
@@ -80,23 +83,28 @@ class TFieldDefs : public TPersistent {
   // Fills the list from the dataset (InternalInitFieldDefs) unless updated.
   void Update();
   TDataSet* DataSet() const { return dataSet_; }
-  void Assign(TPersistent* source) override;
+
+ protected:
+  using TOwnedCollection::Update;
 
  private:
   TDataSet* dataSet_;
-  std::vector<std::unique_ptr<TFieldDef>> items_;
   bool updated_ = false;
 };
 
 enum TIndexOption { ixPrimary, ixUnique, ixDescending, ixCaseInsensitive, ixExpression,
                     ixNonMaintained };
+PAYROLL_ENUM_NAMES(TIndexOption, ixPrimary, ixUnique, ixDescending, ixCaseInsensitive,
+                   ixExpression, ixNonMaintained)
 using TIndexOptions = TSet<TIndexOption, 8>;
 
 class TIndexDefs;
 
-class TIndexDef : public TPersistent {
+class TIndexDef : public TCollectionItem {
+  PAYROLL_CLASS(TIndexDef, TCollectionItem)
+
  public:
-  explicit TIndexDef(TIndexDefs* owner) : owner_(owner) {}
+  explicit TIndexDef(TCollection* owner) : TCollectionItem(owner) {}
 
   const AnsiString& Name() const { return name_; }
   void SetName(const AnsiString& v) { name_ = v; }
@@ -114,28 +122,25 @@ class TIndexDef : public TPersistent {
   void SetExpression(const AnsiString& v) { expression_ = v; }
   const AnsiString& Source() const { return source_; }
   void SetSource(const AnsiString& v) { source_ = v; }
-  int Index() const;
 
   void Assign(TPersistent* source) override;
-  AnsiString GetNamePath() const override { return name_; }
+  AnsiString DisplayName() const override { return name_; }
 
  private:
-  TIndexDefs* owner_;
   AnsiString name_, fields_, descFields_, caseInsFields_, expression_, source_;
   TIndexOptions options_;
 };
 
-class TIndexDefs : public TPersistent {
- public:
-  explicit TIndexDefs(TDataSet* dataSet) : dataSet_(dataSet) {}
+class TIndexDefs : public TOwnedCollection {
+  PAYROLL_CLASS(TIndexDefs, TOwnedCollection)
 
-  int Count() const { return static_cast<int>(items_.size()); }
-  TIndexDef* Items(int index) const;
+ public:
+  explicit TIndexDefs(TDataSet* dataSet);
+
+  TIndexDef* Items(int index) const { return static_cast<TIndexDef*>(TCollection::Items(index)); }
   TIndexDef* operator[](int index) const { return Items(index); }
-  TIndexDef* AddIndexDef();
+  TIndexDef* AddIndexDef() { return static_cast<TIndexDef*>(TCollection::Add()); }
   TIndexDef* Add(const AnsiString& name, const AnsiString& fields, const TIndexOptions& options);
-  void Delete(int index);
-  void Clear();
   int IndexOf(const AnsiString& name) const;
   TIndexDef* Find(const AnsiString& name) const;  // raises "Index '%s' not found"
   // The first index whose leading fields are exactly fieldNames, in order;
@@ -147,10 +152,11 @@ class TIndexDefs : public TPersistent {
   // Asks the dataset to refill the list (UpdateIndexDefs).
   void Update();
   TDataSet* DataSet() const { return dataSet_; }
-  void Assign(TPersistent* source) override;
+
+ protected:
+  using TOwnedCollection::Update;
 
  private:
   TDataSet* dataSet_;
-  std::vector<std::unique_ptr<TIndexDef>> items_;
   bool updated_ = false;
 };

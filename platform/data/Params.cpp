@@ -77,15 +77,7 @@ void TParam::Assign(TPersistent* source) {
 // ---------------------------------------------------------------------------
 // TParams
 
-TParam* TParams::Items(int index) const {
-  if (index < 0 || index >= Count()) ListIndexError(index);
-  return items_[static_cast<size_t>(index)].get();
-}
-
-TParam* TParams::Add() {
-  items_.push_back(std::make_unique<TParam>(this));
-  return items_.back().get();
-}
+TParams::TParams(TPersistent* owner) : TOwnedCollection(owner, ItemClassOf<TParam>()) {}
 
 TParam* TParams::CreateParam(TFieldType type, const AnsiString& name, TParamType paramType) {
   TParam* p = Add();
@@ -95,16 +87,9 @@ TParam* TParams::CreateParam(TFieldType type, const AnsiString& name, TParamType
   return p;
 }
 
-void TParams::Delete(int index) {
-  Items(index);
-  items_.erase(items_.begin() + index);
-}
-
-void TParams::Clear() { items_.clear(); }
-
 TParam* TParams::FindParam(const AnsiString& name) const {
-  for (const auto& p : items_)
-    if (AnsiCompareText(p->Name(), name) == 0) return p.get();
+  for (int i = 0; i < Count(); ++i)
+    if (AnsiCompareText(Items(i)->Name(), name) == 0) return Items(i);
   return nullptr;
 }
 
@@ -115,9 +100,9 @@ TParam* TParams::ParamByName(const AnsiString& name) const {
 }
 
 void TParams::AssignValues(const TParams& other) {
-  for (const auto& src : other.items_) {
-    TParam* p = FindParam(src->Name());
-    if (p != nullptr) p->Assign(src.get());
+  for (int i = 0; i < other.Count(); ++i) {
+    TParam* p = FindParam(other[i]->Name());
+    if (p != nullptr) p->Assign(other[i]);
   }
 }
 
@@ -132,16 +117,6 @@ bool TParams::IsEqual(const TParams& other) const {
       return false;
   }
   return true;
-}
-
-void TParams::Assign(TPersistent* source) {
-  if (auto* s = dynamic_cast<TParams*>(source)) {
-    if (s == this) return;
-    Clear();
-    for (const auto& p : s->items_) Add()->Assign(p.get());
-    return;
-  }
-  TPersistent::Assign(source);
 }
 
 // --- parsing -----------------------------------------------------------------
@@ -406,7 +381,8 @@ AnsiString FieldTypeIdent(TFieldType t) {
 
 void TParams::WriteData(TStream* stream) const {
   WriteByte(stream, vaCollection);
-  for (const auto& p : items_) {
+  for (int i = 0; i < Count(); ++i) {
+    const TParam* p = Items(i);
     WriteByte(stream, vaList);
     WriteShortString(stream, "DataType");
     WriteIdent(stream, FieldTypeIdent(p->DataType()));

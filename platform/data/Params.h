@@ -30,6 +30,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/core/Collections.h"
 #include "platform/core/Component.h"
 #include "platform/core/Variant.h"
 #include "platform/data/DBTypes.h"
@@ -39,10 +40,13 @@ class TStream;
 class TParams;
 
 enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
+PAYROLL_ENUM_NAMES(TParamType, ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult)
 
-class TParam : public TPersistent {
+class TParam : public TCollectionItem {
+  PAYROLL_CLASS(TParam, TCollectionItem)
+
  public:
-  explicit TParam(TParams* owner) : owner_(owner) {}
+  explicit TParam(TCollection* owner) : TCollectionItem(owner) {}
 
   const AnsiString& Name() const { return name_; }
   void SetName(const AnsiString& v) { name_ = v; }
@@ -77,11 +81,11 @@ class TParam : public TPersistent {
   void AssignFieldValue(TField* field, const Variant& value);
 
   void Assign(TPersistent* source) override;
+  AnsiString DisplayName() const override { return name_; }
 
  private:
   void SetTyped(TFieldType type, const Variant& v);
 
-  TParams* owner_;
   AnsiString name_;
   TFieldType dataType_ = ftUnknown;
   TParamType paramType_ = ptUnknown;
@@ -89,17 +93,18 @@ class TParam : public TPersistent {
   bool bound_ = false;
 };
 
-class TParams : public TPersistent {
- public:
-  TParams() = default;
+// A collection: it also streams as "Params = < item ... end >" where a
+// component publishes it.
+class TParams : public TOwnedCollection {
+  PAYROLL_CLASS(TParams, TOwnedCollection)
 
-  int Count() const { return static_cast<int>(items_.size()); }
-  TParam* Items(int index) const;
+ public:
+  explicit TParams(TPersistent* owner = nullptr);
+
+  TParam* Items(int index) const { return static_cast<TParam*>(TCollection::Items(index)); }
   TParam* operator[](int index) const { return Items(index); }
-  TParam* Add();
+  TParam* Add() { return static_cast<TParam*>(TCollection::Add()); }
   TParam* CreateParam(TFieldType type, const AnsiString& name, TParamType paramType);
-  void Delete(int index);
-  void Clear();
   TParam* FindParam(const AnsiString& name) const;
   // Raises "Parameter '%s' not found".
   TParam* ParamByName(const AnsiString& name) const;
@@ -114,9 +119,4 @@ class TParams : public TPersistent {
 
   void WriteData(TStream* stream) const;
   void ReadData(TStream* stream);
-
-  void Assign(TPersistent* source) override;
-
- private:
-  std::vector<std::unique_ptr<TParam>> items_;
 };
