@@ -19,7 +19,8 @@
 // Type letters may be upper case.  A width pads with blanks on the left, or
 // on the right after "-".  A directive that does not match its argument
 // raises EConvertError "Format '%s' invalid or incompatible with argument";
-// a missing argument "No argument for format '%s'".
+// a missing argument "No argument for format '%s'".  Widths and precisions
+// above 65535 are refused with the first error.
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -29,6 +30,10 @@
 #include "platform/core/NumFormatInt.h"
 
 namespace {
+
+// Widths and precisions above this are refused: a format text typed into a
+// report must not make the program pad a string to gigabytes.
+constexpr long kMaxWidth = 65535;
 
 class TFormatter {
  public:
@@ -72,14 +77,14 @@ class TFormatter {
     if (i < format_.size() && format_[i] == '*') {
       ++i;
       const TVarRec& a = NextArg();
-      if (a.VType() != TVarRec::vtInteger) Invalid();
+      if (a.VType() != TVarRec::vtInteger || a.AsInt64() > kMaxWidth) Invalid();
       return static_cast<int>(a.AsInt64());
     }
     if (i >= format_.size() || format_[i] < '0' || format_[i] > '9') return -1;
     long v = 0;
     while (i < format_.size() && format_[i] >= '0' && format_[i] <= '9') {
       v = v * 10 + (format_[i++] - '0');
-      if (v > INT_MAX / 10) Invalid();
+      if (v > kMaxWidth) Invalid();
     }
     return static_cast<int>(v);
   }

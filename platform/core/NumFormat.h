@@ -146,7 +146,8 @@ class TVarRec {
 
 // Directives: "%" ["index:"] ["-"] [width] ["." precision] type, with type
 // one of d u e f g n m p s x (upper or lower case); width and precision may
-// be "*" (taken from the next integer argument); "%%" is a percent sign.
+// be "*" (taken from the next integer argument), at most 65535; "%%" is a
+// percent sign.  The rules of each type letter are in FormatText.cpp.
 AnsiString Format(const AnsiString& format, std::initializer_list<TVarRec> args,
                   const TFormatSettings& fs = DefaultFormatSettings());
 AnsiString Format(const AnsiString& format, const std::vector<TVarRec>& args,

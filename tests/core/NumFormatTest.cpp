@@ -262,6 +262,8 @@ TEST(Format, MismatchedDirectivesRaiseConvertError) {
       {"%*d", {"x", 1}, "Format '%*d' invalid or incompatible with argument"},
       {"%d %d", {1}, "No argument for format '%d %d'"},
       {"%3:d", {1}, "No argument for format '%3:d'"},
+      {"%999999999d", {1}, "Format '%999999999d' invalid or incompatible with argument"},
+      {"%*d", {100000, 1}, "Format '%*d' invalid or incompatible with argument"},
   };
   for (const auto& c : cases) {
     try {
