@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "platform/core/CodePage.h"
+#include "platform/core/Streams.h"
 #include "platform/ui/BmpFormat.h"
 #include "platform/ui/CanvasInt.h"
 #include "platform/ui/Jpeg.h"
@@ -55,6 +56,21 @@ void TGraphic::SetTransparent(bool on) {
 void TGraphic::Changed() {
   modified_ = true;
   if (OnChange) OnChange(this);
+}
+
+void TGraphic::LoadFromStream(TStream* stream) {
+  if (!stream) return;
+  std::int64_t left = stream->Size() - stream->Position();
+  if (left < 0 || left > INT32_MAX) throw EReadError("Stream read error");
+  TBytes bytes(static_cast<size_t>(left));
+  if (left > 0) stream->ReadBuffer(bytes.data(), static_cast<int>(left));
+  LoadFromBytes(bytes);
+}
+
+void TGraphic::SaveToStream(TStream* stream) const {
+  if (!stream) return;
+  TBytes bytes = SaveToBytes();
+  if (!bytes.empty()) stream->WriteBuffer(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 void TGraphic::LoadFromFile(const AnsiString& fileName) { LoadFromBytes(ReadFileBytes(fileName)); }

@@ -17,6 +17,7 @@
 #include "platform/ui/Graphics.h"
 
 class QImage;
+class TStream;
 
 using TBytes = std::vector<std::uint8_t>;
 
@@ -41,6 +42,11 @@ class TGraphic : public TPersistent {
 
   virtual void LoadFromBytes(const TBytes& bytes) = 0;
   virtual TBytes SaveToBytes() const = 0;
+  // Streams: loading takes every byte from the position to the end (report
+  // streams hand each picture over in a stream of its own); saving writes
+  // at the position.
+  void LoadFromStream(TStream* stream);
+  void SaveToStream(TStream* stream) const;
   // Files: raise EFOpenError / EFCreateError when the file cannot be opened.
   void LoadFromFile(const AnsiString& fileName);
   void SaveToFile(const AnsiString& fileName) const;

@@ -285,10 +285,18 @@ void TCanvas::FillRectWithBrush(QPainter& p, const TRect& r) {
 // ---- pixels and lines --------------------------------------------------------
 
 TColor TCanvas::Pixels(int x, int y) {
-  QImage* img = Image();
-  if (!img || x < 0 || y < 0 || x >= img->width() || y >= img->height()) return clNone;
   if (hasClip_ && !clip_->contains(QPoint(x, y))) return clNone;
-  return FromQRgb(static_cast<const QImage*>(img)->pixel(x, y));
+  const QImage* img = Image();
+  QPoint at(x, y);
+  if (!img && borrowed_ && borrowed_->isActive() && IsRasterPainter(*borrowed_)) {
+    // A widget's paint event: the raster engine paints into the window's
+    // backing store; the device transform maps our coordinates into it.
+    img = dynamic_cast<const QImage*>(borrowed_->paintEngine()->paintDevice());
+    at = borrowed_->deviceTransform().map(at);
+    if (img && img->devicePixelRatio() != 1.0) img = nullptr;
+  }
+  if (!img || at.x() < 0 || at.y() < 0 || at.x() >= img->width() || at.y() >= img->height()) return clNone;
+  return FromQRgb(img->pixel(at));
 }
 
 void TCanvas::SetPixels(int x, int y, TColor color) {

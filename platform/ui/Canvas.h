@@ -132,7 +132,8 @@ class TCanvas : public TPersistent {
 
   // --- pixels and lines ----------------------------------------------------------
   // The pixel's colour, or clNone outside the device or the clip, or when
-  // the device is not a raster image.
+  // the device keeps no pixels (PDF, printers).  On a widget's canvas the
+  // pixel is read from the window's backing store.
   TColor Pixels(int x, int y);
   void SetPixels(int x, int y, TColor color);
   void MoveTo(int x, int y);
@@ -190,9 +191,6 @@ class TCanvas : public TPersistent {
   void Changed();
 
  private:
-  friend class TCanvasPainterScope;
-  friend bool BitBlt(TCanvas*, int, int, int, int, TCanvas*, int, int, TCopyMode);
-  struct State;
   QPainter* ActivePainter();
   void RequireCanvas();
   void ApplyClip(QPainter& p);
@@ -222,4 +220,16 @@ bool BitBlt(TCanvas* dst, int x, int y, int w, int h, TCanvas* src, int sx, int 
             TCopyMode rop);
 // DrawText as a free call; count -1 means the whole text.
 int DrawText(TCanvas* canvas, const AnsiString& text, int count, TRect* r, unsigned flags);
+// DrawTextEx's extra parameters: the text is laid out between the margins
+// (pixels inside r on the left and right); with DT_CALCRECT the margins
+// are part of the width returned.  TabLength is in average character
+// widths (0: 8); LengthDrawn receives the bytes of text laid out.
+struct TDrawTextParams {
+  int TabLength = 0;
+  int LeftMargin = 0;
+  int RightMargin = 0;
+  int LengthDrawn = 0;
+};
+constexpr unsigned DT_RTLREADING = 0x20000;  // accepted; Chinese text reads left to right
+int DrawTextEx(TCanvas* canvas, AnsiString& text, TRect* r, unsigned flags, TDrawTextParams* params);
 void DrawFocusRect(TCanvas* canvas, const TRect& r);

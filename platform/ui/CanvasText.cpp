@@ -320,3 +320,16 @@ int DrawText(TCanvas* canvas, const AnsiString& text, int count, TRect* r, unsig
   int h = canvas->DrawText(t, *r, flags);
   return h;
 }
+
+int DrawTextEx(TCanvas* canvas, AnsiString& text, TRect* r, unsigned flags, TDrawTextParams* params) {
+  if (!canvas || !r) return 0;
+  int left = params ? params->LeftMargin : 0, right = params ? params->RightMargin : 0;
+  TRect inner(r->Left + left, r->Top, r->Right - right, r->Bottom);
+  int h = canvas->DrawText(text, inner, flags);
+  if (flags & DT_CALCRECT) {
+    r->Right = inner.Right + right;
+    r->Bottom = inner.Bottom;
+  }
+  if (params) params->LengthDrawn = text.Length();
+  return h;
+}

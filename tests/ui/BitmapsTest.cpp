@@ -8,6 +8,7 @@
 #include "GraphicsTestSupport.h"
 #include "platform/core/ResourceTable.h"
 #include "platform/core/Resources.h"
+#include "platform/core/Streams.h"
 #include "platform/ui/BmpFormat.h"
 #include "platform/ui/CanvasInt.h"
 #include "platform/ui/Cursors.h"
@@ -123,6 +124,19 @@ TEST_F(BitmapsTest, BitmapFileRoundTripKeepsPixelsAndFormat) {
   QFile::remove(path);
   EXPECT_THROW(pic.LoadFromFile("picture.xyz"), EInvalidGraphic);
   EXPECT_THROW(pic.LoadFromFile("/nonexistent/picture.bmp"), EFOpenError);
+}
+
+TEST_F(BitmapsTest, GraphicsLoadFromTheRestOfAStream) {
+  TBitmap b(3, 3);
+  b.Canvas()->SetPixels(2, 2, clRed);
+  TMemoryStream stream;
+  stream.WriteBuffer("hdr", 3);
+  b.SaveToStream(&stream);
+  stream.SetPosition(3);
+  TBitmap back;
+  back.LoadFromStream(&stream);
+  EXPECT_EQ(back.Canvas()->Pixels(2, 2), clRed);
+  EXPECT_EQ(stream.Position(), stream.Size());
 }
 
 TEST_F(BitmapsTest, ResizingKeepsPixelsAndTheCanvasStaysUsable) {

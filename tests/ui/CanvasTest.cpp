@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
+#include <QWidget>
 
 #include "GraphicsTestSupport.h"
 #include "platform/ui/Graphics.h"
@@ -219,6 +221,36 @@ TEST_F(CanvasTest, TransparentBitmapLeavesItsKeyColourOut) {
   EXPECT_EQ(Px(11, 11), clBlue);
   EXPECT_EQ(Px(10, 10), clWhite);
   EXPECT_EQ(CountPixels(Img(), Rect(0, 0, 40, 30), clFuchsia), 0);
+}
+
+// A widget painting through a borrowed canvas, as a control's paint event
+// does; it reads back a pixel it drew.
+class PaintingWidget : public QWidget {
+ public:
+  TColor seen = clNone;
+  TColor outside = 0;
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    TCanvas canvas;
+    canvas.Attach(&painter);
+    canvas.Brush()->SetColor(clTeal);
+    canvas.FillRect(Rect(2, 3, 6, 7));
+    seen = canvas.Pixels(5, 6);
+    outside = canvas.Pixels(6, 6);
+    canvas.Detach();
+  }
+};
+
+TEST_F(CanvasTest, BorrowedPainterDrawsAndReadsBackThroughTheDeviceTransform) {
+  PaintingWidget w;
+  w.resize(20, 20);
+  QImage target(40, 40, QImage::Format_RGB32);
+  target.fill(Qt::white);
+  w.render(&target, QPoint(10, 5));
+  EXPECT_EQ(w.seen, clTeal);
+  EXPECT_NE(w.outside, clTeal);
+  EXPECT_EQ(target.pixel(15, 11) & 0xFFFFFF, 0x008080u);  // (5, 6) moved by (10, 5); QRgb is 0xRRGGBB
 }
 
 TEST_F(CanvasTest, ShapesScreenshot) {

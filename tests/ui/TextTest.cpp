@@ -78,6 +78,17 @@ TEST_F(FixedLayoutTest, CalculatedRectangles) {
   }
 }
 
+TEST_F(FixedLayoutTest, DrawTextExLaysOutBetweenTheMargins) {
+  AnsiString text = "aaa bbb";
+  TRect r = Rect(0, 0, 40, 0);
+  TDrawTextParams params;
+  params.LeftMargin = 4;
+  params.RightMargin = 6;
+  int h = DrawTextEx(&canvas, text, &r, DT_WORDBREAK | DT_CALCRECT, &params);
+  EXPECT_EQ(h, 24);  // 30 pixels between the margins: one word a line
+  EXPECT_EQ(r, Rect(0, 0, 4 + 18 + 6, 24));
+}
+
 TEST_F(FixedLayoutTest, EndEllipsisNeverSplitsACharacter) {
   TBitmap bmp(200, 40);
   struct Case { const char* text; int width; const char* shown; };
