@@ -10,11 +10,19 @@ namespace {
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
+// Case-insensitive for ASCII letters only: a double-byte character (whose
+// trail byte may look like a letter) must match exactly.
 bool StartsWithNoCase(const AnsiString& s, size_t i, const char* word) {
   size_t n = std::strlen(word);
   if (i + n > s.size()) return false;
-  for (size_t k = 0; k < n; ++k)
-    if (Upper(s[i + k]) != Upper(word[k])) return false;
+  for (size_t k = 0; k < n; ++k) {
+    if (IsDBCSLeadByte(static_cast<unsigned char>(word[k])) && k + 1 < n) {
+      if (s[i + k] != word[k] || s[i + k + 1] != word[k + 1]) return false;
+      ++k;
+    } else if (Upper(s[i + k]) != Upper(word[k])) {
+      return false;
+    }
+  }
   return true;
 }
 

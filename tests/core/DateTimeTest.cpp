@@ -299,6 +299,11 @@ TEST(StrToTime, HoursMinutesSecondsAndMarkers) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(StrToTime(c.text).Val, EncodeTime(c.h, c.n, c.s, 0).Val) << c.text;
+  // A marker whose trail byte differs only in letter case is no marker.
+  TFormatSettings fs;
+  fs.TimePMString = "\x81\x61";
+  EXPECT_EQ(StrToTime("2:07 \x81\x61", fs).Val, EncodeTime(14, 7, 0, 0).Val);
+  EXPECT_THROW(StrToTime("2:07 \x81\x41", fs), EConvertError);
   const char* bad[] = {"", "25:00", "13:00 pm", "0:10 am", "14:60", "14:07:", "x"};
   for (const char* text : bad) EXPECT_THROW(StrToTime(text), EConvertError) << text;
   try {
