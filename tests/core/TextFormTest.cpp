@@ -192,6 +192,28 @@ class TSpecRow : public TComponent {
   Variant value_;
 };
 
+// A root whose collection items refer to components.
+class TLinkItem : public TCollectionItem {
+  PAYROLL_CLASS(TLinkItem, TCollectionItem)
+ public:
+  explicit TLinkItem(TCollection* c) : TCollectionItem(c) {}
+  TTableDef* Target() const { return target_; }
+  void SetTarget(TTableDef* t) { target_ = t; }
+
+ private:
+  TTableDef* target_ = nullptr;
+};
+
+class TLinkForm : public TComponent {
+  PAYROLL_CLASS(TLinkForm, TComponent)
+ public:
+  explicit TLinkForm(TComponent* owner = nullptr) : TComponent(owner), links_(this, ItemClassOf<TLinkItem>()) {}
+  TOwnedCollection* Links() { return &links_; }
+
+ private:
+  TOwnedCollection links_;
+};
+
 // The root: publishes its handlers.
 class TTestForm : public TControl {
   PAYROLL_CLASS(TTestForm, TControl)
@@ -248,6 +270,9 @@ PAYROLL_PUBLISH(TControl) {
 }
 
 PAYROLL_PUBLISH(TPanel) {}
+
+PAYROLL_PUBLISH(TLinkItem) { p.Property("Target", &TLinkItem::Target, &TLinkItem::SetTarget); }
+PAYROLL_PUBLISH(TLinkForm) { p.Property("Links", &TLinkForm::Links); }
 
 PAYROLL_PUBLISH(TSpecRow) { p.Property("Value", &TSpecRow::Value, &TSpecRow::SetValue); }
 
@@ -757,4 +782,31 @@ TEST(TextForm, StreamsCarryTheTextFromTheirPosition) {
   ReadComponentFromStream(&stream, &back);
   EXPECT_EQ(back.TableName(), "bm");
   EXPECT_EQ(back.Name(), "Def");
+}
+
+TEST(TextForm, ReferencesInCollectionItemsResolveAfterTheirTargetsExist) {
+  RegisterClasses<TTableDef>();
+  TLinkForm form;
+  ObjectTextToComponent(
+      "object L: TLinkForm\n"
+      "  Links = <\n"
+      "    item\n"
+      "      Target = T1\n"
+      "    end>\n"
+      "  Links = <\n"  // given twice: the first items and their references go
+      "    item\n"
+      "      Target = T2\n"
+      "    end\n"
+      "    item\n"
+      "    end>\n"
+      "  object T1: TTableDef\n"
+      "  end\n"
+      "  object T2: TTableDef\n"
+      "  end\n"
+      "end\n",
+      &form);
+  ASSERT_EQ(form.Links()->Count(), 2);
+  EXPECT_EQ(static_cast<TLinkItem*>(form.Links()->Items(0))->Target(), form.FindComponent("T2"));
+  EXPECT_EQ(static_cast<TLinkItem*>(form.Links()->Items(1))->Target(), nullptr);
+  EXPECT_NE(ComponentToObjectText(&form).find("      Target = T2\r\n"), std::string::npos);
 }
