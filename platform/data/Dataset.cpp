@@ -87,6 +87,7 @@ void TDataSet::OpenCursor() {
 }
 
 void TDataSet::CloseCursor() {
+  blockReadSize_ = 0;
   internalOpenComplete_ = false;
   ClearBuffers();
   SetBufListSize(0);
@@ -392,6 +393,7 @@ int TDataSet::GetPriorRecords() {
 }
 
 void TDataSet::Resync(TResyncMode mode) {
+  if (buffers_.empty()) return;  // closed: no window to re-read
   TRecordBuffer spare = buffers_[static_cast<size_t>(recordCount_)];
   if (mode.Contains(rmExact)) {
     CursorPosChanged();
@@ -513,6 +515,36 @@ int TDataSet::MoveBy(int distance) {
   finish();
   DoAfterScroll();
   return result;
+}
+
+void TDataSet::Next() {
+  if (blockReadSize_ > 0)
+    BlockReadNext();
+  else
+    MoveBy(1);
+}
+
+void TDataSet::SetBlockReadSize(int value) {
+  if (value > 0) {
+    CheckActive();
+    SetState(dsBlockRead);
+  } else if (state_ == dsBlockRead) {
+    blockReadSize_ = value;
+    SetState(dsBrowse);
+    DataEvent(deDataSetChange, 0);  // the links missed every move meanwhile
+    return;
+  }
+  blockReadSize_ = value;
+}
+
+void TDataSet::CheckRequiredFields() {
+  for (int i = 0; i < fields_->Count(); ++i) {
+    TField* f = fields_->Fields(i);
+    if (f->Required() && !f->ReadOnly() && f->FieldKind() == fkData && f->IsNull()) {
+      f->FocusControl();
+      DatabaseErrorFmt(SFieldRequired, {f->DisplayName()}, this);
+    }
+  }
 }
 
 void TDataSet::Refresh() {

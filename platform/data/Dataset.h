@@ -83,7 +83,9 @@ class TDataSet : public TComponent {
   // --- navigation --------------------------------------------------------
   void First();
   void Last();
-  void Next() { MoveBy(1); }
+  // While block reading (BlockReadSize > 0) Next moves without telling
+  // the links (state dsBlockRead).
+  void Next();
   void Prior() { MoveBy(-1); }
   // Moves Distance records (negative: backwards); returns how far it went.
   int MoveBy(int distance);
@@ -217,6 +219,7 @@ class TDataSet : public TComponent {
   int CurrentRecord() const { return currentRecord_; }
   void CursorPosChanged() { currentRecord_ = -1; }
   void UpdateCursorPos();
+  int BlockReadSize() const { return blockReadSize_; }
   // Re-reads the window around the current record.
   virtual void Resync(TResyncMode mode);
   void GetCalcFields(TRecordBuffer buffer);
@@ -286,8 +289,13 @@ class TDataSet : public TComponent {
   virtual void ClearCalcFields(TRecordBuffer) {}
   virtual void InitRecord(TRecordBuffer buffer);
   virtual void CalculateFields(TRecordBuffer buffer);
-  virtual void SetBlockReadSize(int value) { blockReadSize_ = value; }
-  int BlockReadSize() const { return blockReadSize_; }
+  // A size above 0 enters dsBlockRead (no notifications while a caller
+  // walks the records); 0 returns to dsBrowse.
+  virtual void SetBlockReadSize(int value);
+  virtual void BlockReadNext() { MoveBy(1); }
+  // Raises "Field '%s' must have a value" for the first required data
+  // field that is null (after asking its control to take the focus).
+  void CheckRequiredFields();
 
   // --- events as descendants fire them -------------------------------------
   virtual void DoBeforeOpen() { Fire(kBeforeOpen, BeforeOpen); }

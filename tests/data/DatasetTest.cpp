@@ -420,6 +420,48 @@ TEST_F(DatasetTest, DestroyingTheDatasetDetachesItsSources) {
   EXPECT_FALSE(link.Active());
 }
 
+TEST_F(DatasetTest, FocusControlReachesTheLinkShowingTheField) {
+  link.SetDataSource(&src);
+  ds.Open();
+  link.Reset();
+  ds.FieldByName("PAY")->FocusControl();
+  EXPECT_EQ(link.Joined(), "Focus(PAY)");
+}
+
+TEST_F(DatasetTest, BlockReadWalksWithoutNotifyingAndResyncsAfterwards) {
+  link.SetBufferCount(3);
+  link.SetDataSource(&src);
+  ds.Open();
+  link.Reset();
+  ds.SetBlockReadSizeForTest(10);
+  EXPECT_EQ(ds.State(), dsBlockRead);
+  int rows = 1;
+  for (ds.Next(); !ds.Eof(); ds.Next()) ++rows;
+  EXPECT_EQ(rows, 10);
+  EXPECT_TRUE(link.Log.empty());
+  link.Reset();
+  ds.SetBlockReadSizeForTest(0);
+  EXPECT_EQ(ds.State(), dsBrowse);
+  EXPECT_EQ(link.Joined(), "Changed");
+  EXPECT_EQ(link.ActiveRecord(), 2);
+}
+
+TEST_F(DatasetTest, RequiredFieldsMustHaveAValue) {
+  ds.Open();
+  ds.FieldByName("NAME")->SetRequired(true);
+  ds.FieldByName("NAME")->SetDisplayLabel("姓名");
+  ds.Append();
+  try {
+    ds.CheckRequiredFieldsForTest();
+    FAIL() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(std::string(e.Message()), "mem: Field '姓名' must have a value");
+  }
+  ds.FieldByName("NAME")->SetAsString("x");
+  ds.CheckRequiredFieldsForTest();
+  ds.Cancel();
+}
+
 TEST_F(DatasetTest, RecNoMovesToARecord) {
   link.SetBufferCount(3);
   link.SetDataSource(&src);

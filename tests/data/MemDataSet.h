@@ -32,6 +32,8 @@ class TMemDataSet : public TDataSet {
   int StoredRowCount() const { return static_cast<int>(rows_.size()); }
   // Test hook: count of GetRecord calls, to see the window's work.
   int GetRecordCalls = 0;
+  void SetBlockReadSizeForTest(int n) { SetBlockReadSize(n); }
+  void CheckRequiredFieldsForTest() { CheckRequiredFields(); }
   bool ReadOnlyForTest = false;
 
   // TDataSet
