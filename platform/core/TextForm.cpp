@@ -5,6 +5,7 @@
 // component is touched), then the reader applies the tree to the root.
 #include "platform/core/TextForm.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -1002,9 +1003,14 @@ class TFormReader {
       root_->SetComponentStateFlag(csReading, false);
       ResolveFixups();
     } catch (...) {
+      // Components that were there before (the root, inherited ones) stay,
+      // out of the loading state; the ones this read created go.
+      for (TComponent* c : loaded_) {
+        if (std::find(created_.begin(), created_.end(), c) != created_.end()) continue;
+        c->SetComponentStateFlag(csReading, false);
+        c->SetComponentStateFlag(csLoading, false);
+      }
       for (auto it = created_.rbegin(); it != created_.rend(); ++it) delete *it;
-      root_->SetComponentStateFlag(csReading, false);
-      root_->SetComponentStateFlag(csLoading, false);
       throw;
     }
     for (TComponent* c : loaded_) c->Loaded();
@@ -1045,13 +1051,11 @@ class TFormReader {
       if (!cls->InheritsFrom(TComponent::StaticClassInfo()) || !cls->CanCreate())
         Fail<EClassNotFound>("Cannot create an instance of " + node.className, node.line);
       c = cls->CreateComponent(owner);
-      created_.push_back(c);
-      c->SetComponentStateFlag(csLoading, true);
-      c->SetComponentStateFlag(csReading, true);
-      if (!node.name.empty()) c->SetName(node.name);
+      created_.push_back(c);  // before anything that may fail, so it is undone
     }
     c->SetComponentStateFlag(csLoading, true);
     c->SetComponentStateFlag(csReading, true);
+    if (!node.inherited && !node.name.empty()) c->SetName(node.name);
     if (parent != nullptr && parent != c) c->SetParentComponent(parent);
     if (node.childPos >= 0 && parent != nullptr) parent->SetChildOrder(c, node.childPos);
     loaded_.push_back(c);

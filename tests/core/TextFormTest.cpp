@@ -721,6 +721,12 @@ TEST(TextForm, InheritedReadsIntoTheExistingComponent) {
   EXPECT_EQ(form.ComponentCount(), 1);
   ExpectError<EReadError>("object F: TTestForm\n  inherited Edit9: TControl\n  end\nend\n",
                           "Ancestor for 'Edit9' not found on line 2");
+  // A failed read leaves an inherited component out of the loading state.
+  EXPECT_THROW(ObjectTextToComponent("object F: TTestForm\n  inherited Edit1: TControl\n    Left = 'x'\n  end\nend\n",
+                                     &form),
+               EPropertyError);
+  EXPECT_FALSE(edit->ComponentState().Contains(csLoading));
+  EXPECT_FALSE(edit->ComponentState().Contains(csReading));
 }
 
 TEST(TextForm, ClassNameOfTheTextAndNewRootsOfUnknownClasses) {
