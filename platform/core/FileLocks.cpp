@@ -143,6 +143,24 @@ bool TFileHandle::AcquireShareMode(const TShareRequest& r) {
   return ok;
 }
 
+bool TFileHandle::LockAgainstOpens() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  short guardType = canWrite_ ? F_WRLCK : F_RDLCK;
+  if (!OfdLock(fd_, F_OFD_SETLKW, guardType, kShareLockBase, 1)) {
+    // No byte-range locks on this file system: nothing can be known.
+    return errno == ENOLCK || errno == EINVAL || errno == EOPNOTSUPP;
+  }
+  if (IsLockedByOther(kShareLockBase + 1, kShareLockSpan - 1)) {
+    OfdLock(fd_, F_OFD_SETLK, F_UNLCK, kShareLockBase, 1);
+    errno = EBUSY;
+    return false;
+  }
+  return true;
+}
+
 std::int64_t TFileHandle::ReadAt(void* buffer, std::int64_t count, std::int64_t offset) const {
   auto* p = static_cast<char*>(buffer);
   std::int64_t done = 0;

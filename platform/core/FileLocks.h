@@ -31,7 +31,10 @@
 //   kShareLockBase + 3  held (shared) by every handle that denies reading
 //   kShareLockBase + 4  held (shared) by every handle that denies writing
 // An open succeeds when none of the others denies an access it asks for and
-// it denies no access one of the others holds.  Byte-range locks of the
+// it denies no access one of the others holds.  Deleting or replacing a file
+// that another handle has open is refused (LockAgainstOpens), as the system
+// expects: a lock file deleted under a running copy would split the copies
+// between two files.  Byte-range locks of the
 // engine must stay below kShareLockBase.  Files opened by programs that do
 // not follow this protocol are not seen, and on a file system without
 // byte-range locks share modes are not enforced.
@@ -93,6 +96,12 @@ class TFileHandle {
   // Claims the share mode of this open (see the header comment).  false
   // (with errno EBUSY) when it conflicts with another handle's open.
   bool AcquireShareMode(const TShareRequest& request);
+  // For deleting, renaming or replacing the file: takes the share guard,
+  // which keeps every other open from completing until this handle closes,
+  // and returns true when no other handle has the file open.  On false the
+  // guard is given back (errno EBUSY).  Open with a plain descriptor, not
+  // through FileOpen, so that this handle claims no share mode itself.
+  bool LockAgainstOpens();
 
   // Positioned I/O that retries short transfers.  Return the bytes moved,
   // -1 on error (errno set); ReadAt returns less than count only at EOF.

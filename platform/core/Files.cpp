@@ -180,6 +180,33 @@ AnsiString FileErrorText(const char* what, const AnsiString& name, int err) {
   return AnsiString(what) + name + ". " + SysErrorMessage(err);
 }
 
+// A handle for deleting, renaming or replacing native: holds the share
+// guard when no other handle has the file open.  Returns false (errno
+// EBUSY) when another handle has it open.  A file that cannot be opened at
+// all (a directory, no permission) is not checked.
+bool GuardAgainstOpens(const std::string& native, TFileHandle& guard) {
+  int fd = ::open(native.c_str(), O_RDWR | O_CLOEXEC);
+  bool canWrite = true;
+  if (fd < 0) {
+    fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    canWrite = false;
+  }
+  if (fd < 0) return true;
+  guard = TFileHandle(fd, canWrite);
+  if (guard.LockAgainstOpens()) return true;
+  guard.Close();
+  errno = EBUSY;
+  return false;
+}
+
+// True when fd is still the file named native (not deleted or replaced
+// between open() and the share claim).
+bool StillNamed(int fd, const std::string& native) {
+  struct stat a {}, b {};
+  return ::fstat(fd, &a) == 0 && ::stat(native.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
 std::mutex gProgramFolderMutex;
 AnsiString gProgramFolderOverride;
 
@@ -227,39 +254,49 @@ TFileHandle FileOpen(const AnsiString& fileName, unsigned mode) {
   }
   const std::string native = Native(fileName);
   const int base = O_CLOEXEC | (create ? O_CREAT : 0);
-  // The descriptor is opened read-write whenever the file allows it, so
-  // that it can hold exclusive locks; callers' access is enforced above
-  // this layer (TFileStream).  Read-only files fall back to the access asked.
-  int fd = ::open(native.c_str(), base | O_RDWR, 0666);
-  bool canWrite = true;
-  if (fd < 0 && !create && access != fmOpenReadWrite &&
-      (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY)) {
-    canWrite = access == fmOpenWrite;
-    fd = ::open(native.c_str(), base | (canWrite ? O_WRONLY : O_RDONLY));
+  // A file deleted or replaced between open() and the share claim is
+  // opened again, so that no handle lives on a file no longer named so.
+  for (int attempt = 0;; ++attempt) {
+    // The descriptor is opened read-write whenever the file allows it, so
+    // that it can hold exclusive locks; callers' access is enforced above
+    // this layer (TFileStream).  Read-only files fall back to the access asked.
+    int fd = ::open(native.c_str(), base | O_RDWR, 0666);
+    bool canWrite = true;
+    if (fd < 0 && !create && access != fmOpenReadWrite &&
+        (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY)) {
+      canWrite = access == fmOpenWrite;
+      fd = ::open(native.c_str(), base | (canWrite ? O_WRONLY : O_RDONLY));
+    }
+    if (fd < 0) return TFileHandle();
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      errno = EISDIR;
+      return TFileHandle();
+    }
+    TFileHandle h(fd, canWrite);
+    if (!h.AcquireShareMode(req)) {
+      int err = errno;
+      h.Close();
+      errno = err;
+      return TFileHandle();
+    }
+    if (!StillNamed(h.Fd(), native)) {
+      h.Close();
+      if (attempt < 3) continue;
+      errno = EBUSY;
+      return TFileHandle();
+    }
+    // Truncate only now: a file another handle holds exclusively is refused
+    // above with its contents intact.
+    if (create && !h.Truncate(0)) {
+      int err = errno;
+      h.Close();
+      errno = err;
+      return TFileHandle();
+    }
+    return h;
   }
-  if (fd < 0) return TFileHandle();
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return TFileHandle();
-  }
-  TFileHandle h(fd, canWrite);
-  if (!h.AcquireShareMode(req)) {
-    int err = errno;
-    h.Close();
-    errno = err;
-    return TFileHandle();
-  }
-  // Truncate only now: a file another handle holds exclusively is refused
-  // above with its contents intact.
-  if (create && !h.Truncate(0)) {
-    int err = errno;
-    h.Close();
-    errno = err;
-    return TFileHandle();
-  }
-  return h;
 }
 
 TFileHandle FileCreate(const AnsiString& fileName, unsigned shareMode) {
@@ -298,10 +335,18 @@ bool ForceDirectories(const AnsiString& dirName) {
   return ::stat(n.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool DeleteFile(const AnsiString& fileName) { return ::unlink(Native(fileName).c_str()) == 0; }
+bool DeleteFile(const AnsiString& fileName) {
+  const std::string native = Native(fileName);
+  TFileHandle guard;  // held until the name is gone
+  if (!GuardAgainstOpens(native, guard)) return false;
+  return ::unlink(native.c_str()) == 0;
+}
 
 bool RenameFile(const AnsiString& oldName, const AnsiString& newName) {
-  return RenameNoReplace(Native(oldName), Native(newName));
+  const std::string from = Native(oldName);
+  TFileHandle guard;
+  if (!GuardAgainstOpens(from, guard)) return false;
+  return RenameNoReplace(from, Native(newName));
 }
 
 bool CopyFile(const AnsiString& existingName, const AnsiString& newName, bool failIfExists) {
@@ -350,6 +395,11 @@ bool CopyFile(const AnsiString& existingName, const AnsiString& newName, bool fa
   }
   ::close(in);
   if (::close(out) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  TFileHandle guard;  // an existing target open elsewhere is not replaced
+  if (ok && !failIfExists && !GuardAgainstOpens(to, guard)) {
     ok = false;
     err = errno;
   }

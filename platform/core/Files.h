@@ -62,13 +62,18 @@ bool DirectoryExists(const AnsiString& dirName);
 bool ForceDirectories(const AnsiString& dirName);
 bool CreateDir(const AnsiString& dirName);
 bool RemoveDir(const AnsiString& dirName);
+// DeleteFile, RenameFile and CopyFile refuse (false, errno EBUSY) to
+// delete, rename or replace a file that a handle of this or another process
+// has open (through FileOpen or TFileStream), as the kernel they were
+// written against does; see FileLocks.h.
 bool DeleteFile(const AnsiString& fileName);
 // Renames; fails (false) when newName exists, like the kernel's MoveFile.
 bool RenameFile(const AnsiString& oldName, const AnsiString& newName);
 // Copies contents and modification time.  With failIfExists an existing
 // newName is left alone and false returned.  The copy is written to a
 // temporary name beside newName and renamed into place, so that an
-// interrupted copy never leaves a truncated newName behind.
+// interrupted copy never leaves a truncated newName behind.  The source may
+// be open elsewhere (backups copy the open database).
 bool CopyFile(const AnsiString& existingName, const AnsiString& newName, bool failIfExists);
 // The file's attributes (fa* flags below), -1 when it does not exist.
 // faReadOnly stands for the read-only attribute: no write permission for

@@ -1,10 +1,12 @@
 #include "platform/core/Files.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 
 #include "platform/core/CodePage.h"
@@ -125,6 +127,43 @@ TEST(Files, RenameRefusesToReplaceAndDeleteRemoves) {
   EXPECT_FALSE(FileExists(dir / "a"));
   EXPECT_TRUE(DeleteFile(dir / "c"));
   EXPECT_FALSE(DeleteFile(dir / "c"));
+}
+
+TEST(Files, AFileOpenElsewhereIsNeitherDeletedNorRenamedNorReplaced) {
+  ScratchDir dir;
+  WriteNative(dir.Native() + "/GZ.lck", "slots");
+  WriteNative(dir.Native() + "/backup.lck", "other");
+  {
+    TFileHandle user = FileOpen(dir / "GZ.lck", fmOpenReadWrite | fmShareDenyNone);
+    ASSERT_TRUE(user.IsOpen());
+    EXPECT_FALSE(DeleteFile(dir / "GZ.lck"));
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_FALSE(RenameFile(dir / "GZ.lck", dir / "moved.lck"));
+    EXPECT_FALSE(CopyFile(dir / "backup.lck", dir / "GZ.lck", false));
+    EXPECT_EQ(ReadWholeFile(dir / "GZ.lck"), "slots");
+    EXPECT_TRUE(CopyFile(dir / "GZ.lck", dir / "copy.lck", false)) << "an open source copies";
+  }
+  // Another process's handle counts the same.
+  int opened[2], release[2];
+  ASSERT_EQ(::pipe(opened), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    TFileHandle h = FileOpen(dir / "GZ.lck", fmOpenRead | fmShareDenyNone);
+    char c = h.IsOpen() ? 1 : 0;
+    (void)!::write(opened[1], &c, 1);
+    (void)!::read(release[0], &c, 1);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(opened[0], &c, 1), 1);
+  ASSERT_EQ(c, 1) << "the child opened the file";
+  EXPECT_FALSE(DeleteFile(dir / "GZ.lck"));
+  (void)!::write(release[1], &c, 1);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  for (int fd : {opened[0], opened[1], release[0], release[1]}) ::close(fd);
+  EXPECT_TRUE(DeleteFile(dir / "GZ.lck")) << "the last user has gone";
 }
 
 TEST(Files, ForceDirectoriesCreatesEveryLevel) {
