@@ -3,6 +3,8 @@
 // the controls use.
 #pragma once
 
+#include <type_traits>
+
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -62,7 +64,10 @@ template <class F>
 auto Guarded(F f) {
   return [f](auto&&... args) {
     try {
-      f(std::forward<decltype(args)>(args)...);
+      if constexpr (std::is_invocable_v<F, decltype(args)...>)
+        f(std::forward<decltype(args)>(args)...);
+      else
+        f();  // a signal's private tag (timeouts) is not the handler's business
     } catch (...) {
       HandleEventException();
     }
