@@ -217,6 +217,11 @@ void TCacheMgr::InvalidatePage(TUdbAddr pageAddress) {
   Drop(it->second);
 }
 
+void TCacheMgr::InvalidateAll() {
+  assert(DirtyCount() == 0);
+  for (int i = 0; i < static_cast<int>(pages_.size()); ++i) Drop(i);
+}
+
 void TCacheMgr::Trim() {
   const int count = static_cast<int>(pages_.size());
   if (count <= capacity_ || count - capacity_ < 3) return;

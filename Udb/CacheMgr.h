@@ -82,6 +82,8 @@ class TCacheMgr {
   void InvalidateTable(std::uint16_t tableId);
   // The page at pageAddress (if cached) becomes empty, spilled first when dirty.
   void InvalidatePage(TUdbAddr pageAddress);
+  // Every page becomes empty.  requires: no dirty page.
+  void InvalidateAll();
   // Cuts the cache back to its capacity when 3 or more pages over.
   void Trim();
 

@@ -446,7 +446,8 @@ TUdbAddr TDiskMgr::AppendPages(const void* data, int count, std::uint8_t mode, s
 }
 
 void TDiskMgr::FreePages(TUdbAddr address, int count) {
-  if (count <= 0 || address % pageSize_ != 0)
+  if (count <= 0 || address % pageSize_ != 0 ||
+      std::int64_t(address) + std::int64_t(count) * pageSize_ > file_.FileSize())
     UdbDatabaseError(8581, "TDiskMgr.FreePages", "Invalid page range");
   THeaderWriteScope scope(*this);
   map_->SetEntries(kMapEntryFree, address, count);

@@ -39,9 +39,14 @@ void TUdbFile::SetBlowfishKey(const void* key, int length) {
     UdbDatabaseErrorFmt(8581, "TUdbFile.SetBlowfishKey",
                         "The Blowfish key must hold 1 to %d bytes, not %d", nullptr,
                         {kBlowfishMaxKeyBytes, length});
+  // Cached pages were deciphered with the old key; pending ones would be
+  // enciphered with the new one, mixing keys in one file.
+  if (inTransaction_)
+    UdbDatabaseError(8577, "TUdbFile.SetBlowfishKey", "The key cannot change inside a transaction");
   const auto* k = static_cast<const std::uint8_t*>(key);
   blowfishKey_.assign(k, k + length);
   BlowfishInit(blowfish_, blowfishKey_.data(), length * 8, nullptr);
+  if (cache_.IsOpen()) cache_.InvalidateAll();
 }
 
 // --- lifecycle --------------------------------------------------------------

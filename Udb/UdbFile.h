@@ -59,7 +59,8 @@ class TUdbFile {
   // 8581 "Cannot set Crypt key on an opened file" when open.
   void SetXORKeyBuf(const void* key, int length);
   // Initialises the Blowfish context (IV = E(FF..FF)); a key of 0 or more
-  // than 56 bytes raises 8581 and leaves the context as it was.
+  // than 56 bytes raises 8581 and leaves the context as it was.  On an open
+  // file the cache is emptied; inside a transaction the key cannot change.
   void SetBlowfishKey(const void* key, int length);
   bool BlowfishKeySet() const { return blowfish_.initialized; }
   void SetReadAccess(bool on) { readAccess_ = on; }

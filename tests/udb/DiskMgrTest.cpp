@@ -314,6 +314,7 @@ TEST(TDiskMgr, FreeingTableOwnsOnlyItsPagesAndTableZeroIsRefused) {
   EXPECT_UDB_ERROR(db.disk->FreeTablePages(0, 2, true), 8581);
   EXPECT_UDB_ERROR(db.disk->FreePages(0, 1), 8581);
   EXPECT_UDB_ERROR(db.disk->FreePages(Page(5), 1), 8581);
+  EXPECT_UDB_ERROR(db.disk->FreePages(Page(9), 1), 8581);  // past the end of the file
   EXPECT_EQ(db.Bytes(), before);
 }
 

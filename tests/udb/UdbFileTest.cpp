@@ -178,3 +178,17 @@ TEST_F(UdbFileFixture, CopyIsByteEqual) {
   file.CopyUdbFile("c.udb");
   EXPECT_EQ(fs.Bytes("c.udb"), Bytes());
 }
+
+TEST_F(UdbFileFixture, NewBlowfishKeyDropsPagesDecipheredWithTheOldOne) {
+  std::vector<std::uint8_t> page(P, 0x3E), back(P);
+  file.WritePageIO(page.data(), 2 * P, 5, 3, P);
+  file.SetBlowfishKey("other key", 9);
+  file.ReadPageIO(back.data(), 2 * P, 5, 3, P);
+  EXPECT_NE(back, page);  // the file's bytes seen through the new key
+  file.SetBlowfishKey("page key", 8);
+  file.ReadPageIO(back.data(), 2 * P, 5, 3, P);
+  EXPECT_EQ(back, page);
+  file.StartTransaction();
+  EXPECT_UDB_ERROR(file.SetBlowfishKey("third key", 9), 8577);
+  file.Rollback();
+}
