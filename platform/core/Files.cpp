@@ -477,7 +477,7 @@ int FileSetDate(const AnsiString& fileName, int age) {
   return 0;
 }
 
-void WriteFileAtomically(const AnsiString& fileName, const std::string& data) {
+void WriteFileAtomically(const AnsiString& fileName, std::string_view data) {
   const std::string native = Native(fileName);
   std::string tmp;
   int fd = CreateSibling(native, tmp);

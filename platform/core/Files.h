@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/core/AnsiString.h"
@@ -91,7 +92,7 @@ int FileSetDate(const AnsiString& fileName, int age);
 // Writes data to fileName through a temporary file beside it that is
 // flushed and renamed over the old file: either the old or the new
 // contents survive a crash.  Raises EFCreateError on failure.
-void WriteFileAtomically(const AnsiString& fileName, const std::string& data);
+void WriteFileAtomically(const AnsiString& fileName, std::string_view data);
 // Reads a whole file; raises EFOpenError or EReadError.
 std::string ReadWholeFile(const AnsiString& fileName);
 

@@ -31,6 +31,14 @@ AnsiString CookValue(const AnsiString& raw) {
 
 bool SameName(const AnsiString& a, const AnsiString& b) { return AnsiSameText(a, b); }
 
+// A line break inside a name or value would split its line and turn the
+// rest into a line of its own (a stray key or section): written as blanks.
+AnsiString OneLine(AnsiString s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';  // never trail bytes (< 0x40)
+  return s;
+}
+
 }  // namespace
 
 TIniFile::TIniFile(const AnsiString& fileName) : fileName_(fileName) {}
@@ -156,9 +164,10 @@ double TIniFile::ReadFloat(const AnsiString& section, const AnsiString& ident,
 }
 
 void TIniFile::WriteString(const AnsiString& section, const AnsiString& ident,
-                           const AnsiString& value) {
+                           const AnsiString& rawValue) {
   Load();
-  AnsiString sec = TrimBlanks(section), key = TrimBlanks(ident);
+  AnsiString sec = OneLine(TrimBlanks(section)), key = OneLine(TrimBlanks(ident));
+  AnsiString value = OneLine(rawValue);
   Line line;
   line.kind = 2;
   line.name = key;

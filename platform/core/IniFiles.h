@@ -13,7 +13,8 @@
 // key of its section; a missing section is appended at the end) and keeps
 // every other line byte for byte.  Each write goes to disk at once, through
 // a temporary file renamed over the old one, so that a crash leaves either
-// the old or the new file, never a truncated one.  Lines end in CR LF.
+// the old or the new file, never a truncated one.  Lines end in CR LF; a
+// line break inside a written name or value is written as a blank.
 #pragma once
 
 #include <ctime>

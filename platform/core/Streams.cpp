@@ -96,8 +96,9 @@ void TCustomMemoryStream::SaveToStream(TStream* stream) const {
 }
 
 void TCustomMemoryStream::SaveToFile(const AnsiString& fileName) const {
-  TFileStream file(fileName, fmCreate);
-  SaveToStream(&file);
+  // Through a temporary file: a full disk or a crash leaves the old file.
+  WriteFileAtomically(fileName, std::string_view(static_cast<const char*>(memory_),
+                                                 static_cast<size_t>(size_)));
 }
 
 // ---- TMemoryStream ---------------------------------------------------------------

@@ -63,6 +63,8 @@ class TCustomMemoryStream : public TStream {
   void* Memory() const { return memory_; }
   // Writes the whole contents (regardless of the position).
   void SaveToStream(TStream* stream) const;
+  // Replaces the file whole (the old contents survive a failed write);
+  // raises EFCreateError.
   void SaveToFile(const AnsiString& fileName) const;
 
  protected:

@@ -303,8 +303,8 @@ void TStrings::LoadFromFile(const AnsiString& fileName) {
 }
 
 void TStrings::SaveToFile(const AnsiString& fileName) const {
-  TFileStream stream(fileName, fmCreate);
-  SaveToStream(&stream);
+  // Through a temporary file: a full disk or a crash leaves the old file.
+  WriteFileAtomically(fileName, Text());
 }
 
 void TStrings::LoadFromStream(TStream* stream) {

@@ -91,7 +91,10 @@ class TStrings : public TPersistent {
   int UpdateCount() const { return updateCount_; }
 
   // -- files and streams (code-page-936 bytes, lines as Text) -----------------------
+  // Raises EFOpenError.
   virtual void LoadFromFile(const AnsiString& fileName);
+  // Replaces the file whole (the old contents survive a failed write);
+  // raises EFCreateError.
   virtual void SaveToFile(const AnsiString& fileName) const;
   // Reads from the stream's position to its end.
   virtual void LoadFromStream(TStream* stream);

@@ -76,6 +76,13 @@ TEST_F(TIniFileTest, WritesKeepEveryOtherLine) {
   EXPECT_EQ(ini.ReadString("PAGE1", "LEFT", ""), "10");
 }
 
+TEST_F(TIniFileTest, ALineBreakInAValueCannotInjectKeys) {
+  TIniFile ini(name_);
+  ini.WriteString("S", "Name", "单位\r\n[SYSTEM]\nCALC_LOG=1");
+  EXPECT_EQ(ini.ReadString("S", "Name", ""), "单位  [SYSTEM] CALC_LOG=1");
+  EXPECT_FALSE(ini.ValueExists("SYSTEM", "CALC_LOG"));
+}
+
 TEST_F(TIniFileTest, SectionListsErasingAndDeleting) {
   Write("[A]\nx=1\ny=2\nx=3\n[B]\n[C]\nz=\n");
   TIniFile ini(name_);
