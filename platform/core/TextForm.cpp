@@ -826,8 +826,10 @@ class TFormWriter {
       case tkChar:
         WriteString(AnsiString(1, static_cast<char>(v)));
         return;
-      default:
-        out_ += std::to_string(v);
+      default: {
+        AnsiString ident = p.Idents != nullptr ? p.Idents->NameOf(v) : AnsiString();
+        out_ += ident.empty() ? AnsiString(std::to_string(v)) : ident;
+      }
     }
   }
 
@@ -1121,6 +1123,9 @@ class TFormReader {
     switch (p.Kind) {
       case tkInteger:
       case tkInt64: {
+        std::int64_t named = 0;
+        if (v.kind == TValueNode::vIdent && p.Idents != nullptr && p.Idents->ValueOf(v.text, named))
+          return named;
         if (v.kind != TValueNode::vInteger) BadValue(v);
         std::int64_t x = v.integer;
         // Unsigned 32-bit values written as signed ones are taken back.

@@ -55,6 +55,27 @@ const TEnumTypeInfo& BooleanTypeInfo() {
   return info;
 }
 
+// --- names of integer values ----------------------------------------------------
+
+TIntegerIdents::TIntegerIdents(std::initializer_list<std::pair<const char*, std::int64_t>> entries) {
+  for (const auto& e : entries) entries_.emplace_back(e.first, e.second);
+}
+
+AnsiString TIntegerIdents::NameOf(std::int64_t value) const {
+  for (const auto& e : entries_)
+    if (e.second == value) return e.first;
+  return AnsiString();
+}
+
+bool TIntegerIdents::ValueOf(std::string_view name, std::int64_t& value) const {
+  for (const auto& e : entries_)
+    if (SameText(e.first, name)) {
+      value = e.second;
+      return true;
+    }
+  return false;
+}
+
 // --- classes ----------------------------------------------------------------
 
 TClassInfo::TClassInfo(AnsiString name, const TClassInfo* parent, const std::type_info& type)

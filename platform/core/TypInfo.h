@@ -147,6 +147,24 @@ AnsiString EnumName(E value) {
   return EnumTypeInfoOf(static_cast<E*>(nullptr)).NameOf(static_cast<int>(value));
 }
 
+// --- names of integer values ----------------------------------------------------
+
+// Names for some values of an integer property: colours ("clBtnFace"),
+// cursors ("crHandPoint"), character sets ("GB2312_CHARSET").  The text
+// form writes the name where a value has one and reads names and numbers.
+// Declare it static and attach it with .Idents(...).
+class TIntegerIdents {
+ public:
+  TIntegerIdents(std::initializer_list<std::pair<const char*, std::int64_t>> entries);
+  // "" when the value has no name.
+  AnsiString NameOf(std::int64_t value) const;
+  // False when no value has the name (names ignore ASCII case).
+  bool ValueOf(std::string_view name, std::int64_t& value) const;
+
+ private:
+  std::vector<std::pair<AnsiString, std::int64_t>> entries_;
+};
+
 // --- published methods -----------------------------------------------------
 
 class TMethodInfo;
@@ -223,6 +241,7 @@ struct TPropInfo {
   const std::type_info* ClassType = nullptr;  // tkClass: the declared class
   bool IsComponentRef = false;                // tkClass: a reference, not owned
   std::int64_t MinValue = 0, MaxValue = 0;    // tkInteger, tkChar, tkInt64
+  const TIntegerIdents* Idents = nullptr;     // tkInteger, tkInt64: value names
   const std::type_info* EventSignature = nullptr;  // tkMethod
 
   bool HasDefault = false;
@@ -440,6 +459,11 @@ class TPropBuilder {
   // Writes the property even when it holds the type's usual default.
   TPropBuilder& NoDefault() {
     p_.HasDefault = false;
+    return *this;
+  }
+  // Names of values (an integer property); idents must outlive the class.
+  TPropBuilder& Idents(const TIntegerIdents& idents) {
+    p_.Idents = &idents;
     return *this;
   }
   TPropBuilder& Stored(bool stored) {

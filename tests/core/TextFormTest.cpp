@@ -29,6 +29,9 @@ PAYROLL_ENUM_NAMES(TFieldType, ftUnknown, ftString, ftSmallint, ftInteger)
 
 using TKeyEvent = std::function<void(TObject* sender, int& key)>;
 
+constexpr int kBtnFace = -16777201;
+const TIntegerIdents kColorIdents = {{"clBtnFace", kBtnFace}, {"clWindow", -16777211}, {"clRed", 255}};
+
 class TFont : public TPersistent {
   PAYROLL_CLASS(TFont, TPersistent)
  public:
@@ -119,6 +122,8 @@ class TControl : public TComponent {
     left_ = v;
     leftSetWhileLoading = ComponentState().Contains(csLoading);
   }
+  int Color() const { return color_; }
+  void SetColor(int v) { color_ = v; }
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment v) { alignment_ = v; }
   TFont* Font() { return &font_; }
@@ -165,6 +170,7 @@ class TControl : public TComponent {
  private:
   AnsiString caption_;
   int left_ = 0;
+  int color_ = kBtnFace;
   TAlignment alignment_ = taLeftJustify;
   TFont font_;
   TTableDef* table_ = nullptr;
@@ -260,6 +266,7 @@ PAYROLL_PUBLISH(TTableDef) {
 PAYROLL_PUBLISH(TControl) {
   p.Property("Caption", &TControl::Caption, &TControl::SetCaption);
   p.Property("Left", &TControl::Left, &TControl::SetLeft).Default(0);
+  p.Property("Color", &TControl::Color, &TControl::SetColor).Default(kBtnFace).Idents(kColorIdents);
   p.Property("Alignment", &TControl::Alignment, &TControl::SetAlignment).Default(taLeftJustify);
   p.Property("Font", &TControl::Font).Stored(&TControl::IsFontStored);
   p.Property("Table", &TControl::Table, &TControl::SetTable);
@@ -445,6 +452,8 @@ struct TFormTree {
     edit->SetName("Edit1");
     edit->SetParent(form.get());
     edit->SetAlignment(taCenter);
+    edit->SetColor(-16777211);
+    button->SetColor(0x00FF00);
     edit->OnKeyPress = BindMethod<void(TObject*, int&)>(form.get(), "Edit1KeyPress");
     auto* def = new TTableDef(form.get());
     def->SetName("TableDef1");
@@ -466,6 +475,8 @@ TEST(TextForm, ComponentTreeRoundTrips) {
   for (unsigned char c : text) ASSERT_LT(c, 0x80) << "the text form is pure ASCII";
   EXPECT_NE(text.find("    object Button1: TControl\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("    Table = FrmData.Gzk\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("    Color = clWindow\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("      Color = 65280\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("    Font.Style = [fsBold, fsUnderline]\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("    Items.Strings = (\r\n      #181#218#210#187\r\n      'it'#39's')\r\n"),
             std::string::npos) << text;
@@ -493,6 +504,8 @@ TEST(TextForm, ComponentTreeRoundTrips) {
   EXPECT_EQ(button->Caption(), "确定");
   EXPECT_EQ(button->Table(), def);
   EXPECT_EQ(edit->Alignment(), taCenter);
+  EXPECT_EQ(edit->Color(), -16777211);
+  EXPECT_EQ(button->Color(), 0x00FF00);
   EXPECT_EQ(def->TableName(), "部门");
   EXPECT_EQ(def->Big(), -5000000000LL);
   EXPECT_EQ(def->OwnerFlag(), 4294967295u);
@@ -516,6 +529,7 @@ TEST(TextForm, ReaderAcceptsHandWrittenVariants) {
       "  Caption = 'It''s '#13#10'two'+\n"
       "     ' lines' + #$41\n"
       "  Left = $10\n"
+      "  Color = CLRED\n"
       "  Alignment = TACENTER\n"
       "  Font.Name = #23435#20307\n"      // UTF-16 code units
       "  Font.Style = []\n"
@@ -539,6 +553,7 @@ TEST(TextForm, ReaderAcceptsHandWrittenVariants) {
   EXPECT_EQ(form.Name(), "Form1");
   EXPECT_EQ(form.Caption(), "It's \r\ntwo linesA");
   EXPECT_EQ(form.Left(), 16);
+  EXPECT_EQ(form.Color(), 255);
   EXPECT_EQ(form.Alignment(), taCenter);
   EXPECT_EQ(form.Font()->Name(), "宋体");
   EXPECT_EQ(form.Hints(), (std::vector<AnsiString>{"x", "y"}));
@@ -675,6 +690,8 @@ TEST(TextForm, UnknownClassesPropertiesAndValuesAreRefused) {
   ExpectError<EPropertyError>("object F: TTestForm\n  Left = 'ten'\nend\n",
                               "Invalid property value on line 2");
   ExpectError<EPropertyError>("object F: TTestForm\n  Left = 3000000000\nend\n",
+                              "Invalid property value on line 2");
+  ExpectError<EPropertyError>("object F: TTestForm\n  Color = clPlaid\nend\n",
                               "Invalid property value on line 2");
   ExpectError<EPropertyError>("object F: TTestForm\n  Caption.Size = 3\nend\n",
                               "Invalid property path Caption.Size on line 2");
