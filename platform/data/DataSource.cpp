@@ -92,9 +92,7 @@ void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
   switch (event) {
     case deFieldChange:
     case deRecordChange:
-      if (OnDataChange)
-        OnDataChange(this, event == deFieldChange || info != 0 ? reinterpret_cast<TField*>(info)
-                                                               : nullptr);
+      if (OnDataChange) OnDataChange(this, reinterpret_cast<TField*>(info));
       break;
     case deDataSetChange:
     case deDataSetScroll:

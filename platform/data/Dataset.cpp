@@ -893,6 +893,9 @@ void TDataSet::SetFieldValues(const AnsiString& fieldNames, const Variant& value
   }
   std::vector<TField*> list;
   GetFieldList(list, fieldNames);
+  if (!value.IsArray() || VarArrayHighBound(value) - VarArrayLowBound(value) + 1 !=
+                              static_cast<int>(list.size()))
+    DatabaseError(SInvalidParamData, this);
   for (size_t i = 0; i < list.size(); ++i)
     list[i]->SetValue(value[VarArrayLowBound(value) + static_cast<int>(i)]);
 }

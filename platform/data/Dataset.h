@@ -123,7 +123,9 @@ class TDataSet : public TComponent {
   // --- records -----------------------------------------------------------
   int RecordCount() { return GetRecordCount(); }
   int RecNo() { return GetRecNo(); }
-  void SetRecNoValue(int value) { SetRecNo(value); }
+  // Moves to the record with that number (descendants that number their
+  // records; nothing by default).
+  virtual void SetRecNo(int) {}
   int RecordSize() { return GetRecordSize(); }
 
   // --- searching ---------------------------------------------------------
@@ -281,7 +283,6 @@ class TDataSet : public TComponent {
   virtual bool GetCanModify() { return true; }
   virtual int GetRecordCount() { return -1; }
   virtual int GetRecNo() { return -1; }
-  virtual void SetRecNo(int) {}
   virtual void InternalCancel() {}
   virtual void InternalEdit() {}
   virtual void InternalInsert() {}

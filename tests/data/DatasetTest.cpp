@@ -466,10 +466,10 @@ TEST_F(DatasetTest, RecNoMovesToARecord) {
   link.SetBufferCount(3);
   link.SetDataSource(&src);
   ds.Open();
-  ds.SetRecNoValue(7);
+  ds.SetRecNo(7);
   EXPECT_EQ(Id(), 7);
   EXPECT_EQ(link.Log.back(), "Changed");
-  ds.SetRecNoValue(0);  // out of range: nothing happens
+  ds.SetRecNo(0);  // out of range: nothing happens
   EXPECT_EQ(Id(), 7);
 }
 

@@ -74,7 +74,11 @@ class TMemDataSet : public TDataSet {
   bool GetCanModify() override { return !ReadOnlyForTest; }
   int GetRecordCount() override;
   int GetRecNo() override;
+
+ public:
   void SetRecNo(int value) override;
+
+ protected:
   void ClearCalcFields(TRecordBuffer buffer) override;
   bool FindRecord(bool restart, bool goForward) override;
 
