@@ -269,4 +269,35 @@ TEST(TStringList, ChangeEventsAreHeldBackDuringAnUpdate) {
   EXPECT_EQ(changed, 3) << "a bulk assignment is one change";
 }
 
+// A list that implements only the abstract operations, as the visual
+// controls' item lists do: the base supplies everything else.
+class TBareStrings : public TStrings {
+ public:
+  int Count() const override { return static_cast<int>(items_.size()); }
+  AnsiString Get(int index) const override { return items_.at(static_cast<size_t>(index)); }
+  void Insert(int index, const AnsiString& s) override {
+    items_.insert(items_.begin() + index, s);
+  }
+  void Delete(int index) override { items_.erase(items_.begin() + index); }
+  void Clear() override { items_.clear(); }
+
+  std::vector<AnsiString> items_;
+};
+
+TEST(TStrings, BaseOperationsWorkOverTheAbstractOnes) {
+  TBareStrings list;
+  list.SetCommaText("b=2,\"a b\",c");
+  EXPECT_EQ(list.items_, (std::vector<AnsiString>{"b=2", "a b", "c"}));
+  EXPECT_EQ(list.Values("B"), "2");
+  list.SetValues("b", "3");
+  list.Exchange(0, 2);
+  list.Move(0, 1);
+  EXPECT_EQ(list.items_, (std::vector<AnsiString>{"a b", "c", "b=3"}));
+  EXPECT_EQ(list.IndexOf("C"), 1);
+  EXPECT_EQ(list.Text(), "a b\r\nc\r\nb=3\r\n");
+  TStringList copy;
+  copy.Assign(&list);
+  EXPECT_EQ(copy.CommaText(), "\"a b\",c,b=3");
+}
+
 }  // namespace
