@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "Udb/DiskMgr.h"
 #include "UdbTestSupport.h"
+#include "tests/core/ScratchDir.h"
 
 namespace {
 
@@ -22,17 +22,10 @@ class DiskLocksTest : public ::testing::Test {
   static void SetUpTestSuite() { InstallUdbDiskLocks(); }
   static void TearDownTestSuite() { SetDiskLocksFactory(nullptr); }
   void SetUp() override {
-    char tmpl[] = "/tmp/udb-disklocks-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    db_ = dir_ + "/GZ.udb";
+    db_ = dir_.Native() + "/GZ.udb";
     TDiskMgr creator;
     creator.SetFileName(db_.c_str());
     creator.CreateNewFile(false);
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf " + dir_;
-    (void)std::system(cmd.c_str());
   }
   std::unique_ptr<TDiskMgr> Connect(bool exclusive = false) {
     auto d = std::make_unique<TDiskMgr>();
@@ -43,8 +36,9 @@ class DiskLocksTest : public ::testing::Test {
     d->Open();
     return d;
   }
-  bool LockFileExists() const { return ::access((dir_ + "/GZ.lck").c_str(), F_OK) == 0; }
-  std::string dir_, db_;
+  bool LockFileExists() const { return ::access((dir_.Native() + "/GZ.lck").c_str(), F_OK) == 0; }
+  ScratchDir dir_;
+  std::string db_;
 };
 
 }  // namespace

@@ -8,29 +8,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "Udb/UdbErrors.h"
 #include "platform/core/FileLocks.h"
+#include "tests/core/ScratchDir.h"
 
 namespace {
 
 class LockMgrTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/udb-lockmgr-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    path_ = dir_ + "/GZ.lck";
+    path_ = dir_.Native() + "/GZ.lck";
     a_ = Open();
     b_ = Open();
-  }
-  void TearDown() override {
-    a_.Close();
-    b_.Close();
-    std::string cmd = "rm -rf " + dir_;
-    (void)std::system(cmd.c_str());
   }
   TFileHandle Open() {
     int fd = ::open(path_.c_str(), O_RDWR | O_CREAT, 0666);
@@ -43,7 +34,8 @@ class LockMgrTest : public ::testing::Test {
     m.SetReadLockFailureText("A read lock could not be obtained on the table");
     m.SetWriteLockFailureText("A write lock could not be obtained on the table");
   }
-  std::string dir_, path_;
+  ScratchDir dir_;
+  std::string path_;
   TFileHandle a_, b_;
 };
 

@@ -10,28 +10,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "Udb/UdbErrors.h"
+#include "tests/core/ScratchDir.h"
 
 namespace {
 
 class UserMonitorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/udb-monitor-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    db_ = dir_ + "/GZ.udb";
-    lck_ = dir_ + "/GZ.lck";
+    db_ = dir_.Native() + "/GZ.udb";
+    lck_ = dir_.Native() + "/GZ.lck";
     int fd = ::open(db_.c_str(), O_RDWR | O_CREAT, 0666);
     ASSERT_GE(fd, 0);
     ::close(fd);
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf " + dir_;
-    (void)std::system(cmd.c_str());
   }
   TFileHandle OpenDb() const { return TFileHandle(::open(db_.c_str(), O_RDWR)); }
   bool LockFileExists() const { return ::access(lck_.c_str(), F_OK) == 0; }
@@ -46,7 +39,8 @@ class UserMonitorTest : public ::testing::Test {
     ::close(fd);
     return n > 0 ? std::string(buf) : std::string();
   }
-  std::string dir_, db_, lck_;
+  ScratchDir dir_;
+  std::string db_, lck_;
 };
 
 }  // namespace
