@@ -8,13 +8,21 @@
 #include "platform/core/CodePage.h"
 
 std::recursive_mutex& EngineLock() {
-  static std::recursive_mutex lock;
-  return lock;
+  static auto* lock = new std::recursive_mutex;  // lives as long as the logger
+  return *lock;
 }
 
+// The global logger is never destroyed, so that objects freed late at exit
+// may still log; a guard saves its lines to LogFileName when the program
+// ends, as destroying it would.
 TDBLogger& UdbLogger() {
-  static TDBLogger logger;
-  return logger;
+  static TDBLogger* logger = new TDBLogger;
+  static struct TSaveAtExit {
+    ~TSaveAtExit() {
+      if (!logger->LogFileName().empty()) logger->SaveToFile(logger->LogFileName());
+    }
+  } saveAtExit;
+  return *logger;
 }
 
 AnsiString UdbNowText() {
