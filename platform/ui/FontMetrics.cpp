@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include "platform/ui/Graphics.h"
@@ -35,30 +36,70 @@ const FaceMapping kFaceTable[] = {
 };
 const char* const kDefaultFamilies[] = {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei"};
 
+// A resolved font: the QFont, its metrics and TEXTMETRIC, cached per font
+// description, since a grid measures and draws thousands of cells in a few
+// fonts.  The cache lives on the user-interface thread only.
+struct ResolvedFont {
+  QFont font;
+  QFontMetrics metrics;
+  TTextMetric tm;
+};
+
+QString FontKey(const TFont& font) {
+  return QString::asprintf("%d|%d|%llu|%d|", font.Height(), font.PixelsPerInch(),
+                           font.Style().ToBits(), static_cast<int>(font.Pitch())) +
+         QString::fromLatin1(font.Name().c_str());
+}
+
+QFont BuildQFont(const TFont& font);
+
+// The font resolved last, compared field by field before building a key.
+struct LastFont {
+  AnsiString name;
+  int height = 0, ppi = 0, pitch = 0;
+  unsigned long long style = 0;
+  const ResolvedFont* resolved = nullptr;
+};
+
+const ResolvedFont& Resolve(const TFont& font) {
+  static std::map<QString, std::unique_ptr<ResolvedFont>> cache;
+  static LastFont last;
+  if (last.resolved && last.height == font.Height() && last.ppi == font.PixelsPerInch() &&
+      last.style == font.Style().ToBits() && last.pitch == static_cast<int>(font.Pitch()) &&
+      last.name == font.Name())
+    return *last.resolved;
+  QString key = FontKey(font);
+  last = LastFont{font.Name(), font.Height(), font.PixelsPerInch(), static_cast<int>(font.Pitch()),
+                  font.Style().ToBits(), nullptr};
+  auto it = cache.find(key);
+  if (it != cache.end()) return *(last.resolved = it->second.get());
+  if (cache.size() > 256) cache.clear();
+  QFont f = BuildQFont(font);
+  auto r = std::unique_ptr<ResolvedFont>(new ResolvedFont{f, QFontMetrics(f), {}});
+  const QFontMetrics& fm = r->metrics;
+  TTextMetric& m = r->tm;
+  m.Ascent = fm.ascent();
+  m.Descent = fm.descent();
+  m.Height = m.Ascent + m.Descent;
+  m.InternalLeading = std::max(0, m.Height - f.pixelSize());
+  m.ExternalLeading = std::max(0, fm.leading());
+  // The average advance of the Latin letters, as dialog units use it
+  // (Qt's own average counts every glyph of the font, CJK included).
+  static const QString kLetters =
+      QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+  m.AveCharWidth = (fm.horizontalAdvance(kLetters) / 26 + 1) / 2;
+  m.MaxCharWidth = fm.maxWidth();
+  m.Overhang = 0;
+  last.resolved = r.get();
+  return *cache.emplace(key, std::move(r)).first->second;
+}
+
 class TQtFontMetrics : public TFontMetricsSource {
  public:
-  TTextMetric Metrics(const TFont& font) override {
-    QFont f = ToQFont(font);
-    QFontMetrics fm(f);
-    TTextMetric m;
-    m.Ascent = fm.ascent();
-    m.Descent = fm.descent();
-    m.Height = m.Ascent + m.Descent;
-    m.InternalLeading = std::max(0, m.Height - f.pixelSize());
-    m.ExternalLeading = std::max(0, fm.leading());
-    // The average advance of the Latin letters, as dialog units use it
-    // (Qt's own average counts every glyph of the font, CJK included).
-    static const QString kLetters =
-        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    m.AveCharWidth = (fm.horizontalAdvance(kLetters) / 26 + 1) / 2;
-    m.MaxCharWidth = fm.maxWidth();
-    m.Overhang = 0;
-    return m;
-  }
+  TTextMetric Metrics(const TFont& font) override { return Resolve(font).tm; }
   int TextWidth(const TFont& font, const AnsiString& text) override {
     if (text.empty()) return 0;
-    QFontMetrics fm(ToQFont(font));
-    return fm.horizontalAdvance(ToQString(text));
+    return Resolve(font).metrics.horizontalAdvance(ToQString(text));
   }
 };
 
@@ -119,7 +160,11 @@ QStringList FontFamiliesFor(const AnsiString& faceName) {
   return out;
 }
 
-QFont ToQFont(const TFont& font) {
+QFont ToQFont(const TFont& font) { return Resolve(font).font; }
+
+namespace {
+
+QFont BuildQFont(const TFont& font) {
   QFont f;
   f.setFamilies(FontFamiliesFor(font.Name()));
   if (font.Pitch() == fpFixed) {
@@ -142,3 +187,5 @@ QFont ToQFont(const TFont& font) {
   }
   return f;
 }
+
+}  // namespace
