@@ -29,6 +29,26 @@
 // state selects (the active buffer while browsing or editing, CalcBuffer
 // in dsCalcFields, the descendant's filter buffer in dsFilter).
 //
+// Implementing a dataset (what the engine table, the query and the test
+// dataset do):
+//   InternalOpen     InternalInitFieldDefs(); if DefaultFields() CreateFields();
+//                    BindFields(true); then lay out the buffer with
+//                    CalcFieldsSize() and SetBookmarkSize(n).
+//   InternalClose    BindFields(false); if DefaultFields() DestroyFields().
+//   GetRecord        fill the buffer, SetBookmarkFlag(buffer, bfCurrent) and
+//                    GetCalcFields(buffer); grEOF/grBOF at the ends.
+//   Get/SetFieldData pick the buffer by State(): ActiveBuffer() (browse -
+//                    none when IsEmpty() -, edit, insert), CalcBuffer()
+//                    (dsCalcFields), an own buffer for dsFilter.  Calculated
+//                    and lookup fields (FieldNo() < 1) live in the
+//                    calculated area at field->Offset(): a flag byte, then
+//                    DataSize() bytes.  SetFieldData raises
+//                    dbconsts::SNotEditing outside the write states, runs
+//                    field->Validate(buffer) and ends with
+//                    DataEvent(deFieldChange, field) unless in dsCalcFields.
+//   filtering        OnFilterRecord() runs inside TTempStateGuard(dsFilter).
+//   destructor       Close().
+//
 // Listeners.  Besides the single BeforeX/AfterX handler members, other
 // components hook a dataset's events through Listeners() (DatasetEvents.h):
 // they never overwrite the application's handlers nor each other.

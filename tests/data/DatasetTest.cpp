@@ -127,6 +127,46 @@ TEST_F(DatasetTest, EditingCycleNotifiesLinksInOrder) {
   EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "张三");
 }
 
+// The IDs a grid would paint: each row of the link's window in turn, the
+// way a grid reads them (moving the link's active record).
+std::string WindowIds(TDataLink& link, TDataSet& ds) {
+  std::string out;
+  int saved = link.ActiveRecord();
+  for (int i = 0; i < link.RecordCount(); ++i) {
+    link.SetActiveRecord(i);
+    TField* f = ds.FieldByName("ID");
+    out += (out.empty() ? "" : " ") + (f->IsNull() ? std::string("new") : std::string(f->AsString()));
+  }
+  link.SetActiveRecord(saved);
+  return out;
+}
+
+TEST_F(DatasetTest, WindowFollowsInsertPostAndDelete) {
+  link.SetBufferCount(3);
+  link.SetDataSource(&src);
+  ds.Open();
+  ds.MoveBy(2);
+  EXPECT_EQ(WindowIds(link, ds), "1 2 3");
+  ds.Insert();  // the new record takes the active row; the last one drops out
+  EXPECT_EQ(WindowIds(link, ds), "1 2 new");
+  EXPECT_EQ(link.ActiveRecord(), 2);
+  ds.FieldByName("ID")->SetAsInteger(99);
+  ds.Post();
+  EXPECT_EQ(WindowIds(link, ds), "1 2 99");
+  ds.Next();
+  EXPECT_EQ(WindowIds(link, ds), "2 99 3");
+  ds.Prior();
+  ds.Delete();  // 99 goes; its successor takes its row
+  EXPECT_EQ(WindowIds(link, ds), "2 3 4");
+  EXPECT_EQ(Id(), 3);
+  EXPECT_EQ(link.ActiveRecord(), 1);
+  ds.Last();
+  ds.Append();
+  EXPECT_EQ(WindowIds(link, ds), "9 10 new");
+  ds.Cancel();
+  EXPECT_EQ(WindowIds(link, ds), "8 9 10");
+}
+
 TEST_F(DatasetTest, InsertPutsTheNewRecordBeforeTheCurrentOne) {
   link.SetBufferCount(3);
   link.SetDataSource(&src);
