@@ -6,7 +6,7 @@
 // managers reach the file only through it.  File layout: DatabaseFileFormat.h.
 //
 // Use:  disk.SetPageSize(4096); disk.SetFileName(dir + name);
-//       disk.SetMode(readOnly ? 0 : 2 | exclusive ? 16 : 64);
+//       disk.SetMode((readOnly ? 0 : 2) + (exclusive ? 16 : 64));
 //       disk.Open();            // or CreateNewFile(overwrite)
 //       disk.SetMasterKey(key); // then VerifySecurityHeader() or, for a
 //                               // new file, WriteSecurityHeader()
