@@ -434,7 +434,8 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
       if (right - left == 1 || bottom - top == 1) {
         // A one-pixel-wide box is a line; drawing its outline would XOR
         // the pixels twice.
-        DrawPenOutline(p, {TPoint(left, top), TPoint(right, bottom - 1 + (right - left == 1 ? 0 : 1))}, false);
+        TPoint end = right - left == 1 ? TPoint(left, bottom) : TPoint(right, top);
+        DrawPenOutline(p, {TPoint(left, top), end}, false);
       } else if (w == 1) {
         DrawPenOutline(p, {TPoint(left, top), TPoint(right - 1, top), TPoint(right - 1, bottom - 1),
                            TPoint(left, bottom - 1)}, true);

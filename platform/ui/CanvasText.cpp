@@ -223,13 +223,14 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* r, const A
     width = TextWidth(text);
   }
   p.save();
+  const QTransform base = p.transform();  // a paint event's own offset, if any
   p.translate(x, y);
   if (font_->Orientation() != 0) p.rotate(-font_->Orientation() / 10.0);
   QColor bk = ToQColor(brush_->Color());
   if (r && (options & ETO_OPAQUE)) {
     // The rectangle is in unrotated coordinates.
     p.save();
-    p.resetTransform();
+    p.setTransform(base);
     p.fillRect(QRect(r->Left, r->Top, r->Width(), r->Height()), bk);
     p.restore();
   } else if (brush_->Style() != bsClear) {

@@ -2,6 +2,7 @@
 // and cursors.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 
@@ -171,6 +172,25 @@ TEST_F(BitmapsTest, JpegRoundTripAndErrors) {
   TBitmap fromJpeg;
   fromJpeg.Assign(&back);
   EXPECT_EQ(fromJpeg.Width(), 16);
+}
+
+TEST_F(BitmapsTest, IconKeepsItsTransparency) {
+  QImage img(16, 16, QImage::Format_ARGB32);
+  img.fill(Qt::transparent);
+  for (int i = 0; i < 16; ++i) img.setPixel(i, i, qRgba(255, 0, 0, 255));
+  QByteArray data;
+  QBuffer buf(&data);
+  buf.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(img.save(&buf, "ICO"));
+  TIcon icon;
+  icon.LoadFromBytes(TBytes(data.begin(), data.end()));
+  EXPECT_EQ(icon.Width(), 16);
+  TBitmap target(20, 20);
+  target.Canvas()->Draw(2, 2, &icon);
+  EXPECT_EQ(target.Canvas()->Pixels(7, 7), clRed);
+  EXPECT_EQ(target.Canvas()->Pixels(8, 7), clWhite);
+  EXPECT_THROW(icon.LoadFromBytes({0, 0, 1, 0}), EInvalidGraphic);
+  EXPECT_THROW(icon.SetWidth(3), EInvalidGraphicOperation);
 }
 
 TEST_F(BitmapsTest, PictureBitmapReplacesOtherKinds) {

@@ -108,6 +108,14 @@ TEST_F(CanvasTest, RectangleOutlinesWithPenAndFillsInsideWithBrush) {
   EXPECT_EQ(CountPixels(Img(), Rect(0, 0, 40, 30), clRed), 2 * 10 + 2 * 4);
 }
 
+TEST_F(CanvasTest, DegenerateRectanglesAreLinesDrawnOnce) {
+  c->Pen()->SetMode(pmXor);
+  c->Pen()->SetColor(clWhite);
+  c->Rectangle(2, 2, 3, 8);   // one pixel wide
+  c->Rectangle(5, 10, 12, 11);  // one pixel high
+  EXPECT_EQ(CountPixels(Img(), Rect(0, 0, 40, 30), clBlack), 6 + 7);
+}
+
 TEST_F(CanvasTest, RectangleWithClearPenFillsOnePixelLess) {
   c->Pen()->SetStyle(psClear);
   c->Brush()->SetColor(clLime);
