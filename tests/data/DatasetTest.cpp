@@ -502,6 +502,64 @@ TEST_F(DatasetTest, RequiredFieldsMustHaveAValue) {
   ds.Cancel();
 }
 
+TEST_F(DatasetTest, LayoutChangeWhileDisabledIsReportedOnEnable) {
+  link.SetDataSource(&src);
+  ds.Open();
+  link.Reset();
+  ds.DisableControls();
+  ds.FieldByName("PAY")->SetIndex(0);
+  ds.EnableControls();
+  EXPECT_EQ(link.Joined(), "Layout");
+  EXPECT_EQ(ds.Fields()->Fields(0)->FieldName(), "PAY");
+}
+
+TEST_F(DatasetTest, RefreshShowsRowsAddedBehindTheCursor) {
+  link.SetBufferCount(3);
+  link.SetDataSource(&src);
+  ds.Open();
+  ds.Next();
+  ds.InsertRowAt(0, {0, "first", 0.0});
+  EXPECT_EQ(WindowIds(link, ds), "1 2 3");
+  ds.Refresh();
+  EXPECT_EQ(Id(), 2);
+  EXPECT_EQ(WindowIds(link, ds), "1 2 3");
+  ds.First();
+  EXPECT_EQ(WindowIds(link, ds), "0 1 2");
+}
+
+TEST_F(DatasetTest, ReadOnlyLinkNeverEdits) {
+  link.SetReadOnly(true);
+  link.SetDataSource(&src);
+  ds.Open();
+  EXPECT_FALSE(link.Edit());
+  EXPECT_EQ(ds.State(), dsBrowse);
+  TRecordingLink editor;
+  editor.SetDataSource(&src);
+  EXPECT_TRUE(editor.Edit());
+  EXPECT_FALSE(link.Editing());
+  ds.Cancel();
+}
+
+TEST_F(DatasetTest, LinksLeaveQuietlyWhenTheirSourceGoesFirst) {
+  auto* temp = new TDataSource(nullptr);
+  temp->SetDataSet(&ds);
+  link.SetDataSource(temp);
+  ds.Open();
+  delete temp;
+  EXPECT_EQ(link.DataSource(), nullptr);
+  EXPECT_FALSE(link.Active());
+  ds.Next();  // the dataset no longer knows the source
+  {
+    TRecordingLink shortLived;
+    shortLived.SetBufferCount(5);
+    shortLived.SetDataSource(&src);
+    EXPECT_EQ(ds.BufferCount(), 5);
+  }
+  EXPECT_EQ(ds.BufferCount(), 1);  // its window went with it
+  ds.Next();
+  EXPECT_EQ(Id(), 3);
+}
+
 TEST_F(DatasetTest, RecNoMovesToARecord) {
   link.SetBufferCount(3);
   link.SetDataSource(&src);
