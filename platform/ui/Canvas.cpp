@@ -132,6 +132,9 @@ TCanvas::~TCanvas() { ReleasePainter(); }
 void TCanvas::Attach(QPainter* painter) {
   ReleasePainter();
   borrowed_ = painter;
+  // Every paint event starts with a fresh clip, as a new device context
+  // would; the tools are kept.
+  ResetClip();
 }
 
 void TCanvas::Detach() { borrowed_ = nullptr; }

@@ -89,9 +89,9 @@ class TCanvas : public TPersistent {
   ~TCanvas() override;
 
   // --- binding -----------------------------------------------------------
-  // Borrows an active painter (a paint event's) until Detach; the canvas
-  // leaves the painter's own state as it found it between calls only for
-  // the transform; pen, brush, font and clip are set by every call.
+  // Borrows an active painter (a paint event's) until Detach, and resets
+  // the clip.  The painter's transform is left alone; its pen, brush, font,
+  // clip and composition mode are set by every drawing call.
   void Attach(QPainter* painter);
   void Detach();
   // Draws on device through a painter of its own, opened at the first
