@@ -336,7 +336,9 @@ struct IsTSet<TSet<E, N>> : std::true_type {
 
 template <class T, class = void>
 struct Traits {
-  static_assert(sizeof(T) == 0, "this type cannot be a published property");
+  static_assert(sizeof(T) == 0,
+                "this type cannot be a published property (a class property needs the "
+                "complete class: include its header where the properties are declared)");
 };
 
 template <>
