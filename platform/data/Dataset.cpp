@@ -257,7 +257,8 @@ void TDataSet::SetBufferCount(int value) {
     activeRecord_ -= delta;
     if (currentRecord_ != -1) currentRecord_ -= delta;
     if (recordCount_ > value) recordCount_ = value;
-    if (currentRecord_ >= recordCount_) currentRecord_ = -1;
+    // The cursor's record may have left the window: reposition on demand.
+    if (currentRecord_ < 0 || currentRecord_ >= recordCount_) currentRecord_ = -1;
     for (TDataSource* s : dataSources_)
       for (TDataLink* l : s->dataLinks_)
         if (l->active_) l->firstRecord_ -= delta;
