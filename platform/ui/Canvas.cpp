@@ -165,9 +165,14 @@ QPainter* TCanvas::ActivePainter() {
   if (borrowed_) return borrowed_;
   if (own_ && own_->isActive()) return own_.get();
   if (!device_) return nullptr;
-  if (device_->width() <= 0 || device_->height() <= 0) return nullptr;
+  QPaintDevice* target = device_;
+  if (device_->width() <= 0 || device_->height() <= 0) {
+    // An empty bitmap still has a surface: drawing on it does nothing.
+    if (!scratch_) scratch_ = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
+    target = scratch_.get();
+  }
   own_ = std::make_unique<QPainter>();
-  if (!own_->begin(device_)) {
+  if (!own_->begin(target)) {
     own_.reset();
     return nullptr;
   }

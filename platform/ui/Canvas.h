@@ -209,6 +209,7 @@ class TCanvas : public TPersistent {
   QPaintDevice* device_ = nullptr;
   QPainter* borrowed_ = nullptr;
   std::unique_ptr<QPainter> own_;
+  std::unique_ptr<QImage> scratch_;  // stands in for a device of size 0
   std::unique_ptr<QRegion> clip_;
   bool hasClip_ = false;
 };

@@ -218,6 +218,16 @@ TEST_F(CanvasTest, DrawingOnACanvasWithoutSurfaceRaises) {
   EXPECT_GT(bare.TextWidth("abc"), 0);
 }
 
+TEST_F(CanvasTest, DrawingOnAnEmptyBitmapDoesNothing) {
+  TBitmap empty;
+  EXPECT_NO_THROW(empty.Canvas()->FillRect(Rect(0, 0, 5, 5)));
+  EXPECT_EQ(empty.Canvas()->Pixels(0, 0), clNone);
+  empty.SetSize(3, 3);
+  empty.Canvas()->Brush()->SetColor(clRed);
+  empty.Canvas()->FillRect(Rect(0, 0, 3, 3));
+  EXPECT_EQ(empty.Canvas()->Pixels(2, 2), clRed);
+}
+
 TEST_F(CanvasTest, TransparentBitmapLeavesItsKeyColourOut) {
   TBitmap sprite(4, 4);
   sprite.Canvas()->Brush()->SetColor(clFuchsia);

@@ -138,6 +138,21 @@ TEST_F(FramesTest, SystemColourChangeRepaintsInTheNewColour) {
   EXPECT_EQ(ColorToRGB(clBtnFace), RGB(212, 208, 200));
 }
 
+TEST_F(FramesTest, ClassicSystemMetrics) {
+  EXPECT_EQ(GetSystemMetrics(SM_CXVSCROLL), 16);
+  EXPECT_EQ(GetSystemMetrics(SM_CYHSCROLL), 16);
+  EXPECT_EQ(GetSystemMetrics(SM_CXHTHUMB), 16);
+  EXPECT_EQ(GetSystemMetrics(SM_CXEDGE), 2);
+  EXPECT_EQ(CheckBoxSize(), 13);
+  EXPECT_EQ(GetSystemMetrics(9999), 0);
+  TRect work = WorkArea();
+  EXPECT_FALSE(work.IsEmpty());
+  EXPECT_LE(work.Width(), GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(GetSysColor(99), 0u);
+  EXPECT_EQ(ColorToRGB(clNone), 0u);
+  EXPECT_EQ(ColorToRGB(clHighlight), RGB(10, 36, 106));
+}
+
 TEST_F(FramesTest, FacesScreenshot) {
   TBitmap shot(200, 60);
   TCanvas* s = shot.Canvas();
