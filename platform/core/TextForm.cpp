@@ -42,6 +42,7 @@ class TGlobalRoots : public TComponent {
 
   std::vector<TComponent*> roots;
   std::vector<TPendingFixup> pending;
+  TGlobalComponentFinder finder;
 
   void Watch(TComponent* c) {
     if (c != nullptr) c->FreeNotification(this);
@@ -474,9 +475,12 @@ class TFormReader {
 
 AnsiString ComponentToObjectText(TComponent* root) { return WriteObjectText(root); }
 
+// After every root read, references that waited for it (now findable by
+// the finder under its name) are set.
 void ObjectTextToComponent(std::string_view text, TComponent* root) {
   TObjectNode node = ParseObjectText(text);
   TFormReader(root).ReadRoot(node);
+  TGlobalRoots::Get().Resolve();
 }
 
 TComponent* ObjectTextToNewComponent(std::string_view text, TComponent* owner) {
@@ -487,6 +491,7 @@ TComponent* ObjectTextToNewComponent(std::string_view text, TComponent* owner) {
     throw EClassNotFound("Cannot create an instance of " + node.className + LineSuffix(node.line));
   std::unique_ptr<TComponent> root(cls->CreateComponent(owner));
   TFormReader(root.get()).ReadRoot(node);
+  TGlobalRoots::Get().Resolve();
   return root.release();
 }
 
@@ -518,9 +523,16 @@ void RegisterGlobalRoot(TComponent* root) {
 void UnregisterGlobalRoot(TComponent* root) { std::erase(TGlobalRoots::Get().roots, root); }
 
 TComponent* FindGlobalComponent(std::string_view name) {
-  for (TComponent* r : TGlobalRoots::Get().roots)
+  TGlobalRoots& g = TGlobalRoots::Get();
+  for (TComponent* r : g.roots)
     if (SameText(r->Name(), name)) return r;
-  return nullptr;
+  return g.finder ? g.finder(name) : nullptr;
+}
+
+void SetGlobalComponentFinder(TGlobalComponentFinder finder) {
+  TGlobalRoots& g = TGlobalRoots::Get();
+  g.finder = std::move(finder);
+  if (g.finder) g.Resolve();
 }
 
 int PendingGlobalFixupCount() { return static_cast<int>(TGlobalRoots::Get().pending.size()); }

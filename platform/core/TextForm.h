@@ -46,8 +46,9 @@
 // text is read; then Loaded runs on the root and on each created component
 // in the order they were created.  A reference to a component of another
 // root ("FrmMain.UdbDataBase1", "FrmData.Owner") is looked up among the
-// global roots (RegisterGlobalRoot); while that root is not there, the
-// reference waits and is set when it is registered.  When reading fails,
+// global roots (RegisterGlobalRoot, SetGlobalComponentFinder); while that
+// root is not there, the reference waits and is set when it is registered
+// or has been read.  When reading fails,
 // every component created by the read is deleted again.
 //
 // Errors: malformed text raises EParserError "<what> on line <n>"; an
@@ -58,6 +59,7 @@
 // Calls platform/core only.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "platform/core/Component.h"
@@ -89,7 +91,15 @@ AnsiString ObjectTextClassName(std::string_view text);
 // references that were waiting for it.
 void RegisterGlobalRoot(TComponent* root);
 void UnregisterGlobalRoot(TComponent* root);
-// nullptr when no registered root has the name (case-insensitive).
+// A second way to find roots by name, for a layer that keeps its own list
+// (the screen's forms and data modules): asked after the registered roots.
+// Waiting references are tried again when it is set and after every root
+// that is read, so a data module becomes findable once it has read its
+// name.  An empty function removes it.
+using TGlobalComponentFinder = std::function<TComponent*(std::string_view name)>;
+void SetGlobalComponentFinder(TGlobalComponentFinder finder);
+// The registered root of that name (case-insensitive), else the finder's
+// answer; nullptr when neither knows it.
 TComponent* FindGlobalComponent(std::string_view name);
 // Number of references still waiting for their root (for diagnostics).
 int PendingGlobalFixupCount();

@@ -833,3 +833,28 @@ TEST(TextForm, ReferencesInCollectionItemsResolveAfterTheirTargetsExist) {
   EXPECT_EQ(static_cast<TLinkItem*>(form.Links()->Items(1))->Target(), nullptr);
   EXPECT_NE(ComponentToObjectText(&form).find("      Target = T2\r\n"), std::string::npos);
 }
+
+TEST(TextForm, RootsFoundByTheFinderOnceTheyHaveReadTheirName) {
+  RegisterClasses<TControl, TTableDef>();
+  std::vector<TComponent*> screen;  // the screen's list of data modules
+  SetGlobalComponentFinder([&screen](std::string_view name) -> TComponent* {
+    for (TComponent* c : screen)
+      if (c->Name() == AnsiString(name)) return c;
+    return nullptr;
+  });
+  TTestForm form;
+  ObjectTextToComponent("object F: TTestForm\n  object A: TControl\n    Table = DmScreen.Gz\n  end\nend\n",
+                        &form);
+  auto* a = static_cast<TControl*>(form.FindComponent("A"));
+  EXPECT_EQ(a->Table(), nullptr);
+  {
+    TDataModule dm;
+    screen.push_back(&dm);  // listed before it has a name, as a constructor does
+    ObjectTextToComponent("object DmScreen: TDataModule\n  object Gz: TTableDef\n  end\nend\n", &dm);
+    EXPECT_EQ(a->Table(), dm.FindComponent("Gz"));
+    EXPECT_EQ(FindGlobalComponent("DmScreen"), &dm);
+    screen.clear();
+  }
+  SetGlobalComponentFinder(nullptr);
+  EXPECT_EQ(a->Table(), nullptr);
+}
