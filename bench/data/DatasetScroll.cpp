@@ -18,7 +18,10 @@ namespace {
 class TArrayDataSet : public TDataSet {
  public:
   explicit TArrayDataSet(int rows) : TDataSet(nullptr), rows_(rows) {}
-  ~TArrayDataSet() override { Close(); }
+  ~TArrayDataSet() override {
+    Destroying();
+    Close();
+  }
 
   TRecordBuffer AllocRecordBuffer() override { return new char[kSize](); }
   void FreeRecordBuffer(TRecordBuffer& b) override {

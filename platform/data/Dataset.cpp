@@ -70,6 +70,20 @@ void TDataSet::SetActive(bool value) {
     DoAfterOpen();
     if (!IsEmpty()) DoAfterScroll();
   } else {
+    // A pending edit is posted (when modified), not dropped: a row written
+    // and left in edit state must survive the table being closed.  From a
+    // destructor (csDestroying) a failure cannot be reported; the edit is
+    // then abandoned.
+    if (state_ == dsEdit || state_ == dsInsert || state_ == dsSetKey) {
+      if (ComponentState().Contains(csDestroying)) {
+        try {
+          CheckBrowseMode();
+        } catch (...) {
+        }
+      } else {
+        CheckBrowseMode();
+      }
+    }
     if (!ComponentState().Contains(csDestroying)) DoBeforeClose();
     SetState(dsInactive);
     CloseCursor();

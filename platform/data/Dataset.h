@@ -47,7 +47,8 @@
 //                    field->Validate(buffer) and ends with
 //                    DataEvent(deFieldChange, field) unless in dsCalcFields.
 //   filtering        OnFilterRecord() runs inside TTempStateGuard(dsFilter).
-//   destructor       Close().
+//   destructor       Destroying(); Close();  (Close posts a pending edit; as
+//                    destroying, a failure to post is not thrown)
 //
 // Listeners.  Besides the single BeforeX/AfterX handler members, other
 // components hook a dataset's events through Listeners() (DatasetEvents.h):
@@ -79,8 +80,8 @@ using TFilterRecordEvent = std::function<void(TDataSet* dataSet, bool& accept)>;
 using TDataSetErrorEvent =
     std::function<void(TDataSet* dataSet, EDatabaseError& error, TDataAction& action)>;
 
-// Descendants must call Close() in their own destructor: the record
-// operations cannot be reached from ~TDataSet.
+// Descendants must call Destroying() and Close() in their own destructor:
+// the record operations cannot be reached from ~TDataSet.
 class TDataSet : public TComponent {
   PAYROLL_CLASS(TDataSet, TComponent)
 
@@ -97,6 +98,8 @@ class TDataSet : public TComponent {
   // Persistent fields of root are written inside their dataset.
   void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
   void Open() { SetActive(true); }
+  // Posts a modified pending edit first (cancels an unmodified one); a
+  // failing post leaves the dataset open in its edit state.
   void Close() { SetActive(false); }
   TDataSetState State() const { return state_; }
 

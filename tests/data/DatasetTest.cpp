@@ -560,6 +560,35 @@ TEST_F(DatasetTest, LinksLeaveQuietlyWhenTheirSourceGoesFirst) {
   EXPECT_EQ(Id(), 3);
 }
 
+TEST_F(DatasetTest, ClosingPostsAPendingEditInsteadOfDroppingIt) {
+  ds.Open();
+  ds.Edit();
+  ds.FieldByName("PAY")->SetAsFloat(4321.5);  // written, never moved off
+  ds.Close();
+  ds.Open();
+  EXPECT_DOUBLE_EQ(ds.FieldByName("PAY")->AsFloat(), 4321.5);
+  ds.Append();  // untouched new record: nothing to keep
+  ds.Close();
+  ds.Open();
+  EXPECT_EQ(ds.RecordCount(), 10);
+}
+
+TEST_F(DatasetTest, AFailedPostOnCloseKeepsTheEditOpen) {
+  class TRefusing : public TMemDataSet {
+   public:
+    void InternalPost() override { throw EDatabaseError("disk full"); }
+  } fds;
+  fds.AddColumn("ID", ftInteger);
+  fds.AddRow({1});
+  fds.Open();
+  fds.Edit();
+  fds.FieldByName("ID")->SetAsInteger(2);
+  EXPECT_THROW(fds.Close(), EDatabaseError);
+  EXPECT_EQ(fds.State(), dsEdit);
+  EXPECT_EQ(fds.FieldByName("ID")->AsInteger(), 2);
+  fds.Cancel();
+}
+
 TEST_F(DatasetTest, RecNoMovesToARecord) {
   link.SetBufferCount(3);
   link.SetDataSource(&src);

@@ -61,7 +61,10 @@ PAYROLL_PUBLISH(TMemDataSet) {}
 
 TMemDataSet::TMemDataSet(TComponent* owner) : TDataSet(owner) {}
 
-TMemDataSet::~TMemDataSet() { Close(); }
+TMemDataSet::~TMemDataSet() {
+  Destroying();
+  Close();
+}
 
 void TMemDataSet::AddColumn(const AnsiString& name, TFieldType type, int size) {
   CheckInactive();
