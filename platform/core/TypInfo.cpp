@@ -205,9 +205,11 @@ void RegisterClass(const TClassInfo* info) {
 // Runs before main: must neither build class information nor throw.  The
 // first static registration of a name stands.
 void RegisterClassLazily(const char* name, const TClassInfo* (*info)()) {
-  AnsiString key = AnsiString(name).UpperCase();
+  std::string_view bare(name);  // PAYROLL_PUBLISH(ns::TFoo) registers "TFoo"
+  if (size_t scope = bare.rfind("::"); scope != std::string_view::npos) bare = bare.substr(scope + 2);
+  AnsiString key = AnsiString(bare).UpperCase();
   auto& reg = Registry();
-  if (reg.count(key) == 0) reg[key] = TRegisteredClass{name, nullptr, info, false};
+  if (reg.count(key) == 0) reg[key] = TRegisteredClass{AnsiString(bare), nullptr, info, false};
 }
 
 void UnRegisterClass(const TClassInfo* info) {
