@@ -16,6 +16,8 @@
 //       p.Property("Caption", &TButton::Caption, &TButton::SetCaption);
 //       p.Property("Left", &TButton::Left, &TButton::SetLeft).Default(0);
 //       p.Property("Align", &TButton::Align, &TButton::SetAlign).Default(alNone);
+//       p.Property("Color", &TButton::Color, &TButton::SetColor)
+//           .Default(clBtnFace).Idents(kColorIdents);  // "Color = clRed"
 //       p.Property("Font", &TButton::Font, &TButton::SetFont);  // sub-object
 //       p.Property("DataSource", &TButton::DataSource, &TButton::SetDataSource);
 //       p.Event("OnClick", &TButton::OnClick);
@@ -53,6 +55,8 @@
 // unassigned.  Stored(false) or Stored(&C::IsXStored) keeps a property out.
 // Properties without a setter are not streamed, except sub-objects.
 //
+// A class may publish an ancestor's property again (to change its default);
+// it keeps the ancestor's place in the streaming order.
 // Overloaded getters (a const and a non-const Font()) need a cast to pick one.
 // Declarations run once, lazily, on first use of a class's StaticClassInfo():
 // they must not ask for the class info of other classes than the base.
