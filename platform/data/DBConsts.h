@@ -23,6 +23,7 @@ inline constexpr const char* SFieldTypeMismatch =
     "Type mismatch for field '%s', expecting: %s actual: %s";
 inline constexpr const char* SFieldAccessError = "Cannot access field '%s' as type %s";
 inline constexpr const char* SDuplicateFieldName = "Duplicate field name '%s'";
+inline constexpr const char* SFieldNameMissing = "Field name missing";
 inline constexpr const char* SFieldIndexError = "Field index out of range";
 inline constexpr const char* SDataSetMissing = "Field '%s' has no dataset";
 inline constexpr const char* SFieldRequired = "Field '%s' must have a value";

@@ -66,7 +66,7 @@ TFieldDefs::TFieldDefs(TDataSet* dataSet)
 
 TFieldDef* TFieldDefs::Add(const AnsiString& name, TFieldType dataType, int size,
                            bool required) {
-  if (name.empty()) DatabaseErrorFmt(SFieldNotFound, {name}, dataSet_);
+  if (name.empty()) DatabaseError(SFieldNameMissing, dataSet_);
   if (IndexOf(name) >= 0) DatabaseErrorFmt(SDuplicateFieldName, {name}, dataSet_);
   TFieldDef* d = AddFieldDef();
   d->SetName(name);
