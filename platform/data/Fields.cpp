@@ -691,8 +691,11 @@ TField* TFields::Fields(int index) const {
 }
 
 TField* TFields::FindField(const AnsiString& fieldName) const {
+  // Lengths first: the case-insensitive comparison is the expensive part,
+  // and FieldByName runs in every per-row loop over the pay items.
   for (TField* f : list_)
-    if (AnsiCompareText(f->FieldName(), fieldName) == 0) return f;
+    if (f->FieldName().size() == fieldName.size() && AnsiSameText(f->FieldName(), fieldName))
+      return f;
   return nullptr;
 }
 
