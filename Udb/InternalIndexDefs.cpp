@@ -1,4 +1,3 @@
-// TInternalIndexDefs: published form and lookup (see InternalIndexDefs.h).
 #include "Udb/InternalIndexDefs.h"
 
 #include "platform/core/AnsiText.h"
@@ -17,25 +16,15 @@ PAYROLL_PUBLISH(TInternalIndexDef) {
   p.Property("IndexKeyType", &TInternalIndexDef::IndexKeyType, &TInternalIndexDef::SetIndexKeyType);
 }
 
-PAYROLL_PUBLISH(TInternalIndexDefs) {}
-
 void TInternalIndexDef::Assign(TPersistent* source) {
-  if (auto* s = dynamic_cast<TInternalIndexDef*>(source)) {
-    indexSequence_ = s->indexSequence_;
-    indexName_ = s->indexName_;
-    unique_ = s->unique_;
-    primary_ = s->primary_;
-    hidden_ = s->hidden_;
-    maintained_ = s->maintained_;
-    memory_ = s->memory_;
-    maximumKeySize_ = s->maximumKeySize_;
-    keyDataOffset_ = s->keyDataOffset_;
-    indexPageSize_ = s->indexPageSize_;
-    indexKeyType_ = s->indexKeyType_;
+  if (auto* src = dynamic_cast<TInternalIndexDef*>(source)) {
+    def_ = src->def_;
     return;
   }
   TCollectionItem::Assign(source);
 }
+
+PAYROLL_PUBLISH(TInternalIndexDefs) {}
 
 TInternalIndexDef* TInternalIndexDefs::FindIndexDef(const AnsiString& name) const {
   for (int i = 0; i < Count(); ++i)
