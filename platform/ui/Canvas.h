@@ -162,6 +162,10 @@ class TCanvas : public TPersistent {
   // text (a double-byte character's advance on its lead byte).
   void ExtTextOut(int x, int y, unsigned options, const TRect* r, const AnsiString& text,
                   const int* dx = nullptr);
+  // Extra pixels after every character of text drawn and measured (the
+  // report's character spacing); 0 by default.
+  int TextCharacterExtra() const { return charExtra_; }
+  void SetTextCharacterExtra(int pixels) { charExtra_ = pixels; }
   int TextWidth(const AnsiString& text);
   int TextHeight(const AnsiString& text);
   TSize TextExtent(const AnsiString& text);
@@ -206,6 +210,7 @@ class TCanvas : public TPersistent {
   std::unique_ptr<TBrush> brush_;
   TPoint penPos_;
   TCopyMode copyMode_ = cmSrcCopy;
+  int charExtra_ = 0;
   QPaintDevice* device_ = nullptr;
   QPainter* borrowed_ = nullptr;
   std::unique_ptr<QPainter> own_;

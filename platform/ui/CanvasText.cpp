@@ -19,6 +19,30 @@ size_t CharLen(const AnsiString& s, size_t i) {
   return (IsDBCSLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
 }
 
+// Characters (not bytes) in text.
+int CharCount(const AnsiString& s) {
+  int n = 0;
+  for (size_t i = 0; i < s.size(); i += CharLen(s, i)) ++n;
+  return n;
+}
+
+// Width of one line with extra pixels after every character.
+int MeasureLine(TFont& font, const AnsiString& s, int extra) {
+  int w = FontMetrics().TextWidth(font, s);
+  return extra ? w + extra * CharCount(s) : w;
+}
+
+// Advance of every byte (a double-byte character's on its lead byte).
+std::vector<int> Advances(TFont& font, const AnsiString& s, int extra) {
+  std::vector<int> dx(s.size(), 0);
+  for (size_t i = 0; i < s.size();) {
+    size_t n = CharLen(s, i);
+    dx[i] = FontMetrics().TextWidth(font, s.substr(i, n)) + extra;
+    i += n;
+  }
+  return dx;
+}
+
 // One line of laid-out text; marks[k] says the byte k of text is a
 // character to underline (it followed a '&' prefix).
 struct Line {
@@ -59,10 +83,10 @@ Line Slice(const AnsiString& text, const std::vector<bool>& marks, size_t from, 
 
 class Layout {
  public:
-  Layout(TFont& font, unsigned flags, int maxWidth)
-      : font_(font), flags_(flags), maxWidth_(maxWidth) {}
+  Layout(TFont& font, unsigned flags, int maxWidth, int extra)
+      : font_(font), flags_(flags), maxWidth_(maxWidth), extra_(extra) {}
 
-  int Width(const AnsiString& s) { return FontMetrics().TextWidth(font_, s); }
+  int Width(const AnsiString& s) { return MeasureLine(font_, s, extra_); }
 
   std::vector<Line> Run(const AnsiString& source) {
     AnsiString text;
@@ -170,18 +194,18 @@ class Layout {
   TFont& font_;
   unsigned flags_;
   int maxWidth_;
+  int extra_;
 };
 
 // Shortens line to fit maxWidth with "..." at its end.
-void EndEllipsis(Line& line, int maxWidth, TFont& font) {
-  TFontMetricsSource& fm = FontMetrics();
-  if (fm.TextWidth(font, line.text) <= maxWidth) return;
+void EndEllipsis(Line& line, int maxWidth, TFont& font, int extra) {
+  if (MeasureLine(font, line.text, extra) <= maxWidth) return;
   const AnsiString dots = "...";
-  int budget = maxWidth - fm.TextWidth(font, dots);
+  int budget = maxWidth - MeasureLine(font, dots, extra);
   size_t keep = 0;
   for (size_t i = 0; i < line.text.size();) {
     size_t n = CharLen(line.text, i);
-    if (fm.TextWidth(font, line.text.substr(0, i + n)) > budget) break;
+    if (MeasureLine(font, line.text.substr(0, i + n), extra) > budget) break;
     i += n;
     keep = i;
   }
@@ -192,7 +216,7 @@ void EndEllipsis(Line& line, int maxWidth, TFont& font) {
 
 }  // namespace
 
-int TCanvas::TextWidth(const AnsiString& text) { return FontMetrics().TextWidth(*font_, text); }
+int TCanvas::TextWidth(const AnsiString& text) { return MeasureLine(*font_, text, charExtra_); }
 
 int TCanvas::TextHeight(const AnsiString& text) { return FontMetrics().Metrics(*font_).Height; }
 
@@ -216,6 +240,11 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* r, const A
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   if (r && (options & ETO_CLIPPED)) p.setClipRect(QRect(r->Left, r->Top, r->Width(), r->Height()), hasClip_ ? Qt::IntersectClip : Qt::ReplaceClip);
   TTextMetric tm = FontMetrics().Metrics(*font_);
+  std::vector<int> spaced;
+  if (!dx && charExtra_ != 0 && !text.empty()) {
+    spaced = Advances(*font_, text, charExtra_);
+    dx = spaced.data();
+  }
   int width = 0;
   if (dx) {
     for (size_t i = 0; i < text.size(); ++i) width += dx[i];
@@ -261,11 +290,11 @@ int TCanvas::DrawText(const AnsiString& text, TRect& r, unsigned flags) {
 int TCanvas::DrawText(AnsiString& text, TRect& r, unsigned flags) {
   TTextMetric tm = FontMetrics().Metrics(*font_);
   int lineHeight = tm.Height + ((flags & DT_EXTERNALLEADING) ? tm.ExternalLeading : 0);
-  Layout layout(*font_, flags, r.Width());
+  Layout layout(*font_, flags, r.Width(), charExtra_);
   std::vector<Line> lines = layout.Run(text);
   const bool calc = (flags & DT_CALCRECT) != 0;
   if (!calc && (flags & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS))) {
-    for (Line& l : lines) EndEllipsis(l, r.Width(), *font_);
+    for (Line& l : lines) EndEllipsis(l, r.Width(), *font_, charExtra_);
     if ((flags & DT_MODIFYSTRING) && lines.size() == 1) text = lines[0].text;
   }
   int height = static_cast<int>(lines.size()) * lineHeight;
@@ -297,7 +326,20 @@ int TCanvas::DrawText(AnsiString& text, TRect& r, unsigned flags) {
     if (opaque) p.fillRect(QRect(x, y, w, lineHeight), ToQColor(brush_->Color()));
     p.setFont(qfont);
     p.setPen(ToQColor(font_->Color()));
-    if (!(flags & DT_PREFIXONLY)) p.drawText(QPoint(x, y + tm.Ascent), ToQString(l.text));
+    if (!(flags & DT_PREFIXONLY)) {
+      if (charExtra_ == 0) {
+        p.drawText(QPoint(x, y + tm.Ascent), ToQString(l.text));
+      } else {
+        std::vector<int> dx = Advances(*font_, l.text, charExtra_);
+        int cx = x;
+        for (size_t i = 0; i < l.text.size();) {
+          size_t n = CharLen(l.text, i);
+          p.drawText(QPoint(cx, y + tm.Ascent), ToQString(l.text.substr(i, n)));
+          cx += dx[i];
+          i += n;
+        }
+      }
+    }
     if (!(flags & DT_HIDEPREFIX)) {
       for (size_t i = 0; i < l.marks.size(); ++i) {
         if (!l.marks[i]) continue;

@@ -78,6 +78,14 @@ TEST_F(FixedLayoutTest, CalculatedRectangles) {
   }
 }
 
+TEST_F(FixedLayoutTest, CharacterExtraWidensEveryCharacter) {
+  canvas.SetTextCharacterExtra(2);
+  EXPECT_EQ(canvas.TextWidth("ab工"), 6 + 6 + 12 + 3 * 2);
+  TRect r = Calc("aaa bbb", 50, DT_WORDBREAK);  // "aaa bbb" is 56 wide now
+  EXPECT_EQ(r.Height(), 24);
+  EXPECT_EQ(r.Width(), 24);
+}
+
 TEST_F(FixedLayoutTest, DrawTextExLaysOutBetweenTheMargins) {
   AnsiString text = "aaa bbb";
   TRect r = Rect(0, 0, 40, 0);
@@ -198,6 +206,19 @@ TEST_F(DrawnTextTest, PrefixCharacterIsUnderlined) {
   int wF = c->TextWidth("F");
   EXPECT_EQ(CountPixels(with, Rect(10, underlineRow, 10 + wF, underlineRow + 1), clBlack), wF);
   EXPECT_LT(CountPixels(bmp.Image(), Rect(10, underlineRow, 10 + wF, underlineRow + 1), clBlack), wF);
+}
+
+TEST_F(DrawnTextTest, CharacterExtraSpreadsDrawnCharacters) {
+  c->Brush()->SetStyle(bsClear);
+  c->TextOut(10, 10, "工资");
+  int plain = InkBounds(bmp.Image(), clWhite).Width();
+  c->Brush()->SetStyle(bsSolid);
+  c->FillRect(Rect(0, 0, 160, 120));
+  c->Brush()->SetStyle(bsClear);
+  c->SetTextCharacterExtra(10);
+  c->TextOut(10, 10, "工资");
+  EXPECT_EQ(InkBounds(bmp.Image(), clWhite).Width(), plain + 10);
+  EXPECT_EQ(c->PenPos().x, 10 + c->TextWidth("工资"));
 }
 
 TEST_F(DrawnTextTest, OrientationRotatesTheBaseLine) {
