@@ -5,15 +5,22 @@
 // the bottom-left pixel's colour is transparent.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <memory>
 
 #include "platform/ui/StdCtrls.h"
 
 enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+PAYROLL_ENUM_NAMES(TButtonLayout, blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom)
 enum TBitBtnKind { bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll };
+PAYROLL_ENUM_NAMES(TBitBtnKind, bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll)
 enum TButtonState { bsUp, bsDisabled, bsDown, bsExclusive };
+PAYROLL_ENUM_NAMES(TButtonState, bsUp, bsDisabled, bsDown, bsExclusive)
 
 class TBitBtn : public TButton {
+  PAYROLL_CLASS(TBitBtn, TButton)
+
  public:
   explicit TBitBtn(TComponent* owner);
   ~TBitBtn() override;
@@ -43,6 +50,8 @@ class TBitBtn : public TButton {
 };
 
 class TSpeedButton : public TGraphicControl {
+  PAYROLL_CLASS(TSpeedButton, TGraphicControl)
+
  public:
   explicit TSpeedButton(TComponent* owner);
   ~TSpeedButton() override;

@@ -6,6 +6,8 @@
 // children, then its next sibling), as AbsoluteIndex counts them.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -117,6 +119,8 @@ using TTVExpandingEvent = std::function<void(TObject* sender, TTreeNode* node, b
 using TTVExpandedEvent = std::function<void(TObject* sender, TTreeNode* node)>;
 
 class TTreeView : public TWinControl {
+  PAYROLL_CLASS(TTreeView, TWinControl)
+
  public:
   explicit TTreeView(TComponent* owner);
   ~TTreeView() override;
@@ -137,8 +141,8 @@ class TTreeView : public TWinControl {
   void SetShowButtons(bool v) { showButtons_ = v; }
   bool AutoExpand() const { return autoExpand_; }
   void SetAutoExpand(bool v) { autoExpand_ = v; }
-  TControlBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TControlBorderStyle s) { borderStyle_ = s; }
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s) { borderStyle_ = s; }
   void FullExpand();
   void FullCollapse();
   // The node at client point (x, y), or null.
@@ -170,7 +174,7 @@ class TTreeView : public TWinControl {
   TCustomImageList* images_ = nullptr;
   bool readOnly_ = false, hideSelection_ = true, showLines_ = true, showRoot_ = true,
        showButtons_ = true, autoExpand_ = false;
-  TControlBorderStyle borderStyle_ = bsSingleBorder;
+  TBorderStyle borderStyle_ = bsSingle;
   bool syncing_ = false;
 };
 
@@ -223,8 +227,11 @@ class TListItem : public TPersistent {
 };
 
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+PAYROLL_ENUM_NAMES(TViewStyle, vsIcon, vsSmallIcon, vsList, vsReport)
 
 class TListView : public TWinControl {
+  PAYROLL_CLASS(TListView, TWinControl)
+
  public:
   explicit TListView(TComponent* owner);
   ~TListView() override;
@@ -272,6 +279,8 @@ class TListView : public TWinControl {
 // --- page control ----------------------------------------------------------------
 
 class TTabSheet : public TWinControl {
+  PAYROLL_CLASS(TTabSheet, TWinControl)
+
  public:
   explicit TTabSheet(TComponent* owner);
   ~TTabSheet() override;
@@ -299,6 +308,8 @@ class TTabSheet : public TWinControl {
 };
 
 class TPageControl : public TWinControl {
+  PAYROLL_CLASS(TPageControl, TWinControl)
+
  public:
   explicit TPageControl(TComponent* owner);
   ~TPageControl() override;
@@ -337,6 +348,8 @@ class TPageControl : public TWinControl {
 // --- progress bar -------------------------------------------------------------------
 
 class TProgressBar : public TWinControl {
+  PAYROLL_CLASS(TProgressBar, TWinControl)
+
  public:
   explicit TProgressBar(TComponent* owner);
   ~TProgressBar() override;
@@ -363,8 +376,11 @@ class TProgressBar : public TWinControl {
 // --- tool bar -------------------------------------------------------------------------
 
 enum TToolButtonStyle { tbsButton, tbsCheck, tbsDropDown, tbsSeparator, tbsDivider };
+PAYROLL_ENUM_NAMES(TToolButtonStyle, tbsButton, tbsCheck, tbsDropDown, tbsSeparator, tbsDivider)
 
 class TToolButton : public TGraphicControl {
+  PAYROLL_CLASS(TToolButton, TGraphicControl)
+
  public:
   explicit TToolButton(TComponent* owner);
   TToolButtonStyle Style() const { return style_; }
@@ -401,6 +417,8 @@ using TTBCustomDrawBtnEvent =
 // Tool buttons side by side from the left, ButtonWidth x ButtonHeight
 // each (separators and dividers Width wide).
 class TToolBar : public TCustomControl {
+  PAYROLL_CLASS(TToolBar, TCustomControl)
+
  public:
   explicit TToolBar(TComponent* owner);
   int ButtonWidth() const { return buttonWidth_; }

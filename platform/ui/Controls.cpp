@@ -803,6 +803,12 @@ int TWinControl::TabOrder() const {
 }
 
 void TWinControl::SetTabOrder(int order) {
+  // While a definition is read the siblings after this one do not exist
+  // yet: the order is applied when the parent has been read.
+  if (ComponentState().Contains(csLoading) || (Parent() && Parent()->ComponentState().Contains(csLoading))) {
+    loadedTabOrder_ = order;
+    return;
+  }
   if (!Parent()) return;
   auto& v = Parent()->tabList_;
   auto it = std::find(v.begin(), v.end(), this);
@@ -1163,3 +1169,29 @@ void TCustomControl::Paint() {
 }
 
 QObject* TControl::SignalContext() const { return bridge_.get(); }
+
+// --- streaming hooks -------------------------------------------------------------
+
+TComponent* TControl::GetParentComponent() const { return parent_; }
+
+void TControl::SetParentComponent(TComponent* parent) {
+  if (auto* w = dynamic_cast<TWinControl*>(parent)) SetParent(w);
+}
+
+void TWinControl::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  for (TControl* c : controls_)
+    if (c->Owner() == root) proc(c);
+}
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  // Children with a TabOrder from the text go in that order; the others
+  // keep their reading order after them.
+  std::stable_sort(tabList_.begin(), tabList_.end(), [](TWinControl* a, TWinControl* b) {
+    int ka = a->loadedTabOrder_ < 0 ? 1 << 30 : a->loadedTabOrder_;
+    int kb = b->loadedTabOrder_ < 0 ? 1 << 30 : b->loadedTabOrder_;
+    return ka < kb;
+  });
+  for (TWinControl* c : tabList_) c->loadedTabOrder_ = -1;
+  Realign();
+}

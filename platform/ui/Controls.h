@@ -30,6 +30,8 @@
 // as forward declarations.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -50,14 +52,21 @@ class TPopupMenu;
 class TWidgetBridge;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+PAYROLL_ENUM_NAMES(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom)
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+PAYROLL_ENUM_NAMES(TAnchorKind, akLeft, akTop, akRight, akBottom)
 using TAnchors = TSet<TAnchorKind, 4>;
 #ifndef PAYROLL_TALIGNMENT_DEFINED  // also defined by platform/data/DBTypes.h
 #define PAYROLL_TALIGNMENT_DEFINED
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+PAYROLL_ENUM_NAMES(TAlignment, taLeftJustify, taRightJustify, taCenter)
 #endif
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
-enum TControlBorderStyle { bsNoneBorder = 0, bsSingleBorder = 1 };
+PAYROLL_ENUM_NAMES(TBevelCut, bvNone, bvLowered, bvRaised, bvSpace)
+// Border styles of forms and of bordered controls (which use the first two).
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+PAYROLL_ENUM_NAMES(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin)
+using TBorderStyle = TFormBorderStyle;
 
 // Cursors (TCursor); negative numbers are the stock shapes.
 using TCursor = int;
@@ -101,6 +110,8 @@ struct THintInfo {
 };
 
 class TControl : public TComponent {
+  PAYROLL_CLASS(TControl, TComponent)
+
  public:
   explicit TControl(TComponent* owner);
   ~TControl() override;
@@ -196,6 +207,11 @@ class TControl : public TComponent {
   // The form the control is on (the top-level parent form), or null.
   TCustomForm* GetParentForm() const;
 
+  // --- streaming (text form) ---------------------------------------------
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
   // --- events -----------------------------------------------------------
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -288,6 +304,8 @@ class TControl : public TComponent {
 };
 
 class TWinControl : public TControl {
+  PAYROLL_CLASS(TWinControl, TControl)
+
  public:
   explicit TWinControl(TComponent* owner);
   ~TWinControl() override;
@@ -352,6 +370,11 @@ class TWinControl : public TControl {
   // The control whose widget (or an inner widget of it) is w, or null.
   static TWinControl* FindControl(const QWidget* w);
 
+  // Child controls owned by root, in z-order.
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
+  // After reading: the tab order the text gave, then alignment.
+  void Loaded() override;
+
   // Called by the bridge: whether the last message went on to the widget.
   bool PassedToWidget() const { return passToWidget_; }
   void ResetPassToWidget() { passToWidget_ = false; }
@@ -393,6 +416,7 @@ class TWinControl : public TControl {
   void ApplyAnchors(int oldClientW, int oldClientH);
 
   bool tabStop_ = false;
+  int loadedTabOrder_ = -1;  // TabOrder read from text, applied in Loaded
   int alignLevel_ = 0;
   bool aligning_ = false;
   bool passToWidget_ = false;
@@ -401,6 +425,8 @@ class TWinControl : public TControl {
 };
 
 class TGraphicControl : public TControl {
+  PAYROLL_CLASS(TGraphicControl, TControl)
+
  public:
   explicit TGraphicControl(TComponent* owner);
   ~TGraphicControl() override;
@@ -414,6 +440,8 @@ class TGraphicControl : public TControl {
 };
 
 class TCustomControl : public TWinControl {
+  PAYROLL_CLASS(TCustomControl, TWinControl)
+
  public:
   explicit TCustomControl(TComponent* owner);
   ~TCustomControl() override;

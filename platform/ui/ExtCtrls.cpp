@@ -20,14 +20,14 @@ void TCustomPanel::SetBevelInner(TBevelCut v) { bevelInner_ = v; Realign(); Inva
 void TCustomPanel::SetBevelOuter(TBevelCut v) { bevelOuter_ = v; Realign(); Invalidate(); }
 void TCustomPanel::SetBevelWidth(int v) { bevelWidth_ = std::max(v, 1); Realign(); Invalidate(); }
 void TCustomPanel::SetBorderWidth(int v) { borderWidth_ = std::max(v, 0); Realign(); Invalidate(); }
-void TCustomPanel::SetBorderStyle(TControlBorderStyle s) { borderStyle_ = s; Realign(); Invalidate(); }
+void TCustomPanel::SetBorderStyle(TBorderStyle s) { borderStyle_ = s; Realign(); Invalidate(); }
 void TCustomPanel::SetAlignment(TAlignment a) { alignment_ = a; Invalidate(); }
 
 void TCustomPanel::AdjustClientRect(TRect& rect) const {
   int inset = borderWidth_;
   if (bevelOuter_ != bvNone) inset += bevelWidth_;
   if (bevelInner_ != bvNone) inset += bevelWidth_;
-  if (borderStyle_ == bsSingleBorder) inset += 1;
+  if (borderStyle_ == bsSingle) inset += 1;
   InflateRect(rect, -inset, -inset);
 }
 
@@ -37,7 +37,7 @@ void TCustomPanel::Paint() {
   c->Brush()->SetColor(Color());
   c->Brush()->SetStyle(bsSolid);
   c->FillRect(r);
-  if (borderStyle_ == bsSingleBorder) {
+  if (borderStyle_ == bsSingle) {
     c->Brush()->SetColor(clWindowFrame);
     c->FrameRect(r);
     InflateRect(r, -1, -1);

@@ -2,6 +2,8 @@
 // timer.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <memory>
 #include <vector>
 
@@ -11,12 +13,16 @@
 class QTimer;
 
 enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+PAYROLL_ENUM_NAMES(TBevelShape, bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer)
 enum TBevelStyle { bsLowered, bsRaised };
+PAYROLL_ENUM_NAMES(TBevelStyle, bsLowered, bsRaised)
 
 // A container with a caption and up to two bevels (outer, then inner,
 // BevelWidth pixels each) and BorderWidth pixels between them; aligned
 // children share what the bevels and the border leave.
 class TCustomPanel : public TCustomControl {
+  PAYROLL_CLASS(TCustomPanel, TCustomControl)
+
  public:
   explicit TCustomPanel(TComponent* owner);
   TBevelCut BevelInner() const { return bevelInner_; }
@@ -27,8 +33,8 @@ class TCustomPanel : public TCustomControl {
   void SetBevelWidth(int v);
   int BorderWidth() const { return borderWidth_; }
   void SetBorderWidth(int v);
-  TControlBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TControlBorderStyle s);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s);
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment a);
   void AdjustClientRect(TRect& rect) const override;
@@ -45,16 +51,20 @@ class TCustomPanel : public TCustomControl {
   TBevelCut bevelOuter_ = bvRaised;
   int bevelWidth_ = 1;
   int borderWidth_ = 0;
-  TControlBorderStyle borderStyle_ = bsNoneBorder;
+  TBorderStyle borderStyle_ = bsNone;
   TAlignment alignment_ = taCenter;
 };
 
 class TPanel : public TCustomPanel {
+  PAYROLL_CLASS(TPanel, TCustomPanel)
+
  public:
   explicit TPanel(TComponent* owner) : TCustomPanel(owner) {}
 };
 
 class TBevel : public TGraphicControl {
+  PAYROLL_CLASS(TBevel, TGraphicControl)
+
  public:
   explicit TBevel(TComponent* owner);
   TBevelShape Shape() const { return shape_; }
@@ -69,6 +79,8 @@ class TBevel : public TGraphicControl {
 };
 
 class TImage : public TGraphicControl {
+  PAYROLL_CLASS(TImage, TGraphicControl)
+
  public:
   explicit TImage(TComponent* owner);
   ~TImage() override;
@@ -97,6 +109,8 @@ class TNotebook;
 
 // One page of a notebook; its caption is the page's name.
 class TPage : public TCustomControl {
+  PAYROLL_CLASS(TPage, TCustomControl)
+
  public:
   explicit TPage(TComponent* owner);
   void Paint() override;
@@ -111,6 +125,8 @@ class TPage : public TCustomControl {
 // name (ActivePage).  Pages holds the names; each name's object is its
 // TPage, owned by the notebook.
 class TNotebook : public TCustomControl {
+  PAYROLL_CLASS(TNotebook, TCustomControl)
+
  public:
   explicit TNotebook(TComponent* owner);
   ~TNotebook() override;
@@ -147,6 +163,8 @@ class TNotebook : public TCustomControl {
 // A window timer: OnTimer every Interval milliseconds while Enabled (and
 // Interval > 0), on the user-interface thread.
 class TTimer : public TComponent {
+  PAYROLL_CLASS(TTimer, TComponent)
+
  public:
   explicit TTimer(TComponent* owner);
   ~TTimer() override;

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/core/Resources.h"
+#include "platform/core/TextForm.h"
 #include "platform/ui/ControlsInt.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/MessageQueue.h"
@@ -129,6 +131,25 @@ int TCustomForm::NonClientHeight() const {
 
 TRect TCustomForm::ClientRect() const {
   return TRect(0, 0, std::max(Width() - NonClientWidth(), 0), std::max(Height() - NonClientHeight(), 0));
+}
+
+void TCustomForm::SetClientWidth(int v) {
+  if (ComponentState().Contains(csLoading)) pendingClientWidth_ = v;
+  TWinControl::SetClientWidth(v);
+}
+
+void TCustomForm::SetClientHeight(int v) {
+  if (ComponentState().Contains(csLoading)) pendingClientHeight_ = v;
+  TWinControl::SetClientHeight(v);
+}
+
+void TCustomForm::Loaded() {
+  TWinControl::Loaded();
+  if (pendingClientWidth_ >= 0) TWinControl::SetClientWidth(pendingClientWidth_);
+  if (pendingClientHeight_ >= 0) TWinControl::SetClientHeight(pendingClientHeight_);
+  pendingClientWidth_ = pendingClientHeight_ = -1;
+  UpdateSurfaceBounds();
+  Realign();
 }
 
 void TCustomForm::UpdateSurfaceBounds() {
@@ -518,6 +539,31 @@ bool TCustomForm::SurfaceEvent(QObject* watched, QEvent* event) {
   return TWinControl::SurfaceEvent(watched, event);
 }
 
+void TCustomForm::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  TComponent::GetChildren(proc, root);
+  TWinControl::GetChildren(proc, root);
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == menu_) menu_ = nullptr;
+  if (component == activeControl_) activeControl_ = nullptr;
+}
+
+void TCustomForm::InitForm(const AnsiString& resourceName) {
+  TResourceBlock block = FindResource(resourceName, RT_RCDATA);
+  if (!block.data) throw EResNotFound("Resource " + resourceName + " not found");
+  InitFormFromText(AnsiString(reinterpret_cast<const char*>(block.data), block.size));
+}
+
+void TCustomForm::InitFormFromText(const AnsiString& text) {
+  ObjectTextToComponent(text, this);
+  UpdateSurfaceBounds();
+  Realign();
+  DoCreate();
+}
+
 void TCustomForm::DoCreate() {
   created_ = true;
   if (OnCreate) OnCreate(this);
@@ -543,6 +589,17 @@ TDataModule::~TDataModule() {
     auto& d = Screen->dataModules_;
     d.erase(std::remove(d.begin(), d.end(), this), d.end());
   }
+}
+
+void TDataModule::InitDataModule(const AnsiString& resourceName) {
+  TResourceBlock block = FindResource(resourceName, RT_RCDATA);
+  if (!block.data) throw EResNotFound("Resource " + resourceName + " not found");
+  InitDataModuleFromText(AnsiString(reinterpret_cast<const char*>(block.data), block.size));
+}
+
+void TDataModule::InitDataModuleFromText(const AnsiString& text) {
+  ObjectTextToComponent(text, this);
+  if (OnCreate) OnCreate(this);
 }
 
 // --- TApplication -------------------------------------------------------------------

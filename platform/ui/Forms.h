@@ -21,6 +21,8 @@
 // are bound to the form's published methods, then OnCreate runs.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <functional>
 #include <vector>
 
@@ -30,16 +32,20 @@
 class TMainMenu;
 class QEventLoop;
 
-enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+PAYROLL_ENUM_NAMES(TBorderIcon, biSystemMenu, biMinimize, biMaximize, biHelp)
 using TBorderIcons = TSet<TBorderIcon, 4>;
 enum TPosition {
   poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
   poDesktopCenter, poMainFormCenter, poOwnerFormCenter
 };
+PAYROLL_ENUM_NAMES(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter)
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+PAYROLL_ENUM_NAMES(TWindowState, wsNormal, wsMinimized, wsMaximized)
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+PAYROLL_ENUM_NAMES(TFormStyle, fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop)
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+PAYROLL_ENUM_NAMES(TCloseAction, caNone, caHide, caFree, caMinimize)
 
 using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
 using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
@@ -48,6 +54,8 @@ using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 constexpr unsigned CM_RELEASE = CM_BASE + 33;
 
 class TCustomForm : public TWinControl {
+  PAYROLL_CLASS(TCustomForm, TWinControl)
+
  public:
   explicit TCustomForm(TComponent* owner);
   ~TCustomForm() override;
@@ -72,6 +80,11 @@ class TCustomForm : public TWinControl {
   int NonClientWidth() const;
   int NonClientHeight() const;
   TRect ClientRect() const override;
+  // Read from a definition, the client size takes effect once the whole
+  // form is read (a main menu read later must not shrink it).
+  void SetClientWidth(int v) override;
+  void SetClientHeight(int v) override;
+  void Loaded() override;
 
   // --- showing ---------------------------------------------------------------
   bool Showing() const override;
@@ -107,6 +120,12 @@ class TCustomForm : public TWinControl {
   TNotifyEvent OnPaint;
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
+
+  // A form is a root: it has no parent in the text form.
+  bool HasParent() const override { return false; }
+  // Non-visual components first, then the controls.
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
   // Called by the controls (focus bookkeeping).
   void FocusControlChanged(TWinControl* control, int reason);
@@ -156,15 +175,21 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool syncingSize_ = false;
   bool created_ = false;
+  int pendingClientWidth_ = -1;
+  int pendingClientHeight_ = -1;
 };
 
 class TForm : public TCustomForm {
+  PAYROLL_CLASS(TForm, TCustomForm)
+
  public:
   explicit TForm(TComponent* owner) : TCustomForm(owner) {}
 };
 
 // A non-visual container of components (tables, data sources, queries).
 class TDataModule : public TComponent {
+  PAYROLL_CLASS(TDataModule, TComponent)
+
  public:
   explicit TDataModule(TComponent* owner);
   ~TDataModule() override;

@@ -516,3 +516,30 @@ void TPopupMenu::Popup(int x, int y) {
   if (alignment_ == paCenter) at.rx() -= size.width() / 2;
   menu.exec(at);
 }
+
+// --- streaming hooks ---------------------------------------------------------------
+
+TComponent* TMenuItem::GetParentComponent() const {
+  if (parent_ && parent_->menu_) return parent_->menu_;
+  return parent_;
+}
+
+void TMenuItem::SetParentComponent(TComponent* parent) {
+  if (parent_) parent_->Remove(this);
+  if (auto* m = dynamic_cast<TMenu*>(parent)) m->Items()->Add(this);
+  else if (auto* i = dynamic_cast<TMenuItem*>(parent)) i->Add(this);
+}
+
+void TMenuItem::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  for (TMenuItem* c : items_)
+    if (c->Owner() == root) proc(c);
+}
+
+void TMenu::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  items_->GetChildren(proc, root);
+}
+
+void TMenu::Loaded() {
+  TComponent::Loaded();
+  MenuChanged();
+}

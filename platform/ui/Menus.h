@@ -13,6 +13,8 @@
 // after every change; the tree is the truth.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +55,8 @@ using TMenuMeasureItemEvent =
     std::function<void(TObject* sender, TCanvas* canvas, int& width, int& height)>;
 
 class TMenuItem : public TComponent {
+  PAYROLL_CLASS(TMenuItem, TComponent)
+
  public:
   explicit TMenuItem(TComponent* owner);
   ~TMenuItem() override;
@@ -106,6 +110,11 @@ class TMenuItem : public TComponent {
   // Runs OnClick (after AutoCheck toggles Checked).
   virtual void Click();
 
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
+
   TNotifyEvent OnClick;
   TMenuDrawItemEvent OnDrawItem;
   TMenuMeasureItemEvent OnMeasureItem;
@@ -140,6 +149,8 @@ class TMenuItem : public TComponent {
 };
 
 class TMenu : public TComponent {
+  PAYROLL_CLASS(TMenu, TComponent)
+
  public:
   explicit TMenu(TComponent* owner);
   ~TMenu() override;
@@ -155,6 +166,8 @@ class TMenu : public TComponent {
   // The item tree changed: the Qt objects are rebuilt.
   virtual void MenuChanged();
   void Notification(TComponent* component, TOperation operation) override;
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
+  void Loaded() override;
 
  protected:
   TMenuItem* items_;
@@ -163,6 +176,8 @@ class TMenu : public TComponent {
 };
 
 class TMainMenu : public TMenu {
+  PAYROLL_CLASS(TMainMenu, TMenu)
+
  public:
   explicit TMainMenu(TComponent* owner);
   ~TMainMenu() override;
@@ -180,8 +195,11 @@ class TMainMenu : public TMenu {
 };
 
 enum TPopupAlignment { paLeft, paRight, paCenter };
+PAYROLL_ENUM_NAMES(TPopupAlignment, paLeft, paRight, paCenter)
 
 class TPopupMenu : public TMenu {
+  PAYROLL_CLASS(TPopupMenu, TMenu)
+
  public:
   explicit TPopupMenu(TComponent* owner);
   ~TPopupMenu() override;

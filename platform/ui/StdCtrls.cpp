@@ -51,6 +51,11 @@ void TCustomLabel::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component == focusControl_) focusControl_ = nullptr;
 }
 
+void TCustomLabel::Loaded() {
+  TGraphicControl::Loaded();
+  AdjustBounds();
+}
+
 unsigned TCustomLabel::DrawFlags() const {
   unsigned f = DT_EXPANDTABS;
   if (wordWrap_) f |= DT_WORDBREAK;
@@ -204,9 +209,9 @@ void TCustomEdit::SetReadOnly(bool v) {
   if (edit_) edit_->setReadOnly(v);
 }
 
-void TCustomEdit::SetBorderStyle(TControlBorderStyle s) {
+void TCustomEdit::SetBorderStyle(TBorderStyle s) {
   borderStyle_ = s;
-  if (edit_) edit_->setFrame(s != bsNoneBorder);
+  if (edit_) edit_->setFrame(s != bsNone);
 }
 
 int TCustomEdit::SelStart() const {
@@ -450,9 +455,9 @@ void TCustomCheckBox::SetAllowGrayed(bool v) {
   box_->setTristate(v);
 }
 
-void TCustomCheckBox::SetAlignment(TLeftRight a) {
+void TCustomCheckBox::SetAlignment(TAlignment a) {
   alignment_ = a;
-  box_->setLayoutDirection(a == taLeftSide ? Qt::RightToLeft : Qt::LeftToRight);
+  box_->setLayoutDirection(a == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 TRadioButton::TRadioButton(TComponent* owner) : TButtonControl(owner) {

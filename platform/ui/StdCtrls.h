@@ -9,6 +9,8 @@
 // control; changing them updates the widget.
 #pragma once
 
+#include "platform/core/TypInfo.h"
+
 #include <memory>
 
 #include "platform/core/Strings.h"
@@ -26,18 +28,26 @@ class QGroupBox;
 class QScrollBar;
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
+PAYROLL_ENUM_NAMES(TTextLayout, tlTop, tlCenter, tlBottom)
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+PAYROLL_ENUM_NAMES(TEditCharCase, ecNormal, ecUpperCase, ecLowerCase)
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+PAYROLL_ENUM_NAMES(TScrollStyle, ssNone, ssHorizontal, ssVertical, ssBoth)
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
-enum TLeftRight { taLeftSide = 0, taRightSide = 1 };
+PAYROLL_ENUM_NAMES(TCheckBoxState, cbUnchecked, cbChecked, cbGrayed)
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+PAYROLL_ENUM_NAMES(TComboBoxStyle, csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable)
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+PAYROLL_ENUM_NAMES(TListBoxStyle, lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable)
 enum TScrollBarKind { sbHorizontal, sbVertical };
+PAYROLL_ENUM_NAMES(TScrollBarKind, sbHorizontal, sbVertical)
 enum TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
 
 // --- labels ---------------------------------------------------------------
 
 class TCustomLabel : public TGraphicControl {
+  PAYROLL_CLASS(TCustomLabel, TGraphicControl)
+
  public:
   explicit TCustomLabel(TComponent* owner);
   TAlignment Alignment() const { return alignment_; }
@@ -56,6 +66,7 @@ class TCustomLabel : public TGraphicControl {
   void SetFocusControl(TWinControl* c) { focusControl_ = c; }
   void Paint() override;
   void Notification(TComponent* component, TOperation operation) override;
+  void Loaded() override;
 
  protected:
   void TextChanged() override;
@@ -74,6 +85,8 @@ class TCustomLabel : public TGraphicControl {
 };
 
 class TLabel : public TCustomLabel {
+  PAYROLL_CLASS(TLabel, TCustomLabel)
+
  public:
   explicit TLabel(TComponent* owner) : TCustomLabel(owner) {}
 };
@@ -81,6 +94,8 @@ class TLabel : public TCustomLabel {
 // --- edits ---------------------------------------------------------------------
 
 class TCustomEdit : public TWinControl {
+  PAYROLL_CLASS(TCustomEdit, TWinControl)
+
  public:
   explicit TCustomEdit(TComponent* owner);
   ~TCustomEdit() override;
@@ -95,8 +110,8 @@ class TCustomEdit : public TWinControl {
   void SetReadOnly(bool v);
   bool AutoSelect() const { return autoSelect_; }
   void SetAutoSelect(bool v) { autoSelect_ = v; }
-  TControlBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TControlBorderStyle s);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s);
   bool Modified() const { return modified_; }
   void SetModified(bool v) { modified_ = v; }
   // Byte positions in Text.
@@ -140,17 +155,21 @@ class TCustomEdit : public TWinControl {
   TEditCharCase charCase_ = ecNormal;
   bool readOnly_ = false;
   bool autoSelect_ = true;
-  TControlBorderStyle borderStyle_ = bsSingleBorder;
+  TBorderStyle borderStyle_ = bsSingle;
   bool modified_ = false;
   bool settingText_ = false;
 };
 
 class TEdit : public TCustomEdit {
+  PAYROLL_CLASS(TEdit, TCustomEdit)
+
  public:
   explicit TEdit(TComponent* owner) : TCustomEdit(owner) {}
 };
 
 class TCustomMemo : public TCustomEdit {
+  PAYROLL_CLASS(TCustomMemo, TCustomEdit)
+
  public:
   explicit TCustomMemo(TComponent* owner);
   ~TCustomMemo() override;
@@ -189,6 +208,8 @@ class TCustomMemo : public TCustomEdit {
 };
 
 class TMemo : public TCustomMemo {
+  PAYROLL_CLASS(TMemo, TCustomMemo)
+
  public:
   explicit TMemo(TComponent* owner) : TCustomMemo(owner) {}
 };
@@ -196,6 +217,8 @@ class TMemo : public TCustomMemo {
 // --- buttons ------------------------------------------------------------------------
 
 class TButtonControl : public TWinControl {
+  PAYROLL_CLASS(TButtonControl, TWinControl)
+
  public:
   explicit TButtonControl(TComponent* owner);
   bool ClickOnMouseUp() const override { return false; }
@@ -203,6 +226,8 @@ class TButtonControl : public TWinControl {
 };
 
 class TButton : public TButtonControl {
+  PAYROLL_CLASS(TButton, TButtonControl)
+
  public:
   explicit TButton(TComponent* owner);
   ~TButton() override;
@@ -230,6 +255,8 @@ class TButton : public TButtonControl {
 };
 
 class TCustomCheckBox : public TButtonControl {
+  PAYROLL_CLASS(TCustomCheckBox, TButtonControl)
+
  public:
   explicit TCustomCheckBox(TComponent* owner);
   ~TCustomCheckBox() override;
@@ -239,8 +266,8 @@ class TCustomCheckBox : public TButtonControl {
   void SetState(TCheckBoxState s);
   bool AllowGrayed() const { return allowGrayed_; }
   void SetAllowGrayed(bool v);
-  TLeftRight Alignment() const { return alignment_; }
-  void SetAlignment(TLeftRight a);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
 
  protected:
   AnsiString GetText() const override;
@@ -250,10 +277,12 @@ class TCustomCheckBox : public TButtonControl {
   QCheckBox* box_ = nullptr;
   TCheckBoxState state_ = cbUnchecked;
   bool allowGrayed_ = false;
-  TLeftRight alignment_ = taRightSide;
+  TAlignment alignment_ = taRightJustify;
 };
 
 class TCheckBox : public TCustomCheckBox {
+  PAYROLL_CLASS(TCheckBox, TCustomCheckBox)
+
  public:
   explicit TCheckBox(TComponent* owner) : TCustomCheckBox(owner) {}
 };
@@ -261,13 +290,15 @@ class TCheckBox : public TCustomCheckBox {
 // Radio buttons with the same parent form one group: checking one
 // unchecks the others.
 class TRadioButton : public TButtonControl {
+  PAYROLL_CLASS(TRadioButton, TButtonControl)
+
  public:
   explicit TRadioButton(TComponent* owner);
   ~TRadioButton() override;
   bool Checked() const { return checked_; }
   void SetChecked(bool v);
-  TLeftRight Alignment() const { return alignment_; }
-  void SetAlignment(TLeftRight a) { alignment_ = a; }
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a) { alignment_ = a; }
 
  protected:
   AnsiString GetText() const override;
@@ -276,12 +307,14 @@ class TRadioButton : public TButtonControl {
  private:
   QRadioButton* radio_ = nullptr;
   bool checked_ = false;
-  TLeftRight alignment_ = taRightSide;
+  TAlignment alignment_ = taRightJustify;
 };
 
 // --- lists ----------------------------------------------------------------------------
 
 class TCustomComboBox : public TWinControl {
+  PAYROLL_CLASS(TCustomComboBox, TWinControl)
+
  public:
   explicit TCustomComboBox(TComponent* owner);
   ~TCustomComboBox() override;
@@ -332,11 +365,15 @@ class TCustomComboBox : public TWinControl {
 };
 
 class TComboBox : public TCustomComboBox {
+  PAYROLL_CLASS(TComboBox, TCustomComboBox)
+
  public:
   explicit TComboBox(TComponent* owner) : TCustomComboBox(owner) {}
 };
 
 class TCustomListBox : public TWinControl {
+  PAYROLL_CLASS(TCustomListBox, TWinControl)
+
  public:
   explicit TCustomListBox(TComponent* owner);
   ~TCustomListBox() override;
@@ -382,6 +419,8 @@ class TCustomListBox : public TWinControl {
 };
 
 class TListBox : public TCustomListBox {
+  PAYROLL_CLASS(TListBox, TCustomListBox)
+
  public:
   explicit TListBox(TComponent* owner) : TCustomListBox(owner) {}
 };
@@ -389,6 +428,8 @@ class TListBox : public TCustomListBox {
 // --- containers and bars ---------------------------------------------------------------
 
 class TCustomGroupBox : public TWinControl {
+  PAYROLL_CLASS(TCustomGroupBox, TWinControl)
+
  public:
   explicit TCustomGroupBox(TComponent* owner);
   void AdjustClientRect(TRect& rect) const override;
@@ -401,11 +442,15 @@ class TCustomGroupBox : public TWinControl {
 };
 
 class TGroupBox : public TCustomGroupBox {
+  PAYROLL_CLASS(TGroupBox, TCustomGroupBox)
+
  public:
   explicit TGroupBox(TComponent* owner) : TCustomGroupBox(owner) {}
 };
 
 class TScrollBar : public TWinControl {
+  PAYROLL_CLASS(TScrollBar, TWinControl)
+
  public:
   explicit TScrollBar(TComponent* owner);
   ~TScrollBar() override;
