@@ -55,20 +55,30 @@ QImage DecodeJpeg(const TBytes& bytes) {
     Decompressor d;
     jpeg_mem_src(&d.info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&d.info, TRUE);
-    d.info.out_color_space = JCS_RGB;
+    // CMYK pictures (as written by print software, with inverted values)
+    // are decoded as CMYK and converted here; everything else as RGB.
+    const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
+    d.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&d.info);
     const int w = static_cast<int>(d.info.output_width), h = static_cast<int>(d.info.output_height);
-    if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > (1LL << 28) || d.info.output_components != 3)
+    const int comps = d.info.output_components;
+    if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > (1LL << 28) || comps != (cmyk ? 4 : 3))
       throw EInvalidGraphic("JPEG error #42");
     QImage img(w, h, QImage::Format_RGB32);
     if (img.isNull()) throw EOutOfResources("Out of system resources");
-    std::vector<JSAMPLE> row(static_cast<size_t>(w) * 3);
+    std::vector<JSAMPLE> row(static_cast<size_t>(w) * static_cast<size_t>(comps));
     while (d.info.output_scanline < d.info.output_height) {
       int y = static_cast<int>(d.info.output_scanline);
       JSAMPROW rows[1] = {row.data()};
       jpeg_read_scanlines(&d.info, rows, 1);
       QRgb* out = reinterpret_cast<QRgb*>(img.scanLine(y));
-      for (int x = 0; x < w; ++x) out[x] = qRgb(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
+      for (int x = 0; x < w; ++x) {
+        const JSAMPLE* p = row.data() + static_cast<size_t>(x) * static_cast<size_t>(comps);
+        if (cmyk)
+          out[x] = qRgb(p[0] * p[3] / 255, p[1] * p[3] / 255, p[2] * p[3] / 255);
+        else
+          out[x] = qRgb(p[0], p[1], p[2]);
+      }
     }
     jpeg_finish_decompress(&d.info);
     return img;

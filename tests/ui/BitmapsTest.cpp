@@ -16,6 +16,10 @@
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Jpeg.h"
 
+extern "C" {
+#include <jpeglib.h>
+}
+
 namespace {
 
 void Put16(TBytes& b, unsigned v) { b.push_back(v & 0xFF); b.push_back((v >> 8) & 0xFF); }
@@ -191,6 +195,45 @@ TEST_F(BitmapsTest, IconKeepsItsTransparency) {
   EXPECT_EQ(target.Canvas()->Pixels(8, 7), clWhite);
   EXPECT_THROW(icon.LoadFromBytes({0, 0, 1, 0}), EInvalidGraphic);
   EXPECT_THROW(icon.SetWidth(3), EInvalidGraphicOperation);
+}
+
+// An 8 x 8 CMYK JPEG as print software writes it (inverted values:
+// 255 is no ink); every pixel (255, 0, 0, 255) is red.
+TBytes CmykJpeg() {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr err{};
+  info.err = jpeg_std_error(&err);
+  jpeg_create_compress(&info);
+  unsigned char* mem = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &mem, &size);
+  info.image_width = 8;
+  info.image_height = 8;
+  info.input_components = 4;
+  info.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row;
+  for (int x = 0; x < 8; ++x) row.insert(row.end(), {255, 0, 0, 255});
+  while (info.next_scanline < 8) {
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  TBytes out(mem, mem + size);
+  free(mem);
+  return out;
+}
+
+TEST_F(BitmapsTest, CmykJpegDecodesToRgb) {
+  TJPEGImage j;
+  j.LoadFromBytes(CmykJpeg());
+  QColor c(j.ToImage().pixel(4, 4));
+  EXPECT_GT(c.red(), 230);
+  EXPECT_LT(c.green(), 30);
+  EXPECT_LT(c.blue(), 30);
 }
 
 TEST_F(BitmapsTest, PictureBitmapReplacesOtherKinds) {
