@@ -187,7 +187,7 @@ void TTableDef::InternalOpen(TDiskMgr* disk) {
   const bool blobs = usesBlobs_ || internalFields_->UsesBlobs();
   const int indexBlock = internalIndexDefs_->Count() > 0
                              ? static_cast<int>(internalIndexDefs_->Items(0)->IndexPageSize())
-                             : static_cast<int>(kDefaultIndexPageSize);
+                             : static_cast<int>(kIndexNodeSize);
   try {
     for (int slot : {kIndexSlot, kBlobSlot, kRecordSlot}) {
       std::unique_ptr<TBaseIOInterface> io;
@@ -201,7 +201,7 @@ void TTableDef::InternalOpen(TDiskMgr* disk) {
       switch (slot) {
         case kIndexSlot:
           io->SetUsage(kUsageIndex);
-          io->SetBlockSize(memory_ ? static_cast<int>(kDefaultIndexPageSize) : indexBlock);
+          io->SetBlockSize(memory_ ? static_cast<int>(kIndexNodeSize) : indexBlock);
           io->SetGlobalHeaderItem(memory_ ? 0 : udbfmt::kItemIndexNodeFirstEmpty);
           break;
         case kBlobSlot:
@@ -230,7 +230,7 @@ void TTableDef::InternalOpen(TDiskMgr* disk) {
       blobIO_->OnFirstEmptyChange = [header](TUdbAddr a) { header->SetBlobFirstEmpty(a); };
       LoadFirstEmpties();
     } else {
-      std::vector<std::uint8_t> leaf(kDefaultIndexPageSize, 0);
+      std::vector<std::uint8_t> leaf(kIndexNodeSize, 0);
       udbfmt::PutU32(leaf.data(), kEmptyLeafMark);
       for (int i = 0; i < internalIndexDefs_->Count(); ++i) {
         const int seq = internalIndexDefs_->Items(i)->IndexSequence();

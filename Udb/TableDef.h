@@ -35,6 +35,8 @@ enum TEncryptionLevel { encNone, encWeak, encStrong };
 PAYROLL_ENUM_NAMES(TEncryptionLevel, encNone, encWeak, encStrong)
 
 constexpr int kDefaultBlobSize = 512;
+// Size of an index node when no index definition gives one.
+constexpr std::uint32_t kIndexNodeSize = 4096;
 
 class TTableDef : public TComponent {
   PAYROLL_CLASS(TTableDef, TComponent)

@@ -22,7 +22,7 @@ void LogQuietly(const char* what, const std::exception& e) {
 int IndexBlockSize(const TTableDef* def) {
   return def->InternalIndexDefs()->Count() > 0
              ? static_cast<int>(def->InternalIndexDefs()->Items(0)->IndexPageSize())
-             : static_cast<int>(kDefaultIndexPageSize);
+             : static_cast<int>(kIndexNodeSize);
 }
 
 }  // namespace
