@@ -1,6 +1,9 @@
 // TKeyFields: published form (see KeyFields.h).
 #include "Udb/KeyFields.h"
 
+#include "Udb/RestructureDefs.h"
+#include "platform/core/AnsiText.h"
+
 PAYROLL_PUBLISH(TKeyFieldItem) {
   p.Property("FieldName", &TKeyFieldItem::FieldName, &TKeyFieldItem::SetFieldName);
   p.Property("DataType", &TKeyFieldItem::DataType, &TKeyFieldItem::SetDataType);
@@ -21,6 +24,8 @@ PAYROLL_PUBLISH(TKeyFields) {}
 
 void TKeyFieldItem::Assign(TPersistent* source) {
   if (auto* s = dynamic_cast<TKeyFieldItem*>(source)) {
+    PAYROLL_ASSERT(!(s->dataType_ == ftString && s->sizeMarkerOffset_ == 0),
+                   "Internal status error in assign KeyField");
     fieldName_ = s->fieldName_;
     dataType_ = s->dataType_;
     fieldSize_ = s->fieldSize_;
@@ -37,4 +42,36 @@ void TKeyFieldItem::Assign(TPersistent* source) {
     return;
   }
   TCollectionItem::Assign(source);
+}
+
+int TKeyFieldItem::PartSize() const {
+  int size = CoreDataSize(dataType_);
+  if (dataType_ == ftString) size += fieldSize_;
+  return size;
+}
+
+void TKeyFields::Assign(TPersistent* source) {
+  TCollection::Assign(source);
+  if (auto* src = dynamic_cast<TKeyFields*>(source)) keyDataOffset_ = src->keyDataOffset_;
+}
+
+int TKeyFields::KeySize() const {
+  int size = 10;  // length, count and address of the key header
+  for (int i = 0; i < Count(); ++i) size += Items(i)->PartSize();
+  return size;
+}
+
+int TKeyFields::MaximumKeySize() const { return KeySize() + Count() / 8 + 1; }
+
+TKeyFieldItem* TKeyFields::FindKeyField(const AnsiString& name) const {
+  for (int i = 0; i < Count(); ++i)
+    if (AnsiSameText(Items(i)->FieldName(), name)) return Items(i);
+  return nullptr;
+}
+
+int TKeyFields::CountForIndex(const AnsiString& indexName) const {
+  int n = 0;
+  for (int i = 0; i < Count(); ++i)
+    if (AnsiSameText(Items(i)->IndexName(), indexName)) ++n;
+  return n;
 }

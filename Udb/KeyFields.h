@@ -44,8 +44,13 @@ class TKeyFieldItem : public TCollectionItem {
   int KeyIndex() const { return keyIndex_; }
   void SetKeyIndex(int v) { keyIndex_ = v; }
 
+  // A string part without a size marker fails the internal check
+  // "Internal status error in assign KeyField".
   void Assign(TPersistent* source) override;
   AnsiString DisplayName() const override { return fieldName_; }
+  // Bytes this part adds to a key's KeySize: the core data size, plus
+  // FieldSize for strings.
+  int PartSize() const;
 
  private:
   AnsiString fieldName_;
@@ -69,4 +74,20 @@ class TKeyFields : public TCollection {
   TKeyFields() : TCollection(ItemClassOf<TKeyFieldItem>()) {}
   TKeyFieldItem* Add() { return static_cast<TKeyFieldItem*>(TCollection::Add()); }
   TKeyFieldItem* Items(int i) const { return static_cast<TKeyFieldItem*>(TCollection::Items(i)); }
+  void Assign(TPersistent* source) override;
+
+  // Bytes of the key presence bitmap (parts / 8 + 1 for one index's parts).
+  int KeyDataOffset() const { return keyDataOffset_; }
+  void SetKeyDataOffset(int v) { keyDataOffset_ = v; }
+  // 10 + the sum of the parts' sizes (the presence bitmap not included).
+  int KeySize() const;
+  // KeySize + the bitmap bytes for Count() parts.
+  int MaximumKeySize() const;
+  // First item with that field name (ignoring case), or null.
+  TKeyFieldItem* FindKeyField(const AnsiString& name) const;
+  // Items whose IndexName equals indexName (ignoring case).
+  int CountForIndex(const AnsiString& indexName) const;
+
+ private:
+  int keyDataOffset_ = 1;
 };

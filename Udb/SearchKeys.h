@@ -1,5 +1,5 @@
-// Search keys: the one key format of the engine's indexes, the key field
-// descriptions (TKeyFieldItem, TKeyFields), search modifiers, the prepared
+// Search keys: the one key format of the engine's indexes (over the key
+// field descriptions of KeyFields.h), search modifiers, the prepared
 // search key (TOptimizedSearchKey) and the comparison rules that order an
 // index.  Used by the B-tree, the index manager, table definitions, the
 // table dataset and the filters.  Calls platform/core and platform/data.
@@ -34,12 +34,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/Collections.h"
+#include "Udb/KeyFields.h"
+#include "Udb/RestructureDefs.h"
 #include "platform/data/DBTypes.h"
-
-// String order of all indexes of a table.
-enum TSortOrder { soANSI, soASCII };
-PAYROLL_ENUM_NAMES(TSortOrder, soANSI, soASCII)
 
 namespace udbkey {
 constexpr int kLengthOffset = 0;
@@ -68,87 +65,6 @@ inline bool PartPresent(const std::uint8_t* key, int part) {
 // Bitmap bytes for a key of partCount parts.
 inline int KeyDataOffsetFor(int partCount) { return partCount / 8 + 1; }
 }  // namespace udbkey
-
-// Core data size of a key part's type (2 for strings, before their
-// FieldSize); raises for a type that cannot be a key part.
-int CoreDataSize(TFieldType type);
-
-// One part of an index key, streamed with the table definition.
-class TKeyFieldItem : public TCollectionItem {
-  PAYROLL_CLASS(TKeyFieldItem, TCollectionItem)
- public:
-  explicit TKeyFieldItem(TCollection* collection);
-  void Assign(TPersistent* source) override;
-
-  const AnsiString& FieldName() const { return fieldName_; }
-  void SetFieldName(const AnsiString& v) { fieldName_ = v; }
-  TFieldType DataType() const { return dataType_; }
-  void SetDataType(TFieldType v) { dataType_ = v; }
-  int FieldSize() const { return fieldSize_; }
-  void SetFieldSize(int v) { fieldSize_ = v; }
-  bool CaseInsensitive() const { return caseInsensitive_; }
-  void SetCaseInsensitive(bool v) { caseInsensitive_ = v; }
-  bool Descending() const { return descending_; }
-  void SetDescending(bool v) { descending_ = v; }
-  bool IsVariable() const { return isVariable_; }
-  void SetIsVariable(bool v) { isVariable_ = v; }
-  int RecBufOffset() const { return recBufOffset_; }
-  void SetRecBufOffset(int v) { recBufOffset_ = v; }
-  int NullFlagOffset() const { return nullFlagOffset_; }
-  void SetNullFlagOffset(int v) { nullFlagOffset_ = v; }
-  int SizeMarkerOffset() const { return sizeMarkerOffset_; }
-  void SetSizeMarkerOffset(int v) { sizeMarkerOffset_ = v; }
-  int PhysicalFieldNo() const { return physicalFieldNo_; }
-  void SetPhysicalFieldNo(int v) { physicalFieldNo_ = v; }
-  const AnsiString& IndexName() const { return indexName_; }
-  void SetIndexName(const AnsiString& v) { indexName_ = v; }
-  bool Hidden() const { return hidden_; }
-  void SetHidden(bool v) { hidden_ = v; }
-  int KeyIndex() const { return keyIndex_; }
-  void SetKeyIndex(int v) { keyIndex_ = v; }
-
-  // Bytes this part adds to KeySize: core size, plus FieldSize for strings.
-  int PartSize() const;
-
- private:
-  AnsiString fieldName_;
-  TFieldType dataType_ = ftUnknown;
-  int fieldSize_ = 0;
-  bool caseInsensitive_ = false;
-  bool descending_ = false;
-  bool isVariable_ = false;
-  int recBufOffset_ = 0;
-  int nullFlagOffset_ = 0;
-  int sizeMarkerOffset_ = 0;
-  int physicalFieldNo_ = 0;
-  AnsiString indexName_;
-  bool hidden_ = false;
-  int keyIndex_ = 0;
-};
-
-// The key parts of one index, or (in a table definition) of all indexes.
-class TKeyFields : public TOwnedCollection {
-  PAYROLL_CLASS(TKeyFields, TOwnedCollection)
- public:
-  explicit TKeyFields(TPersistent* owner = nullptr);
-  TKeyFieldItem* Add();
-  TKeyFieldItem* Items(int index) const;
-  void Assign(TPersistent* source) override;
-
-  int KeyDataOffset() const { return keyDataOffset_; }
-  void SetKeyDataOffset(int v) { keyDataOffset_ = v; }
-  // 10 + the sum of the parts' sizes (the presence bitmap not included).
-  int KeySize() const;
-  // KeySize + KeyDataOffsetFor(Count()).
-  int MaximumKeySize() const;
-  // First item with that field name (ignoring case), or null.
-  TKeyFieldItem* FindKeyField(const AnsiString& name) const;
-  // Items whose IndexName equals indexName (ignoring case).
-  int CountForIndex(const AnsiString& indexName) const;
-
- private:
-  int keyDataOffset_ = 1;
-};
 
 // Search modifier: compare only the first FieldCount parts (below 1: all
 // parts before the first hidden one).
