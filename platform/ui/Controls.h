@@ -294,7 +294,7 @@ class TControl : public TComponent {
   bool parentFont_ = true;
   bool fontFromParent_ = false;  // set while copying the parent's font
   TColor color_ = clBtnFace;
-  bool parentColor_ = false;
+  bool parentColor_ = true;  // controls take their parent's colour until given one
   TCursor cursor_ = crDefault;
   AnsiString hint_;
   bool showHint_ = false;

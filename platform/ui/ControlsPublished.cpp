@@ -16,7 +16,7 @@ PAYROLL_PUBLISH(TControl) {
   p.Property("Align", &TControl::Align, &TControl::SetAlign).Default(alNone);
   p.Property("Anchors", &TControl::Anchors, &TControl::SetAnchors).Default(TAnchors{akLeft, akTop});
   p.Property("Color", &TControl::Color, &TControl::SetColor);
-  p.Property("ParentColor", &TControl::ParentColor, &TControl::SetParentColor);
+  p.Property("ParentColor", &TControl::ParentColor, &TControl::SetParentColor).Default(true);
   p.Property("Font", static_cast<TFont* (TControl::*)() const>(&TControl::Font));
   p.Property("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
   p.Property("Cursor", &TControl::Cursor, &TControl::SetCursor).Default(crDefault);
