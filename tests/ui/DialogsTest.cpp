@@ -1,0 +1,117 @@
+// Message boxes, message dialogs, input boxes and file dialogs through the
+// one dialog service, answered by the test service.
+#include <gtest/gtest.h>
+
+#include "FakeDialogService.h"
+#include "UiTestSupport.h"
+#include "platform/ui/Forms.h"
+
+namespace {
+
+std::vector<int> Results(const TMessageRequest& r) {
+  std::vector<int> v;
+  for (const auto& b : r.Buttons) v.push_back(b.Result);
+  return v;
+}
+
+TEST(Dialogs, MessageBoxFlagsChooseButtonsIconAndDefault) {
+  struct Case {
+    unsigned flags;
+    std::vector<int> buttons;
+    TDialogIcon icon;
+    int defaultIndex;
+    int closeResult;
+  };
+  const Case cases[] = {
+      {MB_OK | MB_ICONSTOP, {IDOK}, diError, 0, IDOK},
+      {MB_OKCANCEL | MB_ICONINFORMATION, {IDOK, IDCANCEL}, diInformation, 0, IDCANCEL},
+      {MB_YESNO | MB_ICONWARNING, {IDYES, IDNO}, diWarning, 0, IDNO},
+      {MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, {IDYES, IDNO}, diQuestion, 1, IDNO},
+      {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}, diNone, 0, IDCANCEL},
+      {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, {IDABORT, IDRETRY, IDIGNORE}, diNone, 2, IDCANCEL},
+      {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}, diNone, 0, IDCANCEL},
+  };
+  for (const Case& c : cases) {
+    TMessageRequest r = MessageBoxRequest("文本", "标题", c.flags);
+    EXPECT_EQ(Results(r), c.buttons) << std::hex << c.flags;
+    EXPECT_EQ(r.Icon, c.icon) << std::hex << c.flags;
+    EXPECT_EQ(r.DefaultIndex, c.defaultIndex) << std::hex << c.flags;
+    EXPECT_EQ(r.CloseResult, c.closeResult) << std::hex << c.flags;
+  }
+  EXPECT_EQ(MessageBoxRequest("", "", MB_YESNO).Buttons[0].Caption, "是(&Y)");
+  EXPECT_EQ(MessageBoxRequest("", "", MB_OK).Buttons[0].Caption, "确定");
+}
+
+TEST(Dialogs, MessageDlgCaptionsAndButtonOrder) {
+  TMessageRequest r = MessageDlgRequest("删除?", mtConfirmation, TMsgDlgButtons{mbNo, mbYes});
+  EXPECT_EQ(r.Caption, "确认");
+  EXPECT_EQ(Results(r), (std::vector<int>{mrYes, mrNo}));
+  EXPECT_EQ(r.DefaultIndex, 0);
+  r = MessageDlgRequest("x", mtWarning, TMsgDlgButtons{mbYes, mbNo, mbAll});
+  EXPECT_EQ(r.Caption, "警告");
+  EXPECT_EQ(Results(r), (std::vector<int>{mrYes, mrNo, mrAll}));
+  r = MessageDlgRequest("x", mtError, TMsgDlgButtons{});
+  EXPECT_EQ(Results(r), (std::vector<int>{mrOk})) << "a box always has a way out";
+}
+
+TEST(Dialogs, AnswersComeFromTheInstalledServiceInOrder) {
+  TFakeDialogService fake;
+  fake.Answers = {IDNO, IDYES};
+  EXPECT_EQ(MessageBox("\r删除选中的用户?", "提示", MB_YESNO | MB_ICONQUESTION), IDNO);
+  EXPECT_EQ(Application->MessageBox("\r删除选中的部门?", "提示", MB_YESNO), IDYES);
+  EXPECT_EQ(MessageDlg("继续?", mtConfirmation, mbOKCancel, 0), mrOk) << "no answer queued: first button";
+  ASSERT_EQ(fake.Boxes.size(), 3u);
+  EXPECT_EQ(fake.Boxes[0].Text, "\r删除选中的用户?");
+  EXPECT_EQ(fake.Boxes[1].Caption, "提示");
+}
+
+TEST(Dialogs, InstallingAndRemovingTheFakeRestoresThePreviousService) {
+  TDialogService* before = &DialogService();
+  {
+    TFakeDialogService outer;
+    {
+      TFakeDialogService inner;
+      EXPECT_EQ(&DialogService(), &inner);
+    }
+    EXPECT_EQ(&DialogService(), &outer);
+  }
+  EXPECT_EQ(&DialogService(), before);
+}
+
+TEST(Dialogs, InputBoxGivesTheDefaultWhenCancelled) {
+  TFakeDialogService fake;
+  EXPECT_EQ(InputBox("输入", "年月:", "200612"), "200612");
+  fake.InputAnswers = {"200701"};
+  EXPECT_EQ(InputBox("输入", "年月:", "200612"), "200701");
+  AnsiString v = "keep";
+  EXPECT_FALSE(InputQuery("输入", "x", v));
+  EXPECT_EQ(v, "keep");
+}
+
+TEST(Dialogs, ShowMessageUsesTheApplicationTitle) {
+  EnsureUiApp();
+  TFakeDialogService fake;
+  Application->SetTitle("Velmor工资软件");
+  ShowMessage("\r请重新启动本程序...");
+  ASSERT_EQ(fake.Boxes.size(), 1u);
+  EXPECT_EQ(fake.Boxes[0].Caption, "Velmor工资软件");
+  EXPECT_EQ(Results(fake.Boxes[0]), (std::vector<int>{IDOK}));
+}
+
+TEST(Dialogs, FileAndFolderChoicesGoThroughTheService) {
+  TFakeDialogService fake;
+  TFileRequest r;
+  r.Filter = "Report 文件 (*.rbp)|*.rbp";
+  r.DefaultExt = "rbp";
+  EXPECT_FALSE(DialogService().OpenFile(r)) << "cancelled";
+  fake.FileAnswers = {"/tmp/a.rbp", "/tmp/backxls"};
+  EXPECT_TRUE(DialogService().SaveFile(r));
+  EXPECT_EQ(r.FileName, "/tmp/a.rbp");
+  AnsiString dir;
+  EXPECT_TRUE(SelectDirectory("选择目录", "", dir));
+  EXPECT_EQ(dir, "/tmp/backxls");
+  ASSERT_EQ(fake.FileRequests.size(), 2u);
+  EXPECT_EQ(fake.FileRequests[0].Filter, "Report 文件 (*.rbp)|*.rbp");
+}
+
+}  // namespace
