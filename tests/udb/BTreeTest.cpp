@@ -1,0 +1,522 @@
+// B-tree: growth and shrinking at a fixed root, runs of equal partial keys
+// across many leaves, every search mode against an independent model over
+// memory and disk blocks (with reopen), record numbers, scans, read-ahead,
+// and damaged node bytes refused before anything is written.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "IndexTestSupport.h"
+#include "Udb/ReadAheadBuffer.h"
+
+using namespace idxtest;
+
+namespace {
+
+std::unique_ptr<TKeyFields> IntPrimary() {
+  auto p = std::make_unique<TKeyFields>();
+  TKeyFields& f = *p;
+  AddIntPart(f, "PK", 0);
+  return p;
+}
+
+// A (int) then the hidden RecordID: a non-unique index on A.
+std::unique_ptr<TKeyFields> NonUniqueA(bool descending = false) {
+  auto p = std::make_unique<TKeyFields>();
+  TKeyFields& f = *p;
+  AddIntPart(f, "A", 0, descending);
+  AddRecordIdPart(f, "A", descending);
+  return p;
+}
+
+std::unique_ptr<TKeyFields> NonUniqueAB(bool aDescending) {
+  auto p = std::make_unique<TKeyFields>();
+  TKeyFields& f = *p;
+  AddIntPart(f, "AB", 0, aDescending);
+  AddStringPart(f, "AB");
+  AddRecordIdPart(f, "AB");
+  return p;
+}
+
+void InsertRow(TBTree& tree, const TRow& row) {
+  auto rec = RecordOf(row);
+  tree.SetSearchKeyFromRecord(rec.data());
+  tree.Insert(row.addr);
+}
+
+TRow IntRow(int a, int id = 0) {
+  TRow r;
+  r.a = a;
+  r.id = id == 0 ? a : id;
+  r.addr = 0x1000u + static_cast<TUdbAddr>(r.id) * 16u;
+  return r;
+}
+
+// The addresses of the whole index in key order, through First / Next.
+std::vector<TUdbAddr> Walk(TBTree& tree) {
+  std::vector<TUdbAddr> out;
+  if (!tree.First()) return out;
+  do out.push_back(tree.CurrentRecordAddress());
+  while (tree.Next());
+  return out;
+}
+
+// The largest number of keys a leaf holds without being full.
+int KeysPerFullNode(int nodeSize, int keySize) {
+  int n = 0;
+  while ((n + 1) * keySize + udbnode::kHeaderSize + keySize < nodeSize) ++n;
+  return n;
+}
+
+TEST(TBTree, IntegerPrimaryIndexGrowsAtTheNodeLimitAndShrinksBackAtTheSameRoot) {
+  for (bool disk : {false, true}) {
+    SCOPED_TRACE(disk ? "disk" : "memory");
+    TTreeHarness h(disk, 4096);
+    h.Define(*IntPrimary());
+    h.CreateAndOpen();
+    const std::uint32_t root = h.root;
+    ASSERT_EQ(h.Tree().MaximumKeySize(), 15);
+    const int limit = KeysPerFullNode(4096, 15);
+    ASSERT_EQ(limit, 270);
+    for (int i = 1; i <= limit; ++i) InsertRow(h.Tree(), IntRow(i));
+    EXPECT_EQ(h.depth, 1u);
+    InsertRow(h.Tree(), IntRow(limit + 1));
+    EXPECT_EQ(h.depth, 2u);
+    EXPECT_EQ(h.root, root);
+    h.Tree().CheckStructureForTest();  // two leaves linked both ways
+
+    for (int n = 1; n <= limit + 1; ++n) {
+      h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(n)).data());
+      ASSERT_EQ(h.Tree().Find(2), 0);
+      ASSERT_EQ(h.Tree().CurrentRecNo(), n);
+      ASSERT_EQ(h.Tree().AddressOfRecNo(n), IntRow(n).addr);
+    }
+
+    for (int i = 1; i <= limit + 1; ++i) {
+      h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(i)).data());
+      ASSERT_EQ(h.Tree().Find(2), 0);
+      h.Tree().Delete();
+    }
+    EXPECT_EQ(h.depth, 1u);
+    EXPECT_EQ(h.root, root);
+    EXPECT_EQ(h.Tree().RecordCount(), 0u);
+    if (!disk) EXPECT_EQ(h.memIO->BlockCount(), 1);  // every other node released
+  }
+}
+
+TEST(TBTree, EmptyIndexFindsNothing) {
+  TTreeHarness h(false, 4096);
+  h.Define(*IntPrimary());
+  h.CreateAndOpen();
+  EXPECT_EQ(h.Tree().RecordCount(), 0u);
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(5)).data());
+  for (int mode = 0; mode <= 5; ++mode) EXPECT_NE(h.Tree().Find(mode), 0) << mode;
+  EXPECT_FALSE(h.Tree().Next());
+  EXPECT_FALSE(h.Tree().First());
+  EXPECT_UDB_ERROR(h.Tree().CurrentKey(), 8581);
+  EXPECT_EQ(h.Tree().CurrentRecNo(), 0);
+}
+
+TEST(TBTree, GreaterThanTheLastAndAtLeastAboveAllFail) {
+  TTreeHarness h(false, 4096);
+  h.Define(*IntPrimary());
+  h.CreateAndOpen();
+  for (int i = 1; i <= 10; ++i) InsertRow(h.Tree(), IntRow(i * 10));
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(100)).data());
+  EXPECT_EQ(h.Tree().Find(4), -1);
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(101)).data());
+  EXPECT_NE(h.Tree().Find(3), 0);
+  EXPECT_EQ(h.Tree().Find(5), 0);  // nearest: the last key
+  EXPECT_EQ(h.Tree().CurrentRecordAddress(), IntRow(100).addr);
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(10)).data());
+  EXPECT_EQ(h.Tree().Find(0), -1);
+}
+
+TEST(TBTree, EqualUserPartsFollowInRecordIdOrder) {
+  TTreeHarness h(false, 4096);
+  h.Define(*NonUniqueA());
+  h.CreateAndOpen();
+  InsertRow(h.Tree(), IntRow(7, 30));
+  InsertRow(h.Tree(), IntRow(7, 10));
+  InsertRow(h.Tree(), IntRow(7, 20));
+  EXPECT_EQ(Walk(h.Tree()), (std::vector<TUdbAddr>{IntRow(7, 10).addr, IntRow(7, 20).addr, IntRow(7, 30).addr}));
+}
+
+// The run of 1000 equal user parts spans many leaves (and, with small nodes,
+// several internal levels): every mode must start or end exactly at the run's
+// edges.
+TEST(TBTree, PartialKeySearchesLandOnTheEdgesOfALongRunOfEqualKeys) {
+  for (int nodeSize : {4096, 512}) {
+    SCOPED_TRACE(nodeSize);
+    TTreeHarness h(false, nodeSize);
+    h.Define(*NonUniqueA());
+    h.CreateAndOpen();
+    std::vector<TRow> rows;
+    int id = 1;
+    for (int i = 0; i < 100; ++i) rows.push_back(IntRow(1, id++));
+    for (int i = 0; i < 1000; ++i) rows.push_back(IntRow(5, id++));
+    for (int i = 0; i < 100; ++i) rows.push_back(IntRow(9, id++));
+    std::mt19937 rng(7);
+    std::shuffle(rows.begin(), rows.end(), rng);
+    for (const TRow& r : rows) InsertRow(h.Tree(), r);
+    ASSERT_GE(h.depth, 2u);
+    h.Tree().CheckStructureForTest();
+
+    TSearchModifier userParts{0, true};  // all parts before the hidden one
+    TSearchModifier firstPart{1, true};
+    struct Case {
+      int mode;
+      int recNo;  // 0: fails
+    } cases[] = {{0, 100}, {1, 1100}, {2, 101}, {3, 101}, {4, 1101}, {5, 101}};
+    for (const TSearchModifier& mod : {userParts, firstPart}) {
+      for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(5, 999999)).data());
+        ASSERT_EQ(h.Tree().Find(c.mode, mod), 0);
+        EXPECT_EQ(h.Tree().CurrentRecNo(), c.recNo);
+      }
+    }
+    // From the first of the run, the scan collects exactly the run.
+    h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(5, 0)).data());
+    ASSERT_EQ(h.Tree().Find(2, userParts), 0);
+    std::vector<TScanMatch> list;
+    h.Tree().ScanMatches(1, h.Tree().SearchKey(), 2, false, 0, list);
+    ASSERT_EQ(list.size(), 1000u);
+    EXPECT_EQ(list.front().RecNo, 101);
+    EXPECT_EQ(list.back().RecNo, 1100);
+    EXPECT_EQ(h.Tree().CurrentRecNo(), 101);  // the scan leaves the cursor
+  }
+}
+
+TEST(TBTree, PartModifiersMakeTheSearchKeyLowOrHighForTheRestOfTheKey) {
+  TTreeHarness h(false, 512);
+  h.Define(*NonUniqueAB(false));
+  h.CreateAndOpen();
+  int id = 1;
+  for (int a = 1; a <= 3; ++a)
+    for (const char* b : {"a", "b", "c", "d"})
+      for (int k = 0; k < 5; ++k) {
+        TRow r = IntRow(a, id++);
+        r.b = b;
+        InsertRow(h.Tree(), r);
+      }
+  TRow s = IntRow(2, 1);
+  s.b = "zzz";
+  TKeyModifiers low{1, 0, 0};
+  TKeyModifiers high{1, 2, 2};
+  h.Tree().SetSearchKeyFromRecord(RecordOf(s).data(), &low);
+  ASSERT_EQ(h.Tree().Find(3), 0);
+  EXPECT_EQ(h.Tree().CurrentRecNo(), 21);
+  h.Tree().SetSearchKeyFromRecord(RecordOf(s).data(), &high);
+  ASSERT_EQ(h.Tree().Find(1), 0);
+  EXPECT_EQ(h.Tree().CurrentRecNo(), 40);
+}
+
+// --- randomised model test ----------------------------------------------------
+
+struct RandomCase {
+  bool disk;
+  int nodeSize;
+  bool aDescending;
+  int operations;
+  std::uint32_t minDepth;  // reached at the peak
+};
+
+class TBTreeRandom : public ::testing::TestWithParam<RandomCase> {};
+
+TRow RandomRow(std::mt19937& rng, int id) {
+  TRow r;
+  r.aNull = rng() % 10 == 0;
+  r.a = static_cast<std::int32_t>(rng() % 25) - 12;
+  if (rng() % 20 == 0) r.a = rng() % 2 ? INT32_MAX : INT32_MIN;
+  r.bNull = rng() % 10 == 0;
+  static const char* const kWords[] = {"", "a", "B", "ab", "aB", "b", "ba", "abc", "工资"};
+  r.b = kWords[rng() % 9];
+  r.id = id;
+  r.addr = 0x10000u + static_cast<TUdbAddr>(id) * 16u;
+  return r;
+}
+
+void CheckAgainstModel(TTreeHarness& h, std::vector<TRow>& model, std::mt19937& rng, bool aDesc) {
+  TBTree& tree = h.Tree();
+  ASSERT_EQ(tree.RecordCount(), model.size());
+  tree.CheckStructureForTest();
+  std::vector<TUdbAddr> expected;
+  for (const TRow& r : model) expected.push_back(r.addr);
+  ASSERT_EQ(Walk(tree), expected);
+  if (!model.empty()) {
+    for (int k = 0; k < 5; ++k) {
+      const int n = static_cast<int>(rng() % model.size()) + 1;
+      ASSERT_EQ(tree.AddressOfRecNo(n), model[static_cast<size_t>(n - 1)].addr);
+    }
+  }
+  const TSearchModifier mods[] = {{0, false}, {0, true}, {1, true}, {2, true}};
+  const int parts[] = {3, 2, 1, 2};
+  for (int k = 0; k < 12; ++k) {
+    TRow s = RandomRow(rng, static_cast<int>(rng() % 4000));
+    if (!model.empty() && rng() % 2) {  // often a key that is there
+      s = model[rng() % model.size()];
+      if (rng() % 3 == 0) s.id += (rng() % 2) ? 1 : -1;
+    }
+    for (int m = 0; m < 4; ++m) {
+      for (int mode = 0; mode <= 5; ++mode) {
+        tree.SetSearchKeyFromRecord(RecordOf(s).data());
+        const int want = ModelFind(model, s, parts[m], mode, aDesc);
+        const int got = tree.Find(mode, mods[m]);
+        ASSERT_EQ(got == 0, want >= 0) << "mode " << mode << " modifier " << m;
+        if (want >= 0) {
+          ASSERT_EQ(tree.CurrentRecordAddress(), model[static_cast<size_t>(want)].addr) << "mode " << mode;
+          ASSERT_EQ(tree.CurrentRecNo(), want + 1);
+        }
+      }
+    }
+  }
+}
+
+TEST_P(TBTreeRandom, EveryOperationAndSearchModeAgreesWithAnOrderedModel) {
+  const RandomCase c = GetParam();
+  TTreeHarness h(c.disk, c.nodeSize);
+  h.Define(*NonUniqueAB(c.aDescending));
+  h.CreateAndOpen();
+  const std::uint32_t root = h.root;
+  std::mt19937 rng(c.nodeSize + c.disk * 3 + c.aDescending * 5);
+  auto less = [&](const TRow& x, const TRow& y) { return ModelCompare(x, y, 3, c.aDescending) < 0; };
+  std::vector<TRow> model;
+  std::uint32_t maxDepth = 1;
+  int nextId = 1;
+  for (int op = 1; op <= c.operations; ++op) {
+    // Grow during the first half, shrink to empty during the second.
+    const bool grow = op <= c.operations / 2 ? rng() % 4 != 0 : rng() % 4 == 0;
+    if (grow || model.empty()) {
+      TRow r = RandomRow(rng, nextId++);
+      InsertRow(h.Tree(), r);
+      auto at = std::lower_bound(model.begin(), model.end(), r, less);
+      const int index = static_cast<int>(at - model.begin());
+      model.insert(at, r);
+      ASSERT_EQ(h.Tree().CurrentRecordAddress(), r.addr);
+      ASSERT_EQ(h.Tree().CurrentRecNo(), index + 1);
+    } else {
+      const size_t index = rng() % model.size();
+      h.Tree().SetSearchKeyFromRecord(RecordOf(model[index]).data());
+      ASSERT_EQ(h.Tree().Find(2), 0);
+      ASSERT_EQ(h.Tree().CurrentRecordAddress(), model[index].addr);
+      h.Tree().Delete();
+      model.erase(model.begin() + static_cast<long>(index));
+      if (index < model.size()) {
+        ASSERT_EQ(h.Tree().CurrentRecordAddress(), model[index].addr);
+      } else if (!model.empty()) {
+        ASSERT_EQ(h.Tree().CurrentRecordAddress(), model.back().addr);
+      }
+    }
+    maxDepth = std::max(maxDepth, h.depth);
+    ASSERT_EQ(h.root, root);
+    if (op % (c.operations / 8) == 0) {
+      CheckAgainstModel(h, model, rng, c.aDescending);
+      if (c.disk) {
+        h.Reopen();
+        CheckAgainstModel(h, model, rng, c.aDescending);
+      }
+    }
+  }
+  while (!model.empty()) {
+    h.Tree().SetSearchKeyFromRecord(RecordOf(model.back()).data());
+    ASSERT_EQ(h.Tree().Find(2), 0);
+    h.Tree().Delete();
+    model.pop_back();
+  }
+  EXPECT_GE(maxDepth, c.minDepth);
+  EXPECT_EQ(h.depth, 1u);
+  EXPECT_EQ(h.root, root);
+  CheckAgainstModel(h, model, rng, c.aDescending);
+  if (!c.disk) EXPECT_EQ(h.memIO->BlockCount(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Interfaces, TBTreeRandom,
+                         ::testing::Values(RandomCase{false, 512, false, 4000, 4}, RandomCase{false, 512, true, 4000, 4},
+                                           RandomCase{false, 4096, false, 12000, 3},
+                                           RandomCase{true, 4096, false, 12000, 3},
+                                           RandomCase{true, 4096, true, 6000, 2}));
+
+// --- scans and read-ahead ------------------------------------------------------
+
+struct IntTreeFixture : ::testing::Test {
+  TTreeHarness h{false, 512};
+  void SetUp() override {
+    h.Define(*IntPrimary());
+    h.CreateAndOpen();
+    for (int i = 1; i <= 100; ++i) InsertRow(h.Tree(), IntRow(i));
+  }
+  void Go(int a) {
+    h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(a)).data());
+    ASSERT_EQ(h.Tree().Find(2), 0);
+  }
+};
+
+TEST_F(IntTreeFixture, ScanMatchesStopsAtTheStopAddressInEitherDirection) {
+  Go(40);
+  std::vector<TScanMatch> list;
+  h.Tree().ScanMatches(0, h.Tree().SearchKey(), 3, false, IntRow(60).addr, list);
+  ASSERT_EQ(list.size(), 21u);
+  EXPECT_EQ(list.front().Address, IntRow(40).addr);
+  EXPECT_EQ(list.back().RecNo, 60);
+  h.Tree().ScanMatches(0, h.Tree().SearchKey(), 1, false, IntRow(5).addr, list);
+  ASSERT_EQ(list.size(), 36u);
+  EXPECT_EQ(list.back().Address, IntRow(5).addr);
+  EXPECT_EQ(list.back().RecNo, 5);
+  h.Tree().ScanMatches(0, h.Tree().SearchKey(), 1, true, 0, list);
+  ASSERT_EQ(list.size(), 40u);  // to the first record, reversed into key order
+  EXPECT_EQ(list.front().RecNo, 1);
+  EXPECT_EQ(list.back().RecNo, 40);
+}
+
+TEST_F(IntTreeFixture, ReadAheadTakesEntriesOfTheCurrentLeafWithTheirNumbers) {
+  TReadAheadBuffer buffer;
+  buffer.Init(32, h.Tree().MaximumKeySize(), 10);
+  for (int direction : {1, 2, 3}) {
+    SCOPED_TRACE(direction);
+    Go(50);
+    h.Tree().ReadAhead(direction, 4, buffer);
+    ASSERT_GE(buffer.Count(), 1);
+    bool sawCursor = false;
+    for (int i = 0; i < buffer.Count(); ++i) {
+      TReadAheadBufferItem* item = buffer.Items(i);
+      EXPECT_EQ(item->RecordAddress, IntRow(item->RecordNumber).addr);
+      EXPECT_EQ(udbkey::KeyAddress(item->KeyBuffer), item->RecordAddress);
+      if (i > 0) EXPECT_EQ(item->RecordNumber, buffer.Items(i - 1)->RecordNumber + 1);
+      sawCursor |= item->RecordNumber == 50;
+    }
+    EXPECT_TRUE(sawCursor);
+    if (direction == 1) EXPECT_EQ(buffer.Last()->RecordNumber, 50);
+    if (direction == 2) EXPECT_EQ(buffer.Items(0)->RecordNumber, 50);
+  }
+}
+
+TEST_F(IntTreeFixture, MovingPastEitherEndFailsAndKeepsTheKey) {
+  Go(100);
+  EXPECT_FALSE(h.Tree().Next());
+  EXPECT_EQ(h.Tree().CurrentRecNo(), 100);
+  Go(1);
+  EXPECT_FALSE(h.Tree().Prior());
+  EXPECT_EQ(h.Tree().CurrentRecordAddress(), IntRow(1).addr);
+  std::vector<TUdbAddr> back;
+  ASSERT_TRUE(h.Tree().Last());
+  do back.push_back(h.Tree().CurrentRecordAddress());
+  while (h.Tree().Prior());
+  ASSERT_EQ(back.size(), 100u);
+  EXPECT_EQ(back.front(), IntRow(100).addr);
+}
+
+TEST_F(IntTreeFixture, RecordNumbersOutsideTheIndexAreRefused) {
+  EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(0), 8581);
+  EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(101), 8581);
+  EXPECT_EQ(h.Tree().AddressOfRecNo(100), IntRow(100).addr);
+}
+
+// --- damaged nodes ---------------------------------------------------------------
+
+// Every block's bytes, to prove that a refused operation wrote nothing.
+std::map<TUdbAddr, std::vector<std::uint8_t>> Snapshot(TMemoryIOInterface& io, int nodeSize) {
+  std::map<TUdbAddr, std::vector<std::uint8_t>> out;
+  for (TUdbAddr a = io.NextBlock(0); a != 0; a = io.NextBlock(a)) {
+    std::vector<std::uint8_t> bytes(static_cast<size_t>(nodeSize));
+    io.ReadBlock(a, nodeSize, bytes.data());
+    out[a] = bytes;
+  }
+  return out;
+}
+
+struct Damage {
+  const char* what;
+  int offset;  // in the first leaf block
+  std::uint32_t value;
+  int width;
+};
+
+TEST(TBTree, DamagedNodeBytesAreRefusedBeforeAnyWrite) {
+  const Damage cases[] = {
+      {"byte count past the key area", udbnode::kUsedBytes, 5000, 4},
+      {"byte count not a whole number of keys", udbnode::kUsedBytes, 31, 4},
+      {"key length too large", udbnode::kHeaderSize, 400, 2},
+      {"key length zero", udbnode::kHeaderSize + 15, 0, 2},
+      {"leaf flag of neither kind", udbnode::kLeafFlag, 9, 4},
+  };
+  for (const Damage& d : cases) {
+    SCOPED_TRACE(d.what);
+    TTreeHarness h(false, 512);
+    h.Define(*IntPrimary());
+    h.CreateAndOpen();
+    for (int i = 1; i <= 200; ++i) InsertRow(h.Tree(), IntRow(i));
+    ASSERT_EQ(h.depth, 2u);
+    // The first leaf: the child of the root's first entry.
+    std::vector<std::uint8_t> root(512);
+    h.memIO->ReadBlock(h.root, 512, root.data());
+    const TUdbAddr first = udbkey::KeyAddress(root.data() + udbnode::kHeaderSize);
+    std::vector<std::uint8_t> block(512);
+    h.memIO->ReadBlock(first, 512, block.data());
+    for (int i = 0; i < d.width; ++i) block[static_cast<size_t>(d.offset + i)] = static_cast<std::uint8_t>(d.value >> (8 * i));
+    h.memIO->WriteBlock(first, 512, block.data());
+    h.Tree().ResetNodes();
+    const auto before = Snapshot(*h.memIO, 512);
+
+    h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(3)).data());
+    EXPECT_UDB_ERROR(h.Tree().Find(2), 8451);
+    h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(0)).data());
+    EXPECT_UDB_ERROR(h.Tree().Insert(IntRow(0).addr), 8451);
+    EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(1), 8451);
+    EXPECT_EQ(Snapshot(*h.memIO, 512), before);
+  }
+}
+
+TEST(TBTree, ADepthThatDisagreesWithTheNodesIsRefused) {
+  TTreeHarness h(false, 4096);
+  h.Define(*IntPrimary());
+  h.CreateAndOpen();
+  InsertRow(h.Tree(), IntRow(1));
+  h.depth = 2;  // the header claims a level the root leaf does not have
+  h.Tree().ResetNodes();
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(1)).data());
+  EXPECT_UDB_ERROR(h.Tree().Find(2), 8451);
+  h.depth = 0;
+  EXPECT_UDB_ERROR(h.Tree().Find(2), 8451);
+  h.depth = 1;
+  EXPECT_EQ(h.Tree().Find(2), 0);
+}
+
+TEST(TBTree, OpenNeedsASortFunctionAndMatchingKeySize) {
+  TMemoryIOInterface io;
+  std::uint32_t root = 0, depth = 0;
+  TBTree tree;
+  tree.Init(&io, 4096, &root, &depth);
+  tree.SetKeyFields(*IntPrimary());
+  EXPECT_UDB_ERROR(tree.Open(), 8581);
+  tree.SetSortFunction(AnsiKeySort);
+  tree.SetKeyFields(*IntPrimary(), 16);  // the definition says another size
+  EXPECT_UDB_ERROR(tree.Open(), 8581);
+  tree.SetKeyFields(*IntPrimary(), 15);
+  tree.Open();
+  EXPECT_TRUE(tree.IsOpen());
+}
+
+TEST(TNode, KeysOfTheWrongSizeOrPositionAreRefused) {
+  TMemoryIOInterface io;
+  TNode node;
+  EXPECT_UDB_ERROR(node.KeyAt(0), 8581);  // no buffer yet
+  node.Init(&io, 256, 20);
+  node.SetLeaf(true);
+  std::vector<std::uint8_t> key(20, 0);
+  key[0] = 20;
+  node.InsertKey(0, key.data());
+  EXPECT_UDB_ERROR(node.KeyAt(1), 8581);
+  std::vector<std::uint8_t> wrong(20, 0);
+  wrong[0] = 19;
+  EXPECT_UDB_ERROR(node.ReplaceKey(0, wrong.data()), 8581);
+  EXPECT_EQ(node.CountUpTo(-1), 1u);
+  node.DeleteKey(0);
+  EXPECT_TRUE(node.IsEmpty());
+}
+
+}  // namespace
