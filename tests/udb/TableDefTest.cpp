@@ -323,3 +323,36 @@ TEST(MemoryTableDefs, RowsLiveWhileTheManagerKeepsTheTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DiskTableDefs, RecordsShorterThanAFreeRunKeepTheirNeighboursWhenFreed) {
+  auto def = std::make_unique<TTableDef>();  // no fields: 14-byte records
+  mgr->CreateTableDef("Bare", def.get());
+  mgr->OpenTableDefConnection("Bare", def.get());
+  EXPECT_EQ(def->RecordSize(), 14);
+  EXPECT_EQ(def->RecordIO()->BlockSize(), 16);
+  TRecordMgr records;
+  records.SetRecordSize(def->RecordSize());
+  records.Open(def->RecordIO());
+  std::vector<std::vector<std::uint8_t>> values;
+  std::vector<TUdbAddr> at;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<std::uint8_t> r(14, 0);
+    r[0] = 1;
+    udbfmt::PutU32(r.data() + 2, def->OwnerFlag() + 9);
+    udbfmt::PutU32(r.data() + 6, static_cast<std::uint32_t>(i + 1));
+    udbfmt::PutU32(r.data() + 10, 0xA5A5A5A5u);
+    values.push_back(r);
+    at.push_back(records.AppendRecord(r.data()));
+  }
+  records.DeleteRecord(at[1]);
+  std::vector<std::uint8_t> back(14);
+  for (int i : {0, 2}) {
+    records.ReadRecord(at[static_cast<size_t>(i)], back.data(), false);
+    EXPECT_EQ(back, values[static_cast<size_t>(i)]) << i;
+  }
+  mgr->CloseTableDefConnection(def->TableID());
+}
+
+}  // namespace
