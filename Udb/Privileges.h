@@ -101,8 +101,8 @@ class TObjectPrivilege : public TCollectionItem {
  public:
   explicit TObjectPrivilege(TCollection* collection) : TCollectionItem(collection) {}
   int Value = 0;                  // carried
-  AnsiString Fields = "ALL";      // "ALL" = every field, else a comma list
-  AnsiString ObjectName = "ALL";  // "ALL" = every object
+  AnsiString Fields;      // "ALL" = every field, else a comma list
+  AnsiString ObjectName;  // "ALL" = every object
   std::uint8_t Privilege = 0;     // ordinal 1..8
   std::uint8_t ObjectType = kObjectTypeTable;
   void Assign(TPersistent* source) override;
