@@ -144,6 +144,8 @@ void TDiskIOInterface::ReleaseBlock(TUdbAddr address, int size) {
   if (size >= pageSize && address % pageSize == 0 && size % pageSize == 0) {
     diskMgr_->FreePages(address, size / pageSize);
   } else {
+    // Freeing the head again would link the run to itself.
+    if (address == firstEmpty_) UdbDatabaseError(8581, loc, "Block is already free");
     const int n = (size + blockSize_ - 1) / blockSize_;
     std::uint8_t* zero = buffer_.data() + blockSize_;
     std::memset(zero, 0, static_cast<size_t>(blockSize_));

@@ -69,6 +69,7 @@ TEST_F(DiskFixture, ReleasedBytesBecomeARunAtTheFrontOfTheList) {
   EXPECT_EQ(io.FirstEmpty(), a);
   EXPECT_EQ(FileU32(a + 8), head);
   EXPECT_EQ(FileU32(a + 12), 3u);
+  EXPECT_UDB_ERROR(io.ReleaseBlock(a, 100), 8581);  // a second free of the head
   // Reuse takes the released run first, block by block.
   EXPECT_EQ(io.AllocateNewAddress(100, nullptr), a);
   EXPECT_EQ(io.FirstEmpty(), a + 100);
