@@ -198,16 +198,19 @@ void TIndexManager::CreateEmptyIndexes() {
   if (io_ == nullptr) UdbDatabaseError(kErrInternal, "TIndexManager.CreateEmptyIndexes", "IO Interface is unassigned");
   if (TDiskMgr* disk = io_->DiskMgr(); disk != nullptr) {
     // The index nodes' free runs are database-wide: their head lives in the
-    // global header.
-    disk->LockHeaderRead();
-    try {
-      disk->ReadHeader();
+    // global header.  A header lock the caller holds stays held.
+    if (disk->HeaderReadLocked() || disk->HeaderWriteLocked()) {
       io_->SetFirstEmpty(disk->GlobalHeader().GetItem(udbfmt::kItemIndexNodeFirstEmpty));
-    } catch (...) {
+    } else {
+      disk->LockHeaderRead();  // reads the header
+      try {
+        io_->SetFirstEmpty(disk->GlobalHeader().GetItem(udbfmt::kItemIndexNodeFirstEmpty));
+      } catch (...) {
+        disk->UnlockHeader();
+        throw;
+      }
       disk->UnlockHeader();
-      throw;
     }
-    disk->UnlockHeader();
   }
   for (int i = 0; i < Count(); ++i) {
     TIndexItem* item = Items(i);

@@ -471,6 +471,44 @@ TEST(TBTree, DamagedNodeBytesAreRefusedBeforeAnyWrite) {
   }
 }
 
+TEST(TBTree, DamagedNodeBytesInTheDatabaseFileAreRefusedAfterReopen) {
+  TTreeHarness h(true, 4096);
+  h.Define(*IntPrimary());
+  h.CreateAndOpen();
+  for (int i = 1; i <= 600; ++i) InsertRow(h.Tree(), IntRow(i));
+  ASSERT_EQ(h.depth, 2u);
+  const TUdbAddr leaf = udbkey::KeyAddress(h.db->Bytes().data() + h.root + udbnode::kHeaderSize);
+  h.Reopen();
+  auto& bytes = h.db->Bytes();
+  bytes[leaf + udbnode::kUsedBytes + 1] = 0x7F;  // byte count far past the node
+  const auto before = bytes;
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(2)).data());
+  EXPECT_UDB_ERROR(h.Tree().Find(2), 8451);
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(0)).data());
+  EXPECT_UDB_ERROR(h.Tree().Insert(IntRow(0).addr), 8451);
+  EXPECT_TRUE(h.db->Bytes() == before);
+  // The undamaged half still answers.
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(590)).data());
+  EXPECT_EQ(h.Tree().Find(2), 0);
+}
+
+// 32 user parts and the hidden RecordID: 33 parts in every key and search.
+TEST(TBTree, AnIndexOfThirtyTwoPartsAndTheHiddenPartSearchesByUserParts) {
+  TTreeHarness h(false, 4096);
+  auto f = std::make_unique<TKeyFields>();
+  for (int i = 0; i < 32; ++i) AddIntPart(*f, "Wide", i);
+  AddRecordIdPart(*f, "Wide");
+  h.Define(*f);
+  h.CreateAndOpen();
+  for (int id = 1; id <= 300; ++id) InsertRow(h.Tree(), IntRow(id % 3, id));
+  h.Tree().CheckStructureForTest();
+  h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(1, 1000)).data());
+  ASSERT_EQ(h.Tree().Find(2, TSearchModifier{0, true}), 0);
+  EXPECT_EQ(h.Tree().CurrentRecNo(), 101);
+  ASSERT_EQ(h.Tree().Find(1, TSearchModifier{0, true}), 0);
+  EXPECT_EQ(h.Tree().CurrentRecNo(), 200);
+}
+
 TEST(TBTree, ADepthThatDisagreesWithTheNodesIsRefused) {
   TTreeHarness h(false, 4096);
   h.Define(*IntPrimary());
