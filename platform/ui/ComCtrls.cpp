@@ -766,6 +766,10 @@ TToolButton::TToolButton(TComponent* owner) : TGraphicControl(owner) { SetBounds
 TToolBar* TToolButton::ToolBar() const { return dynamic_cast<TToolBar*>(Parent()); }
 
 void TToolButton::SetStyle(TToolButtonStyle s) {
+  bool gap = s == tbsSeparator || s == tbsDivider;
+  bool wasGap = style_ == tbsSeparator || style_ == tbsDivider;
+  // A separator is 8 pixels wide unless given its own width.
+  if (gap && !wasGap) SetWidth(8);
   style_ = s;
   if (TToolBar* tb = ToolBar()) tb->ArrangeButtons();
   Invalidate();
@@ -905,7 +909,7 @@ void TToolBar::ArrangeButtons() {
   int x = 0;
   for (TToolButton* b : buttons) {
     bool gap = b->Style() == tbsSeparator || b->Style() == tbsDivider;
-    int w = gap ? (b->Width() > 0 && b->Width() != buttonWidth_ ? b->Width() : 8) : buttonWidth_;
+    int w = gap ? b->Width() : buttonWidth_;
     b->SetBounds(x, 2, w, buttonHeight_);
     x += w;
   }
