@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Udb/BlobInterface.h"
+#include "Udb/DBLogger.h"
 #include "Udb/UdbErrors.h"
 #include "platform/core/NumFormat.h"
 
@@ -170,8 +171,16 @@ TUdbAddr TRecordMgr::PostRecord(TUdbAddr address, std::uint8_t* record) {
     throw;
   }
   blobs_.MarkAllNotLoaded();
-  // The record no longer references these; a failure here leaks blocks only.
-  for (TUdbAddr a : replaced) blobIO_->DeleteBlob(a);
+  // The record is written: the post has succeeded.  The old chains are
+  // referenced by nothing now, so a failure to free them leaks blocks and
+  // is logged, never reported as a failed post.
+  for (TUdbAddr a : replaced) {
+    try {
+      blobIO_->DeleteBlob(a);
+    } catch (const std::exception& e) {
+      UdbLogger().Log("TRecordMgr", AnsiString("Replaced blob not freed: ") + e.what());
+    }
+  }
   return address;
 }
 

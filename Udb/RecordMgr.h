@@ -11,7 +11,8 @@
 // Posting a record with blobs (PostRecord) writes the changed blobs first,
 // then the record, and only then releases the chains the record no longer
 // references; when the record write fails the new chains are released and
-// the cache keeps the unsaved values.  A reader therefore never sees a
+// the cache keeps the unsaved values.  Once the record is written the post
+// has succeeded: a failure to free the old chains only leaks (and is logged).  A reader therefore never sees a
 // record whose blob reference points at freed blocks.
 // Calls the block interfaces, InternalFields, BlobMgr and UdbErrors.
 #pragma once

@@ -356,3 +356,43 @@ TEST_F(DiskTableDefs, RecordsShorterThanAFreeRunKeepTheirNeighboursWhenFreed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DiskTableDefs, AFailedWriteLeavesEveryRowReadableAsBeforeOrAfter) {
+  auto def = MakeSampleDef("T", false);
+  mgr->CreateTableDef("T", def.get());
+  mgr->OpenTableDefConnection("T", def.get());
+  TSampleRows rows(def.get());
+  const TUdbAddr a = rows.Insert(1, "old", std::string(1200, 'o'));
+  rows.Insert(2, "other", std::string(900, 'p'));
+  const TRow before{"old", std::string(1200, 'o')};
+  const TRow after{"new", std::string(2000, 'n')};
+  int n = 0;
+  for (;; ++n) {
+    ASSERT_LT(n, 100);
+    db.fs.FailWriteAfter(n);
+    TCaughtError e = CatchUdb([&] { rows.Update(a, after.name, after.note); });
+    db.fs.FailWriteAfter(-1);
+    auto all = rows.ReadAll();
+    SCOPED_TRACE(n);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[2], (TRow{"other", std::string(900, 'p')}));
+    if (e.code == -1) {
+      EXPECT_EQ(all[1], after);
+      break;
+    }
+    EXPECT_EQ(all[1], before);
+  }
+  EXPECT_GT(n, 0);
+  mgr->CloseTableDefConnection(def->TableID());
+  Reopen();
+  auto again = MakeSampleDef("T", false);
+  again->SetTableID(1);
+  mgr->OpenTableDefConnection("T", again.get());
+  TSampleRows reread(again.get());
+  EXPECT_EQ(reread.ReadAll()[1], after);
+  mgr->CloseTableDefConnection(1);
+}
+
+}  // namespace
