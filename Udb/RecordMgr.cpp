@@ -201,5 +201,13 @@ void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address) {
     for (TUdbAddr a : chains) blobIO_->ChainOf(a);
   }
   DeleteRecord(address);
-  for (TUdbAddr a : chains) blobIO_->DeleteBlob(a);
+  // The record is gone, so is the delete's outcome: unreferenced chains
+  // that cannot be freed only leak.
+  for (TUdbAddr a : chains) {
+    try {
+      blobIO_->DeleteBlob(a);
+    } catch (const std::exception& e) {
+      UdbLogger().Log("TRecordMgr", AnsiString("Deleted record's blob not freed: ") + e.what());
+    }
+  }
 }
