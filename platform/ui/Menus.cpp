@@ -15,6 +15,7 @@
 
 #include "platform/ui/ControlsInt.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/ImageList.h"
 #include "platform/ui/QtText.h"
 
 // --- short-cuts ---------------------------------------------------------------
@@ -352,8 +353,15 @@ QAction* TMenuItem::MakeAction(QWidget* parentWidget) {
     f.setBold(true);
     action->setFont(f);
   }
-  if (bitmap_ && !bitmap_->Empty())
+  // The menu's image list entry, else the item's own bitmap.
+  TCustomImageList* images = menu ? menu->Images() : nullptr;
+  if (images && imageIndex_ >= 0 && imageIndex_ < images->Count()) {
+    TBitmap icon;
+    images->GetBitmap(imageIndex_, &icon);
+    action->setIcon(QIcon(QPixmap::fromImage(icon.ToImage())));
+  } else if (bitmap_ && !bitmap_->Empty()) {
     action->setIcon(QIcon(QPixmap::fromImage(bitmap_->ToImage())));
+  }
   if (!hint_.IsEmpty()) action->setStatusTip(ToQString(hint_));
   TMenuItem* self = this;
   QObject::connect(action, &QAction::triggered, action, Guarded([self](bool) {
@@ -410,6 +418,7 @@ TMenu::~TMenu() {
 
 void TMenu::SetImages(TCustomImageList* images) {
   images_ = images;
+  if (images) images->FreeNotification(this);
   MenuChanged();
 }
 
@@ -421,8 +430,7 @@ void TMenu::SetOwnerDraw(bool v) {
 
 void TMenu::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
-  if (operation == opRemove && static_cast<void*>(images_) == static_cast<void*>(component))
-    images_ = nullptr;
+  if (operation == opRemove && component == images_) images_ = nullptr;
 }
 
 void TMenu::MenuChanged() {}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -281,6 +282,68 @@ TEST_F(FormsTest, ScreenCursorShowsOverEveryWindowUntilReset) {
   EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   Screen->SetCursor(crDefault);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ApplicationHooks, KeyboardHookSeesEveryKeyTransitionOnce) {
+  EnsureUiApp();
+  TForm f(nullptr);
+  auto* edit = new TEdit(&f);
+  edit->SetParent(&f);
+  f.Show();
+  std::vector<std::pair<int, std::uint32_t>> seen;
+  int id = Application->AddKeyboardHook([&](std::uint16_t vk, std::uint32_t data) {
+    if (vk == VK_CAPITAL) seen.push_back({vk, data});
+  });
+  PressKey(edit, Qt::Key_CapsLock);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_CapsLock, Qt::NoModifier, QString(), true);
+  QApplication::sendEvent(edit->Surface(), &repeat);
+  Application->RemoveKeyboardHook(id);
+  PressKey(edit, Qt::Key_CapsLock);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].second & (3u << 30), 0u) << "going down, was up";
+  EXPECT_EQ(seen[1].second & (3u << 30), 3u << 30) << "released";
+  EXPECT_EQ(seen[2].second & (3u << 30), 1u << 30) << "auto-repeat: was down already";
+}
+
+TEST(ApplicationHooks, MainWindowHookGetsActivateAppAndTheFormItsActivationBack) {
+  EnsureUiApp();
+  TForm f(nullptr);
+  f.Show();
+  int activations = 0, deactivations = 0;
+  f.OnActivate = [&](TObject*) { ++activations; };
+  f.OnDeactivate = [&](TObject*) { ++deactivations; };
+  std::vector<std::intptr_t> seen;
+  Application->HookMainWindow(
+      [&](TMessage& m) {
+        if (m.Msg == WM_ACTIVATEAPP) seen.push_back(m.WParam);
+        return false;
+      },
+      &seen);
+  Application->SetActive(true);
+  Application->SetActive(false);  // another program took the focus
+  Application->SetActive(true);   // and gave it back
+  Application->UnhookMainWindow(&seen);
+  Application->SetActive(false);
+  Application->SetActive(true);
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen[seen.size() - 2], 0);
+  EXPECT_EQ(seen.back(), 1);
+  EXPECT_GE(deactivations, 1);
+  EXPECT_GE(activations, 1);
+  EXPECT_EQ(Screen->ActiveForm(), &f);
+}
+
+TEST(ApplicationHooks, HintsOfControlsReachTheApplication) {
+  EnsureUiApp();
+  AnsiString shown;
+  Application->OnHint = [&](TObject*) { shown = Application->Hint(); };
+  Application->DoHint("保存|保存当前记录");
+  EXPECT_EQ(shown, "保存当前记录");
+  Application->OnHint = nullptr;
 }
 
 }  // namespace
