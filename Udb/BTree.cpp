@@ -986,29 +986,35 @@ void TBTree::ScanMatches(int partCount, const std::uint8_t* key, int mode, bool 
   int recNo = CurrentRecNo();
   work_.ReadFresh(Leaf().Address());
   int pos = Leaf().Cursor();
-  for (;;) {
+  bool stop = false;
+  while (!stop) {
     for (; pos >= 0 && pos < work_.EntryCount(); pos += step) {
       const std::uint8_t* entry = work_.KeyAt(pos);
-      if (mode == 2 && layout_.CompareKeys(partCount, nullptr, key, entry) != 0) goto done;
+      if (mode == 2 && layout_.CompareKeys(partCount, nullptr, key, entry) != 0) {
+        stop = true;
+        break;
+      }
       const TUdbAddr address = udbkey::KeyAddress(entry);
       list.push_back({address, recNo});
       recNo += step;
-      if (mode != 2 && stopAddress != 0 && address == stopAddress) goto done;
-    }
-    {
-      const TUdbAddr next = forward ? work_.NextLeaf() : work_.PriorLeaf();
-      if (next == 0) break;
-      const TUdbAddr from = work_.Address();
-      work_.ReadFresh(next);
-      const TUdbAddr back = forward ? work_.PriorLeaf() : work_.NextLeaf();
-      if (!work_.IsLeaf() || work_.IsEmpty() || back != from || list.size() > limit) {
-        work_.Forget();
-        UdbDatabaseError(kErrCorrupt, "TBTree.ScanMatches", "Leaf chain is broken" + At(next));
+      if (mode != 2 && stopAddress != 0 && address == stopAddress) {
+        stop = true;
+        break;
       }
-      pos = forward ? 0 : work_.EntryCount() - 1;
     }
+    if (stop) break;
+    const TUdbAddr next = forward ? work_.NextLeaf() : work_.PriorLeaf();
+    if (next == 0) break;
+    // B5: the next leaf must link back; a chain longer than the index is a loop.
+    const TUdbAddr from = work_.Address();
+    work_.ReadFresh(next);
+    const TUdbAddr back = forward ? work_.PriorLeaf() : work_.NextLeaf();
+    if (!work_.IsLeaf() || work_.IsEmpty() || back != from || list.size() > limit) {
+      work_.Forget();
+      UdbDatabaseError(kErrCorrupt, "TBTree.ScanMatches", "Leaf chain is broken" + At(next));
+    }
+    pos = forward ? 0 : work_.EntryCount() - 1;
   }
-done:
   work_.Forget();
   if (reverse) std::reverse(list.begin(), list.end());
 }

@@ -410,6 +410,20 @@ TEST_F(IntTreeFixture, MovingPastEitherEndFailsAndKeepsTheKey) {
   EXPECT_EQ(back.front(), IntRow(100).addr);
 }
 
+TEST_F(IntTreeFixture, AScanRefusesALeafChainThatDoesNotLinkBack) {
+  ASSERT_EQ(h.depth, 2u);
+  std::vector<std::uint8_t> root(512);
+  h.memIO->ReadBlock(h.root, 512, root.data());
+  const TUdbAddr second = udbkey::KeyAddress(root.data() + udbnode::kHeaderSize + h.Tree().MaximumKeySize());
+  std::vector<std::uint8_t> block(512);
+  h.memIO->ReadBlock(second, 512, block.data());
+  block[udbnode::kPriorLeaf] ^= 0x10;
+  h.memIO->WriteBlock(second, 512, block.data());
+  Go(1);
+  std::vector<TScanMatch> list;
+  EXPECT_UDB_ERROR(h.Tree().ScanMatches(0, h.Tree().SearchKey(), 3, false, 0, list), 8451);
+}
+
 TEST_F(IntTreeFixture, RecordNumbersOutsideTheIndexAreRefused) {
   EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(0), 8581);
   EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(101), 8581);
