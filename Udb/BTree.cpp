@@ -682,8 +682,15 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   optimized_.BuildFromKey(layout_, nullptr, insertKey_.data());
   hasModifiers_ = false;
   Descend(0, TBound::Lower);
-  InsertIntoLevels(insertKey_.data());
-  RepositionAfterChange(insertKey_.data(), true);
+  const int position = std::min(Leaf().Cursor(), Leaf().EntryCount());
+  if (InsertIntoLevels(insertKey_.data())) {
+    RepositionAfterChange(insertKey_.data(), true);
+    return;
+  }
+  // No node split: the path still leads to the new entry.
+  Leaf().SetCursor(position);
+  optimized_.BuildFromKey(layout_, nullptr, searchKey_.data());
+  MarkPositioned();
 }
 
 // The parent's entry for child := the child's first key, its record count
@@ -717,9 +724,11 @@ TUdbAddr TBTree::SplitOff(TNode& node, std::vector<std::uint8_t>& entryForParent
 
 // Walks the path from the leaf up: insert at the leaf, split every level
 // that became full (its new sibling's entry goes into the parent after the
-// path entry), refresh the parent entries (B2), write each node.
-void TBTree::InsertIntoLevels(const std::uint8_t* key) {
+// path entry), refresh the parent entries (B2), write each node.  True when
+// a node split (the path no longer leads to the new entry).
+bool TBTree::InsertIntoLevels(const std::uint8_t* key) {
   const int depth = TreeDepth();
+  bool split = false;
   std::vector<std::uint8_t> pending;
   for (int level = depth - 1; level >= 0; --level) {
     TNode& node = *path_[static_cast<size_t>(level)];
@@ -730,14 +739,22 @@ void TBTree::InsertIntoLevels(const std::uint8_t* key) {
       pending.clear();
     }
     if (level == 0) {
-      if (node.IsFull()) SplitRoot(); else node.Write();
-      return;
+      if (node.IsFull()) {
+        SplitRoot();
+        return true;
+      }
+      node.Write();
+      return split;
     }
-    if (node.IsFull()) SplitOff(node, pending);
+    if (node.IsFull()) {
+      SplitOff(node, pending);
+      split = true;
+    }
     node.Write();
     TNode& parent = *path_[static_cast<size_t>(level - 1)];
     RewriteParentEntry(parent, parent.Cursor(), node);
   }
+  return split;
 }
 
 // The root keeps its address (B4): its content moves to a new node, which

@@ -306,7 +306,7 @@ class TBTree {
   void MarkPositioned();
 
   // -- insert phases --
-  void InsertIntoLevels(const std::uint8_t* key);
+  bool InsertIntoLevels(const std::uint8_t* key);
   TUdbAddr SplitOff(TNode& node, std::vector<std::uint8_t>& entryForParent);
   void SplitRoot();
   void RewriteParentEntry(TNode& parent, int entry, const TNode& child);
