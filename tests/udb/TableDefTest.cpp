@@ -396,3 +396,56 @@ TEST_F(DiskTableDefs, AFailedWriteLeavesEveryRowReadableAsBeforeOrAfter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DiskTableDefs, AnotherConnectionsWritesAreSeenAfterTheHeaderIsReRead) {
+  auto def = MakeSampleDef("T", false);
+  mgr->CreateTableDef("T", def.get());
+  mgr->OpenTableDefConnection("T", def.get());
+  TSampleRows rowsA(def.get());
+  rowsA.Insert(1, "from A", "");
+  def->Header()->WriteHeader();
+  EXPECT_EQ(rowsA.ReadAll().size(), 1u);  // A's cache now holds the record pages
+
+  // A second connection to the same file adds a row and closes.
+  {
+    TDiskMgr disk;
+    disk.SetFileSystem(&db.fs);
+    disk.SetFileName(db.name);
+    disk.Open();
+    disk.SetMasterKey("");
+    TDiskIOInterface headerIO;
+    headerIO.SetDiskMgr(&disk);
+    headerIO.SetBlockSize(256);
+    headerIO.SetUsage(kUsageTableHeader);
+    headerIO.SetMode(kIOModeRaw);
+    headerIO.SetGlobalHeaderItem(udbfmt::kItemUserTableHdrFirstEmpty);
+    headerIO.Open();
+    TDiskTableDefMgr other;
+    other.SetHeaderIO(&headerIO);
+    other.SetMapAddress(3 * 4096);
+    other.Open();
+    auto defB = MakeSampleDef("T", false);
+    defB->SetTableID(def->TableID());
+    other.OpenTableDefConnection("T", defB.get());
+    TSampleRows rowsB(defB.get());
+    rowsB.Insert(2, "from B", "note B");
+    other.CloseTableDefConnection(defB->TableID());
+  }
+
+  // A re-reads the header: the counter moved, its cached pages go, and the
+  // free-run heads come from the header again.
+  def->Header()->ReadHeader();
+  def->LoadFirstEmpties();
+  auto all = rowsA.ReadAll();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[2].note, "note B");
+  const TUdbAddr third = rowsA.Insert(3, "from A again", "");
+  EXPECT_NE(third, all[1].address);
+  EXPECT_NE(third, all[2].address);
+  EXPECT_EQ(rowsA.ReadAll().size(), 3u);
+  mgr->CloseTableDefConnection(def->TableID());
+}
+
+}  // namespace
