@@ -336,6 +336,7 @@ void TBTree::CheckReady(const char* location) const {
   if (io_ == nullptr) UdbDatabaseError(kErrInternal, location, "IO Interface is unassigned");
   if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(kErrInternal, location, "Not initialized");
   if (!open_) UdbDatabaseError(kErrInternal, location, "Index is not open");
+  if (failed_) UdbDatabaseError(kErrInternal, location, "An index change failed: the index must be read again");
 }
 
 void TBTree::Open() {
@@ -386,10 +387,30 @@ void TBTree::CreateRoot() {
   }
 }
 
-void TBTree::ResetNodes() {
+void TBTree::ForgetNodes() {
   for (auto& node : path_) node->Forget();
   work_.Forget();
   positioned_ = keyValid_ = false;
+}
+
+void TBTree::ResetNodes() {
+  ForgetNodes();
+  failed_ = false;
+}
+
+// A change that fails after its first node changed in memory may have
+// written part of its nodes: the cached nodes no longer match the file, so
+// they are dropped and the tree refuses work until it is read again
+// (ResetNodes after a rollback, or a reopen).
+template <class Fn>
+void TBTree::Changing(Fn&& change) {
+  try {
+    change();
+  } catch (...) {
+    ForgetNodes();
+    failed_ = true;
+    throw;
+  }
 }
 
 // ============================================================================
@@ -683,7 +704,9 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   hasModifiers_ = false;
   Descend(0, TBound::Lower);
   const int position = std::min(Leaf().Cursor(), Leaf().EntryCount());
-  if (InsertIntoLevels(insertKey_.data())) {
+  bool split = false;
+  Changing([&] { split = InsertIntoLevels(insertKey_.data()); });
+  if (split) {
     RepositionAfterChange(insertKey_.data(), true);
     return;
   }
@@ -809,6 +832,14 @@ void TBTree::Delete() {
   CheckReady("TBTree.Delete");
   std::vector<std::uint8_t> key(CurrentKey(), CurrentKey() + layout_.MaximumKeySize());
   LocateEntry(key.data());
+  Changing([&] { DeleteFromLevels(); });
+  RepositionAfterChange(key.data(), false);
+}
+
+// Walks the path from the leaf up: delete the entry, remove or rebalance
+// every level that became empty or under-filled, refresh the parent entries
+// (B2), write each node; then collapse the root.
+void TBTree::DeleteFromLevels() {
   const int depth = TreeDepth();
   Leaf().DeleteKey(Leaf().Cursor());
   for (int level = depth - 1; level >= 1; --level) {
@@ -824,7 +855,6 @@ void TBTree::Delete() {
   }
   path_[0]->Write();
   CollapseRoot();
-  RepositionAfterChange(key.data(), false);
 }
 
 // An under-filled node takes a sibling through its parent (the previous one

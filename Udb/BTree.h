@@ -275,8 +275,11 @@ class TBTree {
   // at it.  Each item gets the key, the record address and its number.
   void ReadAhead(int direction, int count, TReadAheadBuffer& buffer);
 
-  // Forgets every cached node: the next access reads from the file.
+  // Forgets every cached node: the next access reads from the file.  Also
+  // ends the refusal after a failed change (call it after the rollback).
   void ResetNodes();
+  // A change failed part-way; every operation raises 8581 until ResetNodes.
+  bool Failed() const { return failed_; }
 
   // Walks the whole tree and checks B1..B6; 8451 on the first fault.
   void CheckStructureForTest();
@@ -301,6 +304,9 @@ class TBTree {
   int LeafPosition(const TNode& node, int partCount, TBound bound) const;
   int Descend(int partCount, TBound bound);
   bool StepLeaf(int direction);
+  void ForgetNodes();
+  template <class Fn>
+  void Changing(Fn&& change);
   TNode& Leaf() { return *path_.back(); }
   const TNode& Leaf() const { return *path_.back(); }
   void MarkPositioned();
@@ -313,6 +319,7 @@ class TBTree {
 
   // -- delete phases --
   void LocateEntry(const std::uint8_t* key);
+  void DeleteFromLevels();
   void RebalanceLevel(int level);
   void RemoveEmptyNode(int level);
   void CollapseRoot();
@@ -342,4 +349,5 @@ class TBTree {
   TOptimizedSearchKey optimized_;
   bool positioned_ = false;
   bool keyValid_ = false;
+  bool failed_ = false;
 };

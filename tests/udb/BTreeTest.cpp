@@ -525,6 +525,86 @@ TEST(TBTree, AnIndexOfThirtyTwoPartsAndTheHiddenPartSearchesByUserParts) {
   EXPECT_EQ(h.Tree().CurrentRecNo(), 200);
 }
 
+// A disk interface whose Nth node write (block or link header) fails.
+class TFailingDiskIO : public TDiskIOInterface {
+ public:
+  int writes = 0;
+  int failAt = -1;
+  void WriteBlock(TUdbAddr address, int size, const void* buffer) override {
+    Count();
+    TDiskIOInterface::WriteBlock(address, size, buffer);
+  }
+  void WriteBlockHeader(TUdbAddr address, int size, const void* buffer) override {
+    Count();
+    TDiskIOInterface::WriteBlockHeader(address, size, buffer);
+  }
+
+ private:
+  void Count() {
+    if (++writes == failAt) UdbDatabaseError(8581, "TFailingDiskIO.WriteBlock", "injected write failure");
+  }
+};
+
+// Every write of a batch of inserts and deletes fails in turn inside a
+// transaction: the tree refuses further work, and after the rollback and a
+// reset it is exactly the committed tree.
+TEST(TBTree, AChangeThatFailsPartWayIsRefusedUntilRollbackAndLeavesTheCommittedTree) {
+  TMemDatabase db;
+  TFailingDiskIO io;
+  io.SetDiskMgr(db.disk.get());
+  io.SetBlockSize(512);
+  io.SetUsage(kUsageIndex);
+  io.SetTableId(1);
+  io.SetGlobalHeaderItem(udbfmt::kItemIndexNodeFirstEmpty);
+  io.Open();
+  std::uint32_t root = 0, depth = 0;
+  TBTree tree;
+  tree.Init(&io, 512, &root, &depth);
+  tree.CreateRoot();
+  tree.SetKeyFields(*IntPrimary());
+  tree.SetSortFunction(AsciiKeySort);
+  tree.Open();
+  std::vector<int> committed;
+  for (int i = 2; i <= 400; i += 2) {
+    InsertRow(tree, IntRow(i));
+    committed.push_back(i);
+  }
+  auto batch = [&] {
+    for (int i = 1; i <= 81; i += 2) InsertRow(tree, IntRow(i));
+    for (int i = 2; i <= 200; i += 2) {
+      tree.SetSearchKeyFromRecord(RecordOf(IntRow(i)).data());
+      ASSERT_EQ(tree.Find(2), 0);
+      tree.Delete();
+    }
+  };
+  int failures = 0;
+  for (int failAt = 1;; failAt += 7) {
+    const std::uint32_t savedRoot = root, savedDepth = depth;
+    db.disk->StartTransaction();
+    io.writes = 0;
+    io.failAt = failAt;
+    TCaughtError e = CatchUdb(batch);
+    io.failAt = -1;
+    if (e.code == -1) {  // the batch got through: no write left to fail
+      db.disk->Rollback();
+      break;
+    }
+    ++failures;
+    ASSERT_EQ(e.code, 8581) << e.message;
+    EXPECT_TRUE(tree.Failed());
+    EXPECT_UDB_ERROR(tree.Find(2), 8581);
+    db.disk->Rollback();
+    root = savedRoot;
+    depth = savedDepth;
+    tree.ResetNodes();
+    tree.CheckStructureForTest();
+    std::vector<TUdbAddr> want;
+    for (int k : committed) want.push_back(IntRow(k).addr);
+    ASSERT_EQ(Walk(tree), want) << "write " << failAt;
+  }
+  EXPECT_GT(failures, 10);
+}
+
 TEST(TBTree, ADepthThatDisagreesWithTheNodesIsRefused) {
   TTreeHarness h(false, 4096);
   h.Define(*IntPrimary());
