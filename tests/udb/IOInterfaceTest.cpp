@@ -316,8 +316,9 @@ TEST_F(DiskFixture, BlobsOnDiskSurviveReopenAndFreeTheirBlocks) {
   blob2.DeleteBlob(first);
   // The released blocks are at the front of the free list, last one first.
   EXPECT_EQ(again.FirstEmpty(), chain.back());
+  auto full = Filled(504 * 6, 13);
   TMemoryStream in2;
-  in2.WriteBuffer(data.data(), 504 * 6);
+  in2.WriteBuffer(full.data(), 504 * 6);
   TUdbAddr reused = blob2.WriteStream(&in2);
   EXPECT_EQ(blob2.ChainOf(reused).size(), 6u);
 }
