@@ -46,6 +46,11 @@
 // The path (one node per level, root first) is always a real root-to-leaf
 // path: stepping between leaves moves the path, not only the leaf.
 //
+// States: closed -> (Open) open, not positioned -> (Search, Find, First,
+// Last, Insert, Delete) positioned -> (ResetNodes) not positioned.  A change
+// that fails after it began to modify nodes leaves the tree failed: every
+// operation raises 8581 until ResetNodes (after the rollback) or a reopen.
+//
 // Damage.  Node byte counts, key lengths, leaf flags, child addresses and
 // the depth read from the file are checked when a node is read and raise
 // 8451 before anything is written.  Structural misuse raises 8581; our own
