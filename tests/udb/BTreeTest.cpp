@@ -241,7 +241,7 @@ TRow RandomRow(std::mt19937& rng, int id) {
   return r;
 }
 
-void CheckAgainstModel(TTreeHarness& h, std::vector<TRow>& model, std::mt19937& rng, bool aDesc) {
+void CheckAgainstModel(TTreeHarness& h, const std::vector<TRow>& model, std::mt19937& rng, bool aDesc) {
   TBTree& tree = h.Tree();
   ASSERT_EQ(tree.RecordCount(), model.size());
   tree.CheckStructureForTest();
@@ -277,6 +277,19 @@ void CheckAgainstModel(TTreeHarness& h, std::vector<TRow>& model, std::mt19937& 
   }
 }
 
+// The model: an ordered multimap in the index's order.
+struct TModelLess {
+  bool aDescending;
+  bool operator()(const TRow& x, const TRow& y) const { return ModelCompare(x, y, 3, aDescending) < 0; }
+};
+using TModel = std::multimap<TRow, TUdbAddr, TModelLess>;
+
+std::vector<TRow> InOrder(const TModel& model) {
+  std::vector<TRow> rows;
+  for (const auto& [row, addr] : model) rows.push_back(row);
+  return rows;
+}
+
 TEST_P(TBTreeRandom, EveryOperationAndSearchModeAgreesWithAnOrderedModel) {
   const RandomCase c = GetParam();
   TTreeHarness h(c.disk, c.nodeSize);
@@ -284,8 +297,7 @@ TEST_P(TBTreeRandom, EveryOperationAndSearchModeAgreesWithAnOrderedModel) {
   h.CreateAndOpen();
   const std::uint32_t root = h.root;
   std::mt19937 rng(c.nodeSize + c.disk * 3 + c.aDescending * 5);
-  auto less = [&](const TRow& x, const TRow& y) { return ModelCompare(x, y, 3, c.aDescending) < 0; };
-  std::vector<TRow> model;
+  TModel model(TModelLess{c.aDescending});
   std::uint32_t maxDepth = 1;
   int nextId = 1;
   for (int op = 1; op <= c.operations; ++op) {
@@ -294,44 +306,43 @@ TEST_P(TBTreeRandom, EveryOperationAndSearchModeAgreesWithAnOrderedModel) {
     if (grow || model.empty()) {
       TRow r = RandomRow(rng, nextId++);
       InsertRow(h.Tree(), r);
-      auto at = std::lower_bound(model.begin(), model.end(), r, less);
-      const int index = static_cast<int>(at - model.begin());
-      model.insert(at, r);
+      const auto at = model.emplace(r, r.addr);
       ASSERT_EQ(h.Tree().CurrentRecordAddress(), r.addr);
-      ASSERT_EQ(h.Tree().CurrentRecNo(), index + 1);
+      ASSERT_EQ(h.Tree().CurrentRecNo(), std::distance(model.begin(), at) + 1);
     } else {
-      const size_t index = rng() % model.size();
-      h.Tree().SetSearchKeyFromRecord(RecordOf(model[index]).data());
+      auto at = std::next(model.begin(), static_cast<long>(rng() % model.size()));
+      h.Tree().SetSearchKeyFromRecord(RecordOf(at->first).data());
       ASSERT_EQ(h.Tree().Find(2), 0);
-      ASSERT_EQ(h.Tree().CurrentRecordAddress(), model[index].addr);
+      ASSERT_EQ(h.Tree().CurrentRecordAddress(), at->second);
       h.Tree().Delete();
-      model.erase(model.begin() + static_cast<long>(index));
-      if (index < model.size()) {
-        ASSERT_EQ(h.Tree().CurrentRecordAddress(), model[index].addr);
+      at = model.erase(at);
+      if (at != model.end()) {
+        ASSERT_EQ(h.Tree().CurrentRecordAddress(), at->second);  // the next key
       } else if (!model.empty()) {
-        ASSERT_EQ(h.Tree().CurrentRecordAddress(), model.back().addr);
+        ASSERT_EQ(h.Tree().CurrentRecordAddress(), std::prev(model.end())->second);
       }
     }
     maxDepth = std::max(maxDepth, h.depth);
     ASSERT_EQ(h.root, root);
     if (op % (c.operations / 8) == 0) {
-      CheckAgainstModel(h, model, rng, c.aDescending);
+      CheckAgainstModel(h, InOrder(model), rng, c.aDescending);
       if (c.disk) {
         h.Reopen();
-        CheckAgainstModel(h, model, rng, c.aDescending);
+        CheckAgainstModel(h, InOrder(model), rng, c.aDescending);
       }
     }
   }
   while (!model.empty()) {
-    h.Tree().SetSearchKeyFromRecord(RecordOf(model.back()).data());
+    const auto last = std::prev(model.end());
+    h.Tree().SetSearchKeyFromRecord(RecordOf(last->first).data());
     ASSERT_EQ(h.Tree().Find(2), 0);
     h.Tree().Delete();
-    model.pop_back();
+    model.erase(last);
   }
   EXPECT_GE(maxDepth, c.minDepth);
   EXPECT_EQ(h.depth, 1u);
   EXPECT_EQ(h.root, root);
-  CheckAgainstModel(h, model, rng, c.aDescending);
+  CheckAgainstModel(h, InOrder(model), rng, c.aDescending);
   std::vector<TUdbAddr> blocks;  // every node but the root was released
   h.IO().ListBlocks(blocks);
   EXPECT_EQ(blocks, std::vector<TUdbAddr>{root});
