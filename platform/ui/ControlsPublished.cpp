@@ -8,6 +8,16 @@
 #include "platform/ui/Menus.h"
 #include "platform/ui/StdCtrls.h"
 
+// A control's font as definitions write it ("Font.Height = -12").
+PAYROLL_PUBLISH(TFont) {
+  p.Property("Charset", &TFont::Charset, &TFont::SetCharset);
+  p.Property("Color", &TFont::Color, &TFont::SetColor);
+  p.Property("Height", &TFont::Height, &TFont::SetHeight);
+  p.Property("Name", &TFont::Name, &TFont::SetName);
+  p.Property("Pitch", &TFont::Pitch, &TFont::SetPitch).Default(fpDefault);
+  p.Property("Style", &TFont::Style, &TFont::SetStyle);
+}
+
 PAYROLL_PUBLISH(TControl) {
   p.Property("Left", &TControl::Left, &TControl::SetLeft);
   p.Property("Top", &TControl::Top, &TControl::SetTop);

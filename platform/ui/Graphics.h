@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "platform/core/Component.h"
+#include "platform/core/TypInfo.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/SysColors.h"
 
@@ -20,8 +21,10 @@ class TBitmap;
 class TCanvas;
 
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+PAYROLL_ENUM_NAMES(TFontStyle, fsBold, fsItalic, fsUnderline, fsStrikeOut)
 using TFontStyles = TSet<TFontStyle, 4>;
 enum TFontPitch { fpDefault, fpVariable, fpFixed };
+PAYROLL_ENUM_NAMES(TFontPitch, fpDefault, fpVariable, fpFixed)
 using TFontCharset = std::uint8_t;
 constexpr TFontCharset ANSI_CHARSET = 0;
 constexpr TFontCharset DEFAULT_CHARSET = 1;
@@ -59,6 +62,7 @@ class TGraphicsObject : public TPersistent {
 // system's forms use ("宋体", "Tahoma", ...) are mapped to installed fonts
 // when drawn (FontMetrics.h).
 class TFont : public TGraphicsObject {
+  PAYROLL_CLASS(TFont, TGraphicsObject)  // published in ControlsPublished.cpp ("Font.Name = ...")
  public:
   TFont();
   void Assign(TPersistent* source) override;

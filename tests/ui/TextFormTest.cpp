@@ -29,6 +29,9 @@ const char kLoginText[] = R"(object FrmDemo: TFrmDemo
   Caption = '系统登录'
   ClientHeight = 300
   ClientWidth = 420
+  Font.Charset = 134
+  Font.Height = -14
+  Font.Name = '宋体'
   KeyPreview = True
   Menu = MainMenu1
   Position = poScreenCenter
@@ -50,6 +53,9 @@ const char kLoginText[] = R"(object FrmDemo: TFrmDemo
         Left = 8
         Top = 12
         Caption = '用户代码:'
+        Font.Height = -16
+        Font.Style = [fsBold]
+        ParentFont = False
       end
       object EditUserPass: TEdit
         Left = 80
@@ -210,6 +216,14 @@ TEST_F(TextFormTest, TheDefinitionBuildsNestedControlsWithTheirProperties) {
   EXPECT_EQ(form->EditUserDm->CharCase(), ecUpperCase);
   EXPECT_EQ(form->EditUserPass->PasswordChar(), '*');
   EXPECT_EQ(form->BitBtnLogin->ModalResult(), mrOk);
+  // Fonts: the label has its own, the edit follows the form's.
+  auto* label = static_cast<TLabel*>(form->FindComponent("LabelCode"));
+  EXPECT_EQ(label->Font()->Height(), -16);
+  EXPECT_TRUE(label->Font()->Style().Contains(fsBold));
+  EXPECT_FALSE(label->ParentFont());
+  EXPECT_EQ(form->EditUserDm->Font()->Height(), -14);
+  EXPECT_EQ(form->EditUserDm->Font()->Name(), "宋体");
+  EXPECT_TRUE(form->EditUserDm->ParentFont());
   // Alignment: the tree fills the left strip below the top panel.
   EXPECT_EQ(form->TreeViewBm->BoundsRect(), Rect(0, 110, 120, 300));
   EXPECT_EQ(form->Notebook1->BoundsRect(), Rect(120, 110, 420, 300));
