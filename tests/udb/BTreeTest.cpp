@@ -324,7 +324,7 @@ TEST_P(TBTreeRandom, EveryOperationAndSearchModeAgreesWithAnOrderedModel) {
     }
     maxDepth = std::max(maxDepth, h.depth);
     ASSERT_EQ(h.root, root);
-    if (op % (c.operations / 8) == 0) {
+    if (op % (c.operations / 32) == 0) {
       CheckAgainstModel(h, InOrder(model), rng, c.aDescending);
       if (c.disk) {
         h.Reopen();
