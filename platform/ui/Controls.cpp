@@ -633,9 +633,13 @@ bool TControl::SurfaceEvent(QObject* watched, QEvent* event) {
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
+void ForgetWindowServices(TWinControl* control);
+
 TWinControl::~TWinControl() {
   Destroying();
   DiscardPostedMessages(this);
+  ForgetWindowServices(this);
+  timers_.reset();
   // Children are not owned by their parent: they lose it, and their
   // surfaces leave this widget before it is deleted.
   auto children = controls_;

@@ -44,6 +44,7 @@
 
 class QWidget;
 class QObject;
+class QScrollBar;
 class TControl;
 class QEvent;
 class TWinControl;
@@ -346,6 +347,17 @@ class TWinControl : public TControl {
   // Moves the focus to the next control; does nothing when none qualifies.
   void SelectNext(TWinControl* current, bool goForward, bool checkTabStop);
 
+  // --- window timers and mouse capture -----------------------------------
+  // WM_TIMER with WParam = id every ms milliseconds until KillTimer;
+  // setting an id again restarts it.  The timers go with the control.
+  bool SetTimer(unsigned id, unsigned ms);
+  bool KillTimer(unsigned id);
+  // Every mouse message goes to this control until the capture is released
+  // (or taken by another, which sends WM_CAPTURECHANGED to this one).
+  void SetCapture();
+  static void ReleaseCapture();
+  static TWinControl* GetCapture();
+
   // --- the window -----------------------------------------------------------
   bool HandleAllocated() const { return surface_ != nullptr; }
   void HandleNeeded();
@@ -415,6 +427,8 @@ class TWinControl : public TControl {
   void AlignChildren();
   void ApplyAnchors(int oldClientW, int oldClientH);
 
+  struct TTimers;
+  std::unique_ptr<TTimers> timers_;
   bool tabStop_ = false;
   int loadedTabOrder_ = -1;  // TabOrder read from text, applied in Loaded
   int alignLevel_ = 0;
@@ -449,8 +463,28 @@ class TCustomControl : public TWinControl {
   // Paints the control on Canvas, bound to the widget's paint event.
   virtual void Paint();
 
+  // The window's own scroll bars (SB_HORZ, SB_VERT): shown ones take
+  // their strip from the client area; the user's scrolling arrives as
+  // WM_HSCROLL / WM_VSCROLL with the SB_ code in the low word of WParam
+  // and the position in the high word.
+  void ShowScrollBar(int bar, bool show);
+  bool ScrollBarVisible(int bar) const;
+  void SetScrollRange(int bar, int min, int max);
+  void SetScrollPage(int bar, int page);
+  void SetScrollPos(int bar, int pos);
+  int GetScrollPos(int bar) const;
+  void GetScrollRange(int bar, int& min, int& max) const;
+  TRect ClientRect() const override;
+
  protected:
+  void Resize() override;
   std::unique_ptr<TCanvas> canvas_;
+
+ private:
+  struct TScrollBars;
+  std::unique_ptr<TScrollBars> bars_;
+  void PlaceScrollBars();
+  QScrollBar* EnsureScrollBar(int bar);
 };
 
 // Paints the control on canvas (shared by the two paint surfaces).

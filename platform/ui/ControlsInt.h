@@ -8,7 +8,11 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <QScrollBar>
+#include <QTimer>
 #include <QWidget>
+#include <map>
+#include <memory>
 
 #include "platform/ui/Controls.h"
 
@@ -73,3 +77,15 @@ auto Guarded(F f) {
     }
   };
 }
+
+// Window timers of a control, by id.
+struct TWinControl::TTimers {
+  std::map<unsigned, std::unique_ptr<QTimer>> byId;
+};
+
+// The own scroll bars of a custom control (created on first use).
+struct TCustomControl::TScrollBars {
+  QScrollBar* bar[2] = {nullptr, nullptr};
+  bool shown[2] = {false, false};
+  bool syncing = false;
+};

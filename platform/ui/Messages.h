@@ -119,6 +119,10 @@ constexpr unsigned MK_SHIFT = 0x0004;
 constexpr unsigned MK_CONTROL = 0x0008;
 constexpr unsigned MK_MBUTTON = 0x0010;
 
+// Scroll bars of a window.
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+
 // Scroll codes of WM_HSCROLL / WM_VSCROLL (low word of WParam).
 constexpr int SB_LINEUP = 0;
 constexpr int SB_LINEDOWN = 1;

@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#include <QScrollBar>
+#include <QTest>
+#include <QWidget>
+
 #include "UiTestSupport.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/MessageQueue.h"
@@ -154,6 +158,73 @@ TEST_F(MessagesTest, NotificationsReachTheControlAsCmMessages) {
   r.SetVisible(false);
   EXPECT_EQ(cms, (std::vector<unsigned>{CM_FONTCHANGED, CM_COLORCHANGED, CM_ENABLEDCHANGED,
                                         CM_VISIBLECHANGED}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MessagesTest, WindowTimersSendWmTimerWithTheirIdUntilKilled) {
+  TRecorder r(nullptr);
+  std::vector<std::intptr_t> ticks;
+  TWndMethod previous = r.WindowProc;
+  r.WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_TIMER) {
+      ticks.push_back(m.WParam);
+      if (ticks.size() == 3) r.KillTimer(2);  // killed from its own tick
+    }
+    previous(m);
+  };
+  r.SetTimer(2, 1);
+  for (int i = 0; i < 200 && ticks.size() < 3; ++i) {
+    QTest::qWait(2);
+  }
+  QTest::qWait(20);
+  EXPECT_EQ(ticks, (std::vector<std::intptr_t>{2, 2, 2}));
+  EXPECT_FALSE(r.KillTimer(2)) << "already gone";
+}
+
+TEST_F(MessagesTest, CapturePassesToTheNextControlWithCaptureChanged) {
+  TForm form(nullptr);
+  TRecorder a(&form), b(&form);
+  a.SetParent(&form);
+  b.SetParent(&form);
+  form.Show();
+  int changedA = 0;
+  TWndMethod previous = a.WindowProc;
+  a.WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_CAPTURECHANGED) ++changedA;
+    previous(m);
+  };
+  a.SetCapture();
+  EXPECT_EQ(TWinControl::GetCapture(), &a);
+  b.SetCapture();
+  EXPECT_EQ(changedA, 1);
+  TWinControl::ReleaseCapture();
+  EXPECT_EQ(TWinControl::GetCapture(), nullptr);
+}
+
+TEST_F(MessagesTest, ScrollBarsShrinkTheClientAreaAndReportScrolling) {
+  TRecorder r(nullptr);
+  r.SetBounds(0, 0, 200, 100);
+  std::vector<std::intptr_t> scrolls;
+  TWndMethod previous = r.WindowProc;
+  r.WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_VSCROLL) scrolls.push_back(m.WParam);
+    previous(m);
+  };
+  r.SetScrollRange(SB_VERT, 0, 50);
+  r.ShowScrollBar(SB_VERT, true);
+  EXPECT_EQ(r.ClientWidth(), 200 - GetSystemMetrics(SM_CXVSCROLL));
+  r.SetScrollPos(SB_VERT, 10);
+  EXPECT_EQ(r.GetScrollPos(SB_VERT), 10);
+  EXPECT_TRUE(scrolls.empty()) << "the program's own change is not a scroll message";
+  auto* bar = r.Surface()->findChild<QScrollBar*>();
+  ASSERT_NE(bar, nullptr);
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  ASSERT_EQ(scrolls.size(), 1u);
+  EXPECT_EQ(scrolls[0] & 0xFFFF, SB_LINEDOWN);
+  EXPECT_EQ(scrolls[0] >> 16, 11);
 }
 
 }  // namespace
