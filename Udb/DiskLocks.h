@@ -5,8 +5,11 @@
 // database file at udbfmt::kOpenLockOffset while the connection is open.
 //
 // TDiskMgr::Open creates one through the process-wide factory when the
-// database file is not read-only; with no factory installed a connection
-// runs unlocked (every lock request is granted at once).  Destroying the
+// database file is not read-only.  The default factory gives the engine's
+// own locks (TUdbDiskLocks, UdbDiskLocks.h) for every file the operating
+// system can lock, and none for files without a descriptor (the in-memory
+// file systems of tests); a factory that returns null, or an empty one,
+// makes the connection run unlocked (every lock request granted at once).  Destroying the
 // object releases every lock, leaves the lock file (deleting it when the
 // last user leaves) and unlocks the open range; it never throws.
 // Lock types: 1 read, 4 write.
@@ -50,4 +53,6 @@ using TDiskLocksFactory = std::function<std::unique_ptr<TDiskLocks>(const TDiskL
 
 // Installs the factory every later TDiskMgr::Open uses (empty: unlocked).
 void SetDiskLocksFactory(TDiskLocksFactory factory);
+// The engine's own locks where the file has a descriptor (UdbDiskLocks.cpp).
+TDiskLocksFactory DefaultDiskLocksFactory();
 const TDiskLocksFactory& DiskLocksFactory();

@@ -17,7 +17,7 @@ using namespace udbfmt;
 
 namespace {
 TDiskLocksFactory& FactorySlot() {
-  static TDiskLocksFactory factory;
+  static TDiskLocksFactory factory = DefaultDiskLocksFactory();
   return factory;
 }
 }  // namespace

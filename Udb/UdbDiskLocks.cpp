@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "Udb/DatabaseFileFormat.h"
+#include "Udb/UdbFileIO.h"
 #include "Udb/UdbErrors.h"
 #include "platform/core/Files.h"
 #include "platform/core/SysInfo.h"
@@ -84,9 +85,12 @@ void TUdbDiskLocks::SetRetry(int maximum, int intervalMs) {
   records_->SetRetryInterval(intervalMs);
 }
 
-void InstallUdbDiskLocks() {
-  SetDiskLocksFactory(
-      [](const TDiskLocksParams& p) -> std::unique_ptr<TDiskLocks> {
-        return std::make_unique<TUdbDiskLocks>(p);
-      });
+TDiskLocksFactory DefaultDiskLocksFactory() {
+  return [](const TDiskLocksParams& p) -> std::unique_ptr<TDiskLocks> {
+    // Operating-system locks need a real file; an in-memory one runs unlocked.
+    if (p.databaseFile == nullptr || p.databaseFile->Handle() < 0) return nullptr;
+    return std::make_unique<TUdbDiskLocks>(p);
+  };
 }
+
+void InstallUdbDiskLocks() { SetDiskLocksFactory(DefaultDiskLocksFactory()); }

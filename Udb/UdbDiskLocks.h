@@ -8,7 +8,8 @@
 // free one), so the range shows the file in use and any number of running
 // copies, up to 1000, can open it at once.
 //
-// InstallUdbDiskLocks() makes every later TDiskMgr::Open use this class.
+// TDiskMgr uses this class by default for files with a descriptor;
+// InstallUdbDiskLocks() puts that default back after a test replaced it.
 #pragma once
 
 #include <cstdint>

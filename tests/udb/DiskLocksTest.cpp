@@ -19,8 +19,6 @@ namespace {
 
 class DiskLocksTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { InstallUdbDiskLocks(); }
-  static void TearDownTestSuite() { SetDiskLocksFactory(nullptr); }
   void SetUp() override {
     db_ = dir_.Native() + "/GZ.udb";
     TDiskMgr creator;
@@ -122,4 +120,10 @@ TEST_F(DiskLocksTest, ConnectionsInTwoProcessesExcludeEachOther) {
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(a->LockTable(9, kUdbWriteLock), kUdbWriteLock);
+}
+
+TEST(DiskLocksDefault, FilesWithoutADescriptorRunUnlocked) {
+  TMemDatabase db;  // an in-memory file system: nothing the kernel can lock
+  EXPECT_FALSE(db.disk->LockingActive());
+  EXPECT_EQ(db.disk->LockTable(5, kUdbWriteLock), kUdbWriteLock);
 }
