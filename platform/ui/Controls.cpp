@@ -1087,7 +1087,14 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
     }
     case QEvent::FocusIn: {
       auto* fe = static_cast<QFocusEvent*>(event);
+      Perform(WM_SETFOCUS);
       if (TCustomForm* form = GetParentForm()) form->FocusControlChanged(this, fe->reason());
+      return false;
+    }
+    case QEvent::FocusOut: {
+      // WParam: the control that takes the focus (0 for another window).
+      TWinControl* next = FindControl(QApplication::focusWidget());
+      Perform(WM_KILLFOCUS, reinterpret_cast<std::intptr_t>(next == this ? nullptr : next));
       return false;
     }
     case QEvent::Resize:

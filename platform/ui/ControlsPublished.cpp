@@ -6,6 +6,7 @@
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
+#include "platform/ui/StatusBar.h"
 #include "platform/ui/StdCtrls.h"
 
 // A control's font as definitions write it ("Font.Height = -12").
@@ -366,5 +367,6 @@ void RegisterVisualClasses() {
   RegisterClasses<TForm, TDataModule, TLabel, TEdit, TMemo, TButton, TCheckBox, TRadioButton,
                   TComboBox, TListBox, TGroupBox, TScrollBar, TPanel, TBevel, TImage, TPage,
                   TNotebook, TTimer, TTreeView, TListView, TTabSheet, TPageControl, TProgressBar,
-                  TToolButton, TToolBar, TBitBtn, TSpeedButton, TMenuItem, TMainMenu, TPopupMenu>();
+                  TToolButton, TToolBar, TBitBtn, TSpeedButton, TMenuItem, TMainMenu, TPopupMenu,
+                  TStatusBar>();
 }

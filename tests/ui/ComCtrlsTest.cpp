@@ -2,6 +2,8 @@
 // panels, progress bar, timer and tool bar.
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include "UiTestSupport.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/ComCtrls.h"
@@ -219,6 +221,68 @@ TEST_F(ComCtrlsTest, ToolButtonsArePackedFromTheLeftAndCheckGroupsAreExclusive) 
   b2->Click();
   EXPECT_FALSE(b1->Down());
   EXPECT_TRUE(b2->Down());
+}
+
+}  // namespace
+
+#include "platform/core/TextForm.h"
+#include "platform/ui/StatusBar.h"
+
+void RegisterVisualClasses();
+
+namespace {
+
+TEST_F(ComCtrlsTest, StatusPanelsSitSideBySideAndTheLastReachesTheEdge) {
+  auto* bar = Add<TStatusBar>();
+  EXPECT_EQ(bar->Align(), alBottom);
+  EXPECT_EQ(bar->Top(), 300 - bar->Height());
+  bar->Panels()->Add()->SetWidth(80);
+  bar->Panels()->Add()->SetWidth(0);
+  bar->Panels()->Add()->SetWidth(120);
+  EXPECT_EQ(bar->PanelRect(0), Rect(0, 2, 80, bar->ClientHeight()));
+  EXPECT_EQ(bar->PanelRect(1), Rect(80, 2, 80, bar->ClientHeight()));
+  EXPECT_EQ(bar->PanelRect(2), Rect(80, 2, 400, bar->ClientHeight()));
+  EXPECT_TRUE(bar->PanelRect(3).IsEmpty());
+}
+
+TEST_F(ComCtrlsTest, OwnerDrawnPanelsArePaintedByTheHandler) {
+  auto* bar = Add<TStatusBar>();
+  TStatusPanel* glyph = bar->Panels()->Add();
+  glyph->SetStyle(psOwnerDraw);
+  bar->Panels()->Add()->SetText("操作员");
+  std::vector<int> drawn;
+  bar->OnDrawPanel = [&](TStatusBar*, TStatusPanel* p, const TRect&) { drawn.push_back(p->Index()); };
+  form->Show();
+  bar->Surface()->grab();  // paints once
+  EXPECT_EQ(drawn, (std::vector<int>{0}));
+}
+
+TEST_F(ComCtrlsTest, StatusPanelsReadFromADefinition) {
+  RegisterVisualClasses();
+  struct THost : TForm {
+    explicit THost(TComponent* o) : TForm(o) {}
+    void Load(const char* t) { InitFormFromText(t); }
+  } host(nullptr);
+  host.Load(R"(object Host: TForm
+  object sbStatusBar: TStatusBar
+    Panels = <
+      item
+        Width = 80
+      end
+      item
+        Alignment = taCenter
+        Text = '操作员'
+        Width = 60
+      end>
+  end
+end
+)");
+  auto* bar = static_cast<TStatusBar*>(host.FindComponent("sbStatusBar"));
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->Panels()->Count(), 2);
+  EXPECT_EQ(bar->Panels()->Items(1)->Text(), "操作员");
+  EXPECT_EQ(bar->Panels()->Items(1)->Alignment(), taCenter);
+  EXPECT_EQ(bar->Panels()->Items(0)->Width(), 80);
 }
 
 }  // namespace
