@@ -29,7 +29,7 @@ class TIndexManager;
 class TReadAheadBuffer;
 class TTableHeader;
 
-class TIndexItem : public TCollectionItem {
+class TIndexItem : public TCollectionItem, public TIndexDefProperties {
   PAYROLL_CLASS(TIndexItem, TCollectionItem)
  public:
   explicit TIndexItem(TCollection* collection);
@@ -40,31 +40,7 @@ class TIndexItem : public TCollectionItem {
 
   TIndexManager* Manager() const;
   TBTree& Tree() { return *tree_; }
-  const TIndexDefFields& Def() const { return def_; }
-
-  int IndexSequence() const { return def_.IndexSequence; }
-  void SetIndexSequence(int v) { def_.IndexSequence = v; }
-  const AnsiString& IndexName() const { return def_.IndexName; }
-  void SetIndexName(const AnsiString& v) { def_.IndexName = v; }
-  bool Unique() const { return def_.Unique; }
-  void SetUnique(bool v) { def_.Unique = v; }
-  bool Primary() const { return def_.Primary; }
-  void SetPrimary(bool v) { def_.Primary = v; }
-  bool Hidden() const { return def_.Hidden; }
-  void SetHidden(bool v) { def_.Hidden = v; }
-  bool Maintained() const { return def_.Maintained; }
-  void SetMaintained(bool v) { def_.Maintained = v; }
-  bool Memory() const { return def_.Memory; }
-  void SetMemory(bool v) { def_.Memory = v; }
   TKeyFields* KeyFields() const { return keyFields_.get(); }
-  int MaximumKeySize() const { return def_.MaximumKeySize; }
-  void SetMaximumKeySize(int v) { def_.MaximumKeySize = v; }
-  int KeyDataOffset() const { return def_.KeyDataOffset; }
-  void SetKeyDataOffset(int v) { def_.KeyDataOffset = v; }
-  std::uint32_t IndexPageSize() const { return def_.IndexPageSize; }
-  void SetIndexPageSize(std::uint32_t v) { def_.IndexPageSize = v; }
-  TIndexKeyType IndexKeyType() const { return def_.IndexKeyType; }
-  void SetIndexKeyType(TIndexKeyType v) { def_.IndexKeyType = v; }
   std::uint32_t Root() const { return root_; }
   void SetRoot(std::uint32_t v) { root_ = v; }
   std::uint32_t Depth() const { return depth_; }
@@ -103,7 +79,6 @@ class TIndexItem : public TCollectionItem {
  private:
   void InitTree();
 
-  TIndexDefFields def_;
   std::unique_ptr<TKeyFields> keyFields_;
   std::uint32_t root_ = 0;
   std::uint32_t depth_ = 0;

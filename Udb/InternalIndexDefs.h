@@ -30,12 +30,10 @@ struct TIndexDefFields {
   TIndexKeyType IndexKeyType = ikFixed;
 };
 
-class TInternalIndexDef : public TCollectionItem {
-  PAYROLL_CLASS(TInternalIndexDef, TCollectionItem)
+// The definition's properties over its fields: shared by the stored
+// definition and the index manager's items.
+class TIndexDefProperties {
  public:
-  explicit TInternalIndexDef(TCollection* collection) : TCollectionItem(collection) {}
-  void Assign(TPersistent* source) override;
-
   const TIndexDefFields& Def() const { return def_; }
   TIndexDefFields& Def() { return def_; }
 
@@ -61,9 +59,15 @@ class TInternalIndexDef : public TCollectionItem {
   void SetIndexPageSize(std::uint32_t v) { def_.IndexPageSize = v; }
   TIndexKeyType IndexKeyType() const { return def_.IndexKeyType; }
   void SetIndexKeyType(TIndexKeyType v) { def_.IndexKeyType = v; }
-
- private:
+ protected:
   TIndexDefFields def_;
+};
+
+class TInternalIndexDef : public TCollectionItem, public TIndexDefProperties {
+  PAYROLL_CLASS(TInternalIndexDef, TCollectionItem)
+ public:
+  explicit TInternalIndexDef(TCollection* collection) : TCollectionItem(collection) {}
+  void Assign(TPersistent* source) override;
 };
 
 class TInternalIndexDefs : public TOwnedCollection {
