@@ -661,6 +661,9 @@ TApplication::~TApplication() { delete filter_; }
 
 void TApplication::Initialize() {
   EnsureQApplication();
+  // Closing windows never ends the program by itself: Terminate does.
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    gui->setQuitOnLastWindowClosed(false);
   InstallFilters();
 }
 
@@ -690,17 +693,19 @@ void TApplication::DoHint(const AnsiString& hint) {
   SetHint(bar > 0 ? hint.SubString(bar + 1, hint.Length()) : hint);
 }
 
+// The message loop runs until Terminate; then the application frees the
+// forms and data modules it owns, as the program's end does, so that their
+// destructors close tables and files.
 void TApplication::Run() {
   Initialize();
-  if (terminated_) return;
   running_ = true;
-  if (mainForm_ && showMainForm_) mainForm_->Show();
-  while (!terminated_) {
-    if (!QCoreApplication::instance()) break;
-    QCoreApplication::exec();
-    if (!terminated_ && !mainForm_) break;
+  if (!terminated_ && mainForm_ && showMainForm_) mainForm_->Show();
+  while (!terminated_ && QCoreApplication::instance()) {
+    QEventLoop loop;
+    loop.exec();
   }
   running_ = false;
+  DestroyComponents();
 }
 
 void TApplication::Terminate() {

@@ -252,7 +252,9 @@ class TApplication : public TComponent {
       if (!mainForm_) mainForm_ = instance;
     }
   }
-  // Runs the message loop until Terminate; shows the main form first.
+  // Runs the message loop until Terminate (returning at once when it was
+  // called before); shows the main form first.  On return the forms and
+  // data modules the application owns have been freed.
   void Run();
   void Terminate();
   // Handles the events and posted messages waiting now.

@@ -347,3 +347,27 @@ TEST(ApplicationHooks, HintsOfControlsReachTheApplication) {
 }
 
 }  // namespace
+
+namespace {
+
+// Run frees what the application owns, so a form created by CreateForm
+// gets its OnDestroy (where the data module closes its tables).
+TEST(ApplicationRun, RunEndsOnTerminateAndFreesTheForms) {
+  EnsureUiApp();
+  if (Application->MainForm() != nullptr) GTEST_SKIP() << "a main form exists already";
+  TForm* mainForm = nullptr;
+  Application->CreateForm(mainForm);
+  bool destroyed = false, shown = false;
+  mainForm->OnDestroy = [&](TObject*) { destroyed = true; };
+  mainForm->OnShow = [&](TObject*) { shown = true; };
+  QTimer::singleShot(0, qApp, [] {
+    // The main form's close (not refused) ends the program.
+    Application->MainForm()->Close();
+  });
+  Application->Run();
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(Application->Terminated());
+}
+
+}  // namespace
