@@ -7,27 +7,8 @@
 #include <vector>
 
 #include "Udb/Blowfish.h"
+#include "UdbTestSupport.h"
 
-namespace {
-
-std::vector<std::uint8_t> Hex(const std::string& hex) {
-  std::vector<std::uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
-std::string ToHex(const std::uint8_t* p, size_t n) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += digits[p[i] >> 4];
-    s += digits[p[i] & 15];
-  }
-  return s;
-}
-
-}  // namespace
 
 TEST(Blowfish, InitialTablesAreTheDigitsOfPi) {
   const std::uint32_t* pi = BlowfishPiWords();

@@ -7,12 +7,7 @@
 
 using namespace udbfmt;
 
-namespace {
-constexpr int P = 4096;
-constexpr TUdbAddr Page(int n) { return static_cast<TUdbAddr>(n) * P; }
-constexpr std::size_t kMap0 = 5 * P;
-std::size_t EntryAt(int pageNo) { return kMap0 + kMapEntries + 2 * pageNo; }
-}  // namespace
+using namespace udbtest;
 
 TEST(TMapPageMgr, FreedPagesFormAnAscendingChain) {
   TMemDatabase db;

@@ -6,20 +6,8 @@
 #include <vector>
 
 #include "Udb/Sha1Stream.h"
+#include "UdbTestSupport.h"
 
-namespace {
-
-std::string ToHex(const std::uint8_t* p, size_t n) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += digits[p[i] >> 4];
-    s += digits[p[i] & 15];
-  }
-  return s;
-}
-
-}  // namespace
 
 TEST(TSha1Stream, DigestOfAbcIsStoredAsLittleEndianWords) {
   TSha1Digest words;

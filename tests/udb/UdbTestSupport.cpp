@@ -40,3 +40,20 @@ void TMemDatabase::Reopen() {
 std::vector<std::uint8_t> Pages(int count, std::uint8_t fill, int pageSize) {
   return std::vector<std::uint8_t>(static_cast<size_t>(count) * pageSize, fill);
 }
+
+std::string ToHex(const std::uint8_t* p, std::size_t n) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) {
+    s += digits[p[i] >> 4];
+    s += digits[p[i] & 15];
+  }
+  return s;
+}
+
+std::vector<std::uint8_t> Hex(const std::string& hex) {
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}

@@ -42,3 +42,16 @@ class TMemDatabase {
 
 // count pages of page-sized data filled with `fill`.
 std::vector<std::uint8_t> Pages(int count, std::uint8_t fill, int pageSize = 4096);
+
+// Bytes as upper-case hexadecimal, and hexadecimal text as bytes.
+std::string ToHex(const std::uint8_t* p, std::size_t n);
+std::vector<std::uint8_t> Hex(const std::string& hex);
+
+// Addresses in a file of 4096-byte pages with its first map page at page 5.
+namespace udbtest {
+constexpr int P = 4096;
+constexpr TUdbAddr Page(int n) { return static_cast<TUdbAddr>(n) * P; }
+constexpr std::size_t kMap0 = 5 * P;
+// File offset of page pageNo's entry in the first map page.
+inline std::size_t EntryAt(int pageNo) { return kMap0 + udbfmt::kMapEntries + 2 * pageNo; }
+}  // namespace udbtest
