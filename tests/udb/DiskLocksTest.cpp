@@ -127,3 +127,16 @@ TEST(DiskLocksDefault, FilesWithoutADescriptorRunUnlocked) {
   EXPECT_FALSE(db.disk->LockingActive());
   EXPECT_EQ(db.disk->LockTable(5, kUdbWriteLock), kUdbWriteLock);
 }
+
+TEST_F(DiskLocksTest, TheSystemsBackslashPathsNameTheSameFiles) {
+  std::string windowsStyle = db_;
+  for (char& c : windowsStyle)
+    if (c == '/') c = '\\';
+  TDiskMgr d;
+  d.SetFileName(windowsStyle.c_str());
+  d.Open();
+  EXPECT_TRUE(d.LockingActive());
+  EXPECT_TRUE(LockFileExists());  // GZ.lck beside GZ.udb
+  d.Close();
+  EXPECT_FALSE(LockFileExists());
+}
