@@ -193,8 +193,13 @@ void TControl::AttachSurface(QWidget* surface) {
   UpdateSurfaceBounds();
 }
 
+// The bridge goes first: deleting it removes the event filter and every
+// signal connection made with SignalContext(), so a widget that emits
+// signals while it is being deleted (a tree clearing its items) reaches
+// no half-destroyed control.
 void TControl::DetachSurface() {
   if (bridge_) bridge_->Detach();
+  bridge_.reset();
   if (surface_) {
     if (auto* p = dynamic_cast<TPaintSurface*>(surface_)) p->Forget();
     QWidget* w = surface_;
@@ -202,7 +207,6 @@ void TControl::DetachSurface() {
     w->setProperty(kControlProperty, QVariant());
     delete w;
   }
-  bridge_.reset();
 }
 
 QWidget* TControl::ContainerFor() const { return parent_ ? parent_->ChildContainer() : nullptr; }

@@ -150,6 +150,7 @@ void TCustomForm::Loaded() {
   pendingClientWidth_ = pendingClientHeight_ = -1;
   UpdateSurfaceBounds();
   Realign();
+  if (Visible() && !surface_->isVisible()) VisibleChanged();
 }
 
 void TCustomForm::UpdateSurfaceBounds() {
@@ -303,6 +304,8 @@ void TCustomForm::PlaceOnShow() {
 
 void TCustomForm::VisibleChanged() {
   if (!surface_) return;
+  // A definition that says Visible = True shows the form once it is read.
+  if (ComponentState().Contains(csLoading)) return;
   if (Visible()) {
     PlaceOnShow();
     if (OnShow) OnShow(this);

@@ -286,3 +286,22 @@ end
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ComCtrlsTest, FreeingATreeWithASelectionRunsNoHandler) {
+  auto* tree = Add<TTreeView>();
+  TTreeNode* a = tree->Items()->Add(nullptr, "a");
+  tree->Items()->AddChild(a, "b");
+  a->Expand(true);
+  tree->SetSelected(a->GetFirstChild());
+  int calls = 0;
+  tree->OnChange = [&](TObject*, TTreeNode*) { ++calls; };
+  tree->OnCollapsed = [&](TObject*, TTreeNode*) { ++calls; };
+  form->Show();
+  delete tree;
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(form->ControlCount(), 0);
+}
+
+}  // namespace
