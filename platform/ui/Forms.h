@@ -117,7 +117,6 @@ class TCustomForm : public TWinControl {
   TNotifyEvent OnHide;
   TNotifyEvent OnActivate;
   TNotifyEvent OnDeactivate;
-  TNotifyEvent OnPaint;
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
 

@@ -527,7 +527,9 @@ void TCustomComboBox::RebuildWidget() {
   syncing_ = true;
   bool editable = style_ == csDropDown || style_ == csSimple;
   combo_->setEditable(editable);
-  if (editable && combo_->lineEdit()) {
+  // A line edit is wired once (setEditable keeps it while editable).
+  if (editable && combo_->lineEdit() && combo_->lineEdit() != wiredEdit_) {
+    wiredEdit_ = combo_->lineEdit();
     BridgeInnerWidget(combo_->lineEdit());
     QObject::connect(combo_->lineEdit(), &QLineEdit::textEdited, SignalContext(),
                      Guarded([this](const QString& q) {

@@ -356,6 +356,7 @@ class TCustomComboBox : public TWinControl {
   void ItemsChanged();
   void RebuildWidget();
   std::unique_ptr<TStringList> items_;
+  QLineEdit* wiredEdit_ = nullptr;
   TComboBoxStyle style_ = csDropDown;
   int dropDownCount_ = 8;
   int maxLength_ = 0;

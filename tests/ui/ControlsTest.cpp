@@ -255,3 +255,21 @@ TEST_F(ControlsTest, ScrollBarClampsPositionAndRefusesAnInvertedRange) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControlsTest, EditableComboBoxReportsEachTypedChangeOnce) {
+  auto* combo = Add<TComboBox>();
+  combo->SetStyle(csDropDownList);
+  combo->SetStyle(csDropDown);
+  combo->SetStyle(csDropDown);
+  int changes = 0;
+  combo->OnChange = [&](TObject*) { ++changes; };
+  form->Show();
+  form->SetActiveControl(combo);
+  PressKey(combo, Qt::Key_A, QStringLiteral("a"));
+  EXPECT_EQ(combo->Text(), "a");
+  EXPECT_EQ(changes, 1);
+}
+
+}  // namespace
