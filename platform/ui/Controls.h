@@ -209,6 +209,8 @@ class TControl : public TComponent {
   TCustomForm* GetParentForm() const;
 
   // --- streaming (text form) ---------------------------------------------
+  // Whether Width and Height are written (forms write their client size).
+  virtual bool IsSizeStored() const { return true; }
   bool HasParent() const override { return true; }
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* parent) override;

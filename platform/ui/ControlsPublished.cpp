@@ -22,8 +22,8 @@ PAYROLL_PUBLISH(TFont) {
 PAYROLL_PUBLISH(TControl) {
   p.Property("Left", &TControl::Left, &TControl::SetLeft);
   p.Property("Top", &TControl::Top, &TControl::SetTop);
-  p.Property("Width", &TControl::Width, &TControl::SetWidth);
-  p.Property("Height", &TControl::Height, &TControl::SetHeight);
+  p.Property("Width", &TControl::Width, &TControl::SetWidth).Stored(&TControl::IsSizeStored);
+  p.Property("Height", &TControl::Height, &TControl::SetHeight).Stored(&TControl::IsSizeStored);
   p.Property("Align", &TControl::Align, &TControl::SetAlign).Default(alNone);
   p.Property("Anchors", &TControl::Anchors, &TControl::SetAnchors).Default(TAnchors{akLeft, akTop});
   p.Property("Color", &TControl::Color, &TControl::SetColor);
@@ -64,8 +64,8 @@ PAYROLL_PUBLISH(TCustomControl) {}
 
 PAYROLL_PUBLISH(TCustomForm) {
   p.Property("Caption", &TCustomForm::Caption, &TCustomForm::SetCaption);
-  p.Property("ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth).Stored(false);
-  p.Property("ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight).Stored(false);
+  p.Property("ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth);
+  p.Property("ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight);
   p.Property("BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle).Default(bsSizeable);
   p.Property("BorderIcons", &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons)
       .Default(TBorderIcons{biSystemMenu, biMinimize, biMaximize});

@@ -120,8 +120,10 @@ class TCustomForm : public TWinControl {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
 
-  // A form is a root: it has no parent in the text form.
+  // A form is a root: it has no parent in the text form.  It writes its
+  // client size, which does not depend on the frame's metrics.
   bool HasParent() const override { return false; }
+  bool IsSizeStored() const override { return false; }
   // Non-visual components first, then the controls.
   void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
   void Notification(TComponent* component, TOperation operation) override;

@@ -338,3 +338,47 @@ TEST_F(TextFormTest, AnUnknownClassInTheTextFailsWithoutLeavingComponentsBehind)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextFormTest, WritingTheFormGivesTextThatReadsBackTheSameTree) {
+  AnsiString text = ComponentToObjectText(form);
+  // Children are written inside their parents, the menu with the form's
+  // other components.
+  size_t inner = text.find("object PanelInner: TPanel");
+  size_t edit = text.find("object EditUserDm: TEdit");
+  ASSERT_NE(inner, std::string::npos) << text;
+  ASSERT_NE(edit, std::string::npos) << text;
+  EXPECT_LT(inner, edit);
+  EXPECT_NE(text.find("object MainMenu1: TMainMenu"), std::string::npos);
+  EXPECT_NE(text.find("object TPage"), std::string::npos) << "notebook pages are unnamed";
+
+  // Read back into a form without the handlers: drop the event lines.
+  AnsiString plain;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t eol = text.find('\n', pos);
+    if (eol == std::string::npos) eol = text.size() - 1;
+    AnsiString line = text.substr(pos, eol - pos + 1);
+    if (line.TrimLeft().rfind("On", 0) != 0) plain += line;
+    pos = eol + 1;
+  }
+  struct THost : TForm {
+    explicit THost(TComponent* o) : TForm(o) {}
+    void Load(const AnsiString& t) { InitFormFromText(t); }
+  } host(nullptr);
+  host.Load(plain);
+  auto* edit2 = static_cast<TEdit*>(host.FindComponent("EditUserDm"));
+  ASSERT_NE(edit2, nullptr);
+  EXPECT_EQ(edit2->Parent(), host.FindComponent("PanelInner"));
+  EXPECT_EQ(edit2->CharCase(), ecUpperCase);
+  EXPECT_EQ(host.ClientWidth(), 420);
+  auto* nb = static_cast<TNotebook*>(host.FindComponent("Notebook1"));
+  ASSERT_NE(nb, nullptr);
+  EXPECT_EQ(nb->PageCount(), 2);
+  EXPECT_EQ(nb->PageAt(1)->Caption(), "TbsMmXg");
+  EXPECT_EQ(host.Menu(), host.FindComponent("MainMenu1"));
+  EXPECT_EQ(host.Menu()->Items()->Items(0)->Count(), 3);
+}
+
+}  // namespace
