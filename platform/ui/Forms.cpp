@@ -532,6 +532,16 @@ bool TCustomForm::SurfaceEvent(QObject* watched, QEvent* event) {
         // one through Activate; a switch to another program through the
         // application's deactivation (TApplication::SetActive).
         return false;
+      case QEvent::Move:
+        // The user dragged the window: Left and Top follow (the window's
+        // saved position is read from them).
+        if (event->spontaneous() && !syncingSize_ && surface_->isVisible() &&
+            (surface_->x() != Left() || surface_->y() != Top())) {
+          syncingSize_ = true;
+          SetBounds(surface_->x(), surface_->y(), Width(), Height());
+          syncingSize_ = false;
+        }
+        return false;
       case QEvent::Show:
       case QEvent::WindowStateChange:
         return false;
