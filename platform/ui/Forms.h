@@ -353,5 +353,10 @@ class TScreen : public TComponent {
 extern TApplication* const& Application;
 extern TScreen* const& Screen;
 
+// Registers the visual classes (controls, menus, forms) by name for the
+// text form; programs call it at start-up before creating forms
+// (RegisterDataControls in DBCtrls.h does the same for data-aware ones).
+void RegisterVisualClasses();
+
 // Test hook: creates the Qt application object for tests (offscreen).
 void EnsureQtApplicationForTest();

@@ -228,7 +228,6 @@ TEST_F(ComCtrlsTest, ToolButtonsArePackedFromTheLeftAndCheckGroupsAreExclusive) 
 #include "platform/core/TextForm.h"
 #include "platform/ui/StatusBar.h"
 
-void RegisterVisualClasses();
 
 namespace {
 

@@ -186,7 +186,6 @@ PAYROLL_PUBLISH(TFrmDemo) {
   p.Method("MenuExitClick", &TFrmDemo::MenuExitClick);
 }
 
-void RegisterVisualClasses();
 
 namespace {
 

@@ -14,7 +14,6 @@
 #include "platform/ui/QtText.h"
 #include "platform/ui/StdCtrls.h"
 
-void RegisterVisualClasses();
 
 class TFrmUiDemo : public TForm {
   PAYROLL_CLASS(TFrmUiDemo, TForm)
