@@ -639,6 +639,7 @@ class TApplicationFilter : public QObject {
           std::uint16_t vk = QtKeyToVirtualKey(ke->key(), ke->modifiers() & Qt::KeypadModifier);
           if (vk == 0) return false;
           bool down = event->type() == QEvent::KeyPress;
+          NoteKeyTransition(vk, down, ke->isAutoRepeat());
           std::uint32_t data = 1;
           if (ke->isAutoRepeat() || !down) data |= 1u << 30;
           if (!down) data |= 1u << 31;

@@ -2,6 +2,7 @@
 #include "platform/ui/VirtualKeys.h"
 
 #include <Qt>
+#include <array>
 
 namespace {
 
@@ -67,4 +68,25 @@ TShiftState ShiftStateFromQt(int modifiers) {
   if (modifiers & Qt::AltModifier) s << ssAlt;
   if (modifiers & Qt::ControlModifier) s << ssCtrl;
   return s;
+}
+
+namespace {
+std::array<unsigned char, 256> gDown{};
+std::array<unsigned char, 256> gToggled{};
+}  // namespace
+
+short GetKeyState(int vk) {
+  if (vk < 0 || vk > 255) return 0;
+  return static_cast<short>((gDown[vk] ? 0x8000 : 0) | (gToggled[vk] ? 1 : 0));
+}
+
+void NoteKeyTransition(std::uint16_t vk, bool down, bool autoRepeat) {
+  if (vk > 255) return;
+  if (down && !autoRepeat && (vk == VK_CAPITAL || vk == VK_NUMLOCK || vk == VK_SCROLL))
+    gToggled[vk] = !gToggled[vk];
+  gDown[vk] = down;
+}
+
+void SetKeyToggleForTest(std::uint16_t vk, bool on) {
+  if (vk <= 255) gToggled[vk] = on;
 }

@@ -76,3 +76,13 @@ std::uint16_t QtKeyToVirtualKey(int qtKey, bool keypad);
 int VirtualKeyToQtKey(std::uint16_t vk);
 // Qt keyboard modifiers (Qt::KeyboardModifiers as int) as a shift state.
 TShiftState ShiftStateFromQt(int modifiers);
+
+// The keyboard state as the program has seen it: bit 15 (0x8000) set while
+// the key is down, bit 0 the toggle of Caps Lock, Num Lock and Scroll Lock
+// (flipped by every press the program receives; off at start, as no
+// portable way exists to read the lights).  The application's event filter
+// feeds it.
+short GetKeyState(int vk);
+void NoteKeyTransition(std::uint16_t vk, bool down, bool autoRepeat);
+// Test hook: sets a key's toggle state.
+void SetKeyToggleForTest(std::uint16_t vk, bool on);

@@ -291,6 +291,7 @@ namespace {
 
 TEST(ApplicationHooks, KeyboardHookSeesEveryKeyTransitionOnce) {
   EnsureUiApp();
+  SetKeyToggleForTest(VK_CAPITAL, false);
   TForm f(nullptr);
   auto* edit = new TEdit(&f);
   edit->SetParent(&f);
@@ -300,11 +301,14 @@ TEST(ApplicationHooks, KeyboardHookSeesEveryKeyTransitionOnce) {
     if (vk == VK_CAPITAL) seen.push_back({vk, data});
   });
   PressKey(edit, Qt::Key_CapsLock);
+  EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 1) << "one press: on";
   QKeyEvent repeat(QEvent::KeyPress, Qt::Key_CapsLock, Qt::NoModifier, QString(), true);
   QApplication::sendEvent(edit->Surface(), &repeat);
   Application->RemoveKeyboardHook(id);
   PressKey(edit, Qt::Key_CapsLock);
   ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(GetKeyState(VK_CAPITAL) & 1, 0) << "two presses and a repeat: off again";
+  EXPECT_EQ(GetKeyState(VK_CAPITAL) & 0x8000, 0) << "released";
   EXPECT_EQ(seen[0].second & (3u << 30), 0u) << "going down, was up";
   EXPECT_EQ(seen[1].second & (3u << 30), 3u << 30) << "released";
   EXPECT_EQ(seen[2].second & (3u << 30), 1u << 30) << "auto-repeat: was down already";
