@@ -105,22 +105,6 @@ int QtCursorShape(TCursor cursor) {
   }
 }
 
-QString CaptionForQt(const AnsiString& caption) {
-  QString q = ToQString(caption);
-  QString out;
-  for (int i = 0; i < q.size(); ++i) {
-    if (q[i] == QLatin1Char('&')) {
-      if (i + 1 < q.size() && q[i + 1] == QLatin1Char('&')) {
-        out += QLatin1Char('&');
-        ++i;
-      }
-      continue;
-    }
-    out += q[i];
-  }
-  return out;
-}
-
 void PaintControlOn(TControl* control, TCanvas* canvas) {
   if (auto* g = dynamic_cast<TGraphicControl*>(control)) {
     g->Paint();

@@ -57,10 +57,6 @@ int ByteOffsetToCharIndex(const QString& text, int byteOffset);
 int CharIndexToByteOffset(const QString& text, int charIndex);
 // The Qt cursor shape of a class-library cursor.
 int QtCursorShape(TCursor cursor);
-// Removes the "&" accelerator markers of a caption the way menus and
-// buttons show them ("&&" stays one "&"), for widgets that show "&" as
-// text; Qt buttons and menus take the caption as is.
-QString CaptionForQt(const AnsiString& caption);
 
 // Wraps a slot so that an exception from the program's handler goes to the
 // application's error box instead of through Qt's frames.
