@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QEventLoop>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -373,6 +375,24 @@ TEST(ApplicationRun, RunEndsOnTerminateAndFreesTheForms) {
   EXPECT_TRUE(shown);
   EXPECT_TRUE(destroyed);
   EXPECT_TRUE(Application->Terminated());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ApplicationIdle, OnIdleRunsWhenTheLoopWaits) {
+  EnsureUiApp();
+  int idle = 0;
+  Application->OnIdle = [&](TObject*, bool& done) {
+    ++idle;
+    done = true;
+  };
+  QEventLoop loop;
+  QTimer::singleShot(20, &loop, &QEventLoop::quit);
+  loop.exec();  // waits for the timer: the loop is idle meanwhile
+  Application->OnIdle = nullptr;
+  EXPECT_GT(idle, 0);
 }
 
 }  // namespace
