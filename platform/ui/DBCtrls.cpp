@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "platform/ui/Buttons.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 
@@ -533,5 +534,5 @@ PAYROLL_PUBLISH(TDBNavigator) {
 }
 
 void RegisterDataControls() {
-  RegisterClasses<TDBEdit, TDBText, TDBComboBox, TDBLookupComboBox, TDBNavigator>();
+  RegisterClasses<TDBEdit, TDBText, TDBComboBox, TDBLookupComboBox, TDBNavigator, TDBGrid>();
 }

@@ -6,9 +6,48 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
+#include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 
-void EnsureUiApp() { EnsureQtApplicationForTest(); }
+namespace {
+
+// Installed under every test's own answering service: a box nobody
+// expected fails the test instead of waiting for a user who is not there.
+class TUnexpectedDialogs : public TDialogService {
+ public:
+  int ShowMessageBox(const TMessageRequest& r) override {
+    ADD_FAILURE() << "unexpected message box: " << r.Text;
+    return r.CloseResult;
+  }
+  bool InputQuery(const AnsiString&, const AnsiString& prompt, AnsiString&) override {
+    ADD_FAILURE() << "unexpected input box: " << prompt;
+    return false;
+  }
+  bool OpenFile(TFileRequest&) override {
+    ADD_FAILURE() << "unexpected open dialog";
+    return false;
+  }
+  bool SaveFile(TFileRequest&) override {
+    ADD_FAILURE() << "unexpected save dialog";
+    return false;
+  }
+  bool SelectDirectory(const AnsiString&, const AnsiString&, AnsiString&) override {
+    ADD_FAILURE() << "unexpected folder dialog";
+    return false;
+  }
+};
+
+}  // namespace
+
+void EnsureUiApp() {
+  EnsureQtApplicationForTest();
+  static TUnexpectedDialogs unexpected;
+  TDialogService* previous = SetDialogService(&unexpected);
+  // A test's own answering service installed first stays in force.
+  if (previous != nullptr && previous != &unexpected) SetDialogService(previous);
+}
 
 QWidget* KeyTarget(TWinControl* control) {
   QWidget* w = control->Surface();
