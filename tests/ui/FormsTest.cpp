@@ -383,6 +383,7 @@ namespace {
 
 TEST(ApplicationIdle, OnIdleRunsWhenTheLoopWaits) {
   EnsureUiApp();
+  if (Application->Terminated()) GTEST_SKIP() << "the application was terminated by an earlier test";
   int idle = 0;
   Application->OnIdle = [&](TObject*, bool& done) {
     ++idle;
