@@ -12,7 +12,7 @@
 // A control's font as definitions write it ("Font.Height = -12").
 PAYROLL_PUBLISH(TFont) {
   p.Property("Charset", &TFont::Charset, &TFont::SetCharset);
-  p.Property("Color", &TFont::Color, &TFont::SetColor);
+  p.Property("Color", &TFont::Color, &TFont::SetColor).Idents(ColorIdents());
   p.Property("Height", &TFont::Height, &TFont::SetHeight);
   p.Property("Name", &TFont::Name, &TFont::SetName);
   p.Property("Pitch", &TFont::Pitch, &TFont::SetPitch).Default(fpDefault);
@@ -26,11 +26,11 @@ PAYROLL_PUBLISH(TControl) {
   p.Property("Height", &TControl::Height, &TControl::SetHeight).Stored(&TControl::IsSizeStored);
   p.Property("Align", &TControl::Align, &TControl::SetAlign).Default(alNone);
   p.Property("Anchors", &TControl::Anchors, &TControl::SetAnchors).Default(TAnchors{akLeft, akTop});
-  p.Property("Color", &TControl::Color, &TControl::SetColor);
+  p.Property("Color", &TControl::Color, &TControl::SetColor).Idents(ColorIdents());
   p.Property("ParentColor", &TControl::ParentColor, &TControl::SetParentColor).Default(true);
   p.Property("Font", static_cast<TFont* (TControl::*)() const>(&TControl::Font));
   p.Property("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
-  p.Property("Cursor", &TControl::Cursor, &TControl::SetCursor).Default(crDefault);
+  p.Property("Cursor", &TControl::Cursor, &TControl::SetCursor).Default(crDefault).Idents(CursorIdents());
   p.Property("Hint", &TControl::Hint, &TControl::SetHint);
   p.Property("ShowHint", &TControl::ShowHint, &TControl::SetShowHint).Default(false);
   p.Property("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint).Default(true);

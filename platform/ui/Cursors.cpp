@@ -9,6 +9,8 @@
 // black (Qt cursors cannot invert).
 #include "platform/ui/Cursors.h"
 
+#include "platform/core/TypInfo.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <map>
@@ -128,4 +130,32 @@ QCursor LoadCursorFromResource(const AnsiString& name) {
   } catch (const EInvalidGraphic&) {
     throw EOutOfResources("Cannot load cursor resource");
   }
+}
+
+const TIntegerIdents& CursorIdents() {
+  static const TIntegerIdents idents{
+      {"crDefault", crDefault},
+      {"crNone", crNone},
+      {"crArrow", crArrow},
+      {"crCross", crCross},
+      {"crIBeam", crIBeam},
+      {"crSizeNESW", crSizeNESW},
+      {"crSizeNS", crSizeNS},
+      {"crSizeNWSE", crSizeNWSE},
+      {"crSizeWE", crSizeWE},
+      {"crUpArrow", crUpArrow},
+      {"crHourGlass", crHourGlass},
+      {"crDrag", crDrag},
+      {"crNoDrop", crNoDrop},
+      {"crHSplit", crHSplit},
+      {"crVSplit", crVSplit},
+      {"crMultiDrag", crMultiDrag},
+      {"crSQLWait", crSQLWait},
+      {"crNo", crNo},
+      {"crAppStart", crAppStart},
+      {"crHelp", crHelp},
+      {"crHandPoint", crHandPoint},
+      {"crSizeAll", crSizeAll},
+  };
+  return idents;
 }

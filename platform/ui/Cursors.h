@@ -48,3 +48,8 @@ QCursor DecodeCursor(const TBytes& bytes);
 // The named cursor of the program's resources.  Raises EOutOfResources
 // "Cannot load cursor resource" when it is missing or unreadable.
 QCursor LoadCursorFromResource(const AnsiString& name);
+
+class TIntegerIdents;
+// Names of the cursor constants ("crHandPoint"), for cursor properties in
+// the text form.
+const TIntegerIdents& CursorIdents();

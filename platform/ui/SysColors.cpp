@@ -2,6 +2,8 @@
 // system metrics.
 #include "platform/ui/SysColors.h"
 
+#include "platform/core/TypInfo.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -121,4 +123,64 @@ int GetSystemMetrics(int index) {
     case SM_CXMENUCHECK: case SM_CYMENUCHECK: return CheckBoxSize();
     default: return 0;
   }
+}
+
+const TIntegerIdents& ColorIdents() {
+  static const TIntegerIdents idents{
+      {"clScrollBar", clScrollBar},
+      {"clBackground", clBackground},
+      {"clActiveCaption", clActiveCaption},
+      {"clInactiveCaption", clInactiveCaption},
+      {"clMenu", clMenu},
+      {"clWindow", clWindow},
+      {"clWindowFrame", clWindowFrame},
+      {"clMenuText", clMenuText},
+      {"clWindowText", clWindowText},
+      {"clCaptionText", clCaptionText},
+      {"clActiveBorder", clActiveBorder},
+      {"clInactiveBorder", clInactiveBorder},
+      {"clAppWorkSpace", clAppWorkSpace},
+      {"clHighlight", clHighlight},
+      {"clHighlightText", clHighlightText},
+      {"clBtnFace", clBtnFace},
+      {"clBtnShadow", clBtnShadow},
+      {"clGrayText", clGrayText},
+      {"clBtnText", clBtnText},
+      {"clInactiveCaptionText", clInactiveCaptionText},
+      {"clBtnHighlight", clBtnHighlight},
+      {"cl3DDkShadow", cl3DDkShadow},
+      {"cl3DLight", cl3DLight},
+      {"clInfoText", clInfoText},
+      {"clInfoBk", clInfoBk},
+      {"clHotLight", clHotLight},
+      {"clGradientActiveCaption", clGradientActiveCaption},
+      {"clGradientInactiveCaption", clGradientInactiveCaption},
+      {"clMenuHighlight", clMenuHighlight},
+      {"clMenuBar", clMenuBar},
+      {"clBlack", clBlack},
+      {"clMaroon", clMaroon},
+      {"clGreen", clGreen},
+      {"clOlive", clOlive},
+      {"clNavy", clNavy},
+      {"clPurple", clPurple},
+      {"clTeal", clTeal},
+      {"clGray", clGray},
+      {"clSilver", clSilver},
+      {"clRed", clRed},
+      {"clLime", clLime},
+      {"clYellow", clYellow},
+      {"clBlue", clBlue},
+      {"clFuchsia", clFuchsia},
+      {"clAqua", clAqua},
+      {"clLtGray", clLtGray},
+      {"clDkGray", clDkGray},
+      {"clWhite", clWhite},
+      {"clMoneyGreen", clMoneyGreen},
+      {"clSkyBlue", clSkyBlue},
+      {"clCream", clCream},
+      {"clMedGray", clMedGray},
+      {"clNone", clNone},
+      {"clDefault", clDefault},
+  };
+  return idents;
 }

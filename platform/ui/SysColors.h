@@ -131,3 +131,8 @@ int GetSystemMetrics(int index);
 TRect WorkArea();
 // Side of the square check box DrawFrameControl draws (13 pixels).
 int CheckBoxSize();
+
+class TIntegerIdents;
+// Names of the colour constants ("clBtnFace"), for colour properties in the
+// text form.
+const TIntegerIdents& ColorIdents();
