@@ -988,6 +988,29 @@ void TWinControl::WndProc(TMessage& m) {
 
 void TWinControl::DefaultHandler(TMessage&) { passToWidget_ = true; }
 
+// Sends typed text to the control as WM_CHAR messages, one per byte (a
+// Chinese character is its lead byte, then its trail byte).  result gets
+// the bytes the handlers let through, possibly replaced; true when they
+// swallowed or changed any.
+bool TWinControl::SendTypedBytes(const AnsiString& bytes, AnsiString& result) {
+  bool changed = false;
+  for (char b : bytes) {
+    TMessage m;
+    m.Msg = WM_CHAR;
+    m.WParam = static_cast<unsigned char>(b);
+    passToWidget_ = false;
+    WindowProc(m);
+    if (!passToWidget_ || m.WParam == 0) {
+      changed = true;
+      continue;
+    }
+    char out = static_cast<char>(m.WParam);
+    if (out != b) changed = true;
+    result += out;
+  }
+  return changed;
+}
+
 bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress: case QEvent::KeyRelease: {
@@ -1018,21 +1041,7 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
         return DeliverToWidget(watched, event);
       AnsiString bytes = FromQString(text);
       AnsiString result;
-      bool changed = false;
-      for (char b : bytes) {
-        TMessage m;
-        m.Msg = WM_CHAR;
-        m.WParam = static_cast<unsigned char>(b);
-        passToWidget_ = false;
-        WindowProc(m);
-        if (!passToWidget_ || m.WParam == 0) {
-          changed = true;
-          continue;
-        }
-        char out = static_cast<char>(m.WParam);
-        if (out != b) changed = true;
-        result += out;
-      }
+      bool changed = SendTypedBytes(bytes, result);
       if (!changed) return DeliverToWidget(watched, event);
       if (!result.empty() && watched->isWidgetType()) {
         QKeyEvent replaced(QEvent::KeyPress, ke->key(), ke->modifiers(), ToQString(result),
@@ -1050,21 +1059,7 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
       // a Chinese character is its lead byte, then its trail byte.
       AnsiString bytes = FromQString(ie->commitString());
       AnsiString result;
-      bool changed = false;
-      for (char b : bytes) {
-        TMessage m;
-        m.Msg = WM_CHAR;
-        m.WParam = static_cast<unsigned char>(b);
-        passToWidget_ = false;
-        WindowProc(m);
-        if (!passToWidget_ || m.WParam == 0) {
-          changed = true;
-          continue;
-        }
-        char out = static_cast<char>(m.WParam);
-        if (out != b) changed = true;
-        result += out;
-      }
+      bool changed = SendTypedBytes(bytes, result);
       if (!changed) return DeliverToWidget(watched, event);
       QInputMethodEvent replaced(ie->preeditString(), ie->attributes());
       replaced.setCommitString(ToQString(result), ie->replacementStart(), ie->replacementLength());

@@ -357,6 +357,7 @@ class TWinControl : public TControl {
   void WndProc(TMessage& message) override;
   void DefaultHandler(TMessage& message) override;
   bool SurfaceEvent(QObject* watched, QEvent* event) override;
+  bool SendTypedBytes(const AnsiString& bytes, AnsiString& result);
 
   // The control whose widget (or an inner widget of it) is w, or null.
   static TWinControl* FindControl(const QWidget* w);

@@ -12,26 +12,7 @@
 
 namespace {
 
-class ComCtrlsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    EnsureUiApp();
-    form = new TForm(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, 400, 300);
-  }
-  void TearDown() override {
-    delete form;
-    Pump();
-  }
-  template <class T>
-  T* Add(TWinControl* parent = nullptr) {
-    T* c = new T(form);
-    c->SetParent(parent ? parent : form);
-    return c;
-  }
-  TForm* form;
-};
+using ComCtrlsTest = TFormTest;
 
 // The department tree: roots for units, children by code level.
 TEST_F(ComCtrlsTest, TreeNodesWalkDepthFirstAndKnowTheirLevel) {

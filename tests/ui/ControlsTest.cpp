@@ -11,26 +11,7 @@
 
 namespace {
 
-class ControlsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    EnsureUiApp();
-    form = new TForm(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, 400, 300);
-  }
-  void TearDown() override {
-    delete form;
-    Pump();
-  }
-  template <class T>
-  T* Add(TWinControl* parent = nullptr) {
-    T* c = new T(form);
-    c->SetParent(parent ? parent : form);
-    return c;
-  }
-  TForm* form = nullptr;
-};
+using ControlsTest = TFormTest;
 
 TEST_F(ControlsTest, AlignmentFillsTopBottomLeftRightThenClient) {
   auto* client = Add<TCustomControl>();

@@ -2,9 +2,12 @@
 // user types them, input-method text and mouse clicks.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/Forms.h"
 
 class QWidget;
 
@@ -24,3 +27,26 @@ void ClickControl(TControl* control);
 void ClickControlAt(TControl* control, int x, int y);
 // Delivers the posted Qt events and the class library's posted messages.
 void Pump();
+
+// A borderless 400 x 300 form for each test, freed afterwards; Add<T>()
+// puts a new control of class T on it (or on parent).
+class TFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureUiApp();
+    form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 400, 300);
+  }
+  void TearDown() override {
+    delete form;
+    Pump();
+  }
+  template <class T>
+  T* Add(TWinControl* parent = nullptr) {
+    T* c = new T(form);
+    c->SetParent(parent ? parent : form);
+    return c;
+  }
+  TForm* form = nullptr;
+};
