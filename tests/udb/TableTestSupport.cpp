@@ -15,10 +15,10 @@ std::unique_ptr<TTableDef> MakeSampleDef(const AnsiString& name, bool memory, TE
   def->SetMemory(memory);
   def->SetEncryptionLevel(level);
   def->SetUsesBlobs(true);
-  struct Spec { const char* name; TFieldType type; int size; };
-  const Spec specs[] = {{"ID", ftInteger, 0}, {"NAME", ftString, 20}, {"NOTE", ftMemo, 0}};
+  struct Column { const char* name; TFieldType type; int size; };
+  const Column columns[] = {{"ID", ftInteger, 0}, {"NAME", ftString, 20}, {"NOTE", ftMemo, 0}};
   int i = 0;
-  for (const Spec& s : specs) {
+  for (const Column& s : columns) {
     TInternalFieldItem* f = def->InternalFields()->Add();
     f->SetFieldName(s.name);
     f->SetDataType(s.type);
