@@ -534,7 +534,7 @@ int TBTree::LeafPosition(const TNode& node, int partCount, TBound bound) const {
 // of a subtree is at or above its entry's key and below the next entry's,
 // so a bound past the end of the leaf reached is the next leaf's first key.
 // Returns the comparison with the landing entry (1 when there is none).
-int TBTree::Descend(int partCount, TBound bound) {
+int TBTree::Descend(int partCount, TBound bound, bool stepToBound) {
   ResizePath();
   work_.Forget();
   const int depth = TreeDepth();
@@ -546,7 +546,7 @@ int TBTree::Descend(int partCount, TBound bound) {
   }
   TNode& leaf = Leaf();
   leaf.SetCursor(LeafPosition(leaf, partCount, bound));
-  if (!leaf.CursorValid() && !leaf.IsEmpty()) StepLeaf(+1);  // the bound opens the next leaf
+  if (stepToBound && !leaf.CursorValid() && !leaf.IsEmpty()) StepLeaf(+1);  // the bound opens the next leaf
   MarkPositioned();
   if (!Leaf().CursorValid()) return 1;
   return optimized_.CompareToOptimizedKey(layout_, partCount, Leaf().CurrentKey());
@@ -702,7 +702,9 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   udbkey::SetKeyAddress(insertKey_.data(), recordAddress);
   optimized_.BuildFromKey(layout_, nullptr, insertKey_.data());
   hasModifiers_ = false;
-  Descend(0, TBound::Lower);
+  // A key above every key of the leaf reached (and below the next leaf's
+  // first key) is appended to that leaf, never put in front of the next.
+  Descend(0, TBound::Lower, false);
   const int position = std::min(Leaf().Cursor(), Leaf().EntryCount());
   bool split = false;
   Changing([&] { split = InsertIntoLevels(insertKey_.data()); });
@@ -785,13 +787,15 @@ bool TBTree::InsertIntoLevels(const std::uint8_t* key) {
 void TBTree::SplitRoot() {
   TNode& root = *path_[0];
   const int keySize = layout_.MaximumKeySize();
+  // The split-off node's block is allocated first, then the block the
+  // root's content moves to, as for any split followed by the move.
+  TNode off;
+  off.Init(io_, nodeSize_, keySize);
+  off.SetAddress(NewNodeAddress());
   TNode moved;
   moved.Init(io_, nodeSize_, keySize);
   moved.SetAddress(NewNodeAddress());
   moved.CopyContentFrom(root);
-  TNode off;
-  off.Init(io_, nodeSize_, keySize);
-  off.SetAddress(NewNodeAddress());
   moved.SplitNode(off);  // leaves: moved.next = off, off.prior = moved
   moved.Write();
   off.Write();

@@ -307,7 +307,10 @@ class TBTree {
   void ReadLevel(int level, TUdbAddr address);
   int ChildFor(const TNode& node, int partCount, TBound bound) const;
   int LeafPosition(const TNode& node, int partCount, TBound bound) const;
-  int Descend(int partCount, TBound bound);
+  // stepToBound: when the bound lies past the leaf reached, move the path
+  // to the next leaf's first entry (searches); false leaves the cursor past
+  // the leaf's last entry (where an insert appends).
+  int Descend(int partCount, TBound bound, bool stepToBound = true);
   bool StepLeaf(int direction);
   void ForgetNodes();
   template <class Fn>

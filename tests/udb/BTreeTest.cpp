@@ -88,6 +88,15 @@ TEST(TBTree, IntegerPrimaryIndexGrowsAtTheNodeLimitAndShrinksBackAtTheSameRoot) 
     EXPECT_EQ(h.depth, 2u);
     EXPECT_EQ(h.root, root);
     h.Tree().CheckStructureForTest();  // two leaves linked both ways
+    {
+      // The root split allocates the split-off (right) leaf first and then
+      // the block the root's keys move to (left).
+      std::vector<std::uint8_t> rootBlock(4096);
+      h.IO().ReadBlock(h.root, 4096, rootBlock.data());
+      const std::uint8_t* left = rootBlock.data() + udbnode::kHeaderSize;
+      const std::uint8_t* right = left + 15;
+      EXPECT_LT(udbkey::KeyAddress(right), udbkey::KeyAddress(left));
+    }
 
     for (int n = 1; n <= limit + 1; ++n) {
       h.Tree().SetSearchKeyFromRecord(RecordOf(IntRow(n)).data());
@@ -105,6 +114,37 @@ TEST(TBTree, IntegerPrimaryIndexGrowsAtTheNodeLimitAndShrinksBackAtTheSameRoot) 
     EXPECT_EQ(h.root, root);
     EXPECT_EQ(h.Tree().RecordCount(), 0u);
     if (!disk) EXPECT_EQ(h.memIO->BlockCount(), 1);  // every other node released
+  }
+}
+
+TEST(TBTree, AKeyBetweenTwoLeavesIsAppendedToTheLeftLeaf) {
+  for (bool disk : {false, true}) {
+    SCOPED_TRACE(disk ? "disk" : "memory");
+    TTreeHarness h(disk, 4096);
+    h.Define(*IntPrimary());
+    h.CreateAndOpen();
+    const int limit = KeysPerFullNode(4096, 15);
+    for (int i = 1; i <= limit + 1; ++i) InsertRow(h.Tree(), IntRow(2 * i));
+    ASSERT_EQ(h.depth, 2u);
+    // Root entries are 15 bytes: count at 2, child at 6, the A part at 11.
+    auto rootEntry = [&](int entry, int offset) {
+      std::vector<std::uint8_t> block(4096);
+      h.IO().ReadBlock(h.root, 4096, block.data());
+      std::int32_t v;
+      std::memcpy(&v, block.data() + udbnode::kHeaderSize + entry * 15 + offset, 4);
+      return v;
+    };
+    const std::int32_t rightFirst = rootEntry(1, 11);
+    const std::int32_t leftCount = rootEntry(0, 2), rightCount = rootEntry(1, 2);
+    ASSERT_EQ(rightFirst % 2, 0);
+
+    InsertRow(h.Tree(), IntRow(rightFirst - 1));
+    EXPECT_EQ(rootEntry(1, 11), rightFirst);  // the right leaf's first key stays
+    EXPECT_EQ(rootEntry(0, 2), leftCount + 1);
+    EXPECT_EQ(rootEntry(1, 2), rightCount);
+    EXPECT_EQ(h.Tree().CurrentRecordAddress(), IntRow(rightFirst - 1).addr);
+    EXPECT_EQ(h.Tree().CurrentRecNo(), leftCount + 1);
+    h.Tree().CheckStructureForTest();
   }
 }
 
