@@ -79,6 +79,7 @@ AnsiString LockFileNameFor(const AnsiString& databaseFileName) {
 
 bool UdbCopyFile(const AnsiString& source, const AnsiString& target, bool overwrite, TUdbFileSystem& fs) {
   if (!overwrite && fs.Exists(target)) return false;
+  if (fs.SameFile(source, target)) return false;  // creating the target would empty the source
   AnsiString error;
   TUdbOpenMode mode;
   mode.write = false;

@@ -174,6 +174,7 @@ class TDiskMgr {
 int GetBestPageRequestSize(int blockSize, int pageSize);
 // "GZ.udb" -> "GZ.lck"; "data.db" -> "data_db.lck" (directory untouched).
 AnsiString LockFileNameFor(const AnsiString& databaseFileName);
-// Copies a closed file; an existing target is replaced only with overwrite.
+// Copies a closed file; an existing target is replaced only with overwrite,
+// and never when it is the source itself (false).
 bool UdbCopyFile(const AnsiString& source, const AnsiString& target, bool overwrite,
                  TUdbFileSystem& fs = PosixFileSystem());

@@ -96,6 +96,12 @@ class TPosixFileSystem : public TUdbFileSystem {
   }
 
   bool Remove(const AnsiString& path) override { return ::unlink(MapPath(path).c_str()) == 0; }
+
+  bool SameFile(const AnsiString& a, const AnsiString& b) override {
+    struct stat sa, sb;
+    if (::stat(MapPath(a).c_str(), &sa) != 0 || ::stat(MapPath(b).c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
 };
 
 }  // namespace

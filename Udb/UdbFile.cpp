@@ -374,6 +374,10 @@ void TUdbFile::CopyUdbFile(const AnsiString& fileName) {
   if (!io_) UdbDatabaseError(8449, "TUdbFile.CopyUdbFile", "The database file is not open");
   std::int64_t size = io_->Size();
   if (size < 0) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be positioned for copying");
+  // Creating the target truncates it: onto the open file itself that would
+  // empty the database.
+  if (fs_->SameFile(fileName_, fileName))
+    UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The database file cannot be copied onto itself: " + fileName);
   AnsiString error;
   std::unique_ptr<TUdbFileIO> target = fs_->Create(fileName, error);
   if (!target) UdbDatabaseError(8449, "TUdbFile.CopyUdbFile", "Unable to create the copy: " + error);

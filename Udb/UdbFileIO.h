@@ -57,6 +57,9 @@ class TUdbFileSystem {
   // The file carries no write permission (the read-only attribute).
   virtual bool IsReadOnly(const AnsiString& path) = 0;
   virtual bool Remove(const AnsiString& path) = 0;
+  // Both paths name one existing file (a link or another spelling counts).
+  // A copy onto its own source would truncate it before reading a byte.
+  virtual bool SameFile(const AnsiString& a, const AnsiString& b) { return a == b && Exists(a); }
 };
 
 // The process-wide POSIX file system (open/pread/pwrite/fsync; an exclusive

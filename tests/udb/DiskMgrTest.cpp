@@ -495,3 +495,14 @@ TEST(TDiskMgr, CopyOfTheOpenFileIsByteEqual) {
   EXPECT_FALSE(UdbCopyFile("copy.udb", "copy2.udb", false, db.fs));
   EXPECT_EQ(db.fs.Bytes("copy2.udb"), db.Bytes());
 }
+
+TEST(TDiskMgr, CopyOntoTheSourceItselfIsRefusedAndEmptiesNothing) {
+  TMemDatabase db;
+  db.disk->AllocatePages(3, 5, Pages(1, 0x44).data(), 1, 1);
+  const auto before = db.Bytes();
+  EXPECT_UDB_ERROR(db.disk->CopyDatabaseFile(db.name), 8450);
+  EXPECT_EQ(db.Bytes(), before);
+  db.disk->Close();
+  EXPECT_FALSE(UdbCopyFile(db.name, db.name, true, db.fs));
+  EXPECT_EQ(db.Bytes(), before);
+}

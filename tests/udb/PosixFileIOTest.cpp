@@ -98,3 +98,33 @@ TEST(PosixFileSystem, DatabaseOnDiskSurvivesReopening) {
   disk.Close();
   PosixFileSystem().Remove(path);
 }
+
+TEST(PosixFileSystem, CopyOntoAnotherSpellingOfTheSourceLeavesItWhole) {
+  AnsiString path = TempPath("self.udb");
+  AnsiString link = TempPath("self_link.udb");
+  {
+    TDiskMgr disk;
+    disk.SetFileName(path);
+    disk.CreateNewFile(true);
+  }
+  ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+  struct stat before {};
+  ::stat(path.c_str(), &before);
+  // A hard link and a "./" spelling both name the database file itself.
+  const AnsiString dotted = AnsiString(::testing::TempDir()) + "./" + path.substr(::testing::TempDir().size());
+  for (const AnsiString& target : {link, dotted}) {
+    EXPECT_FALSE(UdbCopyFile(path, target, true, PosixFileSystem())) << target;
+    TDiskMgr disk;
+    disk.SetFileName(path);
+    disk.Open();
+    EXPECT_UDB_ERROR(disk.CopyDatabaseFile(target), 8450);
+    disk.Close();
+    struct stat after {};
+    ::stat(path.c_str(), &after);
+    EXPECT_EQ(after.st_size, before.st_size) << target;
+  }
+  EXPECT_TRUE(UdbCopyFile(path, TempPath("self_copy.udb"), true, PosixFileSystem()));
+  PosixFileSystem().Remove(TempPath("self_copy.udb"));
+  PosixFileSystem().Remove(link);
+  PosixFileSystem().Remove(path);
+}
