@@ -611,6 +611,8 @@ int TBTree::Find(int mode, const TSearchModifier& modifier) {
     case 4:
       return found ? 0 : -1;
     default:
+      // Nearest: when every key lies below, the last key itself, never the
+      // one before it (stepping back from the last would skip the nearest).
       return 0;
   }
 }
