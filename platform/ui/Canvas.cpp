@@ -464,7 +464,10 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom) {
   Changed();
 }
 
-void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerW, int cornerH) {
+// Sets the painter up for a shape Qt outlines and fills itself (rounded
+// rectangles, ellipses): clip, pen mode, a pen of at least one pixel or
+// none, the brush anchored at the origin, no smoothing.
+QPainter& TCanvas::BeginOutlinedShape() {
   QPainter& p = Painter();
   ApplyClip(p);
   p.setRenderHint(QPainter::Antialiasing, false);
@@ -477,6 +480,11 @@ void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerW, i
   }
   p.setBrush(BrushVisible() ? BrushOf(*brush_) : QBrush());
   p.setBrushOrigin(0, 0);
+  return p;
+}
+
+void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerW, int cornerH) {
+  QPainter& p = BeginOutlinedShape();
   p.drawRoundedRect(QRect(left, top, right - left - 1, bottom - top - 1), cornerW / 2.0,
                     cornerH / 2.0, Qt::AbsoluteSize);
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -484,18 +492,7 @@ void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerW, i
 }
 
 void TCanvas::Ellipse(int left, int top, int right, int bottom) {
-  QPainter& p = Painter();
-  ApplyClip(p);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.setCompositionMode(PenModeToComposition(pen_->Mode()));
-  if (PenVisible()) {
-    QPen pen(PenColour(*pen_), std::max(1, pen_->Width()));
-    p.setPen(pen);
-  } else {
-    p.setPen(Qt::NoPen);
-  }
-  p.setBrush(BrushVisible() ? BrushOf(*brush_) : QBrush());
-  p.setBrushOrigin(0, 0);
+  QPainter& p = BeginOutlinedShape();
   p.drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   Changed();

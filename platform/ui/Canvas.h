@@ -195,6 +195,7 @@ class TCanvas : public TPersistent {
   void Changed();
 
  private:
+  QPainter& BeginOutlinedShape();
   QPainter* ActivePainter();
   void RequireCanvas();
   void ApplyClip(QPainter& p);
