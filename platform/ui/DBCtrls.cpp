@@ -75,7 +75,7 @@ void LinkSource(TComponent* self, TDataLink* link, TDataSource* source) {
 
 // --- TDBEdit --------------------------------------------------------------------
 
-TDBEdit::TDBEdit(TComponent* owner) : TCustomEdit(owner), link_(std::make_unique<TFieldDataLink>(this)) {
+TDBEdit::TDBEdit(TComponent* owner) : TCustomEdit(owner), TFieldDataControl(this) {
   link_->OnDataChange = [this](TObject*) { DataChange(); };
   link_->OnEditingChange = [this](TObject*) {
     if (LineEdit()) LineEdit()->setReadOnly(TCustomEdit::ReadOnly() || !link_->CanModify());
@@ -171,7 +171,7 @@ void TDBEdit::WndProc(TMessage& m) {
 
 // --- TDBText ----------------------------------------------------------------------
 
-TDBText::TDBText(TComponent* owner) : TCustomLabel(owner), link_(std::make_unique<TFieldDataLink>(this)) {
+TDBText::TDBText(TComponent* owner) : TCustomLabel(owner), TFieldDataControl(this) {
   SetAutoSize(false);
   link_->OnDataChange = [this](TObject*) { SetCaption(Field() ? Field()->DisplayText() : AnsiString()); };
 }
@@ -191,7 +191,7 @@ void TDBText::Notification(TComponent* component, TOperation operation) {
 // --- TDBComboBox ----------------------------------------------------------------------
 
 TDBComboBox::TDBComboBox(TComponent* owner)
-    : TCustomComboBox(owner), link_(std::make_unique<TFieldDataLink>(this)) {
+    : TCustomComboBox(owner), TFieldDataControl(this) {
   link_->OnDataChange = [this](TObject*) {
     showing_ = true;
     SetText(Field() ? Field()->Text() : AnsiString());
@@ -254,7 +254,7 @@ class TDBLookupComboBox::TListLink : public TDataLink {
 
 TDBLookupComboBox::TDBLookupComboBox(TComponent* owner)
     : TCustomComboBox(owner),
-      link_(std::make_unique<TFieldDataLink>(this)),
+      TFieldDataControl(this),
       listLink_(std::make_unique<TListLink>(this)) {
   SetStyle(csDropDownList);
   link_->OnDataChange = [this](TObject*) { DataChange(); };

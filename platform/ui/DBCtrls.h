@@ -58,16 +58,28 @@ class TFieldDataLink : public TDataLink {
   bool modified_ = false;
 };
 
-class TDBEdit : public TCustomEdit {
+// What every control showing one field of a data source has: the link and
+// its DataSource, DataField and Field properties (the control's own
+// SetDataSource also asks for the source's free notification).
+class TFieldDataControl {
+ public:
+  explicit TFieldDataControl(TComponent* control)
+      : link_(std::make_unique<TFieldDataLink>(control)) {}
+  TDataSource* DataSource() const { return link_->DataSource(); }
+  const AnsiString& DataField() const { return link_->FieldName(); }
+  void SetDataField(const AnsiString& name) { link_->SetFieldName(name); }
+  TField* Field() const { return link_->Field(); }
+
+ protected:
+  std::unique_ptr<TFieldDataLink> link_;
+};
+
+class TDBEdit : public TCustomEdit, public TFieldDataControl {
   PAYROLL_CLASS(TDBEdit, TCustomEdit)
  public:
   explicit TDBEdit(TComponent* owner);
   ~TDBEdit() override;
-  TDataSource* DataSource() const { return link_->DataSource(); }
   void SetDataSource(TDataSource* source);
-  const AnsiString& DataField() const { return link_->FieldName(); }
-  void SetDataField(const AnsiString& name) { link_->SetFieldName(name); }
-  TField* Field() const { return link_->Field(); }
   bool ReadOnly() const { return link_->ReadOnly(); }
   void SetReadOnly(bool v);
   void Notification(TComponent* component, TOperation operation) override;
@@ -81,36 +93,26 @@ class TDBEdit : public TCustomEdit {
   void DataChange();
 
  private:
-  std::unique_ptr<TFieldDataLink> link_;
   bool focused_ = false;
 };
 
-class TDBText : public TCustomLabel {
+class TDBText : public TCustomLabel, public TFieldDataControl {
   PAYROLL_CLASS(TDBText, TCustomLabel)
  public:
   explicit TDBText(TComponent* owner);
   ~TDBText() override;
-  TDataSource* DataSource() const { return link_->DataSource(); }
   void SetDataSource(TDataSource* source);
-  const AnsiString& DataField() const { return link_->FieldName(); }
-  void SetDataField(const AnsiString& name) { link_->SetFieldName(name); }
-  TField* Field() const { return link_->Field(); }
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
-  std::unique_ptr<TFieldDataLink> link_;
 };
 
-class TDBComboBox : public TCustomComboBox {
+class TDBComboBox : public TCustomComboBox, public TFieldDataControl {
   PAYROLL_CLASS(TDBComboBox, TCustomComboBox)
  public:
   explicit TDBComboBox(TComponent* owner);
   ~TDBComboBox() override;
-  TDataSource* DataSource() const { return link_->DataSource(); }
   void SetDataSource(TDataSource* source);
-  const AnsiString& DataField() const { return link_->FieldName(); }
-  void SetDataField(const AnsiString& name) { link_->SetFieldName(name); }
-  TField* Field() const { return link_->Field(); }
   bool ReadOnly() const { return link_->ReadOnly(); }
   void SetReadOnly(bool v) { link_->SetReadOnly(v); }
   void Notification(TComponent* component, TOperation operation) override;
@@ -121,22 +123,18 @@ class TDBComboBox : public TCustomComboBox {
   void WndProc(TMessage& message) override;
 
  private:
-  std::unique_ptr<TFieldDataLink> link_;
   bool showing_ = false;
 };
 
 // A combo box whose list comes from another dataset (ListSource): it shows
 // the ListField of the list record whose KeyField equals the data field,
 // and choosing a line writes that line's key into the data field.
-class TDBLookupComboBox : public TCustomComboBox {
+class TDBLookupComboBox : public TCustomComboBox, public TFieldDataControl {
   PAYROLL_CLASS(TDBLookupComboBox, TCustomComboBox)
  public:
   explicit TDBLookupComboBox(TComponent* owner);
   ~TDBLookupComboBox() override;
-  TDataSource* DataSource() const { return link_->DataSource(); }
   void SetDataSource(TDataSource* source);
-  const AnsiString& DataField() const { return link_->FieldName(); }
-  void SetDataField(const AnsiString& name) { link_->SetFieldName(name); }
   TDataSource* ListSource() const;
   void SetListSource(TDataSource* source);
   const AnsiString& KeyField() const { return keyField_; }
@@ -148,7 +146,6 @@ class TDBLookupComboBox : public TCustomComboBox {
   void SetKeyValue(const AnsiString& key);
   // Re-reads the list dataset (the list is read when it becomes active).
   void RefreshList();
-  TField* Field() const { return link_->Field(); }
   void Notification(TComponent* component, TOperation operation) override;
 
  protected:
@@ -157,7 +154,6 @@ class TDBLookupComboBox : public TCustomComboBox {
  private:
   class TListLink;
   void DataChange();
-  std::unique_ptr<TFieldDataLink> link_;
   std::unique_ptr<TListLink> listLink_;
   AnsiString keyField_, listField_, keyValue_;
   std::vector<AnsiString> keys_;
