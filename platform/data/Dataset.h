@@ -137,7 +137,9 @@ class TDataSet : public TComponent {
   // --- bookmarks ---------------------------------------------------------
   TBookmark GetBookmark();
   void GotoBookmark(TBookmark bookmark);
-  void FreeBookmark(TBookmark bookmark);
+  // A bookmark's memory belongs to no dataset, so it can be released after
+  // its dataset has gone or been unlinked.
+  static void FreeBookmark(TBookmark bookmark);
   TBookmarkStr Bookmark();
   void SetBookmark(const TBookmarkStr& value);
   bool BookmarkAvailable();

@@ -168,9 +168,7 @@ bool TDBGrid::WantsKey(std::uint16_t vk, TShiftState) const {
 }
 
 void TDBGrid::FreeBookmarks() {
-  TDataSet* ds = link_ ? link_->DataSet() : nullptr;
-  for (TBookmark b : bookmarks_)
-    if (b && ds) ds->FreeBookmark(b);
+  for (TBookmark b : bookmarks_) TDataSet::FreeBookmark(b);
   bookmarks_.clear();
 }
 
