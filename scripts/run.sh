@@ -11,9 +11,11 @@ if [ -x "$BUILD_DIR/app/main/payroll" ]; then
 fi
 echo
 echo "The payroll program is not built yet.  What there is to run:"
-echo "  tests:       (cd $BUILD_DIR && ctest)"
-find "$BUILD_DIR" -maxdepth 3 -type f -executable -name '*_tests' | sort | sed 's/^/    /'
+echo "  all tests:   (cd $BUILD_DIR && ctest), or one folder: ctest -L udb"
+echo "  test programs:"
+find "$BUILD_DIR/tests" -type f -executable -name '*Test' | sort | sed 's/^/    /'
 echo "  benchmarks:"
 find "$BUILD_DIR/bench" -maxdepth 1 -type f -executable -name 'bench_*' 2>/dev/null | sort | sed 's/^/    /'
 echo "  tools:"
 find "$BUILD_DIR/tools" -maxdepth 2 -type f -executable 2>/dev/null | sort | sed 's/^/    /'
+echo "  the example form of the visual layer, in a window: $BUILD_DIR/tools/uidemo/uidemo"
