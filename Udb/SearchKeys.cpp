@@ -23,8 +23,9 @@ int StoredPartBytes(const TKeyLayout::Part& part, const std::uint8_t* at) {
 }
 
 // Compares two present non-string values of one type.
+// unknownTypeText prefixes the type's name when the type cannot be a part.
 int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
-                  const char* location) {
+                  const char* location, const char* unknownTypeText) {
   switch (type) {
     case ftSmallint: {
       std::int16_t x, y;
@@ -55,9 +56,7 @@ int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
     }
     default:
       UdbDatabaseError(kErrInternal, location,
-                       AnsiString(std::string_view(location).find("Optimized") != std::string_view::npos
-                                      ? "Field type not found in KeyBufCompare: "
-                                      : "Field type not found: ") +
+                       AnsiString(unknownTypeText) +
                            FieldTypeName(type));
   }
 }
@@ -191,7 +190,7 @@ int TKeyLayout::CompareKeys(int partCount, const TKeyModifiers* searchModifiers,
                   reinterpret_cast<const char*>(other + op + 2), sBytes - 2, oBytes - 2,
                   p.caseInsensitive, false);
       } else {
-        r = CompareValues(p.type, search + sp, other + op, kWhere);
+        r = CompareValues(p.type, search + sp, other + op, kWhere, "Field type not found: ");
       }
       sp += sBytes;
       op += oBytes;
@@ -294,7 +293,8 @@ int TOptimizedSearchKey::CompareToOptimizedKey(const TKeyLayout& layout, int par
         r = layout.SortFunction()(s.chars.data(), reinterpret_cast<const char*>(nodeKey + pos + 2),
                                   s.length, bytes - 2, p.caseInsensitive, false);
       } else {
-        r = CompareValues(p.type, s.number, nodeKey + pos, "TBTree.CompareToOptimizedKey");
+        r = CompareValues(p.type, s.number, nodeKey + pos, kWhere,
+                          "Field type not found in KeyBufCompare: ");
       }
       pos += bytes;
     } else if (oHas) {
