@@ -651,6 +651,7 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
 }
 
 bool TUdbDataSet::InternalFindInRange(int mode, const AnsiString& name) {
+  if (rangeSet_ && !rangeNotEmpty_) return false;  // an empty range holds nothing to find
   bool found = InternalFind(mode, name);
   if (found && rangeSet_ && rangeNotEmpty_) {
     TAccessBracket bracket(*this, false);

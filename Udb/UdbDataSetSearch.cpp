@@ -75,7 +75,7 @@ void TUdbDataSet::ApplyRange(bool active) {
     // An open part compares by its modifier alone, so the two modifier
     // lists decide the order of the bounds where a part is open.
     rangeNotEmpty_ = index->Compare(rangeStartKey_.data(), rangeEndKey_.data(), &rangeStartParts_) <= 0 &&
-                     -index->Compare(rangeEndKey_.data(), rangeStartKey_.data(), &rangeEndParts_) >= 0;
+                     index->Compare(rangeEndKey_.data(), rangeStartKey_.data(), &rangeEndParts_) >= 0;
   } else {
     CancelRange();
   }
@@ -352,7 +352,7 @@ bool TUdbDataSet::DoLocate(const AnsiString& name, std::uint8_t* searchBuf, bool
 // ============================================================================
 
 void TUdbDataSet::FindIndexForFields(const AnsiString& fieldNames, AnsiString& indexName) const {
-  CheckActive();
+  CheckOpen();
   const std::vector<AnsiString> names = SplitFieldList(fieldNames);
   TIndexItem* index = indexMgr_.FindIndexForFields(names, false);
   if (index == nullptr) UdbDatabaseError(kErrNoIndex, "TUdbDataSet.FindIndexForFields", fieldNames);
