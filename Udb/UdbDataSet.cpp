@@ -375,6 +375,9 @@ void TUdbDataSet::FlushHeader() {
   if (header->Dirty()) {
     header->WriteHeader();
     readAhead_.Reset();
+    // Our own write is no change to us: the next bracket keeps the caches
+    // (every change of ours already dropped what it made stale).
+    headerStamp_ = header->WriteCounter();
   }
 }
 

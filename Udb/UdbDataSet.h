@@ -335,7 +335,7 @@ class TUdbDataSet : public TDataSet {
   int CompareWithRangeKey(TIndexItem& index, bool side);
   bool IsSameRecord(const std::uint8_t* a, const std::uint8_t* b) const;
   bool AcceptRecordAt(TUdbAddr address);
-  void AfterChange(bool callerHeldWrite);
+  void AfterChange();
   void Step(const AnsiString& step);
   void CollectMasterList();
   void SnapshotForUndo();

@@ -352,10 +352,12 @@ void TUdbDataSet::Step(const AnsiString& step) {
   if (OnChangeStepForTest) OnChangeStepForTest(step);
 }
 
-void TUdbDataSet::AfterChange(bool callerHeldWrite) {
+void TUdbDataSet::AfterChange() {
   atRangeStart_ = atRangeEnd_ = false;
   CheckRange();
-  if (FilterActive() && callerHeldWrite) InternalPrepareFilter();
+  // The filter list is rebuilt at once: the header counter of our own
+  // write does not make the next bracket rebuild it.
+  if (FilterActive()) InternalPrepareFilter();
   readAhead_.Reset();
   tableDef_->Header()->SetDirty(true);
 }
@@ -432,7 +434,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   recordState_ = 1;
   currentCopy_.assign(rec, rec + RecordSize());
   RefreshDataSetIndex(address);
-  AfterChange(!change.Began());
+  AfterChange();
   change.Done();
   FreeChains(replaced, blobInterface_, tableName_);
 }
@@ -514,7 +516,7 @@ void TUdbDataSet::UpdateRecord() {
   currentCopy_.assign(rec, rec + RecordSize());
   recordState_ = 1;
   RefreshDataSetIndex(address);
-  AfterChange(!change.Began());
+  AfterChange();
   change.Done();
   FreeChains(replaced, blobInterface_, tableName_);
   UnlockRecord(address);
@@ -559,7 +561,6 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
   }
   recordMgr_.DeleteRecordAndBlobs(address);
   tableDef_->Header()->SetDirty(true);
-  const bool callerHeldWrite = !change.Began();
   change.Done();  // the record is gone: what follows only positions
 
   recordState_ = 0;
@@ -569,6 +570,6 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
   currentCopy_.assign(rec, rec + RecordSize());
   Put32(rec + RecordSize() + kTrailerKeyMarks, 0);
   if (InternalFind(kGreaterOrEqual, indexName_) || InternalFind(kLessOrEqual, indexName_)) CheckRange();
-  if (FilterActive() && callerHeldWrite) InternalPrepareFilter();
+  if (FilterActive()) InternalPrepareFilter();
   return 0;
 }
