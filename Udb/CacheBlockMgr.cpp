@@ -7,9 +7,9 @@
 #include "Udb/UdbErrors.h"
 
 void TCacheBlockMgr::Start(int pageSize) {
-  if (!OnReadFile) UdbDatabaseError(10065, "TCacheBlockMgr.Open", "ReadIO");
-  if (!OnWriteFile) UdbDatabaseError(10065, "TCacheBlockMgr.Open", "WriteIO");
-  if (pageSize <= 0) UdbDatabaseError(8581, "TCacheBlock.Open", "Object not initialized");
+  if (!OnReadFile) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheBlockMgr.Open", "ReadIO");
+  if (!OnWriteFile) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheBlockMgr.Open", "WriteIO");
+  if (pageSize <= 0) UdbDatabaseError(udberr::kInternal, "TCacheBlock.Open", "Object not initialized");
   blocks_.clear();
   pageSize_ = pageSize;
   inTransaction_ = true;
@@ -35,10 +35,10 @@ void TCacheBlockMgr::Read(TUdbAddr address, void* buffer, int length) {
     auto it = blocks_.find(page);
     if (it != blocks_.end()) {
       if (offset + chunk > it->second.length)
-        UdbDatabaseError(9217, "TCacheBlockMgr.ReadBlock", "Unable to complete file read operation");
+        UdbDatabaseError(udberr::kReadFailure, "TCacheBlockMgr.ReadBlock", "Unable to complete file read operation");
       std::memcpy(out, it->second.data.data() + offset, static_cast<size_t>(chunk));
     } else if (OnReadFile(address, out, chunk) != chunk) {
-      UdbDatabaseError(9217, "TUdbFile.InternalRead", "Unable to complete file read operation");
+      UdbDatabaseError(udberr::kReadFailure, "TUdbFile.InternalRead", "Unable to complete file read operation");
     }
     out += chunk;
     address += static_cast<TUdbAddr>(chunk);
@@ -85,7 +85,7 @@ std::vector<TUdbAddr> TCacheBlockMgr::HeldPages() const {
 }
 
 void TCacheBlockMgr::Commit() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCacheBlockMgr.Commit");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheBlockMgr.Commit");
   while (!blocks_.empty()) {
     auto it = blocks_.begin();
     OnWriteFile(it->first, it->second.data.data(), it->second.length);
@@ -95,7 +95,7 @@ void TCacheBlockMgr::Commit() {
 }
 
 void TCacheBlockMgr::Rollback() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCacheBlockMgr.Rollback");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheBlockMgr.Rollback");
   Clear();
 }
 

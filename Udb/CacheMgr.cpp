@@ -8,9 +8,9 @@
 #include "Udb/UdbErrors.h"
 
 void TCacheMgr::Open(int capacity, int pageSize) {
-  if (!OnReadPage) UdbDatabaseError(10065, "TCacheMgr.Open", "ReadIO");
-  if (!OnWritePage) UdbDatabaseError(10065, "TCacheMgr.Open", "WriteIO");
-  if (pageSize <= 0) UdbDatabaseError(8581, "TCachePage.Open", "Page size = 0");
+  if (!OnReadPage) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheMgr.Open", "ReadIO");
+  if (!OnWritePage) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheMgr.Open", "WriteIO");
+  if (pageSize <= 0) UdbDatabaseError(udberr::kInternal, "TCachePage.Open", "Page size = 0");
   Close();
   pageSize_ = pageSize;
   capacity_ = std::max(capacity, 1);
@@ -187,13 +187,13 @@ void TCacheMgr::EndTransaction() {
 }
 
 void TCacheMgr::Commit() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCachePage.Commit");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCachePage.Commit");
   FlushDirty();
   EndTransaction();
 }
 
 void TCacheMgr::Rollback() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCacheMgr.Rollback");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheMgr.Rollback");
   for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
     if (pages_[i]->state == cpsDirty) Drop(i);
   inTransaction_ = false;

@@ -17,7 +17,7 @@ void TRecordMgr::SetRecordSize(int size) {
 }
 
 void TRecordMgr::Open(TBaseIOInterface* io) {
-  if (recordSize_ <= 0) UdbDatabaseError(8576, "TRecordMgr.Open");
+  if (recordSize_ <= 0) UdbDatabaseError(udberr::kNotInitialized, "TRecordMgr.Open");
   last_.assign(static_cast<size_t>(recordSize_), 0);
   io_ = io;
   fields_.BuildFieldIndex();
@@ -40,7 +40,7 @@ void TRecordMgr::Close() {
 }
 
 void TRecordMgr::CheckOpen(const char* location) const {
-  if (last_.empty() || io_ == nullptr) UdbDatabaseError(8576, location);
+  if (last_.empty() || io_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, location);
 }
 
 TUdbAddr TRecordMgr::AppendRecord(const std::uint8_t* buffer) {
@@ -85,11 +85,11 @@ void TRecordMgr::GetLastRecord(std::uint8_t* buffer) const { std::memcpy(buffer,
 
 TInternalFieldItem* TRecordMgr::BlobField(int fieldIndex, const char* location) const {
   if (fieldIndex < 0 || fieldIndex >= fields_.Count())
-    UdbDatabaseError(8581, location, "Blob field can not be found " + IntToStr(fieldIndex));
+    UdbDatabaseError(udberr::kInternal, location, "Blob field can not be found " + IntToStr(fieldIndex));
   TInternalFieldItem* field = fields_.GetField(fieldIndex);
-  if (!field->IsBlob()) UdbDatabaseError(8581, location, "Unable to use this method to access non-blob fields");
+  if (!field->IsBlob()) UdbDatabaseError(udberr::kInternal, location, "Unable to use this method to access non-blob fields");
   if (blobs_.FindByField(fieldIndex) == nullptr)
-    UdbDatabaseError(8581, location, "Blob field can not be found " + IntToStr(fieldIndex));
+    UdbDatabaseError(udberr::kInternal, location, "Blob field can not be found " + IntToStr(fieldIndex));
   return field;
 }
 
@@ -105,12 +105,12 @@ bool TRecordMgr::ReadBlobField(const std::uint8_t* record, int fieldIndex, TStre
   if (record[field->NullFlagOffset()] == 0) return false;
   const TUdbAddr address = GetU32(record + field->DataOffset());
   const std::uint32_t length = GetU32(record + field->DataOffset() + 4);
-  if (address == 0) UdbDatabaseError(8451, loc, "GetFieldStream. Blob address = 0");
-  if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+  if (address == 0) UdbDatabaseError(udberr::kCorrupt, loc, "GetFieldStream. Blob address = 0");
+  if (blobIO_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc);
   TMemoryStream data;
   blobIO_->ReadBlob(address, &data);
   if (static_cast<std::uint32_t>(data.Size()) != length)
-    UdbDatabaseError(8451, loc, "Blob length does not match its reference: " + field->FieldName());
+    UdbDatabaseError(udberr::kCorrupt, loc, "Blob length does not match its reference: " + field->FieldName());
   if (length > 0) out->WriteBuffer(data.Memory(), static_cast<int>(length));
   return true;
 }
@@ -140,7 +140,7 @@ TUdbAddr TRecordMgr::PostRecord(TUdbAddr address, std::uint8_t* record) {
     for (int i = 0; i < blobs_.Count(); ++i) {
       TBlob* blob = blobs_.Items(i);
       if (blob->State() != bsModified) continue;
-      if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+      if (blobIO_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc);
       TInternalFieldItem* field = fields_.GetField(blob->FieldIndex());
       std::uint8_t* ref = record + field->DataOffset();
       const TUdbAddr old = record[field->NullFlagOffset()] ? GetU32(ref) : 0;
@@ -197,7 +197,7 @@ void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address) {
   }
   // Check every chain before anything is released.
   if (!chains.empty()) {
-    if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+    if (blobIO_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc);
     for (TUdbAddr a : chains) blobIO_->ChainOf(a);
   }
   DeleteRecord(address);
