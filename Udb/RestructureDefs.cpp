@@ -18,7 +18,7 @@ const char* const kStatusTexts[] = {
 bool IsBlobKind(TFieldType t) { return t == ftBlob || t == ftMemo || t == ftGraphic || t == ftFmtMemo; }
 bool IsStringKind(TFieldType t) { return t == ftString || t == ftWideString; }
 
-void Raise(const AnsiString& message) { throw Exception(message); }
+[[noreturn]] void Raise(const AnsiString& message) { throw Exception(message); }
 
 }  // namespace
 
