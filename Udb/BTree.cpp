@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Udb/DBLogger.h"
+#include "Udb/DatabaseFileFormat.h"
 #include "Udb/IOInterface.h"
 #include "Udb/ReadAheadBuffer.h"
 #include "Udb/UdbErrors.h"
@@ -14,15 +15,6 @@ namespace {
 // Our own broken invariants: the class library's assertion failure.
 #define UDB_INDEX_CHECK(cond, text) \
   do { if (!(cond)) ::AssertionFailed((text), "UdbIndexUnit", __LINE__); } while (0)
-
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 AnsiString At(TUdbAddr address) { return " at " + std::to_string(address); }
 
@@ -82,10 +74,10 @@ void TNode::ReadFresh(TUdbAddr address) {
 // byte count that is a whole number of keys inside the key area, every key
 // MaximumKeySize long, and (internal nodes) no child at address 0.
 void TNode::Validate() const {
-  const std::uint32_t flag = Get32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask;
+  const std::uint32_t flag = udbfmt::GetU32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask;
   if (flag > 1)
     UdbDatabaseError(udberr::kCorrupt, "TNode.Read", "Invalid leaf flag " + std::to_string(flag) + At(address_));
-  const std::uint32_t used = Get32(buffer_.data() + udbnode::kUsedBytes);
+  const std::uint32_t used = udbfmt::GetU32(buffer_.data() + udbnode::kUsedBytes);
   if (used > static_cast<std::uint32_t>(nodeSize_ - udbnode::kHeaderSize) ||
       used % static_cast<std::uint32_t>(keySize_) != 0)
     UdbDatabaseError(udberr::kCorrupt, "TNode.Read", "Node byte count out of range: " + std::to_string(used) + At(address_));
@@ -120,15 +112,15 @@ void TNode::CopyContentFrom(const TNode& other) {
 }
 
 bool TNode::IsLeaf() const {
-  return !buffer_.empty() && (Get32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) == 1;
+  return !buffer_.empty() && (udbfmt::GetU32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) == 1;
 }
-void TNode::SetLeaf(bool leaf) { Put32(buffer_.data() + udbnode::kLeafFlag, leaf ? 1 : 0); }
-int TNode::Used() const { return static_cast<int>(Get32(buffer_.data() + udbnode::kUsedBytes)); }
-void TNode::SetUsed(int used) { Put32(buffer_.data() + udbnode::kUsedBytes, static_cast<std::uint32_t>(used)); }
-TUdbAddr TNode::NextLeaf() const { return Get32(buffer_.data() + udbnode::kNextLeaf); }
-void TNode::SetNextLeaf(TUdbAddr address) { Put32(buffer_.data() + udbnode::kNextLeaf, address); }
-TUdbAddr TNode::PriorLeaf() const { return Get32(buffer_.data() + udbnode::kPriorLeaf); }
-void TNode::SetPriorLeaf(TUdbAddr address) { Put32(buffer_.data() + udbnode::kPriorLeaf, address); }
+void TNode::SetLeaf(bool leaf) { udbfmt::PutU32(buffer_.data() + udbnode::kLeafFlag, leaf ? 1 : 0); }
+int TNode::Used() const { return static_cast<int>(udbfmt::GetU32(buffer_.data() + udbnode::kUsedBytes)); }
+void TNode::SetUsed(int used) { udbfmt::PutU32(buffer_.data() + udbnode::kUsedBytes, static_cast<std::uint32_t>(used)); }
+TUdbAddr TNode::NextLeaf() const { return udbfmt::GetU32(buffer_.data() + udbnode::kNextLeaf); }
+void TNode::SetNextLeaf(TUdbAddr address) { udbfmt::PutU32(buffer_.data() + udbnode::kNextLeaf, address); }
+TUdbAddr TNode::PriorLeaf() const { return udbfmt::GetU32(buffer_.data() + udbnode::kPriorLeaf); }
+void TNode::SetPriorLeaf(TUdbAddr address) { udbfmt::PutU32(buffer_.data() + udbnode::kPriorLeaf, address); }
 
 bool TNode::Next() {
   if (cursor_ + 1 >= EntryCount()) return false;
@@ -223,9 +215,9 @@ std::uint32_t TNode::CountUpTo(int entry) const {
 void TNode::SetLeafLink(TBaseIOInterface* io, TUdbAddr address, int linkOffset, TUdbAddr value) {
   std::uint8_t header[udbnode::kHeaderSize];
   io->ReadBlockHeader(address, udbnode::kHeaderSize, header);
-  if ((Get32(header + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) != 1)
+  if ((udbfmt::GetU32(header + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) != 1)
     UdbDatabaseError(udberr::kCorrupt, "TNode.SetLeafLink", "Leaf link leads to a node that is not a leaf" + At(address));
-  Put32(header + linkOffset, value);
+  udbfmt::PutU32(header + linkOffset, value);
   io->WriteBlockHeader(address, udbnode::kHeaderSize, header);
 }
 
@@ -372,7 +364,7 @@ void TBTree::CreateRoot() {
   if (io_ == nullptr) UdbDatabaseError(udberr::kInternal, "TBTree.CreateRoot", "IO Interface is unassigned");
   if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(udberr::kInternal, "TBTree.CreateRoot", "Not initialized");
   std::vector<std::uint8_t> block(static_cast<size_t>(nodeSize_), 0);
-  Put32(block.data() + udbnode::kLeafFlag, 1);
+  udbfmt::PutU32(block.data() + udbnode::kLeafFlag, 1);
   const TUdbAddr address = io_->AllocateNewAddress(nodeSize_, block.data());
   UDB_INDEX_CHECK(address != 0, "Root allocation returned address 0");
   io_->WriteBlock(address, nodeSize_, block.data());
@@ -695,8 +687,7 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   CheckReady("TBTree.Insert");
   const int keySize = layout_.MaximumKeySize();
   std::memcpy(insertKey_.data(), searchKey_.data(), static_cast<size_t>(keySize));
-  insertKey_[0] = static_cast<std::uint8_t>(keySize);
-  insertKey_[1] = static_cast<std::uint8_t>(keySize >> 8);
+  udbfmt::PutU16(insertKey_.data() + udbkey::kLengthOffset, static_cast<std::uint16_t>(keySize));
   udbkey::SetKeyCount(insertKey_.data(), 0);
   udbkey::SetKeyAddress(insertKey_.data(), recordAddress);
   optimized_.BuildFromKey(layout_, nullptr, insertKey_.data());

@@ -8,13 +8,11 @@
 
 namespace {
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
 int Sign(long long v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
 // Bytes a present part occupies in a key (strings: from its stored length).
 int StoredPartBytes(const TKeyLayout::Part& part, const std::uint8_t* at) {
-  if (part.type == ftString) return 2 + Get16(at);
+  if (part.type == ftString) return 2 + udbfmt::GetU16(at);
   return CoreDataSize(part.type);
 }
 
@@ -30,7 +28,7 @@ int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
       return Sign(static_cast<long long>(x) - y);
     }
     case ftWord:
-      return Sign(static_cast<long long>(Get16(a)) - Get16(b));
+      return Sign(static_cast<long long>(udbfmt::GetU16(a)) - udbfmt::GetU16(b));
     case ftBoolean:
       return Sign(static_cast<long long>(a[0]) - b[0]);
     case ftInteger:
@@ -60,12 +58,9 @@ int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
 }  // namespace
 
 namespace udbkey {
-void SetKeyCount(std::uint8_t* key, std::uint32_t count) {
-  for (int i = 0; i < 4; ++i) key[kCountOffset + i] = static_cast<std::uint8_t>(count >> (8 * i));
-}
+void SetKeyCount(std::uint8_t* key, std::uint32_t count) { udbfmt::PutU32(key + kCountOffset, count); }
 void SetKeyAddress(std::uint8_t* key, std::uint32_t address) {
-  for (int i = 0; i < 4; ++i)
-    key[kAddressOffset + i] = static_cast<std::uint8_t>(address >> (8 * i));
+  udbfmt::PutU32(key + kAddressOffset, address);
 }
 }  // namespace udbkey
 
@@ -126,21 +121,19 @@ void TKeyLayout::BuildKey(const std::uint8_t* record, std::uint8_t* key) const {
     int length = p.fieldSize;
     if (p.type != ftString) length = CoreDataSize(p.type);
     if (p.sizeMarkerOffset >= 1) {
-      length = Get16(record + p.sizeMarkerOffset);
+      length = udbfmt::GetU16(record + p.sizeMarkerOffset);
       if (length > p.fieldSize)
         UdbDatabaseError(udberr::kCorrupt, "TBTree.BuildKey", "String size marker exceeds its field");
     }
     if (p.type == ftString) {
-      key[pos] = static_cast<std::uint8_t>(length);
-      key[pos + 1] = static_cast<std::uint8_t>(length >> 8);
+      udbfmt::PutU16(key + pos, static_cast<std::uint16_t>(length));
       pos += 2;
     }
     std::memcpy(key + pos, record + p.recBufOffset, static_cast<size_t>(length));
     pos += length;
     key[udbkey::kHeaderSize + i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
   }
-  key[0] = static_cast<std::uint8_t>(maximumKeySize_);
-  key[1] = static_cast<std::uint8_t>(maximumKeySize_ >> 8);
+  udbfmt::PutU16(key + udbkey::kLengthOffset, static_cast<std::uint16_t>(maximumKeySize_));
 }
 
 std::vector<std::uint8_t> TKeyLayout::BuildKey(const std::uint8_t* record) const {
@@ -214,7 +207,7 @@ void TOptimizedSearchKey::BuildFromRecord(const TKeyLayout& layout, const TKeyMo
     if (record[p.nullFlagOffset] != 1) continue;
     Slot& s = parts_[static_cast<size_t>(i)];
     int length = p.type == ftString ? p.fieldSize : CoreDataSize(p.type);
-    if (p.sizeMarkerOffset >= 1) length = Get16(record + p.sizeMarkerOffset);
+    if (p.sizeMarkerOffset >= 1) length = udbfmt::GetU16(record + p.sizeMarkerOffset);
     if (length > (p.type == ftString ? p.fieldSize : 8))
       UdbDatabaseError(udberr::kCorrupt, "TOptimizedSearchKey.BuildFromRecord",
                        "String size marker exceeds its field");
@@ -241,7 +234,7 @@ void TOptimizedSearchKey::BuildFromKey(const TKeyLayout& layout, const TKeyModif
     Slot& s = parts_[static_cast<size_t>(i)];
     if (p.type == ftString) {
       if (pos + 2 > keyLen) break;
-      s.length = Get16(key + pos);
+      s.length = udbfmt::GetU16(key + pos);
       pos += 2;
       if (pos + s.length > keyLen)
         UdbDatabaseError(udberr::kInternal, "TOptimizedSearchKey.BuildFromKey",
