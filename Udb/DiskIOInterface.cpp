@@ -167,24 +167,32 @@ void TDiskIOInterface::CheckAccess(TUdbAddr address, int size, const void* buffe
   if (size < 0) UdbDatabaseError(udberr::kInternal, location, "Negative block size");
 }
 
-void TDiskIOInterface::WriteBlock(TUdbAddr address, int size, const void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.WriteBlock");
+// A header is the first bytes of a block: the header operations are the
+// block operations under their own names (the names go to the log).
+void TDiskIOInterface::Write(TUdbAddr address, int size, const void* buffer, const char* location) {
+  CheckAccess(address, size, buffer, location);
   diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::Read(TUdbAddr address, int size, void* buffer, const char* location) {
+  CheckAccess(address, size, buffer, location);
+  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::WriteBlock(TUdbAddr address, int size, const void* buffer) {
+  Write(address, size, buffer, "TDiskIOInterface.WriteBlock");
 }
 
 void TDiskIOInterface::ReadBlock(TUdbAddr address, int size, void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.ReadBlock");
-  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+  Read(address, size, buffer, "TDiskIOInterface.ReadBlock");
 }
 
 void TDiskIOInterface::WriteBlockHeader(TUdbAddr address, int size, const void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.WriteBlockHeader");
-  diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+  Write(address, size, buffer, "TDiskIOInterface.WriteBlockHeader");
 }
 
 void TDiskIOInterface::ReadBlockHeader(TUdbAddr address, int size, void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.ReadBlockHeader");
-  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+  Read(address, size, buffer, "TDiskIOInterface.ReadBlockHeader");
 }
 
 void TDiskIOInterface::ListBlocks(std::vector<TUdbAddr>& list) {
