@@ -46,7 +46,9 @@
 #include <vector>
 
 #include "Udb/BlobInterface.h"
+#include "Udb/BlobMgr.h"
 #include "Udb/IndexManager.h"
+#include "Udb/InternalFields.h"
 #include "Udb/ReadAheadBuffer.h"
 #include "Udb/RecordMgr.h"
 #include "Udb/TableDef.h"
@@ -54,6 +56,7 @@
 #include "Udb/UdbTableServices.h"
 #include "platform/data/Dataset.h"
 
+class TFieldDef;
 class TFieldDefs;
 class TIndexDef;
 class TIndexDefs;
