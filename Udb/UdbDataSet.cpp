@@ -109,22 +109,22 @@ void TUdbDataSet::CheckClosed() const {
 }
 
 void TUdbDataSet::CheckConnected() const {
-  if (dataBase_ == nullptr) UdbDatabaseError(kErrNotConnected, "TUdbDataSet.CheckConnected");
+  if (dataBase_ == nullptr) UdbDatabaseError(udberr::kNoConnection, "TUdbDataSet.CheckConnected");
 }
 
 void TUdbDataSet::CheckIndexesPresent() const {
-  if (indexMgr_.VisibleIndexCount() == 0) UdbDatabaseError(kErrNoIndex, "TUdbDataSet.CheckIndexesPresent");
+  if (indexMgr_.VisibleIndexCount() == 0) UdbDatabaseError(udberr::kIndexMissing, "TUdbDataSet.CheckIndexesPresent");
 }
 
 void TUdbDataSet::CheckPrivilegePresent(std::uint32_t mask, std::uint32_t bit) const {
   if (tableDef_->InternalTable()) return;
-  if ((mask & bit) == 0) UdbDatabaseError(kErrPrivilege, "TUdbDataSet.CheckPrivilegePresent");
+  if ((mask & bit) == 0) UdbDatabaseError(udberr::kNoPrivilege, "TUdbDataSet.CheckPrivilegePresent");
 }
 
 void TUdbDataSet::ValidateObjectName(const AnsiString& name, const AnsiString& kind) {
   const AnsiString framed = "," + AnsiUpperCase(name) + ",";
   if (AnsiString(",,ALL,").find(framed) != AnsiString::npos)
-    UdbDatabaseError(kErrReserved, "TUdbDataSet.ValidateObjectName", name + ": " + kind);
+    UdbDatabaseError(udberr::kNameReserved, "TUdbDataSet.ValidateObjectName", name + ": " + kind);
 }
 
 bool TUdbDataSet::IsReadOnlyByPrivilege() const {
@@ -159,7 +159,7 @@ void TUdbDataSet::InitFieldDef(int fieldIndex, TFieldDef* fieldDef) const {
 void TUdbDataSet::DataSetOpen() {
   const char* loc = "TUdbDataSet.DataSetOpen";
   CheckConnected();
-  if (tableName_.empty()) UdbDatabaseError(kErrNoTable, loc);
+  if (tableName_.empty()) UdbDatabaseError(udberr::kNoSuchTable, loc);
   tableDef_->Clear();
   tableDef_->SetMemory(memory_);
   dataBase_->OpenTableDef(tableName_, tableDef_.get());
@@ -170,7 +170,7 @@ void TUdbDataSet::DataSetOpen() {
       XorCipher(alt.data(), plain.data(), kXorKeyBuffer.data(), 0, static_cast<int>(kXorKeyBuffer.size()),
                 static_cast<int>(alt.size()));
       if (AnsiString(plain.data(), alt.size()) != tableDef_->TableName())
-        UdbDatabaseError(kErrCorruptHeader, loc, "The encrpytion key is not valid or corrupted");
+        UdbDatabaseError(udberr::kCorruptHeader, loc, "The encrpytion key is not valid or corrupted");
     }
     readOnly_ = readOnly_ || (dataBase_->ReadOnly() && !memory_);
     InternalOpenDataSet();
@@ -210,7 +210,7 @@ void TUdbDataSet::FreeBuffers() {
 
 void TUdbDataSet::InternalOpenDataSet() {
   const char* loc = "TUdbDataSet.InternalOpenDataSet";
-  if (cursorOpen_) UdbDatabaseError(kErrTableOpen, loc);
+  if (cursorOpen_) UdbDatabaseError(udberr::kTableOpen, loc);
   TAccessBracket bracket(*this, false);
   TTableDef& def = *tableDef_;
   encryptionLevel_ = def.EncryptionLevel();
@@ -219,7 +219,7 @@ void TUdbDataSet::InternalOpenDataSet() {
 
   recordMgr_.Fields().Assign(def.InternalFields());
   if (def.RecordSize() == 0)
-    UdbDatabaseErrorFmt(kErrInternal, loc, "%s has not been set or is out of range", nullptr, {"RecordSize"});
+    UdbDatabaseErrorFmt(udberr::kInternal, loc, "%s has not been set or is out of range", nullptr, {"RecordSize"});
   recordMgr_.SetRecordSize(def.RecordSize());
   recordMgr_.SetBlobInterface(&blobInterface_);
   recordMgr_.Open(def.RecordIO());
@@ -239,7 +239,7 @@ void TUdbDataSet::InternalOpenDataSet() {
   indexMgr_.Open();
 
   if (recordMgr_.Fields().UsesBlobs() && !(def.UsesBlobs() && def.DefaultBlobSize() != 0))
-    UdbDatabaseErrorFmt(kErrInternal, loc, "%s has not been set or is out of range", nullptr, {"DefaultBlobSize"});
+    UdbDatabaseErrorFmt(udberr::kInternal, loc, "%s has not been set or is out of range", nullptr, {"DefaultBlobSize"});
   blobInterface_.SetIOInterface(def.BlobIO());
   if (def.UsesBlobs()) {
     blobInterface_.SetBlockSize(def.DefaultBlobSize());
@@ -554,7 +554,7 @@ TIndexItem* TUdbDataSet::CurrentIndexOrNull() const { return indexMgr_.FindIndex
 
 TIndexItem* TUdbDataSet::IndexOrRaise(const AnsiString& name, const char* location) const {
   TIndexItem* index = indexMgr_.FindIndex(name);
-  if (index == nullptr) UdbDatabaseErrorFmt(kErrNoIndex, location, "Index %s", nullptr, {name});
+  if (index == nullptr) UdbDatabaseErrorFmt(udberr::kIndexMissing, location, "Index %s", nullptr, {name});
   return index;
 }
 
@@ -623,7 +623,7 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
       else if (mode == kGreaterThan)
         moved = index->Next();
       else if (mode != kEqual)
-        UdbDatabaseError(kErrInternal, loc, "Unexpected seek type in Internal Find");
+        UdbDatabaseError(udberr::kInternal, loc, "Unexpected seek type in Internal Find");
       r = moved ? 0 : 1;
     }
   }
@@ -736,7 +736,7 @@ bool TUdbDataSet::MovePrior() {
 bool TUdbDataSet::SetToRecord(TUdbAddr address, const std::uint8_t* buf, bool reposition, bool checkSame) {
   const char* loc = "TUdbDataSet.SetToRecord";
   CheckOpen();
-  if (address == 0) UdbDatabaseError(kErrInternal, loc, "Invalid address of 0 for SetToRecord");
+  if (address == 0) UdbDatabaseError(udberr::kInternal, loc, "Invalid address of 0 for SetToRecord");
   TAccessBracket bracket(*this, false);
   int mode = kEqual;
   if (AcceptRecordAt(address)) {
@@ -745,7 +745,7 @@ bool TUdbDataSet::SetToRecord(TUdbAddr address, const std::uint8_t* buf, bool re
       currentCopy_.assign(recBuf_.begin(), recBuf_.begin() + RecordSize());
       recordMgr_.Blobs().MarkAllNotLoaded();
     }
-    if (checkSame && buf != nullptr && !IsSameRecord(buf, recBuf_.data())) UdbDatabaseError(kErrStale, loc);
+    if (checkSame && buf != nullptr && !IsSameRecord(buf, recBuf_.data())) UdbDatabaseError(udberr::kRecordChanged, loc);
     SetTrailer(Rec(), TrailerRecNo(recBuf_.data(), RecordSize()), address);
   } else {
     // Deleted, or its space reused: the nearest record by the old key.
@@ -761,7 +761,7 @@ bool TUdbDataSet::SetToRecord(TUdbAddr address, const std::uint8_t* buf, bool re
   index->SetSearchKeyFromRecord(recBuf_.data());
   const bool found = index->Find(mode) == 0 && index->Tree().KeyValid();
   if (!found) {
-    if (GetRecordCount() > 0) UdbDatabaseError(kErrStale, loc);
+    if (GetRecordCount() > 0) UdbDatabaseError(udberr::kRecordChanged, loc);
     return false;
   }
   TUdbAddr read = address;
@@ -856,7 +856,7 @@ void TUdbDataSet::RefreshDataSetIndex(TUdbAddr address) {
   TIndexItem* index = indexMgr_.CurrentIndex();
   index->SetSearchKeyFromRecord(recBuf_.data());
   if (index->Find(kEqual) != 0 || !index->Tree().KeyValid())
-    UdbDatabaseError(kErrStale, "TUdbDataSet.RefreshDataSetIndex");
+    UdbDatabaseError(udberr::kRecordChanged, "TUdbDataSet.RefreshDataSetIndex");
   if (index->CurrentRecordAddress() != address) UdbLogger().Log(tableName_, "RefreshDataSetIndex failed");
   SetTrailer(Rec(), index->CurrentRecNo(), address);
 }
@@ -983,7 +983,7 @@ void TUdbDataSet::CollectMasterList() {
 void TUdbDataSet::InternalPrepareFilter() {
   CheckOpen();
   if (CurrentIndexOrNull() == nullptr)
-    UdbDatabaseErrorFmt(kErrNoIndex, "TUdbDataSet.InternalPrepareFilter", "Index %s", nullptr, {indexName_});
+    UdbDatabaseErrorFmt(udberr::kIndexMissing, "TUdbDataSet.InternalPrepareFilter", "Index %s", nullptr, {indexName_});
   TAccessBracket bracket(*this, false);
   const bool inQuery = dataBase_ && dataBase_->InQuery();
   filterMgr_->SetInQuery(inQuery);
@@ -1059,10 +1059,10 @@ int TUdbDataSet::GetPriorRecords() {
 }
 
 TGetResult TUdbDataSet::GetRecord(TRecordBuffer, TGetMode, bool) {
-  UdbDatabaseError(kErrNotValid, "TUdbDataSet.GetRecord");
+  UdbDatabaseError(udberr::kInvalidOperation, "TUdbDataSet.GetRecord");
 }
-void TUdbDataSet::InternalClose() { UdbDatabaseError(kErrNotValid, "TUdbDataSet.GetRecord"); }
-void TUdbDataSet::InternalHandleException() { UdbDatabaseError(kErrNotValid, "TUdbDataSet.GetRecord"); }
-void TUdbDataSet::InternalInitFieldDefs() { UdbDatabaseError(kErrNotValid, "TUdbDataSet.GetRecord"); }
-void TUdbDataSet::InternalOpen() { UdbDatabaseError(kErrNotValid, "TUdbDataSet.GetRecord"); }
-bool TUdbDataSet::IsCursorOpen() { UdbDatabaseError(kErrNotValid, "TUdbDataSet.GetRecord"); }
+void TUdbDataSet::InternalClose() { UdbDatabaseError(udberr::kInvalidOperation, "TUdbDataSet.GetRecord"); }
+void TUdbDataSet::InternalHandleException() { UdbDatabaseError(udberr::kInvalidOperation, "TUdbDataSet.GetRecord"); }
+void TUdbDataSet::InternalInitFieldDefs() { UdbDatabaseError(udberr::kInvalidOperation, "TUdbDataSet.GetRecord"); }
+void TUdbDataSet::InternalOpen() { UdbDatabaseError(udberr::kInvalidOperation, "TUdbDataSet.GetRecord"); }
+bool TUdbDataSet::IsCursorOpen() { UdbDatabaseError(udberr::kInvalidOperation, "TUdbDataSet.GetRecord"); }

@@ -145,7 +145,7 @@ int TUdbDataSet::InternalGetFieldLength(int fieldIndex, const std::uint8_t* buf)
   const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
   if (f->IsBlob()) return buf[f->NullFlagOffset()] == kFlagValue ? static_cast<int>(Get32(buf + f->DataOffset() + 4)) : 0;
   if (!f->IsVariable() && f->DataType() != ftString) return f->FieldSize();
-  if (f->SizeMarkerOffset() == 0) UdbDatabaseError(kErrFieldType, "TUdbDataSet.InternalGetFieldLength");
+  if (f->SizeMarkerOffset() == 0) UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.InternalGetFieldLength");
   if (buf[f->NullFlagOffset()] == kFlagNull) return 0;
   return std::min<int>(udbfmt::GetU16(buf + f->SizeMarkerOffset()), f->UserFieldSize());
 }
@@ -154,7 +154,7 @@ void TUdbDataSet::DataSetGetFieldDataFromRecBuf(int fieldIndex, bool& isBlank, v
                                                 const std::uint8_t* buf) const {
   const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
   if (f->IsBlob())
-    UdbDatabaseError(kErrInternal, "TUdbDataSet.DataSetGetFieldDataFromRecBuf",
+    UdbDatabaseError(udberr::kInternal, "TUdbDataSet.DataSetGetFieldDataFromRecBuf",
                      "Unable to use this method to access blob fields. Field : " + IntToStr(fieldIndex));
   isBlank = buf[f->NullFlagOffset()] == kFlagNull;
   if (dest == nullptr || isBlank) return;
@@ -197,7 +197,7 @@ void TUdbDataSet::DataSetGetFieldDataFromRecBufAsVariant(const std::uint8_t* buf
       break;
     }
     default:
-      UdbDatabaseError(kErrFieldType, "TUdbDataSet.DataSetGetFieldDataFromRecBufAsVariant", FieldTypeName(f->DataType()));
+      UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.DataSetGetFieldDataFromRecBufAsVariant", FieldTypeName(f->DataType()));
   }
 }
 
@@ -205,11 +205,11 @@ void TUdbDataSet::GetFieldStream(int fieldIndex, bool& isBlank, TStream* stream)
   CheckOpen();
   const char* loc = "TUdbDataSet.GetFieldStream";
   if (fieldIndex < 0 || fieldIndex >= GetFieldCount())
-    UdbDatabaseError(kErrInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
+    UdbDatabaseError(udberr::kInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
   if (!IsBlobField(fieldIndex))
-    UdbDatabaseError(kErrInternal, loc, "Unable to use this method to access non-blob fields");
+    UdbDatabaseError(udberr::kInternal, loc, "Unable to use this method to access non-blob fields");
   if (recordMgr_.Blobs().FindByField(fieldIndex) == nullptr)
-    UdbDatabaseError(kErrInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
+    UdbDatabaseError(udberr::kInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
   TAccessBracket bracket(*this, false);
   isBlank = !recordMgr_.ReadBlobField(recBuf_.data(), fieldIndex, stream);
 }
@@ -218,7 +218,7 @@ void TUdbDataSet::DataSetSetFieldDataToRecBuf(int fieldIndex, int length, std::u
                                               bool setNull) const {
   const char* loc = "TUdbDataSet.DataSetSetFieldDataToRecBuf";
   const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
-  if (f->IsBlob()) UdbDatabaseError(kErrInternal, loc, "Unable to use this method to access blob fields");
+  if (f->IsBlob()) UdbDatabaseError(udberr::kInternal, loc, "Unable to use this method to access blob fields");
   std::uint8_t* dest = buf + f->DataOffset();
   if (setNull) {
     buf[f->NullFlagOffset()] = kFlagNull;
@@ -233,7 +233,7 @@ void TUdbDataSet::DataSetSetFieldDataToRecBuf(int fieldIndex, int length, std::u
   }
   // The longest value a field holds: a string keeps one byte of its
   // FieldSize spare, so a longer value would break the record's layout.
-  if (length > f->UserFieldSize()) UdbDatabaseError(kErrInternal, loc, "Field data length is out of range");
+  if (length > f->UserFieldSize()) UdbDatabaseError(udberr::kInternal, loc, "Field data length is out of range");
   if (variable) udbfmt::PutU16(buf + f->SizeMarkerOffset(), static_cast<std::uint16_t>(length));
   buf[f->NullFlagOffset()] = kFlagValue;
   if (length < f->FieldSize()) std::memset(dest, 0, static_cast<size_t>(f->FieldSize()));
@@ -245,7 +245,7 @@ void TUdbDataSet::DataSetSetFieldData(int fieldIndex, int length, const void* da
   const TInternalFieldItem* f = recordMgr_.Fields().GetField(fieldIndex);
   CheckPrivilegePresent(f->AccessMask(), FieldBit(*this));
   if (f->IsBlob())
-    UdbDatabaseError(kErrInternal, "TUdbDataSet.DataSetSetFieldData", "Unable to use this method to access blob fields");
+    UdbDatabaseError(udberr::kInternal, "TUdbDataSet.DataSetSetFieldData", "Unable to use this method to access blob fields");
   DataSetSetFieldDataToRecBuf(fieldIndex, length, Rec(), data, setNull);
   recordState_ = 2;
 }
@@ -291,7 +291,7 @@ void TUdbDataSet::DataSetSetFieldDataToRecBufAsVariant(std::uint8_t* buf, int fi
       break;
     }
     default:
-      UdbDatabaseError(kErrFieldType, "TUdbDataSet.DataSetSetFieldDataToRecBufAsVariant", FieldTypeName(f->DataType()));
+      UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.DataSetSetFieldDataToRecBufAsVariant", FieldTypeName(f->DataType()));
   }
   DataSetSetFieldDataToRecBuf(fieldIndex, length, buf, data, false);
 }
@@ -302,7 +302,7 @@ void TUdbDataSet::DataSetSetFieldStreamFromRecBuf(std::uint8_t* buf, int fieldIn
   const TInternalFieldItem* f = recordMgr_.Fields().GetField(fieldIndex);
   CheckPrivilegePresent(f->AccessMask(), FieldBit(*this));
   if (!f->IsBlob() || recordMgr_.Blobs().FindByField(fieldIndex) == nullptr)
-    UdbDatabaseError(kErrNotBlob, loc, f->FieldName());
+    UdbDatabaseError(udberr::kNotABlob, loc, f->FieldName());
   recordMgr_.SetBlobField(buf, fieldIndex, setNull ? nullptr : stream);
   if (buf == recBuf_.data()) recordState_ = 2;
 }
@@ -320,7 +320,7 @@ void TUdbDataSet::WriteBlobs(bool clearAll, std::vector<TUdbAddr>& written, std:
     }
     if (blob->State() != bsModified) continue;
     TInternalFieldItem* f = recordMgr_.Fields().GetField(blob->FieldIndex());
-    if (f == nullptr) UdbDatabaseError(kErrInternal, "TUdbDataSet.WriteBlobsToInterface", "Blob field not found");
+    if (f == nullptr) UdbDatabaseError(udberr::kInternal, "TUdbDataSet.WriteBlobsToInterface", "Blob field not found");
     std::uint8_t* ref = Rec() + f->DataOffset();
     const TUdbAddr old = Rec()[f->NullFlagOffset()] == kFlagValue ? Get32(ref) : 0;
     blob->Stream().SetPosition(0);
@@ -402,7 +402,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   // Nothing is written before every key is known to be free.
   for (int i = 0; i < indexMgr_.Count(); ++i)
     if (FindKeyOf(*indexMgr_.Items(i), rec))
-      UdbDatabaseErrorFmt(kErrKeyViolation, loc, "Index %s", nullptr, {indexMgr_.Items(i)->IndexName()});
+      UdbDatabaseErrorFmt(udberr::kKeyViolation, loc, "Index %s", nullptr, {indexMgr_.Items(i)->IndexName()});
 
   change.OnUndo([this, &written] { FreeChains(written, blobInterface_, tableName_); });
   WriteBlobs(false, written, replaced);
@@ -419,7 +419,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
       index->SetSearchKeyFromRecord(rec);
       index->Insert(address);
     } catch (const EUdbDatabaseError& e) {
-      UdbDatabaseErrorFmt(kErrInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
+      UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
     }
     std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {
@@ -443,13 +443,13 @@ void TUdbDataSet::UpdateRecord() {
   const char* loc = "TUdbDataSet.UpdateRecord";
   CheckOpen();
   CheckPrivilegePresent(tableDef_->AccessMask(), kPrivUpdate);
-  if (recordState_ == 0) UdbDatabaseError(kErrNotFound, loc);
+  if (recordState_ == 0) UdbDatabaseError(udberr::kRecordNotFound, loc);
   std::vector<TUdbAddr> written, replaced;  // outlive the change's undos
   TRecordChange change(*this);
   std::uint8_t* rec = Rec();
   std::vector<std::uint8_t> old(static_cast<size_t>(recBufSize_), 0);
   const TUdbAddr address = ReadRecordByKey(kEqual, old.data());
-  if (address == 0 || !IsSameRecord(old.data(), rec)) UdbDatabaseError(kErrStale, loc);
+  if (address == 0 || !IsSameRecord(old.data(), rec)) UdbDatabaseError(udberr::kRecordChanged, loc);
 
   // Keys: unchanged ones stay; a changed one must be free.
   const int n = indexMgr_.Count();
@@ -460,11 +460,11 @@ void TUdbDataSet::UpdateRecord() {
     const std::vector<std::uint8_t> newKey = index->Tree().Layout().BuildKey(rec);
     moved[static_cast<size_t>(i)] = oldKey != newKey;
     if (moved[static_cast<size_t>(i)] && FindKeyOf(*index, rec) && index->CurrentRecordAddress() != address)
-      UdbDatabaseErrorFmt(kErrKeyViolation, loc, "Index %s", nullptr, {index->IndexName()});
+      UdbDatabaseErrorFmt(udberr::kKeyViolation, loc, "Index %s", nullptr, {index->IndexName()});
   }
   for (int i = 0; i < n; ++i)
     if (moved[static_cast<size_t>(i)] && !FindKeyOf(*indexMgr_.Items(i), old.data()))
-      UdbDatabaseError(kErrInternal, loc,
+      UdbDatabaseError(udberr::kInternal, loc,
                        "Key not found in Index - " + IntToStr(i) + ". Index " + indexMgr_.Items(i)->IndexName());
 
   Put32(rec + udbrec::kChangeCount, Get32(rec + udbrec::kChangeCount) + 1);
@@ -480,11 +480,11 @@ void TUdbDataSet::UpdateRecord() {
     if (!moved[static_cast<size_t>(i)]) continue;
     TIndexItem* index = indexMgr_.Items(i);
     if (!FindKeyOf(*index, old.data()) || index->CurrentRecordAddress() != address)
-      UdbDatabaseError(kErrInternal, loc, "Key not found in Index - " + IntToStr(i) + ". Index " + index->IndexName());
+      UdbDatabaseError(udberr::kInternal, loc, "Key not found in Index - " + IntToStr(i) + ". Index " + index->IndexName());
     try {
       index->Delete();
     } catch (const EUdbDatabaseError&) {
-      UdbDatabaseError(kErrInternal, loc,
+      UdbDatabaseError(udberr::kInternal, loc,
                        "Failed to delete key from Index " + IntToStr(i) + ". Index " + index->IndexName());
     }
     change.OnUndo([index, old, address] {
@@ -498,13 +498,13 @@ void TUdbDataSet::UpdateRecord() {
     if (!moved[static_cast<size_t>(i)]) continue;
     TIndexItem* index = indexMgr_.Items(i);
     if (FindKeyOf(*index, rec))
-      UdbDatabaseError(kErrInternal, loc,
+      UdbDatabaseError(udberr::kInternal, loc,
                        "Unexpected key violation on update- Index " + IntToStr(i) + ". Index " + index->IndexName());
     try {
       index->SetSearchKeyFromRecord(rec);
       index->Insert(address);
     } catch (const EUdbDatabaseError&) {
-      UdbDatabaseError(kErrInternal, loc, "Failed to add key to index - Index " + IntToStr(i) + ". Index " + index->IndexName());
+      UdbDatabaseError(udberr::kInternal, loc, "Failed to add key to index - Index " + IntToStr(i) + ". Index " + index->IndexName());
     }
     std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {
@@ -539,17 +539,17 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
     if (!FindKeyOf(*index, rec) || index->CurrentRecordAddress() != address)
-      UdbDatabaseErrorFmt(kErrStale, loc, "Index %s", nullptr, {index->IndexName()});
+      UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
   }
   // Keys first, the record and its blobs last: a failure on the way never
   // leaves a key pointing at a freed record.
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
-    if (!FindKeyOf(*index, rec)) UdbDatabaseErrorFmt(kErrStale, loc, "Index %s", nullptr, {index->IndexName()});
+    if (!FindKeyOf(*index, rec)) UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
     try {
       index->Delete();
     } catch (const EUdbDatabaseError&) {
-      UdbDatabaseErrorFmt(kErrInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
+      UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
     }
     std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {

@@ -95,7 +95,7 @@ void TUdbDataSet::CancelRange() {
 bool TUdbDataSet::MoveToRangeEnd(bool side) {
   CheckOpen();
   TIndexItem* index = indexMgr_.FindIndex(indexName_);
-  if (index == nullptr) UdbDatabaseErrorFmt(kErrNoIndex, "TUdbDataSet.MoveToRangeEnd", "Index %s", nullptr, {indexName_});
+  if (index == nullptr) UdbDatabaseErrorFmt(udberr::kIndexMissing, "TUdbDataSet.MoveToRangeEnd", "Index %s", nullptr, {indexName_});
   TAccessBracket bracket(*this, false);
   if (side)
     index->SetSearchKeyFromKey(rangeEndKey_.data(), &rangeEndParts_);
@@ -119,7 +119,7 @@ int TUdbDataSet::GetRangeEndRecNo(bool side) {
   if (side ? atRangeEnd_ : atRangeStart_) return TrailerRecNo(bound, RecordSize());
   TIndexItem* index = indexMgr_.FindIndex(indexName_);
   if (index == nullptr)
-    UdbDatabaseErrorFmt(kErrNoIndex, "TUdbDataSet.GetRangeEndRecNo", "Index %s", nullptr, {indexName_});
+    UdbDatabaseErrorFmt(udberr::kIndexMissing, "TUdbDataSet.GetRangeEndRecNo", "Index %s", nullptr, {indexName_});
   TAccessBracket bracket(*this, false);
   if (side)
     index->SetSearchKeyFromKey(rangeEndKey_.data(), &rangeEndParts_);
@@ -147,7 +147,7 @@ int TUdbDataSet::GetRangeEndRecNo(bool side) {
 int TUdbDataSet::InternalSearchOnly(const std::uint8_t* buf, int mode, const AnsiString& name) {
   CheckOpen();
   TIndexItem* index = indexMgr_.FindIndex(name);
-  if (index == nullptr) UdbDatabaseErrorFmt(kErrNoIndex, "TUdbDataSet.InternalSearchOnly", "Index %s", nullptr, {name});
+  if (index == nullptr) UdbDatabaseErrorFmt(udberr::kIndexMissing, "TUdbDataSet.InternalSearchOnly", "Index %s", nullptr, {name});
   TAccessBracket bracket(*this, false);
   const bool marked = Get32(buf + RecordSize() + kTrailerKeyMarks) >= 1;
   TKeyModifiers marks;
@@ -244,7 +244,7 @@ int TUdbDataSet::InternalCompareRecords(const std::uint8_t* buf1, const std::uin
         case ftTypedBinary:
         case ftCursor: r = 0; break;
         default:
-          UdbDatabaseError(kErrFieldType, "TUdbDataSet.InternalCompareRecords", FieldTypeName(f->DataType()));
+          UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.InternalCompareRecords", FieldTypeName(f->DataType()));
       }
     }
     if (f->SearchFlag()) r = -r;  // a descending key part
@@ -262,7 +262,7 @@ bool TUdbDataSet::DoLocate(const AnsiString& name, std::uint8_t* searchBuf, bool
   CheckOpen();
   const AnsiString indexName = useNamedIndex ? name : indexName_;
   TIndexItem* index = indexMgr_.FindIndex(indexName);
-  if (index == nullptr) UdbDatabaseErrorFmt(kErrNoIndex, loc, "Index %s", nullptr, {indexName});
+  if (index == nullptr) UdbDatabaseErrorFmt(udberr::kIndexMissing, loc, "Index %s", nullptr, {indexName});
   const bool caseInsensitive = (options & 1) != 0;
   const bool partial = (options & 2) != 0;
   SetLocateMarks(searchBuf, indexName, fieldNames, false);
@@ -283,7 +283,7 @@ bool TUdbDataSet::DoLocate(const AnsiString& name, std::uint8_t* searchBuf, bool
   TSearchFields fields;
   auto addField = [&](const AnsiString& fieldName, bool prefix, bool descending) {
     TInternalFieldItem* item = recordMgr_.Fields().FindField(fieldName);
-    if (item == nullptr) UdbDatabaseError(kErrNoField, loc, fieldName);
+    if (item == nullptr) UdbDatabaseError(udberr::kNoSuchField, loc, fieldName);
     auto* sf = static_cast<TSearchFieldItem*>(fields.TCollection::Add());
     sf->Assign(item);
     sf->SetSearchByte(prefix ? 1 : 0);  // 1: an index-prefix field
@@ -355,7 +355,7 @@ void TUdbDataSet::FindIndexForFields(const AnsiString& fieldNames, AnsiString& i
   CheckOpen();
   const std::vector<AnsiString> names = SplitFieldList(fieldNames);
   TIndexItem* index = indexMgr_.FindIndexForFields(names, false);
-  if (index == nullptr) UdbDatabaseError(kErrNoIndex, "TUdbDataSet.FindIndexForFields", fieldNames);
+  if (index == nullptr) UdbDatabaseError(udberr::kIndexMissing, "TUdbDataSet.FindIndexForFields", fieldNames);
   indexName = index->IndexName();
 }
 

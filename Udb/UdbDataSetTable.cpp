@@ -55,7 +55,7 @@ std::vector<TUdbAddr> TreeNodes(TIndexItem& index, TBaseIOInterface* io) {
   for (std::uint32_t depth = 0; !level.empty() && depth < index.Depth(); ++depth) {
     std::vector<TUdbAddr> next;
     for (TUdbAddr a : level) {
-      if (!seen.insert(a).second) UdbDatabaseError(kErrCorrupt, "TUdbDataSet.ReleaseIndexNodes", "Index node visited twice");
+      if (!seen.insert(a).second) UdbDatabaseError(udberr::kCorrupt, "TUdbDataSet.ReleaseIndexNodes", "Index node visited twice");
       nodes.push_back(a);
       node.ReadFresh(a);
       if (node.IsLeaf()) continue;
@@ -76,14 +76,14 @@ void CheckFreeRuns(TBaseIOInterface* io, const std::vector<TUdbAddr>& blocks) {
   size_t steps = 0;
   while (run != 0) {
     if (++steps > owned.size() || owned.count(run) == 0)
-      UdbDatabaseError(kErrCorrupt, "TUdbDataSet.CheckFreeRuns", "Free run outside the table's blocks");
+      UdbDatabaseError(udberr::kCorrupt, "TUdbDataSet.CheckFreeRuns", "Free run outside the table's blocks");
     io->ReadBlockHeader(run, udbfmt::kRunHeaderSize, head);
     const std::uint32_t count = Get32(head + udbfmt::kRunCount);
     if (count == 0 || count > owned.size())
-      UdbDatabaseError(kErrCorrupt, "TUdbDataSet.CheckFreeRuns", "Free run count is damaged");
+      UdbDatabaseError(udberr::kCorrupt, "TUdbDataSet.CheckFreeRuns", "Free run count is damaged");
     for (std::uint32_t k = 1; k < count; ++k)
       if (owned.count(run + k * static_cast<TUdbAddr>(bs)) == 0)
-        UdbDatabaseError(kErrCorrupt, "TUdbDataSet.CheckFreeRuns", "Free run reaches past the table's blocks");
+        UdbDatabaseError(udberr::kCorrupt, "TUdbDataSet.CheckFreeRuns", "Free run reaches past the table's blocks");
     run = Get32(head + udbfmt::kRunNext);
   }
 }
@@ -113,8 +113,8 @@ static void AddIndexDef(TTableDef& def, int sequence, const AnsiString& name, co
   int k = 0;
   for (const AnsiString& fieldName : SplitFieldList(fieldList)) {
     TInternalFieldItem* f = def.InternalFields()->FindField(fieldName);
-    if (f == nullptr) UdbDatabaseError(kErrNoField, loc, fieldName);
-    if (!IndexableType(f->DataType())) UdbDatabaseError(kErrNotIndexable, loc, FieldTypeName(f->DataType()));
+    if (f == nullptr) UdbDatabaseError(udberr::kNoSuchField, loc, fieldName);
+    if (!IndexableType(f->DataType())) UdbDatabaseError(udberr::kNotIndexable, loc, FieldTypeName(f->DataType()));
     TKeyFieldItem* p = parts.Add();
     p->SetIndexName(name);
     p->SetFieldName(f->FieldName());
@@ -146,7 +146,7 @@ static void AddIndexDef(TTableDef& def, int sequence, const AnsiString& name, co
   x->SetKeyDataOffset(parts.KeyDataOffset());
   x->SetMaximumKeySize(parts.MaximumKeySize());
   if (parts.MaximumKeySize() > udbkey::kMaximumKeySizeLimit)
-    UdbDatabaseErrorFmt(kErrKeyTooLarge, loc, "%s has not been set or is out of range", nullptr, {name});
+    UdbDatabaseErrorFmt(udberr::kKeyTooLarge, loc, "%s has not been set or is out of range", nullptr, {name});
   for (int i = 0; i < parts.Count(); ++i) def.KeyFields()->Add()->Assign(parts.Items(i));
 }
 
@@ -167,17 +167,17 @@ void TUdbDataSet::SetTableDef(TFieldDefs* fieldDefs, TIndexDefs* indexDefs) {
     def.SetAltName(AnsiString(alt.data(), alt.size()));
   }
   if (tableName_.empty() || static_cast<int>(tableName_.size()) > kMaxNameLength)
-    UdbDatabaseErrorFmt(kErrTableName, loc, kRangeText, nullptr, {tableName_, 1, kMaxNameLength});
+    UdbDatabaseErrorFmt(udberr::kInvalidTableName, loc, kRangeText, nullptr, {tableName_, 1, kMaxNameLength});
   ValidateObjectName(tableName_, "Table");
   const int count = fieldDefs ? fieldDefs->Count() : 0;
   if (count < 1 || count > udbrec::kMaxFields)
-    UdbDatabaseErrorFmt(kErrFieldCount, loc, "%d is not a valid value (min. %d, max. %d)", nullptr,
+    UdbDatabaseErrorFmt(udberr::kFieldCountInvalid, loc, "%d is not a valid value (min. %d, max. %d)", nullptr,
                         {count, 1, udbrec::kMaxFields});
   for (int i = 0; i < count; ++i) {
     TFieldDef* fd = fieldDefs->Items(i);
     ValidateObjectName(fd->Name(), "Field");
     if (static_cast<int>(fd->Name().size()) > kMaxNameLength)
-      UdbDatabaseErrorFmt(kErrFieldName, loc, kRangeText, nullptr, {fd->Name(), 1, kMaxNameLength});
+      UdbDatabaseErrorFmt(udberr::kInvalidFieldName, loc, kRangeText, nullptr, {fd->Name(), 1, kMaxNameLength});
     TInternalFieldItem* f = def.InternalFields()->Add();
     f->SetFieldName(fd->Name());
     f->SetFieldNo(i + 1);
@@ -188,7 +188,7 @@ void TUdbDataSet::SetTableDef(TFieldDefs* fieldDefs, TIndexDefs* indexDefs) {
       const int size = (fd->Size() == 0 ? 20 : fd->Size()) + 1;
       f->SetIsVariable(true);
       if (size < 2 || size > kMaxStringSize + 1)
-        UdbDatabaseErrorFmt(kErrFieldLength, loc, kRangeText, nullptr, {fd->Name(), 1, kMaxStringSize});
+        UdbDatabaseErrorFmt(udberr::kIndexCountLimit, loc, kRangeText, nullptr, {fd->Name(), 1, kMaxStringSize});
       f->SetFieldSize(size);
     }
   }
@@ -199,7 +199,7 @@ void TUdbDataSet::SetTableDef(TFieldDefs* fieldDefs, TIndexDefs* indexDefs) {
   PAYROLL_ASSERT(def.RecordSize() >= 1, "Record size = 0");
   const int indexes = indexDefs ? indexDefs->Count() : 0;
   if (indexes > kMaxIndexCount)
-    UdbDatabaseErrorFmt(kErrTooManyIndexes, loc, "Maximum allowed is %d", nullptr, {kMaxIndexCount});
+    UdbDatabaseErrorFmt(udberr::kFieldCountLimit, loc, "Maximum allowed is %d", nullptr, {kMaxIndexCount});
   for (int i = 0; i < indexes; ++i) {
     TIndexDef* x = indexDefs->Items(i);
     AddIndexDef(def, i, x->Name(), x->Fields(), x->Options(), x->DescFields(), x->CaseInsFields(), false);
@@ -294,7 +294,7 @@ TReIndexResult TUdbDataSet::ReIndex(bool skipDuplicates) {
           if (index->Find(kEqual) == 0 && index->Tree().KeyValid()) duplicate = index;
         }
         if (duplicate != nullptr) {
-          if (!skipDuplicates) UdbDatabaseErrorFmt(kErrKeyViolation, loc, "Index %s", nullptr, {duplicate->IndexName()});
+          if (!skipDuplicates) UdbDatabaseErrorFmt(udberr::kKeyViolation, loc, "Index %s", nullptr, {duplicate->IndexName()});
           result.Skipped.push_back(slots[i]);
           UdbLogger().Log(tableName_, UdbFormat("ReIndex: record at %u left out as a duplicate in Index %s",
                                                 {slots[i], duplicate->IndexName()}));
@@ -304,7 +304,7 @@ TReIndexResult TUdbDataSet::ReIndex(bool skipDuplicates) {
               fresh.Items(x)->SetSearchKeyFromRecord(rec.data());
               fresh.Items(x)->Insert(slots[i]);
             } catch (const EUdbDatabaseError&) {
-              UdbDatabaseErrorFmt(kErrInternal, loc, "Failed to add key to Index %s", nullptr,
+              UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr,
                                   {fresh.Items(x)->IndexName()});
             }
           }
@@ -312,7 +312,7 @@ TReIndexResult TUdbDataSet::ReIndex(bool skipDuplicates) {
         }
       }
       ReportProgress(static_cast<int>(i + 1), static_cast<int>(slots.size()), lastPercent, cancel);
-      if (cancel) UdbDatabaseError(kErrCancelled, loc, "The indexes were not rebuilt");
+      if (cancel) UdbDatabaseError(udberr::kCancelled, loc, "The indexes were not rebuilt");
     }
   } catch (...) {
     // The old trees stay in use; the new ones go.
@@ -522,15 +522,15 @@ static void ReleaseOldStorage(TUdbDataSet& ds, bool rebuild) {
 void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
   const char* loc = "TUdbDataSet.InternalRestructureTable";
   CheckConnected();
-  if (!dataBase_->Exclusive()) UdbDatabaseError(10121, loc);
+  if (!dataBase_->Exclusive()) UdbDatabaseError(udberr::kNotExclusive, loc);
   CheckClosed();
-  if (memory_) UdbDatabaseError(kErrWrongTableType, loc, tableName_);
+  if (memory_) UdbDatabaseError(udberr::kWrongTableType, loc, tableName_);
   dataBase_->QueryPrivilege(tableName_, 16);
   if (details.NewFieldDefs == nullptr || details.NewIndexDefs == nullptr)
-    UdbDatabaseErrorFmt(kErrInternal, loc, "%s has not been set or is out of range", nullptr,
+    UdbDatabaseErrorFmt(udberr::kInternal, loc, "%s has not been set or is out of range", nullptr,
                         {"RestructureDetails.NewFieldDefs"});
   if (details.DestFieldDefs == nullptr || details.DestIndexDefs == nullptr)
-    UdbDatabaseErrorFmt(kErrInternal, loc, "%s has not been set or is out of range", nullptr,
+    UdbDatabaseErrorFmt(udberr::kInternal, loc, "%s has not been set or is out of range", nullptr,
                         {"RestructureDetails.DestFieldDefs"});
   details.DestFieldDefs->Assign(details.NewFieldDefs);
   details.DestIndexDefs->Assign(details.NewIndexDefs);
@@ -596,7 +596,7 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
     DataSetOpen();
     failed = dataBase_->RebuildTable(tableName_, backup, this);
     if (failed > 0 || copyLosses_ > 0)
-      UdbDatabaseError(kErrDataLost, loc,
+      UdbDatabaseError(udberr::kDataLost, loc,
                        UdbFormat("%d records not copied and %d with values lost; the database before the change is kept in %s",
                                  {failed, copyLosses_, backup}));
     return;

@@ -69,7 +69,7 @@ void TUdbLocalConnection::UnRegisterClient(TUdbDataSet* dataSet) {
 
 TBaseTableDefMgr& TUdbLocalConnection::MgrFor(bool memory) const {
   if (memory) return *memMgr_;
-  if (!diskMgr_) UdbDatabaseError(kErrNoTable, "TUdbLocalConnection.OpenTableDef", "No database file is attached");
+  if (!diskMgr_) UdbDatabaseError(udberr::kNoSuchTable, "TUdbLocalConnection.OpenTableDef", "No database file is attached");
   return *diskMgr_;
 }
 
@@ -83,12 +83,12 @@ TTableDef* TUdbLocalConnection::StoredDef(const AnsiString& name) const {
 void TUdbLocalConnection::OpenTableDef(const AnsiString& name, TTableDef* def) {
   const char* loc = "TUdbLocalConnection.OpenTableDef";
   if (def->Memory()) {
-    if (memMgr_->FindByName(name) < 0) UdbDatabaseError(kErrNoTable, loc, name);
+    if (memMgr_->FindByName(name) < 0) UdbDatabaseError(udberr::kNoSuchTable, loc, name);
     memMgr_->OpenTableDefConnection(name, def);
     return;
   }
   const auto it = diskDefs_.find(AnsiUpperCase(name));
-  if (it == diskDefs_.end()) UdbDatabaseError(kErrNoTable, loc, name);
+  if (it == diskDefs_.end()) UdbDatabaseError(udberr::kNoSuchTable, loc, name);
   def->Assign(it->second.get());
   MgrFor(false).OpenTableDefConnection(name, def);
 }
@@ -119,9 +119,9 @@ void TUdbLocalConnection::CreateTable(TTableDef* def) {
 
 void TUdbLocalConnection::StoreTableDef(TTableDef* def, int change) {
   const char* loc = "TUdbLocalConnection.StoreTableDef";
-  if (def->Memory()) UdbDatabaseError(kErrWrongTableType, loc, def->TableName());
+  if (def->Memory()) UdbDatabaseError(udberr::kWrongTableType, loc, def->TableName());
   const auto it = diskDefs_.find(AnsiUpperCase(def->TableName()));
-  if (it == diskDefs_.end()) UdbDatabaseError(kErrNoTable, loc, def->TableName());
+  if (it == diskDefs_.end()) UdbDatabaseError(udberr::kNoSuchTable, loc, def->TableName());
   auto fresh = std::make_unique<TTableDef>();
   fresh->Assign(def);
   fresh->SetTableID(it->second->TableID());
@@ -157,10 +157,10 @@ void TUdbLocalConnection::StoreTableDef(TTableDef* def, int change) {
 
 void TUdbLocalConnection::CopyDatabase(const AnsiString& targetFile, bool overwrite) {
   const char* loc = "TUdbLocalConnection.CopyDatabase";
-  if (disk_ == nullptr) UdbDatabaseError(kErrWrongTableType, loc);
+  if (disk_ == nullptr) UdbDatabaseError(udberr::kWrongTableType, loc);
   TUdbFileSystem& fs = fs_ ? *fs_ : PosixFileSystem();
   if (fs.Exists(targetFile)) {
-    if (!overwrite) UdbDatabaseError(9344, loc, targetFile);
+    if (!overwrite) UdbDatabaseError(udberr::kFileCopyFailed, loc, targetFile);
     fs.Remove(targetFile);
   }
   disk_->CopyDatabaseFile(targetFile);
@@ -169,7 +169,7 @@ void TUdbLocalConnection::CopyDatabase(const AnsiString& targetFile, bool overwr
 int TUdbLocalConnection::RebuildTable(const AnsiString& tableName, const AnsiString& sourceFile, TUdbDataSet* target) {
   const char* loc = "TUdbLocalConnection.RebuildTable";
   const auto it = prevDefs_.find(AnsiUpperCase(tableName));
-  if (it == prevDefs_.end()) UdbDatabaseError(kErrNoTable, loc, tableName);
+  if (it == prevDefs_.end()) UdbDatabaseError(udberr::kNoSuchTable, loc, tableName);
   TDiskMgr source;
   if (fs_) source.SetFileSystem(fs_);
   source.SetFileName(sourceFile);
@@ -240,7 +240,7 @@ void TUdbLocalConnection::LockHeader(bool lock) {
 bool TUdbLocalConnection::InTransaction() const { return disk_ != nullptr && disk_->InTransaction(); }
 
 void TUdbLocalConnection::StartTransaction() {
-  if (disk_ == nullptr) UdbDatabaseError(10880, "TUdbLocalConnection.StartTransaction");
+  if (disk_ == nullptr) UdbDatabaseError(udberr::kNotForMemory, "TUdbLocalConnection.StartTransaction");
   disk_->StartTransaction();
 }
 

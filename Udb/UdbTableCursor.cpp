@@ -4,7 +4,7 @@
 #include "Udb/UdbErrors.h"
 
 namespace {
-[[noreturn]] void NotValid() { UdbDatabaseError(8577, "TUdbTableCursor.GetRecord"); }
+[[noreturn]] void NotValid() { UdbDatabaseError(udberr::kInvalidOperation, "TUdbTableCursor.GetRecord"); }
 }  // namespace
 
 TUdbTableCursor::~TUdbTableCursor() { Destroying(); }
