@@ -278,7 +278,16 @@ TEST(Restructure, ANewIndexIsBuiltFromTheRecords) {
   TRestructure rs(*t);
   t->CloseDataSet();
   rs.newIndexes.AddIndexDef("BySalaryName", "SALARY;NAME", {});
+  const auto tableId = static_cast<std::uint16_t>(t->TableDef().TableID());
+  TDiskMgr& disk = *env.file.disk;
+  auto indexPages = [&] {
+    std::vector<TUdbAddr> list;
+    disk.ListAllocatedFixedBlocks(disk.PageSize(), tableId, list, kUsageIndex);
+    return list.size();
+  };
+  ASSERT_EQ(indexPages(), 3u);  // one leaf per index holds 30 keys
   t->InternalRestructureTable(rs.Details());
+  EXPECT_EQ(indexPages(), 4u);  // the old trees are freed, not kept beside the new
   auto after = OpenTable(env.db, "EMP", false);
   after->SetIndexName("BySalaryName");
   EXPECT_EQ(after->GetRecordCount(), 30);
