@@ -292,6 +292,14 @@ class TUdbDataSet : public TDataSet {
   void GetIndexDef(int index, TIndexDef* indexDef) const;
   void SetLocateMarks(std::uint8_t* buf, const AnsiString& indexName, const std::vector<AnsiString>& fieldNames,
                       bool highSide);
+  // The records whose value of the index's first key field satisfies a
+  // filter comparison, in index order: op is the filter node's operator
+  // (1 is blank, 2 not blank, 3 =, 4 <>, 5 >, 6 <, 7 >=, 8 <=, 30 LIKE with
+  // the pattern's literal prefix as constant, 31 IN); any other raises 8581.
+  // For <> the list is that of = and complement is set.  Nulls satisfy
+  // only "is blank".
+  std::vector<TUdbAddr> CollectConditionAddresses(const AnsiString& indexName, int op,
+                                                  const std::vector<Variant>& constants, bool& complement);
 
   // --- table operations ---
   void SetTableDef(TFieldDefs* fieldDefs, TIndexDefs* indexDefs);

@@ -391,3 +391,96 @@ void TUdbDataSet::GetIndexDef(int index, TIndexDef* indexDef) const {
   if (!desc.empty()) options << ixDescending;
   indexDef->SetOptions(options);
 }
+
+// ============================================================================
+// index-assisted filter conditions
+// ============================================================================
+//
+// Each condition becomes a run of record numbers [first, last] of the
+// index.  Positions are found with searches on the first key part, the
+// other parts open (lowest for the start of a value's run, highest for its
+// end); the order of values and of nulls in the index (nulls first when
+// the part ascends, last when it descends) decides which runs make up the
+// condition.
+
+std::vector<TUdbAddr> TUdbDataSet::CollectConditionAddresses(const AnsiString& name, int op,
+                                                             const std::vector<Variant>& constants, bool& complement) {
+  const char* loc = "TUdbDataSet.InternalFind";
+  CheckOpen();
+  TIndexItem* index = IndexOrRaise(name, "TUdbDataSet.CollectConditionAddresses");
+  const TKeyFieldItem* part = index->KeyFields()->Items(0);
+  const bool desc = part->Descending();
+  const int field = part->PhysicalFieldNo();
+  complement = op == 4;
+  switch (op) {
+    case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 30: case 31: break;
+    default: UdbDatabaseError(udberr::kInternal, loc, "Unexpected seek type in Internal Find");
+  }
+  TAccessBracket bracket(*this, false);
+  const int count = static_cast<int>(index->RecordCount());
+  std::vector<std::uint8_t> buf(static_cast<size_t>(recBufSize_));
+  // Record number of the first entry of value's run (count + 1 past the
+  // end) or of its last entry (0 before the start); a null Variant is null.
+  auto position = [&](const Variant& value, bool runEnd, bool padHigh) {
+    std::memset(buf.data(), 0, buf.size());
+    std::memset(buf.data() + udbrec::kNullFlags, runEnd ? kFlagHighest : kFlagLowest, static_cast<size_t>(GetFieldCount()));
+    Put32(buf.data() + RecordSize() + kTrailerKeyMarks, runEnd ? kFlagHighest : kFlagLowest);
+    if (value.IsNull()) {
+      buf[static_cast<size_t>(part->NullFlagOffset())] = kFlagNull;
+    } else {
+      DataSetSetFieldDataToRecBufAsVariant(buf.data(), field, value);
+      if (padHigh && part->DataType() == ftString) {  // every value with this prefix lies below
+        const int len = udbfmt::GetU16(buf.data() + part->SizeMarkerOffset());
+        if (len < part->FieldSize() - 1) {
+          buf[static_cast<size_t>(part->RecBufOffset() + len)] = 0xFF;
+          udbfmt::PutU16(buf.data() + part->SizeMarkerOffset(), static_cast<std::uint16_t>(len + 1));
+        }
+      }
+    }
+    const TKeyModifiers marks = BoundMarks(*index, buf.data());
+    index->SetSearchKeyFromRecord(buf.data(), &marks);
+    if (runEnd) return index->Find(kLessOrEqual) == 0 && index->Tree().KeyValid() ? index->CurrentRecNo() : 0;
+    return index->Find(kGreaterOrEqual) == 0 && index->Tree().KeyValid() ? index->CurrentRecNo() : count + 1;
+  };
+  const Variant null = Null();
+  auto nullsEnd = [&] { return desc ? count : position(null, true, false); };       // last null (ascending)
+  auto nullsStart = [&] { return desc ? position(null, false, false) : 1; };        // first null (descending)
+  auto valuesFirst = [&] { return desc ? 1 : nullsEnd() + 1; };
+  auto valuesLast = [&] { return desc ? nullsStart() - 1 : count; };
+
+  std::vector<std::pair<int, int>> runs;
+  const std::vector<Variant> one{Variant()};
+  for (const Variant& c : (op == 1 || op == 2) ? one : constants) {
+    const int first = op <= 2 ? 0 : position(c, false, false);
+    const int last = op <= 2 ? 0 : position(c, true, op == 30);
+    switch (op) {
+      case 1: runs.emplace_back(desc ? nullsStart() : 1, desc ? count : nullsEnd()); break;
+      case 2: runs.emplace_back(valuesFirst(), valuesLast()); break;
+      case 3: case 4: case 31: runs.emplace_back(first, last); break;
+      case 30:
+        runs.emplace_back(desc ? position(c, false, true) : first, desc ? position(c, true, false) : last);
+        break;
+      case 5: runs.emplace_back(desc ? valuesFirst() : last + 1, desc ? first - 1 : valuesLast()); break;
+      case 6: runs.emplace_back(desc ? last + 1 : valuesFirst(), desc ? valuesLast() : first - 1); break;
+      case 7: runs.emplace_back(desc ? valuesFirst() : first, desc ? last : valuesLast()); break;
+      default: runs.emplace_back(desc ? first : valuesFirst(), desc ? valuesLast() : last); break;  // 8
+    }
+  }
+  std::vector<TUdbAddr> out;
+  std::vector<std::uint8_t> rec(static_cast<size_t>(recBufSize_));
+  for (const auto& [first, last] : runs) {
+    if (first < 1 || first > last || last > count) continue;
+    recordMgr_.ReadRecord(index->AddressOfRecNo(first), rec.data(), false);
+    index->SetSearchKeyFromRecord(rec.data());
+    if (index->Find(kEqual) != 0) continue;
+    for (int n = first; n <= last; ++n) {
+      out.push_back(index->CurrentRecordAddress());
+      if (n < last && !index->Next()) break;
+    }
+  }
+  if (runs.size() > 1) {  // IN: each record once
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+  }
+  return out;
+}

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <map>
+#include <set>
 
 #include "CursorTestSupport.h"
 #include "Udb/UdbDataSetInt.h"
@@ -196,5 +199,78 @@ TEST(SearchIndexes, AnEarlierLongerIndexIsChosenForAFieldList) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, Search, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Memory" : "Disk"; });
+
+}  // namespace
+
+namespace {
+
+// Every comparison of a filter answered from an index, ascending and
+// descending, against the values themselves.
+TEST(IndexConditions, EachComparisonCollectsExactlyTheRecordsThatSatisfyIt) {
+  TCursorDb env;
+  TIndexOptions desc;
+  desc << ixDescending;
+  auto t = CreateTable(env.db, "V", true, {{"ID", ftInteger, 0}, {"V", ftInteger, 0}, {"S", ftString, 8}},
+                       {{"ByV", "V", {}}, {"ByVDesc", "V", desc}, {"ByS", "S", {}}});
+  std::map<int, std::pair<int, std::string>> rows;  // id -> (v or -1 for null, s)
+  const char* strings[] = {"ab", "abc", "b", "a", "abd", "ba"};
+  for (int id = 1; id <= 36; ++id) {
+    const int v = id % 7 == 0 ? -1 : id % 6;
+    rows[id] = {v, strings[id % 6]};
+    t->InitRecBuf();
+    SetField(*t, "ID", id);
+    if (v >= 0) SetField(*t, "V", v);
+    SetField(*t, "S", strings[id % 6]);
+    t->AddRecord(false);
+  }
+  auto idsOf = [&](const std::vector<TUdbAddr>& addresses) {
+    std::set<int> ids;
+    std::vector<std::uint8_t> r(static_cast<size_t>(t->GetRecBufSize()));
+    for (TUdbAddr a : addresses) {
+      t->ReadRecordAt(a, r.data());
+      Variant v;
+      t->DataSetGetFieldDataFromRecBufAsVariant(r.data(), t->FieldIndexOf("ID"), v);
+      ids.insert(v.AsInteger());
+    }
+    EXPECT_EQ(ids.size(), addresses.size());
+    return ids;
+  };
+  struct Case {
+    int op;
+    std::vector<Variant> constants;
+    std::function<bool(int)> holds;  // on V (-1 = null)
+  };
+  const std::vector<Case> cases = {
+      {1, {}, [](int v) { return v < 0; }},
+      {2, {}, [](int v) { return v >= 0; }},
+      {3, {3}, [](int v) { return v == 3; }},
+      {4, {3}, [](int v) { return v == 3; }},  // the list of =, to be complemented
+      {5, {3}, [](int v) { return v > 3; }},
+      {6, {3}, [](int v) { return v >= 0 && v < 3; }},
+      {7, {3}, [](int v) { return v >= 3; }},
+      {8, {3}, [](int v) { return v >= 0 && v <= 3; }},
+      {31, {1, 4, 9}, [](int v) { return v == 1 || v == 4; }},
+      {5, {9}, [](int) { return false; }},
+      {6, {0}, [](int) { return false; }},
+  };
+  for (const char* index : {"ByV", "ByVDesc"}) {
+    for (const Case& c : cases) {
+      bool complement = false;
+      const std::set<int> got = idsOf(t->CollectConditionAddresses(index, c.op, c.constants, complement));
+      std::set<int> expected;
+      for (const auto& [id, row] : rows)
+        if (c.holds(row.first)) expected.insert(id);
+      EXPECT_EQ(got, expected) << index << " op " << c.op;
+      EXPECT_EQ(complement, c.op == 4);
+    }
+  }
+  bool complement = false;
+  const std::set<int> like = idsOf(t->CollectConditionAddresses("ByS", 30, {AnsiString("ab")}, complement));
+  std::set<int> expected;
+  for (const auto& [id, row] : rows)
+    if (row.second.rfind("ab", 0) == 0) expected.insert(id);
+  EXPECT_EQ(like, expected);
+  EXPECT_UDB_ERROR(t->CollectConditionAddresses("ByV", 9, {1}, complement), 8581);
+}
 
 }  // namespace
