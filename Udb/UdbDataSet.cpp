@@ -159,6 +159,7 @@ void TUdbDataSet::InitFieldDef(int fieldIndex, TFieldDef* fieldDef) const {
 void TUdbDataSet::DataSetOpen() {
   const char* loc = "TUdbDataSet.DataSetOpen";
   CheckConnected();
+  if (cursorOpen_) UdbDatabaseError(udberr::kTableOpen, "TUdbDataSet.InternalOpenDataSet");
   if (tableName_.empty()) UdbDatabaseError(udberr::kNoSuchTable, loc);
   tableDef_->Clear();
   tableDef_->SetMemory(memory_);

@@ -55,6 +55,15 @@ TEST_P(Cursor, AnUnknownIndexNameOpensTheFirstIndexThatIsNotHidden) {
   t.SetIndexName("Nope");
   t.DataSetOpen();
   EXPECT_EQ(t.IndexName(), "PK");
+  EXPECT_UDB_ERROR(t.DataSetOpen(), 10031);
+  EXPECT_EQ(t.IndexName(), "PK");
+  TUdbTableCursor missing;
+  missing.SetDataBase(&db);
+  missing.SetTableName("NOPE");
+  missing.SetMemory(Memory());
+  EXPECT_UDB_ERROR(missing.DataSetOpen(), 10024);
+  EXPECT_FALSE(missing.CursorOpen());
+  EXPECT_UDB_ERROR(TUdbTableCursor().DataSetOpen(), 10112);
 }
 
 TEST_P(Cursor, ATableWithoutIndexOrdersByInsertionThroughTheHiddenIndex) {
