@@ -78,6 +78,15 @@ inline constexpr int kNotExclusive = 10121;
 inline constexpr int kNoPrivilege = 10624;
 inline constexpr int kNotABlob = 10753;
 inline constexpr int kNotForMemory = 10880;
+inline constexpr int kGeneralError = 1;           // the catalogue's "target exists" of a copy
+inline constexpr int kFileNotFound = 9988;
+inline constexpr int kBadLogin = 10015;
+inline constexpr int kInvalidTableDelete = 10053;
+inline constexpr int kNotConnected = 10113;
+inline constexpr int kInvalidDatabaseName = 10118;
+inline constexpr int kConnected = 10120;
+inline constexpr int kHigherLevel = 12041;
+inline constexpr int kTableExists = 13060;
 inline constexpr int kCancelled = 13061;           // "Operation was cancelled by the user"
 }  // namespace udberr
 

@@ -1,0 +1,957 @@
+// TUdbDataBase (see UdbDataBase.h).
+#include "Udb/UdbDataBase.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Udb/Crc32.h"
+#include "Udb/RestructureDefs.h"
+#include "Udb/UdbDataSet.h"
+#include "Udb/UdbErrors.h"
+#include "Udb/UdbFileIO.h"
+#include "Udb/UdbTableCursor.h"
+#include "platform/core/AnsiText.h"
+#include "platform/core/CodePage.h"
+#include "platform/core/Streams.h"
+#include "platform/core/Strings.h"
+#include "platform/core/SysInfo.h"
+#include "platform/core/TextForm.h"
+#include "platform/data/FieldDefs.h"
+
+using namespace udbdb;
+
+namespace {
+
+constexpr const char* kRangeText = "%s is not a valid value (min. length %d, max. length %d)";
+constexpr int kOpenReadOnly = 0, kOpenReadWrite = 2, kShareExclusive = 16, kShareDenyNone = 64;
+
+void PutU32(THeader& h, int offset, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) h[static_cast<size_t>(offset + i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::uint32_t GetU32(const THeader& h, int offset) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | h[static_cast<size_t>(offset + i)];
+  return v;
+}
+
+AnsiString OSDescription() { return "Linux"; }
+
+bool IsSystemName(const AnsiString& name) { return !name.empty() && name[0] == '$'; }
+
+TUdbLoginDialog& LoginDialogSlot() {
+  static TUdbLoginDialog dialog;
+  return dialog;
+}
+
+// Releases the header lock at scope end when this scope took it.
+class THeaderScope {
+ public:
+  explicit THeaderScope(TUdbDataBase& db) : db_(db), took_(!db.HeaderLocked()) {
+    if (took_) db_.LockHeader(true);
+  }
+  ~THeaderScope() {
+    if (took_) {
+      try {
+        db_.LockHeader(false);
+      } catch (...) {
+      }
+    }
+  }
+  THeaderScope(const THeaderScope&) = delete;
+  THeaderScope& operator=(const THeaderScope&) = delete;
+
+ private:
+  TUdbDataBase& db_;
+  bool took_;
+};
+
+void SetStringField(TUdbDataSet& t, const char* field, const Variant& value) {
+  std::vector<std::uint8_t> buf(static_cast<size_t>(t.GetRecBufSize()));
+  t.GetRecBuf(buf.data());
+  t.DataSetSetFieldDataToRecBufAsVariant(buf.data(), t.FieldIndexOf(field), value);
+  t.SetRecBuf(buf.data());
+}
+
+Variant FieldValue(TUdbDataSet& t, const char* field) {
+  Variant v;
+  t.DataSetGetFieldDataFromRecBufAsVariant(t.RecBuf(), t.FieldIndexOf(field), v);
+  return v;
+}
+
+void SetBlobText(TUdbDataSet& t, const char* field, const AnsiString& text) {
+  TMemoryStream s;
+  if (!text.empty()) s.WriteBuffer(text.data(), static_cast<int>(text.size()));
+  std::vector<std::uint8_t> buf(static_cast<size_t>(t.GetRecBufSize()));
+  t.GetRecBuf(buf.data());
+  t.DataSetSetFieldStreamFromRecBuf(buf.data(), t.FieldIndexOf(field), &s, text.empty());
+  t.SetRecBuf(buf.data());
+}
+
+AnsiString BlobText(TUdbDataSet& t, const char* field) {
+  TMemoryStream s;
+  bool blank = true;
+  t.GetFieldStream(t.FieldIndexOf(field), blank, &s);
+  if (blank) return AnsiString();
+  return AnsiString(static_cast<const char*>(s.Memory()), static_cast<size_t>(s.Size()));
+}
+
+}  // namespace
+
+// ============================================================================
+// the database header
+// ============================================================================
+
+std::uint32_t udbdb::HeaderChecksum(const THeader& header) {
+  std::array<std::uint8_t, 256 + kHeaderSize> buf{};
+  for (int i = 0; i < 256; ++i) buf[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
+  std::memcpy(buf.data() + 256, header.data(), header.size());
+  std::memset(buf.data() + 256 + kHdrChecksum, 0, 4);
+  return Crc32(buf.data(), buf.size());
+}
+
+void udbdb::PutText(THeader& header, int offset, int chars, const AnsiString& text) {
+  std::u16string wide = AnsiToUtf16(text);
+  if (static_cast<int>(wide.size()) > chars - 1) wide.resize(static_cast<size_t>(chars - 1));
+  for (int i = 0; i < chars; ++i) {
+    const char16_t c = i < static_cast<int>(wide.size()) ? wide[static_cast<size_t>(i)] : 0;
+    header[static_cast<size_t>(offset + 2 * i)] = static_cast<std::uint8_t>(c & 0xFF);
+    header[static_cast<size_t>(offset + 2 * i + 1)] = static_cast<std::uint8_t>(c >> 8);
+  }
+}
+
+AnsiString udbdb::GetText(const THeader& header, int offset, int chars) {
+  std::u16string wide;
+  for (int i = 0; i < chars; ++i) {
+    const char16_t c = static_cast<char16_t>(header[static_cast<size_t>(offset + 2 * i)] |
+                                             (header[static_cast<size_t>(offset + 2 * i + 1)] << 8));
+    if (c == 0) break;
+    wide.push_back(c);
+  }
+  return Utf16ToAnsi(wide);
+}
+
+std::array<int, 3> udbdb::ParseVersion(const AnsiString& text) {
+  std::array<int, 3> out{};
+  size_t start = 0;
+  for (int part = 0; part < 3; ++part) {
+    const size_t dot = text.find('.', start);
+    const std::string piece = text.substr(start, dot == AnsiString::npos ? AnsiString::npos : dot - start);
+    bool digits = !piece.empty() && piece.size() < 9;
+    for (char c : piece) digits = digits && c >= '0' && c <= '9';
+    out[static_cast<size_t>(part)] = digits ? std::stoi(piece) : 0;
+    if (dot == AnsiString::npos) break;
+    start = dot + 1;
+  }
+  return out;
+}
+
+THeader udbdb::DefaultHeader(const AnsiString& databaseName) {
+  THeader h{};
+  h[kHdrMagic] = 1;
+  PutText(h, kHdrName, kNameChars, databaseName);
+  PutText(h, kHdrOS, kNameChars, OSDescription());
+  const double now = Now();
+  std::memcpy(h.data() + kHdrCreated, &now, sizeof now);
+  PutText(h, kHdrUser, kNameChars, GetUserName());
+  PutText(h, kHdrVersion, kVersionChars, kEngineVersion);
+  return h;
+}
+
+void SetUdbLoginDialog(TUdbLoginDialog dialog) { LoginDialogSlot() = std::move(dialog); }
+const TUdbLoginDialog& UdbLoginDialog() { return LoginDialogSlot(); }
+
+// ============================================================================
+// lifecycle and properties
+// ============================================================================
+
+TUdbDataBase::TUdbDataBase(TComponent* owner)
+    : TComponent(owner), memMgr_(std::make_unique<TMemoryTableDefMgr>()) {
+  header_ = DefaultHeader(name_);
+}
+
+TUdbDataBase::~TUdbDataBase() {
+  try {
+    SetConnected(false);
+  } catch (...) {
+  }
+  for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_)) ds->SetDataBase(nullptr);
+}
+
+TUdbFileSystem& TUdbDataBase::Fs() const { return fs_ ? *fs_ : PosixFileSystem(); }
+
+bool TUdbDataBase::IsMemory() const { return name_ == kMemoryName; }
+
+void TUdbDataBase::CheckConnected(bool allowMemory) const {
+  if (!connected_) UdbDatabaseError(udberr::kNotConnected, "TUdbDataBase.CheckConnected");
+  if (IsMemory() && !allowMemory) UdbDatabaseError(udberr::kNotForMemory, "TUdbDataBase.CheckConnected");
+}
+
+void TUdbDataBase::CheckNotConnected() const {
+  if (connected_) UdbDatabaseError(udberr::kConnected, "TUdbDataBase.CheckNotConnected");
+}
+
+void TUdbDataBase::CheckExclusive() const {
+  if (!exclusive_) UdbDatabaseError(udberr::kNotExclusive, "TUdbDataBase.CheckExclusive");
+}
+
+void TUdbDataBase::CheckMinorVersion(int required) const {
+  if (required > MinorVersion())
+    UdbDatabaseError(udberr::kHigherLevel, "TUdbDataBase.CheckMinorVersion",
+                     "This database version does not support this operation " + IntToStr(required));
+}
+
+void TUdbDataBase::SetDataBaseName(const AnsiString& name) {
+  CheckNotConnected();
+  const auto slash = name.find_last_of("\\/");
+  if (slash == AnsiString::npos) {
+    name_ = name;
+    return;
+  }
+  SetDirectory(name.substr(0, slash + 1));
+  name_ = name.substr(slash + 1);
+}
+
+void TUdbDataBase::SetDirectory(const AnsiString& dir) {
+  CheckNotConnected();
+  directory_ = dir;
+  if (!directory_.empty() && directory_.back() != '\\' && directory_.back() != '/') directory_ += '\\';
+}
+
+void TUdbDataBase::SetExclusive(bool v) {
+  CheckNotConnected();
+  exclusive_ = v;
+}
+
+void TUdbDataBase::SetReadOnly(bool v) {
+  CheckNotConnected();
+  readOnly_ = v;
+}
+
+void TUdbDataBase::SetDefaultSortOrder(TSortOrder v) {
+  CheckNotConnected();
+  sortOrder_ = v;
+}
+
+void TUdbDataBase::SetEncrypted(bool v) {
+  CheckNotConnected();
+  encrypted_ = v;
+  if (!v) secured_ = false;
+}
+
+void TUdbDataBase::SetSecured(bool v) {
+  CheckNotConnected();
+  secured_ = v;
+  if (v) encrypted_ = true;
+}
+
+void TUdbDataBase::SetLockRetryMaximum(int n) {
+  retryMaximum_ = n;
+  if (disk_) disk_->SetLockRetryMaximum(n);
+}
+
+void TUdbDataBase::SetLockRetryInterval(int ms) {
+  retryInterval_ = ms;
+  if (disk_) disk_->SetLockRetryInterval(ms);
+}
+
+void TUdbDataBase::SetMasterKey(const AnsiString& key) {
+  CheckNotConnected();
+  if (!key.empty() && (static_cast<int>(key.size()) < kMinMasterKey || static_cast<int>(key.size()) > kMaxMasterKey))
+    UdbDatabaseErrorFmt(udberr::kKeyTooLarge, "TUdbDataBase.SetMasterKey", kRangeText, this,
+                        {key, kMinMasterKey, kMaxMasterKey});
+  masterKey_ = key;
+}
+
+void TUdbDataBase::SetConnected(bool v) {
+  if (v == connected_) return;
+  if (v) {
+    if (BeforeConnect) BeforeConnect(this);
+    DoConnect();
+    if (AfterConnect) AfterConnect(this);
+  } else {
+    if (BeforeDisconnect) BeforeDisconnect(this);
+    DoDisconnect();
+    if (AfterDisconnect) AfterDisconnect(this);
+  }
+}
+
+// ============================================================================
+// connect and disconnect
+// ============================================================================
+
+void TUdbDataBase::CreateDiskInterfaces() {
+  const char* loc = "TUdbDataBase.InternalCreateDiskInterfaces";
+  if (disk_) UdbDatabaseError(udberr::kObjectExists, loc, "TDiskMgr");
+  if (systemHdrIO_) UdbDatabaseError(udberr::kObjectExists, loc, "FSystemHdrDiskInterface");
+  if (tableHdrIO_) UdbDatabaseError(udberr::kObjectExists, loc, "FTableHdrDiskInterface");
+  if (systemMgr_) UdbDatabaseError(udberr::kObjectExists, loc, "FSystemTableMgr");
+  if (userMgr_) UdbDatabaseError(udberr::kObjectExists, loc, "FUserTableMgr");
+  disk_ = std::make_unique<TDiskMgr>();
+  if (fs_) disk_->SetFileSystem(fs_);
+  disk_->SetPageSize(udbfmt::kDefaultPageSize);
+  auto makeIO = [&](int item) {
+    auto io = std::make_unique<TDiskIOInterface>();
+    io->SetDiskMgr(disk_.get());
+    io->SetBlockSize(udbhdr::kTableHeaderSize);
+    io->SetUsage(kUsageTableHeader);
+    io->SetMode(kIOModeRaw);
+    io->SetGlobalHeaderItem(item);
+    return io;
+  };
+  systemHdrIO_ = makeIO(udbfmt::kItemSystemTableHdrFirstEmpty);
+  tableHdrIO_ = makeIO(udbfmt::kItemUserTableHdrFirstEmpty);
+  systemMgr_ = std::make_unique<TDiskTableDefMgr>();
+  systemMgr_->SetSystem(true);
+  systemMgr_->SetHeaderIO(systemHdrIO_.get());
+  systemMgr_->SetMapAddress(udbfmt::kDefaultPageSize);
+  userMgr_ = std::make_unique<TDiskTableDefMgr>();
+  userMgr_->SetHeaderIO(tableHdrIO_.get());
+  userMgr_->SetMapAddress(3 * static_cast<TUdbAddr>(udbfmt::kDefaultPageSize));
+}
+
+void TUdbDataBase::OpenDiskConnections() {
+  const AnsiString file = FileName();
+  if (!Fs().Exists(file)) UdbDatabaseError(udberr::kFileNotFound, "TUdbDataBase.InternalOpenDiskConnections", file);
+  disk_->SetFileName(file);
+  disk_->SetMode((readOnly_ ? kOpenReadOnly : kOpenReadWrite) + (exclusive_ ? kShareExclusive : kShareDenyNone));
+  disk_->SetLockRetryMaximum(retryMaximum_);
+  disk_->SetLockRetryInterval(retryInterval_);
+  disk_->Open();
+  systemHdrIO_->Open();
+  tableHdrIO_->Open();
+  systemMgr_->Open();
+  userMgr_->Open();
+}
+
+void TUdbDataBase::CloseDiskConnections() {
+  systemMgr_.reset();
+  systemHdrIO_.reset();
+  userMgr_.reset();
+  tableHdrIO_.reset();
+  if (disk_) disk_->Close();
+  disk_.reset();
+}
+
+void TUdbDataBase::ReadHeader() {
+  disk_->ReadData(0, kHeaderSize, header_.data(), kIOModeRaw, 0);
+  // Nothing of the header is used before its checksum is known good.
+  if (HeaderChecksum(header_) != GetU32(header_, kHdrChecksum) || header_[kHdrMagic] != 1)
+    UdbDatabaseError(udberr::kCorruptHeader, "TUdbTable.DoConnect", FileName());
+  sortOrder_ = static_cast<TSortOrder>(GetU32(header_, kHdrSortOrder) & 0xFF) == soASCII ? soASCII : soANSI;
+  const std::uint32_t level = GetU32(header_, kHdrSecurityLevel);
+  secured_ = level >= 2;
+  encrypted_ = level >= 1;
+  const AnsiString versionText = GetText(header_, kHdrVersion, kVersionChars);
+  version_ = ParseVersion(versionText);
+  if (DiskFormat() > 2)
+    UdbDatabaseErrorFmt(udberr::kHigherLevel, "TUdbDataBase.DoConnect", "Current database disk format is %s", this,
+                        {versionText});
+}
+
+void TUdbDataBase::WriteHeader() {
+  PutU32(header_, kHdrChecksum, HeaderChecksum(header_));
+  disk_->WriteData(0, kHeaderSize, header_.data(), kIOModeRaw, 0);
+}
+
+void TUdbDataBase::Login() {
+  int mode = 0;
+  if (secured_)
+    mode = masterKey_.empty() ? 3 : 2;
+  else if (encrypted_ && masterKey_.empty())
+    mode = 1;
+  if (mode == 0) return;
+  AnsiString user, password, key = masterKey_;
+  if (BeforeLogin) {
+    BeforeLogin(this, user, password, key);
+  } else if (!UdbLoginDialog() || !UdbLoginDialog()(name_, mode, key, user, password)) {
+    UdbDatabaseError(udberr::kBadLogin, "TUdbDataBase.DoConnect");
+  }
+  if (mode != 2) masterKey_ = key;
+}
+
+void TUdbDataBase::DoConnect() {
+  if (connected_) return;
+  const char* loc = "TUdbDataBase.DoConnect";
+  if (IsMemory()) {
+    memMgr_->Open();
+    header_ = DefaultHeader(name_);
+    secured_ = false;
+    systemRights_ = 0x7FFFFFFF;
+    version_ = ParseVersion(kEngineVersion);
+    connected_ = true;
+    return;
+  }
+  if (name_.empty()) UdbDatabaseError(udberr::kInvalidDatabaseName, loc, directory_ + name_);
+  memMgr_->Open();
+  try {
+    if (!disk_) CreateDiskInterfaces();
+    OpenDiskConnections();
+  } catch (...) {
+    CloseDiskConnections();
+    memMgr_->Clear();
+    throw;
+  }
+  connected_ = true;
+  try {
+    ReadHeader();
+    Login();
+    disk_->SetMasterKey(masterKey_);
+    if (encrypted_ || secured_) disk_->VerifySecurityHeader();
+    OpenSystemTables();
+  } catch (...) {
+    DoDisconnect();
+    throw;
+  }
+}
+
+void TUdbDataBase::DoDisconnect() {
+  if (!connected_) return;
+  if (headerLocked_) {
+    try {
+      LockHeader(false);
+    } catch (...) {
+    }
+    headerLocked_ = false;
+  }
+  for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_)) {
+    if (ds == userMaster_.get() || ds == systemMaster_.get() || ds == objectIds_.get() || ds == generators_.get())
+      continue;
+    try {
+      if (ds->Active())
+        ds->Close();
+      else if (ds->CursorOpen())
+        ds->CloseDataSet();
+    } catch (...) {
+    }
+  }
+  CloseSystemTables();
+  CloseDiskConnections();
+  memMgr_->Clear();
+  systemRights_ = 0;
+  secured_ = false;
+  masterKey_.clear();
+  header_ = DefaultHeader(name_);
+  connected_ = false;
+}
+
+// ============================================================================
+// system tables
+// ============================================================================
+
+void TUdbDataBase::SetMasterTableDef(TTableDef* def, const AnsiString& name, int tableId) const {
+  TUdbTableCursor maker;
+  maker.SetTableName(name);
+  if (encrypted_) maker.SetEncryptionLevel(encStrong);
+  TFieldDefs fields(&maker);
+  fields.Add("AutoID", ftAutoInc, 0);
+  fields.Add("Name", ftString, kMaxTableName);
+  fields.Add("TableDef", ftBlob, 0);
+  TIndexDefs indexes(&maker);
+  TIndexOptions options;
+  options << ixPrimary << ixUnique << ixCaseInsensitive;
+  indexes.Add("", "Name", options);
+  maker.SetTableDef(&fields, &indexes);
+  def->Assign(&maker.TableDef());
+  def->SetTableName(name);
+  def->SetTableID(tableId);
+  def->SetInternalTable(true);
+  def->SetDefaultBlobSize(1024);
+}
+
+std::unique_ptr<TUdbTableCursor> TUdbDataBase::OpenInternal(const AnsiString& name) {
+  auto t = std::make_unique<TUdbTableCursor>();
+  t->SetDataBase(this);
+  t->SetTableName(name);
+  t->DataSetOpen();
+  return t;
+}
+
+void TUdbDataBase::OpenSystemTables() {
+  userMaster_ = OpenInternal(kUserMaster);
+  if (MinorVersion() > 1) {
+    systemMaster_ = OpenInternal(kSystemMaster);
+    objectIds_ = OpenInternal(kObjectIdTable);
+    generators_ = OpenInternal(kGeneratorTable);
+  }
+}
+
+void TUdbDataBase::CloseSystemTables() {
+  for (auto* slot : {&generators_, &objectIds_, &systemMaster_, &userMaster_}) {
+    if (!*slot) continue;
+    try {
+      (*slot)->CloseDataSet();
+    } catch (...) {
+    }
+    (*slot)->SetDataBase(nullptr);
+    slot->reset();
+  }
+}
+
+TUdbTableCursor* TUdbDataBase::MasterFor(const AnsiString& name) const {
+  TUdbTableCursor* master = IsSystemName(name) && systemMaster_ ? systemMaster_.get() : userMaster_.get();
+  if (master == nullptr) UdbDatabaseError(udberr::kInternal, "TUdbDataBase.MasterFor", "The catalogue is not open");
+  return master;
+}
+
+TDiskTableDefMgr& TUdbDataBase::ManagerFor(const AnsiString& name) const {
+  return IsSystemName(name) ? *systemMgr_ : *userMgr_;
+}
+
+bool TUdbDataBase::FindByName(TUdbTableCursor& t, const char* field, const AnsiString& name,
+                              const AnsiString& index) {
+  if (!index.empty() && !AnsiSameText(t.IndexName(), index)) t.SetIndexName(index);
+  std::vector<std::uint8_t> buf(static_cast<size_t>(t.GetRecBufSize()));
+  t.InitSearchRecord(buf.data(), true);
+  t.DataSetSetFieldDataToRecBufAsVariant(buf.data(), t.FieldIndexOf(field), Variant(name));
+  return t.FindFromBuffer(buf.data(), 2, false, t.IndexName());
+}
+
+void TUdbDataBase::CreateMasterTables() {
+  if (!headerLocked_)
+    UdbDatabaseError(udberr::kInternal, "TUdbDataBase.CreateMasterTables",
+                     "Database header not locked prior to system change");
+  for (const char* name : {kUserMaster, kSystemMaster}) {
+    TTableDef def;
+    SetMasterTableDef(&def, name, 0);
+    systemMgr_->CreateTableDef(name, &def);
+  }
+}
+
+void TUdbDataBase::CreateSystemTables() {
+  if (!headerLocked_)
+    UdbDatabaseError(udberr::kInternal, "TUdbDataBase.CreateSystemTables",
+                     "Database header not locked prior to system change");
+  if (MinorVersion() <= 1) return;
+  TIndexOptions unique;
+  unique << ixUnique << ixCaseInsensitive;
+  auto make = [&](const char* name, const std::vector<std::pair<const char*, std::pair<TFieldType, int>>>& cols,
+                  const std::vector<std::pair<const char*, const char*>>& idx) {
+    TUdbTableCursor t;
+    t.SetDataBase(this);
+    t.SetTableName(name);
+    if (encrypted_) t.SetEncryptionLevel(encStrong);
+    TFieldDefs fields(&t);
+    for (const auto& [field, type] : cols) fields.Add(field, type.first, type.second);
+    TIndexDefs indexes(&t);
+    for (const auto& [index, on] : idx) indexes.Add(index, on, unique);
+    t.SetTableDef(&fields, &indexes);
+    t.TableDef().SetInternalTable(true);
+    CreateTable(&t.TableDef());
+    t.SetDataBase(nullptr);
+  };
+  make(kObjectIdTable, {{"ObjectID", {ftInteger, 0}}, {"ObjectName", {ftString, 40}}},
+       {{"ixObjectID", "ObjectID"}, {"ixObjectName", "ObjectName"}});
+  make(kGeneratorTable,
+       {{"GeneratorName", {ftString, 20}},
+        {"GeneratorValue", {ftInteger, 0}},
+        {"GeneratorStep", {ftInteger, 0}},
+        {"GeneratorResetValue", {ftInteger, 0}}},
+       {{"ixGenName", "GeneratorName"}});
+}
+
+int TUdbDataBase::InternalGetGenerator(const AnsiString& name, bool createIfMissing) {
+  const char* loc = "TUdbDataBase.InternalGetGenerator";
+  CheckConnected(false);
+  CheckMinorVersion(2);
+  TUdbTableCursor& t = *generators_;
+  const bool locked = LockTable(t.TableDef(), kTableWriteLock);
+  struct TUnlock {
+    TUdbDataBase& db;
+    TUdbTableCursor& t;
+    bool locked;
+    ~TUnlock() {
+      if (locked) db.UnlockTable(t.TableDef());
+    }
+  } unlock{*this, t, locked};
+  int result = 1;
+  if (FindByName(t, "GeneratorName", name, "ixGenName")) {
+    result = FieldValue(t, "GeneratorValue").AsInteger();
+    SetStringField(t, "GeneratorValue", result + FieldValue(t, "GeneratorStep").AsInteger());
+    t.UpdateRecord();
+  } else if (createIfMissing) {
+    t.InitRecBuf();
+    SetStringField(t, "GeneratorName", Variant(name));
+    SetStringField(t, "GeneratorValue", 2);
+    SetStringField(t, "GeneratorStep", 1);
+    SetStringField(t, "GeneratorResetValue", 2);
+    t.AddRecord(true);
+  } else {
+    UdbDatabaseError(udberr::kObjectNotFound, loc, name);
+  }
+  return result;
+}
+
+int TUdbDataBase::ObjectId(const AnsiString& tableName) {
+  if (!objectIds_ || AnsiSameText(tableName, "ALL")) return 0;
+  if (!FindByName(*objectIds_, "ObjectName", tableName, "ixObjectName")) return 0;
+  return FieldValue(*objectIds_, "ObjectID").AsInteger();
+}
+
+void TUdbDataBase::SetObjectId(const AnsiString& oldName, const AnsiString& newName, int newId) {
+  TUdbTableCursor& t = *objectIds_;
+  if (FindByName(t, "ObjectName", oldName, "ixObjectName")) {
+    SetStringField(t, "ObjectName", Variant(newName));
+    t.UpdateRecord();
+    return;
+  }
+  t.InitRecBuf();
+  SetStringField(t, "ObjectID", newId);
+  SetStringField(t, "ObjectName", Variant(newName));
+  t.AddRecord(true);
+}
+
+// ============================================================================
+// catalogue
+// ============================================================================
+
+void TUdbDataBase::CreateDatabase() {
+  const char* loc = "TUdbTable.CreateDatabase";
+  CheckNotConnected();
+  if (name_.empty() || IsMemory()) UdbDatabaseError(udberr::kInvalidDatabaseName, loc, directory_ + name_);
+  if (encrypted_ && static_cast<int>(masterKey_.size()) < kMinMasterKey)
+    UdbDatabaseErrorFmt(udberr::kBadLogin, loc, kRangeText, this, {masterKey_, kMinMasterKey, kMaxMasterKey});
+  {
+    TDiskMgr maker;
+    if (fs_) maker.SetFileSystem(fs_);
+    maker.SetPageSize(udbfmt::kDefaultPageSize);
+    maker.SetFileName(FileName());
+    maker.CreateNewFile(false);
+  }
+  header_ = DefaultHeader(name_);
+  PutU32(header_, kHdrSortOrder, static_cast<std::uint32_t>(sortOrder_));
+  PutU32(header_, kHdrSecurityLevel, secured_ ? 2 : encrypted_ ? 1 : 0);
+  version_ = ParseVersion(kEngineVersion);
+  connected_ = true;
+  try {
+    if (!disk_) CreateDiskInterfaces();
+    memMgr_->Open();
+    OpenDiskConnections();
+    disk_->SetMasterKey(masterKey_);
+    LockHeader(true);
+    WriteHeader();
+    if (encrypted_) disk_->WriteSecurityHeader();
+    CreateMasterTables();
+    userMaster_ = OpenInternal(kUserMaster);
+    systemMaster_ = OpenInternal(kSystemMaster);
+    CreateSystemTables();
+    LockHeader(false);
+  } catch (...) {
+    const AnsiString key = masterKey_;
+    DoDisconnect();
+    masterKey_ = key;
+    throw;
+  }
+  const AnsiString key = masterKey_;
+  DoDisconnect();
+  masterKey_ = key;
+}
+
+void TUdbDataBase::GetTableNames(TStrings* list, bool memoryTables) {
+  CheckConnected(memoryTables);
+  if (memoryTables) {
+    memMgr_->AddTableNames(list);
+    return;
+  }
+  TUdbTableCursor& t = *userMaster_;
+  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) list->Add(FieldValue(t, "Name").AsString());
+}
+
+void TUdbDataBase::InternalCreateTable(TTableDef* def) {
+  const AnsiString& name = def->TableName();
+  if (name.empty() || static_cast<int>(name.size()) > kMaxTableName)
+    UdbDatabaseErrorFmt(udberr::kInvalidTableName, "TUdbDataBase.InternalCreateTable", kRangeText, this,
+                        {name, 1, kMaxTableName});
+  def->SetVersion(kEngineVersion);
+  def->SetOS(OSDescription());
+  def->SetCreationDate(Now());
+  if (def->CreatedBy().empty()) def->SetCreatedBy(GetUserName());
+  def->SetLastModDate(Now());
+  if (def->Memory()) {
+    memMgr_->CreateTableDef(name, def);
+    return;
+  }
+  InternalUpdateTableDef(name, def, true);
+}
+
+void TUdbDataBase::InternalUpdateTableDef(const AnsiString& oldName, TTableDef* def, bool creating) {
+  const char* loc = "TUdbDataBase.InternalUpdateTableDef";
+  THeaderScope scope(*this);
+  const AnsiString newName = def->TableName();
+  for (const AnsiString& n : {oldName, newName})
+    if (n.empty() || static_cast<int>(n.size()) > kMaxTableName)
+      UdbDatabaseErrorFmt(udberr::kInvalidTableName, loc, kRangeText, this, {n, 1, kMaxTableName});
+  TUdbTableCursor& master = *MasterFor(newName);
+  const bool renamed = !creating && !AnsiSameText(oldName, newName);
+  if (renamed && FindByName(master, "Name", newName, AnsiString()))
+    UdbDatabaseError(udberr::kTableExists, loc, newName);
+  bool found = FindByName(master, "Name", oldName, AnsiString());
+  int newId = 0;
+  if (creating) {
+    if (found) UdbDatabaseError(udberr::kTableExists, loc, newName);
+    ManagerFor(newName).CreateTableDef(newName, def);
+    if (MinorVersion() >= 2 && objectIds_ && !IsSystemName(newName)) newId = InternalGetGenerator(kObjectIdGenerator, true);
+  } else if (!found) {
+    UdbDatabaseError(udberr::kNoSuchTable, loc, oldName);
+  }
+  const AnsiString text = ComponentToObjectText(def);
+  if (creating) {
+    master.InitRecBuf();
+    SetStringField(master, "Name", Variant(newName));
+    SetBlobText(master, "TableDef", text);
+    master.AddRecord(true);
+  } else {
+    SetStringField(master, "Name", Variant(newName));
+    SetBlobText(master, "TableDef", text);
+    master.UpdateRecord();
+  }
+  if (MinorVersion() >= 2 && objectIds_ && !IsSystemName(newName) && (creating || renamed))
+    SetObjectId(oldName, newName, newId);
+}
+
+void TUdbDataBase::InternalGetTableDef(const AnsiString& name, TTableDef* def) {
+  const char* loc = "TUdbDataBase.InternalGetTableDef";
+  if (name == kUserMaster || name == kSystemMaster) {
+    SetMasterTableDef(def, name, name == kUserMaster ? kUserMasterId : kSystemMasterId);
+    return;
+  }
+  TUdbTableCursor& master = *MasterFor(name);
+  if (!FindByName(master, "Name", name, AnsiString())) UdbDatabaseError(udberr::kNoSuchTable, loc, name);
+  const AnsiString text = BlobText(master, "TableDef");
+  try {
+    ObjectTextToComponent(text, def);
+  } catch (const Exception&) {
+    UdbDatabaseError(udberr::kInternal, loc, "Internal error - the table definition could not be read");
+  }
+  if (!def->InternalTable()) def->SetInternalTable(IsSystemName(name));
+}
+
+void TUdbDataBase::GetTableDef(const AnsiString& name, bool memory, TTableDef* def) {
+  CheckConnected(memory);
+  if (memory) {
+    const int pos = memMgr_->FindByName(name);
+    if (pos < 0) UdbDatabaseError(udberr::kNoSuchTable, "TUdbDataBase.GetTableDef", name);
+    def->Assign(memMgr_->Items(pos));
+    return;
+  }
+  InternalGetTableDef(name, def);
+}
+
+void TUdbDataBase::OpenTableDef(const AnsiString& name, TTableDef* def) {
+  CheckConnected(def->Memory());
+  if (def->Memory()) {
+    if (memMgr_->FindByName(name) < 0) UdbDatabaseError(udberr::kNoSuchTable, "TUdbDataBase.OpenTableDef", name);
+    memMgr_->OpenTableDefConnection(name, def);
+    return;
+  }
+  InternalGetTableDef(name, def);
+  ManagerFor(name).OpenTableDefConnection(name, def);
+}
+
+void TUdbDataBase::CloseTableDef(TTableDef* def) {
+  if (def->Memory())
+    memMgr_->CloseTableDefConnection(def->TableID());
+  else if (TDiskTableDefMgr* mgr = IsSystemName(def->TableName()) ? systemMgr_.get() : userMgr_.get())
+    mgr->CloseTableDefConnection(def->TableID());
+  def->CloseIO();
+}
+
+void TUdbDataBase::CreateTable(TTableDef* def) {
+  CheckConnected(def->Memory());
+  THeaderScope scope(*this);
+  InternalCreateTable(def);
+}
+
+void TUdbDataBase::StoreTableDef(TTableDef* def, int change) {
+  const char* loc = "TUdbDataBase.UpdateTableDef";
+  CheckConnected(def->Memory());
+  if (def->Memory()) UdbDatabaseError(udberr::kWrongTableType, loc, def->TableName());
+  if (change != kStoreDefinition) {
+    TDiskTableDefMgr& mgr = ManagerFor(def->TableName());
+    TTableDef open;
+    InternalGetTableDef(def->TableName(), &open);
+    mgr.OpenTableDefConnection(def->TableName(), &open);
+    TTableDef* copy = mgr.Items(mgr.FindByName(def->TableName()));
+    try {
+      copy->InternalIndexDefs()->Assign(def->InternalIndexDefs());
+      copy->KeyFields()->Assign(def->KeyFields());
+      TRestructureFieldDefs fields;
+      TRestructureIndexDefs indexes;
+      fields.SetStatus(change == kStoreRebuild ? rsDataRequirementsChanged : rsUnchanged);
+      indexes.SetStatus(rsDataRequirementsChanged);
+      TRestructureRequest request;
+      request.FieldDefs = &fields;
+      request.IndexDefs = &indexes;
+      mgr.RestructureTableDef(copy, request);
+    } catch (...) {
+      mgr.CloseTableDefConnection(open.TableID());
+      open.CloseIO();
+      throw;
+    }
+    mgr.CloseTableDefConnection(open.TableID());
+    open.CloseIO();
+  }
+  def->SetLastModDate(Now());
+  InternalUpdateTableDef(def->TableName(), def, false);
+}
+
+void TUdbDataBase::RenameTable(const AnsiString& oldName, const AnsiString& newName) {
+  CheckConnected(false);
+  THeaderScope scope(*this);
+  TTableDef def;
+  InternalGetTableDef(oldName, &def);
+  if (userMgr_->ConnectionCount(oldName) > 0)
+    UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, "TUdbDataBase.RenameTable", "The table %s is in use", this,
+                        {oldName});
+  def.SetTableName(newName);
+  InternalUpdateTableDef(oldName, &def, false);
+}
+
+void TUdbDataBase::DeleteTable(const AnsiString& name, bool memory) {
+  const char* loc = "TUdbDataBase.DeleteTable";
+  CheckConnected(memory);
+  if (!memory) CheckExclusive();
+  TTableDef def;
+  def.SetMemory(memory);
+  GetTableDef(name, memory, &def);
+  if (memory) {
+    if (memMgr_->ConnectionCount(name) > 0)
+      UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, loc, "The table %s is in use", this, {name});
+    memMgr_->DeleteTableDef(name, &def);
+    return;
+  }
+  THeaderScope scope(*this);
+  TDiskTableDefMgr& mgr = ManagerFor(name);
+  if (mgr.ConnectionCount(name) > 0)
+    UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, loc, "The table %s is in use", this, {name});
+  const int tableId = def.TableID();
+  mgr.DeleteTableDef(name, &def);
+  disk_->FreeTablePages(static_cast<std::uint16_t>(tableId), 0, false);
+  TUdbTableCursor& master = *MasterFor(name);
+  if (!FindByName(master, "Name", name, AnsiString()))
+    UdbDatabaseError(udberr::kInternal, loc, "Unable to delete internal table definition: " + name);
+  master.DeleteRecord(master.RecBuf());
+  if (MinorVersion() >= 2 && objectIds_ && FindByName(*objectIds_, "ObjectName", name, "ixObjectName"))
+    objectIds_->DeleteRecord(objectIds_->RecBuf());
+}
+
+void TUdbDataBase::CopyDatabase(const AnsiString& targetFile, bool overwrite) {
+  const char* loc = "TUdbDataBase.CopyDatabase";
+  const AnsiString source = FileName();
+  TUdbFileSystem& fs = Fs();
+  // The same file under another spelling or through a link is still the
+  // source: copying onto it would destroy it.
+  if (source == targetFile || fs.SameFile(source, targetFile)) UdbDatabaseError(udberr::kFileCopyFailed, loc, targetFile);
+  if (!fs.Exists(source)) UdbDatabaseError(udberr::kFileNotFound, loc, source);
+  if (fs.Exists(targetFile) && !overwrite) UdbDatabaseError(udberr::kGeneralError, loc, targetFile);
+  if (connected_ && !IsMemory()) {
+    // Others may be writing: the header lock keeps every system change out
+    // and the copy reads through this connection's page file.
+    THeaderScope scope(*this);
+    if (fs.Exists(targetFile)) fs.Remove(targetFile);
+    disk_->CopyDatabaseFile(targetFile);
+  } else if (!UdbCopyFile(source, targetFile, overwrite, fs)) {
+    UdbDatabaseError(udberr::kFileCopyFailed, loc, source);
+  }
+  if (!fs.Exists(targetFile)) UdbDatabaseError(udberr::kFileCopyFailed, loc, targetFile);
+}
+
+int TUdbDataBase::RebuildTable(const AnsiString& tableName, const AnsiString& sourceFile, TUdbDataSet* target) {
+  CheckConnected(false);
+  CheckExclusive();
+  TUdbDataBase source;
+  source.SetFileSystem(fs_);
+  source.SetDataBaseName(sourceFile);
+  source.SetExclusive(true);
+  source.SetReadOnly(true);
+  if (!masterKey_.empty()) source.SetMasterKey(masterKey_);
+  source.SetConnected(true);
+  TUdbTableCursor from;
+  from.SetDataBase(&source);
+  from.SetTableName(tableName);
+  from.DataSetOpen();
+  int failed = 0;
+  if (target != nullptr) {
+    failed = from.CopyRawTableData(target);
+  } else {
+    TUdbTableCursor to;
+    to.SetDataBase(this);
+    to.SetTableName(tableName);
+    to.DataSetOpen();
+    to.EmptyTable();
+    failed = from.CopyRawTableData(&to);
+    to.CloseDataSet();
+    to.SetDataBase(nullptr);
+  }
+  from.CloseDataSet();
+  from.SetDataBase(nullptr);
+  return failed;
+}
+
+// ============================================================================
+// clients, locks, transactions
+// ============================================================================
+
+void TUdbDataBase::RegisterClient(TUdbDataSet* dataSet) {
+  if (std::find(clients_.begin(), clients_.end(), dataSet) == clients_.end()) clients_.push_back(dataSet);
+}
+
+void TUdbDataBase::UnRegisterClient(TUdbDataSet* dataSet) {
+  clients_.erase(std::remove(clients_.begin(), clients_.end(), dataSet), clients_.end());
+}
+
+bool TUdbDataBase::LockTable(const TTableDef& def, int kind) {
+  if (def.Memory() || !disk_) return false;
+  return disk_->LockTable(def.TableID(), kind) != 0;
+}
+
+void TUdbDataBase::UnlockTable(const TTableDef& def) {
+  if (def.Memory() || !disk_) return;
+  disk_->UnlockTable(def.TableID());
+}
+
+bool TUdbDataBase::LockRecord(const TTableDef& def, TUdbAddr address) {
+  if (def.Memory() || !disk_) return false;
+  return disk_->LockRecord(static_cast<int>(address)) != 0;
+}
+
+void TUdbDataBase::UnlockRecord(const TTableDef& def, TUdbAddr address) {
+  if (def.Memory() || !disk_) return;
+  disk_->UnlockRecord(static_cast<int>(address));
+}
+
+void TUdbDataBase::LockHeader(bool lock) {
+  if (lock != headerLocked_ && disk_) {
+    CheckConnected(false);
+    if (lock)
+      disk_->LockHeaderWrite();
+    else
+      disk_->UnlockHeader();
+  }
+  headerLocked_ = lock;
+}
+
+bool TUdbDataBase::InTransaction() const { return disk_ && disk_->InTransaction(); }
+
+void TUdbDataBase::StartTransaction() {
+  CheckConnected(false);
+  disk_->StartTransaction();
+}
+
+void TUdbDataBase::Commit() {
+  if (disk_) disk_->Commit();
+}
+
+void TUdbDataBase::Rollback() {
+  if (!disk_) return;
+  if (!disk_->InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TUdbDataBase.Rollback");
+  // A pending edit must not be posted by the refresh below, outside the
+  // transaction it belonged to.
+  for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_))
+    if (ds->Active() && (ds->State() == dsEdit || ds->State() == dsInsert)) ds->Cancel();
+  disk_->Rollback();
+  for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_)) {
+    if (!ds->CursorOpen()) continue;
+    ds->ResetIndexCaches();
+    if (ds->Active()) ds->Refresh();
+  }
+}
