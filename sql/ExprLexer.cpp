@@ -68,6 +68,7 @@ int TExprLexer::Scan() {
       while (IsHex(Take())) {
       }
       Back(1);
+      yylval = yytext;
       if (yytext.size() == 1) return etIllegal;
       int value;
       if (!TryStrToInt(yytext, value)) return etIllegal;
@@ -237,7 +238,7 @@ int TExprLexer::Slash() {
   for (;;) {
     int c = Take();
     if (c == '*') {
-      if (Take() == '/') return etComment;
+      if (Take() == '/') return yylval = yytext, etComment;
       break;  // a star inside: not a comment
     }
     if (c == 0) break;
