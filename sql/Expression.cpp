@@ -164,6 +164,11 @@ TUnaryOp::TUnaryOp(TOperator op, TExpressionPtr operand)
   type_ = ResultTypeOf(op, operandType_);
 }
 
+AnsiString TUnaryOp::AsString() {
+  if (type_ == ttString) return operand_->AsString();
+  return TExpression::AsString();
+}
+
 double TUnaryOp::AsFloat() {
   switch (op_) {
     case opPlus: return operand_->AsFloat();

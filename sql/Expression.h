@@ -174,6 +174,7 @@ class TUnaryOp : public TExpression {
   // opPlus, opMinus, and the typing error for an operand the operator
   // does not take (-TRUE, NOT 'a').
   TUnaryOp(TOperator op, TExpressionPtr operand);
+  AnsiString AsString() override;  // +'text' is the text
   double AsFloat() override;
   int AsInteger() override;
   bool AsBoolean() override;

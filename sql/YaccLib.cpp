@@ -115,7 +115,7 @@ int TCustomParser::yyparse() {
     values_.push_back(yyval);
 
   next:
-    int action;        // > 0 shift, < 0 reduce, 0 accept
+    int action = 0;    // > 0 shift, < 0 reduce, 0 accept
     bool found = true;
     if (t->yyd[state] == 0 && yychar < 0) {
       do {

@@ -152,6 +152,7 @@ TEST(TUnaryOp, NotAndNegation) {
   EXPECT_EQ(Un(opMinus, MakeInt(INT_MIN))->AsInteger(), INT_MIN);
   EXPECT_DOUBLE_EQ(Un(opMinus, MakeFloat(2.5))->AsFloat(), -2.5);
   EXPECT_EQ(Un(opPlus, MakeStr("s"))->ExprType(), ttString);
+  EXPECT_EQ(Un(opPlus, MakeStr("s"))->AsString(), "s");
 }
 
 // --- reading nodes through the base widenings ---------------------------------

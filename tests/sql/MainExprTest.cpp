@@ -199,6 +199,20 @@ TEST_F(MainExprTest, NowTrimAndIsNull) {
   EXPECT_EQ(Eval("ISNULL(EMP.PAY, TRUE)"), "FALSE");
 }
 
+TEST_F(MainExprTest, NullFieldsReadAsEmptyOrZeroOutsideComparisons) {
+  const struct {
+    const char* text;
+    const char* value;
+  } cases[] = {
+      {"EMP.BONUS + 1", "1"},         {"UPPER(EMP.BONUS)", ""},
+      {"LENGTH(EMP.BONUS)", "0"},     {"EMP.BONUS IN (0)", "TRUE"},
+      {"EMP.BONUS BETWEEN 0 AND 1", "TRUE"}, {"ABS(EMP.BONUS)", "0"},
+      {"CASE WHEN EMP.BONUS > 0 THEN 'y' ELSE 'n' END", "n"},
+      {"EMP.BONUS >= 0 OR EMP.BONUS < 0", "FALSE"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Eval(c.text), c.value) << c.text;
+}
+
 TEST_F(MainExprTest, OuterJoinMissingRowReadsEmpty) {
   scope.nullSide.insert(&emp);
   TMainExpr e(&scope, &emp);
