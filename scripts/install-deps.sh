@@ -2,7 +2,7 @@
 # Installs every build, run and test dependency that is missing (Debian 12).
 set -euo pipefail
 PACKAGES=(
-  g++ cmake ninja-build ccache pkg-config
+  g++ cmake ninja-build ccache pkg-config bison
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl-dev libjpeg-dev libicu-dev
   fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
