@@ -5,7 +5,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Files.h"
 #include "platform/core/TempFiles.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 TMemMapFile::TMemMapFile(const AnsiString& fileName, int mode, std::int64_t size, bool mapNow)
     : fileName_(fileName), writable_(mode != kMapReadOnly) {

@@ -6,7 +6,7 @@
 #include "platform/core/TempFiles.h"
 #include "sql/MemMapFile.h"
 #include "sql/SortList.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 const char* const kSqlTempPrefix = "~sq";
 

@@ -41,7 +41,7 @@
 #include "platform/core/AnsiString.h"
 #include "sql/BookmarkHandles.h"
 #include "sql/SqFields.h"
-#include "sql/SqlTypes.h"
+#include "sql/ExprType.h"
 
 class TDataSet;
 class TField;

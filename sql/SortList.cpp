@@ -11,7 +11,7 @@
 #include "sql/BookmarkHandles.h"
 #include "sql/MemMapFile.h"
 #include "sql/ResultSet.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 namespace {
 

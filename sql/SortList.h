@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "platform/core/AnsiString.h"
-#include "sql/SqlTypes.h"
+#include "sql/ExprType.h"
 
 class TDataSet;
 class TMemMapFile;

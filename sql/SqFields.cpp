@@ -8,7 +8,7 @@
 #include "platform/core/NumFormat.h"
 #include "platform/data/Fields.h"
 #include "sql/ResultSet.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 AnsiString BooleanKeyText(bool value) { return value ? "T" : "F"; }
 

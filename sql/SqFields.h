@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/core/AnsiString.h"
-#include "sql/SqlTypes.h"
+#include "sql/ExprType.h"
 
 class TField;
 class TResultSet;

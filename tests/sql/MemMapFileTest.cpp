@@ -5,7 +5,7 @@
 
 #include "../core/ScratchDir.h"
 #include "platform/core/Files.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 namespace {
 

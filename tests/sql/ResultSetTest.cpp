@@ -16,7 +16,7 @@
 #include "sql/BookmarkHandles.h"
 #include "sql/MemMapFile.h"
 #include "sql/SortList.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "sql/ResultSet.h"
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 namespace {
 

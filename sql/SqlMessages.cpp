@@ -1,4 +1,4 @@
-#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
 
 namespace {
 
