@@ -156,7 +156,7 @@ TDataSet* TWSExportBaseComponent::GetSourceDataSet() {
 
 bool TWSExportBaseComponent::IsZero(TField* field) const {
   switch (field->DataType()) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint:
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
     case ftFloat: case ftCurrency: case ftBCD:
       return !field->IsNull() && field->AsFloat() == 0;
     case ftDate: case ftTime: case ftDateTime:
