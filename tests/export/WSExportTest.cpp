@@ -47,7 +47,9 @@ class ActionTest : public ::testing::Test {
 };
 
 TEST_F(ActionTest, OpenViewHandsTheWrittenFileToTheOpener) {
-  helpers.Add("xdg-open", "echo \"$1\" > \"" + dir.Native() + "/opened\"");
+  // Written aside and moved, so that the file appears complete.
+  helpers.Add("xdg-open", "echo \"$1\" > \"" + dir.Native() + "/o.tmp\" && mv \"" + dir.Native() +
+                              "/o.tmp\" \"" + dir.Native() + "/opened\"");
   x.SetActionAfterExport(aeOpenView);
   ASSERT_TRUE(x.Execute());
   ASSERT_TRUE(AppearsSoon(dir / "opened"));
