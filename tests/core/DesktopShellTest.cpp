@@ -53,7 +53,7 @@ TEST(DesktopShell, ArgumentsArriveWhole) {
             AnsiToUtf8("--subject|工资 表|--attach|") + MapPath(file) + "|");
 
   // Written aside and moved, so that the file appears complete.
-  path.Add("xdg-open", "printf '%s' \"$1\" > '" + log + "2.tmp' && mv '" + log + "2.tmp' '" + log + "2'");
+  path.Add("xdg-open", "printf '%s' \"$1\" > '" + log + "2.tmp' && /bin/mv '" + log + "2.tmp' '" + log + "2'");
   EXPECT_TRUE(ShellOpenFile(file));  // returns before the opener ends
   for (int i = 0; i < 200 && !FileExists(dir / "log2"); ++i) usleep(10000);
   EXPECT_EQ(ReadWholeFile(dir / "log2"), MapPath(file));
