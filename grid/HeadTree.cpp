@@ -175,8 +175,13 @@ void BuildTitleTree(THeadTreeNode* root, const std::vector<TTitleLeafSpec>& spec
              leaves[last]->Next == leaves[last + 1] &&
              FirstTitleWord(leaves[last + 1]->Text) == word)
         ++last;
-      for (size_t j = i; j <= last; ++j)
-        leaves[j]->Text = AnsiString(leaves[j]->Text.substr(std::min(cut, leaves[j]->Text.size())));
+      // Each leaf loses its own first word: one caption may start with
+      // separators the others lack ("|Pay|Base" beside "Pay|Bonus").
+      for (size_t j = i; j <= last; ++j) {
+        size_t own;
+        FirstTitleWord(leaves[j]->Text, &own);
+        leaves[j]->Text = own == AnsiString::npos ? AnsiString() : AnsiString(leaves[j]->Text.substr(own));
+      }
       root->GroupSiblings(leaves[i], leaves[last], kGroupHeight, word);
       changed = true;
       break;
