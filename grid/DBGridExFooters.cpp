@@ -183,15 +183,15 @@ void TColumnFooterEx::SyncFooterSum() {
       delete item;
     }
   } else if (aggregate) {
+    // One recalculation for the new item, once it is configured.  Adding
+    // and configuring raise nothing; the recalculation in EndUpdate may, so
+    // it is not left to a guard's destructor.
     TDBSumCollection* sums = grid->SumList()->SumCollection();
     sums->BeginUpdate();
-    struct End {
-      TDBSumCollection* c;
-      ~End() { c->EndUpdate(); }
-    } end{sums};
     sumItem_ = sums->Add();
     sumItem_->Footer = this;
     configure(sumItem_);
+    sums->EndUpdate();
   }
 }
 

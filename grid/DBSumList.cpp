@@ -226,12 +226,15 @@ void TDBSumListProducer::Assign(TPersistent* source) {
 // Aggregates
 
 bool TDBSumListProducer::Participates(const TDBSum* item) const {
-  return item->GroupOperation() == goCount || !item->FieldName().empty();
+  if (item->GroupOperation() != goCount && item->FieldName().empty()) return false;
+  // An item naming a field the dataset lacks stays 0 (its footer shows
+  // "0") instead of failing every edit of the dataset.
+  return item->FieldName().empty() || dataSet_->FindField(item->FieldName()) != nullptr;
 }
 
 TField* TDBSumListProducer::FieldOf(const TDBSum* item) const {
   if (item->FieldName().empty()) return nullptr;
-  return dataSet_->FieldByName(item->FieldName());
+  return dataSet_->FindField(item->FieldName());
 }
 
 TDBSum* TDBSumListProducer::FindSum(TGroupOperation operation,
