@@ -92,8 +92,9 @@ TEST(FitTextWithEllipsis, ShortensUntilTheTextFits) {
   EXPECT_EQ(FitTextWithEllipsis("abc", &canvas, 21), "abc");
   EXPECT_EQ(FitTextWithEllipsis("abcdefgh", &canvas, 42), "abc...");
   EXPECT_EQ(FitTextWithEllipsis("abcdefgh", &canvas, 5), "...");
-  // Never half a double-byte character: "工资单" is three of them.
-  EXPECT_EQ(FitTextWithEllipsis("工资单", &canvas, 42), "工...");
+  // Never half a double-byte character (14 pixels each): with 43 pixels
+  // "工" plus a lone lead byte plus "..." would just fit.
+  EXPECT_EQ(FitTextWithEllipsis("工资单据", &canvas, 43), "工...");
   SetFontMetricsSourceForTest(nullptr);
 }
 
