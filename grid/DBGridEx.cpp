@@ -445,6 +445,18 @@ bool TCustomDBGridEx::SelectColumnOfField(TField* field) {
   return false;
 }
 
+void TCustomDBGridEx::ColumnRemoved(TColumnEx* column) {
+  auto drop = [column](TColumnsExList& list) {
+    list.erase(std::remove(list.begin(), list.end(), column), list.end());
+  };
+  drop(markedColumns_);
+  drop(shownColumns_);
+  titleLeaves_.erase(std::remove_if(titleLeaves_.begin(), titleLeaves_.end(),
+                                    [column](const TTitleLeaf& l) { return l.Column == column; }),
+                     titleLeaves_.end());
+  if (selection_) selection_->Columns()->Forget(column);
+}
+
 void TCustomDBGridEx::SortMarkingChanged() {
   if (OnSortMarkingChanged) OnSortMarkingChanged(this);
 }

@@ -186,6 +186,9 @@ class TCustomDBGridEx : public TCustomControl {
   // Makes a column bound to field current; false when none shows it.
   virtual bool SelectColumnOfField(TField* field);
 
+  // A column leaves Columns: it leaves every list that refers to it.
+  void ColumnRemoved(TColumnEx* column);
+
   // --- sort markers -----------------------------------------------------------------------
   // Called when a title's sort marker or index changed.
   virtual void SortMarkingChanged();

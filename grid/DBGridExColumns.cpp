@@ -355,10 +355,8 @@ TColumnEx::~TColumnEx() {
   footers_.reset();
   footer_.reset();
   title_.reset();
-  if (TCustomDBGridEx* grid = Grid()) {
-    TColumnsExList& marked = grid->MarkedColumns();
-    marked.erase(std::remove(marked.begin(), marked.end(), this), marked.end());
-  }
+  // Leaving the collection (in the base destructor) takes the column out of
+  // the grid's lists.
 }
 
 TCustomDBGridEx* TColumnEx::Grid() const {
@@ -1126,6 +1124,11 @@ TColumnEx* TDBGridColumnsEx::AddDefaultColumn() {
 
 TDBGridColumnsState TDBGridColumnsEx::State() const {
   return Count() > 0 && Items(0)->Stored() ? csCustomized : csDefault;
+}
+
+void TDBGridColumnsEx::Notify(TCollectionItem* item, TCollectionNotification action) {
+  TOwnedCollection::Notify(item, action);
+  if (action == cnExtracting && grid_) grid_->ColumnRemoved(static_cast<TColumnEx*>(item));
 }
 
 void TDBGridColumnsEx::Update(TCollectionItem* item) {

@@ -475,6 +475,8 @@ class TDBGridColumnsEx : public TOwnedCollection {
  protected:
   void Update(TCollectionItem* item) override;
   void Added(TCollectionItem* item) override { constructing_ = item; }
+  // A leaving column is dropped from the grid's lists at once.
+  void Notify(TCollectionItem* item, TCollectionNotification action) override;
 
  private:
   friend class TColumnEx;

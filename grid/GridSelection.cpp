@@ -299,6 +299,14 @@ void TDBGridExSelectionCols::Clear() {
   shiftSelected_.clear();
 }
 
+void TDBGridExSelectionCols::Forget(const TColumnEx* column) {
+  list_.erase(std::remove(list_.begin(), list_.end(), column), list_.end());
+  shiftSelected_.erase(std::remove(shiftSelected_.begin(), shiftSelected_.end(), column),
+                       shiftSelected_.end());
+  if (anchorColumn_ == column) anchorColumn_ = nullptr;
+  if (shiftColumn_ == column) shiftColumn_ = nullptr;
+}
+
 void TDBGridExSelectionCols::Refresh() {
   TDBGridColumnsEx* columns = grid_->Columns();
   auto gone = [columns](TColumnEx* c) {

@@ -99,6 +99,8 @@ class TDBGridExSelectionCols {
   void Clear();
   // Drops columns no longer in the grid and re-sorts by Index.
   void Refresh();
+  // The column is going away: no list keeps it.
+  void Forget(const TColumnEx* column);
   int Count() const { return static_cast<int>(list_.size()); }
   TColumnEx* Items(int index) const { return list_.at(index); }
   bool Contains(const TColumnEx* column) const;

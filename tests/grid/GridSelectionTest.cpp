@@ -196,6 +196,10 @@ TEST_F(SelectionTest, RemovedColumnsLeaveTheColumnSelection) {
   sel()->Columns()->Select(cols[3], true);
   delete cols[1];
   EXPECT_EQ(SelectedColumns(), (std::vector<int>{2})) << "column 3 moved to index 2";
+  grid->BeginLayout();  // no layout runs: the column must still leave at once
+  delete cols[3];
+  EXPECT_EQ(sel()->Columns()->Count(), 0);
+  grid->EndLayout();
 }
 
 TEST_F(SelectionTest, SelectAllAndClear) {
