@@ -469,21 +469,20 @@ void TCustomDBGridEx::Notification(TComponent* component, TOperation operation) 
     SetDataSource(nullptr);
     return;
   }
-  if (auto* field = dynamic_cast<TField*>(component)) {
-    bool dropped = false;
-    BeginLayout();
-    for (int i = 0; i < columns_->Count(); ++i) {
-      TColumnEx* c = columns_->Items(i);
-      if (c->Field() == field) {
-        c->ResetField();
-        dropped = true;
-      }
+  // A field going away: by the time this runs it is no TField any more,
+  // so columns compare the pointer they cached.
+  bool dropped = false;
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    if (c->CachedField() == component) {
+      c->ResetField();
+      dropped = true;
     }
+  }
+  if (dropped) {
     TDataSet* ds = dataLink_->DataSet();
-    if (dropped && ds && !ds->ComponentState().Contains(csDestroying))
-      EndLayout();
-    else
-      CancelLayout();  // the dataset is going: its link lays out when it has gone
+    // While the dataset itself is going, its link lays out when it has gone.
+    if (ds && !ds->ComponentState().Contains(csDestroying)) LayoutChanged();
     return;
   }
   for (int i = 0; i < columns_->Count(); ++i) {

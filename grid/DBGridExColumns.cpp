@@ -414,6 +414,8 @@ TField* TColumnEx::Field() const {
   return field_;
 }
 
+const TComponent* TColumnEx::CachedField() const { return field_; }
+
 void TColumnEx::SetField(TField* field) {
   if (field == field_) return;
   field_ = field;

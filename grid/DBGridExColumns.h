@@ -397,6 +397,8 @@ class TColumnEx : public TCollectionItem {
   void ColumnChanged(bool allColumns = false) { Changed(allColumns); }
   // The field cache is dropped (the grid re-binds by name when needed).
   void ResetField() { field_ = nullptr; }
+  // The cached field, without looking it up.
+  const TComponent* CachedField() const;
 
  protected:
   virtual TColumnTitleEx* CreateTitle() { return new TColumnTitleEx(this); }

@@ -320,6 +320,16 @@ TEST_F(SumListTest, FooterTypeChangesKeepTheSumItemsInStep) {
   EXPECT_EQ(items->Count(), 1);
 }
 
+TEST_F(SumListTest, DatasetDestroyedWhileTheGridShowsIt) {
+  ASSERT_NE(pay->Field(), nullptr);
+  ds.reset();
+  EXPECT_EQ(pay->CachedField(), nullptr);
+  EXPECT_FALSE(grid->SumList()->Hooked());
+  EXPECT_EQ(grid->GetFooterValue(2, pay), "0");
+  grid->LayoutChanged();
+  EXPECT_EQ(pay->Field(), nullptr);
+}
+
 TEST_F(SumListTest, DestroyingTheDatasetUnhooksTheSumList) {
   TDBSumListProducer sums(nullptr);
   sums.SumCollection()->Add()->SetFieldName("PAY");
