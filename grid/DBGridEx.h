@@ -53,10 +53,6 @@ PAYROLL_ENUM_NAMES(TDBGridExSelectionType, gstNon, gstRecordBookmarks, gstRectan
                    gstAll)
 using TDBGridExSelectionTypes = TSet<TDBGridExSelectionType, 8>;
 
-using TGetCellExParamsEvent =
-    std::function<void(TObject* sender, TColumnEx* column, TFont* font, TColor& background,
-                       unsigned state)>;
-
 class TCustomDBGridEx : public TCustomControl {
   PAYROLL_CLASS(TCustomDBGridEx, TCustomControl)
  public:
@@ -194,7 +190,6 @@ class TCustomDBGridEx : public TCustomControl {
   virtual void SortMarkingChanged();
   TNotifyEvent OnSortMarkingChanged;
   TNotifyEvent OnSumListRecalcAll;
-  TGetCellExParamsEvent OnGetFooterParams;
 
   void Notification(TComponent* component, TOperation operation) override;
   void Loaded() override;

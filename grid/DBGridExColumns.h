@@ -392,6 +392,7 @@ class TColumnEx : public TCollectionItem {
   bool IsIncrementStored() const { return increment_ != 1.0; }
   bool IsPickListStored() const { return pickList_ && pickList_->Count() > 0; }
   bool IsKeyListStored() const { return keyList_ && keyList_->Count() > 0; }
+  bool IsFootersStored() const { return footers_->Count() > 0; }
 
   // Signals a change of this column (allColumns false) or of all.
   void ColumnChanged(bool allColumns = false) { Changed(allColumns); }

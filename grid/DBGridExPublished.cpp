@@ -58,7 +58,7 @@ PAYROLL_PUBLISH(TColumnEx) {
   p.Property("FieldName", &T::FieldName, &T::SetFieldName);
   p.Property("Font", &T::Font, &T::SetFont).Stored(&T::IsFontStored);
   p.Property("Footer", &T::Footer, &T::SetFooter);
-  p.Property("Footers", &T::Footers, &T::SetFooters);
+  p.Property("Footers", &T::Footers, &T::SetFooters).Stored(&T::IsFootersStored);
   p.Property("ImageList", &T::ImageList, &T::SetImageList);
   p.Property("ImeMode", &T::ImeMode, &T::SetImeMode).Stored(&T::IsImeModeStored);
   p.Property("ImeName", &T::ImeName, &T::SetImeName).Stored(&T::IsImeNameStored);
@@ -140,7 +140,9 @@ PAYROLL_PUBLISH(TDBGridEx) {
       .Default(clBtnFace)
       .Idents(ColorIdents());
   p.Property("Flat", &T::Flat, &T::SetFlat).Default(false);
-  p.Property("FooterColor", &T::FooterColor, &T::SetFooterColor).Idents(ColorIdents());
+  p.Property("FooterColor", &T::FooterColor, &T::SetFooterColor)
+      .Default(clWindow)
+      .Idents(ColorIdents());
   p.Property("FooterFont", &T::FooterFont, &T::SetFooterFont);
   p.Property("FooterRowCount", &T::FooterRowCount, &T::SetFooterRowCount).Default(0);
   p.Property("Options", &T::Options, &T::SetOptions)

@@ -5,6 +5,7 @@
 
 #include "GridTestSupport.h"
 #include "grid/GridDataLinkEx.h"
+#include "platform/core/TextForm.h"
 #include "platform/ui/ImageList.h"
 
 namespace {
@@ -158,6 +159,42 @@ TEST_F(ColumnsTest, AssignCopiesOnlyTheSourcesOwnValues) {
   EXPECT_FALSE(b->AssignedValues().Contains(cvWidth)) << "Assign starts from the defaults";
   EXPECT_EQ(b->KeyList()->Count(), 1);
   EXPECT_EQ(b->Increment(), 2);
+}
+
+TEST_F(ColumnsTest, OnlyAssignedValuesAreWrittenAndReadBack) {
+  grid->SetName("Grid1");
+  grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghMultiSortMarking});
+  TColumnEx* a = AddColumn("NAME");
+  TColumnEx* b = AddColumn("PAY");
+  a->Title()->SetCaption("Pay|Base");
+  a->SetColor(clWindow);  // assigned, but equal to what it would be anyway
+  b->SetWidth(77);
+  b->KeyList()->Add("Y;y");
+  b->Title()->SetSortMarker(smUpEx);
+  a->Title()->SetSortMarker(smDownEx);
+  b->Footer()->SetValueType(fvtSum);
+  std::string text = ComponentToObjectText(grid);
+  size_t from = text.find("Columns = <");
+  std::string columns = text.substr(from, text.find("end>", from) - from);
+  EXPECT_NE(columns.find("Caption = 'Pay|Base'"), std::string::npos) << columns;
+  EXPECT_NE(columns.find("Width = 77"), std::string::npos) << columns;
+  EXPECT_EQ(columns.find("Color"), std::string::npos) << columns;
+  EXPECT_EQ(columns.find("Width = 64"), std::string::npos) << columns;
+  EXPECT_EQ(columns.find("Alignment"), std::string::npos) << columns;
+  EXPECT_EQ(columns.find("Footers"), std::string::npos) << columns;
+
+  TDBGridEx copy(nullptr);
+  ObjectTextToComponent(text, &copy);
+  ASSERT_EQ(copy.Columns()->Count(), 2);
+  TColumnEx* b2 = copy.Columns()->Items(1);
+  EXPECT_EQ(copy.Columns()->Items(0)->Title()->Caption(), "Pay|Base");
+  EXPECT_EQ(b2->Width(), 77);
+  EXPECT_EQ(b2->KeyList()->Strings(0), "Y;y");
+  EXPECT_EQ(b2->Footer()->ValueType(), fvtSum);
+  EXPECT_FALSE(copy.Columns()->Items(0)->AssignedValues().Contains(cvWidth));
+  EXPECT_EQ(copy.MarkedColumns(), (TColumnsExList{b2, copy.Columns()->Items(0)}))
+      << "the marked columns come back in sort-index order";
+  EXPECT_EQ(copy.Columns()->Items(0)->Title()->SortIndex(), 2);
 }
 
 // --- sort markers ------------------------------------------------------------
