@@ -369,14 +369,10 @@ void TDBSumListProducer::DoAfterInsert() {
   for (int i = 0; i < sumCollection_->Count(); ++i) {
     TDBSum* s = sumCollection_->Items(i);
     if (!Participates(s)) continue;
-    if (s->GroupOperation() == goCount) {
-      TField* f = FieldOf(s);
-      // A new record counts once posted; an empty one has no field value.
-      s->OldValue = f && !f->IsNull() ? kOne : 0;
-    } else {
-      s->OldValue = 0;
-      s->OldVariant = Variant::Null();
-    }
+    // A new record contributes nothing until it is posted, whatever values
+    // OnNewRecord gave it: AfterPost then adds all of its contribution.
+    s->OldValue = 0;
+    s->OldVariant = Variant::Null();
   }
   if (!dataSet_->IsSequenced() && virtualRecords_) {
     if (dataSet_->BookmarkAvailable())

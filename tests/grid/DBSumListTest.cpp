@@ -103,6 +103,22 @@ TEST_F(SumListTest, CountWithAFieldNameSkipsNulls) {
   EXPECT_EQ(counted->SumValue, 20000);
 }
 
+TEST_F(SumListTest, InsertedRecordsWithDefaultValuesAreCounted) {
+  TDBSum* counted = grid->SumList()->SumCollection()->Add();
+  counted->SetGroupOperation(goCount);
+  counted->SetFieldName("N");
+  ds->OnNewRecord = [](TDataSet* d) {
+    d->FieldByName("N")->SetAsInteger(7);
+    d->FieldByName("PAY")->SetAsFloat(1);
+  };
+  ds->Append();
+  ds->Post();
+  EXPECT_EQ(counted->SumValue, 30000);
+  EXPECT_EQ(Count(), 40000);
+  EXPECT_EQ(Sum(), 310000);
+  EXPECT_EQ(Avg(), 103333) << "(10 + 20 + 1) / 3";
+}
+
 TEST_F(SumListTest, DeletingARecordBeingEditedSubtractsItsStoredValue) {
   GoTo(0);
   ds->Edit();
