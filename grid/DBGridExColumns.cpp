@@ -355,8 +355,7 @@ TColumnEx::~TColumnEx() {
   footers_.reset();
   footer_.reset();
   title_.reset();
-  // Leaving the collection (in the base destructor) takes the column out of
-  // the grid's lists.
+  if (TCustomDBGridEx* grid = Grid()) grid->ColumnRemoved(this);
 }
 
 TCustomDBGridEx* TColumnEx::Grid() const {
@@ -1130,7 +1129,10 @@ TDBGridColumnsState TDBGridColumnsEx::State() const {
 
 void TDBGridColumnsEx::Notify(TCollectionItem* item, TCollectionNotification action) {
   TOwnedCollection::Notify(item, action);
-  if (action == cnExtracting && grid_) grid_->ColumnRemoved(static_cast<TColumnEx*>(item));
+  // A column being destroyed has told the grid already and is no
+  // TColumnEx any more here; one moved to another collection still is.
+  if (action == cnExtracting && grid_)
+    if (auto* column = dynamic_cast<TColumnEx*>(item)) grid_->ColumnRemoved(column);
 }
 
 void TDBGridColumnsEx::Update(TCollectionItem* item) {

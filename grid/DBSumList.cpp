@@ -186,20 +186,21 @@ void TDBSumListProducer::Deactivate() {
 }
 
 void TDBSumListProducer::ComponentRemoved(TComponent* component) {
+  // component may be half destroyed: it is only compared, never cast.
   if (component == nullptr) return;
-  if (component == dataSet_ || component == masterDataSet_) {
-    hooks_.Forget(static_cast<TDataSet*>(component));
-    if (component == masterDataSet_) masterDataSet_ = nullptr;
-    if (component == dataSet_) {
-      // Bookmark memory belongs to no dataset: it can be freed now.
-      for (TBookmark b : virtualBookmarks_) TDataSet::FreeBookmark(b);
-      virtualBookmarks_.clear();
-      hooks_.Clear();
-      hooked_ = false;
-      masterDataSet_ = nullptr;
-      dataSet_ = nullptr;
-      ClearSumValues();
-    }
+  if (masterDataSet_ && component == masterDataSet_) {
+    hooks_.Forget(masterDataSet_);
+    masterDataSet_ = nullptr;
+  }
+  if (dataSet_ && component == dataSet_) {
+    hooks_.Forget(dataSet_);
+    hooks_.Clear();
+    hooked_ = false;
+    masterDataSet_ = nullptr;
+    // Bookmark memory belongs to no dataset: it can be freed now.
+    FreeVirtualBookmarks();
+    dataSet_ = nullptr;
+    ClearSumValues();
   }
 }
 
