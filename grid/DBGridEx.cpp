@@ -127,16 +127,17 @@ void TCustomDBGridEx::SetOptions(const TDBGridOptions& value) {
   TDBGridOptions old = options_;
   if (old.Contains(dgMultiSelect) && !v.Contains(dgMultiSelect)) selection_->Clear();
   options_ = v;
-  const TDBGridOptions layoutMask{dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator,
-                                  dgColLines, dgRowLines, dgRowSelect, dgAlwaysShowSelection};
+  const TDBGridOptions layoutMask{dgEditing,   dgAlwaysShowEditor,   dgTitles,
+                                  dgIndicator, dgColLines,           dgRowLines,
+                                  dgRowSelect, dgAlwaysShowSelection};
   if ((old * layoutMask) != (v * layoutMask)) LayoutChanged();
 }
 
 void TCustomDBGridEx::SetOptionsEx(const TDBGridExOptions& value) {
   if (optionsEx_.Contains(dghMultiSortMarking) && !value.Contains(dghMultiSortMarking)) {
-    TColumnsExList later(markedColumns_.size() > 1 ? markedColumns_.begin() + 1
-                                                   : markedColumns_.end(),
-                         markedColumns_.end());
+    TColumnsExList later(
+        markedColumns_.size() > 1 ? markedColumns_.begin() + 1 : markedColumns_.end(),
+        markedColumns_.end());
     for (TColumnEx* c : later) c->Title()->SetSortMarker(smNoneEx);
   }
   optionsEx_ = value;
@@ -228,7 +229,8 @@ void TCustomDBGridEx::CancelLayout() {
 void TCustomDBGridEx::DefineFieldMap() {
   if (columns_->State() == csCustomized) {
     dataLink_->SetSparseMap(true);
-    for (int i = 0; i < columns_->Count(); ++i) dataLink_->AddMapping(columns_->Items(i)->FieldName());
+    for (int i = 0; i < columns_->Count(); ++i)
+      dataLink_->AddMapping(columns_->Items(i)->FieldName());
   } else {
     dataLink_->SetSparseMap(false);
     TDataSet* ds = dataLink_->DataSet();
@@ -264,7 +266,8 @@ void TCustomDBGridEx::RebuildColumns() {
     for (int i = columns_->Count() - 1; i >= 0; --i) {
       TField* f = columns_->Items(i)->Field();
       bool mapped = false;
-      for (int j = 0; j < dataLink_->FieldCount() && !mapped; ++j) mapped = dataLink_->Fields(j) == f;
+      for (int j = 0; j < dataLink_->FieldCount() && !mapped; ++j)
+        mapped = dataLink_->Fields(j) == f;
       if (f == nullptr || !mapped) delete columns_->Items(i);
     }
   }
@@ -354,7 +357,8 @@ AnsiString TCustomDBGridEx::GetFooterValue(int row, TColumnEx* column) {
       AnsiString name = footer->FieldName().empty() ? column->FieldName() : footer->FieldName();
       TField* f = ds ? ds->FindField(name) : nullptr;
       if (f == nullptr) return "0";
-      TDBSum* sum = sumList_->FindSum(footer->ValueType() == fvtSum ? goSum : goAvg, f->FieldName());
+      TDBSum* sum =
+          sumList_->FindSum(footer->ValueType() == fvtSum ? goSum : goAvg, f->FieldName());
       std::int64_t scaled = sum ? sum->SumValue : 0;
       double v = static_cast<double>(scaled) / 10000.0;
       auto* numeric = dynamic_cast<TNumericField*>(f);

@@ -209,8 +209,7 @@ void TColumnTitleEx::SetImageIndex(int value) {
 void TColumnTitleEx::RestoreDefaults() {
   bool fontAssigned = Assigned(cvTitleFont);
   for (TColumnExValue v : {cvTitleColor, cvTitleCaption, cvTitleAlignment, cvTitleFont,
-                           cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips,
-                           cvTitleOrientation})
+                           cvTitleButton, cvTitleEndEllipsis, cvTitleToolTips, cvTitleOrientation})
     column_->assigned_ >> v;
   caption_.clear();
   RefreshDefaultFont();
@@ -523,10 +522,10 @@ bool TColumnEx::DefaultCheckboxes() const {
   return f && f->DataType() == ftBoolean;
 }
 
-#define PAYROLL_COLUMN_DEFAULT(Name)                    \
-  bool TColumnEx::Default##Name() const {               \
-    TCustomDBGridEx* g = Grid();                        \
-    return g && g->ColumnDefValues()->Name();           \
+#define PAYROLL_COLUMN_DEFAULT(Name)          \
+  bool TColumnEx::Default##Name() const {     \
+    TCustomDBGridEx* g = Grid();              \
+    return g && g->ColumnDefValues()->Name(); \
   }
 PAYROLL_COLUMN_DEFAULT(AlwaysShowEditButton)
 PAYROLL_COLUMN_DEFAULT(EndEllipsis)
@@ -1137,8 +1136,7 @@ void TDBGridColumnsEx::Notify(TCollectionItem* item, TCollectionNotification act
 
 void TDBGridColumnsEx::Update(TCollectionItem* item) {
   if (constructing_ || grid_ == nullptr) return;
-  if (grid_->ComponentState().Contains(csLoading) ||
-      grid_->ComponentState().Contains(csDestroying))
+  if (grid_->ComponentState().Contains(csLoading) || grid_->ComponentState().Contains(csDestroying))
     return;
   if (item)
     grid_->InvalidateColumn(grid_->ColumnToGridIndex(item->Index()));

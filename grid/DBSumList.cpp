@@ -238,8 +238,7 @@ TField* TDBSumListProducer::FieldOf(const TDBSum* item) const {
   return dataSet_->FindField(item->FieldName());
 }
 
-TDBSum* TDBSumListProducer::FindSum(TGroupOperation operation,
-                                    const AnsiString& fieldName) const {
+TDBSum* TDBSumListProducer::FindSum(TGroupOperation operation, const AnsiString& fieldName) const {
   for (int i = 0; i < sumCollection_->Count(); ++i) {
     TDBSum* s = sumCollection_->Items(i);
     if (s->GroupOperation() == operation && AnsiCompareText(s->FieldName(), fieldName) == 0)
@@ -439,9 +438,9 @@ void TDBSumListProducer::DoBeforeDelete() {
     TDBSum* s = sumCollection_->Items(i);
     if (!Participates(s)) continue;
     TField* f = FieldOf(s);
-    bool isNull = editing ? (s->GroupOperation() == goCount ? s->OldValue == 0
-                                                            : s->OldVariant.IsNull() ||
-                                                                  s->OldVariant.IsEmpty())
+    bool isNull = editing ? (s->GroupOperation() == goCount
+                                 ? s->OldValue == 0
+                                 : s->OldVariant.IsNull() || s->OldVariant.IsEmpty())
                           : f && f->IsNull();
     std::int64_t value = 0;
     if (s->GroupOperation() != goCount)

@@ -82,16 +82,16 @@ void THeadTreeNode::LinkLast(THeadTreeNode* parent, THeadTreeNode* node) {
   node->Next = parent->Child;
 }
 
-THeadTreeNode* THeadTreeNode::AppendChild(THeadTreeNode* parent, const AnsiString& text,
-                                          int width, int height) {
+THeadTreeNode* THeadTreeNode::AppendChild(THeadTreeNode* parent, const AnsiString& text, int width,
+                                          int height) {
   if (!Find(parent)) RaiseGridError("Node not in Tree");
   auto* node = new THeadTreeNode(text, width, height);
   LinkLast(parent, node);
   return node;
 }
 
-THeadTreeNode* THeadTreeNode::InsertAfter(THeadTreeNode* after, const AnsiString& text,
-                                          int width, int height) {
+THeadTreeNode* THeadTreeNode::InsertAfter(THeadTreeNode* after, const AnsiString& text, int width,
+                                          int height) {
   if (after == this || !Find(after)) RaiseGridError("Node not in Tree");
   auto* node = new THeadTreeNode(text, width, height);
   node->Host = after->Host;
@@ -150,8 +150,8 @@ AnsiString FirstTitleWord(const AnsiString& caption, size_t* secondStart) {
   return AnsiString(caption.substr(start, end - start));
 }
 
-void BuildTitleTree(THeadTreeNode* root, const std::vector<TTitleLeafSpec>& specs,
-                    int leafHeight, int lineWidth) {
+void BuildTitleTree(THeadTreeNode* root, const std::vector<TTitleLeafSpec>& specs, int leafHeight,
+                    int lineWidth) {
   root->FreeAllChilds();
   std::vector<THeadTreeNode*> leaves;
   leaves.reserve(specs.size());
@@ -180,7 +180,8 @@ void BuildTitleTree(THeadTreeNode* root, const std::vector<TTitleLeafSpec>& spec
       for (size_t j = i; j <= last; ++j) {
         size_t own;
         FirstTitleWord(leaves[j]->Text, &own);
-        leaves[j]->Text = own == AnsiString::npos ? AnsiString() : AnsiString(leaves[j]->Text.substr(own));
+        leaves[j]->Text =
+            own == AnsiString::npos ? AnsiString() : AnsiString(leaves[j]->Text.substr(own));
       }
       root->GroupSiblings(leaves[i], leaves[last], kGroupHeight, word);
       changed = true;
@@ -205,7 +206,8 @@ int MeasureTitleTree(THeadTreeNode* node, const TTitleMeasure& measure) {
     height = std::max(height, h + subtree);
     c = c->Next;
   } while (c != node->Child);
-  for (const Need& n : needs) n.child->Height = n.child->HasChildren() ? height - n.subtree : height;
+  for (const Need& n : needs)
+    n.child->Height = n.child->HasChildren() ? height - n.subtree : height;
   node->Height = height;
   return height;
 }

@@ -199,9 +199,8 @@ TEST_F(SumListTest, ApplicationHandlersAndOtherListenersAreNeverLost) {
 }
 
 TEST_F(SumListTest, FilterChangesRecalculateOnTheNextScroll) {
-  ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
-    accept = d->FieldByName("NAME")->AsString() != "b";
-  });
+  ds->SetOnFilterRecord(
+      [](TDataSet* d, bool& accept) { accept = d->FieldByName("NAME")->AsString() != "b"; });
   int before = recalcs;
   ds->Next();
   EXPECT_EQ(recalcs, before) << "scrolling without a filter change";
@@ -233,9 +232,8 @@ TEST_F(SumListTest, ClosingClearsAndReopeningRecomputes) {
 }
 
 TEST_F(SumListTest, VirtualRecordsNumberAFilteredDataset) {
-  ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
-    accept = d->FieldByName("NAME")->AsString() != "b";
-  });
+  ds->SetOnFilterRecord(
+      [](TDataSet* d, bool& accept) { accept = d->FieldByName("NAME")->AsString() != "b"; });
   ds->SetFiltered(true);
   TDBGridExSumList* sums = grid->SumList();
   EXPECT_FALSE(sums->IsSequenced());

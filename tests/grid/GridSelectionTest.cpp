@@ -30,7 +30,8 @@ class SelectionTest : public GridFixture {
   TDBGridExSelection* sel() { return grid->Selection(); }
   std::vector<int> SelectedColumns() {
     std::vector<int> v;
-    for (int i = 0; i < sel()->Columns()->Count(); ++i) v.push_back(sel()->Columns()->Items(i)->Index());
+    for (int i = 0; i < sel()->Columns()->Count(); ++i)
+      v.push_back(sel()->Columns()->Items(i)->Index());
     return v;
   }
   std::vector<TColumnEx*> cols;
@@ -50,7 +51,8 @@ TEST_F(SelectionTest, BookmarksStayInDatasetOrderAndAreFoundByBinarySearch) {
     int row;
     bool found;
     int index;
-  } cases[] = {{0, false, 0}, {1, true, 0}, {2, false, 1}, {3, true, 1}, {4, true, 2}, {5, false, 3}};
+  } cases[] = {{0, false, 0}, {1, true, 0}, {2, false, 1},
+               {3, true, 1},  {4, true, 2}, {5, false, 3}};
   for (const auto& k : cases) {
     EXPECT_EQ(rowsList()->Find(Mark(k.row), index), k.found) << k.row;
     EXPECT_EQ(index, k.index) << k.row;
@@ -117,7 +119,7 @@ TEST_F(SelectionTest, RectangleBetweenTwoCorners) {
   const struct {
     int col, row;
     bool in;
-  } cases[] = {{1, 2, true}, {3, 4, true}, {2, 3, true}, {0, 3, false},
+  } cases[] = {{1, 2, true},  {3, 4, true},  {2, 3, true}, {0, 3, false},
                {4, 3, false}, {2, 1, false}, {2, 5, false}};
   for (const auto& k : cases)
     EXPECT_EQ(sel()->DataCellSelected(k.col, Mark(k.row)), k.in) << k.col << "," << k.row;

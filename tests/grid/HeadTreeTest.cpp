@@ -53,7 +53,9 @@ TEST(HeadTree, CaptionsSharingTheirFirstWordGetOneGroup) {
 
 TEST(HeadTree, TrailByteThatLooksLikeTheSeparatorDoesNotSplit) {
   // 0x81 0x7C is one double-byte character whose trail byte is '|'.
-  const char dbcs[] = "\x81\x7C" "x|y";
+  const char dbcs[] =
+      "\x81\x7C"
+      "x|y";
   EXPECT_EQ(FirstTitleWord(dbcs), "\x81\x7Cx");
   THeadTreeNode root("Root", 0, 10);
   BuildTitleTree(&root, Leaves({dbcs}), 20, 0);
