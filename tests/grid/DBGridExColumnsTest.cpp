@@ -73,6 +73,32 @@ TEST_F(ColumnsTest, UnassignedValuesFollowTheGridAndTheFieldUntilAssigned) {
   EXPECT_TRUE(c->AssignedValues().Empty());
 }
 
+TEST_F(ColumnsTest, FootersFollowTheFieldAndTheGridsFooterSettings) {
+  Link();
+  TColumnEx* c = AddColumn("PAY");
+  ds->FieldByName("PAY")->SetAlignment(taRightJustify);
+  grid->SetFooterColor(clInfoBk);
+  grid->FooterFont()->SetHeight(-17);
+  TColumnFooterEx* f = c->Footers()->Add();
+  EXPECT_EQ(f->Column(), c);
+  EXPECT_EQ(f->Alignment(), taRightJustify);
+  EXPECT_EQ(f->Color(), clInfoBk);
+  EXPECT_EQ(f->Font()->Height(), -17);
+  f->SetColor(clRed);
+  grid->SetFooterColor(clWindow);
+  EXPECT_EQ(f->Color(), clRed);
+  EXPECT_EQ(c->Footer()->Color(), clWindow);
+  EXPECT_EQ(c->UsedFooter(0), f);
+  EXPECT_EQ(c->UsedFooter(1), c->Footer());
+
+  TCollection loose(ItemClassOf<TColumnEx>());
+  auto* outside = static_cast<TColumnEx*>(loose.Add());
+  outside->Font()->SetHeight(-11);
+  EXPECT_EQ(outside->Footer()->Color(), clWindow);
+  EXPECT_EQ(outside->Footer()->Font()->Height(), -11) << "the column's font without grid";
+  EXPECT_EQ(outside->Title()->Font()->Height(), -11);
+}
+
 TEST_F(ColumnsTest, ReadOnlyFollowsTheGridThenTheField) {
   Link();
   TColumnEx* c = AddColumn("PAY");
@@ -361,6 +387,24 @@ TEST_F(ColumnsTest, SteppingWalksTheKeyListAndWrapsAround) {
   c->SetNextFieldValue(-1);
   EXPECT_EQ(flag->AsString(), "C") << "backward from a value not in the list";
   EXPECT_EQ(c->GetDisplayText(), "Gamma");
+}
+
+TEST_F(ColumnsTest, SteppingAPickListWritesItsTexts) {
+  ds->AddRow({"b", 1.0, 1, "Y", true});
+  Link();
+  TColumnEx* c = AddColumn("NAME");
+  c->PickList()->SetText("a\r\nb\r\nc\r\n");
+  ASSERT_EQ(c->ColumnKind(), ckPickList);
+  TField* name = ds->FieldByName("NAME");
+  const struct {
+    double increment;
+    const char* expected;
+  } steps[] = {{1, "c"}, {1, "a"}, {-1, "c"}, {-1, "b"}, {2, "a"}};  // any step but 1 goes back
+  for (const auto& k : steps) {
+    AnsiString before = name->AsString();
+    c->SetNextFieldValue(k.increment);
+    EXPECT_EQ(name->AsString(), k.expected) << before << " by " << k.increment;
+  }
 }
 
 TEST_F(ColumnsTest, SteppingNumbersAddsTheIncrement) {
