@@ -488,3 +488,66 @@ TEST_F(ColumnsTest, ColumnLosesItsFieldWhenTheDatasetCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+// Employees with a department code and a lookup of the department's name.
+class LookupColumnTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureGridTestApp();
+    depts.AddColumn("CODE", ftString, 2);
+    depts.AddColumn("DNAME", ftString, 10);
+    for (const char* code : {"01", "02", "03"}) depts.AddRow({code, std::string("D") + code});
+    emps.AddColumn("ID", ftInteger);
+    emps.AddColumn("DEPT", ftString, 2);
+    emps.AddRow({1, "01"});
+    emps.AddRow({2, Variant::Null()});
+    auto add = [this](TField* f, const char* name) {
+      f->SetFieldName(name);
+      f->SetDataSet(&emps);
+      return f;
+    };
+    add(new TIntegerField(&emps), "ID");
+    static_cast<TStringField*>(add(new TStringField(&emps), "DEPT"))->SetSize(2);
+    auto* name = static_cast<TStringField*>(add(new TStringField(&emps), "DEPTNAME"));
+    name->SetSize(10);
+    name->SetFieldKind(fkLookup);
+    name->SetLookupDataSet(&depts);
+    name->SetKeyFields("DEPT");
+    name->SetLookupKeyFields("CODE");
+    name->SetLookupResultField("DNAME");
+    emps.Open();
+    source.SetDataSet(&emps);
+    grid = std::make_unique<TDBGridEx>(nullptr);
+    grid->SetDataSource(&source);
+    column = grid->Columns()->Add();
+    column->SetFieldName("DEPTNAME");
+  }
+  void TearDown() override { grid.reset(); }
+
+  TMemDataSet depts, emps;
+  TDataSource source{nullptr};
+  std::unique_ptr<TDBGridEx> grid;
+  TColumnEx* column = nullptr;
+};
+
+TEST_F(LookupColumnTest, SteppingWalksTheLookupDatasetAndWraps) {
+  ASSERT_EQ(column->ColumnKind(), ckLookup);
+  TField* dept = emps.FieldByName("DEPT");
+  const struct {
+    double increment;
+    const char* code;
+  } steps[] = {{1, "02"}, {1, "03"}, {1, "01"}, {-1, "03"}, {-1, "02"}};
+  for (const auto& k : steps) {
+    column->SetNextFieldValue(k.increment);
+    EXPECT_EQ(dept->AsString(), k.code) << "by " << k.increment;
+    EXPECT_EQ(column->Field()->AsString(), std::string("D") + k.code);
+  }
+  emps.Post();
+  emps.Next();  // DEPT is null: the first department
+  column->SetNextFieldValue(-1);
+  EXPECT_EQ(dept->AsString(), "01");
+}
+
+}  // namespace
