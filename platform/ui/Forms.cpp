@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <algorithm>
+#include <cctype>
 #include <new>
 
 #include "platform/core/Resources.h"
@@ -158,6 +159,7 @@ void TCustomForm::UpdateSurfaceBounds() {
   TRect cr = ClientRect();
   QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
   int barH = bar && menu_->HasVisibleItems() ? bar->sizeHint().height() : 0;
+  menuBarHeight_ = barH;
   if (bar) {
     bar->setVisible(barH > 0);
     bar->setGeometry(0, 0, cr.Width(), barH);
@@ -179,8 +181,9 @@ void TCustomForm::UpdateSurfaceBounds() {
 
 void TCustomForm::SurfaceResized(int width, int height) {
   if (syncingSize_) return;
-  QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
-  int barH = bar && bar->isVisible() ? bar->height() : 0;
+  // The bar's height as the window was laid out: the bar is not visible
+  // yet while the window is hidden, but its height is part of the window.
+  int barH = menuBarHeight_;
   syncingSize_ = true;
   SetBounds(Left(), Top(), width + NonClientWidth(),
             height - barH + NonClientHeight());
@@ -471,7 +474,56 @@ void TCustomForm::Deactivate() {
   if (OnDeactivate) OnDeactivate(this);
 }
 
+bool IsAccel(std::uint16_t vk, const AnsiString& caption) {
+  for (size_t i = 0; i < caption.size(); ++i) {
+    auto c = static_cast<unsigned char>(caption[i]);
+    if (IsDBCSLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (c != '&' || i + 1 >= caption.size()) continue;
+    auto next = static_cast<unsigned char>(caption[i + 1]);
+    if (next == '&') {
+      ++i;
+      continue;
+    }
+    if (IsDBCSLeadByte(next)) return false;
+    return std::toupper(next) == vk;
+  }
+  return false;
+}
+
+namespace {
+
+// The label on control (or inside it) whose caption has vk as its
+// accelerator and whose FocusControl can take the focus.
+TWinControl* AccelTarget(TWinControl* control, std::uint16_t vk) {
+  for (int i = 0; i < control->ControlCount(); ++i) {
+    TControl* c = control->Controls(i);
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (auto* label = dynamic_cast<TCustomLabel*>(c)) {
+      TWinControl* target = label->FocusControl();
+      if (label->ShowAccelChar() && target && target->CanFocus() && IsAccel(vk, label->Caption()))
+        return target;
+    } else if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      if (TWinControl* t = AccelTarget(w, vk)) return t;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool TCustomForm::DialogKey(std::uint16_t vk, TShiftState shift) {
+  // Alt with a letter or digit: the label that names it as its accelerator
+  // gives the focus to its FocusControl.
+  if (shift == TShiftState{ssAlt} && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) {
+    if (TWinControl* target = AccelTarget(this, vk)) {
+      target->SetFocus();
+      return true;
+    }
+    return false;
+  }
   if (vk == VK_TAB) {
     if (shift.Contains(ssCtrl) || shift.Contains(ssAlt)) return false;
     SelectNext(activeControl_, !shift.Contains(ssShift), true);

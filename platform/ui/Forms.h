@@ -176,6 +176,7 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool syncingSize_ = false;
   bool created_ = false;
+  int menuBarHeight_ = 0;  // the menu bar's part of the window's height
   int pendingClientWidth_ = -1;
   int pendingClientHeight_ = -1;
 };
@@ -352,6 +353,11 @@ class TScreen : public TComponent {
 // alive until the program ends).
 extern TApplication* const& Application;
 extern TScreen* const& Screen;
+
+// Whether caption marks vk's letter or digit as its accelerator ("姓名(&N):"
+// for 'N'); "&&" is a literal ampersand, and a double-byte character's
+// trail byte is never read as one.
+bool IsAccel(std::uint16_t vk, const AnsiString& caption);
 
 // Registers the visual classes (controls, menus, forms) by name for the
 // text form; programs call it at start-up before creating forms
