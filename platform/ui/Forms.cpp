@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <new>
 
 #include "platform/core/Resources.h"
@@ -64,6 +65,11 @@ TApplication* const& Application = gApplication;
 TScreen* const& Screen = gScreen;
 
 void EnsureQtApplicationForTest() {
+  // Tests run on the platform the test run set (offscreen), unless
+  // PAYROLL_TEST_QPA names another: the test script runs the visual tests
+  // once more in a real X server with it set to xcb.
+  const char* qpa = std::getenv("PAYROLL_TEST_QPA");
+  if (qpa && *qpa && !QCoreApplication::instance()) setenv("QT_QPA_PLATFORM", qpa, 1);
   EnsureQApplication();
   Application->Initialize();
 }

@@ -9,6 +9,8 @@
 
 void RequireGuiApp() {
   if (QCoreApplication::instance()) return;
+  const char* qpa = std::getenv("PAYROLL_TEST_QPA");  // as EnsureQtApplicationForTest
+  if (qpa && *qpa) setenv("QT_QPA_PLATFORM", qpa, 1);
   static int argc = 1;
   static char arg0[] = "payroll_tests";
   static char* argv[] = {arg0, nullptr};
