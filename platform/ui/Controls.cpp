@@ -810,15 +810,22 @@ void TWinControl::AlignControls(TControl*, TRect& rect) {
     std::vector<TControl*> list;
     for (TControl* c : controls_)
       if (c->Align() == a && c->Visible()) list.push_back(c);
-    std::stable_sort(list.begin(), list.end(), [a](TControl* x, TControl* y) {
+    // Ties keep the order of the last alignment, so that a control shrunk
+    // to nothing stays on its side of the one next to it (a splitter's
+    // snapped panel).
+    auto order = [](int x1, int y1, TControl* x, TControl* y) {
+      return x1 != y1 ? x1 < y1 : x->alignSeq_ < y->alignSeq_;
+    };
+    std::stable_sort(list.begin(), list.end(), [a, order](TControl* x, TControl* y) {
       switch (a) {
-        case alTop: return x->Top() < y->Top();
-        case alBottom: return x->Top() + x->Height() > y->Top() + y->Height();
-        case alLeft: return x->Left() < y->Left();
-        case alRight: return x->Left() + x->Width() > y->Left() + y->Width();
+        case alTop: return order(x->Top(), y->Top(), x, y);
+        case alBottom: return order(-(x->Top() + x->Height()), -(y->Top() + y->Height()), x, y);
+        case alLeft: return order(x->Left(), y->Left(), x, y);
+        case alRight: return order(-(x->Left() + x->Width()), -(y->Left() + y->Width()), x, y);
         default: return false;
       }
     });
+    for (size_t i = 0; i < list.size(); ++i) list[i]->alignSeq_ = static_cast<int>(i);
     for (TControl* c : list) {
       int w = std::max(rect.Width(), 0), h = std::max(rect.Height(), 0);
       switch (a) {

@@ -301,6 +301,7 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TPopupMenu* popupMenu_ = nullptr;
   bool inSetBounds_ = false;
+  int alignSeq_ = 0;  // place in the last alignment among its side's controls
 };
 
 class TWinControl : public TControl {

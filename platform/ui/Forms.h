@@ -24,6 +24,7 @@
 #include "platform/core/TypInfo.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/ui/Controls.h"
@@ -186,6 +187,78 @@ class TForm : public TCustomForm {
 
  public:
   explicit TForm(TComponent* owner) : TCustomForm(owner) {}
+};
+
+// --- scroll box -------------------------------------------------------------
+
+class TScrollBox;
+class QScrollArea;
+
+// One scroll bar of a scrolling control.  Range is the extent of what is
+// scrolled (0: as far as the children reach, with AutoScroll); Position
+// the offset shown at the top or left; the bar shows while Range exceeds
+// the visible part (and Visible is on).
+class TControlScrollBar : public TPersistent {
+  PAYROLL_CLASS(TControlScrollBar, TPersistent)
+
+ public:
+  TControlScrollBar(TScrollBox* box, bool horizontal) : box_(box), horizontal_(horizontal) {}
+  int Position() const;
+  void SetPosition(int v);
+  int Range() const { return range_; }
+  void SetRange(int v);
+  int Increment() const { return increment_; }
+  void SetIncrement(int v);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v);
+  bool IsScrollBarVisible() const;
+  void Assign(TPersistent* source) override;
+
+ private:
+  friend class TScrollBox;
+  TScrollBox* box_;
+  bool horizontal_;
+  int range_ = 0;
+  int increment_ = 8;
+  bool visible_ = true;
+};
+
+// A control whose children live on an area larger than itself, scrolled
+// with the two bars.  Children keep their Left and Top on that area; the
+// client rectangle is the visible part (aligned children fill it).
+class TScrollBox : public TWinControl {
+  PAYROLL_CLASS(TScrollBox, TWinControl)
+
+ public:
+  explicit TScrollBox(TComponent* owner);
+  ~TScrollBox() override;
+  TControlScrollBar* HorzScrollBar() const { return horz_.get(); }
+  TControlScrollBar* VertScrollBar() const { return vert_.get(); }
+  bool AutoScroll() const { return autoScroll_; }
+  void SetAutoScroll(bool v);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s);
+  // Scrolls so that control is wholly visible (as far as it fits).
+  void ScrollInView(TControl* control);
+  TRect ClientRect() const override;
+  QWidget* ChildContainer() const override;
+  void AlignControls(TControl* control, TRect& rect) override;
+  // Lays the scrolled area out again (children moved or resized).
+  void UpdateScrollRange();
+
+ protected:
+  bool OpaqueBackground() const override { return true; }
+  bool WantsFocusInTabOrder() const override { return false; }
+  void Resize() override;
+
+ private:
+  friend class TControlScrollBar;
+  QScrollArea* area_ = nullptr;
+  QWidget* content_ = nullptr;
+  std::unique_ptr<TControlScrollBar> horz_, vert_;
+  bool autoScroll_ = true;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool updating_ = false;
 };
 
 // A non-visual container of components (tables, data sources, queries).
