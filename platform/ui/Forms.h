@@ -32,6 +32,9 @@
 
 class TMainMenu;
 class QEventLoop;
+class QMdiArea;
+class QMdiSubWindow;
+class QRect;
 
 enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
 PAYROLL_ENUM_NAMES(TBorderIcon, biSystemMenu, biMinimize, biMaximize, biHelp)
@@ -71,7 +74,27 @@ class TCustomForm : public TWinControl {
   TWindowState WindowState() const;
   void SetWindowState(TWindowState s);
   TFormStyle FormStyle() const { return formStyle_; }
+  // fsMDIForm gives the form an MDI client area: the part of its client
+  // area its aligned controls leave.  fsMDIChild puts the form into the
+  // MDI form's client area (the main form when it is one, else the first
+  // MDI form shown), as a framed child window there; Left and Top are
+  // then relative to that area.  Without an MDI form it raises
+  // EInvalidOperation "Cannot create form. No MDI forms are currently
+  // active".  An MDI child's Close minimises it by default (caMinimize).
   void SetFormStyle(TFormStyle s);
+
+  // --- MDI ----------------------------------------------------------------------
+  // The MDI children of an MDI form, the active one first, then by their
+  // stacking order.
+  int MDIChildCount() const;
+  TCustomForm* MDIChildren(int index) const;
+  TCustomForm* ActiveMDIChild() const;
+  // Arrange the children: overlapping from the top-left corner, or side by
+  // side filling the area.  Each child's bounds follow.
+  void Cascade();
+  void Tile();
+  // The MDI form an MDI child lives in.
+  TCustomForm* MDIParent() const { return mdiParent_; }
   bool KeyPreview() const { return keyPreview_; }
   void SetKeyPreview(bool v) { keyPreview_ = v; }
   TMainMenu* Menu() const { return menu_; }
@@ -151,12 +174,18 @@ class TCustomForm : public TWinControl {
   virtual void DoClose(TCloseAction& action);
   void UpdateSurfaceBounds() override;
   void SurfaceResized(int width, int height) override;
+  void AlignControls(TControl* control, TRect& rect) override;
   void VisibleChanged() override;
   bool OpaqueBackground() const override { return true; }
   void SetTextValue(const AnsiString& text) override;
 
  private:
   void ApplyWindowFlags();
+  void EnterMDI();
+  void LeaveMDI();
+  std::vector<TCustomForm*> MDIChildList() const;
+  void SyncFromSubWindow();
+  void PlaceInFrame(const QRect& frame);
   void PlaceOnShow();
   void LayoutMenuBar();
   bool CloseModal();
@@ -177,7 +206,10 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool syncingSize_ = false;
   bool created_ = false;
-  int menuBarHeight_ = 0;  // the menu bar's part of the window's height
+  int menuBarHeight_ = 0;
+  QMdiArea* mdiArea_ = nullptr;         // fsMDIForm: the client area of the children
+  QMdiSubWindow* subWindow_ = nullptr;  // fsMDIChild: the frame the form lives in
+  TCustomForm* mdiParent_ = nullptr;  // the menu bar's part of the window's height
   int pendingClientWidth_ = -1;
   int pendingClientHeight_ = -1;
 };

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QWidget>
 
+#include "GraphicsTestSupport.h"
 #include "UiTestSupport.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
@@ -142,6 +143,105 @@ TEST_F(FormLayoutTest, AltWithALabelsAcceleratorFocusesItsFocusControl) {
   label->SetShowAccelChar(false);
   PressKey(first, Qt::Key_N, QStringLiteral("n"), Qt::AltModifier);
   EXPECT_EQ(f.ActiveControl(), first);
+}
+
+}  // namespace
+
+namespace {
+
+class MdiTest : public FormLayoutTest {
+ protected:
+  void SetUp() override {
+    FormLayoutTest::SetUp();
+    frame = new TForm(nullptr);
+    frame->SetBorderStyle(bsNone);
+    frame->SetBounds(0, 0, 600, 400);
+    frame->SetFormStyle(fsMDIForm);
+    toolbar = new TPanel(frame);
+    toolbar->SetParent(frame);
+    toolbar->SetHeight(30);
+    toolbar->SetAlign(alTop);
+    frame->Show();
+    Pump();
+  }
+  void TearDown() override {
+    delete frame;
+    FormLayoutTest::TearDown();
+  }
+  TForm* NewChild(int left, int top) {
+    auto* f = new TForm(frame);
+    f->SetFormStyle(fsMDIChild);
+    f->SetBounds(left, top, 200, 150);
+    f->Show();
+    Pump();
+    return f;
+  }
+  TForm* frame = nullptr;
+  TPanel* toolbar = nullptr;
+};
+
+TEST_F(MdiTest, ChildrenLiveInTheFramesClientArea) {
+  TForm* a = NewChild(10, 10);
+  TForm* b = NewChild(40, 40);
+  EXPECT_EQ(a->MDIParent(), frame);
+  EXPECT_TRUE(frame->Surface()->isAncestorOf(a->Surface()));
+  ASSERT_EQ(frame->MDIChildCount(), 2);
+  EXPECT_EQ(frame->ActiveMDIChild(), b);
+  EXPECT_EQ(frame->MDIChildren(0), b) << "the active child first";
+  EXPECT_EQ(frame->MDIChildren(1), a);
+  EXPECT_THROW(frame->MDIChildren(2), EListError);
+  // The children's area starts below the top-aligned tool bar.
+  QWidget* area = a->Surface()->parentWidget()->parentWidget();
+  while (area && !area->inherits("QMdiArea")) area = area->parentWidget();
+  ASSERT_NE(area, nullptr);
+  EXPECT_EQ(area->geometry().top(), 30);
+  EXPECT_EQ(area->geometry().height(), 370);
+  EXPECT_EQ(Screen->ActiveForm(), frame) << "the frame stays the active form";
+}
+
+TEST_F(MdiTest, CascadeAndTileArrangeTheChildrenAndTheirBoundsFollow) {
+  TForm* a = NewChild(0, 0);
+  TForm* b = NewChild(0, 0);
+  frame->Cascade();
+  EXPECT_NE(a->Left(), b->Left());
+  EXPECT_NE(a->Top(), b->Top());
+  frame->Tile();
+  TRect ra = a->BoundsRect(), rb = b->BoundsRect();
+  TRect both;
+  EXPECT_FALSE(IntersectRect(both, ra, rb)) << "tiled children do not overlap";
+  EXPECT_GT(ra.Width() + rb.Width(), 500) << "together they fill the area";
+  SaveShot(frame->Surface()->grab().toImage(), "mdi-tiled");
+}
+
+TEST_F(MdiTest, ClosingAChildMinimisesItUnlessItsHandlerFreesIt) {
+  TForm* a = NewChild(10, 10);
+  TForm* b = NewChild(20, 20);
+  a->Close();
+  EXPECT_EQ(a->WindowState(), wsMinimized);
+  EXPECT_EQ(frame->MDIChildCount(), 2);
+  b->OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
+  b->Close();
+  Pump();
+  EXPECT_EQ(frame->MDIChildCount(), 1);
+  EXPECT_EQ(frame->MDIChildren(0), a);
+}
+
+TEST_F(MdiTest, AChildIsReadFromTextAndNeedsAnMdiForm) {
+  THost child(nullptr);
+  child.Load("object FrmPreview: TForm\n  FormStyle = fsMDIChild\n  Caption = '预览'\n"
+             "  ClientHeight = 120\n  ClientWidth = 160\nend\n");
+  child.Show();
+  Pump();
+  EXPECT_EQ(child.MDIParent(), frame);
+  EXPECT_EQ(frame->MDIChildCount(), 1);
+  EXPECT_EQ(child.ClientWidth(), 160);
+  EXPECT_EQ(child.Surface()->width(), 160) << "the frame sits around the stored client area";
+  TForm lone(nullptr);
+  frame->SetFormStyle(fsMDIForm);  // unchanged: still the one MDI form
+  delete frame;
+  frame = nullptr;
+  EXPECT_EQ(child.MDIParent(), nullptr) << "the child left the area of the freed frame";
+  EXPECT_THROW(lone.SetFormStyle(fsMDIChild), EInvalidOperation);
 }
 
 }  // namespace
