@@ -114,6 +114,10 @@ class TrbVariables {
   void Delete(int index);
   bool Sorted() const { return sorted_; }
   void SetSorted(bool sorted);
+  void Swap(TrbVariables& other) {
+    items_.swap(other.items_);
+    std::swap(sorted_, other.sorted_);
+  }
 
  private:
   void Sort();
