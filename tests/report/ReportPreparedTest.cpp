@@ -1,0 +1,202 @@
+// Prepared pages: object streams, drawing at any scale, ".rbp" files.
+#include "report/ReportPrepared.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "ReportTestSupport.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Streams.h"
+#include "platform/ui/Bitmaps.h"
+#include "platform/ui/Canvas.h"
+#include "report/ReportBuild.h"
+#include "report/ReportStream.h"
+#include "report/ReportViews.h"
+#include "tests/core/ScratchDir.h"
+
+namespace {
+
+std::string DataDir() {
+  std::string f = __FILE__;
+  return f.substr(0, f.rfind('/')) + "/data/";
+}
+
+std::string Bytes(TMemoryStream& m) {
+  return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.Size()));
+}
+
+std::string Saved(TrbEMFPages& pages) {
+  TMemoryStream m;
+  pages.SaveToStream(&m);
+  return Bytes(m);
+}
+
+void Load(TrbEMFPages& pages, const std::string& bytes) {
+  TMemoryStream m;
+  m.WriteBuffer(bytes.data(), static_cast<int>(bytes.size()));
+  m.SetPosition(0);
+  pages.LoadFromStream(&m);
+}
+
+// Three formed pages of a small list: a framed heading and one line each.
+void Prepare(TrbEMFPages& pages) {
+  TrbPage paper;  // A4 portrait
+  for (int n = 1; n <= 3; ++n) {
+    pages.Add(&paper);
+    TrbPage* page = pages.ObjectsToPage(n - 1);
+    TrbMemoView* m = RbCollection->AddMemo(page, "LRTB", 10, 10, 100, 20, "第" + std::to_string(n) + "页", "C", 10, 0);
+    m->Memo.Add(AnsiString(1, kParagraphEndMark));
+    auto* line = static_cast<TrbLineView*>(page->Add(rbCreateObject(gtLine, "")));
+    line->SetBounds(10, 40, 200, 0);
+    pages.PageToObjects(n - 1);
+  }
+}
+
+TEST(PreparedPages, ThreePagesSaveAsTheirGoldenFileAndLoadBack) {
+  TrbEMFPages pages;
+  Prepare(pages);
+  std::string bytes = Saved(pages);
+  std::string path = DataDir() + "list.rbp";
+  if (std::getenv("PAYROLL_UPDATE_GOLDEN")) std::ofstream(path, std::ios::binary) << bytes;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream golden;
+  golden << in.rdbuf();
+  EXPECT_TRUE(golden.str() == bytes) << "list.rbp differs from its golden file";
+
+  TrbEMFPages back;
+  Load(back, bytes);
+  ASSERT_EQ(back.Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    TrbPageInfo& a = pages.Pages(i);
+    TrbPageInfo& b = back.Pages(i);
+    EXPECT_EQ(Bytes(*a.Stream), Bytes(*b.Stream));
+    EXPECT_EQ(b.pgSize, a.pgSize);
+    EXPECT_EQ(b.pgWidth, 2100);
+    EXPECT_EQ(b.pgHeight, 2970);
+    EXPECT_EQ(b.pgBin, a.pgBin);
+    EXPECT_EQ(b.UseMargins, a.UseMargins);
+  }
+  TrbPage* page = back.ObjectsToPage(1);
+  ASSERT_EQ(page->Objects.size(), 2u);
+  EXPECT_EQ(page->Objects[0]->Memo[0], "第2页");
+  EXPECT_EQ(Saved(back), bytes);
+}
+
+TEST(PreparedPages, NoPagesIsACountOfZero) {
+  TrbEMFPages pages;
+  std::string bytes = Saved(pages);
+  EXPECT_EQ(bytes, std::string("\x18\0\0\0\0\0\0\0\0", 9));
+  Prepare(pages);
+  Load(pages, bytes);
+  EXPECT_EQ(pages.Count(), 0);
+}
+
+TEST(PreparedPages, FilesAreReplacedWholeAndABadFileKeepsThePages) {
+  ScratchDir dir;
+  AnsiString file = (dir / "report.rbp");
+  TrbEMFPages pages;
+  Prepare(pages);
+  pages.SaveToFile(file);
+  pages.Delete(2);
+  pages.SaveToFile(file);  // over the old file
+  TrbEMFPages back;
+  back.LoadFromFile(file);
+  EXPECT_EQ(back.Count(), 2);
+
+  std::ofstream(std::string((dir / "bad.rbp")), std::ios::binary) << std::string("\x18\0\0\0\0\x05\0\0\0", 9);
+  EXPECT_THROW(back.LoadFromFile((dir / "bad.rbp")), EReadError);
+  EXPECT_EQ(back.Count(), 2);
+  EXPECT_THROW(back.LoadFromFile((dir / "missing.rbp")), Exception);
+  EXPECT_EQ(back.Count(), 2);
+}
+
+TEST(PreparedPages, OlderFormatsAreReportedNotMisread) {
+  TrbEMFPages pages;
+  Prepare(pages);
+  for (const char* head : {"\x17", "\x20", "\x18\x02"}) {
+    try {
+      Load(pages, std::string(head) + std::string(20, '\0'));
+      ADD_FAILURE();
+    } catch (const EReadError& e) {
+      EXPECT_NE(e.Message().find("older"), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_EQ(pages.Count(), 3);
+}
+
+struct PreparedDrawTest : ::testing::Test {
+  PreparedDrawTest() { RequireGuiApp(); }
+  TFixedMetricsGuard metrics;
+};
+
+TEST_F(PreparedDrawTest, PagesDrawAtAnyScale) {
+  TrbEMFPages pages;
+  Prepare(pages);
+  TrbPageInfo& info = pages.Pages(0);
+  info.Visible = true;
+  for (int scale : {1, 2}) {
+    TBitmap bmp(info.PrnInfo[2] * scale, info.PrnInfo[3] * scale);
+    bmp.Canvas()->Brush()->SetColor(0xFFFFFF);
+    bmp.Canvas()->FillRect(TRect(0, 0, bmp.Width(), bmp.Height()));
+    pages.Draw(0, bmp.Canvas(), TRect(0, 0, bmp.Width(), bmp.Height()));
+    bmp.Canvas()->ReleasePainter();
+    EXPECT_EQ(PixelAt(bmp, 10 * scale, 20 * scale), 0) << "left frame at scale " << scale;
+    EXPECT_EQ(PixelAt(bmp, 60 * scale, 10 * scale), 0) << "top frame at scale " << scale;
+    EXPECT_EQ(PixelAt(bmp, 100 * scale, 40 * scale), 0) << "line at scale " << scale;
+    EXPECT_EQ(PixelAt(bmp, 300 * scale, 300 * scale), 0xFFFFFF);
+    EXPECT_EQ(PixelAt(bmp, 100 * scale, 50 * scale), 0xFFFFFF);
+  }
+}
+
+TEST_F(PreparedDrawTest, PagesOutsideTheClipDrawNothingButKeepTheirObjects) {
+  TrbEMFPages pages;
+  Prepare(pages);
+  TrbPageInfo& info = pages.Pages(0);
+  info.Visible = true;
+  TBitmap bmp(400, 400);
+  bmp.Canvas()->Brush()->SetColor(0xFFFFFF);
+  bmp.Canvas()->FillRect(TRect(0, 0, 400, 400));
+  pages.Draw(0, bmp.Canvas(), TRect(1000, 1000, 1000 + info.PrnInfo[2], 1000 + info.PrnInfo[3]));
+  bmp.Canvas()->ReleasePainter();
+  EXPECT_NE(info.Page, nullptr);
+  for (int y = 0; y < 400; y += 7)
+    for (int x = 0; x < 400; x += 7) ASSERT_EQ(PixelAt(bmp, x, y), 0xFFFFFF);
+  info.Visible = false;
+  pages.Draw(0, bmp.Canvas(), TRect(0, 0, 0, 0));  // an invisible page lets its objects go
+  EXPECT_EQ(info.Page, nullptr);
+}
+
+// Every cut and many flipped bytes of a prepared file give an error or
+// pages that draw (or fail) with errors, never a crash.
+TEST_F(PreparedDrawTest, FuzzedPreparedFilesGiveErrorsNeverCrashes) {
+  TrbEMFPages source;
+  Prepare(source);
+  std::string good = Saved(source);
+  TBitmap bmp(200, 280);
+  // Drawing is the slow part: every fifteenth damaged file is drawn too.
+  auto tryLoad = [&](const std::string& bytes, bool draw) {
+    TrbEMFPages pages;
+    try {
+      Load(pages, bytes);
+      for (int i = 0; draw && i < pages.Count(); ++i) {
+        pages.Pages(i).Visible = true;
+        pages.Draw(i, bmp.Canvas(), TRect(0, 0, 200, 280));
+      }
+    } catch (const Exception&) {
+    }
+  };
+  for (size_t n = 0; n < good.size(); ++n) tryLoad(good.substr(0, n), false);
+  int k = 0;
+  for (size_t i = 0; i < good.size(); ++i)
+    for (unsigned char v : {0x00, 0x80, 0xFF}) {
+      std::string bad = good;
+      bad[i] = static_cast<char>(v);
+      tryLoad(bad, ++k % 15 == 0);
+    }
+  bmp.Canvas()->ReleasePainter();
+}
+
+}  // namespace
