@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <typeinfo>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +14,7 @@
 #include "platform/core/Streams.h"
 #include "platform/ui/Bitmaps.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/Jpeg.h"
 #include "report/ReportBuild.h"
 #include "report/ReportStream.h"
 #include "report/ReportViews.h"
@@ -409,6 +412,63 @@ TEST(ReportBuild, FrameAndAlignmentLetters) {
   EXPECT_EQ(band->y, 30);
   EXPECT_EQ(band->dy, 0);
   EXPECT_EQ(band->BandType(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+std::string PictureRecord(TrbPictureView& pic) {
+  TMemoryStream m;
+  pic.SaveToStream(&m);
+  return Bytes(m);
+}
+
+TEST(ReportPictures, JpegAndBitmapPicturesRoundTrip) {
+  TBitmap bmp(5, 4);
+  bmp.Canvas()->Brush()->SetColor(0x00FF00);
+  bmp.Canvas()->FillRect(TRect(0, 0, 5, 4));
+  TJPEGImage jpeg;
+  jpeg.Assign(&bmp);
+  for (TGraphic* g : std::initializer_list<TGraphic*>{&bmp, &jpeg}) {
+    TrbPictureView pic;
+    pic.Picture().SetGraphic(g);
+    std::string rec = PictureRecord(pic);
+    TMemoryStream m;
+    m.WriteBuffer(rec.data(), static_cast<int>(rec.size()));
+    m.SetPosition(0);
+    TrbPictureView back;
+    back.LoadFromStream(&m);
+    EXPECT_EQ(m.Position(), m.Size());
+    ASSERT_NE(back.Picture().Graphic(), nullptr);
+    EXPECT_EQ(typeid(*back.Picture().Graphic()), typeid(*g));
+    EXPECT_EQ(back.Picture().Width(), 5);
+  }
+}
+
+TEST(ReportPictures, EmptyAndUnknownKindsKeepTheirEndPosition) {
+  TrbPictureView pic;
+  std::string rec = PictureRecord(pic);
+  // kind 0, BlobType, then an end position right after that int32
+  size_t kind = rec.size() - 6;
+  EXPECT_EQ(rec[kind], 0);
+  std::int32_t end;
+  std::memcpy(&end, rec.data() + kind + 2, 4);
+  EXPECT_EQ(end, static_cast<std::int32_t>(rec.size()));
+
+  // A kind 7 record with data is skipped to its end and leaves no picture.
+  rec[kind] = 7;
+  std::string data = "unknown graphic bytes";
+  end = static_cast<std::int32_t>(rec.size() + data.size());
+  std::memcpy(rec.data() + kind + 2, &end, 4);
+  rec += data;
+  TMemoryStream m;
+  m.WriteBuffer(rec.data(), static_cast<int>(rec.size()));
+  m.SetPosition(0);
+  TrbPictureView back;
+  back.LoadFromStream(&m);
+  EXPECT_EQ(m.Position(), m.Size());
+  EXPECT_EQ(back.Picture().Graphic(), nullptr);
 }
 
 }  // namespace
