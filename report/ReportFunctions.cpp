@@ -185,6 +185,12 @@ void AddConstants(TrbVariables& c) {
 
 }  // namespace
 
+AnsiString TrbReportContext::ExpandValue(TrbObject*, const AnsiString& expression) {
+  Variant v;
+  GetVariableValue(expression, v);
+  return VarToStr(v);
+}
+
 void rbSetCurrentContext(TrbReportContext* context) { gContext = context; }
 TrbReportContext* rbCurrentContext() { return gContext; }
 

@@ -22,6 +22,7 @@
 #include "report/ReportParser.h"
 
 class TrbObject;
+class TStrings;
 
 // What the function library and the script bindings need of the report
 // that is being formed.  Defaults do nothing.
@@ -45,6 +46,11 @@ class TrbReportContext {
   virtual bool SetModalResult(int result) { return false; }  // on a dialog page
   virtual bool SetCurY(int y) { return false; }
   virtual void ShowProgress(const AnsiString& text) {}
+  // Before an object is written to a prepared page (OnBeforePrint).
+  virtual void BeforePrint(TStrings* memo, TrbObject* view) {}
+  // The text that a bracketed expression of a view shows (display formats
+  // applied); by default the value request's value as text.
+  virtual AnsiString ExpandValue(TrbObject* view, const AnsiString& expression);
   // Aggregates: the band being formed (nullptr between bands), the data
   // band whose aggregates are being registered (nullptr while forming: the
   // calls then read their values), and the current cross-tab column.

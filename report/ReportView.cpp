@@ -352,6 +352,43 @@ void TrbView::Draw(TCanvas* canvas) {
   RestoreCoordinates();
 }
 
+// ---- TrbView: forming ----
+
+AnsiString TrbView::ExpandVariables(const AnsiString& text) {
+  AnsiString s = text;
+  int pos = 1;
+  while (true) {
+    int open = pos;
+    while (open <= s.Length() && s[static_cast<size_t>(open - 1)] != '[') {
+      open += IsDBCSLeadByte(static_cast<unsigned char>(s[static_cast<size_t>(open - 1)])) ? 2 : 1;
+    }
+    if (open > s.Length()) return s;
+    int start = open, stop = open;
+    AnsiString inner = GetBracketedVariable(s, start, stop);
+    TrbReportContext* ctx = rbCurrentContext();
+    AnsiString value = ctx ? ctx->ExpandValue(this, inner) : VarToStr(rbGetValue(inner));
+    s = s.substr(0, static_cast<size_t>(open - 1)) + value + s.substr(static_cast<size_t>(stop));
+    pos = open + value.Length();
+  }
+}
+
+void TrbView::PrintToStream(TStream* stream) {
+  BeginDraw(nullptr);
+  Memo1.Assign(&Memo);
+  if (TrbReportContext* ctx = rbCurrentContext()) ctx->BeforePrint(&Memo1, this);
+  if (Script.Count()) rbGlobalInterpreter().DoScript(&Script);
+  if (!Visible) return;
+  AnsiString keptTag = Tag;
+  if (Tag.find('[') != std::string::npos) Tag = ExpandVariables(Tag);
+  try {
+    WritePrepared(stream);
+  } catch (...) {
+    Tag = keptTag;
+    throw;
+  }
+  Tag = keptTag;
+}
+
 // ---- TrbView: properties ----
 
 void TrbView::DefineViewProperties(bool withFrame) {

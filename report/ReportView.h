@@ -99,6 +99,14 @@ class TrbView : public TrbObject {
   void WritePrepared(TStream* stream);
 
   virtual void Draw(TCanvas* canvas);
+  // Writes the view onto a prepared page while a page is formed: the
+  // report's before-print handling, the script (already compiled to op
+  // lines), Tag expansion, then the prepared entry.  Invisible views write
+  // nothing.
+  virtual void PrintToStream(TStream* stream);
+  // Replaces every bracketed expression by the text of its value; an
+  // inserted value is never expanded again.
+  AnsiString ExpandVariables(const AnsiString& text);
   virtual void AfterLoad() {}
   void ScaleCoordinates();
   void RestoreCoordinates();

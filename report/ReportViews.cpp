@@ -107,6 +107,60 @@ void TrbMemoView::LoadFromStream(TStream* s) {
 
 void TrbMemoView::AfterLoad() {}
 
+void TrbMemoView::PrintToStream(TStream* stream) {
+  BeginDraw(nullptr);
+  if (Script.Count()) rbGlobalInterpreter().DoScript(&Script);
+  Memo1.Assign(&Memo);
+  AnsiString before = Memo1.Text();
+  if (TrbReportContext* ctx = rbCurrentContext()) ctx->BeforePrint(&Memo1, this);
+  if (Memo1.Text() == before) {  // a handler that changed the text keeps it unexpanded
+    Memo1.Clear();
+    for (int i = 0; i < Memo.Count(); ++i) {
+      AnsiString line = Memo[i];
+      if (line.empty()) {
+        Memo1.Add("");
+        continue;
+      }
+      AnsiString expanded = (Flags & mfTextOnly) ? line : ExpandVariables(line);
+      if (!expanded.empty()) {
+        TStringList parts;
+        parts.SetText(expanded);
+        Memo1.AddStrings(&parts);
+      }
+    }
+  }
+  if (!Visible) return;
+  std::uint16_t keptStyle = FontStyle;
+  TColor keptColor = FontColor, keptFill = FillColor;
+  AnsiString keptTag = Tag;
+  struct TRestore {
+    TrbMemoView& m;
+    std::uint16_t style;
+    TColor color, fill;
+    AnsiString tag;
+    ~TRestore() {
+      m.FontStyle = style;
+      m.FontColor = color;
+      m.FillColor = fill;
+      m.Tag = tag;
+    }
+  } restore{*this, keptStyle, keptColor, keptFill, keptTag};
+  if (!HighlightStr.empty()) {
+    // Any value but 0, False and Null holds: a comparison gives the integer 1.
+    Variant v = rbGlobalParser().Calc(HighlightStr);
+    bool on = !v.IsNull() && !v.IsEmpty() && v.AsDouble() != 0;
+    if (on) {
+      FontStyle = HighlightStyle;
+      FontColor = HighlightColor;
+      FillColor = HighlightFill;
+    }
+  }
+  if (Tag.find('[') != std::string::npos) Tag = ExpandVariables(Tag);
+  if ((Flags & mfSuppress) && Memo1.Text() == lastPrinted_) return;
+  WritePrepared(stream);
+  if (Flags & mfSuppress) lastPrinted_ = Memo1.Text();
+}
+
 void TrbMemoView::SetFont(TFont& font, bool measuring) const {
   font.SetName(FontName);
   font.SetStyle(StylesOf(FontStyle));

@@ -60,6 +60,11 @@ class TrbMemoView : public TrbStretcheable {
   void SaveToStream(TStream* stream) override;
   void Draw(TCanvas* canvas) override;
   void AfterLoad() override;
+  // Forms the text: script, before-print handling or expansion of its
+  // bracketed expressions (not with TextOnly), the highlight when its
+  // condition holds, Suppress of a repeated text; the template keeps its
+  // own font and fill afterwards.
+  void PrintToStream(TStream* stream) override;
 
   // The lines of Memo1 wrapped at scale 1 into the object's width, each
   // paragraph's last line ending with kParagraphEndMark; the text height.
@@ -77,6 +82,7 @@ class TrbMemoView : public TrbStretcheable {
   void BreakLine(const AnsiString& line, int limit, TCanvas& measure, std::vector<AnsiString>& out);
   void ShowMemo(const std::vector<AnsiString>& lines, int textHeight);
   int lineHeight_ = 0;
+  AnsiString lastPrinted_;
 };
 
 class TrbBandView : public TrbView {

@@ -200,3 +200,79 @@ TEST_F(PreparedDrawTest, FuzzedPreparedFilesGiveErrorsNeverCrashes) {
 }
 
 }  // namespace
+
+#include "report/ReportFunctions.h"
+
+namespace {
+
+class TValues : public TrbReportContext {
+ public:
+  void GetVariableValue(const AnsiString& name, Variant& value) override {
+    if (name == "A" || name == "a") value = a;
+    else if (name == "Name") value = Variant("工资\r\n表");
+  }
+  void BeforePrint(TStrings* memo, TrbObject*) override { ++beforePrint; }
+  double a = 5;
+  int beforePrint = 0;
+};
+
+struct FormingTest : ::testing::Test {
+  FormingTest() {
+    rbSetCurrentContext(&values);
+    pages.Add(&paper);
+  }
+  ~FormingTest() override { rbSetCurrentContext(nullptr); }
+  TrbPage& Formed() { return *pages.ObjectsToPage(0); }
+  TStream* Out() { return pages.Pages(0).Stream.get(); }
+  TValues values;
+  TrbPage paper;
+  TrbEMFPages pages;
+};
+
+TEST_F(FormingTest, TextsAreExpandedHighlightedAndSuppressed) {
+  TrbMemoView m;
+  m.Memo.Add("合计: [A]");
+  m.Memo.Add("");
+  m.Memo.Add("[Name]");
+  m.HighlightStr = "[a] > 1";
+  m.HighlightStyle = rbfsItalic;
+  m.HighlightFill = 0x00FFFF;
+  m.Tag = "t[A]";
+  m.PrintToStream(Out());
+  EXPECT_EQ(m.FontStyle, 0);  // the template keeps its own values
+  EXPECT_EQ(m.FillColor, kNoFill);
+  EXPECT_EQ(m.Tag, "t[A]");
+  values.a = 0;
+  m.PrintToStream(Out());
+
+  TrbPage& page = Formed();
+  ASSERT_EQ(page.Objects.size(), 2u);
+  auto* first = static_cast<TrbMemoView*>(page.Objects[0].get());
+  EXPECT_EQ(first->Memo.Text(), "合计: 5\r\n\r\n工资\r\n表\r\n");
+  EXPECT_EQ(first->FontStyle, rbfsItalic);
+  EXPECT_EQ(first->FillColor, 0x00FFFF);
+  EXPECT_EQ(first->Tag, "t5");
+  auto* second = static_cast<TrbMemoView*>(page.Objects[1].get());
+  EXPECT_EQ(second->FontStyle, 0);
+  EXPECT_EQ(values.beforePrint, 2);
+}
+
+TEST_F(FormingTest, SuppressTextOnlyAndInvisible) {
+  TrbMemoView same;
+  same.Memo.Add("[A]");
+  same.Flags |= mfSuppress;
+  same.PrintToStream(Out());
+  same.PrintToStream(Out());  // the same text again: not written
+  TrbMemoView literal;
+  literal.Memo.Add("[A]");
+  literal.Flags |= mfTextOnly;
+  literal.PrintToStream(Out());
+  TrbMemoView hidden;
+  hidden.Visible = false;
+  hidden.PrintToStream(Out());
+  TrbPage& page = Formed();
+  ASSERT_EQ(page.Objects.size(), 2u);
+  EXPECT_EQ(page.Objects[1]->Memo[0], "[A]");
+}
+
+}  // namespace
