@@ -3,8 +3,10 @@
 
 #include <vector>
 
+#include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
+#include "platform/core/TextForm.h"
 #include "platform/data/DataSource.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
@@ -212,3 +214,78 @@ bool SameBookmark(TDataSet* dataSet, TBookmark a, TBookmark b) {
 }
 
 PAYROLL_PUBLISH(TrbDataset) {}
+
+// ---- lookups by name ----
+
+namespace {
+std::vector<AnsiString> SplitPoints(const AnsiString& s) {
+  std::vector<AnsiString> parts(1);
+  for (char c : s) {
+    if (c == '.') parts.emplace_back();
+    else parts.back() += c;
+  }
+  return parts;
+}
+}  // namespace
+
+TComponent* rbFindComponent(TComponent* owner, const AnsiString& name) {
+  std::vector<AnsiString> parts = SplitPoints(name);
+  if (parts.size() == 1) return owner ? owner->FindComponent(name) : nullptr;
+  if (parts.size() > 3) return nullptr;
+  TComponent* c = FindGlobalComponent(parts[0]);
+  for (size_t i = 1; c && i < parts.size(); ++i) c = c->FindComponent(parts[i]);
+  return c;
+}
+
+TrbDataset* rbFindDataSet(TComponent* owner, const AnsiString& source, bool& owned) {
+  owned = false;
+  if (source.empty()) return nullptr;
+  TrbDataset* ds = nullptr;
+  if (source[0] >= '1' && source[0] <= '9') {
+    auto* counted = new TrbUserDataset(nullptr);
+    counted->SetRangeEnd(reCount);
+    counted->SetRangeEndCount(StrToInt(source.Trim()));
+    ds = counted;
+    owned = true;
+  } else {
+    TComponent* c = rbFindComponent(owner, source);
+    if (!c) return nullptr;
+    ds = dynamic_cast<TrbDataset*>(c);
+    if (!ds) throw EInvalidCast("Invalid class typecast");
+  }
+  ds->Init();
+  return ds;
+}
+
+void rbParseFieldReference(TComponent* owner, const AnsiString& reference, TDataSet*& dataSet,
+                           AnsiString& fieldName, TDataSet* defaultDataSet) {
+  size_t quote = reference.find('"');
+  AnsiString head = reference.substr(0, quote);
+  AnsiString field = quote == std::string::npos ? AnsiString() : AnsiString(reference.substr(quote));
+  std::vector<AnsiString> parts = SplitPoints(head);
+  if (!field.empty() && !parts.empty() && parts.back().empty()) parts.pop_back();  // the point before the quote
+  if (field.empty()) {
+    field = parts.back();
+    parts.pop_back();
+  }
+  dataSet = nullptr;
+  if (parts.empty()) {
+    dataSet = defaultDataSet;
+  } else {
+    AnsiString name = parts[0];
+    for (size_t i = 1; i < parts.size(); ++i) name += "." + parts[i];
+    TComponent* c = rbFindComponent(owner, name);
+    if (auto* rb = dynamic_cast<TrbDBDataSet*>(c)) {
+      try {
+        dataSet = rb->GetDataSet();
+      } catch (const EDSError&) {
+      }
+    } else {
+      dataSet = dynamic_cast<TDataSet*>(c);
+    }
+  }
+  AnsiString stripped = field.size() >= 3 && field.front() == '"' && field.back() == '"'
+                            ? AnsiString(field.substr(1, field.size() - 2))
+                            : field;
+  fieldName = dataSet && dataSet->FindField(stripped) ? stripped : AnsiString();
+}

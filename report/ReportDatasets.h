@@ -125,3 +125,19 @@ TBookmark GetBookmark(TDataSet* dataSet);
 void GotoBookmark(TDataSet* dataSet, TBookmark bookmark);
 void FreeBookmark(TDataSet* dataSet, TBookmark bookmark);
 bool SameBookmark(TDataSet* dataSet, TBookmark a, TBookmark b);
+
+// A component by name from an owner: "Name" in the owner, "Form.Name"
+// through the global component lookup, "Form.Frame.Name" one level deeper.
+// Case is ignored; nullptr when absent.
+TComponent* rbFindComponent(TComponent* owner, const AnsiString& name);
+// A data-source text to a report dataset: a text beginning with 1-9 makes
+// a counting TrbUserDataset of that many records (owned = true: the caller
+// frees it); any other names a TrbDataset component (another class raises
+// EInvalidCast).  The dataset found is initialised (Init).
+TrbDataset* rbFindDataSet(TComponent* owner, const AnsiString& source, bool& owned);
+// "DataSet."Field"" to its dataset and field name; the field name is empty
+// unless the dataset has that field.  Without a point the text is a field
+// of defaultDataSet.
+void rbParseFieldReference(TComponent* owner, const AnsiString& reference,
+                           TDataSet*& dataSet, AnsiString& fieldName,
+                           TDataSet* defaultDataSet = nullptr);

@@ -160,3 +160,44 @@ TEST_F(DBDataSetTest, BlobFieldsAndFieldNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReportLookups, DataSourcesAndFieldReferencesByName) {
+  TComponent form(nullptr);
+  auto* mem = new TMemDataSet(&form);
+  mem->SetName("Query1");
+  mem->AddColumn("F01", ftFloat);
+  mem->AddRow({1.0});
+  auto* rb = new TrbDBDataSet(&form);
+  rb->SetName("rbDS");
+  rb->SetDataSet(mem);
+  auto* src = new TDataSource(&form);
+  src->SetName("Source1");
+
+  bool owned = false;
+  TrbDataset* counted = rbFindDataSet(&form, "3", owned);
+  ASSERT_NE(counted, nullptr);
+  EXPECT_TRUE(owned);
+  EXPECT_EQ(counted->RangeEnd(), reCount);
+  EXPECT_EQ(counted->RangeEndCount(), 3);
+  delete counted;
+  EXPECT_EQ(rbFindDataSet(&form, "rbds", owned), rb);  // case ignored; initialised
+  EXPECT_TRUE(mem->Active());
+  EXPECT_FALSE(owned);
+  EXPECT_THROW(rbFindDataSet(&form, "Source1", owned), EInvalidCast);
+  EXPECT_EQ(rbFindDataSet(&form, "Nothing", owned), nullptr);
+
+  TDataSet* ds = nullptr;
+  AnsiString field;
+  rbParseFieldReference(&form, "rbDS.\"F01\"", ds, field);
+  EXPECT_EQ(ds, mem);
+  EXPECT_EQ(field, "F01");
+  rbParseFieldReference(&form, "Query1.\"F99\"", ds, field);
+  EXPECT_EQ(ds, mem);
+  EXPECT_EQ(field, "");
+  rbParseFieldReference(&form, "F01", ds, field, mem);
+  EXPECT_EQ(field, "F01");
+}
+
+}  // namespace
