@@ -50,6 +50,37 @@ size_t PrevChar(const AnsiString& s, size_t from, size_t i) {
   return prev;
 }
 
+// Hyphenation points of a word (byte counts after which it may break), for
+// word break: after every double-byte character up to two bytes before the
+// end; single-byte letters break between the vowel groups of the engine's
+// vowel table.
+std::vector<size_t> Syllables(const AnsiString& word) {
+  static const unsigned char kVowels[] = {0xA8, 0xC0, 0xC5, 0xC8, 0xCE, 0xD3, 0xDB, 0xDD, 0xDE, 0xDF};
+  static const unsigned char kSigns[] = {0xDA, 0xDC};
+  auto in = [](const auto& set, unsigned char c) { return std::find(std::begin(set), std::end(set), c) != std::end(set); };
+  std::vector<size_t> positions;
+  AnsiString w = AnsiUpperCase(word);
+  size_t n = w.size();
+  if (n < 4) return positions;
+  auto at = [&](size_t i) { return i >= 1 && i <= n ? static_cast<unsigned char>(w[i - 1]) : 0; };
+  // Walked by characters from the first, so that a position never falls
+  // between a lead byte and its trail byte.
+  for (size_t i = 1; i + 2 <= n; ++i) {
+    unsigned char c = at(i);
+    if (IsDBCSLeadByte(c)) {
+      ++i;
+      if (i >= 2) positions.push_back(i);
+    } else if (i < 2) {
+      continue;
+    } else if (in(kVowels, c)) {
+      if (in(kVowels, at(i + 1)) || in(kVowels, at(i + 2))) positions.push_back(i);
+    } else if (!in(kVowels, at(i + 1)) && !in(kSigns, at(i + 1)) && in(kVowels, at(i + 2))) {
+      positions.push_back(i);
+    }
+  }
+  return positions;
+}
+
 AnsiString WithoutMark(const AnsiString& line) {
   return !line.empty() && line.back() == kParagraphEndMark ? AnsiString(line.substr(0, line.size() - 1)) : line;
 }
@@ -182,7 +213,7 @@ void TrbMemoView::BreakLine(const AnsiString& s, int limit, TCanvas& c, std::vec
     out.push_back(s + kParagraphEndMark);
     return;
   }
-  size_t start = 0, lastSpace = 0;
+  size_t start = 0, lastSpace = 0, lastHyphen = std::string::npos;
   size_t i = 0;
   while (i < s.size()) {
     char ch = s[i];
@@ -204,6 +235,25 @@ void TrbMemoView::BreakLine(const AnsiString& s, int limit, TCanvas& c, std::vec
       continue;
     }
     // The line overflows at the character at i.
+    if (Flags & mfWordBreak) {
+      size_t wordStart = lastSpace > start ? lastSpace + 1 : start;
+      size_t wordEnd = s.find_first_of(" ,-.", wordStart);
+      if (wordEnd == std::string::npos) wordEnd = s.size();
+      size_t best = std::string::npos;
+      for (size_t p : Syllables(s.substr(wordStart, wordEnd - wordStart))) {
+        size_t cut = wordStart + p;
+        if (cut > start && cut <= s.size() && c.TextWidth(s.substr(start, cut - start) + "-") < limit) best = cut;
+      }
+      if (best != std::string::npos && best == lastHyphen) {  // no progress: the rest stays one line
+        out.push_back(s.substr(start) + kParagraphEndMark);
+        return;
+      }
+      if (best != std::string::npos) {
+        out.push_back(s.substr(start, best - start) + "-");
+        start = lastSpace = i = lastHyphen = best;
+        continue;
+      }
+    }
     size_t end, next;
     if (lastSpace > start) {
       end = lastSpace;

@@ -102,3 +102,14 @@ TEST_F(TextTest, AlignmentPlacesTheLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextTest, WordBreakHyphenatesBetweenCharacters) {
+  memo.Flags |= mfWordBreak;
+  memo.SetBounds(0, 0, 40, 100);  // a limit of 36 pixels
+  // "-" takes 6 pixels: two characters and the hyphen fit (30 < 36).
+  EXPECT_EQ(Wrap({"工资表工资"}), (std::vector<AnsiString>{"工资-", "表工-", "资" + kMark}));
+}
+
+}  // namespace
