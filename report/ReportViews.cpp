@@ -138,58 +138,101 @@ void TrbMemoView::LoadFromStream(TStream* s) {
 
 void TrbMemoView::AfterLoad() {}
 
-void TrbMemoView::PrintToStream(TStream* stream) {
-  BeginDraw(nullptr);
+// Script, before-print handling, then expansion unless the handler changed
+// the text or the text is literal.
+void TrbMemoView::FormText() {
   if (Script.Count()) rbGlobalInterpreter().DoScript(&Script);
   Memo1.Assign(&Memo);
   AnsiString before = Memo1.Text();
   if (TrbReportContext* ctx = rbCurrentContext()) ctx->BeforePrint(&Memo1, this);
-  if (Memo1.Text() == before) {  // a handler that changed the text keeps it unexpanded
-    Memo1.Clear();
-    for (int i = 0; i < Memo.Count(); ++i) {
-      AnsiString line = Memo[i];
-      if (line.empty()) {
-        Memo1.Add("");
-        continue;
-      }
-      AnsiString expanded = (Flags & mfTextOnly) ? line : ExpandVariables(line);
-      if (!expanded.empty()) {
-        TStringList parts;
-        parts.SetText(expanded);
-        Memo1.AddStrings(&parts);
-      }
+  if (Memo1.Text() != before) return;
+  Memo1.Clear();
+  for (int i = 0; i < Memo.Count(); ++i) {
+    AnsiString line = Memo[i];
+    if (line.empty()) {
+      Memo1.Add("");
+      continue;
+    }
+    AnsiString expanded = (Flags & mfTextOnly) ? line : ExpandVariables(line);
+    if (!expanded.empty()) {
+      TStringList parts;
+      parts.SetText(expanded);
+      Memo1.AddStrings(&parts);
     }
   }
-  if (!Visible) return;
-  std::uint16_t keptStyle = FontStyle;
-  TColor keptColor = FontColor, keptFill = FillColor;
-  AnsiString keptTag = Tag;
-  struct TRestore {
-    TrbMemoView& m;
-    std::uint16_t style;
-    TColor color, fill;
-    AnsiString tag;
-    ~TRestore() {
-      m.FontStyle = style;
-      m.FontColor = color;
-      m.FillColor = fill;
-      m.Tag = tag;
+}
+
+namespace {
+// The template's font, fill and tag come back however forming ends.
+struct TKeepLook {
+  explicit TKeepLook(TrbMemoView& m)
+      : m(m), style(m.FontStyle), color(m.FontColor), fill(m.FillColor), tag(m.Tag) {}
+  ~TKeepLook() {
+    m.FontStyle = style;
+    m.FontColor = color;
+    m.FillColor = fill;
+    m.Tag = tag;
+  }
+  TrbMemoView& m;
+  std::uint16_t style;
+  TColor color, fill;
+  AnsiString tag;
+};
+
+// Any value but 0, False, Null holds: a comparison gives the integer 1.
+bool Holds(const Variant& v) { return !v.IsNull() && !v.IsEmpty() && v.AsDouble() != 0; }
+}  // namespace
+
+int TrbMemoView::CalcHeight() {
+  DrawMode = 1;
+  BeginDraw(nullptr);
+  FormText();
+  if (!Visible) return 0;
+  TKeepLook keep(*this);
+  if (!HighlightStr.empty() && Holds(rbGlobalParser().Calc(HighlightStr))) FontStyle = HighlightStyle;
+  std::vector<AnsiString> lines;
+  for (int i = 0; i < Memo1.Count(); ++i) lines.push_back(Memo1[i]);
+  if (lines.empty()) return 0;
+  int height = 0;
+  lines = WrapMemo(lines, height);
+  Memo1.Clear();
+  for (const AnsiString& l : lines) Memo1.Add(l);
+  return height;
+}
+
+void TrbMemoView::PrintToStream(TStream* stream) {
+  BeginDraw(nullptr);
+  if (DrawMode == 0) FormText();
+  if (!Visible) {
+    DrawMode = 0;
+    return;
+  }
+  TKeepLook keep(*this);
+  if (!HighlightStr.empty() && Holds(rbGlobalParser().Calc(HighlightStr))) {
+    FontStyle = HighlightStyle;
+    FontColor = HighlightColor;
+    FillColor = HighlightFill;
+  }
+  std::vector<AnsiString> rest;
+  if (DrawMode == 2) {  // the lines that fit now; the rest waits for the next page
+    int fit = lineHeight_ > 0 ? std::max(0, (dy - 2 * GapY) / lineHeight_) : Memo1.Count();
+    while (Memo1.Count() > fit) {
+      rest.insert(rest.begin(), Memo1[Memo1.Count() - 1]);
+      Memo1.Delete(Memo1.Count() - 1);
     }
-  } restore{*this, keptStyle, keptColor, keptFill, keptTag};
-  if (!HighlightStr.empty()) {
-    // Any value but 0, False and Null holds: a comparison gives the integer 1.
-    Variant v = rbGlobalParser().Calc(HighlightStr);
-    bool on = !v.IsNull() && !v.IsEmpty() && v.AsDouble() != 0;
-    if (on) {
-      FontStyle = HighlightStyle;
-      FontColor = HighlightColor;
-      FillColor = HighlightFill;
-    }
+    if (Memo1.Text().find(kParagraphEndMark) == std::string::npos) Memo1.Add(AnsiString(1, kParagraphEndMark));
   }
   if (Tag.find('[') != std::string::npos) Tag = ExpandVariables(Tag);
-  if ((Flags & mfSuppress) && Memo1.Text() == lastPrinted_) return;
-  WritePrepared(stream);
-  if (Flags & mfSuppress) lastPrinted_ = Memo1.Text();
+  bool suppressed = (Flags & mfSuppress) && Memo1.Text() == lastPrinted_;
+  if (!suppressed) {
+    WritePrepared(stream);
+    if (Flags & mfSuppress) lastPrinted_ = Memo1.Text();
+  }
+  if (DrawMode == 2) {
+    Memo1.Clear();
+    for (const AnsiString& l : rest) Memo1.Add(l);
+  }
+  DrawMode = 0;
 }
 
 void TrbMemoView::SetFont(TFont& font, bool measuring) const {

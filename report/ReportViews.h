@@ -65,6 +65,15 @@ class TrbMemoView : public TrbStretcheable {
   // condition holds, Suppress of a repeated text; the template keeps its
   // own font and fill afterwards.
   void PrintToStream(TStream* stream) override;
+  // The height the formed text needs at scale 1 (0 when invisible or
+  // empty); leaves the wrapped lines in Memo1 and DrawMode 1, so the next
+  // PrintToStream writes them without forming the text again.
+  int CalcHeight() override;
+  int MinHeight() override { return lineHeight_; }
+  int RemainHeight() override { return Memo1.Count() * lineHeight_; }
+  // 0 normal, 1 measured by CalcHeight, 2 write the lines that fit into dy
+  // and keep the rest in Memo1 (a text split across pages).
+  std::uint8_t DrawMode = 0;
 
   // The lines of Memo1 wrapped at scale 1 into the object's width, each
   // paragraph's last line ending with kParagraphEndMark; the text height.
@@ -81,6 +90,7 @@ class TrbMemoView : public TrbStretcheable {
   void SetFont(TFont& font, bool measuring) const;
   void BreakLine(const AnsiString& line, int limit, TCanvas& measure, std::vector<AnsiString>& out);
   void ShowMemo(const std::vector<AnsiString>& lines, int textHeight);
+  void FormText();
   int lineHeight_ = 0;
   AnsiString lastPrinted_;
 };

@@ -276,3 +276,27 @@ TEST_F(FormingTest, SuppressTextOnlyAndInvisible) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FormingTest, ATextMeasuresItselfAndSplitsAcrossPages) {
+  RequireGuiApp();
+  TFixedMetricsGuard metrics;
+  TrbMemoView m;
+  m.SetBounds(0, 0, 34, 100);  // 30 pixels for text: two characters a line
+  m.Memo.Add("工资表工资[A]");
+  values.a = 7;
+  EXPECT_EQ(m.CalcHeight(), 3 * 14 + 2 * m.GapY);
+  EXPECT_EQ(m.Memo1.Count(), 3);
+  m.dy = 30;  // room for two lines on this page
+  m.DrawMode = 2;
+  m.PrintToStream(Out());
+  EXPECT_EQ(m.RemainHeight(), 14);
+  EXPECT_EQ(m.Memo1[0], "资7\x01");
+  EXPECT_EQ(m.DrawMode, 0);
+  TrbPage& page = Formed();
+  ASSERT_EQ(page.Objects.size(), 1u);
+  EXPECT_EQ(page.Objects[0]->Memo.Text(), "工资\r\n表工\r\n\x01\r\n");
+}
+
+}  // namespace
