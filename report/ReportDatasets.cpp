@@ -289,3 +289,14 @@ void rbParseFieldReference(TComponent* owner, const AnsiString& reference, TData
                             : field;
   fieldName = dataSet && dataSet->FindField(stripped) ? stripped : AnsiString();
 }
+
+Variant rbGetFieldValue(TField* f) {
+  TDataSet* ds = f->DataSet();
+  if (ds && !ds->Active()) ds->Open();
+  if (f->OnGetText || f->DataType() == ftLargeint) return Variant(f->Text());
+  Variant v = f->Value();
+  if (!v.IsNull()) return v;
+  if (f->DataType() == ftString) return Variant("");
+  if (f->DataType() == ftBoolean) return Variant(false);
+  return Variant(0);
+}

@@ -14,6 +14,7 @@
 #include "platform/core/Component.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/TypInfo.h"
+#include "platform/core/Variant.h"
 #include "platform/data/DBTypes.h"
 
 class TDataSet;
@@ -141,3 +142,7 @@ TrbDataset* rbFindDataSet(TComponent* owner, const AnsiString& source, bool& own
 void rbParseFieldReference(TComponent* owner, const AnsiString& reference,
                            TDataSet*& dataSet, AnsiString& fieldName,
                            TDataSet* defaultDataSet = nullptr);
+// A field's value as reports show it: through OnGetText or as text for a
+// large integer, else its value; Null as "" (strings), False (Booleans) or
+// 0.  A closed dataset is opened first.
+Variant rbGetFieldValue(TField* field);

@@ -7,6 +7,7 @@
 #include "platform/core/Strings.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
+#include "report/ReportDatasets.h"
 #include "report/ReportFunctions.h"
 #include "report/ReportStream.h"
 
@@ -33,16 +34,6 @@ void ReadList(TStream* s, TrbVariables& list) {
     AnsiString name = rbStreamReadString(s);
     list.SetVariable(name, Variant(rbStreamReadString(s)));
   }
-}
-
-// The field's value as reports show it: Null as "", False or 0.
-Variant FieldValue(TField* f) {
-  if (f->OnGetText || f->DataType() == ftLargeint) return Variant(f->AsString());
-  Variant v = f->Value();
-  if (!v.IsNull()) return v;
-  if (f->DataType() == ftString) return Variant("");
-  if (f->DataType() == ftBoolean) return Variant(false);
-  return Variant(0);
 }
 
 }  // namespace
@@ -177,7 +168,7 @@ Variant TrbDataDictionary::GetValue(const AnsiString& name) {
     TDataSet* ds = it->second.first;
     if (!ds->Active()) ds->Open();
     TField* f = ds->FindField(it->second.second);
-    return f ? FieldValue(f) : Variant::Null();
+    return f ? rbGetFieldValue(f) : Variant::Null();
   }
   if (Variables.IndexOf(name) >= 0) {
     Variant v = Variables.Variable(name);

@@ -36,6 +36,7 @@ class TrbReportContext {
   virtual void UserFunction(const AnsiString& name, const Variant& p1, const Variant& p2,
                             const Variant& p3, Variant& value) {}
   virtual void StopReport() {}
+  virtual AnsiString ReportName() { return AnsiString(); }
   virtual bool Terminated() { return false; }  // lets pending messages through first
   virtual void NewPage() {}
   virtual void NewColumn() {}

@@ -5,6 +5,8 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
+#include "platform/ui/Bitmaps.h"
+#include "platform/ui/Canvas.h"
 #include "report/ReportFunctions.h"
 #include "report/ReportStream.h"
 #include "report/ReportViews.h"
@@ -193,6 +195,16 @@ void TrbPages::Swap(TrbPages& other) {
   Dictionary.Variables.Swap(other.Dictionary.Variables);
   Dictionary.FieldAliases.Swap(other.Dictionary.FieldAliases);
   Dictionary.Extra.Swap(other.Dictionary.Extra);
+}
+
+void TrbPages::ResetBandAligned() {
+  TBitmap offScreen(8, 8);
+  for (const auto& p : pages_) {
+    rbSetCurrentPage(p.get());
+    for (const auto& o : p->Objects)
+      if (o->BandAlign != 0) o->Draw(offScreen.Canvas());
+  }
+  offScreen.Canvas()->ReleasePainter();
 }
 
 void TrbPages::SaveTemplate(TStream* s) {

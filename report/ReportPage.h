@@ -106,6 +106,9 @@ class TrbPages {
   void SaveToStream(TStream* stream);
 
   void Swap(TrbPages& other);
+  // Places band-aligned objects: each is drawn once off screen with its
+  // page as the current page.
+  void ResetBandAligned();
 
  private:
   void ReadObject(TStream* stream, std::uint8_t type, std::vector<AnsiString>& failures);

@@ -53,6 +53,12 @@ namespace {
 int gObjectIdCounter = 0;
 TrbPages* gCurrentPages = nullptr;
 TrbPage* gCurrentPage = nullptr;
+TrbView* gCurrentView = nullptr;
+
+AnsiString TextOr(int id, const char* fallback) {
+  AnsiString s = rbLoadStr(id);
+  return s.empty() ? AnsiString(fallback) : s;
+}
 
 std::map<AnsiString, TrbAddInFactory>& AddIns() {
   static std::map<AnsiString, TrbAddInFactory> addIns;
@@ -61,6 +67,21 @@ std::map<AnsiString, TrbAddInFactory>& AddIns() {
 }  // namespace
 
 int rbObjectIdCounter() { return gObjectIdCounter; }
+TrbView* rbCurrentView() { return gCurrentView; }
+void rbSetCurrentView(TrbView* view) { gCurrentView = view; }
+
+void rbReportFormationError(const Exception& e) {
+  rbErrorFlag = true;
+  AnsiString text = TextOr(55200, "计算时发生错误") + "\r\n";
+  TrbReportContext* ctx = rbCurrentContext();
+  if (gCurrentView) {
+    for (int i = 0; i < gCurrentView->Memo.Count(); ++i) text += gCurrentView->Memo[i] + "\r\n";
+    text += TextOr(55202, "对象:") + " " + gCurrentView->Name + "\r\n";
+  }
+  text += TextOr(55201, "报表:") + " " + (ctx ? ctx->ReportName() : AnsiString()) + "\r\n\r\n" + e.Message();
+  rbErrorText = text;
+  if (ctx) ctx->StopReport();
+}
 void rbSetCurrentPages(TrbPages* pages) { gCurrentPages = pages; }
 TrbPages* rbCurrentPages() { return gCurrentPages; }
 void rbSetCurrentPage(TrbPage* page) { gCurrentPage = page; }
@@ -329,6 +350,7 @@ void TrbView::DrawFrame() {
 
 void TrbView::BeginDraw(TCanvas* canvas) {
   Canvas = canvas;
+  gCurrentView = this;
   TrbPage* page = gCurrentPage;
   if (!page || BandAlign == 0) return;
   int left = page->LeftEdge(), right = page->RightEdge();

@@ -40,6 +40,7 @@
 #include "platform/ui/SysColors.h"
 #include "report/ReportObject.h"
 
+class Exception;
 class TCanvas;
 class TStream;
 class TrbPage;
@@ -164,6 +165,14 @@ TrbPages* rbCurrentPages();
 // The page that views are placed on while drawn (band alignment edges).
 void rbSetCurrentPage(TrbPage* page);
 TrbPage* rbCurrentPage();
+
+// The view being formed or drawn (set by BeginDraw).
+TrbView* rbCurrentView();
+void rbSetCurrentView(TrbView* view);
+// An error while a report forms: sets rbErrorFlag, builds rbErrorText
+// ("计算时发生错误", the view's text and name, the report's name and the
+// message) and stops the formation.
+void rbReportFormationError(const Exception& e);
 
 // "object.property" to the object and its property name; the current view
 // and the whole name when there is no point; PAGEn names template page n.

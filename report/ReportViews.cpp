@@ -138,6 +138,11 @@ void TrbMemoView::LoadFromStream(TStream* s) {
 
 void TrbMemoView::AfterLoad() {}
 
+void TrbMemoView::LoadFromBlobField(TField* field) {
+  Memo1.Clear();
+  if (field && !field->IsNull()) Memo1.SetText(field->AsString());
+}
+
 // Script, before-print handling, then expansion unless the handler changed
 // the text or the text is literal.
 void TrbMemoView::FormText() {
@@ -389,6 +394,21 @@ void TrbMemoView::ShowMemo(const std::vector<AnsiString>& lines, int textHeight)
 }
 
 void TrbMemoView::Draw(TCanvas* canvas) {
+  if ((Flags & mfAutoWidth) && rbDocMode != 0 && Memo.Count() > 0) {
+    // As wide as the widest line at the output scale, back in page units.
+    TFont font;
+    SetFont(font, false);
+    canvas->SetFont(&font);
+    int widest = 0;
+    for (int i = 0; i < Memo.Count(); ++i) widest = std::max(widest, canvas->TextWidth(WithoutMark(Memo[i])));
+    int w = rbRound(widest / ScaleX + FrameWidth + 2 * GapX + 1);
+    if (Alignment & rbtaRotated) {
+      dy = w;
+    } else {
+      if ((Alignment & 3) == rbtaRight) x += dx - w;
+      dx = w;
+    }
+  }
   BeginDraw(canvas);
   std::vector<AnsiString> lines;
   for (int i = 0; i < Memo.Count(); ++i) lines.push_back(Memo[i]);

@@ -69,6 +69,8 @@ class TrbMemoView : public TrbStretcheable {
   // empty); leaves the wrapped lines in Memo1 and DrawMode 1, so the next
   // PrintToStream writes them without forming the text again.
   int CalcHeight() override;
+  // The blob field's text becomes the working lines.
+  void LoadFromBlobField(TField* field);
   int MinHeight() override { return lineHeight_; }
   int RemainHeight() override { return Memo1.Count() * lineHeight_; }
   // 0 normal, 1 measured by CalcHeight, 2 write the lines that fit into dy

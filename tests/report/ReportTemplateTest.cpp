@@ -472,3 +472,54 @@ TEST(ReportPictures, EmptyAndUnknownKindsKeepTheirEndPosition) {
 }
 
 }  // namespace
+
+#include "report/ReportFunctions.h"
+
+namespace {
+
+TEST(ReportObjects, BandAlignedObjectsArePlacedAgainstThePageEdges) {
+  TrbPages pages;
+  TrbPage* page = pages.Add();  // A4 portrait: 756 units wide
+  auto* right = static_cast<TrbMemoView*>(page->Add(rbCreateObject(gtMemo, "")));
+  right->SetBounds(5, 5, 100, 20);
+  right->BandAlign = 2;
+  auto* centre = static_cast<TrbMemoView*>(page->Add(rbCreateObject(gtMemo, "")));
+  centre->SetBounds(5, 5, 56, 20);
+  centre->BandAlign = 3;
+  auto* wide = static_cast<TrbMemoView*>(page->Add(rbCreateObject(gtMemo, "")));
+  wide->SetBounds(5, 5, 10, 20);
+  wide->BandAlign = 4;
+  page->RightMargin = 6;
+  pages.ResetBandAligned();
+  EXPECT_EQ(right->x, 650);
+  EXPECT_EQ(centre->x, 347);
+  EXPECT_EQ(wide->x, 0);
+  EXPECT_EQ(wide->dx, 750);
+  rbSetCurrentPage(nullptr);
+}
+
+class TNamedReport : public TrbReportContext {
+ public:
+  void GetVariableValue(const AnsiString&, Variant&) override {}
+  AnsiString ReportName() override { return "frReport1"; }
+  void StopReport() override { stopped = true; }
+  bool stopped = false;
+};
+
+TEST(ReportObjects, FormationErrorsNameTheObjectAndTheReport) {
+  TNamedReport report;
+  rbSetCurrentContext(&report);
+  TrbMemoView memo;
+  memo.Name = "Memo3";
+  memo.Memo.Add("[Pay] / 0");
+  memo.BeginDraw(nullptr);
+  rbReportFormationError(EParserError("Missing operand"));
+  EXPECT_TRUE(rbErrorFlag);
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(rbErrorText, "计算时发生错误\r\n[Pay] / 0\r\n对象: Memo3\r\n报表: frReport1\r\n\r\nMissing operand");
+  rbSetCurrentContext(nullptr);
+  rbSetCurrentView(nullptr);
+  rbErrorFlag = false;
+}
+
+}  // namespace
