@@ -131,6 +131,35 @@ void TrbEMFPages::Draw(int index, TCanvas* canvas, const TRect& rect) {
   }
 }
 
+bool TrbEMFPages::DoClick(int index, const TPoint& point, bool click, int& cursor) {
+  TrbPageInfo& p = Pages(index);
+  TrbPage* page = p.Page ? p.Page.get() : ObjectsToPage(index);
+  double kx = 1, ky = 1;
+  int ox = 0, oy = 0;
+  if (!p.UseMargins && p.PrnInfo[2] > 0 && p.PrnInfo[3] > 0) {  // stretched into the printable area
+    kx = static_cast<double>(p.PrnInfo[6]) / p.PrnInfo[2];
+    ky = static_cast<double>(p.PrnInfo[7]) / p.PrnInfo[3];
+    ox = p.PrnInfo[4];
+    oy = p.PrnInfo[5];
+  }
+  for (auto it = page->Objects.rbegin(); it != page->Objects.rend(); ++it) {
+    TrbView* v = it->get();
+    TRect r(ox + rbRound(v->x * kx), oy + rbRound(v->y * ky), ox + rbRound((v->x + v->dx) * kx),
+            oy + rbRound((v->y + v->dy) * ky));
+    if (point.x < r.Left || point.x > r.Right || point.y < r.Top || point.y > r.Bottom) continue;
+    if (click && OnObjectClick) {
+      OnObjectClick(v);
+      return true;
+    }
+    if (!click && OnMouseOverObject) {
+      OnMouseOverObject(v, cursor);
+      return true;
+    }
+    return false;
+  }
+  return false;
+}
+
 // ---- file ----
 
 void TrbEMFPages::SaveToStream(TStream* s) {

@@ -71,6 +71,12 @@ class TrbEMFPages {
   // are skipped; an invisible page frees its cached objects instead.
   void Draw(int index, TCanvas* canvas, const TRect& rect);
 
+  // The object under a point of the page (page units) raises OnObjectClick
+  // (click) or OnMouseOverObject; true when a handler ran.
+  bool DoClick(int index, const TPoint& point, bool click, int& cursor);
+  std::function<void(TrbView* view)> OnObjectClick;
+  std::function<void(TrbView* view, int& cursor)> OnMouseOverObject;
+
   AnsiString PrinterName;
   void SaveToStream(TStream* stream);
   void LoadFromStream(TStream* stream);

@@ -300,3 +300,23 @@ TEST_F(FormingTest, ATextMeasuresItselfAndSplitsAcrossPages) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PreparedPages, ClicksFindTheTopmostObjectUnderThePoint) {
+  TrbEMFPages pages;
+  Prepare(pages);
+  std::vector<AnsiString> clicked;
+  int cursor = 0;
+  EXPECT_FALSE(pages.DoClick(0, TPoint(50, 20), true, cursor));  // no handler
+  pages.OnObjectClick = [&](TrbView* v) { clicked.push_back(v->Memo.Count() ? v->Memo[0] : "line"); };
+  pages.OnMouseOverObject = [&](TrbView*, int& c) { c = 5; };
+  EXPECT_TRUE(pages.DoClick(0, TPoint(50, 20), true, cursor));
+  EXPECT_TRUE(pages.DoClick(0, TPoint(150, 40), true, cursor));
+  EXPECT_FALSE(pages.DoClick(0, TPoint(500, 500), true, cursor));
+  EXPECT_EQ(clicked, (std::vector<AnsiString>{"第1页", "line"}));
+  EXPECT_TRUE(pages.DoClick(1, TPoint(50, 20), false, cursor));
+  EXPECT_EQ(cursor, 5);
+}
+
+}  // namespace
