@@ -354,11 +354,32 @@ void TrbMemoView::ShowMemo(const std::vector<AnsiString>& lines, int textHeight)
   TRect clip(DRect.Left + 1, DRect.Top, DRect.Right - 2, DRect.Bottom - 1);
   int th = Canvas->TextHeight("Wg");
   int block = rbRound(textHeight * ScaleY);
+  int step = rbRound(LineSpacing * ScaleY) + th;
+  if (Alignment & rbtaRotated) {
+    // Turned text reads upwards; its lines advance to the right.
+    font.SetOrientation(900);
+    Canvas->SetFont(&font);
+    int left = x;
+    if (Alignment & rbtaMiddle) left += (DRect.Width() - block) / 2;
+    else if (Alignment & rbtaBottom) left = DRect.Right - block;
+    int curX = left + GapY;
+    int dh = DRect.Height();
+    for (const AnsiString& raw : lines) {
+      AnsiString text = WithoutMark(raw);
+      int w = Canvas->TextWidth(text);
+      int py = DRect.Bottom - GapY;
+      if ((Alignment & 3) == rbtaRight) py = y + GapY + w;
+      else if ((Alignment & 3) == rbtaCenter) py = DRect.Bottom - GapY - (dh - 2 * GapY - w) / 2;
+      Canvas->TextRect(clip, curX, py, text);
+      curX += step;
+    }
+    Canvas->SetTextCharacterExtra(0);
+    return;
+  }
   int top = y;
   if (Alignment & rbtaMiddle) top += (DRect.Height() - block) / 2;
   else if (Alignment & rbtaBottom) top = DRect.Bottom - block - 1;
   int curY = top + GapY;
-  int step = rbRound(LineSpacing * ScaleY) + th;
   int dw = DRect.Width();
   for (const AnsiString& raw : lines) {
     AnsiString text = WithoutMark(raw);

@@ -113,3 +113,33 @@ TEST_F(TextTest, WordBreakHyphenatesBetweenCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextTest, TurnedTextReadsUpwards) {
+  rbDocMode = 1;
+  TBitmap bmp(60, 300);
+  bmp.Canvas()->Brush()->SetColor(0xFFFFFF);
+  bmp.Canvas()->FillRect(TRect(0, 0, 60, 300));
+  TrbMemoView m;
+  m.SetBounds(0, 0, 60, 300);
+  m.Memo.Add("abcdefghijkl");
+  m.Alignment = rbtaRotated;
+  m.Draw(bmp.Canvas());
+  bmp.Canvas()->ReleasePainter();
+  int top = -1, bottom = -1, left = 60, right = -1;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 60; ++x)
+      if (PixelAt(bmp, x, y) != 0xFFFFFF) {
+        if (top < 0) top = y;
+        bottom = y;
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  ASSERT_GE(top, 0);
+  EXPECT_GT(bottom - top, 2 * (right - left));  // taller than wide
+  EXPECT_GT(bottom, 250);                       // starts at the bottom
+  rbDocMode = 0;
+}
+
+}  // namespace
