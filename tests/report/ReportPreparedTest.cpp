@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <QImage>
+#include <QString>
+
 #include "ReportTestSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Streams.h"
@@ -143,6 +146,7 @@ TEST_F(PreparedDrawTest, PagesDrawAtAnyScale) {
     bmp.Canvas()->FillRect(TRect(0, 0, bmp.Width(), bmp.Height()));
     pages.Draw(0, bmp.Canvas(), TRect(0, 0, bmp.Width(), bmp.Height()));
     bmp.Canvas()->ReleasePainter();
+    if (std::getenv("PAYROLL_SHOTS")) bmp.Image().save(QString::fromStdString("/tmp/prepared-" + std::to_string(scale) + ".png"));
     EXPECT_EQ(PixelAt(bmp, 10 * scale, 20 * scale), 0) << "left frame at scale " << scale;
     EXPECT_EQ(PixelAt(bmp, 60 * scale, 10 * scale), 0) << "top frame at scale " << scale;
     EXPECT_EQ(PixelAt(bmp, 100 * scale, 40 * scale), 0) << "line at scale " << scale;
