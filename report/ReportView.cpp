@@ -366,6 +366,18 @@ void TrbView::BeginDraw(TCanvas* canvas) {
   }
 }
 
+TRect TrbView::ClipRect(bool widen) const {
+  int half = rbRound(FrameWidth / 2.0), inner = rbRound((FrameWidth - 1) / 2.0);
+  if (FrameStyle == 5) {
+    half = rbRound(FrameWidth * 1.5);
+    inner = rbRound((FrameWidth - 1) / 2.0 + FrameWidth);
+  }
+  TRect r((FrameTyp & frLeft) ? x - half : x, (FrameTyp & frTop) ? y - half : y,
+          (FrameTyp & frRight) ? x + dx + 1 + inner : x + dx, (FrameTyp & frBottom) ? y + dy + 1 + inner : y + dy);
+  if (widen) r = TRect(r.Left - 10, r.Top - 10, r.Right + 10, r.Bottom + 10);
+  return r;
+}
+
 void TrbView::Draw(TCanvas* canvas) {
   BeginDraw(canvas);
   ScaleCoordinates();

@@ -116,6 +116,10 @@ class TrbView : public TrbObject {
   // Start of every drawing: the canvas, and BandAlign against the page edges.
   void BeginDraw(TCanvas* canvas);
 
+  // The area the view paints, frame included (widened by 10 on every side
+  // when asked), for repainting.
+  TRect ClipRect(bool widen) const;
+
   // Gives the view the first free name BaseName + n (n = 1..10000).
   void CreateUniqueName();
 

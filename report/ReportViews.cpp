@@ -628,6 +628,17 @@ Variant TrbBandView::GetPropValue(const AnsiString& name) {
   return Variant::Null();
 }
 
+Variant TrbBandView::DoMethod(const AnsiString& name, const Variant& p1, const Variant& p2,
+                              const Variant& p3) {
+  Variant r = TrbView::DoMethod(name, p1, p2, p3);
+  if (!r.IsNull() || !RunDataset) return r;
+  AnsiString n = name.UpperCase();
+  if (n == "NEXT") RunDataset->Next();
+  else if (n == "PRIOR") RunDataset->Prior();
+  else if (n == "FIRST") RunDataset->First();
+  return r;
+}
+
 // ---- TrbSubReportView ----
 
 TrbSubReportView::TrbSubReportView() {

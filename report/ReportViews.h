@@ -116,8 +116,14 @@ class TrbBandView : public TrbView {
   void SaveToStream(TStream* stream) override;
   void Draw(TCanvas* canvas) override {}  // bands show only on a design surface
 
+  // The report dataset of the run-time band while pages are formed; the
+  // methods NEXT, PRIOR and FIRST move it.
+  class TrbDataset* RunDataset = nullptr;
+
   void SetPropValue(const AnsiString& name, const Variant& value) override;
   Variant GetPropValue(const AnsiString& name) override;
+  Variant DoMethod(const AnsiString& name, const Variant& p1, const Variant& p2,
+                   const Variant& p3) override;
   void DefineProperties() override;
 };
 

@@ -419,6 +419,7 @@ TEST(ReportBuild, FrameAndAlignmentLetters) {
 namespace {
 
 std::string PictureRecord(TrbPictureView& pic) {
+  rbCurrentVersion = 24;  // records are read as the version of their stream
   TMemoryStream m;
   pic.SaveToStream(&m);
   return Bytes(m);
@@ -520,6 +521,98 @@ TEST(ReportObjects, FormationErrorsNameTheObjectAndTheReport) {
   rbSetCurrentContext(nullptr);
   rbSetCurrentView(nullptr);
   rbErrorFlag = false;
+}
+
+}  // namespace
+
+#include "report/ReportDatasets.h"
+
+namespace {
+
+TEST(ReportObjects, ClipRectsIncludeTheFrame) {
+  TrbMemoView m;
+  m.SetBounds(10, 20, 100, 50);
+  EXPECT_EQ(m.ClipRect(false), TRect(10, 20, 110, 70));
+  m.FrameTyp = 15;
+  m.FrameWidth = 3;
+  EXPECT_EQ(m.ClipRect(false), TRect(8, 18, 112, 72));
+  m.FrameStyle = 5;  // double lines reach further out
+  EXPECT_EQ(m.ClipRect(true), TRect(-4, 6, 125, 85));
+}
+
+TEST(ReportObjects, BandMethodsMoveTheRunDataset) {
+  TrbBandView band;
+  EXPECT_TRUE(band.DoMethod("NEXT", "", "", "").IsNull());  // no dataset: nothing happens
+  TrbUserDataset ds(nullptr);
+  band.RunDataset = &ds;
+  band.DoMethod("next", "", "", "");
+  band.DoMethod("NEXT", "", "", "");
+  EXPECT_EQ(ds.RecNo(), 2);
+  band.DoMethod("Prior", "", "", "");
+  EXPECT_EQ(ds.RecNo(), 1);
+  band.DoMethod("FIRST", "", "", "");
+  EXPECT_EQ(ds.RecNo(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A template from before version bytes: it starts with the keep-printer
+// flag, strings end with a zero byte, and text objects get word wrap.
+TEST(ReportTemplate, Version21WithoutAVersionByte) {
+  TMemoryStream m;
+  auto oldString = [&](const char* s) { m.WriteBuffer(s, static_cast<int>(std::strlen(s)) + 1); };
+  rbStreamWriteWord(&m, 0);
+  rbStreamWriteWord(&m, 0xFFFF);  // TwoPass
+  oldString("HP");
+  rbStreamWriteByte(&m, 0xFF);
+  for (int v : {9, 2100, 2970, 0, 0, 0, 0}) rbStreamWriteInt(&m, v);  // no -1 marker
+  rbStreamWriteByte(&m, 1);                                           // landscape
+  m.WriteBuffer("\0\0\0\0\0\0", 6);                                  // skipped before 23
+  rbStreamWriteWord(&m, 0);
+  rbStreamWriteWord(&m, 0xFFFF);
+  rbStreamWriteInt(&m, 1);
+  rbStreamWriteInt(&m, 0);
+  rbStreamWriteByte(&m, gtMemo);
+  rbStreamWriteByte(&m, 0);
+  for (int v : {10, 20, 100, 18}) rbStreamWriteInt(&m, v);
+  rbStreamWriteWord(&m, 0x41);  // no word-wrap bit stored
+  rbStreamWriteWord(&m, 0);
+  rbStreamWriteInt(&m, 1);
+  rbStreamWriteInt(&m, 0);
+  rbStreamWriteWord(&m, 0);
+  rbStreamWriteInt(&m, kNoFill);
+  rbStreamWriteInt(&m, 0);
+  oldString("");
+  oldString("一\r二");
+  oldString("宋体");
+  rbStreamWriteInt(&m, 9);
+  rbStreamWriteWord(&m, 0);
+  rbStreamWriteInt(&m, 0);
+  rbStreamWriteInt(&m, 0);
+  rbStreamWriteWord(&m, 0);
+  m.WriteBuffer("\2\0\0\0\0\0\xFF\xFF\xFF\0", 10);
+  oldString("");
+  rbStreamWriteByte(&m, 0xFE);
+  rbStreamWriteWord(&m, 0xFFFE);
+  for (int i = 0; i < 3; ++i) rbStreamWriteInt(&m, 0);
+  m.SetPosition(0);
+  TrbPages pages;
+  rbSetCurrentPages(&pages);
+  pages.LoadTemplate(&m);
+  rbSetCurrentPages(nullptr);
+  EXPECT_TRUE(pages.TwoPass);
+  EXPECT_EQ(pages.PrinterName, "HP");
+  ASSERT_EQ(pages.Count(), 1);
+  EXPECT_EQ(pages.Pages(0)->pgOr, 1);
+  EXPECT_EQ(pages.Pages(0)->Name, "Page1");
+  ASSERT_EQ(pages.Pages(0)->Objects.size(), 1u);
+  auto* memo = static_cast<TrbMemoView*>(pages.Pages(0)->Objects[0].get());
+  EXPECT_EQ(memo->Flags, 0x43);
+  EXPECT_EQ(memo->Name, "Memo1");
+  EXPECT_EQ(memo->Memo.Text(), "一\r\n二\r\n");
+  EXPECT_EQ(memo->FontSize, 9);
 }
 
 }  // namespace
