@@ -166,6 +166,18 @@ TEST_F(ScriptTest, DeepNestingIsReportedNotOverflowed) {
   EXPECT_NE(errs[0].find("Nesting too deep"), std::string::npos);
 }
 
+TEST_F(ScriptTest, MoreOpLinesThanAddressesReachIsReported) {
+  std::string text = "BEGIN";
+  for (int i = 0; i <= TrbInterpretator::kMaxOpLines; ++i) text += " x:=1;";
+  text += " END";
+  src.Clear();
+  src.Add(text);
+  in.PrepareScript(&src, &ops, &errs);
+  ASSERT_EQ(errs.Count(), 1);
+  EXPECT_NE(errs[0].find("more than 65536 op lines"), std::string::npos) << errs[0];
+  EXPECT_EQ(ops.Count(), TrbInterpretator::kMaxOpLines);
+}
+
 TEST_F(ScriptTest, DoubleByteTextInStringsAndComments) {
   // 0x7D ('}') as a trail byte must not end the comment early.
   Run({"BEGIN { \x81\x7D still a comment } x := '\x81\x7D' END"});

@@ -22,10 +22,7 @@
 
 namespace {
 
-std::string DataDir() {
-  std::string f = __FILE__;
-  return f.substr(0, f.rfind('/')) + "/data/";
-}
+std::string DataDir() { return REPORT_TEST_DATA; }
 
 std::string Bytes(TMemoryStream& m) {
   return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.Size()));
@@ -65,6 +62,7 @@ TEST(PreparedPages, ThreePagesSaveAsTheirGoldenFileAndLoadBack) {
   std::string path = DataDir() + "list.rbp";
   if (std::getenv("PAYROLL_UPDATE_GOLDEN")) std::ofstream(path, std::ios::binary) << bytes;
   std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << "missing golden file " << path;
   std::stringstream golden;
   golden << in.rdbuf();
   EXPECT_TRUE(golden.str() == bytes) << "list.rbp differs from its golden file";

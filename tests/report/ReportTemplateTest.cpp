@@ -21,10 +21,7 @@
 
 namespace {
 
-std::string DataDir() {
-  std::string f = __FILE__;
-  return f.substr(0, f.rfind('/')) + "/data/";
-}
+std::string DataDir() { return REPORT_TEST_DATA; }
 
 std::string Bytes(TMemoryStream& m) {
   return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.Size()));
