@@ -142,6 +142,34 @@ void TrbPage::SetPropValue(const AnsiString& name, const Variant& value) {
   else if (n == "BOTTOMMARGIN") BottomMargin = value.AsInteger();
   else if (n == "PRINTTOPREVPAGE") PrintToPrevPage = value.AsBoolean();
   else if (n == "STRETCHTOPRINTABLE") UseMargins = !value.AsBoolean();
+  else if (n == "ORIENTATION") pgOr = value.AsInteger();
+  else if (n == "TYPE") Type = value.AsInteger();
+  else if (n == "BORDERSTYLE") BorderStyle = value.AsInteger();
+  else if (n == "COLOR") Color = value.AsInteger();
+  else if (n == "POSITION") Position = value.AsInteger();
+  else if (n == "LEFT") Left = value.AsInteger();
+  else if (n == "TOP") Top = value.AsInteger();
+  else if (n == "WIDTH" && Type == 1) Width = value.AsInteger();
+  else if (n == "HEIGHT" && Type == 1) Height = value.AsInteger();
+}
+
+void TrbPage::DefineProperties() {
+  ClearProperties();
+  AddProperty("Name", rbpText | rbpSpecial);
+  for (const char* n : {"Left", "Top", "Width", "Height"}) AddProperty(n, rbpUnits);
+  AddEnumProperty("Type", "ptReport;ptDialog", {0, 1});
+  AddEnumProperty("BorderStyle", "bsDialog;bsSizeable", {3, 2});
+  AddProperty("Caption", rbpText);
+  AddProperty("Color", rbpColor);
+  AddEnumProperty("Position", "poDesigned;poScreenCenter", {0, 4});
+  AddProperty("Size", rbpEnum);  // the printer's paper names, when a printer model is present
+  for (const char* n : {"LeftMargin", "TopMargin", "RightMargin", "BottomMargin"}) AddProperty(n, rbpUnits);
+  AddEnumProperty("Orientation", "poPortrait;poLandscape", {0, 1});
+  for (const char* n : {"PrintToPrevPage", "StretchToPrintable", "Visible"}) AddProperty(n, rbpBoolean);
+  AddProperty("Columns", rbpInteger);
+  AddProperty("ColumnGap", rbpUnits);
+  AddProperty("OnBeforePrint", rbpEditor | rbpSpecial);
+  AddProperty("OnActivate", rbpEditor | rbpSpecial);
 }
 
 Variant TrbPage::GetPropValue(const AnsiString& name) {
@@ -158,6 +186,12 @@ Variant TrbPage::GetPropValue(const AnsiString& name) {
   if (n == "RIGHTMARGIN") return Variant(RightMargin);
   if (n == "BOTTOMMARGIN") return Variant(BottomMargin);
   if (n == "ORIENTATION") return Variant(pgOr);
+  if (n == "TYPE") return Variant(Type);
+  if (n == "BORDERSTYLE") return Variant(BorderStyle);
+  if (n == "COLOR") return Variant(Color);
+  if (n == "POSITION") return Variant(Position);
+  if (n == "LEFT") return Variant(Left);
+  if (n == "TOP") return Variant(Top);
   if (n == "SIZE") return Variant(pgSize);
   if (n == "PRINTTOPREVPAGE") return Variant(PrintToPrevPage);
   if (n == "STRETCHTOPRINTABLE") return Variant(!UseMargins);

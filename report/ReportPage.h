@@ -77,6 +77,7 @@ class TrbPage : public TrbObject {
 
   void SetPropValue(const AnsiString& name, const Variant& value) override;
   Variant GetPropValue(const AnsiString& name) override;
+  void DefineProperties() override;
 };
 
 class TrbPages {

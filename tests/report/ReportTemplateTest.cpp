@@ -613,3 +613,23 @@ TEST(ReportTemplate, Version21WithoutAVersionByte) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReportObjects, PagePropertiesForScripts) {
+  TrbPage page;  // A4 portrait
+  EXPECT_EQ(page.GetPropValue("Width").AsInteger(), 756);
+  EXPECT_EQ(page.GetPropValue("height").AsInteger(), 1069);
+  page.SetPropValue("Orientation", 1);
+  EXPECT_EQ(page.GetPropValue("WIDTH").AsInteger(), 1069);
+  page.SetPropValue("StretchToPrintable", true);
+  EXPECT_FALSE(page.UseMargins);
+  page.SetPropValue("Type", 1);
+  page.SetPropValue("Width", 500);
+  EXPECT_EQ(page.GetPropValue("Width").AsInteger(), 500);  // a dialog page: its form
+  rbEnsureProperties(&page);
+  ASSERT_NE(page.FindProperty("Position"), nullptr);
+  EXPECT_EQ(page.FindProperty("Position")->EnumNames.size(), 2u);
+}
+
+}  // namespace
