@@ -2,11 +2,12 @@
 # Installs every build, run and test dependency that is missing (Debian 12).
 set -euo pipefail
 PACKAGES=(
-  g++ cmake ninja-build ccache pkg-config
+  g++ cmake ninja-build ccache pkg-config bison
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev libgl-dev libjpeg-dev libicu-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev libjpeg-dev libicu-dev
   fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
   poppler-utils xvfb xauth
+  python3-xlrd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -14,7 +15,15 @@ for p in "${PACKAGES[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "Missing packages: ${missing[*]}" >&2
+      echo "This user is not root and sudo is not installed; as root, run:" >&2
+      echo "  apt-get install -y --no-install-recommends ${missing[*]}" >&2
+      exit 1
+    fi
+    SUDO="sudo"
+  fi
   echo "Installing: ${missing[*]}"
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
