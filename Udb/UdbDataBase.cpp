@@ -6,9 +6,11 @@
 
 #include "Udb/Crc32.h"
 #include "Udb/RestructureDefs.h"
+#include "Udb/SecurityManager.h"
 #include "Udb/UdbDataSet.h"
 #include "Udb/UdbErrors.h"
 #include "Udb/UdbFileIO.h"
+#include "Udb/UdbRowAccess.h"
 #include "Udb/UdbTableCursor.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/CodePage.h"
@@ -64,36 +66,6 @@ class THeaderScope {
   TUdbDataBase& db_;
   bool took_;
 };
-
-void SetStringField(TUdbDataSet& t, const char* field, const Variant& value) {
-  std::vector<std::uint8_t> buf(static_cast<size_t>(t.GetRecBufSize()));
-  t.GetRecBuf(buf.data());
-  t.DataSetSetFieldDataToRecBufAsVariant(buf.data(), t.FieldIndexOf(field), value);
-  t.SetRecBuf(buf.data());
-}
-
-Variant FieldValue(TUdbDataSet& t, const char* field) {
-  Variant v;
-  t.DataSetGetFieldDataFromRecBufAsVariant(t.RecBuf(), t.FieldIndexOf(field), v);
-  return v;
-}
-
-void SetBlobText(TUdbDataSet& t, const char* field, const AnsiString& text) {
-  TMemoryStream s;
-  if (!text.empty()) s.WriteBuffer(text.data(), static_cast<int>(text.size()));
-  std::vector<std::uint8_t> buf(static_cast<size_t>(t.GetRecBufSize()));
-  t.GetRecBuf(buf.data());
-  t.DataSetSetFieldStreamFromRecBuf(buf.data(), t.FieldIndexOf(field), &s, text.empty());
-  t.SetRecBuf(buf.data());
-}
-
-AnsiString BlobText(TUdbDataSet& t, const char* field) {
-  TMemoryStream s;
-  bool blank = true;
-  t.GetFieldStream(t.FieldIndexOf(field), blank, &s);
-  if (blank) return AnsiString();
-  return AnsiString(static_cast<const char*>(s.Memory()), static_cast<size_t>(s.Size()));
-}
 
 }  // namespace
 
@@ -165,7 +137,9 @@ const TUdbLoginDialog& UdbLoginDialog() { return LoginDialogSlot(); }
 // ============================================================================
 
 TUdbDataBase::TUdbDataBase(TComponent* owner)
-    : TComponent(owner), memMgr_(std::make_unique<TMemoryTableDefMgr>()) {
+    : TComponent(owner),
+      security_(std::make_unique<TSecurityManager>()),
+      memMgr_(std::make_unique<TMemoryTableDefMgr>()) {
   header_ = DefaultHeader(name_);
 }
 
@@ -363,9 +337,13 @@ void TUdbDataBase::Login() {
   AnsiString user, password, key = masterKey_;
   if (BeforeLogin) {
     BeforeLogin(this, user, password, key);
+    loginUser_ = user;
+    loginPassword_ = password;
   } else if (!UdbLoginDialog() || !UdbLoginDialog()(name_, mode, key, user, password)) {
     UdbDatabaseError(udberr::kBadLogin, "TUdbDataBase.DoConnect");
   }
+  loginUser_ = user;
+  loginPassword_ = password;
   if (mode != 2) masterKey_ = key;
 }
 
@@ -398,10 +376,39 @@ void TUdbDataBase::DoConnect() {
     disk_->SetMasterKey(masterKey_);
     if (encrypted_ || secured_) disk_->VerifySecurityHeader();
     OpenSystemTables();
+    if (secured_) LogonSecured();
   } catch (...) {
     DoDisconnect();
     throw;
   }
+  loginPassword_.clear();
+}
+
+void TUdbDataBase::LogonSecured() {
+  TSecurityManager& sm = *security_;
+  bool loggedOn = false;
+  if (BeforeLogin) {
+    sm.Logon(loginUser_, loginPassword_, name_);
+    loggedOn = true;
+  } else {
+    try {
+      loggedOn = sm.Logon(loginUser_, loginPassword_, name_);
+    } catch (const EUdbDatabaseError&) {
+    }
+    // Later attempts ask again; a cancel ends them.
+    for (int pass = 1; !loggedOn && UdbLoginDialog(); ++pass) {
+      AnsiString key = masterKey_;
+      if (pass > 1 && !UdbLoginDialog()(name_, 2, key, loginUser_, loginPassword_)) break;
+      try {
+        loggedOn = sm.Logon(loginUser_, loginPassword_, name_);
+      } catch (const EUdbDatabaseError&) {
+      }
+    }
+  }
+  if (!loggedOn) UdbDatabaseError(udberr::kBadLogin, "TUdbDataBase.DoConnect");
+  privileges_.Name = sm.GroupName();
+  sm.GetPrivileges("", privileges_);
+  systemRights_ = DatabaseRights(privileges_.SystemPrivileges());
 }
 
 void TUdbDataBase::DoDisconnect() {
@@ -427,6 +434,11 @@ void TUdbDataBase::DoDisconnect() {
   CloseSystemTables();
   CloseDiskConnections();
   memMgr_->Clear();
+  privileges_.ObjectPrivileges().Clear();
+  privileges_.SystemPrivileges().Clear();
+  privileges_.Name.clear();
+  loginUser_.clear();
+  loginPassword_.clear();
   systemRights_ = 0;
   secured_ = false;
   masterKey_.clear();
@@ -473,10 +485,19 @@ void TUdbDataBase::OpenSystemTables() {
     objectIds_ = OpenInternal(kObjectIdTable);
     generators_ = OpenInternal(kGeneratorTable);
   }
+  if (secured_) {
+    secGroups_ = OpenInternal(udbsec::kGroups);
+    secUsers_ = OpenInternal(udbsec::kUsers);
+    secObjPrivs_ = OpenInternal(udbsec::kObjectPrivileges);
+    secSysPrivs_ = OpenInternal(udbsec::kSystemPrivileges);
+    security_->Open(this, secUsers_.get(), objectIds_.get(), secSysPrivs_.get(), secObjPrivs_.get(), secGroups_.get());
+  }
 }
 
 void TUdbDataBase::CloseSystemTables() {
-  for (auto* slot : {&generators_, &objectIds_, &systemMaster_, &userMaster_}) {
+  security_->Close();
+  for (auto* slot : {&secSysPrivs_, &secObjPrivs_, &secUsers_, &secGroups_, &generators_, &objectIds_,
+                     &systemMaster_, &userMaster_}) {
     if (!*slot) continue;
     try {
       (*slot)->CloseDataSet();
@@ -499,11 +520,7 @@ TDiskTableDefMgr& TUdbDataBase::ManagerFor(const AnsiString& name) const {
 
 bool TUdbDataBase::FindByName(TUdbTableCursor& t, const char* field, const AnsiString& name,
                               const AnsiString& index) {
-  if (!index.empty() && !AnsiSameText(t.IndexName(), index)) t.SetIndexName(index);
-  std::vector<std::uint8_t> buf(static_cast<size_t>(t.GetRecBufSize()));
-  t.InitSearchRecord(buf.data(), true);
-  t.DataSetSetFieldDataToRecBufAsVariant(buf.data(), t.FieldIndexOf(field), Variant(name));
-  return t.FindFromBuffer(buf.data(), 2, false, t.IndexName());
+  return udbrow::Find(t, index, {{field, Variant(name)}});
 }
 
 void TUdbDataBase::CreateMasterTables() {
@@ -517,36 +534,98 @@ void TUdbDataBase::CreateMasterTables() {
   }
 }
 
+namespace {
+
+using TColumns = std::vector<std::pair<const char*, std::pair<TFieldType, int>>>;
+// Index name, fields, unique (else case-insensitive only).
+struct TIndexSpec {
+  const char* name;
+  const char* fields;
+  bool unique;
+};
+using TIndexes = std::vector<TIndexSpec>;
+constexpr const char* kAllFieldPlaceholder = "ALLFIELDS";
+
+void MakeSystemTable(TUdbDataBase& db, const char* name, const TColumns& cols, const TIndexes& idx, bool encipher) {
+  TUdbTableCursor t;
+  t.SetDataBase(&db);
+  t.SetTableName(name);
+  if (encipher) t.SetEncryptionLevel(encStrong);
+  TFieldDefs fields(&t);
+  for (const auto& [field, type] : cols) fields.Add(field, type.first, type.second);
+  TIndexDefs indexes(&t);
+  for (const TIndexSpec& x : idx) {
+    TIndexOptions options;
+    options << ixCaseInsensitive;
+    if (x.unique) options << ixUnique;
+    indexes.Add(x.name, x.fields, options);
+  }
+  t.SetTableDef(&fields, &indexes);
+  // The stored layout names a field "ALL", a word that user tables may
+  // not use as a name: it is given its stored name after the checks.
+  for (int i = 0; i < t.TableDef().InternalFields()->Count(); ++i)
+    if (t.TableDef().InternalFields()->Items(i)->FieldName() == kAllFieldPlaceholder)
+      t.TableDef().InternalFields()->Items(i)->SetFieldName("ALL");
+  t.TableDef().SetInternalTable(true);
+  db.CreateTable(&t.TableDef());
+  t.SetDataBase(nullptr);
+}
+
+}  // namespace
+
+void TUdbDataBase::CreateSecurityTables() {
+  if (!headerLocked_)
+    UdbDatabaseError(udberr::kInternal, "TUdbDataBase.CreateSecurityTables",
+                     "Database header not locked prior to system change");
+  MakeSystemTable(*this, udbsec::kGroups, {{"GroupID", {ftAutoInc, 0}}, {"GroupName", {ftString, 30}}},
+                  {{"ixGroupID", "GroupID", true}, {"ixGroupName", "GroupName", true}}, true);
+  MakeSystemTable(*this, udbsec::kUsers,
+                  {{"UserID", {ftAutoInc, 0}},
+                   {"UserName", {ftString, 30}},
+                   {"Pwd0", {ftInteger, 0}},
+                   {"Pwd1", {ftInteger, 0}},
+                   {"Pwd2", {ftInteger, 0}},
+                   {"Pwd3", {ftInteger, 0}},
+                   {"Pwd4", {ftInteger, 0}},
+                   {"GroupID", {ftInteger, 0}},
+                   {"DateCreated", {ftDateTime, 0}},
+                   {"DateLastModified", {ftDateTime, 0}},
+                   {"DateLastPWordChange", {ftDateTime, 0}}},
+                  {{"ixUserName", "UserName", true},
+                   {"ixGroupUsers", "GroupID;UserName", false},
+                   {"ixPasswordAge", "DateLastPWordChange", false}},
+                  true);
+  MakeSystemTable(*this, udbsec::kObjectPrivileges,
+                  {{"GroupID", {ftInteger, 0}},
+                   {"ObjectType", {ftInteger, 0}},
+                   {"ObjectID", {ftInteger, 0}},
+                   {"PrivilegeID", {ftInteger, 0}},
+                   {kAllFieldPlaceholder, {ftBoolean, 0}},
+                   {"FieldsShort", {ftString, 100}},
+                   {"FieldsLong", {ftMemo, 0}},
+                   {"GrantOption", {ftBoolean, 0}}},
+                  {{"ixGroupPriv", "GroupID;ObjectType;ObjectID;PrivilegeID", true}}, true);
+  MakeSystemTable(*this, udbsec::kSystemPrivileges,
+                  {{"GroupID", {ftInteger, 0}}, {"PrivilegeID", {ftInteger, 0}}, {"GrantOption", {ftBoolean, 0}}},
+                  {{"ixGroupPriv", "GroupID;PrivilegeID", true}}, true);
+}
+
 void TUdbDataBase::CreateSystemTables() {
   if (!headerLocked_)
     UdbDatabaseError(udberr::kInternal, "TUdbDataBase.CreateSystemTables",
                      "Database header not locked prior to system change");
   if (MinorVersion() <= 1) return;
-  TIndexOptions unique;
-  unique << ixUnique << ixCaseInsensitive;
-  auto make = [&](const char* name, const std::vector<std::pair<const char*, std::pair<TFieldType, int>>>& cols,
-                  const std::vector<std::pair<const char*, const char*>>& idx) {
-    TUdbTableCursor t;
-    t.SetDataBase(this);
-    t.SetTableName(name);
-    if (encrypted_) t.SetEncryptionLevel(encStrong);
-    TFieldDefs fields(&t);
-    for (const auto& [field, type] : cols) fields.Add(field, type.first, type.second);
-    TIndexDefs indexes(&t);
-    for (const auto& [index, on] : idx) indexes.Add(index, on, unique);
-    t.SetTableDef(&fields, &indexes);
-    t.TableDef().SetInternalTable(true);
-    CreateTable(&t.TableDef());
-    t.SetDataBase(nullptr);
+  auto make = [&](const char* name, const TColumns& cols, const TIndexes& idx) {
+    MakeSystemTable(*this, name, cols, idx, encrypted_);
   };
   make(kObjectIdTable, {{"ObjectID", {ftInteger, 0}}, {"ObjectName", {ftString, 40}}},
-       {{"ixObjectID", "ObjectID"}, {"ixObjectName", "ObjectName"}});
+       {{"ixObjectID", "ObjectID", true}, {"ixObjectName", "ObjectName", true}});
   make(kGeneratorTable,
        {{"GeneratorName", {ftString, 20}},
         {"GeneratorValue", {ftInteger, 0}},
         {"GeneratorStep", {ftInteger, 0}},
         {"GeneratorResetValue", {ftInteger, 0}}},
-       {{"ixGenName", "GeneratorName"}});
+       {{"ixGenName", "GeneratorName", true}});
 }
 
 int TUdbDataBase::InternalGetGenerator(const AnsiString& name, bool createIfMissing) {
@@ -565,15 +644,15 @@ int TUdbDataBase::InternalGetGenerator(const AnsiString& name, bool createIfMiss
   } unlock{*this, t, locked};
   int result = 1;
   if (FindByName(t, "GeneratorName", name, "ixGenName")) {
-    result = FieldValue(t, "GeneratorValue").AsInteger();
-    SetStringField(t, "GeneratorValue", result + FieldValue(t, "GeneratorStep").AsInteger());
+    result = udbrow::Get(t, "GeneratorValue").AsInteger();
+    udbrow::Set(t, "GeneratorValue", result + udbrow::Get(t, "GeneratorStep").AsInteger());
     t.UpdateRecord();
   } else if (createIfMissing) {
     t.InitRecBuf();
-    SetStringField(t, "GeneratorName", Variant(name));
-    SetStringField(t, "GeneratorValue", 2);
-    SetStringField(t, "GeneratorStep", 1);
-    SetStringField(t, "GeneratorResetValue", 2);
+    udbrow::Set(t, "GeneratorName", Variant(name));
+    udbrow::Set(t, "GeneratorValue", 2);
+    udbrow::Set(t, "GeneratorStep", 1);
+    udbrow::Set(t, "GeneratorResetValue", 2);
     t.AddRecord(true);
   } else {
     UdbDatabaseError(udberr::kObjectNotFound, loc, name);
@@ -584,19 +663,19 @@ int TUdbDataBase::InternalGetGenerator(const AnsiString& name, bool createIfMiss
 int TUdbDataBase::ObjectId(const AnsiString& tableName) {
   if (!objectIds_ || AnsiSameText(tableName, "ALL")) return 0;
   if (!FindByName(*objectIds_, "ObjectName", tableName, "ixObjectName")) return 0;
-  return FieldValue(*objectIds_, "ObjectID").AsInteger();
+  return udbrow::Get(*objectIds_, "ObjectID").AsInteger();
 }
 
 void TUdbDataBase::SetObjectId(const AnsiString& oldName, const AnsiString& newName, int newId) {
   TUdbTableCursor& t = *objectIds_;
   if (FindByName(t, "ObjectName", oldName, "ixObjectName")) {
-    SetStringField(t, "ObjectName", Variant(newName));
+    udbrow::Set(t, "ObjectName", Variant(newName));
     t.UpdateRecord();
     return;
   }
   t.InitRecBuf();
-  SetStringField(t, "ObjectID", newId);
-  SetStringField(t, "ObjectName", Variant(newName));
+  udbrow::Set(t, "ObjectID", newId);
+  udbrow::Set(t, "ObjectName", Variant(newName));
   t.AddRecord(true);
 }
 
@@ -634,6 +713,7 @@ void TUdbDataBase::CreateDatabase() {
     userMaster_ = OpenInternal(kUserMaster);
     systemMaster_ = OpenInternal(kSystemMaster);
     CreateSystemTables();
+    if (secured_) CreateSecurityTables();
     LockHeader(false);
   } catch (...) {
     const AnsiString key = masterKey_;
@@ -653,7 +733,7 @@ void TUdbDataBase::GetTableNames(TStrings* list, bool memoryTables) {
     return;
   }
   TUdbTableCursor& t = *userMaster_;
-  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) list->Add(FieldValue(t, "Name").AsString());
+  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) list->Add(udbrow::Get(t, "Name").AsString());
 }
 
 void TUdbDataBase::InternalCreateTable(TTableDef* def) {
@@ -696,12 +776,12 @@ void TUdbDataBase::InternalUpdateTableDef(const AnsiString& oldName, TTableDef* 
   const AnsiString text = ComponentToObjectText(def);
   if (creating) {
     master.InitRecBuf();
-    SetStringField(master, "Name", Variant(newName));
-    SetBlobText(master, "TableDef", text);
+    udbrow::Set(master, "Name", Variant(newName));
+    udbrow::SetBlobText(master, "TableDef", text);
     master.AddRecord(true);
   } else {
-    SetStringField(master, "Name", Variant(newName));
-    SetBlobText(master, "TableDef", text);
+    udbrow::Set(master, "Name", Variant(newName));
+    udbrow::SetBlobText(master, "TableDef", text);
     master.UpdateRecord();
   }
   if (MinorVersion() >= 2 && objectIds_ && !IsSystemName(newName) && (creating || renamed))
@@ -716,7 +796,7 @@ void TUdbDataBase::InternalGetTableDef(const AnsiString& name, TTableDef* def) {
   }
   TUdbTableCursor& master = *MasterFor(name);
   if (!FindByName(master, "Name", name, AnsiString())) UdbDatabaseError(udberr::kNoSuchTable, loc, name);
-  const AnsiString text = BlobText(master, "TableDef");
+  const AnsiString text = udbrow::BlobText(master, "TableDef");
   try {
     ObjectTextToComponent(text, def);
   } catch (const Exception&) {
@@ -744,7 +824,50 @@ void TUdbDataBase::OpenTableDef(const AnsiString& name, TTableDef* def) {
     return;
   }
   InternalGetTableDef(name, def);
+  if (Guarded(name)) InternalCheckCanOpenDataObject(name);
   ManagerFor(name).OpenTableDefConnection(name, def);
+  InternalSetTablePrivileges(def, !Guarded(name));
+}
+
+bool TUdbDataBase::Guarded(const AnsiString& name) const { return secured_ && connected_ && !IsSystemName(name); }
+
+void TUdbDataBase::InternalCheckCanOpenDataObject(const AnsiString& name) {
+  const char* loc = "TUdbDataBase.InternalCheckCanOpenDataObject";
+  if (ObjectId(name) == 0) UdbDatabaseError(udberr::kObjectNotFound, loc, name);
+  if ((TableRights(privileges_.ObjectPrivileges(), name) & 8) == 0)
+    UdbDatabaseError(udberr::kNoPrivilege, loc, "You do not have the privilege/s required to perform this function");
+}
+
+void TUdbDataBase::InternalSetTablePrivileges(TTableDef* def, bool full) {
+  TInternalFields& fields = *def->InternalFields();
+  if (full) {
+    def->SetAccessMask(kAllRights);
+    for (int i = 0; i < fields.Count(); ++i) fields.Items(i)->SetAccessMask(kAllRights);
+    return;
+  }
+  if (ObjectId(def->TableName()) == 0)
+    UdbDatabaseError(udberr::kObjectNotFound, "TUdbDataBase.InternalSetTablePrivileges", def->TableName());
+  std::vector<std::pair<int, AnsiString>> limits;
+  const int rights = TableRights(privileges_.ObjectPrivileges(), def->TableName(), &limits);
+  def->SetAccessMask(static_cast<std::uint32_t>(rights));
+  for (int i = 0; i < fields.Count(); ++i) {
+    std::uint32_t mask = static_cast<std::uint32_t>(rights);
+    for (const auto& [ordinal, list] : limits) {
+      TStringList names;
+      names.SetCommaText(list);
+      if (names.IndexOf(AnsiUpperCase(fields.Items(i)->FieldName())) < 0)
+        mask &= ~static_cast<std::uint32_t>(ObjectPrivilegeBit(ordinal));
+    }
+    fields.Items(i)->SetAccessMask(mask);
+  }
+}
+
+void TUdbDataBase::QueryPrivilege(const AnsiString& objectName, int accessBit) {
+  const char* loc = "TUdbDataBase.QueryPrivilege";
+  if (!Guarded(objectName)) return;
+  if (!AnsiSameText(objectName, "ALL") && ObjectId(objectName) == 0) UdbDatabaseError(udberr::kObjectNotFound, loc, objectName);
+  if ((TableRights(privileges_.ObjectPrivileges(), objectName) & accessBit) == 0)
+    UdbDatabaseError(udberr::kNoPrivilege, loc, "You do not have the privilege/s required to perform this function");
 }
 
 void TUdbDataBase::CloseTableDef(TTableDef* def) {
@@ -809,7 +932,10 @@ void TUdbDataBase::RenameTable(const AnsiString& oldName, const AnsiString& newN
 void TUdbDataBase::DeleteTable(const AnsiString& name, bool memory) {
   const char* loc = "TUdbDataBase.DeleteTable";
   CheckConnected(memory);
-  if (!memory) CheckExclusive();
+  if (!memory) {
+    CheckExclusive();
+    QueryPrivilege(name, 4);
+  }
   TTableDef def;
   def.SetMemory(memory);
   GetTableDef(name, memory, &def);

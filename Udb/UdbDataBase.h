@@ -34,6 +34,7 @@
 
 #include "Udb/DiskIOInterface.h"
 #include "Udb/DiskMgr.h"
+#include "Udb/Privileges.h"
 #include "Udb/TableDefMgr.h"
 #include "Udb/UdbTableServices.h"
 #include "platform/core/Component.h"
@@ -41,6 +42,7 @@
 
 class TStrings;
 class TUdbFileSystem;
+class TSecurityManager;
 class TUdbTableCursor;
 
 namespace udbdb {
@@ -129,6 +131,9 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   int MinorVersion() const { return version_[1]; }
   int DiskFormat() const { return version_[2]; }
   int SystemRights() const { return systemRights_; }
+  // The logged-on user's privileges (secured databases) and the manager.
+  TPrivileges& Privileges() { return privileges_; }
+  TSecurityManager& SecurityManager() { return *security_; }
   const udbdb::THeader& Header() const { return header_; }
   // The file system of the database files (tests use an in-memory one).
   void SetFileSystem(TUdbFileSystem* fs) { fs_ = fs; }
@@ -177,7 +182,9 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   void StoreTableDef(TTableDef* def, int change) override;
   void CopyDatabase(const AnsiString& targetFile, bool overwrite) override;
   int RebuildTable(const AnsiString& tableName, const AnsiString& sourceFile, TUdbDataSet* target) override;
-  void QueryPrivilege(const AnsiString&, int) override {}
+  // On a secured database: 10624 unless the logged-on group holds the
+  // access bit on the table (or, without any entry for it, on "ALL").
+  void QueryPrivilege(const AnsiString& objectName, int accessBit) override;
   bool LockTable(const TTableDef& def, int kind) override;
   void UnlockTable(const TTableDef& def) override;
   bool LockRecord(const TTableDef& def, TUdbAddr address) override;
@@ -216,6 +223,12 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   void InternalUpdateTableDef(const AnsiString& oldName, TTableDef* def, bool creating);
   void InternalGetTableDef(const AnsiString& name, TTableDef* def);
   void SetObjectId(const AnsiString& oldName, const AnsiString& newName, int newId);
+  void CreateSecurityTables();
+  void LogonSecured();
+  void InternalSetTablePrivileges(TTableDef* def, bool full);
+  void InternalCheckCanOpenDataObject(const AnsiString& name);
+  // Tables that no privilege guards: system tables and memory tables.
+  bool Guarded(const AnsiString& name) const;
 
   // settings
   AnsiString name_, directory_, masterKey_;
@@ -236,10 +249,14 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   int systemRights_ = 0;
   udbdb::THeader header_{};
   std::vector<TUdbDataSet*> clients_;
+  AnsiString loginUser_, loginPassword_;
+  TPrivileges privileges_;
+  std::unique_ptr<TSecurityManager> security_;
 
   std::unique_ptr<TMemoryTableDefMgr> memMgr_;
   std::unique_ptr<TDiskMgr> disk_;
   std::unique_ptr<TDiskIOInterface> systemHdrIO_, tableHdrIO_;
   std::unique_ptr<TDiskTableDefMgr> systemMgr_, userMgr_;
   std::unique_ptr<TUdbTableCursor> userMaster_, systemMaster_, objectIds_, generators_;
+  std::unique_ptr<TUdbTableCursor> secGroups_, secUsers_, secObjPrivs_, secSysPrivs_;
 };

@@ -87,6 +87,8 @@ inline constexpr int kInvalidDatabaseName = 10118;
 inline constexpr int kConnected = 10120;
 inline constexpr int kHigherLevel = 12041;
 inline constexpr int kTableExists = 13060;
+inline constexpr int kNameOutOfRange = 9605;
+inline constexpr int kBadUserOrPassword = 10036;
 inline constexpr int kCancelled = 13061;           // "Operation was cancelled by the user"
 }  // namespace udberr
 
