@@ -970,8 +970,10 @@ void TUdbDataBase::CopyDatabase(const AnsiString& targetFile, bool overwrite) {
   if (!fs.Exists(source)) UdbDatabaseError(udberr::kFileNotFound, loc, source);
   if (fs.Exists(targetFile) && !overwrite) UdbDatabaseError(udberr::kGeneralError, loc, targetFile);
   if (connected_ && !IsMemory()) {
-    // Others may be writing: the header lock keeps every system change out
-    // and the copy reads through this connection's page file.
+    // A copy made while other connections write would be torn: only the
+    // sole user of the file copies it, through its own page file, with
+    // the header lock keeping system changes out.
+    CheckExclusive();
     THeaderScope scope(*this);
     if (fs.Exists(targetFile)) fs.Remove(targetFile);
     disk_->CopyDatabaseFile(targetFile);

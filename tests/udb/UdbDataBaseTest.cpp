@@ -428,6 +428,9 @@ TEST(CopyDatabase, CopyOpensWithItsTablesAndNeverOverwritesItsSource) {
   copy.SetConnected(true);
   EXPECT_EQ(Names(copy), std::vector<std::string>{"EMP"});
   EXPECT_EQ(Walk(*Open(copy, "EMP"), "NAME"), std::vector<std::string>{"one"});
+  // Shared use: others may be writing, so no copy is made.
+  EXPECT_UDB_ERROR(copy.CopyDatabase("THIRD.udb", false), 10121);
+  EXPECT_FALSE(env.fs.Exists("THIRD.udb"));
 }
 
 TEST(CopyDatabase, AnotherSpellingOfTheSourceIsRefused) {
