@@ -7,6 +7,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libjpeg-dev libicu-dev
   fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
   poppler-utils xvfb xauth
+  python3-xlrd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
