@@ -6,6 +6,7 @@
 #include "platform/core/AnsiText.h"
 #include "platform/core/DateTime.h"
 #include "platform/core/NumFormat.h"
+#include "sql/SqlMessages.h"
 
 namespace {
 
@@ -287,7 +288,7 @@ int TsqLexer::DateLiteral() {
   }
   // Every literal is read as a date, short ones (#1/2/03#) included: one
   // that gave no token would silently vanish from the statement.
-  if (DateFormat.empty()) DateFormat = "m/d/yyyy";
+  if (DateFormat.empty()) DateFormat = SqlMessage(kSqlDefaultDateFormat);
   TFormatSettings fs = DefaultFormatSettings();
   fs.ShortDateFormat = DateFormat;
   for (char f : DateFormat) {

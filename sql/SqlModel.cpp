@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/core/AnsiText.h"
+#include "sql/SortList.h"
 
 void TAggregateList::Assign(const TAggregateList& other) {
   Clear();
@@ -27,6 +28,24 @@ void TColumnList::DeleteAggregateRow(int row) {
   for (auto& column : items_) {
     for (int i = 0; i < column->AggregateList.Count(); ++i)
       column->AggregateList.Items(i)->Values->Delete(row);
+  }
+}
+
+void TColumnList::SortAggregateValues(TsqSortList& sortList) {
+  const int rows = sortList.GetRecordCount();
+  for (auto& column : items_) {
+    for (int a = 0; a < column->AggregateList.Count(); ++a) {
+      TAggregateItem* item = column->AggregateList.Items(a);
+      auto sorted = std::make_unique<TAggSparseList>(1000);
+      for (int i = 1; i <= rows; ++i) {
+        sortList.SetRecNo(i);
+        const int source = sortList.GetSourceRecNo();
+        sorted->SetValue(i, item->Values->GetValue(source));
+        sorted->SetSecondValue(i, item->Values->GetSecondValue(source));
+        sorted->SetCount(i, item->Values->GetCount(source));
+      }
+      item->Values = std::move(sorted);
+    }
   }
 }
 

@@ -88,10 +88,15 @@ class TColumnItem {
   std::vector<std::unique_ptr<TSqlAnalizer>> SubQueryList;
 };
 
+class TsqSortList;
+
 class TColumnList : public TItemList<TColumnItem> {
  public:
   // Deletes a result row from every aggregate of every column.
   void DeleteAggregateRow(int row);
+  // Puts every aggregate's rows in the order of the sort list: row i
+  // (1 .. its row count) takes what the source row of sort row i held.
+  void SortAggregateValues(TsqSortList& sortList);
 };
 
 class TTableItem {

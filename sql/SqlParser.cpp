@@ -7,6 +7,7 @@
 #include "platform/core/DateTime.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
+#include "sql/SqlMessages.h"
 
 const char* const kSqlTablePrefix = "SQYACC_";
 
@@ -151,7 +152,7 @@ void AddOnce(std::vector<AnsiString>& list, const AnsiString& s) {
   if (std::find(list.begin(), list.end(), s) == list.end()) list.push_back(s);
 }
 
-const char* const kAggregatePrefix[] = {"SUM OF ", "AVG OF ", "STDEV OF ", "MIN OF ", "MAX OF "};
+const int kAggregatePrefix[] = {kSqlSumOf, kSqlAvgOf, kSqlStdevOf, kSqlMinOf, kSqlMaxOf};
 
 }  // namespace
 
@@ -264,8 +265,8 @@ void TsqParser::AddColumn(TColumnList& list, const AnsiString& text) {
     if (column->AggregateList.Count() > 0) {
       const TAggregateItem* first = column->AggregateList.Items(0);
       column->ColumnName = first->Kind == akCount
-                               ? AnsiString("COUNT(*)")
-                               : kAggregatePrefix[first->Kind] + Unwrap(first->AggregateStr);
+                               ? SqlMessage(kSqlCountStarName)
+                               : SqlMessage(kAggregatePrefix[first->Kind]) + Unwrap(first->AggregateStr);
     } else {
       column->ColumnName = Unwrap(text);
     }
@@ -373,13 +374,13 @@ bool TsqParser::AddField(TCreateTableList& list, const AnsiString& name, std::ui
   for (int i = 0; i < item->Fields.Count(); ++i) {
     const TCreateField* f = item->Fields.Items(i);
     if (f->Action == action && AnsiSameText(f->FieldName, name)) {
-      yyerror("Duplicate field name");
+      yyerror(SqlMessage(kSqlDuplicateFieldName));
       yyabort();
       return false;
     }
   }
   if (action == caAdd && fieldDef_.type == stBlob && (fieldDef_.blob < 1 || fieldDef_.blob > 5)) {
-    yyerror("BLOB FIELD: wrong type (1-5)");
+    yyerror(SqlMessage(kSqlBlobWrongType));
     yyabort();
     return false;
   }
@@ -702,7 +703,7 @@ void TsqParser::yyaction(int rule) {
       for (int i = 0; i < item->Fields.Count() && !found; ++i)
         found = AnsiSameText(item->Fields.Items(i)->FieldName, name);
       if (!found) {
-        yyerror("PRIMARY KEY: field not found");
+        yyerror(SqlMessage(kSqlPrimaryKeyNotFound));
         yyabort();
         return;
       }
@@ -727,7 +728,7 @@ void TsqParser::yyaction(int rule) {
 
 AnsiString SqlErrorText(const TCustomParser& parser, const TCustomLexer& lexer) {
   const int column = lexer.yycolno - static_cast<int>(lexer.yytext.size()) - 1;
-  return Format(" %s at line : %d, Column: %d, token: %s",
+  return Format(SqlMessage(kSqlSyntaxErrorAt),
                 {parser.yyerrormsg, lexer.yylineno, column, lexer.yytext});
 }
 
