@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test; then the visual
+# tests (label ui) once more in a real X server (Xvfb), so that real
+# windows are exercised on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,3 +10,8 @@ PAYROLL_WERROR=ON bash scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cd "$BUILD_DIR"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
+# The tests set QT_QPA_PLATFORM=offscreen themselves; PAYROLL_TEST_QPA
+# overrides it.  -noreset keeps the server up between test programs (a
+# server resetting after its last client refuses the next one meanwhile).
+PAYROLL_TEST_QPA=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+  ctest -L ui --output-on-failure -j"$(nproc)" --timeout 300

@@ -1,4 +1,5 @@
 #include "platform/core/Collections.h"
+#include "platform/core/ScopeGuards.h"
 
 #include <algorithm>
 #include <string>
@@ -90,14 +91,8 @@ void TCollection::Delete(int index) {
 
 void TCollection::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
-  try {
-    while (!items_.empty()) delete items_.back();
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update(this);
+  while (!items_.empty()) delete items_.back();
 }
 
 TCollectionItem* TCollection::Items(int index) const {
@@ -127,15 +122,9 @@ void TCollection::Assign(TPersistent* source) {
     return;
   }
   if (other == this) return;  // Clear would empty the source too
-  BeginUpdate();
-  try {
-    Clear();
-    for (int i = 0; i < other->Count(); ++i) Add()->Assign(other->Items(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update(this);
+  Clear();
+  for (int i = 0; i < other->Count(); ++i) Add()->Assign(other->Items(i));
 }
 
 // "<owner's path>.<property>", the property being the owner's published

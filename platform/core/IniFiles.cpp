@@ -8,6 +8,7 @@
 #include "platform/core/Files.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/Strings.h"
+#include "platform/core/ScopeGuards.h"
 
 namespace {
 
@@ -211,56 +212,38 @@ void TIniFile::WriteFloat(const AnsiString& section, const AnsiString& ident, do
 
 void TIniFile::ReadSection(const AnsiString& section, TStrings* strings) {
   Load();
-  strings->BeginUpdate();
-  try {
-    strings->Clear();
-    int h = FindSection(section);
-    if (h >= 0) {
-      int end = SectionEnd(h);
-      for (int i = h + 1; i < end; ++i)
-        if (lines_[static_cast<size_t>(i)].kind == 2) strings->Add(lines_[static_cast<size_t>(i)].name);
-    }
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
+  TUpdateScope update(strings);
+  strings->Clear();
+  int h = FindSection(section);
+  if (h >= 0) {
+    int end = SectionEnd(h);
+    for (int i = h + 1; i < end; ++i)
+      if (lines_[static_cast<size_t>(i)].kind == 2) strings->Add(lines_[static_cast<size_t>(i)].name);
   }
-  strings->EndUpdate();
 }
 
 void TIniFile::ReadSections(TStrings* strings) {
   Load();
-  strings->BeginUpdate();
-  try {
-    strings->Clear();
-    for (const Line& l : lines_)
-      if (l.kind == 1) strings->Add(l.name);
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
+  TUpdateScope update(strings);
+  strings->Clear();
+  for (const Line& l : lines_)
+    if (l.kind == 1) strings->Add(l.name);
 }
 
 void TIniFile::ReadSectionValues(const AnsiString& section, TStrings* strings) {
   Load();
-  strings->BeginUpdate();
-  try {
-    strings->Clear();
-    int h = FindSection(section);
-    if (h >= 0) {
-      int end = SectionEnd(h);
-      for (int i = h + 1; i < end; ++i) {
-        const Line& l = lines_[static_cast<size_t>(i)];
-        // The first of duplicate keys is the one a read returns.
-        if (l.kind == 2 && FindKey(h, l.name) == i)
-          strings->Add(l.name + "=" + CookValue(l.text.substr(l.text.find('=') + 1)));
-      }
+  TUpdateScope update(strings);
+  strings->Clear();
+  int h = FindSection(section);
+  if (h >= 0) {
+    int end = SectionEnd(h);
+    for (int i = h + 1; i < end; ++i) {
+      const Line& l = lines_[static_cast<size_t>(i)];
+      // The first of duplicate keys is the one a read returns.
+      if (l.kind == 2 && FindKey(h, l.name) == i)
+        strings->Add(l.name + "=" + CookValue(l.text.substr(l.text.find('=') + 1)));
     }
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
   }
-  strings->EndUpdate();
 }
 
 void TIniFile::EraseSection(const AnsiString& section) {

@@ -6,6 +6,7 @@
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/Streams.h"
+#include "platform/core/ScopeGuards.h"
 
 namespace {
 
@@ -59,32 +60,20 @@ void TStrings::InsertObject(int index, const AnsiString& s, TObject* object) {
 }
 
 void TStrings::AddStrings(TStrings* strings) {
-  BeginUpdate();
-  try {
-    // Count taken once: adding a list to itself doubles it.
-    const int n = strings->Count();
-    for (int i = 0; i < n; ++i) AddObject(strings->Get(i), strings->GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update(this);
+  // Count taken once: adding a list to itself doubles it.
+  const int n = strings->Count();
+  for (int i = 0; i < n; ++i) AddObject(strings->Get(i), strings->GetObject(i));
 }
 
 void TStrings::Exchange(int index1, int index2) {
-  BeginUpdate();
-  try {
-    AnsiString s = Get(index1);
-    TObject* o = GetObject(index1);
-    Put(index1, Get(index2));
-    PutObject(index1, GetObject(index2));
-    Put(index2, s);
-    PutObject(index2, o);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update(this);
+  AnsiString s = Get(index1);
+  TObject* o = GetObject(index1);
+  Put(index1, Get(index2));
+  PutObject(index1, GetObject(index2));
+  Put(index2, s);
+  PutObject(index2, o);
 }
 
 void TStrings::Move(int curIndex, int newIndex) {
@@ -92,17 +81,11 @@ void TStrings::Move(int curIndex, int newIndex) {
   // Check the target before the item is taken out, so that a bad index
   // cannot lose it.
   if (newIndex < 0 || newIndex >= Count()) Error("List index out of bounds (%d)", newIndex);
-  BeginUpdate();
-  try {
-    AnsiString s = Get(curIndex);
-    TObject* o = GetObject(curIndex);
-    Delete(curIndex);
-    InsertObject(newIndex, s, o);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update(this);
+  AnsiString s = Get(curIndex);
+  TObject* o = GetObject(curIndex);
+  Delete(curIndex);
+  InsertObject(newIndex, s, o);
 }
 
 bool TStrings::Equals(const TStrings* strings) const {
@@ -179,23 +162,17 @@ AnsiString TStrings::Text() const {
 }
 
 void TStrings::SetText(const AnsiString& text) {
-  BeginUpdate();
-  try {
-    Clear();
-    // CR and LF are below 0x40 and never trail bytes.
-    size_t i = 0;
-    while (i < text.size()) {
-      size_t start = i;
-      while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-      Add(text.substr(start, i - start));
-      if (i < text.size() && text[i] == '\r') ++i;
-      if (i < text.size() && text[i] == '\n') ++i;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  TUpdateScope update(this);
+  Clear();
+  // CR and LF are below 0x40 and never trail bytes.
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t start = i;
+    while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
+    Add(text.substr(start, i - start));
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i < text.size() && text[i] == '\n') ++i;
   }
-  EndUpdate();
 }
 
 AnsiString TStrings::DelimitedText() const { return JoinDelimited(delimiter_, quoteChar_); }
@@ -233,55 +210,49 @@ AnsiString TStrings::JoinDelimited(char d, char q) const {
 }
 
 void TStrings::SplitDelimited(const AnsiString& text, char d, char q) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t i = 0;
-    const size_t n = text.size();
-    auto skipBlanks = [&] {
-      while (i < n && IsBlank(text[i])) ++i;
-    };
-    skipBlanks();
-    while (i < n && text[i] != '\0') {
-      AnsiString item;
-      if (text[i] == q) {
-        // A quoted run: doubled quotes stand for one; an unterminated run
-        // takes the rest of the text.
-        ++i;
-        while (i < n) {
-          size_t len = CharLen(text, i);
-          if (len == 1 && text[i] == q) {
-            if (i + 1 < n && text[i + 1] == q) {
-              item += q;
-              i += 2;
-              continue;
-            }
-            ++i;
-            break;
+  TUpdateScope update(this);
+  Clear();
+  size_t i = 0;
+  const size_t n = text.size();
+  auto skipBlanks = [&] {
+    while (i < n && IsBlank(text[i])) ++i;
+  };
+  skipBlanks();
+  while (i < n && text[i] != '\0') {
+    AnsiString item;
+    if (text[i] == q) {
+      // A quoted run: doubled quotes stand for one; an unterminated run
+      // takes the rest of the text.
+      ++i;
+      while (i < n) {
+        size_t len = CharLen(text, i);
+        if (len == 1 && text[i] == q) {
+          if (i + 1 < n && text[i + 1] == q) {
+            item += q;
+            i += 2;
+            continue;
           }
-          item.append(text, i, len);
-          i += len;
-        }
-      } else {
-        size_t start = i;
-        while (i < n && static_cast<unsigned char>(text[i]) > ' ' && text[i] != d)
-          i += CharLen(text, i);
-        item = text.substr(start, i - start);
-      }
-      Add(item);
-      skipBlanks();
-      if (i < n && text[i] == d) {
-        if (i + 1 == n) Add(AnsiString());  // a trailing delimiter ends an empty item
-        do {
           ++i;
-        } while (i < n && IsBlank(text[i]));
+          break;
+        }
+        item.append(text, i, len);
+        i += len;
       }
+    } else {
+      size_t start = i;
+      while (i < n && static_cast<unsigned char>(text[i]) > ' ' && text[i] != d)
+        i += CharLen(text, i);
+      item = text.substr(start, i - start);
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    Add(item);
+    skipBlanks();
+    if (i < n && text[i] == d) {
+      if (i + 1 == n) Add(AnsiString());  // a trailing delimiter ends an empty item
+      do {
+        ++i;
+      } while (i < n && IsBlank(text[i]));
+    }
   }
-  EndUpdate();
 }
 
 // CommaText always uses ',' and '"', whatever Delimiter and QuoteChar are.
@@ -333,15 +304,9 @@ void TStrings::SaveToStream(TStream* stream) const {
 void TStrings::Assign(TPersistent* source) {
   if (auto* src = dynamic_cast<TStrings*>(source)) {
     if (src == this) return;  // clearing first would empty the source too
-    BeginUpdate();
-    try {
-      Clear();
-      AddStrings(src);
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    TUpdateScope update(this);
+    Clear();
+    AddStrings(src);
     return;
   }
   TPersistent::Assign(source);

@@ -16,6 +16,7 @@
 #include "platform/core/Strings.h"
 #include "platform/core/TextFormInt.h"
 #include "platform/core/TypInfo.h"
+#include "platform/core/ScopeGuards.h"
 
 using namespace textform;
 
@@ -229,15 +230,9 @@ class TFormReader {
     if (v.kind != TValueNode::vList) Fail<EPropertyError>("Invalid property value", v.line);
     for (const TValueNode& e : v.list)
       if (e.kind != TValueNode::vString) Fail<EPropertyError>("String expected", e.line);
-    strings->BeginUpdate();
-    try {
-      strings->Clear();
-      for (const TValueNode& e : v.list) strings->Add(e.text);
-    } catch (...) {
-      strings->EndUpdate();
-      throw;
-    }
-    strings->EndUpdate();
+    TUpdateScope update(strings);
+    strings->Clear();
+    for (const TValueNode& e : v.list) strings->Add(e.text);
   }
 
   [[noreturn]] static void BadValue(const TValueNode& v) { Fail<EPropertyError>("Invalid property value", v.line); }
@@ -412,18 +407,12 @@ class TFormReader {
     // A collection given twice in one text: references read into the
     // items about to go must not outlive them.
     std::erase_if(fixups_, [collection](const TFixup& f) { return IsInside(f.instance, collection); });
-    collection->BeginUpdate();
-    try {
-      collection->Clear();
-      for (const TItemNode& itemNode : v.items) {
-        TCollectionItem* item = collection->Add();
-        for (const TPropNode& p : itemNode.props) ReadProperty(item, p);
-      }
-    } catch (...) {
-      collection->EndUpdate();
-      throw;
+    TUpdateScope update(collection);
+    collection->Clear();
+    for (const TItemNode& itemNode : v.items) {
+      TCollectionItem* item = collection->Add();
+      for (const TPropNode& p : itemNode.props) ReadProperty(item, p);
     }
-    collection->EndUpdate();
   }
 
   static bool IsInside(TObject* instance, TCollection* collection) {

@@ -58,6 +58,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -449,14 +450,61 @@ class TTempStateGuard {
   TDataSetState saved_;
 };
 
-// DisableControls for a scope.
+// DisableControls for a scope.  EnableControls runs however the scope is
+// left; an error it raises while another exception unwinds is dropped (the
+// first error is the one reported), otherwise it reaches the caller.
 class TControlsDisabler {
  public:
-  explicit TControlsDisabler(TDataSet* ds) : ds_(ds) { ds_->DisableControls(); }
-  ~TControlsDisabler() { ds_->EnableControls(); }
+  explicit TControlsDisabler(TDataSet* ds) : ds_(ds), unwinding_(std::uncaught_exceptions()) {
+    ds_->DisableControls();
+  }
+  ~TControlsDisabler() noexcept(false) {
+    if (std::uncaught_exceptions() > unwinding_) {
+      try {
+        ds_->EnableControls();
+      } catch (...) {
+      }
+    } else {
+      ds_->EnableControls();
+    }
+  }
   TControlsDisabler(const TControlsDisabler&) = delete;
   TControlsDisabler& operator=(const TControlsDisabler&) = delete;
 
  private:
   TDataSet* ds_;
+  int unwinding_;
+};
+
+// Keeps a dataset's position for a scope: takes a bookmark, and at the end
+// of the scope goes back to it (when it is still valid) and frees it.  The
+// bookmark is always freed; going back follows the error rule of
+// TControlsDisabler.  Declare it after a TControlsDisabler so that the
+// return happens while the controls are still disabled.
+class TBookmarkKeeper {
+ public:
+  explicit TBookmarkKeeper(TDataSet* ds) : ds_(ds), mark_(ds->GetBookmark()), unwinding_(std::uncaught_exceptions()) {}
+  ~TBookmarkKeeper() noexcept(false) {
+    TBookmark mark = mark_;
+    bool unwinding = std::uncaught_exceptions() > unwinding_;
+    try {
+      if (mark && restore_ && ds_->BookmarkValid(mark)) ds_->GotoBookmark(mark);
+    } catch (...) {
+      TDataSet::FreeBookmark(mark);
+      if (!unwinding) throw;
+      return;
+    }
+    TDataSet::FreeBookmark(mark);
+  }
+  TBookmark Bookmark() const { return mark_; }
+  // The scope's end frees the bookmark without moving the dataset.
+  void KeepPosition() { restore_ = false; }
+  TBookmarkKeeper(const TBookmarkKeeper&) = delete;
+  TBookmarkKeeper& operator=(const TBookmarkKeeper&) = delete;
+
+ private:
+  TDataSet* ds_;
+  TBookmark mark_;
+  int unwinding_;
+  bool restore_ = true;
 };

@@ -164,6 +164,13 @@ bool TCanvas::HandleAllocated() const {
 QPainter* TCanvas::ActivePainter() {
   if (borrowed_) return borrowed_;
   if (own_ && own_->isActive()) return own_.get();
+  if (DeviceProvider) {
+    QPaintDevice* d = DeviceProvider();
+    if (d != device_) {
+      device_ = d;
+      ResetClip();
+    }
+  }
   if (!device_) return nullptr;
   QPaintDevice* target = device_;
   if (device_->width() <= 0 || device_->height() <= 0) {

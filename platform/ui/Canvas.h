@@ -21,6 +21,7 @@
 // bitmap, or a widget's backing store.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -189,6 +190,10 @@ class TCanvas : public TPersistent {
 
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
+  // Asked for the device each time the canvas opens a painter of its own
+  // (a control's canvas picks its window, its back buffer or its overlay
+  // at that moment); null keeps the device set by SetDevice.
+  std::function<QPaintDevice*()> DeviceProvider;
 
  protected:
   void Changing();

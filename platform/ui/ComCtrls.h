@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/core/Collections.h"
 #include "platform/ui/Controls.h"
 
 class QTreeWidget;
@@ -446,4 +447,161 @@ class TToolBar : public TCustomControl {
   int buttonWidth_ = 23, buttonHeight_ = 22;
   TCustomImageList* images_ = nullptr;
   bool flat_ = false, showCaptions_ = false;
+};
+
+// --- up-down buttons ----------------------------------------------------------
+
+enum TUDOrientation { udHorizontal, udVertical };
+PAYROLL_ENUM_NAMES(TUDOrientation, udHorizontal, udVertical)
+enum TUDAlignButton { udLeft, udRight };
+PAYROLL_ENUM_NAMES(TUDAlignButton, udLeft, udRight)
+enum TUDBtnType { btNext, btPrev };
+using TUDClickEvent = std::function<void(TObject* sender, TUDBtnType button)>;
+using TUDChangingEvent = std::function<void(TObject* sender, bool& allowChange)>;
+
+// A pair of arrow buttons that step Position by Increment within
+// [Min, Max] (wrapping round with Wrap).  With an Associate the buttons sit
+// against its side (AlignButton) at its height, and its text shows the
+// position ("1,000" with Thousands); Up and Down in the associate step too
+// (ArrowKeys).  The upper (or right) button is btNext.  OnChanging may
+// refuse a step; OnClick follows every click.
+class TUpDown : public TCustomControl {
+  PAYROLL_CLASS(TUpDown, TCustomControl)
+
+ public:
+  explicit TUpDown(TComponent* owner);
+  ~TUpDown() override;
+  int Min() const { return min_; }
+  void SetMin(int v);
+  int Max() const { return max_; }
+  void SetMax(int v);
+  int Position() const { return position_; }
+  void SetPosition(int v);
+  int Increment() const { return increment_; }
+  void SetIncrement(int v) { increment_ = v; }
+  bool Wrap() const { return wrap_; }
+  void SetWrap(bool v) { wrap_ = v; }
+  bool Thousands() const { return thousands_; }
+  void SetThousands(bool v);
+  bool ArrowKeys() const { return arrowKeys_; }
+  void SetArrowKeys(bool v) { arrowKeys_ = v; }
+  TUDOrientation Orientation() const { return orientation_; }
+  void SetOrientation(TUDOrientation o);
+  TUDAlignButton AlignButton() const { return alignButton_; }
+  void SetAlignButton(TUDAlignButton a);
+  TWinControl* Associate() const { return associate_; }
+  void SetAssociate(TWinControl* control);
+  // One step as a click on that button does (OnChanging, then OnClick).
+  void Step(TUDBtnType button);
+  void Paint() override;
+  void Notification(TComponent* component, TOperation operation) override;
+  void Loaded() override;
+
+  TUDClickEvent OnClick;
+  TUDChangingEvent OnChanging;
+
+ protected:
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void KeyDown(std::uint16_t& key, TShiftState shift) override;
+  bool WantsFocusInTabOrder() const override { return false; }
+
+ private:
+  void PlaceAtAssociate();
+  void ShowInAssociate();
+  void HookAssociate();
+  void UnhookAssociate();
+  int min_ = 0, max_ = 100, position_ = 0, increment_ = 1;
+  bool wrap_ = false, thousands_ = true, arrowKeys_ = true;
+  TUDOrientation orientation_ = udVertical;
+  TUDAlignButton alignButton_ = udRight;
+  TWinControl* associate_ = nullptr;
+  TKeyEvent associateKeyDown_;  // the associate's own handler, called first
+  int pressed_ = -1;            // the button held down (TUDBtnType), or -1
+};
+
+// --- cool bar ------------------------------------------------------------------
+
+class TCoolBar;
+
+// One band of a cool bar: a control (usually a tool bar) with a caption.
+class TCoolBand : public TCollectionItem {
+  PAYROLL_CLASS(TCoolBand, TCollectionItem)
+
+ public:
+  explicit TCoolBand(TCollection* collection);
+  TWinControl* Control() const { return control_; }
+  void SetControl(TWinControl* c);
+  const AnsiString& Text() const { return text_; }
+  void SetText(const AnsiString& t);
+  int Width() const { return width_; }
+  void SetWidth(int w);
+  int MinHeight() const { return minHeight_; }
+  void SetMinHeight(int h);
+  int MinWidth() const { return minWidth_; }
+  void SetMinWidth(int w);
+  bool Break() const { return break_; }
+  void SetBreak(bool b);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v);
+  void Assign(TPersistent* source) override;
+
+ private:
+  TWinControl* control_ = nullptr;
+  AnsiString text_;
+  int width_ = 0, minHeight_ = 25, minWidth_ = 0;
+  bool break_ = true, visible_ = true;
+};
+
+class TCoolBands : public TOwnedCollection {
+  PAYROLL_CLASS(TCoolBands, TOwnedCollection)
+
+ public:
+  explicit TCoolBands(TCoolBar* bar);
+  TCoolBand* Add() { return static_cast<TCoolBand*>(TCollection::Add()); }
+  TCoolBand* Items(int index) const { return static_cast<TCoolBand*>(TCollection::Items(index)); }
+  // The band holding control, or null.
+  TCoolBand* FindBand(const TControl* control) const;
+
+ protected:
+  void Update(TCollectionItem* item) override;
+
+ private:
+  TCoolBar* bar_;
+};
+
+// A bar of bands: each visible band starts a new row when Break is on (the
+// first always does), else continues the row; a band is a grabber, its
+// caption, then its control, as wide as Width (the last of a row takes the
+// rest).  Rows are as high as their highest band's MinHeight.
+class TCoolBar : public TCustomControl {
+  PAYROLL_CLASS(TCoolBar, TCustomControl)
+
+ public:
+  explicit TCoolBar(TComponent* owner);
+  ~TCoolBar() override;
+  TCoolBands* Bands() const { return bands_.get(); }
+  void SetBands(TCoolBands* b) { bands_->Assign(b); }
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v);
+  bool ShowText() const { return showText_; }
+  void SetShowText(bool v);
+  // The rectangle of band index in client coordinates (empty when hidden).
+  TRect BandRect(int index) const;
+  void ArrangeBands();
+  void AlignControls(TControl* control, TRect& rect) override;
+  void Paint() override;
+  void Notification(TComponent* component, TOperation operation) override;
+  void Loaded() override;
+
+ protected:
+  bool WantsFocusInTabOrder() const override { return false; }
+
+ private:
+  std::vector<TRect> Compute() const;
+  int CaptionWidth(const TCoolBand* band) const;
+  std::unique_ptr<TCoolBands> bands_;
+  bool autoSize_ = false;
+  bool showText_ = true;
+  bool arranging_ = false;
 };

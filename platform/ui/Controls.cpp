@@ -14,6 +14,7 @@
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstring>
 
 #include "platform/ui/ControlsInt.h"
 #include "platform/ui/FontMetrics.h"
@@ -120,18 +121,43 @@ bool TWidgetBridge::eventFilter(QObject* watched, QEvent* event) {
 TPaintSurface::TPaintSurface(TControl* control, TCanvas* canvas, QWidget* parent)
     : QWidget(parent), control_(control), canvas_(canvas) {}
 
+QImage* TPaintSurface::Buffer() {
+  QSize want = size().expandedTo(QSize(1, 1));
+  if (buffer_.size() != want) {
+    if (control_) control_->ReleaseCanvasPainters();
+    // Graphic controls show their parent through what they leave unpainted.
+    bool windowed = dynamic_cast<TWinControl*>(control_) != nullptr;
+    buffer_ = QImage(want, windowed ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    dirty_ = true;
+  }
+  return &buffer_;
+}
+
 void TPaintSurface::paintEvent(QPaintEvent*) {
   if (!control_) return;
-  QPainter painter(this);
-  canvas_->Attach(&painter);
-  try {
-    PaintControlOn(control_, canvas_);
-  } catch (...) {
-    canvas_->Detach();
-    HandleEventException();
-    return;
+  control_->ReleaseCanvasPainters();
+  QImage* buffer = Buffer();
+  if (dirty_) {
+    dirty_ = false;
+    if (buffer->hasAlphaChannel())
+      buffer->fill(Qt::transparent);
+    else
+      buffer->fill(ToQColor(control_->Color()));
+    canvas_->ResetClip();
+    painting_ = true;
+    try {
+      if (auto* w = dynamic_cast<TWinControl*>(control_))
+        w->PaintThroughWindowProc([this] { PaintControlOn(control_, canvas_); });
+      else
+        PaintControlOn(control_, canvas_);
+    } catch (...) {
+      HandleEventException();
+    }
+    painting_ = false;
+    if (control_) control_->ReleaseCanvasPainters();
   }
-  canvas_->Detach();
+  QPainter painter(this);
+  painter.drawImage(0, 0, *buffer);
 }
 
 void TPaintSurface::mousePressEvent(QMouseEvent* e) { e->accept(); }
@@ -150,6 +176,11 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
   Destroying();
+  for (TControlCanvas* c : canvases_) {
+    c->ReleasePainter();
+    c->control_ = nullptr;
+  }
+  canvases_.clear();
   if (parent_) parent_->RemoveControl(this);
   parent_ = nullptr;
   DetachSurface();
@@ -174,6 +205,7 @@ void TControl::AttachSurface(QWidget* surface) {
 // signals while it is being deleted (a tree clearing its items) reaches
 // no half-destroyed control.
 void TControl::DetachSurface() {
+  ReleaseCanvasPainters();
   if (bridge_) bridge_->Detach();
   bridge_.reset();
   if (surface_) {
@@ -222,7 +254,14 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     RequestAlign();
     inSetBounds_ = false;
   }
-  if (resized) Resize();
+  if (resized) {
+    if (auto* w = dynamic_cast<TWinControl*>(this)) {
+      // The window's own size message, seen by a sub-classed procedure.
+      TRect cr = ClientRect();
+      w->Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(cr.Width(), cr.Height()));
+    }
+    Resize();
+  }
 }
 
 void TControl::RememberAnchorDistances() {
@@ -429,7 +468,53 @@ void TControl::SetPopupMenu(TPopupMenu* menu) {
 }
 
 void TControl::Invalidate() {
-  if (surface_) surface_->update();
+  if (!surface_) return;
+  if (auto* p = dynamic_cast<TPaintSurface*>(surface_)) p->MarkDirty();
+  if (auto* w = dynamic_cast<TWinControl*>(this); w && w->overlay_) {
+    ReleaseCanvasPainters();
+    w->overlay_.reset();
+  }
+  surface_->update();
+}
+
+void TControl::ReleaseCanvasPainters() {
+  for (TControlCanvas* c : canvases_) c->ReleasePainter();
+}
+
+bool TControl::DoMouseWheel(TShiftState shift, int wheelDelta, const TPoint& mousePos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, wheelDelta, mousePos, handled);
+  return handled;
+}
+
+// The default window procedure's answers to the text messages.  WM_GETTEXT
+// copies at most WParam - 1 bytes and a terminating zero into the buffer
+// at LParam, never half a double-byte character, and returns the bytes
+// copied.
+bool TControl::HandleTextMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_SETTEXT:
+      SetText(m.LParam ? AnsiString(reinterpret_cast<const char*>(m.LParam)) : AnsiString());
+      m.Result = 1;
+      return true;
+    case WM_GETTEXTLENGTH:
+      m.Result = static_cast<std::intptr_t>(GetText().size());
+      return true;
+    case WM_GETTEXT: {
+      auto* buffer = reinterpret_cast<char*>(m.LParam);
+      m.Result = 0;
+      if (!buffer || m.WParam <= 0) return true;
+      AnsiString text = GetText();
+      size_t n = std::min(text.size(), static_cast<size_t>(m.WParam - 1));
+      if (n < text.size() && n > 0 && ByteTypeAt(text, n - 1) == mbLeadByte) --n;
+      std::memcpy(buffer, text.data(), n);
+      buffer[n] = '\0';
+      m.Result = static_cast<std::intptr_t>(n);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 void TControl::Update() {
@@ -500,6 +585,19 @@ void TControl::WndProc(TMessage& m) {
     case CM_MOUSELEAVE:
       if (OnMouseLeave) OnMouseLeave(this);
       return;
+    case WM_MOUSEWHEEL: {
+      // The class library's route: the control is asked by CM_MOUSEWHEEL
+      // first; a wheel it did not take scrolls the widget.
+      m.Result = Perform(CM_MOUSEWHEEL, m.WParam, m.LParam);
+      if (m.Result == 0) DefaultHandler(m);
+      return;
+    }
+    case CM_MOUSEWHEEL: {
+      TShiftState s = ShiftFromMouseKeys(m.WParam & 0xFFFF);
+      TPoint pos{LoWordSigned(m.LParam), HiWordSigned(m.LParam)};
+      m.Result = DoMouseWheel(s, HiWordSigned(m.WParam), pos) ? 1 : 0;
+      return;
+    }
     case CM_FONTCHANGED: FontChanged(); return;
     case CM_COLORCHANGED: ColorChanged(); return;
     case CM_ENABLEDCHANGED: EnabledChanged(); return;
@@ -517,7 +615,7 @@ void TControl::WndProc(TMessage& m) {
   }
 }
 
-void TControl::DefaultHandler(TMessage&) {}
+void TControl::DefaultHandler(TMessage& m) { HandleTextMessage(m); }
 
 void TControl::Click() {
   if (OnClick) OnClick(this);
@@ -568,8 +666,11 @@ bool TControl::SurfaceEvent(QObject* watched, QEvent* event) {
       m.WParam = MouseKeys(me);
       m.LParam = MakeLParam(pos.x(), pos.y());
       auto* win = dynamic_cast<TWinControl*>(this);
-      if (win) win->ResetPassToWidget();
-      WindowProc(m);
+      bool kept = false;
+      if (win)
+        kept = win->DispatchWidgetMessage(m);
+      else
+        WindowProc(m);
       if (event->type() == QEvent::MouseButtonRelease && me->button() == Qt::RightButton &&
           popupMenu_) {
         popupMenu_->PopupComponent = this;
@@ -577,7 +678,7 @@ bool TControl::SurfaceEvent(QObject* watched, QEvent* event) {
         popupMenu_->Popup(g.x(), g.y());
         return true;
       }
-      return win ? !win->PassedToWidget() : false;
+      return kept;
     }
     case QEvent::Enter:
       Perform(CM_MOUSEENTER);
@@ -709,15 +810,22 @@ void TWinControl::AlignControls(TControl*, TRect& rect) {
     std::vector<TControl*> list;
     for (TControl* c : controls_)
       if (c->Align() == a && c->Visible()) list.push_back(c);
-    std::stable_sort(list.begin(), list.end(), [a](TControl* x, TControl* y) {
+    // Ties keep the order of the last alignment, so that a control shrunk
+    // to nothing stays on its side of the one next to it (a splitter's
+    // snapped panel).
+    auto order = [](int x1, int y1, TControl* x, TControl* y) {
+      return x1 != y1 ? x1 < y1 : x->alignSeq_ < y->alignSeq_;
+    };
+    std::stable_sort(list.begin(), list.end(), [a, order](TControl* x, TControl* y) {
       switch (a) {
-        case alTop: return x->Top() < y->Top();
-        case alBottom: return x->Top() + x->Height() > y->Top() + y->Height();
-        case alLeft: return x->Left() < y->Left();
-        case alRight: return x->Left() + x->Width() > y->Left() + y->Width();
+        case alTop: return order(x->Top(), y->Top(), x, y);
+        case alBottom: return order(-(x->Top() + x->Height()), -(y->Top() + y->Height()), x, y);
+        case alLeft: return order(x->Left(), y->Left(), x, y);
+        case alRight: return order(-(x->Left() + x->Width()), -(y->Left() + y->Width()), x, y);
         default: return false;
       }
     });
+    for (size_t i = 0; i < list.size(); ++i) list[i]->alignSeq_ = static_cast<int>(i);
     for (TControl* c : list) {
       int w = std::max(rect.Width(), 0), h = std::max(rect.Height(), 0);
       switch (a) {
@@ -978,7 +1086,221 @@ void TWinControl::WndProc(TMessage& m) {
   }
 }
 
-void TWinControl::DefaultHandler(TMessage&) { passToWidget_ = true; }
+// A message a widget event is dispatching goes back to that widget; the
+// paint event's WM_PAINT runs the widget's own painting here; anything
+// else was sent by the program and becomes input for the widget.
+void TWinControl::DefaultHandler(TMessage& m) {
+  if (m.Msg == WM_PAINT) {
+    if (pendingPaint_) {
+      std::function<void()> paint = std::move(pendingPaint_);
+      pendingPaint_ = nullptr;
+      // A canvas that drew before the widget painted must not hold the window.
+      ReleaseCanvasPainters();
+      paint();
+    }
+    return;
+  }
+  if (&m == widgetMessage_) {
+    passToWidget_ = true;
+    return;
+  }
+  if (HandleTextMessage(m)) return;
+  if (surface_) DeliverMessageToWidget(m);
+}
+
+bool TWinControl::DispatchWidgetMessage(TMessage& m) {
+  const TMessage* outer = widgetMessage_;
+  bool outerPass = passToWidget_;
+  widgetMessage_ = &m;
+  passToWidget_ = false;
+  try {
+    WindowProc(m);
+  } catch (...) {
+    widgetMessage_ = outer;
+    passToWidget_ = outerPass;
+    throw;
+  }
+  bool kept = !passToWidget_;
+  widgetMessage_ = outer;
+  passToWidget_ = outerPass || passToWidget_;
+  return kept;
+}
+
+void TWinControl::PaintThroughWindowProc(const std::function<void()>& paint) {
+  bool outerDispatch = paintDispatch_;
+  std::function<void()> outerPaint = std::move(pendingPaint_);
+  paintDispatch_ = true;
+  pendingPaint_ = paint;
+  TMessage m;
+  m.Msg = WM_PAINT;
+  auto restore = [&] {
+    pendingPaint_ = std::move(outerPaint);
+    paintDispatch_ = outerDispatch;
+    ReleaseCanvasPainters();
+  };
+  try {
+    DispatchWidgetMessage(m);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+bool TWinControl::PaintWindow(QObject* watched, QEvent* event) {
+  PaintThroughWindowProc([this, watched, event] { DeliverToWidget(watched, event); });
+  if (overlay_) {
+    QPainter p(surface_);
+    p.drawImage(0, 0, *overlay_);
+  }
+  return true;
+}
+
+QImage* OverlayOf(TWinControl* control) {
+  QWidget* w = control->surface_;
+  QSize want = w->size().expandedTo(QSize(1, 1));
+  auto& o = control->overlay_;
+  if (!o || o->size() != want) {
+    control->ReleaseCanvasPainters();
+    auto next = std::make_unique<QImage>(want, QImage::Format_ARGB32_Premultiplied);
+    next->fill(Qt::transparent);
+    if (o) {
+      QPainter p(next.get());
+      p.drawImage(0, 0, *o);
+    }
+    o = std::move(next);
+  }
+  return o.get();
+}
+
+QWidget* TWinControl::InputWidget() const {
+  if (!surface_) return nullptr;
+  return surface_->focusProxy() ? surface_->focusProxy() : surface_;
+}
+
+namespace {
+
+Qt::KeyboardModifiers ModifiersNow() { return QApplication::keyboardModifiers(); }
+
+Qt::MouseButtons ButtonsFromMouseKeys(std::intptr_t k) {
+  Qt::MouseButtons b;
+  if (k & MK_LBUTTON) b |= Qt::LeftButton;
+  if (k & MK_RBUTTON) b |= Qt::RightButton;
+  if (k & MK_MBUTTON) b |= Qt::MiddleButton;
+  return b;
+}
+
+Qt::KeyboardModifiers ModifiersFromMouseKeys(std::intptr_t k) {
+  Qt::KeyboardModifiers m;
+  if (k & MK_SHIFT) m |= Qt::ShiftModifier;
+  if (k & MK_CONTROL) m |= Qt::ControlModifier;
+  return m;
+}
+
+// Sends a synthesised event to w; the bridge does not see it again (the
+// message it came from has been through WindowProc already).
+void SendPassed(QWidget* w, QEvent* e) {
+  bool outer = gResending;
+  gResending = true;
+  try {
+    QCoreApplication::sendEvent(w, e);
+  } catch (...) {
+    gResending = outer;
+    throw;
+  }
+  gResending = outer;
+}
+
+}  // namespace
+
+void TWinControl::DeliverMessageToWidget(TMessage& m) {
+  switch (m.Msg) {
+    case WM_CHAR: case WM_SYSCHAR: {
+      auto b = static_cast<unsigned char>(m.WParam);
+      QWidget* target = InputWidget();
+      if (!target) return;
+      if (pendingLead_) {
+        // The trail byte completes the character the lead byte began.
+        char pair[3] = {static_cast<char>(pendingLead_), static_cast<char>(b), 0};
+        pendingLead_ = 0;
+        QString text = ToQString(AnsiString(pair, 2));
+        QKeyEvent e(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        SendPassed(target, &e);
+        return;
+      }
+      if (IsDBCSLeadByte(b)) {
+        pendingLead_ = b;
+        return;
+      }
+      int key = 0;
+      QString text = QString(QChar(b));
+      if (b == 8) key = Qt::Key_Backspace, text.clear();
+      else if (b == 13) key = Qt::Key_Return, text = QStringLiteral("\r");
+      else if (b == 27) key = Qt::Key_Escape;
+      else if (b == 9) key = Qt::Key_Tab;
+      else if (b < 0x20) return;  // control characters type nothing
+      QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, text);
+      SendPassed(target, &e);
+      return;
+    }
+    case WM_KEYDOWN: case WM_KEYUP: case WM_SYSKEYDOWN: case WM_SYSKEYUP: {
+      QWidget* target = InputWidget();
+      int key = VirtualKeyToQtKey(static_cast<std::uint16_t>(m.WParam));
+      if (!target || key == 0) return;
+      bool down = m.Msg == WM_KEYDOWN || m.Msg == WM_SYSKEYDOWN;
+      Qt::KeyboardModifiers mods = ModifiersNow();
+      if (m.Msg == WM_SYSKEYDOWN || m.Msg == WM_SYSKEYUP) mods |= Qt::AltModifier;
+      // The text comes with WM_CHAR, as on the original platform; the
+      // space bar is the exception, since buttons only act on its key.
+      QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QString();
+      QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods, text,
+                  (m.LParam & (1 << 30)) != 0 && down);
+      SendPassed(target, &e);
+      return;
+    }
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK:
+    case WM_MOUSEMOVE: {
+      QPoint pos(LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+      QWidget* target = surface_->childAt(pos);
+      if (!target || target->isWindow()) target = surface_;
+      QPoint local = target->mapFrom(surface_, pos);
+      Qt::MouseButton button = Qt::NoButton;
+      QEvent::Type type = QEvent::MouseMove;
+      if (m.Msg != WM_MOUSEMOVE) {
+        unsigned base = m.Msg >= WM_MBUTTONDOWN ? WM_MBUTTONDOWN
+                        : m.Msg >= WM_RBUTTONDOWN ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+        button = base == WM_LBUTTONDOWN ? Qt::LeftButton
+                 : base == WM_RBUTTONDOWN ? Qt::RightButton : Qt::MiddleButton;
+        unsigned kind = m.Msg - base;
+        type = kind == 0 ? QEvent::MouseButtonPress
+               : kind == 1 ? QEvent::MouseButtonRelease : QEvent::MouseButtonDblClick;
+      }
+      Qt::MouseButtons buttons = ButtonsFromMouseKeys(m.WParam);
+      if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) buttons |= button;
+      if (type == QEvent::MouseButtonRelease) buttons &= ~Qt::MouseButtons(button);
+      QPointF global = target->mapToGlobal(QPointF(local));
+      QMouseEvent e(type, QPointF(local), global, button, buttons, ModifiersFromMouseKeys(m.WParam));
+      SendPassed(target, &e);
+      return;
+    }
+    case WM_MOUSEWHEEL: {
+      QPoint global(LoWordSigned(m.LParam), HiWordSigned(m.LParam));
+      QPoint local = surface_->mapFromGlobal(global);
+      QWidget* target = surface_->childAt(local);
+      if (!target || target->isWindow()) target = surface_;
+      int delta = HiWordSigned(m.WParam);
+      QWheelEvent e(QPointF(target->mapFrom(surface_, local)), QPointF(global), QPoint(),
+                    QPoint(0, delta), ButtonsFromMouseKeys(m.WParam & 0xFFFF),
+                    ModifiersFromMouseKeys(m.WParam & 0xFFFF), Qt::NoScrollPhase, false);
+      SendPassed(target, &e);
+      return;
+    }
+    default:
+      return;
+  }
+}
 
 // Sends typed text to the control as WM_CHAR messages, one per byte (a
 // Chinese character is its lead byte, then its trail byte).  result gets
@@ -990,9 +1312,7 @@ bool TWinControl::SendTypedBytes(const AnsiString& bytes, AnsiString& result) {
     TMessage m;
     m.Msg = WM_CHAR;
     m.WParam = static_cast<unsigned char>(b);
-    passToWidget_ = false;
-    WindowProc(m);
-    if (!passToWidget_ || m.WParam == 0) {
+    if (DispatchWidgetMessage(m) || m.WParam == 0) {
       changed = true;
       continue;
     }
@@ -1019,9 +1339,7 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
         // Key data: bit 30 the previous state (auto-repeat), bit 31 the
         // transition (set on release).
         m.LParam = 1 | (ke->isAutoRepeat() ? (1 << 30) : 0) | (down ? 0 : (1u << 31));
-        passToWidget_ = false;
-        WindowProc(m);
-        if (!passToWidget_) return true;
+        if (DispatchWidgetMessage(m)) return true;
         if (down) {
           TCustomForm* form = GetParentForm();
           if (form && !WantsKey(vk, shift) && form->DialogKey(vk, shift)) return true;
@@ -1079,6 +1397,30 @@ bool TWinControl::SurfaceEvent(QObject* watched, QEvent* event) {
         SurfaceResized(re->size().width(), re->size().height());
       }
       return false;
+    case QEvent::Paint:
+      if (watched == surface_ && !dynamic_cast<TPaintSurface*>(surface_)) return PaintWindow(watched, event);
+      return false;
+    case QEvent::Wheel: {
+      auto* we = static_cast<QWheelEvent*>(event);
+      std::intptr_t keys = 0;
+      if (we->buttons() & Qt::LeftButton) keys |= MK_LBUTTON;
+      if (we->buttons() & Qt::RightButton) keys |= MK_RBUTTON;
+      if (we->buttons() & Qt::MiddleButton) keys |= MK_MBUTTON;
+      if (we->modifiers() & Qt::ShiftModifier) keys |= MK_SHIFT;
+      if (we->modifiers() & Qt::ControlModifier) keys |= MK_CONTROL;
+      int delta = we->angleDelta().y();
+      if (delta == 0) return false;
+      QPoint g = we->globalPosition().toPoint();
+      TMessage m;
+      m.Msg = WM_MOUSEWHEEL;
+      m.WParam = keys | (static_cast<std::intptr_t>(delta & 0xFFFF) << 16);
+      m.LParam = MakeLParam(g.x(), g.y());
+      if (DispatchWidgetMessage(m)) {
+        event->accept();
+        return true;
+      }
+      return DeliverToWidget(watched, event);
+    }
     default:
       return TControl::SurfaceEvent(watched, event);
   }
@@ -1107,8 +1449,47 @@ bool TWinControl::WantsFocusInTabOrder() const { return surface_ && surface_->fo
 
 // --- TGraphicControl ----------------------------------------------------------
 
+// --- TControlCanvas -------------------------------------------------------------
+
+TControlCanvas::TControlCanvas() {
+  DeviceProvider = [this] { return ChooseDevice(); };
+}
+
+TControlCanvas::~TControlCanvas() { SetControl(nullptr); }
+
+void TControlCanvas::SetControl(TControl* control) {
+  if (control == control_) return;
+  ReleasePainter();
+  if (control_) {
+    auto& v = control_->canvases_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+  }
+  control_ = control;
+  if (control_) control_->canvases_.push_back(this);
+}
+
+QPaintDevice* TControlCanvas::ChooseDevice() {
+  if (!control_ || !control_->surface_) return nullptr;
+  // One painter at a time on a device: the other canvases of the control
+  // end theirs (they open again when they draw next).
+  for (TControlCanvas* c : control_->canvases_)
+    if (c != this) c->ReleasePainter();
+  if (auto* ps = dynamic_cast<TPaintSurface*>(control_->surface_)) {
+    if (!ps->Painting()) ps->update();
+    return ps->Buffer();
+  }
+  auto* w = dynamic_cast<TWinControl*>(control_);
+  if (!w) return nullptr;
+  // After the widget painted itself in its paint event: on the window.
+  if (w->paintDispatch_ && !w->pendingPaint_) return w->surface_;
+  w->surface_->update();
+  return OverlayOf(w);
+}
+
 TGraphicControl::TGraphicControl(TComponent* owner)
-    : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+    : TControl(owner), canvas_(std::make_unique<TControlCanvas>()) {
+  static_cast<TControlCanvas*>(canvas_.get())->SetControl(this);
+}
 
 TGraphicControl::~TGraphicControl() {
   Destroying();
@@ -1137,7 +1518,8 @@ void TGraphicControl::SetParent(TWinControl* parent) {
 // --- TCustomControl --------------------------------------------------------------
 
 TCustomControl::TCustomControl(TComponent* owner)
-    : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>()) {
+  static_cast<TControlCanvas*>(canvas_.get())->SetControl(this);
   auto* s = new TPaintSurface(this, canvas_.get(), nullptr);
   s->setFocusPolicy(Qt::StrongFocus);
   SetWidget(s);

@@ -77,6 +77,12 @@ using TMouseEvent =
     std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
 using TWndMethod = std::function<void(TMessage& message)>;
+// WheelDelta: 120 per notch, positive away from the user; MousePos in
+// screen coordinates.
+using TMouseWheelEvent = std::function<void(TObject* sender, TShiftState shift, int wheelDelta,
+                                            TPoint mousePos, bool& handled)>;
+class TControlCanvas;
+class QImage;
 
 // The hint request carried by CM_HINTSHOW (LParam points at it).
 struct THintInfo {
@@ -201,6 +207,7 @@ class TControl : public TComponent {
   TNotifyEvent OnMouseEnter;
   TNotifyEvent OnMouseLeave;
   TNotifyEvent OnResize;
+  TMouseWheelEvent OnMouseWheel;
 
   // --- dynamic handlers (public so decorators and tests can drive them) --
   virtual void Click();
@@ -221,6 +228,8 @@ class TControl : public TComponent {
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void Resize();
+  // CM_MOUSEWHEEL: OnMouseWheel; true when handled.
+  virtual bool DoMouseWheel(TShiftState shift, int wheelDelta, const TPoint& mousePos);
   // Text storage; windowed controls whose widget holds the text override.
   virtual AnsiString GetText() const { return text_; }
   virtual void SetTextValue(const AnsiString& text);
@@ -249,6 +258,17 @@ class TControl : public TComponent {
   friend class TWinControl;
   friend class TGraphicControl;
   friend class TWidgetBridge;
+  friend class TControlCanvas;
+  friend class TPaintSurface;
+
+  // WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH, as the window's default
+  // handling answers them; false for other messages.
+  bool HandleTextMessage(TMessage& message);
+  // Canvases drawing on this control (TControlCanvas objects and the
+  // control's own); their painters are ended before the window is painted
+  // or its buffers change.
+  void ReleaseCanvasPainters();
+  std::vector<TControlCanvas*> canvases_;
 
   QWidget* surface_ = nullptr;
   std::unique_ptr<TWidgetBridge> bridge_;
@@ -281,6 +301,7 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TPopupMenu* popupMenu_ = nullptr;
   bool inSetBounds_ = false;
+  int alignSeq_ = 0;  // place in the last alignment among its side's controls
 };
 
 class TWinControl : public TControl {
@@ -367,9 +388,15 @@ class TWinControl : public TControl {
   // After reading: the tab order the text gave, then alignment.
   void Loaded() override;
 
-  // Called by the bridge: whether the last message went on to the widget.
-  bool PassedToWidget() const { return passToWidget_; }
-  void ResetPassToWidget() { passToWidget_ = false; }
+  // Dispatches one event of the widget as message m through WindowProc
+  // (its default handling returns it to the widget); true when a handler
+  // kept it from the widget.
+  bool DispatchWidgetMessage(TMessage& m);
+  // The window's paint event: WM_PAINT goes through WindowProc, and its
+  // default handling runs paint (the widget's own painting), so that a
+  // sub-classed procedure can paint over the control after calling the
+  // saved one.
+  void PaintThroughWindowProc(const std::function<void()>& paint);
 
  protected:
   virtual void KeyDown(std::uint16_t& key, TShiftState shift);
@@ -396,7 +423,13 @@ class TWinControl : public TControl {
   // do not, like panels).
   virtual bool WantsFocusInTabOrder() const;
   bool DeliverToWidget(QObject* watched, QEvent* event);
-
+  // A message the program sent (Perform, PostMessage) that no handler
+  // took, turned into the window-system input the widget understands:
+  // typed characters, keys, mouse buttons.  Messages the window system
+  // itself sent go back to the widget instead.
+  virtual void DeliverMessageToWidget(TMessage& message);
+  // The widget that receives keys and typed text (an inner line edit).
+  virtual QWidget* InputWidget() const;
   friend class TWidgetBridge;
   friend class TControl;
   friend class TGraphicControl;
@@ -414,6 +447,14 @@ class TWinControl : public TControl {
   int alignLevel_ = 0;
   bool aligning_ = false;
   bool passToWidget_ = false;
+  const TMessage* widgetMessage_ = nullptr;  // the message a widget event is dispatching
+  std::function<void()> pendingPaint_;       // the widget's own painting, run by WM_PAINT's default
+  bool paintDispatch_ = false;               // inside the window's paint event
+  std::unique_ptr<QImage> overlay_;          // drawing done outside the paint event
+  unsigned char pendingLead_ = 0;            // the lead byte of a WM_CHAR pair
+  bool PaintWindow(QObject* watched, QEvent* event);
+  friend QImage* OverlayOf(TWinControl* control);
+  friend class TControlCanvas;
   int lastClientW_ = -1;
   int lastClientH_ = -1;
 };
@@ -465,6 +506,25 @@ class TCustomControl : public TWinControl {
   std::unique_ptr<TScrollBars> bars_;
   void PlaceScrollBars();
   QScrollBar* EnsureScrollBar(int bar);
+};
+
+// A canvas on any control's window, usable inside and outside its paint
+// event: during WM_PAINT (after the control painted itself) it draws on
+// the window; outside it, on the control's back buffer (controls that
+// paint themselves) or on an overlay shown over the control's own
+// painting; either way what is drawn shows and stays until the control
+// is next repainted.  Raster pens (pmXor, pmNot) need the back buffer.
+class TControlCanvas : public TCanvas {
+ public:
+  TControlCanvas();
+  ~TControlCanvas() override;
+  TControl* Control() const { return control_; }
+  void SetControl(TControl* control);
+
+ private:
+  friend class TControl;
+  QPaintDevice* ChooseDevice();
+  TControl* control_ = nullptr;
 };
 
 // Paints the control on canvas (shared by the two paint surfaces).

@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include <QColor>
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QScrollBar>
@@ -34,10 +35,20 @@ class TWidgetBridge : public QObject {
 
 // A widget that paints its control through a canvas (graphic controls and
 // custom controls) and keeps mouse events to itself.
+//
+// It is double-buffered: the control paints into a back buffer, which the
+// widget shows.  The control's Paint runs again only when the control was
+// invalidated, resized or exposed by the window system; drawing on the
+// control's canvas outside Paint goes straight into the buffer and shows
+// at the next paint event, staying until the next repaint.
 class TPaintSurface : public QWidget {
  public:
   TPaintSurface(TControl* control, TCanvas* canvas, QWidget* parent);
   void Forget() { control_ = nullptr; }
+  void MarkDirty() { dirty_ = true; }
+  // The back buffer, sized to the widget (canvases draw on it).
+  QImage* Buffer();
+  bool Painting() const { return painting_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -48,6 +59,9 @@ class TPaintSurface : public QWidget {
  private:
   TControl* control_;
   TCanvas* canvas_;
+  QImage buffer_;
+  bool dirty_ = true;
+  bool painting_ = false;
 };
 
 QColor ToQColor(TColor color);

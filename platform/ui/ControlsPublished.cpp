@@ -5,6 +5,7 @@
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Mask.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/StatusBar.h"
 #include "platform/ui/StdCtrls.h"
@@ -368,5 +369,6 @@ void RegisterVisualClasses() {
                   TComboBox, TListBox, TGroupBox, TScrollBar, TPanel, TBevel, TImage, TPage,
                   TNotebook, TTimer, TTreeView, TListView, TTabSheet, TPageControl, TProgressBar,
                   TToolButton, TToolBar, TBitBtn, TSpeedButton, TMenuItem, TMainMenu, TPopupMenu,
-                  TStatusBar>();
+                  TStatusBar, TMaskEdit, TScrollBox, TUpDown, TPaintBox, TSplitter, TControlBar,
+                  TCoolBar>();
 }

@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 
+#include "platform/core/ScopeGuards.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/Dialogs.h"
@@ -305,31 +306,21 @@ void TDBLookupComboBox::Notification(TComponent* component, TOperation operation
 // dataset's position.
 void TDBLookupComboBox::RefreshList() {
   keys_.clear();
-  Items()->BeginUpdate();
-  Items()->Clear();
-  TDataSet* ds = listLink_ ? listLink_->DataSet() : nullptr;
-  if (ds && ds->Active() && !keyField_.IsEmpty()) {
-    TField* key = ds->FieldByName(keyField_);
-    TField* text = ds->FieldByName(listField_.IsEmpty() ? keyField_ : listField_);
-    TBookmark mark = ds->GetBookmark();
-    ds->DisableControls();
-    try {
+  {
+    TUpdateScope update(Items());
+    Items()->Clear();
+    TDataSet* ds = listLink_ ? listLink_->DataSet() : nullptr;
+    if (ds && ds->Active() && !keyField_.IsEmpty()) {
+      TField* key = ds->FieldByName(keyField_);
+      TField* text = ds->FieldByName(listField_.IsEmpty() ? keyField_ : listField_);
+      TControlsDisabler disabled(ds);
+      TBookmarkKeeper position(ds);
       for (ds->First(); !ds->Eof(); ds->Next()) {
         keys_.push_back(key->AsString());
         Items()->Add(text->DisplayText());
       }
-    } catch (...) {
-      ds->GotoBookmark(mark);
-      ds->FreeBookmark(mark);
-      ds->EnableControls();
-      Items()->EndUpdate();
-      throw;
     }
-    ds->GotoBookmark(mark);
-    ds->FreeBookmark(mark);
-    ds->EnableControls();
   }
-  Items()->EndUpdate();
   DataChange();
 }
 

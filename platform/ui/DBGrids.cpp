@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <algorithm>
 
+#include "platform/core/ScopeGuards.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/ControlsInt.h"
 #include "platform/ui/Dialogs.h"
@@ -236,28 +237,20 @@ void TDBGrid::ReadRows() {
   syncing_ = false;
   if (!ds) return;
   link_->reading = true;
-  TBookmark here = ds->GetBookmark();
-  ds->DisableControls();
-  try {
-    int row = 0;
-    for (ds->First(); !ds->Eof(); ds->Next(), ++row) {
-      syncing_ = true;
-      table_->setRowCount(row + 1);
-      syncing_ = false;
-      bookmarks_.push_back(ds->GetBookmark());
-      FillRow(row);
-    }
-    if (here && ds->BookmarkValid(here)) ds->GotoBookmark(here);
-  } catch (...) {
-    ds->FreeBookmark(here);
-    ds->EnableControls();
+  TScopeExit readingDone([this] {
     link_->reading = false;
     syncing_ = false;
-    throw;
+  });
+  TControlsDisabler disabled(ds);
+  TBookmarkKeeper position(ds);
+  int row = 0;
+  for (ds->First(); !ds->Eof(); ds->Next(), ++row) {
+    syncing_ = true;
+    table_->setRowCount(row + 1);
+    syncing_ = false;
+    bookmarks_.push_back(ds->GetBookmark());
+    FillRow(row);
   }
-  ds->FreeBookmark(here);
-  ds->EnableControls();
-  link_->reading = false;
 }
 
 void TDBGrid::DataChanged() {
@@ -291,11 +284,14 @@ void TDBGrid::DataChanged() {
 void TDBGrid::SelectCurrentRow() {
   TDataSet* ds = link_->Active() ? link_->DataSet() : nullptr;
   if (!ds || ds->IsEmpty()) return;
-  TBookmark here = ds->GetBookmark();
   int found = -1;
-  for (size_t i = 0; i < bookmarks_.size() && found < 0; ++i)
-    if (bookmarks_[i] && ds->CompareBookmarks(bookmarks_[i], here) == 0) found = static_cast<int>(i);
-  ds->FreeBookmark(here);
+  {
+    TBookmarkKeeper here(ds);
+    here.KeepPosition();
+    for (size_t i = 0; i < bookmarks_.size() && found < 0; ++i)
+      if (bookmarks_[i] && ds->CompareBookmarks(bookmarks_[i], here.Bookmark()) == 0)
+        found = static_cast<int>(i);
+  }
   syncing_ = true;
   if (found >= 0) table_->setCurrentCell(found, std::max(table_->currentColumn(), 0));
   syncing_ = false;

@@ -4,6 +4,8 @@
 
 #include "platform/core/TypInfo.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -184,4 +186,103 @@ class TTimer : public TComponent {
   QTimer* timer_ = nullptr;
   bool enabled_ = true;
   unsigned interval_ = 1000;
+};
+
+// --- paint box, splitter, control bar -------------------------------------
+
+// A windowless area the program paints in OnPaint, on Canvas (whose font
+// and brush start as the control's).
+class TPaintBox : public TGraphicControl {
+  PAYROLL_CLASS(TPaintBox, TGraphicControl)
+
+ public:
+  explicit TPaintBox(TComponent* owner);
+  void Paint() override;
+  TNotifyEvent OnPaint;
+};
+
+enum TResizeStyle { rsNone, rsLine, rsUpdate, rsPattern };
+PAYROLL_ENUM_NAMES(TResizeStyle, rsNone, rsLine, rsUpdate, rsPattern)
+using TCanResizeEvent = std::function<void(TObject* sender, int& newSize, bool& accept)>;
+
+// A bar between aligned controls: dragging it resizes the control aligned
+// to the same side just before it.  No control stays below MinSize, nor
+// does the space left for the others (the client-aligned one).  The drag
+// moves the control as the mouse moves; OnMoved follows the release.
+class TSplitter : public TGraphicControl {
+  PAYROLL_CLASS(TSplitter, TGraphicControl)
+
+ public:
+  explicit TSplitter(TComponent* owner);
+  int MinSize() const { return minSize_; }
+  void SetMinSize(int v) { minSize_ = std::max(v, 1); }
+  bool Beveled() const { return beveled_; }
+  void SetBeveled(bool v) { beveled_ = v; Invalidate(); }
+  TResizeStyle ResizeStyle() const { return resizeStyle_; }
+  void SetResizeStyle(TResizeStyle s) { resizeStyle_ = s; }
+  bool AutoSnap() const { return autoSnap_; }
+  void SetAutoSnap(bool v) { autoSnap_ = v; }
+  void Paint() override;
+  // The control the splitter resizes (null when none is next to it).
+  TControl* FindResizeControl() const;
+
+  TNotifyEvent OnMoved;
+  TCanResizeEvent OnCanResize;
+
+ protected:
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+ private:
+  bool Vertical() const { return Align() == alLeft || Align() == alRight; }
+  int MaxSizeFor(TControl* control) const;
+  int minSize_ = 30;
+  bool beveled_ = false;
+  TResizeStyle resizeStyle_ = rsPattern;
+  bool autoSnap_ = true;
+  TControl* sizing_ = nullptr;
+  int downPos_ = 0;     // screen coordinate of the press along the drag axis
+  int startSize_ = 0;
+  bool moved_ = false;
+};
+
+// Options of one band as the band-drawing handler may change them.
+enum TBandPaintOption { bpoGrabber, bpoFrame };
+PAYROLL_ENUM_NAMES(TBandPaintOption, bpoGrabber, bpoFrame)
+using TBandPaintOptions = TSet<TBandPaintOption, 2>;
+class TControlBar;
+using TBandPaintEvent = std::function<void(TObject* sender, TControl* control, TCanvas* canvas,
+                                           TRect& rect, TBandPaintOptions& options)>;
+
+// A bar of movable bands, one per child control: each band is a grabber
+// (GrabberSize pixels) followed by its control, bands laid left to right
+// in rows RowSize pixels high, in the order of their Left, then Top.
+// OnBandPaint may change a band's rectangle and options before the bar
+// draws its grabber and frame.
+class TControlBar : public TCustomControl {
+  PAYROLL_CLASS(TControlBar, TCustomControl)
+
+ public:
+  explicit TControlBar(TComponent* owner);
+  int RowSize() const { return rowSize_; }
+  void SetRowSize(int v);
+  bool RowSnap() const { return rowSnap_; }
+  void SetRowSnap(bool v) { rowSnap_ = v; }
+  bool AutoDrag() const { return autoDrag_; }
+  void SetAutoDrag(bool v) { autoDrag_ = v; }
+  static constexpr int kGrabberSize = 11;
+  // The band rectangle of a child control (its grabber and the control).
+  TRect BandRect(TControl* control) const;
+  void Paint() override;
+  void AlignControls(TControl* control, TRect& rect) override;
+  TBandPaintEvent OnBandPaint;
+
+ protected:
+  bool WantsFocusInTabOrder() const override { return false; }
+
+ private:
+  int rowSize_ = 26;
+  bool rowSnap_ = true;
+  bool autoDrag_ = true;
 };

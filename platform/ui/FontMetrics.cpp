@@ -14,20 +14,28 @@
 namespace {
 
 // Face names the system's forms and reports use, and what draws them here.
-// Every list ends in a family with full Chinese coverage, so code-page-936
-// text never falls back to boxes.  (The bitmap-strike "Sharp" cut is not
-// used: its reported ascent is smaller than its glyphs.)
+// The Chinese system faces (宋体 and the other GB faces) are fixed-pitch
+// with half-width Latin letters: at 9 points (12 pixels) a digit or letter
+// is 6 pixels wide and a Chinese character 12, which column widths, report
+// layouts and text padded with spaces rely on.  WenQuanYi Zen Hei Mono has
+// the same cells (measured widths in docs/ARCHITECTURE.md).  The Latin
+// faces keep proportional letters.  Every list ends in a family with full
+// Chinese coverage, so code-page-936 text never falls back to boxes.  (The
+// bitmap-strike "Sharp" cut is not used: its reported ascent is smaller
+// than its glyphs.)
 struct FaceMapping {
   const char* face;  // code-page-936 bytes, compared case-insensitively
   const char* families[3];
 };
 const FaceMapping kFaceTable[] = {
-    {"宋体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
-    {"新宋体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
-    {"SimSun", {"WenQuanYi Zen Hei", nullptr, nullptr}},
-    {"黑体", {"WenQuanYi Zen Hei", nullptr, nullptr}},
-    {"楷体_GB2312", {"WenQuanYi Zen Hei", nullptr, nullptr}},
-    {"仿宋_GB2312", {"WenQuanYi Zen Hei", nullptr, nullptr}},
+    {"宋体", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"新宋体", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"SimSun", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"NSimSun", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"黑体", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"SimHei", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"楷体_GB2312", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
+    {"仿宋_GB2312", {"WenQuanYi Zen Hei Mono", "WenQuanYi Zen Hei", nullptr}},
     {"Tahoma", {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", nullptr}},
     {"Arial", {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", nullptr}},
     {"MS Sans Serif", {"WenQuanYi Micro Hei", "WenQuanYi Zen Hei", nullptr}},

@@ -8,8 +8,12 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <new>
 
 #include "platform/core/Resources.h"
@@ -63,6 +67,11 @@ TApplication* const& Application = gApplication;
 TScreen* const& Screen = gScreen;
 
 void EnsureQtApplicationForTest() {
+  // Tests run on the platform the test run set (offscreen), unless
+  // PAYROLL_TEST_QPA names another: the test script runs the visual tests
+  // once more in a real X server with it set to xcb.
+  const char* qpa = std::getenv("PAYROLL_TEST_QPA");
+  if (qpa && *qpa && !QCoreApplication::instance()) setenv("QT_QPA_PLATFORM", qpa, 1);
   EnsureQApplication();
   Application->Initialize();
 }
@@ -99,6 +108,10 @@ TCustomForm::~TCustomForm() {
   if (loop_) loop_->quit();
   // The form's components go while its window still exists.
   DestroyComponents();
+  // MDI: children leave the area before it goes; a child leaves its frame.
+  if (mdiArea_)
+    for (TCustomForm* child : MDIChildList()) child->LeaveMDI();
+  LeaveMDI();
   if (Screen) {
     auto& f = Screen->forms_;
     f.erase(std::remove(f.begin(), f.end(), this), f.end());
@@ -158,6 +171,7 @@ void TCustomForm::UpdateSurfaceBounds() {
   TRect cr = ClientRect();
   QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
   int barH = bar && menu_->HasVisibleItems() ? bar->sizeHint().height() : 0;
+  menuBarHeight_ = barH;
   if (bar) {
     bar->setVisible(barH > 0);
     bar->setGeometry(0, 0, cr.Width(), barH);
@@ -172,15 +186,23 @@ void TCustomForm::UpdateSurfaceBounds() {
   } else {
     surface_->setFixedSize(cr.Width(), cr.Height() + barH);
   }
-  if (surface_->x() != Left() || surface_->y() != Top()) surface_->move(Left(), Top());
+  if (subWindow_) {
+    // The frame around the form's window: its own margins and title.
+    QMargins m = subWindow_->contentsMargins();
+    QRect want(Left(), Top(), cr.Width() + m.left() + m.right(), cr.Height() + barH + m.top() + m.bottom());
+    if (subWindow_->geometry() != want) subWindow_->setGeometry(want);
+  } else if (surface_->x() != Left() || surface_->y() != Top()) {
+    surface_->move(Left(), Top());
+  }
   client_->setGeometry(0, barH, cr.Width(), cr.Height());
   syncingSize_ = wasSyncing;
 }
 
 void TCustomForm::SurfaceResized(int width, int height) {
   if (syncingSize_) return;
-  QMenuBar* bar = menu_ ? menu_->MenuBarFor(this) : nullptr;
-  int barH = bar && bar->isVisible() ? bar->height() : 0;
+  // The bar's height as the window was laid out: the bar is not visible
+  // yet while the window is hidden, but its height is part of the window.
+  int barH = menuBarHeight_;
   syncingSize_ = true;
   SetBounds(Left(), Top(), width + NonClientWidth(),
             height - barH + NonClientHeight());
@@ -191,10 +213,11 @@ void TCustomForm::SurfaceResized(int width, int height) {
 void TCustomForm::SetTextValue(const AnsiString& text) {
   TWinControl::SetTextValue(text);
   if (surface_) surface_->setWindowTitle(ToQString(text));
+  if (subWindow_) subWindow_->setWindowTitle(ToQString(text));
 }
 
 void TCustomForm::ApplyWindowFlags() {
-  if (!surface_) return;
+  if (!surface_ || subWindow_) return;
   Qt::WindowFlags f = Qt::Window;
   switch (borderStyle_) {
     case bsNone: f |= Qt::FramelessWindowHint; break;
@@ -235,11 +258,179 @@ void TCustomForm::SetBorderIcons(const TBorderIcons& icons) {
 
 void TCustomForm::SetFormStyle(TFormStyle s) {
   if (s == formStyle_) return;
+  if (s == fsMDIChild) {
+    TCustomForm* parent = nullptr;
+    TCustomForm* main = Application->MainForm();
+    if (main && main != this && main->formStyle_ == fsMDIForm) parent = main;
+    for (int i = 0; !parent && i < Screen->FormCount(); ++i)
+      if (Screen->Forms(i) != this && Screen->Forms(i)->formStyle_ == fsMDIForm) parent = Screen->Forms(i);
+    if (!parent) throw EInvalidOperation("Cannot create form. No MDI forms are currently active");
+    LeaveMDI();
+    formStyle_ = s;
+    mdiParent_ = parent;
+    EnterMDI();
+    return;
+  }
+  if (formStyle_ == fsMDIForm && !MDIChildList().empty())
+    throw EInvalidOperation("Cannot change the style of a form with MDI children");
+  LeaveMDI();
   formStyle_ = s;
+  if (s == fsMDIForm && !mdiArea_) {
+    mdiArea_ = new QMdiArea(client_);
+    mdiArea_->setBackground(QBrush(ToQColor(clAppWorkSpace)));
+    mdiArea_->show();
+    Realign();
+  } else if (s != fsMDIForm && mdiArea_) {
+    delete mdiArea_;
+    mdiArea_ = nullptr;
+  }
   ApplyWindowFlags();
 }
 
+// The form's window goes into a frame in the MDI form's area.
+void TCustomForm::EnterMDI() {
+  if (!mdiParent_ || !mdiParent_->mdiArea_ || subWindow_) return;
+  bool shown = Visible() && !IsLoading();
+  surface_->setWindowFlags(Qt::Widget);
+  subWindow_ = mdiParent_->mdiArea_->addSubWindow(surface_);
+  subWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+  subWindow_->setWindowTitle(ToQString(Caption()));
+  // The frame's close button is the form's Close.
+  subWindow_->installEventFilter(bridge_.get());
+  UpdateSurfaceBounds();
+  subWindow_->setVisible(shown);
+}
+
+void TCustomForm::LeaveMDI() {
+  if (subWindow_) {
+    QMdiSubWindow* sub = subWindow_;
+    subWindow_ = nullptr;
+    if (mdiParent_ && mdiParent_->mdiArea_) mdiParent_->mdiArea_->removeSubWindow(surface_);
+    surface_->setParent(nullptr);
+    sub->removeEventFilter(bridge_.get());
+    delete sub;
+    surface_->hide();
+  }
+  mdiParent_ = nullptr;
+}
+
+std::vector<TCustomForm*> TCustomForm::MDIChildList() const {
+  std::vector<TCustomForm*> out;
+  if (!mdiArea_) return out;
+  // Stacking order is bottom first: the active child ends the list.
+  QList<QMdiSubWindow*> subs = mdiArea_->subWindowList(QMdiArea::StackingOrder);
+  QMdiSubWindow* active = mdiArea_->currentSubWindow();
+  auto formOf = [](QMdiSubWindow* sub) -> TCustomForm* {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (Screen->Forms(i)->subWindow_ == sub) return Screen->Forms(i);
+    return nullptr;
+  };
+  if (active)
+    if (TCustomForm* f = formOf(active)) out.push_back(f);
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+    if (*it != active)
+      if (TCustomForm* f = formOf(*it)) out.push_back(f);
+  return out;
+}
+
+int TCustomForm::MDIChildCount() const { return static_cast<int>(MDIChildList().size()); }
+
+TCustomForm* TCustomForm::MDIChildren(int index) const {
+  std::vector<TCustomForm*> list = MDIChildList();
+  if (index < 0 || index >= static_cast<int>(list.size())) ListIndexError(index);
+  return list[static_cast<size_t>(index)];
+}
+
+TCustomForm* TCustomForm::ActiveMDIChild() const {
+  std::vector<TCustomForm*> list = MDIChildList();
+  if (list.empty() || !mdiArea_->currentSubWindow()) return nullptr;
+  return list.front();
+}
+
+namespace {
+// The children Cascade and Tile arrange: shown and not minimised, the
+// oldest first.
+std::vector<TCustomForm*> Arranged(std::vector<TCustomForm*> list) {
+  std::reverse(list.begin(), list.end());
+  std::erase_if(list, [](TCustomForm* f) { return !f->Visible() || f->WindowState() == wsMinimized; });
+  return list;
+}
+}  // namespace
+
+// Overlapping from the top-left corner, each a title bar lower and to the
+// right; each keeps its size.  The active child ends on top.
+void TCustomForm::Cascade() {
+  if (!mdiArea_) return;
+  std::vector<TCustomForm*> list = Arranged(MDIChildList());
+  int step = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    TCustomForm* f = list[i];
+    if (f->WindowState() == wsMaximized) f->SetWindowState(wsNormal);
+    if (!step) step = std::max(f->subWindow_->contentsMargins().top(), 8);
+    int offset = static_cast<int>(i) * step;
+    f->PlaceInFrame(QRect(offset, offset, f->subWindow_->width(), f->subWindow_->height()));
+  }
+  // Stacked oldest first; the active child stays on top.
+  for (TCustomForm* f : list) f->subWindow_->raise();
+  if (QMdiSubWindow* active = mdiArea_->currentSubWindow()) active->raise();
+}
+
+// Side by side in a grid that fills the area: as many columns as the
+// square root of the count (rounded up), rows for the rest.
+void TCustomForm::Tile() {
+  if (!mdiArea_) return;
+  std::vector<TCustomForm*> list = Arranged(MDIChildList());
+  if (list.empty()) return;
+  int n = static_cast<int>(list.size());
+  int cols = 1;
+  while (cols * cols < n) ++cols;
+  int rows = (n + cols - 1) / cols;
+  QSize area = mdiArea_->viewport()->size();
+  for (int i = 0; i < n; ++i) {
+    int c = i % cols, r = i / cols;
+    int x0 = area.width() * c / cols, x1 = area.width() * (c + 1) / cols;
+    int y0 = area.height() * r / rows, y1 = area.height() * (r + 1) / rows;
+    TCustomForm* f = list[static_cast<size_t>(i)];
+    if (f->WindowState() == wsMaximized) f->SetWindowState(wsNormal);
+    f->PlaceInFrame(QRect(x0, y0, x1 - x0, y1 - y0));
+  }
+}
+
+// The user moved or sized the frame: the stored bounds follow it.
+void TCustomForm::SyncFromSubWindow() {
+  if (!subWindow_) return;
+  QRect g = subWindow_->geometry();
+  QSize inner = surface_->size();
+  syncingSize_ = true;
+  SetBounds(g.x(), g.y(), inner.width() + NonClientWidth(), inner.height() - menuBarHeight_ + NonClientHeight());
+  syncingSize_ = false;
+}
+
+// Bounds for a frame of the given geometry in the MDI area.
+void TCustomForm::PlaceInFrame(const QRect& frame) {
+  if (!subWindow_) return;
+  QMargins m = subWindow_->contentsMargins();
+  int cw = std::max(frame.width() - m.left() - m.right(), 0);
+  int ch = std::max(frame.height() - m.top() - m.bottom() - menuBarHeight_, 0);
+  SetBounds(frame.x(), frame.y(), cw + NonClientWidth(), ch + NonClientHeight());
+  UpdateSurfaceBounds();
+}
+
+void TCustomForm::AlignControls(TControl* control, TRect& rect) {
+  TWinControl::AlignControls(control, rect);
+  // The MDI children's area is what the aligned controls leave.
+  if (mdiArea_) {
+    mdiArea_->setGeometry(rect.Left, rect.Top, std::max(rect.Width(), 0), std::max(rect.Height(), 0));
+    mdiArea_->lower();
+  }
+}
+
 TWindowState TCustomForm::WindowState() const {
+  if (subWindow_ && subWindow_->isVisible()) {
+    if (subWindow_->isMinimized()) return wsMinimized;
+    if (subWindow_->isMaximized()) return wsMaximized;
+    return wsNormal;
+  }
   if (surface_ && surface_->isVisible()) {
     if (surface_->isMinimized()) return wsMinimized;
     if (surface_->isMaximized()) return wsMaximized;
@@ -250,6 +441,15 @@ TWindowState TCustomForm::WindowState() const {
 
 void TCustomForm::SetWindowState(TWindowState s) {
   windowState_ = s;
+  if (subWindow_) {
+    if (!subWindow_->isVisible()) return;
+    switch (s) {
+      case wsMaximized: subWindow_->showMaximized(); break;
+      case wsMinimized: subWindow_->showMinimized(); break;
+      default: subWindow_->showNormal(); break;
+    }
+    return;
+  }
   if (!surface_ || !surface_->isVisible()) return;
   switch (s) {
     case wsMaximized: surface_->showMaximized(); break;
@@ -270,6 +470,7 @@ void TCustomForm::SetMenu(TMainMenu* menu) {
 }
 
 bool TCustomForm::Showing() const { return Visible() && surface_ && surface_->isVisible(); }
+
 
 void TCustomForm::Show() {
   SetVisible(true);
@@ -306,6 +507,27 @@ void TCustomForm::VisibleChanged() {
   if (!surface_) return;
   // A definition that says Visible = True shows the form once it is read.
   if (ComponentState().Contains(csLoading)) return;
+  if (subWindow_) {
+    if (Visible()) {
+      if (OnShow) OnShow(this);
+      UpdateSurfaceBounds();
+      surface_->show();
+      subWindow_->show();
+      if (windowState_ == wsMaximized) subWindow_->showMaximized();
+      if (windowState_ == wsMinimized) subWindow_->showMinimized();
+      mdiParent_->mdiArea_->setActiveSubWindow(subWindow_);
+      Realign();
+      // The MDI form stays the active form; the child takes the focus.
+      if (!activeControl_)
+        if (TWinControl* first = FindNextControl(nullptr, true, true, false)) SetActiveControl(first);
+      if (OnActivate) OnActivate(this);
+    } else {
+      if (OnHide) OnHide(this);
+      subWindow_->hide();
+      if (active_) Deactivate();
+    }
+    return;
+  }
   if (Visible()) {
     PlaceOnShow();
     if (OnShow) OnShow(this);
@@ -348,7 +570,9 @@ void TCustomForm::Close() {
     return;
   }
   if (!CloseQuery()) return;
+  // An MDI child cannot hide: it minimises, or stays when it cannot.
   TCloseAction action = caHide;
+  if (formStyle_ == fsMDIChild) action = borderIcons_.Contains(biMinimize) ? caMinimize : caNone;
   DoClose(action);
   if (action == caNone) return;
   if (Application->MainForm() == this) {
@@ -471,7 +695,56 @@ void TCustomForm::Deactivate() {
   if (OnDeactivate) OnDeactivate(this);
 }
 
+bool IsAccel(std::uint16_t vk, const AnsiString& caption) {
+  for (size_t i = 0; i < caption.size(); ++i) {
+    auto c = static_cast<unsigned char>(caption[i]);
+    if (IsDBCSLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (c != '&' || i + 1 >= caption.size()) continue;
+    auto next = static_cast<unsigned char>(caption[i + 1]);
+    if (next == '&') {
+      ++i;
+      continue;
+    }
+    if (IsDBCSLeadByte(next)) return false;
+    return std::toupper(next) == vk;
+  }
+  return false;
+}
+
+namespace {
+
+// The label on control (or inside it) whose caption has vk as its
+// accelerator and whose FocusControl can take the focus.
+TWinControl* AccelTarget(TWinControl* control, std::uint16_t vk) {
+  for (int i = 0; i < control->ControlCount(); ++i) {
+    TControl* c = control->Controls(i);
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (auto* label = dynamic_cast<TCustomLabel*>(c)) {
+      TWinControl* target = label->FocusControl();
+      if (label->ShowAccelChar() && target && target->CanFocus() && IsAccel(vk, label->Caption()))
+        return target;
+    } else if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      if (TWinControl* t = AccelTarget(w, vk)) return t;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool TCustomForm::DialogKey(std::uint16_t vk, TShiftState shift) {
+  // Alt with a letter or digit: the label that names it as its accelerator
+  // gives the focus to its FocusControl.
+  if (shift == TShiftState{ssAlt} && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) {
+    if (TWinControl* target = AccelTarget(this, vk)) {
+      target->SetFocus();
+      return true;
+    }
+    return false;
+  }
   if (vk == VK_TAB) {
     if (shift.Contains(ssCtrl) || shift.Contains(ssAlt)) return false;
     SelectNext(activeControl_, !shift.Contains(ssShift), true);
@@ -514,6 +787,25 @@ void TCustomForm::WndProc(TMessage& m) {
 }
 
 bool TCustomForm::SurfaceEvent(QObject* watched, QEvent* event) {
+  if (subWindow_ && watched == subWindow_) {
+    switch (event->type()) {
+      case QEvent::Close:
+        // The frame's close button: the form's Close decides.
+        event->ignore();
+        Close();
+        return true;
+      case QEvent::Move:
+      case QEvent::Resize:
+        // The user moved or sized the frame inside the MDI area.
+        if (event->spontaneous() && !syncingSize_) SyncFromSubWindow();
+        return false;
+      case QEvent::WindowActivate:
+      case QEvent::FocusIn:
+        return false;
+      default:
+        return false;
+    }
+  }
   if (watched == surface_) {
     switch (event->type()) {
       case QEvent::Close:

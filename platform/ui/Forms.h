@@ -24,6 +24,7 @@
 #include "platform/core/TypInfo.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/ui/Controls.h"
@@ -31,6 +32,9 @@
 
 class TMainMenu;
 class QEventLoop;
+class QMdiArea;
+class QMdiSubWindow;
+class QRect;
 
 enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
 PAYROLL_ENUM_NAMES(TBorderIcon, biSystemMenu, biMinimize, biMaximize, biHelp)
@@ -70,7 +74,27 @@ class TCustomForm : public TWinControl {
   TWindowState WindowState() const;
   void SetWindowState(TWindowState s);
   TFormStyle FormStyle() const { return formStyle_; }
+  // fsMDIForm gives the form an MDI client area: the part of its client
+  // area its aligned controls leave.  fsMDIChild puts the form into the
+  // MDI form's client area (the main form when it is one, else the first
+  // MDI form shown), as a framed child window there; Left and Top are
+  // then relative to that area.  Without an MDI form it raises
+  // EInvalidOperation "Cannot create form. No MDI forms are currently
+  // active".  An MDI child's Close minimises it by default (caMinimize).
   void SetFormStyle(TFormStyle s);
+
+  // --- MDI ----------------------------------------------------------------------
+  // The MDI children of an MDI form, the active one first, then by their
+  // stacking order.
+  int MDIChildCount() const;
+  TCustomForm* MDIChildren(int index) const;
+  TCustomForm* ActiveMDIChild() const;
+  // Arrange the children: overlapping from the top-left corner, or side by
+  // side filling the area.  Each child's bounds follow.
+  void Cascade();
+  void Tile();
+  // The MDI form an MDI child lives in.
+  TCustomForm* MDIParent() const { return mdiParent_; }
   bool KeyPreview() const { return keyPreview_; }
   void SetKeyPreview(bool v) { keyPreview_ = v; }
   TMainMenu* Menu() const { return menu_; }
@@ -150,12 +174,18 @@ class TCustomForm : public TWinControl {
   virtual void DoClose(TCloseAction& action);
   void UpdateSurfaceBounds() override;
   void SurfaceResized(int width, int height) override;
+  void AlignControls(TControl* control, TRect& rect) override;
   void VisibleChanged() override;
   bool OpaqueBackground() const override { return true; }
   void SetTextValue(const AnsiString& text) override;
 
  private:
   void ApplyWindowFlags();
+  void EnterMDI();
+  void LeaveMDI();
+  std::vector<TCustomForm*> MDIChildList() const;
+  void SyncFromSubWindow();
+  void PlaceInFrame(const QRect& frame);
   void PlaceOnShow();
   void LayoutMenuBar();
   bool CloseModal();
@@ -176,6 +206,10 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool syncingSize_ = false;
   bool created_ = false;
+  int menuBarHeight_ = 0;
+  QMdiArea* mdiArea_ = nullptr;         // fsMDIForm: the client area of the children
+  QMdiSubWindow* subWindow_ = nullptr;  // fsMDIChild: the frame the form lives in
+  TCustomForm* mdiParent_ = nullptr;  // the menu bar's part of the window's height
   int pendingClientWidth_ = -1;
   int pendingClientHeight_ = -1;
 };
@@ -185,6 +219,78 @@ class TForm : public TCustomForm {
 
  public:
   explicit TForm(TComponent* owner) : TCustomForm(owner) {}
+};
+
+// --- scroll box -------------------------------------------------------------
+
+class TScrollBox;
+class QScrollArea;
+
+// One scroll bar of a scrolling control.  Range is the extent of what is
+// scrolled (0: as far as the children reach, with AutoScroll); Position
+// the offset shown at the top or left; the bar shows while Range exceeds
+// the visible part (and Visible is on).
+class TControlScrollBar : public TPersistent {
+  PAYROLL_CLASS(TControlScrollBar, TPersistent)
+
+ public:
+  TControlScrollBar(TScrollBox* box, bool horizontal) : box_(box), horizontal_(horizontal) {}
+  int Position() const;
+  void SetPosition(int v);
+  int Range() const { return range_; }
+  void SetRange(int v);
+  int Increment() const { return increment_; }
+  void SetIncrement(int v);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v);
+  bool IsScrollBarVisible() const;
+  void Assign(TPersistent* source) override;
+
+ private:
+  friend class TScrollBox;
+  TScrollBox* box_;
+  bool horizontal_;
+  int range_ = 0;
+  int increment_ = 8;
+  bool visible_ = true;
+};
+
+// A control whose children live on an area larger than itself, scrolled
+// with the two bars.  Children keep their Left and Top on that area; the
+// client rectangle is the visible part (aligned children fill it).
+class TScrollBox : public TWinControl {
+  PAYROLL_CLASS(TScrollBox, TWinControl)
+
+ public:
+  explicit TScrollBox(TComponent* owner);
+  ~TScrollBox() override;
+  TControlScrollBar* HorzScrollBar() const { return horz_.get(); }
+  TControlScrollBar* VertScrollBar() const { return vert_.get(); }
+  bool AutoScroll() const { return autoScroll_; }
+  void SetAutoScroll(bool v);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s);
+  // Scrolls so that control is wholly visible (as far as it fits).
+  void ScrollInView(TControl* control);
+  TRect ClientRect() const override;
+  QWidget* ChildContainer() const override;
+  void AlignControls(TControl* control, TRect& rect) override;
+  // Lays the scrolled area out again (children moved or resized).
+  void UpdateScrollRange();
+
+ protected:
+  bool OpaqueBackground() const override { return true; }
+  bool WantsFocusInTabOrder() const override { return false; }
+  void Resize() override;
+
+ private:
+  friend class TControlScrollBar;
+  QScrollArea* area_ = nullptr;
+  QWidget* content_ = nullptr;
+  std::unique_ptr<TControlScrollBar> horz_, vert_;
+  bool autoScroll_ = true;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool updating_ = false;
 };
 
 // A non-visual container of components (tables, data sources, queries).
@@ -352,6 +458,11 @@ class TScreen : public TComponent {
 // alive until the program ends).
 extern TApplication* const& Application;
 extern TScreen* const& Screen;
+
+// Whether caption marks vk's letter or digit as its accelerator ("姓名(&N):"
+// for 'N'); "&&" is a literal ampersand, and a double-byte character's
+// trail byte is never read as one.
+bool IsAccel(std::uint16_t vk, const AnsiString& caption);
 
 // Registers the visual classes (controls, menus, forms) by name for the
 // text form; programs call it at start-up before creating forms

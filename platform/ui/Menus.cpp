@@ -10,7 +10,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
-#include <QWidgetAction>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 #include <algorithm>
 
 #include "platform/ui/ControlsInt.h"
@@ -119,60 +120,103 @@ AnsiString StripHotkey(const AnsiString& caption) {
 
 namespace {
 
-// The widget that stands for an owner-drawn item in a Qt menu: it asks the
-// item for its size and paints it through a canvas.
-class TOwnerDrawItemWidget : public QWidget {
+const char* const kItemProperty = "payrollMenuItem";
+
+// The action whose item the style is asked about: menus and menu bars name
+// it (initStyleOption) right before they measure or paint it.
+const QAction* gStyledAction = nullptr;
+
+TMenuItem* ItemOf(const QAction* action) {
+  if (!action) return nullptr;
+  QVariant v = action->property(kItemProperty);
+  return v.isValid() ? reinterpret_cast<TMenuItem*>(v.value<quintptr>()) : nullptr;
+}
+
+void TagAction(QAction* action, TMenuItem* item) {
+  action->setProperty(kItemProperty, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+}
+
+// Owner drawing: in a menu whose OwnerDraw is on, every item -- menu-bar
+// items, items with sub-menus and separators included -- is measured by
+// its OnMeasureItem (starting from the size the style gives it, which the
+// handler may change) and painted by its OnDrawItem, selected when the
+// mouse or the arrow keys reached it.  An item without a handler keeps
+// the style's size or look, so turning OwnerDraw on never blanks one.
+class TOwnerDrawStyle : public QProxyStyle {
  public:
-  TOwnerDrawItemWidget(TMenuItem* item, QWidget* parent) : QWidget(parent), item_(item) {
-    setMouseTracking(true);
-    setAttribute(Qt::WA_Hover);
-  }
-  QSize sizeHint() const override {
-    int w = 0, h = 0;
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    QSize base = QProxyStyle::sizeFromContents(type, option, size, widget);
+    if (type != CT_MenuItem && type != CT_MenuBarItem) return base;
+    TMenuItem* item = OwnerDrawn(gStyledAction);
+    if (!item || !item->OnMeasureItem) return base;
+    int w = base.width(), h = base.height();
     TCanvas canvas;
-    if (item_->OnMeasureItem) {
-      try {
-        item_->OnMeasureItem(item_, &canvas, w, h);
-      } catch (...) {
-        HandleEventException();
-      }
+    try {
+      item->OnMeasureItem(item, &canvas, w, h);
+    } catch (...) {
+      HandleEventException();
     }
-    return QSize(std::max(w, 16), std::max(h, 4));
+    return QSize(std::max(w, 0), std::max(h, 0));
   }
 
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    TMenuItem* item = nullptr;
+    if (element == CE_MenuItem || element == CE_MenuBarItem) item = OwnerDrawn(gStyledAction);
+    if (!item || !item->OnDrawItem) {
+      QProxyStyle::drawControl(element, option, painter, widget);
+      return;
+    }
+    bool selected = (option->state & State_Selected) || (option->state & State_Sunken);
+    painter->save();
     TCanvas canvas;
-    canvas.Attach(&painter);
-    bool selected = underMouse() && item_->Enabled() && !item_->IsLine();
+    canvas.Attach(painter);
+    TRect r = Bounds(option->rect.x(), option->rect.y(), option->rect.width(), option->rect.height());
     try {
-      item_->OnDrawItem(item_, &canvas, TRect(0, 0, width(), height()), selected);
+      item->OnDrawItem(item, &canvas, r, selected && item->Enabled());
     } catch (...) {
       HandleEventException();
     }
     canvas.Detach();
-  }
-  bool event(QEvent* e) override {
-    if (e->type() == QEvent::HoverEnter || e->type() == QEvent::HoverLeave) update();
-    return QWidget::event(e);
-  }
-  void mouseReleaseEvent(QMouseEvent*) override {
-    if (!item_->Enabled() || item_->IsLine()) return;
-    if (auto* menu = qobject_cast<QMenu*>(parentWidget())) {
-      // Close the whole menu chain first, then run the command.
-      for (QWidget* w = menu; w; w = w->parentWidget())
-        if (auto* m = qobject_cast<QMenu*>(w)) m->close();
-    }
-    try {
-      item_->Click();
-    } catch (...) {
-      HandleEventException();
-    }
+    painter->restore();
   }
 
  private:
-  TMenuItem* item_;
+  static TMenuItem* OwnerDrawn(const QAction* action) {
+    TMenuItem* item = ItemOf(action);
+    TMenu* menu = item ? item->GetParentMenu() : nullptr;
+    return menu && menu->OwnerDraw() ? item : nullptr;
+  }
+};
+
+QStyle* OwnerDrawStyle() {
+  static TOwnerDrawStyle* style = new TOwnerDrawStyle;
+  return style;
+}
+
+// A menu and a menu bar that tell the style which action it is about.
+class TItemMenu : public QMenu {
+ public:
+  TItemMenu(const QString& title, QWidget* parent) : QMenu(title, parent) { setStyle(OwnerDrawStyle()); }
+  explicit TItemMenu(QWidget* parent = nullptr) : QMenu(parent) { setStyle(OwnerDrawStyle()); }
+
+ protected:
+  void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+    QMenu::initStyleOption(option, action);
+    gStyledAction = action;
+  }
+};
+
+class TItemMenuBar : public QMenuBar {
+ public:
+  explicit TItemMenuBar(QWidget* parent) : QMenuBar(parent) { setStyle(OwnerDrawStyle()); }
+
+ protected:
+  void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+    QMenuBar::initStyleOption(option, action);
+    gStyledAction = action;
+  }
 };
 
 }  // namespace
@@ -330,14 +374,8 @@ void TMenuItem::Click() {
 
 QAction* TMenuItem::MakeAction(QWidget* parentWidget) {
   TMenu* menu = GetParentMenu();
-  QAction* action;
-  if (menu && menu->OwnerDraw() && OnDrawItem && items_.empty()) {
-    auto* wa = new QWidgetAction(parentWidget);
-    wa->setDefaultWidget(new TOwnerDrawItemWidget(this, nullptr));
-    action = wa;
-  } else {
-    action = new QAction(ToQString(caption_), parentWidget);
-  }
+  auto* action = new QAction(ToQString(caption_), parentWidget);
+  TagAction(action, this);
   action->setEnabled(enabled_);
   action->setVisible(visible_);
   if (checked_ || autoCheck_ || radioItem_) {
@@ -377,12 +415,15 @@ void TMenuItem::BuildInto(QMenu* menu) {
     if (child->IsLine()) {
       QAction* sep = menu->addSeparator();
       sep->setVisible(child->visible_);
+      TagAction(sep, child);
       continue;
     }
     if (!child->items_.empty()) {
-      QMenu* sub = menu->addMenu(ToQString(child->caption_));
+      QMenu* sub = new TItemMenu(ToQString(child->caption_), menu);
+      menu->addMenu(sub);
       sub->setEnabled(child->enabled_);
       sub->menuAction()->setVisible(child->visible_);
+      TagAction(sub->menuAction(), child);
       child->BuildInto(sub);
     } else {
       menu->addAction(child->MakeAction(menu));
@@ -394,9 +435,11 @@ void TMenuItem::BuildInto(QMenuBar* bar) {
   for (TMenuItem* child : items_) {
     if (child->IsLine()) continue;
     if (!child->items_.empty()) {
-      QMenu* sub = bar->addMenu(ToQString(child->caption_));
+      QMenu* sub = new TItemMenu(ToQString(child->caption_), bar);
+      bar->addMenu(sub);
       sub->setEnabled(child->enabled_);
       sub->menuAction()->setVisible(child->visible_);
+      TagAction(sub->menuAction(), child);
       child->BuildInto(sub);
     } else {
       bar->addAction(child->MakeAction(bar));
@@ -477,7 +520,7 @@ bool TMainMenu::HasVisibleItems() const {
 QMenuBar* TMainMenu::MenuBarFor(TCustomForm* form) {
   if (form != form_ || !form->Surface()) return nullptr;
   if (!bar_) {
-    bar_ = new QMenuBar(form->Surface());
+    bar_ = new TItemMenuBar(form->Surface());
     bar_->setNativeMenuBar(false);
     items_->BuildInto(bar_);
   }
@@ -500,6 +543,8 @@ void TMainMenu::MenuChanged() {
   if (!form_ || ComponentState().Contains(csLoading)) return;
   if (bar_) {
     bar_->clear();
+    // The sub-menus of the old tree go once the running handler is done.
+    for (QMenu* old : bar_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) old->deleteLater();
     items_->BuildInto(bar_);
   }
   form_->Perform(CM_MENUCHANGED);
@@ -516,7 +561,7 @@ void TPopupMenu::Popup(int x, int y) {
     if (TMenuItem* item = ChooseForTest(this)) item->Click();
     return;
   }
-  QMenu menu;
+  TItemMenu menu;
   items_->BuildInto(&menu);
   QPoint at(x, y);
   QSize size = menu.sizeHint();

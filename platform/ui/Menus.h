@@ -6,8 +6,11 @@
 // the virtual-key code in the low byte plus scShift, scCtrl and scAlt.
 // Items that are RadioItem with the same GroupIndex are exclusive: checking
 // one unchecks the others.  Owner drawing: when the menu's OwnerDraw is on,
-// an item with OnDrawItem is measured by OnMeasureItem and painted by
-// OnDrawItem on a canvas (the menu painter uses this).
+// every item -- menu-bar items, items with sub-menus and separators too --
+// is measured by its OnMeasureItem (given the size the style would use,
+// to change) and painted by its OnDrawItem on a canvas, with selected set
+// when the mouse or the arrow keys reached it; an item without handlers
+// keeps the style's size and look.
 //
 // The Qt objects (QMenuBar, QMenu, QAction) are rebuilt from the item tree
 // after every change; the tree is the truth.

@@ -23,6 +23,9 @@ struct TMessage {
   std::intptr_t Result = 0;
 };
 
+// One notch of the mouse wheel (WM_MOUSEWHEEL's high word of WParam).
+constexpr int WHEEL_DELTA = 120;
+
 // Packs two 16-bit halves into an LParam the way mouse messages carry x, y.
 inline std::intptr_t MakeLParam(int low, int high) {
   return static_cast<std::intptr_t>(static_cast<std::uint32_t>(
@@ -42,6 +45,7 @@ constexpr unsigned WM_KILLFOCUS = 0x0008;
 constexpr unsigned WM_ENABLE = 0x000A;
 constexpr unsigned WM_SETTEXT = 0x000C;
 constexpr unsigned WM_GETTEXT = 0x000D;
+constexpr unsigned WM_GETTEXTLENGTH = 0x000E;
 constexpr unsigned WM_PAINT = 0x000F;
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_ERASEBKGND = 0x0014;
@@ -58,6 +62,7 @@ constexpr unsigned WM_SYSKEYDOWN = 0x0104;
 constexpr unsigned WM_SYSKEYUP = 0x0105;
 constexpr unsigned WM_SYSCHAR = 0x0106;
 constexpr unsigned WM_COMMAND = 0x0111;
+constexpr unsigned WM_SYSCOMMAND = 0x0112;
 constexpr unsigned WM_TIMER = 0x0113;
 constexpr unsigned WM_HSCROLL = 0x0114;
 constexpr unsigned WM_VSCROLL = 0x0115;
@@ -111,6 +116,11 @@ constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int WA_INACTIVE = 0;
 constexpr int WA_ACTIVE = 1;
 constexpr int WA_CLICKACTIVE = 2;
+
+// WM_SIZE's WParam.
+constexpr int SIZE_RESTORED = 0;
+constexpr int SIZE_MINIMIZED = 1;
+constexpr int SIZE_MAXIMIZED = 2;
 
 // Mouse-message WParam flags (MK_*).
 constexpr unsigned MK_LBUTTON = 0x0001;

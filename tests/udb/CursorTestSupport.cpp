@@ -14,7 +14,7 @@ std::unique_ptr<TUdbTableCursor> OpenTable(TUdbLocalConnection& db, const AnsiSt
 
 std::unique_ptr<TUdbTableCursor> CreateTable(TUdbLocalConnection& db, const AnsiString& name, bool memory,
                                              const std::vector<TColumn>& columns,
-                                             const std::vector<TIndexSpec>& indexes) {
+                                             const std::vector<TIndexInfo>& indexes) {
   auto t = std::make_unique<TUdbTableCursor>();
   t->SetDataBase(&db);
   t->SetTableName(name);
@@ -22,7 +22,7 @@ std::unique_ptr<TUdbTableCursor> CreateTable(TUdbLocalConnection& db, const Ansi
   TFieldDefs fields(t.get());
   for (const TColumn& c : columns) fields.Add(c.name, c.type, c.size);
   TIndexDefs idx(t.get());
-  for (const TIndexSpec& x : indexes) idx.Add(x.name, x.fields, x.options);
+  for (const TIndexInfo& x : indexes) idx.Add(x.name, x.fields, x.options);
   t->SetTableDef(&fields, &idx);
   t->PrepareCreateTable();
   t->DataSetOpen();

@@ -25,7 +25,7 @@ struct TColumn {
   TFieldType type;
   int size;
 };
-struct TIndexSpec {
+struct TIndexInfo {
   const char* name;
   const char* fields;
   TIndexOptions options;
@@ -35,7 +35,7 @@ struct TIndexSpec {
 // "_LogicalRecNo") and returns an open cursor on it.
 std::unique_ptr<TUdbTableCursor> CreateTable(TUdbLocalConnection& db, const AnsiString& name, bool memory,
                                              const std::vector<TColumn>& columns,
-                                             const std::vector<TIndexSpec>& indexes);
+                                             const std::vector<TIndexInfo>& indexes);
 std::unique_ptr<TUdbTableCursor> OpenTable(TUdbLocalConnection& db, const AnsiString& name, bool memory);
 
 // EMP: ID Integer, NAME String(20), DEPT String(10), SALARY Float, NOTE

@@ -170,3 +170,56 @@ TEST_F(DBCtrlsTest, LookupComboBoxShowsTheListTextAndWritesTheKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// The list dataset of a lookup combo box, and the combo over it.
+class LookupListTest : public DBCtrlsTest {
+ protected:
+  void SetUp() override {
+    DBCtrlsTest::SetUp();
+    kinds = new TMemDataSet(form);
+    kinds->AddColumn("xh", ftInteger);
+    kinds->AddColumn("Zgqk", ftString, 10);
+    kinds->AddRow({1, "在职职工"});
+    kinds->AddRow({2, "退休职工"});
+    kinds->AddRow({3, "离休职工"});
+    kinds->Open();
+    kindSource = new TDataSource(form);
+    kindSource->SetDataSet(kinds);
+    combo = new TDBLookupComboBox(form);
+    combo->SetParent(form);
+    combo->SetListField("Zgqk");
+    combo->SetKeyField("xh");
+    combo->SetListSource(kindSource);
+  }
+  TMemDataSet* kinds;
+  TDataSource* kindSource;
+  TDBLookupComboBox* combo;
+};
+
+TEST_F(LookupListTest, AnUnknownKeyFieldLeavesTheListUsable) {
+  EXPECT_THROW(combo->SetKeyField("NoSuchField"), EDatabaseError);
+  EXPECT_EQ(combo->Items()->UpdateCount(), 0);
+  EXPECT_FALSE(kinds->ControlsDisabled());
+  combo->SetKeyField("xh");
+  EXPECT_EQ(combo->Items()->Count(), 3);
+  EXPECT_EQ(qobject_cast<QComboBox*>(combo->Surface())->count(), 3) << "the widget follows the list again";
+}
+
+TEST_F(LookupListTest, AFailingScrollHandlerLeavesTheListDatasetsControlsEnabled) {
+  kinds->Next();  // the list stands on its second record
+  int scrolls = 0;
+  kinds->AfterScroll = [&](TDataSet*) {
+    if (++scrolls >= 3) throw EDatabaseError("scroll refused");  // going back fails too
+  };
+  EXPECT_THROW(combo->SetListField("xh"), EDatabaseError);
+  EXPECT_FALSE(kinds->ControlsDisabled());
+  EXPECT_EQ(combo->Items()->UpdateCount(), 0);
+  kinds->AfterScroll = nullptr;
+  EXPECT_EQ(kinds->FieldByName("xh")->AsInteger(), 2) << "the list dataset went back to its record";
+  combo->SetListField("Zgqk");
+  EXPECT_EQ(combo->Items()->Count(), 3);
+}
+
+}  // namespace

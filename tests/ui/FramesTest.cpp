@@ -153,7 +153,29 @@ TEST_F(FramesTest, ClassicSystemMetrics) {
   EXPECT_EQ(ColorToRGB(clHighlight), RGB(10, 36, 106));
 }
 
-TEST_F(FramesTest, FacesScreenshot) {
+// The row (or column) of an arrow's glyph in r: the index, counted from
+// r's top (left), of its widest and of its narrowest line of clBtnText.
+struct ArrowShape {
+  int widest = -1, narrowest = -1;
+};
+ArrowShape ArrowLines(const QImage& img, const TRect& r, bool columns) {
+  ArrowShape a;
+  int best = 0, least = 1 << 30;
+  int n = columns ? r.Width() : r.Height();
+  for (int i = 0; i < n; ++i) {
+    TRect line = columns ? Rect(r.Left + i, r.Top, r.Left + i + 1, r.Bottom)
+                         : Rect(r.Left, r.Top + i, r.Right, r.Top + i + 1);
+    int k = CountPixels(img, line, clBtnText);
+    if (k == 0) continue;
+    if (k > best) best = k, a.widest = i;
+    if (k < least) least = k, a.narrowest = i;
+  }
+  return a;
+}
+
+// Every face side by side on one button-face background, as a dialog
+// shows them: each keeps its own pixels and touches nothing around it.
+TEST_F(FramesTest, FacesSideBySide) {
   TBitmap shot(200, 60);
   TCanvas* s = shot.Canvas();
   s->Brush()->SetColor(clBtnFace);
@@ -179,8 +201,42 @@ TEST_F(FramesTest, FacesScreenshot) {
   s->Brush()->SetColor(clWindow);
   s->FillRect(r);
   s->DrawFocusRect(Rect(133, 35, 192, 52));
-  SaveShot(shot.Image(), "frames");
-  SUCCEED();
+  const QImage img = shot.Image();
+  SaveShot(img, "frames");
+  auto px = [&](int x, int y) { return s->Pixels(x, y); };
+
+  // Raised and pushed buttons: opposite outer rings, the face between.
+  EXPECT_EQ(px(30, 5), Sys(cl3DLight));
+  EXPECT_EQ(px(30, 27), Sys(cl3DDkShadow));
+  EXPECT_EQ(px(90, 5), Sys(cl3DDkShadow));
+  EXPECT_EQ(px(90, 6), Sys(clBtnShadow));
+  EXPECT_EQ(CountNot(img, Rect(62, 0, 64, 60), clBtnFace), 0) << "the gap between the buttons";
+  // Check boxes: the tick in the checked ones, none in the inactive one.
+  EXPECT_EQ(CountPixels(img, Rect(127, 7, 136, 16), clWindowText), 21);
+  EXPECT_EQ(px(145, 5), Sys(clBtnShadow));
+  EXPECT_EQ(CountPixels(img, Rect(147, 7, 156, 16), clWindowText), 21);
+  EXPECT_EQ(CountPixels(img, Rect(167, 7, 176, 16), clWindowText), 0);
+  // Arrows point their way: the glyph narrows towards the side it points to.
+  ArrowShape up = ArrowLines(img, Bounds(5, 35, 16, 16), false);
+  ArrowShape down = ArrowLines(img, Bounds(25, 35, 16, 16), false);
+  ArrowShape left = ArrowLines(img, Bounds(45, 35, 16, 16), true);
+  ArrowShape right = ArrowLines(img, Bounds(65, 35, 16, 16), true);
+  EXPECT_LT(up.narrowest, up.widest);
+  EXPECT_GT(down.narrowest, down.widest);
+  EXPECT_LT(left.narrowest, left.widest);
+  EXPECT_GT(right.narrowest, right.widest);
+  EXPECT_EQ(CountPixels(img, Bounds(85, 35, 16, 16), clBtnText), 16);
+  EXPECT_EQ(CountPixels(img, Bounds(105, 35, 16, 16), clBtnText), 0);
+  EXPECT_EQ(CountPixels(img, Rect(107, 37, 119, 49), clBtnShadow), 16) << "the embossed glyph";
+  // The sunken well and the dotted focus frame inside it: every other pixel.
+  EXPECT_EQ(px(150, 32), Sys(clBtnShadow));
+  EXPECT_EQ(px(150, 33), Sys(cl3DDkShadow));
+  EXPECT_EQ(px(150, 34), clWhite);
+  int dots = CountNot(img, Rect(133, 35, 192, 36), clWhite);
+  EXPECT_GE(dots, 29);
+  EXPECT_LE(dots, 30);
+  EXPECT_NE(px(133, 35), px(134, 35));
+  EXPECT_EQ(CountNot(img, Rect(135, 37, 190, 50), clWhite), 0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "GraphicsTestSupport.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QDir>
 
@@ -7,6 +9,8 @@
 
 void RequireGuiApp() {
   if (QCoreApplication::instance()) return;
+  const char* qpa = std::getenv("PAYROLL_TEST_QPA");  // as EnsureQtApplicationForTest
+  if (qpa && *qpa) setenv("QT_QPA_PLATFORM", qpa, 1);
   static int argc = 1;
   static char arg0[] = "payroll_tests";
   static char* argv[] = {arg0, nullptr};
@@ -35,9 +39,12 @@ int CountNot(const QImage& img, const TRect& r, TColor c) {
 }
 
 void SaveShot(const QImage& img, const std::string& name) {
-  QDir().mkpath("/tmp/graphics-shots");
-  img.save(QString::fromStdString("/tmp/graphics-shots/" + name + ".png"));
+  const char* dir = std::getenv("PAYROLL_SHOT_DIR");
+  if (!dir || !*dir) return;
+  QString base = QString::fromLocal8Bit(dir) + "/" + QString::fromStdString(name);
+  QDir().mkpath(QString::fromLocal8Bit(dir));
+  img.save(base + ".png");
   // An enlarged copy, for looking at single pixels.
   img.scaled(img.width() * 3, img.height() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-      .save(QString::fromStdString("/tmp/graphics-shots/" + name + "-x3.png"));
+      .save(base + "-x3.png");
 }

@@ -14,5 +14,6 @@ void RequireGuiApp();
 int CountPixels(const QImage& img, const TRect& r, TColor c);
 // Number of pixels in r that differ from c.
 int CountNot(const QImage& img, const TRect& r, TColor c);
-// Saves img as /tmp/graphics-shots/<name>.png for looking at.
+// Saves img as <name>.png (and an enlarged copy) in the folder named by
+// PAYROLL_SHOT_DIR, for looking at; nothing when it is not set.
 void SaveShot(const QImage& img, const std::string& name);

@@ -1,6 +1,12 @@
-// Menu items: short-cut texts, radio groups, tree edits and the pop-up
-// menu's command.
+// Menu items: short-cut texts, radio groups, tree edits, the pop-up
+// menu's command and owner drawing.
 #include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <algorithm>
+#include <map>
 
 #include "UiTestSupport.h"
 #include "platform/ui/Forms.h"
@@ -90,6 +96,104 @@ TEST(Menus, AutoCheckTogglesBeforeOnClick) {
   menu.Popup(10, 10);
   EXPECT_EQ(popups, 1);
   EXPECT_TRUE(seen);
+}
+
+}  // namespace
+
+namespace {
+
+TColor PixelOf(const QImage& img, const QPoint& p) {
+  QRgb c = img.pixel(p);
+  return static_cast<TColor>(RGB(qRed(c), qGreen(c), qBlue(c)));
+}
+
+TEST(MenusOwnerDraw, EveryItemIsMeasuredAndDrawnThroughItsHandlers) {
+  EnsureUiApp();
+  TForm f(nullptr);
+  f.SetBorderStyle(bsNone);
+  f.SetBounds(0, 0, 300, 200);
+  auto* menu = new TMainMenu(&f);
+  auto add = [&](TMenuItem* parent, const char* caption) {
+    auto* i = new TMenuItem(&f);
+    i->SetCaption(caption);
+    parent->Add(i);
+    return i;
+  };
+  TMenuItem* file = add(menu->Items(), "文件(&F)");
+  TMenuItem* help = add(menu->Items(), "帮助(&H)");
+  TMenuItem* open = add(file, "打开(&O)");
+  TMenuItem* line = add(file, "-");
+  TMenuItem* exportTo = add(file, "导出(&E)");
+  add(exportTo, "XLS");
+  add(file, "关闭(&C)");  // no handlers
+  std::map<TMenuItem*, int> measured;
+  std::vector<std::pair<TMenuItem*, bool>> drawn;
+  for (TMenuItem* i : {file, help, open, line, exportTo}) {
+    i->OnMeasureItem = [&, i](TObject* sender, TCanvas*, int& w, int& h) {
+      EXPECT_EQ(sender, i);
+      ++measured[i];
+      w = 90;
+      h = i->IsLine() ? 4 : 24;
+    };
+    i->OnDrawItem = [&, i](TObject*, TCanvas* c, const TRect& r, bool selected) {
+      drawn.emplace_back(i, selected);
+      c->Brush()->SetColor(selected ? clRed : clBlue);
+      c->FillRect(r);
+    };
+  }
+  menu->SetOwnerDraw(true);
+  f.SetMenu(menu);
+  f.Show();
+  Pump();
+  QMenuBar* bar = menu->MenuBarFor(&f);
+  ASSERT_NE(bar, nullptr);
+  QImage img = bar->grab().toImage();
+  QRect fileRect = bar->actionGeometry(bar->actions()[0]);
+  QRect helpRect = bar->actionGeometry(bar->actions()[1]);
+  EXPECT_EQ(fileRect.width(), 90);
+  EXPECT_EQ(PixelOf(img, fileRect.center()), clBlue);
+  EXPECT_EQ(PixelOf(img, helpRect.center()), clBlue);
+  EXPECT_GT(measured[file], 0);
+  EXPECT_GT(measured[help], 0);
+
+  QMenu* popup = bar->actions()[0]->menu();
+  ASSERT_NE(popup, nullptr);
+  popup->popup(QPoint(0, 30));
+  Pump();
+  QList<QAction*> acts = popup->actions();
+  ASSERT_EQ(acts.size(), 4);
+  EXPECT_EQ(popup->actionGeometry(acts[0]).height(), 24);
+  EXPECT_EQ(popup->actionGeometry(acts[1]).height(), 4) << "the separator is measured too";
+  EXPECT_EQ(popup->actionGeometry(acts[2]).height(), 24) << "so is an item with a sub-menu";
+  drawn.clear();
+  img = popup->grab().toImage();
+  for (TMenuItem* i : {open, line, exportTo})
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [i](auto& d) { return d.first == i; }))
+        << i->Caption();
+  // An item without handlers keeps the style's look: never blank.
+  QRect plainRect = popup->actionGeometry(acts[3]);
+  EXPECT_GT(plainRect.height(), 4);
+  int ink = 0;
+  for (int x = plainRect.left(); x < plainRect.right(); ++x)
+    for (int y = plainRect.top(); y < plainRect.bottom(); ++y)
+      if (qGray(img.pixel(x, y)) < 100) ++ink;
+  EXPECT_GT(ink, 10) << "its caption is drawn";
+  // The arrow keys select: the item is drawn selected.
+  QTest::keyClick(popup, Qt::Key_Down);
+  Pump();
+  ASSERT_EQ(popup->activeAction(), acts[0]);
+  drawn.clear();
+  img = popup->grab().toImage();
+  EXPECT_EQ(PixelOf(img, popup->actionGeometry(acts[0]).center()), clRed);
+  EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [&](auto& d) { return d.first == open && d.second; }));
+  popup->close();
+
+  // Off again: the style draws every item, the handlers are not asked.
+  menu->SetOwnerDraw(false);
+  drawn.clear();
+  img = bar->grab().toImage();
+  EXPECT_TRUE(drawn.empty());
+  EXPECT_NE(PixelOf(img, bar->actionGeometry(bar->actions()[0]).center()), clBlue);
 }
 
 }  // namespace

@@ -292,4 +292,36 @@ TEST(FontTest, FaceNamesMapToInstalledChineseFonts) {
   EXPECT_NEAR(m.Height, 20, 1);
 }
 
+// The Chinese system faces keep their cells: half-width Latin letters and
+// digits, full-width Chinese characters, whatever the letter.
+TEST(FontTest, ChineseSystemFacesHaveHalfWidthLatinCells) {
+  RequireGuiApp();
+  struct Case {
+    const char* face;
+    int height;
+    const char* text;
+    int width;
+  } cases[] = {
+      {"宋体", -12, "0123456789", 60}, {"宋体", -12, "Wiliam", 36},  {"宋体", -12, "工资表", 36},
+      {"宋体", -12, "A张1", 24},        {"黑体", -12, "MW.i", 24},    {"新宋体", -12, "工资", 24},
+      {"宋体", -16, "0123", 32},        {"宋体", -16, "工资", 32},
+  };
+  for (const Case& c : cases) {
+    TFont f;
+    f.SetName(c.face);
+    f.SetHeight(c.height);
+    EXPECT_EQ(FontMetrics().TextWidth(f, c.text), c.width) << c.face << " " << c.height << " " << c.text;
+  }
+  TFont song;  // the default font: 宋体, 9 points
+  QFontInfo info(ToQFont(song));
+  EXPECT_EQ(info.family(), QStringLiteral("WenQuanYi Zen Hei Mono"));
+  TTextMetric m = FontMetrics().Metrics(song);
+  EXPECT_EQ(m.AveCharWidth, 6);
+  EXPECT_EQ(m.Height, 16);
+  // A Latin face keeps proportional letters.
+  TFont tahoma;
+  tahoma.SetName("Tahoma");
+  EXPECT_GT(FontMetrics().TextWidth(tahoma, "W"), FontMetrics().TextWidth(tahoma, "i"));
+}
+
 }  // namespace
