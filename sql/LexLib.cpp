@@ -72,7 +72,9 @@ int TCustomLexer::Take() {
 void TCustomLexer::Back(size_t n) {
   n = std::min(n, yytext.size());
   for (size_t i = 0; i < n; ++i) {
-    unget_char(static_cast<unsigned char>(yytext.back()));
+    // The 0 that get_char gives at the end of the input took nothing from
+    // it: pushing it back would move the column one to the left.
+    if (yytext.back() != '\0' || !buf_.empty()) unget_char(static_cast<unsigned char>(yytext.back()));
     yytext.pop_back();
   }
 }

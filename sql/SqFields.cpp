@@ -20,7 +20,7 @@ bool BooleanFromKeyText(const AnsiString& text) {
   SqlQueryError(kSqlInvalidBoolean, {text});
 }
 
-std::int32_t RoundToInt32(double value) {
+std::int32_t FieldRoundToInt32(double value) {
   const std::int64_t r = Round(value);
   if (r < INT32_MIN || r > INT32_MAX) throw EIntOverflow("Integer overflow");
   return static_cast<std::int32_t>(r);
@@ -113,7 +113,7 @@ double TsqFloatField::GetAsFloat() {
 
 void TsqFloatField::SetAsFloat(double value) { SetData(&value); }
 
-std::int32_t TsqFloatField::GetAsInteger() { return RoundToInt32(GetAsFloat()); }
+std::int32_t TsqFloatField::GetAsInteger() { return FieldRoundToInt32(GetAsFloat()); }
 
 void TsqFloatField::SetAsInteger(std::int32_t value) { SetAsFloat(value); }
 
@@ -132,7 +132,7 @@ void TsqIntegerField::SetAsString(const AnsiString& value) {
 
 double TsqIntegerField::GetAsFloat() { return GetAsInteger(); }
 
-void TsqIntegerField::SetAsFloat(double value) { SetAsInteger(RoundToInt32(value)); }
+void TsqIntegerField::SetAsFloat(double value) { SetAsInteger(FieldRoundToInt32(value)); }
 
 std::int32_t TsqIntegerField::GetAsInteger() {
   std::int32_t v = 0;

@@ -174,4 +174,4 @@ AnsiString BooleanKeyText(bool value);
 // else raises ESqlQueryError "Invalid boolean value %s".
 bool BooleanFromKeyText(const AnsiString& text);
 // Round half to even into 32 bits; raises EIntOverflow beyond them.
-std::int32_t RoundToInt32(double value);
+std::int32_t FieldRoundToInt32(double value);

@@ -10,6 +10,7 @@ struct SqlMsg {
 // Ordered by id.
 const SqlMsg kMessages[] = {
     {kSqlPositionBeyondEof, "Position beyond EOF"},
+    {kSqlSyntaxErrorAt, " %s at line : %d, Column: %d, token: %s"},
     {kSqlCannotReadInteger, "Cannot read field as integer"},
     {kSqlCannotReadString, "Cannot read field as string"},
     {kSqlCannotAssignBoolean, "Cannot assign field as boolean"},
@@ -23,9 +24,20 @@ const SqlMsg kMessages[] = {
     {kSqlFileMappingFailed, "Failed to create file mapping"},
     {kSqlMapViewFailed, "Failed to map view of file"},
     {kSqlFieldNotFound, "Field %s was not found"},
+    {kSqlDuplicateFieldName, "Duplicate field name"},
+    {kSqlPrimaryKeyNotFound, "PRIMARY KEY: field not found"},
+    {kSqlBlobWrongType, "BLOB FIELD: wrong type (1-5)"},
     {kSqlCannotReadBoolean, "Cannot read field as boolean"},
     {kSqlCannotReadFloat, "Cannot read field as float"},
+    {kSqlCountStarName, "COUNT(*)"},
+    {kSqlSyntaxErrorAt2, " %s at line : %d, Column: %d, token: %s"},
     {kSqlRecnoOutOfRange, "Recno out of range"},
+    {kSqlDefaultDateFormat, "m/d/yyyy"},
+    {kSqlSumOf, "SUM OF "},
+    {kSqlAvgOf, "AVG OF "},
+    {kSqlStdevOf, "STDEV OF "},
+    {kSqlMinOf, "MIN OF "},
+    {kSqlMaxOf, "MAX OF "},
 };
 
 }  // namespace

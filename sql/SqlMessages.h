@@ -14,6 +14,7 @@
 // Message ids; the texts are in SqlMessages.cpp.
 enum : int {
   kSqlPositionBeyondEof = 65072,
+  kSqlSyntaxErrorAt = 65073,
   kSqlCannotReadInteger = 65088,
   kSqlCannotReadString = 65089,
   kSqlCannotAssignBoolean = 65090,
@@ -27,9 +28,20 @@ enum : int {
   kSqlFileMappingFailed = 65102,
   kSqlMapViewFailed = 65103,
   kSqlFieldNotFound = 65105,
+  kSqlDuplicateFieldName = 65114,
+  kSqlPrimaryKeyNotFound = 65115,
+  kSqlBlobWrongType = 65116,
   kSqlCannotReadBoolean = 65118,
   kSqlCannotReadFloat = 65119,
+  kSqlCountStarName = 65120,
+  kSqlSyntaxErrorAt2 = 65121,
   kSqlRecnoOutOfRange = 65134,
+  kSqlDefaultDateFormat = 65146,
+  kSqlSumOf = 65147,
+  kSqlAvgOf = 65148,
+  kSqlStdevOf = 65149,
+  kSqlMinOf = 65150,
+  kSqlMaxOf = 65151,
 };
 
 // The text of a message id; "" for an id the table does not hold.

@@ -3,7 +3,9 @@
 // their column's type, so only the language's own work is measured.
 #include <benchmark/benchmark.h>
 
+#include "platform/core/Resources.h"
 #include "platform/core/Streams.h"
+#include "resources/PayrollResources.h"
 #include "sql/ExprLexer.h"
 #include "sql/ExprParser.h"
 
@@ -19,6 +21,7 @@ void BM_ParseWhereText(benchmark::State& state) {
     else if (name == "AGE") e = MakeInt(1);
     else e = MakeStr("x");
   };
+  RegisterResources(&PayrollEmbeddedResources());
   for (auto _ : state) {
     TStringStream input(text);
     TExprLexer lexer(&input);
