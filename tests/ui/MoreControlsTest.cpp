@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "GraphicsTestSupport.h"
 #include "UiTestSupport.h"
 #include "platform/core/TextForm.h"
 #include "platform/ui/ComCtrls.h"
@@ -147,6 +148,7 @@ TEST_F(MoreControlsTest, EveryControlIsReadFromTheText) {
   EXPECT_NE(text.find("EditMask = '!0000/90/90;1;_'"), std::string::npos) << text;
   EXPECT_NE(text.find("Associate = EditMonths"), std::string::npos) << text;
   EXPECT_NE(text.find("Control = ToolBar1"), std::string::npos) << text;
+  SaveShot(form->Surface()->grab().toImage(), "more-controls");
 }
 
 // --- mask edit ---------------------------------------------------------------
