@@ -11,6 +11,7 @@
 #include "decor/SbStatusBar.h"
 #include "platform/core/NumFormat.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 #include "platform/ui/SysColors.h"
 
 namespace {
@@ -353,6 +354,49 @@ TEST_F(SbBar, ClickRaisesThePanelUnderTheMouse) {
   clicked.clear();
   bar->Click();
   EXPECT_EQ(clicked, std::vector<TObject*>{b});
+}
+
+}  // namespace
+
+namespace {
+
+// A main window with a menu and the status bar as the program shows them;
+// the picture is saved into PAYROLL_SHOT_DIR when that is set.
+TEST(SbBarWindow, MainWindowWithMenuAndStatusBar) {
+  EnsureQtApplicationForTest();
+  SetStatusBarClock([] { return EncodeDate(2024, 3, 1) + EncodeTime(9, 30, 0, 0); });
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 480, 160);
+  auto* menu = new TMainMenu(&form);
+  for (const char* caption : {"系统(&S)", "工资(&G)", "报表(&R)", "帮助(&H)"}) {
+    auto* item = new TMenuItem(&form);
+    item->SetCaption(caption);
+    menu->Items()->Add(item);
+  }
+  form.SetMenu(menu);
+  auto* bar = new TsbStatusBar(&form);
+  bar->SetParent(&form);
+  bar->SetColor(static_cast<TColor>(RGB(236, 233, 216)));
+  const std::pair<TsbStatusPanelType, const char*> panels[] = {
+      {sptNormal, "单位：示例公司"}, {sptNormal, "操作员：张三"}, {sptCapsLock, ""},
+      {sptNumLock, ""}, {sptGauge, ""}, {sptDateTime, ""}};
+  for (auto& [type, text] : panels) {
+    TsbStatusPanel* p = bar->Panels()->Add();
+    p->SetWidth(type == sptGauge ? 70 : 110);
+    p->SetPanelType(type);
+    if (*text) p->SetText(text);
+    if (type == sptGauge) p->GaugeAttrs()->SetPosition(50);
+  }
+  form.Show();
+  for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  QImage img = form.Surface()->grab().toImage();
+  TRect r = bar->PanelRect(4);
+  QImage gauge = bar->Surface()->grab().toImage();
+  EXPECT_EQ(QColor(gauge.pixel(r.Left + 5, r.Top + 3)), QColor(gauge.pixel(r.Left + 20, r.Top + 3)))
+      << "the filled half is one colour";
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR"))
+    img.save(QString::fromUtf8(dir) + "/decor_main_window.png");
+  SetStatusBarClock(nullptr);
 }
 
 }  // namespace
