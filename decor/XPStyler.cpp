@@ -8,7 +8,9 @@
 TXPStyler::TXPStyler(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {}
 
 TXPStyler::~TXPStyler() {
-  if (active_) Install(false);
+  *alive_ = false;
+  // With the form going too, its menus may be gone already.
+  if (active_ && Owner() && !Owner()->ComponentState().Contains(csDestroying)) Install(false);
 }
 
 void TXPStyler::SetActive(bool v) {
@@ -32,11 +34,15 @@ void TXPStyler::InstallItem(TMenuItem* item, bool enable) {
   if (item->Tag() != kXPOptOutTag) {
     if (enable) {
       if (!item->OnDrawItem || override_) {
-        item->OnDrawItem = [this, item](TObject*, TCanvas* c, const TRect& r, bool sel) { DrawItem(item, c, r, sel); };
+        item->OnDrawItem = [this, item, alive = alive_](TObject*, TCanvas* c, const TRect& r, bool sel) {
+          if (*alive) DrawItem(item, c, r, sel);
+        };
         ownDraw_.insert(item);
       }
       if (!item->OnMeasureItem || override_) {
-        item->OnMeasureItem = [this, item](TObject*, TCanvas* c, int& w, int& h) { MeasureItem(item, c, w, h); };
+        item->OnMeasureItem = [this, item, alive = alive_](TObject*, TCanvas* c, int& w, int& h) {
+          if (*alive) MeasureItem(item, c, w, h);
+        };
         ownMeasure_.insert(item);
       }
     } else {

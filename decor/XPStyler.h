@@ -6,6 +6,7 @@
 // off clears the handlers it set and the menus' OwnerDraw.
 #pragma once
 
+#include <memory>
 #include <set>
 
 #include "decor/XPDraw.h"
@@ -35,5 +36,8 @@ class TXPStyler : public TComponent {
   bool override_ = false;
   int iconWidth_ = 24;
   std::unique_ptr<TFont> font_;
+  // Cleared when the styler goes: handlers left on items outliving it
+  // (the form tearing down its menu bar) then do nothing.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::set<TMenuItem*> ownDraw_, ownMeasure_;  // items whose handlers are ours
 };

@@ -9,6 +9,10 @@
 
 #include "decor/LockKeys.h"
 #include "decor/SbStatusBar.h"
+#include "decor/XPStyler.h"
+
+#include <QMenu>
+#include <QMenuBar>
 #include "platform/core/NumFormat.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
@@ -373,7 +377,15 @@ TEST(SbBarWindow, MainWindowWithMenuAndStatusBar) {
     item->SetCaption(caption);
     menu->Items()->Add(item);
   }
+  for (const char* caption : {"计算工资", "-", "打印工资表", "退出(&X)"}) {
+    auto* item = new TMenuItem(&form);
+    item->SetCaption(caption);
+    menu->Items()->Items(1)->Add(item);
+  }
+  menu->Items()->Items(1)->Items(3)->SetEnabled(false);
   form.SetMenu(menu);
+  auto* styler = new TXPStyler(&form);
+  styler->SetActive(true);
   auto* bar = new TsbStatusBar(&form);
   bar->SetParent(&form);
   bar->SetColor(static_cast<TColor>(RGB(236, 233, 216)));
@@ -394,8 +406,16 @@ TEST(SbBarWindow, MainWindowWithMenuAndStatusBar) {
   QImage gauge = bar->Surface()->grab().toImage();
   EXPECT_EQ(QColor(gauge.pixel(r.Left + 5, r.Top + 3)), QColor(gauge.pixel(r.Left + 20, r.Top + 3)))
       << "the filled half is one colour";
-  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR"))
+  QMenu* popup = menu->MenuBarFor(&form)->actions()[1]->menu();
+  popup->popup(QPoint(60, 30));
+  for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  popup->setActiveAction(popup->actions()[0]);
+  QImage pop = popup->grab().toImage();
+  popup->close();
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR")) {
     img.save(QString::fromUtf8(dir) + "/decor_main_window.png");
+    pop.save(QString::fromUtf8(dir) + "/decor_menu.png");
+  }
   SetStatusBarClock(nullptr);
 }
 
