@@ -1,0 +1,53 @@
+// LockKeys: keeping the status bar's Caps Lock, Num Lock and Scroll Lock
+// panels current.
+//
+// One keyboard hook per program (through TApplication's keyboard hooks,
+// which see every key event the program receives) exists exactly while a
+// lock panel is registered.  A key-down of 20, 144 or 145 that is not an
+// auto-repeat repaints the registered panels of that key; after the
+// program was deactivated the next key event repaints them all.  Each bar
+// also hooks the main window while it has lock panels: WM_ACTIVATEAPP
+// posts kSbRefreshLocks to the bar, whose handler repaints its lock panels
+// (the keys may have changed while another program had the focus).
+//
+// The key state comes from the lock-key source: by default the program's
+// own view (GetKeyState: toggled by every press it received, off at start),
+// which reports "off" wherever the platform gives no way to read the
+// lights.  Registration is idempotent: registering a panel twice keeps one
+// entry, so one unregistration always removes it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TsbStatusPanel;
+
+constexpr std::uint16_t kVkCapsLock = 20;
+constexpr std::uint16_t kVkNumLock = 144;
+constexpr std::uint16_t kVkScrollLock = 145;
+// Posted to a bar on application (de)activation.
+constexpr unsigned kSbRefreshLocks = 32998;
+
+// Whether the lock key vk is toggled on.
+using TLockKeySource = std::function<bool(std::uint16_t vk)>;
+bool LockKeyToggled(std::uint16_t vk);
+// Replaces the source (null restores the default).
+void SetLockKeySource(TLockKeySource source);
+
+// The thread keyboard hook and its registered panels.
+void RegisterKeyboardHookPanel(TsbStatusPanel* panel);
+void UnregisterKeyboardHookPanel(TsbStatusPanel* panel);
+bool KeyboardHookInstalled();
+const std::vector<TsbStatusPanel*>& KeyboardHookPanels();
+// Asks the hook to repaint every registered panel on the next key event.
+void RequestLockRepaintAll();
+// The hook procedure (the application's keyboard hook calls it): vk and
+// the key data (bit 31 set on release, bit 30 set when the key was down).
+void LockKeyboardHookProc(std::uint16_t vk, std::uint32_t keyData);
+
+// The outside keyboard-monitor library.  It does not exist on this
+// platform: loading fails, so UseMonitorDLL falls back to the hook.
+constexpr const char* kKbMonitorLibrary = "SBKbMon.dll";
+bool LoadKeyboardMonitor();
+bool KeyboardMonitorLoaded();
