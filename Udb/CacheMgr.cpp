@@ -29,6 +29,8 @@ void TCacheMgr::Close() {
   pages_.clear();
   index_.clear();
   empty_.clear();
+  cleanList_ = {};
+  dirtyList_ = {};
   inTransaction_ = false;
   pageSize_ = 0;
   capacity_ = 0;
@@ -41,13 +43,64 @@ const TCachePage* TCacheMgr::FindPage(TUdbAddr pageAddress) const {
 
 int TCacheMgr::DirtyCount() const {
   int n = 0;
-  for (const auto& p : pages_) n += p->state == cpsDirty;
+  for (int i = dirtyList_.head; i >= 0; i = pages_[i]->lruNext) ++n;
   return n;
+}
+
+void TCacheMgr::Unlink(int index) {
+  TCachePage& page = *pages_[index];
+  if (page.lruList == cpsEmpty) return;
+  TLruList& list = ListOf(page.lruList);
+  (page.lruPrev >= 0 ? pages_[page.lruPrev]->lruNext : list.head) = page.lruNext;
+  (page.lruNext >= 0 ? pages_[page.lruNext]->lruPrev : list.tail) = page.lruPrev;
+  page.lruPrev = page.lruNext = -1;
+  page.lruList = cpsEmpty;
+}
+
+void TCacheMgr::LinkAsNewest(int index, TCachePageState listState) {
+  TCachePage& page = *pages_[index];
+  assert(page.lruList == cpsEmpty && listState != cpsEmpty);
+  TLruList& list = ListOf(listState);
+  page.lruPrev = list.tail;
+  page.lruNext = -1;
+  (list.tail >= 0 ? pages_[list.tail]->lruNext : list.head) = index;
+  list.tail = index;
+  page.lruList = listState;
+}
+
+void TCacheMgr::Touch(int index) {
+  TCachePage& page = *pages_[index];
+  page.stamp = accessCounter_++;
+  Unlink(index);
+  LinkAsNewest(index, page.state);
+}
+
+void TCacheMgr::MergeIntoClean(std::vector<int>& indexes) {
+  // Ages are differences, so the stamp may wrap around.
+  auto age = [this](int i) { return accessCounter_ - pages_[i]->stamp; };
+  for (int i : indexes) Unlink(i);
+  std::sort(indexes.begin(), indexes.end(), [&](int a, int b) { return age(a) > age(b); });
+  int next = cleanList_.head;  // first clean page younger than the one placed
+  for (int i : indexes) {
+    while (next >= 0 && age(next) > age(i)) next = pages_[next]->lruNext;
+    TCachePage& page = *pages_[i];
+    if (next < 0) {
+      LinkAsNewest(i, cpsClean);
+      continue;
+    }
+    TCachePage& after = *pages_[next];
+    page.lruPrev = after.lruPrev;
+    page.lruNext = next;
+    (after.lruPrev >= 0 ? pages_[after.lruPrev]->lruNext : cleanList_.head) = i;
+    after.lruPrev = i;
+    page.lruList = cpsClean;
+  }
 }
 
 void TCacheMgr::Drop(int index) {
   TCachePage& page = *pages_[index];
   if (page.state == cpsEmpty) return;
+  Unlink(index);
   index_.erase(page.address);
   page.state = cpsEmpty;
   page.address = 0;
@@ -64,13 +117,7 @@ int TCacheMgr::TakeEmptyPage() {
   }
   // Least recently used clean page.  Dirty pages never leave the cache
   // here: they are the transaction's pending changes.
-  int victim = -1;
-  for (int i = 0; i < static_cast<int>(pages_.size()); ++i) {
-    const TCachePage& p = *pages_[i];
-    if (p.state != cpsClean) continue;
-    // Ages are differences, so the stamp may wrap around.
-    if (victim < 0 || accessCounter_ - p.stamp > accessCounter_ - pages_[victim]->stamp) victim = i;
-  }
+  const int victim = cleanList_.head;
   if (victim >= 0) {
     Drop(victim);
     empty_.pop_back();
@@ -83,8 +130,8 @@ int TCacheMgr::TakeEmptyPage() {
   return static_cast<int>(pages_.size()) - 1;
 }
 
-TCachePage& TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode,
-                               bool needContent) {
+int TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode,
+                       bool needContent) {
   int index;
   auto it = index_.find(page);
   if (it != index_.end()) {
@@ -92,13 +139,15 @@ TCachePage& TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_
     TCachePage& found = *pages_[index];
     if (found.tableId == tableId && found.mode == mode) {
       ++hits_;
-      return found;
+      return index;
     }
     // Another identity: its content deciphers differently; reload in place.
     if (found.state == cpsDirty) {
       assert(OnSpillPage);
       OnSpillPage(found);
       found.state = cpsClean;
+      Unlink(index);
+      LinkAsNewest(index, cpsClean);
     }
   } else {
     index = TakeEmptyPage();
@@ -106,6 +155,7 @@ TCachePage& TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_
     fresh.address = page;
     fresh.state = cpsClean;
     index_[page] = index;
+    LinkAsNewest(index, cpsClean);
   }
   ++misses_;
   TCachePage& target = *pages_[index];
@@ -119,16 +169,16 @@ TCachePage& TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_
       throw;
     }
   }
-  return target;
+  return index;
 }
 
 void TCacheMgr::Read(TUdbAddr address, void* buffer, int length, std::uint16_t tableId,
                      std::uint8_t mode) {
   auto* out = static_cast<std::uint8_t*>(buffer);
   ForEachPageChunk(address, length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
-    TCachePage& p = Acquire(page, tableId, mode, true);
-    std::memcpy(out + done, p.data.data() + offset, static_cast<size_t>(chunk));
-    p.stamp = accessCounter_++;
+    const int index = Acquire(page, tableId, mode, true);
+    std::memcpy(out + done, pages_[index]->data.data() + offset, static_cast<size_t>(chunk));
+    Touch(index);
   });
 }
 
@@ -136,19 +186,20 @@ void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uin
                       std::uint8_t mode) {
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   ForEachPageChunk(address, length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
-    TCachePage& p = Acquire(page, tableId, mode, chunk < pageSize_);
+    const int index = Acquire(page, tableId, mode, chunk < pageSize_);
+    TCachePage& p = *pages_[index];
     std::memcpy(p.data.data() + offset, in + done, static_cast<size_t>(chunk));
-    p.stamp = accessCounter_++;
     if (inTransaction_) {
       p.state = cpsDirty;
+      Touch(index);
     } else {
+      Touch(index);  // clean: outside a transaction no page is dirty
       try {
         OnWritePage(p);
       } catch (...) {
-        Drop(index_.at(page));
+        Drop(index);
         throw;
       }
-      p.state = cpsClean;
     }
   });
 }
@@ -156,15 +207,23 @@ void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uin
 void TCacheMgr::StartTransaction() { inTransaction_ = true; }
 
 void TCacheMgr::FlushDirty() {
-  std::vector<TCachePage*> dirty;
-  for (auto& p : pages_)
-    if (p->state == cpsDirty) dirty.push_back(p.get());
+  std::vector<int> dirty;
+  for (int i = dirtyList_.head; i >= 0; i = pages_[i]->lruNext) dirty.push_back(i);
   std::sort(dirty.begin(), dirty.end(),
-            [](const TCachePage* a, const TCachePage* b) { return a->address < b->address; });
-  for (TCachePage* p : dirty) {
-    OnWritePage(*p);
-    p->state = cpsClean;
+            [this](int a, int b) { return pages_[a]->address < pages_[b]->address; });
+  std::vector<int> written;
+  written.reserve(dirty.size());
+  try {
+    for (int i : dirty) {
+      OnWritePage(*pages_[i]);
+      pages_[i]->state = cpsClean;
+      written.push_back(i);
+    }
+  } catch (...) {
+    MergeIntoClean(written);
+    throw;
   }
+  MergeIntoClean(written);
 }
 
 void TCacheMgr::EndTransaction() {

@@ -18,6 +18,13 @@
 // least recently used clean page.  Only when every page is dirty does the
 // cache grow past its capacity; Trim (after commit or rollback) cuts it back
 // when it is 3 or more pages over.
+//
+// Recency: every clean page is on the clean list and every dirty page on
+// the dirty list, each doubly linked through the pages' own link fields and
+// ordered by stamp, oldest at the head.  A miss evicts the clean head in
+// constant time; a page whose state changes moves between the lists, and
+// pages that become clean at commit are merged in by stamp, so the victim
+// is always the clean page with the oldest stamp.
 // Calls only platform/core and UdbErrors.
 #pragma once
 
@@ -38,6 +45,11 @@ struct TCachePage {
   std::uint32_t stamp = 0;  // last-use stamp from the access counter
   TCachePageState state = cpsEmpty;
   std::uint8_t mode = 0;
+  // Recency list links (page indexes, -1 = none) and the list the page is
+  // on (cpsEmpty = none); kept by TCacheMgr.
+  int lruPrev = -1;
+  int lruNext = -1;
+  TCachePageState lruList = cpsEmpty;
 };
 
 class TCacheMgr {
@@ -96,13 +108,29 @@ class TCacheMgr {
   std::int64_t Misses() const { return misses_; }
 
  private:
-  TCachePage& Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode, bool needContent);
+  // The page's index, loaded (when needContent) and linked; not yet touched.
+  int Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode, bool needContent);
   int TakeEmptyPage();
   void Drop(int index);
+
+  struct TLruList {
+    int head = -1;  // least recently used
+    int tail = -1;  // most recently used
+  };
+  TLruList& ListOf(TCachePageState state) { return state == cpsDirty ? dirtyList_ : cleanList_; }
+  void Unlink(int index);
+  void LinkAsNewest(int index, TCachePageState list);
+  // Stamps the page as just used and puts it at the newest end of the list
+  // of its state.
+  void Touch(int index);
+  // The pages (now clean) join the clean list in stamp order.
+  void MergeIntoClean(std::vector<int>& indexes);
 
   std::vector<std::unique_ptr<TCachePage>> pages_;
   std::unordered_map<TUdbAddr, int> index_;  // page address -> index, non-empty pages only
   std::vector<int> empty_;                   // indexes of empty pages
+  TLruList cleanList_;
+  TLruList dirtyList_;
   int capacity_ = 0;
   int pageSize_ = 0;
   std::uint32_t accessCounter_ = 0;

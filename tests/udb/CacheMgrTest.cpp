@@ -3,8 +3,10 @@
 // only when every page is dirty, trim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "UdbTestSupport.h"
 #include "Udb/CacheMgr.h"
@@ -159,4 +161,221 @@ TEST_F(CacheFixture, FailedLoadLeavesNoPageBehind) {
   cache.OnReadPage = [](TCachePage&) { UdbDatabaseError(9217, "test", "read failed"); };
   EXPECT_UDB_ERROR(ReadByte(9), 9217);
   EXPECT_EQ(cache.FindPage(9 * P), nullptr);
+}
+
+TEST_F(CacheFixture, PageCommittedAfterLaterReadsIsStillTheOldest) {
+  // Page 0 was last used before pages 1 and 2; becoming clean at commit
+  // does not make it recent.
+  cache.StartTransaction();
+  WriteByte(0, 0x10);
+  ReadByte(1);
+  ReadByte(2);
+  cache.Commit();
+  ReadByte(3);
+  ReadByte(4);
+  EXPECT_EQ(cache.FindPage(0), nullptr);
+  ReadByte(5);
+  EXPECT_EQ(cache.FindPage(1 * P), nullptr);
+  EXPECT_NE(cache.FindPage(2 * P), nullptr);
+}
+
+namespace {
+
+// The cache's replacement rules in their plainest form: pages in slots, a
+// stack of empty slots, the victim found by scanning every slot for the
+// clean page with the oldest stamp.
+class TReferenceCache {
+ public:
+  struct TSlot {
+    TUdbAddr address = 0;
+    std::uint16_t tableId = 0;
+    std::uint32_t stamp = 0;
+    TCachePageState state = cpsEmpty;
+  };
+
+  explicit TReferenceCache(int capacity) : capacity_(capacity), slots_(capacity) {
+    for (int i = capacity - 1; i >= 0; --i) empty_.push_back(i);
+  }
+  const TSlot* Find(TUdbAddr address) const {
+    for (const TSlot& s : slots_)
+      if (s.state != cpsEmpty && s.address == address) return &s;
+    return nullptr;
+  }
+  int Count() const { return static_cast<int>(slots_.size()); }
+  bool InTransaction() const { return inTransaction_; }
+
+  void Read(TUdbAddr address, std::uint16_t tableId) {
+    slots_[Acquire(address, tableId)].stamp = counter_++;
+  }
+  // false: the write-through failed and the page was dropped.
+  bool Write(TUdbAddr address, std::uint16_t tableId, bool fail) {
+    const int i = Acquire(address, tableId);
+    slots_[i].stamp = counter_++;
+    if (inTransaction_) {
+      slots_[i].state = cpsDirty;
+    } else if (fail) {
+      Drop(i);
+      return false;
+    }
+    return true;
+  }
+  void Start() { inTransaction_ = true; }
+  // Writes dirty pages by address until the one at failAt, if any.
+  bool Commit(TUdbAddr failAt) {
+    std::vector<int> dirty;
+    for (int i = 0; i < Count(); ++i)
+      if (slots_[i].state == cpsDirty) dirty.push_back(i);
+    std::sort(dirty.begin(), dirty.end(),
+              [&](int a, int b) { return slots_[a].address < slots_[b].address; });
+    for (int i : dirty) {
+      if (slots_[i].address == failAt) return false;
+      slots_[i].state = cpsClean;
+    }
+    inTransaction_ = false;
+    Trim();
+    return true;
+  }
+  void Rollback() {
+    for (int i = 0; i < Count(); ++i)
+      if (slots_[i].state == cpsDirty) Drop(i);
+    inTransaction_ = false;
+    Trim();
+  }
+  void InvalidatePage(TUdbAddr address) {
+    for (int i = 0; i < Count(); ++i)
+      if (slots_[i].state != cpsEmpty && slots_[i].address == address) Drop(i);
+  }
+  void InvalidateTable(std::uint16_t tableId) {
+    for (int i = 0; i < Count(); ++i)
+      if (slots_[i].state != cpsEmpty && slots_[i].tableId == tableId) Drop(i);
+  }
+
+ private:
+  int Acquire(TUdbAddr address, std::uint16_t tableId) {
+    for (int i = 0; i < Count(); ++i) {
+      TSlot& s = slots_[i];
+      if (s.state == cpsEmpty || s.address != address) continue;
+      if (s.tableId != tableId) {
+        s.tableId = tableId;
+        s.state = cpsClean;  // a dirty page is spilled first
+      }
+      return i;
+    }
+    int i;
+    if (!empty_.empty()) {
+      i = empty_.back();
+      empty_.pop_back();
+    } else {
+      i = -1;
+      for (int j = 0; j < Count(); ++j)
+        if (slots_[j].state == cpsClean &&
+            (i < 0 || counter_ - slots_[j].stamp > counter_ - slots_[i].stamp))
+          i = j;
+      if (i >= 0) {
+        Drop(i);
+        empty_.pop_back();
+      } else {
+        slots_.emplace_back();
+        i = Count() - 1;
+      }
+    }
+    slots_[i].address = address;
+    slots_[i].tableId = tableId;
+    slots_[i].state = cpsClean;
+    return i;
+  }
+  void Drop(int i) {
+    if (slots_[i].state == cpsEmpty) return;
+    slots_[i] = TSlot{};
+    empty_.push_back(i);
+  }
+  void Trim() {
+    if (Count() - capacity_ < 3) return;
+    while (Count() > capacity_) {
+      Drop(Count() - 1);
+      slots_.pop_back();
+    }
+    std::erase_if(empty_, [&](int i) { return i >= capacity_; });
+  }
+
+  int capacity_;
+  std::vector<TSlot> slots_;
+  std::vector<int> empty_;
+  std::uint32_t counter_ = 0;
+  bool inTransaction_ = false;
+};
+
+}  // namespace
+
+// A long mixed run of reads, writes, transactions (with writes that fail
+// part way through a commit or a write-through), rollbacks and
+// invalidations: after every step the cache holds exactly the pages, in the
+// states and for the tables, that the reference keeps.
+TEST_F(CacheFixture, KeepsAndEvictsTheSamePagesAsAFullScanWould) {
+  constexpr int kPages = 12;
+  TUdbAddr failAt = ~TUdbAddr{0};
+  cache.OnWritePage = [&](TCachePage& p) {
+    if (p.address == failAt) UdbDatabaseError(9218, "test", "write failed");
+    std::memcpy(file.data() + p.address, p.data.data(), P);
+  };
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    cache.Open(4, P);
+    TReferenceCache model(4);
+    std::uint32_t rng = seed * 2654435761u;
+    auto next = [&](std::uint32_t n) {
+      rng = rng * 1664525u + 1013904223u;
+      return (rng >> 8) % n;
+    };
+    for (int step = 0; step < 4000; ++step) {
+      const auto address = static_cast<TUdbAddr>(next(kPages) * P);
+      const auto table = static_cast<std::uint16_t>(1 + next(2));
+      const std::uint32_t op = next(100);
+      std::uint8_t byte = 0x5A;
+      failAt = ~TUdbAddr{0};
+      if (op < 45) {
+        cache.Read(address, &byte, 1, table, 1);
+        model.Read(address, table);
+      } else if (op < 78) {
+        const bool fail = op < 48 && !model.InTransaction();
+        if (fail) failAt = address;
+        const bool ok = model.Write(address, table, fail);
+        TCaughtError e = CatchUdb([&] { cache.Write(address, &byte, 1, table, 1); });
+        ASSERT_EQ(e.code, ok ? -1 : 9218) << "seed " << seed << " step " << step;
+      } else if (op < 85) {
+        if (!model.InTransaction()) {
+          cache.StartTransaction();
+          model.Start();
+        }
+      } else if (op < 93) {
+        if (model.InTransaction()) {
+          if (op < 87) failAt = address;
+          const bool ok = model.Commit(failAt);
+          TCaughtError e = CatchUdb([&] { cache.Commit(); });
+          ASSERT_EQ(e.code, ok ? -1 : 9218) << "seed " << seed << " step " << step;
+        }
+      } else if (op < 95) {
+        if (model.InTransaction()) {
+          cache.Rollback();
+          model.Rollback();
+        }
+      } else if (op < 98) {
+        cache.InvalidatePage(address);
+        model.InvalidatePage(address);
+      } else {
+        cache.InvalidateTable(table);
+        model.InvalidateTable(table);
+      }
+      ASSERT_EQ(cache.PageCount(), model.Count()) << "seed " << seed << " step " << step;
+      for (int page = 0; page < kPages; ++page) {
+        const TCachePage* got = cache.FindPage(static_cast<TUdbAddr>(page * P));
+        const TReferenceCache::TSlot* want = model.Find(static_cast<TUdbAddr>(page * P));
+        ASSERT_EQ(got != nullptr, want != nullptr)
+            << "seed " << seed << " step " << step << " page " << page;
+        if (!got) continue;
+        ASSERT_EQ(got->state, want->state) << "seed " << seed << " step " << step;
+        ASSERT_EQ(got->tableId, want->tableId) << "seed " << seed << " step " << step;
+      }
+    }
+    if (cache.InTransaction()) cache.Rollback();
+  }
 }
