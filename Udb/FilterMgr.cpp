@@ -123,16 +123,22 @@ bool TFilterMgr::FindPrepared() {
   return true;
 }
 
-void TFilterMgr::Rebuild(bool inQuery, bool tableChanged) {
-  SetInQuery(inQuery);
-  Refresh(tableChanged);
-  // The master list is needed even for a kept list: navigation and record
-  // numbers go by it.
-  cursor_->CollectMasterList(master_);
+void TFilterMgr::SetMasterList(std::vector<TFilterEntry>&& master) {
+  master_ = std::move(master);
   masterPos_.clear();
   masterPos_.reserve(master_.size());
   for (size_t i = 0; i < master_.size(); ++i) masterPos_.emplace(master_[i].Address, static_cast<int>(i));
+}
+
+void TFilterMgr::Rebuild(bool inQuery, bool tableChanged) {
+  SetInQuery(inQuery);
+  Refresh(tableChanged);
+  // A list is kept only while a query runs, where navigation goes by the
+  // list itself and record numbers are addresses.
   if (FindPrepared()) return;
+  std::vector<TFilterEntry> master;
+  cursor_->CollectMasterList(master);
+  SetMasterList(std::move(master));
   MergeRecordLists();
 }
 

@@ -133,11 +133,16 @@ class TFilterMgr {
   void Refresh(bool clearPrepared);
   // When a list for the current text and options is kept, makes it current.
   bool FindPrepared();
-  // Builds the current list: master list, index lists, evaluation.
+  // The records the dataset shows, in its current index order, with their
+  // positions; the dataset hands it over before MergeRecordLists.
+  void SetMasterList(std::vector<TFilterEntry>&& master);
+  // Builds the current list from the master list: index lists, then
+  // evaluation of the candidates.
   void MergeRecordLists();
   // What the dataset runs when its filter must be built again: in-query
-  // flag, refresh (dropping kept lists when the table changed), a kept list
-  // or a new one.  requires: active.
+  // flag, refresh (dropping kept lists when the table changed), then a kept
+  // list, or the master list from the cursor and a new list.
+  // requires: active.
   void Rebuild(bool inQuery, bool tableChanged);
 
   // --- navigation (over the current list; 0 means none) --------------------
