@@ -98,6 +98,7 @@ void TFilterMgr::Unprepare() {
   tree_.Clear();
   master_.clear();
   masterPos_.clear();
+  masterPosValid_ = false;
   SetCurrent(nullptr);
   prepared_ = false;
 }
@@ -111,9 +112,27 @@ void TFilterMgr::Refresh(bool clearPrepared) {
 void TFilterMgr::SetCurrent(std::vector<TRecAddr>* list) {
   current_ = list;
   currentPos_.clear();
-  if (!list) return;
-  currentPos_.reserve(list->size());
-  for (size_t i = 0; i < list->size(); ++i) currentPos_.emplace((*list)[i], static_cast<int>(i));
+  currentPosValid_ = false;
+}
+
+// The position maps are built when navigation first needs them: building
+// a list over a large table should not pay for them.
+const std::unordered_map<TRecAddr, int>& TFilterMgr::CurrentPos() const {
+  if (!currentPosValid_ && current_) {
+    currentPos_.reserve(current_->size());
+    for (size_t i = 0; i < current_->size(); ++i) currentPos_.emplace((*current_)[i], static_cast<int>(i));
+    currentPosValid_ = true;
+  }
+  return currentPos_;
+}
+
+const std::unordered_map<TRecAddr, int>& TFilterMgr::MasterPos() const {
+  if (!masterPosValid_) {
+    masterPos_.reserve(master_.size());
+    for (size_t i = 0; i < master_.size(); ++i) masterPos_.emplace(master_[i].Address, static_cast<int>(i));
+    masterPosValid_ = true;
+  }
+  return masterPos_;
 }
 
 bool TFilterMgr::FindPrepared() {
@@ -126,8 +145,7 @@ bool TFilterMgr::FindPrepared() {
 void TFilterMgr::SetMasterList(std::vector<TFilterEntry>&& master) {
   master_ = std::move(master);
   masterPos_.clear();
-  masterPos_.reserve(master_.size());
-  for (size_t i = 0; i < master_.size(); ++i) masterPos_.emplace(master_[i].Address, static_cast<int>(i));
+  masterPosValid_ = false;
 }
 
 void TFilterMgr::Rebuild(bool inQuery, bool tableChanged) {
@@ -344,8 +362,8 @@ TRecAddr TFilterMgr::First(bool forward) {
 
 TRecAddr TFilterMgr::MoveBy(TRecAddr address, int count) {
   CheckCurrent();
-  auto found = currentPos_.find(address);
-  if (found == currentPos_.end()) return 0;
+  auto found = CurrentPos().find(address);
+  if (found == CurrentPos().end()) return 0;
   const std::vector<TRecAddr>& list = *current_;
   const long long n = static_cast<long long>(list.size());
   long long pos = found->second;
@@ -364,8 +382,8 @@ TRecAddr TFilterMgr::MoveBy(TRecAddr address, int count) {
 }
 
 int TFilterMgr::MasterPosition(TRecAddr address) const {
-  auto it = masterPos_.find(address);
-  return it == masterPos_.end() ? -1 : it->second;
+  auto it = MasterPos().find(address);
+  return it == MasterPos().end() ? -1 : it->second;
 }
 
 TRecAddr TFilterMgr::FindNearest(TRecAddr address, int mode) {
@@ -380,8 +398,8 @@ TRecAddr TFilterMgr::FindNearest(TRecAddr address, int mode) {
   };
   long long pos, n;
   if (inQuery_) {
-    auto it = currentPos_.find(address);
-    if (it == currentPos_.end()) return 0;
+    auto it = CurrentPos().find(address);
+    if (it == CurrentPos().end()) return 0;
     pos = it->second;
     n = static_cast<long long>(current_->size());
   } else {
@@ -389,7 +407,7 @@ TRecAddr TFilterMgr::FindNearest(TRecAddr address, int mode) {
     if (pos < 0) return 0;
     n = static_cast<long long>(master_.size());
   }
-  auto passes = [&](TRecAddr a) { return currentPos_.count(a) && Accepted(a); };
+  auto passes = [&](TRecAddr a) { return CurrentPos().count(a) && Accepted(a); };
   auto before = [&]() -> TRecAddr {
     for (long long i = pos - 1; i >= 0; --i)
       if (passes(addressAt(i))) return addressAt(i);
@@ -413,7 +431,7 @@ TRecAddr TFilterMgr::FindNearest(TRecAddr address, int mode) {
 
 bool TFilterMgr::Contains(TRecAddr address) {
   if (!prepared_ || !current_) return false;
-  return currentPos_.count(address) && Accepted(address);
+  return CurrentPos().count(address) && Accepted(address);
 }
 
 int TFilterMgr::Count() {
@@ -427,8 +445,8 @@ int TFilterMgr::Count() {
 
 int TFilterMgr::PositionOf(TRecAddr address) {
   CheckCurrent();
-  auto it = currentPos_.find(address);
-  return it == currentPos_.end() ? 0 : it->second + 1;
+  auto it = CurrentPos().find(address);
+  return it == CurrentPos().end() ? 0 : it->second + 1;
 }
 
 TRecAddr TFilterMgr::AddressAt(int position) {

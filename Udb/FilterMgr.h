@@ -182,9 +182,13 @@ class TFilterMgr {
   int recBufSize_ = 1;
   bool inQuery_ = false;
   std::vector<TFilterEntry> master_;
-  std::unordered_map<TRecAddr, int> masterPos_;  // address -> index in master_
+  const std::unordered_map<TRecAddr, int>& MasterPos() const;
+  const std::unordered_map<TRecAddr, int>& CurrentPos() const;
+  mutable std::unordered_map<TRecAddr, int> masterPos_;  // address -> index in master_
+  mutable bool masterPosValid_ = false;
   TPreparedFilters preparedFilters_;
   std::vector<TRecAddr>* current_ = nullptr;
-  std::unordered_map<TRecAddr, int> currentPos_;  // address -> index in *current_
+  mutable std::unordered_map<TRecAddr, int> currentPos_;  // address -> index in *current_
+  mutable bool currentPosValid_ = false;
   int recordsRead_ = 0;
 };
