@@ -124,6 +124,19 @@ TEST(TFilterMgr, IndexesAnswerFullyPartlyOrNotAtAll) {
   }
 }
 
+TEST(TFilterMgr, TwoNotEqualConditionsEachComplementTheirOwnList) {
+  TFakeFilterCursor c;
+  FillEmployees(c);
+  TIndexLevel level;
+  // The null age passes "<>"; each "<>" removes only its own records.
+  EXPECT_EQ(Codes(c, Filtered(c, "Age <> 41 and zgbh <> '01010000001'", {}, false, &level)),
+            (Strs{"01010000002", "01020000004", "01990000001", "02010000001"}));
+  EXPECT_EQ(level, olFull);
+  EXPECT_EQ(Codes(c, Filtered(c, "Age <> 41 or zgbh <> '01020000003'", {}, false, &level)),
+            (Strs{"01010000001", "01010000002", "01020000004", "01990000001", "02010000001"}));
+  EXPECT_EQ(level, olFull);
+}
+
 TEST(TFilterMgr, ACaseInsensitiveFilterUsesNoCaseSensitiveIndex) {
   TFakeFilterCursor c;
   FillEmployees(c);
