@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Udb/DBLogger.h"
+#include "Udb/DatabaseFileFormat.h"
 #include "Udb/IOInterface.h"
 #include "Udb/ReadAheadBuffer.h"
 #include "Udb/UdbErrors.h"
@@ -11,21 +12,9 @@
 
 namespace {
 
-constexpr int kErrCorrupt = 8451;
-constexpr int kErrInternal = 8581;
-
 // Our own broken invariants: the class library's assertion failure.
 #define UDB_INDEX_CHECK(cond, text) \
   do { if (!(cond)) ::AssertionFailed((text), "UdbIndexUnit", __LINE__); } while (0)
-
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 AnsiString At(TUdbAddr address) { return " at " + std::to_string(address); }
 
@@ -45,7 +34,7 @@ void TNode::Init(TBaseIOInterface* io, int nodeSize, int maximumKeySize) {
 }
 
 void TNode::CheckOpen(const char* operation) const {
-  if (buffer_.empty()) UdbDatabaseError(kErrInternal, operation, "Node Buffer not allocated");
+  if (buffer_.empty()) UdbDatabaseError(udberr::kInternal, operation, "Node Buffer not allocated");
 }
 
 void TNode::SetAddress(TUdbAddr address) {
@@ -68,7 +57,7 @@ void TNode::Read(TUdbAddr address) {
 
 void TNode::ReadFresh(TUdbAddr address) {
   CheckOpen("TNode.CheckOpen");
-  if (address == 0) UdbDatabaseError(kErrCorrupt, "TNode.Read", "Index node address is 0");
+  if (address == 0) UdbDatabaseError(udberr::kCorrupt, "TNode.Read", "Index node address is 0");
   address_ = 0;  // until the bytes are known good
   io_->ReadBlock(address, nodeSize_, buffer_.data());
   cursor_ = 0;
@@ -85,21 +74,21 @@ void TNode::ReadFresh(TUdbAddr address) {
 // byte count that is a whole number of keys inside the key area, every key
 // MaximumKeySize long, and (internal nodes) no child at address 0.
 void TNode::Validate() const {
-  const std::uint32_t flag = Get32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask;
+  const std::uint32_t flag = udbfmt::GetU32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask;
   if (flag > 1)
-    UdbDatabaseError(kErrCorrupt, "TNode.Read", "Invalid leaf flag " + std::to_string(flag) + At(address_));
-  const std::uint32_t used = Get32(buffer_.data() + udbnode::kUsedBytes);
+    UdbDatabaseError(udberr::kCorrupt, "TNode.Read", "Invalid leaf flag " + std::to_string(flag) + At(address_));
+  const std::uint32_t used = udbfmt::GetU32(buffer_.data() + udbnode::kUsedBytes);
   if (used > static_cast<std::uint32_t>(nodeSize_ - udbnode::kHeaderSize) ||
       used % static_cast<std::uint32_t>(keySize_) != 0)
-    UdbDatabaseError(kErrCorrupt, "TNode.Read", "Node byte count out of range: " + std::to_string(used) + At(address_));
+    UdbDatabaseError(udberr::kCorrupt, "TNode.Read", "Node byte count out of range: " + std::to_string(used) + At(address_));
   const int n = static_cast<int>(used) / keySize_;
   for (int i = 0; i < n; ++i) {
     const std::uint8_t* key = Area() + i * keySize_;
     if (udbkey::KeyLength(key) != keySize_)
-      UdbDatabaseError(kErrCorrupt, "TNode.Read",
+      UdbDatabaseError(udberr::kCorrupt, "TNode.Read",
                        "Invalid key size in index node: " + std::to_string(udbkey::KeyLength(key)) + At(address_));
     if (flag == 0 && udbkey::KeyAddress(key) == 0)
-      UdbDatabaseError(kErrCorrupt, "TNode.Read", "Index entry without a child" + At(address_));
+      UdbDatabaseError(udberr::kCorrupt, "TNode.Read", "Index entry without a child" + At(address_));
   }
 }
 
@@ -123,15 +112,15 @@ void TNode::CopyContentFrom(const TNode& other) {
 }
 
 bool TNode::IsLeaf() const {
-  return !buffer_.empty() && (Get32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) == 1;
+  return !buffer_.empty() && (udbfmt::GetU32(buffer_.data() + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) == 1;
 }
-void TNode::SetLeaf(bool leaf) { Put32(buffer_.data() + udbnode::kLeafFlag, leaf ? 1 : 0); }
-int TNode::Used() const { return static_cast<int>(Get32(buffer_.data() + udbnode::kUsedBytes)); }
-void TNode::SetUsed(int used) { Put32(buffer_.data() + udbnode::kUsedBytes, static_cast<std::uint32_t>(used)); }
-TUdbAddr TNode::NextLeaf() const { return Get32(buffer_.data() + udbnode::kNextLeaf); }
-void TNode::SetNextLeaf(TUdbAddr address) { Put32(buffer_.data() + udbnode::kNextLeaf, address); }
-TUdbAddr TNode::PriorLeaf() const { return Get32(buffer_.data() + udbnode::kPriorLeaf); }
-void TNode::SetPriorLeaf(TUdbAddr address) { Put32(buffer_.data() + udbnode::kPriorLeaf, address); }
+void TNode::SetLeaf(bool leaf) { udbfmt::PutU32(buffer_.data() + udbnode::kLeafFlag, leaf ? 1 : 0); }
+int TNode::Used() const { return static_cast<int>(udbfmt::GetU32(buffer_.data() + udbnode::kUsedBytes)); }
+void TNode::SetUsed(int used) { udbfmt::PutU32(buffer_.data() + udbnode::kUsedBytes, static_cast<std::uint32_t>(used)); }
+TUdbAddr TNode::NextLeaf() const { return udbfmt::GetU32(buffer_.data() + udbnode::kNextLeaf); }
+void TNode::SetNextLeaf(TUdbAddr address) { udbfmt::PutU32(buffer_.data() + udbnode::kNextLeaf, address); }
+TUdbAddr TNode::PriorLeaf() const { return udbfmt::GetU32(buffer_.data() + udbnode::kPriorLeaf); }
+void TNode::SetPriorLeaf(TUdbAddr address) { udbfmt::PutU32(buffer_.data() + udbnode::kPriorLeaf, address); }
 
 bool TNode::Next() {
   if (cursor_ + 1 >= EntryCount()) return false;
@@ -149,17 +138,17 @@ bool TNode::Prior() {
 const std::uint8_t* TNode::KeyAt(int entry) const {
   CheckOpen("TNode.CheckOpen");
   if (entry < 0 || entry >= EntryCount())
-    UdbDatabaseError(kErrInternal, "TNode.ReadKey", "ReadPos is out of range: " + std::to_string(entry * keySize_));
+    UdbDatabaseError(udberr::kInternal, "TNode.ReadKey", "ReadPos is out of range: " + std::to_string(entry * keySize_));
   return Area() + entry * keySize_;
 }
 
 const std::uint8_t* TNode::CurrentKey() const {
-  if (!CursorValid()) UdbDatabaseError(kErrInternal, "TNode.CopyCurrentKey", "Cursor is out of range");
+  if (!CursorValid()) UdbDatabaseError(udberr::kInternal, "TNode.CopyCurrentKey", "Cursor is out of range");
   return Area() + cursor_ * keySize_;
 }
 
 TUdbAddr TNode::RecordAddress() const {
-  if (!CursorValid()) UdbDatabaseError(kErrInternal, "TNode.RecordAddress", "Node cursor out of range");
+  if (!CursorValid()) UdbDatabaseError(udberr::kInternal, "TNode.RecordAddress", "Node cursor out of range");
   return udbkey::KeyAddress(Area() + cursor_ * keySize_);
 }
 
@@ -176,7 +165,7 @@ void TNode::InsertKey(int entry, const std::uint8_t* key) {
   const int n = EntryCount();
   UDB_INDEX_CHECK(entry >= 0 && entry <= n, "Insert position out of range");
   if (Used() + keySize_ > nodeSize_ - udbnode::kHeaderSize)
-    UdbDatabaseError(kErrInternal, "TNode.InsertKey", "Node is overfull");
+    UdbDatabaseError(udberr::kInternal, "TNode.InsertKey", "Node is overfull");
   std::uint8_t* at = Area() + entry * keySize_;
   std::memmove(at + keySize_, at, static_cast<size_t>((n - entry) * keySize_));
   std::memcpy(at, key, static_cast<size_t>(keySize_));
@@ -187,7 +176,7 @@ void TNode::DeleteKey(int entry) {
   const std::uint8_t* key = KeyAt(entry);
   const int length = udbkey::KeyLength(key);
   if (length < 1 || length > keySize_)
-    UdbDatabaseError(kErrInternal, "TNode.DeleteKey", "Invalid key size in Delete key: " + std::to_string(length));
+    UdbDatabaseError(udberr::kInternal, "TNode.DeleteKey", "Invalid key size in Delete key: " + std::to_string(length));
   const int n = EntryCount();
   std::uint8_t* at = Area() + entry * keySize_;
   std::memmove(at, at + keySize_, static_cast<size_t>((n - entry - 1) * keySize_));
@@ -200,7 +189,7 @@ void TNode::ReplaceKey(int entry, const std::uint8_t* key) {
   // All entries of a node are MaximumKeySize long, so a replacement never
   // opens or closes a gap.
   if (udbkey::KeyLength(key) != keySize_)
-    UdbDatabaseError(kErrInternal, "TNode.ReplaceKey", "Invalid key size: " + std::to_string(udbkey::KeyLength(key)));
+    UdbDatabaseError(udberr::kInternal, "TNode.ReplaceKey", "Invalid key size: " + std::to_string(udbkey::KeyLength(key)));
   std::memcpy(Area() + entry * keySize_, key, static_cast<size_t>(keySize_));
 }
 
@@ -226,17 +215,17 @@ std::uint32_t TNode::CountUpTo(int entry) const {
 void TNode::SetLeafLink(TBaseIOInterface* io, TUdbAddr address, int linkOffset, TUdbAddr value) {
   std::uint8_t header[udbnode::kHeaderSize];
   io->ReadBlockHeader(address, udbnode::kHeaderSize, header);
-  if ((Get32(header + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) != 1)
-    UdbDatabaseError(kErrCorrupt, "TNode.SetLeafLink", "Leaf link leads to a node that is not a leaf" + At(address));
-  Put32(header + linkOffset, value);
+  if ((udbfmt::GetU32(header + udbnode::kLeafFlag) & udbnode::kLeafFlagMask) != 1)
+    UdbDatabaseError(udberr::kCorrupt, "TNode.SetLeafLink", "Leaf link leads to a node that is not a leaf" + At(address));
+  udbfmt::PutU32(header + linkOffset, value);
   io->WriteBlockHeader(address, udbnode::kHeaderSize, header);
 }
 
 void TNode::SplitNode(TNode& target) {
   CheckOpen("TNode.CheckOpen");
   const int used = Used();
-  if (used == 0) UdbDatabaseError(kErrInternal, "TNode.SplitNode", "Node is empty");
-  if (used > nodeSize_ - udbnode::kHeaderSize) UdbDatabaseError(kErrInternal, "TNode.SplitNode", "Node is overfull");
+  if (used == 0) UdbDatabaseError(udberr::kInternal, "TNode.SplitNode", "Node is empty");
+  if (used > nodeSize_ - udbnode::kHeaderSize) UdbDatabaseError(udberr::kInternal, "TNode.SplitNode", "Node is overfull");
   const int n = EntryCount();
   UDB_INDEX_CHECK(n >= 2, "Split of a node with one entry");
   int keep = (used / 2) / keySize_;  // the entry holding byte used / 2 starts the new node
@@ -254,7 +243,7 @@ void TNode::SplitNode(TNode& target) {
   if (IsLeaf()) {
     if (target.address_ == address_ || target.address_ == NextLeaf()) {
       UdbLogger().Log("BTree", "******ERROR in SPLIT NODE");
-      UdbDatabaseError(kErrCorrupt, "TNode.SplitNode", "Split leaf linked to itself" + At(target.address_));
+      UdbDatabaseError(udberr::kCorrupt, "TNode.SplitNode", "Split leaf linked to itself" + At(target.address_));
     }
     target.SetNextLeaf(NextLeaf());
     target.SetPriorLeaf(address_);
@@ -333,28 +322,28 @@ void TBTree::ClearKeyFields() {
 }
 
 void TBTree::CheckReady(const char* location) const {
-  if (io_ == nullptr) UdbDatabaseError(kErrInternal, location, "IO Interface is unassigned");
-  if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(kErrInternal, location, "Not initialized");
-  if (!open_) UdbDatabaseError(kErrInternal, location, "Index is not open");
-  if (failed_) UdbDatabaseError(kErrInternal, location, "An index change failed: the index must be read again");
+  if (io_ == nullptr) UdbDatabaseError(udberr::kInternal, location, "IO Interface is unassigned");
+  if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(udberr::kInternal, location, "Not initialized");
+  if (!open_) UdbDatabaseError(udberr::kInternal, location, "Index is not open");
+  if (failed_) UdbDatabaseError(udberr::kInternal, location, "An index change failed: the index must be read again");
 }
 
 void TBTree::Open() {
   static const char* const kWhere = "TBTree.Open";
-  if (io_ == nullptr) UdbDatabaseError(kErrInternal, kWhere, "IO Interface is unassigned");
-  if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(kErrInternal, kWhere, "Not initialized");
-  if (sort_ == nullptr) UdbDatabaseError(kErrInternal, kWhere, "No sort order function assigned");
-  if (keyFields_.Count() == 0) UdbDatabaseError(kErrInternal, kWhere, "KeyBuffers invalid");
+  if (io_ == nullptr) UdbDatabaseError(udberr::kInternal, kWhere, "IO Interface is unassigned");
+  if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(udberr::kInternal, kWhere, "Not initialized");
+  if (sort_ == nullptr) UdbDatabaseError(udberr::kInternal, kWhere, "No sort order function assigned");
+  if (keyFields_.Count() == 0) UdbDatabaseError(udberr::kInternal, kWhere, "KeyBuffers invalid");
   layout_ = TKeyLayout(keyFields_);
   layout_.SetSortFunction(sort_);
   const int keySize = layout_.MaximumKeySize();
   if (definedKeySize_ != 0 && definedKeySize_ != keySize)
-    UdbDatabaseError(kErrInternal, kWhere,
+    UdbDatabaseError(udberr::kInternal, kWhere,
                      "Key size " + std::to_string(definedKeySize_) + " does not match its key fields (" +
                          std::to_string(keySize) + ")");
   // Split and merge need room for at least four keys in a node.
   if (nodeSize_ < udbnode::kHeaderSize + 4 * keySize)
-    UdbDatabaseError(kErrInternal, kWhere, "Index node size too small: " + std::to_string(nodeSize_));
+    UdbDatabaseError(udberr::kInternal, kWhere, "Index node size too small: " + std::to_string(nodeSize_));
   searchKey_.assign(static_cast<size_t>(keySize) + 1, 0);
   insertKey_.assign(static_cast<size_t>(keySize) + 1, 0);
   workKey_.assign(static_cast<size_t>(keySize) + 1, 0);
@@ -372,10 +361,10 @@ void TBTree::Close() {
 }
 
 void TBTree::CreateRoot() {
-  if (io_ == nullptr) UdbDatabaseError(kErrInternal, "TBTree.CreateRoot", "IO Interface is unassigned");
-  if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(kErrInternal, "TBTree.CreateRoot", "Not initialized");
+  if (io_ == nullptr) UdbDatabaseError(udberr::kInternal, "TBTree.CreateRoot", "IO Interface is unassigned");
+  if (root_ == nullptr || depth_ == nullptr) UdbDatabaseError(udberr::kInternal, "TBTree.CreateRoot", "Not initialized");
   std::vector<std::uint8_t> block(static_cast<size_t>(nodeSize_), 0);
-  Put32(block.data() + udbnode::kLeafFlag, 1);
+  udbfmt::PutU32(block.data() + udbnode::kLeafFlag, 1);
   const TUdbAddr address = io_->AllocateNewAddress(nodeSize_, block.data());
   UDB_INDEX_CHECK(address != 0, "Root allocation returned address 0");
   io_->WriteBlock(address, nodeSize_, block.data());
@@ -438,11 +427,11 @@ void TBTree::PrepareSearchKey(const TKeyModifiers* modifiers) {
 void TBTree::BuildKey(const std::uint8_t* record, std::uint8_t* key) const { layout_.BuildKey(record, key); }
 
 void TBTree::CopyKey(const std::uint8_t* source, std::uint8_t* target) const {
-  if (source == nullptr) UdbDatabaseError(kErrInternal, "TBTree.CopyKey", "SrcBuf is unassigned");
+  if (source == nullptr) UdbDatabaseError(udberr::kInternal, "TBTree.CopyKey", "SrcBuf is unassigned");
   const int length = udbkey::KeyLength(source);
   const int keySize = layout_.MaximumKeySize();
   if (length < udbkey::kHeaderSize || length > keySize)
-    UdbDatabaseError(kErrInternal, "TBTree.CopyKey", "Invalid key size: " + std::to_string(length));
+    UdbDatabaseError(udberr::kInternal, "TBTree.CopyKey", "Invalid key size: " + std::to_string(length));
   std::memcpy(target, source, static_cast<size_t>(length));
   std::memset(target + length, 0, static_cast<size_t>(keySize - length));
 }
@@ -463,9 +452,9 @@ int TBTree::PartCountFor(const TSearchModifier& modifier) const {
 // ============================================================================
 
 void TBTree::CheckDepth() const {
-  if (*root_ == 0) UdbDatabaseError(kErrInternal, "TBTree.Search", "Not initialized");
+  if (*root_ == 0) UdbDatabaseError(udberr::kInternal, "TBTree.Search", "Not initialized");
   if (*depth_ < 1 || *depth_ > static_cast<std::uint32_t>(udbnode::kMaxDepth))
-    UdbDatabaseError(kErrCorrupt, "TBTree.Search", "Index depth out of range: " + std::to_string(*depth_));
+    UdbDatabaseError(udberr::kCorrupt, "TBTree.Search", "Index depth out of range: " + std::to_string(*depth_));
 }
 
 // Phase 1: one path node per level.
@@ -487,11 +476,11 @@ void TBTree::ReadLevel(int level, TUdbAddr address) {
   const bool mustBeLeaf = level == TreeDepth() - 1;
   if (node.IsLeaf() != mustBeLeaf) {
     node.Forget();
-    UdbDatabaseError(kErrCorrupt, "TBTree.Search", "Index depth does not match its nodes" + At(address));
+    UdbDatabaseError(udberr::kCorrupt, "TBTree.Search", "Index depth does not match its nodes" + At(address));
   }
   if (node.IsEmpty() && (level > 0 || !mustBeLeaf)) {
     node.Forget();
-    UdbDatabaseError(kErrCorrupt, "TBTree.Search", "Empty index node below the root" + At(address));
+    UdbDatabaseError(udberr::kCorrupt, "TBTree.Search", "Empty index node below the root" + At(address));
   }
 }
 
@@ -591,7 +580,7 @@ int TBTree::Search(int partCount, bool force) {
 // the compared parts.
 int TBTree::Find(int mode, const TSearchModifier& modifier) {
   CheckReady("TBTree.Find");
-  if (mode < 0 || mode > 5) UdbDatabaseError(kErrInternal, "TBTree.Find", "Invalid search mode: " + std::to_string(mode));
+  if (mode < 0 || mode > 5) UdbDatabaseError(udberr::kInternal, "TBTree.Find", "Invalid search mode: " + std::to_string(mode));
   const int partCount = PartCountFor(modifier);
   const TBound bound = (mode == 1 || mode == 4) ? TBound::Upper : TBound::Lower;
   const int r = Descend(partCount, bound);
@@ -668,14 +657,14 @@ bool TBTree::Last() {
 
 const std::uint8_t* TBTree::CurrentKey() const {
   if (!KeyValid() || path_.empty() || !Leaf().CursorValid())
-    UdbDatabaseError(kErrInternal, "TBTree.GetCurrentKeyBuf", "CurrentKeyCursor is invalid");
+    UdbDatabaseError(udberr::kInternal, "TBTree.GetCurrentKeyBuf", "CurrentKeyCursor is invalid");
   return Leaf().CurrentKey();
 }
 
 TUdbAddr TBTree::CurrentRecordAddress() const {
   const std::uint8_t* key = CurrentKey();
   if (!Leaf().IsLeaf())
-    UdbDatabaseError(kErrInternal, "TBTree.CurrentRecordAddress", "Attempt to read record address from non-leaf node");
+    UdbDatabaseError(udberr::kInternal, "TBTree.CurrentRecordAddress", "Attempt to read record address from non-leaf node");
   return udbkey::KeyAddress(key);
 }
 
@@ -698,8 +687,7 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   CheckReady("TBTree.Insert");
   const int keySize = layout_.MaximumKeySize();
   std::memcpy(insertKey_.data(), searchKey_.data(), static_cast<size_t>(keySize));
-  insertKey_[0] = static_cast<std::uint8_t>(keySize);
-  insertKey_[1] = static_cast<std::uint8_t>(keySize >> 8);
+  udbfmt::PutU16(insertKey_.data() + udbkey::kLengthOffset, static_cast<std::uint16_t>(keySize));
   udbkey::SetKeyCount(insertKey_.data(), 0);
   udbkey::SetKeyAddress(insertKey_.data(), recordAddress);
   optimized_.BuildFromKey(layout_, nullptr, insertKey_.data());
@@ -831,7 +819,7 @@ void TBTree::LocateEntry(const std::uint8_t* key) {
     if (udbkey::KeyAddress(current) == address) return;
     if (!Next()) break;
   }
-  UdbDatabaseError(kErrInternal, "TBTree.Delete", "Key to delete not found in the index");
+  UdbDatabaseError(udberr::kInternal, "TBTree.Delete", "Key to delete not found in the index");
 }
 
 void TBTree::Delete() {
@@ -886,7 +874,7 @@ void TBTree::RebalanceLevel(int level) {
   work_.ReadFresh(sibAddress);
   if (work_.IsLeaf() != node.IsLeaf() || work_.IsEmpty()) {
     work_.Forget();
-    UdbDatabaseError(kErrCorrupt, "TBTree.Delete", "Index sibling does not match its level" + At(sibAddress));
+    UdbDatabaseError(udberr::kCorrupt, "TBTree.Delete", "Index sibling does not match its level" + At(sibAddress));
   }
   if (nodeSize_ / 3 >= node.Used() + work_.Used()) {
     node.MergeNodes(work_, onRight);
@@ -992,7 +980,7 @@ int TBTree::CurrentRecNo() const {
 TUdbAddr TBTree::AddressOfRecNo(int n) {
   const std::uint32_t total = RecordCount();
   if (n < 1 || static_cast<std::uint32_t>(n) > total)
-    UdbDatabaseError(kErrInternal, "TBTree.AddressOfRecNo", "Record number out of range: " + std::to_string(n));
+    UdbDatabaseError(udberr::kInternal, "TBTree.AddressOfRecNo", "Record number out of range: " + std::to_string(n));
   std::uint32_t remaining = static_cast<std::uint32_t>(n);
   TUdbAddr address = *root_;
   const int depth = TreeDepth();
@@ -1000,7 +988,7 @@ TUdbAddr TBTree::AddressOfRecNo(int n) {
     work_.ReadFresh(address);
     if (work_.IsLeaf() != (level == depth - 1)) {
       work_.Forget();
-      UdbDatabaseError(kErrCorrupt, "TBTree.AddressOfRecNo", "Index depth does not match its nodes" + At(address));
+      UdbDatabaseError(udberr::kCorrupt, "TBTree.AddressOfRecNo", "Index depth does not match its nodes" + At(address));
     }
     if (work_.IsLeaf()) break;
     bool found = false;
@@ -1015,12 +1003,12 @@ TUdbAddr TBTree::AddressOfRecNo(int n) {
     }
     if (!found) {
       work_.Forget();
-      UdbDatabaseError(kErrCorrupt, "TBTree.AddressOfRecNo", "Record counts of the index do not add up" + At(address));
+      UdbDatabaseError(udberr::kCorrupt, "TBTree.AddressOfRecNo", "Record counts of the index do not add up" + At(address));
     }
   }
   if (remaining < 1 || static_cast<int>(remaining) > work_.EntryCount()) {
     work_.Forget();
-    UdbDatabaseError(kErrCorrupt, "TBTree.AddressOfRecNo", "Record counts of the index do not add up" + At(address));
+    UdbDatabaseError(udberr::kCorrupt, "TBTree.AddressOfRecNo", "Record counts of the index do not add up" + At(address));
   }
   const TUdbAddr result = udbkey::KeyAddress(work_.KeyAt(static_cast<int>(remaining) - 1));
   work_.Forget();
@@ -1064,7 +1052,7 @@ void TBTree::ScanMatches(int partCount, const std::uint8_t* key, int mode, bool 
     const TUdbAddr back = forward ? work_.PriorLeaf() : work_.NextLeaf();
     if (!work_.IsLeaf() || work_.IsEmpty() || back != from || list.size() > limit) {
       work_.Forget();
-      UdbDatabaseError(kErrCorrupt, "TBTree.ScanMatches", "Leaf chain is broken" + At(next));
+      UdbDatabaseError(udberr::kCorrupt, "TBTree.ScanMatches", "Leaf chain is broken" + At(next));
     }
     pos = forward ? 0 : work_.EntryCount() - 1;
   }
@@ -1078,7 +1066,7 @@ void TBTree::ReadAhead(int direction, int count, TReadAheadBuffer& buffer) {
   if (!KeyValid() || count < 1) return;
   const int keySize = layout_.MaximumKeySize();
   if (buffer.KeySize() < keySize)
-    UdbDatabaseError(kErrInternal, "TBTree.ReadAhead", "Read ahead key buffer too small");
+    UdbDatabaseError(udberr::kInternal, "TBTree.ReadAhead", "Read ahead key buffer too small");
   const TNode& leaf = Leaf();
   const int n = leaf.EntryCount();
   const int cursor = leaf.Cursor();
@@ -1112,16 +1100,16 @@ void TBTree::CheckStructure(TUdbAddr address, int level, const std::uint8_t* exp
   node.Init(io_, nodeSize_, layout_.MaximumKeySize());
   node.ReadFresh(address);
   const bool mustBeLeaf = level == TreeDepth() - 1;
-  if (node.IsLeaf() != mustBeLeaf) UdbDatabaseError(kErrCorrupt, kWhere, "B3: leaf at the wrong depth" + At(address));
-  if (level > 0 && node.IsEmpty()) UdbDatabaseError(kErrCorrupt, kWhere, "B6: empty node below the root" + At(address));
+  if (node.IsLeaf() != mustBeLeaf) UdbDatabaseError(udberr::kCorrupt, kWhere, "B3: leaf at the wrong depth" + At(address));
+  if (level > 0 && node.IsEmpty()) UdbDatabaseError(udberr::kCorrupt, kWhere, "B6: empty node below the root" + At(address));
   for (int i = 1; i < node.EntryCount(); ++i)
     if (layout_.CompareKeys(0, nullptr, node.KeyAt(i - 1), node.KeyAt(i)) > 0)
-      UdbDatabaseError(kErrCorrupt, kWhere, "B1: entries out of order" + At(address));
+      UdbDatabaseError(udberr::kCorrupt, kWhere, "B1: entries out of order" + At(address));
   if (expectedFirst != nullptr) {
     if (node.IsEmpty() || layout_.CompareKeys(0, nullptr, expectedFirst, node.KeyAt(0)) != 0)
-      UdbDatabaseError(kErrCorrupt, kWhere, "B2: parent entry is not the first key" + At(address));
+      UdbDatabaseError(udberr::kCorrupt, kWhere, "B2: parent entry is not the first key" + At(address));
     if (node.TotalCount() != expectedCount)
-      UdbDatabaseError(kErrCorrupt, kWhere, "B2: parent count differs" + At(address));
+      UdbDatabaseError(udberr::kCorrupt, kWhere, "B2: parent count differs" + At(address));
   }
   if (node.IsLeaf()) {
     leaves.push_back(address);
@@ -1146,10 +1134,10 @@ void TBTree::CheckStructureForTest() {
     const TUdbAddr prior = i == 0 ? 0 : leaves[i - 1];
     const TUdbAddr next = i + 1 == leaves.size() ? 0 : leaves[i + 1];
     if (node.PriorLeaf() != prior || node.NextLeaf() != next)
-      UdbDatabaseError(kErrCorrupt, "TBTree.CheckStructure", "B5: leaf chain differs from key order" + At(leaves[i]));
+      UdbDatabaseError(udberr::kCorrupt, "TBTree.CheckStructure", "B5: leaf chain differs from key order" + At(leaves[i]));
     if (!lastKey.empty() && !node.IsEmpty() &&
         layout_.CompareKeys(0, nullptr, lastKey.data(), node.KeyAt(0)) > 0)
-      UdbDatabaseError(kErrCorrupt, "TBTree.CheckStructure", "B1: leaves out of order" + At(leaves[i]));
+      UdbDatabaseError(udberr::kCorrupt, "TBTree.CheckStructure", "B1: leaves out of order" + At(leaves[i]));
     if (!node.IsEmpty()) lastKey.assign(node.KeyAt(node.EntryCount() - 1), node.KeyAt(node.EntryCount() - 1) + layout_.MaximumKeySize());
   }
 }

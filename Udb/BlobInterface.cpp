@@ -12,15 +12,15 @@ using udbfmt::PutU32;
 
 void TBlobInterface::Open() {
   const char* loc = "TBlobInterface.Open";
-  if (io_ == nullptr) UdbDatabaseError(8581, loc, "Unable to create blob interface - IOInterface is null");
-  if (blockSize_ <= 0) UdbDatabaseError(8581, loc, "Unable to create blob interface - Block size is 0");
+  if (io_ == nullptr) UdbDatabaseError(udberr::kInternal, loc, "Unable to create blob interface - IOInterface is null");
+  if (blockSize_ <= 0) UdbDatabaseError(udberr::kInternal, loc, "Unable to create blob interface - Block size is 0");
   if (blockSize_ <= udbfmt::kBlobData)
-    UdbDatabaseError(8581, loc, "Unable to create blob interface - Block size is too small");
+    UdbDatabaseError(udberr::kInternal, loc, "Unable to create blob interface - Block size is too small");
   buffer_.assign(static_cast<size_t>(blockSize_), 0);
 }
 
 void TBlobInterface::CheckOpen(const char* location) const {
-  if (buffer_.empty() || io_ == nullptr) UdbDatabaseError(8576, location);
+  if (buffer_.empty() || io_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, location);
 }
 
 TUdbAddr TBlobInterface::WriteBlob(int size, TStream* stream) {
@@ -28,7 +28,7 @@ TUdbAddr TBlobInterface::WriteBlob(int size, TStream* stream) {
   CheckOpen(loc);
   if (size <= 0) return 0;
   if (stream == nullptr || stream->Size() < size)
-    UdbDatabaseError(8581, loc, "Blob stream holds fewer bytes than requested");
+    UdbDatabaseError(udberr::kInternal, loc, "Blob stream holds fewer bytes than requested");
   const int per = DataPerBlock();
   int count = size % per == 0 ? per : size % per;
   std::int64_t position = stream->Size() - count;
@@ -74,12 +74,12 @@ std::vector<TUdbAddr> TBlobInterface::Walk(TUdbAddr address, std::vector<std::ui
   const int per = DataPerBlock();
   while (address != 0) {
     if (!seen.insert(address).second)
-      UdbDatabaseError(8451, loc, UdbFormat("Blob chain loops at %u", {static_cast<long long>(address)}));
+      UdbDatabaseError(udberr::kCorrupt, loc, UdbFormat("Blob chain loops at %u", {static_cast<long long>(address)}));
     io_->ReadBlock(address, blockSize_, buffer_.data());
     const TUdbAddr next = GetU32(buffer_.data() + udbfmt::kBlobNext);
     const std::uint32_t count = GetU32(buffer_.data() + udbfmt::kBlobCount);
     if (count == 0 || count > static_cast<std::uint32_t>(per) || (next != 0 && count != static_cast<std::uint32_t>(per)))
-      UdbDatabaseError(8451, loc, UdbFormat("Blob block at %u has a bad byte count", {static_cast<long long>(address)}));
+      UdbDatabaseError(udberr::kCorrupt, loc, UdbFormat("Blob block at %u has a bad byte count", {static_cast<long long>(address)}));
     chain.push_back(address);
     if (data) data->insert(data->end(), buffer_.data() + udbfmt::kBlobData, buffer_.data() + udbfmt::kBlobData + count);
     address = next;

@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Udb/PageChunks.h"
 #include "Udb/UdbErrors.h"
 
 void TCacheBlockMgr::Start(int pageSize) {
-  if (!OnReadFile) UdbDatabaseError(10065, "TCacheBlockMgr.Open", "ReadIO");
-  if (!OnWriteFile) UdbDatabaseError(10065, "TCacheBlockMgr.Open", "WriteIO");
-  if (pageSize <= 0) UdbDatabaseError(8581, "TCacheBlock.Open", "Object not initialized");
+  if (!OnReadFile) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheBlockMgr.Open", "ReadIO");
+  if (!OnWriteFile) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheBlockMgr.Open", "WriteIO");
+  if (pageSize <= 0) UdbDatabaseError(udberr::kInternal, "TCacheBlock.Open", "Object not initialized");
   blocks_.clear();
   pageSize_ = pageSize;
   inTransaction_ = true;
@@ -27,39 +28,25 @@ TCacheBlockMgr::TBlock& TCacheBlockMgr::Load(TUdbAddr page) {
 
 void TCacheBlockMgr::Read(TUdbAddr address, void* buffer, int length) {
   auto* out = static_cast<std::uint8_t*>(buffer);
-  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
-  while (length > 0) {
-    TUdbAddr page = address - address % size;
-    int offset = static_cast<int>(address - page);
-    int chunk = std::min(length, pageSize_ - offset);
+  ForEachPageChunk(address, length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
     auto it = blocks_.find(page);
     if (it != blocks_.end()) {
       if (offset + chunk > it->second.length)
-        UdbDatabaseError(9217, "TCacheBlockMgr.ReadBlock", "Unable to complete file read operation");
-      std::memcpy(out, it->second.data.data() + offset, static_cast<size_t>(chunk));
-    } else if (OnReadFile(address, out, chunk) != chunk) {
-      UdbDatabaseError(9217, "TUdbFile.InternalRead", "Unable to complete file read operation");
+        UdbDatabaseError(udberr::kReadFailure, "TCacheBlockMgr.ReadBlock", "Unable to complete file read operation");
+      std::memcpy(out + done, it->second.data.data() + offset, static_cast<size_t>(chunk));
+    } else if (OnReadFile(page + static_cast<TUdbAddr>(offset), out + done, chunk) != chunk) {
+      UdbDatabaseError(udberr::kReadFailure, "TUdbFile.InternalRead", "Unable to complete file read operation");
     }
-    out += chunk;
-    address += static_cast<TUdbAddr>(chunk);
-    length -= chunk;
-  }
+  });
 }
 
 void TCacheBlockMgr::Write(TUdbAddr address, const void* buffer, int length) {
   const auto* in = static_cast<const std::uint8_t*>(buffer);
-  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
-  while (length > 0) {
-    TUdbAddr page = address - address % size;
-    int offset = static_cast<int>(address - page);
-    int chunk = std::min(length, pageSize_ - offset);
+  ForEachPageChunk(address, length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
     TBlock& block = Load(page);
-    std::memcpy(block.data.data() + offset, in, static_cast<size_t>(chunk));
+    std::memcpy(block.data.data() + offset, in + done, static_cast<size_t>(chunk));
     block.length = std::max(block.length, offset + chunk);
-    in += chunk;
-    address += static_cast<TUdbAddr>(chunk);
-    length -= chunk;
-  }
+  });
 }
 
 void TCacheBlockMgr::PutPage(TUdbAddr page, const void* data) {
@@ -85,7 +72,7 @@ std::vector<TUdbAddr> TCacheBlockMgr::HeldPages() const {
 }
 
 void TCacheBlockMgr::Commit() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCacheBlockMgr.Commit");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheBlockMgr.Commit");
   while (!blocks_.empty()) {
     auto it = blocks_.begin();
     OnWriteFile(it->first, it->second.data.data(), it->second.length);
@@ -95,7 +82,7 @@ void TCacheBlockMgr::Commit() {
 }
 
 void TCacheBlockMgr::Rollback() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCacheBlockMgr.Rollback");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheBlockMgr.Rollback");
   Clear();
 }
 

@@ -5,12 +5,13 @@
 #include <cassert>
 #include <cstring>
 
+#include "Udb/PageChunks.h"
 #include "Udb/UdbErrors.h"
 
 void TCacheMgr::Open(int capacity, int pageSize) {
-  if (!OnReadPage) UdbDatabaseError(10065, "TCacheMgr.Open", "ReadIO");
-  if (!OnWritePage) UdbDatabaseError(10065, "TCacheMgr.Open", "WriteIO");
-  if (pageSize <= 0) UdbDatabaseError(8581, "TCachePage.Open", "Page size = 0");
+  if (!OnReadPage) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheMgr.Open", "ReadIO");
+  if (!OnWritePage) UdbDatabaseError(udberr::kInvalidProcedure, "TCacheMgr.Open", "WriteIO");
+  if (pageSize <= 0) UdbDatabaseError(udberr::kInternal, "TCachePage.Open", "Page size = 0");
   Close();
   pageSize_ = pageSize;
   capacity_ = std::max(capacity, 1);
@@ -124,30 +125,19 @@ TCachePage& TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_
 void TCacheMgr::Read(TUdbAddr address, void* buffer, int length, std::uint16_t tableId,
                      std::uint8_t mode) {
   auto* out = static_cast<std::uint8_t*>(buffer);
-  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
-  while (length > 0) {
-    TUdbAddr page = address - address % size;
-    int offset = static_cast<int>(address - page);
-    int chunk = std::min(length, pageSize_ - offset);
+  ForEachPageChunk(address, length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
     TCachePage& p = Acquire(page, tableId, mode, true);
-    std::memcpy(out, p.data.data() + offset, static_cast<size_t>(chunk));
+    std::memcpy(out + done, p.data.data() + offset, static_cast<size_t>(chunk));
     p.stamp = accessCounter_++;
-    out += chunk;
-    address += static_cast<TUdbAddr>(chunk);
-    length -= chunk;
-  }
+  });
 }
 
 void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uint16_t tableId,
                       std::uint8_t mode) {
   const auto* in = static_cast<const std::uint8_t*>(buffer);
-  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
-  while (length > 0) {
-    TUdbAddr page = address - address % size;
-    int offset = static_cast<int>(address - page);
-    int chunk = std::min(length, pageSize_ - offset);
+  ForEachPageChunk(address, length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
     TCachePage& p = Acquire(page, tableId, mode, chunk < pageSize_);
-    std::memcpy(p.data.data() + offset, in, static_cast<size_t>(chunk));
+    std::memcpy(p.data.data() + offset, in + done, static_cast<size_t>(chunk));
     p.stamp = accessCounter_++;
     if (inTransaction_) {
       p.state = cpsDirty;
@@ -160,10 +150,7 @@ void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uin
       }
       p.state = cpsClean;
     }
-    in += chunk;
-    address += static_cast<TUdbAddr>(chunk);
-    length -= chunk;
-  }
+  });
 }
 
 void TCacheMgr::StartTransaction() { inTransaction_ = true; }
@@ -187,13 +174,13 @@ void TCacheMgr::EndTransaction() {
 }
 
 void TCacheMgr::Commit() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCachePage.Commit");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCachePage.Commit");
   FlushDirty();
   EndTransaction();
 }
 
 void TCacheMgr::Rollback() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TCacheMgr.Rollback");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheMgr.Rollback");
   for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
     if (pages_[i]->state == cpsDirty) Drop(i);
   inTransaction_ = false;

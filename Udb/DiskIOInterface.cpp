@@ -21,7 +21,7 @@ class TDiskIOInterface::TFirstEmptyBracket {
   TFirstEmptyBracket(TDiskIOInterface& io, const char* location) : io_(io) {
     if (io_.globalHeaderItem_ == 0) {
       if (!io_.firstEmptyValid_)
-        UdbDatabaseError(8581, location, "DiskIOInterface - non global first empty not set");
+        UdbDatabaseError(udberr::kInternal, location, "DiskIOInterface - non global first empty not set");
       return;
     }
     TDiskMgr& disk = *io_.diskMgr_;
@@ -53,7 +53,7 @@ class TDiskIOInterface::TFirstEmptyBracket {
  private:
   void Store() {
     if (!io_.firstEmptyValid_)
-      UdbDatabaseError(8581, "TDiskIOInterface.AllocateNewAddress",
+      UdbDatabaseError(udberr::kInternal, "TDiskIOInterface.AllocateNewAddress",
                        "Attempt to write non validated first empty to global header");
     io_.diskMgr_->GlobalHeader().SetItem(io_.globalHeaderItem_, io_.firstEmpty_);
   }
@@ -69,11 +69,11 @@ TDiskIOInterface::~TDiskIOInterface() = default;
 
 void TDiskIOInterface::Open() {
   const char* loc = "TDiskIOInterface.Open";
-  if (diskMgr_ == nullptr) UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - DiskMgr is null");
-  if (usage_ == 0) UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - Usage is not set");
-  if (blockSize_ <= 0) UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - Block size is 0");
+  if (diskMgr_ == nullptr) UdbDatabaseError(udberr::kInternal, loc, "Unable to open Disk IOInterface - DiskMgr is null");
+  if (usage_ == 0) UdbDatabaseError(udberr::kInternal, loc, "Unable to open Disk IOInterface - Usage is not set");
+  if (blockSize_ <= 0) UdbDatabaseError(udberr::kInternal, loc, "Unable to open Disk IOInterface - Block size is 0");
   if (blockSize_ < udbfmt::kRunHeaderSize)
-    UdbDatabaseError(8581, loc, "Unable to open Disk IOInterface - Block size is below 16");
+    UdbDatabaseError(udberr::kInternal, loc, "Unable to open Disk IOInterface - Block size is below 16");
   if (!buffer_.empty())
     UdbLogger().Log("DiskInterface", UdbFormat("Open- BlockSize %d FirstEmpty %d",
                                                {blockSize_, static_cast<long long>(firstEmpty_)}));
@@ -91,8 +91,8 @@ void TDiskIOInterface::Empty(bool byUsage) {
 
 TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
   const char* loc = "TDiskIOInterface.AllocateNewAddress";
-  if (buffer_.empty()) UdbDatabaseError(8576, loc);
-  if (size <= 0 || blockSize_ < size) UdbDatabaseError(8581, loc, "Block request sizes < block size");
+  if (buffer_.empty()) UdbDatabaseError(udberr::kNotInitialized, loc);
+  if (size <= 0 || blockSize_ < size) UdbDatabaseError(udberr::kInternal, loc, "Block request sizes < block size");
   const int pageSize = diskMgr_->PageSize();
   TFirstEmptyBracket bracket(*this, loc);
   TUdbAddr address;
@@ -104,7 +104,7 @@ TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
     const TUdbAddr next = GetU32(run + udbfmt::kRunNext);
     const std::uint32_t count = GetU32(run + udbfmt::kRunCount);
     if (count == 0 || next == address || (count > 1 && address > 0xFFFFFFFFu - blockSize_))
-      UdbDatabaseError(8451, loc, UdbFormat("Free block run at %u is damaged", {static_cast<long long>(address)}));
+      UdbDatabaseError(udberr::kCorrupt, loc, UdbFormat("Free block run at %u is damaged", {static_cast<long long>(address)}));
     if (count > 1) {
       PutU32(run + udbfmt::kRunCount, count - 1);
       diskMgr_->WriteData(address + blockSize_, blockSize_, run, mode_, tableId_);
@@ -137,15 +137,15 @@ TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
 
 void TDiskIOInterface::ReleaseBlock(TUdbAddr address, int size) {
   const char* loc = "TDiskIOInterface.ReleaseBlock";
-  if (buffer_.empty()) UdbDatabaseError(8576, loc);
-  if (address == 0 || size <= 0) UdbDatabaseError(8581, loc, "Invalid block address or size");
+  if (buffer_.empty()) UdbDatabaseError(udberr::kNotInitialized, loc);
+  if (address == 0 || size <= 0) UdbDatabaseError(udberr::kInternal, loc, "Invalid block address or size");
   const int pageSize = diskMgr_->PageSize();
   TFirstEmptyBracket bracket(*this, loc);
   if (size >= pageSize && address % pageSize == 0 && size % pageSize == 0) {
     diskMgr_->FreePages(address, size / pageSize);
   } else {
     // Freeing the head again would link the run to itself.
-    if (address == firstEmpty_) UdbDatabaseError(8581, loc, "Block is already free");
+    if (address == firstEmpty_) UdbDatabaseError(udberr::kInternal, loc, "Block is already free");
     const int n = (size + blockSize_ - 1) / blockSize_;
     std::uint8_t* zero = buffer_.data() + blockSize_;
     std::memset(zero, 0, static_cast<size_t>(blockSize_));
@@ -162,29 +162,37 @@ void TDiskIOInterface::ReleaseBlock(TUdbAddr address, int size) {
 }
 
 void TDiskIOInterface::CheckAccess(TUdbAddr address, int size, const void* buffer, const char* location) const {
-  if (buffer == nullptr) UdbDatabaseError(8581, location, "Unassigned memory pointer");
-  if (address == 0) UdbDatabaseError(8581, location, "Block address is 0");
-  if (size < 0) UdbDatabaseError(8581, location, "Negative block size");
+  if (buffer == nullptr) UdbDatabaseError(udberr::kInternal, location, "Unassigned memory pointer");
+  if (address == 0) UdbDatabaseError(udberr::kInternal, location, "Block address is 0");
+  if (size < 0) UdbDatabaseError(udberr::kInternal, location, "Negative block size");
+}
+
+// A header is the first bytes of a block: the header operations are the
+// block operations under their own names (the names go to the log).
+void TDiskIOInterface::Write(TUdbAddr address, int size, const void* buffer, const char* location) {
+  CheckAccess(address, size, buffer, location);
+  diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+}
+
+void TDiskIOInterface::Read(TUdbAddr address, int size, void* buffer, const char* location) {
+  CheckAccess(address, size, buffer, location);
+  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
 }
 
 void TDiskIOInterface::WriteBlock(TUdbAddr address, int size, const void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.WriteBlock");
-  diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+  Write(address, size, buffer, "TDiskIOInterface.WriteBlock");
 }
 
 void TDiskIOInterface::ReadBlock(TUdbAddr address, int size, void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.ReadBlock");
-  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+  Read(address, size, buffer, "TDiskIOInterface.ReadBlock");
 }
 
 void TDiskIOInterface::WriteBlockHeader(TUdbAddr address, int size, const void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.WriteBlockHeader");
-  diskMgr_->WriteData(address, size, buffer, mode_, tableId_);
+  Write(address, size, buffer, "TDiskIOInterface.WriteBlockHeader");
 }
 
 void TDiskIOInterface::ReadBlockHeader(TUdbAddr address, int size, void* buffer) {
-  CheckAccess(address, size, buffer, "TDiskIOInterface.ReadBlockHeader");
-  diskMgr_->ReadData(address, size, buffer, mode_, tableId_);
+  Read(address, size, buffer, "TDiskIOInterface.ReadBlockHeader");
 }
 
 void TDiskIOInterface::ListBlocks(std::vector<TUdbAddr>& list) {

@@ -50,6 +50,9 @@ class TDiskIOInterface : public TBaseIOInterface {
  private:
   class TFirstEmptyBracket;
   void CheckAccess(TUdbAddr address, int size, const void* buffer, const char* location) const;
+  // The one checked transfer behind the block and header operations.
+  void Write(TUdbAddr address, int size, const void* buffer, const char* location);
+  void Read(TUdbAddr address, int size, void* buffer, const char* location);
 
   std::vector<std::uint8_t> buffer_;  // 2 * BlockSize
 };

@@ -124,7 +124,7 @@ void TDiskMgr::SetFileSystem(TUdbFileSystem* fs) {
 
 void TDiskMgr::CheckPageSize(const char* location) const {
   if (pageSize_ < kMinPageSize || (pageSize_ & (pageSize_ - 1)) != 0)
-    UdbDatabaseError(8581, location, "Invalid database page size");
+    UdbDatabaseError(udberr::kInternal, location, "Invalid database page size");
 }
 
 // --- create, open, close -------------------------------------------------------------
@@ -132,11 +132,11 @@ void TDiskMgr::CheckPageSize(const char* location) const {
 void TDiskMgr::CreateNewFile(bool overwrite) {
   Close();
   CheckPageSize("TDiskMgr.CreateNewFile");
-  if (fs_->Exists(fileName_) && !overwrite) UdbDatabaseError(11043, "TDiskMgr.CreateNewFile", fileName_);
+  if (fs_->Exists(fileName_) && !overwrite) UdbDatabaseError(udberr::kFileExists, "TDiskMgr.CreateNewFile", fileName_);
   file_.SetPageSize(pageSize_);
   AnsiString error;
   if (!file_.CreateUdbFile(fileName_, error))
-    UdbDatabaseError(8582, "TDiskMgr.CreateNewFile", fileName_ + ": " + error);
+    UdbDatabaseError(udberr::kCannotCreate, "TDiskMgr.CreateNewFile", fileName_ + ": " + error);
   try {
     header_ = std::make_unique<TGlobalHdr>();
     header_->Initialize(kGlobalHeaderSize, kGlobalHeaderOffset);
@@ -172,9 +172,9 @@ void TDiskMgr::CreateNewFile(bool overwrite) {
 
 void TDiskMgr::Open() {
   Close();
-  if (pageSize_ == 0) UdbDatabaseError(8581, "TDiskMgr.Open", "PageSize is 0");
+  if (pageSize_ == 0) UdbDatabaseError(udberr::kInternal, "TDiskMgr.Open", "PageSize is 0");
   CheckPageSize("TDiskMgr.Open");
-  if (!fs_->Exists(fileName_)) UdbDatabaseError(11010, "TDiskMgr.Open", fileName_);
+  if (!fs_->Exists(fileName_)) UdbDatabaseError(udberr::kNoSuchFile, "TDiskMgr.Open", fileName_);
   const bool lockingWanted = !fs_->IsReadOnly(fileName_);
   file_.SetXORKeyBuf(kXorKeyBuffer.data(), static_cast<int>(kXorKeyBuffer.size()));
   exclusive_ = (mode_ & 0x70) == 16;
@@ -189,7 +189,7 @@ void TDiskMgr::Open() {
   try {
     std::int64_t size = file_.FileSize();
     if (size < std::int64_t(kNewFilePages) * pageSize_ || size % pageSize_ != 0 || size > kMaxFileSize)
-      UdbDatabaseErrorFmt(8451, "TDiskMgr.Open", "%s is not a database file of %d-byte pages (size %d)",
+      UdbDatabaseErrorFmt(udberr::kCorrupt, "TDiskMgr.Open", "%s is not a database file of %d-byte pages (size %d)",
                           nullptr, {fileName_, pageSize_, size});
     if (lockingWanted && DiskLocksFactory()) {
       TDiskLocksParams params;
@@ -251,7 +251,7 @@ void TDiskMgr::Close() {
 void TDiskMgr::SetMasterKey(const AnsiString& key) {
   AnsiString effective = key.empty() ? AnsiString(kDefaultMasterKey) : key;
   if (effective.Length() > kBlowfishMaxKeyBytes)
-    UdbDatabaseErrorFmt(9602, "TDiskMgr.SetMasterKey", "The master key may hold at most %d bytes, not %d",
+    UdbDatabaseErrorFmt(udberr::kKeyTooLarge, "TDiskMgr.SetMasterKey", "The master key may hold at most %d bytes, not %d",
                         nullptr, {kBlowfishMaxKeyBytes, effective.Length()});
   file_.SetBlowfishKey(effective.data(), effective.Length());
   masterKey_ = effective;
@@ -297,14 +297,14 @@ void TDiskMgr::VerifySecurityHeader() {
   std::uint32_t stored = GetU32(h.bytes + kSecCrc);
   PutU32(h.bytes + kSecCrc, 0);
   if (Crc32(h.bytes, kSecurityHeaderSize) != stored)
-    UdbDatabaseError(8451, "TDiskMgr.ReadSecurityHeader", "The Security Header CRC is incorrect");
+    UdbDatabaseError(udberr::kCorrupt, "TDiskMgr.ReadSecurityHeader", "The Security Header CRC is incorrect");
   PutU32(h.bytes + kSecCrc, stored);
   TSha1Digest digest;
   Sha1OfString(masterKey_, digest);
   std::uint8_t expected[20];
   Sha1DigestToBytes(digest, expected);
   if (std::memcmp(expected, h.bytes + kSecDigest, 20) != 0)
-    UdbDatabaseError(8451, "TDiskMgr.ReadSecurityHeader", "The MasterKey is incorrect");
+    UdbDatabaseError(udberr::kCorrupt, "TDiskMgr.ReadSecurityHeader", "The MasterKey is incorrect");
 }
 
 // --- global header ---------------------------------------------------------------------
@@ -325,12 +325,12 @@ void TDiskMgr::ValidateHeader() {
   else if (hint != 0 && !isPage(hint))
     bad = "FreeMapPageHint";
   if (bad)
-    UdbDatabaseErrorFmt(8451, "TDiskMgr.ReadHeader", "Global header item %s is out of range", nullptr,
+    UdbDatabaseErrorFmt(udberr::kCorrupt, "TDiskMgr.ReadHeader", "Global header item %s is out of range", nullptr,
                         {AnsiString(bad)});
 }
 
 void TDiskMgr::ReadHeader() {
-  if (!headerReadLocked_ && !headerWriteLocked_) UdbDatabaseError(10248, "TDiskMgr.ReadHeader");
+  if (!headerReadLocked_ && !headerWriteLocked_) UdbDatabaseError(udberr::kNeedsLock, "TDiskMgr.ReadHeader");
   std::vector<std::uint8_t> fresh(static_cast<size_t>(header_->Size()));
   file_.ReadRaw(fresh.data(), static_cast<TUdbAddr>(header_->FileOffset()), header_->Size());
   std::memcpy(header_->Buffer(), fresh.data(), fresh.size());
@@ -415,7 +415,7 @@ void TDiskMgr::ReleaseAllLocks() {
 TUdbAddr TDiskMgr::AllocatePages(std::uint16_t tableId, std::uint8_t mode, const void* data, int count,
                                  int usage) {
   if (tableId >= 2048 || usage < 0 || usage > 15 || (tableId == 0 && usage == 0) || count <= 0)
-    UdbDatabaseErrorFmt(8581, "TDiskMgr.AllocatePages", "Invalid page request: table %d, usage %d, count %d",
+    UdbDatabaseErrorFmt(udberr::kInternal, "TDiskMgr.AllocatePages", "Invalid page request: table %d, usage %d, count %d",
                         nullptr, {int(tableId), usage, count});
   THeaderWriteScope scope(*this);
   std::vector<std::uint8_t> zeros;
@@ -434,7 +434,7 @@ TUdbAddr TDiskMgr::AllocatePages(std::uint16_t tableId, std::uint8_t mode, const
 }
 
 TUdbAddr TDiskMgr::AppendPages(const void* data, int count, std::uint8_t mode, std::uint16_t tableId) {
-  if (count <= 0) UdbDatabaseError(8581, "TDiskMgr.AppendPages", "Invalid page count");
+  if (count <= 0) UdbDatabaseError(udberr::kInternal, "TDiskMgr.AppendPages", "Invalid page count");
   THeaderWriteScope scope(*this);
   std::vector<std::uint8_t> zeros;
   if (!data) {
@@ -449,7 +449,7 @@ TUdbAddr TDiskMgr::AppendPages(const void* data, int count, std::uint8_t mode, s
 void TDiskMgr::FreePages(TUdbAddr address, int count) {
   if (count <= 0 || address % pageSize_ != 0 ||
       std::int64_t(address) + std::int64_t(count) * pageSize_ > file_.FileSize())
-    UdbDatabaseError(8581, "TDiskMgr.FreePages", "Invalid page range");
+    UdbDatabaseError(udberr::kInternal, "TDiskMgr.FreePages", "Invalid page range");
   THeaderWriteScope scope(*this);
   map_->SetEntries(kMapEntryFree, address, count);
   for (int i = 0; i < count; ++i) file_.WriteZeroPage(address + static_cast<TUdbAddr>(i) * pageSize_);
@@ -469,7 +469,7 @@ void TDiskMgr::FreeTablePages(std::uint16_t tableId, int usage, bool byUsage) {
 void TDiskMgr::ListAllocatedFixedBlocks(int blockSize, std::uint16_t tableId, std::vector<TUdbAddr>& list,
                                         int usage) {
   if (blockSize <= 0)
-    UdbDatabaseError(8581, "TDiskMgr.ListAllocatedFixedBlocks", "Invalid block size of 0 in ListAllocatedFixedBlocks");
+    UdbDatabaseError(udberr::kInternal, "TDiskMgr.ListAllocatedFixedBlocks", "Invalid block size of 0 in ListAllocatedFixedBlocks");
   const bool took = !headerReadLocked_ && !headerWriteLocked_;
   if (took) LockHeaderRead();
   try {
@@ -483,7 +483,7 @@ void TDiskMgr::ListAllocatedFixedBlocks(int blockSize, std::uint16_t tableId, st
     for (size_t i = 0; i < pages.size(); i += pagesPerRequest) {
       for (size_t k = 1; k < pagesPerRequest; ++k) {
         if (i + k >= pages.size() || pages[i + k] != pages[i] + k * pageSize_)
-          UdbDatabaseError(8451, "TDiskMgr.ListAllocatedFixedBlocks", "Invalid requestpage/pagelist sequence");
+          UdbDatabaseError(udberr::kCorrupt, "TDiskMgr.ListAllocatedFixedBlocks", "Invalid requestpage/pagelist sequence");
       }
       for (int b = 0; b < blocksPerRequest; ++b) list.push_back(pages[i] + static_cast<TUdbAddr>(b) * blockSize);
     }
@@ -519,7 +519,7 @@ void TDiskMgr::WriteData(TUdbAddr address, int length, const void* buffer, std::
 void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
 void TDiskMgr::Commit() {
-  if (!InTransaction()) UdbDatabaseError(10257, "TDiskMgr.Commit");
+  if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
   if (locks_) locks_->UpgradeTableLocks();
   file_.Commit();
   ReleaseAllLocks();

@@ -5,7 +5,7 @@
 #include "Udb/UdbErrors.h"
 
 void TGlobalHdr::Initialize(int size, int fileOffset) {
-  if (size < 4) UdbDatabaseError(8581, "TGlobalHdr.Initialize", "Unable to initialize header - size not set");
+  if (size < 4) UdbDatabaseError(udberr::kInternal, "TGlobalHdr.Initialize", "Unable to initialize header - size not set");
   buffer_.assign(static_cast<size_t>(size), 0);
   fileOffset_ = fileOffset;
   dirty_ = false;
@@ -15,7 +15,7 @@ void TGlobalHdr::Initialize(int size, int fileOffset) {
 void TGlobalHdr::CheckOffset(int offset) const {
   // An item is 4 bytes: offsets past size - 4 would reach beyond the header.
   if (offset < 1 || offset > Size() - 4)
-    UdbDatabaseError(8581, "TGlobalHdr.GlobalInterfaceGetHdrItem", "DB Header. Item offset is out of range");
+    UdbDatabaseError(udberr::kInternal, "TGlobalHdr.GlobalInterfaceGetHdrItem", "DB Header. Item offset is out of range");
 }
 
 std::uint32_t TGlobalHdr::GetItem(int offset) const {

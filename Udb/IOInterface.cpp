@@ -11,7 +11,7 @@
 namespace {
 
 [[noreturn]] void NotImplemented(const char* operation) {
-  UdbDatabaseError(10065, AnsiString("TBaseIOInterface.") + operation);
+  UdbDatabaseError(udberr::kInvalidProcedure, AnsiString("TBaseIOInterface.") + operation);
 }
 
 AnsiString Hex8(std::uint32_t v) {
@@ -51,9 +51,9 @@ TMemoryIOInterface::~TMemoryIOInterface() = default;
 void TMemoryIOInterface::Empty(bool) { blocks_.clear(); }
 
 TUdbAddr TMemoryIOInterface::AllocateNewAddress(int size, const void* data) {
-  if (size <= 0) UdbDatabaseError(8581, "TMemoryIOInterface.AllocateNewAddress", "Block request size is 0");
+  if (size <= 0) UdbDatabaseError(udberr::kInternal, "TMemoryIOInterface.AllocateNewAddress", "Block request size is 0");
   if (nextAddress_ > 0xFFFFFFFFu - kAddressStep)
-    UdbDatabaseError(8581, "TMemoryIOInterface.AllocateNewAddress", "Memory block addresses exhausted");
+    UdbDatabaseError(udberr::kInternal, "TMemoryIOInterface.AllocateNewAddress", "Memory block addresses exhausted");
   TUdbAddr address = nextAddress_;
   std::vector<std::uint8_t> block(static_cast<size_t>(size), 0);
   if (data) std::memcpy(block.data(), data, static_cast<size_t>(size));
@@ -79,21 +79,21 @@ void TMemoryIOInterface::NoteUnknownAddress(TUdbAddr address) {
 // a size within the block.  what: "Read page", "Write header", ...
 std::vector<std::uint8_t>& TMemoryIOInterface::BlockFor(TUdbAddr address, int size, const void* buffer,
                                                         const char* what, const char* location) {
-  if (buffer == nullptr) UdbDatabaseError(8581, location, AnsiString(what) + " error - nil pointer");
+  if (buffer == nullptr) UdbDatabaseError(udberr::kInternal, location, AnsiString(what) + " error - nil pointer");
   std::vector<std::uint8_t>* block = Find(address);
   if (block == nullptr) {
     NoteUnknownAddress(address);
-    UdbDatabaseError(8581, location, AnsiString(what) + " error - block address not found" + IntToStr(address));
+    UdbDatabaseError(udberr::kInternal, location, AnsiString(what) + " error - block address not found" + IntToStr(address));
   }
   if (size < 0 || static_cast<size_t>(size) > block->size())
-    UdbDatabaseError(8581, location,
+    UdbDatabaseError(udberr::kInternal, location,
                      AnsiString(what) + " error - size " + IntToStr(size) + " past the block at " + IntToStr(address));
-  if (buffer == block->data()) UdbDatabaseError(8581, location, AnsiString(what) + " error - buffers equal");
+  if (buffer == block->data()) UdbDatabaseError(udberr::kInternal, location, AnsiString(what) + " error - buffers equal");
   return *block;
 }
 
 void TMemoryIOInterface::ReadBlock(TUdbAddr address, int size, void* buffer) {
-  if (buffer == nullptr) UdbDatabaseError(8581, "TMemoryIOInterface.ReadBlock", "Unassigned memory pointer");
+  if (buffer == nullptr) UdbDatabaseError(udberr::kInternal, "TMemoryIOInterface.ReadBlock", "Unassigned memory pointer");
   auto& block = BlockFor(address, size, buffer, "Read page", "TMemoryIOInterface.ReadBlock");
   std::memcpy(buffer, block.data(), static_cast<size_t>(size));
 }

@@ -7,11 +7,6 @@
 #include "platform/core/AnsiText.h"
 #include "platform/core/Exceptions.h"
 
-namespace {
-constexpr int kErrInternal = 8581;
-constexpr int kErrIndexMissing = 9997;
-}  // namespace
-
 // ============================================================================
 // TIndexItem
 // ============================================================================
@@ -65,8 +60,8 @@ void TIndexItem::InitTree() {
 void TIndexItem::Open() {
   TIndexManager* mgr = Manager();
   if (mgr == nullptr || mgr->IOInterface() == nullptr)
-    UdbDatabaseError(kErrInternal, "TIndexItem.Open", "IO Interface is unassigned");
-  if (root_ == 0 || depth_ == 0) UdbDatabaseError(kErrInternal, "TIndexItem.Open", "Not initialized");
+    UdbDatabaseError(udberr::kInternal, "TIndexItem.Open", "IO Interface is unassigned");
+  if (root_ == 0 || depth_ == 0) UdbDatabaseError(udberr::kInternal, "TIndexItem.Open", "Not initialized");
   InitTree();
   tree_->Open();
 }
@@ -153,20 +148,20 @@ void TIndexManager::AssignKeyFields(const TKeyFields& keyFields) {
   for (int k = 0; k < keyFields.Count(); ++k) {
     TKeyFieldItem* field = keyFields.Items(k);
     TIndexItem* item = FindIndex(field->IndexName());
-    if (item == nullptr) UdbDatabaseError(kErrIndexMissing, kWhere, field->IndexName());
+    if (item == nullptr) UdbDatabaseError(udberr::kIndexMissing, kWhere, field->IndexName());
     if (field->DataType() == ftString && field->SizeMarkerOffset() == 0)
-      UdbDatabaseError(kErrInternal, kWhere, "KeyBuffers invalid");
+      UdbDatabaseError(udberr::kInternal, kWhere, "KeyBuffers invalid");
     item->KeyFields()->Add()->Assign(field);
   }
   for (int i = 0; i < Count(); ++i) {
     TKeyFields* fields = Items(i)->KeyFields();
-    if (fields->Count() == 0) UdbDatabaseError(kErrInternal, kWhere, "KeyBuffers invalid");
+    if (fields->Count() == 0) UdbDatabaseError(udberr::kInternal, kWhere, "KeyBuffers invalid");
     fields->SetKeyDataOffset(udbkey::KeyDataOffsetFor(fields->Count()));
   }
 }
 
 void TIndexManager::Open() {
-  if (sort_ == nullptr) UdbDatabaseError(kErrInternal, "TIndexManager.Open", "Sort function not assinged");
+  if (sort_ == nullptr) UdbDatabaseError(udberr::kInternal, "TIndexManager.Open", "Sort function not assinged");
   ReadRoots(false);
   visibleCount_ = 0;
   for (int i = 0; i < Count(); ++i)
@@ -195,7 +190,7 @@ void TIndexManager::WriteRoots() {
 
 void TIndexManager::CreateEmptyIndexes() {
   PAYROLL_ASSERT(header_ != nullptr, "IndexManager table header = nil");
-  if (io_ == nullptr) UdbDatabaseError(kErrInternal, "TIndexManager.CreateEmptyIndexes", "IO Interface is unassigned");
+  if (io_ == nullptr) UdbDatabaseError(udberr::kInternal, "TIndexManager.CreateEmptyIndexes", "IO Interface is unassigned");
   if (TDiskMgr* disk = io_->DiskMgr(); disk != nullptr) {
     // The index nodes' free runs are database-wide: their head lives in the
     // global header.  A header lock the caller holds stays held.
@@ -222,7 +217,7 @@ void TIndexManager::CreateEmptyIndexes() {
 
 TIndexItem* TIndexManager::CurrentIndex() const {
   TIndexItem* item = FindIndex(currentIndexName_);
-  if (item == nullptr) UdbDatabaseError(kErrIndexMissing, "TIndexManager.CurrentIndex", currentIndexName_);
+  if (item == nullptr) UdbDatabaseError(udberr::kIndexMissing, "TIndexManager.CurrentIndex", currentIndexName_);
   return item;
 }
 

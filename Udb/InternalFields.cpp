@@ -48,14 +48,14 @@ int RecordDataSize(TFieldType type) {
     case ftBoolean: return 1;
     case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: return 8;
     case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: return udbrec::kBlobRefSize;
-    default: UdbDatabaseError(10000, "TInternalFieldItem.SetDataType", FieldTypeName(type));
+    default: UdbDatabaseError(udberr::kInvalidFieldType, "TInternalFieldItem.SetDataType", FieldTypeName(type));
   }
 }
 
 // --- TInternalFieldItem -------------------------------------------------------------
 
 void TInternalFieldItem::SetDataType(TFieldType v) {
-  if (!IsStoredFieldType(v)) UdbDatabaseError(10000, "TInternalFieldItem.SetDataType", FieldTypeName(v));
+  if (!IsStoredFieldType(v)) UdbDatabaseError(udberr::kInvalidFieldType, "TInternalFieldItem.SetDataType", FieldTypeName(v));
   dataType_ = v;
   fieldSize_ = RecordDataSize(v);
 }
@@ -104,14 +104,14 @@ TInternalFieldItem* TInternalFields::Add() {
 void TInternalFields::SetDefaultOffsets() {
   const int n = Count();
   if (n > udbrec::kMaxFields)
-    UdbDatabaseError(9604, "TInternalFields.SetDefaultOffsets", "A table holds at most 255 fields");
+    UdbDatabaseError(udberr::kFieldCountLimit, "TInternalFields.SetDefaultOffsets", "A table holds at most 255 fields");
   int offset = udbrec::kNullFlags + n;
   for (int i = 0; i < n; ++i) {
     TInternalFieldItem* item = Items(i);
     int size;
     if (item->DataType() == ftString) {
       if (item->FieldSize() < 1 || item->FieldSize() > 0xFFFF)
-        UdbDatabaseError(10000, "TInternalFields.SetDefaultOffsets", "String field size out of range: " + item->FieldName());
+        UdbDatabaseError(udberr::kInvalidFieldType, "TInternalFields.SetDefaultOffsets", "String field size out of range: " + item->FieldName());
       item->SetSizeMarkerOffset(offset);
       offset += udbrec::kSizeMarkerSize;
       size = item->FieldSize();
@@ -129,7 +129,7 @@ void TInternalFields::SetDefaultOffsets() {
 
 void TInternalFields::BuildFieldIndex() {
   if (Count() > udbrec::kMaxFields)
-    UdbDatabaseError(9604, "TInternalFields.BuildFieldIndex", "A table holds at most 255 fields");
+    UdbDatabaseError(udberr::kFieldCountLimit, "TInternalFields.BuildFieldIndex", "A table holds at most 255 fields");
   autoIncFieldIndex_ = -1;
   for (int i = 0; i < Count(); ++i) {
     if (Items(i)->IsBlob()) usesBlobs_ = true;
@@ -161,9 +161,9 @@ void TInternalFields::CheckRecord(const std::uint8_t* record, const char* locati
     const TInternalFieldItem* f = Items(i);
     const std::uint8_t flag = record[f->NullFlagOffset()];
     if (flag > 1)
-      UdbDatabaseError(8451, location, "Record null flag is damaged: " + f->FieldName());
+      UdbDatabaseError(udberr::kCorrupt, location, "Record null flag is damaged: " + f->FieldName());
     if (f->DataType() == ftString && udbfmt::GetU16(record + f->SizeMarkerOffset()) > f->UserFieldSize())
-      UdbDatabaseError(8451, location, "Record size marker is longer than its field: " + f->FieldName());
+      UdbDatabaseError(udberr::kCorrupt, location, "Record size marker is longer than its field: " + f->FieldName());
   }
 }
 

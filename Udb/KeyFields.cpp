@@ -1,8 +1,23 @@
 // TKeyFields: published form (see KeyFields.h).
 #include "Udb/KeyFields.h"
 
-#include "Udb/RestructureDefs.h"
 #include "platform/core/AnsiText.h"
+#include "platform/core/Exceptions.h"
+
+int CoreDataSize(TFieldType type) {
+  switch (type) {
+    case ftSmallint: case ftWord: case ftString: case ftWideString:
+      return 2;
+    case ftInteger: case ftAutoInc:
+      return 4;
+    case ftBoolean:
+      return 1;
+    case ftFloat: case ftCurrency: case ftBCD: case ftDate: case ftTime: case ftDateTime:
+      return 8;
+    default:
+      throw Exception("Error in setting CoreDataSize - field type not found: " + FieldTypeName(type));
+  }
+}
 
 PAYROLL_PUBLISH(TKeyFieldItem) {
   p.Property("FieldName", &TKeyFieldItem::FieldName, &TKeyFieldItem::SetFieldName);

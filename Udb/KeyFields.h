@@ -8,6 +8,11 @@
 #include "platform/core/Collections.h"
 #include "platform/data/DBTypes.h"
 
+// Bytes a value of the type takes in a key part (strings: the length word
+// only).  Any other type raises "Error in setting CoreDataSize - field type
+// not found: " + the type's name.
+int CoreDataSize(TFieldType type);
+
 // soANSI: the locale's ANSI order; soASCII: byte order.
 enum TSortOrder { soANSI, soASCII };
 PAYROLL_ENUM_NAMES(TSortOrder, soANSI, soASCII)

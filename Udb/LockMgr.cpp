@@ -7,12 +7,6 @@
 #include "platform/core/FileLocks.h"
 #include "platform/core/SysInfo.h"
 
-namespace {
-constexpr int kErrLockTimeout = 10249;   // "The requested lock could not be obtained..."
-constexpr int kErrCannotOpen = 8449;
-constexpr int kErrBadHandle = 8450;
-}  // namespace
-
 std::int64_t UdbRandom(std::int64_t range) {
   static std::mutex m;
   static std::mt19937_64 gen{std::random_device{}()};
@@ -55,7 +49,7 @@ bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
   // Held already, as read or as write: a write lock covers reading.
   if (LockTypeOf(id) != 0) return true;
   if (handle_ == nullptr || !handle_->IsOpen())
-    UdbDatabaseError(kErrCannotOpen, "TUdbFile.ReadLockUdbFile");
+    UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.ReadLockUdbFile");
   if (size == 0) size = 1;
   PAYROLL_ASSERT(size <= regionSize_, "Lock Request size is out of range");
   const std::int64_t start = RegionStart(id);
@@ -68,25 +62,25 @@ bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
     }
     if (attempt + 1 < retryMaximum_) Sleep(static_cast<unsigned>(retryInterval_));
   }
-  UdbDatabaseError(kErrLockTimeout, "TBaseLockMgr.SetReadLock", readFailureText_);
+  UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetReadLock", readFailureText_);
 }
 
 int TBaseLockMgr::SetWriteLock(std::int64_t id, std::int64_t size) {
   if (handle_ == nullptr || !handle_->IsOpen())
-    UdbDatabaseError(kErrBadHandle, "TUdbFile.SetWriteLock", "File handle is invalid");
+    UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.SetWriteLock", "File handle is invalid");
   PAYROLL_ASSERT(size <= regionSize_, "Lock size is greater than lock region");
   int held = LockTypeOf(id);
   if (held == kLockWrite) return kLockWrite;
   if (held == kLockRead) {
     if (!UpgradeReadLockToWriteLock(id))
-      UdbDatabaseError(kErrLockTimeout, "TBaseLockMgr.UpgradeReadLockToWriteLock",
+      UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.UpgradeReadLockToWriteLock",
                        writeFailureText_);
     return kLockWrite;
   }
   if (size == 0) size = regionSize_;
   const std::int64_t start = RegionStart(id);
   if (!LockWithRetries(start, size, kLockWrite))
-    UdbDatabaseError(kErrLockTimeout, "TBaseLockMgr.SetWriteLock", writeFailureText_);
+    UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetWriteLock", writeFailureText_);
   items_.push_back({size, kLockWrite, start, id});
   return kLockWrite;
 }
@@ -120,7 +114,7 @@ TWinLockMgr::TWinLockMgr(TFileHandle* handle, std::int64_t base, std::int64_t re
 
 bool TWinLockMgr::UnlockRegion(std::int64_t address, std::int64_t size) {
   if (Handle() == nullptr || !Handle()->IsOpen())
-    UdbDatabaseError(kErrBadHandle, "TUdbFile.UnlockUdbFile", "File handle is invalid");
+    UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.UnlockUdbFile", "File handle is invalid");
   return UnlockFile(*Handle(), address, size);
 }
 

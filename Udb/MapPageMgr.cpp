@@ -27,33 +27,33 @@ TUdbAddr TMapPageMgr::NextMapPage() const { return GetU32(buffer_.data() + kMapN
 
 TUdbAddr TMapPageMgr::PageAddress(std::uint32_t m, int index) const {
   std::int64_t address = (std::int64_t(m) * entries_ + index) * pageSize_;
-  if (address > kMaxFileSize) UdbDatabaseError(8451, "TMapPageMgr.PageAddress", "Map entry beyond the file size limit");
+  if (address > kMaxFileSize) UdbDatabaseError(udberr::kCorrupt, "TMapPageMgr.PageAddress", "Map entry beyond the file size limit");
   return static_cast<TUdbAddr>(address);
 }
 
 // Loads the map page at address, which must be map page `number` (M2).
 void TMapPageMgr::LoadMapPage(TUdbAddr address, std::uint32_t number) {
   if (address == 0 || address % pageSize_ != 0 || std::int64_t(address) + pageSize_ > FileSize())
-    UdbDatabaseErrorFmt(8581, kSearch, "Map Page address invalid (%d)", nullptr, {std::int64_t(address)});
+    UdbDatabaseErrorFmt(udberr::kInternal, kSearch, "Map Page address invalid (%d)", nullptr, {std::int64_t(address)});
   disk_.ReadPages(address, 1, buffer_.data(), 0, 0);
   current_ = address;
   currentNo_ = number;
   if (GetU32(buffer_.data() + kMapPageNumber) != number)
-    UdbDatabaseErrorFmt(8451, kSearch, "Map page at %d carries number %d instead of %d", nullptr,
+    UdbDatabaseErrorFmt(udberr::kCorrupt, kSearch, "Map page at %d carries number %d instead of %d", nullptr,
                         {std::int64_t(address), GetU32(buffer_.data() + kMapPageNumber), number});
   TUdbAddr next = NextMapPage();
   if (next != 0 && (next <= address || next % pageSize_ != 0))
-    UdbDatabaseErrorFmt(8581, kSearch, "Map Page address invalid (next of %d is %d)", nullptr,
+    UdbDatabaseErrorFmt(udberr::kInternal, kSearch, "Map Page address invalid (next of %d is %d)", nullptr,
                         {std::int64_t(address), std::int64_t(next)});
 }
 
 void TMapPageMgr::WriteMapPage() { disk_.WritePages(current_, 1, buffer_.data(), 0, 0); }
 
 void TMapPageMgr::SearchMapsForMapPage(std::uint32_t m) {
-  if (m >= header_.GetItem(kItemMapPageCount)) UdbDatabaseError(8581, kSearch, "Map Page pageno invalid");
+  if (m >= header_.GetItem(kItemMapPageCount)) UdbDatabaseError(udberr::kInternal, kSearch, "Map Page pageno invalid");
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   for (std::uint32_t i = 0;; ++i) {
-    if (address == 0) UdbDatabaseError(8581, kSearch, "Map Page address invalid");
+    if (address == 0) UdbDatabaseError(udberr::kInternal, kSearch, "Map Page address invalid");
     LoadMapPage(address, i);
     if (i == m) return;
     address = NextMapPage();
@@ -68,9 +68,9 @@ std::vector<int> TMapPageMgr::ReadChain(const char* location) {
   while (offset != 0) {
     if (offset < lowest || offset > highest || offset % 2 != 0 ||
         (!chain.empty() && offset <= chain.back()))
-      UdbDatabaseError(8581, location, "Empty segment found is invalid");
+      UdbDatabaseError(udberr::kInternal, location, "Empty segment found is invalid");
     std::uint16_t value = Entry(offset);
-    if (!(value & kMapEntryFree)) UdbDatabaseError(8581, location, "Empty segment found is invalid");
+    if (!(value & kMapEntryFree)) UdbDatabaseError(udberr::kInternal, location, "Empty segment found is invalid");
     chain.push_back(offset);
     offset = value & kMapLinkMask;
   }
@@ -102,7 +102,7 @@ TUdbAddr TMapPageMgr::AddMapPage() {
 
 void TMapPageMgr::SetEntries(std::uint16_t value, TUdbAddr address, int count) {
   if (count <= 0 || address % pageSize_ != 0)
-    UdbDatabaseError(8581, kSetFlags, "Error in setting map flags - mapping corrupted");
+    UdbDatabaseError(udberr::kInternal, kSetFlags, "Error in setting map flags - mapping corrupted");
   while (count > 0) {
     std::int64_t n = address / pageSize_;
     int inThisMap = static_cast<int>(std::min<std::int64_t>(count, entries_ - n % entries_));
@@ -115,13 +115,13 @@ void TMapPageMgr::SetEntries(std::uint16_t value, TUdbAddr address, int count) {
 void TMapPageMgr::SetMapEntryFlags(std::uint16_t value, TUdbAddr address, int count) {
   const bool freeing = value == kMapEntryFree;
   if (!freeing && (value & kMapEntryFree))
-    UdbDatabaseError(8581, kSetFlags, "Error in setting map flags - invalid owner value");
+    UdbDatabaseError(udberr::kInternal, kSetFlags, "Error in setting map flags - invalid owner value");
   std::int64_t n = address / pageSize_;
   std::uint32_t m = static_cast<std::uint32_t>(n / entries_);
   const int first = static_cast<int>(n % entries_) * 2 + kMapEntries;
   std::uint32_t mapCount = header_.GetItem(kItemMapPageCount);
   if ((!freeing && m > mapCount) || (freeing && m >= mapCount))
-    UdbDatabaseError(8581, kSetFlags, "Error in setting map flags - mapping corrupted");
+    UdbDatabaseError(udberr::kInternal, kSetFlags, "Error in setting map flags - mapping corrupted");
   TUdbAddr newMapPage = 0;
   if (m == mapCount) {
     newMapPage = AddMapPage();
@@ -136,7 +136,7 @@ void TMapPageMgr::SetMapEntryFlags(std::uint16_t value, TUdbAddr address, int co
     for (int o = first; o <= last; o += 2) {
       std::uint16_t v = Entry(o);
       if (v == kUsageStructure || v == kUsageMapPage)
-        UdbDatabaseError(8581, kSetFlags, "Cannot free the file's own structure pages");
+        UdbDatabaseError(udberr::kInternal, kSetFlags, "Cannot free the file's own structure pages");
     }
     for (int o = first; o <= last; o += 2) chain.push_back(o);
     std::sort(chain.begin(), chain.end());
@@ -179,7 +179,7 @@ bool TMapPageMgr::SearchMapsForEmptyPages(int count, int& index) {
   std::uint32_t mapCount = header_.GetItem(kItemMapPageCount);
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   for (std::uint32_t i = 0; i < mapCount; ++i) {
-    if (address == 0) UdbDatabaseError(8581, "TMapPageMgr.SearchMapsForEmptyPages", "Illegal map page address");
+    if (address == 0) UdbDatabaseError(udberr::kInternal, "TMapPageMgr.SearchMapsForEmptyPages", "Illegal map page address");
     LoadMapPage(address, i);
     if (FindEmptyPagesInMap(count, index)) return true;
     address = NextMapPage();
@@ -192,7 +192,7 @@ TUdbAddr TMapPageMgr::SearchMapsForFirstEmptyMapPage() {
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   for (std::uint32_t i = 0; i < mapCount; ++i) {
     if (address == 0)
-      UdbDatabaseError(8581, "TMapPageMgr.SearchMapsForFirstEmptyMapPage", "Illegal map page address");
+      UdbDatabaseError(udberr::kInternal, "TMapPageMgr.SearchMapsForFirstEmptyMapPage", "Illegal map page address");
     LoadMapPage(address, i);
     if (Entry(kMapFreeHead) != 0) return address;
     address = NextMapPage();
@@ -219,7 +219,7 @@ TUdbAddr TMapPageMgr::FindEmptyPages(int count) {
   if (!found) return 0;
   TUdbAddr address = PageAddress(currentNo_, index);
   if (std::int64_t(address) + std::int64_t(count) * pageSize_ > FileSize())
-    UdbDatabaseErrorFmt(8451, kFindInMap, "Free map entries describe pages beyond the end of the file (%d)",
+    UdbDatabaseErrorFmt(udberr::kCorrupt, kFindInMap, "Free map entries describe pages beyond the end of the file (%d)",
                         nullptr, {std::int64_t(address)});
   WriteMapPage();
   return address;
@@ -233,12 +233,12 @@ bool TMapPageMgr::Matches(std::uint16_t value, std::uint16_t tableId, int usage,
 void TMapPageMgr::FreeEntries(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage) {
   // M3: the file's own pages belong to table 0 with usages 1 and 2.
   if (tableId == 0 && (!byUsage || usage == kUsageStructure || usage == kUsageMapPage))
-    UdbDatabaseError(8581, "TMapPageMgr.FreeEntries", "Cannot free the file's own structure pages");
+    UdbDatabaseError(udberr::kInternal, "TMapPageMgr.FreeEntries", "Cannot free the file's own structure pages");
   std::uint32_t mapCount = header_.GetItem(kItemMapPageCount);
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   TUdbAddr firstWithFree = 0;
   for (std::uint32_t i = 0; i < mapCount; ++i) {
-    if (address == 0) UdbDatabaseError(8581, "TMapPageMgr.FreeEntries", "Illegal map page address");
+    if (address == 0) UdbDatabaseError(udberr::kInternal, "TMapPageMgr.FreeEntries", "Illegal map page address");
     LoadMapPage(address, i);
     std::vector<int> chain = ReadChain("TMapPageMgr.FreeEntries");
     bool changed = false;
@@ -264,7 +264,7 @@ void TMapPageMgr::ListEntries(std::uint16_t tableId, int usage, std::vector<TUdb
   std::uint32_t mapCount = header_.GetItem(kItemMapPageCount);
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   for (std::uint32_t i = 0; i < mapCount; ++i) {
-    if (address == 0) UdbDatabaseError(8581, "TMapPageMgr.ListEntries", "Illegal map page address");
+    if (address == 0) UdbDatabaseError(udberr::kInternal, "TMapPageMgr.ListEntries", "Illegal map page address");
     LoadMapPage(address, i);
     for (int k = 0; k < entries_; ++k)
       if (Matches(Entry(kMapEntries + 2 * k), tableId, usage, byUsage)) list.push_back(PageAddress(i, k));

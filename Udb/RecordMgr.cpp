@@ -4,12 +4,20 @@
 #include <cstring>
 
 #include "Udb/BlobInterface.h"
+#include "Udb/BlobMgr.h"
 #include "Udb/DBLogger.h"
+#include "Udb/IOInterface.h"
+#include "Udb/InternalFields.h"
 #include "Udb/UdbErrors.h"
 #include "platform/core/NumFormat.h"
 
 using udbfmt::GetU32;
 using udbfmt::PutU32;
+
+TRecordMgr::TRecordMgr()
+    : fields_(std::make_unique<TInternalFields>()), blobs_(std::make_unique<TBlobMgr>()) {}
+
+TRecordMgr::~TRecordMgr() = default;
 
 void TRecordMgr::SetRecordSize(int size) {
   PAYROLL_ASSERT(last_.empty(), "Setting record size when buffers set");
@@ -17,30 +25,30 @@ void TRecordMgr::SetRecordSize(int size) {
 }
 
 void TRecordMgr::Open(TBaseIOInterface* io) {
-  if (recordSize_ <= 0) UdbDatabaseError(8576, "TRecordMgr.Open");
+  if (recordSize_ <= 0) UdbDatabaseError(udberr::kNotInitialized, "TRecordMgr.Open");
   last_.assign(static_cast<size_t>(recordSize_), 0);
   io_ = io;
-  fields_.BuildFieldIndex();
-  fields_.SetRecordSize(recordSize_);
-  blobs_.Clear();
-  for (int i = 0; i < fields_.Count(); ++i) {
-    if (!fields_.Items(i)->IsBlob()) continue;
-    TBlob* blob = blobs_.Add();
-    blob->SetFieldIndex(fields_.Items(i)->FieldIndex());
+  fields_->BuildFieldIndex();
+  fields_->SetRecordSize(recordSize_);
+  blobs_->Clear();
+  for (int i = 0; i < fields_->Count(); ++i) {
+    if (!fields_->Items(i)->IsBlob()) continue;
+    TBlob* blob = blobs_->Add();
+    blob->SetFieldIndex(fields_->Items(i)->FieldIndex());
     blob->SetState(bsNotLoaded);
   }
 }
 
 void TRecordMgr::Close() {
-  fields_.Clear();
-  blobs_.Clear();
+  fields_->Clear();
+  blobs_->Clear();
   last_.clear();
   last_.shrink_to_fit();
   io_ = nullptr;
 }
 
 void TRecordMgr::CheckOpen(const char* location) const {
-  if (last_.empty() || io_ == nullptr) UdbDatabaseError(8576, location);
+  if (last_.empty() || io_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, location);
 }
 
 TUdbAddr TRecordMgr::AppendRecord(const std::uint8_t* buffer) {
@@ -53,7 +61,7 @@ TUdbAddr TRecordMgr::AppendRecord(const std::uint8_t* buffer) {
 void TRecordMgr::ReadChecked(TUdbAddr address, std::uint8_t* buffer, const char* location) {
   std::vector<std::uint8_t> fresh(static_cast<size_t>(recordSize_));
   io_->ReadBlock(address, recordSize_, fresh.data());
-  if (udbrec::IsLiveRecordOf(fresh.data(), io_->OwnerValue())) fields_.CheckRecord(fresh.data(), location);
+  if (udbrec::IsLiveRecordOf(fresh.data(), io_->OwnerValue())) fields_->CheckRecord(fresh.data(), location);
   std::memcpy(buffer, fresh.data(), fresh.size());
 }
 
@@ -63,7 +71,7 @@ void TRecordMgr::ReadRecord(TUdbAddr address, std::uint8_t* buffer, bool keep) {
   ReadChecked(address, buffer, loc);
   if (keep) {
     std::memcpy(last_.data(), buffer, last_.size());
-    blobs_.MarkAllNotLoaded();
+    blobs_->MarkAllNotLoaded();
   }
 }
 
@@ -76,7 +84,7 @@ void TRecordMgr::WriteRecord(TUdbAddr address, const std::uint8_t* buffer) {
 void TRecordMgr::DeleteRecord(TUdbAddr address) {
   CheckOpen("TRecordMgr.DeleteRecord");
   io_->ReleaseBlock(address, recordSize_);
-  blobs_.MarkAllNotLoaded();
+  blobs_->MarkAllNotLoaded();
 }
 
 void TRecordMgr::GetLastRecord(std::uint8_t* buffer) const { std::memcpy(buffer, last_.data(), last_.size()); }
@@ -84,19 +92,19 @@ void TRecordMgr::GetLastRecord(std::uint8_t* buffer) const { std::memcpy(buffer,
 // --- blob fields ------------------------------------------------------------------
 
 TInternalFieldItem* TRecordMgr::BlobField(int fieldIndex, const char* location) const {
-  if (fieldIndex < 0 || fieldIndex >= fields_.Count())
-    UdbDatabaseError(8581, location, "Blob field can not be found " + IntToStr(fieldIndex));
-  TInternalFieldItem* field = fields_.GetField(fieldIndex);
-  if (!field->IsBlob()) UdbDatabaseError(8581, location, "Unable to use this method to access non-blob fields");
-  if (blobs_.FindByField(fieldIndex) == nullptr)
-    UdbDatabaseError(8581, location, "Blob field can not be found " + IntToStr(fieldIndex));
+  if (fieldIndex < 0 || fieldIndex >= fields_->Count())
+    UdbDatabaseError(udberr::kInternal, location, "Blob field can not be found " + IntToStr(fieldIndex));
+  TInternalFieldItem* field = fields_->GetField(fieldIndex);
+  if (!field->IsBlob()) UdbDatabaseError(udberr::kInternal, location, "Unable to use this method to access non-blob fields");
+  if (blobs_->FindByField(fieldIndex) == nullptr)
+    UdbDatabaseError(udberr::kInternal, location, "Blob field can not be found " + IntToStr(fieldIndex));
   return field;
 }
 
 bool TRecordMgr::ReadBlobField(const std::uint8_t* record, int fieldIndex, TStream* out) {
   const char* loc = "TRecordMgr.ReadBlobField";
   TInternalFieldItem* field = BlobField(fieldIndex, loc);
-  TBlob* blob = blobs_.FindByField(fieldIndex);
+  TBlob* blob = blobs_->FindByField(fieldIndex);
   if (blob->State() == bsModified) {
     if (blob->Stream().Size() == 0) return false;
     out->WriteBuffer(blob->Stream().Memory(), static_cast<int>(blob->Stream().Size()));
@@ -105,19 +113,19 @@ bool TRecordMgr::ReadBlobField(const std::uint8_t* record, int fieldIndex, TStre
   if (record[field->NullFlagOffset()] == 0) return false;
   const TUdbAddr address = GetU32(record + field->DataOffset());
   const std::uint32_t length = GetU32(record + field->DataOffset() + 4);
-  if (address == 0) UdbDatabaseError(8451, loc, "GetFieldStream. Blob address = 0");
-  if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+  if (address == 0) UdbDatabaseError(udberr::kCorrupt, loc, "GetFieldStream. Blob address = 0");
+  if (blobIO_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc);
   TMemoryStream data;
   blobIO_->ReadBlob(address, &data);
   if (static_cast<std::uint32_t>(data.Size()) != length)
-    UdbDatabaseError(8451, loc, "Blob length does not match its reference: " + field->FieldName());
+    UdbDatabaseError(udberr::kCorrupt, loc, "Blob length does not match its reference: " + field->FieldName());
   if (length > 0) out->WriteBuffer(data.Memory(), static_cast<int>(length));
   return true;
 }
 
 void TRecordMgr::SetBlobField(const std::uint8_t* record, int fieldIndex, TStream* in) {
   TInternalFieldItem* field = BlobField(fieldIndex, "TRecordMgr.SetBlobField");
-  TBlob* blob = blobs_.FindByField(fieldIndex);
+  TBlob* blob = blobs_->FindByField(fieldIndex);
   const std::int64_t size = in ? in->Size() : 0;
   if (size > 0) {
     blob->Stream().Clear();
@@ -137,11 +145,11 @@ TUdbAddr TRecordMgr::PostRecord(TUdbAddr address, std::uint8_t* record) {
   std::vector<TUdbAddr> written, replaced;
   std::vector<std::uint8_t> original(record, record + recordSize_);
   try {
-    for (int i = 0; i < blobs_.Count(); ++i) {
-      TBlob* blob = blobs_.Items(i);
+    for (int i = 0; i < blobs_->Count(); ++i) {
+      TBlob* blob = blobs_->Items(i);
       if (blob->State() != bsModified) continue;
-      if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
-      TInternalFieldItem* field = fields_.GetField(blob->FieldIndex());
+      if (blobIO_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc);
+      TInternalFieldItem* field = fields_->GetField(blob->FieldIndex());
       std::uint8_t* ref = record + field->DataOffset();
       const TUdbAddr old = record[field->NullFlagOffset()] ? GetU32(ref) : 0;
       TUdbAddr fresh = 0;
@@ -170,7 +178,7 @@ TUdbAddr TRecordMgr::PostRecord(TUdbAddr address, std::uint8_t* record) {
     }
     throw;
   }
-  blobs_.MarkAllNotLoaded();
+  blobs_->MarkAllNotLoaded();
   // The record is written: the post has succeeded.  The old chains are
   // referenced by nothing now, so a failure to free them leaks blocks and
   // is logged, never reported as a failed post.
@@ -190,14 +198,14 @@ void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address) {
   std::vector<std::uint8_t> record(static_cast<size_t>(recordSize_));
   ReadChecked(address, record.data(), loc);
   std::vector<TUdbAddr> chains;
-  for (int i = 0; i < fields_.Count(); ++i) {
-    TInternalFieldItem* f = fields_.Items(i);
+  for (int i = 0; i < fields_->Count(); ++i) {
+    TInternalFieldItem* f = fields_->Items(i);
     if (!f->IsBlob() || record[f->NullFlagOffset()] == 0) continue;
     if (TUdbAddr a = GetU32(record.data() + f->DataOffset())) chains.push_back(a);
   }
   // Check every chain before anything is released.
   if (!chains.empty()) {
-    if (blobIO_ == nullptr) UdbDatabaseError(8576, loc);
+    if (blobIO_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc);
     for (TUdbAddr a : chains) blobIO_->ChainOf(a);
   }
   DeleteRecord(address);

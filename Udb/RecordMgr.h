@@ -18,22 +18,27 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "Udb/BlobMgr.h"
-#include "Udb/InternalFields.h"
-#include "Udb/IOInterface.h"
+#include "Udb/DatabaseFileFormat.h"
+#include "platform/core/Component.h"
 
+class TBaseIOInterface;
 class TBlobInterface;
+class TBlobMgr;
+class TInternalFieldItem;
+class TInternalFields;
 class TStream;
 
 class TRecordMgr : public TObject {
  public:
-  TRecordMgr() = default;
-  ~TRecordMgr() override = default;
+  TRecordMgr();
+  ~TRecordMgr() override;
 
-  TInternalFields& Fields() { return fields_; }
-  TBlobMgr& Blobs() { return blobs_; }
+  // The field list and the blob cache (InternalFields.h, BlobMgr.h).
+  TInternalFields& Fields() { return *fields_; }
+  TBlobMgr& Blobs() { return *blobs_; }
   int RecordSize() const { return recordSize_; }
   // requires: not open ("Setting record size when buffers set").
   void SetRecordSize(int size);
@@ -75,8 +80,8 @@ class TRecordMgr : public TObject {
   void ReadChecked(TUdbAddr address, std::uint8_t* buffer, const char* location);
   TInternalFieldItem* BlobField(int fieldIndex, const char* location) const;
 
-  TInternalFields fields_;
-  TBlobMgr blobs_;
+  std::unique_ptr<TInternalFields> fields_;
+  std::unique_ptr<TBlobMgr> blobs_;
   int recordSize_ = 0;
   TBaseIOInterface* io_ = nullptr;
   TBlobInterface* blobIO_ = nullptr;

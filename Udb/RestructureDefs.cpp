@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "Udb/KeyFields.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/Strings.h"
@@ -18,27 +19,35 @@ const char* const kStatusTexts[] = {
 bool IsBlobKind(TFieldType t) { return t == ftBlob || t == ftMemo || t == ftGraphic || t == ftFmtMemo; }
 bool IsStringKind(TFieldType t) { return t == ftString || t == ftWideString; }
 
-void Raise(const AnsiString& message) { throw Exception(message); }
+[[noreturn]] void Raise(const AnsiString& message) { throw Exception(message); }
+
+// The field or index definitions share these two: the item named `name`,
+// and the marking of a list that has no source (every item is new).
+template <class TDefs>
+auto FindByName(const TDefs& defs, const AnsiString& name) -> decltype(defs.Items(0)) {
+  for (int i = 0; i < defs.Count(); ++i)
+    if (defs.Items(i)->Name() == name) return defs.Items(i);
+  return nullptr;
+}
+
+// Log lines: itemLabel + name (quoted by quote) + " status: New Item" per
+// item, then listLabel + ": Change status is - New Item".
+template <class TDefs>
+void MarkAllNew(TDefs& defs, const char* itemLabel, const char* quote, const char* listLabel) {
+  TStrings* log = defs.Log();
+  for (int i = 0; i < defs.Count(); ++i) {
+    defs.Items(i)->SetStatus(rsNewItem);
+    if (log) log->Add(itemLabel + (quote + defs.Items(i)->Name() + quote) + " status: " +
+                      RestructureStatusText(rsNewItem));
+  }
+  defs.SetStatus(rsNewItem);
+  if (log) log->Add(AnsiString(listLabel) + ": Change status is - " + RestructureStatusText(rsNewItem));
+}
 
 }  // namespace
 
 AnsiString RestructureStatusText(TRestructureStatus status) {
   return status <= rsDataLossPossible ? AnsiString(kStatusTexts[status]) : AnsiString();
-}
-
-int CoreDataSize(TFieldType type) {
-  switch (type) {
-    case ftSmallint: case ftWord: case ftString: case ftWideString:
-      return 2;
-    case ftInteger: case ftAutoInc:
-      return 4;
-    case ftBoolean:
-      return 1;
-    case ftFloat: case ftCurrency: case ftBCD: case ftDate: case ftTime: case ftDateTime:
-      return 8;
-    default:
-      Raise("Error in setting CoreDataSize - field type not found: " + FieldTypeName(type));
-  }
 }
 
 bool ConversionLosesData(TFieldType newType, TFieldType oldType) {
@@ -138,9 +147,7 @@ TRestructureFieldDef* TRestructureFieldDefs::AddFieldDef(const AnsiString& name,
 }
 
 TRestructureFieldDef* TRestructureFieldDefs::Find(const AnsiString& name) const {
-  for (int i = 0; i < Count(); ++i)
-    if (Items(i)->Name() == name) return Items(i);
-  return nullptr;
+  return FindByName(*this, name);
 }
 
 TRestructureFieldDef* TRestructureFieldDefs::FindBySourceName(const AnsiString& sourceName) const {
@@ -176,12 +183,7 @@ void TRestructureFieldDefs::AddLog(const AnsiString& line) {
 void TRestructureFieldDefs::MarkChanges(TFieldDefs* source) {
   status_ = rsUnchanged;
   if (source == nullptr && source_ == nullptr) {
-    for (int i = 0; i < Count(); ++i) {
-      Items(i)->SetStatus(rsNewItem);
-      AddLog("Field Def: " + Items(i)->Name() + " status: " + RestructureStatusText(rsNewItem));
-    }
-    status_ = rsNewItem;
-    AddLog("FieldDefs: Change status is - " + RestructureStatusText(status_));
+    MarkAllNew(*this, "Field Def: ", "", "FieldDefs");
     return;
   }
   if (source_ == nullptr) source_ = source;
@@ -282,9 +284,7 @@ TRestructureIndexDef* TRestructureIndexDefs::AddIndexDef(const AnsiString& name,
 }
 
 TRestructureIndexDef* TRestructureIndexDefs::Find(const AnsiString& name) const {
-  for (int i = 0; i < Count(); ++i)
-    if (Items(i)->Name() == name) return Items(i);
-  return nullptr;
+  return FindByName(*this, name);
 }
 
 void TRestructureIndexDefs::Assign(TPersistent* source) {
@@ -401,12 +401,7 @@ void TRestructureIndexDefs::MarkChanges(TIndexDefs* source, TRestructureFieldDef
   ValidateIndexDefs(fieldDefs);
   status_ = rsUnchanged;
   if (source == nullptr) {
-    for (int i = 0; i < Count(); ++i) {
-      Items(i)->SetStatus(rsNewItem);
-      AddLog("Index Def: '" + Items(i)->Name() + "' status: " + RestructureStatusText(rsNewItem));
-    }
-    status_ = rsNewItem;
-    AddLog("IndexDefs: Change status is - " + RestructureStatusText(status_));
+    MarkAllNew(*this, "Index Def: ", "'", "IndexDefs");
     return;
   }
   if (Count() > source->Count())

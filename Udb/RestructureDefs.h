@@ -33,11 +33,6 @@ enum : TRestructureStatus {
 // "Unchanged Item" .. "Data Loss Possible"; "" for a value above 5.
 AnsiString RestructureStatusText(TRestructureStatus status);
 
-// Bytes a value of the type takes in a key part (strings: the length word
-// only).  Any other type raises "Error in setting CoreDataSize - field type
-// not found: " + the type's name.
-int CoreDataSize(TFieldType type);
-
 // True when converting values of oldType into newType may lose data.
 bool ConversionLosesData(TFieldType newType, TFieldType oldType);
 

@@ -8,17 +8,11 @@
 
 namespace {
 
-constexpr int kErrCorrupt = 8451;
-constexpr int kErrInternal = 8581;
-constexpr int kErrKeyTooLarge = 9602;
-
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
 int Sign(long long v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
 // Bytes a present part occupies in a key (strings: from its stored length).
 int StoredPartBytes(const TKeyLayout::Part& part, const std::uint8_t* at) {
-  if (part.type == ftString) return 2 + Get16(at);
+  if (part.type == ftString) return 2 + udbfmt::GetU16(at);
   return CoreDataSize(part.type);
 }
 
@@ -34,7 +28,7 @@ int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
       return Sign(static_cast<long long>(x) - y);
     }
     case ftWord:
-      return Sign(static_cast<long long>(Get16(a)) - Get16(b));
+      return Sign(static_cast<long long>(udbfmt::GetU16(a)) - udbfmt::GetU16(b));
     case ftBoolean:
       return Sign(static_cast<long long>(a[0]) - b[0]);
     case ftInteger:
@@ -55,7 +49,7 @@ int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
       return x < y ? -1 : x > y ? 1 : 0;
     }
     default:
-      UdbDatabaseError(kErrInternal, location,
+      UdbDatabaseError(udberr::kInternal, location,
                        AnsiString(unknownTypeText) +
                            FieldTypeName(type));
   }
@@ -64,12 +58,9 @@ int CompareValues(TFieldType type, const std::uint8_t* a, const std::uint8_t* b,
 }  // namespace
 
 namespace udbkey {
-void SetKeyCount(std::uint8_t* key, std::uint32_t count) {
-  for (int i = 0; i < 4; ++i) key[kCountOffset + i] = static_cast<std::uint8_t>(count >> (8 * i));
-}
+void SetKeyCount(std::uint8_t* key, std::uint32_t count) { udbfmt::PutU32(key + kCountOffset, count); }
 void SetKeyAddress(std::uint8_t* key, std::uint32_t address) {
-  for (int i = 0; i < 4; ++i)
-    key[kAddressOffset + i] = static_cast<std::uint8_t>(address >> (8 * i));
+  udbfmt::PutU32(key + kAddressOffset, address);
 }
 }  // namespace udbkey
 
@@ -118,7 +109,7 @@ TKeyLayout::TKeyLayout(const TKeyFields& fields, TSortOrder order) : sort_(SortF
   keyDataOffset_ = udbkey::KeyDataOffsetFor(count);
   maximumKeySize_ = fields.KeySize() + keyDataOffset_;
   if (maximumKeySize_ > udbkey::kMaximumKeySizeLimit)
-    UdbDatabaseError(kErrKeyTooLarge, "TKeyLayout.Create");
+    UdbDatabaseError(udberr::kKeyTooLarge, "TKeyLayout.Create");
 }
 
 void TKeyLayout::BuildKey(const std::uint8_t* record, std::uint8_t* key) const {
@@ -130,21 +121,19 @@ void TKeyLayout::BuildKey(const std::uint8_t* record, std::uint8_t* key) const {
     int length = p.fieldSize;
     if (p.type != ftString) length = CoreDataSize(p.type);
     if (p.sizeMarkerOffset >= 1) {
-      length = Get16(record + p.sizeMarkerOffset);
+      length = udbfmt::GetU16(record + p.sizeMarkerOffset);
       if (length > p.fieldSize)
-        UdbDatabaseError(kErrCorrupt, "TBTree.BuildKey", "String size marker exceeds its field");
+        UdbDatabaseError(udberr::kCorrupt, "TBTree.BuildKey", "String size marker exceeds its field");
     }
     if (p.type == ftString) {
-      key[pos] = static_cast<std::uint8_t>(length);
-      key[pos + 1] = static_cast<std::uint8_t>(length >> 8);
+      udbfmt::PutU16(key + pos, static_cast<std::uint16_t>(length));
       pos += 2;
     }
     std::memcpy(key + pos, record + p.recBufOffset, static_cast<size_t>(length));
     pos += length;
     key[udbkey::kHeaderSize + i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
   }
-  key[0] = static_cast<std::uint8_t>(maximumKeySize_);
-  key[1] = static_cast<std::uint8_t>(maximumKeySize_ >> 8);
+  udbfmt::PutU16(key + udbkey::kLengthOffset, static_cast<std::uint16_t>(maximumKeySize_));
 }
 
 std::vector<std::uint8_t> TKeyLayout::BuildKey(const std::uint8_t* record) const {
@@ -160,7 +149,7 @@ int TKeyLayout::CompareKeys(int partCount, const TKeyModifiers* searchModifiers,
   const int searchLen = udbkey::KeyLength(search);
   const int otherLen = udbkey::KeyLength(other);
   if (searchLen > maximumKeySize_ || otherLen > maximumKeySize_)
-    UdbDatabaseError(kErrInternal, kWhere, "KeySize out of range");
+    UdbDatabaseError(udberr::kInternal, kWhere, "KeySize out of range");
   int n = partCount >= 1 ? partCount : PartCount();
   if (n > PartCount()) n = PartCount();
   int sp = udbkey::kHeaderSize + keyDataOffset_;
@@ -180,11 +169,11 @@ int TKeyLayout::CompareKeys(int partCount, const TKeyModifiers* searchModifiers,
     if (r == 0 && sHas) {
       // I2: a part never runs past its key's stored length.
       if (sp + 2 > searchLen || op + 2 > otherLen)
-        UdbDatabaseError(kErrInternal, kWhere, "KeySize out of range");
+        UdbDatabaseError(udberr::kInternal, kWhere, "KeySize out of range");
       int sBytes = StoredPartBytes(p, search + sp);
       int oBytes = StoredPartBytes(p, other + op);
       if (sp + sBytes > searchLen || op + oBytes > otherLen)
-        UdbDatabaseError(kErrInternal, kWhere, "KeySize out of range");
+        UdbDatabaseError(udberr::kInternal, kWhere, "KeySize out of range");
       if (p.type == ftString) {
         r = sort_(reinterpret_cast<const char*>(search + sp + 2),
                   reinterpret_cast<const char*>(other + op + 2), sBytes - 2, oBytes - 2,
@@ -218,9 +207,9 @@ void TOptimizedSearchKey::BuildFromRecord(const TKeyLayout& layout, const TKeyMo
     if (record[p.nullFlagOffset] != 1) continue;
     Slot& s = parts_[static_cast<size_t>(i)];
     int length = p.type == ftString ? p.fieldSize : CoreDataSize(p.type);
-    if (p.sizeMarkerOffset >= 1) length = Get16(record + p.sizeMarkerOffset);
+    if (p.sizeMarkerOffset >= 1) length = udbfmt::GetU16(record + p.sizeMarkerOffset);
     if (length > (p.type == ftString ? p.fieldSize : 8))
-      UdbDatabaseError(kErrCorrupt, "TOptimizedSearchKey.BuildFromRecord",
+      UdbDatabaseError(udberr::kCorrupt, "TOptimizedSearchKey.BuildFromRecord",
                        "String size marker exceeds its field");
     s.length = length;
     if (p.type == ftString)
@@ -236,7 +225,7 @@ void TOptimizedSearchKey::BuildFromKey(const TKeyLayout& layout, const TKeyModif
   Reset(layout, modifiers);
   const int keyLen = udbkey::KeyLength(key);
   if (keyLen > layout.MaximumKeySize())
-    UdbDatabaseError(kErrInternal, "TOptimizedSearchKey.BuildFromKey",
+    UdbDatabaseError(udberr::kInternal, "TOptimizedSearchKey.BuildFromKey",
                      "Invalid key size: " + std::to_string(keyLen));
   int pos = udbkey::kHeaderSize + layout.KeyDataOffset();
   for (int i = 0; i < layout.PartCount(); ++i) {
@@ -245,16 +234,16 @@ void TOptimizedSearchKey::BuildFromKey(const TKeyLayout& layout, const TKeyModif
     Slot& s = parts_[static_cast<size_t>(i)];
     if (p.type == ftString) {
       if (pos + 2 > keyLen) break;
-      s.length = Get16(key + pos);
+      s.length = udbfmt::GetU16(key + pos);
       pos += 2;
       if (pos + s.length > keyLen)
-        UdbDatabaseError(kErrInternal, "TOptimizedSearchKey.BuildFromKey",
+        UdbDatabaseError(udberr::kInternal, "TOptimizedSearchKey.BuildFromKey",
                          "Invalid key size: " + std::to_string(keyLen));
       s.chars.assign(reinterpret_cast<const char*>(key + pos), static_cast<size_t>(s.length));
     } else {
       s.length = CoreDataSize(p.type);
       if (pos + s.length > keyLen)
-        UdbDatabaseError(kErrInternal, "TOptimizedSearchKey.BuildFromKey",
+        UdbDatabaseError(udberr::kInternal, "TOptimizedSearchKey.BuildFromKey",
                          "Invalid key size: " + std::to_string(keyLen));
       std::memcpy(s.number, key + pos, static_cast<size_t>(s.length));
     }
@@ -273,7 +262,7 @@ int TOptimizedSearchKey::CompareToOptimizedKey(const TKeyLayout& layout, int par
   static const char* const kWhere = "TBTree.CompareToOptimizedKey";
   const int keyLen = udbkey::KeyLength(nodeKey);
   if (keyLen > layout.MaximumKeySize())
-    UdbDatabaseError(kErrInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
+    UdbDatabaseError(udberr::kInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
   int n = partCount >= 1 ? partCount : layout.PartCount();
   if (n > PartCount()) n = PartCount();
   int pos = udbkey::kHeaderSize + layout.KeyDataOffset();
@@ -285,10 +274,10 @@ int TOptimizedSearchKey::CompareToOptimizedKey(const TKeyLayout& layout, int par
     int r = static_cast<int>(s.present) - static_cast<int>(oHas);
     if (r == 0 && s.present) {
       if (pos + 2 > keyLen)
-        UdbDatabaseError(kErrInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
+        UdbDatabaseError(udberr::kInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
       int bytes = StoredPartBytes(p, nodeKey + pos);
       if (pos + bytes > keyLen)
-        UdbDatabaseError(kErrInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
+        UdbDatabaseError(udberr::kInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
       if (p.type == ftString) {
         r = layout.SortFunction()(s.chars.data(), reinterpret_cast<const char*>(nodeKey + pos + 2),
                                   s.length, bytes - 2, p.caseInsensitive, false);

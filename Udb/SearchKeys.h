@@ -34,8 +34,8 @@
 #include <string>
 #include <vector>
 
+#include "Udb/DatabaseFileFormat.h"
 #include "Udb/KeyFields.h"
-#include "Udb/RestructureDefs.h"
 #include "platform/data/DBTypes.h"
 
 namespace udbkey {
@@ -46,17 +46,9 @@ constexpr int kHeaderSize = 10;  // the presence bitmap starts here
 constexpr int kMaximumKeySizeLimit = 500;  // larger indexes are refused (9602)
 static_assert(kHeaderSize == kAddressOffset + 4);
 
-inline std::uint16_t KeyLength(const std::uint8_t* key) {
-  return static_cast<std::uint16_t>(key[0] | (key[1] << 8));
-}
-inline std::uint32_t KeyCount(const std::uint8_t* key) {
-  return static_cast<std::uint32_t>(key[2] | (key[3] << 8) | (key[4] << 16)) |
-         (static_cast<std::uint32_t>(key[5]) << 24);
-}
-inline std::uint32_t KeyAddress(const std::uint8_t* key) {
-  return static_cast<std::uint32_t>(key[6] | (key[7] << 8) | (key[8] << 16)) |
-         (static_cast<std::uint32_t>(key[9]) << 24);
-}
+inline std::uint16_t KeyLength(const std::uint8_t* key) { return udbfmt::GetU16(key + kLengthOffset); }
+inline std::uint32_t KeyCount(const std::uint8_t* key) { return udbfmt::GetU32(key + kCountOffset); }
+inline std::uint32_t KeyAddress(const std::uint8_t* key) { return udbfmt::GetU32(key + kAddressOffset); }
 void SetKeyCount(std::uint8_t* key, std::uint32_t count);
 void SetKeyAddress(std::uint8_t* key, std::uint32_t address);
 inline bool PartPresent(const std::uint8_t* key, int part) {

@@ -92,7 +92,7 @@ void TTableDef::ResetRuntime() {
 }
 
 void TTableDef::Clear() {
-  if (managerCopy_) UdbDatabaseError(8577, "TTableDef.Clear");
+  if (managerCopy_) UdbDatabaseError(udberr::kInvalidOperation, "TTableDef.Clear");
   CloseIO();
   tableID_ = 0;
   ownerFlag_ = 0;
@@ -142,12 +142,12 @@ void TTableDef::CheckLayout() {
   const char* loc = "TTableDef.InternalOpen";
   TInternalFields& f = *internalFields_;
   const int n = f.Count();
-  if (n > udbrec::kMaxFields) UdbDatabaseError(9604, loc, "A table holds at most 255 fields");
+  if (n > udbrec::kMaxFields) UdbDatabaseError(udberr::kFieldCountLimit, loc, "A table holds at most 255 fields");
   std::vector<bool> seen(static_cast<size_t>(n), false);
   for (int i = 0; i < n; ++i) {
     const int fi = f.Items(i)->FieldIndex();
     if (fi < 0 || fi >= n || seen[static_cast<size_t>(fi)])
-      UdbDatabaseError(8451, loc, "Field indexes of the table definition are damaged: " + tableName_);
+      UdbDatabaseError(udberr::kCorrupt, loc, "Field indexes of the table definition are damaged: " + tableName_);
     seen[static_cast<size_t>(fi)] = true;
   }
   if (f.RecordSize() == 0) {
@@ -161,28 +161,28 @@ void TTableDef::CheckLayout() {
       const TInternalFieldItem* item = f.Items(i);
       if (s.data != 0 && (s.data != item->DataOffset() || s.marker != item->SizeMarkerOffset() ||
                           s.flag != item->NullFlagOffset()))
-        UdbDatabaseError(8451, loc, "Field layout of the table definition is damaged: " + item->FieldName());
+        UdbDatabaseError(udberr::kCorrupt, loc, "Field layout of the table definition is damaged: " + item->FieldName());
     }
     if (recordSize_ != 0 && recordSize_ != f.RecordSize())
-      UdbDatabaseError(8451, loc, "Record size of the table definition is damaged: " + tableName_);
+      UdbDatabaseError(udberr::kCorrupt, loc, "Record size of the table definition is damaged: " + tableName_);
   }
   recordSize_ = f.RecordSize();
   f.BuildFieldIndex();
   CheckIndexSequences(loc);
   const bool blobs = usesBlobs_ || f.UsesBlobs();
   if (blobs && (defaultBlobSize_ < udbfmt::kRunHeaderSize || defaultBlobSize_ > 65536))
-    UdbDatabaseError(8451, loc, "Blob block size of the table definition is damaged: " + tableName_);
+    UdbDatabaseError(udberr::kCorrupt, loc, "Blob block size of the table definition is damaged: " + tableName_);
   for (int i = 0; i < internalIndexDefs_->Count(); ++i) {
     const std::uint32_t page = internalIndexDefs_->Items(i)->IndexPageSize();
     if (page < static_cast<std::uint32_t>(udbfmt::kRunHeaderSize) || page > 65536)
-      UdbDatabaseError(8451, loc, "Index page size of the table definition is damaged: " + tableName_);
+      UdbDatabaseError(udberr::kCorrupt, loc, "Index page size of the table definition is damaged: " + tableName_);
   }
 }
 
 void TTableDef::InternalOpen(TDiskMgr* disk) {
   const char* loc = "TTableDef.InternalOpen";
-  if (header_ == nullptr) UdbDatabaseError(8576, loc, tableName_);
-  if (!memory_ && disk == nullptr) UdbDatabaseError(8576, loc, tableName_);
+  if (header_ == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc, tableName_);
+  if (!memory_ && disk == nullptr) UdbDatabaseError(udberr::kNotInitialized, loc, tableName_);
   CheckLayout();
   const bool blobs = usesBlobs_ || internalFields_->UsesBlobs();
   const int indexBlock = internalIndexDefs_->Count() > 0
@@ -255,7 +255,7 @@ void TTableDef::CheckIndexSequences(const char* location) const {
   for (int i = 0; i < n; ++i) {
     const int seq = internalIndexDefs_->Items(i)->IndexSequence();
     if (seq < 0 || seq >= n || seen[static_cast<size_t>(seq)])
-      UdbDatabaseError(8451, location, "Index sequences of the table definition are damaged: " + tableName_);
+      UdbDatabaseError(udberr::kCorrupt, location, "Index sequences of the table definition are damaged: " + tableName_);
     seen[static_cast<size_t>(seq)] = true;
   }
 }

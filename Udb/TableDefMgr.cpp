@@ -71,9 +71,9 @@ void TBaseTableDefMgr::CloseAllCopies(TTableHeaderMgr* headers) {
 
 int TBaseTableDefMgr::CreateCopy(const AnsiString& name, TTableDef* def, TTableHeaderMgr& headers,
                                  TDiskMgr* disk, const char* location) {
-  if (FindByName(name) >= 0) UdbDatabaseError(8580, location, name);
+  if (FindByName(name) >= 0) UdbDatabaseError(udberr::kObjectExists, location, name);
   if (def->InternalFields()->Count() > udbrec::kMaxFields)
-    UdbDatabaseError(9604, location, "A table holds at most 255 fields");
+    UdbDatabaseError(udberr::kFieldCountLimit, location, "A table holds at most 255 fields");
   def->CheckIndexSequences(location);
   auto copy = std::make_unique<TTableDef>();
   copy->Assign(def);
@@ -121,9 +121,9 @@ void TBaseTableDefMgr::OpenCopy(TTableDef* copy, TTableHeaderMgr& headers, TDisk
 void TBaseTableDefMgr::CloseConnection(int tableId, bool freeAtZero, TTableHeaderMgr& headers,
                                        const char* location) {
   const int pos = FindByTableID(tableId);
-  if (pos < 0) UdbDatabaseError(8579, location);
+  if (pos < 0) UdbDatabaseError(udberr::kObjectNotFound, location);
   TTableDef* copy = Items(pos);
-  if (copy->ConnectionCount() <= 0) UdbDatabaseError(8577, location, "No connection is open: " + copy->TableName());
+  if (copy->ConnectionCount() <= 0) UdbDatabaseError(udberr::kInvalidOperation, location, "No connection is open: " + copy->TableName());
   copy->SetConnectionCount(copy->ConnectionCount() - 1);
   if (!freeAtZero || copy->ConnectionCount() > 0) return;
   TTableHeader* header = copy->Header();
@@ -140,7 +140,7 @@ int TBaseTableDefMgr::DeleteCopy(const AnsiString& name, TTableDef* def, TTableH
     TTableDef* copy = Items(pos);
     // Only the caller's own connection may remain; a refusal leaves the
     // count as it was so that later closes stay balanced.
-    if (copy->ConnectionCount() - 1 > 0) UdbDatabaseError(8578, location, name);
+    if (copy->ConnectionCount() - 1 > 0) UdbDatabaseError(udberr::kObjectInUse, location, name);
     tableId = copy->TableID();
     TTableHeader* header = copy->Header();
     copy->CloseIO();
@@ -175,13 +175,13 @@ void TMemoryTableDefMgr::Clear() { CloseAllCopies(headers_.get()); }
 
 int TMemoryTableDefMgr::CreateTableDef(const AnsiString& name, TTableDef* def) {
   const char* loc = "MemoryTableDefMgr.CreateTableDef";
-  if (!def->Memory()) UdbDatabaseError(8577, loc, name);
+  if (!def->Memory()) UdbDatabaseError(udberr::kInvalidOperation, loc, name);
   return CreateCopy(name, def, *headers_, nullptr, loc);
 }
 
 int TMemoryTableDefMgr::OpenTableDefConnection(const AnsiString& name, TTableDef* def) {
   const int pos = FindByName(name);
-  if (pos < 0) UdbDatabaseError(8579, "TMemoryTableDefMgr.OpenTableDefConnection", name);
+  if (pos < 0) UdbDatabaseError(udberr::kObjectNotFound, "TMemoryTableDefMgr.OpenTableDefConnection", name);
   TTableDef* copy = Items(pos);
   OpenCopy(copy, *headers_, nullptr);
   def->Assign(copy);
@@ -202,7 +202,7 @@ int TMemoryTableDefMgr::DeleteTableDef(const AnsiString& name, TTableDef* def) {
 }
 
 void TMemoryTableDefMgr::RestructureTableDef(TTableDef* def, const TRestructureRequest&) {
-  UdbDatabaseError(10766, "TMemoryTableDefMgr.RestructureTableDef", def->TableName());
+  UdbDatabaseError(udberr::kWrongTableType, "TMemoryTableDefMgr.RestructureTableDef", def->TableName());
 }
 
 // --- TDiskTableDefMgr ---------------------------------------------------------------
@@ -215,8 +215,8 @@ TDiskMgr* TDiskTableDefMgr::Disk() const { return headerIO_ ? headerIO_->DiskMgr
 
 void TDiskTableDefMgr::Open() {
   Clear();
-  if (headerIO_ == nullptr) UdbDatabaseError(8579, "TDiskTableDefMgr.InternalInitHeaderMgr");
-  if (mapAddress_ == 0) UdbDatabaseError(8576, "TDiskTableDefMgr.InternalInitHeaderMgr");
+  if (headerIO_ == nullptr) UdbDatabaseError(udberr::kObjectNotFound, "TDiskTableDefMgr.InternalInitHeaderMgr");
+  if (mapAddress_ == 0) UdbDatabaseError(udberr::kNotInitialized, "TDiskTableDefMgr.InternalInitHeaderMgr");
   headers_ = std::make_unique<TTableHeaderMgr>();
   headers_->SetMapAddress(mapAddress_);
   headers_->SetIdBase(IdBase());
@@ -263,7 +263,7 @@ void TDiskTableDefMgr::ResetIndexRoots(TTableDef* def) {
 
 int TDiskTableDefMgr::CreateTableDef(const AnsiString& name, TTableDef* def) {
   const char* loc = "TDiskTableDefMgr.CreateTableDef";
-  if (def->Memory()) UdbDatabaseError(8577, loc, name);
+  if (def->Memory()) UdbDatabaseError(udberr::kInvalidOperation, loc, name);
   return CreateCopy(name, def, *headers_, Disk(), loc);
 }
 
@@ -309,9 +309,9 @@ int TDiskTableDefMgr::DeleteTableDef(const AnsiString& name, TTableDef* def) {
 
 void TDiskTableDefMgr::RestructureTableDef(TTableDef* def, const TRestructureRequest& request) {
   const char* loc = "TDiskTableDefMgr.RestructureTableDef";
-  if (def->Memory()) UdbDatabaseError(8577, loc, def->TableName());
+  if (def->Memory()) UdbDatabaseError(udberr::kInvalidOperation, loc, def->TableName());
   TTableHeader* header = def->Header();
-  if (header == nullptr || !def->IOOpen()) UdbDatabaseError(8576, loc, def->TableName());
+  if (header == nullptr || !def->IOOpen()) UdbDatabaseError(udberr::kNotInitialized, loc, def->TableName());
   def->CheckIndexSequences(loc);
 
   const std::uint32_t autoInc = request.SetLastAutoInc ? request.LastAutoInc : header->LastAutoInc();

@@ -36,13 +36,13 @@ TBaseIOInterface* TTableHeader::IO() const {
 
 std::uint32_t TTableHeader::GetDWord(int offset) const {
   PAYROLL_ASSERT(!buffer_.empty(), "Table header buf is not allocated");
-  if (offset < 0 || offset + 4 > Size()) UdbDatabaseError(8581, "TTableHeader.InternalGetHdrItemDWord");
+  if (offset < 0 || offset + 4 > Size()) UdbDatabaseError(udberr::kInternal, "TTableHeader.InternalGetHdrItemDWord");
   return GetU32(buffer_.data() + offset);
 }
 
 void TTableHeader::SetDWord(int offset, std::uint32_t value) {
   PAYROLL_ASSERT(!buffer_.empty(), "Table header buf is not allocated");
-  if (offset < 0 || offset + 4 > Size()) UdbDatabaseError(8581, "TTableHeader.InternalSetHdrItemDWord", kOutOfRange);
+  if (offset < 0 || offset + 4 > Size()) UdbDatabaseError(udberr::kInternal, "TTableHeader.InternalSetHdrItemDWord", kOutOfRange);
   if (GetU32(buffer_.data() + offset) == value) return;
   PutU32(buffer_.data() + offset, value);
   dirty_ = true;
@@ -50,13 +50,13 @@ void TTableHeader::SetDWord(int offset, std::uint32_t value) {
 
 std::uint16_t TTableHeader::GetWord(int offset) const {
   PAYROLL_ASSERT(!buffer_.empty(), "Table header buf is not allocated");
-  if (offset < 0 || offset + 2 > Size()) UdbDatabaseError(8581, "TTableHeader.InternalGetHdrItemWord");
+  if (offset < 0 || offset + 2 > Size()) UdbDatabaseError(udberr::kInternal, "TTableHeader.InternalGetHdrItemWord");
   return GetU16(buffer_.data() + offset);
 }
 
 void TTableHeader::SetWord(int offset, std::uint16_t value) {
   PAYROLL_ASSERT(!buffer_.empty(), "Table header buf is not allocated");
-  if (offset < 0 || offset + 2 > Size()) UdbDatabaseError(8581, "TTableHeader.InternalSetHdrItemWord", kOutOfRange);
+  if (offset < 0 || offset + 2 > Size()) UdbDatabaseError(udberr::kInternal, "TTableHeader.InternalSetHdrItemWord", kOutOfRange);
   if (GetU16(buffer_.data() + offset) == value) return;
   PutU16(buffer_.data() + offset, value);
   dirty_ = true;
@@ -64,7 +64,7 @@ void TTableHeader::SetWord(int offset, std::uint16_t value) {
 
 int TTableHeader::IndexOffset(int index) const {
   if (index < 0 || static_cast<std::uint32_t>(index) >= IndexCount() || index >= udbhdr::kMaxIndexes)
-    UdbDatabaseError(8581, "TTableHeader.InternalGetIndexOffset", kOutOfRange);
+    UdbDatabaseError(udberr::kInternal, "TTableHeader.InternalGetIndexOffset", kOutOfRange);
   return udbhdr::IndexRootOffset(index);
 }
 
@@ -79,7 +79,7 @@ void TTableHeader::SetIndexDepth(int index, std::uint16_t depth) {
 
 void TTableHeader::ReadHeader() {
   const char* loc = "TTableHeader.ReadHeader";
-  if (buffer_.empty()) UdbDatabaseError(8576, loc);
+  if (buffer_.empty()) UdbDatabaseError(udberr::kNotInitialized, loc);
   const std::uint32_t remembered = WriteCounter();
   const std::uint32_t id = TableId();
   std::vector<std::uint8_t> fresh(buffer_.size());
@@ -87,7 +87,7 @@ void TTableHeader::ReadHeader() {
   if (GetU32(fresh.data() + udbhdr::kHeaderSize) != static_cast<std::uint32_t>(Size()) ||
       GetU32(fresh.data() + udbhdr::kIndexCount) > udbhdr::kMaxIndexes ||
       (id != 0 && GetU32(fresh.data() + udbhdr::kTableId) != id))
-    UdbDatabaseError(8451, loc, UdbFormat("Table header at %u is damaged", {static_cast<long long>(address_)}));
+    UdbDatabaseError(udberr::kCorrupt, loc, UdbFormat("Table header at %u is damaged", {static_cast<long long>(address_)}));
   buffer_.swap(fresh);
   dirty_ = false;
   if (remembered != 0 && remembered == WriteCounter()) return;
@@ -96,7 +96,7 @@ void TTableHeader::ReadHeader() {
 }
 
 void TTableHeader::WriteHeader() {
-  if (buffer_.empty()) UdbDatabaseError(8576, "TTableHeader.WriteHeader");
+  if (buffer_.empty()) UdbDatabaseError(udberr::kNotInitialized, "TTableHeader.WriteHeader");
   const std::uint32_t counter = WriteCounter();
   PutU32(buffer_.data() + udbhdr::kWriteCounter, counter + 1);
   try {
@@ -130,7 +130,7 @@ void TTableHeaderMgr::CheckIO() const { PAYROLL_ASSERT(io_ != nullptr, "Internal
 
 void TTableHeaderMgr::Open(TBaseIOInterface* io) {
   if (mapAddress_ == 0)
-    UdbDatabaseError(8581, "TTableHeaderMgr.Open", "Base address of table header mapper has not been set");
+    UdbDatabaseError(udberr::kInternal, "TTableHeaderMgr.Open", "Base address of table header mapper has not been set");
   io_ = io;
   ReadMap();
 }
@@ -150,7 +150,7 @@ void TTableHeaderMgr::ValidateMap(const std::vector<std::uint8_t>& map) const {
       ok = !ended && address != 0 && j >= 0 && j < udbhdr::kMapSlots && !used[static_cast<size_t>(j)];
       if (ok) used[static_cast<size_t>(j)] = true;
     }
-    if (!ok) UdbDatabaseError(8451, "TTableHeaderMgr.ReadMap", "Table map slot " + IntToStr(k) + " is damaged");
+    if (!ok) UdbDatabaseError(udberr::kCorrupt, "TTableHeaderMgr.ReadMap", "Table map slot " + IntToStr(k) + " is damaged");
   }
 }
 
@@ -206,7 +206,7 @@ int TTableHeaderMgr::ReadHeaderSize(TUdbAddr address, const char* location) {
   io_->ReadBlock(address, udbhdr::kHeaderSizeProbe, probe);
   const std::uint32_t size = GetU32(probe + udbhdr::kHeaderSize);
   if (size != udbhdr::kTableHeaderSize)
-    UdbDatabaseError(8451, location, UdbFormat("Table header at %u has a bad size", {static_cast<long long>(address)}));
+    UdbDatabaseError(udberr::kCorrupt, location, UdbFormat("Table header at %u has a bad size", {static_cast<long long>(address)}));
   return static_cast<int>(size);
 }
 
@@ -214,7 +214,7 @@ int TTableHeaderMgr::AddTable(int indexCount) {
   const char* loc = "TTableHeaderMgr.AddTable";
   udbhdr::CheckHeaderSize(indexCount);
   ReadMap();
-  if (SlotAddress(udbhdr::kMapSlots - 1) != 0) UdbDatabaseError(9601, loc);
+  if (SlotAddress(udbhdr::kMapSlots - 1) != 0) UdbDatabaseError(udberr::kTableLimit, loc);
   const int size = udbhdr::kTableHeaderSize;
   std::vector<std::uint8_t> zeros(static_cast<size_t>(size), 0);
   const TUdbAddr address = io_->AllocateNewAddress(size, zeros.data());
@@ -265,7 +265,7 @@ TTableHeader* TTableHeaderMgr::OpenTable(int tableId) {
   }
   ReadMap();
   const int slot = FindSlot(tableId);
-  if (slot < 0) UdbDatabaseError(8581, loc, "The TableID could not be found: " + IntToStr(tableId));
+  if (slot < 0) UdbDatabaseError(udberr::kInternal, loc, "The TableID could not be found: " + IntToStr(tableId));
   const TUdbAddr address = SlotAddress(slot);
   auto header = std::make_unique<TTableHeader>(this, address, ReadHeaderSize(address, loc));
   PutU32(header->buffer_.data() + udbhdr::kTableId, static_cast<std::uint32_t>(tableId));
@@ -278,7 +278,7 @@ TTableHeader* TTableHeaderMgr::OpenTable(int tableId) {
 
 void TTableHeaderMgr::CloseTable(TTableHeader* header) {
   const char* loc = "TTableHeaderMgr.CloseTable";
-  if (header == nullptr) UdbDatabaseError(8581, loc, "The requested object has not been assigned");
+  if (header == nullptr) UdbDatabaseError(udberr::kInternal, loc, "The requested object has not been assigned");
   auto owned = [header](const std::unique_ptr<TTableHeader>& h) { return h.get() == header; };
   auto d = std::find_if(detached_.begin(), detached_.end(), owned);
   if (d != detached_.end()) {
@@ -286,7 +286,7 @@ void TTableHeaderMgr::CloseTable(TTableHeader* header) {
     return;
   }
   auto it = std::find_if(open_.begin(), open_.end(), owned);
-  if (it == open_.end()) UdbDatabaseError(8581, loc, "The requested object has not been assigned");
+  if (it == open_.end()) UdbDatabaseError(udberr::kInternal, loc, "The requested object has not been assigned");
   if (header->openCount_ > 1) {
     --header->openCount_;
     return;
@@ -299,7 +299,7 @@ void TTableHeaderMgr::DeleteTable(int tableId) {
   const char* loc = "TTableHeaderMgr.DeleteTable";
   ReadMap();
   const int slot = FindSlot(tableId);
-  if (slot < 0) UdbDatabaseError(8579, loc, "Delete table");
+  if (slot < 0) UdbDatabaseError(udberr::kObjectNotFound, loc, "Delete table");
   const TUdbAddr address = SlotAddress(slot);
   const int size = ReadHeaderSize(address, loc);
   // The map stops naming the table before its block is freed: a failure
@@ -336,5 +336,5 @@ void TTableHeaderMgr::CloseAll() {
       failed = true;
     }
   }
-  if (failed) UdbDatabaseError(8581, "TTableHeaderMgr.CloseAll", "A table header could not be written: " + first);
+  if (failed) UdbDatabaseError(udberr::kInternal, "TTableHeaderMgr.CloseAll", "A table header could not be written: " + first);
 }

@@ -22,7 +22,7 @@ TUdbDiskLocks::TUdbDiskLocks(const TDiskLocksParams& params) {
   // connection's, and the page file's share-mode claims do not apply to it.
   int fd = ::open(MapPath(params.databaseFileName).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0)
-    UdbDatabaseError(8449, "TDiskMgr.Open", "Error type of: " + SysErrorMessage(errno));
+    UdbDatabaseError(udberr::kCannotOpen, "TDiskMgr.Open", "Error type of: " + SysErrorMessage(errno));
   database_ = TFileHandle(fd);
   monitor_ = std::make_unique<TDBUserMonitor>(&database_, params.lockFileName);
   monitor_->Open(GetUserName(), GetComputerName());

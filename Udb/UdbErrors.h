@@ -27,6 +27,39 @@ struct UdbErr {
   const char* message;
 };
 
+// The codes the engine raises, by name; raise sites use these, never the
+// bare number.  Each has a row in the table (UdbErrorTable.cpp) that gives
+// its text; the numbers are fixed (callers and stored logs compare them).
+namespace udberr {
+inline constexpr int kAlterFailed = 130;          // the query engine's CREATE INDEX failure
+inline constexpr int kCannotOpen = 8449;          // a file cannot be opened
+inline constexpr int kSystemFileIO = 8450;        // I/O on a system file (lock file, handle)
+inline constexpr int kCorrupt = 8451;             // bytes read from a file break the format
+inline constexpr int kNotInitialized = 8576;      // an object used before its set-up
+inline constexpr int kInvalidOperation = 8577;    // the operation is not valid on this object
+inline constexpr int kObjectInUse = 8578;
+inline constexpr int kObjectNotFound = 8579;
+inline constexpr int kObjectExists = 8580;
+inline constexpr int kInternal = 8581;            // misuse or our own broken invariant
+inline constexpr int kCannotCreate = 8582;        // the database file cannot be created
+inline constexpr int kReadFailure = 9217;         // a read the file does not hold wholly
+inline constexpr int kTooManyClients = 9486;
+inline constexpr int kFileSizeLimit = 9600;
+inline constexpr int kTableLimit = 9601;
+inline constexpr int kKeyTooLarge = 9602;
+inline constexpr int kFieldCountLimit = 9604;
+inline constexpr int kIndexMissing = 9997;
+inline constexpr int kInvalidFieldType = 10000;
+inline constexpr int kInvalidProcedure = 10065;   // an operation this object does not implement
+inline constexpr int kNeedsLock = 10248;          // the operation needs a lock not held
+inline constexpr int kLockTimeout = 10249;
+inline constexpr int kTransactionActive = 10256;
+inline constexpr int kNoTransaction = 10257;
+inline constexpr int kWrongTableType = 10766;
+inline constexpr int kNoSuchFile = 11010;
+inline constexpr int kFileExists = 11043;
+}  // namespace udberr
+
 constexpr int kUdbErrorRows = 314;  // row 0 is the fallback "Error code unknown"
 constexpr int kUdbUnknownErrorCode = 65535;
 

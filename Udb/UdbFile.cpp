@@ -29,20 +29,20 @@ TUdbFile::~TUdbFile() { Close(); }
 // --- settings ---------------------------------------------------------------
 
 void TUdbFile::SetXORKeyBuf(const void* key, int length) {
-  if (IsOpen()) UdbDatabaseError(8581, "TUdbFile.SetXORKeyBuf", "Cannot set Crypt key on an opened file");
+  if (IsOpen()) UdbDatabaseError(udberr::kInternal, "TUdbFile.SetXORKeyBuf", "Cannot set Crypt key on an opened file");
   const auto* k = static_cast<const std::uint8_t*>(key);
   xorKey_.assign(k, k + std::max(length, 0));
 }
 
 void TUdbFile::SetBlowfishKey(const void* key, int length) {
   if (length < 1 || length > kBlowfishMaxKeyBytes)
-    UdbDatabaseErrorFmt(8581, "TUdbFile.SetBlowfishKey",
+    UdbDatabaseErrorFmt(udberr::kInternal, "TUdbFile.SetBlowfishKey",
                         "The Blowfish key must hold 1 to %d bytes, not %d", nullptr,
                         {kBlowfishMaxKeyBytes, length});
   // Cached pages were deciphered with the old key; pending ones would be
   // enciphered with the new one, mixing keys in one file.
   if (inTransaction_)
-    UdbDatabaseError(8577, "TUdbFile.SetBlowfishKey", "The key cannot change inside a transaction");
+    UdbDatabaseError(udberr::kInvalidOperation, "TUdbFile.SetBlowfishKey", "The key cannot change inside a transaction");
   const auto* k = static_cast<const std::uint8_t*>(key);
   blowfishKey_.assign(k, k + length);
   BlowfishInit(blowfish_, blowfishKey_.data(), length * 8, nullptr);
@@ -61,8 +61,8 @@ bool TUdbFile::CreateUdbFile(const AnsiString& fileName, AnsiString& errorText) 
 }
 
 void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
-  if (pageSize_ <= 0) UdbDatabaseError(8581, "TUdbFile.OpenUdbFile", "Database page size not set on opening");
-  if (xorKey_.empty()) UdbDatabaseError(8581, "TUdbFile.OpenUdbFile", "Crypt key not set before opening");
+  if (pageSize_ <= 0) UdbDatabaseError(udberr::kInternal, "TUdbFile.OpenUdbFile", "Database page size not set on opening");
+  if (xorKey_.empty()) UdbDatabaseError(udberr::kInternal, "TUdbFile.OpenUdbFile", "Crypt key not set before opening");
   Close();
   TUdbOpenMode mode;
   mode.read = readAccess_ || !writeAccess_;
@@ -72,14 +72,14 @@ void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
   io_ = fs_->Open(fileName, mode, error);
   if (!io_) {
     if (error.empty()) error = "The error type could not be determined";
-    UdbDatabaseError(8449, "TUdbFile.OpenUdbFile", "Unable to open file. Error type of: " + error);
+    UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.OpenUdbFile", "Unable to open file. Error type of: " + error);
   }
   fileName_ = fileName;
   std::int64_t size = io_->Size();
   if (size < 0) {
     AnsiString why = io_->ErrorText();
     Close();
-    UdbDatabaseError(8450, "TUdbFile.OpenUdbFile", "Unable to read the file size: " + why);
+    UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.OpenUdbFile", "Unable to read the file size: " + why);
   }
   cache_.Open(UdbCacheCapacityFor(size, pageSize_), pageSize_);
   work_.assign(static_cast<size_t>(pageSize_), 0);
@@ -104,20 +104,20 @@ void TUdbFile::Close() {
 // --- internal file access -----------------------------------------------------
 
 void TUdbFile::CheckOpen(const char* location) const {
-  if (!io_) UdbDatabaseError(8576, location, "The database file is not open");
+  if (!io_) UdbDatabaseError(udberr::kNotInitialized, location, "The database file is not open");
 }
 
 void TUdbFile::CheckWritable(const char* location) const {
   CheckOpen(location);
-  if (!writeAccess_) UdbDatabaseError(8577, location, "The database file is open for reading only");
+  if (!writeAccess_) UdbDatabaseError(udberr::kInvalidOperation, location, "The database file is open for reading only");
   if (commitFailed_)
-    UdbDatabaseError(8577, location, "The last commit failed: commit again or roll back first");
+    UdbDatabaseError(udberr::kInvalidOperation, location, "The last commit failed: commit again or roll back first");
 }
 
 std::int64_t TUdbFile::InternalReadAllowShort(TUdbAddr address, void* buffer, int length) {
   std::int64_t got = io_->ReadAt(address, buffer, length);
   if (got < 0)
-    UdbDatabaseError(9217, "TUdbFile.InternalRead",
+    UdbDatabaseError(udberr::kReadFailure, "TUdbFile.InternalRead",
                      "Unable to complete file read operation: " + io_->ErrorText());
   if (got < length) std::memset(static_cast<std::uint8_t*>(buffer) + got, 0, static_cast<size_t>(length - got));
   return got;
@@ -125,14 +125,14 @@ std::int64_t TUdbFile::InternalReadAllowShort(TUdbAddr address, void* buffer, in
 
 void TUdbFile::InternalRead(TUdbAddr address, void* buffer, int length) {
   if (InternalReadAllowShort(address, buffer, length) != length)
-    UdbDatabaseError(9217, "TUdbFile.InternalRead", "Unable to complete file read operation");
+    UdbDatabaseError(udberr::kReadFailure, "TUdbFile.InternalRead", "Unable to complete file read operation");
 }
 
 void TUdbFile::InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location) {
   std::int64_t done = io_->WriteAt(address, buffer, length);
   if (done != length) {
     AnsiString why = done < 0 ? ": " + io_->ErrorText() : AnsiString();
-    UdbDatabaseError(9217, location, "Unable to complete file write operation" + why);
+    UdbDatabaseError(udberr::kReadFailure, location, "Unable to complete file write operation" + why);
   }
 }
 
@@ -141,7 +141,7 @@ void TUdbFile::Encipher(const std::uint8_t* source, std::uint8_t* dest, std::uin
   if (mode & kPageIOXor) {
     XorCipher(source, dest, xorKey_.data(), tableId, static_cast<int>(xorKey_.size()), pageSize_);
   } else {
-    if (!blowfish_.initialized) UdbDatabaseError(8581, "TUdbFile.Encipher", "The Blowfish key is not set");
+    if (!blowfish_.initialized) UdbDatabaseError(udberr::kInternal, "TUdbFile.Encipher", "The Blowfish key is not set");
     CfbEncrypt(blowfish_, source, dest, static_cast<size_t>(pageSize_));
     CfbResetIV(blowfish_);
   }
@@ -152,7 +152,7 @@ void TUdbFile::Decipher(const std::uint8_t* source, std::uint8_t* dest, std::uin
   if (mode & kPageIOXor) {
     XorCipher(source, dest, xorKey_.data(), tableId, static_cast<int>(xorKey_.size()), pageSize_);
   } else {
-    if (!blowfish_.initialized) UdbDatabaseError(8581, "TUdbFile.Decipher", "The Blowfish key is not set");
+    if (!blowfish_.initialized) UdbDatabaseError(udberr::kInternal, "TUdbFile.Decipher", "The Blowfish key is not set");
     CfbDecrypt(blowfish_, source, dest, static_cast<size_t>(pageSize_));
     CfbResetIV(blowfish_);
   }
@@ -166,7 +166,7 @@ void TUdbFile::InternalReadPage(TCachePage& page) {
   if (!(inTransaction_ && held_.CopyPage(page.address, target))) {
     std::int64_t got = InternalReadAllowShort(page.address, target, pageSize_);
     if (got != pageSize_) {
-      UdbDatabaseErrorFmt(9217, "TUdbFile.InternalReadPage",
+      UdbDatabaseErrorFmt(udberr::kReadFailure, "TUdbFile.InternalReadPage",
                           "Unable to complete file read operation (page at %d)", nullptr,
                           {static_cast<std::int64_t>(page.address)});
     }
@@ -221,7 +221,7 @@ bool TUdbFile::UsesCache(std::uint8_t mode) const {
 namespace {
 void CheckRange(TUdbAddr address, int length, const char* location) {
   if (length < 0 || std::int64_t(address) + length > udbfmt::kMaxFileSize)
-    UdbDatabaseErrorFmt(8581, location, "Invalid file range: %d bytes at %d", nullptr,
+    UdbDatabaseErrorFmt(udberr::kInternal, location, "Invalid file range: %d bytes at %d", nullptr,
                         {length, static_cast<std::int64_t>(address)});
 }
 void NoteTableId(std::uint16_t tableId) {
@@ -235,7 +235,7 @@ void TUdbFile::ReadPageIO(void* buffer, TUdbAddr address, std::uint8_t mode, std
   CheckRange(address, length, "TUdbFile.ReadPageIO");
   NoteTableId(tableId);
   if (UsesCache(mode)) {
-    if (!cache_.IsOpen()) UdbDatabaseError(8576, "TUdbFile.ReadPageIO", "The page cache is not open");
+    if (!cache_.IsOpen()) UdbDatabaseError(udberr::kNotInitialized, "TUdbFile.ReadPageIO", "The page cache is not open");
     cache_.Read(address, buffer, length, tableId, mode);
   } else {
     ReadRaw(buffer, address, length);
@@ -251,7 +251,7 @@ void TUdbFile::WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mo
     WriteRaw(buffer, address, length);
     return;
   }
-  if (!cache_.IsOpen()) UdbDatabaseError(8576, "TUdbFile.WritePageIO", "The page cache is not open");
+  if (!cache_.IsOpen()) UdbDatabaseError(udberr::kNotInitialized, "TUdbFile.WritePageIO", "The page cache is not open");
   cache_.Write(address, buffer, length, tableId, mode);
   if (inTransaction_) {
     // The dirty cache pages now hold the newest image of these pages (I2).
@@ -306,7 +306,7 @@ TUdbAddr TUdbFile::SeekAndAppendUdbFile(const void* buffer, int length, std::uin
                                         std::uint16_t tableId) {
   CheckWritable("TUdbFile.SeekAndAppendUdbFile");
   std::int64_t end = FileSize();
-  if (end + length > udbfmt::kMaxFileSize) UdbDatabaseError(9600, "TUdbFile.SeekAndAppendUdbFile");
+  if (end + length > udbfmt::kMaxFileSize) UdbDatabaseError(udberr::kFileSizeLimit, "TUdbFile.SeekAndAppendUdbFile");
   TUdbAddr address = static_cast<TUdbAddr>(end);
   WritePageIO(buffer, address, mode, tableId, length);
   NoteEnd(address, length);
@@ -317,13 +317,13 @@ std::int64_t TUdbFile::FileSize() {
   CheckOpen("TUdbFile.FileSize");
   if (inTransaction_) return transactionEnd_;
   std::int64_t size = io_->Size();
-  if (size < 0) UdbDatabaseError(8450, "TUdbFile.FileSize", "Unable to read the file size: " + io_->ErrorText());
+  if (size < 0) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.FileSize", "Unable to read the file size: " + io_->ErrorText());
   return size;
 }
 
 void TUdbFile::Flush() {
   CheckOpen("TUdbFile.Flush");
-  if (!io_->Flush()) UdbDatabaseError(8450, "TUdbFile.Flush", "Unable to flush the file: " + io_->ErrorText());
+  if (!io_->Flush()) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.Flush", "Unable to flush the file: " + io_->ErrorText());
 }
 
 void TUdbFile::InvalidateTable(std::uint16_t tableId) {
@@ -333,7 +333,7 @@ void TUdbFile::InvalidateTable(std::uint16_t tableId) {
 // --- transactions ---------------------------------------------------------------
 
 void TUdbFile::StartTransaction() {
-  if (inTransaction_) UdbDatabaseError(10256, "TUdbFile.StartTransaction");
+  if (inTransaction_) UdbDatabaseError(udberr::kTransactionActive, "TUdbFile.StartTransaction");
   CheckWritable("TUdbFile.StartTransaction");
   std::int64_t size = FileSize();
   if (cache_.IsOpen()) cache_.StartTransaction();
@@ -343,7 +343,7 @@ void TUdbFile::StartTransaction() {
 }
 
 void TUdbFile::Commit() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TUdbFile.Commit");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Commit");
   commitFailed_ = true;  // until every pending page is in the file (I4)
   cache_.FlushDirty();
   if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
@@ -355,7 +355,7 @@ void TUdbFile::Commit() {
 }
 
 void TUdbFile::Rollback() {
-  if (!inTransaction_) UdbDatabaseError(10257, "TUdbFile.Rollback");
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Rollback");
   // Clean cache pages loaded from held images would outlive them (I3).
   for (TUdbAddr page : held_.HeldPages()) {
     const TCachePage* cached = cache_.FindPage(page);
@@ -371,26 +371,26 @@ void TUdbFile::Rollback() {
 // --- copy -----------------------------------------------------------------------
 
 void TUdbFile::CopyUdbFile(const AnsiString& fileName) {
-  if (!io_) UdbDatabaseError(8449, "TUdbFile.CopyUdbFile", "The database file is not open");
+  if (!io_) UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.CopyUdbFile", "The database file is not open");
   std::int64_t size = io_->Size();
-  if (size < 0) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be positioned for copying");
+  if (size < 0) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.CopyUdbFile", "The file could not be positioned for copying");
   // Creating the target truncates it: onto the open file itself that would
   // empty the database.
   if (fs_->SameFile(fileName_, fileName))
-    UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The database file cannot be copied onto itself: " + fileName);
+    UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.CopyUdbFile", "The database file cannot be copied onto itself: " + fileName);
   AnsiString error;
   std::unique_ptr<TUdbFileIO> target = fs_->Create(fileName, error);
-  if (!target) UdbDatabaseError(8449, "TUdbFile.CopyUdbFile", "Unable to create the copy: " + error);
+  if (!target) UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.CopyUdbFile", "Unable to create the copy: " + error);
   std::vector<std::uint8_t> chunk(4096);
   std::int64_t offset = 0;
   for (;;) {
     std::int64_t got = io_->ReadAt(offset, chunk.data(), 4096);
-    if (got < 0) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be copied correctly");
+    if (got < 0) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.CopyUdbFile", "The file could not be copied correctly");
     if (got > 0 && target->WriteAt(offset, chunk.data(), got) != got) break;
     offset += got;
     if (got < 4096) break;
   }
   bool ok = target->Flush() && target->Size() == size && offset == size;
   target->Close();
-  if (!ok) UdbDatabaseError(8450, "TUdbFile.CopyUdbFile", "The file could not be copied correctly");
+  if (!ok) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.CopyUdbFile", "The file could not be copied correctly");
 }

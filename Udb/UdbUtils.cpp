@@ -14,10 +14,6 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Strings.h"
 
-void CheckHeaderSize(int n) {
-  if (n < 0 || n * 6 + 48 > 256) throw Exception("Debug check -  header size <> 256");
-}
-
 int CompareFloat(double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 namespace {

@@ -1,6 +1,8 @@
-// UdbUtils: the engine's small shared helpers (LIKE matching, the header
-// size check, list splitting, the compound list, operating-system texts).
-// Key sizes of field types and lossy conversions are in RestructureDefs.h.  Path helpers,
+// UdbUtils: the engine's small shared helpers (LIKE matching, list
+// splitting, the compound list, operating-system texts).  Each helper has
+// one home: key sizes of field types are in KeyFields.h (CoreDataSize),
+// lossy conversions in RestructureDefs.h, the table header's size check in
+// TableHeaderFormat.h (udbhdr::CheckHeaderSize).  Path helpers,
 // user and computer names and tick counts come from platform/core (Files.h,
 // SysInfo.h); key buffer comparison from AnsiText.h (CompareAnsiKey).
 // Calls platform/core and platform/data only.
@@ -12,11 +14,6 @@
 #include "platform/core/AnsiString.h"
 
 class TStrings;
-
-// Check of the table header layout for n indexes: 48 bytes plus 6 per index
-// must fit the 256-byte header (0..34 indexes), else Exception "Debug check
-// -  header size <> 256" (two blanks).
-void CheckHeaderSize(int n);
 
 // -1, 0, 1.
 int CompareFloat(double a, double b);

@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int kErrLockTimeout = 10249;
-constexpr int kErrCannotOpen = 8449;
-constexpr int kErrTooManyClients = 9486;
 // Resource string 65141.
 const char* const kLockFileFailureText = "A lock could not be obtained on the lock file";
 constexpr int kMutexTries = 21;       // the first try and 20 retries
@@ -43,7 +40,7 @@ TDBUserMonitor::~TDBUserMonitor() { Close(); }
 
 void TDBUserMonitor::InternalSetLock() {
   if (!TryLockWithRetries(lockFile_, 0))
-    UdbDatabaseError(kErrLockTimeout, "TDBUserMonitor.InternalSetLock", kLockFileFailureText);
+    UdbDatabaseError(udberr::kLockTimeout, "TDBUserMonitor.InternalSetLock", kLockFileFailureText);
 }
 
 void TDBUserMonitor::InternalReleaseLock() noexcept { lockFile_.Unlock(0, 1); }
@@ -51,7 +48,7 @@ void TDBUserMonitor::InternalReleaseLock() noexcept { lockFile_.Unlock(0, 1); }
 void TDBUserMonitor::InternalSetParentLock() {
   if (databaseFile_ == nullptr || !databaseFile_->IsOpen() ||
       !TryLockWithRetries(*databaseFile_, kParentLockOffset))
-    UdbDatabaseError(kErrLockTimeout, "TDBUserMonitor.InternalSetParentLock",
+    UdbDatabaseError(udberr::kLockTimeout, "TDBUserMonitor.InternalSetParentLock",
                      kLockFileFailureText);
 }
 
@@ -91,7 +88,7 @@ void TDBUserMonitor::Open(const AnsiString& userName, const AnsiString& computer
         if (!ok) {
           ::unlink(path.c_str());
           InternalReleaseParentLock();
-          UdbDatabaseError(kErrCannotOpen, "TDBUserMonitor.Open",
+          UdbDatabaseError(udberr::kCannotOpen, "TDBUserMonitor.Open",
                            "Unable to complete lock file creation");
         }
       } else if (errno != EEXIST) {
@@ -104,7 +101,7 @@ void TDBUserMonitor::Open(const AnsiString& userName, const AnsiString& computer
     }
     InternalReleaseParentLock();
     if (fd < 0)
-      UdbDatabaseError(kErrCannotOpen, "TDBUserMonitor.Open",
+      UdbDatabaseError(udberr::kCannotOpen, "TDBUserMonitor.Open",
                        "The lock file could not be opened: " + SysErrorMessage(openError));
     lockFile_ = TFileHandle(fd);
     presenceAddress_ = 0;
@@ -112,7 +109,7 @@ void TDBUserMonitor::Open(const AnsiString& userName, const AnsiString& computer
 
     if (lockFile_.Size() >= kPresenceBase) {
       lockFile_.Close();
-      UdbDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open",
+      UdbDatabaseError(udberr::kTooManyClients, "TDBUserMonitor.Open",
                        "The lock file has grown too large");
     }
     try {
@@ -135,7 +132,7 @@ void TDBUserMonitor::Open(const AnsiString& userName, const AnsiString& computer
         slot = (size + kLockFileSlotSize - 1) / kLockFileSlotSize * kLockFileSlotSize;
         if (slot < kLockFileSlotSize) slot = kLockFileSlotSize;
         if (slot + kLockFileSlotSize > kPresenceBase)
-          UdbDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open",
+          UdbDatabaseError(udberr::kTooManyClients, "TDBUserMonitor.Open",
                            "The lock file has grown too large");
       }
       WriteSlot(slot, entryText_);
@@ -154,7 +151,7 @@ void TDBUserMonitor::Open(const AnsiString& userName, const AnsiString& computer
     InternalReleaseLock();
     return;
   }
-  UdbDatabaseError(kErrLockTimeout, "TDBUserMonitor.Open", kLockFileFailureText);
+  UdbDatabaseError(udberr::kLockTimeout, "TDBUserMonitor.Open", kLockFileFailureText);
 }
 
 std::int64_t TDBUserMonitor::FindUserSlot() {
@@ -183,7 +180,7 @@ void TDBUserMonitor::WriteSlot(std::int64_t offset, const AnsiString& text) {
   std::vector<char> slot(kLockFileSlotSize, 0);
   std::memcpy(slot.data(), text.data(), static_cast<size_t>(text.Length()));
   if (lockFile_.WriteAt(slot.data(), kLockFileSlotSize, offset) != kLockFileSlotSize)
-    UdbDatabaseError(kErrCannotOpen, "TDBUserMonitor.Open",
+    UdbDatabaseError(udberr::kCannotOpen, "TDBUserMonitor.Open",
                      "The lock file could not be written: " + SysErrorMessage(errno));
 }
 

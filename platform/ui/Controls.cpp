@@ -26,14 +26,6 @@ namespace {
 
 const char* const kControlProperty = "payrollControl";
 
-TShiftState MouseShift(const QMouseEvent* e) {
-  TShiftState s = ShiftStateFromQt(e->modifiers());
-  if (e->buttons() & Qt::LeftButton) s << ssLeft;
-  if (e->buttons() & Qt::RightButton) s << ssRight;
-  if (e->buttons() & Qt::MiddleButton) s << ssMiddle;
-  return s;
-}
-
 std::intptr_t MouseKeys(const QMouseEvent* e) {
   std::intptr_t k = 0;
   if (e->buttons() & Qt::LeftButton) k |= MK_LBUTTON;

@@ -218,9 +218,9 @@ void TDBGrid::FillRow(int row) {
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (f && !shown_[c].readOnly && f->CanModify()) flags |= Qt::ItemIsEditable;
     item->setFlags(flags);
-    int align = shown_[c].alignment == taRightJustify ? Qt::AlignRight
-                : shown_[c].alignment == taCenter    ? Qt::AlignHCenter
-                                                     : Qt::AlignLeft;
+    Qt::Alignment align = shown_[c].alignment == taRightJustify ? Qt::AlignRight
+                          : shown_[c].alignment == taCenter    ? Qt::AlignHCenter
+                                                               : Qt::AlignLeft;
     item->setTextAlignment(align | Qt::AlignVCenter);
     table_->setItem(row, static_cast<int>(c), item);
   }

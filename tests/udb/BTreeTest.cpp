@@ -113,7 +113,9 @@ TEST(TBTree, IntegerPrimaryIndexGrowsAtTheNodeLimitAndShrinksBackAtTheSameRoot) 
     EXPECT_EQ(h.depth, 1u);
     EXPECT_EQ(h.root, root);
     EXPECT_EQ(h.Tree().RecordCount(), 0u);
-    if (!disk) EXPECT_EQ(h.memIO->BlockCount(), 1);  // every other node released
+    if (!disk) {  // every other node released
+      EXPECT_EQ(h.memIO->BlockCount(), 1);
+    }
   }
 }
 
@@ -439,12 +441,18 @@ TEST_F(IntTreeFixture, ReadAheadTakesEntriesOfTheCurrentLeafWithTheirNumbers) {
       TReadAheadBufferItem* item = buffer.Items(i);
       EXPECT_EQ(item->RecordAddress, IntRow(item->RecordNumber).addr);
       EXPECT_EQ(udbkey::KeyAddress(item->KeyBuffer), item->RecordAddress);
-      if (i > 0) EXPECT_EQ(item->RecordNumber, buffer.Items(i - 1)->RecordNumber + 1);
+      if (i > 0) {
+        EXPECT_EQ(item->RecordNumber, buffer.Items(i - 1)->RecordNumber + 1);
+      }
       sawCursor |= item->RecordNumber == 50;
     }
     EXPECT_TRUE(sawCursor);
-    if (direction == 1) EXPECT_EQ(buffer.Last()->RecordNumber, 50);
-    if (direction == 2) EXPECT_EQ(buffer.Items(0)->RecordNumber, 50);
+    if (direction == 1) {
+      EXPECT_EQ(buffer.Last()->RecordNumber, 50);
+    }
+    if (direction == 2) {
+      EXPECT_EQ(buffer.Items(0)->RecordNumber, 50);
+    }
   }
 }
 

@@ -9,7 +9,9 @@ TEST(Privileges, BitsAndTheirReverse) {
   const int objectBits[] = {0, 2, 4, 8, 16, 256, 1024, 2048, 4096};
   for (int o = 0; o < 9; ++o) {
     EXPECT_EQ(ObjectPrivilegeBit(o), objectBits[o]);
-    if (o > 0) EXPECT_EQ(ObjectPrivilegeOfBit(objectBits[o]), o);
+    if (o > 0) {
+      EXPECT_EQ(ObjectPrivilegeOfBit(objectBits[o]), o);
+    }
   }
   EXPECT_EQ(ObjectPrivilegeBit(9), 0);
   EXPECT_EQ(ObjectPrivilegeBit(128 + 5), 256);  // low 7 bits

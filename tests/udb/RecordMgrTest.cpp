@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "Udb/BlobInterface.h"
+#include "Udb/BlobMgr.h"
+#include "Udb/InternalFields.h"
 #include "Udb/RecordMgr.h"
 #include "UdbTestSupport.h"
 #include "platform/core/Streams.h"

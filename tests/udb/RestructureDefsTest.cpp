@@ -3,6 +3,7 @@
 // dataset's definitions.
 #include <gtest/gtest.h>
 
+#include "Udb/KeyFields.h"
 #include "Udb/RestructureDefs.h"
 #include "platform/core/Strings.h"
 

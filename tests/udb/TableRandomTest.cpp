@@ -179,7 +179,9 @@ TEST_P(TableRandom, ManyCreatesWritesAndDropsMatchTheModel) {
   EXPECT_GT(run.inserts, 300);
   EXPECT_GT(run.drops, 10);
   EXPECT_GT(run.rowsVerified, 200);
-  if (!memory) EXPECT_GT(run.reopens, 5);
+  if (!memory) {
+    EXPECT_GT(run.reopens, 5);
+  }
   run.DropAll();
   run.ExpectNoTablePages();
 }

@@ -10,6 +10,8 @@
 
 #include "Udb/BlobInterface.h"
 #include "Udb/DiskIOInterface.h"
+#include "Udb/BlobMgr.h"
+#include "Udb/InternalFields.h"
 #include "Udb/RecordMgr.h"
 #include "Udb/TableDefMgr.h"
 #include "UdbTestSupport.h"

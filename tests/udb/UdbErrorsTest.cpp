@@ -30,6 +30,22 @@ TEST(UdbErrorTable, RowsCategoriesAndFixedTexts) {
   EXPECT_EQ(UdbErrorMessage(10114), "Error code unknown");
 }
 
+// A mistyped name would raise a code the table does not know and the user
+// would read "Error code unknown".
+TEST(UdbErrorTable, EveryNamedCodeHasItsRow) {
+  using namespace udberr;
+  for (int code : {kAlterFailed, kCannotOpen, kSystemFileIO, kCorrupt, kNotInitialized,
+                   kInvalidOperation, kObjectInUse, kObjectNotFound, kObjectExists, kInternal,
+                   kCannotCreate, kReadFailure, kTooManyClients, kFileSizeLimit, kTableLimit,
+                   kKeyTooLarge, kFieldCountLimit, kIndexMissing, kInvalidFieldType,
+                   kInvalidProcedure, kNeedsLock, kLockTimeout, kTransactionActive,
+                   kNoTransaction, kWrongTableType, kNoSuchFile, kFileExists})
+    EXPECT_NE(UdbErrorRowOf(code), 0) << code;
+  EXPECT_EQ(UdbErrorMessage(kCorrupt), "Data structure corruption");
+  EXPECT_EQ(UdbErrorMessage(kInternal),
+            "There was an unexpected internal error in the database engine");
+}
+
 TEST(EUdbDatabaseError, MessageFormsWithAndWithoutCustomText) {
   TCaughtError plain = CatchUdb([] { UdbDatabaseError(8577, "TUdbTable.Open"); });
   EXPECT_EQ(plain.code, 8577);

@@ -1,15 +1,16 @@
 // The engine's shared helpers.
 #include <gtest/gtest.h>
 
+#include "Udb/TableHeaderFormat.h"
 #include "Udb/UdbUtils.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Strings.h"
 
 TEST(CheckHeaderSize, AtMostThirtyFourIndexesFitTheTableHeader) {
-  CheckHeaderSize(0);
-  CheckHeaderSize(34);
+  udbhdr::CheckHeaderSize(0);
+  udbhdr::CheckHeaderSize(34);
   try {
-    CheckHeaderSize(35);
+    udbhdr::CheckHeaderSize(35);
     FAIL();
   } catch (const Exception& e) {
     EXPECT_EQ(e.Message(), "Debug check -  header size <> 256");

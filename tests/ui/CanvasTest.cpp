@@ -63,7 +63,9 @@ TEST_F(CanvasTest, LineToLeavesOutItsEndPoint) {
     c->LineTo(k.b.x, k.b.y);
     EXPECT_EQ(CountPixels(Img(), Rect(0, 0, 40, 30), clBlack), k.count);
     EXPECT_EQ(Px(k.b.x, k.b.y), clWhite);
-    if (k.count) EXPECT_EQ(Px(k.a.x, k.a.y), clBlack);
+    if (k.count) {
+      EXPECT_EQ(Px(k.a.x, k.a.y), clBlack);
+    }
     EXPECT_EQ(c->PenPos(), k.b);
   }
 }

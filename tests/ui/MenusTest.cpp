@@ -18,7 +18,9 @@ TEST(Menus, ShortCutTextRoundTrips) {
                         {VK_F12, "F12"},          {0, ""}};
   for (const Case& c : cases) {
     EXPECT_EQ(ShortCutToText(c.s), c.text);
-    if (c.s) EXPECT_EQ(TextToShortCut(c.text), c.s) << c.text;
+    if (c.s) {
+      EXPECT_EQ(TextToShortCut(c.text), c.s) << c.text;
+    }
   }
   EXPECT_EQ(TextToShortCut("Nothing+X"), 0);
   EXPECT_EQ(ShortCut('Q', {ssCtrl}), 16465) << "the value stored in definitions";
