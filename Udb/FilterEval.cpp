@@ -14,12 +14,12 @@
 
 namespace {
 
-constexpr int kErrInvalidFilter = 10051;     // "Invalid filter or filter expression is invalid"
-constexpr int kErrInvalidProcedure = 10065;  // "Invalid procedure name"
-constexpr int kErrUnexpectedType = 10115;
+using udberr::kFilterNotCreated;
+using udberr::kInvalidFilter;
+using udberr::kInvalidProcedure;
 
 [[noreturn]] void InvalidBuffer() {
-  UdbDatabaseError(kErrInvalidFilter, "TUdbExprParser.BuildStack", "Assertion failure");
+  UdbDatabaseError(kInvalidFilter, "TUdbExprParser.BuildStack", "Assertion failure");
 }
 
 // Relation of left to right by the variant order (Null below every value).
@@ -111,7 +111,7 @@ Variant FilterConstValue(int typeCode, const std::uint8_t* data, int size) {
       return Variant(TimeStampToDateTime(MSecsToTimeStamp(v)));
     }
     default:
-      UdbDatabaseError(kErrUnexpectedType, "TUdbExprParser.GetConstValue",
+      UdbDatabaseError(kFilterNotCreated, "TUdbExprParser.GetConstValue",
                        FieldTypeName(static_cast<TFieldType>(typeCode)));
   }
 }
@@ -145,7 +145,7 @@ bool EvaluateExprValues(TCANOperator op, const Variant& left, const Variant& rig
                     "Unexpected variant error:  " + VarToStr(left) + ":" + VarToStr(right));
     return false;
   }
-  UdbDatabaseError(kErrUnexpectedType, "EvaluateExprValues", OperatorName(op));
+  UdbDatabaseError(kFilterNotCreated, "EvaluateExprValues", OperatorName(op));
 }
 
 // --- TUdbExprParser ------------------------------------------------------------------
@@ -264,7 +264,7 @@ void TUdbExprParser::PrepareConstants() {
 
 Variant TUdbExprParser::ValueOf(TFilterItem* item) const {
   if (item->Kind == 0) {
-    if (!reader_) UdbDatabaseError(kErrInvalidProcedure, "TUdbExprParser.EvaluateTree");
+    if (!reader_) UdbDatabaseError(kInvalidProcedure, "TUdbExprParser.EvaluateTree");
     return reader_(item->Field->FieldNo - 1);
   }
   return item->Value;
@@ -272,7 +272,7 @@ Variant TUdbExprParser::ValueOf(TFilterItem* item) const {
 
 TFilterItem* TUdbExprParser::PopOperand() {
   if (operands_.empty())
-    UdbDatabaseError(kErrInvalidFilter, "TUdbExprParser.EvaluateTree");
+    UdbDatabaseError(kInvalidFilter, "TUdbExprParser.EvaluateTree");
   TFilterItem* item = operands_.back();
   operands_.pop_back();
   return item;
@@ -281,10 +281,10 @@ TFilterItem* TUdbExprParser::PopOperand() {
 bool TUdbExprParser::EvaluateTree() {
   operands_.clear();
   listValues_.clear();
-  if (items_.empty()) UdbDatabaseError(kErrInvalidFilter, "TUdbExprParser.EvaluateTree");
+  if (items_.empty()) UdbDatabaseError(kInvalidFilter, "TUdbExprParser.EvaluateTree");
   Visit(items_[0].get());
   if (operands_.size() != 1 || operands_[0]->Kind != 2)
-    UdbDatabaseError(kErrInvalidFilter, "TUdbExprParser.EvaluateTree");
+    UdbDatabaseError(kInvalidFilter, "TUdbExprParser.EvaluateTree");
   return operands_[0]->Value.AsBoolean();
 }
 
@@ -321,7 +321,7 @@ void TUdbExprParser::Visit(TFilterItem* item) {
 
 int TUdbExprParser::CompareText(const AnsiString& search, const AnsiString& other,
                                 bool caseInsensitive, bool partial) const {
-  if (!keyCompare_) UdbDatabaseError(kErrInvalidProcedure, "TUdbExprParser.EvaluateStackNode");
+  if (!keyCompare_) UdbDatabaseError(kInvalidProcedure, "TUdbExprParser.EvaluateStackNode");
   return keyCompare_(search.data(), other.data(), static_cast<int>(search.size()),
                      static_cast<int>(other.size()), caseInsensitive, partial);
 }
@@ -376,7 +376,7 @@ void TUdbExprParser::EvaluateStackNode(TFilterItem* item) {
 Variant TExprTreeItem::GetConstValue(int i) const {
   if (!Index) return Variant::Null();
   if (i < 0 || i >= GetConstCount())
-    UdbDatabaseError(kErrUnexpectedType, "TExprTreeItem.GetConstValue");
+    UdbDatabaseError(kFilterNotCreated, "TExprTreeItem.GetConstValue");
   return Constants[static_cast<size_t>(i)];
 }
 

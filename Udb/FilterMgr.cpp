@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kErrInternal = 8581;
+using udberr::kInternal;
 constexpr const char* kNoCurrentFilter = "Filter allocation error. Current Filter has not been assigned";
 
 bool IsCondition(const TFilterItem* node) {
@@ -57,7 +57,7 @@ TFilterMgr::~TFilterMgr() = default;
 
 void TFilterMgr::SetRecBufSize(int size) {
   if (prepared_)
-    UdbDatabaseError(kErrInternal, "TFilterMgr.SetRecBufSize",
+    UdbDatabaseError(kInternal, "TFilterMgr.SetRecBufSize",
                      "Cannot perform this operation on an active filter");
   recBufSize_ = size;
 }
@@ -389,7 +389,7 @@ int TFilterMgr::MasterPosition(TRecAddr address) const {
 TRecAddr TFilterMgr::FindNearest(TRecAddr address, int mode) {
   CheckCurrent();
   if (inQuery_ && mode == 0)
-    UdbDatabaseError(kErrInternal, "TFilterMgr.InternalFindNearestRecAddr",
+    UdbDatabaseError(kInternal, "TFilterMgr.InternalFindNearestRecAddr",
                      "Error in filter find nearest in active query");
   // The walk goes along the master list outside a query, along the
   // current list inside one (its order is the address order there).
