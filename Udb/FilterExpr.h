@@ -50,7 +50,10 @@ class TFilterFields {
 // their fields once).
 class TFilterFieldList : public TFilterFields {
  public:
+  // FieldNo: the next position.
   void Add(const AnsiString& name, TFieldType type, int size = 0, bool usable = true);
+  // As given (FieldNo included).
+  void Add(const TFilterFieldInfo& field) { fields_.push_back(field); }
   const TFilterFieldInfo* FindFilterField(const AnsiString& name) const override;
   int Count() const { return static_cast<int>(fields_.size()); }
   const TFilterFieldInfo& Item(int i) const { return fields_[static_cast<size_t>(i)]; }
