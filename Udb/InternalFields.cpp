@@ -80,6 +80,7 @@ void TInternalFieldItem::Assign(TPersistent* source) {
     fieldGeneratorID_ = s->fieldGeneratorID_;
     extra_ = s->extra_;
     extraValue_ = s->extraValue_;
+    accessMask_ = s->accessMask_;
     return;
   }
   TCollectionItem::Assign(source);

@@ -54,6 +54,10 @@ class TInternalFieldItem : public TCollectionItem {
   void SetExtra(const AnsiString& v) { extra_ = v; }
   int ExtraValue() const { return extraValue_; }
   void SetExtraValue(int v) { extraValue_ = v; }
+  // The logged-on user's privilege bits on the field (runtime, not stored;
+  // every bit until the security manager sets them).
+  std::uint32_t AccessMask() const { return accessMask_; }
+  void SetAccessMask(std::uint32_t v) { accessMask_ = v; }
 
   // ftString: FieldSize - 1 (the declared size); others FieldSize.
   int UserFieldSize() const;
@@ -77,6 +81,7 @@ class TInternalFieldItem : public TCollectionItem {
   int fieldGeneratorID_ = 0;
   AnsiString extra_;
   int extraValue_ = 0;
+  std::uint32_t accessMask_ = 0x7FFFFFFF;
 };
 
 // Bytes a field of the type takes in a record (strings: 0, their size is

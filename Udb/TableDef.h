@@ -87,6 +87,10 @@ class TTableDef : public TComponent {
   TInternalIndexDefs* InternalIndexDefs() const { return internalIndexDefs_.get(); }
   int CarriedValue() const { return carriedValue_; }
   void SetCarriedValue(int v) { carriedValue_ = v; }
+  // The logged-on user's privilege bits on the table (runtime, set by the
+  // security manager; every bit until then).
+  std::uint32_t AccessMask() const { return accessMask_; }
+  void SetAccessMask(std::uint32_t v) { accessMask_ = v; }
 
   // --- runtime (not stored) ---
   TTableHeader* Header() const { return header_; }
@@ -145,6 +149,7 @@ class TTableDef : public TComponent {
   std::unique_ptr<TInternalFields> internalFields_;
   std::unique_ptr<TInternalIndexDefs> internalIndexDefs_;
   int carriedValue_ = 0;
+  std::uint32_t accessMask_ = 0x7FFFFFFF;
 
   TTableHeader* header_ = nullptr;
   TBaseIOInterface* indexIO_ = nullptr;

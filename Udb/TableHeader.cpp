@@ -84,7 +84,7 @@ void TTableHeader::ReadHeader() {
   const std::uint32_t id = TableId();
   std::vector<std::uint8_t> fresh(buffer_.size());
   IO()->ReadBlock(address_, Size(), fresh.data());
-  if (GetU32(fresh.data() + udbhdr::kHeaderSize) != static_cast<std::uint32_t>(Size()) ||
+  if (GetU32(fresh.data() + udbhdr::kHeaderSizeItem) != static_cast<std::uint32_t>(Size()) ||
       GetU32(fresh.data() + udbhdr::kIndexCount) > udbhdr::kMaxIndexes ||
       (id != 0 && GetU32(fresh.data() + udbhdr::kTableId) != id))
     UdbDatabaseError(udberr::kCorrupt, loc, UdbFormat("Table header at %u is damaged", {static_cast<long long>(address_)}));
@@ -112,7 +112,7 @@ void TTableHeader::Resize(int size, bool clear) {
   std::vector<std::uint8_t> fresh(static_cast<size_t>(size), 0);
   if (!clear) std::memcpy(fresh.data(), buffer_.data(), std::min(fresh.size(), buffer_.size()));
   buffer_.swap(fresh);
-  SetDWord(udbhdr::kHeaderSize, static_cast<std::uint32_t>(size));
+  SetDWord(udbhdr::kHeaderSizeItem, static_cast<std::uint32_t>(size));
   dirty_ = true;
 }
 
@@ -135,6 +135,7 @@ void TTableHeaderMgr::Open(TBaseIOInterface* io) {
   ReadMap();
 }
 
+// Checks T1 (TableHeaderFormat.h) on a map read from the file.
 void TTableHeaderMgr::ValidateMap(const std::vector<std::uint8_t>& map) const {
   std::vector<bool> used(udbhdr::kMapSlots, false);
   bool ended = false;
@@ -204,7 +205,7 @@ void TTableHeaderMgr::RemoveSlot(int slot) {
 int TTableHeaderMgr::ReadHeaderSize(TUdbAddr address, const char* location) {
   std::uint8_t probe[udbhdr::kHeaderSizeProbe];
   io_->ReadBlock(address, udbhdr::kHeaderSizeProbe, probe);
-  const std::uint32_t size = GetU32(probe + udbhdr::kHeaderSize);
+  const std::uint32_t size = GetU32(probe + udbhdr::kHeaderSizeItem);
   if (size != udbhdr::kTableHeaderSize)
     UdbDatabaseError(udberr::kCorrupt, location, UdbFormat("Table header at %u has a bad size", {static_cast<long long>(address)}));
   return static_cast<int>(size);
@@ -240,7 +241,7 @@ int TTableHeaderMgr::AddTable(int indexCount) {
     mapWritten = true;
     TTableHeader header(this, address, size);
     header.SetTableId(static_cast<std::uint32_t>(id));
-    header.SetDWord(udbhdr::kHeaderSize, static_cast<std::uint32_t>(size));
+    header.SetDWord(udbhdr::kHeaderSizeItem, static_cast<std::uint32_t>(size));
     header.SetIndexCount(static_cast<std::uint32_t>(indexCount));
     header.WriteHeader();  // write counter 1
   } catch (...) {

@@ -47,7 +47,7 @@ class TTableHeader : public TObject {
   std::uint32_t TableId() const { return GetDWord(udbhdr::kTableId); }
   void SetTableId(std::uint32_t v) { SetDWord(udbhdr::kTableId, v); }
   std::uint32_t WriteCounter() const { return GetDWord(udbhdr::kWriteCounter); }
-  std::uint32_t HeaderSize() const { return GetDWord(udbhdr::kHeaderSize); }
+  std::uint32_t HeaderSize() const { return GetDWord(udbhdr::kHeaderSizeItem); }
   std::uint32_t RecordFirstEmpty() const { return GetDWord(udbhdr::kRecordFirstEmpty); }
   void SetRecordFirstEmpty(std::uint32_t v) { SetDWord(udbhdr::kRecordFirstEmpty, v); }
   std::uint32_t LastAutoInc() const { return GetDWord(udbhdr::kLastAutoInc); }

@@ -8,7 +8,7 @@
 //   8k         4     table id of slot k (k = 0..999); 0 = free
 //   8k + 4     4     address of that table's header block
 //   8000       192   reserved, 0
-// Invariant M1: used slots are packed from slot 0 (deleting a table moves
+// Invariant T1 (table map): used slots are packed from slot 0 (deleting a table moves
 // every later slot down), ids are base + j (j = 0..999, base 1 for user
 // tables, 1024 for system tables), unique, each with a non-zero address.
 //
@@ -43,7 +43,7 @@ constexpr int kSystemTableIdBase = 1024;
 constexpr int kTableHeaderSize = 256;
 constexpr int kTableId = 0;
 constexpr int kWriteCounter = 4;
-constexpr int kHeaderSize = 8;
+constexpr int kHeaderSizeItem = 8;  // offset of the item holding the size
 constexpr int kRecordFirstEmpty = 12;
 constexpr int kLastAutoInc = 16;
 constexpr int kLastRecordID = 20;

@@ -60,6 +60,27 @@ inline constexpr int kNoTransaction = 10257;
 inline constexpr int kWrongTableType = 10766;
 inline constexpr int kNoSuchFile = 11010;
 inline constexpr int kFileExists = 11043;
+inline constexpr int kRecordChanged = 8708;       // "Record Deleted/Key Modified"
+inline constexpr int kRecordNotFound = 8710;
+inline constexpr int kCorruptHeader = 8961;
+inline constexpr int kDataLost = 9221;            // a copy could not keep every value
+inline constexpr int kFileCopyFailed = 9344;
+inline constexpr int kFieldCountInvalid = 9492;   // a table definition without fields or with too many
+inline constexpr int kIndexCountLimit = 9606;     // also a string field's length out of range
+inline constexpr int kKeyViolation = 9729;
+inline constexpr int kNoSuchTable = 10024;
+inline constexpr int kTableOpen = 10031;
+inline constexpr int kInvalidFieldName = 10038;
+inline constexpr int kInvalidTableName = 10039;
+inline constexpr int kNameReserved = 10041;
+inline constexpr int kNoConnection = 10112;
+inline constexpr int kNoSuchField = 10116;
+inline constexpr int kNotIndexable = 10117;
+inline constexpr int kNotExclusive = 10121;
+inline constexpr int kNoPrivilege = 10624;
+inline constexpr int kNotABlob = 10753;
+inline constexpr int kNotForMemory = 10880;
+inline constexpr int kCancelled = 13061;           // "Operation was cancelled by the user"
 }  // namespace udberr
 
 constexpr int kUdbErrorRows = 314;  // row 0 is the fallback "Error code unknown"

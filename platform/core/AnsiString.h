@@ -3,9 +3,9 @@
 // It is a std::string with the class library's string operations added, so
 // that standard algorithms and the library's idioms both apply.  Conventions:
 //  - operator[] and every std::string member stay 0-based;
-//  - the class-library operations (SubString, Pos, Delete, Insert, and the
-//    free functions Copy/Pos in StrUtils.h) are 1-based, as the system's
-//    code is written that way; 0 from Pos means "not found".
+//  - the class-library operations (SubString, Pos, Delete, Insert) are
+//    1-based, as the system's code is written that way; 0 from Pos means
+//    "not found".
 //  - No operation here looks at the encoding beyond the lead-byte helpers;
 //    multi-byte-aware case mapping and comparison live in AnsiText.h.
 // Narrow literals are already code-page-936 bytes (-fexec-charset=GB18030).

@@ -1,6 +1,7 @@
 // ResourceTable: the layout of the table of embedded resources that the
 // build generates (resources/EmbedResources.cmake) and Resources.cpp reads.
-// Only the generated code and Resources.cpp include this header.
+// The generated code, Resources.cpp and the program's start-up (which
+// registers its table) include this header.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,3 @@ struct TEmbeddedResourceTable {
   const TEmbeddedResource* items;
   std::size_t count;
 };
-
-// The program's resources (the library payroll_resources defines it).
-const TEmbeddedResourceTable& PayrollEmbeddedResources();

@@ -12,13 +12,16 @@
 namespace {
 
 std::mutex gMutex;
+const TEmbeddedResourceTable* gRegistered = nullptr;
 const TEmbeddedResourceTable* gTableOverride = nullptr;
 // The string tables, parsed on first use; guarded by gMutex.
 bool gStringsLoaded = false;
 std::map<int, AnsiString> gStrings;
 
 const TEmbeddedResourceTable& Table() {
-  return gTableOverride ? *gTableOverride : PayrollEmbeddedResources();
+  static const TEmbeddedResourceTable kNone = {nullptr, 0};
+  if (gTableOverride) return *gTableOverride;
+  return gRegistered ? *gRegistered : kNone;
 }
 
 int KindOfFolder(const char* folder) {
@@ -120,6 +123,13 @@ AnsiString LoadStr(int id) {
   if (!gStringsLoaded) LoadStringTables();
   auto it = gStrings.find(id);
   return it == gStrings.end() ? AnsiString() : it->second;
+}
+
+void RegisterResources(const TEmbeddedResourceTable* table) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gRegistered = table;
+  gStringsLoaded = false;
+  gStrings.clear();
 }
 
 void SetResourceTableForTesting(const TEmbeddedResourceTable* table) {

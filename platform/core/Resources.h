@@ -1,6 +1,8 @@
 // Resources: the files compiled into the program (resources/<folder>/),
 // found by name and kind as the kernel's FindResource finds them.
-// platform/core.
+// platform/core.  The core holds no resources of its own: the program
+// registers its table (RegisterResources) at start-up, before anything
+// loads one; until then every lookup finds nothing.
 //
 // Kinds by folder: "bitmaps" RT_BITMAP, "cursors" RT_CURSOR, "strings"
 // RT_STRING, every other folder ("rcdata", "forms", ...) RT_RCDATA.  A
@@ -44,6 +46,10 @@ class TResourceStream : public TCustomMemoryStream {
 // The string-table text with this id; "" when no table holds it.
 AnsiString LoadStr(int id);
 
-// Test hook: look resources up in table instead of the program's own
+// The program's resources (nullptr: none).  Not owned; the table outlives
+// every lookup.  Drops the cached string tables.
+void RegisterResources(const TEmbeddedResourceTable* table);
+
+// Test hook: look resources up in table instead of the registered ones
 // (nullptr restores them).  Drops the cached string tables.
 void SetResourceTableForTesting(const TEmbeddedResourceTable* table);

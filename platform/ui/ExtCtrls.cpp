@@ -324,12 +324,12 @@ void TTimer::Update() {
   if (ComponentState().Contains(csLoading)) return;
   if (!timer_) {
     timer_ = new QTimer;
-    QObject::connect(timer_, &QTimer::timeout, timer_, Guarded([this] { TickForTest(); }));
+    QObject::connect(timer_, &QTimer::timeout, timer_, Guarded([this] { Tick(); }));
   }
   timer_->stop();
   if (enabled_ && interval_ > 0) timer_->start(static_cast<int>(interval_));
 }
 
-void TTimer::TickForTest() {
+void TTimer::Tick() {
   if (enabled_ && interval_ > 0 && OnTimer) OnTimer(this);
 }

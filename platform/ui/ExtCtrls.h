@@ -174,11 +174,13 @@ class TTimer : public TComponent {
   void SetInterval(unsigned ms);
   TNotifyEvent OnTimer;
   // Test hook: runs one tick as the event loop would.
-  void TickForTest();
+  void TickForTest() { Tick(); }
   void Loaded() override;
 
  private:
   void Update();
+  // One tick: OnTimer while Enabled with an Interval.
+  void Tick();
   QTimer* timer_ = nullptr;
   bool enabled_ = true;
   unsigned interval_ = 1000;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/core/ResourceTable.h"
+#include "resources/PayrollResources.h"
 
 const TEmbeddedResourceTable& CoreTestResources();
 
@@ -59,6 +60,24 @@ TEST_F(ResourcesTest, StringTablesAreCodePage936WithEscapesAndLaterFilesWin) {
   EXPECT_EQ(LoadStr(101), "line one\nline two\\end");
   EXPECT_EQ(LoadStr(100), "second");
   EXPECT_EQ(LoadStr(4711), "") << "an id no table holds";
+}
+
+// The core links no resources of its own: lookups see the registered table,
+// and the testing table while one is set.
+TEST(Resources, LookupsSeeTheRegisteredTableUnderTheTestingOne) {
+  const TEmbeddedResourceTable none = {nullptr, 0};
+  RegisterResources(&none);
+  EXPECT_EQ(FindResource("SQYACC_YYA", RT_RCDATA).data, nullptr);
+  RegisterResources(&CoreTestResources());
+  EXPECT_NE(FindResource("SQYACC_YYA", RT_RCDATA).data, nullptr);
+  EXPECT_EQ(LoadStr(55201), "报表:");
+  SetResourceTableForTesting(&none);
+  EXPECT_EQ(FindResource("SQYACC_YYA", RT_RCDATA).data, nullptr);
+  EXPECT_EQ(LoadStr(55201), "");
+  SetResourceTableForTesting(nullptr);
+  EXPECT_EQ(LoadStr(55201), "报表:") << "the registered strings are read again";
+  RegisterResources(nullptr);
+  EXPECT_EQ(FindResource("SQYACC_YYA", RT_RCDATA).data, nullptr);
 }
 
 TEST(Resources, ProgramTableLinksAndListsNoStrayEntries) {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstring>
 
+#include "platform/core/Resources.h"
 #include "platform/core/TypInfo.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/ComCtrls.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/QtText.h"
 #include "platform/ui/StdCtrls.h"
+#include "resources/PayrollResources.h"
 
 
 class TFrmUiDemo : public TForm {
@@ -53,6 +55,7 @@ PAYROLL_PUBLISH(TFrmUiDemo) {
 
 int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
+  RegisterResources(&PayrollEmbeddedResources());
   Application->Initialize();
   RegisterVisualClasses();
   Application->SetTitle("Velmor工资软件");

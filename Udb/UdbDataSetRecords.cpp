@@ -1,0 +1,575 @@
+// TUdbDataSet: field data, blobs and record changes (see UdbDataSet.h).
+//
+// A record change runs inside a TRecordChange:
+//   - it begins the write bracket unless the caller holds one; on a disk
+//     table outside a transaction it also opens a page transaction, which
+//     it commits when the change is done and rolls back on a failure (the
+//     table header, index roots and storage heads are put back as they
+//     were when the bracket began);
+//   - otherwise every step that changed the table registers its undo, and
+//     a failure runs the undos in reverse order.
+// In both cases the caller's RecBuf is restored after a failure.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "Udb/DBLogger.h"
+#include "Udb/DiskMgr.h"
+#include "Udb/TableHeader.h"
+#include "Udb/UdbDataSetInt.h"
+#include "platform/core/DateTime.h"
+#include "platform/core/Streams.h"
+
+using namespace udbcur;
+
+class TRecordChange {
+ public:
+  explicit TRecordChange(TUdbDataSet& ds) : ds_(ds), savedRec_(ds.recBuf_) {
+    if (ds.writeLocked_) return;
+    ds.BeginWrite();
+    began_ = true;
+    TDiskMgr* disk = ds.memory_ ? nullptr : ds.dataBase_->DiskMgr();
+    if (disk != nullptr && !disk->InTransaction()) {
+      try {
+        disk->StartTransaction();
+      } catch (...) {
+        ds.EndAccess();
+        throw;
+      }
+      implicit_ = disk;
+      TTableHeader* header = ds.tableDef_->Header();
+      savedHeader_.assign(header->Bytes(), header->Bytes() + header->Size());
+    }
+  }
+
+  ~TRecordChange() {
+    if (done_) return;
+    if (implicit_ != nullptr)
+      RollBackPages();
+    else
+      RunUndos();
+    ds_.recBuf_ = savedRec_;
+  }
+
+  bool Began() const { return began_; }
+  void OnUndo(std::function<void()> step) {
+    if (implicit_ == nullptr) undos_.push_back(std::move(step));
+  }
+
+  // Ends the bracket this change began (the header is written once) and
+  // commits its page transaction.
+  void Done() {
+    if (began_) ds_.EndAccess();
+    if (implicit_ != nullptr) implicit_->Commit();
+    done_ = true;
+  }
+
+ private:
+  void RunUndos() {
+    for (auto it = undos_.rbegin(); it != undos_.rend(); ++it) {
+      try {
+        (*it)();
+      } catch (const std::exception& e) {
+        UdbLogger().Log(ds_.tableName_, AnsiString("Undo of a failed change failed: ") + e.what());
+      }
+    }
+    ds_.indexMgr_.ResetAll();
+    if (began_) {
+      try {
+        ds_.EndAccess();
+      } catch (const std::exception& e) {
+        UdbLogger().Log(ds_.tableName_, AnsiString("Bracket not ended after a failed change: ") + e.what());
+      }
+    }
+  }
+
+  // Drops every page the change wrote and puts the in-memory state of the
+  // table back to the header as it was read at the bracket's start.
+  void RollBackPages() {
+    try {
+      implicit_->Rollback();  // also releases the connection's locks
+    } catch (const std::exception& e) {
+      UdbLogger().Log(ds_.tableName_, AnsiString("Rollback of a failed change failed: ") + e.what());
+    }
+    TTableHeader* header = ds_.tableDef_->Header();
+    for (int offset = 0; offset + 4 <= static_cast<int>(savedHeader_.size()); offset += 4)
+      header->SetDWord(offset, Get32(savedHeader_.data() + offset));
+    header->SetDirty(false);
+    ds_.readLocked_ = ds_.writeLocked_ = ds_.lockHeld_ = false;
+    try {
+      ds_.indexMgr_.ReadRoots(true);
+      ds_.tableDef_->LoadFirstEmpties();
+    } catch (const std::exception& e) {
+      UdbLogger().Log(ds_.tableName_, AnsiString("Index roots not reloaded: ") + e.what());
+    }
+    ds_.readAhead_.Reset();
+  }
+
+  TUdbDataSet& ds_;
+  std::vector<std::uint8_t> savedRec_;
+  std::vector<std::uint8_t> savedHeader_;
+  std::vector<std::function<void()>> undos_;
+  TDiskMgr* implicit_ = nullptr;
+  bool began_ = false;
+  bool done_ = false;
+};
+
+namespace {
+
+std::uint32_t FieldBit(const TDataSet& ds) { return ds.State() == dsInsert ? kPrivInsert : kPrivUpdate; }
+
+// Positions index on the key of record and answers whether it is there
+// (all key parts compared).
+bool FindKeyOf(TIndexItem& index, const std::uint8_t* record) {
+  index.SetSearchKeyFromRecord(record);
+  return index.Find(kEqual) == 0 && index.Tree().KeyValid();
+}
+
+void FreeChains(const std::vector<TUdbAddr>& chains, TBlobInterface& blobs, const AnsiString& table) {
+  for (TUdbAddr a : chains) {
+    try {
+      blobs.DeleteBlob(a);
+    } catch (const std::exception& e) {
+      UdbLogger().Log(table, AnsiString("Blob not freed: ") + e.what());
+    }
+  }
+}
+
+}  // namespace
+
+// ============================================================================
+// field data
+// ============================================================================
+
+int TUdbDataSet::InternalGetFieldLength(int fieldIndex, const std::uint8_t* buf) const {
+  const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
+  if (f->IsBlob()) return buf[f->NullFlagOffset()] == kFlagValue ? static_cast<int>(Get32(buf + f->DataOffset() + 4)) : 0;
+  if (!f->IsVariable() && f->DataType() != ftString) return f->FieldSize();
+  if (f->SizeMarkerOffset() == 0) UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.InternalGetFieldLength");
+  if (buf[f->NullFlagOffset()] == kFlagNull) return 0;
+  return std::min<int>(udbfmt::GetU16(buf + f->SizeMarkerOffset()), f->UserFieldSize());
+}
+
+void TUdbDataSet::DataSetGetFieldDataFromRecBuf(int fieldIndex, bool& isBlank, void* dest,
+                                                const std::uint8_t* buf) const {
+  const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
+  if (f->IsBlob())
+    UdbDatabaseError(udberr::kInternal, "TUdbDataSet.DataSetGetFieldDataFromRecBuf",
+                     "Unable to use this method to access blob fields. Field : " + IntToStr(fieldIndex));
+  isBlank = buf[f->NullFlagOffset()] == kFlagNull;
+  if (dest == nullptr || isBlank) return;
+  const int length = InternalGetFieldLength(fieldIndex, buf);
+  if (length < f->FieldSize()) std::memset(dest, 0, static_cast<size_t>(f->FieldSize()));
+  std::memcpy(dest, buf + f->DataOffset(), static_cast<size_t>(length));
+}
+
+void TUdbDataSet::DataSetGetFieldDataFromRecBufAsVariant(const std::uint8_t* buf, int fieldIndex,
+                                                         Variant& value) const {
+  value = Null();
+  const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
+  std::vector<std::uint8_t> data(static_cast<size_t>(std::max(f->FieldSize(), 8)), 0);
+  bool blank = true;
+  DataSetGetFieldDataFromRecBuf(fieldIndex, blank, data.data(), buf);
+  if (blank) return;
+  const std::uint8_t* d = data.data();
+  switch (f->DataType()) {
+    case ftString:
+      value = AnsiString(reinterpret_cast<const char*>(d), static_cast<size_t>(InternalGetFieldLength(fieldIndex, buf)));
+      break;
+    case ftSmallint: value = static_cast<int>(static_cast<std::int16_t>(udbfmt::GetU16(d))); break;
+    case ftWord: value = static_cast<int>(udbfmt::GetU16(d)); break;
+    case ftInteger:
+    case ftAutoInc: value = static_cast<int>(Get32(d)); break;
+    case ftBoolean: value = d[0] != 0; break;
+    case ftFloat:
+    case ftCurrency: {
+      double v;
+      std::memcpy(&v, d, 8);
+      value = v;
+      break;
+    }
+    case ftDate:
+    case ftTime:
+    case ftDateTime: {
+      double v;
+      std::memcpy(&v, d, 8);
+      value = TDateTime(v);
+      break;
+    }
+    default:
+      UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.DataSetGetFieldDataFromRecBufAsVariant", FieldTypeName(f->DataType()));
+  }
+}
+
+void TUdbDataSet::GetFieldStream(int fieldIndex, bool& isBlank, TStream* stream) {
+  CheckOpen();
+  const char* loc = "TUdbDataSet.GetFieldStream";
+  if (fieldIndex < 0 || fieldIndex >= GetFieldCount())
+    UdbDatabaseError(udberr::kInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
+  if (!IsBlobField(fieldIndex))
+    UdbDatabaseError(udberr::kInternal, loc, "Unable to use this method to access non-blob fields");
+  if (recordMgr_.Blobs().FindByField(fieldIndex) == nullptr)
+    UdbDatabaseError(udberr::kInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
+  TAccessBracket bracket(*this, false);
+  isBlank = !recordMgr_.ReadBlobField(recBuf_.data(), fieldIndex, stream);
+}
+
+void TUdbDataSet::DataSetSetFieldDataToRecBuf(int fieldIndex, int length, std::uint8_t* buf, const void* data,
+                                              bool setNull) const {
+  const char* loc = "TUdbDataSet.DataSetSetFieldDataToRecBuf";
+  const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
+  if (f->IsBlob()) UdbDatabaseError(udberr::kInternal, loc, "Unable to use this method to access blob fields");
+  std::uint8_t* dest = buf + f->DataOffset();
+  if (setNull) {
+    buf[f->NullFlagOffset()] = kFlagNull;
+    std::memset(dest, 0, static_cast<size_t>(f->FieldSize()));
+    if (f->SizeMarkerOffset() > 0) udbfmt::PutU16(buf + f->SizeMarkerOffset(), 0);
+    return;
+  }
+  const bool variable = f->IsVariable() || f->DataType() == ftString;
+  if (length < 0) {
+    PAYROLL_ASSERT(!variable, "Invalid data length in set field");
+    length = f->FieldSize();
+  }
+  // The longest value a field holds: a string keeps one byte of its
+  // FieldSize spare, so a longer value would break the record's layout.
+  if (length > f->UserFieldSize()) UdbDatabaseError(udberr::kInternal, loc, "Field data length is out of range");
+  if (variable) udbfmt::PutU16(buf + f->SizeMarkerOffset(), static_cast<std::uint16_t>(length));
+  buf[f->NullFlagOffset()] = kFlagValue;
+  if (length < f->FieldSize()) std::memset(dest, 0, static_cast<size_t>(f->FieldSize()));
+  if (length > 0) std::memcpy(dest, data, static_cast<size_t>(length));
+}
+
+void TUdbDataSet::DataSetSetFieldData(int fieldIndex, int length, const void* data, bool setNull) {
+  CheckOpen();
+  const TInternalFieldItem* f = recordMgr_.Fields().GetField(fieldIndex);
+  CheckPrivilegePresent(f->AccessMask(), FieldBit(*this));
+  if (f->IsBlob())
+    UdbDatabaseError(udberr::kInternal, "TUdbDataSet.DataSetSetFieldData", "Unable to use this method to access blob fields");
+  DataSetSetFieldDataToRecBuf(fieldIndex, length, Rec(), data, setNull);
+  recordState_ = 2;
+}
+
+void TUdbDataSet::DataSetSetFieldDataToRecBufAsVariant(std::uint8_t* buf, int fieldIndex, const Variant& value) const {
+  const TInternalFieldItem* f = const_cast<TUdbDataSet*>(this)->recordMgr_.Fields().GetField(fieldIndex);
+  if (value.IsNull() || value.IsEmpty()) {
+    DataSetSetFieldDataToRecBuf(fieldIndex, 0, buf, nullptr, true);
+    return;
+  }
+  std::uint8_t scratch[256] = {};
+  int length = 0;
+  AnsiString text;
+  const void* data = scratch;
+  switch (f->DataType()) {
+    case ftString:
+      text = value.AsString();
+      data = text.data();
+      length = static_cast<int>(text.size());
+      break;
+    case ftSmallint:
+    case ftWord:
+      udbfmt::PutU16(scratch, static_cast<std::uint16_t>(value.AsInteger()));
+      length = 2;
+      break;
+    case ftInteger:
+    case ftAutoInc:
+      Put32(scratch, static_cast<std::uint32_t>(value.AsInteger()));
+      length = 4;
+      break;
+    case ftBoolean:
+      scratch[0] = value.AsInteger() != 0 ? 1 : 0;
+      length = 1;
+      break;
+    case ftFloat:
+    case ftCurrency:
+    case ftDate:
+    case ftTime:
+    case ftDateTime: {
+      const double v = f->DataType() >= ftDate ? static_cast<double>(value.AsDateTime()) : value.AsDouble();
+      std::memcpy(scratch, &v, 8);
+      length = 8;
+      break;
+    }
+    default:
+      UdbDatabaseError(udberr::kInvalidFieldType, "TUdbDataSet.DataSetSetFieldDataToRecBufAsVariant", FieldTypeName(f->DataType()));
+  }
+  DataSetSetFieldDataToRecBuf(fieldIndex, length, buf, data, false);
+}
+
+void TUdbDataSet::DataSetSetFieldStreamFromRecBuf(std::uint8_t* buf, int fieldIndex, TStream* stream, bool setNull) {
+  const char* loc = "TUdbDataSet.DataSetSetFieldStreamFromRecBuf";
+  CheckOpen();
+  const TInternalFieldItem* f = recordMgr_.Fields().GetField(fieldIndex);
+  CheckPrivilegePresent(f->AccessMask(), FieldBit(*this));
+  if (!f->IsBlob() || recordMgr_.Blobs().FindByField(fieldIndex) == nullptr)
+    UdbDatabaseError(udberr::kNotABlob, loc, f->FieldName());
+  recordMgr_.SetBlobField(buf, fieldIndex, setNull ? nullptr : stream);
+  if (buf == recBuf_.data()) recordState_ = 2;
+}
+
+// Writes the changed blobs of the record buffer: new chains are listed in
+// written (for an undo), the chains the record no longer references in
+// replaced (freed by the caller once the change has succeeded).
+void TUdbDataSet::WriteBlobs(bool clearAll, std::vector<TUdbAddr>& written, std::vector<TUdbAddr>& replaced) {
+  TBlobMgr& blobs = recordMgr_.Blobs();
+  for (int i = 0; i < blobs.Count(); ++i) {
+    TBlob* blob = blobs.Items(i);
+    if (clearAll) {
+      blob->Stream().Clear();
+      blob->SetState(bsModified);
+    }
+    if (blob->State() != bsModified) continue;
+    TInternalFieldItem* f = recordMgr_.Fields().GetField(blob->FieldIndex());
+    if (f == nullptr) UdbDatabaseError(udberr::kInternal, "TUdbDataSet.WriteBlobsToInterface", "Blob field not found");
+    std::uint8_t* ref = Rec() + f->DataOffset();
+    const TUdbAddr old = Rec()[f->NullFlagOffset()] == kFlagValue ? Get32(ref) : 0;
+    blob->Stream().SetPosition(0);
+    const auto size = static_cast<std::uint32_t>(blob->Stream().Size());
+    TUdbAddr fresh = 0;
+    if (size > 0) {
+      fresh = blobInterface_.WriteStream(&blob->Stream());
+      written.push_back(fresh);
+    }
+    if (old != 0) replaced.push_back(old);
+    Put32(ref, fresh);
+    Put32(ref + 4, fresh != 0 ? size : 0);
+    Rec()[f->NullFlagOffset()] = fresh != 0 ? kFlagValue : kFlagNull;
+  }
+}
+
+void TUdbDataSet::WriteBlobsToInterface(bool clearAll) {
+  std::vector<TUdbAddr> written, replaced;
+  WriteBlobs(clearAll, written, replaced);
+  FreeChains(replaced, blobInterface_, tableName_);
+  recordMgr_.Blobs().MarkAllNotLoaded();
+}
+
+// ============================================================================
+// record changes
+// ============================================================================
+
+void TUdbDataSet::Step(const AnsiString& step) {
+  if (OnChangeStepForTest) OnChangeStepForTest(step);
+}
+
+void TUdbDataSet::AfterChange() {
+  atRangeStart_ = atRangeEnd_ = false;
+  CheckRange();
+  // The filter list is rebuilt at once: the header counter of our own
+  // write does not make the next bracket rebuild it.
+  if (FilterActive()) InternalPrepareFilter();
+  readAhead_.Reset();
+  tableDef_->Header()->SetDirty(true);
+}
+
+void TUdbDataSet::AddRecord(bool assignAutoInc) {
+  const char* loc = "TUdbDataSet.AddRecord";
+  CheckOpen();
+  CheckPrivilegePresent(tableDef_->AccessMask(), kPrivInsert);
+  PAYROLL_ASSERT(!recBuf_.empty(), "Add record. RecBuf not assigned");
+  std::vector<TUdbAddr> written, replaced;  // outlive the change's undos
+  TRecordChange change(*this);
+  TTableHeader* header = tableDef_->Header();
+  std::uint8_t* rec = Rec();
+
+  // Auto-increment: an explicit value above the counter raises it.
+  const int autoInc = recordMgr_.Fields().AutoIncFieldIndex();
+  std::uint32_t nextAutoInc = header->LastAutoInc() + 1;
+  if (autoInc >= 0 && !autoIncSwitchedOff_) {
+    TInternalFieldItem* f = recordMgr_.Fields().GetField(autoInc);
+    if (assignAutoInc) {
+      Put32(rec + f->DataOffset(), nextAutoInc);
+      rec[f->NullFlagOffset()] = kFlagValue;
+    } else {
+      const auto v = static_cast<std::int32_t>(Get32(rec + f->DataOffset()));
+      const bool has = rec[f->NullFlagOffset()] == kFlagValue;
+      if (has && v >= static_cast<std::int32_t>(nextAutoInc))
+        nextAutoInc = static_cast<std::uint32_t>(v);
+      else
+        --nextAutoInc;
+    }
+  }
+  const std::uint32_t recordID = header->LastRecordID() + 1;
+  Put32(rec + udbrec::kRecordID, recordID);
+  Put32(rec + udbrec::kRecordTag, recordTag_);
+  rec[udbrec::kInUse] = udbrec::kLiveMark;
+  rec[udbrec::kReserved] = 0;
+  for (int i = 0; i < recordMgr_.Fields().Count(); ++i) {
+    std::uint8_t& flag = rec[recordMgr_.Fields().Items(i)->NullFlagOffset()];
+    if (flag > kFlagValue) flag = kFlagNull;  // bound marks are no values
+  }
+
+  // Nothing is written before every key is known to be free.
+  for (int i = 0; i < indexMgr_.Count(); ++i)
+    if (FindKeyOf(*indexMgr_.Items(i), rec))
+      UdbDatabaseErrorFmt(udberr::kKeyViolation, loc, "Index %s", nullptr, {indexMgr_.Items(i)->IndexName()});
+
+  change.OnUndo([this, &written] { FreeChains(written, blobInterface_, tableName_); });
+  WriteBlobs(false, written, replaced);
+  Step("blobs");
+  const TUdbAddr address = recordMgr_.AppendRecord(rec);
+  PAYROLL_ASSERT(address != 0, "Add record. RecAddr = 0");
+  change.OnUndo([this, address] { recordMgr_.DeleteRecord(address); });
+  recordMgr_.Blobs().MarkAllNotLoaded();
+  Step("record");
+
+  for (int i = 0; i < indexMgr_.Count(); ++i) {
+    TIndexItem* index = indexMgr_.Items(i);
+    try {
+      index->SetSearchKeyFromRecord(rec);
+      index->Insert(address);
+    } catch (const EUdbDatabaseError& e) {
+      UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
+    }
+    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
+    change.OnUndo([index, copy, address] {
+      index->ResetNodes();
+      if (FindKeyOf(*index, copy.data()) && index->CurrentRecordAddress() == address) index->Delete();
+    });
+    Step("key " + index->IndexName());
+  }
+  if (autoInc >= 0 && !autoIncSwitchedOff_) header->SetLastAutoInc(nextAutoInc);
+  header->SetLastRecordID(recordID);
+
+  recordState_ = 1;
+  currentCopy_.assign(rec, rec + RecordSize());
+  RefreshDataSetIndex(address);
+  AfterChange();
+  change.Done();
+  FreeChains(replaced, blobInterface_, tableName_);
+}
+
+void TUdbDataSet::UpdateRecord() {
+  const char* loc = "TUdbDataSet.UpdateRecord";
+  CheckOpen();
+  CheckPrivilegePresent(tableDef_->AccessMask(), kPrivUpdate);
+  if (recordState_ == 0) UdbDatabaseError(udberr::kRecordNotFound, loc);
+  std::vector<TUdbAddr> written, replaced;  // outlive the change's undos
+  TRecordChange change(*this);
+  std::uint8_t* rec = Rec();
+  std::vector<std::uint8_t> old(static_cast<size_t>(recBufSize_), 0);
+  const TUdbAddr address = ReadRecordByKey(kEqual, old.data());
+  if (address == 0 || !IsSameRecord(old.data(), rec)) UdbDatabaseError(udberr::kRecordChanged, loc);
+
+  // Keys: unchanged ones stay; a changed one must be free.
+  const int n = indexMgr_.Count();
+  std::vector<bool> moved(static_cast<size_t>(n), false);
+  for (int i = 0; i < n; ++i) {
+    TIndexItem* index = indexMgr_.Items(i);
+    const std::vector<std::uint8_t> oldKey = index->Tree().Layout().BuildKey(old.data());
+    const std::vector<std::uint8_t> newKey = index->Tree().Layout().BuildKey(rec);
+    moved[static_cast<size_t>(i)] = oldKey != newKey;
+    if (moved[static_cast<size_t>(i)] && FindKeyOf(*index, rec) && index->CurrentRecordAddress() != address)
+      UdbDatabaseErrorFmt(udberr::kKeyViolation, loc, "Index %s", nullptr, {index->IndexName()});
+  }
+  for (int i = 0; i < n; ++i)
+    if (moved[static_cast<size_t>(i)] && !FindKeyOf(*indexMgr_.Items(i), old.data()))
+      UdbDatabaseError(udberr::kInternal, loc,
+                       "Key not found in Index - " + IntToStr(i) + ". Index " + indexMgr_.Items(i)->IndexName());
+
+  Put32(rec + udbrec::kChangeCount, Get32(rec + udbrec::kChangeCount) + 1);
+  change.OnUndo([this, &written] { FreeChains(written, blobInterface_, tableName_); });
+  WriteBlobs(false, written, replaced);
+  Step("blobs");
+  recordMgr_.WriteRecord(address, rec);
+  change.OnUndo([this, address, old] { recordMgr_.WriteRecord(address, old.data()); });
+  recordMgr_.Blobs().MarkAllNotLoaded();
+  Step("record");
+
+  for (int i = 0; i < n; ++i) {
+    if (!moved[static_cast<size_t>(i)]) continue;
+    TIndexItem* index = indexMgr_.Items(i);
+    if (!FindKeyOf(*index, old.data()) || index->CurrentRecordAddress() != address)
+      UdbDatabaseError(udberr::kInternal, loc, "Key not found in Index - " + IntToStr(i) + ". Index " + index->IndexName());
+    try {
+      index->Delete();
+    } catch (const EUdbDatabaseError&) {
+      UdbDatabaseError(udberr::kInternal, loc,
+                       "Failed to delete key from Index " + IntToStr(i) + ". Index " + index->IndexName());
+    }
+    change.OnUndo([index, old, address] {
+      index->ResetNodes();
+      index->SetSearchKeyFromRecord(old.data());
+      index->Insert(address);
+    });
+    Step("unkey " + index->IndexName());
+  }
+  for (int i = 0; i < n; ++i) {
+    if (!moved[static_cast<size_t>(i)]) continue;
+    TIndexItem* index = indexMgr_.Items(i);
+    if (FindKeyOf(*index, rec))
+      UdbDatabaseError(udberr::kInternal, loc,
+                       "Unexpected key violation on update- Index " + IntToStr(i) + ". Index " + index->IndexName());
+    try {
+      index->SetSearchKeyFromRecord(rec);
+      index->Insert(address);
+    } catch (const EUdbDatabaseError&) {
+      UdbDatabaseError(udberr::kInternal, loc, "Failed to add key to index - Index " + IntToStr(i) + ". Index " + index->IndexName());
+    }
+    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
+    change.OnUndo([index, copy, address] {
+      index->ResetNodes();
+      if (FindKeyOf(*index, copy.data()) && index->CurrentRecordAddress() == address) index->Delete();
+    });
+    Step("key " + index->IndexName());
+  }
+  currentCopy_.assign(rec, rec + RecordSize());
+  recordState_ = 1;
+  RefreshDataSetIndex(address);
+  AfterChange();
+  change.Done();
+  FreeChains(replaced, blobInterface_, tableName_);
+  UnlockRecord(address);
+}
+
+int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
+  const char* loc = "TUdbDataSet.DeleteRecord";
+  CheckOpen();
+  CheckPrivilegePresent(tableDef_->AccessMask(), kPrivDelete);
+  PAYROLL_ASSERT(!recBuf_.empty(), "Delete record. RecBuf not assigned");
+  TRecordChange change(*this);
+  const TUdbAddr address = TrailerAddress(recBuf_.data(), RecordSize());
+  if (TableChanged() && address != 0 && AcceptRecordAt(address))
+    std::memcpy(Rec(), filterBuf_.data(), static_cast<size_t>(RecordSize()));
+  if (buf != nullptr && (address == 0 || !AcceptRecordAt(address) || !IsSameRecord(filterBuf_.data(), buf))) {
+    change.Done();
+    return -1;
+  }
+  std::uint8_t* rec = Rec();
+  for (int i = 0; i < indexMgr_.Count(); ++i) {
+    TIndexItem* index = indexMgr_.Items(i);
+    if (!FindKeyOf(*index, rec) || index->CurrentRecordAddress() != address)
+      UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
+  }
+  // Keys first, the record and its blobs last: a failure on the way never
+  // leaves a key pointing at a freed record.
+  for (int i = 0; i < indexMgr_.Count(); ++i) {
+    TIndexItem* index = indexMgr_.Items(i);
+    if (!FindKeyOf(*index, rec)) UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
+    try {
+      index->Delete();
+    } catch (const EUdbDatabaseError&) {
+      UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
+    }
+    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
+    change.OnUndo([index, copy, address] {
+      index->ResetNodes();
+      index->SetSearchKeyFromRecord(copy.data());
+      index->Insert(address);
+    });
+    Step("unkey " + index->IndexName());
+  }
+  recordMgr_.DeleteRecordAndBlobs(address);
+  tableDef_->Header()->SetDirty(true);
+  change.Done();  // the record is gone: what follows only positions
+
+  recordState_ = 0;
+  atRangeEnd_ = false;
+  readAheadDirection_ = kAheadNone;
+  readAhead_.Reset();
+  currentCopy_.assign(rec, rec + RecordSize());
+  Put32(rec + RecordSize() + kTrailerKeyMarks, 0);
+  if (InternalFind(kGreaterOrEqual, indexName_) || InternalFind(kLessOrEqual, indexName_)) CheckRange();
+  if (FilterActive()) InternalPrepareFilter();
+  return 0;
+}
