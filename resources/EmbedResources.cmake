@@ -8,17 +8,34 @@
 # assembler (.incbin), so large files cost no compile time.  Adding or
 # removing a file re-runs the configuration; changing one rebuilds the
 # generated source.  Files whose names start with '.' are left out.
+#
+# GENERATED <kind> <file> ... adds files that the build itself writes
+# (parse tables): each is listed under <kind>, and the table is rebuilt
+# after the file is.
 function(payroll_embed_resources target folder function)
+  cmake_parse_arguments(PER "" "" "GENERATED" ${ARGN})
   file(GLOB files LIST_DIRECTORIES false CONFIGURE_DEPENDS ${folder}/*/*)
   list(FILTER files EXCLUDE REGEX "/\\.[^/]*$")
   list(SORT files)
+  set(kinds "")
+  foreach(f ${files})
+    get_filename_component(dir ${f} DIRECTORY)
+    get_filename_component(kind ${dir} NAME)
+    list(APPEND kinds ${kind})
+  endforeach()
+  set(generated "")
+  while(PER_GENERATED)
+    list(POP_FRONT PER_GENERATED kind f)
+    list(APPEND files ${f})
+    list(APPEND kinds ${kind})
+    list(APPEND generated ${f})
+  endwhile()
   set(asm "")
   set(decls "")
   set(rows "")
   set(i 0)
   foreach(f ${files})
-    get_filename_component(dir ${f} DIRECTORY)
-    get_filename_component(kind ${dir} NAME)
+    list(GET kinds ${i} kind)
     get_filename_component(name ${f} NAME_WLE)
     foreach(var kind name)
       string(REPLACE "\\" "\\\\" ${var} "${${var}}")
@@ -58,4 +75,8 @@ function(payroll_embed_resources target folder function)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
   # The assembler reads the files: a changed file rebuilds the object.
   set_source_files_properties(${out} PROPERTIES OBJECT_DEPENDS "${files}")
+  if(generated)
+    add_custom_target(${target}_generated DEPENDS ${generated})
+    add_dependencies(${target} ${target}_generated)
+  endif()
 endfunction()

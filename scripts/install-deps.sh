@@ -2,11 +2,12 @@
 # Installs every build, run and test dependency that is missing (Debian 12).
 set -euo pipefail
 PACKAGES=(
-  g++ cmake ninja-build ccache pkg-config
+  g++ cmake ninja-build ccache pkg-config bison
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl-dev libjpeg-dev libicu-dev
   fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
   poppler-utils xvfb xauth
+  python3-xlrd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

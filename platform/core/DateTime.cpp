@@ -156,10 +156,31 @@ TDateTime Time() {
   return n - std::trunc(n);
 }
 
+namespace {
+
+// value * kMSecsPerDay rounded to the nearest integer, halves to even,
+// decided on the exact product: the double product itself may round onto
+// a half (629730.093208316 days is ...198.5037 ms exactly, ...198.5 as a
+// double).  Only such a tie needs the product's rounding error (std::fma
+// gives it exactly); any other double product rounds as the exact one.
+double RoundedMilliseconds(double days) {
+  const double product = days * kMSecsPerDay;
+  const double nearest = std::nearbyint(product);
+  if (std::fabs(product - nearest) != 0.5) return nearest;
+  const double error = std::fma(days, kMSecsPerDay, -product);
+  if (error == 0) return nearest;
+  return product + (error > 0 ? 0.5 : -0.5);
+}
+
+}  // namespace
+
 TTimeStamp DateTimeToTimeStamp(TDateTime value) {
+  // A date that is no number has no day or time: every routine that splits
+  // one (decoding, formatting, the day of the week) raises.
+  if (!std::isfinite(value.Val)) throw EInvalidOp("Invalid floating point operation");
   // Round to the millisecond first so that the carry reaches the date.
-  double ms = std::nearbyint(value.Val * kMSecsPerDay);
-  if (!std::isfinite(ms) || std::fabs(ms) > 1e15) return TTimeStamp{0, 0};
+  double ms = RoundedMilliseconds(value.Val);
+  if (std::fabs(ms) > 1e15) return TTimeStamp{0, 0};
   std::int64_t total = static_cast<std::int64_t>(ms);
   TTimeStamp ts;
   ts.Date = static_cast<int>(kDateDelta + total / kMSecsPerDay);

@@ -91,7 +91,10 @@ TDateTime Now();
 TDateTime Date();
 TDateTime Time();
 
-// Rounds to the millisecond first, so 23:59:59.9996 is the next day 00:00.
+// Rounds the exact value * 86400000 to the millisecond first, so
+// 23:59:59.9996 is the next day 00:00.  A NaN or infinite value raises
+// EInvalidOp "Invalid floating point operation" (so do DecodeDate,
+// DecodeTime, FormatDateTime and every routine built on this one).
 TTimeStamp DateTimeToTimeStamp(TDateTime value);
 // Raises EConvertError "'%d.%d' is not a valid timestamp" for Date <= 0
 // or Time outside 0..86399999.

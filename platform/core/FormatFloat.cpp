@@ -3,14 +3,17 @@
 // A picture has up to three sections separated by ';' (outside quotes):
 // positive; negative; zero.  An empty or missing negative section means the
 // positive one with a leading '-'; an empty or missing zero section means
-// the positive one.  A value that rounds to zero under its section's
+// the positive one.  An empty positive section, when it is the one taken,
+// formats the value in general format (FloatToStr): FormatFloat(";;", 0.5)
+// is "0.5".  A value that rounds to zero under its section's
 // decimals is formatted by the zero section (when there is one) and never
 // shows a minus sign.
 //
 // Inside a section:
 //   0    a digit, shown even when it is a leading or trailing zero
 //   #    a digit, shown only when significant
-//   .    the first one is the decimal point (settings' DecimalSeparator)
+//   .    the first one is the decimal point (settings' DecimalSeparator);
+//        any later one in the section is ignored
 //   ,    anywhere before the exponent: group thousands
 //   E+ E- e+ e-  scientific; the '0's after it give the minimum exponent
 //        digits (at most 4); "+" always shows the sign, "-" only a minus
@@ -154,7 +157,8 @@ class TSectionWriter {
         out_ += c;
       } else if (c == '0' || c == '#') {
         if (!pointSeen_) IntegerPlace(); else DecimalPlace();
-      } else if (c == '.' && !pointSeen_) {
+      } else if (c == '.') {
+        if (pointSeen_) continue;  // a second point is ignored
         pointSeen_ = true;
         if (l_.intPlaces == 0) PutIntegerDigits(0, d_.intDigits.size());
         if (!d_.fracDigits.empty()) out_ += fs_.DecimalSeparator;
@@ -209,7 +213,7 @@ class TSectionWriter {
 }  // namespace
 
 AnsiString FormatFloat(const AnsiString& picture, double value, const TFormatSettings& fs) {
-  TDecimal dec = numfmt::ToDecimal(value, 15);
+  TDecimal dec = numfmt::ToDecimal(value);
   if (dec.special) return numfmt::SpecialText(dec);
   if (picture.empty()) return numfmt::FormatDecimal(dec, ffGeneral, 15, 0, fs);
 
@@ -219,6 +223,7 @@ AnsiString FormatFloat(const AnsiString& picture, double value, const TFormatSet
   if (dec.digits.empty() && usable(2)) index = 2;
   else if (dec.negative && usable(1)) index = 1;
 
+  if (sections[index].empty()) return numfmt::FormatDecimal(dec, ffGeneral, 15, 0, fs);
   TSectionLayout layout = Analyse(sections[index]);
   if (!layout.scientific && dec.exponent > 18) return numfmt::FormatDecimal(dec, ffGeneral, 15, 0, fs);
   TSectionDigits digits = RoundFor(layout, dec);
@@ -231,6 +236,7 @@ AnsiString FormatFloat(const AnsiString& picture, double value, const TFormatSet
     size_t zeroIndex = usable(2) ? 2 : 0;
     if (zeroIndex != index) {
       index = zeroIndex;
+      if (sections[index].empty()) return numfmt::FormatDecimal(dec, ffGeneral, 15, 0, fs);
       layout = Analyse(sections[index]);
       digits = RoundFor(layout, TDecimal());
     }

@@ -175,17 +175,17 @@ class TFormatter {
     switch (type) {
       case 'E':
         if (precision < 0) precision = 15;
-        d = numfmt::ToDecimal(a.AsDouble(), 15);
+        d = numfmt::ToDecimal(a.AsDouble());
         return numfmt::FormatDecimal(d, ffExponent, precision, 3, fs_);
       case 'G':
         if (precision < 0) precision = 15;
-        d = numfmt::ToDecimal(a.AsDouble(), 15);
+        d = numfmt::ToDecimal(a.AsDouble());
         return numfmt::FormatDecimal(d, ffGeneral, precision, 0, fs_);
       case 'F':
       case 'N':
       case 'M': {
         if (precision < 0) precision = type == 'M' ? fs_.CurrencyDecimals : 2;
-        d = numfmt::ToDecimal(a.AsDouble(), 15);
+        d = numfmt::ToDecimal(a.AsDouble());
         TFloatFormat f = type == 'F' ? ffFixed : type == 'N' ? ffNumber : ffCurrency;
         return numfmt::FormatDecimal(d, f, 18, precision, fs_);
       }

@@ -2,8 +2,9 @@
 // helpers.  Format lives in FormatText.cpp.
 //
 // Every float conversion goes through TDecimal (NumFormatInt.h): the value
-// as sign, decimal digits and exponent, produced correctly rounded by
-// std::to_chars (locale-independent), then rounded further in decimal.
+// as sign, decimal digits and exponent, the shortest text that reads back
+// as the same double (std::to_chars, locale-independent), then rounded
+// further in decimal.
 #include "platform/core/NumFormat.h"
 
 #include <charconv>
@@ -15,7 +16,7 @@
 
 namespace numfmt {
 
-TDecimal ToDecimal(double value, int precision) {
+TDecimal ToDecimal(double value) {
   TDecimal d;
   if (std::isnan(value)) { d.special = TDecimal::kNan; return d; }
   if (std::isinf(value)) {
@@ -23,12 +24,15 @@ TDecimal ToDecimal(double value, int precision) {
     d.negative = value < 0;
     return d;
   }
-  if (precision < 1) precision = 1;
-  if (precision > kMaxDigits) precision = kMaxDigits;
   if (value == 0) return d;
   char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
-                           precision - 1);
+  // Below the normal range a double holds fewer bits than its digits
+  // suggest and the shortest text drops digits of the value itself
+  // (5e-324 is 4.9406564584124654e-324): there the value is taken to 17
+  // correctly rounded digits instead, which also read back as it.
+  const bool subnormal = std::fabs(value) < std::numeric_limits<double>::min();
+  auto res = subnormal ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 16)
+                       : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
   // "-d.ddddde+XX"
   const char* p = buf;
   if (*p == '-') { d.negative = true; ++p; }
@@ -364,13 +368,12 @@ AnsiString FormatDecimal(const TDecimal& value, TFloatFormat format, int precisi
 }  // namespace numfmt
 
 AnsiString FloatToStr(double value, const TFormatSettings& fs) {
-  return numfmt::FormatDecimal(numfmt::ToDecimal(value, 15), ffGeneral, 15, 0, fs);
+  return numfmt::FormatDecimal(numfmt::ToDecimal(value), ffGeneral, 15, 0, fs);
 }
 
 AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits,
                        const TFormatSettings& fs) {
-  return numfmt::FormatDecimal(numfmt::ToDecimal(value, 15), format,
-                               precision, digits, fs);
+  return numfmt::FormatDecimal(numfmt::ToDecimal(value), format, precision, digits, fs);
 }
 
 namespace {
@@ -493,25 +496,31 @@ int MulDiv(int number, int numerator, int denominator) {
 
 namespace {
 
+// The rounded decimal as a double.  A result beyond the double range (the
+// value cannot be scaled to that place) raises EInvalidOp; one below it is 0.
 double DecimalToDouble(const TDecimal& d) {
   if (d.digits.empty()) return 0.0;
   std::string text = (d.negative ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent);
   double v = 0;
-  std::from_chars(text.data(), text.data() + text.size(), v);
+  auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (res.ec == std::errc::result_out_of_range) {
+    if (d.exponent > 0) throw EInvalidOp("Invalid floating point operation");
+    return 0.0;
+  }
   return v;
 }
 
 }  // namespace
 
 double SimpleRoundTo(double value, int digit) {
-  TDecimal d = numfmt::ToDecimal(value, 15);
+  TDecimal d = numfmt::ToDecimal(value);
   if (d.special) return value;
   d.RoundToDecimals(-digit);
   return DecimalToDouble(d);
 }
 
 double RoundTo(double value, int digit) {
-  TDecimal d = numfmt::ToDecimal(value, 15);
+  TDecimal d = numfmt::ToDecimal(value);
   if (d.special || d.digits.empty()) return d.special ? value : 0.0;
   int keep = d.exponent - digit;
   if (keep >= 0 && static_cast<size_t>(keep) < d.digits.size()) {

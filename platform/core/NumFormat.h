@@ -5,14 +5,14 @@
 // default, DefaultFormatSettings()).
 //
 // Decimal conversion (one rule for FloatToStr, FloatToStrF, FormatFloat,
-// Format and SimpleRoundTo): the double is first converted, correctly
-// rounded, to a decimal of 15 significant digits (a double's faithful
-// width; a larger Precision never shows binary noise); any further
-// rounding the call asks for (fewer significant digits, fixed decimals,
-// '0'/'#' places) is done on that decimal, halves away from zero.  So
-// FormatFloat("0.00", 1.005) is "1.01" and FloatToStrF(1234.5, ffExponent,
-// 4, 2) is "1.235E+03": the values' 15-digit forms are 1.00500000000000
-// and 1234.50000000000.  A result that rounds to zero never carries a minus
+// Format, SimpleRoundTo and RoundTo): the double is first converted to the
+// shortest decimal that reads back as the same double (up to 17
+// significant digits; a larger Precision never shows binary noise, and no
+// digit of the value is lost); any further rounding the call asks for
+// (fewer significant digits, fixed decimals, '0'/'#' places) is done on
+// that decimal, halves away from zero.  So FormatFloat("0.00", 1.005) is
+// "1.01" and FloatToStrF(1234.5, ffExponent, 4, 2) is "1.235E+03": the
+// values' shortest forms are 1.005 and 1234.5.  A result that rounds to zero never carries a minus
 // sign ("0.00", not "-0.00"); negative zero formats as zero.  Not-a-number
 // and infinities format as "NAN", "INF", "-INF".
 //
@@ -58,8 +58,8 @@ enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 
 // General format, 15 significant digits: "0.1", "1E15", "1.5E-5".
 AnsiString FloatToStr(double value, const TFormatSettings& fs = DefaultFormatSettings());
-// Precision: significant digits (1..18; above 15 only the switch to the
-// exponent form moves).  Digits: for ffGeneral and ffExponent the minimum
+// Precision: significant digits (1..18; a double has at most 17, so above
+// that only the switch to the exponent form moves).  Digits: for ffGeneral and ffExponent the minimum
 // exponent digits (0..4), for ffFixed, ffNumber and ffCurrency the decimals
 // (0..18).  ffFixed, ffNumber and ffCurrency fall back to ffGeneral when
 // the value has more than Precision integer digits.
@@ -98,7 +98,8 @@ double Frac(double value);
 // -1 when the denominator is zero.
 int MulDiv(int number, int numerator, int denominator);
 // Rounds to 10^digit (digit -2: hundredths), halves away from zero,
-// computed on the value's 15-digit decimal form (so 1.005 -> 1.01).
+// computed on the value's shortest decimal form (so 1.005 -> 1.01).  A
+// result beyond the double range raises EInvalidOp.
 double SimpleRoundTo(double value, int digit = -2);
 // Same, halves to even ("banker's": 1.125 -> 1.12).
 double RoundTo(double value, int digit);

@@ -10,8 +10,7 @@
 namespace numfmt {
 
 // Most significant digits a decimal carries (a currency amount has up to
-// 19).  Doubles are converted with at most 15: beyond that a double's
-// decimal form shows binary noise (0.1 -> 0.100000000000000006).
+// 19, a double's shortest text up to 17).
 constexpr int kMaxDigits = 20;
 
 // A decimal value: (negative ? -1 : 1) * 0.d1d2d3... * 10^exponent.
@@ -35,8 +34,11 @@ struct TDecimal {
   std::string FractionDigits() const;
 };
 
-// The double correctly rounded to `precision` significant digits.
-TDecimal ToDecimal(double value, int precision);
+// The shortest decimal that reads back as the same double (1 to 17
+// significant digits, std::to_chars): 0.1 is "1" * 10^0, never the binary
+// noise 0.1000000000000000055...; 2.675 stays the half it was typed as.
+// A subnormal value is taken to 17 correctly rounded digits.
+TDecimal ToDecimal(double value);
 AnsiString SpecialText(const TDecimal& d);
 AnsiString GroupThousands(const std::string& intDigits, char separator);
 // Exponent with '-' when negative, '+' when forcePlus, zero-padded.

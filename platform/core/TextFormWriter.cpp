@@ -228,6 +228,9 @@ class TFormWriter {
         return;
       default: {
         AnsiString ident = p.Idents != nullptr ? p.Idents->NameOf(v) : AnsiString();
+        // A 32-bit ordinal is written signed, as stored definitions hold
+        // it: an unsigned 4294967295 is "-1" (the reader takes both back).
+        if (p.Kind == tkInteger) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
         out_ += ident.empty() ? AnsiString(std::to_string(v)) : ident;
       }
     }

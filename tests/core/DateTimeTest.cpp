@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
@@ -90,6 +91,44 @@ TEST(DecodeDate, AValueWithinHalfAMillisecondOfMidnightIsTheNextDay) {
   EXPECT_EQ(d, 2);
   EXPECT_EQ(h, 0);
   EXPECT_EQ(z, 0);
+}
+
+// The millisecond is the exact value * 86400000 rounded, not the rounded
+// double product: both values below land on a half as doubles.
+TEST(DecodeTime, MillisecondsComeFromTheExactProduct) {
+  const struct { double value; unsigned short hour, min, sec, msec; } cases[] = {
+      {629730.093208316, 2, 14, 13, 199},     // exactly ...198.5037 ms
+      {43831.000000005784, 0, 0, 0, 0},       // exactly ...0.4998 ms
+      {0.5, 12, 0, 0, 0},
+      {-1.25, 6, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    unsigned short h, n, s, z;
+    DecodeTime(c.value, h, n, s, z);
+    EXPECT_EQ(h, c.hour) << c.value;
+    EXPECT_EQ(n, c.min) << c.value;
+    EXPECT_EQ(s, c.sec) << c.value;
+    EXPECT_EQ(z, c.msec) << c.value;
+  }
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", 629730.093208316), "3624-02-20 02:14:13.199");
+}
+
+// A date that is no number raises in every routine that reads one, instead
+// of showing "0000-00-00".
+TEST(DateTime, NanAndInfinityRaiseInvalidOp) {
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double v : {std::nan(""), inf, -inf}) {
+    unsigned short a, b, c, d;
+    EXPECT_THROW(DecodeDate(v, a, b, c), EInvalidOp) << v;
+    EXPECT_THROW(DecodeTime(v, a, b, c, d), EInvalidOp) << v;
+    EXPECT_THROW(DateTimeToTimeStamp(v), EInvalidOp) << v;
+    EXPECT_THROW(DayOfWeek(v), EInvalidOp) << v;
+    EXPECT_THROW(IncMonth(v, 1), EInvalidOp) << v;
+    EXPECT_THROW(FormatDateTime("yyyy-mm-dd", v), EInvalidOp) << v;
+    EXPECT_THROW(DateToStr(v), EInvalidOp) << v;
+    EXPECT_THROW(TimeToStr(v), EInvalidOp) << v;
+    EXPECT_THROW(DateTimeToStr(v), EInvalidOp) << v;
+  }
 }
 
 TEST(DayOfWeek, SundayIsOne) {

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "platform/core/Exceptions.h"
 
@@ -164,6 +165,74 @@ TEST(FormatFloat, RoundsTheFifteenDigitDecimalHalfAwayFromZero) {
     EXPECT_EQ(FormatFloat(c.picture, c.value), c.text) << c.picture << " " << c.value;
 }
 
+// Every significant digit of a double counts, up to the 17 of its shortest
+// text: nothing is cut to 15 digits before the picture rounds.
+TEST(FormatFloat, KeepsEverySignificantDigit) {
+  EXPECT_EQ(FormatFloat("#,##0.00", 12345678901234.56), "12,345,678,901,234.56");
+  EXPECT_EQ(FloatToStrF(4503599627370496.0, ffFixed, 18, 1), "4503599627370496.0");
+  EXPECT_EQ(FloatToStrF(0.1, ffFixed, 18, 18), "0.100000000000000000") << "no binary noise";
+  EXPECT_EQ(FloatToStrF(1.0 / 3, ffGeneral, 18, 0), "0.3333333333333333");
+}
+
+// A half written at the last of k significant digits (k = 1..17) rounds
+// away from zero when one digit fewer is shown, whichever side of the half
+// the binary value lies (1.005 is 1.00499999999999989... in binary).
+TEST(FormatFloat, RoundsAWrittenHalfAtEveryDigitPosition) {
+  const struct { const char* value; const char* picture; const char* text; } cases[] = {
+      {"0.5", "0", "1"},
+      {"2.5", "0", "3"},
+      {"0.125", "0.00", "0.13"},
+      {"1.005", "0.00", "1.01"},
+      {"2.6745", "0.000", "2.675"},
+      {"1234.45", "0.0", "1234.5"},
+      {"0.1000005", "0.000000", "0.100001"},
+      {"123456.25", "0.0", "123456.3"},
+      {"1.00000005", "0.0000000", "1.0000001"},
+      {"12345678.25", "0.0", "12345678.3"},
+      {"0.12345678905", "0.0000000000", "0.1234567891"},
+      {"9999999999.95", "0.0", "10000000000.0"},
+      {"1.000000000005", "0.00000000000", "1.00000000001"},
+      {"123456789012.45", "0.0", "123456789012.5"},
+      {"0.100000000000005", "0.00000000000000", "0.10000000000001"},
+      {"1234567890123.455", "0.00", "1234567890123.46"},
+      {"1234567890123456.5", "0", "1234567890123457"},
+      {"0.12345678901234565", "0.0000000000000000", "0.1234567890123457"},
+  };
+  for (const auto& c : cases) {
+    const double v = std::stod(c.value);
+    const std::string picture = c.picture;
+    const int decimals = picture.size() > 1 ? static_cast<int>(picture.size()) - 2 : 0;
+    EXPECT_EQ(FormatFloat(c.picture, v), c.text) << c.value;
+    EXPECT_EQ(FormatFloat(c.picture, -v), "-" + std::string(c.text)) << c.value;
+    EXPECT_EQ(FloatToStrF(v, ffFixed, 18, decimals), c.text) << c.value;
+    EXPECT_EQ(SimpleRoundTo(v, -decimals), std::stod(c.text)) << c.value;
+    EXPECT_EQ(SimpleRoundTo(-v, -decimals), -std::stod(c.text)) << c.value;
+  }
+}
+
+TEST(FormatFloat, AnEmptyPositiveSectionShowsTheGeneralFormat) {
+  const PictureCase cases[] = {
+      {";;", 0.5, "0.5"},
+      {";0", 0.5, "0.5"},
+      {";;", -0.5, "-0.5"},
+      {";;", 0, "0"},
+      {";0.0", -0.01, "-0.01"},  // shown as zero by its own section: the empty positive one
+      {";(0.0)", -2, "(2.0)"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatFloat(c.picture, c.value), c.text) << c.picture << " " << c.value;
+}
+
+TEST(FormatFloat, ASecondDecimalPointIsIgnored) {
+  const PictureCase cases[] = {
+      {"0.0.0", 0.125, "0.13"},
+      {"0..00", 1.5, "1.50"},
+      {"#,##0.0.", 1234.56, "1,234.6"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatFloat(c.picture, c.value), c.text) << c.picture << " " << c.value;
+}
+
 TEST(FormatFloat, PlacesDigitsLiteralsAndSeparators) {
   const PictureCase cases[] = {
       {"000", 5, "005"},
@@ -183,7 +252,7 @@ TEST(FormatFloat, PlacesDigitsLiteralsAndSeparators) {
       {"0.00'元'", 12.5, "12.50元"},
       {"0.00元", 12.5, "12.50元"},
       {"0.00 'a;b'", 1, "1.00 a;b"},
-      {"0", 123456789012345678.0, "123456789012346000"},
+      {"0", 123456789012345678.0, "123456789012345680"},
       {"0", 1e20, "1E20"},
       {"0.00E+0", 1e-300, "1.00E-300"},
       {"", 0.1, "0.1"},
@@ -411,6 +480,18 @@ TEST(SimpleRoundTo, RoundsTheWrittenDecimalHalfAwayFromZero) {
   EXPECT_EQ(RoundTo(2.5, 0), 2);
   EXPECT_EQ(RoundTo(3.5, 0), 4);
   EXPECT_EQ(RoundTo(1.1251, -2), 1.13);
+}
+
+TEST(SimpleRoundTo, KeepsDigitsPastTheFifteenthAndRefusesWhatItCannotScale) {
+  EXPECT_EQ(SimpleRoundTo(1e15 + 0.5, -3), 1e15 + 0.5);
+  EXPECT_EQ(SimpleRoundTo(1e15 + 0.5, 0), 1e15 + 1);
+  EXPECT_EQ(RoundTo(1e15 + 0.5, 0), 1e15);
+  const double max = std::numeric_limits<double>::max();
+  EXPECT_EQ(RoundTo(max, -2), max);
+  EXPECT_EQ(SimpleRoundTo(-max, -2), -max);
+  EXPECT_THROW(SimpleRoundTo(max, 308), EInvalidOp);  // 2E308
+  EXPECT_THROW(RoundTo(-max, 305), EInvalidOp);       // -1.798E308
+  EXPECT_EQ(RoundTo(max, 309), 0);
 }
 
 }  // namespace

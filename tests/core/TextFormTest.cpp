@@ -367,6 +367,26 @@ TEST(TextForm, WritesTheClassLibraryLayout) {
   EXPECT_EQ(ComponentToObjectText(&def), expected);
 }
 
+// Stored definitions hold 32-bit ordinals signed: an unsigned value with
+// the high bit set is written negative, and both spellings read back as it.
+TEST(TextForm, ThirtyTwoBitOrdinalsAreWrittenSigned) {
+  RegisterClasses<TTableDef>();
+  const struct { unsigned flag; const char* text; } cases[] = {
+      {4294967295u, "-1"}, {2147483648u, "-2147483648"}, {2147483647u, "2147483647"}, {48u, "48"}};
+  for (const auto& c : cases) {
+    TTableDef def(nullptr);
+    def.SetName("T");
+    def.SetOwnerFlag(c.flag);
+    AnsiString text = ComponentToObjectText(&def);
+    EXPECT_NE(text.find("  OwnerFlag = " + std::string(c.text) + "\r\n"), std::string::npos) << text;
+    std::unique_ptr<TComponent> back(ObjectTextToNewComponent(text));
+    EXPECT_EQ(dynamic_cast<TTableDef&>(*back).OwnerFlag(), c.flag) << c.text;
+  }
+  std::unique_ptr<TComponent> unsignedText(
+      ObjectTextToNewComponent(Crlf("object T: TTableDef\n  OwnerFlag = 4294967295\nend\n")));
+  EXPECT_EQ(dynamic_cast<TTableDef&>(*unsignedText).OwnerFlag(), 4294967295u);
+}
+
 TEST(TextForm, ValuesAtTheirDefaultAreNotWritten) {
   TTableDef def(nullptr);
   def.SetName("T");

@@ -1,0 +1,349 @@
+#include "sql/SortList.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/core/AnsiText.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/NumFormat.h"
+#include "platform/core/TempFiles.h"
+#include "sql/BookmarkHandles.h"
+#include "sql/MemMapFile.h"
+#include "sql/ResultSet.h"
+#include "sql/SqlMessages.h"
+
+namespace {
+
+constexpr int kSourceSize = 4;
+
+template <typename T>
+T Load(const char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+int Sign(int c) { return (c > 0) - (c < 0); }
+
+// A total order on doubles (std::sort needs one): NaN after every number.
+int CompareFloat(double a, double b) {
+  if (a < b) return -1;
+  if (a > b) return 1;
+  if (a == b) return 0;
+  return std::isnan(a) - std::isnan(b);
+}
+
+}  // namespace
+
+// ---- TSrtField -------------------------------------------------------------------
+
+TsqSortList* TSrtField::SortList() const { return owner_->SortList(); }
+
+bool TSrtField::Read(void* buffer) { return SortList()->GetFieldData(this, buffer); }
+
+void TSrtField::Write(const void* buffer) { SortList()->SetFieldData(this, buffer); }
+
+AnsiString TSrtStringField::GetAsString() {
+  std::vector<char> buf(static_cast<size_t>(DataSize()), 0);
+  if (!Read(buf.data())) return AnsiString();
+  return AnsiString(buf.data(), strnlen(buf.data(), buf.size()));
+}
+
+void TSrtStringField::SetAsString(const AnsiString& value) {
+  // Zero-padded to the key's end, so that equal texts have equal key bytes.
+  std::vector<char> buf(static_cast<size_t>(DataSize()), 0);
+  const size_t room = buf.empty() ? 0 : buf.size() - 1;
+  std::memcpy(buf.data(), value.data(), std::min(value.size(), room));
+  Write(buf.data());
+}
+
+AnsiString TSrtFloatField::GetAsString() { return FloatToStr(GetAsFloat()); }
+
+void TSrtFloatField::SetAsString(const AnsiString& value) {
+  double v = 0;
+  if (!value.empty() && !TryStrToFloat(value, v)) SqlQueryError(kSqlInvalidFloat, {value});
+  SetAsFloat(v);
+}
+
+double TSrtFloatField::GetAsFloat() {
+  double v = 0;
+  return Read(&v) ? v : 0;
+}
+
+void TSrtFloatField::SetAsFloat(double value) { Write(&value); }
+
+AnsiString TSrtIntegerField::GetAsString() { return IntToStr(GetAsInteger()); }
+
+void TSrtIntegerField::SetAsString(const AnsiString& value) {
+  int v;
+  if (!TryStrToInt(value, v)) SqlQueryError(kSqlInvalidInteger, {value});
+  SetAsInteger(v);
+}
+
+std::int32_t TSrtIntegerField::GetAsInteger() {
+  std::int32_t v = 0;
+  return Read(&v) ? v : 0;
+}
+
+void TSrtIntegerField::SetAsInteger(std::int32_t value) { Write(&value); }
+
+AnsiString TSrtBooleanField::GetAsString() { return BooleanKeyText(GetAsBoolean()); }
+
+void TSrtBooleanField::SetAsString(const AnsiString& value) {
+  SetAsBoolean(BooleanFromKeyText(value));
+}
+
+bool TSrtBooleanField::GetAsBoolean() {
+  std::uint16_t v = 0;
+  return Read(&v) && v != 0;
+}
+
+void TSrtBooleanField::SetAsBoolean(bool value) {
+  const std::uint16_t v = value ? 1 : 0;
+  Write(&v);
+}
+
+// ---- TSrtFields ------------------------------------------------------------------
+
+TSrtField* TSrtFields::Add(TExprType dataType) {
+  std::unique_ptr<TSrtField> f;
+  switch (dataType) {
+    case ttString: f = std::make_unique<TSrtStringField>(this); break;
+    case ttFloat: f = std::make_unique<TSrtFloatField>(this); break;
+    case ttInteger: f = std::make_unique<TSrtIntegerField>(this); break;
+    case ttBoolean: f = std::make_unique<TSrtBooleanField>(this); break;
+  }
+  if (!f) throw EInvalidOperation("Unknown sort key type " + IntToStr(dataType));
+  f->dataType_ = dataType;
+  items_.push_back(std::move(f));
+  return items_.back().get();
+}
+
+TSrtField* TSrtFields::Items(int index) const {
+  if (index < 0 || index >= Count()) ListIndexError(index);
+  return items_[static_cast<size_t>(index)].get();
+}
+
+// ---- TsqSortList -----------------------------------------------------------------
+
+TsqSortList::TsqSortList(bool usesBookmarks) : fields_(this), usesBookmarks_(usesBookmarks) {}
+
+TsqSortList::~TsqSortList() = default;
+
+TSrtField* TsqSortList::AddField(TExprType dataType, int size, bool desc) {
+  // S1: the row layout cannot change under existing rows.
+  if (GetRecordCount() > 0) throw EInvalidOperation("Cannot add a sort key to a list with rows");
+  TSrtField* f = fields_.Add(dataType);
+  switch (dataType) {
+    case ttString: f->dataSize_ = (size < 0 ? 0 : size) + 1; break;
+    case ttFloat: f->dataSize_ = 8; break;
+    case ttInteger: f->dataSize_ = 4; break;
+    case ttBoolean: f->dataSize_ = 2; break;
+  }
+  f->desc_ = desc;
+  f->offset_ = recordSize_;
+  recordSize_ += f->dataSize_;
+  return f;
+}
+
+void TsqSortList::SetRecNo(int value) {
+  if (value < 1 || value > GetRecordCount()) SqlQueryError(kSqlRecnoOutOfRange);
+  recNo_ = value;
+}
+
+void TsqSortList::CheckRow(int i) const {
+  if (i < 1 || i > GetRecordCount()) SqlQueryError(kSqlRecnoOutOfRange);
+}
+
+bool TsqSortList::GetFieldData(const TSrtField* field, void* buffer) {
+  const char* row = GetActiveBuffer();
+  if (!row) return false;
+  std::memcpy(buffer, row + field->Offset(), static_cast<size_t>(field->DataSize()));
+  return true;
+}
+
+void TsqSortList::SetFieldData(const TSrtField* field, const void* buffer) {
+  char* row = GetActiveBuffer();
+  if (!row) return;
+  std::memcpy(row + field->Offset(), buffer, static_cast<size_t>(field->DataSize()));
+  StoreActiveBuffer();
+}
+
+void TsqSortList::SetSourceRecNo(std::int32_t value) {
+  char* row = GetActiveBuffer();
+  if (!row) return;
+  std::memcpy(row, &value, kSourceSize);
+  StoreActiveBuffer();
+}
+
+std::int32_t TsqSortList::GetSourceRecNo() {
+  const char* row = GetActiveBuffer();
+  return row ? Load<std::int32_t>(row) : 0;
+}
+
+void TsqSortList::Clear() {
+  ReleaseBookmarks();
+  ClearRows();
+  fields_.Clear();
+  recordSize_ = kSourceSize;
+  recNo_ = -1;
+}
+
+void TsqSortList::ReleaseBookmarks() {
+  if (!usesBookmarks_ || !bookmarkDataSet_) return;
+  for (int i = 0, n = GetRecordCount(); i < n; ++i) {
+    ReleaseBookmarkHandle(Load<std::int32_t>(RowAt(i)));
+  }
+}
+
+bool TsqSortList::IsEqual(int i, int j) {
+  CheckRow(i);
+  CheckRow(j);
+  const size_t keyBytes = static_cast<size_t>(recordSize_ - kSourceSize);
+  // RowAt of the file kind points into the view: both stay valid (no write).
+  return std::memcmp(RowAt(i - 1) + kSourceSize, RowAt(j - 1) + kSourceSize, keyBytes) == 0;
+}
+
+int TsqSortList::CompareRows(const char* a, const char* b) const {
+  for (int k = 0, n = fields_.Count(); k < n; ++k) {
+    const TSrtField* f = fields_.Items(k);
+    const char* pa = a + f->Offset();
+    const char* pb = b + f->Offset();
+    int c = 0;
+    switch (f->DataType()) {
+      case ttString: {
+        const size_t size = static_cast<size_t>(f->DataSize());
+        const size_t la = strnlen(pa, size), lb = strnlen(pb, size);
+        if (useAnsiSort_) {
+          c = Sign(CompareAnsiKey(pa, la, pb, lb, false));
+        } else {
+          c = Sign(std::memcmp(pa, pb, std::min(la, lb)));
+          if (c == 0) c = (la > lb) - (la < lb);
+        }
+        break;
+      }
+      case ttFloat: c = CompareFloat(Load<double>(pa), Load<double>(pb)); break;
+      case ttInteger: {
+        const std::int32_t x = Load<std::int32_t>(pa), y = Load<std::int32_t>(pb);
+        c = (x > y) - (x < y);
+        break;
+      }
+      case ttBoolean: {
+        const int x = Load<std::uint16_t>(pa) != 0, y = Load<std::uint16_t>(pb) != 0;
+        c = x - y;
+        break;
+      }
+    }
+    if (c != 0) return f->Desc() ? -c : c;
+  }
+  return 0;
+}
+
+void TsqSortList::Sort() {
+  if (fields_.Count() == 0 || GetRecordCount() < 2) return;
+  SortRows();
+}
+
+// ---- TMemSortList ----------------------------------------------------------------
+
+TMemSortList::TMemSortList(bool usesBookmarks) : TsqSortList(usesBookmarks) {}
+
+TMemSortList::~TMemSortList() { ReleaseBookmarks(); }
+
+char* TMemSortList::GetActiveBuffer() { return HasCurrentRow() ? rows_[RecNo() - 1] : nullptr; }
+
+void TMemSortList::Insert() {
+  const size_t size = static_cast<size_t>(RecordSize());
+  if (blocks_.empty() || blockUsed_ + size > blockSize_) {
+    blockSize_ = std::max<size_t>(size, 64 * 1024);
+    blocks_.push_back(std::make_unique<char[]>(blockSize_));  // zeroed
+    blockUsed_ = 0;
+  }
+  rows_.push_back(blocks_.back().get() + blockUsed_);
+  blockUsed_ += size;
+  SetRecNoUnchecked(GetRecordCount());
+}
+
+void TMemSortList::Exchange(int i, int j) {
+  CheckRow(i);
+  CheckRow(j);
+  std::swap(rows_[static_cast<size_t>(i - 1)], rows_[static_cast<size_t>(j - 1)]);
+}
+
+void TMemSortList::SortRows() {
+  std::sort(rows_.begin(), rows_.end(),
+            [this](const char* a, const char* b) { return CompareRows(a, b) < 0; });
+}
+
+void TMemSortList::ClearRows() {
+  rows_.clear();
+  blocks_.clear();
+  blockUsed_ = blockSize_ = 0;
+}
+
+// ---- TFileSortList ---------------------------------------------------------------
+
+TFileSortList::TFileSortList(bool usesBookmarks, std::int64_t mapFileSize)
+    : TsqSortList(usesBookmarks) {
+  try {
+    temp_ = std::make_unique<TTempFile>(kSqlTempPrefix);
+  } catch (const EFileStreamError&) {
+    SqlQueryError(kSqlFileOpenFailed);
+  }
+  map_ = std::make_unique<TMemMapFile>(temp_->Handle(), temp_->FileName(),
+                                       mapFileSize > 0 ? mapFileSize : kDefaultMapFileSize);
+}
+
+TFileSortList::~TFileSortList() {
+  ReleaseBookmarks();
+  map_.reset();  // S3: the view goes before the file
+  temp_.reset();
+}
+
+AnsiString TFileSortList::TempFileName() const { return temp_ ? temp_->FileName() : AnsiString(); }
+
+const char* TFileSortList::RowAt(int index) {
+  return map_->View(rows_[static_cast<size_t>(index)], RecordSize());
+}
+
+char* TFileSortList::GetActiveBuffer() {
+  if (!HasCurrentRow()) return nullptr;
+  rowBuffer_.resize(static_cast<size_t>(RecordSize()));
+  map_->Seek(rows_[static_cast<size_t>(RecNo() - 1)]);
+  map_->Read(rowBuffer_.data(), RecordSize());
+  return rowBuffer_.data();
+}
+
+void TFileSortList::StoreActiveBuffer() {
+  map_->Seek(rows_[static_cast<size_t>(RecNo() - 1)]);
+  map_->Write(rowBuffer_.data(), RecordSize());
+}
+
+void TFileSortList::Insert() {
+  rowBuffer_.assign(static_cast<size_t>(RecordSize()), 0);
+  const std::int64_t pos = map_->HighWater();
+  map_->Seek(pos);
+  map_->Write(rowBuffer_.data(), RecordSize());  // S3: grows the view when full
+  rows_.push_back(pos);
+  SetRecNoUnchecked(GetRecordCount());
+}
+
+void TFileSortList::Exchange(int i, int j) {
+  CheckRow(i);
+  CheckRow(j);
+  std::swap(rows_[static_cast<size_t>(i - 1)], rows_[static_cast<size_t>(j - 1)]);
+}
+
+void TFileSortList::SortRows() {
+  // Nothing is written while sorting, so one look at the view serves.
+  const char* base = map_->View(0, map_->HighWater());
+  std::sort(rows_.begin(), rows_.end(), [this, base](std::int64_t a, std::int64_t b) {
+    return CompareRows(base + a, base + b) < 0;
+  });
+}
+
+void TFileSortList::ClearRows() {
+  rows_.clear();
+  map_->Rewind();
+}
