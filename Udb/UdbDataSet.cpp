@@ -12,6 +12,7 @@
 #include "Udb/EngineKeys.h"
 #include "Udb/TableHeader.h"
 #include "Udb/UdbDataSetInt.h"
+#include "Udb/UdbFilterMgr.h"
 #include "Udb/XorCipher.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/SysInfo.h"
@@ -42,7 +43,9 @@ class TBatchScope {
 // lifecycle and properties
 // ============================================================================
 
-TUdbDataSet::TUdbDataSet(TComponent* owner) : TDataSet(owner), tableDef_(std::make_unique<TTableDef>()) {}
+// Every table dataset filters through its own filter manager.
+TUdbDataSet::TUdbDataSet(TComponent* owner)
+    : TDataSet(owner), tableDef_(std::make_unique<TTableDef>()), filterMgr_(std::make_unique<TUdbFilterMgr>()) {}
 
 TUdbDataSet::~TUdbDataSet() {
   try {

@@ -153,7 +153,8 @@ class TUdbDataSet : public TDataSet {
   TRecordMgr& RecordMgr() { return recordMgr_; }
   TIndexManager& IndexMgr() { return indexMgr_; }
   TBlobInterface& BlobInterface() { return blobInterface_; }
-  // The filter manager; null keeps filters off.
+  // The filter manager (a TUdbFilterMgr from the start); null keeps filters
+  // off.
   TUdbFilterHooks* FilterMgr() const { return filterMgr_.get(); }
   void SetFilterMgr(std::unique_ptr<TUdbFilterHooks> mgr);
   bool FilterActive() const { return filterMgr_ && filterMgr_->Active(); }
