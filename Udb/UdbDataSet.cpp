@@ -709,29 +709,22 @@ bool TUdbDataSet::GotoNext() { return FilterActive() ? FilterMove(1, 1) : MoveNe
 
 bool TUdbDataSet::GotoPrior() { return FilterActive() ? FilterMove(1, -1) : MovePrior(); }
 
-bool TUdbDataSet::MoveNext() {
-  CheckOpen();
-  if (ReadFromReadAhead(2)) {
-    if (batchMode_ == 1) batchMode_ = 2;
-    return true;
-  }
-  TAccessBracket bracket(*this, false);
-  readAheadDirection_ = kAheadForward;
-  if (!InternalFind(kGreaterThan, indexName_)) return false;
-  if (rangeSet_ && !WithinRange(*indexMgr_.CurrentIndex())) return false;
-  if (batchMode_ == 1) batchMode_ = 2;
-  return true;
-}
+bool TUdbDataSet::MoveNext() { return MoveStep(true); }
 
-bool TUdbDataSet::MovePrior() {
+bool TUdbDataSet::MovePrior() { return MoveStep(false); }
+
+// One record on in the current index, from the read-ahead buffer when it
+// holds the neighbour (direction codes 2 and 1), else through the index
+// under a read bracket; a move out of the range fails.
+bool TUdbDataSet::MoveStep(bool forward) {
   CheckOpen();
-  if (ReadFromReadAhead(1)) {
+  if (ReadFromReadAhead(forward ? 2 : 1)) {
     if (batchMode_ == 1) batchMode_ = 2;
     return true;
   }
   TAccessBracket bracket(*this, false);
-  readAheadDirection_ = kAheadBackward;
-  if (!InternalFind(kLessThan, indexName_)) return false;
+  readAheadDirection_ = forward ? kAheadForward : kAheadBackward;
+  if (!InternalFind(forward ? kGreaterThan : kLessThan, indexName_)) return false;
   if (rangeSet_ && !WithinRange(*indexMgr_.CurrentIndex())) return false;
   if (batchMode_ == 1) batchMode_ = 2;
   return true;

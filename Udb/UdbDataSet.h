@@ -329,6 +329,7 @@ class TUdbDataSet : public TDataSet {
   bool IsCursorOpen() override;
 
  private:
+  bool MoveStep(bool forward);
   friend class TAccessBracket;
   friend class TRecordChange;
   void InternalOpenDataSet();
