@@ -888,6 +888,14 @@ void TUdbDataBase::StoreTableDef(TTableDef* def, int change) {
   const char* loc = "TUdbDataBase.UpdateTableDef";
   CheckConnected(def->Memory());
   if (def->Memory()) UdbDatabaseError(udberr::kWrongTableType, loc, def->TableName());
+  // A definition rebuilt from field and index definitions carries no table
+  // id; the stored table keeps its own, or the next open finds no storage.
+  if (def->TableID() == 0) {
+    TTableDef stored;
+    InternalGetTableDef(def->TableName(), &stored);
+    def->SetTableID(stored.TableID());
+    def->SetOwnerFlag(stored.OwnerFlag());
+  }
   if (change != kStoreDefinition) {
     TDiskTableDefMgr& mgr = ManagerFor(def->TableName());
     TTableDef open;

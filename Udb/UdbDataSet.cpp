@@ -993,7 +993,10 @@ void TUdbDataSet::InternalPrepareFilter() {
 void TUdbDataSet::ActivateFilter(const AnsiString& text, TFilterOptions options, bool recordFilter) {
   CheckOpen();
   if (!filterMgr_) return;
-  if (filterMgr_->Active() && (!AnsiSameText(filterMgr_->FilterText(), text) || filterMgr_->FilterOptions() != options))
+  // Off when anything changed, and when nothing is left to filter by (a
+  // filter of only a record callback has no text to compare).
+  if (filterMgr_->Active() && (!AnsiSameText(filterMgr_->FilterText(), text) ||
+                               filterMgr_->FilterOptions() != options || (text.empty() && !recordFilter)))
     filterMgr_->SetActive(false);
   if ((!text.empty() || recordFilter) && !filterMgr_->Active()) {
     filterMgr_->SetDataSet(this);

@@ -1,0 +1,466 @@
+// The table component over a database file: the operations the payroll
+// program relies on (open on an index, walk, edit/insert/append/delete,
+// bookmarks, filters, Locate/Lookup, field access), key search and ranges,
+// master-detail, blobs, dates, restructuring and transactions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "MemFileSystem.h"
+#include "UdbTestSupport.h"
+#include "Udb/RestructureDefs.h"
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbTable.h"
+#include "platform/core/Streams.h"
+#include "platform/data/BlobStream.h"
+#include "platform/data/DataSource.h"
+#include "platform/data/Fields.h"
+
+namespace {
+
+struct TDb {
+  TMemFileSystem fs;
+  TUdbDataBase db;
+  TDb() {
+    db.SetFileSystem(&fs);
+    db.SetDataBaseName("GZ.udb");
+    db.CreateDatabase();
+    db.SetConnected(true);
+  }
+};
+
+// A table shaped like the payroll table "gzk": codes, names, a boolean,
+// pay items; index on the employee code.
+void CreateGzk(TUdbDataBase& db, int payItems = 5) {
+  TUdbTable t;
+  t.SetDataBase(&db);
+  t.SetTableName("gzk");
+  t.FieldDefs()->Add("YLBXH", ftString, 6);
+  t.FieldDefs()->Add("ZGBH", ftString, 15);
+  t.FieldDefs()->Add("XM", ftString, 8);
+  t.FieldDefs()->Add("DB_FLAG", ftBoolean);
+  t.FieldDefs()->Add("ZGQK", ftString, 30);
+  for (int i = 1; i <= payItems; ++i) {
+    char name[4];
+    std::snprintf(name, sizeof name, "F%02d", i);
+    t.FieldDefs()->Add(name, ftFloat);
+  }
+  t.IndexDefs()->Add("GzkIndex1", "ZGBH", TIndexOptions());
+  t.CreateTable();
+}
+
+struct TRow {
+  const char* code;
+  const char* name;
+  const char* kind;
+  double f01;
+};
+
+const std::vector<TRow> kRows = {
+    {"0101001", "张三", "在职", 1000}, {"0101002", "李四", "在职", 1200}, {"0102001", "王五", "退休", 900},
+    {"0102002", "赵六", "在职", 1500}, {"0201001", "Smith", "退休", 800},
+};
+
+class GzkTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateGzk(env.db);
+    t.SetDataBase(&env.db);
+    t.SetTableName("gzk");
+    t.SetIndexName("GzkIndex1");
+    t.Open();
+    for (const TRow& r : kRows) {
+      t.Append();
+      t.FieldByName("ZGBH")->SetAsString(r.code);
+      t.FieldByName("XM")->SetAsString(r.name);
+      t.FieldByName("ZGQK")->SetAsString(r.kind);
+      t.FieldByName("F01")->SetAsFloat(r.f01);
+      t.Post();
+    }
+    t.First();
+  }
+  std::vector<std::string> Codes() {
+    std::vector<std::string> out;
+    t.First();
+    while (!t.Eof()) {
+      out.push_back(t.FieldByName("ZGBH")->AsString());
+      t.Next();
+    }
+    return out;
+  }
+  TDb env;
+  TUdbTable t;
+};
+
+TEST_F(GzkTable, WalksInIndexOrderBothWaysWithCountsAndPositions) {
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0101002", "0102001", "0102002", "0201001"}));
+  EXPECT_EQ(t.RecordCount(), 5);
+  t.Last();
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "Smith");
+  EXPECT_EQ(t.RecNo(), 5);
+  std::vector<std::string> back;
+  while (!t.Bof()) {
+    back.push_back(t.FieldByName("ZGBH")->AsString());
+    t.Prior();
+  }
+  EXPECT_EQ(back.size(), 5u);
+  EXPECT_EQ(back.front(), "0201001");
+  EXPECT_EQ(back.back(), "0101001");
+  t.SetRecNo(3);
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102001");
+}
+
+TEST_F(GzkTable, FieldAccessReadsNullNumbersAsZeroAndBooleans) {
+  EXPECT_EQ(t.FieldByName("F02")->AsFloat(), 0.0);
+  EXPECT_TRUE(t.FieldByName("F02")->IsNull());
+  EXPECT_EQ(t.FieldByName("F01")->AsInteger(), 1000);
+  t.Edit();
+  t.FieldByName("DB_FLAG")->SetAsBoolean(true);
+  t.FieldByName("F02")->SetAsInteger(42);
+  t.Post();
+  t.Close();
+  t.Open();
+  EXPECT_TRUE(t.FieldByName("DB_FLAG")->AsBoolean());
+  EXPECT_EQ(t.FieldByName("F02")->AsFloat(), 42.0);
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "张三");
+}
+
+TEST_F(GzkTable, EditMovesTheRecordInItsIndexAndCancelRestores) {
+  ASSERT_TRUE(t.Locate("ZGBH", "0101002", TLocateOptions()));
+  t.Edit();
+  t.FieldByName("ZGBH")->SetAsString("0300001");
+  t.Post();
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "李四");
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0102001", "0102002", "0201001", "0300001"}));
+  t.First();
+  t.Edit();
+  t.FieldByName("XM")->SetAsString("改名");
+  t.Cancel();
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "张三");
+  // Next posts a pending edit before it moves.
+  t.Edit();
+  t.FieldByName("F01")->SetAsFloat(1);
+  t.Next();
+  t.First();
+  EXPECT_EQ(t.FieldByName("F01")->AsFloat(), 1.0);
+}
+
+TEST_F(GzkTable, InsertAndDeleteKeepTheWindowOnNeighbours) {
+  ASSERT_TRUE(t.Locate("ZGBH", "0102001", TLocateOptions()));
+  t.Delete();
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102002");
+  EXPECT_EQ(t.RecordCount(), 4);
+  t.Insert();
+  t.FieldByName("ZGBH")->SetAsString("0000001");
+  t.Post();
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0000001");
+  EXPECT_EQ(Codes().front(), "0000001");
+  t.Last();
+  t.Delete();
+  EXPECT_TRUE(t.Eof() || t.FieldByName("ZGBH")->AsString() == "0102002");
+  EXPECT_EQ(t.RecordCount(), 4);
+}
+
+TEST_F(GzkTable, BookmarksReturnAndOrderConsistently) {
+  t.Next();
+  t.Next();
+  TBookmark mark = t.GetBookmark();
+  t.First();
+  t.GotoBookmark(mark);
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102001");
+  t.Next();
+  TBookmark other = t.GetBookmark();
+  const int ab = t.CompareBookmarks(mark, other), ba = t.CompareBookmarks(other, mark);
+  EXPECT_NE(ab, 0);
+  EXPECT_EQ(ab, -ba);  // an order, not just "different"
+  EXPECT_EQ(t.CompareBookmarks(mark, mark), 0);
+  EXPECT_EQ(t.CompareBookmarks(nullptr, nullptr), 0);
+  t.GotoBookmark(other);
+  t.Delete();
+  EXPECT_FALSE(t.BookmarkValid(other));
+  EXPECT_TRUE(t.BookmarkValid(mark));
+  TDataSet::FreeBookmark(mark);
+  TDataSet::FreeBookmark(other);
+}
+
+TEST_F(GzkTable, FilterLikeAndEqualityCountAndWalk) {
+  struct Case {
+    const char* filter;
+    int count;
+  } cases[] = {
+      {"zgbh like '0101%'", 2},
+      {"ZGQK = '退休'", 2},
+      {"(zgbh like '01%') and (ZGQK = '在职')", 3},
+      {"zgbh like '02%' or xm = '张三'", 2},
+  };
+  for (const Case& c : cases) {
+    t.SetFilter(c.filter);
+    t.SetFiltered(true);
+    EXPECT_EQ(t.RecordCount(), c.count) << c.filter;
+    EXPECT_EQ(static_cast<int>(Codes().size()), c.count) << c.filter;
+    t.SetFiltered(false);
+  }
+  EXPECT_EQ(t.RecordCount(), 5);
+}
+
+TEST_F(GzkTable, OnFilterRecordAndFindNextFilterOnlyTheSearch) {
+  t.SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("F01")->AsFloat() >= 1000; });
+  EXPECT_TRUE(t.FindFirst());
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0101001");
+  EXPECT_TRUE(t.FindNext());
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0101002");
+  EXPECT_TRUE(t.FindNext());
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102002");
+  EXPECT_FALSE(t.FindNext());
+  EXPECT_TRUE(t.FindLast());
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102002");
+  EXPECT_EQ(t.RecordCount(), 5);  // not filtered outside the search
+  t.SetFiltered(true);
+  EXPECT_EQ(t.RecordCount(), 3);
+}
+
+TEST_F(GzkTable, LocateOptionsAndLookup) {
+  TLocateOptions ci;
+  ci << loCaseInsensitive;
+  TLocateOptions partial;
+  partial << loPartialKey;
+  EXPECT_FALSE(t.Locate("XM", "smith", TLocateOptions()));
+  EXPECT_TRUE(t.Locate("xm", "smith", ci));
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0201001");
+  EXPECT_TRUE(t.Locate("ZGBH", "0102", partial));
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102001");
+  EXPECT_TRUE(t.Locate("ZGQK;F01", VarArrayOf({"在职", 1500.0}), TLocateOptions()));
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "赵六");
+
+  t.First();
+  Variant v = t.Lookup("ZGBH", "0102001", "XM");
+  EXPECT_EQ(v.AsString(), "王五");
+  EXPECT_TRUE(t.Lookup("ZGBH", "9999", "XM").IsNull());
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0101001");  // Lookup does not move
+}
+
+TEST_F(GzkTable, LocateOnACalculatedFieldIsRefused) {
+  t.Close();
+  for (int i = 0; i < t.FieldDefs()->Count(); ++i) t.FieldDefs()->Items(i)->CreateField(&t);
+  TField* calc = CreateFieldOfType(ftString, &t);
+  calc->SetFieldName("CALC");
+  calc->SetFieldKind(fkCalculated);
+  calc->SetDataSet(&t);
+  t.Open();
+  EXPECT_UDB_ERROR(t.Locate("CALC", "x", TLocateOptions()), 10000);
+}
+
+TEST_F(GzkTable, FindKeyNearestAndRanges) {
+  EXPECT_TRUE(t.FindKey({"0102002"}));
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "赵六");
+  EXPECT_FALSE(t.FindKey({"0102003"}));
+  t.FindNearest({"0102003"});
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0201001");
+  t.SetRange({"0101002"}, {"0102002"});
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"0101002", "0102001", "0102002"}));
+  EXPECT_EQ(t.RecordCount(), 3);
+  t.CancelRange();
+  EXPECT_EQ(t.RecordCount(), 5);
+}
+
+TEST_F(GzkTable, IndexNameAndIndexFieldNames) {
+  EXPECT_EQ(t.IndexFieldNames(), "ZGBH");
+  EXPECT_UDB_ERROR(t.SetIndexName("Nope"), 9997);
+  EXPECT_EQ(t.IndexName(), "GzkIndex1");
+  t.SetIndexFieldNames("");
+  EXPECT_EQ(t.IndexName(), "");
+  t.SetIndexFieldNames("ZGBH");
+  EXPECT_EQ(t.IndexName(), "GzkIndex1");
+}
+
+TEST_F(GzkTable, DataSourceAndLinkFollowTheCursorAndDisableControlsBatches) {
+  TDataSource ds(nullptr);
+  ds.SetDataSet(&t);
+  int changes = 0;
+  ds.OnDataChange = [&](TObject*, TField*) { ++changes; };
+  t.Next();
+  EXPECT_GT(changes, 0);
+  changes = 0;
+  t.DisableControls();
+  t.Next();
+  t.Next();
+  EXPECT_EQ(changes, 0);
+  t.EnableControls();
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(GzkTable, RollbackCancelsAPendingEditAndRestoresData) {
+  env.db.StartTransaction();
+  t.Edit();
+  t.FieldByName("XM")->SetAsString("临时");
+  env.db.Rollback();
+  EXPECT_EQ(t.State(), dsBrowse);
+  EXPECT_EQ(t.FieldByName("XM")->AsString(), "张三");
+
+  env.db.StartTransaction();
+  t.Append();
+  t.FieldByName("ZGBH")->SetAsString("0900001");
+  t.Post();
+  EXPECT_EQ(t.RecordCount(), 6);
+  env.db.Rollback();
+  EXPECT_EQ(t.RecordCount(), 5);
+  EXPECT_FALSE(t.Locate("ZGBH", "0900001", TLocateOptions()));
+}
+
+TEST_F(GzkTable, ReadOnlyTableRefusesEdits) {
+  t.Close();
+  t.SetReadOnly(true);
+  t.Open();
+  EXPECT_FALSE(t.CanModify());
+  EXPECT_ANY_THROW(t.Edit());
+}
+
+// --- blobs, dates, master-detail, create and restructure --------------------------
+
+struct TNotes : ::testing::Test {
+  void SetUp() override {
+    TUdbTable c;
+    c.SetDataBase(&env.db);
+    c.SetTableName("notes");
+    c.FieldDefs()->Add("ID", ftInteger);
+    c.FieldDefs()->Add("DEPT", ftString, 8);
+    c.FieldDefs()->Add("DAY", ftDate);
+    c.FieldDefs()->Add("AT", ftDateTime);
+    c.FieldDefs()->Add("NOTE", ftMemo);
+    TIndexOptions primary;
+    primary << ixPrimary;
+    c.IndexDefs()->Add("PK", "ID", primary);
+    c.IndexDefs()->Add("ByDept", "DEPT;ID", TIndexOptions());
+    c.CreateTable();
+    t.SetDataBase(&env.db);
+    t.SetTableName("notes");
+    t.Open();
+  }
+  TDb env;
+  TUdbTable t;
+};
+
+TEST_F(TNotes, BlobStreamsWriteOnFreeAndCancelDropsThem) {
+  t.Append();
+  t.FieldByName("ID")->SetAsInteger(1);
+  t.FieldByName("NOTE")->SetAsString("第一条备注");
+  t.Post();
+  EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "第一条备注");
+  t.Edit();
+  {
+    auto s = OpenBlobStream(t.FieldByName("NOTE"), bmWrite, &t);
+    s->WriteBuffer("replaced", 8);
+  }
+  t.Cancel();
+  EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "第一条备注");
+  t.Edit();
+  {
+    auto s = OpenBlobStream(t.FieldByName("NOTE"), bmReadWrite, &t);
+    s->Seek(0, soFromEnd);
+    s->WriteBuffer("+", 1);
+  }
+  t.Post();
+  t.Close();
+  t.Open();
+  EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "第一条备注+");
+  // Writing outside an edit is refused.
+  EXPECT_ANY_THROW(OpenBlobStream(t.FieldByName("NOTE"), bmWrite, &t));
+}
+
+TEST_F(TNotes, DateFieldKeepsOnlyTheDayAndDateTimeRoundTrips) {
+  const TDateTime when = EncodeDate(2026, 12, 10) + EncodeTime(13, 45, 30, 250);
+  t.Append();
+  t.FieldByName("ID")->SetAsInteger(1);
+  t.FieldByName("DAY")->SetAsDateTime(when);
+  t.FieldByName("AT")->SetAsDateTime(when);
+  t.Post();
+  t.Close();
+  t.Open();
+  EXPECT_DOUBLE_EQ(static_cast<double>(t.FieldByName("DAY")->AsDateTime()), static_cast<double>(EncodeDate(2026, 12, 10)));
+  EXPECT_NEAR(static_cast<double>(t.FieldByName("AT")->AsDateTime()), static_cast<double>(when), 1e-8);
+}
+
+TEST_F(TNotes, MasterDetailFollowsTheMasterAndFillsNewDetails) {
+  // Master: a second table listing departments.
+  TUdbTable m;
+  m.SetDataBase(&env.db);
+  m.SetTableName("depts");
+  m.FieldDefs()->Add("CODE", ftString, 8);
+  m.IndexDefs()->Add("ByCode", "CODE", TIndexOptions());
+  m.CreateTable();
+  m.Open();
+  for (const char* code : {"A", "B"}) {
+    m.Append();
+    m.FieldByName("CODE")->SetAsString(code);
+    m.Post();
+  }
+  int id = 0;
+  for (const char* dept : {"A", "B", "A", "B", "B"}) {
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(++id);
+    t.FieldByName("DEPT")->SetAsString(dept);
+    t.Post();
+  }
+  TDataSource ms(nullptr);
+  ms.SetDataSet(&m);
+  t.SetIndexName("ByDept");
+  t.SetMasterFields("CODE");
+  t.SetMasterSource(&ms);
+  m.First();
+  EXPECT_EQ(t.RecordCount(), 2);
+  m.Next();
+  EXPECT_EQ(t.RecordCount(), 3);
+  t.Append();
+  t.FieldByName("ID")->SetAsInteger(10);
+  t.Post();
+  EXPECT_EQ(t.FieldByName("DEPT")->AsString(), "B");
+  EXPECT_EQ(t.RecordCount(), 4);
+
+  TDataSource own(nullptr);
+  own.SetDataSet(&t);
+  EXPECT_ANY_THROW(m.SetMasterSource(&own));
+}
+
+TEST_F(TNotes, RestructureAddsAFieldAndKeepsRecords) {
+  for (int id = 1; id <= 20; ++id) {
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(id);
+    t.Post();
+  }
+  t.Close();
+  t.SetDataBase(nullptr);
+  env.db.SetConnected(false);
+  env.db.SetExclusive(true);
+  env.db.SetConnected(true);
+  t.SetDataBase(&env.db);
+  t.GetRestructureFieldDefs()->AddFieldDef("BONUS", ftFloat, 0);
+  EXPECT_EQ(t.RestructureTable(), 0);
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 20);
+  ASSERT_NE(t.FindField("BONUS"), nullptr);
+  TRestructureOptions bad;
+  bad.SetDefaultBlobSize = true;
+  bad.NewDefaultBlobSize = 10;
+  t.Close();
+  EXPECT_UDB_ERROR(t.RestructureTable(bad), 10029);
+}
+
+TEST(UdbTableOpen, ErrorsWithoutConnectionOrMissingIndex) {
+  TUdbTable t;
+  t.SetTableName("gzk");
+  EXPECT_UDB_ERROR(t.Open(), 10112);
+  TDb env;
+  CreateGzk(env.db);
+  t.SetDataBase(&env.db);
+  t.SetIndexName("Nope");
+  EXPECT_UDB_ERROR(t.Open(), 9997);
+  EXPECT_FALSE(t.Active());
+  t.SetIndexName("");
+  t.Open();
+  EXPECT_EQ(t.RecNo(), 0);  // empty table
+  EXPECT_TRUE(t.IsEmpty());
+}
+
+}  // namespace
