@@ -42,8 +42,10 @@ TXPStyler::~TXPStyler() {
     active_ = false;
     Install(Owner(), false);
   }
+  // Controls that went first have taken their sub-class with them
+  // (Notification); the others get their own procedure back.
   for (TControlSubClass* s : std::vector<TControlSubClass*>(subClasses_)) {
-    if (!Owner() || !Owner()->ComponentState().Contains(csDestroying)) s->Detach();
+    s->Detach();
     delete s;
   }
 }
@@ -100,6 +102,7 @@ void TXPStyler::Reinstall() {
   // that happen now so that the new set starts clean.
   for (TControlSubClass* s : std::vector<TControlSubClass*>(subClasses_)) {
     s->Detach();
+    ForgetSubClass(s);
     delete s;
   }
   Install(Owner(), true);
@@ -120,6 +123,11 @@ void TXPStyler::Notification(TComponent* component, TOperation operation) {
     }
     ownToolBars_.erase(component);
     ownControlBars_.erase(component);
+    for (TControlSubClass* s : std::vector<TControlSubClass*>(subClasses_))
+      if (s->Control() == component) {
+        ForgetSubClass(s);
+        delete s;  // the control is going: nothing to put back
+      }
     return;
   }
   if (active_ && autoDetect_ && !installing_ && !ComponentState().Contains(csDesigning) &&
@@ -247,6 +255,7 @@ void TXPStyler::InstallControl(TControl* control, bool enable) {
   if (!ContainerAllowed(parent) || parent->Tag() == kXPOptOutTag) return;
   if (SubClassOf(control)) return;  // already served: registration is idempotent
   subClasses_.push_back(new TControlSubClass(this, control));
+  control->FreeNotification(this);
   control->Invalidate();
 }
 
