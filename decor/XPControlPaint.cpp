@@ -539,6 +539,9 @@ void TControlSubClass::PaintGroupBox(TCanvas* c, const TXPColors&) {
   AnsiString caption = control_->Caption();
   int th = c->TextHeight(caption.IsEmpty() ? AnsiString(" ") : caption), tw = c->TextWidth(caption);
   TColor dark = XPDarken(color, 60), light = XPLighten(color, 60);
+  // The window's own frame may run anywhere in the caption's band: erase
+  // the band inside the new frame as well as the old frame's line.
+  XPSurfaceFill(c, TRect(2, th / 2 + 2, W - 2, th + 1), color);
   c->Brush()->SetStyle(bsClear);
   c->Pen()->SetColor(color);
   c->Rectangle(1, th, W - 1, H - 1);

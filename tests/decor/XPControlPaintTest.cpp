@@ -5,6 +5,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QWidget>
+#include <cstdlib>
 
 #include "decor/XPStyler.h"
 #include "platform/ui/Buttons.h"
@@ -376,6 +378,92 @@ TEST_F(XPControls, ControlBarGrabberLinesDarkenDownwards) {
     p += 7;
   }
   EXPECT_EQ(Px(bmp, 4, 16), Rgb(XPLighten(cbar->Color(), 6)));
+}
+
+}  // namespace
+
+namespace {
+
+// A form with every kind of control the painter serves, shown as the
+// program shows it; the picture is saved into PAYROLL_SHOT_DIR when set.
+TEST(XPWindow, FormWithEveryControlKind) {
+  EnsureQtApplicationForTest();
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 520, 300);
+  form.SetCaption("XP");
+  auto* styler = new TXPStyler(&form);
+  auto place = [&](TControl* c, TWinControl* parent, int l, int t, int w, int h, const char* caption) {
+    c->SetParent(parent);
+    c->SetBounds(l, t, w, h);
+    if (caption) c->SetCaption(caption);
+  };
+  auto* bar = new TToolBar(&form);
+  place(bar, &form, 0, 0, 520, 26, nullptr);
+  bar->SetAlign(alTop);
+  for (int i = 0; i < 4; ++i) {
+    auto* b = new TToolButton(&form);
+    b->SetParent(bar);
+    if (i == 1) b->SetStyle(tbsSeparator), b->SetTag(1);
+    if (i == 2) b->SetDown(true);
+    if (i == 3) b->SetStyle(tbsDropDown);
+  }
+  auto* button = new TButton(&form);
+  place(button, &form, 10, 40, 90, 26, "确定");
+  auto* hot = new TButton(&form);
+  place(hot, &form, 110, 40, 90, 26, "取消");
+  auto* off = new TButton(&form);
+  place(off, &form, 210, 40, 90, 26, "帮助");
+  off->SetEnabled(false);
+  auto* check = new TCheckBox(&form);
+  place(check, &form, 10, 76, 120, 20, "按月计算");
+  check->SetChecked(true);
+  auto* radio = new TRadioButton(&form);
+  place(radio, &form, 140, 76, 120, 20, "按日计算");
+  radio->SetChecked(true);
+  auto* edit = new TEdit(&form);
+  place(edit, &form, 10, 104, 150, 22, "张三");
+  auto* combo = new TComboBox(&form);
+  place(combo, &form, 170, 104, 150, 22, nullptr);
+  TBitmap glyph;
+  glyph.SetSize(16, 16);
+  glyph.Canvas()->Brush()->SetColor(clWhite);
+  glyph.Canvas()->FillRect(TRect(0, 0, 16, 16));
+  glyph.Canvas()->Brush()->SetColor(clGreen);
+  glyph.Canvas()->FillRect(TRect(3, 3, 13, 13));
+  auto* speed = new TSpeedButton(&form);
+  place(speed, &form, 330, 100, 28, 28, nullptr);
+  speed->SetGlyph(&glyph);
+  auto* bit = new TBitBtn(&form);
+  place(bit, &form, 370, 100, 100, 28, "保存");
+  bit->SetGlyph(&glyph);
+  auto* group = new TGroupBox(&form);
+  place(group, &form, 10, 140, 240, 100, "工资项目");
+  auto* inGroup = new TCheckBox(&form);
+  place(inGroup, group, 10, 30, 120, 20, "扣税");
+  auto* panel = new TPanel(&form);
+  place(panel, &form, 260, 140, 240, 100, "面板");
+  panel->SetBevelInner(bvLowered);
+  panel->SetBorderWidth(2);
+  auto* onPanel = new TEdit(&form);
+  place(onPanel, panel, 20, 60, 120, 22, nullptr);
+  styler->SetActive(true);
+  form.Show();
+  for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  hot->Perform(CM_MOUSEENTER);
+  for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  QImage img = form.Surface()->grab().toImage();
+  QPoint at = button->Surface()->mapTo(form.Surface(), QPoint(5, 13));
+  QRgb p = img.pixel(at);
+  EXPECT_EQ(static_cast<TColorRef>(RGB(qRed(p), qGreen(p), qBlue(p))), ColorToRGB(styler->BtnSurfaceNormalColor()))
+      << "the window shows the XP surface over the button's own painting";
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR")) img.save(QString::fromUtf8(dir) + "/decor_xp_controls.png");
+  styler->SetActive(false);
+  for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  QImage plain = form.Surface()->grab().toImage();
+  p = plain.pixel(at);
+  EXPECT_NE(static_cast<TColorRef>(RGB(qRed(p), qGreen(p), qBlue(p))), ColorToRGB(styler->BtnSurfaceNormalColor()))
+      << "switching off restores the plain look";
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR")) plain.save(QString::fromUtf8(dir) + "/decor_plain_controls.png");
 }
 
 }  // namespace
