@@ -3,6 +3,7 @@
 #include "decor/XPStyler.h"
 
 #include <QImage>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -53,8 +54,17 @@ TXPStyler::~TXPStyler() {
 void TXPStyler::SetActive(bool v) {
   if (v == active_) return;
   active_ = v;
+  if (ComponentState().Contains(csLoading)) return;
   if (Owner()) Install(Owner(), v);
   RedrawMenuBar();
+}
+
+void TXPStyler::Loaded() {
+  TComponent::Loaded();
+  if (active_ && Owner()) {
+    Install(Owner(), true);
+    RedrawMenuBar();
+  }
 }
 
 void TXPStyler::SetFont(TFont* f) {
@@ -96,7 +106,7 @@ void TXPStyler::SetControlUseTrueXPStyle(bool v) {
 }
 
 void TXPStyler::Reinstall() {
-  if (!active_ || !Owner()) return;
+  if (!active_ || !Owner() || ComponentState().Contains(csLoading)) return;
   Install(Owner(), false);
   // The controls no longer selected detach at their next message; make
   // that happen now so that the new set starts clean.
@@ -117,10 +127,9 @@ void TXPStyler::RedrawMenuBar() {
 void TXPStyler::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation == opRemove) {
-    if (auto* item = dynamic_cast<TMenuItem*>(component)) {
-      ownDraw_.erase(item);
-      ownMeasure_.erase(item);
-    }
+    // Called from the component's base destructor: compare addresses only.
+    ownDraw_.erase(component);
+    ownMeasure_.erase(component);
     ownToolBars_.erase(component);
     ownControlBars_.erase(component);
     for (TControlSubClass* s : std::vector<TControlSubClass*>(subClasses_))
@@ -130,12 +139,22 @@ void TXPStyler::Notification(TComponent* component, TOperation operation) {
       }
     return;
   }
-  if (active_ && autoDetect_ && !installing_ && !ComponentState().Contains(csDesigning) &&
-      (dynamic_cast<TMenuItem*>(component) || dynamic_cast<TToolButton*>(component) ||
-       dynamic_cast<TControlBar*>(component))) {
-    // Switching on again picks the new component up; what is installed
-    // already is left as it is (registration is idempotent).
+  if (!active_ || !autoDetect_ || installing_ || ComponentState().Contains(csDesigning)) return;
+  // Switching on again picks the new component up; what is installed
+  // already is left as it is (registration is idempotent).  A component
+  // created with its owner is announced from its base constructor, before
+  // its kind can be told and before it joins its menu or bar, so the pass
+  // also runs once the program is back in its event loop.
+  if (dynamic_cast<TMenuItem*>(component) || dynamic_cast<TToolButton*>(component) ||
+      dynamic_cast<TControlBar*>(component))
     if (Owner()) Install(Owner(), true);
+  if (!detectQueued_) {
+    detectQueued_ = true;
+    QTimer::singleShot(0, [this, alive = alive_] {
+      if (!*alive) return;
+      detectQueued_ = false;
+      if (active_ && autoDetect_ && Owner()) Install(Owner(), true);
+    });
   }
 }
 
@@ -691,17 +710,17 @@ PAYROLL_PUBLISH(TXPStyler) {
   p.Property("Active", &TXPStyler::Active, &TXPStyler::SetActive).Default(false);
   p.Property("AutoDetect", &TXPStyler::AutoDetect, &TXPStyler::SetAutoDetect).Default(false);
   p.Property("Font", &TXPStyler::Font);
-  p.Property("Color", &TXPStyler::Color, &TXPStyler::SetColor).Default(clBtnFace);
-  p.Property("IconBackColor", &TXPStyler::IconBackColor, &TXPStyler::SetIconBackColor).Default(clBtnFace);
-  p.Property("MenuBarColor", &TXPStyler::MenuBarColor, &TXPStyler::SetMenuBarColor).Default(clBtnFace);
-  p.Property("SelectColor", &TXPStyler::SelectColor, &TXPStyler::SetSelectColor).Default(clHighlight);
+  p.Property("Color", &TXPStyler::Color, &TXPStyler::SetColor).Default(clBtnFace).Idents(ColorIdents());
+  p.Property("IconBackColor", &TXPStyler::IconBackColor, &TXPStyler::SetIconBackColor).Default(clBtnFace).Idents(ColorIdents());
+  p.Property("MenuBarColor", &TXPStyler::MenuBarColor, &TXPStyler::SetMenuBarColor).Default(clBtnFace).Idents(ColorIdents());
+  p.Property("SelectColor", &TXPStyler::SelectColor, &TXPStyler::SetSelectColor).Default(clHighlight).Idents(ColorIdents());
   p.Property("SelectBorderColor", &TXPStyler::SelectBorderColor, &TXPStyler::SetSelectBorderColor)
-      .Default(clHighlight);
-  p.Property("SelectFontColor", &TXPStyler::SelectFontColor, &TXPStyler::SetSelectFontColor);
+      .Default(clHighlight).Idents(ColorIdents());
+  p.Property("SelectFontColor", &TXPStyler::SelectFontColor, &TXPStyler::SetSelectFontColor).Idents(ColorIdents());
   p.Property("DisabledColor", &TXPStyler::DisabledColor, &TXPStyler::SetDisabledColor)
-      .Default(clInactiveCaption);
-  p.Property("SeparatorColor", &TXPStyler::SeparatorColor, &TXPStyler::SetSeparatorColor).Default(clBtnFace);
-  p.Property("CheckedColor", &TXPStyler::CheckedColor, &TXPStyler::SetCheckedColor).Default(clHighlight);
+      .Default(clInactiveCaption).Idents(ColorIdents());
+  p.Property("SeparatorColor", &TXPStyler::SeparatorColor, &TXPStyler::SetSeparatorColor).Default(clBtnFace).Idents(ColorIdents());
+  p.Property("CheckedColor", &TXPStyler::CheckedColor, &TXPStyler::SetCheckedColor).Default(clHighlight).Idents(ColorIdents());
   p.Property("IconWidth", &TXPStyler::IconWidth, &TXPStyler::SetIconWidth).Default(24);
   p.Property("DrawSelect", &TXPStyler::DrawSelect, &TXPStyler::SetDrawSelect).Default(true);
   p.Property("UseSystemColors", &TXPStyler::UseSystemColors, &TXPStyler::SetUseSystemColors).Default(true);
@@ -717,21 +736,21 @@ PAYROLL_PUBLISH(TXPStyler) {
   p.Property("ControlUseTrueXPStyle", &TXPStyler::ControlUseTrueXPStyle, &TXPStyler::SetControlUseTrueXPStyle)
       .Default(true);
   p.Property("BtnRoundArc", &TXPStyler::BtnRoundArc, &TXPStyler::SetBtnRoundArc).Default(5);
-  p.Property("BtnOutLineBorderColor", &TXPStyler::BtnOutLineBorderColor, &TXPStyler::SetBtnOutLineBorderColor);
+  p.Property("BtnOutLineBorderColor", &TXPStyler::BtnOutLineBorderColor, &TXPStyler::SetBtnOutLineBorderColor).Idents(ColorIdents());
   p.Property("BtnInnerBorderMoveColor", &TXPStyler::BtnInnerBorderMoveColor,
-             &TXPStyler::SetBtnInnerBorderMoveColor);
+             &TXPStyler::SetBtnInnerBorderMoveColor).Idents(ColorIdents());
   p.Property("BtnInnerBorderFocusColor", &TXPStyler::BtnInnerBorderFocusColor,
-             &TXPStyler::SetBtnInnerBorderFocusColor);
-  p.Property("BtnSurfaceNormalColor", &TXPStyler::BtnSurfaceNormalColor, &TXPStyler::SetBtnSurfaceNormalColor);
-  p.Property("BtnSurfaceDownColor", &TXPStyler::BtnSurfaceDownColor, &TXPStyler::SetBtnSurfaceDownColor);
+             &TXPStyler::SetBtnInnerBorderFocusColor).Idents(ColorIdents());
+  p.Property("BtnSurfaceNormalColor", &TXPStyler::BtnSurfaceNormalColor, &TXPStyler::SetBtnSurfaceNormalColor).Idents(ColorIdents());
+  p.Property("BtnSurfaceDownColor", &TXPStyler::BtnSurfaceDownColor, &TXPStyler::SetBtnSurfaceDownColor).Idents(ColorIdents());
   p.Property("BtnSurfaceBottomLineColor", &TXPStyler::BtnSurfaceBottomLineColor,
-             &TXPStyler::SetBtnSurfaceBottomLineColor);
+             &TXPStyler::SetBtnSurfaceBottomLineColor).Idents(ColorIdents());
   p.Property("BtnSurfaceDownBottomLineColor", &TXPStyler::BtnSurfaceDownBottomLineColor,
-             &TXPStyler::SetBtnSurfaceDownBottomLineColor);
-  p.Property("RdoChkControlChkColor", &TXPStyler::RdoChkControlChkColor, &TXPStyler::SetRdoChkControlChkColor);
-  p.Property("ComboBoxChkColor", &TXPStyler::ComboBoxChkColor, &TXPStyler::SetComboBoxChkColor);
+             &TXPStyler::SetBtnSurfaceDownBottomLineColor).Idents(ColorIdents());
+  p.Property("RdoChkControlChkColor", &TXPStyler::RdoChkControlChkColor, &TXPStyler::SetRdoChkControlChkColor).Idents(ColorIdents());
+  p.Property("ComboBoxChkColor", &TXPStyler::ComboBoxChkColor, &TXPStyler::SetComboBoxChkColor).Idents(ColorIdents());
   p.Property("ComboboxSurfaceMoveColor", &TXPStyler::ComboboxSurfaceMoveColor,
-             &TXPStyler::SetComboboxSurfaceMoveColor);
+             &TXPStyler::SetComboboxSurfaceMoveColor).Idents(ColorIdents());
   p.Property("ControlDisabledBorderColor", &TXPStyler::ControlDisabledBorderColor,
-             &TXPStyler::SetControlDisabledBorderColor);
+             &TXPStyler::SetControlDisabledBorderColor).Idents(ColorIdents());
 }

@@ -174,6 +174,9 @@ class TXPStyler : public TComponent {
   TControlSubClass* SubClassOf(TControl* control) const;
 
   void Notification(TComponent* component, TOperation operation) override;
+  // A form's text sets Active before the form's other components exist:
+  // the look is installed once the whole form is read.
+  void Loaded() override;
 
  private:
   friend class TControlSubClass;
@@ -205,10 +208,11 @@ class TXPStyler : public TComponent {
   // Cleared when the styler goes: handlers left on items outliving it
   // (the form tearing down its menu bar) then do nothing.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-  std::set<TMenuItem*> ownDraw_, ownMeasure_;  // items whose handlers are ours
+  std::set<TComponent*> ownDraw_, ownMeasure_;  // items whose handlers are ours
   std::set<TComponent*> ownToolBars_, ownControlBars_;
   std::vector<TControlSubClass*> subClasses_;
   bool installing_ = false;
+  bool detectQueued_ = false;  // an AutoDetect pass waits for the event loop
 };
 
 // The replacement window procedure of one XP-painted control: it passes

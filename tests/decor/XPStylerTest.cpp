@@ -4,7 +4,10 @@
 
 #include <cmath>
 
+#include "decor/SbStatusBar.h"
 #include "decor/XPStyler.h"
+#include "platform/core/TextForm.h"
+#include "platform/ui/StdCtrls.h"
 #include "platform/ui/Forms.h"
 
 namespace {
@@ -149,6 +152,68 @@ TEST_F(XPMenus, CheckedItemGetsItsTickAndImagesSitInTheStrip) {
   EXPECT_EQ(Px(bmp, x + 1, y + 1), ColorToRGB(XPLighten(clBtnFace, 16))) << "its rim is transparent";
   plain->OnDrawItem(plain, bmp.Canvas(), TRect(0, 0, 120, h), true);
   EXPECT_EQ(Px(bmp, x + 7, y + 7), ColorToRGB(clRed)) << "a selected item's image lifts by one pixel";
+}
+
+TEST_F(XPMenus, SelectedTopLevelItemGetsTheOpenedFrame) {
+  form->SetMenu(menu);
+  styler->SetActive(true);
+  TBitmap bmp;
+  bmp.SetSize(60, 20);
+  file->OnDrawItem(file, bmp.Canvas(), TRect(0, 0, 60, 20), true);
+  TXPColors k = styler->ColorsFor(bmp.Canvas());
+  EXPECT_EQ(Px(bmp, 0, 10), ColorToRGB(k.selectBorder));
+  EXPECT_EQ(Px(bmp, 52, 10), ColorToRGB(k.selectBorder)) << "the frame's right side at R - 8";
+  EXPECT_EQ(Px(bmp, 54, 15), ColorToRGB(XPDarken(k.menuBar, 100))) << "the darkest shadow";
+  EXPECT_EQ(Px(bmp, 59, 15), ColorToRGB(XPDarken(k.menuBar, 10))) << "the shadow's outer edge";
+}
+
+TEST_F(XPMenus, AutoDetectPaintsItemsAddedLater) {
+  styler->SetAutoDetect(true);
+  styler->SetActive(true);
+  TMenuItem* late = Item(file, "后加");
+  Application->ProcessMessages();
+  EXPECT_TRUE(late->OnDrawItem) << "inserted after activation";
+  styler->SetActive(false);
+  EXPECT_FALSE(late->OnDrawItem);
+}
+
+TEST(XPStylerText, FormTextSettingsAreReadAndActivateOnceLoaded) {
+  EnsureQtApplicationForTest();
+  RegisterDecorClasses();
+  RegisterClasses<TForm, TMainMenu, TMenuItem, TButton>();
+  const char* text =
+      "object Form1: TForm\n"
+      "  object XPStyler1: TXPStyler\n"
+      "    Active = True\n"
+      "    Font.Charset = 134\n"
+      "    Font.Height = -11\n"
+      "    Font.Name = 'Tahoma'\n"
+      "    SelectFontColor = clMenuText\n"
+      "    XPControls = [xcMainMenu, xcPopupMenu]\n"
+      "    BtnOutLineBorderColor = 7552000\n"
+      "  end\n"
+      "  object MainMenu1: TMainMenu\n"
+      "    object N1: TMenuItem\n"
+      "      Caption = 'File'\n"
+      "    end\n"
+      "  end\n"
+      "  object Button1: TButton\n"
+      "    Caption = 'OK'\n"
+      "  end\n"
+      "end\n";
+  TForm form(nullptr);
+  ObjectTextToComponent(text, &form);
+  auto* styler = dynamic_cast<TXPStyler*>(form.FindComponent("XPStyler1"));
+  auto* n1 = dynamic_cast<TMenuItem*>(form.FindComponent("N1"));
+  auto* button = dynamic_cast<TButton*>(form.FindComponent("Button1"));
+  ASSERT_TRUE(styler && n1 && button);
+  EXPECT_TRUE(styler->Active());
+  EXPECT_EQ(styler->Font()->Name(), "Tahoma");
+  EXPECT_EQ(styler->Font()->Height(), -11);
+  EXPECT_TRUE(styler->XPControls() == (TXPControls{xcMainMenu, xcPopupMenu}));
+  EXPECT_EQ(styler->IconWidth(), 24);
+  EXPECT_TRUE(n1->OnDrawItem) << "the menu read after the styler is painted too";
+  EXPECT_FALSE(styler->SubClassOf(button)) << "buttons are not in this form's set";
 }
 
 }  // namespace
