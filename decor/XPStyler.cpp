@@ -488,10 +488,14 @@ void TXPStyler::DrawToolButton(TToolBar* bar, TToolButton* button, bool& default
     return;
   }
   bool checked = button->Down(), enabled = button->Enabled();
+  bool hot = button->MouseInControl() && enabled, selected = button->Pressed();
   bool dropDown = button->Style() == tbsDropDown;
   TRect fill(r.Left, r.Top + 1, r.Right, r.Bottom);
-  if (checked) {
-    c->Brush()->SetColor(k.lightSelect);
+  // Highlight: hot, else checked; the fill leaves the top line, the frame
+  // runs through (Left, Top + 1) and (Right - 1, Bottom - 1).
+  if (hot || checked) {
+    TColor brush = hot ? (checked || selected ? k.mediumSelect : k.selectFill) : k.lightSelect;
+    c->Brush()->SetColor(brush);
     c->FillRect(fill);
     c->Brush()->SetColor(k.selectBorder);
     if (dropDown) {
@@ -500,7 +504,7 @@ void TXPStyler::DrawToolButton(TToolBar* bar, TToolButton* button, bool& default
     } else {
       c->FrameRect(fill);
     }
-    c->Brush()->SetColor(k.lightSelect);
+    c->Brush()->SetColor(brush);
   }
   if (dropDown) {
     c->Pen()->SetColor(clBlack);
@@ -519,7 +523,8 @@ void TXPStyler::DrawToolButton(TToolBar* bar, TToolButton* button, bool& default
     ir.Top += 2;
     ir.Bottom = ir.Top + list->Height() + 6;
     TItemImage s;
-    s.pressed = checked;
+    s.highlighted = hot;
+    s.pressed = selected;
     s.enabled = enabled;
     s.checked = checked;
     DrawItemImage(s, c, &img, ir, k);
@@ -534,6 +539,7 @@ void TXPStyler::DrawToolButton(TToolBar* bar, TToolButton* button, bool& default
     t.format = DT_CENTER;
     t.font = font_.get();
     t.enabled = enabled;
+    t.selected = selected;
     t.disabledToolButton = !enabled;
     DrawItemText(t, tr, c, k);
   }

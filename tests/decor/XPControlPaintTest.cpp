@@ -348,6 +348,15 @@ TEST_F(XPControls, ToolBarSeparatorsAndDownButtons) {
   QImage img = paint(button);
   EXPECT_EQ(rgb(img, 5, 5), Rgb(k.lightSelect)) << "a checked button that is not hot";
   EXPECT_EQ(rgb(img, 0, 5), Rgb(k.selectBorder));
+  button->Perform(CM_MOUSEENTER);
+  img = paint(button);
+  EXPECT_EQ(rgb(img, 5, 5), Rgb(k.mediumSelect)) << "a hot button that is Down";
+  button->SetDown(false);
+  img = paint(button);
+  EXPECT_EQ(rgb(img, 5, 5), Rgb(k.selectFill)) << "a hot button that is not";
+  button->Perform(CM_MOUSELEAVE);
+  img = paint(button);
+  EXPECT_EQ(rgb(img, 5, 5), Rgb(XPLighten(bar->Color(), 16))) << "neither hot nor checked: the bar's tint";
   int mid = sep->Width() / 2;
   img = paint(sep);
   EXPECT_EQ(rgb(img, mid, 10), Rgb(XPLighten(bar->Color(), 16))) << "Tag 0: blank";
