@@ -1,5 +1,6 @@
 // The status bar with typed panels.
 #include "decor/SbStatusBar.h"
+#include "decor/XPStyler.h"
 
 #include <algorithm>
 #include <cassert>
@@ -822,4 +823,4 @@ PAYROLL_PUBLISH(TsbStatusBar) {
   p.Property("UseMonitorDLL", &TsbStatusBar::UseMonitorDLL, &TsbStatusBar::SetUseMonitorDLL).Default(false);
 }
 
-void RegisterDecorClasses() { RegisterClasses<TsbStatusBar>(); }
+void RegisterDecorClasses() { RegisterClasses<TsbStatusBar, TXPStyler>(); }

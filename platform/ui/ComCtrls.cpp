@@ -819,6 +819,17 @@ void TToolButton::MouseUp(TMouseButton b, TShiftState s, int x, int y) {
   }
 }
 
+void TToolButton::WndProc(TMessage& m) {
+  if (m.Msg == CM_MOUSEENTER || m.Msg == CM_MOUSELEAVE) {
+    bool in = m.Msg == CM_MOUSEENTER && Enabled();
+    if (in != mouseIn_) {
+      mouseIn_ = in;
+      Invalidate();
+    }
+  }
+  TGraphicControl::WndProc(m);
+}
+
 void TToolButton::Paint() {
   TToolBar* tb = ToolBar();
   if (tb && tb->OnCustomDrawButton) {

@@ -395,10 +395,14 @@ class TToolButton : public TGraphicControl {
   TPopupMenu* DropdownMenu() const { return dropdownMenu_; }
   void SetDropdownMenu(TPopupMenu* m) { dropdownMenu_ = m; }
   TToolBar* ToolBar() const;
+  // The look now: held down by the mouse, under the mouse (hot).
+  bool Pressed() const { return pressed_; }
+  bool MouseInControl() const { return mouseIn_; }
   void Paint() override;
   void Click() override;
 
  protected:
+  void WndProc(TMessage& message) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void TextChanged() override;
@@ -408,6 +412,7 @@ class TToolButton : public TGraphicControl {
   int imageIndex_ = -1;
   bool down_ = false;
   bool pressed_ = false;
+  bool mouseIn_ = false;
   bool grouped_ = false;
   TPopupMenu* dropdownMenu_ = nullptr;
 };

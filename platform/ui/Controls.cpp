@@ -148,6 +148,8 @@ void TPaintSurface::paintEvent(QPaintEvent*) {
     try {
       if (auto* w = dynamic_cast<TWinControl*>(control_))
         w->PaintThroughWindowProc([this] { PaintControlOn(control_, canvas_); });
+      else if (auto* g = dynamic_cast<TGraphicControl*>(control_))
+        g->PaintThroughWindowProc([this] { PaintControlOn(control_, canvas_); });
       else
         PaintControlOn(control_, canvas_);
     } catch (...) {
@@ -1495,6 +1497,32 @@ TGraphicControl::~TGraphicControl() {
   Destroying();
   if (Parent()) Parent()->RemoveControl(this);
   DetachSurface();
+}
+
+void TGraphicControl::PaintThroughWindowProc(const std::function<void()>& paint) {
+  std::function<void()> outer = std::move(pendingPaint_);
+  pendingPaint_ = paint;
+  TMessage m;
+  m.Msg = WM_PAINT;
+  try {
+    WindowProc(m);
+  } catch (...) {
+    pendingPaint_ = std::move(outer);
+    throw;
+  }
+  pendingPaint_ = std::move(outer);
+}
+
+void TGraphicControl::DefaultHandler(TMessage& m) {
+  if (m.Msg == WM_PAINT) {
+    if (pendingPaint_) {
+      std::function<void()> paint = std::move(pendingPaint_);
+      pendingPaint_ = nullptr;
+      paint();
+    }
+    return;
+  }
+  TControl::DefaultHandler(m);
 }
 
 void TGraphicControl::SetParent(TWinControl* parent) {

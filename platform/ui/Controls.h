@@ -469,9 +469,17 @@ class TGraphicControl : public TControl {
   void SetParent(TWinControl* parent) override;
   // Paints the control on Canvas; called from the surface's paint event.
   virtual void Paint() {}
+  // The surface's paint event: WM_PAINT goes through WindowProc and its
+  // default handling runs paint, so that a sub-classed procedure may keep
+  // the control's own painting from running and paint it itself.
+  void PaintThroughWindowProc(const std::function<void()>& paint);
+  void DefaultHandler(TMessage& message) override;
 
  protected:
   std::unique_ptr<TCanvas> canvas_;
+
+ private:
+  std::function<void()> pendingPaint_;
 };
 
 class TCustomControl : public TWinControl {

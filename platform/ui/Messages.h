@@ -94,6 +94,8 @@ constexpr unsigned CM_ENABLEDCHANGED = CM_BASE + 12;
 constexpr unsigned CM_COLORCHANGED = CM_BASE + 13;
 constexpr unsigned CM_FONTCHANGED = CM_BASE + 14;
 constexpr unsigned CM_CURSORCHANGED = CM_BASE + 15;
+constexpr unsigned CM_CTL3DCHANGED = CM_BASE + 16;
+constexpr unsigned CM_PARENTCTL3DCHANGED = CM_BASE + 17;
 constexpr unsigned CM_TEXTCHANGED = CM_BASE + 18;
 constexpr unsigned CM_MENUCHANGED = CM_BASE + 23;
 constexpr unsigned CM_MOUSEENTER = CM_BASE + 19;
@@ -104,7 +106,14 @@ constexpr unsigned CM_CANCELMODE = CM_BASE + 31;
 constexpr unsigned CM_SHOWINGCHANGED = CM_BASE + 34;
 constexpr unsigned CM_HINTSHOW = CM_BASE + 48;
 constexpr unsigned CM_PARENTSHOWHINTCHANGED = CM_BASE + 50;
+constexpr unsigned CM_INVALIDATE = CM_BASE + 52;
 constexpr unsigned CM_MOUSEWHEEL = CM_BASE + 67;
+
+// --- Edit and button control messages ---------------------------------------
+constexpr unsigned EM_GETMODIFY = 0x00B8;
+constexpr unsigned BM_GETCHECK = 0x00F0;
+constexpr unsigned BM_SETCHECK = 0x00F1;
+constexpr unsigned BM_SETSTATE = 0x00F3;
 
 // ShowWindow-style commands of the class library's window state.
 constexpr int SW_HIDE = 0;
