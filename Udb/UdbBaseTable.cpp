@@ -232,6 +232,24 @@ void TUdbBaseTable::SetRecNo(int value) {
   DoAfterScroll();
 }
 
+// The cursor's Resync reads its window ahead and then switches reading
+// ahead off; a disk table keeps it on for walking, so that a step costs a
+// lock and a header read only once per read-ahead block.
+void TUdbBaseTable::Resync(TResyncMode mode) {
+  const bool ahead = ReadAheadActive();
+  const int size = ReadAheadSize();
+  struct TRestore {
+    TUdbBaseTable& t;
+    bool on;
+    int size;
+    ~TRestore() {
+      t.SetReadAheadActive(on);
+      t.SetReadAheadSize(size);
+    }
+  } restore{*this, ahead, size};
+  TUdbDataSet::Resync(mode);
+}
+
 void TUdbBaseTable::InternalFirst() { position_ = 2; }
 void TUdbBaseTable::InternalLast() { position_ = 3; }
 bool TUdbBaseTable::IsCursorOpen() { return cursorIsOpen_; }
@@ -242,7 +260,12 @@ void TUdbBaseTable::InternalRefresh() {
 
 void TUdbBaseTable::InternalSetToRecord(TRecordBuffer buffer) {
   const auto* b = reinterpret_cast<const std::uint8_t*>(buffer);
-  if (TrailerAddress(b, RecordSize()) == 0) return;
+  const TUdbAddr address = TrailerAddress(b, RecordSize());
+  if (address == 0) return;
+  // Walking the window asks for the record the cursor already stands on
+  // for every step; moves search from the key in RecBuf, so it is enough
+  // that RecBuf holds that record (an edit reads it afresh anyway).
+  if (RecordState() == 1 && TrailerAddress(RecBuf(), RecordSize()) == address) return;
   SetToRecBuf(b, State() == dsBrowse, false);
 }
 
@@ -459,13 +482,13 @@ void TUdbBaseTable::InternalPost() {
   const bool editing = State() == dsEdit;
   const TUdbAddr address = TrailerAddress(b, RecordSize());
   SetRecBuf(b);
-  {
-    TAccessBracket bracket(*this, true);
-    if (editing)
-      UpdateRecord();
-    else
-      AddRecord(true);
-  }
+  // The engine's change takes the write bracket itself and, outside a
+  // transaction, runs in a page transaction of its own (all or nothing):
+  // an outer bracket here would turn that off.
+  if (editing)
+    UpdateRecord();
+  else
+    AddRecord(true);
   if (editing && address != 0) UnlockRecord(address);
   pendingBlobFields_.clear();
   GetRecBuf(b);
@@ -474,16 +497,12 @@ void TUdbBaseTable::InternalPost() {
 
 void TUdbBaseTable::InternalAddRecord(TRecordBuffer buffer, bool) {
   SetRecBuf(reinterpret_cast<const std::uint8_t*>(buffer));
-  TAccessBracket bracket(*this, true);
   AddRecord(true);
 }
 
 void TUdbBaseTable::InternalDelete() {
   auto* b = reinterpret_cast<std::uint8_t*>(ActiveBuffer());
-  {
-    TAccessBracket bracket(*this, true);
-    if (DeleteRecord(b) != 0) UdbDatabaseError(udberr::kRecordChanged, "TUdbBaseTable.InternalDelete");
-  }
+  if (DeleteRecord(b) != 0) UdbDatabaseError(udberr::kRecordChanged, "TUdbBaseTable.InternalDelete");
   Info(ActiveBuffer())[kBufferStateByte] = 3;
 }
 

@@ -90,6 +90,7 @@ class TUdbBaseTable : public TUdbDataSet {
   void DataConvert(TField* field, const void* source, void* dest, bool toNative) override;
   void UpdateIndexDefs() override;
   void SetRecNo(int value) override;
+  void Resync(TResyncMode mode) override;
   void SetFiltered(bool value) override;
   void SetFilterOptions(const TFilterOptions& value) override;
   void SetFilterText(const AnsiString& value) override;

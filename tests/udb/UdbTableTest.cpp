@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -307,6 +308,23 @@ TEST_F(GzkTable, RollbackCancelsAPendingEditAndRestoresData) {
   env.db.Rollback();
   EXPECT_EQ(t.RecordCount(), 5);
   EXPECT_FALSE(t.Locate("ZGBH", "0900001", TLocateOptions()));
+}
+
+TEST_F(GzkTable, APostThatFailsHalfWayLeavesNothingBehind) {
+  // The record is written, then its index key: fail between the two.
+  t.OnChangeStepForTest = [](const AnsiString& step) {
+    if (step.rfind("key", 0) == 0) throw std::runtime_error("disk full");
+  };
+  t.Append();
+  t.FieldByName("ZGBH")->SetAsString("0500001");
+  EXPECT_ANY_THROW(t.Post());
+  t.Cancel();
+  t.OnChangeStepForTest = nullptr;
+  t.Close();
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 5);
+  EXPECT_EQ(Codes().size(), 5u);
+  EXPECT_FALSE(t.Locate("ZGBH", "0500001", TLocateOptions()));
 }
 
 TEST_F(GzkTable, ReadOnlyTableRefusesEdits) {
