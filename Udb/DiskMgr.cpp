@@ -525,16 +525,33 @@ void TDiskMgr::Commit() {
   ReleaseAllLocks();
 }
 
+// A rollback cannot fail for want of a lock: the pages are dropped first,
+// the transaction's locks go whatever happens, and a header that cannot be
+// re-read now (another connection holds the header lock) is re-read under
+// the next lock taken, which always reads it afresh.
 void TDiskMgr::Rollback() {
+  struct TRelease {
+    TDiskMgr& disk;
+    ~TRelease() {
+      try {
+        disk.ReleaseAllLocks();
+      } catch (const std::exception& e) {
+        UdbLogger().Log("DiskMgr", AnsiString("Locks not released at rollback: ") + e.what());
+      }
+    }
+  } release{*this};
   file_.Rollback();
   const bool took = !headerReadLocked_ && !headerWriteLocked_;
-  if (took) {
-    LockHeaderRead();  // re-reads the header as committed
-    UnlockHeader();
-  } else {
-    ReadHeader();
+  try {
+    if (took) {
+      LockHeaderRead();  // re-reads the header as committed
+      UnlockHeader();
+    } else {
+      ReadHeader();
+    }
+  } catch (const EUdbDatabaseError& e) {
+    UdbLogger().Log("DiskMgr", AnsiString("Header not re-read at rollback: ") + e.what());
   }
-  ReleaseAllLocks();
 }
 
 void TDiskMgr::CopyDatabaseFile(const AnsiString& fileName) { file_.CopyUdbFile(fileName); }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Udb/Crc32.h"
+#include "Udb/DBLogger.h"
 #include "Udb/RestructureDefs.h"
 #include "Udb/SecurityManager.h"
 #include "Udb/UdbDataSet.h"
@@ -1085,9 +1086,17 @@ void TUdbDataBase::Rollback() {
   for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_))
     if (ds->Active() && (ds->State() == dsEdit || ds->State() == dsInsert)) ds->Cancel();
   disk_->Rollback();
+  // The rollback itself has happened; a table that cannot be shown afresh
+  // now (another connection holds its lock) re-reads at its next access,
+  // since its caches are dropped.
   for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_)) {
     if (!ds->CursorOpen()) continue;
     ds->ResetIndexCaches();
-    if (ds->Active()) ds->Refresh();
+    try {
+      if (ds->Active()) ds->Refresh();
+    } catch (const EUdbDatabaseError& e) {
+      if (e.ErrorCode() != udberr::kLockTimeout) throw;
+      UdbLogger().Log(ds->TableName(), AnsiString("Not refreshed after rollback: ") + e.what());
+    }
   }
 }

@@ -84,6 +84,23 @@ TEST_F(DiskLocksTest, CommitFailsWhileAnotherConnectionStillReads) {
   b->UnlockTable(7);
 }
 
+TEST_F(DiskLocksTest, RollbackReleasesItsLocksEvenWhenTheHeaderIsLocked) {
+  auto a = Connect();
+  auto b = Connect();
+  a->StartTransaction();
+  a->LockTable(7, kUdbWriteLock);
+  b->LockHeaderWrite();  // a's re-read of the header cannot get its lock
+  EXPECT_NO_THROW(a->Rollback());
+  EXPECT_FALSE(a->InTransaction());
+  b->UnlockHeader();
+  // a holds nothing any more: b can write the table, and a can start again.
+  EXPECT_EQ(b->LockTable(7, kUdbWriteLock), kUdbWriteLock);
+  b->UnlockTable(7);
+  a->StartTransaction();
+  EXPECT_EQ(a->LockTable(7, kUdbWriteLock), kUdbReadLock);
+  a->Commit();
+}
+
 TEST_F(DiskLocksTest, AnExclusiveConnectionKeepsOthersOut) {
   auto a = Connect(/*exclusive=*/true);
   TCaughtError e = CatchUdb([&] { Connect(); });
