@@ -176,6 +176,8 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   TDiskMgr* DiskMgr() const override { return disk_.get(); }
   void RegisterClient(TUdbDataSet* dataSet) override;
   void UnRegisterClient(TUdbDataSet* dataSet) override;
+  // The datasets opened on this connection, in the order they registered.
+  const std::vector<TUdbDataSet*>& Clients() const { return clients_; }
   void OpenTableDef(const AnsiString& name, TTableDef* def) override;
   void CloseTableDef(TTableDef* def) override;
   void CreateTable(TTableDef* def) override;
