@@ -108,3 +108,55 @@ TEST_F(SqlGroupTest, FileSortListsGroupAlike) {
 }
 
 }  // namespace
+
+namespace {
+
+class SqlPivotTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.AddColumn("A", ftInteger);
+    t.AddColumn("B", ftString, 4);
+    t.AddColumn("X", ftFloat);
+    t.AddRow({1, "p", 10.0});
+    t.AddRow({1, "p", 5.0});
+    t.AddRow({1, "q", 7.0});
+    t.AddRow({2, "q", 1.0});
+    t.Open();
+    host.DataSets().AddDataSet(&t, "t");
+  }
+  TMemDataSet t;
+  TTestHost host;
+};
+
+TEST_F(SqlPivotTest, CellsPerRowGroupAndPivotValue) {
+  auto s = RunSql(host, "TRANSFORM SUM(x) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(NamesOf(s->ResultSet()), (std::vector<std::string>{"a", "p", "q"}));
+  EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|15|7", "2|null|1"}));
+
+  auto c = RunSql(host, "TRANSFORM COUNT(*) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(c->ResultSet()->Fields().Items(1)->DataType(), ttInteger);
+  EXPECT_EQ(RowsOf(c->ResultSet()), (Rows{"1|2|1", "2|null|1"}));
+
+  auto two = RunSql(host, "TRANSFORM SUM(x), COUNT(*) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(NamesOf(two->ResultSet()), (std::vector<std::string>{"a", "p", "p", "q", "q"}));
+  EXPECT_EQ(RowsOf(two->ResultSet()), (Rows{"1|15|2|7|1", "2|null|null|1|1"}));
+}
+
+TEST_F(SqlPivotTest, ListedValuesOrderAndDescendingRows) {
+  auto s = RunSql(host, "TRANSFORM SUM(x) SELECT a FROM t GROUP BY a PIVOT b IN ('q', 'r')");
+  EXPECT_EQ(NamesOf(s->ResultSet()), (std::vector<std::string>{"a", "q", "r"}));
+  EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|7|null", "2|1|null"}));
+  auto d = RunSql(host, "TRANSFORM MAX(x) SELECT a FROM t GROUP BY a ORDER BY a DESC PIVOT b");
+  EXPECT_EQ(RowsOf(d->ResultSet()), (Rows{"2|null|1", "1|10|7"}));
+}
+
+TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
+  EXPECT_EQ(ErrorOfSql(host, "TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY b, a PIVOT b"),
+            "Column order in GROUP BY must match in SELECT");
+  AnsiString many = "TRANSFORM SUM(x)";
+  for (int i = 0; i < 30; ++i) many += ", SUM(x)";
+  many += " SELECT a FROM t GROUP BY a PIVOT b";
+  EXPECT_EQ(ErrorOfSql(host, many), "TRANSFORM allows at most 30 columns, the statement has 31");
+}
+
+}  // namespace
