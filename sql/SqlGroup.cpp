@@ -294,12 +294,20 @@ void TSqlRun::PrepareTransform() {
                       f->CastType(), f->ColumnFlag(), f->SourceField(), f->DataSize(),
                       f->DataType());
   }
+  // Values are copied in their own type, so that nothing is lost to text.
   for (int r = 1; r <= scanned.GetRecordCount(); ++r) {
     scanned.SetRecNo(r);
     grouped->Insert();
     for (int c = 0; c < scanned.Fields().Count(); ++c) {
       TsqField* f = scanned.Fields().Items(c);
-      if (!f->IsNull()) grouped->Fields().Items(c)->SetAsString(f->GetAsString());
+      if (f->IsNull()) continue;
+      TsqField* to = grouped->Fields().Items(c);
+      switch (f->DataType()) {
+        case ttString: to->SetAsString(f->GetAsString()); break;
+        case ttFloat: to->SetAsFloat(f->GetAsFloat()); break;
+        case ttInteger: to->SetAsInteger(f->GetAsInteger()); break;
+        case ttBoolean: to->SetAsBoolean(f->GetAsBoolean()); break;
+      }
     }
   }
   {

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
+#include "platform/core/FormatSettings.h"
 #include "sql/BookmarkHandles.h"
 #include "sql/SqlMessages.h"
 #include "tests/sql/SqlTestHost.h"
@@ -191,6 +193,25 @@ TEST_F(SqlExecuteTest, EventsInOrderProgressAndCancel) {
   EXPECT_EQ(host.waitCursors, 0);
 }
 
+TEST_F(SqlExecuteTest, ProgressComesAtMostOncePerFivePercent) {
+  TMemDataSet many;
+  many.AddColumn("N", ftInteger);
+  for (int i = 0; i < 1000; ++i) many.AddRow({i});
+  many.Open();
+  host.DataSets().AddDataSet(&many, "many");
+  std::vector<int> positions;
+  host.OnProgress = [&](TObject*, TxProgressStatus status, int, int max, int position) {
+    if (status == psStarting) {
+      EXPECT_EQ(max, 1000);
+    }
+    if (status == psRunning) positions.push_back(position);
+  };
+  EXPECT_EQ(Select("SELECT n FROM many WHERE n < 3").size(), 3u);
+  EXPECT_GE(positions.size(), 15u);
+  EXPECT_LE(positions.size(), 17u);
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+}
+
 TEST_F(SqlExecuteTest, PushedDownFilterStillLeavesTheWhereToTheEngine) {
   const char* sql = "SELECT id FROM emp WHERE dept = '02' AND pay > 1500";
   host.WhereOptimizeMethod = omNone;
@@ -260,6 +281,26 @@ TEST_F(SqlExecuteTest, SelectIntoCopiesSourceFieldsByName) {
 TEST_F(SqlExecuteTest, MergeAppendsTheSecondResult) {
   auto s = RunSql(host, "MERGE SELECT name, id FROM emp WHERE id = 1 WITH SELECT dept FROM emp WHERE id > 3");
   EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"Ann|1", "03|null", "02|null"}));
+}
+
+TEST_F(SqlExecuteTest, ProcessWideSeparatorsAreNeitherUsedNorChanged) {
+  TFormatSettings& settings = DefaultFormatSettings();
+  const TFormatSettings saved = settings;
+  settings.DecimalSeparator = ',';
+  settings.ThousandSeparator = '.';
+  std::unique_ptr<TSqlAnalizer> select;
+  try {
+    select = RunSql(host, "SELECT id, pay + 0.25 FROM emp WHERE pay > 1500.5 ORDER BY 2");
+    EXPECT_EQ(settings.DecimalSeparator, ',');
+    RunSql(host, "UPDATE emp SET pay = pay + 0.5 WHERE id = 2");
+    EXPECT_EQ(settings.DecimalSeparator, ',');
+  } catch (...) {
+    settings = saved;
+    throw;
+  }
+  settings = saved;
+  EXPECT_EQ(RowsOf(select->ResultSet()), (Rows{"5|1800.25", "3|2500.25", "1|3000.75"}));
+  EXPECT_EQ(Select("SELECT pay FROM emp WHERE id = 2"), Rows{"1200.5"});
 }
 
 TEST_F(SqlExecuteTest, QueryItemsAliasesAndFunctions) {

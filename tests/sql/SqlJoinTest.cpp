@@ -145,4 +145,23 @@ TEST_F(SqlJoinTest, ColumnSubqueriesGiveAValuePerRow) {
             (Rows{"1|O'B"}));
 }
 
+TEST_F(SqlJoinTest, GroupsOverJoinedRows) {
+  EXPECT_EQ(Select("SELECT d.title, COUNT(*), SUM(g.lvl) FROM emp e, dept d, grade g "
+                   "WHERE e.dept = d.code AND g.dept = d.code GROUP BY d.title"),
+            (Rows{"Dev|1|2", "Sales|4|8"}));
+}
+
+TEST_F(SqlJoinTest, UpdateTakesTheSubqueryRowOfTheSamePosition) {
+  TMemDataSet target;
+  target.AddColumn("V", ftInteger);
+  target.AddColumn("W", ftString, 4);
+  target.AddRow({0, "a"});
+  target.AddRow({0, "b"});
+  target.Open();
+  host.DataSets().AddDataSet(&target, "target");
+  RunSql(host, "UPDATE target SET v = 1 = (SELECT lvl FROM grade)");
+  EXPECT_EQ(host.RowsAffected, 2);
+  EXPECT_EQ(Select("SELECT v, w FROM target"), (Rows{"1|a", "2|b"}));
+}
+
 }  // namespace
