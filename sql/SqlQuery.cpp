@@ -206,8 +206,10 @@ void TCustomSqlQuery::RebuildParams() {
     params_->Clear();
     return;
   }
+  // A text being built line by line does not parse until it is whole: its
+  // syntax errors are reported when it runs, and the parameters stay.
   TSqlAnalizer statement;
-  ParseStatement(statement);
+  if (!ParseStatement(statement, false)) return;
   // The grammar collected the parameters it met; values of the same
   // names are kept.
   TParams fresh(this);
@@ -293,14 +295,15 @@ class TQueryParseContext : public TSqlQueryContext {
 
 }  // namespace
 
-void TCustomSqlQuery::ParseStatement(TSqlAnalizer& statement) {
+bool TCustomSqlQuery::ParseStatement(TSqlAnalizer& statement, bool report) {
   TQueryParseContext context(params_.get(), &paramsAsFields_);
   TStringStream input(JoinedSql(sql_.get()));
   TsqLexer lexer(&input);
   lexer.DateFormat = dateFormat_;
   TsqParser parser(&statement, &context);
   parser.yylexer = &lexer;
-  if (parser.yyparse() == 0) return;
+  if (parser.yyparse() == 0) return true;
+  if (!report) return false;
   if (OnSyntaxError) {
     const int length = static_cast<int>(lexer.yytext.size());
     OnSyntaxError(this, parser.yyerrormsg, lexer.yytext, lexer.yylineno,
@@ -418,7 +421,8 @@ void TCustomSqlQuery::InternalInitFieldDefs() {
   }
   for (int i = 0; i < cols.Count(); ++i) {
     TsqField* c = cols.Items(i);
-    AnsiString caption = c->Alias().empty() ? c->FieldName() : c->Alias();
+    // The column's caption (its alias, or the name the executor gave it).
+    AnsiString caption = c->FieldName();
     if (caption.empty()) caption = "NULL";
     if (OnQueryFieldName) OnQueryFieldName(this, i, caption);
     auto afterDot = [](const AnsiString& s) {
@@ -761,6 +765,8 @@ void TCustomSqlQuery::SetFieldData(TField* field, const void* buffer) {
 
 void TCustomSqlQuery::InternalEdit() { InternalSetToRecord(ActiveBuffer()); }
 
+void TCustomSqlQuery::InternalDelete() { DatabaseError(dbconsts::SDataSetReadOnly, this); }
+
 // --- positions --------------------------------------------------------------------------
 
 void TCustomSqlQuery::InternalGotoBookmark(void* bookmark) {
@@ -947,6 +953,8 @@ bool TCustomSqlQuery::Locate(const AnsiString& keyFields, const Variant& keyValu
   std::vector<Variant> keys = KeyList(keyValues, fields.size());
   for (int row = 0; row < recordCount_; ++row) {
     if (!RowMatches(row, fields, keys, options)) continue;
+    // The dataset can stand only on a row its filter shows.
+    if (Filtered() && !RowPasses(row)) continue;
     DoBeforeScroll();
     currentRow_ = row;
     Resync(TResyncMode{rmExact, rmCenter});

@@ -122,7 +122,8 @@ class TCustomSqlQuery : public TDataSet, public TSqlQueryHost {
   int GetRecordSize() override { return bufferSize_; }
   void InternalAddRecord(TRecordBuffer, bool) override {}
   void InternalClose() override;
-  void InternalDelete() override {}
+  // The result is read-only: a delete is refused.
+  void InternalDelete() override;
   void InternalFirst() override { currentRow_ = -1; }
   void InternalGotoBookmark(void* bookmark) override;
   void InternalHandleException() override {}
@@ -179,8 +180,10 @@ class TCustomSqlQuery : public TDataSet, public TSqlQueryHost {
 
   void SQLChanged();
   void RebuildParams();
-  // Parses the text into statement (syntax errors as OnSyntaxError or 65073).
-  void ParseStatement(TSqlAnalizer& statement);
+  // Parses the text into statement; false on a syntax error when not
+  // report, else the error goes to OnSyntaxError (then a silent abort) or
+  // raises 65073.
+  bool ParseStatement(TSqlAnalizer& statement, bool report = true);
   void FreeOwnedDataSets();
   // The row passes OnFilterRecord and the filter expression.
   bool RowPasses(int row);

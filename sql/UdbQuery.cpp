@@ -504,12 +504,16 @@ void TUdbQuery::ExecSQLCreateTable(TCreateTableItem* item) {
   }
   table.SetTableName(item->TableName);
   table.SetDataBase(db);
+  // The primary index only when the statement names its key: an index
+  // without key fields makes a table the engine cannot open.
   AnsiString keys;
   for (const AnsiString& k : item->PrimaryKey) keys += (keys.empty() ? "" : ";") + k;
-  TIndexDef* index = table.IndexDefs()->AddIndexDef();
-  index->SetName(AnsiString());
-  index->SetFields(keys);
-  index->SetOptions(TIndexOptions{ixPrimary, ixCaseInsensitive});
+  if (!keys.empty()) {
+    TIndexDef* index = table.IndexDefs()->AddIndexDef();
+    index->SetName(AnsiString());
+    index->SetFields(keys);
+    index->SetOptions(TIndexOptions{ixPrimary, ixCaseInsensitive});
+  }
   table.CreateTable();
 }
 
