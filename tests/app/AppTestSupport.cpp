@@ -1,6 +1,5 @@
 #include "AppTestSupport.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,8 +10,7 @@
 #include "platform/core/TempFiles.h"
 
 std::string TestDataText(const char* name) {
-  const char* dir = std::getenv("PAYROLL_TEST_DATA");
-  std::ifstream in(std::string(dir ? dir : "data") + "/" + name, std::ios::binary);
+  std::ifstream in(std::string(APP_TEST_DATA) + "/" + name, std::ios::binary);
   if (!in) throw std::runtime_error(std::string("missing test data ") + name);
   std::ostringstream s;
   s << in.rdbuf();
