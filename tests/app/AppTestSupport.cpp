@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/DemoData.h"
+#include "platform/core/CodePage.h"
 #include "platform/core/Files.h"
 #include "platform/core/TempFiles.h"
 
@@ -21,7 +22,7 @@ TTestPayrollDb::TTestPayrollDb(const char* iniText) {
   std::string pattern = std::string(TempFolder()) + "payroll-app-XXXXXX";
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
   folder_ = AnsiString(pattern) + "/";
-  payroll::BuildPayrollFolder(TestDataText("payroll.txt"), iniText ? iniText : TestDataText("gz.ini"), folder_);
+  payroll::BuildPayrollFolder(TestDataText("payroll.txt"), iniText ? AnsiToUtf8(iniText) : TestDataText("gz.ini"), folder_);
   SetProgramFolderForTesting(folder_);
 }
 

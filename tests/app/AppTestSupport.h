@@ -12,7 +12,8 @@
 
 class TTestPayrollDb {
  public:
-  // iniText: the settings file to write (UTF-8); the data folder's gz.ini
+  // iniText: the settings file to write (a narrow literal: code page 936);
+  // the data folder's gz.ini
   // when null.
   explicit TTestPayrollDb(const char* iniText = nullptr);
   ~TTestPayrollDb();
