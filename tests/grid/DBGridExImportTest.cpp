@@ -2,10 +2,13 @@
 // modes, value errors and their question, and GRDDBIF streams checked
 // whole before anything is stored.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "TransferTestSupport.h"
-#include "grid/DBGridExExport.h"
 #include "grid/DBGridExImport.h"
+#include "platform/core/Files.h"
 #include "platform/core/Streams.h"
 
 namespace {
@@ -130,6 +133,20 @@ TEST_F(ImportTest, SelectionKindsChooseTheCellsFilled) {
   sel->Columns()->Select(Col(0), false);
   Text("x\r\ny");  // the third record gets nothing: the data is exhausted
   EXPECT_EQ(Rows(), (TTable{{"x", "2", "3"}, {"y", "p", "q"}, {"4", "r", "s"}}));
+}
+
+TEST_F(ImportTest, ImportsFromAFile) {
+  MakeTwo();
+  std::string name = ::testing::TempDir() + "grid-import-" + std::to_string(::getpid()) + ".txt";
+  {
+    TFileStream f(NativeToAnsiPath(name), fmCreate);
+    f.WriteBuffer("f\tg", 3);
+  }
+  TDBGridExImportAsText importer;
+  importer.DBGridEx = grid;
+  importer.ImportFromFile(NativeToAnsiPath(name), false);
+  std::remove(name.c_str());
+  EXPECT_EQ(Rows(), (TTable{{"f", "g"}, {"a1", "b1"}}));
 }
 
 class ValueErrorTest : public ImportTest {
