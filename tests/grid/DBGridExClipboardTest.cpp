@@ -58,21 +58,23 @@ TEST_F(ClipboardTest, CopyLeavesFourFormats) {
 }
 
 TEST_F(ClipboardTest, GrdDbifCopyAndPasteRoundTripBetweenGrids) {
-  Make({{"S", ftString, 20}, {"I", ftInteger}, {"F", ftFloat}, {"B", ftBoolean}},
-       {{"张三", -7, 1234.5678, true}, {Variant::Null(), Variant::Null(), 1e-300, false}});
+  Make({{"S", ftString, 20}, {"I", ftInteger}, {"F", ftFloat}, {"B", ftBoolean},
+        {"D", ftDateTime}},
+       {{"张三", -7, 1234.5678, true, TDateTime(45000.75)},
+        {Variant::Null(), Variant::Null(), 1e-300, false, Variant::Null()}});
   CopySelectionToClipboard(grid, true);
   TTable copied = Rows();
 
   // A second grid over another dataset with one record: the first pasted
   // row overwrites it, the second is appended.
   TMemDataSet other;
-  for (const char* name : {"S", "I", "F", "B"})
+  for (const char* name : {"S", "I", "F", "B", "D"})
     other.AddColumn(name, ds->FieldByName(name)->DataType(), name[0] == 'S' ? 20 : 0);
-  other.AddRow({"old", 1, 1.0, false});
+  other.AddRow({"old", 1, 1.0, false, TDateTime(1.0)});
   TDataSource otherSource(nullptr);
   otherSource.SetDataSet(&other);
   TDBGridEx target(nullptr);
-  for (const char* name : {"S", "I", "F", "B"}) target.Columns()->Add()->SetFieldName(name);
+  for (const char* name : {"S", "I", "F", "B", "D"}) target.Columns()->Add()->SetFieldName(name);
   other.Open();
   target.SetDataSource(&otherSource);
   PasteFromClipboard(&target, false);
