@@ -98,6 +98,13 @@ TEST_F(ClipboardTest, PastedTextEndsAtItsTerminatingZero) {
   EXPECT_EQ(Rows(), (TTable{{"x", "5"}, {"李四", "8"}, {"a2", "2"}}));
 }
 
+TEST_F(ClipboardTest, RowsCopiedInAnotherProgramPasteAsRows) {
+  MakeThree();
+  QGuiApplication::clipboard()->setText(QString::fromUtf16(u"王五\t10\n赵六\t11\n"));
+  PasteFromClipboard(grid, false);
+  EXPECT_EQ(Rows(), (TTable{{"王五", "10"}, {"赵六", "11"}, {"a2", "2"}}));
+}
+
 TEST_F(ClipboardTest, DeleteQuestionsFollowTheSelection) {
   const struct {
     const char* what;
