@@ -106,6 +106,30 @@ TEST_F(RtfTest, ColourTableStartsWithBlackWhiteAndButtonFace) {
   EXPECT_NE(rtf.find("\\sb24\\sa24"), std::string::npos);
 }
 
+TEST_F(RtfTest, FooterRowsTakeTheirColoursFromTheFooterEvent) {
+  Make({{"A", ftString, 5}, {"N", ftInteger}}, {{"x", 2}, {"y", 3}, {"z", 4}});
+  grid->SetFooterRowCount(1);
+  Col(0)->Footers()->Add()->SetValueType(fvtStaticText);
+  Col(0)->Footers()->Items(0)->SetValue("合计");
+  Col(1)->Footers()->Add()->SetValueType(fvtSum);
+  grid->OnGetFooterParams = [](TObject*, int dataCol, int, TColumnEx*, TFont*, TColor& background,
+                               TAlignment&, unsigned, AnsiString&) {
+    if (dataCol == 1) background = clYellow;
+  };
+  for (int r : {0, 2}) {
+    GoTo(r);
+    grid->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  std::string rtf = Rtf(grid, false);
+  std::vector<TRow> rows = RtfRows(rtf);
+  ASSERT_EQ(rows.size(), 4u);  // title, two records, footer
+  EXPECT_EQ(rows[3].Texts, (std::vector<std::string>{"\\'ba\\'cf\\'bc\\'c6", "6"}));
+  // Yellow is the fourth colour: the footer cell's pattern and background.
+  EXPECT_NE(rtf.find("\\red255\\green255\\blue0;}"), std::string::npos);
+  EXPECT_NE(rtf.find("\\clcfpat3\\cellx"), std::string::npos);
+  EXPECT_NE(rtf.find("\\cb3 6\\cell}"), std::string::npos);
+}
+
 TEST_F(RtfTest, EscapesSpecialCharactersAndHighBytes) {
   const struct {
     const char* in;

@@ -2,11 +2,16 @@
 // modes, value errors and their question, and GRDDBIF streams checked
 // whole before anything is stored.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "TransferTestSupport.h"
-#include "grid/DBGridExExport.h"
+#include "grid/DBGridExClipboard.h"
 #include "grid/DBGridExImport.h"
+#include "platform/core/Files.h"
 #include "platform/core/Streams.h"
+#include "platform/ui/Forms.h"
 
 namespace {
 
@@ -132,6 +137,20 @@ TEST_F(ImportTest, SelectionKindsChooseTheCellsFilled) {
   EXPECT_EQ(Rows(), (TTable{{"x", "2", "3"}, {"y", "p", "q"}, {"4", "r", "s"}}));
 }
 
+TEST_F(ImportTest, ImportsFromAFile) {
+  MakeTwo();
+  std::string name = ::testing::TempDir() + "grid-import-" + std::to_string(::getpid()) + ".txt";
+  {
+    TFileStream f(NativeToAnsiPath(name), fmCreate);
+    f.WriteBuffer("f\tg", 3);
+  }
+  TDBGridExImportAsText importer;
+  importer.DBGridEx = grid;
+  importer.ImportFromFile(NativeToAnsiPath(name), false);
+  std::remove(name.c_str());
+  EXPECT_EQ(Rows(), (TTable{{"f", "g"}, {"a1", "b1"}}));
+}
+
 class ValueErrorTest : public ImportTest {
  protected:
   void SetUp() override {
@@ -240,6 +259,87 @@ TEST_F(ImportTest, GrdDbifValueErrorKeepsTheReaderInStep) {
       Bytes({3, 7, 0, 0, 0}) + Bytes({5, 1, 0, 0, 0}) + "y" + Bytes({0}));
   EXPECT_EQ(Rows(), (TTable{{"1", "x"}, {"7", "y"}}));
   EXPECT_EQ(dialogs.Boxes.size(), 1u);
+}
+
+// Lookup and key-pick-list columns: text shows and takes the shown value,
+// GRDDBIF carries and takes the stored key.
+class KeyedColumnsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureQtApplicationForTest();
+    depts.AddColumn("CODE", ftString, 2);
+    depts.AddColumn("DNAME", ftString, 10);
+    for (const char* code : {"01", "02", "03"})
+      depts.AddRow({code, std::string("部门") + code});
+    emps.AddColumn("DEPT", ftString, 2);
+    emps.AddColumn("SEX", ftString, 1);
+    emps.AddRow({"01", "M"});
+    emps.AddRow({"02", "F"});
+    auto add = [this](TField* f, const char* name, int size) {
+      f->SetFieldName(name);
+      f->SetDataSet(&emps);
+      static_cast<TStringField*>(f)->SetSize(size);
+      return f;
+    };
+    add(new TStringField(&emps), "DEPT", 2);
+    add(new TStringField(&emps), "SEX", 1);
+    TField* name = add(new TStringField(&emps), "DEPTNAME", 10);
+    name->SetFieldKind(fkLookup);
+    name->SetLookupDataSet(&depts);
+    name->SetKeyFields("DEPT");
+    name->SetLookupKeyFields("CODE");
+    name->SetLookupResultField("DNAME");
+    depts.Open();
+    emps.Open();
+    source.SetDataSet(&emps);
+    grid = std::make_unique<TDBGridEx>(nullptr);
+    grid->Columns()->Add()->SetFieldName("DEPTNAME");
+    TColumnEx* sex = grid->Columns()->Add();
+    sex->SetFieldName("SEX");
+    sex->PickList()->Add("男");
+    sex->PickList()->Add("女");
+    sex->KeyList()->Add("M");
+    sex->KeyList()->Add("F");
+    grid->SetDataSource(&source);
+  }
+  void TearDown() override { grid.reset(); }
+  std::vector<std::vector<AnsiString>> Keys() {
+    std::vector<std::vector<AnsiString>> out;
+    emps.First();
+    for (; !emps.Eof(); emps.Next())
+      out.push_back({emps.FieldByName("DEPT")->AsString(), emps.FieldByName("SEX")->AsString()});
+    return out;
+  }
+
+  TMemDataSet depts, emps;
+  TDataSource source{nullptr};
+  std::unique_ptr<TDBGridEx> grid;
+};
+
+TEST_F(KeyedColumnsTest, TextShowsAndTakesTheShownValues) {
+  ASSERT_EQ(grid->Columns()->Items(0)->ColumnKind(), ckLookup);
+  ASSERT_EQ(grid->Columns()->Items(1)->ColumnKind(), ckKeyPickList);
+  TMemoryStream out;
+  ExportGridToStream<TDBGridExExportAsText>(grid.get(), &out, true);
+  EXPECT_EQ(StreamText(out), AnsiString("DEPTNAME\tSEX\r\n部门01\t男\r\n部门02\t女"));
+  emps.First();
+  TStringStream in("部门03\t女\r\n不存在\t未知");  // not found: the key stays / is cleared
+  ImportGridFromStream<TDBGridExImportAsText>(grid.get(), &in, false);
+  EXPECT_EQ(Keys(), (std::vector<std::vector<AnsiString>>{{"03", "F"}, {"02", ""}}));
+}
+
+TEST_F(KeyedColumnsTest, GrdDbifCarriesTheStoredKeys) {
+  TMemoryStream data;
+  ExportGridToStream<TDBGridExExportAsGRDDBIF>(grid.get(), &data, true);
+  EXPECT_EQ(StreamText(data), AnsiString("GRDDBIF") + Bytes({1, 2, 0, 0, 0, 1, 0, 1, 0}) +
+                                  Bytes({5, 2, 0, 0, 0}) + "01" + Bytes({5, 1, 0, 0, 0}) + "M" +
+                                  Bytes({5, 2, 0, 0, 0}) + "02" + Bytes({5, 1, 0, 0, 0}) + "F" +
+                                  Bytes({0}));
+  emps.Last();
+  grid->SetSelectedIndex(0);
+  data.SetPosition(0);
+  ImportGridFromStream<TDBGridExImportAsGRDDBIF>(grid.get(), &data, false);
+  EXPECT_EQ(Keys(), (std::vector<std::vector<AnsiString>>{{"01", "M"}, {"01", "M"}, {"02", "F"}}));
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TBookmarkStr TransferFixture::Mark(int row) {
   return ds->Bookmark();
 }
 
-std::vector<std::vector<AnsiString>> TransferFixture::Rows() {
+std::vector<std::vector<AnsiString>> TransferFixture::RowsOf(TDataSet* ds) {
   std::vector<std::vector<AnsiString>> out;
   TBookmarkStr here = ds->Bookmark();
   ds->First();

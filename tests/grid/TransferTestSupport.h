@@ -44,7 +44,7 @@ struct TTestField {
 };
 
 class TransferFixture : public ::testing::Test {
- protected:
+ public:
   void SetUp() override;
   void TearDown() override;
 
@@ -54,7 +54,8 @@ class TransferFixture : public ::testing::Test {
   void GoTo(int row);
   TBookmarkStr Mark(int row);
   // The stored rows, each value as text ("<null>" for null).
-  std::vector<std::vector<AnsiString>> Rows();
+  std::vector<std::vector<AnsiString>> Rows() { return RowsOf(ds.get()); }
+  static std::vector<std::vector<AnsiString>> RowsOf(TDataSet* data);
   TColumnEx* Col(int i) { return grid->Columns()->Items(i); }
 
   TFixedFontMetrics metrics_{TTextMetric{16, 13, 3, 3, 0, 7, 14, 0}};
