@@ -152,5 +152,5 @@ AnsiString ColumnSubqueryRef(int column, int n);
 AnsiString ExactFloatText(double value);
 // A string literal of the expression language (quotes doubled).
 AnsiString QuotedLiteral(const AnsiString& value);
-// Replaces every occurrence of `from` in text by `to`.
+// Replaces every occurrence of `from` in text by `to` (ExprNames.cpp).
 AnsiString ReplaceAll(const AnsiString& text, const AnsiString& from, const AnsiString& to);

@@ -229,19 +229,6 @@ AnsiString ColumnSubqueryRef(int column, int n) {
   return "[#COL" + IntToStr(column) + "].[" + IntToStr(n) + "]";
 }
 
-AnsiString ReplaceAll(const AnsiString& text, const AnsiString& from, const AnsiString& to) {
-  if (from.empty()) return text;
-  std::string out;
-  size_t at = 0;
-  for (size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, at)) {
-    out += text.substr(at, hit - at);
-    out += to;
-    at = hit + from.size();
-  }
-  out += text.substr(at);
-  return AnsiString(out);
-}
-
 AnsiString QuotedLiteral(const AnsiString& value) {
   return "'" + ReplaceAll(value, "'", "''") + "'";
 }
