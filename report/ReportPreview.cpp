@@ -274,6 +274,7 @@ void TrbPreviewForm::UpdateStatus() { StatusLabel->SetCaption(StatusText()); }
 void TrbPreviewForm::PageChanged(int page) {
   if (page == curPage_) return;
   curPage_ = page;
+  if (panel_ && panel_->OnPageChanged) panel_->OnPageChanged(panel_, page);  // told first
   UpdateStatus();
 }
 
@@ -402,7 +403,9 @@ void TrbPreviewForm::GotoPage(int page) {
   ScrollToPage(page);
 }
 
-void TrbPreviewForm::Wheel(int wheelDelta) { ScrollBy(0, -wheelDelta / WHEEL_DELTA * kSmallStep); }
+void TrbPreviewForm::Wheel(int wheelDelta) {
+  ScrollBy(0, -wheelDelta / WHEEL_DELTA * kSmallStep * wheelFactor_);
+}
 
 // ---- painting ----
 
@@ -730,4 +733,62 @@ void TrbPreviewForm::HelpBtnClick() {
       "Ctrl+O / Ctrl+S / Ctrl+P: 打开 / 保存 / 打印报表\r\n"
       "Esc: 关闭预览",
       rbLoadStr(53032), MB_OK | MB_ICONINFORMATION);
+}
+
+// ---- TrbPreview ----
+
+TrbPreview::TrbPreview(TComponent* owner) : TPanel(owner), window_(new TrbPreviewForm(nullptr)) {
+  SetBevelInner(bvNone);
+  SetBevelOuter(bvLowered);
+  window_->panel_ = this;
+}
+
+TrbPreview::~TrbPreview() {
+  Disconnect();
+  delete window_;
+}
+
+void TrbPreview::Connect(TrbPreviewReport* report) {
+  if (!connected_) {
+    // The page area's controls belong to the window; here they are only
+    // parented, and go back before the panel or the window goes.
+    if (showToolbar_) window_->ToolPanel->SetParent(this);
+    window_->HScrollBar->SetParent(this);
+    window_->VScrollBar->SetParent(this);
+    window_->PBox->SetParent(this);
+    window_->wheelFactor_ = 3;
+    if (PopupMenu()) window_->ProcMenu = PopupMenu();
+    connected_ = true;
+    PlaceBars();
+  }
+  window_->Connect(report);
+}
+
+void TrbPreview::Disconnect() {
+  if (!connected_) return;
+  window_->ToolPanel->SetParent(window_);
+  window_->HScrollBar->SetParent(window_);
+  window_->VScrollBar->SetParent(window_);
+  window_->PBox->SetParent(window_);
+  window_->wheelFactor_ = 1;
+  window_->report_ = nullptr;
+  connected_ = false;
+}
+
+int TrbPreview::GetPage() const { return window_->CurPage(); }
+
+void TrbPreview::SetScrollBars(TScrollStyle s) {
+  scrollBars_ = s;
+  PlaceBars();
+}
+
+void TrbPreview::PlaceBars() {
+  window_->VScrollBar->SetVisible(scrollBars_ == ssBoth || scrollBars_ == ssVertical);
+  window_->HScrollBar->SetVisible(scrollBars_ == ssBoth || scrollBars_ == ssHorizontal);
+  if (connected_) window_->FormResize();
+}
+
+void TrbPreview::Resize() {
+  TPanel::Resize();
+  if (connected_) window_->FormResize();
 }

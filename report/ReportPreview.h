@@ -32,6 +32,7 @@
 
 class TrbEMFPages;
 class TrbPreviewForm;
+class TrbPreview;
 
 // One text output of a drawn page: its cell in the page's screen units.
 struct TrbTextRecord {
@@ -159,6 +160,7 @@ class TrbPreviewForm : public TForm {
 
  private:
   friend class TrbPBox;
+  friend class TrbPreview;
   void PaintDesk(TCanvas* canvas);
   void UpdateStatus();
   void UpdateScrollBars();
@@ -187,6 +189,45 @@ class TrbPreviewForm : public TForm {
   bool dragging_ = false;
   TPoint dragFrom_;
   AnsiString oldHelpFile_;
+  // The panel the page area lives in, when embedded.
+  TrbPreview* panel_ = nullptr;
+  int wheelFactor_ = 1;
+};
+
+// A panel that hosts a preview window's page area (and, with ShowToolbar,
+// its tool bar) inside another form.  It makes its own preview window (no
+// owner) and frees it; the report shows its pages here when its Preview
+// names the panel.
+class TrbPreview : public TPanel {
+ public:
+  explicit TrbPreview(TComponent* owner);
+  ~TrbPreview() override;
+
+  // Moves the page area into the panel and shows the report's pages; the
+  // wheel scrolls three small steps a notch here.
+  void Connect(TrbPreviewReport* report);
+  // Hands the page area back to the window (and the pages to the report).
+  void Disconnect();
+  bool Connected() const { return connected_; }
+  int GetPage() const;
+  TrbPreviewForm* Window() const { return window_; }
+
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle s);
+  bool ShowToolbar() const { return showToolbar_; }
+  void SetShowToolbar(bool v) { showToolbar_ = v; }
+  // Raised when the current page changes.
+  std::function<void(TObject* sender, int page)> OnPageChanged;
+
+ protected:
+  void Resize() override;
+
+ private:
+  void PlaceBars();
+  TrbPreviewForm* window_;
+  TScrollStyle scrollBars_ = ssBoth;
+  bool showToolbar_ = false;
+  bool connected_ = false;
 };
 
 // The zoom kept between preview windows.

@@ -525,3 +525,98 @@ TEST_F(PreviewTest, ActivationSetsTheHelpFileAndDeactivationRestoresIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PreviewTest, APanelHostsThePagesInAnotherForm) {
+  TestReport report(3);
+  TForm host(nullptr);
+  host.SetBounds(0, 0, 700, 500);
+  auto* panel = new TrbPreview(&host);
+  panel->SetParent(&host);
+  panel->SetAlign(alClient);
+  panel->SetScrollBars(ssVertical);
+  std::vector<int> changes;
+  panel->OnPageChanged = [&](TObject* sender, int page) {
+    EXPECT_EQ(sender, panel);
+    changes.push_back(page);
+  };
+  host.Show();
+  panel->Connect(&report);
+  Application->ProcessMessages();
+  EXPECT_TRUE(panel->Connected());
+  EXPECT_EQ(panel->Window()->PBox->Parent(), panel);
+  EXPECT_FALSE(panel->Window()->HScrollBar->Visible());
+  EXPECT_TRUE(panel->Window()->VScrollBar->Visible());
+  EXPECT_FALSE(panel->Window()->Showing());
+  TrbPreviewForm* w = panel->Window();
+  w->SetZoom(100);
+  w->ScrollTo(0, 0);
+  w->Wheel(-WHEEL_DELTA);
+  EXPECT_EQ(w->OffsetY(), 3 * TrbPreviewForm::kSmallStep);  // three small steps a notch here
+  w->NextPage();
+  EXPECT_EQ(panel->GetPage(), 2);
+  EXPECT_EQ(changes, std::vector<int>{2});
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR"))
+    host.Handle()->grab().toImage().save(QString::fromUtf8(dir) + "/report-preview-panel.png");
+  panel->Disconnect();
+  EXPECT_EQ(w->PBox->Parent(), w);
+}
+
+TEST_F(PreviewTest, TheSearchDialogAsksAndFinds) {
+  TestReport report(3);
+  Open(report);
+  QTimer::singleShot(0, qApp, [] {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (auto* f = dynamic_cast<TrbPreviewSearchForm*>(Screen->Forms(i))) {
+        EXPECT_TRUE(f->RB1->Checked());
+        f->Edit1->SetText("单位合计");
+        f->OKBtn->Click();
+      }
+  });
+  std::uint16_t key = 'F';
+  form->HandleKey(key, TShiftState{ssCtrl});
+  EXPECT_EQ(form->HitPage(), 1);
+  EXPECT_EQ(form->HitRect().Top / 10, 90);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PreviewTest, APreviewOpensAsAChildOfTheMainWindow) {
+  TestReport report(2);
+  TForm main(nullptr);
+  main.SetFormStyle(fsMDIForm);
+  main.SetBounds(0, 0, 900, 700);
+  main.Show();
+  auto* child = new TrbPreviewForm(&main);
+  child->SetFormStyle(fsMDIChild);
+  child->SetWindowState(wsNormal);
+  child->Connect(&report);
+  child->Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(main.MDIChildCount(), 1);
+  EXPECT_EQ(child->MDIParent(), &main);
+  child->FormResize();
+  EXPECT_EQ(child->StatusText(), "页 1/2");
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR"))
+    main.Handle()->grab().toImage().save(QString::fromUtf8(dir) + "/report-preview-mdi.png");
+}
+
+TEST_F(PreviewTest, AModalPreviewRunsUntilClosed) {
+  TestReport report(2);
+  auto* modal = new TrbPreviewForm(nullptr);
+  bool ran = false;
+  QTimer::singleShot(0, qApp, [&] {
+    ran = modal->IsModal();
+    std::uint16_t key = VK_ESCAPE;
+    modal->HandleKey(key, TShiftState{});
+  });
+  modal->ShowReport(&report);  // modal by default; Escape frees it
+  EXPECT_TRUE(ran);
+  DeliverPostedMessages();
+  Application->ProcessMessages();
+}
+
+}  // namespace
