@@ -8,6 +8,7 @@
 #include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/Printers.h"
 #include "report/ReportStream.h"
 #include "report/ReportViews.h"
 
@@ -116,17 +117,20 @@ void TrbEMFPages::Draw(int index, TCanvas* canvas, const TRect& rect) {
   if (p.PrnInfo[2] <= 0 || p.PrnInfo[3] <= 0) return;
   double kx = static_cast<double>(rect.Width()) / p.PrnInfo[2];
   double ky = static_cast<double>(rect.Height()) / p.PrnInfo[3];
+  // Drawing for the printer: its canvas while a document is open.  Fonts
+  // then keep their point sizes at the printer's resolution.
+  const bool printing = Printer()->Printing() && canvas == Printer()->Canvas();
   TRect clip = canvas->ClipRect();
   rbSetCurrentPage(page);
   for (const auto& o : page->Objects) {
     int l = rect.Left + rbRound(o->x * kx) - 10, t = rect.Top + rbRound(o->y * ky) - 10;
     int r = rect.Left + rbRound((o->x + o->dx) * kx) + 10, b = rect.Top + rbRound((o->y + o->dy) * ky) + 10;
-    if (r < clip.Left || l > clip.Right || b < clip.Top || t > clip.Bottom) continue;
+    if (!printing && (r < clip.Left || l > clip.Right || b < clip.Top || t > clip.Bottom)) continue;
     o->ScaleX = kx;
     o->ScaleY = ky;
     o->OffsetX = rect.Left;
     o->OffsetY = rect.Top;
-    o->IsPrinting = false;
+    o->IsPrinting = printing;
     o->Draw(canvas);
   }
 }

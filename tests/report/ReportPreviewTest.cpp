@@ -80,10 +80,6 @@ struct TestReport : TrbPreviewReport {
     rbPrinter()->SetPrinterInfo(first.pgSize, first.pgWidth, first.pgHeight, first.pgBin,
                                 first.pgOr ? poLandscape : poPortrait, true);
     device->BeginDoc();
-    // The pages' objects size their fonts in pixels already scaled to the
-    // rectangle: the canvas must take those heights as they are, not as
-    // points of the printer's resolution.
-    device->Canvas()->Font()->SetPixelsPerInch(96);
     for (int i = 0; i < emf.Count(); ++i) {
       if (i) device->NewPage();
       TrbPageGeometry g{};
