@@ -616,3 +616,33 @@ TEST_F(PreviewTest, AModalPreviewRunsUntilClosed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A key pressed on the page panel reaches the window first (key preview).
+TEST_F(PreviewTest, KeysOnThePagePanelArePreviewedByTheWindow) {
+  TestReport report(3);
+  Open(report);
+  form->SetZoom(100);
+  form->ScrollTo(0, 0);
+  form->PBox->Perform(WM_KEYDOWN, VK_NEXT, 0);
+  EXPECT_EQ(form->OffsetY(), TrbPreviewForm::kLargeStep);
+  form->PBox->Perform(WM_KEYDOWN, VK_F3, 0);  // nothing searched yet: nothing happens
+  EXPECT_EQ(form->HitPage(), -1);
+}
+
+TEST_F(PreviewTest, AReportWithoutPagesShowsAnEmptyDesk) {
+  TestReport report(0);
+  Open(report);
+  EXPECT_EQ(form->PageCount(), 0);
+  EXPECT_EQ(form->VertMax(), 0);
+  EXPECT_FALSE(form->Find("合计", false, false));
+  std::uint16_t key = VK_END;
+  form->HandleKey(key, TShiftState{ssCtrl});
+  form->PrintBtnClick();
+  EXPECT_EQ(report.prints, 0);
+  QImage shot = Shot(form, "empty");
+  EXPECT_EQ(Pixel(shot, 100, 100), 0x808080);
+}
+
+}  // namespace
