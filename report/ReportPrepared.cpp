@@ -25,8 +25,8 @@ std::array<int, 12> rbPaperInfo(int pgWidth, int pgHeight, int pgOr) {
   TrbPage paper(0, pgWidth, pgHeight, 0, pgOr);
   info[2] = paper.PageWidth();
   info[3] = paper.PageHeight();
-  info[6] = info[2];  // printable width and height: the whole page
-  info[7] = info[3];
+  info[10] = info[2];  // printable width and height (screen units): the whole page
+  info[11] = info[3];
   return info;
 }
 
@@ -140,11 +140,13 @@ bool TrbEMFPages::DoClick(int index, const TPoint& point, bool click, int& curso
   TrbPage* page = p.Page ? p.Page.get() : ObjectsToPage(index);
   double kx = 1, ky = 1;
   int ox = 0, oy = 0;
-  if (!p.UseMargins && p.PrnInfo[2] > 0 && p.PrnInfo[3] > 0) {  // stretched into the printable area
-    kx = static_cast<double>(p.PrnInfo[6]) / p.PrnInfo[2];
-    ky = static_cast<double>(p.PrnInfo[7]) / p.PrnInfo[3];
-    ox = p.PrnInfo[4];
-    oy = p.PrnInfo[5];
+  // Stretched into the printable area: its screen-unit offset and size
+  // (the page geometry's values 7-8 and 11-12, ReportPrinter.h).
+  if (!p.UseMargins && p.PrnInfo[2] > 0 && p.PrnInfo[3] > 0) {
+    kx = static_cast<double>(p.PrnInfo[10]) / p.PrnInfo[2];
+    ky = static_cast<double>(p.PrnInfo[11]) / p.PrnInfo[3];
+    ox = p.PrnInfo[6];
+    oy = p.PrnInfo[7];
   }
   for (auto it = page->Objects.rbegin(); it != page->Objects.rend(); ++it) {
     TrbView* v = it->get();
