@@ -502,7 +502,8 @@ void TrbPreviewForm::HandleKey(std::uint16_t& key, TShiftState shift) {
 
 void TrbPreviewForm::DeskMouseDown(TMouseButton button, int x, int y) {
   if (button == mbRight) {
-    ProcMenu->Popup(x, y);
+    TPoint at = PBox->ClientToScreen(TPoint(x, y));
+    ProcMenu->Popup(at.x, at.y);
     return;
   }
   if (button != mbLeft || PageCount() == 0) return;
@@ -607,7 +608,7 @@ void TrbPreviewForm::ScrollHitIntoView() {
 void TrbPreviewForm::ZoomBtnClick() {
   // From the button the page-editing items are hidden (they are anyway:
   // no designer).
-  TPoint at(ZoomBtn->Left(), ZoomBtn->Top() + ZoomBtn->Height());
+  TPoint at = ZoomBtn->ClientToScreen(TPoint(0, ZoomBtn->Height()));
   ProcMenu->Popup(at.x, at.y);
 }
 

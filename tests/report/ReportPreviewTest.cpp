@@ -646,3 +646,28 @@ TEST_F(PreviewTest, AReportWithoutPagesShowsAnEmptyDesk) {
 }
 
 }  // namespace
+
+namespace {
+
+// The zoom menu (right button, Space, the zoom button) sets the zoom of
+// the item chosen.
+TEST_F(PreviewTest, TheZoomMenuSetsTheChosenZoom) {
+  TestReport report(3);
+  Open(report);
+  TMenuItem* chosen = form->ZoomItems[8];  // 全页(&W)
+  form->ProcMenu->ChooseForTest = [&](TPopupMenu*) { return chosen; };
+  form->DeskMouseDown(mbRight, 50, 50);
+  EXPECT_EQ(form->ZoomMode(), 2);
+  EXPECT_TRUE(chosen->Checked());
+  chosen = form->ZoomItems[4];  // 50%
+  std::uint16_t key = VK_SPACE;
+  form->HandleKey(key, TShiftState{});
+  EXPECT_DOUBLE_EQ(form->Scale(), 0.5);
+  EXPECT_EQ(form->ZoomBtn->Caption(), "50%");
+  chosen = form->ZoomItems[9];  // 双页(&T)
+  form->ZoomBtn->Click();
+  EXPECT_EQ(form->ZoomMode(), 3);
+  EXPECT_FALSE(form->EditPageItem->Visible());  // no designer: no page editing
+}
+
+}  // namespace
