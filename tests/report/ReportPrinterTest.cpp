@@ -210,3 +210,16 @@ TEST_F(ReportPrinterTest, ClicksOnAStretchedPageUseTheScreenOffsetsAndPrintableS
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportPrinterTest, TheGlobalPrinterFollowsAReplacedPrinterObject) {
+  TrbPrinter* model = rbPrinter();
+  TPrinter* fresh = SetPrinter(new TPrinter);
+  EXPECT_EQ(rbPrinter(), model);
+  EXPECT_EQ(rbPrinter()->Printer(), fresh);
+  EXPECT_GE(rbPrinter()->Printers()->Count(), 1);
+  rbResetPrinterForTesting();
+}
+
+}  // namespace
