@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/Exceptions.h"
 #include "platform/core/Files.h"
 #include "platform/core/NumFormat.h"
 #include "platform/ui/Bitmaps.h"
@@ -436,7 +437,20 @@ void TrbPreviewForm::PaintDesk(TCanvas* c) {
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(clWhite);
     c->Rectangle(r);
-    pages.Draw(i, c, r);
+    try {
+      pages.Draw(i, c, r);
+    } catch (const Exception&) {
+      // A page whose objects cannot be read (a damaged ".rbp" file) shows
+      // as crossed out; raising here would put up an error at every paint.
+      info.Page.reset();
+      c->Pen()->SetMode(pmCopy);
+      c->Pen()->SetColor(clRed);
+      c->MoveTo(r.Left, r.Top);
+      c->LineTo(r.Right, r.Bottom);
+      c->MoveTo(r.Right - 1, r.Top);
+      c->LineTo(r.Left - 1, r.Bottom);
+      continue;
+    }
     if (i == hitPage_) {
       // The hit inverted: white lines drawn in exclusive-or mode.
       TRect h(r.Left + Px(hitRect_.Left * scale_), r.Top + Px(hitRect_.Top * scale_),
@@ -564,7 +578,12 @@ bool TrbPreviewForm::FindNext() {
 bool TrbPreviewForm::Search(int startPage, int startRecord) {
   TrbEMFPages& pages = *report_->EMFPages();
   for (int p = std::max(0, startPage); p < pages.Count(); ++p) {
-    std::vector<TrbTextRecord> records = rbPageTextRecords(pages, p);
+    std::vector<TrbTextRecord> records;
+    try {
+      records = rbPageTextRecords(pages, p);
+    } catch (const Exception&) {
+      continue;  // a damaged page holds no text to find (it shows crossed out)
+    }
     for (size_t k = p == startPage ? static_cast<size_t>(startRecord) : 0; k < records.size(); ++k) {
       const AnsiString& text = records[k].Text;
       if (AnsiPos(findText_, findCase_ ? text : AnsiUpperCase(text)) <= 0) continue;

@@ -16,6 +16,7 @@
 
 #include "ReportTestSupport.h"
 #include "platform/core/Files.h"
+#include "platform/core/Streams.h"
 #include "platform/core/Settings.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/MessageQueue.h"
@@ -668,6 +669,32 @@ TEST_F(PreviewTest, TheZoomMenuSetsTheChosenZoom) {
   form->ZoomBtn->Click();
   EXPECT_EQ(form->ZoomMode(), 3);
   EXPECT_FALSE(form->EditPageItem->Visible());  // no designer: no page editing
+}
+
+}  // namespace
+
+namespace {
+
+// A page whose objects cannot be read shows crossed out; the other pages
+// paint and the search passes over it.
+TEST_F(PreviewTest, ADamagedPageIsCrossedOutAndSkippedBySearch) {
+  TestReport report(3);
+  TMemoryStream* s = report.emf.Pages(1).Stream.get();
+  s->SetPosition(s->Size());
+  std::uint8_t bad = 99;  // no such object type
+  s->WriteBuffer(&bad, 1);
+  Open(report);
+  form->SetZoom(3);
+  QImage shot = Shot(form, "damaged");
+  TRect r = form->PageRect(1);
+  int red = 0;
+  for (int k = 5; k < r.Width() - 5; ++k) {
+    int y = r.Top + k * r.Height() / r.Width() - form->OffsetY();
+    if (y >= 0 && y < shot.height() && Pixel(shot, r.Left + k, y) == clRed) ++red;
+  }
+  EXPECT_GT(red, r.Width() / 2) << "the damaged page is crossed out";
+  EXPECT_TRUE(form->Find("合计", false, false));
+  EXPECT_EQ(form->HitPage(), 2);  // page 2's hits cannot be read
 }
 
 }  // namespace
