@@ -41,7 +41,9 @@ TrbFmtForm::TrbFmtForm(TComponent* owner) : TForm(owner) {
   CancelBtn->SetCancel(true);
   CatLB->OnClick = [this](TObject*) { CatLBClick(); };
   TypeLB->OnClick = [this](TObject*) { TypeLBClick(); };
-  OnActivate = [this](TObject*) { FormActivate(); };
+  // Filled when shown, not at every activation: the message box of a
+  // refused OK reactivates the dialog and must not undo the user's choices.
+  OnShow = [this](TObject*) { FormActivate(); };
   OKBtn->OnClick = [this](TObject*) {
     try {
       int code = ControlsFormat();

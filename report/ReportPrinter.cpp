@@ -318,6 +318,8 @@ TrbPrinter* rbPrinter() {
     p = std::make_unique<TrbPrinter>();
     p->SetPrinter(Printer());
     gDefaultPaperSize = p->PaperSize();
+  } else if (p->Printer() != Printer()) {
+    p->SetPrinter(Printer());  // the printer object was replaced (SetPrinter)
   }
   return p.get();
 }

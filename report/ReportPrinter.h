@@ -149,8 +149,9 @@ class TrbPrinter {
   std::vector<int> bins_;
 };
 
-// The global instance, created at first use and bound to Printer(); the
-// paper code current then is remembered as the default paper size.
+// The global instance, created at first use and bound to Printer() (bound
+// again when the printer object was replaced); the paper code current at
+// creation is remembered as the default paper size.
 TrbPrinter* rbPrinter();
 int rbDefaultPaperSize();
 // Test hook: drops the global instance (the next rbPrinter() makes a new

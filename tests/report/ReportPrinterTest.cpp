@@ -176,3 +176,50 @@ TEST_F(ReportPrinterTest, TheGlobalPrinterRemembersTheDefaultPaper) {
 }
 
 }  // namespace
+
+#include "report/ReportBuild.h"
+#include "report/ReportPrepared.h"
+#include "report/ReportViews.h"
+
+namespace {
+
+// A page stretched into the printable area: a click in screen units is
+// mapped through the geometry's screen offsets and printable size.
+TEST_F(ReportPrinterTest, ClicksOnAStretchedPageUseTheScreenOffsetsAndPrintableSize) {
+  printer.SetPrinterIndex(printer.DefaultPrinter());
+  printer.SetPrinterInfo(9, 0, 0, 0xFFFF, poPortrait, true);
+  TrbEMFPages pages;
+  TrbPage paper;
+  paper.UseMargins = false;
+  pages.Add(&paper);
+  TrbPage* page = pages.ObjectsToPage(0);
+  RbCollection->AddMemo(page, "", 0, 0, 100, 100, "x", "L", 10, 0);
+  pages.PageToObjects(0);
+  TrbPageInfo& info = pages.Pages(0);
+  EXPECT_EQ(info.PrnInfo[10], info.PrnInfo[2]);  // the stand-in: the whole page
+  printer.FillPageInfo(info.PrnInfo);
+  int clicks = 0;
+  pages.OnObjectClick = [&](TrbView*) { ++clicks; };
+  int cursor = 0;
+  EXPECT_FALSE(pages.DoClick(0, TPoint(10, 10), true, cursor));  // inside the 18-pixel offset
+  EXPECT_TRUE(pages.DoClick(0, TPoint(20, 20), true, cursor));
+  // 100 design units of 758 scale to 100 * 722 / 758 = 95 of the printable width.
+  EXPECT_TRUE(pages.DoClick(0, TPoint(18 + 94, 40), true, cursor));
+  EXPECT_FALSE(pages.DoClick(0, TPoint(18 + 97, 40), true, cursor));
+  EXPECT_EQ(clicks, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ReportPrinterTest, TheGlobalPrinterFollowsAReplacedPrinterObject) {
+  TrbPrinter* model = rbPrinter();
+  TPrinter* fresh = SetPrinter(new TPrinter);
+  EXPECT_EQ(rbPrinter(), model);
+  EXPECT_EQ(rbPrinter()->Printer(), fresh);
+  EXPECT_GE(rbPrinter()->Printers()->Count(), 1);
+  rbResetPrinterForTesting();
+}
+
+}  // namespace
