@@ -321,7 +321,9 @@ void TCustomSqlQuery::RefreshParamsFromMaster() {
     TParam* p = params_->Items(i);
     if (p->Bound()) continue;
     TField* f = master->FindField(p->Name());
-    if (f != nullptr) p->AssignField(f);
+    if (f == nullptr) continue;
+    p->AssignField(f);
+    p->SetBound(false);  // the next record of the master gives the next value
   }
 }
 
@@ -335,29 +337,34 @@ void TCustomSqlQuery::RefreshFromMaster() {
   Open();
 }
 
-void TCustomSqlQuery::InternalOpen() {
+void TCustomSqlQuery::RunStatement() {
   FreeOwnedDataSets();
   RowsAffected = 0;
-  if (!resultPrebuilt_) {
-    if (JoinedSql(sql_.get()).Trim().empty()) SqlQueryError(kSqlEmptyStatement);
-    resultSet_.reset();
-    TSqlAnalizer statement;
-    ParseStatement(statement);
-    if (dataLink_->DataSource() != nullptr) RefreshParamsFromMaster();
-    statement.SetSqlQuery(this);
-    if (statement.StatementKind == skMerge && statement.MergeAnalizer) {
-      statement.StatementKind = skSelect;
-      statement.MergeAnalizer->StatementKind = skSelect;
-      statement.MergeAnalizer->SetSqlQuery(this);
-      statement.ExecuteOpen();
-      statement.MergeAnalizer->ExecuteOpen();
-      statement.MergeResults();
-    } else {
-      statement.ExecuteOpen();
-    }
-    resultSet_ = statement.TakeResultSet();
+  if (resultPrebuilt_ && resultSet_) return;
+  if (JoinedSql(sql_.get()).Trim().empty()) SqlQueryError(kSqlEmptyStatement);
+  resultSet_.reset();
+  // The parser writes parameter values into the statement: the master's
+  // values go in first.
+  if (dataLink_->DataSource() != nullptr) RefreshParamsFromMaster();
+  TSqlAnalizer statement;
+  ParseStatement(statement);
+  statement.SetSqlQuery(this);
+  if (statement.StatementKind == skMerge && statement.MergeAnalizer) {
+    statement.StatementKind = skSelect;
+    statement.MergeAnalizer->StatementKind = skSelect;
+    statement.MergeAnalizer->SetSqlQuery(this);
+    statement.ExecuteOpen();
+    statement.MergeAnalizer->ExecuteOpen();
+    statement.MergeResults();
+  } else {
+    statement.ExecuteOpen();
   }
+  resultSet_ = statement.TakeResultSet();
   if (!resultSet_) SqlQueryError(kSqlNoQuery);
+}
+
+void TCustomSqlQuery::InternalOpen() {
+  RunStatement();
 
   // The data area: each column after the previous one.
   TsqFields& cols = resultSet_->Fields();
@@ -501,17 +508,20 @@ void TCustomSqlQuery::ExecSQL() {
   if (Active()) Close();
   resultSet_.reset();
   RowsAffected = 0;
+  if (dataLink_->DataSource() != nullptr) RefreshParamsFromMaster();
   TSqlAnalizer statement;
   ParseStatement(statement);
-  if (dataLink_->DataSource() != nullptr) RefreshParamsFromMaster();
   statement.SetSqlQuery(this);
   statement.ExecuteCommand();
 }
 
 void TCustomSqlQuery::InternalRefresh() {
-  // Runs the statement again; the dataset keeps the record number.
-  InternalClose();
-  InternalOpen();
+  // The statement runs again; its fields stay (the text is the same, so are
+  // the columns) and the dataset keeps its row number.
+  if (resultPrebuilt_) return;
+  RunStatement();
+  recordCount_ = resultSet_->GetRecordCount();
+  if (currentRow_ > recordCount_) currentRow_ = recordCount_;
 }
 
 // --- buffers and records ---------------------------------------------------------------

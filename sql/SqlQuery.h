@@ -179,6 +179,8 @@ class TCustomSqlQuery : public TDataSet, public TSqlQueryHost {
   };
 
   void SQLChanged();
+  // Parses and runs the text into resultSet_ (a prebuilt result stays).
+  void RunStatement();
   void RebuildParams();
   // Parses the text into statement; false on a syntax error when not
   // report, else the error goes to OnSyntaxError (then a silent abort) or

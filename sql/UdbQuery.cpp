@@ -42,11 +42,22 @@ void CollectStatements(TSqlAnalizer* statement, std::vector<TSqlAnalizer*>& out)
 
 }  // namespace
 
+// The inner query: a self-join reads each FROM item through a cursor of its
+// own, which the engine query opens on the same table.
+class TUdbInnerQuery : public TSqlQuery {
+ public:
+  explicit TUdbInnerQuery(TUdbQuery* owner) : TSqlQuery(nullptr), owner_(owner) {}
+  TDataSet* CreateCursorCopy(TDataSet* source) override { return owner_->OpenCursorCopy(source); }
+
+ private:
+  TUdbQuery* owner_;
+};
+
 PAYROLL_PUBLISH(TUdbQuery) {}
 
 TUdbQuery::TUdbQuery(TComponent* owner)
     : TUdbBaseTable(owner),
-      inner_(std::make_unique<TSqlQuery>(nullptr)),
+      inner_(std::make_unique<TUdbInnerQuery>(this)),
       sql_(std::make_unique<TStringList>()) {
   inner_->SetDateFormat(DefaultFormatSettings().ShortDateFormat);
   inner_->ShowWaitCursor = false;
@@ -170,6 +181,18 @@ void TUdbQuery::OpenTables(const AnsiString& name) {
   table->Open();
   inner_->AddDataSet(table.get(), table->TableName());
   tables_.push_back(table.release());
+}
+
+TDataSet* TUdbQuery::OpenCursorCopy(TDataSet* source) {
+  auto* table = dynamic_cast<TUdbTable*>(source);
+  if (table == nullptr) return nullptr;
+  auto copy = std::make_unique<TUdbTable>(nullptr);
+  copy->SetDataBase(DataBase());
+  copy->SetTableName(table->TableName());
+  copy->SetReadOnly(true);
+  copy->Open();
+  tables_.push_back(copy.get());
+  return copy.release();
 }
 
 void TUdbQuery::FreeTables() {

@@ -78,6 +78,9 @@ class TUdbQuery : public TUdbBaseTable {
   void InternalRefresh() override;
 
  private:
+  friend class TUdbInnerQuery;
+  // A second cursor on an opened table, for a table named twice in FROM.
+  TDataSet* OpenCursorCopy(TDataSet* source);
   TUdbDataBase* Db(const char* location) const;
   void SQLChanged();
   void InternalPrepare();

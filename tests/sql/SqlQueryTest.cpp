@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/core/DateTime.h"
+#include "platform/core/Streams.h"
 #include "platform/data/DataSource.h"
 #include "platform/data/FieldDefs.h"
 #include "platform/data/Fields.h"
@@ -240,6 +241,100 @@ TEST(SqlQuery, AliasesAndCircularSources) {
   TDataSource self(nullptr);
   self.SetDataSet(&q);
   EXPECT_THROW(q.SetDataSource(&self), ESqlQueryError);
+}
+
+}  // namespace
+
+namespace {
+
+// Employees over departments, with a memo column.
+class SqlQueryOverSources : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dept.AddColumn("DEPT", ftString, 4);
+    dept.AddRow({Variant(AnsiString("01"))});
+    dept.AddRow({Variant(AnsiString("02"))});
+    dept.Open();
+    emp.AddColumn("NAME", ftString, 10);
+    emp.AddColumn("DEPT", ftString, 4);
+    emp.AddColumn("PAY", ftFloat);
+    emp.AddColumn("NOTE", ftMemo);
+    emp.AddRow({Variant(AnsiString("张三")), Variant(AnsiString("01")), Variant(1000.0),
+                Variant(AnsiString("备注一"))});
+    emp.AddRow({Variant(AnsiString("李四")), Variant(AnsiString("01")), Variant(1200.0), Variant()});
+    emp.AddRow({Variant(AnsiString("王五")), Variant(AnsiString("02")), Variant(900.0), Variant()});
+    emp.Open();
+    q.AddDataSet(&emp, "emp");
+  }
+  std::vector<AnsiString> Names() {
+    std::vector<AnsiString> out;
+    for (q.First(); !q.Eof(); q.Next()) out.push_back(q.Fields()->Fields(0)->AsString());
+    return out;
+  }
+  TMemDataSet dept, emp;
+  TSqlQuery q{nullptr};
+};
+
+TEST_F(SqlQueryOverSources, ParametersTakeTheMastersFieldsAndFollowIt) {
+  TDataSource master(nullptr);
+  master.SetDataSet(&dept);
+  q.SQL()->SetText("SELECT NAME FROM emp WHERE DEPT = :DEPT ORDER BY NAME");
+  q.SetDataSource(&master);
+  q.Open();
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"李四", "张三"}));
+  dept.Next();
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"王五"}));
+  q.SetDataSource(nullptr);
+}
+
+TEST_F(SqlQueryOverSources, ADerivedTableIsAQueryOfItsOwn) {
+  q.SQL()->SetText(
+      "SELECT t.DEPT, t.TOTAL FROM (SELECT DEPT, SUM(PAY) AS TOTAL FROM emp GROUP BY DEPT) t "
+      "WHERE t.TOTAL > 1000");
+  q.Open();
+  ASSERT_EQ(q.RecordCount(), 1);
+  EXPECT_EQ(q.FieldByName("DEPT")->AsString(), "01");
+  EXPECT_DOUBLE_EQ(q.FieldByName("TOTAL")->AsFloat(), 2200);
+  q.Close();
+  EXPECT_EQ(q.DataSets().Count(), 1);  // the derived table went with the result
+}
+
+TEST_F(SqlQueryOverSources, BlobsAreReadFromTheSourceRow) {
+  q.SQL()->SetText("SELECT NAME, NOTE, PAY FROM emp ORDER BY PAY");
+  q.Open();
+  q.Last();  // 李四, no note
+  std::unique_ptr<TStream> none(q.CreateBlobStream(q.FieldByName("NOTE"), bmRead));
+  EXPECT_EQ(none->Size(), 0);
+  q.Prior();  // 张三
+  EXPECT_EQ(q.FieldByName("NAME")->AsString(), "张三");
+  EXPECT_EQ(q.FieldByName("NOTE")->AsString(), "备注一");
+  EXPECT_THROW(q.CreateBlobStream(q.FieldByName("NOTE"), bmWrite), EDatabaseError);
+}
+
+TEST_F(SqlQueryOverSources, RefreshRunsTheStatementAgain) {
+  q.SQL()->SetText("SELECT NAME, PAY FROM emp WHERE PAY > 950 ORDER BY PAY");
+  q.Open();
+  q.Last();
+  EXPECT_EQ(q.RecordCount(), 2);
+  emp.AddRow({Variant(AnsiString("赵六")), Variant(AnsiString("02")), Variant(5000.0), Variant()});
+  q.Refresh();
+  EXPECT_EQ(q.RecordCount(), 3);
+  EXPECT_EQ(q.RecNo(), 2);
+}
+
+TEST_F(SqlQueryOverSources, OpenAndExecSqlRefuseTheOthersStatements) {
+  q.SQL()->SetText("UPDATE emp SET PAY = 1");
+  EXPECT_THROW(q.Open(), ESqlQueryError);
+  q.SQL()->SetText("SELECT NAME FROM emp");
+  try {
+    q.ExecSQL();
+    ADD_FAILURE();
+  } catch (const ESqlQueryError& e) {
+    EXPECT_EQ(e.Message(), SqlMessage(kSqlSelectNeedsOpen));
+  }
+  q.SQL()->SetText("UPDATE emp SET PAY = PAY + 1 WHERE DEPT = '01'");
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected, 2);
 }
 
 }  // namespace

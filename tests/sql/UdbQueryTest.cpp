@@ -168,6 +168,13 @@ TEST_F(UdbQueryTest, LikeCopyLengthAndSum) {
   EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 5400);
 }
 
+TEST_F(UdbQueryTest, ASelfJoinReadsEachSideThroughItsOwnCursor) {
+  Sql("select a.zgbh, a.xm, b.xm as boss from gzk a, gzk b where a.bm = b.bm and b.zgbh like '%001' "
+      "and a.zgbh like '%002' order by a.zgbh");
+  q.Open();
+  EXPECT_EQ(Column("boss"), (std::vector<AnsiString>{"张三", "王五"}));
+}
+
 TEST_F(UdbQueryTest, DuplicateCheckByPensionOrAccount) {
   Sql("select * from gzk where YlBxh='P003' or Gzzh='nothing'");
   q.Open();
