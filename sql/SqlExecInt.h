@@ -103,6 +103,9 @@ class TSqlRun {
   bool hasJoinExpression = false;  // never set: every join is planned into levels
   AnsiString joinExpressionText;
   bool implicitJoins = false;
+  // UPDATE t SET ... = (SELECT ...): every row takes the subquery row of
+  // its position (a subquery of the WHERE leaves the scan to the WHERE).
+  bool updateFromSubquery = false;
   bool whereFirst = true;
   AnsiString filterText;
   bool filterHandled = false;
@@ -147,9 +150,6 @@ TExpressionPtr AggregateSlotNode(TSqlRun* run, int n);
 // expression references.
 AnsiString SubqueryRef(int n);
 AnsiString ColumnSubqueryRef(int column, int n);
-// A value written into an expression text so that it reads back exactly:
-// the shortest round-trip decimal form ("-" values in parentheses).
-AnsiString ExactFloatText(double value);
 // A string literal of the expression language (quotes doubled).
 AnsiString QuotedLiteral(const AnsiString& value);
 // Replaces every occurrence of `from` in text by `to`.

@@ -99,6 +99,23 @@ TEST_F(SqlExecuteTest, OrderDistinctAndMaxRecords) {
             (Rows{"4|null", "2|1200", "5|1800", "3|2500", "1|3000.5"}));
 }
 
+TEST_F(SqlExecuteTest, GroupByWithoutAggregatesGivesOneRowPerGroup) {
+  EXPECT_EQ(Select("SELECT dept FROM emp GROUP BY dept"), (Rows{"01", "02", "03"}));
+}
+
+TEST_F(SqlExecuteTest, UserRangeIsSetAndCancelled) {
+  std::vector<std::string> log;
+  host.OnSetUserRange = [&](TObject*, TDataSet* ds, const AnsiString& index,
+                            const std::vector<AnsiString>& fields, const std::vector<AnsiString>& from,
+                            const std::vector<AnsiString>& to) {
+    EXPECT_EQ(ds, &emp);
+    log.push_back("set " + index + " " + fields[0] + " " + from[0] + ".." + to[0]);
+  };
+  host.OnCancelUserRange = [&](TObject*, TDataSet*) { log.push_back("cancel"); };
+  Select("SELECT id FROM emp SET RANGE FOR FIELDS 'ID' FROM 2 TO 3 USING INDEX 'byId'");
+  EXPECT_EQ(log, (std::vector<std::string>{"set byId ID 2..3", "cancel"}));
+}
+
 TEST_F(SqlExecuteTest, FileResultSetsGiveTheSameRows) {
   Rows inMemory = Select("SELECT DISTINCT dept, name FROM emp ORDER BY name DESC");
   host.InMemResultSet = false;

@@ -145,6 +145,18 @@ TEST_F(SqlJoinTest, ColumnSubqueriesGiveAValuePerRow) {
             (Rows{"1|O'B"}));
 }
 
+TEST_F(SqlJoinTest, ASubqueryInFromIsATable) {
+  EXPECT_EQ(Select("SELECT name FROM (SELECT name, dept FROM emp WHERE id > 2) x WHERE dept <> 'X'"),
+            (Rows{"Cid", "O'Hara"}));
+  EXPECT_EQ(host.DataSets().IndexOfAlias("x") >= 0, true);
+}
+
+TEST_F(SqlJoinTest, UpdateWithASubqueryInItsWhereScansTheTable) {
+  RunSql(host, "UPDATE emp SET boss = 9 WHERE dept IN (SELECT code FROM dept WHERE title = 'Sales')");
+  EXPECT_EQ(host.RowsAffected, 2);
+  EXPECT_EQ(Select("SELECT id FROM emp WHERE boss = 9"), (Rows{"1", "3"}));
+}
+
 TEST_F(SqlJoinTest, GroupsOverJoinedRows) {
   EXPECT_EQ(Select("SELECT d.title, COUNT(*), SUM(g.lvl) FROM emp e, dept d, grade g "
                    "WHERE e.dept = d.code AND g.dept = d.code GROUP BY d.title"),
