@@ -112,6 +112,8 @@ class TExFunctions : public TOwnedCollection {
   TExFunctionItem* Add();
 };
 
+class TStream;
+
 class TSqlQueryHost {
  public:
   // self: the query component, Sender of every event and owner of the
@@ -174,6 +176,7 @@ class TSqlQueryHost {
       OnFunctionCheck;
   std::function<void(TObject*, const AnsiString& identifier, TParameterList*, Variant& value)>
       OnFunctionSolve;
+  std::function<void(TObject*, TDataSet*, bool& accept)> OnBlobNeeded;
 
   // Called with the statement's tables before they are bound.
   virtual void BeforePlanTables(TTableList& tables) {}
@@ -205,3 +208,11 @@ class TSqlQueryHost {
   std::unique_ptr<TxDataSets> dataSets_;
   std::unique_ptr<TExFunctions> exFunctions_;
 };
+
+// The blob of result row recNo, column `column` (0-based), read from its
+// source row: a result keeps no blob data.  A column of the main table goes
+// to the row's source bookmark; any other asks OnBlobNeeded whether the
+// source dataset's current record is the one.  Nothing is written for a row
+// before the first, a column without a blob source or a source that cannot
+// be positioned.  The stream is left at position 0.
+void ReadResultBlob(TSqlQueryHost& query, TResultSet& result, int recNo, int column, TStream& into);

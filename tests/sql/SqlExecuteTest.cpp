@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/core/FormatSettings.h"
+#include "platform/core/Streams.h"
 #include "sql/BookmarkHandles.h"
 #include "sql/SqlMessages.h"
 #include "tests/sql/SqlTestHost.h"
@@ -114,6 +115,36 @@ TEST_F(SqlExecuteTest, UserRangeIsSetAndCancelled) {
   host.OnCancelUserRange = [&](TObject*, TDataSet*) { log.push_back("cancel"); };
   Select("SELECT id FROM emp SET RANGE FOR FIELDS 'ID' FROM 2 TO 3 USING INDEX 'byId'");
   EXPECT_EQ(log, (std::vector<std::string>{"set byId ID 2..3", "cancel"}));
+}
+
+TEST_F(SqlExecuteTest, BlobsAreReadFromTheSourceRow) {
+  TMemDataSet notes;
+  notes.AddColumn("K", ftInteger);
+  notes.AddColumn("NOTE", ftMemo);
+  notes.AddRow({1, "first note"});
+  notes.AddRow({2, "second"});
+  notes.Open();
+  host.DataSets().AddDataSet(&notes, "notes");
+  auto s = RunSql(host, "SELECT k, note FROM notes ORDER BY k DESC");
+  TStringStream text{AnsiString()};
+  ReadResultBlob(host, *s->ResultSet(), 2, 1, text);
+  EXPECT_EQ(text.DataString(), "first note");
+  TStringStream none{AnsiString()};
+  ReadResultBlob(host, *s->ResultSet(), 0, 1, none);
+  EXPECT_EQ(none.DataString(), "");
+
+  // A joined table's column: only OnBlobNeeded can say where its row is.
+  auto j = RunSql(host, "SELECT e.id, n.note FROM emp e, notes n WHERE e.id = n.k");
+  TStringStream joined{AnsiString()};
+  ReadResultBlob(host, *j->ResultSet(), 1, 1, joined);
+  EXPECT_EQ(joined.DataString(), "");
+  host.OnBlobNeeded = [&](TObject*, TDataSet* ds, bool& accept) {
+    EXPECT_EQ(ds, &notes);
+    ds->First();
+    accept = true;
+  };
+  ReadResultBlob(host, *j->ResultSet(), 1, 1, joined);
+  EXPECT_EQ(joined.DataString(), "first note");
 }
 
 TEST_F(SqlExecuteTest, FileResultSetsGiveTheSameRows) {
