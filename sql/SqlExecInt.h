@@ -82,6 +82,7 @@ class TSqlRun {
   // The column's text with its aggregates' finished values of group g.
   AnsiString AggregateText(TColumnItem* column, int g);
   double FinishedValue(TAggregateItem* a, int g);
+  void PositionSource();
   void TransformPivot();
   void PrepareTransform();
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/core/AnsiText.h"
 #include "platform/core/FormatSettings.h"
 #include "platform/core/Streams.h"
 #include "sql/BookmarkHandles.h"
@@ -278,6 +279,28 @@ TEST_F(SqlExecuteTest, PushedDownFilterStillLeavesTheWhereToTheEngine) {
   EXPECT_EQ(Select(sql), plain);
   EXPECT_EQ(filters, std::vector<std::string>{"dept = '02' AND pay > 1500"});
   EXPECT_EQ(cancels, 1);
+}
+
+// The source's filter language ignores case where the statement does not:
+// its filter narrows the rows, the WHERE still decides.
+TEST_F(SqlExecuteTest, AFilterThatIgnoresCaseChangesNoResult) {
+  host.OnSetFilter = [&](TObject*, TDataSet* ds, const AnsiString&, bool, bool& handled) {
+    ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
+      accept = AnsiSameText(d->FieldByName("NAME")->AsString(), "ann");
+    });
+    ds->SetFiltered(true);
+    handled = true;
+  };
+  host.OnCancelFilter = [&](TObject*, TDataSet* ds, bool) {
+    ds->SetFiltered(false);
+    ds->SetOnFilterRecord(nullptr);
+  };
+  for (TOptimizeMethod method : {omNone, omSetFilter}) {
+    host.WhereOptimizeMethod = method;
+    EXPECT_EQ(Select("SELECT id FROM emp WHERE name = 'ann'"), Rows{}) << method;
+    EXPECT_EQ(Select("SELECT id FROM emp WHERE name = 'Ann'"), Rows{"1"}) << method;
+  }
+  EXPECT_FALSE(emp.Filtered());
 }
 
 TEST_F(SqlExecuteTest, RangeOnASingleConditionAndIndexForOrder) {

@@ -61,6 +61,9 @@ TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
 TEST_F(SqlGroupTest, HavingKeepsTheGroupsThatPass) {
   EXPECT_EQ(Select("SELECT a, COUNT(*) FROM t GROUP BY a HAVING COUNT(a) > 1"), (Rows{"1|3", "3|3"}));
   EXPECT_EQ(Select("SELECT b FROM t GROUP BY b HAVING SUM(x) - MIN(x) >= 11"), (Rows{"p"}));
+  // A field beside the aggregates reads the group's own row.
+  EXPECT_EQ(Select("SELECT a, SUM(x) FROM t GROUP BY a HAVING a <> 2"), (Rows{"1|22", "3|12"}));
+  EXPECT_EQ(Select("SELECT a, SUM(x) + a FROM t GROUP BY a"), (Rows{"1|23", "2|3", "3|15"}));
   EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM t GROUP BY a HAVING SUM(x)"),
             "Expresion is not of boolean type !");
 }
@@ -148,6 +151,20 @@ TEST_F(SqlPivotTest, ListedValuesOrderAndDescendingRows) {
   EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|7|null", "2|1|null"}));
   auto d = RunSql(host, "TRANSFORM MAX(x) SELECT a FROM t GROUP BY a ORDER BY a DESC PIVOT b");
   EXPECT_EQ(RowsOf(d->ResultSet()), (Rows{"2|null|1", "1|10|7"}));
+}
+
+TEST_F(SqlPivotTest, ValuesFromASubqueryAndCellKinds) {
+  TMemDataSet u;
+  u.AddColumn("V", ftString, 4);
+  u.AddRow({"q"});
+  u.AddRow({"p"});
+  u.Open();
+  host.DataSets().AddDataSet(&u, "u");
+  auto s = RunSql(host, "TRANSFORM AVG(x) SELECT a FROM t GROUP BY a PIVOT b IN (SELECT v FROM u)");
+  EXPECT_EQ(NamesOf(s->ResultSet()), (std::vector<std::string>{"a", "q", "p"}));
+  EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|7|7.5", "2|1|null"}));
+  auto m = RunSql(host, "TRANSFORM MIN(x), STDEV(x) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(RowsOf(m->ResultSet()), (Rows{"1|5|3.53553390593274|7|0", "2|null|null|1|0"}));
 }
 
 TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
