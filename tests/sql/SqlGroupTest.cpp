@@ -168,8 +168,20 @@ TEST_F(SqlPivotTest, ValuesFromASubqueryAndCellKinds) {
 }
 
 TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
-  EXPECT_EQ(ErrorOfSql(host, "TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY b, a PIVOT b"),
-            "Column order in GROUP BY must match in SELECT");
+  const struct {
+    const char* sql;
+    const char* message;
+  } cases[] = {
+      {"TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY b, a PIVOT b",
+       "Column order in GROUP BY must match in SELECT"},
+      {"TRANSFORM SUM(x) SELECT a FROM t GROUP BY 1, 1 PIVOT b",
+       "Number of columns in SELECT mismatch in GROUP BY"},
+      {"TRANSFORM SUM(x) SELECT a FROM t GROUP BY a ORDER BY 1, 1 PIVOT b",
+       "Number of columns in SELECT mismatch in ORDER BY"},
+      {"TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY a, b ORDER BY b PIVOT b",
+       "Column order in order BY must match in SELECT"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ErrorOfSql(host, c.sql), c.message) << c.sql;
   AnsiString many = "TRANSFORM SUM(x)";
   for (int i = 0; i < 30; ++i) many += ", SUM(x)";
   many += " SELECT a FROM t GROUP BY a PIVOT b";

@@ -133,6 +133,9 @@ TEST_F(SqlJoinTest, SubqueriesCompareWithEachValue) {
       {"SELECT title FROM dept WHERE code IN (SELECT dept FROM emp WHERE id = 5)", {"Odd"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Select(c.sql), c.rows) << c.sql;
+  EXPECT_EQ(ErrorOfSql(host, "SELECT name FROM emp WHERE dept IN "
+                             "(SELECT d.code FROM dept d JOIN grade g ON d.code = g.dept)"),
+            "More than one table in FROM clause in subquery");
   EXPECT_EQ(ErrorOfSql(host, "SELECT name FROM emp WHERE id = ANY (SELECT lvl FROM grade) "
                              "AND id > ALL (SELECT lvl FROM grade)"),
             "In this version all subqueries must be ANY or ALL, but not both");
