@@ -30,6 +30,9 @@ void TxDataSetItem::SetDataSet(TDataSet* value) {
   if (value && Collection() && static_cast<TPersistent*>(value) == Collection()->Owner())
     throw Exception(SqlMessage(kSqlCircularReference));
   dataSet_ = value;
+  // The query hears of the dataset's end and drops the entry.
+  if (value && Collection())
+    if (auto* query = dynamic_cast<TComponent*>(Collection()->Owner())) value->FreeNotification(query);
   if (value && alias_.empty()) alias_ = value->Name();
 }
 

@@ -385,6 +385,15 @@ TEST_F(SqlExecuteTest, QueryItemsAliasesAndFunctions) {
   EXPECT_THROW(sets.Add()->SetAlias("EMP2"), ESqlQueryError);
   EXPECT_EQ(sets.FindDataSet("[emp2]"), &named);
 
+  TMemDataSet query;
+  TxDataSets own(&query);
+  try {
+    own.Add()->SetDataSet(&query);
+    ADD_FAILURE();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Circular reference not allowed");
+  }
+
   TExFunctions functions(nullptr);
   TExFunctionItem* f = functions.Add();
   f->SetResultType(ttInteger);
