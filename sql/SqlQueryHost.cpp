@@ -173,3 +173,32 @@ void ReadResultBlob(TSqlQueryHost& query, TResultSet& result, int recNo, int col
   if (query.OnBlobNeeded) query.OnBlobNeeded(query.Self(), ds, accept);
   if (accept) source->SaveToStream(&into);
 }
+
+// ---- TsqBlobStream, TSqlQueryDataLink --------------------------------------------------
+
+TsqBlobStream::TsqBlobStream(TSqlQueryHost& query, TResultSet& result, int recNo, int column,
+                             TBlobStreamMode mode)
+    : column_(column) {
+  if (mode == bmRead) ReadResultBlob(query, result, recNo, column, *this);
+}
+
+void TSqlQueryDataLink::RefreshFromMaster() {
+  TControlsDisabler disabled(query_);
+  TDataSet* master = DataSet();
+  if (!master || !master->Active()) return;
+  if (master->State() == dsInsert || master->State() == dsSetKey) return;
+  query_->Close();
+  query_->Open();
+}
+
+void TSqlQueryDataLink::ActiveChanged() {
+  if (query_->Active()) RefreshFromMaster();
+}
+
+void TSqlQueryDataLink::CheckBrowseMode() {
+  if (query_->Active()) query_->CheckBrowseMode();
+}
+
+void TSqlQueryDataLink::RecordChanged(TField* field) {
+  if (!field && query_->Active()) RefreshFromMaster();
+}

@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "platform/core/Collections.h"
+#include "platform/core/Streams.h"
 #include "platform/core/Variant.h"
+#include "platform/data/DataSource.h"
 #include "platform/data/Params.h"
 #include "sql/Expression.h"
 #include "sql/ResultSet.h"
@@ -111,8 +113,6 @@ class TExFunctions : public TOwnedCollection {
   TExFunctionItem* Items(int index) const;
   TExFunctionItem* Add();
 };
-
-class TStream;
 
 class TSqlQueryHost {
  public:
@@ -216,3 +216,37 @@ class TSqlQueryHost {
 // before the first, a column without a blob source or a source that cannot
 // be positioned.  The stream is left at position 0.
 void ReadResultBlob(TSqlQueryHost& query, TResultSet& result, int recNo, int column, TStream& into);
+
+// The stream a query hands out for a blob field of a result row (the
+// result keeps no blob data): filled at once in read mode from the row's
+// source (ReadResultBlob); empty otherwise.
+class TsqBlobStream : public TMemoryStream {
+ public:
+  TsqBlobStream(TSqlQueryHost& query, TResultSet& result, int recNo, int column,
+                TBlobStreamMode mode);
+  int Column() const { return column_; }
+
+ private:
+  int column_;
+};
+
+// The link of a query to its master data source: when the master opens,
+// moves or changes a record, an active query is closed and opened again
+// (its Open takes unbound parameters from the master's fields), with its
+// controls disabled meanwhile; nothing happens while the master inserts or
+// edits a key.
+class TSqlQueryDataLink : public TDetailDataLink {
+ public:
+  explicit TSqlQueryDataLink(TDataSet* query) : query_(query) {}
+  TDataSet* GetDetailDataSet() override { return query_; }
+  // Closes and reopens the query as the master asks.
+  void RefreshFromMaster();
+
+ protected:
+  void ActiveChanged() override;
+  void CheckBrowseMode() override;
+  void RecordChanged(TField* field) override;
+
+ private:
+  TDataSet* query_;
+};

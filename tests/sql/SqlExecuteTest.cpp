@@ -148,6 +148,43 @@ TEST_F(SqlExecuteTest, BlobsAreReadFromTheSourceRow) {
   EXPECT_EQ(joined.DataString(), "first note");
 }
 
+TEST_F(SqlExecuteTest, BlobStreamsReadOnlyInReadMode) {
+  TMemDataSet notes;
+  notes.AddColumn("NOTE", ftMemo);
+  notes.AddRow({"text"});
+  notes.Open();
+  host.DataSets().AddDataSet(&notes, "notes");
+  auto s = RunSql(host, "SELECT note FROM notes");
+  TsqBlobStream read(host, *s->ResultSet(), 1, 0, bmRead);
+  EXPECT_EQ(read.Size(), 4);
+  EXPECT_EQ(read.Position(), 0);
+  TsqBlobStream write(host, *s->ResultSet(), 1, 0, bmWrite);
+  EXPECT_EQ(write.Size(), 0);
+}
+
+TEST_F(SqlExecuteTest, AQueryFollowsItsMaster) {
+  TMemDataSet query;  // stands for a query over the master's current row
+  query.AddColumn("V", ftInteger);
+  query.Open();
+  int opens = 0;
+  query.AfterOpen = [&](TDataSet*) { ++opens; };
+  TDataSource source(nullptr);
+  source.SetDataSet(&emp);
+  TSqlQueryDataLink link(&query);
+  link.SetDataSource(&source);
+  EXPECT_EQ(opens, 1);  // the link became active
+  emp.Next();
+  EXPECT_EQ(opens, 2);
+  emp.Insert();  // no refresh while the master inserts
+  EXPECT_EQ(opens, 2);
+  emp.Cancel();
+  EXPECT_FALSE(query.ControlsDisabled());
+  query.Close();
+  emp.Next();
+  EXPECT_FALSE(query.Active());
+  link.SetDataSource(nullptr);
+}
+
 TEST_F(SqlExecuteTest, FileResultSetsGiveTheSameRows) {
   Rows inMemory = Select("SELECT DISTINCT dept, name FROM emp ORDER BY name DESC");
   host.InMemResultSet = false;
