@@ -17,6 +17,12 @@
 
 namespace {
 
+// A source that cannot be opened.
+class TBrokenDataSet : public TMemDataSet {
+ public:
+  void InternalOpen() override { throw EDatabaseError("cannot open"); }
+};
+
 class SqlExecuteTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -208,6 +214,11 @@ TEST_F(SqlExecuteTest, PlanningAndEntryErrors) {
       {"INSERT INTO emp (nope) VALUES (1)", "INSERT: Field: nope does not exist in the dataset"},
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorOfSql(host, c.sql), c.message) << c.sql;
+
+  TBrokenDataSet broken;
+  broken.AddColumn("A", ftInteger);
+  host.DataSets().AddDataSet(&broken, "broken");
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM broken"), "DataSet broken is not opened !");
 
   TSqlAnalizer select;
   ParseSql("SELECT id FROM emp", select);

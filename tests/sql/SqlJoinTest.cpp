@@ -105,6 +105,9 @@ TEST_F(SqlJoinTest, SelfJoinsReadThroughACursorPerFromItem) {
   EXPECT_EQ(Select("SELECT a.name, b.name FROM emp a, emp b WHERE a.boss = b.id ORDER BY 1"),
             (Rows{"Bob|Ann", "Cid|Ann", "Dan|Bob", "O'Hara|Bob"}));
   EXPECT_EQ(host.copies.size(), 1u);
+  EXPECT_EQ(Select("SELECT a.name, b.name FROM emp a LEFT OUTER JOIN emp b ON a.boss = b.id "
+                   "WHERE a.id < 3"),
+            (Rows{"Ann|null", "Bob|Ann"}));
 }
 
 TEST_F(SqlJoinTest, JoinPushDownHandsValuesOnAsLiterals) {
