@@ -70,6 +70,33 @@ TEST_F(SqlExecuteTest, SelectsRowsWithWhereExpressionsAndAliases) {
   for (const auto& c : cases) EXPECT_EQ(Select(c.sql), c.rows) << c.sql;
 }
 
+TEST_F(SqlExecuteTest, MarkersOfConstantsAndDatesAreCleaned) {
+  TMemDataSet days;
+  days.AddColumn("D", ftDate);
+  days.AddColumn("OK", ftBoolean);
+  days.AddRow({Variant(37622.0), true});
+  days.AddRow({Variant(37624.0), false});
+  days.Open();
+  host.DataSets().AddDataSet(&days, "days");
+  auto s = RunSql(host, "SELECT d FROM days WHERE d > #1/2/2003# AND ok = FALSE");
+  ASSERT_EQ(s->ResultSet()->GetRecordCount(), 1);
+  s->ResultSet()->SetRecNo(1);
+  EXPECT_EQ(s->ResultSet()->Fields().Items(0)->GetAsFloat(), 37624.0);
+}
+
+TEST_F(SqlExecuteTest, FileNamesAreResolvedByTheQuery) {
+  std::vector<std::string> asked;
+  host.OnResolveDataset = [&](TObject*, const AnsiString& file, AnsiString& table, TDataSet*& ds) {
+    asked.push_back(file + " as " + table);
+    if (file == "c:\\emp.dat") ds = &emp;
+  };
+  EXPECT_EQ(Select("SELECT name FROM 'c:\\emp.dat' x WHERE id = 2"), Rows{"Bob"});
+  EXPECT_EQ(asked, std::vector<std::string>{"c:\\emp.dat as x"});
+  TxDataSetItem* added = host.DataSets().Items(host.DataSets().IndexOfAlias("x"));
+  EXPECT_TRUE(added->Owned);
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM 'nowhere.dat'"), "DataSet nowhere.dat doesn't exists");
+}
+
 TEST_F(SqlExecuteTest, ColumnsTakeNamesTypesSizesAndSourceFields) {
   auto s = RunSql(host, "SELECT name, pay AS salary, id + 1, dept FROM emp");
   TResultSet* rs = s->ResultSet();
