@@ -130,6 +130,7 @@ TEST_F(SqlJoinTest, SubqueriesCompareWithEachValue) {
       {"SELECT name FROM emp WHERE dept IN (SELECT code FROM dept WHERE title <> 'Dev')",
        {"Ann", "Cid", "O'Hara"}},
       {"SELECT name FROM emp WHERE id = ANY (SELECT boss FROM emp WHERE id > 3)", {"Bob"}},
+      {"SELECT name FROM emp WHERE dept NOT IN (SELECT code FROM dept)", {"Dan"}},
       {"SELECT name FROM emp WHERE id > ALL (SELECT lvl FROM grade)", {"Dan", "O'Hara"}},
       {"SELECT name FROM emp WHERE id = ANY (SELECT lvl FROM grade WHERE lvl > 5)", {}},
       // Values reach the condition as values: a quote in them is no syntax.
