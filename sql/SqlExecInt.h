@@ -11,7 +11,8 @@
 // Values from subqueries never enter a text: "(subquery n)" becomes the
 // reference [#SUB].[n] and "{Subquery n}" of column c becomes [#COLc].[n],
 // which the analizer's scope answers with nodes reading the subquery's
-// current result row.
+// current result row; likewise "{Aggregate n}" becomes [#AGG].[n], a node
+// over the run's slot of the group's finished value.
 #pragma once
 
 #include <memory>

@@ -53,6 +53,12 @@ TEST_F(SqlGroupTest, GroupsComeInAscendingOrderWithTheirAggregates) {
             (Rows{"1|p|2", "1|q|1", "2|q|1", "3|p|1", "3|q|1", "3|r|1"}));
 }
 
+TEST_F(SqlGroupTest, OrderedByAnAggregateAlias) {
+  EXPECT_EQ(Select("SELECT a, SUM(x) AS total FROM t GROUP BY a ORDER BY total DESC"),
+            (Rows{"1|22", "3|12", "2|1"}));
+  EXPECT_EQ(Select("SELECT DISTINCT b, COUNT(*) FROM t WHERE a = 1 GROUP BY b"), (Rows{"p|2", "q|1"}));
+}
+
 TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
   EXPECT_EQ(Select("SELECT COUNT(*) FROM e"), Rows{});
   EXPECT_EQ(Select("SELECT COUNT(*) FROM t WHERE a > 10"), Rows{});
