@@ -150,7 +150,8 @@ void TSqlQueryHost::CleanFilterText(AnsiString& text) {
   }
 }
 
-void ReadResultBlob(TSqlQueryHost& query, TResultSet& result, int recNo, int column, TStream& into) {
+void ReadResultBlob(TResultSet& result, int recNo, int column, TStream& into,
+                    const std::function<void(TDataSet*, bool& accept)>& blobNeeded) {
   struct Rewind {
     TStream& s;
     ~Rewind() { s.SetPosition(0); }
@@ -170,35 +171,6 @@ void ReadResultBlob(TSqlQueryHost& query, TResultSet& result, int recNo, int col
     return;
   }
   bool accept = false;
-  if (query.OnBlobNeeded) query.OnBlobNeeded(query.Self(), ds, accept);
+  if (blobNeeded) blobNeeded(ds, accept);
   if (accept) source->SaveToStream(&into);
-}
-
-// ---- TsqBlobStream, TSqlQueryDataLink --------------------------------------------------
-
-TsqBlobStream::TsqBlobStream(TSqlQueryHost& query, TResultSet& result, int recNo, int column,
-                             TBlobStreamMode mode)
-    : column_(column) {
-  if (mode == bmRead) ReadResultBlob(query, result, recNo, column, *this);
-}
-
-void TSqlQueryDataLink::RefreshFromMaster() {
-  TControlsDisabler disabled(query_);
-  TDataSet* master = DataSet();
-  if (!master || !master->Active()) return;
-  if (master->State() == dsInsert || master->State() == dsSetKey) return;
-  query_->Close();
-  query_->Open();
-}
-
-void TSqlQueryDataLink::ActiveChanged() {
-  if (query_->Active()) RefreshFromMaster();
-}
-
-void TSqlQueryDataLink::CheckBrowseMode() {
-  if (query_->Active()) query_->CheckBrowseMode();
-}
-
-void TSqlQueryDataLink::RecordChanged(TField* field) {
-  if (!field && query_->Active()) RefreshFromMaster();
 }

@@ -23,9 +23,7 @@
 #include <vector>
 
 #include "platform/core/Collections.h"
-#include "platform/core/Streams.h"
 #include "platform/core/Variant.h"
-#include "platform/data/DataSource.h"
 #include "platform/data/Params.h"
 #include "sql/Expression.h"
 #include "sql/ResultSet.h"
@@ -176,7 +174,6 @@ class TSqlQueryHost {
       OnFunctionCheck;
   std::function<void(TObject*, const AnsiString& identifier, TParameterList*, Variant& value)>
       OnFunctionSolve;
-  std::function<void(TObject*, TDataSet*, bool& accept)> OnBlobNeeded;
 
   // Called with the statement's tables before they are bound.
   virtual void BeforePlanTables(TTableList& tables) {}
@@ -210,43 +207,13 @@ class TSqlQueryHost {
 };
 
 // The blob of result row recNo, column `column` (0-based), read from its
-// source row: a result keeps no blob data.  A column of the main table goes
-// to the row's source bookmark; any other asks OnBlobNeeded whether the
-// source dataset's current record is the one.  Nothing is written for a row
-// before the first, a column without a blob source or a source that cannot
-// be positioned.  The stream is left at position 0.
-void ReadResultBlob(TSqlQueryHost& query, TResultSet& result, int recNo, int column, TStream& into);
-
-// The stream a query hands out for a blob field of a result row (the
-// result keeps no blob data): filled at once in read mode from the row's
-// source (ReadResultBlob); empty otherwise.
-class TsqBlobStream : public TMemoryStream {
- public:
-  TsqBlobStream(TSqlQueryHost& query, TResultSet& result, int recNo, int column,
-                TBlobStreamMode mode);
-  int Column() const { return column_; }
-
- private:
-  int column_;
-};
-
-// The link of a query to its master data source: when the master opens,
-// moves or changes a record, an active query is closed and opened again
-// (its Open takes unbound parameters from the master's fields), with its
-// controls disabled meanwhile; nothing happens while the master inserts or
-// edits a key.
-class TSqlQueryDataLink : public TDetailDataLink {
- public:
-  explicit TSqlQueryDataLink(TDataSet* query) : query_(query) {}
-  TDataSet* GetDetailDataSet() override { return query_; }
-  // Closes and reopens the query as the master asks.
-  void RefreshFromMaster();
-
- protected:
-  void ActiveChanged() override;
-  void CheckBrowseMode() override;
-  void RecordChanged(TField* field) override;
-
- private:
-  TDataSet* query_;
-};
+// source row: a result keeps no blob data.  Only a column of the main table
+// (column flag 0) is positioned by the row's source bookmark, which is a
+// bookmark of that table; a column of any other table asks blobNeeded (the
+// query's OnBlobNeeded) whether its dataset's current record is the one.
+// Nothing is written for a row before the first, a column without a blob
+// source or a source that cannot be positioned.  The stream is left at
+// position 0.
+class TStream;
+void ReadResultBlob(TResultSet& result, int recNo, int column, TStream& into,
+                    const std::function<void(TDataSet*, bool& accept)>& blobNeeded);

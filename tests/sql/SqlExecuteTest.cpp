@@ -161,61 +161,24 @@ TEST_F(SqlExecuteTest, BlobsAreReadFromTheSourceRow) {
   host.DataSets().AddDataSet(&notes, "notes");
   auto s = RunSql(host, "SELECT k, note FROM notes ORDER BY k DESC");
   TStringStream text{AnsiString()};
-  ReadResultBlob(host, *s->ResultSet(), 2, 1, text);
+  ReadResultBlob(*s->ResultSet(), 2, 1, text, nullptr);
   EXPECT_EQ(text.DataString(), "first note");
   TStringStream none{AnsiString()};
-  ReadResultBlob(host, *s->ResultSet(), 0, 1, none);
+  ReadResultBlob(*s->ResultSet(), 0, 1, none, nullptr);
   EXPECT_EQ(none.DataString(), "");
 
   // A joined table's column: only OnBlobNeeded can say where its row is.
   auto j = RunSql(host, "SELECT e.id, n.note FROM emp e, notes n WHERE e.id = n.k");
   TStringStream joined{AnsiString()};
-  ReadResultBlob(host, *j->ResultSet(), 1, 1, joined);
+  ReadResultBlob(*j->ResultSet(), 1, 1, joined, nullptr);
   EXPECT_EQ(joined.DataString(), "");
-  host.OnBlobNeeded = [&](TObject*, TDataSet* ds, bool& accept) {
+  auto blobNeeded = [&](TDataSet* ds, bool& accept) {
     EXPECT_EQ(ds, &notes);
     ds->First();
     accept = true;
   };
-  ReadResultBlob(host, *j->ResultSet(), 1, 1, joined);
+  ReadResultBlob(*j->ResultSet(), 1, 1, joined, blobNeeded);
   EXPECT_EQ(joined.DataString(), "first note");
-}
-
-TEST_F(SqlExecuteTest, BlobStreamsReadOnlyInReadMode) {
-  TMemDataSet notes;
-  notes.AddColumn("NOTE", ftMemo);
-  notes.AddRow({"text"});
-  notes.Open();
-  host.DataSets().AddDataSet(&notes, "notes");
-  auto s = RunSql(host, "SELECT note FROM notes");
-  TsqBlobStream read(host, *s->ResultSet(), 1, 0, bmRead);
-  EXPECT_EQ(read.Size(), 4);
-  EXPECT_EQ(read.Position(), 0);
-  TsqBlobStream write(host, *s->ResultSet(), 1, 0, bmWrite);
-  EXPECT_EQ(write.Size(), 0);
-}
-
-TEST_F(SqlExecuteTest, AQueryFollowsItsMaster) {
-  TMemDataSet query;  // stands for a query over the master's current row
-  query.AddColumn("V", ftInteger);
-  query.Open();
-  int opens = 0;
-  query.AfterOpen = [&](TDataSet*) { ++opens; };
-  TDataSource source(nullptr);
-  source.SetDataSet(&emp);
-  TSqlQueryDataLink link(&query);
-  link.SetDataSource(&source);
-  EXPECT_EQ(opens, 1);  // the link became active
-  emp.Next();
-  EXPECT_EQ(opens, 2);
-  emp.Insert();  // no refresh while the master inserts
-  EXPECT_EQ(opens, 2);
-  emp.Cancel();
-  EXPECT_FALSE(query.ControlsDisabled());
-  query.Close();
-  emp.Next();
-  EXPECT_FALSE(query.Active());
-  link.SetDataSource(nullptr);
 }
 
 TEST_F(SqlExecuteTest, FileResultSetsGiveTheSameRows) {
