@@ -11,7 +11,8 @@
 // Values from subqueries never enter a text: "(subquery n)" becomes the
 // reference [#SUB].[n] and "{Subquery n}" of column c becomes [#COLc].[n],
 // which the analizer's scope answers with nodes reading the subquery's
-// current result row.
+// current result row; likewise "{Aggregate n}" becomes [#AGG].[n], a node
+// over the run's slot of the group's finished value.
 #pragma once
 
 #include <memory>
@@ -82,6 +83,7 @@ class TSqlRun {
   // The column's text with its aggregates' finished values of group g.
   AnsiString AggregateText(TColumnItem* column, int g);
   double FinishedValue(TAggregateItem* a, int g);
+  void PositionSource();
   void TransformPivot();
   void PrepareTransform();
 
@@ -103,6 +105,9 @@ class TSqlRun {
   bool hasJoinExpression = false;  // never set: every join is planned into levels
   AnsiString joinExpressionText;
   bool implicitJoins = false;
+  // UPDATE t SET ... = (SELECT ...): every row takes the subquery row of
+  // its position (a subquery of the WHERE leaves the scan to the WHERE).
+  bool updateFromSubquery = false;
   bool whereFirst = true;
   AnsiString filterText;
   bool filterHandled = false;
@@ -147,9 +152,6 @@ TExpressionPtr AggregateSlotNode(TSqlRun* run, int n);
 // expression references.
 AnsiString SubqueryRef(int n);
 AnsiString ColumnSubqueryRef(int column, int n);
-// A value written into an expression text so that it reads back exactly:
-// the shortest round-trip decimal form ("-" values in parentheses).
-AnsiString ExactFloatText(double value);
 // A string literal of the expression language (quotes doubled).
 AnsiString QuotedLiteral(const AnsiString& value);
 // Replaces every occurrence of `from` in text by `to` (ExprNames.cpp).

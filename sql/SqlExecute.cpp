@@ -38,16 +38,6 @@ void StoreValue(TsqField* field, TExpression* e) {
 
 }  // namespace
 
-AnsiString ExactFloatText(double value) {
-  if (!std::isfinite(value)) throw EExpression(kMsgFloatOverflow);
-  char buffer[400];
-  auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-  std::string text(buffer, r.ptr);
-  if (text.find('.') == std::string::npos) text += ".0";  // a float literal
-  if (value < 0) return AnsiString("(" + text + ")");
-  return AnsiString(text);
-}
-
 // ---- TSubqueryValueExpr ---------------------------------------------------------------
 
 TSubqueryValueExpr::TSubqueryValueExpr(TResultSet* result)
@@ -368,7 +358,7 @@ void TSqlRun::DoExecute() {
   } finally{*this};
 
   PrepareColumns();
-  if (s.StatementKind == skUpdate && s.SubQueryList.empty()) {
+  if (s.StatementKind == skUpdate && !updateFromSubquery) {
     try {
       for (int i = 0; i < s.UpdateList.Count(); ++i) {
         TUpdateItem* u = s.UpdateList[i];
@@ -410,7 +400,7 @@ void TSqlRun::DoExecute() {
     ExecuteInsert();
     return;
   }
-  if (s.StatementKind == skUpdate && s.SubQueryList.size() == 1) {
+  if (updateFromSubquery) {
     UpdateFromSubquery();
     return;
   }
@@ -740,13 +730,31 @@ int TSqlRun::JoinLevel(int level) {
   const bool last = level == s.JoinList.Count() - 1;
   bool rangeSet = false, filterSet = false;
 
-  // The current left values, handed on as literal values.
+  // The current left values, handed on as literal values: texts quoted
+  // (quotes doubled), dates as their text, numbers with a decimal point
+  // whatever the process's settings say.
   auto leftValue = [&](size_t i, bool& isString) -> AnsiString {
     TDataSet* left = FindDataSetOf(item->LeftRefTables[i]);
     TField* f = left ? left->FindField(item->LeftRefFields[i]) : nullptr;
-    if (!f) return AnsiString();
-    isString = FieldExprType(f->DataType()) == ttString;
-    return f->AsString();
+    if (!f || f->IsNull()) return AnsiString();
+    switch (f->DataType()) {
+      case ftDate: case ftTime: case ftDateTime:
+        isString = true;
+        return f->AsString();
+      default:
+        break;
+    }
+    switch (FieldExprType(f->DataType())) {
+      case ttString: isString = true; return f->AsString();
+      case ttInteger: return IntToStr(f->AsInteger());
+      case ttBoolean: return f->AsBoolean() ? "True" : "False";
+      case ttFloat: {
+        char buffer[64];
+        auto r = std::to_chars(buffer, buffer + sizeof buffer, f->AsFloat());
+        return AnsiString(std::string(buffer, r.ptr));
+      }
+    }
+    return AnsiString();
   };
   const bool simple = !item->LeftRefFields.empty() &&
                       item->LeftRefFields.size() == item->RightRefFields.size() &&

@@ -20,6 +20,8 @@
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/NumFormat.h"
+#include "platform/data/Dataset.h"
+#include "sql/BookmarkHandles.h"
 #include "sql/SqlExecInt.h"
 #include "sql/SqlMessages.h"
 
@@ -107,6 +109,13 @@ class TAggregateSlotExpr : public TExpression {
 TExpressionPtr AggregateSlotNode(TSqlRun* run, int n) {
   if (!run || n < 0 || n >= static_cast<int>(run->aggSlots.size())) return nullptr;
   return std::make_unique<TAggregateSlotExpr>(&run->aggSlots[static_cast<size_t>(n)]);
+}
+
+// Field references beside aggregates (HAVING dept <> '02') read the main
+// table: it is put on the group's row first.
+void TSqlRun::PositionSource() {
+  TBookmark mark = BookmarkOfHandle(s.resultSet_->GetSourceBookmark());
+  if (mark && s.MainDataSet->BookmarkValid(mark)) s.MainDataSet->GotoBookmark(mark);
 }
 
 double TSqlRun::FinishedValue(TAggregateItem* a, int g) {
@@ -209,8 +218,10 @@ void TSqlRun::GroupRows() {
     TMainExpr resolver(&s, s.MainDataSet);
     resolver.ParseExpression(AggregateText(col, 0));
     TsqField* field = rs.Fields().Items(c);
+    const bool readsFields = resolver.FieldRefCount > 0;
     for (int g : leaders) {
       rs.SetRecNo(g);
+      if (readsFields) PositionSource();
       for (int a = 0; a < col->AggregateList.Count(); ++a)
         aggSlots[static_cast<size_t>(a)] = FinishedValue(col->AggregateList[a], g);
       TExpression* e = resolver.Expression();
@@ -230,9 +241,11 @@ void TSqlRun::GroupRows() {
     if (!resolver.Expression() || resolver.Expression()->ExprType() != ttBoolean)
       SqlQueryError(kSqlNotBoolean);
     const int groups = rs.GetRecordCount();
+    const bool readsFields = resolver.FieldRefCount > 0;
     std::vector<char> pass(static_cast<size_t>(groups), 1);
     for (int i = 1; i <= groups; ++i) {
       rs.SetRecNo(i);
+      if (readsFields) PositionSource();
       for (int a = 0; a < having->AggregateList.Count(); ++a)
         aggSlots[static_cast<size_t>(a)] = FinishedValue(having->AggregateList[a], i);
       pass[static_cast<size_t>(i - 1)] = resolver.Expression()->AsBoolean() ? 1 : 0;

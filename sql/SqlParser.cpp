@@ -646,6 +646,9 @@ void TsqParser::yyaction(int rule) {
     case rInSubquery: case rNotInSubquery:
       yyval = yyv(1) + (rule == rInSubquery ? " = " : " <> ") +
               Format("(subquery %d)", {static_cast<int>(s->SubQueryList.size()) - 1});
+      // NOT IN holds when the value differs from every row: "<> ALL", not
+      // "<> ANY", which nearly every value passes.
+      if (rule == rNotInSubquery && !s->SubQueryKinds.empty()) s->SubQueryKinds.back() = 1;
       return;
     case rLike: yyval = Format("SQLLIKE(%s, %s, %s)", {yyv(1), yyv(3), yyv(4)}); return;
     case rNotLike: yyval = Format("SQLNOTLIKE(%s, %s, %s)", {yyv(1), yyv(4), yyv(5)}); return;

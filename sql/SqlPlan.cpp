@@ -472,6 +472,8 @@ bool TSqlRun::PlanStatement() {
   for (size_t k = 1; k < s.SubQueryKinds.size(); ++k)
     if (s.SubQueryKinds[k] != s.SubQueryKinds[0]) SqlQueryError(kSqlMixedSubqueryKinds);
 
+  updateFromSubquery = s.StatementKind == skUpdate && s.SubQueryList.size() == 1 &&
+                       s.WhereText.find("(subquery") == std::string::npos;
   // The WHERE: subquery values as references, date markers out.
   AnsiString where = Clean(s.WhereText);
   for (size_t n = 0; n < s.SubQueryList.size(); ++n)
@@ -479,7 +481,8 @@ bool TSqlRun::PlanStatement() {
                        SubqueryRef(static_cast<int>(n)));
   s.WhereText = where;
 
-  if (s.JoinList.Count() == 0 && s.TableList.Count() > 1) PlanImplicitJoins();
+  if (s.StatementKind == skSelect && s.JoinList.Count() == 0 && s.TableList.Count() > 1)
+    PlanImplicitJoins();
   s.WhereText = Qualify(s.WhereText);
   if (hasJoinExpression) joinExpressionText = Qualify(joinExpressionText);
 

@@ -2,7 +2,10 @@
 #include "sql/SqlQueryHost.h"
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/Streams.h"
 #include "platform/data/Dataset.h"
+#include "platform/data/Fields.h"
+#include "sql/BookmarkHandles.h"
 #include "sql/SqlMessages.h"
 
 // ---- TxDataSetItem ------------------------------------------------------------------
@@ -27,6 +30,9 @@ void TxDataSetItem::SetDataSet(TDataSet* value) {
   if (value && Collection() && static_cast<TPersistent*>(value) == Collection()->Owner())
     throw Exception(SqlMessage(kSqlCircularReference));
   dataSet_ = value;
+  // The query hears of the dataset's end and drops the entry.
+  if (value && Collection())
+    if (auto* query = dynamic_cast<TComponent*>(Collection()->Owner())) value->FreeNotification(query);
   if (value && alias_.empty()) alias_ = value->Name();
 }
 
@@ -142,4 +148,29 @@ void TSqlQueryHost::CleanFilterText(AnsiString& text) {
       at += std::string(b.to).size();
     }
   }
+}
+
+void ReadResultBlob(TResultSet& result, int recNo, int column, TStream& into,
+                    const std::function<void(TDataSet*, bool& accept)>& blobNeeded) {
+  struct Rewind {
+    TStream& s;
+    ~Rewind() { s.SetPosition(0); }
+  } rewind{into};
+  if (recNo < 1 || recNo > result.GetRecordCount() || column < 0 || column >= result.Fields().Count())
+    return;
+  result.SetRecNo(recNo);
+  TsqField* f = result.Fields().Items(column);
+  auto* source = dynamic_cast<TBlobField*>(f->SourceField());
+  if (!source || !source->DataSet()) return;
+  TDataSet* ds = source->DataSet();
+  TBookmark mark = BookmarkOfHandle(result.GetSourceBookmark());
+  // Only a main-table column's row is the row the bookmark names.
+  if (f->ColumnFlag() == 0 && mark && ds == result.SourceDataSet() && ds->BookmarkValid(mark)) {
+    ds->GotoBookmark(mark);
+    source->SaveToStream(&into);
+    return;
+  }
+  bool accept = false;
+  if (blobNeeded) blobNeeded(ds, accept);
+  if (accept) source->SaveToStream(&into);
 }

@@ -205,3 +205,15 @@ class TSqlQueryHost {
   std::unique_ptr<TxDataSets> dataSets_;
   std::unique_ptr<TExFunctions> exFunctions_;
 };
+
+// The blob of result row recNo, column `column` (0-based), read from its
+// source row: a result keeps no blob data.  Only a column of the main table
+// (column flag 0) is positioned by the row's source bookmark, which is a
+// bookmark of that table; a column of any other table asks blobNeeded (the
+// query's OnBlobNeeded) whether its dataset's current record is the one.
+// Nothing is written for a row before the first, a column without a blob
+// source or a source that cannot be positioned.  The stream is left at
+// position 0.
+class TStream;
+void ReadResultBlob(TResultSet& result, int recNo, int column, TStream& into,
+                    const std::function<void(TDataSet*, bool& accept)>& blobNeeded);

@@ -8,12 +8,20 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/core/AnsiText.h"
 #include "platform/core/FormatSettings.h"
+#include "platform/core/Streams.h"
 #include "sql/BookmarkHandles.h"
 #include "sql/SqlMessages.h"
 #include "tests/sql/SqlTestHost.h"
 
 namespace {
+
+// A source that cannot be opened.
+class TBrokenDataSet : public TMemDataSet {
+ public:
+  void InternalOpen() override { throw EDatabaseError("cannot open"); }
+};
 
 class SqlExecuteTest : public ::testing::Test {
  protected:
@@ -62,6 +70,33 @@ TEST_F(SqlExecuteTest, SelectsRowsWithWhereExpressionsAndAliases) {
   for (const auto& c : cases) EXPECT_EQ(Select(c.sql), c.rows) << c.sql;
 }
 
+TEST_F(SqlExecuteTest, MarkersOfConstantsAndDatesAreCleaned) {
+  TMemDataSet days;
+  days.AddColumn("D", ftDate);
+  days.AddColumn("OK", ftBoolean);
+  days.AddRow({Variant(37622.0), true});
+  days.AddRow({Variant(37624.0), false});
+  days.Open();
+  host.DataSets().AddDataSet(&days, "days");
+  auto s = RunSql(host, "SELECT d FROM days WHERE d > #1/2/2003# AND ok = FALSE");
+  ASSERT_EQ(s->ResultSet()->GetRecordCount(), 1);
+  s->ResultSet()->SetRecNo(1);
+  EXPECT_EQ(s->ResultSet()->Fields().Items(0)->GetAsFloat(), 37624.0);
+}
+
+TEST_F(SqlExecuteTest, FileNamesAreResolvedByTheQuery) {
+  std::vector<std::string> asked;
+  host.OnResolveDataset = [&](TObject*, const AnsiString& file, AnsiString& table, TDataSet*& ds) {
+    asked.push_back(file + " as " + table);
+    if (file == "c:\\emp.dat") ds = &emp;
+  };
+  EXPECT_EQ(Select("SELECT name FROM 'c:\\emp.dat' x WHERE id = 2"), Rows{"Bob"});
+  EXPECT_EQ(asked, std::vector<std::string>{"c:\\emp.dat as x"});
+  TxDataSetItem* added = host.DataSets().Items(host.DataSets().IndexOfAlias("x"));
+  EXPECT_TRUE(added->Owned);
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM 'nowhere.dat'"), "DataSet nowhere.dat doesn't exists");
+}
+
 TEST_F(SqlExecuteTest, ColumnsTakeNamesTypesSizesAndSourceFields) {
   auto s = RunSql(host, "SELECT name, pay AS salary, id + 1, dept FROM emp");
   TResultSet* rs = s->ResultSet();
@@ -99,6 +134,53 @@ TEST_F(SqlExecuteTest, OrderDistinctAndMaxRecords) {
             (Rows{"4|null", "2|1200", "5|1800", "3|2500", "1|3000.5"}));
 }
 
+TEST_F(SqlExecuteTest, GroupByWithoutAggregatesGivesOneRowPerGroup) {
+  EXPECT_EQ(Select("SELECT dept FROM emp GROUP BY dept"), (Rows{"01", "02", "03"}));
+}
+
+TEST_F(SqlExecuteTest, UserRangeIsSetAndCancelled) {
+  std::vector<std::string> log;
+  host.OnSetUserRange = [&](TObject*, TDataSet* ds, const AnsiString& index,
+                            const std::vector<AnsiString>& fields, const std::vector<AnsiString>& from,
+                            const std::vector<AnsiString>& to) {
+    EXPECT_EQ(ds, &emp);
+    log.push_back("set " + index + " " + fields[0] + " " + from[0] + ".." + to[0]);
+  };
+  host.OnCancelUserRange = [&](TObject*, TDataSet*) { log.push_back("cancel"); };
+  Select("SELECT id FROM emp SET RANGE FOR FIELDS 'ID' FROM 2 TO 3 USING INDEX 'byId'");
+  EXPECT_EQ(log, (std::vector<std::string>{"set byId ID 2..3", "cancel"}));
+}
+
+TEST_F(SqlExecuteTest, BlobsAreReadFromTheSourceRow) {
+  TMemDataSet notes;
+  notes.AddColumn("K", ftInteger);
+  notes.AddColumn("NOTE", ftMemo);
+  notes.AddRow({1, "first note"});
+  notes.AddRow({2, "second"});
+  notes.Open();
+  host.DataSets().AddDataSet(&notes, "notes");
+  auto s = RunSql(host, "SELECT k, note FROM notes ORDER BY k DESC");
+  TStringStream text{AnsiString()};
+  ReadResultBlob(*s->ResultSet(), 2, 1, text, nullptr);
+  EXPECT_EQ(text.DataString(), "first note");
+  TStringStream none{AnsiString()};
+  ReadResultBlob(*s->ResultSet(), 0, 1, none, nullptr);
+  EXPECT_EQ(none.DataString(), "");
+
+  // A joined table's column: only OnBlobNeeded can say where its row is.
+  auto j = RunSql(host, "SELECT e.id, n.note FROM emp e, notes n WHERE e.id = n.k");
+  TStringStream joined{AnsiString()};
+  ReadResultBlob(*j->ResultSet(), 1, 1, joined, nullptr);
+  EXPECT_EQ(joined.DataString(), "");
+  auto blobNeeded = [&](TDataSet* ds, bool& accept) {
+    EXPECT_EQ(ds, &notes);
+    ds->First();
+    accept = true;
+  };
+  ReadResultBlob(*j->ResultSet(), 1, 1, joined, blobNeeded);
+  EXPECT_EQ(joined.DataString(), "first note");
+}
+
 TEST_F(SqlExecuteTest, FileResultSetsGiveTheSameRows) {
   Rows inMemory = Select("SELECT DISTINCT dept, name FROM emp ORDER BY name DESC");
   host.InMemResultSet = false;
@@ -122,6 +204,11 @@ TEST_F(SqlExecuteTest, PlanningAndEntryErrors) {
       {"INSERT INTO emp (nope) VALUES (1)", "INSERT: Field: nope does not exist in the dataset"},
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorOfSql(host, c.sql), c.message) << c.sql;
+
+  TBrokenDataSet broken;
+  broken.AddColumn("A", ftInteger);
+  host.DataSets().AddDataSet(&broken, "broken");
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM broken"), "DataSet broken is not opened !");
 
   TSqlAnalizer select;
   ParseSql("SELECT id FROM emp", select);
@@ -232,6 +319,28 @@ TEST_F(SqlExecuteTest, PushedDownFilterStillLeavesTheWhereToTheEngine) {
   EXPECT_EQ(cancels, 1);
 }
 
+// The source's filter language ignores case where the statement does not:
+// its filter narrows the rows, the WHERE still decides.
+TEST_F(SqlExecuteTest, AFilterThatIgnoresCaseChangesNoResult) {
+  host.OnSetFilter = [&](TObject*, TDataSet* ds, const AnsiString&, bool, bool& handled) {
+    ds->SetOnFilterRecord([](TDataSet* d, bool& accept) {
+      accept = AnsiSameText(d->FieldByName("NAME")->AsString(), "ann");
+    });
+    ds->SetFiltered(true);
+    handled = true;
+  };
+  host.OnCancelFilter = [&](TObject*, TDataSet* ds, bool) {
+    ds->SetFiltered(false);
+    ds->SetOnFilterRecord(nullptr);
+  };
+  for (TOptimizeMethod method : {omNone, omSetFilter}) {
+    host.WhereOptimizeMethod = method;
+    EXPECT_EQ(Select("SELECT id FROM emp WHERE name = 'ann'"), Rows{}) << method;
+    EXPECT_EQ(Select("SELECT id FROM emp WHERE name = 'Ann'"), Rows{"1"}) << method;
+  }
+  EXPECT_FALSE(emp.Filtered());
+}
+
 TEST_F(SqlExecuteTest, RangeOnASingleConditionAndIndexForOrder) {
   host.WhereOptimizeMethod = omSetRange;
   std::vector<std::string> log;
@@ -313,6 +422,15 @@ TEST_F(SqlExecuteTest, QueryItemsAliasesAndFunctions) {
   EXPECT_EQ(item->DisplayName(), "Emp2 (Emp2)");
   EXPECT_THROW(sets.Add()->SetAlias("EMP2"), ESqlQueryError);
   EXPECT_EQ(sets.FindDataSet("[emp2]"), &named);
+
+  TMemDataSet query;
+  TxDataSets own(&query);
+  try {
+    own.Add()->SetDataSet(&query);
+    ADD_FAILURE();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Circular reference not allowed");
+  }
 
   TExFunctions functions(nullptr);
   TExFunctionItem* f = functions.Add();

@@ -53,6 +53,12 @@ TEST_F(SqlGroupTest, GroupsComeInAscendingOrderWithTheirAggregates) {
             (Rows{"1|p|2", "1|q|1", "2|q|1", "3|p|1", "3|q|1", "3|r|1"}));
 }
 
+TEST_F(SqlGroupTest, OrderedByAnAggregateAlias) {
+  EXPECT_EQ(Select("SELECT a, SUM(x) AS total FROM t GROUP BY a ORDER BY total DESC"),
+            (Rows{"1|22", "3|12", "2|1"}));
+  EXPECT_EQ(Select("SELECT DISTINCT b, COUNT(*) FROM t WHERE a = 1 GROUP BY b"), (Rows{"p|2", "q|1"}));
+}
+
 TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
   EXPECT_EQ(Select("SELECT COUNT(*) FROM e"), Rows{});
   EXPECT_EQ(Select("SELECT COUNT(*) FROM t WHERE a > 10"), Rows{});
@@ -61,6 +67,9 @@ TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
 TEST_F(SqlGroupTest, HavingKeepsTheGroupsThatPass) {
   EXPECT_EQ(Select("SELECT a, COUNT(*) FROM t GROUP BY a HAVING COUNT(a) > 1"), (Rows{"1|3", "3|3"}));
   EXPECT_EQ(Select("SELECT b FROM t GROUP BY b HAVING SUM(x) - MIN(x) >= 11"), (Rows{"p"}));
+  // A field beside the aggregates reads the group's own row.
+  EXPECT_EQ(Select("SELECT a, SUM(x) FROM t GROUP BY a HAVING a <> 2"), (Rows{"1|22", "3|12"}));
+  EXPECT_EQ(Select("SELECT a, SUM(x) + a FROM t GROUP BY a"), (Rows{"1|23", "2|3", "3|15"}));
   EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM t GROUP BY a HAVING SUM(x)"),
             "Expresion is not of boolean type !");
 }
@@ -150,9 +159,35 @@ TEST_F(SqlPivotTest, ListedValuesOrderAndDescendingRows) {
   EXPECT_EQ(RowsOf(d->ResultSet()), (Rows{"2|null|1", "1|10|7"}));
 }
 
+TEST_F(SqlPivotTest, ValuesFromASubqueryAndCellKinds) {
+  TMemDataSet u;
+  u.AddColumn("V", ftString, 4);
+  u.AddRow({"q"});
+  u.AddRow({"p"});
+  u.Open();
+  host.DataSets().AddDataSet(&u, "u");
+  auto s = RunSql(host, "TRANSFORM AVG(x) SELECT a FROM t GROUP BY a PIVOT b IN (SELECT v FROM u)");
+  EXPECT_EQ(NamesOf(s->ResultSet()), (std::vector<std::string>{"a", "q", "p"}));
+  EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|7|7.5", "2|1|null"}));
+  auto m = RunSql(host, "TRANSFORM MIN(x), STDEV(x) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(RowsOf(m->ResultSet()), (Rows{"1|5|3.53553390593274|7|0", "2|null|null|1|0"}));
+}
+
 TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
-  EXPECT_EQ(ErrorOfSql(host, "TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY b, a PIVOT b"),
-            "Column order in GROUP BY must match in SELECT");
+  const struct {
+    const char* sql;
+    const char* message;
+  } cases[] = {
+      {"TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY b, a PIVOT b",
+       "Column order in GROUP BY must match in SELECT"},
+      {"TRANSFORM SUM(x) SELECT a FROM t GROUP BY 1, 1 PIVOT b",
+       "Number of columns in SELECT mismatch in GROUP BY"},
+      {"TRANSFORM SUM(x) SELECT a FROM t GROUP BY a ORDER BY 1, 1 PIVOT b",
+       "Number of columns in SELECT mismatch in ORDER BY"},
+      {"TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY a, b ORDER BY b PIVOT b",
+       "Column order in order BY must match in SELECT"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ErrorOfSql(host, c.sql), c.message) << c.sql;
   AnsiString many = "TRANSFORM SUM(x)";
   for (int i = 0; i < 30; ++i) many += ", SUM(x)";
   many += " SELECT a FROM t GROUP BY a PIVOT b";

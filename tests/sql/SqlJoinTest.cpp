@@ -105,6 +105,9 @@ TEST_F(SqlJoinTest, SelfJoinsReadThroughACursorPerFromItem) {
   EXPECT_EQ(Select("SELECT a.name, b.name FROM emp a, emp b WHERE a.boss = b.id ORDER BY 1"),
             (Rows{"Bob|Ann", "Cid|Ann", "Dan|Bob", "O'Hara|Bob"}));
   EXPECT_EQ(host.copies.size(), 1u);
+  EXPECT_EQ(Select("SELECT a.name, b.name FROM emp a LEFT OUTER JOIN emp b ON a.boss = b.id "
+                   "WHERE a.id < 3"),
+            (Rows{"Ann|null", "Bob|Ann"}));
 }
 
 TEST_F(SqlJoinTest, JoinPushDownHandsValuesOnAsLiterals) {
@@ -127,12 +130,16 @@ TEST_F(SqlJoinTest, SubqueriesCompareWithEachValue) {
       {"SELECT name FROM emp WHERE dept IN (SELECT code FROM dept WHERE title <> 'Dev')",
        {"Ann", "Cid", "O'Hara"}},
       {"SELECT name FROM emp WHERE id = ANY (SELECT boss FROM emp WHERE id > 3)", {"Bob"}},
+      {"SELECT name FROM emp WHERE dept NOT IN (SELECT code FROM dept)", {"Dan"}},
       {"SELECT name FROM emp WHERE id > ALL (SELECT lvl FROM grade)", {"Dan", "O'Hara"}},
       {"SELECT name FROM emp WHERE id = ANY (SELECT lvl FROM grade WHERE lvl > 5)", {}},
       // Values reach the condition as values: a quote in them is no syntax.
       {"SELECT title FROM dept WHERE code IN (SELECT dept FROM emp WHERE id = 5)", {"Odd"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Select(c.sql), c.rows) << c.sql;
+  EXPECT_EQ(ErrorOfSql(host, "SELECT name FROM emp WHERE dept IN "
+                             "(SELECT d.code FROM dept d JOIN grade g ON d.code = g.dept)"),
+            "More than one table in FROM clause in subquery");
   EXPECT_EQ(ErrorOfSql(host, "SELECT name FROM emp WHERE id = ANY (SELECT lvl FROM grade) "
                              "AND id > ALL (SELECT lvl FROM grade)"),
             "In this version all subqueries must be ANY or ALL, but not both");
@@ -143,6 +150,18 @@ TEST_F(SqlJoinTest, ColumnSubqueriesGiveAValuePerRow) {
             (Rows{"Ann|3", "Bob|3"}));
   EXPECT_EQ(Select("SELECT id, (SELECT dept FROM emp WHERE id = 5) FROM emp WHERE id = 1"),
             (Rows{"1|O'B"}));
+}
+
+TEST_F(SqlJoinTest, ASubqueryInFromIsATable) {
+  EXPECT_EQ(Select("SELECT name FROM (SELECT name, dept FROM emp WHERE id > 2) x WHERE dept <> 'X'"),
+            (Rows{"Cid", "O'Hara"}));
+  EXPECT_EQ(host.DataSets().IndexOfAlias("x") >= 0, true);
+}
+
+TEST_F(SqlJoinTest, UpdateWithASubqueryInItsWhereScansTheTable) {
+  RunSql(host, "UPDATE emp SET boss = 9 WHERE dept IN (SELECT code FROM dept WHERE title = 'Sales')");
+  EXPECT_EQ(host.RowsAffected, 2);
+  EXPECT_EQ(Select("SELECT id FROM emp WHERE boss = 9"), (Rows{"1", "3"}));
 }
 
 TEST_F(SqlJoinTest, GroupsOverJoinedRows) {

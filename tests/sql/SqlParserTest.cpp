@@ -306,7 +306,7 @@ TEST(TsqParser, Subqueries) {
   auto s = Parse("SELECT a FROM t WHERE a NOT IN (SELECT b FROM u WHERE c > 1) AND d = ALL (SELECT e FROM v)");
   EXPECT_EQ(s->WhereText, M("a") + " <> (subquery 0) AND " + M("d") + " = (subquery 1)");
   ASSERT_EQ(s->SubQueryList.size(), 2u);
-  EXPECT_EQ(s->SubQueryKinds, (std::vector<int>{0, 1}));
+  EXPECT_EQ(s->SubQueryKinds, (std::vector<int>{1, 1}));  // NOT IN is <> ALL
   const TSqlAnalizer* sub = s->SubQueryList[0].get();
   EXPECT_EQ(sub->ParentAnalizer, s.get());
   EXPECT_EQ(sub->ColumnList.Items(0)->ColumnExpr, M("b"));

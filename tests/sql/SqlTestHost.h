@@ -39,6 +39,36 @@ class TTestHost : public TSqlQueryHost {
     copies.push_back(std::move(copy));
     return copies.back().get();
   }
+  // FROM (SELECT ...): the rows copied into a table of their own.
+  TDataSet* CreateResultDataSet(std::unique_ptr<TResultSet> result, const AnsiString& name) override {
+    auto table = std::make_unique<TMemDataSet>();
+    table->SetName(name);
+    const TFieldType types[] = {ftString, ftFloat, ftInteger, ftBoolean};
+    for (int c = 0; c < result->Fields().Count(); ++c) {
+      TsqField* f = result->Fields().Items(c);
+      table->AddColumn(f->FieldName(), types[f->DataType()], f->DataType() == ttString ? f->DataSize() : 0);
+    }
+    for (int r = 1; r <= result->GetRecordCount(); ++r) {
+      result->SetRecNo(r);
+      std::vector<Variant> row;
+      for (int c = 0; c < result->Fields().Count(); ++c) {
+        TsqField* f = result->Fields().Items(c);
+        if (f->IsNull()) {
+          row.push_back(Variant::Null());
+          continue;
+        }
+        switch (f->DataType()) {
+          case ttString: row.push_back(Variant(f->GetAsString())); break;
+          case ttFloat: row.push_back(Variant(f->GetAsFloat())); break;
+          case ttInteger: row.push_back(Variant(f->GetAsInteger())); break;
+          case ttBoolean: row.push_back(Variant(f->GetAsBoolean())); break;
+        }
+      }
+      table->AddRow(row);
+    }
+    copies.push_back(std::move(table));
+    return copies.back().get();
+  }
   void BeginWaitCursor() override { ++waitCursors; }
   void EndWaitCursor() override { --waitCursors; }
   void PackTable(TTableList& tables) override { packed = tables.Count(); }
