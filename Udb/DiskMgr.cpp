@@ -581,7 +581,10 @@ void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
 void TDiskMgr::Commit() {
   if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
-  if (locks_ && file_.HasPendingPages()) TakeWriteIntent();
+  if (locks_ && file_.HasPendingPages()) {
+    TakeWriteIntent();
+    locks_->LockPending();  // new readers wait until the commit is done
+  }
   if (locks_) locks_->UpgradeTableLocks();
   file_.Commit();
   ReleaseAllLocks();
