@@ -459,7 +459,14 @@ void TDiskMgr::UnlockTable(int tableId) {
   locks_->UnlockTable(tableId);
 }
 
-int TDiskMgr::LockRecord(int recordId) { return locks_ ? locks_->LockRecord(recordId) : 0; }
+// A record is locked to change it: inside a transaction the intent to
+// write comes first, so a second writer is refused at once instead of
+// waiting on a record the first holds while the first waits for its reads.
+int TDiskMgr::LockRecord(int recordId) {
+  if (!locks_) return 0;
+  if (InTransaction()) TakeWriteIntent();
+  return locks_->LockRecord(recordId);
+}
 
 void TDiskMgr::UnlockRecord(int recordId) {
   if (InTransaction() || !locks_) return;
@@ -581,11 +588,13 @@ void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
 void TDiskMgr::Commit() {
   if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
+  // A transaction that wrote nothing only lets its locks go: raising them
+  // would hold off others for nothing.
   if (locks_ && file_.HasPendingPages()) {
     TakeWriteIntent();
     locks_->LockPending();  // new readers wait until the commit is done
+    locks_->UpgradeTableLocks();
   }
-  if (locks_) locks_->UpgradeTableLocks();
   file_.Commit();
   ReleaseAllLocks();
 }

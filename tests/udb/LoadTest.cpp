@@ -75,6 +75,17 @@ void Create(const std::string& dir) {
     t.FieldByName("MOVES")->SetAsInteger(0);
     t.Post();
   }
+  // Every transfer is logged: rows come and go, so pages, free block runs
+  // and index nodes are allocated and released under load.
+  TUdbTable h;
+  h.SetDataBase(&db);
+  h.SetTableName("HIST");
+  h.FieldDefs()->Add("ID", ftInteger);
+  h.FieldDefs()->Add("TXT", ftString, 16);
+  h.FieldDefs()->Add("NOTE", ftMemo);
+  h.IndexDefs()->Add("PK", "ID", primary);
+  h.IndexDefs()->Add("ByTxt", "TXT;ID", TIndexOptions());
+  h.CreateTable();
 }
 
 // What each process reports when its time is up.
@@ -93,7 +104,7 @@ struct TStats {
 
 bool IsRetry(const EUdbDatabaseError& e) { return e.ErrorCode() == 10249; }
 
-TStats RunProcess(const std::string& dir, bool writer, unsigned seed, double seconds) {
+TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed, double seconds) {
   TStats stats;
   std::mt19937 rng(seed);
   TUdbDataBase db;
@@ -102,16 +113,23 @@ TStats RunProcess(const std::string& dir, bool writer, unsigned seed, double sec
   t.SetDataBase(&db);
   t.SetTableName("ACCT");
   t.SetIndexName("PK");
+  TUdbTable h;
+  h.SetDataBase(&db);
+  h.SetTableName("HIST");
+  h.SetIndexName("PK");
+  int logged = 0, dropped = 0;
   for (int attempt = 0;; ++attempt) {
     try {
       db.SetConnected(true);
       t.Open();
+      if (writer) h.Open();
       break;
     } catch (const EUdbDatabaseError& e) {
       if (!IsRetry(e) || attempt > 100) throw;
       ++stats.retries;
     }
   }
+  int committedLogged = 0, committedDropped = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < end) {
     try {
@@ -127,6 +145,17 @@ TStats RunProcess(const std::string& dir, bool writer, unsigned seed, double sec
           t.FieldByName("MOVES")->SetAsInteger(t.FieldByName("MOVES")->AsInteger() + 1);
           t.Post();
         }
+        if (rng() % 2 == 0) {
+          h.Append();
+          h.FieldByName("ID")->SetAsInteger(number * 1000000 + logged + 1);
+          h.FieldByName("TXT")->SetAsString(AnsiString(std::to_string(rng() % 1000)));
+          h.FieldByName("NOTE")->SetAsString(AnsiString(std::string(rng() % 3000, 'n')));
+          h.Post();
+          ++logged;
+        } else if (dropped < logged && h.Locate("ID", Variant(number * 1000000 + dropped + 1), TLocateOptions())) {
+          h.Delete();
+          ++dropped;
+        }
       } else {
         double sum = 0;
         int rows = 0;
@@ -138,8 +167,13 @@ TStats RunProcess(const std::string& dir, bool writer, unsigned seed, double sec
       }
       db.Commit();
       ++stats.commits;
+      committedLogged = logged;
+      committedDropped = dropped;
     } catch (const EUdbDatabaseError& e) {
-      if (t.State() == dsEdit) t.Cancel();
+      logged = committedLogged;
+      dropped = committedDropped;
+      if (t.State() == dsEdit || t.State() == dsInsert) t.Cancel();
+      if (h.Active() && (h.State() == dsEdit || h.State() == dsInsert)) h.Cancel();
       try {
         if (db.InTransaction()) db.Rollback();
       } catch (const EUdbDatabaseError& r) {
@@ -148,6 +182,7 @@ TStats RunProcess(const std::string& dir, bool writer, unsigned seed, double sec
       }
       if (IsRetry(e)) {
         ++stats.retries;
+        if (std::getenv("PAYROLL_LOAD_VERBOSE")) std::fprintf(stderr, "%s %d: %s\n", writer ? "W" : "R", number, e.what());
       } else {
         ++stats.otherErrors;
         stats.Note(e);
@@ -183,7 +218,7 @@ TRun RunLoad(const std::string& dir, int writerCount, int readerCount, double se
       ::close(fds[0]);
       TStats s;
       try {
-        s = RunProcess(dir, writer, 1000u + static_cast<unsigned>(i), seconds);
+        s = RunProcess(dir, writer, i + 1, 1000u + static_cast<unsigned>(i), seconds);
       } catch (const EUdbDatabaseError& e) {
         s.otherErrors = 1;
         s.Note(e);
@@ -245,6 +280,19 @@ void CheckTable(const std::string& dir) {
     }
     EXPECT_EQ(rows, kRows) << index;
     EXPECT_EQ(sum, kRows * kOpening) << index;
+  }
+  int first = -1;
+  for (const char* index : {"PK", "ByTxt"}) {
+    TUdbTable h;
+    h.SetDataBase(&db);
+    h.SetTableName("HIST");
+    h.SetIndexName(index);
+    h.Open();
+    int rows = 0;
+    for (h.First(); !h.Eof(); h.Next()) ++rows;
+    EXPECT_EQ(rows, h.RecordCount()) << index;
+    if (first < 0) first = rows;
+    EXPECT_EQ(rows, first) << index;
   }
 }
 
