@@ -412,7 +412,9 @@ void TUdbFile::Rollback() {
 }
 
 bool TUdbFile::RecoverJournal() {
-  if (!io_ || !JournalExists()) return false;
+  // Our own journal of a commit that failed half-way is restored by
+  // Rollback only; a retried Commit completes it.
+  if (!io_ || journalLive_ || !JournalExists()) return false;
   TUdbFileIO* target = io_.get();
   std::unique_ptr<TUdbFileIO> writable;
   if (!writeAccess_) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "Udb/DiskMgr.h"
@@ -154,6 +155,36 @@ TEST_F(DiskLocksTest, AWaitingWriterIsNotStarvedByNewReaders) {
   EXPECT_UDB_ERROR(late->LockTable(7, kUdbReadLock), 10249);
   EXPECT_NO_THROW(writer->Commit());
   EXPECT_EQ(late->LockTable(7, kUdbReadLock), kUdbReadLock);
+}
+
+// A journal is another connection's own while that connection holds the
+// intent to write; once it is gone (closed in the middle of its commit, as
+// a killed program), the next lock taken restores the file first.
+TEST_F(DiskLocksTest, AHotJournalIsRestoredByTheNextLockOnceItsWriterIsGone) {
+  auto a = Connect();
+  auto b = Connect();
+  const TUdbAddr page = a->AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
+  std::vector<std::uint8_t> back(4096);
+  a->StartTransaction();
+  a->LockTable(7, kUdbWriteLock);
+  a->WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
+  a->AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
+  a->File().AfterCommitWrite = [](int n) {
+    if (n == 1) throw std::runtime_error("the program dies here");
+  };
+  EXPECT_THROW(a->Commit(), std::runtime_error);
+  const std::string journal = dir_.Native() + "/GZ.jnl";
+  ASSERT_EQ(::access(journal.c_str(), F_OK), 0);
+  // The writer still lives: its journal is left alone.
+  EXPECT_FALSE(b->RecoverJournal());
+  EXPECT_EQ(::access(journal.c_str(), F_OK), 0);
+  a->Close();
+  EXPECT_EQ(::access(journal.c_str(), F_OK), 0);
+  b->LockTable(7, kUdbReadLock);
+  EXPECT_NE(::access(journal.c_str(), F_OK), 0);
+  b->ReadPages(page, 1, back.data(), 1, 7);
+  EXPECT_EQ(back, Pages(1, 0x11));
+  b->UnlockTable(7);
 }
 
 TEST_F(DiskLocksTest, AnExclusiveConnectionKeepsOthersOut) {
