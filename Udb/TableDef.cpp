@@ -204,7 +204,7 @@ void TTableDef::CheckKeyFields(const char* location) const {
     if (k->NullFlagOffset() < 0 || k->NullFlagOffset() >= size) damaged(k, "null flag offset");
     if (dataLength < 0 || k->RecBufOffset() < 0 || std::int64_t(k->RecBufOffset()) + dataLength > size)
       damaged(k, "data offset or size");
-    if (isString ? (k->SizeMarkerOffset() < 1 || k->SizeMarkerOffset() + udbrec::kSizeMarkerSize > size)
+    if (isString ? (k->SizeMarkerOffset() < 1 || std::int64_t(k->SizeMarkerOffset()) + udbrec::kSizeMarkerSize > size)
                  : k->SizeMarkerOffset() != 0)
       damaged(k, "size marker");
     if (k->FieldName().empty()) continue;  // the hidden RecordID part
