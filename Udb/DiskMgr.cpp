@@ -101,7 +101,22 @@ bool UdbCopyFile(const AnsiString& source, const AnsiString& target, bool overwr
 
 // --- settings ---------------------------------------------------------------------
 
-TDiskMgr::TDiskMgr() : fs_(&PosixFileSystem()) {}
+TDiskMgr::TDiskMgr() : fs_(&PosixFileSystem()) {
+  // A spill writes pages before the commit: first every table the
+  // transaction holds is raised to a write lock, as at commit.
+  file_.OnSpillLocks = [this]() -> bool {
+    if (!locks_) return true;
+    try {
+      TakeWriteIntent();
+      locks_->LockPending();
+      locks_->UpgradeTableLocks();
+    } catch (const EUdbDatabaseError& e) {
+      if (e.ErrorCode() != udberr::kLockTimeout) throw;
+      return false;
+    }
+    return true;
+  };
+}
 
 TDiskMgr::~TDiskMgr() { Close(); }
 

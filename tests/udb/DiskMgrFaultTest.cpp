@@ -243,3 +243,71 @@ TEST(TDiskMgrJournal, TheJournalLivesBesideTheDatabase) {
   EXPECT_EQ(JournalFileNameFor("/data/GZ.udb"), "/data/GZ.jnl");
   EXPECT_EQ(JournalFileNameFor("/d.x/data.db"), "/d.x/data_db.jnl");
 }
+
+// A transaction with more pending pages than the spill limit writes them
+// to the file before its commit, their old contents journalled first: it
+// still commits whole, rolls back whole, and a death at any write leaves
+// the file as before the transaction once it is opened again.
+TEST(TDiskMgrJournal, AHugeTransactionSpillsAndStaysAllOrNothing) {
+  enum TEnd { kCommit, kRollback, kDeath };
+  for (TEnd end : {kCommit, kRollback, kDeath}) {
+    TMemDatabase db;
+    db.disk->SetSpillLimit(4);
+    TUdbAddr keep = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+    const std::vector<std::uint8_t> before = db.Bytes();
+    db.disk->StartTransaction();
+    db.disk->WritePages(keep, 1, Pages(1, 0x05).data(), 5, 3);
+    std::vector<TUdbAddr> added;
+    for (int i = 0; i < 30; ++i)
+      added.push_back(db.disk->AllocatePages(4, 5, Pages(1, static_cast<std::uint8_t>(0x40 + i)).data(), 1, 1));
+    EXPECT_GT(db.disk->File().Spills(), 0);
+    EXPECT_LE(db.disk->File().HeldPages().Count(), 5);
+    EXPECT_TRUE(db.fs.Exists(JournalFileNameFor(db.name)));
+    EXPECT_NE(db.Bytes(), before);  // spilled pages are in the file already
+    // The transaction reads its own spilled pages back.
+    EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x05));
+    EXPECT_EQ(ReadPage(*db.disk, added[2], 4), Pages(1, 0x42));
+    if (end == kCommit) {
+      db.disk->Commit();
+      db.Reopen();
+      EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x05));
+      for (int i = 0; i < 30; ++i) EXPECT_EQ(ReadPage(*db.disk, added[i], 4), Pages(1, static_cast<std::uint8_t>(0x40 + i)));
+      std::vector<TUdbAddr> pages;
+      db.disk->MapPages().ListEntries(4, 1, pages, true);
+      EXPECT_EQ(pages.size(), 30u);
+    } else if (end == kRollback) {
+      db.disk->Rollback();
+      EXPECT_EQ(db.Bytes(), before);
+      EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x01));
+    } else {
+      db.disk->Close();
+      db.Reopen();
+      EXPECT_EQ(db.Bytes(), before);
+    }
+    EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name))) << end;
+    ExpectUsableMap(*db.disk);
+  }
+}
+
+TEST(TDiskMgrJournal, ASpillingTransactionCutShortAtAnyWriteIsUndone) {
+  for (int failAt = 0;; ++failAt) {
+    TMemDatabase db;
+    db.disk->SetSpillLimit(3);
+    TUdbAddr keep = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+    db.fs.Data(db.name)->durable = db.Bytes();
+    const std::vector<std::uint8_t> before = db.Bytes();
+    db.fs.FailWriteAfter(failAt);
+    TCaughtError e = CatchUdb([&] {
+      db.disk->StartTransaction();
+      db.disk->WritePages(keep, 1, Pages(1, 0x05).data(), 5, 3);
+      for (int i = 0; i < 12; ++i) db.disk->AllocatePages(4, 5, Pages(1, static_cast<std::uint8_t>(i)).data(), 1, 1);
+      db.disk->Commit();
+    });
+    db.fs.FailWriteAfter(-1);
+    if (e.code == -1) break;
+    db.disk->Close();  // the program dies with the transaction open
+    db.Reopen();
+    EXPECT_EQ(db.Bytes(), before) << "write " << failAt;
+    ASSERT_LT(failAt, 200);
+  }
+}
