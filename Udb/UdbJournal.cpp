@@ -93,10 +93,9 @@ void TUdbJournalWriter::Add(const std::vector<TUdbAddr>& pages) {
 void TUdbJournalWriter::Sync() {
   const char* loc = "TUdbFile.WriteJournal";
   if (!journal_) UdbDatabaseError(udberr::kInternal, loc, "The journal is not open");
-  // The records first, then the header that counts them: a header never
-  // counts a record that is not there.
-  if (policy_ != fpNone && !journal_->Flush())
-    JournalFailure(loc, "Unable to flush the journal " + name_, journal_->ErrorText());
+  // One flush for records and header: a record the header counts but the
+  // disk lost fails its CRC, and the restore stops before it - its page
+  // was not written yet, since database writes wait for this flush.
   std::uint8_t header[udbjnl::kHeaderSize] = {};
   std::memcpy(header, udbjnl::kMagic, 8);
   PutU32(header + 8, static_cast<std::uint32_t>(pageSize_));
@@ -159,32 +158,36 @@ bool RestoreUdbJournal(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFi
              std::memcmp(header, udbjnl::kMagic, 8) == 0 && GetU32(header + 28) == Crc32(header, 28) &&
              GetU32(header + 8) == static_cast<std::uint32_t>(pageSize);
   const std::uint32_t oldSize = hot ? GetU32(header + 12) : 0;
-  const std::uint32_t count = hot ? GetU32(header + 16) : 0;
+  std::uint32_t count = hot ? GetU32(header + 16) : 0;
   const std::uint32_t salt = GetU32(header + 20);
   const size_t recordSize = udbjnl::kRecordHead + static_cast<size_t>(pageSize);
   std::vector<std::uint8_t> records;
+  if (hot && (oldSize % static_cast<std::uint32_t>(pageSize) != 0 || std::int64_t(oldSize) > kMaxFileSize ||
+              count > kMaxFileSize / pageSize))
+    hot = false;
   if (hot) {
+    // A short journal holds fewer records: the rest count as not whole.
     const std::int64_t journalSize = journal->Size();
-    if (journalSize < udbjnl::kHeaderSize + std::int64_t(count) * static_cast<std::int64_t>(recordSize) ||
-        oldSize % static_cast<std::uint32_t>(pageSize) != 0 || std::int64_t(oldSize) > kMaxFileSize)
+    const std::int64_t present =
+        journalSize > udbjnl::kHeaderSize ? (journalSize - udbjnl::kHeaderSize) / static_cast<std::int64_t>(recordSize) : 0;
+    if (std::int64_t(count) > present) count = static_cast<std::uint32_t>(present);
+    records.assign(recordSize * count, 0);
+    if (count > 0 && journal->ReadAt(udbjnl::kHeaderSize, records.data(), static_cast<std::int64_t>(records.size())) < 0)
       hot = false;
   }
-  if (hot) {
-    records.resize(recordSize * count);
-    if (count > 0 && journal->ReadAt(udbjnl::kHeaderSize, records.data(), static_cast<std::int64_t>(records.size())) !=
-                         static_cast<std::int64_t>(records.size()))
-      hot = false;
-    for (std::uint32_t i = 0; hot && i < count; ++i) {
-      const std::uint8_t* r = records.data() + i * recordSize;
-      const TUdbAddr page = GetU32(r);
-      if (page % static_cast<std::uint32_t>(pageSize) != 0 || page >= oldSize ||
-          GetU32(r + 4) != RecordCrc(salt, page, r + udbjnl::kRecordHead, pageSize))
-        hot = false;
-    }
+  // The records up to the first one that is not whole: those were synced
+  // before any page they save was overwritten.
+  std::uint32_t whole = 0;
+  for (; hot && whole < count; ++whole) {
+    const std::uint8_t* r = records.data() + whole * recordSize;
+    const TUdbAddr page = GetU32(r);
+    if (page % static_cast<std::uint32_t>(pageSize) != 0 || page >= oldSize ||
+        GetU32(r + 4) != RecordCrc(salt, page, r + udbjnl::kRecordHead, pageSize))
+      break;
   }
   journal->Close();
   if (hot) {
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < whole; ++i) {
       const std::uint8_t* r = records.data() + i * recordSize;
       const TUdbAddr page = GetU32(r);
       const std::int64_t want = std::min<std::int64_t>(pageSize, std::int64_t(oldSize) - page);

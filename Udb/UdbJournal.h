@@ -19,9 +19,12 @@
 //     0  4  page address
 //     4  4  CRC-32 of salt, address and the page bytes
 //     8  P  the page as it was in the file (enciphered where the page is)
-// The journal is written whole and flushed once before the first database
-// write, so a journal with a bad header or record never saw a database
-// write: it is not hot and is simply removed.
+// Records are appended, then the header that counts them is written and
+// the journal flushed, before the database write that needs them (at
+// commit, or at each spill of a huge transaction).  A journal with a bad
+// header never saw a database write: it is not hot and is removed only.
+// A bad record (the disk lost it) was never relied on: the restore writes
+// back the records before it, then cuts the file to its old size.
 //
 // Flush policies (a property of the connection, TUdbFlushPolicy):
 //   fpNone    nothing is flushed: a killed program still recovers, a power

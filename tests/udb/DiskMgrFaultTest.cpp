@@ -4,6 +4,7 @@
 // the allocation map still hands out and takes back pages.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 
 #include "UdbTestSupport.h"
@@ -310,4 +311,26 @@ TEST(TDiskMgrJournal, ASpillingTransactionCutShortAtAnyWriteIsUndone) {
     EXPECT_EQ(db.Bytes(), before) << "write " << failAt;
     ASSERT_LT(failAt, 200);
   }
+}
+
+// Records up to the first damaged one are restored: they were synced
+// before their pages were overwritten; a later one never was relied on.
+TEST(TDiskMgrJournal, TheRestoreStopsAtTheFirstDamagedRecord) {
+  TMemFileSystem fs;
+  std::vector<std::uint8_t>& file = fs.Bytes("r.udb");
+  file.assign(4 * P, 0x01);
+  AnsiString error;
+  auto db = fs.Open("r.udb", TUdbOpenMode(), error);
+  ASSERT_TRUE(db);
+  TUdbJournalWriter writer;
+  writer.Begin(fs, "r.jnl", *db, P, fpFull);
+  writer.Add({TUdbAddr(1 * P), TUdbAddr(2 * P)});
+  writer.Sync();
+  writer.Close();
+  std::memset(file.data() + P, 0x77, 2 * P);          // both pages overwritten
+  fs.Bytes("r.jnl")[32 + (8 + P) + 8 + 100] ^= 0xFF;  // the second record damaged
+  EXPECT_TRUE(RestoreUdbJournal(fs, "r.jnl", *db, P, fpFull));
+  EXPECT_EQ(file[P + 5], 0x01);      // restored
+  EXPECT_EQ(file[2 * P + 5], 0x77);  // not relied on: left
+  EXPECT_FALSE(fs.Exists("r.jnl"));
 }
