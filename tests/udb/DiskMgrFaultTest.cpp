@@ -334,3 +334,25 @@ TEST(TDiskMgrJournal, TheRestoreStopsAtTheFirstDamagedRecord) {
   EXPECT_EQ(file[2 * P + 5], 0x77);  // not relied on: left
   EXPECT_FALSE(fs.Exists("r.jnl"));
 }
+
+// A connection that only reads still never reads a half-written file.
+TEST(TDiskMgrJournal, AReadOnlyConnectionRestoresAHotJournalFirst) {
+  TMemDatabase db;
+  TUdbAddr keep = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+  const std::vector<std::uint8_t> before = db.Bytes();
+  db.disk->StartTransaction();
+  db.disk->WritePages(keep, 1, Pages(1, 0x05).data(), 5, 3);
+  db.disk->File().AfterCommitWrite = [](int) { throw std::runtime_error("the program dies here"); };
+  EXPECT_THROW(db.disk->Commit(), std::runtime_error);
+  db.disk->Close();
+  EXPECT_NE(db.Bytes(), before);
+  TDiskMgr reader;
+  reader.SetFileSystem(&db.fs);
+  reader.SetFileName(db.name);
+  reader.SetMode(0 + 64);
+  reader.Open();
+  EXPECT_EQ(db.Bytes(), before);
+  EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name)));
+  reader.SetMasterKey("");
+  EXPECT_EQ(ReadPage(reader, keep, 3), Pages(1, 0x01));
+}
