@@ -3,7 +3,7 @@
 // reader that opens a (patched) file the way the program does - connect,
 // read the definitions, open every table, walk every index, read every
 // field and blob.  Only the engine's own errors (EUdbDatabaseError) may
-// come out; the fuzz test and the libFuzzer target (fuzz/) share this.
+// come out (FileFuzzTest.cpp).
 #pragma once
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 // corpus of cases - numbers of the stored table definitions changed, and
 // bytes of the file's structural pages changed - and reads each patched
 // file whole.  Only the engine's own errors may come out.
-// PAYROLL_FUZZ_CASES runs more cases of each kind (fuzz/ holds the
-// libFuzzer target for builds with clang).
+// PAYROLL_FUZZ_CASES runs more cases of each kind (scripts/fuzz-test.sh
+// runs many under the sanitizers).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
