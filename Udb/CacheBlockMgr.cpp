@@ -81,6 +81,15 @@ void TCacheBlockMgr::Commit() {
   inTransaction_ = false;
 }
 
+void TCacheBlockMgr::WriteAll() {
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheBlockMgr.WriteAll");
+  while (!blocks_.empty()) {
+    auto it = blocks_.begin();
+    OnWriteFile(it->first, it->second.data.data(), it->second.length);
+    blocks_.erase(it);
+  }
+}
+
 void TCacheBlockMgr::Rollback() {
   if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TCacheBlockMgr.Rollback");
   Clear();

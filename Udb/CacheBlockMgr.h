@@ -58,6 +58,9 @@ class TCacheBlockMgr {
   // is written; a failure leaves the rest held and the transaction open.
   // 10257 outside a transaction.
   void Commit();
+  // Writes every held image like Commit but stays in the transaction (a
+  // spill: the file now holds the newest image of those pages).
+  void WriteAll();
   // Forgets everything; 10257 outside a transaction.
   void Rollback();
   // Forgets everything and leaves transaction mode (closing the file).

@@ -96,7 +96,22 @@ TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
   const int pageSize = diskMgr_->PageSize();
   TFirstEmptyBracket bracket(*this, loc);
   TUdbAddr address;
-  if (firstEmpty_ != 0) {
+  // The index nodes' free list is shared by every table, whose nodes
+  // differ in size and cipher: only a run in a page of this table (and
+  // usage) is ours to take.  Otherwise a new request is linked in front of
+  // the list; a head in a page nobody owns any more (its table was
+  // dropped) cannot be followed, and the list starts afresh.
+  TUdbAddr linkTo = 0;
+  bool useList = firstEmpty_ != 0;
+  if (useList && globalHeaderItem_ != 0) {
+    const TUdbAddr headPage = firstEmpty_ - firstEmpty_ % static_cast<TUdbAddr>(pageSize);
+    const std::uint16_t owner = diskMgr_->MapPages().EntryOf(headPage);
+    if (owner != static_cast<std::uint16_t>(tableId_ * 16 + usage_)) {
+      useList = false;
+      if ((owner & udbfmt::kMapEntryFree) == 0 && owner != 0 && (owner & 15) == usage_) linkTo = firstEmpty_;
+    }
+  }
+  if (useList) {
     // Take the first block of the first run.
     address = firstEmpty_;
     std::uint8_t* run = buffer_.data();
@@ -127,7 +142,10 @@ TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
     const int spare = (request - used) / blockSize_;
     std::vector<std::uint8_t> pages(static_cast<size_t>(request), 0);
     if (data) std::memcpy(pages.data(), data, static_cast<size_t>(size));
-    if (spare > 0) PutU32(pages.data() + used + udbfmt::kRunCount, static_cast<std::uint32_t>(spare));
+    if (spare > 0) {
+      PutU32(pages.data() + used + udbfmt::kRunCount, static_cast<std::uint32_t>(spare));
+      PutU32(pages.data() + used + udbfmt::kRunNext, linkTo);
+    }
     address = diskMgr_->AllocatePages(tableId_, mode_, pages.data(), request / pageSize, usage_);
     if (spare > 0) NoteFirstEmpty(address + used);
   }

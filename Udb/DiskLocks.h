@@ -28,7 +28,9 @@ class TDiskLocks {
   virtual ~TDiskLocks() = default;
   // Table id 0 is the database header.  Write: the table's whole region;
   // read: one byte of it.  Returns the lock type now held; raises 10249
-  // after the retries.
+  // after the retries.  A connection that holds no table lock waits while
+  // another holds the pending lock; a write request holds it itself while
+  // it waits for the readers to leave.
   virtual int LockTable(int tableId, int lockType) = 0;
   virtual void UnlockTable(int tableId) = 0;
   // A record write lock; returns the lock type now held.
@@ -43,6 +45,10 @@ class TDiskLocks {
   // locks must not wait for a writer that waits for those).  10249 when
   // it cannot be had.
   virtual void LockWriteIntent(bool mayWait) = 0;
+  // Commit: from here until ReleaseAll no connection that holds no table
+  // lock yet can take one (a pending lock), so the readers the commit
+  // waits for drain instead of being replaced by new ones.
+  virtual void LockPending() = 0;
   virtual void UnlockWriteIntent() = 0;
   virtual bool HoldsWriteIntent() const = 0;
   // Some table lock (other than the intent) is held as a read lock.

@@ -101,7 +101,22 @@ bool UdbCopyFile(const AnsiString& source, const AnsiString& target, bool overwr
 
 // --- settings ---------------------------------------------------------------------
 
-TDiskMgr::TDiskMgr() : fs_(&PosixFileSystem()) {}
+TDiskMgr::TDiskMgr() : fs_(&PosixFileSystem()) {
+  // A spill writes pages before the commit: first every table the
+  // transaction holds is raised to a write lock, as at commit.
+  file_.OnSpillLocks = [this]() -> bool {
+    if (!locks_) return true;
+    try {
+      TakeWriteIntent();
+      locks_->LockPending();
+      locks_->UpgradeTableLocks();
+    } catch (const EUdbDatabaseError& e) {
+      if (e.ErrorCode() != udberr::kLockTimeout) throw;
+      return false;
+    }
+    return true;
+  };
+}
 
 TDiskMgr::~TDiskMgr() { Close(); }
 
@@ -459,7 +474,14 @@ void TDiskMgr::UnlockTable(int tableId) {
   locks_->UnlockTable(tableId);
 }
 
-int TDiskMgr::LockRecord(int recordId) { return locks_ ? locks_->LockRecord(recordId) : 0; }
+// A record is locked to change it: inside a transaction the intent to
+// write comes first, so a second writer is refused at once instead of
+// waiting on a record the first holds while the first waits for its reads.
+int TDiskMgr::LockRecord(int recordId) {
+  if (!locks_) return 0;
+  if (InTransaction()) TakeWriteIntent();
+  return locks_->LockRecord(recordId);
+}
 
 void TDiskMgr::UnlockRecord(int recordId) {
   if (InTransaction() || !locks_) return;
@@ -581,8 +603,13 @@ void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
 void TDiskMgr::Commit() {
   if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
-  if (locks_ && file_.HasPendingPages()) TakeWriteIntent();
-  if (locks_) locks_->UpgradeTableLocks();
+  // A transaction that wrote nothing only lets its locks go: raising them
+  // would hold off others for nothing.
+  if (locks_ && file_.HasPendingPages()) {
+    TakeWriteIntent();
+    locks_->LockPending();  // new readers wait until the commit is done
+    locks_->UpgradeTableLocks();
+  }
   file_.Commit();
   ReleaseAllLocks();
 }

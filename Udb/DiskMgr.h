@@ -155,6 +155,10 @@ class TDiskMgr {
   // Flushing at commit (UdbJournal.h); fpFull by default.
   TUdbFlushPolicy FlushPolicy() const { return file_.FlushPolicy(); }
   void SetFlushPolicy(TUdbFlushPolicy policy) { file_.SetFlushPolicy(policy); }
+  // Pending pages above which a transaction spills them to the file before
+  // its commit (TUdbFile::SetSpillLimit; 0 never).
+  int SpillLimit() const { return file_.SpillLimit(); }
+  void SetSpillLimit(int pages) { file_.SetSpillLimit(pages); }
   // Restores a journal left by a dead writer when no live writer holds the
   // intent to write; true when pages were restored.
   bool RecoverJournal();

@@ -1,6 +1,7 @@
 // TKeyFields: published form (see KeyFields.h).
 #include "Udb/KeyFields.h"
 
+#include "Udb/UdbErrors.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Exceptions.h"
 
@@ -16,6 +17,16 @@ int CoreDataSize(TFieldType type) {
       return 8;
     default:
       throw Exception("Error in setting CoreDataSize - field type not found: " + FieldTypeName(type));
+  }
+}
+
+bool IsKeyPartType(TFieldType type) {
+  switch (type) {
+    case ftSmallint: case ftWord: case ftString: case ftWideString: case ftInteger: case ftAutoInc:
+    case ftBoolean: case ftFloat: case ftCurrency: case ftBCD: case ftDate: case ftTime: case ftDateTime:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -39,8 +50,9 @@ PAYROLL_PUBLISH(TKeyFields) {}
 
 void TKeyFieldItem::Assign(TPersistent* source) {
   if (auto* s = dynamic_cast<TKeyFieldItem*>(source)) {
-    PAYROLL_ASSERT(!(s->dataType_ == ftString && s->sizeMarkerOffset_ == 0),
-                   "Internal status error in assign KeyField");
+    // Definitions come from the file: damage is the file's, not ours.
+    if (s->dataType_ == ftString && s->sizeMarkerOffset_ == 0)
+      UdbDatabaseError(udberr::kCorrupt, "TKeyFieldItem.Assign", "Internal status error in assign KeyField");
     fieldName_ = s->fieldName_;
     dataType_ = s->dataType_;
     fieldSize_ = s->fieldSize_;

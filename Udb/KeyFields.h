@@ -2,7 +2,7 @@
 // part, streamed with the table definition.  This unit holds the stored
 // description only; building and comparing keys belong to the search-key
 // unit built on it.  TSortOrder is the string order of a table's indexes.
-// Calls platform/core and platform/data only.
+// Calls platform/core, platform/data and UdbErrors.
 #pragma once
 
 #include "platform/core/Collections.h"
@@ -12,6 +12,8 @@
 // only).  Any other type raises "Error in setting CoreDataSize - field type
 // not found: " + the type's name.
 int CoreDataSize(TFieldType type);
+// The types CoreDataSize knows: the types a key part can have.
+bool IsKeyPartType(TFieldType type);
 
 // soANSI: the locale's ANSI order; soASCII: byte order.
 enum TSortOrder { soANSI, soASCII };
@@ -49,8 +51,8 @@ class TKeyFieldItem : public TCollectionItem {
   int KeyIndex() const { return keyIndex_; }
   void SetKeyIndex(int v) { keyIndex_ = v; }
 
-  // A string part without a size marker fails the internal check
-  // "Internal status error in assign KeyField".
+  // A string part without a size marker is a damaged definition: 8451
+  // ("Internal status error in assign KeyField").
   void Assign(TPersistent* source) override;
   AnsiString DisplayName() const override { return fieldName_; }
   // Bytes this part adds to a key's KeySize: the core data size, plus

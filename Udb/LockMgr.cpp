@@ -1,5 +1,6 @@
 #include "Udb/LockMgr.h"
 
+#include <chrono>
 #include <mutex>
 #include <random>
 
@@ -31,10 +32,25 @@ bool TBaseLockMgr::UnlockRegion(std::int64_t, std::int64_t) { return false; }
 bool TBaseLockMgr::LockRegion(std::int64_t, std::int64_t, int) { return false; }
 bool TBaseLockMgr::UpgradeReadLockToWriteLock(std::int64_t) { return false; }
 
+// Between two tries the region is polled every 2 ms as well: a lock freed
+// for a moment (between two commits of other connections) is caught, so
+// waiters are served in turn instead of whoever polls at the right
+// instant.  The time-out stays RetryMaximum tries RetryInterval apart.
 bool TBaseLockMgr::LockWithRetries(std::int64_t address, std::int64_t size, int lockType) {
+  constexpr unsigned kPollMs = 2;
   for (int attempt = 0; attempt < retryMaximum_; ++attempt) {
     if (LockRegion(address, size, lockType)) return true;
-    if (attempt + 1 < retryMaximum_) Sleep(static_cast<unsigned>(retryInterval_));
+    if (attempt + 1 >= retryMaximum_) break;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryInterval_);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      if (left.count() <= static_cast<long>(kPollMs)) {
+        if (left.count() > 0) Sleep(static_cast<unsigned>(left.count()));
+        break;
+      }
+      Sleep(kPollMs);
+      if (LockRegion(address, size, lockType)) return true;
+    }
   }
   return false;
 }

@@ -177,6 +177,48 @@ void TTableDef::CheckLayout() {
     if (page < static_cast<std::uint32_t>(udbfmt::kRunHeaderSize) || page > 65536)
       UdbDatabaseError(udberr::kCorrupt, loc, "Index page size of the table definition is damaged: " + tableName_);
   }
+  CheckKeyFields(loc);
+}
+
+// Keys are built by copying from the record at the offsets the key fields
+// name: every one must lie inside the record and agree with its field, or
+// a damaged definition would read (and write keys) past the record.
+void TTableDef::CheckKeyFields(const char* location) const {
+  const int size = recordSize_;
+  auto damaged = [&](const TKeyFieldItem* k, const char* what) {
+    UdbDatabaseErrorFmt(udberr::kCorrupt, location, "Key field %s of index %s in the table definition %s is damaged (%s)",
+                        nullptr, {k->FieldName(), k->IndexName(), tableName_, AnsiString(what)});
+  };
+  std::vector<int> parts(static_cast<size_t>(internalIndexDefs_->Count()), 0);
+  for (int i = 0; i < keyFields_->Count(); ++i) {
+    const TKeyFieldItem* k = keyFields_->Items(i);
+    int index = -1;
+    for (int x = 0; x < internalIndexDefs_->Count() && index < 0; ++x)
+      if (AnsiSameText(internalIndexDefs_->Items(x)->IndexName(), k->IndexName())) index = x;
+    if (index < 0) damaged(k, "no such index");
+    ++parts[static_cast<size_t>(index)];
+    const TFieldType type = k->DataType();
+    if (!IsKeyPartType(type)) damaged(k, "type");
+    const bool isString = type == ftString;
+    const int dataLength = isString ? k->FieldSize() : CoreDataSize(type);
+    if (k->NullFlagOffset() < 0 || k->NullFlagOffset() >= size) damaged(k, "null flag offset");
+    if (dataLength < 0 || k->RecBufOffset() < 0 || std::int64_t(k->RecBufOffset()) + dataLength > size)
+      damaged(k, "data offset or size");
+    if (isString ? (k->SizeMarkerOffset() < 1 || std::int64_t(k->SizeMarkerOffset()) + udbrec::kSizeMarkerSize > size)
+                 : k->SizeMarkerOffset() != 0)
+      damaged(k, "size marker");
+    if (k->FieldName().empty()) continue;  // the hidden RecordID part
+    const TInternalFieldItem* f = internalFields_->FindField(k->FieldName());
+    if (f == nullptr) damaged(k, "no such field");
+    if (f->DataType() != type || f->DataOffset() != k->RecBufOffset() || f->NullFlagOffset() != k->NullFlagOffset() ||
+        f->SizeMarkerOffset() != k->SizeMarkerOffset() || (isString && f->FieldSize() != k->FieldSize()))
+      damaged(k, "does not match its field");
+  }
+  for (size_t x = 0; x < parts.size(); ++x)
+    if (parts[x] == 0)
+      UdbDatabaseError(udberr::kCorrupt, location,
+                       "Index " + internalIndexDefs_->Items(static_cast<int>(x))->IndexName() +
+                           " of the table definition has no key fields: " + tableName_);
 }
 
 void TTableDef::InternalOpen(TDiskMgr* disk) {
@@ -250,7 +292,8 @@ void TTableDef::InternalOpen(TDiskMgr* disk) {
 
 void TTableDef::CheckIndexSequences(const char* location) const {
   const int n = internalIndexDefs_->Count();
-  if (n > udbhdr::kMaxIndexes) throw Exception("Debug check -  header size <> 256");
+  if (n > udbhdr::kMaxIndexes)
+    UdbDatabaseError(udberr::kCorrupt, location, "Index count of the table definition is damaged: " + tableName_);
   std::vector<bool> seen(static_cast<size_t>(n), false);
   for (int i = 0; i < n; ++i) {
     const int seq = internalIndexDefs_->Items(i)->IndexSequence();

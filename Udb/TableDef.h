@@ -123,6 +123,7 @@ class TTableDef : public TComponent {
   // Every index definition's IndexSequence is 0..count-1 and unique (each
   // names its own root entry in the header); 8451 otherwise.
   void CheckIndexSequences(const char* location) const;
+  void CheckKeyFields(const char* location) const;
   // Key fields naming no index definition go to the first index
   // definition that has no key fields.
   void ReattachKeyFields();

@@ -255,7 +255,8 @@ void TUdbBaseTable::InternalLast() { position_ = 3; }
 bool TUdbBaseTable::IsCursorOpen() { return cursorIsOpen_; }
 
 void TUdbBaseTable::InternalRefresh() {
-  if (RecordState() != 0) SetToRecBuf(RecBuf(), true, false);
+  // A move cut short (a lock time-out) can leave RecBuf without a record.
+  if (RecordState() != 0 && TrailerAddress(RecBuf(), RecordSize()) != 0) SetToRecBuf(RecBuf(), true, false);
 }
 
 void TUdbBaseTable::InternalSetToRecord(TRecordBuffer buffer) {

@@ -54,12 +54,41 @@ TUdbDiskLocks::~TUdbDiskLocks() {
 }
 
 int TUdbDiskLocks::LockTable(int tableId, int lockType) {
+  const int held = tables_->LockTypeOf(tableId);
+  if (held == kLockWrite || (held == kLockRead && lockType != kLockWrite)) return held;
+  // The gate: a connection that holds no table lock passes the pending lock
+  // first - sharing one byte to read, holding the whole region while it
+  // waits to write - so a waiting writer is not starved by readers that
+  // keep coming.  One that holds locks never waits at the gate: a writer
+  // may be waiting for exactly those.
+  bool holdsTables = false;
+  for (const TLockItem& item : tables_->Items())
+    if (item.ObjectId != kWriteIntentLockId && item.ObjectId != kPendingLockId) holdsTables = true;
+  const bool gate = !holdsTables && tables_->LockTypeOf(kPendingLockId) == 0;
+  if (gate) {
+    if (lockType == kLockWrite)
+      tables_->SetWriteLock(kPendingLockId, 0);
+    else
+      tables_->SetReadLock(kPendingLockId, 1);
+  }
+  struct TGate {
+    TWinLockMgr& locks;
+    bool taken;
+    ~TGate() {
+      if (taken) locks.Unlock(kPendingLockId);
+    }
+  } gateRelease{*tables_, gate};
   if (lockType == kLockWrite) {
     tables_->SetWriteLock(tableId, 0);
   } else {
     tables_->SetReadLock(tableId, 1);
   }
   return tables_->LockTypeOf(tableId);
+}
+
+void TUdbDiskLocks::LockPending() {
+  if (tables_->LockTypeOf(kPendingLockId) == kLockRead) tables_->Unlock(kPendingLockId);
+  tables_->SetWriteLock(kPendingLockId, 0);
 }
 
 void TUdbDiskLocks::UnlockTable(int tableId) { tables_->Unlock(tableId); }
@@ -93,7 +122,9 @@ bool TUdbDiskLocks::HoldsWriteIntent() const { return tables_->LockTypeOf(kWrite
 bool TUdbDiskLocks::HoldsTableReadLocks() const {
   // An upgraded lock keeps its read item beside the write parts.
   for (const TLockItem& item : tables_->Items())
-    if (item.LockType == kLockRead && tables_->LockTypeOf(item.ObjectId) != kLockWrite) return true;
+    if (item.LockType == kLockRead && item.ObjectId != kPendingLockId &&
+        tables_->LockTypeOf(item.ObjectId) != kLockWrite)
+      return true;
   return false;
 }
 

@@ -24,6 +24,10 @@ inline constexpr std::int64_t kOpenLockRange = 1000;
 // The write-intent lock: the first byte of table lock object 2047 (no table
 // has that id: user tables 1-1000, system tables 1024-2023).
 inline constexpr std::int64_t kWriteIntentLockId = 2047;
+// The pending lock: the first byte of object 2046.  New readers share it
+// for a moment while they lock; a writer waiting for readers to leave, or
+// a commit, holds it alone.
+inline constexpr std::int64_t kPendingLockId = 2046;
 
 class TUdbDiskLocks : public TDiskLocks {
  public:
@@ -38,6 +42,7 @@ class TUdbDiskLocks : public TDiskLocks {
   void UnlockRecord(int recordId) override;
   void UpgradeTableLocks() override;
   void LockWriteIntent(bool mayWait) override;
+  void LockPending() override;
   void UnlockWriteIntent() override;
   bool HoldsWriteIntent() const override;
   bool HoldsTableReadLocks() const override;

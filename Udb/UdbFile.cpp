@@ -91,7 +91,13 @@ void TUdbFile::Close() {
   held_.Clear();
   inTransaction_ = false;
   commitFailed_ = false;
-  journalLive_ = false;  // a journal left behind is restored at the next open
+  // A journal in place stays for the next open to restore; one not yet in
+  // use goes.
+  if (journalLive_)
+    journal_.Close();
+  else
+    journal_.Abandon();
+  journalLive_ = false;
   transactionEnd_ = 0;
   if (io_) {
     if (writeAccess_ && !io_->Flush())
@@ -265,6 +271,7 @@ void TUdbFile::WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mo
     // The dirty cache pages now hold the newest image of these pages (I2).
     ForEachPage(address, length, [this](TUdbAddr page) { held_.DropPage(page); });
     NoteEnd(address, length);
+    MaybeSpill();
   }
 }
 
@@ -293,6 +300,7 @@ void TUdbFile::WriteRaw(const void* buffer, TUdbAddr address, int length) {
   if (inTransaction_) {
     held_.Write(address, buffer, length);
     NoteEnd(address, length);
+    MaybeSpill();
   } else {
     InternalWrite(address, buffer, length, "TUdbFile.InternalWrite");
   }
@@ -347,30 +355,57 @@ void TUdbFile::StartTransaction() {
   if (cache_.IsOpen()) cache_.StartTransaction();
   held_.Start(pageSize_);
   transactionEnd_ = size;
+  spills_ = 0;
   inTransaction_ = true;
+}
+
+std::vector<TUdbAddr> TUdbFile::PendingPages() const {
+  std::vector<TUdbAddr> pages = held_.HeldPages();
+  if (cache_.IsOpen()) {
+    std::vector<TUdbAddr> dirty = cache_.DirtyPages();
+    pages.insert(pages.end(), dirty.begin(), dirty.end());
+  }
+  std::sort(pages.begin(), pages.end());
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  return pages;
+}
+
+// Saves the previous contents of the pages about to be written (I5).
+void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
+  if (!journal_.IsOpen()) journal_.Begin(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
+  try {
+    journal_.Add(pages);
+    journal_.Sync();
+  } catch (...) {
+    if (!journalLive_) journal_.Abandon();  // nothing of the file was written yet
+    throw;
+  }
+  journalLive_ = true;
+}
+
+void TUdbFile::MaybeSpill() {
+  if (!inTransaction_ || spillLimit_ <= 0 || journalName_.empty() || commitFailed_) return;
+  if (held_.Count() + (cache_.IsOpen() ? cache_.DirtyCount() : 0) <= spillLimit_) return;
+  if (OnSpillLocks && !OnSpillLocks()) return;  // others may still read: the pages stay in memory
+  JournalPending(PendingPages());
+  cache_.FlushDirty();  // the pages turn clean: the file holds them now
+  held_.WriteAll();
+  ++spills_;
 }
 
 void TUdbFile::Commit() {
   if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Commit");
   commitFailed_ = true;  // until every pending page is in the file (I4)
-  if (!journalName_.empty() && !journalLive_) {
-    std::vector<TUdbAddr> pages = held_.HeldPages();
-    if (cache_.IsOpen()) {
-      std::vector<TUdbAddr> dirty = cache_.DirtyPages();
-      pages.insert(pages.end(), dirty.begin(), dirty.end());
-    }
-    if (!pages.empty()) {
-      std::sort(pages.begin(), pages.end());
-      pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
-      WriteUdbJournal(*fs_, journalName_, *io_, pages, pageSize_, flushPolicy_);
-      journalLive_ = true;
-    }
+  if (!journalName_.empty()) {
+    std::vector<TUdbAddr> pages = PendingPages();
+    if (!pages.empty() || journalLive_) JournalPending(pages);
   }
   commitWrites_ = 0;
   cache_.FlushDirty();
   if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
   if (flushPolicy_ != fpNone) Flush();
   if (journalLive_) {
+    journal_.Close();
     RemoveUdbJournal(*fs_, journalName_, flushPolicy_);  // the commit point
     journalLive_ = false;
   }
@@ -402,17 +437,23 @@ void TUdbFile::Rollback() {
   commitFailed_ = false;
   transactionEnd_ = 0;
   if (journalLive_) {
-    // A commit failed half-way: part of it is in the file.  Should the
-    // restore fail too, the journal stays and is restored before the file
-    // is read again (RecoverJournal at the next lock or open).
+    // Pages were spilled, or a commit failed half-way: part of the
+    // transaction is in the file.  Should the restore fail too, the
+    // journal stays and is restored before the file is read again
+    // (RecoverJournal at the next lock or open).
     journalLive_ = false;
+    journal_.Close();
     if (cache_.IsOpen()) cache_.InvalidateAll();
     RestoreUdbJournal(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
+  } else {
+    journal_.Abandon();
   }
 }
 
 bool TUdbFile::RecoverJournal() {
-  if (!io_ || !JournalExists()) return false;
+  // Our own journal of a commit that failed half-way is restored by
+  // Rollback only; a retried Commit completes it.
+  if (!io_ || journalLive_ || !JournalExists()) return false;
   TUdbFileIO* target = io_.get();
   std::unique_ptr<TUdbFileIO> writable;
   if (!writeAccess_) {

@@ -13,7 +13,10 @@
 // Invariants:
 //  I1 Outside a transaction the file holds every written byte (write-
 //     through); nothing is pending and no cache page is dirty.
-//  I2 Inside a transaction nothing reaches the file before Commit.  Every
+//  I2 Inside a transaction nothing reaches the file before Commit, except
+//     pages spilled when more than SpillLimit pages are pending: their
+//     previous contents are in the journal first and every table's lock is
+//     raised (OnSpillLocks), so no other connection reads them.  Every
 //     page address has at most one pending image: a dirty cache page or a
 //     held page (TCacheBlockMgr), never both; the last write wins.
 //  I3 A clean cache page equals the file or the held image of its page.
@@ -81,9 +84,18 @@ class TUdbFile {
   const AnsiString& JournalFileName() const { return journalName_; }
   TUdbFlushPolicy FlushPolicy() const { return flushPolicy_; }
   void SetFlushPolicy(TUdbFlushPolicy policy) { flushPolicy_ = policy; }
-  // Test hook: called after the n-th page write of a commit (from 1), to
-  // stop a process at a chosen point.
+  // Test hook: called after the n-th page write of a commit (from 1;
+  // spills count too), to stop a process at a chosen point.
   std::function<void(int)> AfterCommitWrite;
+  // Pending pages (held and dirty) above which a transaction writes them
+  // to the file before its commit (0: never).  A huge transaction then
+  // needs no more memory than this.
+  int SpillLimit() const { return spillLimit_; }
+  void SetSpillLimit(int pages) { spillLimit_ = pages; }
+  // Asked before a spill: true once no other connection can read what the
+  // transaction wrote (the owner raises its locks); false: not now.
+  std::function<bool()> OnSpillLocks;
+  int Spills() const { return spills_; }
   bool CacheEnabled() const { return cacheEnabled_; }
   void SetCacheEnabled(bool on) { cacheEnabled_ = on; }
 
@@ -163,6 +175,9 @@ class TUdbFile {
   void ForEachPage(TUdbAddr address, int length, const std::function<void(TUdbAddr)>& fn) const;
   void NoteEnd(TUdbAddr address, int length);
   void NoteCommitWrite();
+  std::vector<TUdbAddr> PendingPages() const;
+  void JournalPending(const std::vector<TUdbAddr>& pages);
+  void MaybeSpill();
 
   TUdbFileSystem* fs_;
   std::unique_ptr<TUdbFileIO> io_;
@@ -186,8 +201,11 @@ class TUdbFile {
   bool commitFailed_ = false;
   AnsiString journalName_;
   TUdbFlushPolicy flushPolicy_ = fpFull;
-  bool journalLive_ = false;  // this commit's journal is in place
+  TUdbJournalWriter journal_;
+  bool journalLive_ = false;  // the journal is in place: pages of the file may be overwritten
   int commitWrites_ = 0;
+  int spillLimit_ = 4096;
+  int spills_ = 0;
 };
 
 // Cache capacity for a file of fileSize bytes: a quarter of its whole

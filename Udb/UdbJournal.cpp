@@ -43,55 +43,95 @@ std::uint32_t RecordCrc(std::uint32_t salt, TUdbAddr address, const std::uint8_t
 
 }  // namespace
 
-void WriteUdbJournal(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFileIO& database,
-                     const std::vector<TUdbAddr>& pages, int pageSize, TUdbFlushPolicy policy) {
+TUdbJournalWriter::~TUdbJournalWriter() { Abandon(); }
+
+void TUdbJournalWriter::Begin(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFileIO& database, int pageSize,
+                              TUdbFlushPolicy policy) {
   const char* loc = "TUdbFile.WriteJournal";
+  Abandon();
   const std::int64_t size = database.Size();
   if (size < 0) JournalFailure(loc, "Unable to read the file size", database.ErrorText());
   AnsiString error;
   std::unique_ptr<TUdbFileIO> journal = fs.Create(journalName, error);
   if (!journal) JournalFailure(loc, "Unable to create the journal " + journalName, error);
-  const std::uint32_t salt = NewSalt();
-  const size_t recordSize = udbjnl::kRecordHead + static_cast<size_t>(pageSize);
+  fs_ = &fs;
+  name_ = journalName;
+  database_ = &database;
+  journal_ = std::move(journal);
+  pageSize_ = pageSize;
+  policy_ = policy;
+  oldSize_ = size;
+  salt_ = NewSalt();
+  count_ = 0;
+  journalled_.clear();
+  created_ = false;
+}
+
+void TUdbJournalWriter::Add(const std::vector<TUdbAddr>& pages) {
+  const char* loc = "TUdbFile.WriteJournal";
+  if (!journal_) UdbDatabaseError(udberr::kInternal, loc, "The journal is not open");
+  const size_t recordSize = udbjnl::kRecordHead + static_cast<size_t>(pageSize_);
   std::vector<std::uint8_t> record(recordSize);
-  std::uint32_t count = 0;
-  bool ok = true;
   for (TUdbAddr page : pages) {
-    if (std::int64_t(page) >= size) continue;  // new space: cut off on restore
+    if (std::int64_t(page) >= oldSize_ || journalled_.count(page)) continue;  // new space, or saved already
     std::uint8_t* data = record.data() + udbjnl::kRecordHead;
-    std::memset(data, 0, static_cast<size_t>(pageSize));
-    const std::int64_t want = std::min<std::int64_t>(pageSize, size - page);
-    if (database.ReadAt(page, data, want) != want) {
-      journal->Close();
-      fs.Remove(journalName);
-      UdbDatabaseError(udberr::kReadFailure, loc, "Unable to read a page for the journal: " + database.ErrorText());
-    }
+    std::memset(data, 0, static_cast<size_t>(pageSize_));
+    const std::int64_t want = std::min<std::int64_t>(pageSize_, oldSize_ - page);
+    if (database_->ReadAt(page, data, want) != want)
+      UdbDatabaseError(udberr::kReadFailure, loc, "Unable to read a page for the journal: " + database_->ErrorText());
     PutU32(record.data(), page);
-    PutU32(record.data() + 4, RecordCrc(salt, page, data, pageSize));
-    const std::int64_t at = udbjnl::kHeaderSize + std::int64_t(count) * static_cast<std::int64_t>(recordSize);
-    if (journal->WriteAt(at, record.data(), static_cast<std::int64_t>(recordSize)) !=
-        static_cast<std::int64_t>(recordSize)) {
-      ok = false;
-      break;
-    }
-    ++count;
+    PutU32(record.data() + 4, RecordCrc(salt_, page, data, pageSize_));
+    const std::int64_t at = udbjnl::kHeaderSize + std::int64_t(count_) * static_cast<std::int64_t>(recordSize);
+    if (journal_->WriteAt(at, record.data(), static_cast<std::int64_t>(recordSize)) !=
+        static_cast<std::int64_t>(recordSize))
+      JournalFailure(loc, "Unable to write the journal " + name_, journal_->ErrorText());
+    journalled_.insert(page);
+    ++count_;
   }
+}
+
+void TUdbJournalWriter::Sync() {
+  const char* loc = "TUdbFile.WriteJournal";
+  if (!journal_) UdbDatabaseError(udberr::kInternal, loc, "The journal is not open");
+  // One flush for records and header: a record the header counts but the
+  // disk lost fails its CRC, and the restore stops before it - its page
+  // was not written yet, since database writes wait for this flush.
   std::uint8_t header[udbjnl::kHeaderSize] = {};
   std::memcpy(header, udbjnl::kMagic, 8);
-  PutU32(header + 8, static_cast<std::uint32_t>(pageSize));
-  PutU32(header + 12, static_cast<std::uint32_t>(size));
-  PutU32(header + 16, count);
-  PutU32(header + 20, salt);
+  PutU32(header + 8, static_cast<std::uint32_t>(pageSize_));
+  PutU32(header + 12, static_cast<std::uint32_t>(oldSize_));
+  PutU32(header + 16, count_);
+  PutU32(header + 20, salt_);
   PutU32(header + 28, Crc32(header, 28));
-  if (ok) ok = journal->WriteAt(0, header, udbjnl::kHeaderSize) == udbjnl::kHeaderSize;
-  if (ok && policy != fpNone) ok = journal->Flush() && fs.SyncDirectoryOf(journalName);
-  if (!ok) {
-    AnsiString why = journal->ErrorText();
-    journal->Close();
-    fs.Remove(journalName);
-    JournalFailure(loc, "Unable to write the journal " + journalName, why);
+  if (journal_->WriteAt(0, header, udbjnl::kHeaderSize) != udbjnl::kHeaderSize)
+    JournalFailure(loc, "Unable to write the journal " + name_, journal_->ErrorText());
+  if (policy_ != fpNone) {
+    if (!journal_->Flush()) JournalFailure(loc, "Unable to flush the journal " + name_, journal_->ErrorText());
+    if (!created_ && !fs_->SyncDirectoryOf(name_))
+      JournalFailure(loc, "Unable to flush the journal's directory", AnsiString());
   }
-  journal->Close();
+  created_ = true;
+}
+
+void TUdbJournalWriter::Close() {
+  if (journal_) journal_->Close();
+  journal_.reset();
+}
+
+void TUdbJournalWriter::Abandon() noexcept {
+  if (!journal_) return;
+  journal_->Close();
+  journal_.reset();
+  fs_->Remove(name_);
+}
+
+void WriteUdbJournal(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFileIO& database,
+                     const std::vector<TUdbAddr>& pages, int pageSize, TUdbFlushPolicy policy) {
+  TUdbJournalWriter writer;
+  writer.Begin(fs, journalName, database, pageSize, policy);
+  writer.Add(pages);
+  writer.Sync();  // on a failure the writer removes the journal: the database is untouched
+  writer.Close();
 }
 
 void RemoveUdbJournal(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFlushPolicy policy) {
@@ -118,32 +158,36 @@ bool RestoreUdbJournal(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFi
              std::memcmp(header, udbjnl::kMagic, 8) == 0 && GetU32(header + 28) == Crc32(header, 28) &&
              GetU32(header + 8) == static_cast<std::uint32_t>(pageSize);
   const std::uint32_t oldSize = hot ? GetU32(header + 12) : 0;
-  const std::uint32_t count = hot ? GetU32(header + 16) : 0;
+  std::uint32_t count = hot ? GetU32(header + 16) : 0;
   const std::uint32_t salt = GetU32(header + 20);
   const size_t recordSize = udbjnl::kRecordHead + static_cast<size_t>(pageSize);
   std::vector<std::uint8_t> records;
+  if (hot && (oldSize % static_cast<std::uint32_t>(pageSize) != 0 || std::int64_t(oldSize) > kMaxFileSize ||
+              count > kMaxFileSize / pageSize))
+    hot = false;
   if (hot) {
+    // A short journal holds fewer records: the rest count as not whole.
     const std::int64_t journalSize = journal->Size();
-    if (journalSize < udbjnl::kHeaderSize + std::int64_t(count) * static_cast<std::int64_t>(recordSize) ||
-        oldSize % static_cast<std::uint32_t>(pageSize) != 0 || std::int64_t(oldSize) > kMaxFileSize)
+    const std::int64_t present =
+        journalSize > udbjnl::kHeaderSize ? (journalSize - udbjnl::kHeaderSize) / static_cast<std::int64_t>(recordSize) : 0;
+    if (std::int64_t(count) > present) count = static_cast<std::uint32_t>(present);
+    records.assign(recordSize * count, 0);
+    if (count > 0 && journal->ReadAt(udbjnl::kHeaderSize, records.data(), static_cast<std::int64_t>(records.size())) < 0)
       hot = false;
   }
-  if (hot) {
-    records.resize(recordSize * count);
-    if (count > 0 && journal->ReadAt(udbjnl::kHeaderSize, records.data(), static_cast<std::int64_t>(records.size())) !=
-                         static_cast<std::int64_t>(records.size()))
-      hot = false;
-    for (std::uint32_t i = 0; hot && i < count; ++i) {
-      const std::uint8_t* r = records.data() + i * recordSize;
-      const TUdbAddr page = GetU32(r);
-      if (page % static_cast<std::uint32_t>(pageSize) != 0 || page >= oldSize ||
-          GetU32(r + 4) != RecordCrc(salt, page, r + udbjnl::kRecordHead, pageSize))
-        hot = false;
-    }
+  // The records up to the first one that is not whole: those were synced
+  // before any page they save was overwritten.
+  std::uint32_t whole = 0;
+  for (; hot && whole < count; ++whole) {
+    const std::uint8_t* r = records.data() + whole * recordSize;
+    const TUdbAddr page = GetU32(r);
+    if (page % static_cast<std::uint32_t>(pageSize) != 0 || page >= oldSize ||
+        GetU32(r + 4) != RecordCrc(salt, page, r + udbjnl::kRecordHead, pageSize))
+      break;
   }
   journal->Close();
   if (hot) {
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < whole; ++i) {
       const std::uint8_t* r = records.data() + i * recordSize;
       const TUdbAddr page = GetU32(r);
       const std::int64_t want = std::min<std::int64_t>(pageSize, std::int64_t(oldSize) - page);

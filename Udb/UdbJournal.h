@@ -19,9 +19,12 @@
 //     0  4  page address
 //     4  4  CRC-32 of salt, address and the page bytes
 //     8  P  the page as it was in the file (enciphered where the page is)
-// The journal is written whole and flushed once before the first database
-// write, so a journal with a bad header or record never saw a database
-// write: it is not hot and is simply removed.
+// Records are appended, then the header that counts them is written and
+// the journal flushed, before the database write that needs them (at
+// commit, or at each spill of a huge transaction).  A journal with a bad
+// header never saw a database write: it is not hot and is removed only.
+// A bad record (the disk lost it) was never relied on: the restore writes
+// back the records before it, then cuts the file to its old size.
 //
 // Flush policies (a property of the connection, TUdbFlushPolicy):
 //   fpNone    nothing is flushed: a killed program still recovers, a power
@@ -36,6 +39,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "Udb/DatabaseFileFormat.h"
@@ -52,6 +57,44 @@ constexpr char kMagic[9] = "UDBJNL01";
 
 // "GZ.udb" -> "GZ.jnl"; "data.db" -> "data_db.jnl", like the lock file.
 AnsiString JournalFileNameFor(const AnsiString& databaseFileName);
+
+// A journal being written: Begin notes the database's size and creates the
+// file; Add saves the pages not saved yet (those below that size; the rest
+// are new and are cut off on restore); Sync flushes the records, then the
+// header that counts them.  A transaction that writes pages before its
+// commit (a spill) adds and syncs before each such write.  Close keeps the
+// file (it is removed by RemoveUdbJournal or restored); a writer destroyed
+// or abandoned without Close removes it (nothing of the database was
+// written yet).  Failures raise 8450 / 9217.
+class TUdbJournalWriter {
+ public:
+  TUdbJournalWriter() = default;
+  ~TUdbJournalWriter();
+  TUdbJournalWriter(const TUdbJournalWriter&) = delete;
+  TUdbJournalWriter& operator=(const TUdbJournalWriter&) = delete;
+
+  void Begin(TUdbFileSystem& fs, const AnsiString& journalName, TUdbFileIO& database, int pageSize,
+             TUdbFlushPolicy policy);
+  void Add(const std::vector<TUdbAddr>& pages);
+  void Sync();
+  void Close();
+  void Abandon() noexcept;
+  bool IsOpen() const { return journal_ != nullptr; }
+  bool Journalled(TUdbAddr page) const { return journalled_.count(page) != 0; }
+
+ private:
+  TUdbFileSystem* fs_ = nullptr;
+  AnsiString name_;
+  TUdbFileIO* database_ = nullptr;
+  std::unique_ptr<TUdbFileIO> journal_;
+  int pageSize_ = 0;
+  TUdbFlushPolicy policy_ = fpFull;
+  std::int64_t oldSize_ = 0;
+  std::uint32_t salt_ = 0;
+  std::uint32_t count_ = 0;
+  std::set<TUdbAddr> journalled_;
+  bool created_ = false;
+};
 
 // Writes the journal of the pages about to be overwritten (addresses below
 // the file's current size; the rest are new and are cut off on restore)

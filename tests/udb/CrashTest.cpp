@@ -110,6 +110,8 @@ class TWorker {
       : rng_(seed), reportFd_(reportFd) {
     Connect(db_, dir, encrypted);
     db_.SetConnected(true);
+    // Every other worker spills its transactions' pages before the commit.
+    if (seed % 2 == 1) db_.DiskMgr()->SetSpillLimit(3 + static_cast<int>(seed % 6));
     acct_.SetDataBase(&db_);
     acct_.SetTableName("ACCT");
     acct_.SetIndexName("PK");

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "Udb/DiskMgr.h"
@@ -80,7 +81,21 @@ TEST_F(DiskLocksTest, CommitFailsWhileAnotherConnectionStillReads) {
   a->StartTransaction();
   a->LockTable(7, kUdbWriteLock);
   b->LockTable(7, kUdbReadLock);
+  a->WritePages(a->AllocatePages(7, 1, nullptr, 1, 1), 1, Pages(1, 0x5C).data(), 1, 7);
   EXPECT_UDB_ERROR(a->Commit(), 10249);
+  b->UnlockTable(7);
+  EXPECT_NO_THROW(a->Commit());
+}
+
+// A transaction that wrote nothing raises no lock at its end: it commits
+// beside a reader.
+TEST_F(DiskLocksTest, AReadingTransactionCommitsBesideAnotherReader) {
+  auto a = Connect();
+  auto b = Connect();
+  a->StartTransaction();
+  a->LockTable(7, kUdbReadLock);
+  b->LockTable(7, kUdbReadLock);
+  EXPECT_NO_THROW(a->Commit());
   b->UnlockTable(7);
 }
 
@@ -99,6 +114,77 @@ TEST_F(DiskLocksTest, RollbackReleasesItsLocksEvenWhenTheHeaderIsLocked) {
   a->StartTransaction();
   EXPECT_EQ(a->LockTable(7, kUdbWriteLock), kUdbReadLock);
   a->Commit();
+}
+
+// Two transactions that both read a table and then write it: the first to
+// write holds the intent to write, the second is refused at once (it rolls
+// back and retries) and the first commits - nobody waits for the other
+// until both time out.
+TEST_F(DiskLocksTest, OfTwoWritersThatBothReadTheFirstToWriteWins) {
+  auto a = Connect();
+  auto b = Connect();
+  a->StartTransaction();
+  b->StartTransaction();
+  a->LockTable(7, kUdbReadLock);
+  b->LockTable(7, kUdbReadLock);
+  a->LockTable(7, kUdbWriteLock);
+  EXPECT_UDB_ERROR(b->LockTable(7, kUdbWriteLock), 10249);
+  b->Rollback();
+  a->WritePages(a->AllocatePages(7, 1, nullptr, 1, 1), 1, Pages(1, 0x5A).data(), 1, 7);
+  EXPECT_NO_THROW(a->Commit());
+  // The intent went with the commit: b can write now.
+  b->StartTransaction();
+  b->LockTable(7, kUdbWriteLock);
+  EXPECT_NO_THROW(b->Commit());
+}
+
+// A committing writer holds the gate (the pending lock) until it is
+// through: a connection that holds no lock yet cannot start reading
+// meanwhile, so the readers the writer waits for drain.
+TEST_F(DiskLocksTest, AWaitingWriterIsNotStarvedByNewReaders) {
+  auto reader = Connect();
+  auto writer = Connect();
+  auto late = Connect();
+  reader->LockTable(7, kUdbReadLock);
+  writer->StartTransaction();
+  writer->LockTable(7, kUdbWriteLock);  // a read lock plus the intent
+  writer->WritePages(writer->AllocatePages(7, 1, nullptr, 1, 1), 1, Pages(1, 0x5B).data(), 1, 7);
+  EXPECT_UDB_ERROR(writer->Commit(), 10249);  // the reader stays
+  reader->UnlockTable(7);
+  // The writer still holds the gate: no new reader slips in before it.
+  EXPECT_UDB_ERROR(late->LockTable(7, kUdbReadLock), 10249);
+  EXPECT_NO_THROW(writer->Commit());
+  EXPECT_EQ(late->LockTable(7, kUdbReadLock), kUdbReadLock);
+}
+
+// A journal is another connection's own while that connection holds the
+// intent to write; once it is gone (closed in the middle of its commit, as
+// a killed program), the next lock taken restores the file first.
+TEST_F(DiskLocksTest, AHotJournalIsRestoredByTheNextLockOnceItsWriterIsGone) {
+  auto a = Connect();
+  auto b = Connect();
+  const TUdbAddr page = a->AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
+  std::vector<std::uint8_t> back(4096);
+  a->StartTransaction();
+  a->LockTable(7, kUdbWriteLock);
+  a->WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
+  a->AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
+  a->File().AfterCommitWrite = [](int n) {
+    if (n == 1) throw std::runtime_error("the program dies here");
+  };
+  EXPECT_THROW(a->Commit(), std::runtime_error);
+  const std::string journal = dir_.Native() + "/GZ.jnl";
+  ASSERT_EQ(::access(journal.c_str(), F_OK), 0);
+  // The writer still lives: its journal is left alone.
+  EXPECT_FALSE(b->RecoverJournal());
+  EXPECT_EQ(::access(journal.c_str(), F_OK), 0);
+  a->Close();
+  EXPECT_EQ(::access(journal.c_str(), F_OK), 0);
+  b->LockTable(7, kUdbReadLock);
+  EXPECT_NE(::access(journal.c_str(), F_OK), 0);
+  b->ReadPages(page, 1, back.data(), 1, 7);
+  EXPECT_EQ(back, Pages(1, 0x11));
+  b->UnlockTable(7);
 }
 
 TEST_F(DiskLocksTest, AnExclusiveConnectionKeepsOthersOut) {

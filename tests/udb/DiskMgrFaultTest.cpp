@@ -4,6 +4,7 @@
 // the allocation map still hands out and takes back pages.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 
 #include "UdbTestSupport.h"
@@ -242,4 +243,116 @@ TEST(TDiskMgrJournal, AJournalThatIsNotWholeIsRemovedOnly) {
 TEST(TDiskMgrJournal, TheJournalLivesBesideTheDatabase) {
   EXPECT_EQ(JournalFileNameFor("/data/GZ.udb"), "/data/GZ.jnl");
   EXPECT_EQ(JournalFileNameFor("/d.x/data.db"), "/d.x/data_db.jnl");
+}
+
+// A transaction with more pending pages than the spill limit writes them
+// to the file before its commit, their old contents journalled first: it
+// still commits whole, rolls back whole, and a death at any write leaves
+// the file as before the transaction once it is opened again.
+TEST(TDiskMgrJournal, AHugeTransactionSpillsAndStaysAllOrNothing) {
+  enum TEnd { kCommit, kRollback, kDeath };
+  for (TEnd end : {kCommit, kRollback, kDeath}) {
+    TMemDatabase db;
+    db.disk->SetSpillLimit(4);
+    TUdbAddr keep = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+    const std::vector<std::uint8_t> before = db.Bytes();
+    db.disk->StartTransaction();
+    db.disk->WritePages(keep, 1, Pages(1, 0x05).data(), 5, 3);
+    std::vector<TUdbAddr> added;
+    for (int i = 0; i < 30; ++i)
+      added.push_back(db.disk->AllocatePages(4, 5, Pages(1, static_cast<std::uint8_t>(0x40 + i)).data(), 1, 1));
+    EXPECT_GT(db.disk->File().Spills(), 0);
+    EXPECT_LE(db.disk->File().HeldPages().Count(), 5);
+    EXPECT_TRUE(db.fs.Exists(JournalFileNameFor(db.name)));
+    EXPECT_NE(db.Bytes(), before);  // spilled pages are in the file already
+    // The transaction reads its own spilled pages back.
+    EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x05));
+    EXPECT_EQ(ReadPage(*db.disk, added[2], 4), Pages(1, 0x42));
+    if (end == kCommit) {
+      db.disk->Commit();
+      db.Reopen();
+      EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x05));
+      for (int i = 0; i < 30; ++i) EXPECT_EQ(ReadPage(*db.disk, added[i], 4), Pages(1, static_cast<std::uint8_t>(0x40 + i)));
+      std::vector<TUdbAddr> pages;
+      db.disk->MapPages().ListEntries(4, 1, pages, true);
+      EXPECT_EQ(pages.size(), 30u);
+    } else if (end == kRollback) {
+      db.disk->Rollback();
+      EXPECT_EQ(db.Bytes(), before);
+      EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x01));
+    } else {
+      db.disk->Close();
+      db.Reopen();
+      EXPECT_EQ(db.Bytes(), before);
+    }
+    EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name))) << end;
+    ExpectUsableMap(*db.disk);
+  }
+}
+
+TEST(TDiskMgrJournal, ASpillingTransactionCutShortAtAnyWriteIsUndone) {
+  for (int failAt = 0;; ++failAt) {
+    TMemDatabase db;
+    db.disk->SetSpillLimit(3);
+    TUdbAddr keep = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+    db.fs.Data(db.name)->durable = db.Bytes();
+    const std::vector<std::uint8_t> before = db.Bytes();
+    db.fs.FailWriteAfter(failAt);
+    TCaughtError e = CatchUdb([&] {
+      db.disk->StartTransaction();
+      db.disk->WritePages(keep, 1, Pages(1, 0x05).data(), 5, 3);
+      for (int i = 0; i < 12; ++i) db.disk->AllocatePages(4, 5, Pages(1, static_cast<std::uint8_t>(i)).data(), 1, 1);
+      db.disk->Commit();
+    });
+    db.fs.FailWriteAfter(-1);
+    if (e.code == -1) break;
+    db.disk->Close();  // the program dies with the transaction open
+    db.Reopen();
+    EXPECT_EQ(db.Bytes(), before) << "write " << failAt;
+    ASSERT_LT(failAt, 200);
+  }
+}
+
+// Records up to the first damaged one are restored: they were synced
+// before their pages were overwritten; a later one never was relied on.
+TEST(TDiskMgrJournal, TheRestoreStopsAtTheFirstDamagedRecord) {
+  TMemFileSystem fs;
+  std::vector<std::uint8_t>& file = fs.Bytes("r.udb");
+  file.assign(4 * P, 0x01);
+  AnsiString error;
+  auto db = fs.Open("r.udb", TUdbOpenMode(), error);
+  ASSERT_TRUE(db);
+  TUdbJournalWriter writer;
+  writer.Begin(fs, "r.jnl", *db, P, fpFull);
+  writer.Add({TUdbAddr(1 * P), TUdbAddr(2 * P)});
+  writer.Sync();
+  writer.Close();
+  std::memset(file.data() + P, 0x77, 2 * P);          // both pages overwritten
+  fs.Bytes("r.jnl")[32 + (8 + P) + 8 + 100] ^= 0xFF;  // the second record damaged
+  EXPECT_TRUE(RestoreUdbJournal(fs, "r.jnl", *db, P, fpFull));
+  EXPECT_EQ(file[P + 5], 0x01);      // restored
+  EXPECT_EQ(file[2 * P + 5], 0x77);  // not relied on: left
+  EXPECT_FALSE(fs.Exists("r.jnl"));
+}
+
+// A connection that only reads still never reads a half-written file.
+TEST(TDiskMgrJournal, AReadOnlyConnectionRestoresAHotJournalFirst) {
+  TMemDatabase db;
+  TUdbAddr keep = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+  const std::vector<std::uint8_t> before = db.Bytes();
+  db.disk->StartTransaction();
+  db.disk->WritePages(keep, 1, Pages(1, 0x05).data(), 5, 3);
+  db.disk->File().AfterCommitWrite = [](int) { throw std::runtime_error("the program dies here"); };
+  EXPECT_THROW(db.disk->Commit(), std::runtime_error);
+  db.disk->Close();
+  EXPECT_NE(db.Bytes(), before);
+  TDiskMgr reader;
+  reader.SetFileSystem(&db.fs);
+  reader.SetFileName(db.name);
+  reader.SetMode(0 + 64);
+  reader.Open();
+  EXPECT_EQ(db.Bytes(), before);
+  EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name)));
+  reader.SetMasterKey("");
+  EXPECT_EQ(ReadPage(reader, keep, 3), Pages(1, 0x01));
 }

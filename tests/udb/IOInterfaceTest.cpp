@@ -358,3 +358,44 @@ TEST(BlobInterface, DamagedChainsRaiseAndReleaseNothing) {
 }
 
 }  // namespace
+
+// The index nodes' free list is shared by every table: a table is never
+// handed a block from another table's page (another size, another cipher);
+// it allocates anew and keeps the others' runs linked behind its own.
+TEST(SharedIndexNodeList, ATableNeverTakesAnotherTablesBlocks) {
+  TMemDatabase db;
+  auto open = [&](TDiskIOInterface& io, int size, std::uint16_t table) {
+    io.SetDiskMgr(db.disk.get());
+    io.SetBlockSize(size);
+    io.SetUsage(kUsageIndex);
+    io.SetTableId(table);
+    io.SetGlobalHeaderItem(udbfmt::kItemIndexNodeFirstEmpty);
+    io.Open();
+  };
+  TDiskIOInterface small, big, mid;
+  open(small, 512, 3);
+  open(big, 4096, 4);
+  open(mid, 1024, 5);
+  const TUdbAddr s1 = small.AllocateNewAddress(512, Filled(512, 1).data());
+  const TUdbAddr s2 = small.AllocateNewAddress(512, Filled(512, 2).data());
+  small.ReleaseBlock(s2, 512);
+  const TUdbAddr smallPage = s1 - s1 % 4096;
+  ASSERT_EQ(db.disk->GlobalHeader().GetItem(udbfmt::kItemIndexNodeFirstEmpty), s2);
+  // 4096-byte nodes: a page of their own, never the 512-byte run.
+  const TUdbAddr b = big.AllocateNewAddress(4096, Filled(4096, 3).data());
+  EXPECT_NE(b - b % 4096, smallPage);
+  // 1024-byte nodes: a new request whose spare run is linked before the
+  // 512-byte run, which stays reachable.
+  const TUdbAddr m = mid.AllocateNewAddress(1024, Filled(1024, 4).data());
+  EXPECT_NE(m - m % 4096, smallPage);
+  const TUdbAddr head = db.disk->GlobalHeader().GetItem(udbfmt::kItemIndexNodeFirstEmpty);
+  EXPECT_EQ(head, m + 1024);
+  EXPECT_EQ(db.U32(head + 8), s2);  // the run's next
+  // Every block still holds what its owner wrote.
+  std::vector<std::uint8_t> back(512);
+  small.ReadBlock(s1, 512, back.data());
+  EXPECT_EQ(back, Filled(512, 1));
+  std::vector<std::uint8_t> back2(4096);
+  big.ReadBlock(b, 4096, back2.data());
+  EXPECT_EQ(back2, Filled(4096, 3));
+}

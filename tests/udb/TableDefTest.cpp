@@ -4,6 +4,8 @@
 // nothing behind.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TableTestSupport.h"
 #include "Udb/RestructureDefs.h"
 #include "platform/core/TextForm.h"
@@ -246,6 +248,52 @@ TEST_F(DiskTableDefs, DamagedStoredLayoutIsRefusedAtOpen) {
   EXPECT_UDB_ERROR(mgr->OpenTableDefConnection("T", bad.get()), 8451);
   EXPECT_EQ(mgr->Count(), 0);
   EXPECT_EQ(mgr->HeaderMgr().OpenHeaderCount(), 0);
+}
+
+// A stored key field that names offsets or sizes outside the record, or
+// that disagrees with its field, would make the key builder read past the
+// record: the definition is refused at open, and nothing stays open.
+TEST_F(DiskTableDefs, DamagedKeyFieldsAreRefusedAtOpen) {
+  struct Case {
+    const char* what;
+    std::function<void(TKeyFieldItem&)> damage;
+  };
+  const Case cases[] = {
+      {"offset past the record", [](TKeyFieldItem& k) { k.SetRecBufOffset(5000); }},
+      {"negative offset", [](TKeyFieldItem& k) { k.SetRecBufOffset(-8); }},
+      {"null flag past the record", [](TKeyFieldItem& k) { k.SetNullFlagOffset(70000); }},
+      {"string longer than the record", [](TKeyFieldItem& k) { k.SetFieldSize(60000); }},
+      {"size marker past the record", [](TKeyFieldItem& k) { k.SetSizeMarkerOffset(51); }},
+      {"another offset than its field", [](TKeyFieldItem& k) { k.SetRecBufOffset(k.RecBufOffset() - 1); }},
+      {"a type that is no key part", [](TKeyFieldItem& k) { k.SetDataType(ftMemo); }},
+      {"no such index", [](TKeyFieldItem& k) { k.SetIndexName("Nowhere"); }},
+      {"no such field", [](TKeyFieldItem& k) { k.SetFieldName("GONE"); }},
+  };
+  auto def = MakeSampleDef("T", false);
+  mgr->CreateTableDef("T", def.get());
+  mgr->OpenTableDefConnection("T", def.get());
+  mgr->CloseTableDefConnection(def->TableID());
+  ASSERT_EQ(mgr->Count(), 0);
+  for (const Case& c : cases) {
+    auto bad = MakeSampleDef("T", false);
+    bad->SetTableID(def->TableID());
+    c.damage(*bad->KeyFields()->Items(1));  // ByName: NAME String(21)
+    SCOPED_TRACE(c.what);
+    EXPECT_UDB_ERROR(mgr->OpenTableDefConnection("T", bad.get()), 8451);
+    EXPECT_EQ(mgr->Count(), 0) << c.what;
+    EXPECT_EQ(mgr->HeaderMgr().OpenHeaderCount(), 0) << c.what;
+  }
+  auto marker = MakeSampleDef("T", false);
+  marker->SetTableID(def->TableID());
+  marker->KeyFields()->Items(0)->SetSizeMarkerOffset(20);  // ID Integer: no marker
+  EXPECT_UDB_ERROR(mgr->OpenTableDefConnection("T", marker.get()), 8451);
+  auto keyless = MakeSampleDef("T", false);
+  keyless->SetTableID(def->TableID());
+  keyless->KeyFields()->Delete(1);
+  EXPECT_UDB_ERROR(mgr->OpenTableDefConnection("T", keyless.get()), 8451);
+  auto good = MakeSampleDef("T", false);
+  good->SetTableID(def->TableID());
+  EXPECT_NO_THROW(mgr->OpenTableDefConnection("T", good.get()));
 }
 
 TEST(TableDef, AssignCopiesTheStoredFormButNotTheRuntimeFlags) {

@@ -26,6 +26,10 @@ std::unique_ptr<TTableDef> MakeSampleDef(const AnsiString& name, bool memory, TE
     f->SetFieldIndex(i);
     f->SetFieldNo(++i);
   }
+  // Key parts lie where the record layout puts their fields.
+  TInternalFields layout;
+  layout.Assign(def->InternalFields());
+  layout.SetDefaultOffsets();
   const char* indexes[][2] = {{"PK", "ID"}, {"ByName", "NAME"}};
   for (int k = 0; k < 2; ++k) {
     TInternalIndexDef* x = def->InternalIndexDefs()->Add();
@@ -33,8 +37,14 @@ std::unique_ptr<TTableDef> MakeSampleDef(const AnsiString& name, bool memory, TE
     x->SetIndexSequence(k);
     x->SetPrimary(k == 0);
     TKeyFieldItem* key = def->KeyFields()->Add();
+    const TInternalFieldItem* f = layout.FindField(indexes[k][1]);
     key->SetFieldName(indexes[k][1]);
     key->SetIndexName(indexes[k][0]);
+    key->SetDataType(f->DataType());
+    key->SetFieldSize(f->FieldSize());
+    key->SetRecBufOffset(f->DataOffset());
+    key->SetNullFlagOffset(f->NullFlagOffset());
+    key->SetSizeMarkerOffset(f->SizeMarkerOffset());
   }
   return def;
 }

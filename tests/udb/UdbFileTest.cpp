@@ -192,3 +192,22 @@ TEST_F(UdbFileFixture, NewBlowfishKeyDropsPagesDecipheredWithTheOldOne) {
   EXPECT_UDB_ERROR(file.SetBlowfishKey("third key", 9), 8577);
   file.Rollback();
 }
+
+// A rolled-back transaction forgets every cached page of the tables it
+// wrote, so a change another connection commits next is read from the file
+// even when the table header's counter comes back to the same value.
+TEST_F(UdbFileFixture, RollbackDropsTheCachedPagesOfTheTablesItWrote) {
+  std::vector<std::uint8_t> page(P, 0x11), back(P);
+  file.WritePageIO(page.data(), 1 * P, kPageIOCached, 3, P);
+  file.WritePageIO(page.data(), 2 * P, kPageIOCached, 4, P);
+  file.ReadPageIO(back.data(), 1 * P, kPageIOCached, 3, P);
+  file.ReadPageIO(back.data(), 2 * P, kPageIOCached, 4, P);
+  file.StartTransaction();
+  file.WritePageIO(page.data(), 3 * P, kPageIOCached, 3, P);
+  file.Rollback();
+  EXPECT_EQ(file.Cache().FindPage(1 * P), nullptr);  // table 3: written, dropped
+  EXPECT_NE(file.Cache().FindPage(2 * P), nullptr);  // table 4: untouched, kept
+  std::memset(Bytes().data() + P, 0x22, P);          // another connection's commit
+  file.ReadPageIO(back.data(), 1 * P, kPageIOCached, 3, P);
+  EXPECT_EQ(back, std::vector<std::uint8_t>(P, 0x22));
+}
