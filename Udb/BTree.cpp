@@ -830,6 +830,20 @@ void TBTree::Delete() {
   RepositionAfterChange(key.data(), false);
 }
 
+void TBTree::DeleteAtCursor() {
+  CheckReady("TBTree.Delete");
+  if (!positioned_ || !keyValid_ || !Leaf().CursorValid()) {
+    Delete();
+    return;
+  }
+  std::vector<std::uint8_t> key(CurrentKey(), CurrentKey() + layout_.MaximumKeySize());
+  // What LocateEntry leaves behind, without its descent.
+  optimized_.BuildFromKey(layout_, nullptr, key.data());
+  hasModifiers_ = false;
+  Changing([&] { DeleteFromLevels(); });
+  RepositionAfterChange(key.data(), false);
+}
+
 // Walks the path from the leaf up: delete the entry, remove or rebalance
 // every level that became empty or under-filled, refresh the parent entries
 // (B2), write each node; then collapse the root.

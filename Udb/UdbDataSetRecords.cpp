@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "Udb/DBLogger.h"
 #include "Udb/DiskMgr.h"
@@ -542,19 +543,23 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
       UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
   }
   // Keys first, the record and its blobs last: a failure on the way never
-  // leaves a key pointing at a freed record.
+  // leaves a key pointing at a freed record.  The check above left every
+  // index's cursor on the record's own entry, and deleting from one index
+  // leaves the others' nodes alone, so each key is deleted where its cursor
+  // stands, without searching for it again.
+  const auto copy = std::make_shared<const std::vector<std::uint8_t>>(rec, rec + RecordSize());
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
-    if (!FindKeyOf(*index, rec)) UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
+    if (!index->Tree().KeyValid() || index->CurrentRecordAddress() != address)
+      UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
     try {
-      index->Delete();
+      index->DeleteAtCursor();
     } catch (const EUdbDatabaseError&) {
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
     }
-    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {
       index->ResetNodes();
-      index->SetSearchKeyFromRecord(copy.data());
+      index->SetSearchKeyFromRecord(copy->data());
       index->Insert(address);
     });
     Step("unkey " + index->IndexName());
