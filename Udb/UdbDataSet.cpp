@@ -849,8 +849,12 @@ TUdbAddr TUdbDataSet::ReadRecordByKey(int mode, std::uint8_t* buf) {
   return address;
 }
 
-void TUdbDataSet::RefreshDataSetIndex(TUdbAddr address) {
+void TUdbDataSet::RefreshDataSetIndex(TUdbAddr address, bool cursorOnEntry) {
   TIndexItem* index = indexMgr_.CurrentIndex();
+  if (cursorOnEntry && index->Tree().KeyValid() && index->CurrentRecordAddress() == address) {
+    SetTrailer(Rec(), index->CurrentRecNo(), address);
+    return;
+  }
   index->SetSearchKeyFromRecord(recBuf_.data());
   if (index->Find(kEqual) != 0 || !index->Tree().KeyValid())
     UdbDatabaseError(udberr::kRecordChanged, "TUdbDataSet.RefreshDataSetIndex");

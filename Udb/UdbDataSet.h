@@ -234,7 +234,12 @@ class TUdbDataSet : public TDataSet {
   using TDataSet::GetRecNo;
   int GetRecordCount() override;
   TUdbAddr ReadRecordByKey(int mode, std::uint8_t* buf);
-  void RefreshDataSetIndex(TUdbAddr address);
+  // Positions the current index on the record at address and takes its
+  // record number into the trailer.  cursorOnEntry: the caller's own
+  // change has just left the current index's cursor on that entry (its
+  // insert, or the search of an update that did not move the key), so the
+  // search is skipped when the cursor does stand on it.
+  void RefreshDataSetIndex(TUdbAddr address, bool cursorOnEntry = false);
   bool InternalFind(int mode, const AnsiString& indexName);
   bool InternalFindInRange(int mode, const AnsiString& indexName);
   bool CheckRange();

@@ -414,6 +414,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   recordMgr_.Blobs().MarkAllNotLoaded();
   Step("record");
 
+  const auto copy = std::make_shared<const std::vector<std::uint8_t>>(rec, rec + RecordSize());
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
     try {
@@ -422,10 +423,9 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
     } catch (const EUdbDatabaseError& e) {
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
     }
-    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {
       index->ResetNodes();
-      if (FindKeyOf(*index, copy.data()) && index->CurrentRecordAddress() == address) index->Delete();
+      if (FindKeyOf(*index, copy->data()) && index->CurrentRecordAddress() == address) index->Delete();
     });
     Step("key " + index->IndexName());
   }
@@ -434,7 +434,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
 
   recordState_ = 1;
   currentCopy_.assign(rec, rec + RecordSize());
-  RefreshDataSetIndex(address);
+  RefreshDataSetIndex(address, true);  // each insert left its cursor on the new key
   AfterChange();
   change.Done();
   FreeChains(replaced, blobInterface_, tableName_);
@@ -516,7 +516,9 @@ void TUdbDataSet::UpdateRecord() {
   }
   currentCopy_.assign(rec, rec + RecordSize());
   recordState_ = 1;
-  RefreshDataSetIndex(address);
+  // The current index's cursor stands on the record: on the key found at
+  // the start when it stayed, on the key inserted when it moved.
+  RefreshDataSetIndex(address, true);
   AfterChange();
   change.Done();
   FreeChains(replaced, blobInterface_, tableName_);

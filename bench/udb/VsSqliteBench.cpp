@@ -363,15 +363,15 @@ class TEngineSide {
     db_.StartTransaction();
     std::uint8_t* b = buf_.data();
     const int p2 = pay_[1];
-    for (bool ok = byId_->GotoFirst(); ok; ok = byId_->GotoNext()) {
-      byId_->GetRecBuf(b);
+    for (bool ok = point_->GotoFirst(); ok; ok = point_->GotoNext()) {
+      point_->GetRecBuf(b);
       bool blank = true;
       double v = 0;
-      byId_->DataSetGetFieldDataFromRecBuf(p2, blank, &v, b);
+      point_->DataSetGetFieldDataFromRecBuf(p2, blank, &v, b);
       v += 1;
-      byId_->DataSetSetFieldDataToRecBuf(p2, -1, b, &v, false);
-      byId_->SetRecBuf(b);
-      byId_->UpdateRecord();
+      point_->DataSetSetFieldDataToRecBuf(p2, -1, b, &v, false);
+      point_->SetRecBuf(b);
+      point_->UpdateRecord();
     }
     db_.Commit();
   }
@@ -386,8 +386,9 @@ class TEngineSide {
   void OpenCursors() {
     byId_ = Open("ById");
     byDept_ = Open("ByDept");
-    // Point work reads no neighbours: the table component has read-ahead
-    // on only while it refills its window of records.
+    // Point work reads no neighbours, and a walk that changes rows gains
+    // nothing from read-ahead (every change clears it): the table component
+    // has it on only while it refills its window of records.
     point_ = Open("ById");
     point_->SetReadAheadActive(false);
   }
