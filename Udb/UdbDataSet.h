@@ -245,7 +245,9 @@ class TUdbDataSet : public TDataSet {
   bool CheckRange();
   // Which: 0 first, 1 from the current record, 2 last.
   bool FilterMove(int which, int step);
-  void FillReadAhead(int count, std::uint8_t direction);
+  // justRead: the address of the record the caller has just read into
+  // RecBuf in the same access bracket (0: none); it is copied, not read again.
+  void FillReadAhead(int count, std::uint8_t direction, TUdbAddr justRead = 0);
   // Which: 1 the record before, 2 after, 3 the current one.
   bool ReadFromReadAhead(int which);
   void ClearReadAhead() { readAhead_.Reset(); }
