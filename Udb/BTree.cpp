@@ -287,11 +287,15 @@ void TNode::Redistribute(TNode& sibling, bool siblingOnRight) {
   const int total = (leftUsed + rightUsed) / keySize_;
   UDB_INDEX_CHECK(total >= 2, "Redistribution of fewer than two entries");
   const int keep = std::clamp(((leftUsed + rightUsed) / 2) / keySize_, 1, total - 1);
+  // Each node's area past its entries ends up zero; the entries themselves
+  // are written over, not cleared first.
   const int area = nodeSize_ - udbnode::kHeaderSize;
-  std::memset(left.Area(), 0, static_cast<size_t>(area));
-  std::memset(right.Area(), 0, static_cast<size_t>(area));
-  std::memcpy(left.Area(), all.data(), static_cast<size_t>(keep * keySize_));
-  std::memcpy(right.Area(), all.data() + keep * keySize_, static_cast<size_t>((total - keep) * keySize_));
+  const int leftNew = keep * keySize_;
+  const int rightNew = (total - keep) * keySize_;
+  std::memcpy(left.Area(), all.data(), static_cast<size_t>(leftNew));
+  std::memcpy(right.Area(), all.data() + leftNew, static_cast<size_t>(rightNew));
+  std::memset(left.Area() + leftNew, 0, static_cast<size_t>(area - leftNew));
+  std::memset(right.Area() + rightNew, 0, static_cast<size_t>(area - rightNew));
   left.SetUsed(keep * keySize_);
   right.SetUsed((total - keep) * keySize_);
   left.cursor_ = right.cursor_ = 0;
@@ -826,6 +830,20 @@ void TBTree::Delete() {
   CheckReady("TBTree.Delete");
   std::vector<std::uint8_t> key(CurrentKey(), CurrentKey() + layout_.MaximumKeySize());
   LocateEntry(key.data());
+  Changing([&] { DeleteFromLevels(); });
+  RepositionAfterChange(key.data(), false);
+}
+
+void TBTree::DeleteAtCursor() {
+  CheckReady("TBTree.Delete");
+  if (!positioned_ || !keyValid_ || !Leaf().CursorValid()) {
+    Delete();
+    return;
+  }
+  std::vector<std::uint8_t> key(CurrentKey(), CurrentKey() + layout_.MaximumKeySize());
+  // What LocateEntry leaves behind, without its descent.
+  optimized_.BuildFromKey(layout_, nullptr, key.data());
+  hasModifiers_ = false;
   Changing([&] { DeleteFromLevels(); });
   RepositionAfterChange(key.data(), false);
 }

@@ -260,6 +260,11 @@ class TBTree {
   // Deletes the current key; the cursor ends on the key after it (or the
   // last key).
   void Delete();
+  // Delete without finding the entry again: for a caller whose search of
+  // this tree has just put the cursor on the entry, with no change to the
+  // index since (by this tree or any other).  Not positioned on a key, it
+  // is Delete.
+  void DeleteAtCursor();
 
   // --- record numbers (1-based, in key order) ---
   std::uint32_t RecordCount();

@@ -92,6 +92,7 @@ void TIndexItem::SetSearchKeyFromRecord(const std::uint8_t* record, const TKeyMo
 void TIndexItem::BuildKey(const std::uint8_t* record, std::uint8_t* key) const { tree_->BuildKey(record, key); }
 void TIndexItem::Insert(TUdbAddr recordAddress) { tree_->Insert(recordAddress); }
 void TIndexItem::Delete() { tree_->Delete(); }
+void TIndexItem::DeleteAtCursor() { tree_->DeleteAtCursor(); }
 const std::uint8_t* TIndexItem::CurrentKey() const { return tree_->CurrentKey(); }
 TUdbAddr TIndexItem::CurrentRecordAddress() const { return tree_->CurrentRecordAddress(); }
 std::uint32_t TIndexItem::RecordCount() { return tree_->RecordCount(); }

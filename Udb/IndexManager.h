@@ -60,6 +60,7 @@ class TIndexItem : public TCollectionItem, public TIndexDefProperties {
   // Inserts the search key with the record's address.
   void Insert(TUdbAddr recordAddress);
   void Delete();
+  void DeleteAtCursor();  // see TBTree::DeleteAtCursor
   const std::uint8_t* CurrentKey() const;
   TUdbAddr CurrentRecordAddress() const;
   std::uint32_t RecordCount();

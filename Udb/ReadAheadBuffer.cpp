@@ -16,7 +16,14 @@ TReadAheadBufferItem* TReadAheadBuffer::Add() {
     recordBuffers_.emplace_back(new std::uint8_t[static_cast<size_t>(recordSize_ > 0 ? recordSize_ : 1)]());
     keyBuffers_.emplace_back(new std::uint8_t[static_cast<size_t>(keySize_ > 0 ? keySize_ : 1)]());
   }
-  auto item = std::make_unique<TReadAheadBufferItem>();
+  std::unique_ptr<TReadAheadBufferItem> item;
+  if (spareItems_.empty()) {
+    item = std::make_unique<TReadAheadBufferItem>();
+  } else {
+    item = std::move(spareItems_.back());
+    spareItems_.pop_back();
+    *item = TReadAheadBufferItem();
+  }
   item->RecordBuffer = recordBuffers_[static_cast<size_t>(inUse_)].get();
   item->KeyBuffer = keyBuffers_[static_cast<size_t>(inUse_)].get();
   ++inUse_;
@@ -25,6 +32,7 @@ TReadAheadBufferItem* TReadAheadBuffer::Add() {
 }
 
 void TReadAheadBuffer::Reset() {
+  for (auto& item : items_) spareItems_.push_back(std::move(item));
   items_.clear();
   position_ = 0;
   inUse_ = 0;
@@ -32,6 +40,7 @@ void TReadAheadBuffer::Reset() {
 
 void TReadAheadBuffer::Clear() {
   Reset();
+  spareItems_.clear();
   recordBuffers_.clear();
   keyBuffers_.clear();
 }
@@ -62,6 +71,7 @@ TReadAheadBufferItem* TReadAheadBuffer::Last() { return items_.empty() ? nullptr
 void TReadAheadBuffer::Delete(int index) {
   if (index < 0 || index >= Count()) ListIndexError(index);
   // The item's buffers stay allocated; only the batch forgets the record.
+  spareItems_.push_back(std::move(items_[static_cast<size_t>(index)]));
   items_.erase(items_.begin() + index);
 }
 

@@ -58,6 +58,7 @@ class TReadAheadBuffer : public TObject {
   int position_ = 0;
   int capacity_ = 0;
   std::vector<std::unique_ptr<TReadAheadBufferItem>> items_;  // stable addresses
+  std::vector<std::unique_ptr<TReadAheadBufferItem>> spareItems_;  // reused by Add
   std::vector<std::unique_ptr<std::uint8_t[]>> recordBuffers_;
   std::vector<std::unique_ptr<std::uint8_t[]>> keyBuffers_;
 };

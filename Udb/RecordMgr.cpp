@@ -30,6 +30,7 @@ void TRecordMgr::Open(TBaseIOInterface* io) {
   io_ = io;
   fields_->BuildFieldIndex();
   fields_->SetRecordSize(recordSize_);
+  BuildLayoutChecks();
   blobs_->Clear();
   for (int i = 0; i < fields_->Count(); ++i) {
     if (!fields_->Items(i)->IsBlob()) continue;
@@ -41,6 +42,9 @@ void TRecordMgr::Open(TBaseIOInterface* io) {
 
 void TRecordMgr::Close() {
   fields_->Clear();
+  nullFlags_.clear();
+  sizeChecks_.clear();
+  checkedFieldCount_ = -1;
   blobs_->Clear();
   last_.clear();
   last_.shrink_to_fit();
@@ -58,11 +62,36 @@ TUdbAddr TRecordMgr::AppendRecord(const std::uint8_t* buffer) {
   return address;
 }
 
+void TRecordMgr::BuildLayoutChecks() {
+  nullFlags_.clear();
+  sizeChecks_.clear();
+  for (int i = 0; i < fields_->Count(); ++i) {
+    const TInternalFieldItem* f = fields_->Items(i);
+    nullFlags_.push_back(f->NullFlagOffset());
+    if (f->DataType() == ftString) sizeChecks_.push_back({f->SizeMarkerOffset(), f->UserFieldSize()});
+  }
+  checkedFieldCount_ = fields_->Count();
+}
+
+bool TRecordMgr::PassesLayoutChecks(const std::uint8_t* record) const {
+  // A flag is 0 or 1, so all of them are exactly when their OR is.
+  std::uint8_t flags = 0;
+  for (int at : nullFlags_) flags |= record[at];
+  if (flags > 1) return false;
+  for (const TSizeCheck& c : sizeChecks_)
+    if (udbfmt::GetU16(record + c.sizeMarker) > c.maxLength) return false;
+  return true;
+}
+
 void TRecordMgr::ReadChecked(TUdbAddr address, std::uint8_t* buffer, const char* location) {
-  std::vector<std::uint8_t> fresh(static_cast<size_t>(recordSize_));
-  io_->ReadBlock(address, recordSize_, fresh.data());
-  if (udbrec::IsLiveRecordOf(fresh.data(), io_->OwnerValue())) fields_->CheckRecord(fresh.data(), location);
-  std::memcpy(buffer, fresh.data(), fresh.size());
+  scratch_.resize(static_cast<size_t>(recordSize_));
+  io_->ReadBlock(address, recordSize_, scratch_.data());
+  if (udbrec::IsLiveRecordOf(scratch_.data(), io_->OwnerValue())) {
+    if (checkedFieldCount_ != fields_->Count()) BuildLayoutChecks();
+    // A record that fails goes through the full check for its message.
+    if (!PassesLayoutChecks(scratch_.data())) fields_->CheckRecord(scratch_.data(), location);
+  }
+  std::memcpy(buffer, scratch_.data(), scratch_.size());
 }
 
 void TRecordMgr::ReadRecord(TUdbAddr address, std::uint8_t* buffer, bool keep) {

@@ -79,6 +79,14 @@ class TRecordMgr : public TObject {
   void CheckOpen(const char* location) const;
   void ReadChecked(TUdbAddr address, std::uint8_t* buffer, const char* location);
   TInternalFieldItem* BlobField(int fieldIndex, const char* location) const;
+  // The layout check of a record read (TInternalFields::CheckRecord) as
+  // flat offsets, taken from the fields at Open: every record read runs it.
+  struct TSizeCheck {
+    int sizeMarker;
+    int maxLength;
+  };
+  void BuildLayoutChecks();
+  bool PassesLayoutChecks(const std::uint8_t* record) const;
 
   std::unique_ptr<TInternalFields> fields_;
   std::unique_ptr<TBlobMgr> blobs_;
@@ -86,4 +94,8 @@ class TRecordMgr : public TObject {
   TBaseIOInterface* io_ = nullptr;
   TBlobInterface* blobIO_ = nullptr;
   std::vector<std::uint8_t> last_;
+  std::vector<int> nullFlags_;          // offsets of every field's null flag
+  std::vector<TSizeCheck> sizeChecks_;  // string fields' size markers
+  int checkedFieldCount_ = -1;
+  std::vector<std::uint8_t> scratch_;  // a record read lands here until checked
 };

@@ -13,7 +13,7 @@ int Sign(long long v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 // Bytes a present part occupies in a key (strings: from its stored length).
 int StoredPartBytes(const TKeyLayout::Part& part, const std::uint8_t* at) {
   if (part.type == ftString) return 2 + udbfmt::GetU16(at);
-  return CoreDataSize(part.type);
+  return part.coreSize;
 }
 
 // Compares two present non-string values of one type.
@@ -92,8 +92,8 @@ TKeyLayout::TKeyLayout(const TKeyFields& fields, TSortOrder order) : sort_(SortF
     if (IsBlobType(f->DataType()))
       throw EDatabaseError("Error in setting CoreDataSize - field type not found: " +
                            FieldTypeName(f->DataType()));
-    CoreDataSize(f->DataType());  // raises for a type that cannot be a part
     Part p;
+    p.coreSize = CoreDataSize(f->DataType());  // raises for a type that cannot be a part
     p.type = f->DataType();
     p.fieldSize = f->FieldSize();
     p.caseInsensitive = f->CaseInsensitive();
@@ -119,7 +119,7 @@ void TKeyLayout::BuildKey(const std::uint8_t* record, std::uint8_t* key) const {
     const Part& p = parts_[static_cast<size_t>(i)];
     if (record[p.nullFlagOffset] != 1) continue;
     int length = p.fieldSize;
-    if (p.type != ftString) length = CoreDataSize(p.type);
+    if (p.type != ftString) length = p.coreSize;
     if (p.sizeMarkerOffset >= 1) {
       length = udbfmt::GetU16(record + p.sizeMarkerOffset);
       if (length > p.fieldSize)
@@ -206,7 +206,7 @@ void TOptimizedSearchKey::BuildFromRecord(const TKeyLayout& layout, const TKeyMo
     const TKeyLayout::Part& p = layout.PartAt(i);
     if (record[p.nullFlagOffset] != 1) continue;
     Slot& s = parts_[static_cast<size_t>(i)];
-    int length = p.type == ftString ? p.fieldSize : CoreDataSize(p.type);
+    int length = p.type == ftString ? p.fieldSize : p.coreSize;
     if (p.sizeMarkerOffset >= 1) length = udbfmt::GetU16(record + p.sizeMarkerOffset);
     if (length > (p.type == ftString ? p.fieldSize : 8))
       UdbDatabaseError(udberr::kCorrupt, "TOptimizedSearchKey.BuildFromRecord",
@@ -241,7 +241,7 @@ void TOptimizedSearchKey::BuildFromKey(const TKeyLayout& layout, const TKeyModif
                          "Invalid key size: " + std::to_string(keyLen));
       s.chars.assign(reinterpret_cast<const char*>(key + pos), static_cast<size_t>(s.length));
     } else {
-      s.length = CoreDataSize(p.type);
+      s.length = p.coreSize;
       if (pos + s.length > keyLen)
         UdbDatabaseError(udberr::kInternal, "TOptimizedSearchKey.BuildFromKey",
                          "Invalid key size: " + std::to_string(keyLen));

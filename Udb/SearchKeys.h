@@ -92,6 +92,7 @@ class TKeyLayout {
     int recBufOffset = 0;
     int nullFlagOffset = 0;
     int sizeMarkerOffset = 0;
+    int coreSize = 0;  // CoreDataSize(type), kept for the comparisons
   };
 
   TKeyLayout() = default;

@@ -657,7 +657,8 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
     // The position is the current index's, taken after it stands on the record.
     SetTrailer(Rec(), current ? current->CurrentRecNo() : index->CurrentRecNo(), address);
     recordState_ = 1;
-    if (readAheadActive_ && readAhead_.IndexOfAddress(address) < 0) FillReadAhead(readAheadSize_, readAheadDirection_);
+    if (readAheadActive_ && readAhead_.IndexOfAddress(address) < 0)
+      FillReadAhead(readAheadSize_, readAheadDirection_, address);
     readAheadDirection_ = kAheadCentred;
   }
   return found;
@@ -855,8 +856,12 @@ TUdbAddr TUdbDataSet::ReadRecordByKey(int mode, std::uint8_t* buf) {
   return address;
 }
 
-void TUdbDataSet::RefreshDataSetIndex(TUdbAddr address) {
+void TUdbDataSet::RefreshDataSetIndex(TUdbAddr address, bool cursorOnEntry) {
   TIndexItem* index = indexMgr_.CurrentIndex();
+  if (cursorOnEntry && index->Tree().KeyValid() && index->CurrentRecordAddress() == address) {
+    SetTrailer(Rec(), index->CurrentRecNo(), address);
+    return;
+  }
   index->SetSearchKeyFromRecord(recBuf_.data());
   if (index->Find(kEqual) != 0 || !index->Tree().KeyValid())
     UdbDatabaseError(udberr::kRecordChanged, "TUdbDataSet.RefreshDataSetIndex");
@@ -906,7 +911,7 @@ bool TUdbDataSet::FilterMove(int which, int step) {
 // read-ahead
 // ============================================================================
 
-void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction) {
+void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr justRead) {
   if (!readAheadActive_ || direction == kAheadNone || readAheadSize_ < 2) return;
   TIndexItem* index = CurrentIndexOrNull();
   PAYROLL_ASSERT(index != nullptr, "Current Index item is not assigned");
@@ -929,7 +934,10 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction) {
   }
   for (int i = 0; i < readAhead_.Count(); ++i) {
     TReadAheadBufferItem* item = readAhead_.Items(i);
-    recordMgr_.ReadRecord(item->RecordAddress, item->RecordBuffer, false);
+    if (justRead != 0 && item->RecordAddress == justRead)
+      std::memcpy(item->RecordBuffer, Rec(), static_cast<size_t>(RecordSize()));
+    else
+      recordMgr_.ReadRecord(item->RecordAddress, item->RecordBuffer, false);
   }
 }
 

@@ -236,13 +236,20 @@ class TUdbDataSet : public TDataSet {
   using TDataSet::GetRecNo;
   int GetRecordCount() override;
   TUdbAddr ReadRecordByKey(int mode, std::uint8_t* buf);
-  void RefreshDataSetIndex(TUdbAddr address);
+  // Positions the current index on the record at address and takes its
+  // record number into the trailer.  cursorOnEntry: the caller's own
+  // change has just left the current index's cursor on that entry (its
+  // insert, or the search of an update that did not move the key), so the
+  // search is skipped when the cursor does stand on it.
+  void RefreshDataSetIndex(TUdbAddr address, bool cursorOnEntry = false);
   bool InternalFind(int mode, const AnsiString& indexName);
   bool InternalFindInRange(int mode, const AnsiString& indexName);
   bool CheckRange();
   // Which: 0 first, 1 from the current record, 2 last.
   bool FilterMove(int which, int step);
-  void FillReadAhead(int count, std::uint8_t direction);
+  // justRead: the address of the record the caller has just read into
+  // RecBuf in the same access bracket (0: none); it is copied, not read again.
+  void FillReadAhead(int count, std::uint8_t direction, TUdbAddr justRead = 0);
   // Which: 1 the record before, 2 after, 3 the current one.
   bool ReadFromReadAhead(int which);
   void ClearReadAhead() { readAhead_.Reset(); }

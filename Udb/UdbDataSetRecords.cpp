@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "Udb/DBLogger.h"
 #include "Udb/DiskMgr.h"
@@ -413,6 +414,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   recordMgr_.Blobs().MarkAllNotLoaded();
   Step("record");
 
+  const auto copy = std::make_shared<const std::vector<std::uint8_t>>(rec, rec + RecordSize());
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
     try {
@@ -421,10 +423,9 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
     } catch (const EUdbDatabaseError& e) {
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
     }
-    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {
       index->ResetNodes();
-      if (FindKeyOf(*index, copy.data()) && index->CurrentRecordAddress() == address) index->Delete();
+      if (FindKeyOf(*index, copy->data()) && index->CurrentRecordAddress() == address) index->Delete();
     });
     Step("key " + index->IndexName());
   }
@@ -433,7 +434,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
 
   recordState_ = 1;
   currentCopy_.assign(rec, rec + RecordSize());
-  RefreshDataSetIndex(address);
+  RefreshDataSetIndex(address, true);  // each insert left its cursor on the new key
   AfterChange();
   change.Done();
   FreeChains(replaced, blobInterface_, tableName_);
@@ -515,7 +516,9 @@ void TUdbDataSet::UpdateRecord() {
   }
   currentCopy_.assign(rec, rec + RecordSize());
   recordState_ = 1;
-  RefreshDataSetIndex(address);
+  // The current index's cursor stands on the record: on the key found at
+  // the start when it stayed, on the key inserted when it moved.
+  RefreshDataSetIndex(address, true);
   AfterChange();
   change.Done();
   FreeChains(replaced, blobInterface_, tableName_);
@@ -542,19 +545,23 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
       UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
   }
   // Keys first, the record and its blobs last: a failure on the way never
-  // leaves a key pointing at a freed record.
+  // leaves a key pointing at a freed record.  The check above left every
+  // index's cursor on the record's own entry, and deleting from one index
+  // leaves the others' nodes alone, so each key is deleted where its cursor
+  // stands, without searching for it again.
+  const auto copy = std::make_shared<const std::vector<std::uint8_t>>(rec, rec + RecordSize());
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
-    if (!FindKeyOf(*index, rec)) UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
+    if (!index->Tree().KeyValid() || index->CurrentRecordAddress() != address)
+      UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
     try {
-      index->Delete();
+      index->DeleteAtCursor();
     } catch (const EUdbDatabaseError&) {
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
     }
-    std::vector<std::uint8_t> copy(rec, rec + RecordSize());
     change.OnUndo([index, copy, address] {
       index->ResetNodes();
-      index->SetSearchKeyFromRecord(copy.data());
+      index->SetSearchKeyFromRecord(copy->data());
       index->Insert(address);
     });
     Step("unkey " + index->IndexName());

@@ -172,9 +172,18 @@ int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
                    bool caseInsensitive, bool partial) {
   if (partial) alen = blen = std::min(alen, blen);
   // Units equal in bytes weigh equally at every level: skip the common
-  // leading units (the usual case for keys of one index).
+  // leading units (the usual case for keys of one index).  Equal strings
+  // (duplicates in an index) end at once; an ASCII byte is a whole unit.
+  const size_t n = std::min(alen, blen);
+  if (alen == blen && std::memcmp(a, b, n) == 0) return 0;
   size_t i = 0;
-  while (i < alen && i < blen) {
+  while (i < n) {
+    const unsigned char ca = Byte(a[i]);
+    if (ca < 0x80) {
+      if (ca != Byte(b[i])) break;
+      ++i;
+      continue;
+    }
     size_t la = CharLen(a, i, alen);
     if (la != CharLen(b, i, blen) || std::memcmp(a + i, b + i, la) != 0) break;
     i += la;

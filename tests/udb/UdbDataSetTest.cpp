@@ -46,6 +46,40 @@ TEST_P(Cursor, RecordNumbersFollowTheCurrentIndex) {
   EXPECT_EQ(t->DataSetSetRecNo(6), -1);
 }
 
+// After a change the trailer holds the record's place in the current index,
+// whether the change moved the current key or only another one.
+TEST_P(Cursor, AChangedRecordIsNumberedByItsPlaceInTheCurrentIndex) {
+  auto t = CreateEmp(db, Memory());
+  t->SetIndexName("ByName");
+  auto recNo = [&] { return t->GetRecNo(t->RecBuf()); };
+  AddEmp(*t, 1, "Li", "A");
+  EXPECT_EQ(recNo(), 1);
+  AddEmp(*t, 2, "Chen", "A");
+  EXPECT_EQ(recNo(), 1);
+  AddEmp(*t, 3, "Zhao", "A");
+  EXPECT_EQ(recNo(), 3);
+  AddEmp(*t, 4, "Ma", "A");
+  EXPECT_EQ(recNo(), 3);  // Chen Li Ma Zhao
+  // Only PK moves: the place in ByName stays.
+  SetField(*t, "ID", 40);
+  t->UpdateRecord();
+  EXPECT_EQ(recNo(), 3);
+  // The current key moves to the front, then to the back.
+  SetField(*t, "NAME", "Bai");
+  t->UpdateRecord();
+  EXPECT_EQ(recNo(), 1);
+  SetField(*t, "NAME", "Zou");
+  t->UpdateRecord();
+  EXPECT_EQ(recNo(), 4);
+  // Neither key moves.
+  SetField(*t, "SALARY", 9.5);
+  t->UpdateRecord();
+  EXPECT_EQ(recNo(), 4);
+  EXPECT_EQ(Walk(*t, "NAME"), Names({"Chen", "Li", "Zhao", "Zou"}));
+  t->SetIndexName("PK");
+  EXPECT_EQ(Walk(*t, "ID"), Names({"1", "2", "3", "40"}));
+}
+
 TEST_P(Cursor, AnUnknownIndexNameOpensTheFirstIndexThatIsNotHidden) {
   CreateEmp(db, Memory())->CloseDataSet();
   TUdbTableCursor t;
