@@ -221,6 +221,7 @@ void TrbMemoView::PrintToStream(TStream* stream) {
   std::vector<AnsiString> rest;
   if (DrawMode == 2) {  // the lines that fit now; the rest waits for the next page
     int fit = lineHeight_ > 0 ? std::max(0, (dy - 2 * GapY) / lineHeight_) : Memo1.Count();
+    if (PartLines >= 0) fit = PartLines;
     while (Memo1.Count() > fit) {
       rest.insert(rest.begin(), Memo1[Memo1.Count() - 1]);
       Memo1.Delete(Memo1.Count() - 1);
@@ -238,6 +239,7 @@ void TrbMemoView::PrintToStream(TStream* stream) {
     for (const AnsiString& l : rest) Memo1.Add(l);
   }
   DrawMode = 0;
+  PartLines = -1;
 }
 
 void TrbMemoView::SetFont(TFont& font, bool measuring) const {

@@ -76,6 +76,12 @@ class TrbMemoView : public TrbStretcheable {
   // 0 normal, 1 measured by CalcHeight, 2 write the lines that fit into dy
   // and keep the rest in Memo1 (a text split across pages).
   std::uint8_t DrawMode = 0;
+  // In DrawMode 2: how many lines to write (at least one even when the
+  // height holds less, so a text taller than a whole page still moves on);
+  // -1: as many as fit into dy.
+  int PartLines = -1;
+  // A value suppressed as repeated prints again (start of a loop or group).
+  void ForgetLastPrinted() { lastPrinted_.clear(); }
 
   // The lines of Memo1 wrapped at scale 1 into the object's width, each
   // paragraph's last line ending with kParagraphEndMark; the text height.
