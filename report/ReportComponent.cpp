@@ -144,7 +144,7 @@ AnsiString rbSplitFormatOverride(const AnsiString& name, std::int32_t& format, A
         if (fixedDigits) {
           AnsiString digits;
           for (size_t k = i + 1; k < ov.size() && IsDigit(ov[k]); ++k) digits += ov[k];
-          format += (StrToIntDef(digits, 0) & 0xFF) << 8;
+          format += static_cast<std::int32_t>(digits.size() & 0xFF) << 8;
         }
         break;
       }
