@@ -321,6 +321,144 @@ TEST_F(Formation, SubReportThatRunsOutOfRoomContinuesOnTheNextPage) {
   EXPECT_EQ(PageOf("100"), 1);
 }
 
+TEST_F(Formation, AggregatesOfTheSummaryAndCountsOfInvisibleRecords) {
+  Mem->AddRow({Variant("a"), Variant(1.0), Variant("G")});
+  Mem->AddRow({Variant("b"), Variant(2.0), Variant("G")});
+  Mem->AddRow({Variant("c"), Variant(6.0), Variant("G")});
+  auto* data = Band(btMasterData, 0, 20, "DS");
+  data->Visible = false;
+  data->Name = "MD";
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  Band(btReportSummary, 40, 20);
+  Text(0, 40, 300, 20,
+       "[AVG([DS.\"Amount\"], MD, 1)] [COUNT(MD, 1)] [SUM([DS.\"Amount\"], MD, 1)] [SUM([DS.\"Amount\"])]");
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{"3 3 9 0"}));
+}
+
+TEST_F(Formation, LineNumbersRestartInEachGroupAndRunThroughTheLoop) {
+  AddRows(4, 2);
+  Band(btGroupHeader, 0, 20, "[DS.\"Grp\"]");
+  Band(btMasterData, 30, 20, "DS");
+  Text(0, 30, 100, 20, "[LINE#]/[LINETHROUGH#]/[CURRENT#]");
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{"1/1/1", "2/2/2", "1/3/3", "2/4/4"}));
+}
+
+TEST_F(Formation, RepeatedHeadersComeBackAfterAPageBreak) {
+  AddRows(60, 60);
+  auto* gh = Band(btGroupHeader, 0, 20, "[DS.\"Grp\"]");
+  gh->Flags = 64;
+  Text(0, 0, 100, 20, "GH");
+  auto* mh = Band(btMasterHeader, 30, 20);
+  mh->Flags = 64;
+  Text(0, 30, 100, 20, "MH");
+  Band(btMasterData, 60, 20, "DS");
+  Text(0, 60, 100, 20, "[DS.\"Name\"]");
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Pages(), 2);
+  std::vector<AnsiString> second = TextsOfPage(Report->EMFPages(), 1);
+  ASSERT_GE(second.size(), 3u);
+  EXPECT_EQ(second[0], "GH");
+  EXPECT_EQ(second[1], "MH");
+  EXPECT_EQ(second[2], "R52");  // 1069 / 20 = 53 bands: GH, MH and 51 records
+}
+
+TEST_F(Formation, RecordsSideBySideFillTheBandColumnsFirst) {
+  AddRows(5);
+  auto* band = Band(btMasterData, 0, 20, "DS");
+  band->Columns = 3;
+  band->ColumnWidth = 100;
+  band->ColumnGap = 10;
+  band->NewColumnAfter = 1;
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  Band(btReportSummary, 30, 20);
+  Text(0, 30, 100, 20, "end");
+  ASSERT_TRUE(Report->PrepareReport());
+  std::vector<std::pair<int, int>> at;
+  for (const TFormedText& t : FormedTexts(Report->EMFPages())) at.push_back({t.x, t.y});
+  EXPECT_EQ(at, (std::vector<std::pair<int, int>>{{0, 0}, {110, 0}, {220, 0}, {0, 20}, {110, 20}, {0, 40}}));
+}
+
+TEST_F(Formation, AScriptAsksForANewPage) {
+  AddRows(3);
+  auto* band = Band(btMasterData, 0, 20, "DS");
+  band->Script.Add("IF [LINE#] = 2 THEN NEWPAGE");
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Pages(), 2);
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{"R1"}));
+  EXPECT_EQ(TextsOfPage(Report->EMFPages(), 1), (std::vector<AnsiString>{"R2", "R3"}));
+}
+
+TEST_F(Formation, ManualBuildFormsThePageInsteadOfTheLoops) {
+  AddRows(3);
+  Band(btMasterData, 0, 20, "DS");
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  int calls = 0;
+  Report->OnManualBuild = [&](TrbPage*) { ++calls; };
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(Pages(), 1);
+  EXPECT_TRUE(Page0().empty());
+}
+
+TEST_F(Formation, APageWithPrintToPrevPageContinuesOnThePreviousPage) {
+  AddRows(2);
+  Band(btMasterData, 0, 20, "DS");
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  TrbPage* second = Report->Pages().Add();
+  second->PrintToPrevPage = true;
+  Band(btReportTitle, 0, 20, "", second);
+  Text(0, 0, 100, 20, "next", second);
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Pages(), 1);
+  EXPECT_EQ(YOf("next"), 40);
+}
+
+TEST_F(Formation, AMultipleReportFormsOncePerRecordOfItsDataset) {
+  AddRows(2);
+  Report->SetReportType(rtMultiple);
+  Report->SetDataset(DS);
+  Band(btReportTitle, 0, 20);
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Pages(), 2);
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{"R1"}));
+  EXPECT_EQ(TextsOfPage(Report->EMFPages(), 1), (std::vector<AnsiString>{"R2"}));
+}
+
+TEST_F(Formation, ACompositeReportFormsItsReportsIntoOnePageList) {
+  AddRows(2);
+  Band(btMasterData, 0, 20, "DS");
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  TrbReport second(&Form);
+  TrbPage* p2 = second.Pages().Add();
+  p2->PrintToPrevPage = true;
+  Band(btReportTitle, 0, 20, "", p2);
+  Text(0, 0, 100, 20, "second", p2);
+  TrbCompositeReport composite(&Form);
+  composite.Reports = {Report, &second};
+  ASSERT_TRUE(composite.PrepareReport());
+  ASSERT_EQ(composite.EMFPages().Count(), 1);
+  EXPECT_EQ(TextsOfPage(composite.EMFPages(), 0), (std::vector<AnsiString>{"R1", "R2", "second"}));
+  EXPECT_EQ(Report->EMFPages().Count(), 0);  // the members keep no pages of their own
+}
+
+TEST_F(Formation, HiddenZerosAndACancelledDialogPage) {
+  Mem->AddRow({Variant("z"), Variant(0.0), Variant("G")});
+  Band(btMasterData, 0, 20, "DS");
+  Text(0, 0, 100, 20, "<[DS.\"Amount\"]>")->Flags = mfHideZeros;
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{"<>"}));
+
+  TrbPage* dialog = Report->Pages().Add();
+  dialog->Type = 1;
+  dialog->Script.Add("ModalResult := 2");
+  EXPECT_FALSE(Report->PrepareReport());
+  EXPECT_EQ(Pages(), 0);
+}
+
 struct CrossTab : Formation {
   CrossTab() {
     AddRows(2);
