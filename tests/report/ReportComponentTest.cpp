@@ -7,11 +7,18 @@
 
 #include "MemDataSet.h"
 #include "ReportTestSupport.h"
+#include "../core/ScratchDir.h"
+#include "platform/core/Files.h"
+#include "platform/ui/Printers.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/core/TextForm.h"
 #include "platform/ui/Bitmaps.h"
+#include "platform/ui/Canvas.h"
+
+#include <QImage>
+#include <QString>
 #include "report/ReportBand.h"
 #include "report/ReportDatasets.h"
 #include "report/ReportFormation.h"
@@ -322,6 +329,38 @@ TEST_F(Printing, StoppingAbortsTheJob) {
   };
   Report->PrintPreparedReport("", 1, true, rbppAll);
   EXPECT_EQ(target.log.back(), "abort");
+}
+
+TEST_F(Component, PrintingWithoutATargetGoesToTheClassLibrarysPrinter) {
+  ScratchDir dir;
+  AnsiString pdf = dir / "report.pdf";
+  Printer()->SetOutputFileName(pdf);
+  struct TBack {
+    ~TBack() { Printer()->SetOutputFileName(AnsiString()); }
+  } back;
+  ASSERT_TRUE(Report->PrepareReport());
+  Report->PrintPreparedReport("", 1, true, rbppAll);
+  EXPECT_FALSE(Printer()->Printing());
+  ASSERT_TRUE(FileExists(pdf));
+  TFileStream file(pdf, fmOpenRead | fmShareDenyNone);
+  EXPECT_GT(file.Size(), 500);
+}
+
+TEST_F(Component, AFormedPageDrawsItsFramedTextsWhereTheyWereFormed) {
+  auto* framed = Report->FindObject(Page->Objects[1]->Name);
+  framed->FrameTyp = 15;
+  ASSERT_TRUE(Report->PrepareReport());
+  TBitmap sheet(756, 1069);
+  sheet.Canvas()->Brush()->SetColor(0xFFFFFF);
+  sheet.Canvas()->FillRect(TRect(0, 0, 756, 1069));
+  TrbEMFPages& pages = Report->EMFPages();
+  pages.Pages(0).Visible = true;
+  pages.Draw(0, sheet.Canvas(), TRect(0, 0, 756, 1069));
+  sheet.Canvas()->ReleasePainter();
+  if (const char* dir = std::getenv("PAYROLL_SHOT_DIR")) sheet.Image().save(QString(dir) + "/report-formed-page.png");
+  EXPECT_EQ(PixelAt(sheet, 0, 10), 0);        // left frame of the first record's text
+  EXPECT_EQ(PixelAt(sheet, 100, 40), 0);      // top frame of the third record (y 40)
+  EXPECT_EQ(PixelAt(sheet, 300, 100), 0xFFFFFF);  // nothing below the records
 }
 
 }  // namespace
