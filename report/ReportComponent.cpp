@@ -362,10 +362,16 @@ void TrbReport::BindField(TrbView* view, TDataSet* dataSet, const AnsiString& fi
 // ---- preparing ----
 
 void TrbReport::SaveTemplates(std::vector<std::unique_ptr<TMemoryStream>>& saved) {
+  savedVisible_.clear();  // a page's Visible is not part of its record
+  for (int i = 0; i < pages_->Count(); ++i) savedVisible_.push_back(pages_->Pages(i)->Visible);
   saved.push_back(std::make_unique<TMemoryStream>());
   SaveToStream(saved.back().get());
 }
 
+// The saved template is read into a new list; when formation left the
+// template's shape as it was (it changes properties, never the lists), every
+// page and object takes its saved record back in place, so the objects the
+// application holds stay valid; otherwise the new list replaces the old.
 void TrbReport::RestoreTemplates(std::vector<std::unique_ptr<TMemoryStream>>& saved) {
   if (saved.empty()) return;
   TrbPages fresh;
@@ -374,8 +380,45 @@ void TrbReport::RestoreTemplates(std::vector<std::unique_ptr<TMemoryStream>>& sa
   fresh.Dictionary.FindDataSet = pages_->Dictionary.FindDataSet;
   fresh.Dictionary.DefaultDataSet = pages_->Dictionary.DefaultDataSet;
   fresh.LoadTemplate(saved[0].get());
-  pages_->Swap(fresh);
+  bool sameShape = fresh.Count() == pages_->Count();
+  for (int i = 0; sameShape && i < fresh.Count(); ++i) {
+    auto& a = fresh.Pages(i)->Objects;
+    auto& b = pages_->Pages(i)->Objects;
+    sameShape = a.size() == b.size();
+    for (size_t k = 0; sameShape && k < a.size(); ++k)
+      sameShape = a[k]->Typ == b[k]->Typ && a[k]->ClassName() == b[k]->ClassName();
+  }
+  if (!sameShape) {
+    pages_->Swap(fresh);
+    rbSetCurrentPages(pages_.get());
+    return;
+  }
   rbSetCurrentPages(pages_.get());
+  auto copyRecord = [](auto* from, auto* to) {
+    TMemoryStream m;
+    rbCurrentVersion = 24;
+    from->SaveToStream(&m);
+    m.SetPosition(0);
+    rbCurrentVersion = 24;
+    to->LoadFromStream(&m);
+  };
+  for (int i = 0; i < fresh.Count(); ++i) {
+    TrbPage* from = fresh.Pages(i);
+    TrbPage* to = pages_->Pages(i);
+    rbSetCurrentPage(to);
+    copyRecord(from, to);
+    if (static_cast<size_t>(i) < savedVisible_.size()) to->Visible = savedVisible_[static_cast<size_t>(i)];
+    for (size_t k = 0; k < from->Objects.size(); ++k) {
+      copyRecord(from->Objects[k].get(), to->Objects[k].get());
+      to->Objects[k]->AfterLoad();
+    }
+  }
+  pages_->KeepPrinter = fresh.KeepPrinter;
+  pages_->TwoPass = fresh.TwoPass;
+  pages_->PrinterName = fresh.PrinterName;
+  pages_->Dictionary.Variables.Swap(fresh.Dictionary.Variables);
+  pages_->Dictionary.FieldAliases.Swap(fresh.Dictionary.FieldAliases);
+  pages_->Dictionary.Extra.Swap(fresh.Dictionary.Extra);
 }
 
 bool TrbReport::PrepareReport() {

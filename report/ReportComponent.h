@@ -313,6 +313,7 @@ class TrbReport : public TComponent, public TrbReportContext {
   std::unique_ptr<TMemoryStream> reportForm_;
   TrbProgressWindow* progress_ = nullptr;
   std::map<TrbView*, std::pair<TDataSet*, AnsiString>> bindings_;
+  std::vector<bool> savedVisible_;
 
  private:
   friend class TrbCompositeReport;

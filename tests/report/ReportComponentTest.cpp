@@ -145,6 +145,18 @@ TEST_F(Component, AFailedRunLeavesNoPagesAndTheTemplateAsItWas) {
   EXPECT_EQ(Texts(), (std::vector<AnsiString>{"R1", "R2", "R3"}));
 }
 
+TEST_F(Component, ScriptChangesAreUndoneAndTheApplicationsObjectsStayValid) {
+  TrbMemoView* memo = Text(0, 100, 200, 20, "x");
+  memo->Script.Add("Width := 50");
+  TrbPage* page = Page;
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Report->Pages().Pages(0), page);
+  EXPECT_EQ(Report->FindObject(memo->Name), memo);
+  EXPECT_EQ(memo->dx, 200);
+  ASSERT_EQ(memo->Script.Count(), 1);
+  EXPECT_EQ(memo->Script[0], "Width := 50");
+}
+
 // A progress window that runs the work directly and records what it was shown.
 struct TRecordingProgress : TrbProgressWindow {
   static inline std::vector<AnsiString> log;

@@ -512,4 +512,15 @@ TEST_F(CrossTab, ColumnsPastTheRightEdgeGoToAContinuationPage) {
   EXPECT_EQ(second, (std::vector<AnsiString>{"3c", "end4", "3c", "end4"}));
 }
 
+TEST_F(CrossTab, AFooterRowTotalsEachColumnAndDrawsAsManyColumnsAsTheWidestRow) {
+  Band(btMasterFooter, 150, 20);
+  Text(0, 150, 60, 20, "total");
+  Text(100, 150, 50, 20, "[SUM([DS.\"Amount\"] * [COLUMN#])]");
+  ASSERT_TRUE(Report->PrepareReport());
+  std::vector<AnsiString> texts = Page0();
+  ASSERT_EQ(texts.size(), 14u);
+  EXPECT_EQ(std::vector<AnsiString>(texts.begin() + 10, texts.end()),
+            (std::vector<AnsiString>{"total", "3", "6", "9"}));
+}
+
 }  // namespace
