@@ -996,6 +996,12 @@ void TrbCompositeReport::SaveTemplates(std::vector<std::unique_ptr<TMemoryStream
 }
 
 void TrbCompositeReport::RestoreTemplates(std::vector<std::unique_ptr<TMemoryStream>>& saved) {
+  for (TrbReport* r : Reports) {
+    try {
+      r->DoneFormers();  // a run that ended early leaves its members' bands
+    } catch (...) {
+    }
+  }
   for (size_t i = 0; i < Reports.size() && i < saved.size(); ++i) {
     std::vector<std::unique_ptr<TMemoryStream>> one;
     one.push_back(std::move(saved[i]));

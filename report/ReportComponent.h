@@ -67,8 +67,9 @@ enum : int {
 
 // The modal progress window in which formation and printing run.  Run shows
 // the window and calls work from inside its modal loop; work's result (1
-// done, 2 stopped) is the window's result.  The window's cancel button calls
-// the report's StopReport.
+// done, 2 stopped) is the window's result.  An exception of work closes the
+// window and leaves Run.  The window's cancel button calls the report's
+// StopReport.
 class TrbProgressWindow {
  public:
   virtual ~TrbProgressWindow() = default;

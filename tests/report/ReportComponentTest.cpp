@@ -157,6 +157,24 @@ TEST_F(Component, ScriptChangesAreUndoneAndTheApplicationsObjectsStayValid) {
   EXPECT_EQ(memo->Script[0], "Width := 50");
 }
 
+TEST_F(Component, ThePreviewIsShownOnlyWhenPagesWereFormed) {
+  int shown = 0;
+  TrbReport::PreviewHook() = [&](TrbReport*) { ++shown; };
+  struct TUnhook {
+    ~TUnhook() { TrbReport::PreviewHook() = nullptr; }
+  } unhook;
+  Report->ShowReport();
+  EXPECT_EQ(shown, 1);
+  Report->SetPrintIfEmpty(false);
+  Mem->Close();
+  TMemDataSet empty(&Form);
+  empty.AddColumn("Name", ftString, 20);
+  DS->SetDataSet(&empty);
+  Report->ShowReport();
+  EXPECT_EQ(Report->EMFPages().Count(), 0);
+  EXPECT_EQ(shown, 1);
+}
+
 // A progress window that runs the work directly and records what it was shown.
 struct TRecordingProgress : TrbProgressWindow {
   static inline std::vector<AnsiString> log;

@@ -152,6 +152,24 @@ TEST_F(Formation, GroupFootersPrintBeforeTheNextHeaderInnerFirst) {
                                                 "GF 7", "ALL 10"}));
 }
 
+TEST_F(Formation, NestedGroupsCloseInnerBeforeOuter) {
+  AddRows(8, 4);
+  Band(btGroupHeader, 0, 20, "[DS.\"Grp\"]");
+  Text(0, 0, 100, 20, "OH [DS.\"Grp\"]");
+  Band(btGroupHeader, 30, 20, "INT(([DS.\"Amount\"] - 1) / 2)");
+  Text(0, 30, 100, 20, "IH");
+  Band(btMasterData, 60, 20, "DS");
+  Text(0, 60, 100, 20, "[DS.\"Name\"]");
+  Band(btGroupFooter, 90, 20);
+  Text(0, 90, 100, 20, "IF [SUM([DS.\"Amount\"])]");
+  Band(btGroupFooter, 120, 20);
+  Text(0, 120, 100, 20, "OF [SUM([DS.\"Amount\"])]");
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{
+                         "OH G1", "IH", "R1", "R2", "IF 3", "IH", "R3", "R4", "IF 7", "OF 10",
+                         "OH G2", "IH", "R5", "R6", "IF 11", "IH", "R7", "R8", "IF 15", "OF 26"}));
+}
+
 TEST_F(Formation, DetailWithoutRecordsSuppressesItsMasterUnlessAsked) {
   AddRows(2);
   TMemDataSet detail(&Form);
