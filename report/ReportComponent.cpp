@@ -821,7 +821,8 @@ void TrbReport::GetVariableValue(const AnsiString& name, Variant& value) {
   else if (up == "TOTALPAGES") value = Variant(st.TotalPages);
   else if (up == "CALCWIDTH") {
     TrbView* v = rbCurrentView();
-    value = Variant(v ? v->dx : 0);
+    if (auto* m = dynamic_cast<TrbMemoView*>(v)) value = Variant(m->CalcWidth());
+    else value = Variant(v ? v->dx : 0);
   } else if (rbGlobalVariables().IndexOf(name) < 0) {
     value = Variant();
     GetSystemValue(name, value);

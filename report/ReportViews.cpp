@@ -416,6 +416,19 @@ void TrbMemoView::ShowMemo(const std::vector<AnsiString>& lines, int textHeight)
   Canvas->SetTextCharacterExtra(0);
 }
 
+int TrbMemoView::CalcWidth() {
+  TCanvas& c = MeasuringCanvas();
+  TFont font;
+  SetFont(font, true);
+  c.SetFont(&font);
+  c.SetTextCharacterExtra(CharSpacing);
+  const TStringList& lines = Memo1.Count() ? Memo1 : Memo;
+  int widest = 0;
+  for (int i = 0; i < lines.Count(); ++i) widest = std::max(widest, c.TextWidth(WithoutMark(lines[i])));
+  c.SetTextCharacterExtra(0);
+  return widest + 2 * GapX + rbRound(FrameWidth);
+}
+
 void TrbMemoView::Draw(TCanvas* canvas) {
   if ((Flags & mfAutoWidth) && rbDocMode != 0 && Memo.Count() > 0) {
     // As wide as the widest line at the output scale, back in page units.

@@ -71,6 +71,9 @@ class TrbMemoView : public TrbStretcheable {
   int CalcHeight() override;
   // The blob field's text becomes the working lines.
   void LoadFromBlobField(TField* field);
+  // The width the text needs at scale 1: its widest line (the formed lines
+  // when there are any, else the template's), gaps and frame.
+  int CalcWidth();
   int MinHeight() override { return lineHeight_; }
   int RemainHeight() override { return Memo1.Count() * lineHeight_; }
   // 0 normal, 1 measured by CalcHeight, 2 write the lines that fit into dy

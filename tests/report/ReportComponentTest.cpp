@@ -116,6 +116,12 @@ TEST_F(Component, ValueRequestsAskTheApplicationFirst) {
   EXPECT_EQ(Piped().substr(0, 2), "0|");
 }
 
+TEST_F(Component, CalcWidthIsTheWidthTheTextNeeds) {
+  Text(0, 100, 300, 20, "[CALCWIDTH]|ab");  // 14 characters of 6 units, gaps 2 x 2, frame 1
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Piped(), "89|ab");
+}
+
 TEST_F(Component, ANameThatRefersToItselfIsAnErrorNotARecursion) {
   Text(0, 100, 200, 20, "[Unknown]");
   EXPECT_THROW(Report->PrepareReport(), EParserError);
