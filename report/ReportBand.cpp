@@ -146,10 +146,7 @@ bool TrbBand::Print() {
       }
       if (IsDataBand() && DataSource && Next && Next->View && !Next->DataSource) {
         DoDraw();
-        for (TrbBand* b = Next; b && b->View && !b->DataSource; b = b->Next) {
-          b->CalcHeight();
-          b->DoDraw();
-        }
+        for (TrbBand* b = Next; b && b->View && !b->DataSource; b = b->Next) b->DoDraw();
       } else {
         DoDraw();
         if (Child) Child->Print();
@@ -191,7 +188,10 @@ int TrbBand::StretchHeight() {
 int TrbBand::CalcHeight() {
   if (IsDataBand() && DataSource && Next && Next->View && !Next->DataSource) {
     int sum = CalculatedHeight = StretchHeight();
-    for (TrbBand* b = Next; b && b->View && !b->DataSource; b = b->Next) sum += b->Stretched ? b->StretchHeight() : b->dy;
+    for (TrbBand* b = Next; b && b->View && !b->DataSource; b = b->Next) {
+      b->CalculatedHeight = b->Stretched ? b->StretchHeight() : b->dy;
+      sum += b->CalculatedHeight;
+    }
     return sum;
   }
   CalculatedHeight = Stretched ? StretchHeight() : dy;

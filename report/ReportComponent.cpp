@@ -236,11 +236,7 @@ TrbReport::TrbReport(TComponent* owner)
     }
     return nullptr;
   };
-  pages_->Dictionary.DefaultDataSet = []() -> TDataSet* {
-    TrbBand* b = rbFormation().CurBand;
-    if (auto* db = b ? dynamic_cast<TrbDBDataSet*>(b->DataSource) : nullptr) return db->DataSet();
-    return nullptr;
-  };
+  pages_->Dictionary.DefaultDataSet = [] { return rbGetDefaultDataSet(); };
 }
 
 TrbReport::~TrbReport() {

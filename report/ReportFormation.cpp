@@ -19,6 +19,21 @@ TrbFormationState& rbFormation() {
   return state;
 }
 
+TDataSet* rbGetDefaultDataSet() {
+  TrbBand* band = rbFormation().CurBand;
+  if (!band || !band->Page) return nullptr;
+  int type = band->BandType, data;
+  if (type <= btMasterFooter || type == btGroupHeader || type == btGroupFooter) data = btMasterData;
+  else if (type == btDetailData || type == btDetailFooter || type == btDetailHeader) data = btDetailData;
+  else if (type >= btSubDetailHeader && type <= btSubDetailFooter) data = btSubDetailData;
+  else if (type == btCrossData || type == btCrossFooter) data = btCrossData;
+  else return nullptr;
+  TrbBand* owner = band->Page->Bands[static_cast<size_t>(data)];
+  if (band->IsDataBand() && band->DataSource) owner = band;
+  auto* db = owner ? dynamic_cast<TrbDBDataSet*>(owner->DataSource) : nullptr;
+  return db ? db->DataSet() : nullptr;
+}
+
 namespace {
 
 bool IsMemo(TrbView* v) { return v->Typ == gtMemo; }

@@ -28,6 +28,7 @@
 #include "platform/core/Variant.h"
 #include "report/ReportBand.h"
 
+class TDataSet;
 class TrbPage;
 class TrbReport;
 
@@ -58,6 +59,12 @@ struct TrbFormationState {
   void Clear();
 };
 TrbFormationState& rbFormation();
+
+// The class-library dataset of the data band that the current band belongs
+// to: report title and summary, page and master bands and groups the master
+// data band, detail bands the detail data band, sub-detail bands the
+// sub-detail data band, cross bands the cross data band; nullptr otherwise.
+TDataSet* rbGetDefaultDataSet();
 
 class TrbPageFormer {
  public:

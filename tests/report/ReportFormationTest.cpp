@@ -190,6 +190,21 @@ TEST_F(Formation, DetailWithoutRecordsSuppressesItsMasterUnlessAsked) {
   EXPECT_EQ(Page0(), (std::vector<AnsiString>{"R1", "R2"}));
 }
 
+TEST_F(Formation, DataBandsWithoutASourcePrintAsPartsOfTheRecordAbove) {
+  AddRows(2);
+  Band(btMasterData, 0, 20, "DS");
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  auto* part = Band(btMasterData, 30, 20);
+  part->Flags = 1;
+  auto* memo = Text(0, 30, 100, 16, "a\r\nb");
+  memo->Flags = mfStretched;
+  ASSERT_TRUE(Report->PrepareReport());
+  std::vector<std::pair<AnsiString, int>> at;
+  for (const TFormedText& t : FormedTexts(Report->EMFPages())) at.push_back({t.text, t.y});
+  // The part stretches to its two lines: 2 x 14 + 2 = 30.
+  EXPECT_EQ(at, (std::vector<std::pair<AnsiString, int>>{{"R1", 0}, {"a|b", 20}, {"R2", 50}, {"a|b", 70}}));
+}
+
 TEST_F(Formation, TwoColumnsFillLeftThenRightThenANewPage) {
   AddRows(110);
   Page->Columns = 2;
