@@ -556,4 +556,19 @@ TEST_F(CrossTab, AFooterRowTotalsEachColumnAndDrawsAsManyColumnsAsTheWidestRow) 
             (std::vector<AnsiString>{"total", "3", "6", "9"}));
 }
 
+TEST_F(CrossTab, AContinuationOfTheFirstPageGetsAPageHeaderOnlyWithTheFirstPageFlag) {
+  auto* header = Band(btPageHeader, 60, 20);
+  header->Flags = 0;
+  Text(600, 60, 50, 20, "PH");  // outside the cross bands
+  Report->OnPrintColumn = [](int, int& width) { width = 300; };
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Pages(), 2);
+  EXPECT_EQ(PageOf("PH"), -1);
+
+  header->Flags = 16;
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(TextsOfPage(Report->EMFPages(), 0).front(), "PH");
+  EXPECT_EQ(TextsOfPage(Report->EMFPages(), 1).front(), "PH");
+}
+
 }  // namespace
