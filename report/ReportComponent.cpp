@@ -118,7 +118,9 @@ std::vector<int> rbParsePageNumbers(const AnsiString& text, int pageCount) {
     if (dash == std::string::npos) {
       pages.push_back(StrToInt(item));
     } else {
-      int from = StrToInt(item.substr(0, dash)), to = StrToInt(item.substr(dash + 1));
+      // Only pages that exist: "1-2000000000" must not make a list of that size.
+      int from = std::max(1, StrToInt(item.substr(0, dash)));
+      int to = std::min(pageCount, StrToInt(item.substr(dash + 1)));
       for (int n = from; n <= to; ++n) pages.push_back(n);
     }
   }

@@ -118,7 +118,8 @@ TrbPrintTarget* rbPrintTarget();
 
 // "1,3,5-7" to the 1-based page numbers it names; blanks ignored, a text
 // ending in "-" runs to pageCount; an empty text names none (all print).
-// Items that are not numbers raise EConvertError.
+// Ranges are cut to 1..pageCount.  Items that are not numbers raise
+// EConvertError.
 std::vector<int> rbParsePageNumbers(const AnsiString& text, int pageCount);
 
 // The display format of a value (code: category bits 24-27, type 16-23,

@@ -77,6 +77,8 @@ TEST(ReportPageLists, ItemsAndRangesNameThePagesToPrint) {
   EXPECT_EQ(rbParsePageNumbers(" 4- ", 6), (std::vector<int>{4, 5, 6}));
   EXPECT_TRUE(rbParsePageNumbers("", 6).empty());
   EXPECT_THROW(rbParsePageNumbers("1,x", 6), EConvertError);
+  EXPECT_EQ(rbParsePageNumbers("5-2000000000", 6), (std::vector<int>{5, 6}));  // no list of 2e9
+  EXPECT_EQ(rbParsePageNumbers("0-2", 6), (std::vector<int>{1, 2}));
 }
 
 // ---- preparing ----
