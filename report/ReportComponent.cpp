@@ -180,9 +180,9 @@ AnsiString rbFormatValue(const Variant& value, std::int32_t format, const AnsiSt
         double d = value.AsDouble();
         switch (type) {
           case 0: return FormatFloat("##0." + AnsiString(static_cast<size_t>(decimals), '#'), d, fs);
-          case 1: return FloatToStrF(d, ffFixed, 15, decimals, fs);
+          case 1: return FloatToStrF(d, ffFixed, 15, std::min(decimals, 18), fs);
           case 2: return FormatFloat("#,##0." + AnsiString(static_cast<size_t>(decimals), '#'), d, fs);
-          case 3: return FloatToStrF(d, ffNumber, 15, decimals, fs);
+          case 3: return FloatToStrF(d, ffNumber, 15, std::min(decimals, 18), fs);
           case 4: return FormatFloat(formatStr, d, fs);
           default: return AnsiString();
         }
