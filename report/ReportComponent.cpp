@@ -330,11 +330,6 @@ void TrbReport::SaveToStream(TStream* stream) {
   pages_->SaveTemplate(stream);
 }
 
-void TrbReport::SaveToFile(const AnsiString& fileName) {
-  TFileStream stream(fileName, fmCreate);
-  SaveToStream(&stream);
-}
-
 TrbView* TrbReport::FindObject(const AnsiString& name) { return pages_->FindObject(name); }
 
 TrbPageFormer* TrbReport::FormerOf(TrbPage* page) {

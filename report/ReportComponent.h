@@ -213,7 +213,6 @@ class TrbReport : public TComponent, public TrbReportContext {
   bool LoadFromFile(const AnsiString& fileName);
   void LoadFromStream(TStream* stream);
   void SaveToStream(TStream* stream);
-  void SaveToFile(const AnsiString& fileName);
   TrbView* FindObject(const AnsiString& name) override;
 
   // ---- preparing and showing ----

@@ -234,6 +234,12 @@ TEST_F(Component, StoppingInTheCountingPassKeepsNoPage) {
   EXPECT_EQ(Report->EMFPages().Count(), 0);
 }
 
+TEST_F(Component, StopReportInAScriptEndsAOnePassRunKeepingWhatWasFormed) {
+  Report->FindObject(Page->Objects[0]->Name)->Script.Add("IF [LINE#] = 2 THEN STOPREPORT");
+  EXPECT_FALSE(Report->PrepareReport());
+  EXPECT_EQ(Texts(), (std::vector<AnsiString>{"R1"}));  // the band that stopped prints nothing
+}
+
 TEST_F(Component, EventsComeInDocumentPageAndBandOrder) {
   std::vector<AnsiString> log;
   Report->OnBeginDoc = [&] { log.push_back("doc"); };
