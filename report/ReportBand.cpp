@@ -448,53 +448,58 @@ bool TrbBand::DrawSubReports(size_t first) {
   TrbPageFormer& p = *Page;
   TrbReport* report = p.Report;
   auto& st = rbFormation();
-  struct TSub {
-    TrbView* view;
-    TrbPageFormer* former;
-    bool done;
-  };
-  std::vector<TSub> subs;
+  subs_.clear();
   for (size_t i = first; i < Objects.size(); ++i) {
     TrbView* v = Objects[i];
     if (v->Typ != gtSubReport || !v->Visible) continue;
     TrbPageFormer* f = report->FormerOfIndex(static_cast<TrbSubReportView*>(v)->SubPage);
-    if (!f || f == &p || f->Page->Type != 0 || !f->Initialised) continue;
-    subs.push_back({v, f, false});
+    if (!f || f == &p || f->Page->Type != 0 || !f->Initialised || f->Mode == pmBuildList) continue;
+    subs_.push_back({v, f, false});
   }
-  struct TBack {
-    std::vector<TSub>& subs;
-    TrbPageFormer* page;
-    ~TBack() {
-      for (TSub& s : subs) {
-        s.former->Queue.clear();
-        s.former->PlayIndex = 0;
-        s.former->Mode = pmNormal;
-      }
-      rbFormation().CurPage = page;
+  struct TEnd {
+    TrbBand* band;
+    bool keep = false;
+    ~TEnd() {
+      if (!keep) band->EndSubReports();
+      rbFormation().CurPage = band->Page;
     }
-  } back{subs, &p};
-  int bandY = y;
-  for (TSub& s : subs) {
+  } end{this};
+  subBandY_ = y;
+  for (TSubReplay& s : subs_) {
     TrbPageFormer& f = *s.former;
     f.Mode = pmBuildList;
     f.IsSubReport = true;
     f.Queue.clear();
     f.PlayIndex = 0;
+    f.PendingSubBand = nullptr;
     f.Columns = 1;
     f.CurColumn = 0;
     st.CurPage = &f;
     f.FormPage();
   }
-  bool newPage = false;
-  int lowest = bandY + dy;
+  end.keep = ReplaySubReports(false);
+  return end.keep;
+}
+
+// Replays the sub-report queues from where they stopped, starting new pages
+// of this band's page while they do not fit.  On a page that is itself
+// shown by a sub-report no page can be started here: the band is left
+// pending and the outer replay continues it on the next page.  True while
+// pending.
+bool TrbBand::ReplaySubReports(bool continued) {
+  TrbPageFormer& p = *Page;
+  TrbReport* report = p.Report;
+  auto& st = rbFormation();
+  bool newPage = continued;
+  int lowest = continued ? p.CurY : subBandY_ + dy;
   while (true) {
     bool unfinished = false;
     int lowestNow = p.CurY;
-    for (TSub& s : subs) {
+    for (TSubReplay& s : subs_) {
       if (s.done) continue;
       TrbPageFormer& f = *s.former;
       f.ColumnLeft = s.view->x + (p.ColumnLeft - p.LeftEdge());
-      f.CurY = newPage ? p.CurY : bandY + s.view->y;
+      f.CurY = newPage ? p.CurY : subBandY_ + s.view->y;
       f.BodyTop = f.ColumnTop = f.CurY;
       f.CurBottomY = p.CurBottomY - p.ColumnFooterHeight();
       st.CurPage = &f;
@@ -507,13 +512,31 @@ bool TrbBand::DrawSubReports(size_t first) {
     st.CurBand = this;
     lowest = newPage ? lowestNow : std::max(lowest, lowestNow);
     if (!unfinished || report->IsTerminated()) break;
+    if (p.IsSubReport) {
+      p.PendingSubBand = this;
+      SubReportsFinished = false;
+      p.CurY = lowest;
+      return true;
+    }
     CheckPageBreak(p.CurY, 10000, false);
     st.CurBand = this;
     newPage = true;
   }
   p.CurY = lowest;
   SubReportsFinished = true;
+  if (p.PendingSubBand == this) p.PendingSubBand = nullptr;
+  EndSubReports();
   return false;
+}
+
+void TrbBand::EndSubReports() {
+  for (TSubReplay& s : subs_) {
+    s.former->Queue.clear();
+    s.former->PlayIndex = 0;
+    s.former->PendingSubBand = nullptr;
+    s.former->Mode = pmNormal;
+  }
+  subs_.clear();
 }
 
 // ---- cross-tab ----

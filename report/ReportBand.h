@@ -79,6 +79,11 @@ class TrbBand : public TrbAggregateBand {
   AnsiString GroupCondition;  // postfix
   int NewPageCount = 0, NewColumnCount = 0;
   bool SubReportsFinished = true;
+  struct TSubReplay {
+    TrbView* view;
+    TrbPageFormer* former;
+    bool done;
+  };
 
   int Type() const { return BandType; }
   bool IsDataBand() const { return BandType == btMasterData || BandType == btDetailData || BandType == btSubDetailData; }
@@ -93,6 +98,9 @@ class TrbBand : public TrbAggregateBand {
   bool CheckPageBreak(int y, int height, bool testOnly);
   void DoAggregate();
   void ResetAggregates();
+  // Continues sub-reports left unfinished on a page that is itself shown by
+  // a sub-report; true while they still do not fit.
+  bool ReplaySubReports(bool continued);
   // The group condition's value now.
   Variant GroupConditionValue();
   void ForgetLastTexts();
@@ -105,6 +113,7 @@ class TrbBand : public TrbAggregateBand {
   void DrawObject(TrbView* view);
   void DrawPageBreak();
   bool DrawSubReports(size_t first);
+  void EndSubReports();
   void DrawCross();
   void DrawCrossCell(TrbBand* cross, int cx);
   void CrossWrap(int& runningX, int width, int startPage, TrbBand* header);
@@ -113,4 +122,6 @@ class TrbBand : public TrbAggregateBand {
   void RunScript();
   void StretchObjects(int h, std::vector<int>& savedHeights);
   void RestoreHeights(const std::vector<int>& savedHeights);
+  std::vector<TSubReplay> subs_;  // sub-reports being replayed
+  int subBandY_ = 0;
 };

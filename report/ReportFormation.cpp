@@ -689,7 +689,12 @@ bool TrbPageFormer::PlayFrom() {
     if (Report->IsTerminated()) return false;
     const TQueueEntry e = Queue[PlayIndex];
     if (e.action == 0) {
-      if (e.band->Print()) return true;  // did not fit: continue it on the next page
+      if (PendingSubBand) {
+        if (PendingSubBand->ReplaySubReports(true)) return true;  // still more than a page
+        PendingSubBand = nullptr;
+      } else if (e.band->Print()) {
+        return true;  // did not fit: continue it on the next page
+      }
     } else if (e.action == 1) {
       if (e.band->DataSource) e.band->DataSource->First();
       e.band->LineNo = 1;

@@ -97,6 +97,9 @@ class TrbPageFormer {
   };
   std::vector<TQueueEntry> Queue;
   size_t PlayIndex = 0;
+  // The band whose own sub-reports did not finish on the current prepared
+  // page; the replay continues it first.
+  TrbBand* PendingSubBand = nullptr;
 
   int LeftEdge() const;
   int TopEdge() const;

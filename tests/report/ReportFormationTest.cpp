@@ -354,6 +354,44 @@ TEST_F(Formation, SubReportThatRunsOutOfRoomContinuesOnTheNextPage) {
   EXPECT_EQ(PageOf("100"), 1);
 }
 
+TEST_F(Formation, ASubReportInsideASubReportContinuesAcrossPages) {
+  AddRows(1);
+  TrbPage* middle = Report->Pages().Add();
+  TrbPage* inner = Report->Pages().Add();
+  Band(btPageHeader, 0, 20);
+  Text(0, 0, 50, 20, "H");
+  Band(btMasterData, 30, 40, "DS");
+  auto* outerSub = static_cast<TrbSubReportView*>(rbCreateObject(gtSubReport, ""));
+  outerSub->SetBounds(100, 30, 100, 20);
+  outerSub->SubPage = 1;
+  Page->Add(outerSub);
+  Band(btMasterData, 0, 20, "1", middle);
+  Text(0, 0, 50, 20, "mid", middle);
+  auto* innerSub = static_cast<TrbSubReportView*>(rbCreateObject(gtSubReport, ""));
+  innerSub->SetBounds(50, 0, 100, 20);
+  innerSub->SubPage = 2;
+  middle->Add(innerSub);
+  Band(btMasterData, 0, 20, "100", inner);
+  Text(0, 0, 50, 20, "[LINE#]", inner);
+  Band(btReportSummary, 100, 20);
+  Text(0, 100, 50, 20, "end");
+  ASSERT_TRUE(Report->PrepareReport());
+  // 20 (header) + 52 rows of 20 = 1060; rows 53..100 go to page 2 below its header.
+  ASSERT_EQ(Pages(), 2);
+  EXPECT_EQ(PageOf("mid"), 0);
+  EXPECT_EQ(PageOf("52"), 0);
+  EXPECT_EQ(PageOf("53"), 1);
+  EXPECT_EQ(YOf("53"), 20);
+  auto texts = FormedTexts(Report->EMFPages());
+  for (const TFormedText& t : texts) {
+    if (t.text == "53") {
+      EXPECT_EQ(t.x, 150);  // shifted by both sub-report objects
+    }
+  }
+  EXPECT_EQ(PageOf("100"), 1);
+  EXPECT_EQ(YOf("end"), 20 + 48 * 20);  // below the last row
+}
+
 TEST_F(Formation, AggregatesOfTheSummaryAndCountsOfInvisibleRecords) {
   Mem->AddRow({Variant("a"), Variant(1.0), Variant("G")});
   Mem->AddRow({Variant("b"), Variant(2.0), Variant("G")});
