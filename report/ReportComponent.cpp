@@ -851,6 +851,15 @@ void TrbReport::GetSystemValue(const AnsiString& name, Variant& value) {
   if (name.find('.') != std::string::npos) {
     AnsiString property;
     TrbObject* obj = rbGetObjectProperty(name, property);
+    // While a page forms, its margins read as the edges in force.
+    if (TrbPageFormer* f = dynamic_cast<TrbPage*>(obj) ? FormerOf(static_cast<TrbPage*>(obj)) : nullptr) {
+      AnsiString prop = AnsiUpperCase(property);
+      if (f->Initialised && prop == "LEFTMARGIN") value = Variant(f->LeftEdge());
+      else if (f->Initialised && prop == "TOPMARGIN") value = Variant(f->TopEdge());
+      else if (f->Initialised && prop == "RIGHTMARGIN") value = Variant(f->RightEdge());
+      else if (f->Initialised && prop == "BOTTOMMARGIN") value = Variant(f->BottomEdge());
+      if (!value.IsEmpty()) return;
+    }
     if (obj && obj != rbCurrentView()) {
       rbEnsureProperties(obj);
       if (obj->FindProperty(property)) {

@@ -124,6 +124,15 @@ TEST_F(Component, CalcWidthIsTheWidthTheTextNeeds) {
   EXPECT_EQ(Piped(), "89|ab");
 }
 
+TEST_F(Component, PageMarginsReadAsTheEdgesWhileThePageForms) {
+  Page->Name = "Page1";
+  Page->RightMargin = 56;
+  Text(0, 100, 300, 20, "[Page1.LeftMargin]|[Page1.RightMargin]|[Page1.BottomMargin]");
+  Band(btPageFooter, 1000, 30);
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Piped(), "0|700|1039");  // 756 - 56; 1069 less the footer's 30
+}
+
 TEST_F(Component, ANameThatRefersToItselfIsAnErrorNotARecursion) {
   Text(0, 100, 200, 20, "[Unknown]");
   EXPECT_THROW(Report->PrepareReport(), EParserError);
