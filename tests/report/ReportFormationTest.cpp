@@ -392,6 +392,26 @@ TEST_F(Formation, ASubReportInsideASubReportContinuesAcrossPages) {
   EXPECT_EQ(YOf("end"), 20 + 48 * 20);  // below the last row
 }
 
+TEST_F(Formation, ChildBandsFollowTheirBandAndScriptsShowBandsByName) {
+  AddRows(2);
+  auto* data = Band(btMasterData, 0, 20, "DS");
+  Text(0, 0, 100, 20, "[DS.\"Name\"]");
+  auto* child = Band(btChild, 30, 10);
+  Text(0, 30, 100, 10, "child");
+  data->ChildBand = child->Name;
+  auto* extra = Band(btChild, 50, 10);
+  extra->Name = "Extra";
+  Text(0, 50, 100, 10, "extra");
+  auto* summary = Band(btReportSummary, 70, 20);
+  summary->Script.Add("SHOWBAND('Extra')");
+  Text(0, 70, 100, 20, "sum");
+  ASSERT_TRUE(Report->PrepareReport());
+  std::vector<std::pair<AnsiString, int>> at;
+  for (const TFormedText& t : FormedTexts(Report->EMFPages())) at.push_back({t.text, t.y});
+  EXPECT_EQ(at, (std::vector<std::pair<AnsiString, int>>{
+                    {"R1", 0}, {"child", 20}, {"R2", 30}, {"child", 50}, {"extra", 60}, {"sum", 70}}));
+}
+
 TEST_F(Formation, AggregatesOfTheSummaryAndCountsOfInvisibleRecords) {
   Mem->AddRow({Variant("a"), Variant(1.0), Variant("G")});
   Mem->AddRow({Variant("b"), Variant(2.0), Variant("G")});
