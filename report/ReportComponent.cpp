@@ -419,7 +419,7 @@ bool TrbReport::PrepareReport() {
   if (st.Preparing) throw Exception("A report is being prepared already");
   TrbReportContext* previousContext = rbCurrentContext();
   // 1. The printer named in the template.
-  if (!pages_->KeepPrinter && !pages_->PrinterName.empty() && QtAppReady()) {
+  if (!pages_->KeepPrinter && !pages_->PrinterName.empty()) {
     int index = Printer()->Printers()->IndexOf(pages_->PrinterName);
     if (index >= 0 && !Printer()->Printing()) Printer()->SetPrinterIndex(index);
   }
@@ -539,8 +539,6 @@ int TrbReport::RunPasses() {
   }
   return DoPrepareReport() ? 1 : 2;
 }
-
-bool TrbReport::QtAppReady() { return Application != nullptr; }
 
 void TrbReport::InitFormers() {
   formers_.clear();

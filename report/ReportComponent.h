@@ -318,9 +318,7 @@ class TrbReport : public TComponent, public TrbReportContext {
 
  private:
   friend class TrbCompositeReport;
-  static bool QtAppReady();
   void PrintPage(int index, bool& firstSheet);
-  void InstallRequests();
 };
 
 // Forms the pages of several reports one after another into its own
