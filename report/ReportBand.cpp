@@ -380,6 +380,15 @@ void TrbBand::DrawPageBreak() {
     bool fresh = y <= p.BodyTop;
     int room = p.CurBottomY - p.ColumnFooterHeight() - y;
     if (fresh && room < 1) room = 1;
+    if (fresh) {
+      // Empty space above the next object would only make empty pages.
+      int minTop = -1;
+      for (TItem& it : items)
+        if (it.pending) minTop = minTop < 0 ? std::max(0, it.v->y) : std::min(minTop, std::max(0, it.v->y));
+      if (minTop >= room)
+        for (TItem& it : items)
+          if (it.pending) it.v->y -= minTop;
+    }
     lowest = 0;
     for (TItem& it : items) {
       if (!it.pending) continue;

@@ -289,6 +289,48 @@ TEST_F(Formation, ALineTallerThanTheRoomStillMovesOnOneClippedLineAPage) {
     EXPECT_EQ(TextsOfPage(Report->EMFPages(), p), (std::vector<AnsiString>{AnsiString(1, 'a' + p)})) << p;
 }
 
+// Small pages, tall texts, breaking and stretching bands, columns: every
+// combination ends, with a bounded number of pages, and prints every line.
+TEST(FormationSweep, EveryLayoutEndsWithEveryLinePrinted) {
+  for (int room : {1000, 40, 10, 1})
+    for (int flags : {0, 1, 8, 9})
+      for (int lines : {1, 5, 40})
+        for (int columns : {1, 3}) {
+          TReportBench b;
+          b.AddRows(3);
+          b.Page->TopMargin = 0;
+          b.Page->BottomMargin = 1069 - room;
+          b.Page->Columns = columns;
+          b.Band(btPageHeader, 0, 5);
+          b.Text(0, 0, 50, 5, "H");
+          auto* band = b.Band(btMasterData, 10, 20, "DS");
+          band->Flags = static_cast<std::uint16_t>(flags);
+          AnsiString text;
+          for (int i = 1; i <= lines; ++i) text += "L" + IntToStr(i) + "\r\n";
+          b.Text(0, 10, 100, 16, text)->Flags = mfStretched;
+          b.Text(120, 25, 50, 40, "box");
+          b.Band(btPageFooter, 900, 5);
+          ASSERT_NO_THROW(b.Report->PrepareReport()) << room << " " << flags << " " << lines;
+          int pages = b.Report->EMFPages().Count();
+          EXPECT_GE(pages, 1);
+          EXPECT_LE(pages, 3 * (lines + 2)) << room << " " << flags << " " << lines << " " << columns;
+          int boxes = 0, lastLines = 0;
+          AnsiString last = "L" + IntToStr(lines);
+          for (const TFormedText& t : FormedTexts(b.Report->EMFPages())) {
+            if (t.text == "box") ++boxes;
+            size_t from = 0;
+            while (from <= t.text.size()) {
+              size_t bar = t.text.find('|', from);
+              if (bar == std::string::npos) bar = t.text.size();
+              if (t.text.substr(from, bar - from) == last) ++lastLines;
+              from = bar + 1;
+            }
+          }
+          EXPECT_EQ(boxes, 3) << room << " " << flags << " " << lines << " " << columns;
+          EXPECT_EQ(lastLines, 3) << room << " " << flags << " " << lines << " " << columns;
+        }
+}
+
 TEST_F(Formation, ANonStretchingObjectThatDoesNotFitGoesWholeToTheNextPage) {
   AddRows(1);
   Page->TopMargin = 0;
