@@ -135,7 +135,7 @@ bool TrbBand::Print() {
       bool flowing = BandType != btPageFooter && BandType != btOverlay && BandType != btColumnFooter &&
                      BandType != btNone;
       // A band at the top of a fresh page or column fits nowhere better.
-      if (flowing && p.CurY + CalcHeight() > p.CurBottomY && !PageBreak && p.CurY > p.BodyTop) {
+      if (flowing && p.CurY + CalcHeight() > p.CurBottomY && !PageBreak && p.CurY > p.NextStart()) {
         if (p.IsSubReport) {
           ScriptDone = true;  // the replay prints it again on the next page
           report->DoEndBand(this);
@@ -243,7 +243,7 @@ void TrbBand::DoDraw() {
   // A band that breaks across pages grows its objects part by part instead.
   if (Stretched && h > dy && !(PageBreak && flowing)) StretchObjects(h, saved);
   PrintedHeight = h;
-  if (!PageBreak && flowing && p.CurY > p.BodyTop && BandType != btColumnFooter) {
+  if (!PageBreak && flowing && p.CurY > p.NextStart() && BandType != btColumnFooter) {
     CheckPageBreak(y, h, false);
     y = p.CurY;
   }

@@ -14,6 +14,10 @@
 
 void TrbFormationState::Clear() { *this = TrbFormationState(); }
 
+// BodyTop while the headers of a new page or column print: a header taller
+// than the page must not start yet another page.
+constexpr int kHeadersNeverBreak = 1 << 30;
+
 TrbFormationState& rbFormation() {
   static TrbFormationState state;
   return state;
@@ -35,6 +39,7 @@ TDataSet* rbGetDefaultDataSet() {
 }
 
 namespace {
+
 
 bool IsMemo(TrbView* v) { return v->Typ == gtMemo; }
 
@@ -94,6 +99,14 @@ int TrbPageFormer::BottomEdge() const {
   TrbBand* footer = Bands[btPageFooter];
   if (rbFormation().Preparing && footer && footer->View) bottom -= footer->dy;  // its room is kept
   return bottom;
+}
+
+int TrbPageFormer::NextStart() const {
+  if (IsSubReport || !Bands[btPageHeader]) return BodyTop;
+  auto height = [](TrbBand* b) { return b && b->View && b->Visible ? b->dy : 0; };
+  int next = CurColumn < Columns - 1 ? ColumnTop + height(Bands[btColumnHeader])
+                                     : TopEdge() + height(Bands[btPageHeader]) + height(Bands[btColumnHeader]);
+  return BodyTop == kHeadersNeverBreak ? BodyTop : next;
 }
 
 int TrbPageFormer::ColumnFooterHeight() const {
@@ -459,16 +472,18 @@ void TrbPageFormer::FormPage() {
       ShowBand(Bands[btNone]);
     }
     ColumnTop = CurY;
+    BodyTop = st.Append ? -1 : CurY;  // on a continued page the bands already there count
     if (!manual) {
       int before = pages.Count();
       ShowBand(Bands[btReportTitle]);
       if (pages.Count() == before) {
+        BodyTop = kHeadersNeverBreak;
         if (Bands[btPageHeader]->Flags & bfOnFirstPage) ShowBand(Bands[btPageHeader]);
         ColumnTop = CurY;
         ShowBand(Bands[btColumnHeader]);
       }
     }
-    BodyTop = CurY;
+    BodyTop = st.Append ? -1 : CurY;
   }
   if (!manual) {
     deepestLevel_ = 0;
@@ -631,6 +646,7 @@ void TrbPageFormer::NewPage() {
   ShowBand(Bands[btOverlay]);
   ShowBand(Bands[btNone]);
   CurY = TopEdge();
+  BodyTop = kHeadersNeverBreak;
   ShowBand(Bands[btPageHeader]);
   ColumnTop = CurY;
   ShowBand(Bands[btColumnHeader]);
@@ -658,6 +674,7 @@ void TrbPageFormer::NewColumn(TrbBand* band) {
     ++CurColumn;
     ColumnLeft += ColumnWidth + Page->ColumnGap;
     CurY = ColumnTop;
+    BodyTop = kHeadersNeverBreak;
     ShowBand(Bands[btColumnHeader]);
     BodyTop = CurY;
   } else {

@@ -101,6 +101,10 @@ class TrbPageFormer {
   // page; the replay continues it first.
   TrbBand* PendingSubBand = nullptr;
 
+  // Where a band would start after a break: the next column's top below
+  // its header, else a new page's top below its headers.  A band that does
+  // not fit at or above it fits nowhere better and prints where it is.
+  int NextStart() const;
   int LeftEdge() const;
   int TopEdge() const;
   int RightEdge() const;

@@ -331,6 +331,21 @@ TEST(FormationSweep, EveryLayoutEndsWithEveryLinePrinted) {
         }
 }
 
+TEST_F(Formation, HeadersAndBandsTallerThanThePageMakeOnePageEach) {
+  AddRows(3);
+  Band(btReportTitle, 0, 1500);
+  Text(0, 0, 50, 20, "T");
+  Band(btPageHeader, 1500, 1200);
+  Text(0, 1500, 50, 20, "H");
+  Band(btMasterData, 2800, 1100, "DS");
+  Text(0, 2800, 50, 20, "[DS.\"Name\"]");
+  ASSERT_TRUE(Report->PrepareReport());
+  // Title; then each record on a page of its own below the header.
+  EXPECT_EQ(Pages(), 4);
+  EXPECT_EQ(PageOf("R1"), 1);
+  EXPECT_EQ(PageOf("R3"), 3);
+}
+
 TEST_F(Formation, ANonStretchingObjectThatDoesNotFitGoesWholeToTheNextPage) {
   AddRows(1);
   Page->TopMargin = 0;
