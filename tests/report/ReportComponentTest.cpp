@@ -260,6 +260,18 @@ TEST_F(Component, EventsComeInDocumentPageAndBandOrder) {
   EXPECT_EQ(log, (std::vector<AnsiString>{"doc", "page0", "band5", "band5", "band5", "/page0", "/doc"}));
 }
 
+TEST_F(Component, EveryPreparedPageEndsWithOnEndPageWhateverTheFooterFlags) {
+  Mem->Close();
+  for (int i = 4; i <= 60; ++i) Mem->AddRow({Variant("R" + IntToStr(i)), Variant(1.0), Variant("G")});
+  auto* footer = Band(btPageFooter, 1040, 20);
+  footer->Flags = 32;  // not on the first page
+  std::vector<int> ended;
+  Report->OnEndPage = [&](int n) { ended.push_back(n); };
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Report->EMFPages().Count(), 2);
+  EXPECT_EQ(ended, (std::vector<int>{0, 1}));
+}
+
 // ---- templates ----
 
 TEST_F(Component, TemplatesLoadAndSaveAndBadOnesAreReported) {
