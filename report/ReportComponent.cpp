@@ -1074,11 +1074,12 @@ PAYROLL_PUBLISH(TrbReport) {
   p.Property("DefaultCollate", &TrbReport::DefaultCollate, &TrbReport::SetDefaultCollate).Default(true);
   p.Property("DefaultCopies", &TrbReport::DefaultCopies, &TrbReport::SetDefaultCopies).Default(1);
   p.Property("GrayedButtons", &TrbReport::GrayedButtons, &TrbReport::SetGrayedButtons).Default(false);
-  p.Property("InitialZoom", &TrbReport::InitialZoom, &TrbReport::SetInitialZoom).Default(0);
+  p.Property("InitialZoom", &TrbReport::InitialZoom, &TrbReport::SetInitialZoom).Default(pzDefault);
   p.Property("MDIPreview", &TrbReport::MDIPreview, &TrbReport::SetMDIPreview).Default(false);
   p.Property("ModalPreview", &TrbReport::ModalPreview, &TrbReport::SetModalPreview).Default(true);
   p.Property("ModifyPrepared", &TrbReport::ModifyPrepared, &TrbReport::SetModifyPrepared).Default(true);
-  p.Property("PreviewButtons", &TrbReport::PreviewButtons, &TrbReport::SetPreviewButtons).Default(127);
+  p.Property("PreviewButtons", &TrbReport::PreviewButtons, &TrbReport::SetPreviewButtons)
+      .Default(TrbPreviewButtons{pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit});
   p.Property("PrintIfEmpty", &TrbReport::PrintIfEmpty, &TrbReport::SetPrintIfEmpty).Default(true);
   p.Property("ReportType", &TrbReport::ReportType, &TrbReport::SetReportType).Default(rtSimple);
   p.Property("ShowPrintDialog", &TrbReport::ShowPrintDialog, &TrbReport::SetShowPrintDialog).Default(true);

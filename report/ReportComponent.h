@@ -37,6 +37,7 @@
 
 #include "platform/core/Component.h"
 #include "platform/core/DateTime.h"
+#include "platform/core/Sets.h"
 #include "platform/core/TypInfo.h"
 #include "report/ReportFunctions.h"
 #include "report/ReportPage.h"
@@ -59,11 +60,12 @@ PAYROLL_ENUM_NAMES(TrbReportType, rtSimple, rtMultiple)
 // Which pages of the selection print.
 enum TrbPrintPages { rbppAll, rbppOdd, rbppEven };
 
-// Preview buttons (set value 127 = pbZoom .. pbExit).
-enum : int {
-  pbZoom = 1, pbLoad = 2, pbSave = 4, pbPrint = 8, pbFind = 16, pbHelp = 32, pbExit = 64,
-  pbPageSetup = 128
-};
+// Preview settings (the preview window reads them).
+enum TrbPreviewButton : unsigned char { pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup };
+PAYROLL_ENUM_NAMES(TrbPreviewButton, pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup)
+using TrbPreviewButtons = TSet<TrbPreviewButton, 8>;
+enum TrbPreviewZoom : unsigned char { pzDefault, pzPageWidth, pzOnePage, pzTwoPages };
+PAYROLL_ENUM_NAMES(TrbPreviewZoom, pzDefault, pzPageWidth, pzOnePage, pzTwoPages)
 
 // The modal progress window in which formation and printing run.  Run shows
 // the window and calls work from inside its modal loop; work's result (1
@@ -171,10 +173,10 @@ class TrbReport : public TComponent, public TrbReportContext {
   void SetModifyPrepared(bool v) { modifyPrepared_ = v; }
   bool StoreInDFM() const { return storeInDFM_; }
   void SetStoreInDFM(bool v) { storeInDFM_ = v; }
-  int PreviewButtons() const { return previewButtons_; }
-  void SetPreviewButtons(int v) { previewButtons_ = v; }
-  int InitialZoom() const { return initialZoom_; }
-  void SetInitialZoom(int v) { initialZoom_ = v; }
+  const TrbPreviewButtons& PreviewButtons() const { return previewButtons_; }
+  void SetPreviewButtons(const TrbPreviewButtons& v) { previewButtons_ = v; }
+  TrbPreviewZoom InitialZoom() const { return initialZoom_; }
+  void SetInitialZoom(TrbPreviewZoom v) { initialZoom_ = v; }
   bool MDIPreview() const { return mdiPreview_; }
   void SetMDIPreview(bool v) { mdiPreview_ = v; }
   int DefaultCopies() const { return defaultCopies_; }
@@ -303,7 +305,8 @@ class TrbReport : public TComponent, public TrbReportContext {
   TrbReportType reportType_ = rtSimple;
   AnsiString title_;
   bool showProgress_ = true, modalPreview_ = true, modifyPrepared_ = true, storeInDFM_ = false;
-  int previewButtons_ = 127, initialZoom_ = 0;
+  TrbPreviewButtons previewButtons_{pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit};
+  TrbPreviewZoom initialZoom_ = pzDefault;
   bool mdiPreview_ = false;
   int defaultCopies_ = 1;
   bool defaultCollate_ = true;

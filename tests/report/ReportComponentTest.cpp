@@ -314,13 +314,20 @@ TEST_F(Component, TheFormPropertyCarriesTheTemplateOnlyWhenAsked) {
   EXPECT_NE(text.find("ReportForm = {"), std::string::npos);
   EXPECT_EQ(Report->ReportFormData().size(), 4u);  // the version alone
 
+  EXPECT_EQ(text.find("PreviewButtons"), std::string::npos);  // the default is not written
   Report->SetStoreInDFM(true);
   Report->SetTitle("月报");
+  Report->SetPreviewButtons({pbZoom, pbPrint});
+  Report->SetInitialZoom(pzOnePage);
   text = ComponentToObjectText(Report);
+  EXPECT_NE(text.find("PreviewButtons = [pbZoom, pbPrint]"), std::string::npos) << text;
   TrbReport back(&Form);
   ObjectTextToComponent(text, &back);
   EXPECT_TRUE(back.StoreInDFM());
   EXPECT_EQ(back.Title(), "月报");
+  EXPECT_EQ(back.InitialZoom(), pzOnePage);
+  EXPECT_TRUE(back.PreviewButtons().Contains(pbPrint));
+  EXPECT_FALSE(back.PreviewButtons().Contains(pbExit));
   ASSERT_EQ(back.Pages().Count(), 1);
   EXPECT_EQ(back.Pages().Pages(0)->Objects.size(), Page->Objects.size());
 
