@@ -420,7 +420,9 @@ bool TrbReport::PrepareReport() {
   TrbReportContext* previousContext = rbCurrentContext();
   // 1. The printer named in the template.
   if (!pages_->KeepPrinter && !pages_->PrinterName.empty()) {
-    int index = Printer()->Printers()->IndexOf(pages_->PrinterName);
+    AnsiString name = pages_->PrinterName == rbVirtualPrinterName() ? AnsiString(kVirtualPrinterName)
+                                                                     : pages_->PrinterName;
+    int index = Printer()->Printers()->IndexOf(name);
     if (index >= 0 && !Printer()->Printing()) Printer()->SetPrinterIndex(index);
   }
   // 2.-4. Formation state, placed objects, requests.
@@ -639,6 +641,10 @@ void TrbReport::ShowReport() {
 std::function<void(TrbReport* report)>& TrbReport::PreviewHook() {
   static std::function<void(TrbReport*)> hook;
   return hook;
+}
+
+AnsiString TrbReport::PreviewCaption() const {
+  return title_.empty() ? AnsiString("预览") : AnsiString("预览") + " - " + title_;
 }
 
 void TrbReport::ShowPreparedReport() {

@@ -221,6 +221,8 @@ class TrbReport : public TComponent, public TrbReportContext {
   virtual bool PrepareReport();
   void ShowReport();
   void ShowPreparedReport();
+  // "预览 - Title" ("预览" without a title), the preview window's caption.
+  AnsiString PreviewCaption() const;
   void EditPreparedReport(int) {}
   void LoadPreparedReport(const AnsiString& fileName);
   void SavePreparedReport(const AnsiString& fileName);
