@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/Exceptions.h"
@@ -170,8 +171,13 @@ AnsiString rbFormatValue(const Variant& value, std::int32_t format, const AnsiSt
   if (value.IsString() && value.AsString().Trim().empty()) return AnsiString();
   int category = (format >> 24) & 0x0F, type = (format >> 16) & 0xFF, decimals = (format >> 8) & 0xFF;
   char separator = static_cast<char>(format & 0xFF);
-  TFormatSettings fs = DefaultFormatSettings();
-  if (category == 1 && separator) fs.DecimalSeparator = separator;
+  // A copy of the settings only when the separator differs (copies are not cheap).
+  std::optional<TFormatSettings> own;
+  if (category == 1 && separator && separator != DefaultFormatSettings().DecimalSeparator) {
+    own.emplace(DefaultFormatSettings());
+    own->DecimalSeparator = separator;
+  }
+  const TFormatSettings& fs = own ? *own : DefaultFormatSettings();
   try {
     switch (category) {
       case 0:
