@@ -210,6 +210,7 @@ void TrbMemoView::PrintToStream(TStream* stream) {
   if (DrawMode == 0) FormText();
   if (!Visible) {
     DrawMode = 0;
+    PartLines = -1;
     return;
   }
   TKeepLook keep(*this);
