@@ -344,8 +344,12 @@ struct TRecordingTarget : TrbPrintTarget {
   int copies = 0;
   void SetTitle(const AnsiString& t) override { log.push_back("title " + t); }
   void SetCopies(int c) override { copies = c; }
-  bool IsEqual(int, int, int, int, int) override { return true; }
-  void SetPrinterInfo(int, int, int, int, int) override {}
+  int orientation = 0;
+  bool IsEqual(int, int, int, int o, int) override { return o == orientation; }
+  void SetPrinterInfo(int, int, int, int o, int) override {
+    if (o != orientation) log.push_back("paper " + IntToStr(o));
+    orientation = o;
+  }
   std::array<int, 12> FillPageInfo(int, int w, int h, int o) override { return rbPaperInfo(w, h, o); }
   int PhysicalOffsetX() override { return 0; }
   int PhysicalOffsetY() override { return 0; }
@@ -433,6 +437,31 @@ TEST_F(Component, AFormedPageDrawsItsFramedTextsWhereTheyWereFormed) {
   EXPECT_EQ(PixelAt(sheet, 0, 10), 0);        // left frame of the first record's text
   EXPECT_EQ(PixelAt(sheet, 100, 40), 0);      // top frame of the third record (y 40)
   EXPECT_EQ(PixelAt(sheet, 300, 100), 0xFFFFFF);  // nothing below the records
+}
+
+TEST_F(Printing, APageOnOtherPaperStartsAJobOfItsOwn) {
+  TrbPage* wide = Report->Pages().Add();
+  wide->pgOr = 1;
+  Band(btReportTitle, 0, 20, "", wide);
+  Text(0, 0, 100, 20, "wide", wide);
+  ASSERT_TRUE(Report->PrepareReport());
+  ASSERT_EQ(Report->EMFPages().Count(), 6);
+  target.log.clear();
+  Report->PrintPreparedReport("4-6", 1, true, rbppAll);
+  EXPECT_EQ(target.log, (std::vector<AnsiString>{"title Untitled", "begin", "new", "end", "paper 1", "begin", "end"}));
+}
+
+TEST_F(Component, ATemplateFileLoadsAndNamesTheReport) {
+  ScratchDir dir;
+  AnsiString path = dir / "jjff.rbf";
+  {
+    TFileStream file(path, fmCreate);
+    Report->SaveToStream(&file);
+  }
+  TrbReport other(&Form);
+  ASSERT_TRUE(other.LoadFromFile(path));
+  EXPECT_EQ(other.FileName(), path);
+  EXPECT_EQ(other.Pages().Pages(0)->Objects.size(), Page->Objects.size());
 }
 
 }  // namespace
