@@ -210,6 +210,7 @@ void TrbMemoView::PrintToStream(TStream* stream) {
   if (DrawMode == 0) FormText();
   if (!Visible) {
     DrawMode = 0;
+    PartLines = -1;
     return;
   }
   TKeepLook keep(*this);
@@ -221,6 +222,7 @@ void TrbMemoView::PrintToStream(TStream* stream) {
   std::vector<AnsiString> rest;
   if (DrawMode == 2) {  // the lines that fit now; the rest waits for the next page
     int fit = lineHeight_ > 0 ? std::max(0, (dy - 2 * GapY) / lineHeight_) : Memo1.Count();
+    if (PartLines >= 0) fit = PartLines;
     while (Memo1.Count() > fit) {
       rest.insert(rest.begin(), Memo1[Memo1.Count() - 1]);
       Memo1.Delete(Memo1.Count() - 1);
@@ -238,6 +240,7 @@ void TrbMemoView::PrintToStream(TStream* stream) {
     for (const AnsiString& l : rest) Memo1.Add(l);
   }
   DrawMode = 0;
+  PartLines = -1;
 }
 
 void TrbMemoView::SetFont(TFont& font, bool measuring) const {
@@ -412,6 +415,19 @@ void TrbMemoView::ShowMemo(const std::vector<AnsiString>& lines, int textHeight)
     curY += step;
   }
   Canvas->SetTextCharacterExtra(0);
+}
+
+int TrbMemoView::CalcWidth() {
+  TCanvas& c = MeasuringCanvas();
+  TFont font;
+  SetFont(font, true);
+  c.SetFont(&font);
+  c.SetTextCharacterExtra(CharSpacing);
+  const TStringList& lines = Memo1.Count() ? Memo1 : Memo;
+  int widest = 0;
+  for (int i = 0; i < lines.Count(); ++i) widest = std::max(widest, c.TextWidth(WithoutMark(lines[i])));
+  c.SetTextCharacterExtra(0);
+  return widest + 2 * GapX + rbRound(FrameWidth);
 }
 
 void TrbMemoView::Draw(TCanvas* canvas) {

@@ -71,11 +71,20 @@ class TrbMemoView : public TrbStretcheable {
   int CalcHeight() override;
   // The blob field's text becomes the working lines.
   void LoadFromBlobField(TField* field);
+  // The width the text needs at scale 1: its widest line (the formed lines
+  // when there are any, else the template's), gaps and frame.
+  int CalcWidth();
   int MinHeight() override { return lineHeight_; }
   int RemainHeight() override { return Memo1.Count() * lineHeight_; }
   // 0 normal, 1 measured by CalcHeight, 2 write the lines that fit into dy
   // and keep the rest in Memo1 (a text split across pages).
   std::uint8_t DrawMode = 0;
+  // In DrawMode 2: how many lines to write (at least one even when the
+  // height holds less, so a text taller than a whole page still moves on);
+  // -1: as many as fit into dy.
+  int PartLines = -1;
+  // A value suppressed as repeated prints again (start of a loop or group).
+  void ForgetLastPrinted() { lastPrinted_.clear(); }
 
   // The lines of Memo1 wrapped at scale 1 into the object's width, each
   // paragraph's last line ending with kParagraphEndMark; the text height.
