@@ -15,3 +15,9 @@ AnsiString FitTextWithEllipsis(const AnsiString& text, TCanvas* canvas, int maxW
   }
   return result;
 }
+
+AnsiString LeadingBytes(const AnsiString& text, size_t count) {
+  if (count >= text.size()) return text;
+  if (count > 0 && ByteTypeAt(text, count - 1) == mbLeadByte) --count;
+  return AnsiString(text.substr(0, count));
+}

@@ -137,8 +137,35 @@ void TPaintSurface::paintEvent(QPaintEvent*) {
   if (!control_) return;
   control_->ReleaseCanvasPainters();
   QImage* buffer = Buffer();
+  if (!dirty_ && !dirtyRegion_.isEmpty() && !buffer->hasAlphaChannel()) {
+    // Partial repaint: the control paints everything, clipped to the parts
+    // that were invalidated; controls that test the clip skip the rest.
+    QRegion region = dirtyRegion_ & QRegion(buffer->rect());
+    dirtyRegion_ = QRegion();
+    {
+      QPainter fill(buffer);
+      fill.setClipRegion(region);
+      fill.fillRect(buffer->rect(), ToQColor(control_->Color()));
+    }
+    canvas_->SelectClipRegion(region);
+    painting_ = true;
+    try {
+      if (auto* w = dynamic_cast<TWinControl*>(control_))
+        w->PaintThroughWindowProc([this] { PaintControlOn(control_, canvas_); });
+      else
+        PaintControlOn(control_, canvas_);
+    } catch (...) {
+      HandleEventException();
+    }
+    painting_ = false;
+    if (control_) {
+      control_->ReleaseCanvasPainters();
+      canvas_->ResetClip();
+    }
+  }
   if (dirty_) {
     dirty_ = false;
+    dirtyRegion_ = QRegion();
     if (buffer->hasAlphaChannel())
       buffer->fill(Qt::transparent);
     else
@@ -160,6 +187,28 @@ void TPaintSurface::paintEvent(QPaintEvent*) {
   }
   QPainter painter(this);
   painter.drawImage(0, 0, *buffer);
+}
+
+void TPaintSurface::MarkDirtyRect(const QRect& r) {
+  if (dirty_ || r.isEmpty()) return;
+  dirtyRegion_ += r;
+}
+
+void TPaintSurface::ScrollBuffer(int dx, int dy, const QRect& clip) {
+  QImage* buffer = Buffer();
+  QRect area = clip & buffer->rect();
+  if (dirty_ || area.isEmpty()) return;
+  if (control_) control_->ReleaseCanvasPainters();
+  QRect source = area.translated(-dx, -dy) & area;
+  if (!source.isEmpty()) {
+    QImage copy = buffer->copy(source);
+    QPainter p(buffer);
+    p.drawImage(source.topLeft() + QPoint(dx, dy), copy);
+  }
+  // Pending parts move with the pixels; the uncovered strip is new.
+  QRegion moved = (dirtyRegion_ & area).translated(dx, dy);
+  dirtyRegion_ = (dirtyRegion_ - area) + (moved & area);
+  dirtyRegion_ += QRegion(area) - QRegion(source.translated(dx, dy));
 }
 
 void TPaintSurface::mousePressEvent(QMouseEvent* e) { e->accept(); }
@@ -1557,6 +1606,20 @@ TCustomControl::TCustomControl(TComponent* owner)
 TCustomControl::~TCustomControl() {
   Destroying();
   DiscardPostedMessages(this);
+}
+
+void TCustomControl::InvalidateRect(const TRect& r) {
+  auto* p = dynamic_cast<TPaintSurface*>(Surface());
+  if (!p) return;
+  p->MarkDirtyRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
+  p->update();
+}
+
+void TCustomControl::ScrollWindow(int dx, int dy, const TRect& clip) {
+  auto* p = dynamic_cast<TPaintSurface*>(Surface());
+  if (!p) return;
+  p->ScrollBuffer(dx, dy, QRect(clip.Left, clip.Top, clip.Width(), clip.Height()));
+  p->update();
 }
 
 void TCustomControl::Paint() {

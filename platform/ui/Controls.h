@@ -505,6 +505,15 @@ class TCustomControl : public TWinControl {
   void GetScrollRange(int bar, int& min, int& max) const;
   TRect ClientRect() const override;
 
+  // Marks only r for painting: the next paint runs Paint with the canvas
+  // clipped to the invalidated parts (a full Invalidate since the last
+  // paint wins).
+  void InvalidateRect(const TRect& r);
+  // Shifts the painted pixels inside clip by (dx, dy) and marks the
+  // uncovered strip for painting (ScrollWindow): scrolling without a full
+  // repaint.
+  void ScrollWindow(int dx, int dy, const TRect& clip);
+
  protected:
   void Resize() override;
   std::unique_ptr<TCanvas> canvas_;
