@@ -796,6 +796,13 @@ void TCustomDBGridEx::Invalidate() {
 
 void TCustomDBGridEx::InvalidateColumn(int gridColumn) { InvalidateGridCol(gridColumn); }
 
+void TCustomDBGridEx::SyncColumnWidth(int index) {
+  int gridCol = ColumnToGridIndex(index);
+  if (index < 0 || index >= columns_->Count() || gridCol >= ColCount()) return;
+  TColumnEx* c = columns_->Items(index);
+  SetColWidths(gridCol, c->Visible() ? c->Width() : (options_.Contains(dgColLines) ? -1 : 0));
+}
+
 void TCustomDBGridEx::InvalidateRow(int gridRow) { InvalidateGridRow(gridRow); }
 
 void TCustomDBGridEx::InvalidateCurrentRow() { InvalidateGridRow(Row()); }

@@ -256,6 +256,9 @@ class TCustomDBGridEx : public TCustomGrid {
 
   // --- repaint and editor -------------------------------------------------------------
   virtual void InvalidateColumn(int gridColumn);
+  // Gives grid column of Columns[index] the column's width (-1 or 0 when
+  // hidden, by dgColLines).
+  void SyncColumnWidth(int index);
   virtual void InvalidateRow(int gridRow);
   virtual void InvalidateCurrentRow();
   virtual void InvalidateFooter();
