@@ -271,6 +271,22 @@ void TCustomDBGridEx::DrawCell(int aCol, int aRow, const TRect& cellRect,
   TRect rect = cellRect;
   if (rect.Width() <= 0 || rect.Height() <= 0) return;
   TCanvas* c = Canvas();
+  // A multi-level title leaf under a group keeps to its own band; the
+  // groups above it are drawn afterwards, once per paint.
+  THeadTreeNode* groupedLeaf = nullptr;
+  if (useMultiTitle_ && aRow < TitleRows() && aCol >= IndicatorCols() &&
+      options_.Contains(dgTitles)) {
+    TColumnEx* col = aCol - IndicatorCols() < columns_->Count()
+                         ? columns_->Items(aCol - IndicatorCols())
+                         : nullptr;
+    for (const TTitleLeaf& leaf : titleLeaves_)
+      if (col && leaf.Column == col && leaf.Leaf && leaf.Leaf->Host &&
+          leaf.Leaf->Host != headTree_.get()) {
+        groupedLeaf = leaf.Leaf;
+        rect.Top = std::max(cellRect.Top, cellRect.Bottom - (leaf.Leaf->Height - 3) - 1);
+        break;
+      }
+  }
   if (IsLoading()) {
     c->Brush()->SetColor(Color());
     c->FillRect(rect);
@@ -295,6 +311,15 @@ void TCustomDBGridEx::DrawCell(int aCol, int aRow, const TRect& cellRect,
   else if (state.Contains(gdFixed) && dataCol >= 0 && dataRow >= 0 &&
            optionsEx_.Contains(dghFrozen3D))
     is3D = true;
+  if (is3D && flat_) {
+    // The flat frame draws only the bottom and right lines: the top and
+    // left pixels take the cell's background.
+    c->Brush()->SetStyle(bsSolid);
+    c->Brush()->SetColor(fixedCell || state.Contains(gdFixed) ? FixedColor()
+                         : isFooter                           ? footerColor_
+                                                              : Color());
+    c->FillRect(rect);
+  }
   if (is3D) {
     rect.Left += 1;
     rect.Top += 1;
@@ -333,14 +358,7 @@ void TCustomDBGridEx::DrawCell(int aCol, int aRow, const TRect& cellRect,
     rect.Bottom += 1;
     Frame3DCell(rect, sunken);
   }
-  if (useMultiTitle_ && dataRow < 0 && column && options_.Contains(dgTitles)) {
-    for (const TTitleLeaf& leaf : titleLeaves_)
-      if (leaf.Column == column && leaf.Leaf && leaf.Leaf->Host &&
-          leaf.Leaf->Host != headTree_.get()) {
-        DrawGroupTitle(leaf.Leaf, cellRect, ColumnHighlighted(column));
-        break;
-      }
-  }
+  if (groupedLeaf) DrawGroupTitle(groupedLeaf, rect, column && ColumnHighlighted(column));
 }
 
 void TCustomDBGridEx::DrawIndicatorCell(int dataRow, TRect rect, int margin, bool spacer) {
@@ -656,11 +674,12 @@ void TCustomDBGridEx::DrawGroupTitle(THeadTreeNode* leaf, const TRect& leafRect,
     }
     return acc;
   };
-  int bottom = std::max(leafRect.Top, leafRect.Bottom - (leaf->Height - 3));
+  // leafRect is the leaf's own band; the groups stack above it.
+  int bottom = leafRect.Top;
   THeadTreeNode* node = leaf;
   for (THeadTreeNode* group = leaf->Host; group && group != headTree_.get();
        node = group, group = group->Host) {
-    int top = std::max(leafRect.Top, bottom - group->Height);
+    int top = std::max(0, bottom - group->Height);
     if (drawnGroups_.insert(group).second) {
       int left = leafRect.Left - offset(group, leaf);
       int width = 0, n = 0;
