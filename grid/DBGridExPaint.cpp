@@ -636,7 +636,8 @@ void TCustomDBGridEx::DrawIncSearchOverlay(TColumnEx* column, const TRect& textR
   TCanvas* c = Canvas();
   // The part of the cell text the search matched, cut on a character
   // boundary (a Chinese character is never shown by half).
-  AnsiString prefix = LeadingBytes(text, incSearchText_.size());
+  AnsiString prefix = text.substr(0, IncSearchMatchLength(text, incSearchText_));
+  if (prefix.empty()) return;
   AnsiString rest = text.substr(prefix.size());
   TRect r = textRect;
   const TAlignment alignment = column->Alignment();

@@ -31,6 +31,11 @@ AnsiString FitTextWithEllipsis(const AnsiString& text, TCanvas* canvas, int maxW
 // lead byte of a double-byte character.
 AnsiString LeadingBytes(const AnsiString& text, size_t count);
 
+// How many bytes at the start of text match search, ignoring letter case
+// (double-byte aware: a trail byte is never upper-cased on its own) and
+// counting whole characters only.
+size_t IncSearchMatchLength(const AnsiString& text, const AnsiString& search);
+
 // Edges inclusive.
 inline bool PointInRect(const TPoint& p, const TRect& r) {
   return p.x >= r.Left && p.x <= r.Right && p.y >= r.Top && p.y <= r.Bottom;

@@ -385,6 +385,7 @@ void TCustomGrid::DrawLines(const TGridDrawInfo& info, bool doHorz, bool doVert,
     int w = info.Horz.EffectiveLineWidth;
     for (int col = startCol; col < endCol; ++col) {
       int x = CellStart(info.Horz, col);
+      if (x < 0 && col >= info.Horz.FixedCellCount && col < info.Horz.FirstGridCell) continue;
       if (x < 0 || x >= area.Right) break;
       if (info.Horz.Extents[col] < 0) continue;
       x += info.Horz.Extents[col];
@@ -395,6 +396,7 @@ void TCustomGrid::DrawLines(const TGridDrawInfo& info, bool doHorz, bool doVert,
     int w = info.Vert.EffectiveLineWidth;
     for (int row = startRow; row < endRow; ++row) {
       int y = CellStart(info.Vert, row);
+      if (y < 0 && row >= info.Vert.FixedCellCount && row < info.Vert.FirstGridCell) continue;
       if (y < 0 || y >= area.Bottom) break;
       if (info.Vert.Extents[row] < 0) continue;
       y += info.Vert.Extents[row];

@@ -119,6 +119,22 @@ TEST(LeadingBytes, NeverEndsInHalfACharacter) {
   for (const auto& k : cases) EXPECT_EQ(LeadingBytes(k.text, k.count), k.expected) << k.count;
 }
 
+TEST(IncSearchMatchLength, MatchesWholeCharactersIgnoringLetterCase) {
+  const AnsiString odd = "乤";  // its trail byte is the letter 'a'
+  ASSERT_EQ(odd.size(), 2u);
+  ASSERT_EQ(odd[1], 'a');
+  const struct {
+    AnsiString text, search;
+    size_t expected;
+  } cases[] = {
+      {"abc工资", "ABC工", 5},   {"工资表", "工\xD7", 2},    {"Name", "nAm", 3},
+      {odd + "x", odd + "X", 3}, {odd, AnsiString("\x81") + "A", 0},
+      {"abc", "abd", 2},         {"", "a", 0},                 {"工", "", 0},
+  };
+  for (const auto& k : cases)
+    EXPECT_EQ(IncSearchMatchLength(k.text, k.search), k.expected) << k.search;
+}
+
 class TitlePaintTest : public PaintTest {
  protected:
   void SetUp() override {
