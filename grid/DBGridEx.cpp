@@ -660,6 +660,32 @@ void TCustomDBGridEx::Resize() {
   }
 }
 
+void TCustomDBGridEx::FontChanged() {
+  TCustomGrid::FontChanged();
+  if (!columns_ || ComponentState().Contains(csDestroying)) return;
+  if (ParentFont()) {
+    // The grid copies its parent's font into the title and footer fonts.
+    titleFont_->Assign(Font());
+    footerFont_->Assign(Font());
+  }
+  // Columns without a font of their own follow the grid's (their text
+  // heights change the layout).
+  BeginLayout();
+  for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i)->Font();
+  EndLayout();
+}
+
+TGridState TCustomDBGridEx::CalcSizingState(int x, int y, int& index, int& sizingPos,
+                                            int& sizingOfs) {
+  TGridState state = TCustomGrid::CalcSizingState(x, y, index, sizingPos, sizingOfs);
+  if (state == gsRowSizing) {
+    int indicator = IndicatorCols() * (ColWidths(0) + GridLineWidth());
+    if (IndicatorCols() == 0 || x >= indicator) return gsNormal;
+    rowSizing_ = true;
+  }
+  return state;
+}
+
 void TCustomDBGridEx::SetPressedTitle(int gridColumn, bool down) {
   if (pressedCol_ == gridColumn && titlePressed_ == down) return;
   if (pressedCol_ >= 0) InvalidateCell(pressedCol_, 0);

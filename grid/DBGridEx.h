@@ -336,6 +336,9 @@ class TCustomDBGridEx : public TCustomGrid {
   void RowHeightsChanged() override;
   void ColumnMoved(int fromIndex, int toIndex) override;
   void Resize() override;
+  void FontChanged() override;
+  // Rows are sized only by dragging in the indicator column.
+  TGridState CalcSizingState(int x, int y, int& index, int& sizingPos, int& sizingOfs) override;
   virtual void RebuildLayout();
   virtual void SetColumnAttributes();
   void DefineFieldMap();

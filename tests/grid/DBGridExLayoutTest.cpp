@@ -73,6 +73,16 @@ TEST_F(LayoutTest, RowHeightsComeFromTheFontMetrics) {
   EXPECT_EQ(grid->RowHeight(), 0);
 }
 
+TEST_F(LayoutTest, ALargerFontLaysTheRowsOutAgain) {
+  AddColumn("NAME");
+  Link();
+  int before = grid->LayoutCount();
+  grid->Font()->SetHeight(-24);
+  EXPECT_EQ(grid->LayoutCount(), before + 1);
+  EXPECT_EQ(grid->DefaultRowHeight(), TextH() + 4);
+  EXPECT_EQ(grid->Columns()->Items(0)->Font()->Height(), -24);
+}
+
 TEST_F(LayoutTest, FitRowHeightToTextWritesBackLinesAndTheExtra) {
   Link();
   const int t = TextH();
