@@ -25,6 +25,7 @@
 // Layer: grid (platform/ui beneath).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>

@@ -1,0 +1,58 @@
+#include "AppTestSupport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/DemoData.h"
+#include "platform/core/CodePage.h"
+#include "platform/core/Files.h"
+#include "platform/core/TempFiles.h"
+
+std::string TestDataText(const char* name) {
+  std::ifstream in(std::string(APP_TEST_DATA) + "/" + name, std::ios::binary);
+  if (!in) throw std::runtime_error(std::string("missing test data ") + name);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TTestPayrollDb::TTestPayrollDb(const char* iniText) {
+  std::string pattern = std::string(TempFolder()) + "payroll-app-XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+  folder_ = AnsiString(pattern) + "/";
+  payroll::BuildPayrollFolder(TestDataText("payroll.txt"), iniText ? AnsiToUtf8(iniText) : TestDataText("gz.ini"), folder_);
+  SetProgramFolderForTesting(folder_);
+}
+
+TTestPayrollDb::~TTestPayrollDb() {
+  for (auto& t : tables_) t->Close();
+  tables_.clear();
+  if (db_) db_->SetConnected(false);
+  db_.reset();
+  SetProgramFolderForTesting("");
+  std::error_code ec;
+  std::filesystem::remove_all(std::string(folder_), ec);
+}
+
+TUdbDataBase& TTestPayrollDb::DataBase() {
+  if (!db_) {
+    db_ = std::make_unique<TUdbDataBase>();
+    db_->SetDirectory(folder_);
+    db_->SetDataBaseName(payroll::kDatabaseName);
+    db_->SetMasterKey(payroll::kMasterKey);
+    db_->SetConnected(true);
+  }
+  return *db_;
+}
+
+TUdbTable* TTestPayrollDb::OpenTable(const AnsiString& name, const AnsiString& indexName) {
+  auto t = std::make_unique<TUdbTable>();
+  t->SetDataBase(&DataBase());
+  t->SetTableName(name);
+  if (!indexName.empty()) t->SetIndexName(indexName);
+  t->Open();
+  tables_.push_back(std::move(t));
+  return tables_.back().get();
+}

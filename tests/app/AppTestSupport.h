@@ -1,0 +1,33 @@
+// Test support of the application tests: a payroll data folder built from
+// tests/app/data (payroll.txt, gz.ini) in a fresh temporary folder, which
+// is also made the program's folder for the test.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbTable.h"
+
+class TTestPayrollDb {
+ public:
+  // iniText: the settings file to write (a narrow literal: code page 936);
+  // the data folder's gz.ini
+  // when null.
+  explicit TTestPayrollDb(const char* iniText = nullptr);
+  ~TTestPayrollDb();
+  const AnsiString& Folder() const { return folder_; }
+  // A connection of the test's own (connected on first use).
+  TUdbDataBase& DataBase();
+  // An open table of that connection, owned by this object.
+  TUdbTable* OpenTable(const AnsiString& name, const AnsiString& indexName = "");
+
+ private:
+  AnsiString folder_;
+  std::vector<std::unique_ptr<TUdbTable>> tables_;
+  std::unique_ptr<TUdbDataBase> db_;
+};
+
+// The text of a file of tests/app/data.
+std::string TestDataText(const char* name);
