@@ -366,6 +366,7 @@ void TCustomDBGridEx::WndProc(TMessage& m) {
       PostMessage(this, CM_DEFERLAYOUT);
     return;
   }
+  if (InputMessage(m)) return;
   TCustomGrid::WndProc(m);
 }
 

@@ -327,6 +327,44 @@ class TCustomDBGridEx : public TCustomGrid {
   TGetFooterParamsEventEx OnGetFooterParams;
   TGetBtnParamsEventEx OnGetBtnParams;
 
+  // --- keyboard, mouse and editing (DBGridExKeys.cpp, DBGridExEdit.cpp) ------------------
+  // The grid's key handling, for the in-place editor to hand keys on.
+  void GridKeyDown(std::uint16_t& key, TShiftState shift) { KeyDown(key, shift); }
+  void GridKeyPress(char& key) { KeyPress(key); }
+  // The edit-action tests (false without an active link) and their runner:
+  // Execute runs the action when its test holds and answers whether it ran.
+  bool CanCopySelection();
+  bool CanCutSelection();
+  bool CanPasteSelection();
+  bool CanDeleteSelection();
+  bool CanSelectAll();
+  bool ExecuteEditAction(TDBGridExEditAction action);
+  // Incremental search: direction 0 first match, 1 next, 2 previous;
+  // timeOut in ms, -1 for none (timer 2 ends the search).
+  void DoIncSearch(const AnsiString& text, int timeOut, int direction);
+  void StopIncSearch();
+  bool IncSearching() const { return incSearching_; }
+  // The running search's time-out (-1: none).
+  int IncSearchTimeOut() const;
+  // The active record changed: a search stops unless the search moved it.
+  void ActiveRecordMoved();
+  const AnsiString& IncSearchText() const { return incSearchText_; }
+  // The text being edited in the current cell and its paired key value.
+  const AnsiString& EditText() const { return editedText_; }
+  void SetEditTextEx(const AnsiString& value) { editedText_ = value; }
+  const Variant& EditValue() const;
+  void SetEditValue(const Variant& value);
+  // Runs the grid's edit-button click (OnEditButtonClick).
+  virtual void EditButtonClick();
+  // Mouse state: 0 none, 1 rows from the indicator, 2 columns in the
+  // title, 3 a rectangle, 6 sizing a frozen column.
+  int MouseState() const;
+  std::function<void(TObject* sender, int aCol, TColumnEx* column)> OnTitleBtnClick;
+  std::function<void(TColumnEx* column)> OnTitleClick;
+  std::function<void(TColumnEx* column)> OnCellClick;
+  std::function<void(TObject* sender, TColumnEx* column, bool& allow)> OnCheckButton;
+  TNotifyEvent OnEditButtonClick;
+
   void Notification(TComponent* component, TOperation operation) override;
   void Loaded() override;
   void WndProc(TMessage& message) override;
@@ -345,6 +383,33 @@ class TCustomDBGridEx : public TCustomGrid {
   void DefineFieldMap();
   virtual void GetCellParams(TColumnEx* column, TFont* font, TColor& background,
                              const TGridDrawState& state);
+  void KeyDown(std::uint16_t& key, TShiftState shift) override;
+  void KeyUp(std::uint16_t& key, TShiftState shift) override;
+  void KeyPress(char& key) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  bool DoMouseWheel(TShiftState shift, int wheelDelta, const TPoint& mousePos) override;
+  TInplaceEdit* CreateEditor() override;
+  // Typing into the editor puts the record into edit state (false when
+  // the cell cannot change).
+  bool CanEditModify() override;
+  // The input messages of DBGridExKeys.cpp (timers, cancel mode); true
+  // when handled.
+  bool InputMessage(TMessage& message);
+  // Moves to Columns[column] (direction -1 / 1 skips hidden columns that
+  // way); selecting extends the rectangle selection.
+  void MoveToColumn(int column, int direction, bool selecting);
+  // Moves by distance records (toEnd -1 first, 1 last), extending the
+  // selection when selecting, else clearing it.
+  void MoveRecords(int distance, bool selecting, bool rowOnly, int toEnd);
+  bool InsertAtEndUntouched() const;
+  bool CanAppendAtEnd() const;
+  void TabMove(bool back);
+  int VisibleDataRows() const;
+  // Ctrl+Del: the selection, the bookmarked rows or the current record.
+  void DeleteByKey();
+  void ExtendMouseSelection(int distance, int gridCol);
   std::unique_ptr<TGridDataLinkEx> dataLink_;
   // Incremental search state (the keyboard handling runs the search).
   bool incSearching_ = false;
@@ -436,6 +501,10 @@ class TCustomDBGridEx : public TCustomGrid {
   AnsiString loadedEditText_;
   AnsiString editedText_;
   bool vertBarShown_ = false;
+  // Keyboard, mouse and editing state (DBGridExKeys.cpp).
+  struct TInputState;
+  std::shared_ptr<TInputState> input_;
+  TInputState& Input();
 };
 
 class TDBGridEx : public TCustomDBGridEx {

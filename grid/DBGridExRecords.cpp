@@ -132,7 +132,7 @@ void TCustomDBGridEx::UpdateVertScrollBar() {
 }
 
 void TCustomDBGridEx::UpdateActive() {
-  if (!incSearchText_.empty() && !incSearching_) incSearchText_.clear();
+  ActiveRecordMoved();
   if (!dataLink_->Active() || !HandleAllocated() || IsLoading()) return;
   int target = dataLink_->ActiveRecord() + TitleRows();
   if (target >= RowCount()) return;
@@ -229,13 +229,8 @@ void TCustomDBGridEx::RecordChanged(TField* field) {
   }
 }
 
-void TCustomDBGridEx::UpdateData() {
-  int i = SelectedIndex();
-  if (i < 0) return;
-  TField* f = columns_->Items(i)->Field();
-  if (f == nullptr) return;
-  columns_->Items(i)->UpdateDataValues(editedText_, Variant(), true);
-}
+// UpdateData writes the edited cell by its column's kind:
+// DBGridExEdit.cpp.
 
 bool TCustomDBGridEx::SelectColumnOfField(TField* field) {
   bool found = false;

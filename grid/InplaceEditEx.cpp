@@ -1,0 +1,749 @@
+// The data grid's in-place editor and its drop-downs (see InplaceEditEx.h).
+#include "grid/InplaceEditEx.h"
+
+#include <algorithm>
+
+#include "grid/DBGridEx.h"
+#include "grid/DBGridExColumns.h"
+#include "grid/GridDataLinkEx.h"
+#include "grid/GridExUtils.h"
+#include "platform/core/AnsiText.h"
+#include "platform/core/NumFormat.h"
+#include "platform/core/SysInfo.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/Fields.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/FontMetrics.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/Frames3D.h"
+#include "platform/ui/Messages.h"
+#include "platform/ui/SysColors.h"
+
+namespace {
+
+constexpr int kPickItemHeight = 11;
+constexpr int kTypeAheadMs = 2000;
+constexpr size_t kMaxSearchText = 32;
+
+std::function<std::uint32_t()>& TickSource() {
+  static std::function<std::uint32_t()> source;
+  return source;
+}
+
+bool KeyFieldsModifiable(TField* f) {
+  TDataSet* ds = f->DataSet();
+  if (ds == nullptr) return false;
+  AnsiString names = f->KeyFields();
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    AnsiString name = names.substr(start, end - start);
+    if (!name.empty()) {
+      TField* k = ds->FindField(name);
+      if (k == nullptr || !k->CanModify()) return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t PopupTickCount() { return TickSource() ? TickSource()() : GetTickCount(); }
+
+void SetPopupTickSourceForTest(std::function<std::uint32_t()> source) {
+  TickSource() = std::move(source);
+}
+
+TEditStyle GetColumnEditStyle(TColumnEx* column, bool forEditor) {
+  switch (column->ButtonStyle()) {
+    case cbsEllipsis: return esEllipsis;
+    case cbsUpDown: return esUpDown;
+    case cbsDropDown: return esDropDown;
+    case cbsNone: return esSimple;
+    case cbsAuto: break;
+  }
+  TField* f = column->Field();
+  TCustomDBGridEx* grid = column->Grid();
+  if (f && f->Lookup() && !f->KeyFields().empty()) {
+    bool ok = grid && (KeyFieldsModifiable(f) || grid->IsDesigning()) &&
+              !(column->AssignedValues().Contains(cvReadOnly) && column->ReadOnly()) &&
+              !grid->ReadOnly() && grid->DataLink()->Active() && !grid->DataLink()->ReadOnly();
+    return ok ? esDataList : esSimple;
+  }
+  if (column->HasPickList() && column->PickList()->Count() > 0 && !column->ReadOnly() &&
+      (forEditor || column->ImageList() == nullptr))
+    return esPickList;
+  if (f && (f->DataType() == ftDate || f->DataType() == ftDateTime) && !column->ReadOnly())
+    return esDateCalendar;
+  return esSimple;
+}
+
+int EditButtonsWidth(TColumnEx* column) {
+  if (GetColumnEditStyle(column, false) == esSimple) return 0;
+  TCustomDBGridEx* grid = column->Grid();
+  return grid && grid->Flat() ? FlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
+}
+
+int IndexOfText(TStrings* list, const AnsiString& text, bool partial) {
+  if (list == nullptr) return -1;
+  for (int i = 0; i < list->Count(); ++i) {
+    AnsiString item = list->Strings(i);
+    if (partial) item = LeadingBytes(item, text.size());
+    if (AnsiCompareText(item, text) == 0) return i;
+  }
+  return -1;
+}
+
+// ---------------------------------------------------------------------------
+// TPopupListbox
+
+TPopupListbox::TPopupListbox(TComponent* owner, TDBGridInplaceEdit* editor)
+    : TCustomListBox(owner), editor_(editor) {
+  SetIntegralHeight(true);
+  SetItemHeight(kPickItemHeight);
+  SetVisible(false);
+  SetTabStop(false);
+}
+
+void TPopupListbox::KeyPress(char& key) {
+  auto byte = static_cast<unsigned char>(key);
+  if (key == '\b' || key == '\x1b') {
+    searchText_.clear();
+  } else if (byte >= 32) {
+    std::uint32_t now = PopupTickCount();
+    if (now - searchTick_ > static_cast<std::uint32_t>(kTypeAheadMs)) searchText_.clear();
+    searchTick_ = now;
+    if (searchText_.size() < kMaxSearchText) searchText_ += key;
+    int found = IndexOfText(Items(), searchText_, true);
+    if (found >= 0) SetItemIndex(found);
+    key = 0;
+  }
+  TCustomListBox::KeyPress(key);
+}
+
+void TPopupListbox::MouseMove(TShiftState shift, int x, int y) {
+  if (!shift.Contains(ssLeft) && !shift.Contains(ssRight) && !shift.Contains(ssMiddle)) {
+    int i = ItemAtPos(TPoint{x, y}, true);
+    if (i >= 0 && i != ItemIndex()) SetItemIndex(i);
+  }
+  TCustomListBox::MouseMove(shift, x, y);
+}
+
+void TPopupListbox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomListBox::MouseUp(button, shift, x, y);
+  if (button == mbLeft && editor_)
+    editor_->CloseUp(x >= 0 && x < Width() && y >= 0 && y < Height());
+}
+
+// ---------------------------------------------------------------------------
+// TPopupMonthCalendarEx: a title row (month), a row of weekday names and
+// six rows of seven days, Sunday first.
+
+namespace {
+constexpr int kDayW = 24, kDayH = 16, kTitleH = 20;
+}
+
+TPopupMonthCalendarEx::TPopupMonthCalendarEx(TComponent* owner, TDBGridInplaceEdit* editor)
+    : TCustomControl(owner), editor_(editor) {
+  SetVisible(false);
+  SetColor(clWindow);
+  TPoint size = MinimumSize();
+  SetBounds(0, 0, size.x, size.y);
+}
+
+TPoint TPopupMonthCalendarEx::MinimumSize() { return TPoint{7 * kDayW + 4, kTitleH + 7 * kDayH + 4}; }
+
+void TPopupMonthCalendarEx::SetDate(TDateTime value) {
+  date_ = static_cast<double>(static_cast<long long>(static_cast<double>(value)));
+  Invalidate();
+}
+
+TDateTime TPopupMonthCalendarEx::FirstShown() const {
+  unsigned short y, m, d;
+  DecodeDate(date_, y, m, d);
+  TDateTime first = EncodeDate(y, m, 1);
+  return static_cast<double>(first) - (DayOfWeek(first) - 1);
+}
+
+bool TPopupMonthCalendarEx::DayAt(int x, int y, TDateTime& day) const {
+  int top = 2 + kTitleH + kDayH;
+  if (x < 2 || x >= 2 + 7 * kDayW || y < top || y >= top + 6 * kDayH) return false;
+  int col = (x - 2) / kDayW, row = (y - top) / kDayH;
+  day = static_cast<double>(FirstShown()) + row * 7 + col;
+  return true;
+}
+
+void TPopupMonthCalendarEx::Paint() {
+  TCanvas* c = Canvas();
+  TRect r = ClientRect();
+  c->Brush()->SetColor(Color());
+  c->FillRect(r);
+  TRect frame = r;
+  DrawEdge(c, frame, BDR_RAISEDOUTER, BF_RECT);
+  unsigned short y, m, d;
+  DecodeDate(date_, y, m, d);
+  c->Font()->Assign(Font());
+  c->TextOut(4, 2, IntToStr(y) + "年" + IntToStr(m) + "月");
+  static const char* kDays[7] = {"日", "一", "二", "三", "四", "五", "六"};
+  for (int i = 0; i < 7; ++i) c->TextOut(2 + i * kDayW + 4, 2 + kTitleH, kDays[i]);
+  TDateTime first = FirstShown();
+  for (int i = 0; i < 42; ++i) {
+    TDateTime day = static_cast<double>(first) + i;
+    unsigned short dy, dm, dd;
+    DecodeDate(day, dy, dm, dd);
+    int x = 2 + (i % 7) * kDayW, top = 2 + kTitleH + kDayH + (i / 7) * kDayH;
+    bool current = static_cast<long long>(static_cast<double>(day)) ==
+                   static_cast<long long>(static_cast<double>(date_));
+    if (current) {
+      c->Brush()->SetColor(clHighlight);
+      c->FillRect(TRect(x, top, x + kDayW, top + kDayH));
+    }
+    c->Brush()->SetStyle(bsClear);
+    c->Font()->SetColor(current ? clHighlightText : dm == m ? clWindowText : clGrayText);
+    c->TextOut(x + 4, top, IntToStr(dd));
+    c->Brush()->SetStyle(bsSolid);
+  }
+}
+
+void TPopupMonthCalendarEx::KeyDown(std::uint16_t& key, TShiftState shift) {
+  switch (key) {
+    case VK_RETURN:
+    case VK_ESCAPE:
+      if (editor_) editor_->CloseUp(key == VK_RETURN);
+      key = 0;
+      return;
+    case VK_LEFT: SetDate(static_cast<double>(date_) - 1); key = 0; return;
+    case VK_RIGHT: SetDate(static_cast<double>(date_) + 1); key = 0; return;
+    case VK_UP: SetDate(static_cast<double>(date_) - 7); key = 0; return;
+    case VK_DOWN: SetDate(static_cast<double>(date_) + 7); key = 0; return;
+    case VK_PRIOR:
+    case VK_NEXT: {
+      unsigned short y, m, d;
+      DecodeDate(date_, y, m, d);
+      int month = m + (key == VK_NEXT ? 1 : -1), year = y;
+      if (month < 1) { month = 12; --year; }
+      if (month > 12) { month = 1; ++year; }
+      TDateTime next;
+      while (!TryEncodeDate(year, month, d, next)) --d;
+      SetDate(next);
+      key = 0;
+      return;
+    }
+    default:
+      TCustomControl::KeyDown(key, shift);
+  }
+}
+
+void TPopupMonthCalendarEx::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseDown(button, shift, x, y);
+  if (x < 0 || y < 0 || x >= Width() || y >= Height()) {
+    if (editor_) editor_->CloseUp(false);
+  }
+}
+
+void TPopupMonthCalendarEx::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseUp(button, shift, x, y);
+  if (button != mbLeft || editor_ == nullptr) return;
+  if (x < 0 || y < 0 || x >= Width() || y >= Height()) {
+    editor_->CloseUp(false);
+    return;
+  }
+  TDateTime day;
+  if (DayAt(x, y, day)) {
+    SetDate(day);
+    editor_->CloseUp(true);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TDBGridInplaceEdit
+
+TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* owner) : TInplaceEdit(owner) {
+  mainButton_ = new TEditButtonControlEx(this);
+  mainButton_->SetVisible(false);
+  mainButton_->OnDownNotify = [this](TObject* sender, bool topButton, bool& autoRepeat) {
+    SetFocus();
+    bool handled = false;
+    TColumnEx* c = Column();
+    if (c && c->OnEditButtonDown) c->OnEditButtonDown(sender, topButton, autoRepeat, handled);
+    if (!handled) ButtonDown(!topButton);
+  };
+  mainButton_->OnButtonClick = [this](TObject* sender) { EditButtonClick(sender); };
+  mainButton_->OnButtonMouseUp = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
+    if (x < 0 || y < 0 || x >= mainButton_->Width() || y >= mainButton_->Height())
+      justDropped_ = false;
+  };
+}
+
+TDBGridInplaceEdit::~TDBGridInplaceEdit() = default;
+
+TCustomDBGridEx* TDBGridInplaceEdit::DBGrid() const {
+  return dynamic_cast<TCustomDBGridEx*>(Grid());
+}
+
+TColumnEx* TDBGridInplaceEdit::Column() const {
+  TCustomDBGridEx* g = DBGrid();
+  if (g == nullptr) return nullptr;
+  int i = g->CurrentColumnIndex();
+  return i >= 0 ? g->Columns()->Items(i) : nullptr;
+}
+
+bool TDBGridInplaceEdit::CanModifyCell(bool tryEdit) {
+  TColumnEx* c = Column();
+  TCustomDBGridEx* g = DBGrid();
+  return c && g && !g->ReadOnly() && g->Options().Contains(dgEditing) && c->CanModify(tryEdit);
+}
+
+void TDBGridInplaceEdit::SetEditStyle(TEditStyle style) {
+  if (style != editStyle_) {
+    editStyle_ = style;
+    switch (style) {
+      case esPickList:
+        if (!pickList_) pickList_ = new TPopupListbox(this, this);
+        activeList_ = pickList_;
+        break;
+      case esDateCalendar:
+        if (!calendar_) calendar_ = new TPopupMonthCalendarEx(this, this);
+        activeList_ = calendar_;
+        break;
+      default:
+        // The lookup drop-down is not built here: a lookup cell edits as text.
+        activeList_ = nullptr;
+        break;
+    }
+  }
+  if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());
+  UpdateEditButtons();
+}
+
+void TDBGridInplaceEdit::UpdateEditButtons() {
+  TColumnEx* c = Column();
+  bool shown = editStyle_ != esSimple && c != nullptr;
+  if (!shown) {
+    mainButton_->SetVisible(false);
+    buttonWidth_ = 0;
+    return;
+  }
+  TCustomDBGridEx* g = DBGrid();
+  bool flat = g && g->Flat();
+  int w = flat ? FlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
+  mainButton_->SetStyle(editStyle_ == esEllipsis ? ebsEllipsisEx
+                        : editStyle_ == esUpDown ? ebsUpDownEx
+                                                 : ebsDropDownEx);
+  mainButton_->SetFlat(flat);
+  int h = ClientHeight();
+  int bh = h > (w * 3 + 1) / 2 ? w : h;
+  mainButton_->SetBounds(Width() - w, 0, w, std::max(bh, 1));
+  mainButton_->SetVisible(true);
+  buttonWidth_ = w;
+}
+
+void TDBGridInplaceEdit::Move(const TRect& r) {
+  TInplaceEdit::Move(r);
+  UpdateEditButtons();
+}
+
+void TDBGridInplaceEdit::UpdateContents() {
+  TCustomDBGridEx* g = DBGrid();
+  TColumnEx* c = Column();
+  if (listVisible_) CloseUp(false);
+  if (g == nullptr || c == nullptr) {
+    TInplaceEdit::UpdateContents();
+    return;
+  }
+  SetEditStyle(GetColumnEditStyle(c, true));
+  Font()->Assign(c->Font());
+  TColCellParamsEx p;
+  p.Font = Font();
+  c->FillColCellParams(&p);
+  p.Font = Font();
+  p.Background = c->Color();
+  p.State = 2;  // focused
+  p.Text = g->GetEditText(g->Col(), g->Row());
+  p.ReadOnly = !c->CanModify(false);
+  bool wasReadOnly = p.ReadOnly;
+  if (g->OnGetCellParams) g->OnGetCellParams(g, c, p.Font, p.Background, TGridDrawState{gdFocused});
+  c->GetColCellParams(true, &p);
+  SetColor(p.Background);
+  readOnlyFromParams_ = p.ReadOnly != wasReadOnly;
+  if (readOnlyFromParams_) SetReadOnly(p.ReadOnly);
+  TInplaceEdit::UpdateContents();
+  g->SetEditTextEx(Text());
+  TField* f = c->Field();
+  g->SetEditValue(f && c->ColumnKind() == ckKeyPickList && !f->IsNull() ? Variant(f->Text())
+                                                                          : Variant::Null());
+}
+
+// --- drop-downs --------------------------------------------------------------
+
+void TDBGridInplaceEdit::PlaceList(TWinControl* list, int height) {
+  TWinControl* host = GetParentForm();
+  if (host == nullptr) host = Grid() ? static_cast<TWinControl*>(Grid()) : this;
+  if (list->Parent() != host) list->SetParent(host);
+  TPoint p = host->ScreenToClient(ClientToScreen(TPoint{0, 0}));
+  TRect work = host->ClientRect();
+  int y = p.y + Height();
+  int width = std::min(list->Width(), work.Width());
+  bool below;
+  if (y + height <= work.Bottom) {
+    below = true;
+  } else if (p.y - height >= work.Top) {
+    below = false;
+  } else {
+    below = work.Bottom - y >= p.y - work.Top;
+  }
+  if (below) {
+    height = std::min(height, work.Bottom - y);
+  } else {
+    height = std::min(height, p.y - work.Top);
+    y = p.y - height;
+  }
+  int x = p.x;
+  if (x + width > work.Right) x = work.Right - width;
+  x = std::max(x, work.Left);
+  list->SetBounds(x, y, width, height);
+  list->SetVisible(true);
+  list->BringToFront();
+}
+
+void TDBGridInplaceEdit::DropDown() {
+  if (listVisible_ || activeList_ == nullptr) return;
+  TColumnEx* c = Column();
+  if (c == nullptr) return;
+  int height = 0;
+  if (activeList_ == pickList_) {
+    pickList_->SetColor(Color());
+    pickList_->Font()->Assign(Font());
+    TStrings* picks = c->PickList();
+    TStrings* keys = c->KeyList();
+    TStrings* items = pickList_->Items();
+    items->BeginUpdate();
+    items->Clear();
+    pickKeys_.clear();
+    bool keyed = keys && keys->Count() > 0;
+    int n = keyed ? std::min(keys->Count(), picks->Count()) : picks->Count();
+    for (int i = 0; i < n; ++i) items->Add(picks->Strings(i));
+    items->EndUpdate();
+    int rows = static_cast<int>(c->DropDownRows());
+    int count = items->Count();
+    height = (count < rows ? count : rows) * kPickItemHeight + 4;
+    TField* f = c->Field();
+    if (f && f->IsNull())
+      pickList_->SetItemIndex(-1);
+    else
+      pickList_->SetItemIndex(keyed ? picks->IndexOf(Text()) : items->IndexOf(Text()));
+    int width = Width();
+    for (int i = 0; i < count; ++i)
+      width = std::max(width, FontMetrics().TextWidth(*Font(), items->Strings(i)) + 4);
+    pickList_->SetBounds(0, 0, width, height);
+    pickList_->SetSized(false);
+  } else if (activeList_ == calendar_) {
+    calendar_->SetColor(Color());
+    calendar_->Font()->Assign(Font());
+    // Text that is no date (typed by hand, half a date) opens today.
+    TDateTime d;
+    if (!TryStrToDateTime(Text(), d)) d = Date();
+    calendar_->SetDate(d);
+    TPoint size = TPopupMonthCalendarEx::MinimumSize();
+    calendar_->SetBounds(0, 0, size.x, size.y);
+    height = size.y;
+  }
+  PlaceList(activeList_, height);
+  listVisible_ = true;
+  mainButton_->SetAlwaysDown(true);
+  dropDownActive_ = true;
+  if (CanFocus()) SetFocus();
+}
+
+void TDBGridInplaceEdit::CloseUp(bool accept) {
+  if (!listVisible_) return;
+  mainButton_->SetAlwaysDown(false);
+  TColumnEx* c = Column();
+  TCustomDBGridEx* g = DBGrid();
+  Variant listValue = Variant::Null();
+  int chosen = -1;
+  if (activeList_ == pickList_ && pickList_) {
+    chosen = pickList_->ItemIndex();
+    if (chosen >= 0 && c) {
+      TStrings* keys = c->KeyList();
+      listValue = keys && keys->Count() > 0 ? Variant(keys->Strings(chosen))
+                                            : Variant(pickList_->Items()->Strings(chosen));
+    }
+    if (pickList_->Sized() && c) {
+      c->SetDropDownRows(static_cast<unsigned>(pickList_->ClientHeight() / kPickItemHeight));
+      c->SetDropDownWidth(pickList_->Width());
+    }
+  }
+  activeList_->SetVisible(false);
+  dropDownActive_ = false;
+  listVisible_ = false;
+  if (c == nullptr || g == nullptr) return;
+  if (!accept) {
+    if (activeList_ == pickList_ && Text() != g->EditText()) SetText(g->EditText());
+    return;
+  }
+  if (activeList_ == calendar_) {
+    if (c->CanModify(true))
+      if (TField* f = c->Field()) f->SetAsDateTime(calendar_->Date());
+    return;
+  }
+  if (activeList_ == pickList_ && !listValue.IsNull() && CanModifyCell(true)) {
+    TStrings* keys = c->KeyList();
+    AnsiString text = keys && keys->Count() > 0 ? pickList_->Items()->Strings(chosen)
+                                                : listValue.AsString();
+    SetText(text);
+    g->SetEditTextEx(text);
+    if (keys && keys->Count() > 0) g->SetEditValue(listValue);
+    SelectAll();
+  }
+}
+
+// --- typing ------------------------------------------------------------------
+
+void TDBGridInplaceEdit::SetTextSelectTail(const AnsiString& text, size_t typedLength) {
+  SetText(text);
+  SetSelStart(static_cast<int>(typedLength));
+  SetSelLength(static_cast<int>(text.size() - std::min(typedLength, text.size())));
+}
+
+void TDBGridInplaceEdit::UpdateEditValue() {
+  TCustomDBGridEx* g = DBGrid();
+  if (g && CanModifyCell(true)) g->SetEditTextEx(Text());
+}
+
+void TDBGridInplaceEdit::ValidateListText(AnsiString& typed) {
+  if (typed.size() == 1 && static_cast<unsigned char>(typed[0]) < 32 && typed[0] != '\b') return;
+  TColumnEx* c = Column();
+  TCustomDBGridEx* g = DBGrid();
+  if (c == nullptr || g == nullptr) return;
+  TColumnKind kind = c->ColumnKind();
+  if (kind != ckKeyPickList && editStyle_ != esPickList) return;
+  if (!CanModifyCell(false)) return;
+  if (typed == "\b") {
+    if (kind == ckKeyPickList) typed.clear();
+    return;
+  }
+  AnsiString s = Text().substr(0, static_cast<size_t>(std::max(SelStart(), 0))) + typed;
+  int i = IndexOfText(c->PickList(), s, true);
+  if (i >= 0) {
+    typed.clear();
+    if (CanModifyCell(true)) {
+      SetTextSelectTail(c->PickList()->Strings(i), s.size());
+      g->SetEditTextEx(Text());
+      if (listVisible_ && pickList_) pickList_->SetItemIndex(i < pickList_->Items()->Count() ? i : -1);
+    }
+  } else if (c->OnNotInList) {
+    typed.clear();
+    SetText(s);
+    SetSelStart(static_cast<int>(s.size()));
+    g->SetEditValue(Variant::Null());
+    g->SetEditTextEx(s);
+    if (listVisible_ && pickList_) pickList_->SetItemIndex(-1);
+  }
+  if (kind == ckKeyPickList) typed.clear();
+}
+
+void TDBGridInplaceEdit::KeyPress(char& key) {
+  TColumnEx* c = Column();
+  auto byte = static_cast<unsigned char>(key);
+  // Ctrl+Enter's line feed only means something to a multi-line editor.
+  if (key == '\n') {
+    key = 0;
+    return;
+  }
+  if (byte >= 32 && !listVisible_ && c && c->AutoDropDown() && activeList_) DropDown();
+  bool listColumn = c && (c->ColumnKind() == ckKeyPickList || editStyle_ == esPickList);
+  if (listColumn) {
+    if (keyBuffer_.empty() && IsDBCSLeadByte(byte)) {
+      keyBuffer_ = AnsiString(1, key);
+      key = 0;
+      return;
+    }
+    keyBuffer_ += key;
+    AnsiString typed = keyBuffer_;
+    keyBuffer_.clear();
+    ValidateListText(typed);
+    if (typed.empty()) {
+      key = 0;
+      return;
+    }
+    if (typed.size() == 2) {
+      // A double-byte character that the list did not take: typed as is.
+      if (!ReadOnly()) SetSelText(typed);
+      key = 0;
+      return;
+    }
+    key = typed[0];
+  }
+  TInplaceEdit::KeyPress(key);
+}
+
+void TDBGridInplaceEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
+  TCustomDBGridEx* g = DBGrid();
+  TColumnEx* c = Column();
+  bool ctrl = shift.Contains(ssCtrl), alt = shift.Contains(ssAlt), sh = shift.Contains(ssShift);
+  bool onlyCtrl = ctrl && !alt && !sh;
+  if (editStyle_ == esPickList || editStyle_ == esDataList || editStyle_ == esDateCalendar) {
+    if ((key == VK_RETURN || key == VK_ESCAPE) && listVisible_ && !alt) {
+      CloseUp(key == VK_RETURN);
+      key = 0;
+      return;
+    }
+    if (key == VK_RETURN && onlyCtrl && !listVisible_) {
+      DropDown();
+      key = 0;
+      return;
+    }
+    if ((key == VK_UP || key == VK_DOWN) && alt) {
+      if (listVisible_)
+        CloseUp(true);
+      else
+        DropDown();
+      key = 0;
+      return;
+    }
+    if (listVisible_) {
+      bool listKey = key == VK_PRIOR || key == VK_NEXT || key == VK_UP || key == VK_DOWN ||
+                     (ctrl && (key == VK_HOME || key == VK_END));
+      if (activeList_ == calendar_ && (key == VK_LEFT || key == VK_RIGHT)) listKey = true;
+      if (listKey) {
+        if (activeList_ == calendar_) {
+          calendar_->KeyDown(key, shift);
+        } else if (pickList_) {
+          int count = pickList_->Items()->Count();
+          int i = pickList_->ItemIndex();
+          int page = std::max(1, pickList_->ClientHeight() / kPickItemHeight);
+          switch (key) {
+            case VK_UP: i = std::max(0, i - 1); break;
+            case VK_DOWN: i = std::min(count - 1, i + 1); break;
+            case VK_PRIOR: i = std::max(0, i - page); break;
+            case VK_NEXT: i = std::min(count - 1, std::max(i, 0) + page); break;
+            case VK_HOME: i = 0; break;
+            case VK_END: i = count - 1; break;
+            default: break;
+          }
+          if (count > 0) pickList_->SetItemIndex(i);
+          int sel = pickList_->ItemIndex();
+          if (sel >= 0 && pickList_->Items()->Strings(sel) != Text()) {
+            SetText(pickList_->Items()->Strings(sel));
+            SelectAll();
+          }
+        }
+        key = 0;
+        return;
+      }
+    }
+  }
+  if (key == VK_RETURN && onlyCtrl && (editStyle_ == esEllipsis || editStyle_ == esDropDown)) {
+    if (g) g->EditButtonClick();
+    key = 0;
+    return;
+  }
+  if (c && key == VK_DELETE && shift.Empty() && c->ColumnKind() == ckKeyPickList &&
+      CanModifyCell(false)) {
+    if (SelStart() == 0 && SelLength() == static_cast<int>(Text().size())) {
+      if (CanModifyCell(true)) {
+        SetText(AnsiString());
+        if (g) g->SetEditTextEx(AnsiString());
+      }
+    } else if (c->OnNotInList) {
+      ClearSelection();
+      UpdateEditValue();
+    }
+    key = 0;
+    return;
+  }
+  if (c && key == VK_BACK && (c->ColumnKind() == ckLookup || c->ColumnKind() == ckKeyPickList)) {
+    if (c->OnNotInList) {
+      if (CanModifyCell(true)) {
+        if (SelLength() > 0) ClearSelection();
+        int at = SelStart();
+        if (at > 0) {
+          AnsiString t = Text();
+          int n = at >= 2 && ByteTypeAt(t, static_cast<size_t>(at - 1)) == mbTrailByte ? 2 : 1;
+          t.erase(static_cast<size_t>(at - n), static_cast<size_t>(n));
+          SetText(t);
+          SetSelStart(at - n);
+          UpdateEditValue();
+        }
+      }
+      key = 0;
+      return;
+    }
+    key = VK_LEFT;
+  }
+  if (g && key == VK_RETURN && g->OptionsEx().Contains(dghEnterAsTab)) {
+    g->GridKeyDown(key, shift);
+    key = 0;
+    return;
+  }
+  if (g && key == 'F' && onlyCtrl && g->OptionsEx().Contains(dghIncSearch)) {
+    g->GridKeyDown(key, shift);
+    key = 0;
+    return;
+  }
+  if (g && (key == VK_ESCAPE || (onlyCtrl && (key == VK_DELETE || key == VK_HOME ||
+                                                key == VK_END || key == VK_PRIOR ||
+                                                key == VK_NEXT)))) {
+    g->GridKeyDown(key, shift);
+    if (key == 0) return;
+  }
+  TInplaceEdit::KeyDown(key, shift);
+}
+
+void TDBGridInplaceEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TInplaceEdit::MouseDown(button, shift, x, y);
+  TColumnEx* c = Column();
+  if (button == mbLeft && shift.Contains(ssDouble) && c && c->DblClickNextVal())
+    c->SetNextFieldValue(shift.Contains(ssShift) ? -1.0 : 1.0);
+}
+
+void TDBGridInplaceEdit::DoExit() {
+  if (listVisible_) CloseUp(false);
+  TInplaceEdit::DoExit();
+}
+
+// --- buttons -------------------------------------------------------------------
+
+void TDBGridInplaceEdit::StepValue(bool down) {
+  TColumnEx* c = Column();
+  TCustomDBGridEx* g = DBGrid();
+  if (c == nullptr || g == nullptr || !c->CanModify(true)) return;
+  if (Text() != g->GetEditText(g->Col(), g->Row())) {
+    g->SetEditText(g->Col(), g->Row(), Text());
+    g->UpdateData();
+  }
+  double step = c->Increment();
+  if (c->ColumnKind() == ckCommon)
+    step = down ? -step : step;
+  else
+    step = down ? step : -step;
+  c->SetNextFieldValue(step);
+}
+
+void TDBGridInplaceEdit::ButtonDown(bool isDown) {
+  if (editStyle_ == esUpDown) {
+    StepValue(isDown);
+  } else if (!dropDownActive_) {
+    DropDown();
+    justDropped_ = true;
+  }
+}
+
+void TDBGridInplaceEdit::EditButtonClick(TObject* sender) {
+  bool handled = false;
+  TCustomDBGridEx* g = DBGrid();
+  TColumnEx* c = Column();
+  if (sender == mainButton_) {
+    if ((editStyle_ == esEllipsis || editStyle_ == esDropDown) && g) g->EditButtonClick();
+    if (c && c->OnEditButtonClick) c->OnEditButtonClick(sender, handled);
+  }
+  if (!handled && dropDownActive_ && !justDropped_ && sender == mainButton_) CloseUp(false);
+  justDropped_ = false;
+}
+
+PAYROLL_PUBLISH(TPopupListbox) {}
+PAYROLL_PUBLISH(TPopupMonthCalendarEx) {}
+PAYROLL_PUBLISH(TDBGridInplaceEdit) {}

@@ -1,0 +1,438 @@
+// Keyboard and mouse of the data grid, offscreen: navigation and the
+// record operations keys start, Ctrl+Del with its confirmation (answered
+// by a fake dialog service), the incremental search and its time-out
+// (timer 2), title buttons with sort marking, mouse selection with
+// auto-scroll, the wheel, edit actions and typed Chinese text.
+#include <gtest/gtest.h>
+
+#include "GridTestSupport.h"
+#include "TransferTestSupport.h"
+#include "grid/DBGridEx.h"
+#include "grid/GridDataLinkEx.h"
+#include "grid/GridSelection.h"
+#include "grid/InplaceEditEx.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/Messages.h"
+
+namespace {
+
+class KeysTest : public GridOnFormFixture {
+ protected:
+  void SetUp() override {
+    GridOnFormFixture::SetUp();
+    AddColumn("NAME");
+    AddColumn("PAY");
+    AddColumn("N");
+  }
+  void Key(std::uint16_t key, TShiftState shift = TShiftState()) { grid->GridKeyDown(key, shift); }
+  void Type(const AnsiString& bytes) {
+    for (char b : bytes) grid->Perform(WM_CHAR, static_cast<unsigned char>(b), 0);
+  }
+  AnsiString Name() { return ds->FieldByName("NAME")->AsString(); }
+  TPoint CellCentre(int col, int row) {
+    TRect r = grid->CellRect(col, row);
+    return TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  }
+  void Click(int col, int row, unsigned keys = 0) {
+    TPoint p = CellCentre(col, row);
+    grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON | keys, MakeLParam(p.x, p.y));
+    grid->Perform(WM_LBUTTONUP, keys, MakeLParam(p.x, p.y));
+  }
+};
+
+TEST_F(KeysTest, ArrowsMoveRecordsAndColumns) {
+  AddRows(5);
+  Link();
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  EXPECT_EQ(Name(), AnsiString("name2"));
+  Key(VK_UP);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+  EXPECT_EQ(grid->SelectedIndex(), 0);
+  Key(VK_RIGHT);
+  EXPECT_EQ(grid->SelectedIndex(), 1);
+  Key(VK_RIGHT, {ssCtrl});
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  Key(VK_LEFT, {ssCtrl});
+  EXPECT_EQ(grid->SelectedIndex(), 0);
+  Key(VK_END, {ssCtrl});
+  EXPECT_EQ(Name(), AnsiString("name4"));
+  Key(VK_HOME, {ssCtrl});
+  EXPECT_EQ(Name(), AnsiString("name0"));
+  Key(VK_NEXT);
+  EXPECT_EQ(Name(), AnsiString("name4"));
+}
+
+TEST_F(KeysTest, DownAtTheEndAppendsAndUpCancelsTheUntouchedRecord) {
+  AddRows(3);
+  Link();
+  ds->Last();
+  Key(VK_DOWN);
+  EXPECT_EQ(ds->State(), dsInsert);
+  // Down again on the untouched new record does nothing.
+  Key(VK_DOWN);
+  EXPECT_EQ(ds->State(), dsInsert);
+  Key(VK_UP);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->RecordCount(), 3);
+  EXPECT_EQ(Name(), AnsiString("name2"));
+}
+
+TEST_F(KeysTest, NoAppendWhenReadOnlyOrNotAllowed) {
+  AddRows(2);
+  Link();
+  grid->SetReadOnly(true);
+  ds->Last();
+  Key(VK_DOWN);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  grid->SetReadOnly(false);
+  grid->SetAllowedOperations({alopInsertEx, alopUpdateEx, alopDeleteEx});
+  Key(VK_DOWN);
+  EXPECT_EQ(ds->State(), dsBrowse);
+}
+
+TEST_F(KeysTest, TabPastTheLastColumnGoesToTheNextRecord) {
+  AddRows(3);
+  Link();
+  Key(VK_TAB);
+  Key(VK_TAB);
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  Key(VK_TAB);
+  EXPECT_EQ(grid->SelectedIndex(), 0);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+  Key(VK_TAB, {ssShift});
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  EXPECT_EQ(Name(), AnsiString("name0"));
+}
+
+TEST_F(KeysTest, EscapeCancelsTheRecordsChanges) {
+  AddRows(2);
+  Link();
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("changed");
+  Key(VK_ESCAPE);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(Name(), AnsiString("name0"));
+}
+
+TEST_F(KeysTest, InsertKeyInsertsOrAppends) {
+  AddRows(2);
+  Link();
+  Key(VK_INSERT);
+  EXPECT_EQ(ds->State(), dsInsert);
+  ds->Cancel();
+  grid->SetAllowedOperations({alopUpdateEx});
+  Key(VK_INSERT);
+  EXPECT_EQ(ds->State(), dsBrowse);
+}
+
+TEST_F(KeysTest, CtrlDelAsksAndCancelDeletesNothing) {
+  AddRows(3);
+  Link();
+  grid->SetEditActions({geaDeleteEx});
+  TAnsweringDialogs dialogs;
+  dialogs.Answers = {mrCancel};
+  Key(VK_DELETE, {ssCtrl});
+  ASSERT_EQ(dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Boxes[0].Text, AnsiString("请确认删除记录?"));
+  EXPECT_EQ(ds->RecordCount(), 3);
+  dialogs.Answers = {mrOk};
+  Key(VK_DELETE, {ssCtrl});
+  EXPECT_EQ(ds->RecordCount(), 2);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+}
+
+TEST_F(KeysTest, CtrlDelWithMarkedRowsAsksForAllAndDeletesThem) {
+  AddRows(4);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgMultiSelect});
+  grid->SetEditActions({geaDeleteEx});
+  GoTo(1);
+  grid->SelectedRows()->SetCurrentRowSelected(true);
+  GoTo(3);
+  grid->SelectedRows()->SetCurrentRowSelected(true);
+  // Marked rows are a selection: the selection's own delete asks.
+  TAnsweringDialogs dialogs;
+  dialogs.Answers = {mrOk};
+  Key(VK_DELETE, {ssCtrl});
+  ASSERT_EQ(dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Boxes[0].Text, AnsiString("确认删除所有记录?"));
+  EXPECT_EQ(ds->RecordCount(), 2);
+}
+
+TEST_F(KeysTest, CtrlDelWithoutTheEditActionDoesNothing) {
+  AddRows(2);
+  Link();
+  grid->SetEditActions({});
+  TAnsweringDialogs dialogs;
+  Key(VK_DELETE, {ssCtrl});
+  EXPECT_TRUE(dialogs.Boxes.empty());
+  EXPECT_EQ(ds->RecordCount(), 2);
+}
+
+TEST_F(KeysTest, CtrlAAndCtrlCCopyTheWholeGrid) {
+  AddRows(2);
+  Link();
+  grid->SetEditActions({geaCopyEx, geaSelectAllEx});
+  Key('C', {ssCtrl});  // nothing selected: nothing copied
+  Clipboard()->SetAsText("before");
+  Key('C', {ssCtrl});
+  EXPECT_EQ(Clipboard()->AsText(), AnsiString("before"));
+  Key('A', {ssCtrl});
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstAll);
+  Key('C', {ssCtrl});
+  AnsiString text = Clipboard()->AsText();
+  EXPECT_NE(text.find("name0"), std::string::npos);
+  EXPECT_NE(text.find("name1"), std::string::npos);
+}
+
+// --- incremental search -------------------------------------------------------
+
+class SearchTest : public KeysTest {
+ protected:
+  void SetUp() override {
+    KeysTest::SetUp();
+    ds->AddRow({"张三", 1.0, 1, "N", false});
+    ds->AddRow({"李四", 2.0, 2, "N", false});
+    ds->AddRow({"李明", 3.0, 3, "N", false});
+    ds->AddRow({"abc", 4.0, 4, "N", false});
+    ds->AddRow({"abd", 5.0, 5, "N", false});
+    Link();
+    grid->Columns()->Items(0)->SetReadOnly(true);
+    grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghIncSearch});
+  }
+};
+
+TEST_F(SearchTest, TypingInAReadOnlyColumnSearchesWithATimeOut) {
+  Type("ab");
+  EXPECT_TRUE(grid->IncSearching());
+  EXPECT_EQ(grid->IncSearchText(), AnsiString("ab"));
+  EXPECT_EQ(Name(), AnsiString("abc"));
+  EXPECT_EQ(grid->IncSearchTimeOut(), 1500);
+  Type("D");  // case ignored
+  EXPECT_EQ(Name(), AnsiString("abd"));
+  grid->Perform(WM_TIMER, 2, 0);  // the time-out
+  EXPECT_FALSE(grid->IncSearching());
+  EXPECT_EQ(grid->IncSearchText(), AnsiString());
+}
+
+TEST_F(SearchTest, ANewSearchStartsFromTheFirstRecordAndFindsChineseText) {
+  ds->Last();
+  Type("李");
+  EXPECT_EQ(Name(), AnsiString("李四"));
+  Type("明");
+  EXPECT_EQ(Name(), AnsiString("李明"));
+  EXPECT_EQ(grid->IncSearchText(), AnsiString("李明"));
+}
+
+TEST_F(SearchTest, ATextNoRecordHasKeepsTheRecordAndTheText) {
+  GoTo(1);
+  Type("李");
+  Type("x");
+  EXPECT_EQ(Name(), AnsiString("李四"));
+  EXPECT_EQ(grid->IncSearchText(), AnsiString("李"));
+}
+
+TEST_F(SearchTest, BackspaceRemovesAWholeChineseCharacter) {
+  Type("李明");
+  ASSERT_EQ(grid->IncSearchText(), AnsiString("李明"));
+  Key(VK_BACK);
+  EXPECT_EQ(grid->IncSearchText(), AnsiString("李"));
+  Key(VK_BACK);
+  EXPECT_EQ(grid->IncSearchText(), AnsiString());
+  Type("ab");
+  Key(VK_BACK);
+  EXPECT_EQ(grid->IncSearchText(), AnsiString("a"));
+}
+
+TEST_F(SearchTest, CtrlFSearchesWithoutTimeOutAndCtrlEnterFindsTheNext) {
+  grid->Columns()->Items(0)->SetReadOnly(false);
+  Key('F', {ssCtrl});
+  EXPECT_TRUE(grid->IncSearching());
+  EXPECT_EQ(grid->IncSearchTimeOut(), -1);
+  Type("李");
+  EXPECT_EQ(Name(), AnsiString("李四"));
+  EXPECT_EQ(grid->IncSearchTimeOut(), -1);
+  Key(VK_RETURN, {ssCtrl});
+  EXPECT_EQ(Name(), AnsiString("李明"));
+  Key(VK_RETURN, {ssCtrl, ssShift});
+  EXPECT_EQ(Name(), AnsiString("李四"));
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(grid->IncSearching());
+}
+
+TEST_F(SearchTest, MovingTheRecordElsewhereStopsTheSearch) {
+  Type("ab");
+  ASSERT_TRUE(grid->IncSearching());
+  ds->First();
+  EXPECT_FALSE(grid->IncSearching());
+  EXPECT_EQ(grid->IncSearchText(), AnsiString());
+}
+
+// --- title buttons and sort marking ----------------------------------------------
+
+TEST_F(KeysTest, TitleClickMarksTheSortAndFiresTheEvents) {
+  AddRows(3);
+  Link();
+  grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghAutoSortMarking,
+                                                          dghMultiSortMarking});
+  for (int i = 0; i < 3; ++i) grid->Columns()->Items(i)->Title()->SetTitleButton(true);
+  int changed = 0, clicks = 0;
+  grid->OnSortMarkingChanged = [&](TObject*) { ++changed; };
+  grid->OnTitleBtnClick = [&](TObject*, int, TColumnEx*) { ++clicks; };
+  Click(1, 0);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(changed, 1);
+  EXPECT_EQ(grid->Columns()->Items(0)->Title()->SortMarker(), smDownEx);
+  Click(1, 0);
+  EXPECT_EQ(grid->Columns()->Items(0)->Title()->SortMarker(), smUpEx);
+  EXPECT_EQ(grid->PressedTitleColumn(), -1);
+  // With Ctrl a second column joins; the event waits for Ctrl's release.
+  Click(2, 0, MK_CONTROL);
+  EXPECT_EQ(changed, 2);
+  EXPECT_EQ(grid->Columns()->Items(1)->Title()->SortMarker(), smDownEx);
+  EXPECT_EQ(grid->Columns()->Items(0)->Title()->SortMarker(), smUpEx);
+  Click(3, 0, MK_CONTROL);
+  EXPECT_EQ(grid->Columns()->Items(2)->Title()->SortIndex(), 3);
+  EXPECT_EQ(changed, 2);
+  grid->Perform(WM_KEYUP, VK_CONTROL, 0);
+  EXPECT_EQ(changed, 3);
+}
+
+TEST_F(KeysTest, ATitlePressReleasedElsewhereIsNoClick) {
+  AddRows(3);
+  Link();
+  grid->Columns()->Items(0)->Title()->SetTitleButton(true);
+  int clicks = 0;
+  grid->OnTitleBtnClick = [&](TObject*, int, TColumnEx*) { ++clicks; };
+  TPoint p = CellCentre(1, 0);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(p.x, p.y));
+  EXPECT_TRUE(grid->TitlePressed());
+  TPoint away = CellCentre(1, 2);
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(p.x, away.y));
+  EXPECT_FALSE(grid->TitlePressed());
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(p.x, away.y));
+  EXPECT_EQ(clicks, 0);
+}
+
+// --- mouse ------------------------------------------------------------------------
+
+TEST_F(KeysTest, ClickingACellMovesTheRecordAndColumn) {
+  AddRows(6);
+  Link();
+  int cells = 0;
+  grid->OnCellClick = [&](TColumnEx*) { ++cells; };
+  Click(3, 4);
+  EXPECT_EQ(Name(), AnsiString("name3"));
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  EXPECT_EQ(cells, 1);
+}
+
+TEST_F(KeysTest, TheWheelMovesOneRecordPerNotch) {
+  AddRows(6);
+  Link();
+  TPoint p = CellCentre(1, 1);
+  grid->Perform(WM_MOUSEWHEEL, static_cast<std::intptr_t>(static_cast<unsigned>(-120) << 16),
+                MakeLParam(p.x, p.y));
+  EXPECT_EQ(Name(), AnsiString("name1"));
+  grid->Perform(WM_MOUSEWHEEL, static_cast<std::intptr_t>(120u << 16), MakeLParam(p.x, p.y));
+  EXPECT_EQ(Name(), AnsiString("name0"));
+}
+
+TEST_F(KeysTest, DraggingBelowTheRowsSelectsAndScrollsOnTheTimer) {
+  AddRows(60);
+  Link();
+  TPoint p = CellCentre(1, 2);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(p.x, p.y));
+  EXPECT_EQ(grid->MouseState(), 3);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+  TPoint q = CellCentre(1, 4);
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(q.x, q.y));
+  EXPECT_EQ(Name(), AnsiString("name3"));
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstRectangle);
+  // Below the last row the timer moves one record a tick.
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(q.x, grid->ClientHeight() + 5));
+  grid->Perform(WM_TIMER, 1, 0);
+  grid->Perform(WM_TIMER, 1, 0);
+  EXPECT_EQ(ds->RecNo(), 6);
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(q.x, grid->ClientHeight() + 5));
+  EXPECT_EQ(grid->MouseState(), 0);
+  TDBGridExSelectionRect* rect = grid->Selection()->Rect();
+  EXPECT_EQ(rect->LeftCol(), 0);
+  grid->Perform(WM_TIMER, 1, 0);  // a late tick after release moves nothing
+  EXPECT_EQ(ds->RecNo(), 6);
+}
+
+TEST_F(KeysTest, IndicatorClicksMarkRowsWithCtrlAndShift) {
+  AddRows(6);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgMultiSelect});
+  Click(0, 2);
+  EXPECT_EQ(grid->SelectedRows()->Count(), 1);
+  Click(0, 4, MK_CONTROL);
+  EXPECT_EQ(grid->SelectedRows()->Count(), 2);
+  Click(0, 4, MK_CONTROL);
+  EXPECT_EQ(grid->SelectedRows()->Count(), 1);
+}
+
+TEST_F(KeysTest, ShiftDownExtendsTheRowSelectionAndBackShrinksIt) {
+  AddRows(6);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgMultiSelect, dgRowSelect});
+  Key(VK_DOWN, {ssShift});
+  Key(VK_DOWN, {ssShift});
+  EXPECT_EQ(grid->SelectedRows()->Count(), 3);
+  Key(VK_UP, {ssShift});
+  EXPECT_EQ(grid->SelectedRows()->Count(), 2);
+  Key(VK_DOWN);
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
+}
+
+// --- typing into cells ----------------------------------------------------------------
+
+TEST_F(KeysTest, TypingChineseStartsTheEditorWithTheWholeCharacter) {
+  AddRows(2);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+  Type("王");
+  TInplaceEdit* ed = grid->InplaceEditor();
+  ASSERT_NE(ed, nullptr);
+  EXPECT_TRUE(ed->EditorVisible());
+  EXPECT_EQ(ed->Text(), AnsiString("王"));
+  Key(VK_DOWN);
+  GoTo(0);
+  EXPECT_EQ(Name(), AnsiString("王"));
+}
+
+TEST_F(KeysTest, ARefusedNumberKeepsTheEditorTextAndTheRecord) {
+  AddRows(3);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgAlwaysShowEditor});
+  grid->SetSelectedIndex(1);
+  grid->ShowEditor();
+  TInplaceEdit* ed = grid->InplaceEditor();
+  ASSERT_TRUE(ed && ed->EditorVisible());
+  ed->SelectAll();
+  for (char b : AnsiString("abc")) ed->Perform(WM_CHAR, static_cast<unsigned char>(b), 0);
+  ASSERT_EQ(ed->Text(), AnsiString("abc"));
+  try {
+    Key(VK_DOWN);
+    FAIL() << "the write should be refused";
+  } catch (const EDataCellError& e) {
+    EXPECT_NE(e.Message().find("abc"), std::string::npos);
+    EXPECT_NE(e.Message().find("PAY"), std::string::npos);
+  }
+  EXPECT_EQ(Name(), AnsiString("name0"));
+  EXPECT_EQ(ed->Text(), AnsiString("abc"));
+  EXPECT_TRUE(grid->DataLink()->Modified());
+  EXPECT_EQ(ds->State(), dsEdit);
+  // Corrected, the same move writes it.
+  ed->SelectAll();
+  for (char b : AnsiString("12.5")) ed->Perform(WM_CHAR, static_cast<unsigned char>(b), 0);
+  Key(VK_DOWN);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+  GoTo(0);
+  EXPECT_DOUBLE_EQ(ds->FieldByName("PAY")->AsFloat(), 12.5);
+}
+
+}  // namespace
