@@ -144,6 +144,7 @@ void TCustomDBGridEx::SetFooterRowCount(int value) {
 void TCustomDBGridEx::SetFlat(bool value) {
   if (value == flat_) return;
   flat_ = value;
+  NonClientChanged();
   LayoutChanged();
 }
 

@@ -337,6 +337,8 @@ class TCustomDBGridEx : public TCustomGrid {
   void ColumnMoved(int fromIndex, int toIndex) override;
   void Resize() override;
   void FontChanged() override;
+  int NonClientBorder() const override;
+  void PaintNonClient() override;
   // Rows are sized only by dragging in the indicator column.
   TGridState CalcSizingState(int x, int y, int& index, int& sizingPos, int& sizingOfs) override;
   virtual void RebuildLayout();

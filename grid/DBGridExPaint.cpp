@@ -182,14 +182,15 @@ void TCustomDBGridEx::PaintGridLines(const TGridDrawInfo& info) {
   const int ind = IndicatorCols();
   // Title rows over every column.
   DrawLines(info, rowLines, colLines, 0, 0, ColCount(), FixedRows(),
-            TRect(0, 0, H.GridBoundary, V.FixedBoundary), fixedLine, FixedColor());
+            TRect(H.Origin, V.Origin, H.GridBoundary, V.FixedBoundary), fixedLine, FixedColor());
   // Indicator column over the data rows.
   DrawLines(info, rowLines, colLines, 0, TopRow(), ind, RowCount(),
-            TRect(0, V.FixedBoundary, H.FixedBoundary, V.GridBoundary), fixedLine, FixedColor());
+            TRect(H.Origin, V.FixedBoundary, H.FixedBoundary, V.GridBoundary), fixedLine,
+            FixedColor());
   // Frozen columns: fixed lines with the 3D look, data lines without.
   if (FixedCols() > ind) {
     TColor frozen = frozenCols_ > 0 && !optionsEx_.Contains(dghFrozen3D) ? dataLine : fixedLine;
-    int left = ind > 0 ? CellRect(ind, TopRow()).Left : 0;
+    int left = ind > 0 ? CellRect(ind, TopRow()).Left : H.Origin;
     DrawLines(info, rowLines, colLines, ind, TopRow(), FixedCols(), RowCount(),
               TRect(left, V.FixedBoundary, H.FixedBoundary, V.GridBoundary), frozen, Color());
   }
@@ -202,10 +203,11 @@ void TCustomDBGridEx::PaintGridLines(const TGridDrawInfo& info) {
     TRect top = CellRect(0, first);
     if (top.Height() > 0) {
       DrawLines(info, rowLines, colLines, 0, first, ColCount(), RowCount(),
-                TRect(0, top.Top, H.GridBoundary, V.GridBoundary), fixedLine, FixedColor());
+                TRect(H.Origin, top.Top, H.GridBoundary, V.GridBoundary), fixedLine, FixedColor());
       if (rowLines) {
         Canvas()->Brush()->SetColor(fixedLine);
-        Canvas()->FillRect(TRect(0, top.Top - V.EffectiveLineWidth, H.GridBoundary, top.Top));
+        Canvas()->FillRect(
+            TRect(H.Origin, top.Top - V.EffectiveLineWidth, H.GridBoundary, top.Top));
       }
     }
   }
@@ -218,17 +220,19 @@ void TCustomDBGridEx::Paint() {
   CalcDrawInfo(info);
   const TGridAxisDrawInfo& H = info.Horz;
   const TGridAxisDrawInfo& V = info.Vert;
+  PaintNonClient();
   if (GridLineWidth() > 0) PaintGridLines(info);
-  DrawCells(info, 0, 0, 0, 0, H.FixedBoundary, V.FixedBoundary, false);
+  DrawCells(info, 0, 0, H.Origin, V.Origin, H.FixedBoundary, V.FixedBoundary, false);
   {
-    int y = 0;
+    int y = V.Origin;
     for (int row = 0; row < FixedRows(); ++row) {
       DrawCells(info, LeftCol(), row, H.FixedBoundary, y, H.GridBoundary, y + RowHeights(row),
                 false);
       y += RowHeights(row) + V.EffectiveLineWidth;
     }
   }
-  DrawCells(info, 0, TopRow(), 0, V.FixedBoundary, H.FixedBoundary, V.GridBoundary, false);
+  DrawCells(info, 0, TopRow(), H.Origin, V.FixedBoundary, H.FixedBoundary, V.GridBoundary,
+            false);
   DrawCells(info, LeftCol(), TopRow(), H.FixedBoundary, V.FixedBoundary, H.GridBoundary,
             V.GridBoundary, true);
   TCanvas* c = Canvas();
@@ -240,15 +244,30 @@ void TCustomDBGridEx::Paint() {
   c->Brush()->SetColor(Color());
   c->Brush()->SetStyle(bsSolid);
   if (H.GridBoundary < H.GridExtent)
-    c->FillRect(TRect(H.GridBoundary, 0, H.GridExtent, V.GridExtent));
+    c->FillRect(TRect(H.GridBoundary, V.Origin, H.GridExtent, V.GridExtent));
   if (V.GridBoundary < V.GridExtent)
-    c->FillRect(TRect(0, V.GridBoundary, H.GridBoundary, V.GridExtent));
+    c->FillRect(TRect(H.Origin, V.GridBoundary, H.GridBoundary, V.GridExtent));
   drawnGroups_.clear();
 }
 
 bool TCustomDBGridEx::ColumnHighlighted(TColumnEx* column) const {
   return selection_->SelectionType() == gstAll ||
          (selection_->SelectionType() == gstColumns && selection_->Columns()->Contains(column));
+}
+
+int TCustomDBGridEx::NonClientBorder() const {
+  // The flat frame: one pixel, a sunken outer edge.
+  if (flat_ && Ctl3D() && BorderStyle() == bsSingle) return 1;
+  return TCustomGrid::NonClientBorder();
+}
+
+void TCustomDBGridEx::PaintNonClient() {
+  if (NonClientBorder() == 1 && Ctl3D()) {
+    TRect r(0, 0, Width(), Height());
+    DrawEdge(Canvas(), r, BDR_SUNKENOUTER, BF_RECT);
+    return;
+  }
+  TCustomGrid::PaintNonClient();
 }
 
 void TCustomDBGridEx::Frame3DCell(TRect& rect, bool sunken) {
@@ -680,7 +699,7 @@ void TCustomDBGridEx::DrawGroupTitle(THeadTreeNode* leaf, const TRect& leafRect,
   THeadTreeNode* node = leaf;
   for (THeadTreeNode* group = leaf->Host; group && group != headTree_.get();
        node = group, group = group->Host) {
-    int top = std::max(0, bottom - group->Height);
+    int top = std::max(ClientRect().Top, bottom - group->Height);
     if (drawnGroups_.insert(group).second) {
       int left = leafRect.Left - offset(group, leaf);
       int width = 0, n = 0;

@@ -72,6 +72,7 @@ struct TGridRect {
 // One axis of the drawing geometry.
 struct TGridAxisDrawInfo {
   int EffectiveLineWidth = 0;
+  int Origin = 0;             // pixel where the client area starts
   int FixedBoundary = 0;      // pixel where the fixed cells end
   int GridBoundary = 0;       // pixel where the last cell shown ends
   int GridExtent = 0;         // client width or height
@@ -154,6 +155,12 @@ class TCustomGrid : public TCustomControl {
   void SetScrollBars(TScrollStyle value);
   TColor FixedColor() const { return fixedColor_; }
   void SetFixedColor(TColor value);
+  // The frame round the client area: bsSingle draws a sunken 2-pixel
+  // edge with Ctl3D, a 1-pixel black frame without; bsNone none.
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle value);
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool value);
   bool DefaultDrawing() const { return defaultDrawing_; }
   void SetDefaultDrawing(bool value) { defaultDrawing_ = value; }
 
@@ -207,6 +214,9 @@ class TCustomGrid : public TCustomControl {
   void WndProc(TMessage& message) override;
 
  protected:
+  int NonClientBorder() const override;
+  // Paints the frame outside the client area.
+  virtual void PaintNonClient();
   // Paints one cell (state: gdFixed, gdFocused, gdSelected).
   virtual void DrawCell(int col, int row, const TRect& rect, const TGridDrawState& state) {}
   // Grid lines of the cells in [startX, endX) x [startY, endY) of info.
@@ -269,6 +279,8 @@ class TCustomGrid : public TCustomControl {
   TScrollStyle scrollBars_ = ssBoth;
   TColor fixedColor_ = clBtnFace;
   bool defaultDrawing_ = true;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool ctl3D_ = true;
   bool editorMode_ = false;
   int sizingLineX_ = -1;
 };

@@ -137,6 +137,7 @@ class AutoFitTest : public LayoutTest {
  protected:
   void ThreeColumns(int base) {
     for (const char* name : {"NAME", "PAY", "N"}) AddColumn(name)->SetWidth(base);
+    grid->SetBorderStyle(bsNone);
     Link();
     Place(500, 200);
   }

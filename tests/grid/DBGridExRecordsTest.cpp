@@ -115,7 +115,7 @@ TEST_F(RecordsTest, FootersEndAtTheBottomBelowASpacer) {
   grid->SetFooterRowCount(2);
   const int rows = grid->RowCount();
   TRect last = grid->CellRect(1, rows - 1);
-  EXPECT_EQ(last.Bottom + 1, grid->ClientHeight());
+  EXPECT_EQ(last.Bottom + 1, grid->ClientRect().Bottom);
   const int spacer = rows - 3;
   EXPECT_GE(grid->RowHeights(spacer), 0);
   EXPECT_EQ(grid->DataLink()->BufferCount() + 1 + 1 + 2, rows);
