@@ -13,6 +13,8 @@
 // Every data and footer cell goes through the one cell-parameters object:
 // the column fills it, OnGetCellParams and the column's own event may
 // change font, colour, alignment and text, then the text is written.
+#include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <functional>
 
@@ -28,7 +30,9 @@
 #include "platform/data/Fields.h"
 #include "platform/ui/Bitmaps.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/FontMetrics.h"
 #include "platform/ui/Frames3D.h"
+#include "platform/ui/QtText.h"
 #include "platform/ui/SysColors.h"
 
 namespace {
@@ -71,6 +75,31 @@ void WriteCellText(TCanvas* canvas, const TRect& rect, bool fill, int leftMargin
   canvas->Brush()->SetStyle(bsClear);
   canvas->DrawText(text, r, flags);
   canvas->Brush()->SetStyle(saved);
+}
+
+// The vertical text writer: text turned a quarter left (reading bottom
+// to top), aligned along the cell's height as alignment says, centred
+// across its width, clipped to rect.
+void WriteVerticalText(TCanvas* canvas, const TRect& rect, const AnsiString& text,
+                       TAlignment alignment, int margin) {
+  if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
+  QPainter& p = canvas->Painter();
+  p.save();
+  if (canvas->HasClip()) p.setClipRegion(canvas->ClipRegion());
+  p.setClipRect(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), Qt::IntersectClip);
+  p.setFont(ToQFont(*canvas->Font()));
+  TColor colour = canvas->Font()->Color();
+  unsigned rgb = ColorToRGB(colour);
+  p.setPen(QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF));
+  const int length = canvas->TextWidth(text), height = canvas->TextHeight(text);
+  int y = alignment == taLeftJustify    ? rect.Bottom - margin
+          : alignment == taRightJustify ? rect.Top + margin + length
+                                        : (rect.Top + rect.Bottom + length) / 2;
+  int x = (rect.Left + rect.Right - height) / 2;
+  p.translate(x, y);
+  p.rotate(-90);
+  p.drawText(QRect(0, 0, length + 2, height), Qt::AlignLeft | Qt::AlignTop, ToQString(text));
+  p.restore();
 }
 
 void DrawIndicatorGlyph(TBitmap* bmp, int kind, TColor glyph, TColor background) {
@@ -483,7 +512,11 @@ void TCustomDBGridEx::DrawTitleCell(int dataCol, TColumnEx* column, TRect rect, 
   c->Brush()->SetColor(background);
   c->Brush()->SetStyle(bsSolid);
   c->FillRect(rect);
-  if (useMultiTitle_) {
+  if (useMultiTitle_ && title->Orientation() == tohVertical) {
+    WriteVerticalText(c, TRect(textRect.Left + shift, textRect.Top + shift, textRect.Right + shift,
+                               textRect.Bottom + shift),
+                      caption, title->Alignment(), margin);
+  } else if (useMultiTitle_) {
     TRect r(textRect.Left + leftMargin + shift, textRect.Top + shift,
             textRect.Right - margin + shift, textRect.Bottom + shift);
     unsigned flags = DT_NOPREFIX | DT_WORDBREAK | AlignFlags(title->Alignment());

@@ -219,7 +219,9 @@ class TCustomGrid : public TCustomControl {
   virtual void PaintNonClient();
   // Paints one cell (state: gdFixed, gdFocused, gdSelected).
   virtual void DrawCell(int col, int row, const TRect& rect, const TGridDrawState& state) {}
-  // Grid lines of the cells in [startX, endX) x [startY, endY) of info.
+  // Grid lines right of and below the cells [startCol, endCol) x
+  // [startRow, endRow) inside area, in color.  fill names the background
+  // they run over (the cells fill themselves, so it is not painted).
   void DrawLines(const TGridDrawInfo& info, bool doHorz, bool doVert, int startCol, int startRow,
                  int endCol, int endRow, const TRect& area, TColor color, TColor fill);
   // Calls DrawCell for the cells of one region that meet the clip.

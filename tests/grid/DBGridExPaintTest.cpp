@@ -365,6 +365,56 @@ TEST_F(PaintTest, TheSpacersIndicatorStaysFlatUnlessDataOrFrozenCellsAre3D) {
   EXPECT_GT(shadow(Shot()), 5);
 }
 
+TEST_F(PaintTest, HighlightFollowsSelectionRowHighlightAndTheUpdateLock) {
+  AddRows(4);
+  AddColumn("NAME");
+  AddColumn("PAY");
+  Link();
+  GoTo(1);  // grid row 2, data row 1
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgAlwaysShowSelection});
+  const TGridDrawState selected{gdSelected}, plain{};
+  EXPECT_TRUE(grid->HighlightCell(0, 1, "", selected));
+  EXPECT_FALSE(grid->HighlightCell(1, 1, "", plain));
+  EXPECT_FALSE(grid->HighlightCell(0, 2, "", plain));
+  grid->BeginUpdate();
+  EXPECT_FALSE(grid->HighlightCell(0, 1, "", selected)) << "not while the update lock is held";
+  grid->EndUpdate();
+  grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghRowHighlight});
+  EXPECT_TRUE(grid->HighlightCell(1, 1, "", plain)) << "the rest of the current row";
+  EXPECT_FALSE(grid->HighlightCell(1, 2, "", plain));
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgRowSelect});
+  grid->BeginUpdate();
+  EXPECT_TRUE(grid->HighlightCell(1, 1, "", plain)) << "row selection ignores the lock";
+  grid->EndUpdate();
+}
+
+TEST_F(PaintTest, VerticalTitlesStandOnTheirSide) {
+  AddRows(2);
+  TColumnEx* a = AddColumn("NAME");
+  a->SetWidth(40);
+  a->Title()->SetCaption("WWWWWWWW");
+  a->Title()->SetOrientation(tohVertical);
+  grid->SetUseMultiTitle(true);
+  Link();
+  QImage img = Shot();
+  SaveGridShot(img, "grid-vertical-title");
+  TRect t = Cell(1, 0);
+  ASSERT_GT(t.Height(), 40) << "the title grew to hold the turned text";
+  // The ink is taller than wide.
+  int top = t.Bottom, bottom = t.Top, left = t.Right, right = t.Left;
+  for (int y = t.Top + 2; y < t.Bottom - 2; ++y)
+    for (int x = t.Left + 2; x < t.Right - 2; ++x) {
+      QRgb p = img.pixel(x, y);
+      if (qRed(p) + qGreen(p) + qBlue(p) < 200) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    }
+  EXPECT_GT(bottom - top, 2 * (right - left));
+}
+
 TEST_F(PaintTest, CheckBoxesShowTheFieldsValue) {
   AddRows(4);
   TColumnEx* ok = AddColumn("OK");
