@@ -429,6 +429,7 @@ class TCustomDBGridEx : public TCustomGrid {
   int layoutCount_ = 0;
   bool layoutFromDataLink_ = false;
   bool inDataChanged_ = false;
+  bool copyingParentFont_ = false;
   bool rowSelectRelayout_ = false;
   int invalidateCount_ = 0;
   int lastCurrentRow_ = -1;

@@ -156,6 +156,11 @@ void TCustomDBGridEx::LinkActive(bool value) {
   sumList_->SetDataSet(ds);
   LayoutChanged();
   if (value && options_.Contains(dgAlwaysShowEditor)) ShowEditor();
+  if (!value && vertBarShown_ && HandleAllocated()) {
+    // Nothing to scroll through any more.
+    vertBarShown_ = false;
+    ShowScrollBar(SB_VERT, false);
+  }
   UpdateVertScrollBar();
 }
 

@@ -52,6 +52,8 @@ TEST_F(RecordsTest, VerticalBarShowsRecordNumbers) {
   GoTo(20);
   EXPECT_EQ(grid->GetScrollPos(SB_VERT), 21);
   EXPECT_TRUE(grid->ScrollBarVisible(SB_VERT));
+  ds->Close();
+  EXPECT_FALSE(grid->ScrollBarVisible(SB_VERT)) << "a closed dataset has nothing to scroll";
 }
 
 TEST_F(RecordsTest, WithoutRecordNumbersTheBarHasThreePositions) {
