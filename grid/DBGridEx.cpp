@@ -65,6 +65,7 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* owner) : TCustomGrid(owner) {
   titleFont_ = std::make_unique<TFont>();
   titleFont_->Assign(Font());
   titleFont_->OnChange = [this](TObject*) {
+    if (!copyingParentFont_ && !IsLoading()) SetParentFont(false);
     if (options_.Contains(dgTitles)) LayoutChanged();
   };
   SetDefaultDrawing(true);
@@ -81,6 +82,7 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* owner) : TCustomGrid(owner) {
   footerFont_ = std::make_unique<TFont>();
   footerFont_->Assign(Font());
   footerFont_->OnChange = [this](TObject*) {
+    if (!copyingParentFont_ && !IsLoading()) SetParentFont(false);
     if (footerRowCount_ > 0) LayoutChanged();
   };
   cellParams_ = std::make_unique<TColCellParamsEx>();
@@ -144,6 +146,7 @@ void TCustomDBGridEx::SetFooterRowCount(int value) {
 void TCustomDBGridEx::SetFlat(bool value) {
   if (value == flat_) return;
   flat_ = value;
+  NonClientChanged();
   LayoutChanged();
 }
 
@@ -664,14 +667,16 @@ void TCustomDBGridEx::Resize() {
 void TCustomDBGridEx::FontChanged() {
   TCustomGrid::FontChanged();
   if (!columns_ || ComponentState().Contains(csDestroying)) return;
-  if (ParentFont()) {
-    // The grid copies its parent's font into the title and footer fonts.
-    titleFont_->Assign(Font());
-    footerFont_->Assign(Font());
-  }
   // Columns without a font of their own follow the grid's (their text
   // heights change the layout).
   BeginLayout();
+  if (ParentFont()) {
+    // The grid copies its parent's font into the title and footer fonts,
+    // which must not take ParentFont away.
+    TFlagScope scope(copyingParentFont_);
+    titleFont_->Assign(Font());
+    footerFont_->Assign(Font());
+  }
   for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i)->Font();
   EndLayout();
 }

@@ -376,6 +376,8 @@ class TCustomDBGridEx : public TCustomGrid {
   void ColumnMoved(int fromIndex, int toIndex) override;
   void Resize() override;
   void FontChanged() override;
+  int NonClientBorder() const override;
+  void PaintNonClient() override;
   // Rows are sized only by dragging in the indicator column.
   TGridState CalcSizingState(int x, int y, int& index, int& sizingPos, int& sizingOfs) override;
   virtual void RebuildLayout();
@@ -493,6 +495,7 @@ class TCustomDBGridEx : public TCustomGrid {
   int layoutCount_ = 0;
   bool layoutFromDataLink_ = false;
   bool inDataChanged_ = false;
+  bool copyingParentFont_ = false;
   bool rowSelectRelayout_ = false;
   int invalidateCount_ = 0;
   int lastCurrentRow_ = -1;

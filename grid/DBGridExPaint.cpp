@@ -13,6 +13,8 @@
 // Every data and footer cell goes through the one cell-parameters object:
 // the column fills it, OnGetCellParams and the column's own event may
 // change font, colour, alignment and text, then the text is written.
+#include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <functional>
 
@@ -28,7 +30,9 @@
 #include "platform/data/Fields.h"
 #include "platform/ui/Bitmaps.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/FontMetrics.h"
 #include "platform/ui/Frames3D.h"
+#include "platform/ui/QtText.h"
 #include "platform/ui/SysColors.h"
 
 namespace {
@@ -71,6 +75,31 @@ void WriteCellText(TCanvas* canvas, const TRect& rect, bool fill, int leftMargin
   canvas->Brush()->SetStyle(bsClear);
   canvas->DrawText(text, r, flags);
   canvas->Brush()->SetStyle(saved);
+}
+
+// The vertical text writer: text turned a quarter left (reading bottom
+// to top), aligned along the cell's height as alignment says, centred
+// across its width, clipped to rect.
+void WriteVerticalText(TCanvas* canvas, const TRect& rect, const AnsiString& text,
+                       TAlignment alignment, int margin) {
+  if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
+  QPainter& p = canvas->Painter();
+  p.save();
+  if (canvas->HasClip()) p.setClipRegion(canvas->ClipRegion());
+  p.setClipRect(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), Qt::IntersectClip);
+  p.setFont(ToQFont(*canvas->Font()));
+  TColor colour = canvas->Font()->Color();
+  unsigned rgb = ColorToRGB(colour);
+  p.setPen(QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF));
+  const int length = canvas->TextWidth(text), height = canvas->TextHeight(text);
+  int y = alignment == taLeftJustify    ? rect.Bottom - margin
+          : alignment == taRightJustify ? rect.Top + margin + length
+                                        : (rect.Top + rect.Bottom + length) / 2;
+  int x = (rect.Left + rect.Right - height) / 2;
+  p.translate(x, y);
+  p.rotate(-90);
+  p.drawText(QRect(0, 0, length + 2, height), Qt::AlignLeft | Qt::AlignTop, ToQString(text));
+  p.restore();
 }
 
 void DrawIndicatorGlyph(TBitmap* bmp, int kind, TColor glyph, TColor background) {
@@ -182,14 +211,15 @@ void TCustomDBGridEx::PaintGridLines(const TGridDrawInfo& info) {
   const int ind = IndicatorCols();
   // Title rows over every column.
   DrawLines(info, rowLines, colLines, 0, 0, ColCount(), FixedRows(),
-            TRect(0, 0, H.GridBoundary, V.FixedBoundary), fixedLine, FixedColor());
+            TRect(H.Origin, V.Origin, H.GridBoundary, V.FixedBoundary), fixedLine, FixedColor());
   // Indicator column over the data rows.
   DrawLines(info, rowLines, colLines, 0, TopRow(), ind, RowCount(),
-            TRect(0, V.FixedBoundary, H.FixedBoundary, V.GridBoundary), fixedLine, FixedColor());
+            TRect(H.Origin, V.FixedBoundary, H.FixedBoundary, V.GridBoundary), fixedLine,
+            FixedColor());
   // Frozen columns: fixed lines with the 3D look, data lines without.
   if (FixedCols() > ind) {
     TColor frozen = frozenCols_ > 0 && !optionsEx_.Contains(dghFrozen3D) ? dataLine : fixedLine;
-    int left = ind > 0 ? CellRect(ind, TopRow()).Left : 0;
+    int left = ind > 0 ? CellRect(ind, TopRow()).Left : H.Origin;
     DrawLines(info, rowLines, colLines, ind, TopRow(), FixedCols(), RowCount(),
               TRect(left, V.FixedBoundary, H.FixedBoundary, V.GridBoundary), frozen, Color());
   }
@@ -202,10 +232,11 @@ void TCustomDBGridEx::PaintGridLines(const TGridDrawInfo& info) {
     TRect top = CellRect(0, first);
     if (top.Height() > 0) {
       DrawLines(info, rowLines, colLines, 0, first, ColCount(), RowCount(),
-                TRect(0, top.Top, H.GridBoundary, V.GridBoundary), fixedLine, FixedColor());
+                TRect(H.Origin, top.Top, H.GridBoundary, V.GridBoundary), fixedLine, FixedColor());
       if (rowLines) {
         Canvas()->Brush()->SetColor(fixedLine);
-        Canvas()->FillRect(TRect(0, top.Top - V.EffectiveLineWidth, H.GridBoundary, top.Top));
+        Canvas()->FillRect(
+            TRect(H.Origin, top.Top - V.EffectiveLineWidth, H.GridBoundary, top.Top));
       }
     }
   }
@@ -218,17 +249,19 @@ void TCustomDBGridEx::Paint() {
   CalcDrawInfo(info);
   const TGridAxisDrawInfo& H = info.Horz;
   const TGridAxisDrawInfo& V = info.Vert;
+  PaintNonClient();
   if (GridLineWidth() > 0) PaintGridLines(info);
-  DrawCells(info, 0, 0, 0, 0, H.FixedBoundary, V.FixedBoundary, false);
+  DrawCells(info, 0, 0, H.Origin, V.Origin, H.FixedBoundary, V.FixedBoundary, false);
   {
-    int y = 0;
+    int y = V.Origin;
     for (int row = 0; row < FixedRows(); ++row) {
       DrawCells(info, LeftCol(), row, H.FixedBoundary, y, H.GridBoundary, y + RowHeights(row),
                 false);
       y += RowHeights(row) + V.EffectiveLineWidth;
     }
   }
-  DrawCells(info, 0, TopRow(), 0, V.FixedBoundary, H.FixedBoundary, V.GridBoundary, false);
+  DrawCells(info, 0, TopRow(), H.Origin, V.FixedBoundary, H.FixedBoundary, V.GridBoundary,
+            false);
   DrawCells(info, LeftCol(), TopRow(), H.FixedBoundary, V.FixedBoundary, H.GridBoundary,
             V.GridBoundary, true);
   TCanvas* c = Canvas();
@@ -240,15 +273,30 @@ void TCustomDBGridEx::Paint() {
   c->Brush()->SetColor(Color());
   c->Brush()->SetStyle(bsSolid);
   if (H.GridBoundary < H.GridExtent)
-    c->FillRect(TRect(H.GridBoundary, 0, H.GridExtent, V.GridExtent));
+    c->FillRect(TRect(H.GridBoundary, V.Origin, H.GridExtent, V.GridExtent));
   if (V.GridBoundary < V.GridExtent)
-    c->FillRect(TRect(0, V.GridBoundary, H.GridBoundary, V.GridExtent));
+    c->FillRect(TRect(H.Origin, V.GridBoundary, H.GridBoundary, V.GridExtent));
   drawnGroups_.clear();
 }
 
 bool TCustomDBGridEx::ColumnHighlighted(TColumnEx* column) const {
   return selection_->SelectionType() == gstAll ||
          (selection_->SelectionType() == gstColumns && selection_->Columns()->Contains(column));
+}
+
+int TCustomDBGridEx::NonClientBorder() const {
+  // The flat frame: one pixel, a sunken outer edge.
+  if (flat_ && Ctl3D() && BorderStyle() == bsSingle) return 1;
+  return TCustomGrid::NonClientBorder();
+}
+
+void TCustomDBGridEx::PaintNonClient() {
+  if (NonClientBorder() == 1 && Ctl3D()) {
+    TRect r(0, 0, Width(), Height());
+    DrawEdge(Canvas(), r, BDR_SUNKENOUTER, BF_RECT);
+    return;
+  }
+  TCustomGrid::PaintNonClient();
 }
 
 void TCustomDBGridEx::Frame3DCell(TRect& rect, bool sunken) {
@@ -464,7 +512,11 @@ void TCustomDBGridEx::DrawTitleCell(int dataCol, TColumnEx* column, TRect rect, 
   c->Brush()->SetColor(background);
   c->Brush()->SetStyle(bsSolid);
   c->FillRect(rect);
-  if (useMultiTitle_) {
+  if (useMultiTitle_ && title->Orientation() == tohVertical) {
+    WriteVerticalText(c, TRect(textRect.Left + shift, textRect.Top + shift, textRect.Right + shift,
+                               textRect.Bottom + shift),
+                      caption, title->Alignment(), margin);
+  } else if (useMultiTitle_) {
     TRect r(textRect.Left + leftMargin + shift, textRect.Top + shift,
             textRect.Right - margin + shift, textRect.Bottom + shift);
     unsigned flags = DT_NOPREFIX | DT_WORDBREAK | AlignFlags(title->Alignment());
@@ -680,7 +732,7 @@ void TCustomDBGridEx::DrawGroupTitle(THeadTreeNode* leaf, const TRect& leafRect,
   THeadTreeNode* node = leaf;
   for (THeadTreeNode* group = leaf->Host; group && group != headTree_.get();
        node = group, group = group->Host) {
-    int top = std::max(0, bottom - group->Height);
+    int top = std::max(ClientRect().Top, bottom - group->Height);
     if (drawnGroups_.insert(group).second) {
       int left = leafRect.Left - offset(group, leaf);
       int width = 0, n = 0;

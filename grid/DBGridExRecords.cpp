@@ -156,6 +156,11 @@ void TCustomDBGridEx::LinkActive(bool value) {
   sumList_->SetDataSet(ds);
   LayoutChanged();
   if (value && options_.Contains(dgAlwaysShowEditor)) ShowEditor();
+  if (!value && vertBarShown_ && HandleAllocated()) {
+    // Nothing to scroll through any more.
+    vertBarShown_ = false;
+    ShowScrollBar(SB_VERT, false);
+  }
   UpdateVertScrollBar();
 }
 
@@ -194,10 +199,11 @@ void TCustomDBGridEx::Scroll(int distance) {
         CalcDrawInfo(info);
         top = info.Vert.FixedBoundary;
       }
-      int bottom = ClientHeight();
+      TRect client = ClientRect();
+      int bottom = client.Bottom;
       if (footerRowCount_ > 0) bottom = CellRect(0, SpacerRow()).Top;
       ScrollWindow(0, -(DefaultRowHeight() + line) * distance,
-                   TRect(0, top, ClientWidth(), std::max(top, bottom)));
+                   TRect(client.Left, top, client.Right, std::max(top, bottom)));
       if (options_.Contains(dgIndicator)) InvalidateCell(0, Row());
     }
     if (options_.Contains(dgAlwaysShowEditor)) ShowEditor();

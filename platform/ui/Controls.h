@@ -516,6 +516,11 @@ class TCustomControl : public TWinControl {
 
  protected:
   void Resize() override;
+  // Width of the frame the control draws round its client area (and its
+  // scroll bars); the client area starts that far in.  0 by default.
+  virtual int NonClientBorder() const { return 0; }
+  // The frame's width changed: the scroll bars move, everything repaints.
+  void NonClientChanged();
   std::unique_ptr<TCanvas> canvas_;
 
  private:

@@ -5,6 +5,7 @@
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Frames3D.h"
 #include "platform/core/TypInfo.h"
 
 namespace {
@@ -19,14 +20,16 @@ bool Intersects(const TRect& a, const TRect& b) {
 }
 
 void CalcAxis(TGridAxisDrawInfo& ax, const std::vector<int>& extents, int fixed, int first,
-              int gridExtent, int line) {
+              int origin, int size, int line) {
+  const int gridExtent = origin + size;
   ax.Extents = extents;
+  ax.Origin = origin;
   ax.EffectiveLineWidth = line;
   ax.FixedCellCount = fixed;
   ax.FirstGridCell = first;
   ax.GridCellCount = static_cast<int>(extents.size());
   ax.GridExtent = gridExtent;
-  int fb = 0;
+  int fb = origin;
   for (int i = 0; i < fixed && i < ax.GridCellCount; ++i) fb += extents[i] + line;
   ax.FixedBoundary = fb;
   ax.GridBoundary = fb;
@@ -46,7 +49,7 @@ void CalcAxis(TGridAxisDrawInfo& ax, const std::vector<int>& extents, int fixed,
 // Pixel start of cell on an axis, -1 when it is scrolled out of view.
 int CellStart(const TGridAxisDrawInfo& ax, int cell) {
   if (cell < ax.FixedCellCount) {
-    int p = 0;
+    int p = ax.Origin;
     for (int i = 0; i < cell; ++i) p += ax.Extents[i] + ax.EffectiveLineWidth;
     return p;
   }
@@ -277,8 +280,8 @@ void TCustomGrid::CalcDrawInfo(TGridDrawInfo& info) const {
   int hLine = gridOptions_.Contains(goHorzLine) || gridOptions_.Contains(goFixedHorzLine)
                   ? gridLineWidth_
                   : 0;
-  CalcAxis(info.Horz, colWidths_, fixedCols_, topLeft_.X, client.Width(), vLine);
-  CalcAxis(info.Vert, rowHeights_, fixedRows_, topLeft_.Y, client.Height(), hLine);
+  CalcAxis(info.Horz, colWidths_, fixedCols_, topLeft_.X, client.Left, client.Width(), vLine);
+  CalcAxis(info.Vert, rowHeights_, fixedRows_, topLeft_.Y, client.Top, client.Height(), hLine);
 }
 
 TRect TCustomGrid::CellRect(int col, int row) const {
@@ -295,8 +298,8 @@ TGridCoord TCustomGrid::MouseCoord(int x, int y) const {
   TGridDrawInfo info;
   CalcDrawInfo(info);
   auto find = [](const TGridAxisDrawInfo& ax, int p) {
-    if (p < 0 || p >= ax.GridBoundary) return -1;
-    int pos = 0;
+    if (p < ax.Origin || p >= ax.GridBoundary) return -1;
+    int pos = ax.Origin;
     for (int i = 0; i < ax.FixedCellCount; ++i) {
       pos += ax.Extents[i] + ax.EffectiveLineWidth;
       if (p < pos) return i;
@@ -359,7 +362,8 @@ void TCustomGrid::InvalidateGridRow(int row) {
     if (y < 0) return;
     top = y;
   }
-  InvalidateRect(TRect(0, top, info.Horz.GridExtent, top + rowHeights_[row] + gridLineWidth_));
+  InvalidateRect(
+      TRect(info.Horz.Origin, top, info.Horz.GridExtent, top + rowHeights_[row] + gridLineWidth_));
 }
 
 void TCustomGrid::InvalidateGridCol(int col) {
@@ -368,7 +372,8 @@ void TCustomGrid::InvalidateGridCol(int col) {
   CalcDrawInfo(info);
   int x = CellStart(info.Horz, col);
   if (x < 0) return;
-  InvalidateRect(TRect(x, 0, x + colWidths_[col] + gridLineWidth_, info.Vert.GridExtent));
+  InvalidateRect(
+      TRect(x, info.Vert.Origin, x + colWidths_[col] + gridLineWidth_, info.Vert.GridExtent));
 }
 
 // ---------------------------------------------------------------------------
@@ -445,33 +450,67 @@ void TCustomGrid::Paint() {
   bool dataV = gridOptions_.Contains(goVertLine), dataH = gridOptions_.Contains(goHorzLine);
   if (gridLineWidth_ > 0) {
     DrawLines(info, fixedH, fixedV, 0, 0, ColCount(), fixedRows_,
-              TRect(0, 0, H.GridBoundary, V.FixedBoundary), clBlack, fixedColor_);
+              TRect(H.Origin, V.Origin, H.GridBoundary, V.FixedBoundary), clBlack, fixedColor_);
     DrawLines(info, fixedH, fixedV, 0, 0, fixedCols_, RowCount(),
-              TRect(0, 0, H.FixedBoundary, V.GridBoundary), clBlack, fixedColor_);
+              TRect(H.Origin, V.Origin, H.FixedBoundary, V.GridBoundary), clBlack, fixedColor_);
     DrawLines(info, dataH, dataV, topLeft_.X, topLeft_.Y, ColCount(), RowCount(),
               TRect(H.FixedBoundary, V.FixedBoundary, H.GridBoundary, V.GridBoundary), clSilver,
               Color());
   }
-  DrawCells(info, 0, 0, 0, 0, H.FixedBoundary, V.FixedBoundary, false);
+  PaintNonClient();
+  DrawCells(info, 0, 0, H.Origin, V.Origin, H.FixedBoundary, V.FixedBoundary, false);
   // fixed rows over the scrolling columns
   int savedFixedRows = fixedRows_;
   {
-    int y = 0;
+    int y = V.Origin;
     for (int row = 0; row < savedFixedRows; ++row) {
       DrawCells(info, topLeft_.X, row, H.FixedBoundary, y, H.GridBoundary, y + rowHeights_[row],
                 false);
       y += rowHeights_[row] + V.EffectiveLineWidth;
     }
   }
-  DrawCells(info, 0, topLeft_.Y, 0, V.FixedBoundary, H.FixedBoundary, V.GridBoundary, false);
+  DrawCells(info, 0, topLeft_.Y, H.Origin, V.FixedBoundary, H.FixedBoundary, V.GridBoundary,
+            false);
   DrawCells(info, topLeft_.X, topLeft_.Y, H.FixedBoundary, V.FixedBoundary, H.GridBoundary,
             V.GridBoundary, true);
   c->Brush()->SetColor(Color());
   c->Brush()->SetStyle(bsSolid);
   if (H.GridBoundary < H.GridExtent)
-    c->FillRect(TRect(H.GridBoundary, 0, H.GridExtent, V.GridExtent));
+    c->FillRect(TRect(H.GridBoundary, V.Origin, H.GridExtent, V.GridExtent));
   if (V.GridBoundary < V.GridExtent)
-    c->FillRect(TRect(0, V.GridBoundary, H.GridBoundary, V.GridExtent));
+    c->FillRect(TRect(H.Origin, V.GridBoundary, H.GridBoundary, V.GridExtent));
+}
+
+int TCustomGrid::NonClientBorder() const {
+  if (borderStyle_ != bsSingle) return 0;
+  return ctl3D_ ? 2 : 1;
+}
+
+void TCustomGrid::PaintNonClient() {
+  const int b = NonClientBorder();
+  if (b == 0) return;
+  TCanvas* c = Canvas();
+  TRect r(0, 0, Width(), Height());
+  if (ctl3D_) {
+    DrawEdge(c, r, EDGE_SUNKEN, BF_RECT);
+  } else {
+    c->Brush()->SetColor(clBlack);
+    c->FrameRect(r);
+  }
+}
+
+void TCustomGrid::SetBorderStyle(TBorderStyle value) {
+  if (value == borderStyle_) return;
+  borderStyle_ = value;
+  NonClientChanged();
+  UpdateScrollRange();
+}
+
+void TCustomGrid::SetCtl3D(bool value) {
+  if (value == ctl3D_) return;
+  ctl3D_ = value;
+  NonClientChanged();
+  UpdateScrollRange();
 }
 
 // ---------------------------------------------------------------------------
@@ -538,10 +577,12 @@ void TCustomGrid::ScrollDataInfo(int dx, int dy, const TGridDrawInfo& info) {
   }
   if (dx != 0)
     ScrollWindow(shift(info.Horz, dx), 0,
-                 TRect(info.Horz.FixedBoundary, 0, info.Horz.GridExtent, info.Vert.GridExtent));
+                 TRect(info.Horz.FixedBoundary, info.Vert.Origin, info.Horz.GridExtent,
+                       info.Vert.GridExtent));
   if (dy != 0)
     ScrollWindow(0, shift(info.Vert, dy),
-                 TRect(0, info.Vert.FixedBoundary, info.Horz.GridExtent, info.Vert.GridExtent));
+                 TRect(info.Horz.Origin, info.Vert.FixedBoundary, info.Horz.GridExtent,
+                       info.Vert.GridExtent));
 }
 
 void TCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
@@ -712,8 +753,9 @@ void TCustomGrid::DrawSizingLine() {
   c->Pen()->SetMode(pmXor);
   c->Pen()->SetColor(clWhite);
   c->Pen()->SetWidth(1);
-  c->MoveTo(sizingLineX_, 0);
-  c->LineTo(sizingLineX_, ClientHeight());
+  TRect client = ClientRect();
+  c->MoveTo(sizingLineX_, client.Top);
+  c->LineTo(sizingLineX_, client.Bottom);
   c->Pen()->SetMode(pmCopy);
 }
 
@@ -764,7 +806,7 @@ void TCustomGrid::MouseMove(TShiftState shift, int x, int y) {
       movePos_ = x;
       sizingPos_ = y;
       TRect client = ClientRect();
-      bool outside = x < 0 || y < 0 || x >= client.Width() || y >= client.Height();
+      bool outside = x < client.Left || y < client.Top || x >= client.Right || y >= client.Bottom;
       TGridDrawInfo info;
       CalcDrawInfo(info);
       outside = outside || x < info.Horz.FixedBoundary || y < info.Vert.FixedBoundary;
@@ -820,8 +862,7 @@ void TCustomGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
       Invalidate();
     }
   } else if (state == gsColMoving) {
-    TGridCoord cell = MouseCoord(x, std::min(y, 0));
-    if (cell.X < 0) cell = MouseCoord(x, 0);
+    TGridCoord cell = MouseCoord(x, ClientRect().Top);
     if (cell.X >= fixedCols_ && cell.X != moveIndex_) MoveColumn(moveIndex_, cell.X);
     moveIndex_ = -1;
   }

@@ -72,6 +72,7 @@ struct TGridRect {
 // One axis of the drawing geometry.
 struct TGridAxisDrawInfo {
   int EffectiveLineWidth = 0;
+  int Origin = 0;             // pixel where the client area starts
   int FixedBoundary = 0;      // pixel where the fixed cells end
   int GridBoundary = 0;       // pixel where the last cell shown ends
   int GridExtent = 0;         // client width or height
@@ -154,6 +155,12 @@ class TCustomGrid : public TCustomControl {
   void SetScrollBars(TScrollStyle value);
   TColor FixedColor() const { return fixedColor_; }
   void SetFixedColor(TColor value);
+  // The frame round the client area: bsSingle draws a sunken 2-pixel
+  // edge with Ctl3D, a 1-pixel black frame without; bsNone none.
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle value);
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool value);
   bool DefaultDrawing() const { return defaultDrawing_; }
   void SetDefaultDrawing(bool value) { defaultDrawing_ = value; }
 
@@ -207,9 +214,14 @@ class TCustomGrid : public TCustomControl {
   void WndProc(TMessage& message) override;
 
  protected:
+  int NonClientBorder() const override;
+  // Paints the frame outside the client area.
+  virtual void PaintNonClient();
   // Paints one cell (state: gdFixed, gdFocused, gdSelected).
   virtual void DrawCell(int col, int row, const TRect& rect, const TGridDrawState& state) {}
-  // Grid lines of the cells in [startX, endX) x [startY, endY) of info.
+  // Grid lines right of and below the cells [startCol, endCol) x
+  // [startRow, endRow) inside area, in color.  fill names the background
+  // they run over (the cells fill themselves, so it is not painted).
   void DrawLines(const TGridDrawInfo& info, bool doHorz, bool doVert, int startCol, int startRow,
                  int endCol, int endRow, const TRect& area, TColor color, TColor fill);
   // Calls DrawCell for the cells of one region that meet the clip.
@@ -269,6 +281,8 @@ class TCustomGrid : public TCustomControl {
   TScrollStyle scrollBars_ = ssBoth;
   TColor fixedColor_ = clBtnFace;
   bool defaultDrawing_ = true;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool ctl3D_ = true;
   bool editorMode_ = false;
   int sizingLineX_ = -1;
 };

@@ -83,6 +83,16 @@ TEST_F(LayoutTest, ALargerFontLaysTheRowsOutAgain) {
   EXPECT_EQ(grid->Columns()->Items(0)->Font()->Height(), -24);
 }
 
+TEST_F(LayoutTest, TitleAndFooterFontsFollowTheParentsFontUntilSetThemselves) {
+  ASSERT_TRUE(grid->ParentFont());
+  form->Font()->SetName("Arial");
+  EXPECT_EQ(grid->TitleFont()->Name(), AnsiString("Arial"));
+  EXPECT_EQ(grid->FooterFont()->Name(), AnsiString("Arial"));
+  EXPECT_TRUE(grid->ParentFont());
+  grid->TitleFont()->SetHeight(-20);
+  EXPECT_FALSE(grid->ParentFont());
+}
+
 TEST_F(LayoutTest, FitRowHeightToTextWritesBackLinesAndTheExtra) {
   Link();
   const int t = TextH();
@@ -137,6 +147,7 @@ class AutoFitTest : public LayoutTest {
  protected:
   void ThreeColumns(int base) {
     for (const char* name : {"NAME", "PAY", "N"}) AddColumn(name)->SetWidth(base);
+    grid->SetBorderStyle(bsNone);
     Link();
     Place(500, 200);
   }

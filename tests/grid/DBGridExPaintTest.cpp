@@ -10,6 +10,8 @@
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridExUtils.h"
 #include "grid/GridSelection.h"
+#include "platform/ui/Bitmaps.h"
+#include "platform/ui/ImageList.h"
 #include "platform/ui/SysColors.h"
 
 namespace {
@@ -263,6 +265,156 @@ TEST_F(PaintTest, ThreeDTitlesGetARaisedEdgeFlatOnesALine) {
   EXPECT_GT(CountColor(flat, TRect(t.Left, t.Bottom - 1, t.Right, t.Bottom), kGray), t.Width() - 3);
 }
 
+TEST_F(PaintTest, TheFrameIsASunkenEdgeOnePixelWideWhenFlat) {
+  Link();
+  const struct {
+    bool flat;
+    TBorderStyle border;
+    int width;
+  } cases[] = {{false, bsSingle, 2}, {true, bsSingle, 1}, {true, bsNone, 0}};
+  for (const auto& k : cases) {
+    grid->SetFlat(k.flat);
+    grid->SetBorderStyle(k.border);
+    TRect client = grid->ClientRect();
+    EXPECT_EQ(client.Left, k.width) << k.flat;
+    EXPECT_EQ(grid->CellRect(0, 0).Left, k.width);
+    QImage img = Shot();
+    if (k.width == 1) {
+      SaveGridShot(img, "grid-flat-frame");
+      EXPECT_EQ(img.pixel(0, 40) & 0xFFFFFF, ColorToRGB(clBtnShadow) & 0xFFFFFF) << "left: shadow";
+      EXPECT_EQ(img.pixel(grid->Width() - 1, 40) & 0xFFFFFF, 0xFFFFFFu) << "right: highlight";
+    }
+  }
+}
+
+TEST_F(PaintTest, CellParametersPassThroughTheGridAndTheColumn) {
+  AddRows(4);
+  TColumnEx* name = AddColumn("NAME");
+  name->SetWidth(80);
+  Link();
+  const TColor special = 0x3060A0;
+  std::vector<AnsiString> texts;
+  int drawn = 0;
+  grid->OnGetCellParams = [&](TObject*, TColumnEx* c, TFont*, TColor& background,
+                              const TGridDrawState&) {
+    if (c->Field()->AsString() == "name2") background = special;
+  };
+  name->SetOnGetCellParams([&](TObject*, bool editMode, TColCellParamsEx* params) {
+    EXPECT_FALSE(editMode);
+    texts.push_back(params->Text);
+  });
+  grid->OnDrawColumnCell = [&](TObject*, const TRect&, int dataCol, TColumnEx* c,
+                               const TGridDrawState&) {
+    EXPECT_EQ(dataCol, 0);
+    EXPECT_EQ(c, name);
+    ++drawn;
+  };
+  QImage img = Shot();
+  TRect third = Cell(1, 3);
+  EXPECT_GT(CountColor(img, third, special), third.Width() * third.Height() / 2);
+  EXPECT_EQ(CountColor(img, Cell(1, 2), special), 0);
+  EXPECT_EQ(drawn, 4);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[3], AnsiString("name3"));
+  EXPECT_EQ(grid->DataLink()->ActiveRecord(), 0) << "the active record is put back";
+}
+
+TEST_F(PaintTest, AKeyImageColumnShowsTheImageOfTheValuesPlace) {
+  ds->AddRow({"a", 1.0, 1, "Y", true});
+  ds->AddRow({"b", 2.0, 2, "N", false});
+  ds->AddRow({"c", 3.0, 3, "Z", false});
+  TImageList images(8, 8);
+  const TColor colours[] = {0x0000C0, 0x00C000};
+  for (TColor colour : colours) {
+    TBitmap bmp(8, 8);
+    bmp.Canvas()->Brush()->SetColor(colour);
+    bmp.Canvas()->FillRect(TRect(0, 0, 8, 8));
+    images.AddMasked(&bmp, clWhite);
+  }
+  TColumnEx* flag = AddColumn("FLAG");
+  flag->SetWidth(40);
+  flag->KeyList()->Add("Y");
+  flag->KeyList()->Add("N");
+  flag->SetImageList(&images);
+  Link();
+  ASSERT_EQ(flag->ColumnKind(), ckKeyImageList);
+  QImage img = Shot();
+  EXPECT_EQ(CountColor(img, Cell(1, 1), colours[0]), 64);
+  EXPECT_EQ(CountColor(img, Cell(1, 2), colours[1]), 64);
+  EXPECT_EQ(CountNotColor(img, Cell(1, 3), Rgb(clWindow)), 0) << "not in the list: no image";
+  flag->SetNotInKeyListIndex(1);
+  QImage again = Shot();
+  EXPECT_EQ(CountColor(again, Cell(1, 3), colours[1]), 64);
+}
+
+TEST_F(PaintTest, TheSpacersIndicatorStaysFlatUnlessDataOrFrozenCellsAre3D) {
+  AddRows(2);
+  AddColumn("NAME")->SetWidth(60);
+  AddColumn("PAY")->Footer()->SetValueType(fvtSum);
+  Link();
+  grid->SetFooterRowCount(1);
+  const int spacer = grid->RowCount() - 2;
+  // A 3D cell's raised edge ends in a shadow along its bottom.
+  auto shadow = [&](const QImage& img) {
+    TRect r = Indicator(spacer);
+    return CountColor(img, TRect(r.Left, r.Bottom - 1, r.Right, r.Bottom), kGray);
+  };
+  ASSERT_GT(grid->RowHeights(spacer), 2);
+  EXPECT_EQ(shadow(Shot()), 0);
+  grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghData3D});
+  EXPECT_GT(shadow(Shot()), 5);
+}
+
+TEST_F(PaintTest, HighlightFollowsSelectionRowHighlightAndTheUpdateLock) {
+  AddRows(4);
+  AddColumn("NAME");
+  AddColumn("PAY");
+  Link();
+  GoTo(1);  // grid row 2, data row 1
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgAlwaysShowSelection});
+  const TGridDrawState selected{gdSelected}, plain{};
+  EXPECT_TRUE(grid->HighlightCell(0, 1, "", selected));
+  EXPECT_FALSE(grid->HighlightCell(1, 1, "", plain));
+  EXPECT_FALSE(grid->HighlightCell(0, 2, "", plain));
+  grid->BeginUpdate();
+  EXPECT_FALSE(grid->HighlightCell(0, 1, "", selected)) << "not while the update lock is held";
+  grid->EndUpdate();
+  grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghRowHighlight});
+  EXPECT_TRUE(grid->HighlightCell(1, 1, "", plain)) << "the rest of the current row";
+  EXPECT_FALSE(grid->HighlightCell(1, 2, "", plain));
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgRowSelect});
+  grid->BeginUpdate();
+  EXPECT_TRUE(grid->HighlightCell(1, 1, "", plain)) << "row selection ignores the lock";
+  grid->EndUpdate();
+}
+
+TEST_F(PaintTest, VerticalTitlesStandOnTheirSide) {
+  AddRows(2);
+  TColumnEx* a = AddColumn("NAME");
+  a->SetWidth(40);
+  a->Title()->SetCaption("WWWWWWWW");
+  a->Title()->SetOrientation(tohVertical);
+  grid->SetUseMultiTitle(true);
+  Link();
+  QImage img = Shot();
+  SaveGridShot(img, "grid-vertical-title");
+  TRect t = Cell(1, 0);
+  ASSERT_GT(t.Height(), 40) << "the title grew to hold the turned text";
+  // The ink is taller than wide.
+  int top = t.Bottom, bottom = t.Top, left = t.Right, right = t.Left;
+  for (int y = t.Top + 2; y < t.Bottom - 2; ++y)
+    for (int x = t.Left + 2; x < t.Right - 2; ++x) {
+      QRgb p = img.pixel(x, y);
+      if (qRed(p) + qGreen(p) + qBlue(p) < 200) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    }
+  EXPECT_GT(bottom - top, 2 * (right - left));
+}
+
 TEST_F(PaintTest, CheckBoxesShowTheFieldsValue) {
   AddRows(4);
   TColumnEx* ok = AddColumn("OK");
@@ -305,7 +457,7 @@ TEST_F(PaintTest, FootersShowTheirValuesOnTheFooterColour) {
   EXPECT_GT(CountColor(img, f, footer), f.Width() * f.Height() / 2);
   EXPECT_GT(CountNotColor(img, TRect(f.Left + 2, f.Top + 2, f.Right - 2, f.Bottom - 2), footer), 5)
       << "the sum is written";
-  EXPECT_EQ(f.Bottom + 1, grid->ClientHeight());
+  EXPECT_EQ(f.Bottom + 1, grid->ClientRect().Bottom);
 }
 
 TEST_F(PaintTest, AGroupTitleSpansItsColumnsOnce) {

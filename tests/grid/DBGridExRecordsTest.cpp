@@ -52,6 +52,8 @@ TEST_F(RecordsTest, VerticalBarShowsRecordNumbers) {
   GoTo(20);
   EXPECT_EQ(grid->GetScrollPos(SB_VERT), 21);
   EXPECT_TRUE(grid->ScrollBarVisible(SB_VERT));
+  ds->Close();
+  EXPECT_FALSE(grid->ScrollBarVisible(SB_VERT)) << "a closed dataset has nothing to scroll";
 }
 
 TEST_F(RecordsTest, WithoutRecordNumbersTheBarHasThreePositions) {
@@ -115,7 +117,7 @@ TEST_F(RecordsTest, FootersEndAtTheBottomBelowASpacer) {
   grid->SetFooterRowCount(2);
   const int rows = grid->RowCount();
   TRect last = grid->CellRect(1, rows - 1);
-  EXPECT_EQ(last.Bottom + 1, grid->ClientHeight());
+  EXPECT_EQ(last.Bottom + 1, grid->ClientRect().Bottom);
   const int spacer = rows - 3;
   EXPECT_GE(grid->RowHeights(spacer), 0);
   EXPECT_EQ(grid->DataLink()->BufferCount() + 1 + 1 + 2, rows);

@@ -42,6 +42,7 @@ class GridsTest : public TFormTest {
     grid = Add<TTestGrid>();
     grid->SetBounds(0, 0, 300, 200);
     grid->SetScrollBars(ssNone);
+    grid->SetBorderStyle(bsNone);
     grid->SetColCount(10);
     grid->SetRowCount(40);
     grid->SetDefaultColWidth(50);
@@ -82,6 +83,18 @@ TEST_F(GridsTest, CellsFollowWidthsLinesAndTheScrollPosition) {
     }
   }
   EXPECT_EQ(grid->VisibleRowCount(), (200 - 21) / 21);
+}
+
+TEST_F(GridsTest, AFrameMovesTheCellsIn) {
+  grid->SetBorderStyle(bsSingle);
+  EXPECT_EQ(grid->CellRect(0, 0).Left, 2);
+  EXPECT_EQ(grid->CellRect(1, 1).Top, 2 + 21);
+  EXPECT_EQ(grid->MouseCoord(1, 1).X, -1) << "the frame is no cell";
+  EXPECT_EQ(grid->MouseCoord(3, 3).X, 0);
+  grid->SetCtl3D(false);
+  EXPECT_EQ(grid->CellRect(0, 0).Left, 1);
+  QImage img = Paint();
+  EXPECT_EQ(img.pixel(0, 50) & 0xFFFFFF, 0u) << "a black frame";
 }
 
 TEST_F(GridsTest, OnlyInvalidatedCellsArePaintedAgain) {
