@@ -454,7 +454,10 @@ void TDBGridInplaceEdit::DropDown() {
   listVisible_ = true;
   mainButton_->SetAlwaysDown(true);
   dropDownActive_ = true;
-  if (CanFocus()) SetFocus();
+  dropText_ = Text();
+  // The focus stays where the typing goes: in the editor, when the grid
+  // had it.
+  if (!Focused() && Grid() && Grid()->Focused() && CanFocus()) SetFocus();
 }
 
 void TDBGridInplaceEdit::CloseUp(bool accept) {
@@ -481,7 +484,12 @@ void TDBGridInplaceEdit::CloseUp(bool accept) {
   listVisible_ = false;
   if (c == nullptr || g == nullptr) return;
   if (!accept) {
-    if (activeList_ == pickList_ && Text() != g->EditText()) SetText(g->EditText());
+    // Walking the list showed its items in the editor; the text before
+    // the drop-down comes back.
+    if (activeList_ == pickList_ && Text() != dropText_) {
+      SetText(dropText_);
+      g->SetEditTextEx(dropText_);
+    }
     return;
   }
   if (activeList_ == calendar_) {
@@ -536,6 +544,7 @@ void TDBGridInplaceEdit::ValidateListText(AnsiString& typed) {
     }
   } else if (c->OnNotInList) {
     typed.clear();
+    if (!CanModifyCell(true)) return;
     SetText(s);
     SetSelStart(static_cast<int>(s.size()));
     g->SetEditValue(Variant::Null());

@@ -161,5 +161,6 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   bool readOnlyFromParams_ = false;
   int buttonWidth_ = 0;
   AnsiString keyBuffer_;
+  AnsiString dropText_;  // the text when the list dropped down
   std::vector<int> pickKeys_;  // KeyList index of each shown pick-list item
 };
