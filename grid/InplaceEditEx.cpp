@@ -5,6 +5,7 @@
 
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExColumns.h"
+#include "grid/DBLookupEx.h"
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridExUtils.h"
 #include "platform/core/AnsiText.h"
@@ -308,8 +309,11 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle style) {
         if (!calendar_) calendar_ = new TPopupMonthCalendarEx(this, this);
         activeList_ = calendar_;
         break;
+      case esDataList:
+        if (!dataList_) dataList_ = new TPopupDataListEx(this, this);
+        activeList_ = dataList_;
+        break;
       default:
-        // The lookup drop-down is not built here: a lookup cell edits as text.
         activeList_ = nullptr;
         break;
     }
@@ -372,8 +376,11 @@ void TDBGridInplaceEdit::UpdateContents() {
   TInplaceEdit::UpdateContents();
   g->SetEditTextEx(Text());
   TField* f = c->Field();
-  g->SetEditValue(f && c->ColumnKind() == ckKeyPickList && !f->IsNull() ? Variant(f->Text())
-                                                                          : Variant::Null());
+  if (f && f->Lookup() && !f->KeyFields().empty() && f->DataSet())
+    g->SetEditValue(f->DataSet()->FieldValues(f->KeyFields()));
+  else
+    g->SetEditValue(f && c->ColumnKind() == ckKeyPickList && !f->IsNull() ? Variant(f->Text())
+                                                                            : Variant::Null());
 }
 
 // --- drop-downs --------------------------------------------------------------
@@ -439,6 +446,33 @@ void TDBGridInplaceEdit::DropDown() {
       width = std::max(width, FontMetrics().TextWidth(*Font(), items->Strings(i)) + 4);
     pickList_->SetBounds(0, 0, width, height);
     pickList_->SetSized(false);
+  } else if (activeList_ == dataList_) {
+    TField* f = c->Field();
+    TDataSet* lookup = f ? f->LookupDataSet() : nullptr;
+    dataList_->SetColor(Color());
+    dataList_->Font()->Assign(Font());
+    dataList_->SpecRow()->Assign(c->DropDownSpecRow());
+    int rows = static_cast<int>(c->DropDownRows());
+    int n = lookup && lookup->Active() && lookup->IsSequenced() ? lookup->RecordCount() : 0;
+    dataList_->SetRowCount(n > 0 && n < rows ? n : rows);
+    dataList_->SetShowTitles(c->DropDownShowTitles());
+    AnsiString listFields = c->LookupDisplayFields();
+    if (listFields.empty() && f) listFields = f->LookupResultField();
+    int display = 0, index = 0;
+    size_t start = 0;
+    while (f && start <= listFields.size()) {
+      size_t end = listFields.find(';', start);
+      if (end == std::string::npos) end = listFields.size();
+      if (AnsiCompareText(listFields.substr(start, end - start), f->LookupResultField()) == 0)
+        display = index;
+      ++index;
+      start = end + 1;
+    }
+    dataList_->SetKeyValue(DBGrid()->EditValue());
+    dataList_->SetList(lookup, f ? f->LookupKeyFields() : AnsiString(), listFields, display);
+    int width = c->DropDownWidth() > 0 ? c->DropDownWidth() : Width();
+    dataList_->SetBounds(0, 0, std::max(width, Width()), dataList_->Height());
+    height = dataList_->Height();
   } else if (activeList_ == calendar_) {
     calendar_->SetColor(Color());
     calendar_->Font()->Assign(Font());
@@ -486,9 +520,20 @@ void TDBGridInplaceEdit::CloseUp(bool accept) {
   if (!accept) {
     // Walking the list showed its items in the editor; the text before
     // the drop-down comes back.
-    if (activeList_ == pickList_ && Text() != dropText_) {
+    if ((activeList_ == pickList_ || activeList_ == dataList_) && Text() != dropText_) {
       SetText(dropText_);
       g->SetEditTextEx(dropText_);
+    }
+    return;
+  }
+  if (activeList_ == dataList_) {
+    TField* f = c->Field();
+    if (f && KeyFieldsModifiable(f) && c->CanModify(true)) {
+      AnsiString text = dataList_->SelectedText();
+      SetText(text);
+      g->SetEditValue(dataList_->KeyValue());
+      g->SetEditTextEx(text);
+      SelectAll();
     }
     return;
   }
@@ -527,6 +572,10 @@ void TDBGridInplaceEdit::ValidateListText(AnsiString& typed) {
   TCustomDBGridEx* g = DBGrid();
   if (c == nullptr || g == nullptr) return;
   TColumnKind kind = c->ColumnKind();
+  if (editStyle_ == esDataList) {
+    ValidateLookupText(typed);
+    return;
+  }
   if (kind != ckKeyPickList && editStyle_ != esPickList) return;
   if (!CanModifyCell(false)) return;
   if (typed == "\b") {
@@ -554,6 +603,49 @@ void TDBGridInplaceEdit::ValidateListText(AnsiString& typed) {
   if (kind == ckKeyPickList) typed.clear();
 }
 
+void TDBGridInplaceEdit::ValidateLookupText(AnsiString& typed) {
+  TColumnEx* c = Column();
+  TCustomDBGridEx* g = DBGrid();
+  TField* f = c->Field();
+  TDataSet* lookup = f ? f->LookupDataSet() : nullptr;
+  if (lookup == nullptr || !CanModifyCell(false)) return;
+  if (typed == "\b") {
+    typed.clear();
+    return;
+  }
+  AnsiString s = Text().substr(0, static_cast<size_t>(std::max(SelStart(), 0))) + typed;
+  typed.clear();
+  bool found = false;
+  TBookmarkStr mark = lookup->Bookmark();
+  AnsiString result;
+  Variant key;
+  try {
+    found = lookup->Locate(f->LookupResultField(), Variant(s),
+                           TLocateOptions{loCaseInsensitive, loPartialKey});
+    if (found) {
+      result = lookup->FieldByName(f->LookupResultField())->DisplayText();
+      key = lookup->FieldValues(f->LookupKeyFields());
+    }
+  } catch (const EDatabaseError&) {
+    found = false;
+  }
+  if (!mark.empty()) lookup->SetBookmark(mark);
+  if (found) {
+    if (!CanModifyCell(true)) return;
+    SetTextSelectTail(result, s.size());
+    g->SetEditValue(key);
+    g->SetEditTextEx(Text());
+    if (listVisible_ && dataList_) dataList_->SetKeyValue(key);
+  } else if (c->OnNotInList) {
+    if (!CanModifyCell(true)) return;
+    SetText(s);
+    SetSelStart(static_cast<int>(s.size()));
+    g->SetEditValue(Variant::Null());
+    g->SetEditTextEx(s);
+    if (listVisible_ && dataList_) dataList_->SetKeyValue(Variant::Null());
+  }
+}
+
 void TDBGridInplaceEdit::KeyPress(char& key) {
   TColumnEx* c = Column();
   auto byte = static_cast<unsigned char>(key);
@@ -563,7 +655,8 @@ void TDBGridInplaceEdit::KeyPress(char& key) {
     return;
   }
   if (byte >= 32 && !listVisible_ && c && c->AutoDropDown() && activeList_) DropDown();
-  bool listColumn = c && (c->ColumnKind() == ckKeyPickList || editStyle_ == esPickList);
+  bool listColumn = c && (c->ColumnKind() == ckKeyPickList || editStyle_ == esPickList ||
+                          editStyle_ == esDataList);
   if (listColumn) {
     if (keyBuffer_.empty() && IsDBCSLeadByte(byte)) {
       keyBuffer_ = AnsiString(1, key);
@@ -620,6 +713,13 @@ void TDBGridInplaceEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
       if (listKey) {
         if (activeList_ == calendar_) {
           calendar_->KeyDown(key, shift);
+        } else if (activeList_ == dataList_) {
+          dataList_->KeyDown(key, shift);
+          AnsiString shown = dataList_->SelectedText();
+          if (shown != Text()) {
+            SetText(shown);
+            SelectAll();
+          }
         } else if (pickList_) {
           int count = pickList_->Items()->Count();
           int i = pickList_->ItemIndex();
@@ -643,6 +743,24 @@ void TDBGridInplaceEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
         key = 0;
         return;
       }
+    }
+  }
+  if (editStyle_ == esDataList && c && c->DropDownSpecRow()->Visible() && g) {
+    // The special row's short cut (Alt+Del unless set) chooses it.
+    unsigned short cut = static_cast<unsigned short>(key) | (sh ? 0x2000 : 0) |
+                         (ctrl ? 0x4000 : 0) | (alt ? 0x8000 : 0);
+    TSpecRowEx* spec = c->DropDownSpecRow();
+    if (cut == spec->ShortCut() && CanModifyCell(false)) {
+      if (CanModifyCell(true)) {
+        AnsiString text = spec->CellText(0);
+        SetText(text);
+        g->SetEditTextEx(text);
+        g->SetEditValue(spec->Value());
+        if (listVisible_ && dataList_) dataList_->SetKeyValue(spec->Value());
+        SelectAll();
+      }
+      key = 0;
+      return;
     }
   }
   if (key == VK_RETURN && onlyCtrl && (editStyle_ == esEllipsis || editStyle_ == esDropDown)) {

@@ -2,6 +2,8 @@
 // edit buttons and its drop-downs: the pick list TPopupListbox and the
 // month calendar TPopupMonthCalendarEx.
 //
+// The lookup drop-down (esDataList) is TPopupDataListEx (DBLookupEx.h).
+//
 // Edit styles, from the current column (GetColumnEditStyle):
 //   0 esSimple        button style cbsNone, or nothing below applies
 //   1 esEllipsis      cbsEllipsis
@@ -40,6 +42,7 @@ class TColumnEx;
 // A cell write the field refused, naming the column and the text.
 PAYROLL_DECLARE_EXCEPTION(EDataCellError, EDatabaseError)
 class TDBGridInplaceEdit;
+class TPopupDataListEx;
 
 enum TEditStyle : unsigned char {
   esSimple, esEllipsis, esPickList, esDataList, esDateCalendar, esUpDown, esDropDown
@@ -119,6 +122,7 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   TWinControl* ActiveList() const { return activeList_; }
   TPopupListbox* PickList() const { return pickList_; }
   TPopupMonthCalendarEx* Calendar() const { return calendar_; }
+  TPopupDataListEx* DataList() const { return dataList_; }
   bool ListVisible() const { return listVisible_; }
   bool DropDownActive() const { return dropDownActive_; }
   int ButtonWidth() const { return buttonWidth_; }
@@ -134,6 +138,9 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   // Completion of a typed key against the pick list; typed is emptied when
   // the key was taken (or refused).
   void ValidateListText(AnsiString& typed);
+  // The same against the lookup dataset (esDataList): a typed prefix of a
+  // record's result field completes to it and takes its key.
+  void ValidateLookupText(AnsiString& typed);
   void UpdateEditButtons();
   // The main button was pressed (isDown: the lower half of an up-down).
   void ButtonDown(bool isDown);
@@ -153,6 +160,7 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   TWinControl* activeList_ = nullptr;
   TPopupListbox* pickList_ = nullptr;
   TPopupMonthCalendarEx* calendar_ = nullptr;
+  TPopupDataListEx* dataList_ = nullptr;
   TEditButtonControlEx* mainButton_ = nullptr;
   TEditStyle editStyle_ = esSimple;
   bool listVisible_ = false;

@@ -1,0 +1,348 @@
+// The lookup drop-down and its special row (see DBLookupEx.h).
+#include "grid/DBLookupEx.h"
+
+#include <algorithm>
+
+#include "grid/DBGridExColumns.h"
+#include "grid/GridExUtils.h"
+#include "grid/InplaceEditEx.h"
+#include "platform/core/AnsiText.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/Fields.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/FontMetrics.h"
+#include "platform/ui/Frames3D.h"
+#include "platform/ui/SysColors.h"
+#include "platform/ui/VirtualKeys.h"
+
+namespace {
+
+constexpr int kBorder = 2;
+constexpr int kTypeAheadMs = 2000;
+constexpr size_t kMaxSearchText = 32;
+
+std::vector<AnsiString> SplitNames(const AnsiString& names) {
+  std::vector<AnsiString> out;
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    AnsiString n = names.substr(start, end - start);
+    if (!n.empty()) out.push_back(n);
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+TSpecRowEx* TColumnEx::DropDownSpecRow() const {
+  if (!specRow_) specRow_ = std::make_shared<TSpecRowEx>();
+  return specRow_.get();
+}
+
+// ---------------------------------------------------------------------------
+// TSpecRowEx
+
+void TSpecRowEx::Assign(TPersistent* source) {
+  auto* s = dynamic_cast<TSpecRowEx*>(source);
+  if (s == nullptr) return TPersistent::Assign(source);
+  SetCellsText(s->cellsText_);
+  color_ = s->color_;
+  value_ = s->value_;
+  visible_ = s->visible_;
+  showIfNotInKeyList_ = s->showIfNotInKeyList_;
+  shortCut_ = s->shortCut_;
+}
+
+void TSpecRowEx::SetCellsText(const AnsiString& value) {
+  cellsText_ = value;
+  cells_.clear();
+  size_t i = 0, n = value.size();
+  auto skipControls = [&] {
+    while (i < n && static_cast<unsigned char>(value[i]) >= 1 &&
+           static_cast<unsigned char>(value[i]) < 32)
+      ++i;
+  };
+  skipControls();
+  while (i < n) {
+    AnsiString cell;
+    if (value[i] == '"') {
+      ++i;
+      while (i < n) {
+        if (value[i] == '"') {
+          if (i + 1 < n && value[i + 1] == '"') {
+            cell += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        cell += value[i++];
+      }
+      // Anything after the closing quote up to the separator is dropped.
+      while (i < n && value[i] != ';') ++i;
+    } else {
+      while (i < n && value[i] != ';' && static_cast<unsigned char>(value[i]) >= 32)
+        cell += value[i++];
+    }
+    cells_.push_back(cell);
+    skipControls();
+    if (i < n && value[i] == ';') {
+      ++i;
+      skipControls();
+    }
+  }
+}
+
+AnsiString TSpecRowEx::CellText(int index) const {
+  return index >= 0 && index < CellCount() ? cells_[index] : AnsiString();
+}
+
+// ---------------------------------------------------------------------------
+// TPopupDataListEx
+
+TPopupDataListEx::TPopupDataListEx(TComponent* owner, TDBGridInplaceEdit* editor)
+    : TCustomControl(owner), editor_(editor) {
+  SetVisible(false);
+  SetColor(clWindow);
+  SetBounds(0, 0, 121, 10);
+  UpdateHeight();
+}
+
+int TPopupDataListEx::RowHeight() const {
+  return std::max(1, FontMetrics().Metrics(*Font()).Height);
+}
+
+void TPopupDataListEx::UpdateHeight() {
+  SetHeight(rowCount_ * RowHeight() + kBorder + TitleHeight() + SpecRowHeight());
+}
+
+void TPopupDataListEx::SetRowCount(int value) {
+  rowCount_ = std::clamp(value, 1, 100);
+  UpdateHeight();
+}
+
+void TPopupDataListEx::SetShowTitles(bool value) {
+  showTitles_ = value;
+  UpdateHeight();
+}
+
+void TPopupDataListEx::SetList(TDataSet* dataset, const AnsiString& keyField,
+                               const AnsiString& listFields, int displayIndex) {
+  rows_.clear();
+  titles_.clear();
+  selected_ = -1;
+  top_ = 0;
+  display_ = displayIndex;
+  if (dataset == nullptr || !dataset->Active()) return;
+  std::vector<TField*> shown;
+  for (const AnsiString& n : SplitNames(listFields))
+    if (TField* f = dataset->FindField(n)) shown.push_back(f);
+  if (shown.empty())
+    if (TField* f = dataset->FindField(keyField)) shown.push_back(f);
+  for (TField* f : shown) titles_.push_back(f->DisplayLabel());
+  TBookmarkStr mark = dataset->Bookmark();
+  dataset->DisableControls();
+  try {
+    for (dataset->First(); !dataset->Eof(); dataset->Next()) {
+      TRow row;
+      row.Key = dataset->FieldValues(keyField);
+      for (TField* f : shown) row.Texts.push_back(f->DisplayText());
+      rows_.push_back(std::move(row));
+    }
+    if (!mark.empty()) dataset->SetBookmark(mark);
+  } catch (...) {
+    dataset->EnableControls();
+    throw;
+  }
+  dataset->EnableControls();
+  if (display_ < 0 || display_ >= static_cast<int>(shown.size())) display_ = 0;
+  SetKeyValue(keyValue_);
+}
+
+void TPopupDataListEx::SetKeyValue(const Variant& value) {
+  keyValue_ = value;
+  selected_ = -1;
+  specSelected_ = false;
+  for (int i = 0; i < RecordCount(); ++i)
+    if (!value.IsNull() && rows_[i].Key == value) {
+      selected_ = i;
+      break;
+    }
+  if (specRow_.Visible() &&
+      ((!value.IsNull() && value == specRow_.Value()) ||
+       (selected_ < 0 && specRow_.ShowIfNotInKeyList())))
+    specSelected_ = selected_ < 0 || value == specRow_.Value();
+  if (specSelected_) selected_ = -1;
+  if (selected_ >= 0) ScrollTo(selected_);
+  Invalidate();
+}
+
+AnsiString TPopupDataListEx::SelectedText() const {
+  if (specSelected_) return specRow_.CellText(display_);
+  if (selected_ < 0 || selected_ >= RecordCount()) return AnsiString();
+  const TRow& r = rows_[selected_];
+  return display_ < static_cast<int>(r.Texts.size()) ? r.Texts[display_] : AnsiString();
+}
+
+void TPopupDataListEx::ScrollTo(int row) {
+  if (row < top_) top_ = row;
+  if (row >= top_ + rowCount_) top_ = row - rowCount_ + 1;
+  top_ = std::clamp(top_, 0, std::max(0, RecordCount() - rowCount_));
+}
+
+void TPopupDataListEx::Select(int row) {
+  if (RecordCount() == 0) return;
+  row = std::clamp(row, 0, RecordCount() - 1);
+  selected_ = row;
+  specSelected_ = false;
+  keyValue_ = rows_[row].Key;
+  ScrollTo(row);
+  Invalidate();
+}
+
+void TPopupDataListEx::SelectSpecRow() {
+  if (!specRow_.Visible()) return;
+  specSelected_ = true;
+  selected_ = -1;
+  keyValue_ = specRow_.Value();
+  top_ = 0;
+  Invalidate();
+}
+
+void TPopupDataListEx::KeyDown(std::uint16_t& key, TShiftState shift) {
+  int step = 0;
+  switch (key) {
+    case VK_PRIOR: step = -(rowCount_ - 1); break;
+    case VK_NEXT: step = rowCount_ - 1; break;
+    case VK_UP: case VK_LEFT: step = -1; break;
+    case VK_DOWN: case VK_RIGHT: step = 1; break;
+    case VK_HOME:
+      searchText_.clear();
+      if (specRow_.Visible()) SelectSpecRow();
+      else Select(0);
+      key = 0;
+      return;
+    case VK_END:
+      searchText_.clear();
+      Select(RecordCount() - 1);
+      key = 0;
+      return;
+    default:
+      TCustomControl::KeyDown(key, shift);
+      return;
+  }
+  searchText_.clear();
+  if (step < 0 && (specSelected_ || selected_ <= 0) && specRow_.Visible()) {
+    SelectSpecRow();
+  } else if (specSelected_ || selected_ < 0) {
+    Select(step > 0 ? (specSelected_ ? 0 : step - 1) : 0);
+  } else {
+    Select(selected_ + step);
+  }
+  key = 0;
+}
+
+void TPopupDataListEx::KeyPress(char& key) {
+  auto byte = static_cast<unsigned char>(key);
+  if (key == '\b' || key == '\x1b') {
+    searchText_.clear();
+    return;
+  }
+  if (byte < 32) return;
+  AnsiString typed(1, key);
+  if (pendingLead_ != 0) {
+    typed = AnsiString(1, pendingLead_) + typed;
+    pendingLead_ = 0;
+  } else if (IsDBCSLeadByte(byte)) {
+    pendingLead_ = key;
+    key = 0;
+    return;
+  }
+  key = 0;
+  std::uint32_t now = PopupTickCount();
+  if (now - searchTick_ > static_cast<std::uint32_t>(kTypeAheadMs)) searchText_.clear();
+  searchTick_ = now;
+  if (searchText_.size() >= kMaxSearchText) return;
+  AnsiString candidate = searchText_ + typed;
+  for (int i = 0; i < RecordCount(); ++i) {
+    const TRow& r = rows_[i];
+    AnsiString text = display_ < static_cast<int>(r.Texts.size()) ? r.Texts[display_] : "";
+    if (IncSearchMatchLength(text, candidate) == candidate.size()) {
+      searchText_ = candidate;
+      Select(i);
+      return;
+    }
+  }
+}
+
+int TPopupDataListEx::RowAt(int y) const {
+  int top = kBorder / 2 + TitleHeight();
+  if (specRow_.Visible() && y >= top && y < top + SpecRowHeight()) return -2;
+  top += SpecRowHeight();
+  if (y < top) return -1;
+  int row = top_ + (y - top) / RowHeight();
+  return row < RecordCount() && row < top_ + rowCount_ ? row : -1;
+}
+
+void TPopupDataListEx::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseDown(button, shift, x, y);
+  if (button != mbLeft) return;
+  searchText_.clear();
+  int row = RowAt(y);
+  if (row == -2) SelectSpecRow();
+  else if (row >= 0) Select(row);
+}
+
+void TPopupDataListEx::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseUp(button, shift, x, y);
+  if (button == mbLeft && editor_)
+    editor_->CloseUp(x >= 0 && x < Width() && y >= 0 && y < Height() && RowAt(y) != -1);
+}
+
+void TPopupDataListEx::Paint() {
+  TCanvas* c = Canvas();
+  TRect r = ClientRect();
+  c->Brush()->SetColor(Color());
+  c->FillRect(r);
+  TRect frame = r;
+  DrawEdge(c, frame, BDR_SUNKENOUTER, BF_RECT);
+  c->Font()->Assign(Font());
+  int cols = std::max<int>(1, static_cast<int>(titles_.size()));
+  int colW = std::max(1, (r.Width() - kBorder) / cols);
+  int h = RowHeight();
+  int y = kBorder / 2;
+  auto cellsRow = [&](const std::vector<AnsiString>& texts, TColor back, TColor fore) {
+    c->Brush()->SetColor(back);
+    c->FillRect(TRect(1, y, r.Right - 1, y + h));
+    c->Font()->SetColor(fore);
+    for (int i = 0; i < cols && i < static_cast<int>(texts.size()); ++i)
+      c->TextRect(TRect(1 + i * colW, y, 1 + (i + 1) * colW, y + h), 3 + i * colW, y, texts[i]);
+    y += h;
+  };
+  if (showTitles_) {
+    cellsRow(titles_, clBtnFace, clBtnText);
+    ++y;
+  }
+  if (specRow_.Visible()) {
+    std::vector<AnsiString> cells;
+    for (int i = 0; i < cols; ++i) cells.push_back(specRow_.CellText(i));
+    cellsRow(cells, specSelected_ ? clHighlight : specRow_.Color(),
+             specSelected_ ? clHighlightText : clWindowText);
+  }
+  for (int i = top_; i < RecordCount() && i < top_ + rowCount_; ++i) {
+    bool sel = i == selected_ && !specSelected_;
+    cellsRow(rows_[i].Texts, sel ? clHighlight : Color(), sel ? clHighlightText : clWindowText);
+  }
+}
+
+PAYROLL_PUBLISH(TSpecRowEx) {
+  using T = TSpecRowEx;
+  p.Property("CellsText", &T::CellsText, &T::SetCellsText);
+  p.Property("ShowIfNotInKeyList", &T::ShowIfNotInKeyList, &T::SetShowIfNotInKeyList)
+      .Default(true);
+  p.Property("Visible", &T::Visible, &T::SetVisible).Default(false);
+}
+PAYROLL_PUBLISH(TPopupDataListEx) {}
