@@ -5,6 +5,7 @@
 
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBSumList.h"
 #include "grid/GridDataLinkEx.h"
 
 namespace {
@@ -107,6 +108,22 @@ TEST_F(RecordsTest, ScrollingKeepsWhatIsShownRight) {
   QImage full = Shot();
   SaveGridShot(shifted, "grid-scrolled");
   EXPECT_EQ(shifted, full) << "the shifted picture equals a full repaint";
+}
+
+TEST_F(RecordsTest, WhatTheSumListsWalkLeavesIsPaintedRight) {
+  AddRows(120);
+  AddColumn("N")->SetWidth(60);
+  AddColumn("PAY")->Footer()->SetValueType(fvtCount);
+  Link();
+  grid->SetFooterRowCount(1);
+  Shot();
+  grid->SumList()->SetActive(true);
+  ds->MoveBy(3);
+  QImage after = Shot();
+  grid->Invalidate();
+  QImage full = Shot();
+  SaveGridShot(after, "grid-after-sumlist");
+  EXPECT_EQ(after, full);
 }
 
 TEST_F(RecordsTest, FootersEndAtTheBottomBelowASpacer) {
