@@ -144,6 +144,24 @@ TEST_F(RecordsTest, FootersEndAtTheBottomBelowASpacer) {
   EXPECT_GE(grid->RowHeights(grid->RowCount() - 3), 0);
 }
 
+TEST_F(RecordsTest, ClickingARowMovesTheRecordAndTheGridFollows) {
+  AddRows(10);
+  AddColumn("NAME");
+  AddColumn("N");
+  Link();
+  TRect cell = grid->CellRect(2, 4);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(cell.Left + 3, cell.Top + 3));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(cell.Left + 3, cell.Top + 3));
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 3);
+  EXPECT_EQ(grid->Row(), 4);
+  EXPECT_EQ(grid->Col(), 2);
+  // Rows below the records are never current.
+  grid->SetRowCount(grid->RowCount());
+  grid->FocusCell(1, grid->RowCount() - 1, true);
+  EXPECT_EQ(grid->Row(), grid->RowCount() - 1) << "the last record's row";
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 9);
+}
+
 TEST_F(RecordsTest, LeavingTheGridCancelsAnUntouchedInsert) {
   AddRows(3);
   Link();
