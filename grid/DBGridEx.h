@@ -374,6 +374,10 @@ class TCustomDBGridEx : public TCustomGrid {
   void ColWidthsChanged() override;
   void RowHeightsChanged() override;
   void ColumnMoved(int fromIndex, int toIndex) override;
+  // A row is a record of the link's window: moving to another row moves
+  // the dataset, and the grid follows it (UpdateActive); the spacer and
+  // footer rows are never current.
+  bool SelectCell(int col, int row) override;
   void Resize() override;
   void FontChanged() override;
   int NonClientBorder() const override;
@@ -496,6 +500,7 @@ class TCustomDBGridEx : public TCustomGrid {
   bool layoutFromDataLink_ = false;
   bool inDataChanged_ = false;
   bool copyingParentFont_ = false;
+  bool followingDataset_ = false;  // UpdateActive moves the current row
   bool rowSelectRelayout_ = false;
   int invalidateCount_ = 0;
   int lastCurrentRow_ = -1;

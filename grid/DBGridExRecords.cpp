@@ -138,6 +138,7 @@ void TCustomDBGridEx::UpdateActive() {
   if (target >= RowCount()) return;
   if (target != Row()) {
     if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+    TFlagScope scope(followingDataset_);
     FocusCell(Col(), target, true);
     InvalidateEditor();
   }
@@ -237,6 +238,17 @@ void TCustomDBGridEx::RecordChanged(TField* field) {
 
 // UpdateData writes the edited cell by its column's kind:
 // DBGridExEdit.cpp.
+
+bool TCustomDBGridEx::SelectCell(int col, int row) {
+  if (followingDataset_ || row == Row()) return true;
+  const int titleRows = TitleRows();
+  if (!dataLink_->Active()) return true;
+  if (row < titleRows || row >= titleRows + dataLink_->RecordCount()) return false;
+  // The dataset moves; UpdateActive brings the current row along.
+  dataLink_->DataSet()->MoveBy(row - Row());
+  if (col != Col()) FocusCell(col, Row(), true);
+  return false;
+}
 
 bool TCustomDBGridEx::SelectColumnOfField(TField* field) {
   bool found = false;

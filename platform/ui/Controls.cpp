@@ -9,6 +9,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QToolTip>
@@ -133,7 +134,7 @@ QImage* TPaintSurface::Buffer() {
   return &buffer_;
 }
 
-void TPaintSurface::paintEvent(QPaintEvent*) {
+void TPaintSurface::paintEvent(QPaintEvent* event) {
   if (!control_) return;
   control_->ReleaseCanvasPainters();
   QImage* buffer = Buffer();
@@ -186,7 +187,10 @@ void TPaintSurface::paintEvent(QPaintEvent*) {
     if (control_) control_->ReleaseCanvasPainters();
   }
   QPainter painter(this);
-  painter.drawImage(0, 0, *buffer);
+  // Only what the window system asks for: after a partial invalidation or
+  // a scroll that is a part of the buffer.
+  const QRect wanted = event ? event->rect() & buffer->rect() : buffer->rect();
+  painter.drawImage(wanted.topLeft(), *buffer, wanted);
 }
 
 void TPaintSurface::MarkDirtyRect(const QRect& r) {
@@ -201,9 +205,19 @@ void TPaintSurface::ScrollBuffer(int dx, int dy, const QRect& clip) {
   if (control_) control_->ReleaseCanvasPainters();
   QRect source = area.translated(-dx, -dy) & area;
   if (!source.isEmpty()) {
-    QImage copy = buffer->copy(source);
-    QPainter p(buffer);
-    p.drawImage(source.topLeft() + QPoint(dx, dy), copy);
+    // In place, scan line by scan line, in the order that reads every
+    // source line before it is overwritten (memmove covers a line's own
+    // overlap when only dx is set).
+    const int bytesPerPixel = buffer->depth() / 8;
+    const size_t length = static_cast<size_t>(source.width()) * bytesPerPixel;
+    const int xFrom = source.left() * bytesPerPixel, xTo = (source.left() + dx) * bytesPerPixel;
+    auto moveLine = [&](int y) {
+      std::memmove(buffer->scanLine(y + dy) + xTo, buffer->scanLine(y) + xFrom, length);
+    };
+    if (dy > 0)
+      for (int y = source.bottom(); y >= source.top(); --y) moveLine(y);
+    else
+      for (int y = source.top(); y <= source.bottom(); ++y) moveLine(y);
   }
   // Pending parts move with the pixels; the uncovered strip is new.
   QRegion moved = (dirtyRegion_ & area).translated(dx, dy);
@@ -1611,15 +1625,17 @@ TCustomControl::~TCustomControl() {
 void TCustomControl::InvalidateRect(const TRect& r) {
   auto* p = dynamic_cast<TPaintSurface*>(Surface());
   if (!p) return;
-  p->MarkDirtyRect(QRect(r.Left, r.Top, r.Width(), r.Height()));
-  p->update();
+  QRect area(r.Left, r.Top, r.Width(), r.Height());
+  p->MarkDirtyRect(area);
+  p->update(area);
 }
 
 void TCustomControl::ScrollWindow(int dx, int dy, const TRect& clip) {
   auto* p = dynamic_cast<TPaintSurface*>(Surface());
   if (!p) return;
-  p->ScrollBuffer(dx, dy, QRect(clip.Left, clip.Top, clip.Width(), clip.Height()));
-  p->update();
+  QRect area(clip.Left, clip.Top, clip.Width(), clip.Height());
+  p->ScrollBuffer(dx, dy, area);
+  p->update(area);
 }
 
 void TCustomControl::Paint() {

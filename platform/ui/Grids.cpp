@@ -588,6 +588,7 @@ void TCustomGrid::ScrollDataInfo(int dx, int dy, const TGridDrawInfo& info) {
 void TCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
   col = std::clamp(col, std::min(fixedCols_, ColCount() - 1), ColCount() - 1);
   row = std::clamp(row, std::min(fixedRows_, RowCount() - 1), RowCount() - 1);
+  if ((col != current_.X || row != current_.Y) && !SelectCell(col, row)) return;
   TGridRect oldSel = Selection();
   TGridCoord old = current_;
   current_ = {col, row};

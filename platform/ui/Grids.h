@@ -228,6 +228,8 @@ class TCustomGrid : public TCustomControl {
   void DrawCells(const TGridDrawInfo& info, int aCol, int aRow, int startX, int startY,
                  int stopX, int stopY, bool includeDrawState);
   virtual TInplaceEdit* CreateEditor();
+  // Asked before the current cell moves to (col, row); false keeps it.
+  virtual bool SelectCell(int col, int row) { return true; }
   virtual void ColWidthsChanged() {}
   virtual void RowHeightsChanged() {}
   virtual void TopLeftChanged() {}

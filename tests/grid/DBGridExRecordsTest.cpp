@@ -5,6 +5,7 @@
 
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBSumList.h"
 #include "grid/GridDataLinkEx.h"
 
 namespace {
@@ -109,6 +110,22 @@ TEST_F(RecordsTest, ScrollingKeepsWhatIsShownRight) {
   EXPECT_EQ(shifted, full) << "the shifted picture equals a full repaint";
 }
 
+TEST_F(RecordsTest, WhatTheSumListsWalkLeavesIsPaintedRight) {
+  AddRows(120);
+  AddColumn("N")->SetWidth(60);
+  AddColumn("PAY")->Footer()->SetValueType(fvtCount);
+  Link();
+  grid->SetFooterRowCount(1);
+  Shot();
+  grid->SumList()->SetActive(true);
+  ds->MoveBy(3);
+  QImage after = Shot();
+  grid->Invalidate();
+  QImage full = Shot();
+  SaveGridShot(after, "grid-after-sumlist");
+  EXPECT_EQ(after, full);
+}
+
 TEST_F(RecordsTest, FootersEndAtTheBottomBelowASpacer) {
   AddRows(100);
   AddColumn("NAME");
@@ -125,6 +142,24 @@ TEST_F(RecordsTest, FootersEndAtTheBottomBelowASpacer) {
   Place(300, grid->TitleRowHeight() + 2 * RowStep() + 5);
   EXPECT_EQ(grid->DataLink()->BufferCount(), 1);
   EXPECT_GE(grid->RowHeights(grid->RowCount() - 3), 0);
+}
+
+TEST_F(RecordsTest, ClickingARowMovesTheRecordAndTheGridFollows) {
+  AddRows(10);
+  AddColumn("NAME");
+  AddColumn("N");
+  Link();
+  TRect cell = grid->CellRect(2, 4);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(cell.Left + 3, cell.Top + 3));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(cell.Left + 3, cell.Top + 3));
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 3);
+  EXPECT_EQ(grid->Row(), 4);
+  EXPECT_EQ(grid->Col(), 2);
+  // Rows below the records are never current.
+  grid->SetRowCount(grid->RowCount());
+  grid->FocusCell(1, grid->RowCount() - 1, true);
+  EXPECT_EQ(grid->Row(), grid->RowCount() - 1) << "the last record's row";
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 9);
 }
 
 TEST_F(RecordsTest, LeavingTheGridCancelsAnUntouchedInsert) {
