@@ -388,6 +388,43 @@ TEST_F(KeysTest, ShiftDownExtendsTheRowSelectionAndBackShrinksIt) {
   EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
 }
 
+TEST_F(KeysTest, DraggingARowLineInTheIndicatorSizesEveryRow) {
+  AddRows(6);
+  Link();
+  grid->SetRowSizingAllowed(true);
+  TRect r = grid->CellRect(0, 2);
+  int before = grid->RowHeight() > 0 ? grid->RowHeight() : grid->DefaultRowHeight();
+  int x = (r.Left + r.Right) / 2;
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(x, r.Bottom));
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(x, r.Bottom + 10));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(x, r.Bottom + 10));
+  EXPECT_EQ(grid->RowHeight(), before + 10);
+  EXPECT_EQ(Name(), AnsiString("name0"));  // sizing moved no record
+}
+
+TEST_F(KeysTest, CtrlXCopiesAndDeletesTheMarkedRowsAfterAsking) {
+  AddRows(4);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgMultiSelect});
+  grid->SetEditActions({geaCutEx});
+  GoTo(2);
+  grid->SelectedRows()->SetCurrentRowSelected(true);
+  grid->Selection()->UpdateState();
+  ASSERT_EQ(grid->Selection()->SelectionType(), gstRecordBookmarks);
+  TAnsweringDialogs dialogs;
+  dialogs.Answers = {mrOk};
+  Key('X', {ssCtrl});
+  EXPECT_EQ(ds->RecordCount(), 3);
+  EXPECT_NE(Clipboard()->AsText().find("name2"), std::string::npos);
+  // Without the edit action nothing happens.
+  grid->SetEditActions({});
+  GoTo(0);
+  grid->SelectedRows()->SetCurrentRowSelected(true);
+  grid->Selection()->UpdateState();
+  Key('X', {ssCtrl});
+  EXPECT_EQ(ds->RecordCount(), 3);
+}
+
 // --- typing into cells ----------------------------------------------------------------
 
 TEST_F(KeysTest, TypingChineseStartsTheEditorWithTheWholeCharacter) {

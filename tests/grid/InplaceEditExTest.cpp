@@ -87,6 +87,21 @@ TEST_F(EditorTest, APickListIsElevenPixelsAnItemPlusFour) {
   EXPECT_EQ(ed->PickList()->Height(), 81);  // 7 x 11 + 4
 }
 
+TEST_F(EditorTest, AListWithNoRoomBelowOpensAbove) {
+  Picks(name, {"first", "second", "third"});
+  Open(0);
+  // The form ends just below the cell: the list cannot fit under it.
+  TRect cell = grid->CellRect(grid->Col(), grid->Row());
+  form->SetClientHeight(cell.Bottom + 10);
+  ed->DropDown();
+  ASSERT_TRUE(ed->ListVisible());
+  EXPECT_EQ(ed->PickList()->Top() + ed->PickList()->Height(), ed->Top());
+  ed->CloseUp(false);
+  form->SetClientHeight(300);
+  ed->DropDown();
+  EXPECT_EQ(ed->PickList()->Top(), ed->Top() + ed->Height());
+}
+
 TEST_F(EditorTest, EnterTakesTheItemAndEscapeRestoresTheText) {
   Picks(name, {"first", "second", "third"});
   Open(0);
