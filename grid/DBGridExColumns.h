@@ -39,6 +39,7 @@ class TField;
 class TCustomImageList;
 class TPopupMenu;
 class TSpecRowEx;
+class TEditButtonsEx;
 
 enum TColumnButtonStyleEx { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
 PAYROLL_ENUM_NAMES(TColumnButtonStyleEx, cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown)
@@ -308,6 +309,8 @@ class TColumnEx : public TCollectionItem {
   // The special first row of the column's lookup drop-down (DBLookupEx.h),
   // made on first use.
   TSpecRowEx* DropDownSpecRow() const;
+  // The column's extra edit buttons (EditButtonsEx.h), made on first use.
+  TEditButtonsEx* EditButtons() const;
   void SetFooters(TColumnFootersEx* value) { footers_->Assign(value); }
   // The footer of footer row `row`: Footers[row] when it exists, else Footer.
   TColumnFooterEx* UsedFooter(int row) const;
@@ -437,6 +440,7 @@ class TColumnEx : public TCollectionItem {
   std::unique_ptr<TColumnFooterEx> footer_;
   std::unique_ptr<TColumnFootersEx> footers_;
   mutable std::shared_ptr<TSpecRowEx> specRow_;
+  mutable std::shared_ptr<TEditButtonsEx> editButtons_;
   TCustomImageList* imageList_ = nullptr;
   TImeMode imeMode_ = imDontCare;
   TImeName imeName_;

@@ -58,6 +58,81 @@ TFaceKey MakeFaceKey(int width, int height, int style, bool flat, int pressed, b
 }
 
 // ---------------------------------------------------------------------------
+// Edit-button items
+
+TEditButtonEx::TEditButtonEx(TCollection* collection)
+    : TCollectionItem(collection), glyph_(std::make_unique<TBitmap>()) {}
+
+TEditButtonEx::~TEditButtonEx() = default;
+
+void TEditButtonEx::Assign(TPersistent* source) {
+  auto* s = dynamic_cast<TEditButtonEx*>(source);
+  if (s == nullptr) return TCollectionItem::Assign(source);
+  glyph_->Assign(s->glyph_.get());
+  numGlyphs_ = s->numGlyphs_;
+  style_ = s->style_;
+  shortCut_ = s->shortCut_;
+  visible_ = s->visible_;
+  width_ = s->width_;
+  Changed();
+}
+
+void TEditButtonEx::SetGlyph(TBitmap* value) {
+  glyph_->Assign(value);
+  Changed();
+}
+
+void TEditButtonEx::SetHint(const AnsiString& value) {
+  if (hint_ == value) return;
+  hint_ = value;
+  Changed();
+}
+
+void TEditButtonEx::SetNumGlyphs(int value) {
+  value = std::clamp(value, 1, 4);
+  if (numGlyphs_ == value) return;
+  numGlyphs_ = value;
+  Changed();
+}
+
+void TEditButtonEx::SetShortCut(unsigned short value) {
+  if (shortCut_ == value) return;
+  shortCut_ = value;
+  Changed();
+}
+
+void TEditButtonEx::SetStyle(TEditButtonStyleEx value) {
+  if (style_ == value) return;
+  style_ = value;
+  Changed();
+}
+
+void TEditButtonEx::SetVisible(bool value) {
+  if (visible_ == value) return;
+  visible_ = value;
+  Changed();
+}
+
+void TEditButtonEx::SetWidth(int value) {
+  if (width_ == value) return;
+  width_ = value;
+  Changed();
+}
+
+TVisibleEditButtonEx::TVisibleEditButtonEx(TCollection* collection) : TEditButtonEx(collection) {
+  visible_ = true;
+  shortCut_ = 32808;  // Alt+Down
+}
+
+TEditButtonsEx::TEditButtonsEx(TPersistent* owner)
+    : TCollection(ItemClassOf<TVisibleEditButtonEx>()), owner_(owner) {}
+
+void TEditButtonsEx::Update(TCollectionItem* item) {
+  TCollection::Update(item);
+  if (OnChanged) OnChanged(this);
+}
+
+// ---------------------------------------------------------------------------
 // The cache
 
 size_t TButtonsBitmapCache::TKeyHash::operator()(const TFaceKey& k) const {
@@ -363,3 +438,14 @@ void TEditButtonControlEx::Paint() {
 }
 
 PAYROLL_PUBLISH(TEditButtonControlEx) {}
+PAYROLL_PUBLISH(TEditButtonEx) {
+  using T = TEditButtonEx;
+  p.Property("Hint", &T::Hint, &T::SetHint);
+  p.Property("NumGlyphs", &T::NumGlyphs, &T::SetNumGlyphs).Default(1);
+  p.Property("Style", &T::Style, &T::SetStyle).Default(ebsDropDownEx);
+  // Always stored: the column's items are visible unless set otherwise.
+  p.Property("Visible", &T::Visible, &T::SetVisible);
+  p.Property("Width", &T::Width, &T::SetWidth).Default(0);
+}
+PAYROLL_PUBLISH(TVisibleEditButtonEx) {}
+PAYROLL_PUBLISH(TEditButtonsEx) {}

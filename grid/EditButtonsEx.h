@@ -24,6 +24,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "platform/core/Collections.h"
 #include "platform/ui/Bitmaps.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/StdCtrls.h"
@@ -32,6 +33,82 @@ enum TEditButtonStyleEx { ebsDropDownEx, ebsEllipsisEx, ebsGlyphEx, ebsUpDownEx,
                           ebsMinusEx };
 PAYROLL_ENUM_NAMES(TEditButtonStyleEx, ebsDropDownEx, ebsEllipsisEx, ebsGlyphEx, ebsUpDownEx,
                    ebsPlusEx, ebsMinusEx)
+
+class TPopupMenu;
+
+using TButtonClickEventEx2 = std::function<void(TObject* sender, bool& handled)>;
+using TButtonDownEventEx2 =
+    std::function<void(TObject* sender, bool topButton, bool& autoRepeat, bool& handled)>;
+
+// One extra edit button a column declares (an item of TEditButtonsEx).
+// Every setter that changes a value reports the change to the collection.
+class TEditButtonEx : public TCollectionItem {
+  PAYROLL_CLASS(TEditButtonEx, TCollectionItem)
+ public:
+  explicit TEditButtonEx(TCollection* collection);
+  ~TEditButtonEx() override;
+  // Copies Glyph, NumGlyphs, Style, ShortCut, Visible and Width (not Hint,
+  // DropdownMenu or the events).
+  void Assign(TPersistent* source) override;
+  TPopupMenu* DropdownMenu() const { return dropdownMenu_; }
+  void SetDropdownMenu(TPopupMenu* value) { dropdownMenu_ = value; }
+  TBitmap* Glyph() const { return glyph_.get(); }
+  void SetGlyph(TBitmap* value);
+  const AnsiString& Hint() const { return hint_; }
+  void SetHint(const AnsiString& value);
+  int NumGlyphs() const { return numGlyphs_; }
+  // Kept within 1 ... 4.
+  void SetNumGlyphs(int value);
+  unsigned short ShortCut() const { return shortCut_; }
+  void SetShortCut(unsigned short value);
+  TEditButtonStyleEx Style() const { return style_; }
+  void SetStyle(TEditButtonStyleEx value);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool value);
+  // 0: the default width.
+  int Width() const { return width_; }
+  void SetWidth(int value);
+  TButtonClickEventEx2 OnClick;
+  TButtonDownEventEx2 OnDown;
+
+ protected:
+  bool visible_ = false;
+  unsigned short shortCut_ = 0;
+
+ private:
+  void Changed() { TCollectionItem::Changed(false); }
+  TPopupMenu* dropdownMenu_ = nullptr;
+  std::unique_ptr<TBitmap> glyph_;
+  AnsiString hint_;
+  int numGlyphs_ = 1;
+  TEditButtonStyleEx style_ = ebsDropDownEx;
+  int width_ = 0;
+};
+
+// A column's button item: visible by default, pressed by Alt+Down.
+class TVisibleEditButtonEx : public TEditButtonEx {
+  PAYROLL_CLASS(TVisibleEditButtonEx, TEditButtonEx)
+ public:
+  explicit TVisibleEditButtonEx(TCollection* collection);
+};
+
+class TEditButtonsEx : public TCollection {
+  PAYROLL_CLASS(TEditButtonsEx, TCollection)
+ public:
+  explicit TEditButtonsEx(TPersistent* owner);
+  TEditButtonEx* Add() { return static_cast<TEditButtonEx*>(TCollection::Add()); }
+  TEditButtonEx* Items(int index) const {
+    return static_cast<TEditButtonEx*>(TCollection::Items(index));
+  }
+  TPersistent* GetOwner() const override { return owner_; }
+  TNotifyEvent OnChanged;
+
+ protected:
+  void Update(TCollectionItem* item) override;
+
+ private:
+  TPersistent* owner_;
+};
 
 // The painter's styles: 0 drop-down arrow, 1 ellipsis, 2 one half of an
 // up-down pair, 3 check box, 4 plus, 5 minus.

@@ -6,6 +6,7 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExColumns.h"
 #include "grid/DBLookupEx.h"
+#include "grid/EditButtonsEx.h"
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridExUtils.h"
 #include "platform/core/AnsiText.h"
@@ -81,10 +82,23 @@ TEditStyle GetColumnEditStyle(TColumnEx* column, bool forEditor) {
   return esSimple;
 }
 
+TEditButtonsEx* TColumnEx::EditButtons() const {
+  if (!editButtons_) editButtons_ = std::make_shared<TEditButtonsEx>(const_cast<TColumnEx*>(this));
+  return editButtons_.get();
+}
+
 int EditButtonsWidth(TColumnEx* column) {
-  if (GetColumnEditStyle(column, false) == esSimple) return 0;
   TCustomDBGridEx* grid = column->Grid();
-  return grid && grid->Flat() ? FlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
+  bool flat = grid && grid->Flat();
+  int standard = flat ? FlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
+  int width = GetColumnEditStyle(column, false) == esSimple ? 0 : standard;
+  TEditButtonsEx* buttons = column->EditButtons();
+  for (int i = 0; i < buttons->Count(); ++i) {
+    TEditButtonEx* b = buttons->Items(i);
+    if (!b->Visible()) continue;
+    width += b->Width() > 0 ? b->Width() + (flat ? 1 : 0) : standard;
+  }
+  return width;
 }
 
 int IndexOfText(TStrings* list, const AnsiString& text, bool partial) {
@@ -263,6 +277,7 @@ void TPopupMonthCalendarEx::MouseUp(TMouseButton button, TShiftState shift, int 
 
 TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* owner) : TInplaceEdit(owner) {
   mainButton_ = new TEditButtonControlEx(this);
+  mainButton_->SetParent(this);
   mainButton_->SetVisible(false);
   mainButton_->OnDownNotify = [this](TObject* sender, bool topButton, bool& autoRepeat) {
     SetFocus();
@@ -278,7 +293,12 @@ TDBGridInplaceEdit::TDBGridInplaceEdit(TComponent* owner) : TInplaceEdit(owner) 
   };
 }
 
-TDBGridInplaceEdit::~TDBGridInplaceEdit() = default;
+TDBGridInplaceEdit::~TDBGridInplaceEdit() {
+  // The buttons' windows live inside the edit widget, which goes before the
+  // window base would let its children go: they leave first.
+  for (TEditButtonControlEx* b : extraButtons_) delete b;
+  delete mainButton_;
+}
 
 TCustomDBGridEx* TDBGridInplaceEdit::DBGrid() const {
   return dynamic_cast<TCustomDBGridEx*>(Grid());
@@ -324,24 +344,63 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle style) {
 
 void TDBGridInplaceEdit::UpdateEditButtons() {
   TColumnEx* c = Column();
-  bool shown = editStyle_ != esSimple && c != nullptr;
-  if (!shown) {
-    mainButton_->SetVisible(false);
-    buttonWidth_ = 0;
-    return;
-  }
   TCustomDBGridEx* g = DBGrid();
   bool flat = g && g->Flat();
-  int w = flat ? FlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
-  mainButton_->SetStyle(editStyle_ == esEllipsis ? ebsEllipsisEx
-                        : editStyle_ == esUpDown ? ebsUpDownEx
-                                                 : ebsDropDownEx);
-  mainButton_->SetFlat(flat);
+  int standard = flat ? FlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
+  TEditButtonsEx* items = c ? c->EditButtons() : nullptr;
+  int extra = items ? items->Count() : 0;
+  while (static_cast<int>(extraButtons_.size()) < extra) {
+    auto* b = new TEditButtonControlEx(this);
+    b->SetParent(this);
+    int index = static_cast<int>(extraButtons_.size());
+    b->OnDownNotify = [this, index](TObject* sender, bool topButton, bool& autoRepeat) {
+      TColumnEx* col = Column();
+      if (!col || index >= col->EditButtons()->Count()) return;
+      bool handled = false;
+      TEditButtonEx* item = col->EditButtons()->Items(index);
+      if (item->OnDown) item->OnDown(sender, topButton, autoRepeat, handled);
+    };
+    b->OnButtonClick = [this, index](TObject* sender) {
+      TColumnEx* col = Column();
+      if (!col || index >= col->EditButtons()->Count()) return;
+      bool handled = false;
+      TEditButtonEx* item = col->EditButtons()->Items(index);
+      if (item->OnClick) item->OnClick(sender, handled);
+    };
+    extraButtons_.push_back(b);
+  }
+  // Widths: the main button next to the text, the column's buttons outside
+  // it, its last one at the outer edge.
+  std::vector<std::pair<TEditButtonControlEx*, int>> strip;
+  bool mainShown = editStyle_ != esSimple && c != nullptr;
+  if (c) {
+    mainButton_->SetStyle(editStyle_ == esEllipsis ? ebsEllipsisEx
+                          : editStyle_ == esUpDown ? ebsUpDownEx
+                                                   : ebsDropDownEx);
+    mainButton_->SetFlat(flat);
+  }
+  mainButton_->SetVisible(mainShown);
+  if (mainShown) strip.push_back({mainButton_, standard});
+  for (size_t i = 0; i < extraButtons_.size(); ++i) {
+    TEditButtonControlEx* b = extraButtons_[i];
+    bool shown = static_cast<int>(i) < extra && items->Items(static_cast<int>(i))->Visible();
+    b->SetVisible(shown);
+    if (!shown) continue;
+    TEditButtonEx* item = items->Items(static_cast<int>(i));
+    b->SetStyle(item->Style());
+    b->SetFlat(flat);
+    int w = item->Width() >= 1 ? item->Width() : standard;
+    strip.push_back({b, w});
+  }
   int h = ClientHeight();
-  int bh = h > (w * 3 + 1) / 2 ? w : h;
-  mainButton_->SetBounds(Width() - w, 0, w, std::max(bh, 1));
-  mainButton_->SetVisible(true);
-  buttonWidth_ = w;
+  int bh = h;
+  for (auto& [b, w] : strip) bh = std::min(bh, h > (w * 3 + 1) / 2 ? w : h);
+  int x = Width();
+  for (auto it = strip.rbegin(); it != strip.rend(); ++it) {
+    x -= it->second;
+    it->first->SetBounds(x, 0, it->second, std::max(bh, 1));
+  }
+  buttonWidth_ = Width() - x;
 }
 
 void TDBGridInplaceEdit::Move(const TRect& r) {

@@ -127,6 +127,12 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   bool DropDownActive() const { return dropDownActive_; }
   int ButtonWidth() const { return buttonWidth_; }
   TEditButtonControlEx* MainButton() const { return mainButton_; }
+  // The control of the column's edit button index (null before the editor
+  // showed that many).
+  TEditButtonControlEx* EditButtonControl(int index) const {
+    return index >= 0 && index < static_cast<int>(extraButtons_.size()) ? extraButtons_[index]
+                                                                         : nullptr;
+  }
   bool ReadOnlyFromParams() const { return readOnlyFromParams_; }
 
   void UpdateContents() override;
@@ -162,6 +168,7 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   TPopupMonthCalendarEx* calendar_ = nullptr;
   TPopupDataListEx* dataList_ = nullptr;
   TEditButtonControlEx* mainButton_ = nullptr;
+  std::vector<TEditButtonControlEx*> extraButtons_;  // the column's EditButtons
   TEditStyle editStyle_ = esSimple;
   bool listVisible_ = false;
   bool dropDownActive_ = false;

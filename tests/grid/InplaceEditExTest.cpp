@@ -11,6 +11,7 @@
 #include "grid/InplaceEditEx.h"
 #include "platform/core/DateTime.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/SysColors.h"
 
 namespace {
 
@@ -260,6 +261,60 @@ TEST_F(EditorTest, CtrlEnterInAnEllipsisCellRunsTheButtonClick) {
   Open(0);
   Key(VK_RETURN, {ssCtrl});
   EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(EditorTest, TheColumnsButtonsSitOutsideTheMainButtonLastOneOutermost) {
+  Picks(name, {"first", "second"});
+  TEditButtonEx* narrow = name->EditButtons()->Add();
+  narrow->SetWidth(12);
+  narrow->SetStyle(ebsPlusEx);
+  TEditButtonEx* plain = name->EditButtons()->Add();
+  plain->SetStyle(ebsEllipsisEx);
+  TEditButtonEx* hidden = name->EditButtons()->Add();
+  hidden->SetVisible(false);
+  int clicks = 0;
+  plain->OnClick = [&](TObject*, bool& handled) { ++clicks; handled = true; };
+  Open(0);
+  const int w = GetSystemMetrics(SM_CXVSCROLL);
+  EXPECT_EQ(ed->ButtonWidth(), w + 12 + w);
+  EXPECT_EQ(EditButtonsWidth(name), w + 12 + w);
+  EXPECT_EQ(ed->EditButtonControl(1)->Left(), ed->Width() - w);
+  EXPECT_EQ(ed->EditButtonControl(0)->Left(), ed->Width() - w - 12);
+  EXPECT_EQ(ed->MainButton()->Left(), ed->Width() - 2 * w - 12);
+  EXPECT_FALSE(ed->EditButtonControl(2)->Visible());
+  TEditButtonControlEx* b = ed->EditButtonControl(1);
+  b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(3, 3));
+  b->Perform(WM_LBUTTONUP, 0, MakeLParam(3, 3));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(ed->ListVisible());
+  // The main button drops the list down.
+  ed->MainButton()->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(3, 3));
+  EXPECT_TRUE(ed->ListVisible());
+  ed->MainButton()->Perform(WM_LBUTTONUP, 0, MakeLParam(3, 3));
+  EXPECT_TRUE(ed->ListVisible());  // the press that opened it does not close it
+}
+
+TEST(EditButtonItemTest, NumGlyphsStaysWithinOneToFourAndAssignSkipsTheHint) {
+  TEditButtonsEx buttons(nullptr);
+  TEditButtonEx* a = buttons.Add();
+  EXPECT_TRUE(a->Visible());  // a column's item
+  EXPECT_EQ(a->ShortCut(), 32808);
+  a->SetNumGlyphs(0);
+  EXPECT_EQ(a->NumGlyphs(), 1);
+  a->SetNumGlyphs(9);
+  EXPECT_EQ(a->NumGlyphs(), 4);
+  a->SetHint("提示");
+  a->SetWidth(20);
+  a->SetStyle(ebsMinusEx);
+  int changes = 0;
+  buttons.OnChanged = [&](TObject*) { ++changes; };
+  TEditButtonEx* b = buttons.Add();
+  b->Assign(a);
+  EXPECT_EQ(b->Width(), 20);
+  EXPECT_EQ(b->Style(), ebsMinusEx);
+  EXPECT_EQ(b->NumGlyphs(), 4);
+  EXPECT_EQ(b->Hint(), AnsiString());
+  EXPECT_GT(changes, 0);
 }
 
 // --- the pick list's type-ahead -----------------------------------------------------
