@@ -403,6 +403,9 @@ class TCustomDBGridEx : public TCustomGrid {
   // The input messages of DBGridExKeys.cpp (timers, cancel mode); true
   // when handled.
   bool InputMessage(TMessage& message);
+  // The vertical bar moves the dataset (record numbers when sequenced,
+  // else five positions: first, page up, middle, page down, last).
+  void ModifyScrollBar(int bar, int code, int pos) override;
   // Moves to Columns[column] (direction -1 / 1 skips hidden columns that
   // way); selecting extends the rectangle selection.
   void MoveToColumn(int column, int direction, bool selecting);

@@ -45,6 +45,7 @@ struct TCustomDBGridEx::TInputState {
   int mouseState = 0;
   int searchTimeOut = -1;
   bool inSearchMove = false;     // the search itself moves the record
+  bool skipThumbPosition = false;  // a tracked thumb already moved
   TBookmarkStr searchMark;       // the record the search stands on
   bool sortMarkingPending = false;
   char pendingLead = 0;          // lead byte waiting for its trail byte
@@ -1011,5 +1012,68 @@ bool TCustomDBGridEx::InputMessage(TMessage& m) {
       return false;
     default:
       return false;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Scroll bars
+
+void TCustomDBGridEx::ModifyScrollBar(int bar, int code, int pos) {
+  if (bar != SB_VERT) {
+    if (code == SB_THUMBTRACK && HorzScrollBar()->Tracking()) code = SB_THUMBPOSITION;
+    TCustomGrid::ModifyScrollBar(bar, code, pos);
+    return;
+  }
+  if (!dataLink_->Active()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  TInputState& in = Input();
+  WritePending(dataLink_.get());
+  switch (code) {
+    case SB_LINEUP:
+      ds->MoveBy(-dataLink_->ActiveRecord() - 1);
+      break;
+    case SB_LINEUP + 1:  // line down
+      ds->MoveBy(dataLink_->RecordCount() - dataLink_->ActiveRecord());
+      break;
+    case SB_PAGEUP:
+      ds->MoveBy(-VisibleDataRows());
+      break;
+    case SB_PAGEUP + 1:  // page down
+      ds->MoveBy(VisibleDataRows());
+      break;
+    case SB_TOP:
+      ds->First();
+      break;
+    case SB_BOTTOM:
+      ds->Last();
+      break;
+    case SB_THUMBTRACK:
+      if (!VertScrollBar()->Tracking()) break;
+      in.skipThumbPosition = true;
+      [[fallthrough]];
+    case SB_THUMBPOSITION:
+      if (code == SB_THUMBPOSITION && in.skipThumbPosition) {
+        in.skipThumbPosition = false;
+        break;
+      }
+      if (ds->IsSequenced()) {
+        if (pos <= 1)
+          ds->First();
+        else if (pos < ds->RecordCount())
+          ds->MoveBy(pos - ds->RecNo());
+        else
+          ds->Last();
+      } else {
+        switch (pos) {
+          case 0: ds->First(); break;
+          case 1: ds->MoveBy(-VisibleDataRows()); break;
+          case 3: ds->MoveBy(VisibleDataRows()); break;
+          case 4: ds->Last(); break;
+          default: break;
+        }
+      }
+      break;
+    default:
+      break;
   }
 }

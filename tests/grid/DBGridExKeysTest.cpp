@@ -425,6 +425,47 @@ TEST_F(KeysTest, CtrlXCopiesAndDeletesTheMarkedRowsAfterAsking) {
   EXPECT_EQ(ds->RecordCount(), 3);
 }
 
+TEST_F(KeysTest, TheVerticalBarMovesTheDataset) {
+  AddRows(60);
+  Link();
+  const int shown = grid->DataLink()->RecordCount();
+  auto bar = [&](int code, int pos = 0) {
+    grid->Perform(WM_VSCROLL, static_cast<std::intptr_t>((pos << 16) | code), 0);
+  };
+  bar(SB_LINEUP + 1);  // line down: one record past the view
+  EXPECT_EQ(ds->RecNo(), shown + 1);
+  bar(SB_TOP);
+  EXPECT_EQ(ds->RecNo(), 1);
+  bar(SB_PAGEUP + 1);
+  EXPECT_EQ(ds->RecNo(), 1 + shown);
+  bar(SB_THUMBPOSITION, 30);
+  EXPECT_EQ(ds->RecNo(), 30);
+  bar(SB_THUMBPOSITION, 1000);
+  EXPECT_EQ(ds->RecNo(), 60);
+  // Tracking moves at once; the final position does not move again.
+  grid->VertScrollBar()->SetTracking(true);
+  bar(SB_THUMBTRACK, 10);
+  EXPECT_EQ(ds->RecNo(), 10);
+  ds->MoveBy(5);
+  bar(SB_THUMBPOSITION, 10);
+  EXPECT_EQ(ds->RecNo(), 15);
+}
+
+TEST_F(KeysTest, SpaceStepsACheckBoxAndDelClearsIt) {
+  AddRows(3);
+  TColumnEx* ok = AddColumn("OK");
+  ok->SetCheckboxes(true);
+  Link();
+  ASSERT_EQ(ok->ColumnKind(), ckCheckboxes);
+  grid->SetSelectedIndex(3);
+  Type(" ");
+  EXPECT_TRUE(ds->FieldByName("OK")->AsBoolean());
+  Type(" ");
+  EXPECT_FALSE(ds->FieldByName("OK")->AsBoolean());
+  Key(VK_DELETE);
+  EXPECT_TRUE(ds->FieldByName("OK")->IsNull());
+}
+
 // --- typing into cells ----------------------------------------------------------------
 
 TEST_F(KeysTest, TypingChineseStartsTheEditorWithTheWholeCharacter) {
