@@ -402,6 +402,25 @@ TEST_F(KeysTest, DraggingARowLineInTheIndicatorSizesEveryRow) {
   EXPECT_EQ(Name(), AnsiString("name0"));  // sizing moved no record
 }
 
+TEST_F(KeysTest, AFrozenColumnSizesByItsEdgeInTheTitleOnly) {
+  AddRows(3);
+  Link();
+  grid->SetFrozenCols(1);
+  int before = grid->Columns()->Items(0)->Width();
+  TRect title = grid->CellRect(1, 0);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(title.Right, 3));
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(title.Right + 15, 3));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(title.Right + 15, 3));
+  EXPECT_EQ(grid->Columns()->Items(0)->Width(), before + 15);
+  // The same edge in a data row selects a cell instead.
+  TRect cell = grid->CellRect(1, 2);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(cell.Right - 1, cell.Top + 3));
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(cell.Right + 20, cell.Top + 3));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(cell.Right + 20, cell.Top + 3));
+  EXPECT_EQ(grid->Columns()->Items(0)->Width(), before + 15);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+}
+
 TEST_F(KeysTest, CtrlXCopiesAndDeletesTheMarkedRowsAfterAsking) {
   AddRows(4);
   Link();
