@@ -485,6 +485,41 @@ TEST_F(KeysTest, SpaceStepsACheckBoxAndDelClearsIt) {
   EXPECT_TRUE(ds->FieldByName("OK")->IsNull());
 }
 
+TEST_F(KeysTest, HiddenColumnsAreSkippedAndEnterCanActAsTab) {
+  AddRows(3);
+  Link();
+  grid->Columns()->Items(1)->SetVisible(false);
+  Key(VK_RIGHT);
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  Key(VK_LEFT);
+  EXPECT_EQ(grid->SelectedIndex(), 0);
+  grid->SetOptionsEx(grid->OptionsEx() + TDBGridExOptions{dghEnterAsTab});
+  Key(VK_RETURN);
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  Key(VK_RETURN);
+  EXPECT_EQ(grid->SelectedIndex(), 0);
+  EXPECT_EQ(Name(), AnsiString("name1"));
+}
+
+TEST_F(KeysTest, ADoubleClickStepsACheckBoxThatStepsOnDoubleClick) {
+  AddRows(3);
+  TColumnEx* ok = AddColumn("OK");
+  ok->SetCheckboxes(true);
+  ok->SetDblClickNextVal(true);
+  Link();
+  TPoint p = CellCentre(4, 1);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(p.x, p.y));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(p.x, p.y));
+  EXPECT_FALSE(ds->FieldByName("OK")->AsBoolean());  // a single click does not step it
+  grid->Perform(WM_LBUTTONDBLCLK, MK_LBUTTON, MakeLParam(p.x, p.y));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(p.x, p.y));
+  EXPECT_TRUE(ds->FieldByName("OK")->AsBoolean());
+  ok->SetDblClickNextVal(false);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(p.x, p.y));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(p.x, p.y));
+  EXPECT_FALSE(ds->FieldByName("OK")->AsBoolean());  // now a click steps it
+}
+
 // --- typing into cells ----------------------------------------------------------------
 
 TEST_F(KeysTest, TypingChineseStartsTheEditorWithTheWholeCharacter) {
