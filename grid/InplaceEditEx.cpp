@@ -15,6 +15,7 @@
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/FontMetrics.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Frames3D.h"
@@ -705,6 +706,43 @@ void TDBGridInplaceEdit::ValidateLookupText(AnsiString& typed) {
   }
 }
 
+bool TDBGridInplaceEdit::PasteListText() {
+  TColumnEx* c = Column();
+  TCustomDBGridEx* g = DBGrid();
+  if (c == nullptr || g == nullptr) return false;
+  bool keyed = c->ColumnKind() == ckKeyPickList;
+  if (editStyle_ != esDataList && !keyed) return false;  // an ordinary paste
+  if (!CanModifyCell(false) || !Clipboard()->HasFormat(CF_TEXT)) return true;
+  AnsiString clip = Clipboard()->AsText();
+  if (editStyle_ == esDataList) {
+    ValidateLookupText(clip);
+    return true;
+  }
+  AnsiString t = Text();
+  size_t start = static_cast<size_t>(std::max(SelStart(), 0));
+  size_t end = std::min(t.size(), start + static_cast<size_t>(std::max(SelLength(), 0)));
+  AnsiString s = t.substr(0, start) + clip + t.substr(end);
+  int i = IndexOfText(c->PickList(), s, true);
+  if (i >= 0 && CanModifyCell(true)) {
+    SetTextSelectTail(c->PickList()->Strings(i), s.size());
+  } else if (c->OnNotInList && CanModifyCell(true)) {
+    SetText(s);
+    SetSelStart(static_cast<int>(s.size()));
+    g->SetEditValue(Variant::Null());
+    i = -1;
+  } else {
+    return true;  // matches nothing: the paste does nothing
+  }
+  g->SetEditTextEx(Text());
+  if (listVisible_ && pickList_) pickList_->SetItemIndex(i < pickList_->Items()->Count() ? i : -1);
+  return true;
+}
+
+void TDBGridInplaceEdit::WndProc(TMessage& message) {
+  if (message.Msg == WM_PASTE && PasteListText()) return;
+  TInplaceEdit::WndProc(message);
+}
+
 void TDBGridInplaceEdit::KeyPress(char& key) {
   TColumnEx* c = Column();
   auto byte = static_cast<unsigned char>(key);
@@ -821,6 +859,11 @@ void TDBGridInplaceEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
       key = 0;
       return;
     }
+  }
+  if (((key == 'V' && onlyCtrl) || (key == VK_INSERT && sh && !ctrl && !alt)) &&
+      PasteListText()) {
+    key = 0;
+    return;
   }
   if (key == VK_RETURN && onlyCtrl && (editStyle_ == esEllipsis || editStyle_ == esDropDown)) {
     if (g) g->EditButtonClick();

@@ -147,6 +147,9 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   // The same against the lookup dataset (esDataList): a typed prefix of a
   // record's result field completes to it and takes its key.
   void ValidateLookupText(AnsiString& typed);
+  // Pasting into a lookup or key-pick-list cell completes like typing;
+  // false for cells that paste as plain text.
+  bool PasteListText();
   void UpdateEditButtons();
   // The main button was pressed (isDown: the lower half of an up-down).
   void ButtonDown(bool isDown);
@@ -158,6 +161,7 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   void KeyPress(char& key) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void DoExit() override;
+  void WndProc(TMessage& message) override;
 
  private:
   void PlaceList(TWinControl* list, int height);

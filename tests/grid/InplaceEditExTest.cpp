@@ -11,6 +11,7 @@
 #include "grid/InplaceEditEx.h"
 #include "platform/core/DateTime.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/SysColors.h"
 
 namespace {
@@ -164,6 +165,24 @@ TEST_F(EditorTest, AKeyPickListRefusesTextNoItemStartsWith) {
   EXPECT_EQ(ed->Text(), AnsiString("是"));
   Type("否");  // a whole Chinese character completes
   EXPECT_EQ(ed->Text(), AnsiString("否"));
+}
+
+TEST_F(EditorTest, PastingIntoAKeyPickListCompletesOrDoesNothing) {
+  Picks(flag, {"否", "是"});
+  flag->KeyList()->Add("N");
+  flag->KeyList()->Add("Y");
+  Open(1);
+  ed->SelectAll();
+  Clipboard()->SetAsText("否");
+  Key('V', {ssCtrl});
+  EXPECT_EQ(ed->Text(), AnsiString("否"));
+  EXPECT_EQ(grid->EditText(), AnsiString("否"));
+  ed->SelectAll();
+  Clipboard()->SetAsText("xyz");
+  ed->Perform(WM_PASTE, 0, 0);
+  EXPECT_EQ(ed->Text(), AnsiString("否"));
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("FLAG")->AsString(), AnsiString("N"));
 }
 
 TEST_F(EditorTest, NotInListTakesFreeTextAndTheKeyBecomesNull) {
