@@ -101,6 +101,81 @@ AnsiString TSpecRowEx::CellText(int index) const {
 }
 
 // ---------------------------------------------------------------------------
+// TSizeGripEx
+
+TSizeGripEx::TSizeGripEx(TWinControl* list) : TCustomControl(list), list_(list) {
+  SetParent(list);
+  SetBounds(0, 0, GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYVSCROLL));
+  Place();
+}
+
+void TSizeGripEx::SetPosition(int corner) {
+  position_ = std::clamp(corner, 0, 3);
+  Place();
+}
+
+void TSizeGripEx::Place() {
+  TRect r = list_->ClientRect();
+  int x = position_ == 0 || position_ == 3 ? 0 : r.Right - Width();
+  int y = position_ <= 1 ? 0 : r.Bottom - Height();
+  SetBounds(x, y, Width(), Height());
+  BringToFront();
+}
+
+void TSizeGripEx::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseDown(button, shift, x, y);
+  if (button != mbLeft) return;
+  moving_ = true;
+  start_ = ClientToScreen(TPoint{x, y});
+  startBounds_ = TRect(list_->Left(), list_->Top(), list_->Left() + list_->Width(),
+                       list_->Top() + list_->Height());
+  SetCapture();
+}
+
+void TSizeGripEx::MouseMove(TShiftState shift, int x, int y) {
+  TCustomControl::MouseMove(shift, x, y);
+  if (!moving_) return;
+  TPoint now = ClientToScreen(TPoint{x, y});
+  int dx = now.x - start_.x, dy = now.y - start_.y;
+  int minW = GetSystemMetrics(SM_CXVSCROLL), minH = GetSystemMetrics(SM_CYVSCROLL);
+  TRect b = startBounds_;
+  if (position_ == 0 || position_ == 3) b.Left = std::min(b.Left + dx, b.Right - minW);
+  else b.Right = std::max(b.Right + dx, b.Left + minW);
+  if (position_ <= 1) b.Top = std::min(b.Top + dy, b.Bottom - minH);
+  else b.Bottom = std::max(b.Bottom + dy, b.Top + minH);
+  list_->SetBounds(b.Left, b.Top, b.Width(), b.Height());
+  if (OnResized) OnResized(this);
+  Place();
+}
+
+void TSizeGripEx::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  moving_ = false;
+  if (GetCapture() == this) ReleaseCapture();
+  TCustomControl::MouseUp(button, shift, x, y);
+}
+
+void TSizeGripEx::Paint() {
+  TCanvas* c = Canvas();
+  TRect r = ClientRect();
+  c->Brush()->SetColor(clBtnFace);
+  c->FillRect(r);
+  // Three pairs of diagonal lines toward the corner.
+  const TColor colors[3] = {clBtnHighlight, clBtnShadow, clBtnShadow};
+  int w = r.Width(), h = r.Height();
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      int k = 3 + i * 4 + j;
+      if (k >= std::min(w, h)) break;
+      c->Pen()->SetColor(colors[j]);
+      bool right = position_ == 1 || position_ == 2, bottom = position_ >= 2;
+      int x0 = right ? w - k : k, y1 = bottom ? h - k : k;
+      c->MoveTo(x0, bottom ? h - 1 : 0);
+      c->LineTo(right ? w - 1 : 0, y1);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
 // TPopupDataListEx
 
 TPopupDataListEx::TPopupDataListEx(TComponent* owner, TDBGridInplaceEdit* editor)
@@ -117,6 +192,12 @@ int TPopupDataListEx::RowHeight() const {
 
 void TPopupDataListEx::UpdateHeight() {
   SetHeight(rowCount_ * RowHeight() + kBorder + TitleHeight() + SpecRowHeight());
+}
+
+void TPopupDataListEx::FitToHeight() {
+  sized_ = true;
+  rowCount_ = std::clamp((Height() - kBorder - TitleHeight() - SpecRowHeight()) / RowHeight(), 1, 100);
+  UpdateHeight();
 }
 
 void TPopupDataListEx::SetRowCount(int value) {
@@ -346,3 +427,4 @@ PAYROLL_PUBLISH(TSpecRowEx) {
   p.Property("Visible", &T::Visible, &T::SetVisible).Default(false);
 }
 PAYROLL_PUBLISH(TPopupDataListEx) {}
+PAYROLL_PUBLISH(TSizeGripEx) {}

@@ -62,6 +62,34 @@ class TSpecRowEx : public TPersistent {
   TColor color_ = clWindow;
 };
 
+// The size grip in a corner of a drop-down: dragging it resizes the list
+// (the new size is the size at the press plus the mouse's movement; from a
+// top corner the list's top moves instead) and then runs OnResized.
+// Corners: 0 top-left, 1 top-right, 2 bottom-right, 3 bottom-left.
+class TSizeGripEx : public TCustomControl {
+  PAYROLL_CLASS(TSizeGripEx, TCustomControl)
+ public:
+  explicit TSizeGripEx(TWinControl* list);
+  int Position() const { return position_; }
+  void SetPosition(int corner);
+  // Puts the grip into its corner of the list's client area.
+  void Place();
+  void Paint() override;
+  TNotifyEvent OnResized;
+
+ protected:
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+ private:
+  TWinControl* list_;
+  int position_ = 2;
+  bool moving_ = false;
+  TPoint start_{0, 0};
+  TRect startBounds_;
+};
+
 class TPopupDataListEx : public TCustomControl {
   PAYROLL_CLASS(TPopupDataListEx, TCustomControl)
  public:
@@ -92,6 +120,11 @@ class TPopupDataListEx : public TCustomControl {
   int SelectedRow() const { return selected_; }
   int TopRow() const { return top_; }
   const AnsiString& SearchText() const { return searchText_; }
+  // The user resized the list (by its grip): RowCount follows the height,
+  // which snaps to whole rows.
+  void FitToHeight();
+  bool Sized() const { return sized_; }
+  void SetSized(bool value) { sized_ = value; }
 
   void KeyDown(std::uint16_t& key, TShiftState shift) override;
   void KeyPress(char& key) override;
@@ -125,4 +158,5 @@ class TPopupDataListEx : public TCustomControl {
   AnsiString searchText_;
   std::uint32_t searchTick_ = 0;
   char pendingLead_ = 0;
+  bool sized_ = false;
 };

@@ -299,6 +299,12 @@ TDBGridInplaceEdit::~TDBGridInplaceEdit() {
   // window base would let its children go: they leave first.
   for (TEditButtonControlEx* b : extraButtons_) delete b;
   delete mainButton_;
+  delete pickGrip_;
+  delete dataGrip_;
+}
+
+TSizeGripEx* TDBGridInplaceEdit::ListGrip() const {
+  return activeList_ == pickList_ ? pickGrip_ : activeList_ == dataList_ ? dataGrip_ : nullptr;
 }
 
 TCustomDBGridEx* TDBGridInplaceEdit::DBGrid() const {
@@ -323,7 +329,11 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle style) {
     editStyle_ = style;
     switch (style) {
       case esPickList:
-        if (!pickList_) pickList_ = new TPopupListbox(this, this);
+        if (!pickList_) {
+          pickList_ = new TPopupListbox(this, this);
+          pickGrip_ = new TSizeGripEx(pickList_);
+          pickGrip_->OnResized = [this](TObject*) { pickList_->SetSized(true); };
+        }
         activeList_ = pickList_;
         break;
       case esDateCalendar:
@@ -331,7 +341,11 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle style) {
         activeList_ = calendar_;
         break;
       case esDataList:
-        if (!dataList_) dataList_ = new TPopupDataListEx(this, this);
+        if (!dataList_) {
+          dataList_ = new TPopupDataListEx(this, this);
+          dataGrip_ = new TSizeGripEx(dataList_);
+          dataGrip_->OnResized = [this](TObject*) { dataList_->FitToHeight(); };
+        }
         activeList_ = dataList_;
         break;
       default:
@@ -445,7 +459,7 @@ void TDBGridInplaceEdit::UpdateContents() {
 
 // --- drop-downs --------------------------------------------------------------
 
-void TDBGridInplaceEdit::PlaceList(TWinControl* list, int height) {
+bool TDBGridInplaceEdit::PlaceList(TWinControl* list, int height) {
   TWinControl* host = GetParentForm();
   if (host == nullptr) host = Grid() ? static_cast<TWinControl*>(Grid()) : this;
   if (list->Parent() != host) list->SetParent(host);
@@ -473,6 +487,7 @@ void TDBGridInplaceEdit::PlaceList(TWinControl* list, int height) {
   list->SetBounds(x, y, width, height);
   list->SetVisible(true);
   list->BringToFront();
+  return below;
 }
 
 void TDBGridInplaceEdit::DropDown() {
@@ -544,7 +559,13 @@ void TDBGridInplaceEdit::DropDown() {
     calendar_->SetBounds(0, 0, size.x, size.y);
     height = size.y;
   }
-  PlaceList(activeList_, height);
+  bool below = PlaceList(activeList_, height);
+  if (TSizeGripEx* grip = ListGrip()) {
+    // The grip sits in the corner away from the cell.
+    grip->SetPosition(below ? 2 : 1);
+    grip->SetVisible(c->DropDownSizing());
+  }
+  if (dataList_) dataList_->SetSized(false);
   listVisible_ = true;
   mainButton_->SetAlwaysDown(true);
   dropDownActive_ = true;
@@ -572,6 +593,10 @@ void TDBGridInplaceEdit::CloseUp(bool accept) {
       c->SetDropDownRows(static_cast<unsigned>(pickList_->ClientHeight() / kPickItemHeight));
       c->SetDropDownWidth(pickList_->Width());
     }
+  }
+  if (activeList_ == dataList_ && dataList_->Sized() && c) {
+    c->SetDropDownRows(static_cast<unsigned>(dataList_->RowCount()));
+    c->SetDropDownWidth(dataList_->Width());
   }
   activeList_->SetVisible(false);
   dropDownActive_ = false;

@@ -43,6 +43,7 @@ class TColumnEx;
 PAYROLL_DECLARE_EXCEPTION(EDataCellError, EDatabaseError)
 class TDBGridInplaceEdit;
 class TPopupDataListEx;
+class TSizeGripEx;
 
 enum TEditStyle : unsigned char {
   esSimple, esEllipsis, esPickList, esDataList, esDateCalendar, esUpDown, esDropDown
@@ -123,6 +124,8 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   TPopupListbox* PickList() const { return pickList_; }
   TPopupMonthCalendarEx* Calendar() const { return calendar_; }
   TPopupDataListEx* DataList() const { return dataList_; }
+  // The size grip of the open list (null for the calendar).
+  TSizeGripEx* ListGrip() const;
   bool ListVisible() const { return listVisible_; }
   bool DropDownActive() const { return dropDownActive_; }
   int ButtonWidth() const { return buttonWidth_; }
@@ -164,13 +167,16 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   void WndProc(TMessage& message) override;
 
  private:
-  void PlaceList(TWinControl* list, int height);
+  // Shows list below the editor (true) or above it (false).
+  bool PlaceList(TWinControl* list, int height);
   bool CanModifyCell(bool tryEdit);
   void SetTextSelectTail(const AnsiString& text, size_t typedLength);
   TWinControl* activeList_ = nullptr;
   TPopupListbox* pickList_ = nullptr;
   TPopupMonthCalendarEx* calendar_ = nullptr;
   TPopupDataListEx* dataList_ = nullptr;
+  TSizeGripEx* pickGrip_ = nullptr;
+  TSizeGripEx* dataGrip_ = nullptr;
   TEditButtonControlEx* mainButton_ = nullptr;
   std::vector<TEditButtonControlEx*> extraButtons_;  // the column's EditButtons
   TEditStyle editStyle_ = esSimple;

@@ -108,6 +108,22 @@ TEST_F(LookupTest, TheListOpensOnTheCurrentKeyAndSizesToItsRows) {
   EXPECT_EQ(list->RowCount(), 100);
 }
 
+TEST_F(LookupTest, ResizingByHandSnapsToWholeRows) {
+  column->SetDropDownSizing(true);
+  Key(VK_DOWN, {ssAlt});
+  TPopupDataListEx* list = ed->DataList();
+  ASSERT_EQ(list->RowCount(), 5);
+  TSizeGripEx* grip = ed->ListGrip();
+  ASSERT_TRUE(grip && grip->Visible());
+  grip->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(1, 1));
+  grip->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(1, 1 + 20));
+  grip->Perform(WM_LBUTTONUP, 0, MakeLParam(1, 1 + 20));
+  EXPECT_EQ(list->RowCount(), 6);
+  EXPECT_EQ(list->Height(), 6 * 16 + 2);
+  Key(VK_ESCAPE);
+  EXPECT_EQ(column->DropDownRows(), 6u);
+}
+
 TEST_F(LookupTest, ChoosingARecordWritesTheKeyField) {
   Key(VK_DOWN, {ssAlt});
   Key(VK_DOWN);

@@ -9,6 +9,7 @@
 #include "grid/EditButtonsEx.h"
 #include "grid/GridDataLinkEx.h"
 #include "grid/InplaceEditEx.h"
+#include "grid/DBLookupEx.h"
 #include "platform/core/DateTime.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/Clipboard.h"
@@ -102,6 +103,31 @@ TEST_F(EditorTest, AListWithNoRoomBelowOpensAbove) {
   form->SetClientHeight(300);
   ed->DropDown();
   EXPECT_EQ(ed->PickList()->Top(), ed->Top() + ed->Height());
+}
+
+TEST_F(EditorTest, AListResizedByItsGripKeepsItsSizeInTheColumn) {
+  Picks(name, {"first", "second", "third"});
+  name->SetDropDownSizing(true);
+  Open(0);
+  ed->DropDown();
+  TSizeGripEx* grip = ed->ListGrip();
+  ASSERT_NE(grip, nullptr);
+  EXPECT_TRUE(grip->Visible());
+  EXPECT_EQ(grip->Position(), 2);
+  int width = ed->PickList()->Width();
+  grip->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(2, 2));
+  grip->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(2 + 30, 2 + 22));
+  grip->Perform(WM_LBUTTONUP, 0, MakeLParam(2 + 30, 2 + 22));
+  EXPECT_EQ(ed->PickList()->Height(), 37 + 22);
+  EXPECT_EQ(ed->PickList()->Width(), width + 30);
+  EXPECT_TRUE(ed->PickList()->Sized());
+  ed->CloseUp(false);
+  EXPECT_EQ(name->DropDownRows(), static_cast<unsigned>(ed->PickList()->ClientHeight() / 11));
+  EXPECT_EQ(name->DropDownWidth(), width + 30);
+  // Without DropDownSizing the grip is hidden.
+  name->SetDropDownSizing(false);
+  ed->DropDown();
+  EXPECT_FALSE(ed->ListGrip()->Visible());
 }
 
 TEST_F(EditorTest, EnterTakesTheItemAndEscapeRestoresTheText) {
