@@ -406,6 +406,9 @@ class TCustomDBGridEx : public TCustomGrid {
   // The vertical bar moves the dataset (record numbers when sequenced,
   // else five positions: first, page up, middle, page down, last).
   void ModifyScrollBar(int bar, int code, int pos) override;
+  // The tool-tip of the cell under info's CursorPos: a title's Hint, or the
+  // whole text of a title or data cell with ToolTips that does not fit.
+  bool CellHint(THintInfo* info);
   // Moves to Columns[column] (direction -1 / 1 skips hidden columns that
   // way); selecting extends the rectangle selection.
   void MoveToColumn(int column, int direction, bool selecting);

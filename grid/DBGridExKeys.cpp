@@ -20,6 +20,8 @@
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridExUtils.h"
 #include "grid/GridSelection.h"
+#include "grid/InplaceEditEx.h"
+#include "platform/ui/FontMetrics.h"
 #include "platform/core/AnsiText.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
@@ -1001,6 +1003,8 @@ bool TCustomDBGridEx::InputMessage(TMessage& m) {
         return true;
       }
       return false;
+    case CM_HINTSHOW:
+      return CellHint(reinterpret_cast<THintInfo*>(m.LParam));
     case WM_CANCELMODE:
     case CM_CANCELMODE:
       if (PressedTitleColumn() >= 0) {
@@ -1076,4 +1080,50 @@ void TCustomDBGridEx::ModifyScrollBar(int bar, int code, int pos) {
     default:
       break;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Tool-tips
+
+bool TCustomDBGridEx::CellHint(THintInfo* info) {
+  if (info == nullptr || GetCapture() != nullptr) return false;
+  TGridCoord cell = MouseCoord(info->CursorPos.x, info->CursorPos.y);
+  int dataCol = cell.X >= 0 ? GridToColumnIndex(cell.X) : -1;
+  if (dataCol < 0 || dataCol >= columns_->Count()) return false;
+  TColumnEx* c = columns_->Items(dataCol);
+  TRect r = CellRect(cell.X, cell.Y);
+  AnsiString text;
+  const TFont* font = nullptr;
+  int room = r.Width() - 4;
+  if (cell.Y >= 0 && cell.Y < TitleRows()) {
+    if (!c->Title()->Hint().empty()) {
+      info->HintStr = c->Title()->Hint();
+      info->CursorRect = r;
+      return true;
+    }
+    if (!c->Title()->ToolTips()) return false;
+    text = c->Title()->Caption();
+    font = c->Title()->Font();
+  } else {
+    int dataRow = cell.Y - TitleRows();
+    if (!c->ToolTips() || !dataLink_->Active() || dataRow < 0 ||
+        dataRow >= dataLink_->RecordCount())
+      return false;
+    int saved = dataLink_->ActiveRecord();
+    dataLink_->SetActiveRecord(dataRow);
+    try {
+      text = c->GetDisplayText();
+    } catch (...) {
+      dataLink_->SetActiveRecord(saved);
+      throw;
+    }
+    dataLink_->SetActiveRecord(saved);
+    font = c->Font();
+    room -= EditButtonsWidth(c);
+  }
+  if (text.empty() || FontMetrics().TextWidth(*font, text) <= room) return false;
+  // The whole text over the cell it does not fit.
+  info->HintStr = text;
+  info->CursorRect = r;
+  return true;
 }

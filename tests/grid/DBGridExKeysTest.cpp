@@ -520,6 +520,28 @@ TEST_F(KeysTest, ADoubleClickStepsACheckBoxThatStepsOnDoubleClick) {
   EXPECT_FALSE(ds->FieldByName("OK")->AsBoolean());  // now a click steps it
 }
 
+TEST_F(KeysTest, ToolTipsShowTitleHintsAndTextThatDoesNotFit) {
+  ds->AddRow({"a rather long name", 1.0, 1, "N", false});
+  ds->AddRow({"short", 2.0, 2, "N", false});
+  Link();
+  TColumnEx* c = grid->Columns()->Items(0);
+  c->SetWidth(60);
+  c->SetToolTips(true);
+  c->Title()->SetHint("员工姓名");
+  auto hint = [&](int col, int row) {
+    THintInfo info;
+    info.HintControl = grid;
+    info.CursorPos = CellCentre(col, row);
+    grid->Perform(CM_HINTSHOW, 0, reinterpret_cast<std::intptr_t>(&info));
+    return info.HintStr;
+  };
+  EXPECT_EQ(hint(1, 0), AnsiString("员工姓名"));
+  EXPECT_EQ(hint(1, 1), AnsiString("a rather long name"));
+  EXPECT_EQ(hint(1, 2), AnsiString());  // fits: no tip
+  c->SetToolTips(false);
+  EXPECT_EQ(hint(1, 1), AnsiString());
+}
+
 // --- typing into cells ----------------------------------------------------------------
 
 TEST_F(KeysTest, TypingChineseStartsTheEditorWithTheWholeCharacter) {
