@@ -27,6 +27,7 @@
 #include "platform/data/Fields.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/Menus.h"
 #include "platform/ui/Messages.h"
 
 namespace {
@@ -918,6 +919,21 @@ void TCustomDBGridEx::ExtendMouseSelection(int distance, int gridCol) {
 
 void TCustomDBGridEx::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TInputState& in = Input();
+  if (button == mbRight) {
+    // A data column's own pop-up menu, at the mouse.
+    TGridCoord cell = MouseCoord(x, y);
+    int dataCol = cell.X >= 0 ? GridToColumnIndex(cell.X) : -1;
+    if (dataCol >= 0 && dataCol < columns_->Count()) {
+      TPopupMenu* menu = columns_->Items(dataCol)->PopupMenu();
+      if (menu && menu->AutoPopup()) {
+        Perform(WM_CANCELMODE, 0, 0);
+        menu->PopupComponent = this;
+        TPoint at = ClientToScreen(TPoint{x, y});
+        menu->Popup(at.x, at.y);
+        return;
+      }
+    }
+  }
   bool sizing = GridState() == gsColSizing || GridState() == gsRowSizing;
   if (PressedTitleColumn() >= 0) {
     int col = PressedTitleColumn();

@@ -18,6 +18,7 @@
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/FontMetrics.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 #include "platform/ui/Frames3D.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
@@ -374,6 +375,15 @@ void TDBGridInplaceEdit::UpdateEditButtons() {
       bool handled = false;
       TEditButtonEx* item = col->EditButtons()->Items(index);
       if (item->OnDown) item->OnDown(sender, topButton, autoRepeat, handled);
+      if (!handled && item->DropdownMenu()) {
+        // The button's menu drops down under its bottom-left corner.
+        auto* control = static_cast<TEditButtonControlEx*>(sender);
+        TPopupMenu* menu = item->DropdownMenu();
+        menu->PopupComponent = this;
+        TPoint at = control->ClientToScreen(TPoint{0, control->Height()});
+        menu->Popup(at.x, at.y);
+        control->Perform(WM_LBUTTONUP, 0, 0);
+      }
     };
     b->OnButtonClick = [this, index](TObject* sender) {
       TColumnEx* col = Column();

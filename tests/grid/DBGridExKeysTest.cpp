@@ -13,6 +13,7 @@
 #include "grid/InplaceEditEx.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Messages.h"
+#include "platform/ui/Menus.h"
 
 namespace {
 
@@ -540,6 +541,32 @@ TEST_F(KeysTest, ToolTipsShowTitleHintsAndTextThatDoesNotFit) {
   EXPECT_EQ(hint(1, 2), AnsiString());  // fits: no tip
   c->SetToolTips(false);
   EXPECT_EQ(hint(1, 1), AnsiString());
+}
+
+TEST_F(KeysTest, RightButtonPopsUpTheColumnsMenuForTheGrid) {
+  AddRows(3);
+  Link();
+  TPopupMenu menu(nullptr);
+  auto* item = new TMenuItem(&menu);
+  menu.Items()->Add(item);
+  int clicked = 0;
+  item->OnClick = [&](TObject*) { ++clicked; };
+  TComponent* popupFor = nullptr;
+  menu.ChooseForTest = [&](TPopupMenu* m) {
+    popupFor = m->PopupComponent;
+    return m->Items()->Items(0);
+  };
+  grid->Columns()->Items(1)->SetPopupMenu(&menu);
+  TPoint p = CellCentre(2, 1);
+  grid->Perform(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(p.x, p.y));
+  grid->Perform(WM_RBUTTONUP, 0, MakeLParam(p.x, p.y));
+  EXPECT_EQ(clicked, 1);
+  EXPECT_EQ(popupFor, grid);
+  TPoint q = CellCentre(1, 1);  // a column without a menu
+  grid->Perform(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(q.x, q.y));
+  grid->Perform(WM_RBUTTONUP, 0, MakeLParam(q.x, q.y));
+  EXPECT_EQ(clicked, 1);
+  grid->Columns()->Items(1)->SetPopupMenu(nullptr);
 }
 
 // --- typing into cells ----------------------------------------------------------------
