@@ -36,6 +36,7 @@ constexpr unsigned kAutoScrollTimer = 1;
 constexpr unsigned kSearchTimer = 2;
 constexpr int kSearchTimeOut = 1500;
 constexpr int kTitleDragStart = 3;  // pixels a title press may move sideways
+constexpr int kColumnSelectZone = 7;  // the bottom of a title that selects columns
 
 bool IsStepColumn(TColumnEx* c) {
   TColumnKind kind = c->ColumnKind();
@@ -767,6 +768,26 @@ void TCustomDBGridEx::MouseDown(TMouseButton button, TShiftState shift, int x, i
       return;
     }
   }
+  // The column-selection zone: the bottom 7 pixels of a data column's title.
+  if (cell.Y >= 0 && cell.Y < TitleRows() && dataColumn && dataLink_->Active() &&
+      options_.Contains(dgMultiSelect) && allowedSelections_.Contains(gstColumns)) {
+    TRect title = CellRect(cell.X, TitleRows() - 1);
+    if (y >= title.Bottom - kColumnSelectZone && y < title.Bottom) {
+      TColumnEx* c = columns_->Items(dataCol);
+      in.mouseState = 2;
+      SetCapture();
+      if (shift.Contains(ssShift)) {
+        selection_->Columns()->SelectShift(c);
+      } else if (shift.Contains(ssCtrl)) {
+        selection_->Columns()->InvertSelect(c);
+      } else {
+        selection_->Columns()->Select(c, false);
+      }
+      Invalidate();
+      TWinControl::MouseDown(button, shift, x, y);
+      return;
+    }
+  }
   // Title button press.
   if (cell.Y >= 0 && cell.Y < TitleRows() && dataColumn) {
     TColumnEx* c = columns_->Items(dataCol);
@@ -879,6 +900,16 @@ void TCustomDBGridEx::MouseMove(TShiftState shift, int x, int y) {
     TGridCoord cell = MouseCoord(x, y);
     bool over = cell.X == PressedTitleColumn() && cell.Y >= 0 && cell.Y < TitleRows();
     if (over != TitlePressed()) SetPressedTitle(PressedTitleColumn(), over);
+    return;
+  }
+  if (in.mouseState == 2) {
+    TGridCoord cell = MouseCoord(x, y);
+    int dataCol = cell.X >= 0 ? GridToColumnIndex(cell.X) : -1;
+    if (cell.Y >= 0 && cell.Y < TitleRows() && dataCol >= 0 && dataCol < columns_->Count()) {
+      KillTimer(kAutoScrollTimer);
+      selection_->Columns()->SelectShift(columns_->Items(dataCol));
+      Invalidate();
+    }
     return;
   }
   if ((in.mouseState == 3 || in.mouseState == 1) && dataLink_->Active()) {

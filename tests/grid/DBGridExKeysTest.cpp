@@ -316,6 +316,44 @@ TEST_F(KeysTest, ATitlePressReleasedElsewhereIsNoClick) {
   EXPECT_EQ(clicks, 0);
 }
 
+TEST_F(KeysTest, ATitlePressMovedFourPixelsBecomesAColumnMove) {
+  AddRows(3);
+  Link();
+  grid->Columns()->Items(0)->Title()->SetTitleButton(true);
+  TPoint p = CellCentre(1, 0);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(p.x, 3));
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(p.x + 3, 3));
+  EXPECT_EQ(grid->PressedTitleColumn(), 1);
+  EXPECT_EQ(grid->GridState(), gsNormal);
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(p.x + 4, 3));
+  EXPECT_EQ(grid->PressedTitleColumn(), -1);
+  EXPECT_EQ(grid->GridState(), gsColMoving);
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(p.x + 4, 3));
+}
+
+TEST_F(KeysTest, TheBottomOfATitleSelectsColumns) {
+  AddRows(3);
+  Link();
+  grid->SetOptions(grid->Options() + TDBGridOptions{dgMultiSelect});
+  TRect t1 = grid->CellRect(1, 0), t3 = grid->CellRect(3, 0);
+  int y = t1.Bottom - 3;
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(t1.Left + 10, y));
+  EXPECT_EQ(grid->MouseState(), 2);
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(t3.Left + 10, y));
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(t3.Left + 10, y));
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstColumns);
+  EXPECT_EQ(grid->Selection()->Columns()->Count(), 3);
+  // Ctrl inverts one column.
+  TRect t2 = grid->CellRect(2, 0);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MakeLParam(t2.Left + 10, y));
+  grid->Perform(WM_LBUTTONUP, MK_CONTROL, MakeLParam(t2.Left + 10, y));
+  EXPECT_EQ(grid->Selection()->Columns()->Count(), 2);
+  // Higher up the title is a title press again.
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(t2.Left + 10, 3));
+  EXPECT_EQ(grid->MouseState(), 0);
+  grid->Perform(WM_LBUTTONUP, 0, MakeLParam(t2.Left + 10, 3));
+}
+
 // --- mouse ------------------------------------------------------------------------
 
 TEST_F(KeysTest, ClickingACellMovesTheRecordAndColumn) {
