@@ -12,6 +12,7 @@
 #include "platform/ui/Canvas.h"
 #include "platform/ui/FontMetrics.h"
 #include "platform/ui/Frames3D.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/SysColors.h"
 #include "platform/ui/VirtualKeys.h"
 
@@ -372,12 +373,55 @@ void TPopupDataListEx::MouseDown(TMouseButton button, TShiftState shift, int x, 
   TCustomControl::MouseDown(button, shift, x, y);
   if (button != mbLeft) return;
   searchText_.clear();
+  tracking_ = true;
+  SetCapture();
   int row = RowAt(y);
   if (row == -2) SelectSpecRow();
   else if (row >= 0) Select(row);
 }
 
+void TPopupDataListEx::MouseMove(TShiftState shift, int x, int y) {
+  TCustomControl::MouseMove(shift, x, y);
+  int top = kBorder / 2 + TitleHeight() + SpecRowHeight();
+  int bottom = top + std::min(rowCount_, std::max(RecordCount() - top_, 0)) * RowHeight();
+  if (!tracking_) {
+    // The highlight follows the mouse.
+    int row = RowAt(y);
+    if (row >= 0 && row != selected_) Select(row);
+    return;
+  }
+  int outside = y < top ? top - y : y >= bottom ? y - bottom + 1 : 0;
+  if (outside > 0) {
+    trackDirection_ = y < top ? -1 : 1;
+    unsigned interval = static_cast<unsigned>(std::max(0, 200 - 15 * outside));
+    if (interval != trackInterval_ || trackInterval_ == 0) SetTimer(1, interval);
+    trackInterval_ = interval;
+    return;
+  }
+  if (trackInterval_ != 0) KillTimer(1);
+  trackInterval_ = 0;
+  int row = RowAt(y);
+  if (row == -2) SelectSpecRow();
+  else if (row >= 0) Select(row);
+}
+
+void TPopupDataListEx::WndProc(TMessage& m) {
+  if (m.Msg == WM_TIMER && static_cast<unsigned>(m.WParam) == 1) {
+    if (tracking_ && trackDirection_ != 0 && RecordCount() > 0) {
+      int from = selected_ < 0 ? (trackDirection_ > 0 ? -1 : 0) : selected_;
+      if (trackDirection_ < 0 && from <= 0 && specRow_.Visible()) SelectSpecRow();
+      else Select(from + trackDirection_);
+    }
+    return;
+  }
+  TCustomControl::WndProc(m);
+}
+
 void TPopupDataListEx::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  tracking_ = false;
+  if (trackInterval_ != 0) KillTimer(1);
+  trackInterval_ = 0;
+  if (GetCapture() == this) ReleaseCapture();
   TCustomControl::MouseUp(button, shift, x, y);
   if (button == mbLeft && editor_)
     editor_->CloseUp(x >= 0 && x < Width() && y >= 0 && y < Height() && RowAt(y) != -1);

@@ -132,7 +132,14 @@ class TPopupDataListEx : public TCustomControl {
 
  protected:
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void WndProc(TMessage& message) override;
+
+ public:
+  // While the button is held outside the rows, timer 1 scrolls a row a
+  // tick every 200 - 15 x (pixels outside) ms, at least 0; 0 when idle.
+  unsigned TrackInterval() const { return trackInterval_; }
 
  private:
   struct TRow {
@@ -159,4 +166,7 @@ class TPopupDataListEx : public TCustomControl {
   std::uint32_t searchTick_ = 0;
   char pendingLead_ = 0;
   bool sized_ = false;
+  bool tracking_ = false;
+  int trackDirection_ = 0;
+  unsigned trackInterval_ = 0;
 };

@@ -124,6 +124,40 @@ TEST_F(LookupTest, ResizingByHandSnapsToWholeRows) {
   EXPECT_EQ(column->DropDownRows(), 6u);
 }
 
+TEST_F(LookupTest, DraggingBelowTheRowsScrollsFasterTheFurtherOut) {
+  column->SetDropDownRows(3);
+  Key(VK_DOWN, {ssAlt});
+  TPopupDataListEx* list = ed->DataList();
+  ASSERT_EQ(list->RowCount(), 3);
+  const int rowsEnd = 1 + 3 * 16;
+  list->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 5));
+  EXPECT_EQ(list->SelectedRow(), 0);
+  list->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(10, rowsEnd + 4));  // 5 pixels out
+  EXPECT_EQ(list->TrackInterval(), 125u);
+  list->Perform(WM_TIMER, 1, 0);
+  EXPECT_EQ(list->SelectedRow(), 1);
+  list->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(10, rowsEnd + 20));
+  EXPECT_EQ(list->TrackInterval(), 0u);  // the fastest rate
+  list->Perform(WM_TIMER, 1, 0);
+  list->Perform(WM_TIMER, 1, 0);
+  EXPECT_EQ(list->SelectedRow(), 3);
+  EXPECT_EQ(list->TopRow(), 1);
+  list->Perform(WM_LBUTTONUP, 0, MakeLParam(10, rowsEnd + 20));
+  EXPECT_FALSE(ed->ListVisible());  // released outside: not accepted
+  EXPECT_EQ(ed->Text(), AnsiString("部门01"));
+}
+
+TEST_F(LookupTest, TheHighlightFollowsTheMouse) {
+  Key(VK_DOWN, {ssAlt});
+  TPopupDataListEx* list = ed->DataList();
+  list->Perform(WM_MOUSEMOVE, 0, MakeLParam(10, 1 + 2 * 16 + 4));
+  EXPECT_EQ(list->SelectedRow(), 2);
+  list->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 1 + 2 * 16 + 4));
+  list->Perform(WM_LBUTTONUP, 0, MakeLParam(10, 1 + 2 * 16 + 4));
+  EXPECT_FALSE(ed->ListVisible());
+  EXPECT_EQ(ed->Text(), AnsiString("部门03"));
+}
+
 TEST_F(LookupTest, ChoosingARecordWritesTheKeyField) {
   Key(VK_DOWN, {ssAlt});
   Key(VK_DOWN);
