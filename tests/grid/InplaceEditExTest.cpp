@@ -130,6 +130,19 @@ TEST_F(EditorTest, AListResizedByItsGripKeepsItsSizeInTheColumn) {
   EXPECT_FALSE(ed->ListGrip()->Visible());
 }
 
+TEST_F(EditorTest, TheMainButtonIsPaintedAtTheCellsRightEdge) {
+  Picks(name, {"first", "second", "third"});
+  Open(0);
+  QImage img = Shot();
+  SaveGridShot(img, "editor_pick_button");
+  TEditButtonControlEx* b = ed->MainButton();
+  TRect r(ed->Left() + b->Left(), ed->Top() + b->Top(), ed->Left() + b->Left() + b->Width(),
+          ed->Top() + b->Top() + b->Height());
+  // The arrow face: button-face pixels and the dark arrow, not the window colour.
+  EXPECT_GT(CountColor(img, r, static_cast<TColor>(ColorToRGB(clBtnFace))), r.Width() * r.Height() / 3);
+  EXPECT_GT(CountColor(img, r, clBlack), 3);
+}
+
 TEST_F(EditorTest, EnterTakesTheItemAndEscapeRestoresTheText) {
   Picks(name, {"first", "second", "third"});
   Open(0);
