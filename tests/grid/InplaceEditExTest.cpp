@@ -143,6 +143,29 @@ TEST_F(EditorTest, TheMainButtonIsPaintedAtTheCellsRightEdge) {
   EXPECT_GT(CountColor(img, r, clBlack), 3);
 }
 
+TEST_F(EditorTest, AListWiderThanTheWorkAreaIsTrimmedToIt) {
+  Picks(name, {"first", "an item far wider than the form that holds the grid and its list"});
+  Open(0);
+  ed->DropDown();
+  TWinControl* form = ed->GetParentForm();
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(ed->PickList()->Width(), form->ClientWidth());
+  EXPECT_EQ(ed->PickList()->Left(), 0);
+}
+
+TEST_F(EditorTest, ShiftDoubleClickStepsAKeyPickListBack) {
+  Picks(flag, {"否", "是", "未知"});
+  flag->KeyList()->Add("N");
+  flag->KeyList()->Add("Y");
+  flag->KeyList()->Add("U");
+  flag->SetDblClickNextVal(true);
+  Open(1);
+  ed->Perform(WM_LBUTTONDBLCLK, MK_LBUTTON | MK_SHIFT, MakeLParam(3, 3));
+  EXPECT_EQ(ds->FieldByName("FLAG")->AsString(), AnsiString("N"));
+  ed->Perform(WM_LBUTTONDBLCLK, MK_LBUTTON, MakeLParam(3, 3));
+  EXPECT_EQ(ds->FieldByName("FLAG")->AsString(), AnsiString("Y"));
+}
+
 TEST_F(EditorTest, EnterTakesTheItemAndEscapeRestoresTheText) {
   Picks(name, {"first", "second", "third"});
   Open(0);
