@@ -426,6 +426,8 @@ void TDBGridInplaceEdit::UpdateEditButtons() {
     it->first->SetBounds(x, 0, it->second, std::max(bh, 1));
   }
   buttonWidth_ = Width() - x;
+  // The text keeps clear of the button strip.
+  SetTextMargins(0, 0, buttonWidth_, 0);
 }
 
 void TDBGridInplaceEdit::Move(const TRect& r) {

@@ -363,6 +363,7 @@ TEST_F(EditorTest, TheColumnsButtonsSitOutsideTheMainButtonLastOneOutermost) {
   EXPECT_EQ(ed->EditButtonControl(0)->Left(), ed->Width() - w - 12);
   EXPECT_EQ(ed->MainButton()->Left(), ed->Width() - 2 * w - 12);
   EXPECT_FALSE(ed->EditButtonControl(2)->Visible());
+  EXPECT_EQ(ed->TextMargins().Right, ed->ButtonWidth());  // text stays clear of the strip
   TEditButtonControlEx* b = ed->EditButtonControl(1);
   b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(3, 3));
   b->Perform(WM_LBUTTONUP, 0, MakeLParam(3, 3));
