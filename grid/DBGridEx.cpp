@@ -5,26 +5,70 @@
 
 #include "grid/DBSumList.h"
 #include "grid/GridDataLinkEx.h"
+#include "grid/GridExUtils.h"
 #include "grid/GridSelection.h"
 #include "platform/core/FormatSettings.h"
 #include "platform/core/NumFormat.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/FontMetrics.h"
+#include "platform/ui/Forms.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/Menus.h"
+#include "platform/ui/MessageQueue.h"
+#include "platform/ui/SysColors.h"
 
-TCustomDBGridEx::TCustomDBGridEx(TComponent* owner) : TCustomControl(owner) {
+namespace {
+
+// Width of the indicator column.
+constexpr int kIndicatorWidth = 11;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TDBGridExScrollBar
+
+void TDBGridExScrollBar::Assign(TPersistent* source) {
+  if (auto* s = dynamic_cast<TDBGridExScrollBar*>(source)) {
+    tracking_ = s->tracking_;
+    SetVisible(s->visible_);
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+void TDBGridExScrollBar::SetVisible(bool value) {
+  if (value == visible_) return;
+  visible_ = value;
+  if (grid_ == nullptr) return;
+  if (kind_ == SB_HORZ)
+    grid_->LayoutChanged();
+  else
+    grid_->UpdateVertScrollBar();
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TCustomDBGridEx::TCustomDBGridEx(TComponent* owner) : TCustomGrid(owner) {
+  BuildImages();
+  SetGridOptions(TGridOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine,
+                              goColSizing, goColMoving, goEditing, goTabs});
+  SetScrollBars(ssHorizontal);
   columnDefValues_ = std::make_unique<TColumnDefValuesEx>(this);
   columns_ = std::make_unique<TDBGridColumnsEx>(this);
+  SetRowCount(2);
+  SetColCount(2);
   dataLink_ = std::make_unique<TGridDataLinkEx>(this);
   SetColor(clWindow);
   SetParentColor(false);
   titleFont_ = std::make_unique<TFont>();
   titleFont_->Assign(Font());
   titleFont_->OnChange = [this](TObject*) {
+    if (!copyingParentFont_ && !IsLoading()) SetParentFont(false);
     if (options_.Contains(dgTitles)) LayoutChanged();
   };
+  SetDefaultDrawing(true);
   bookmarks_ = std::make_unique<TBookmarkListEx>(this);
   headTree_ = std::make_unique<THeadTreeNode>("Root", 0, 10);
   sumList_ = std::make_unique<TDBGridExSumList>(this);
@@ -32,24 +76,37 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* owner) : TCustomControl(owner) {
   sumList_->OnRecalcAll = [this](TObject*) {
     if (OnSumListRecalcAll) OnSumListRecalcAll(this);
   };
+  horzScrollBar_ = std::make_unique<TDBGridExScrollBar>(this, SB_HORZ);
+  vertScrollBar_ = std::make_unique<TDBGridExScrollBar>(this, SB_VERT);
   selection_ = std::make_unique<TDBGridExSelection>(this);
   footerFont_ = std::make_unique<TFont>();
   footerFont_->Assign(Font());
   footerFont_->OnChange = [this](TObject*) {
+    if (!copyingParentFont_ && !IsLoading()) SetParentFont(false);
     if (footerRowCount_ > 0) LayoutChanged();
   };
+  cellParams_ = std::make_unique<TColCellParamsEx>();
+  cellFont_ = std::make_unique<TFont>();
+  cellParams_->Font = cellFont_.get();
+  ApplyBaseOptions();
+  scrollBarWidth_ = GetSystemMetrics(SM_CXVSCROLL);
 }
 
 TCustomDBGridEx::~TCustomDBGridEx() {
   Destroying();
+  DiscardPostedMessages(this);
+  HideEditor();
   // Unlink first, while everything the link's reactions touch still exists.
   dataLink_->SetDataSource(nullptr);
   sumList_->SetDataSet(nullptr);
+  cellParams_.reset();
   selection_->Columns()->Clear();
   columns_.reset();
   columnDefValues_.reset();
   markedColumns_.clear();
   shownColumns_.clear();
+  horzScrollBar_.reset();
+  vertScrollBar_.reset();
   dataLink_.reset();
   titleFont_->OnChange = nullptr;
   footerFont_->OnChange = nullptr;
@@ -80,12 +137,6 @@ void TCustomDBGridEx::SetFooterColor(TColor value) {
   if (footerRowCount_ > 0) InvalidateFooter();
 }
 
-void TCustomDBGridEx::SetFixedColor(TColor value) {
-  if (value == fixedColor_) return;
-  fixedColor_ = value;
-  Invalidate();
-}
-
 void TCustomDBGridEx::SetFooterRowCount(int value) {
   if (value < 0 || value == footerRowCount_) return;
   footerRowCount_ = value;
@@ -95,6 +146,7 @@ void TCustomDBGridEx::SetFooterRowCount(int value) {
 void TCustomDBGridEx::SetFlat(bool value) {
   if (value == flat_) return;
   flat_ = value;
+  NonClientChanged();
   LayoutChanged();
 }
 
@@ -121,12 +173,26 @@ void TCustomDBGridEx::SetReadOnly(bool value) {
   Invalidate();
 }
 
+void TCustomDBGridEx::ApplyBaseOptions() {
+  TGridOptions base;
+  if (rowSizingAllowed_) base << goRowSizing;
+  if (options_.Contains(dgEditing)) base << goEditing;
+  if (options_.Contains(dgAlwaysShowEditor)) base << goAlwaysShowEditor;
+  if (options_.Contains(dgColumnResize)) base << goColSizing << goColMoving;
+  if (options_.Contains(dgColLines)) base << goFixedVertLine << goVertLine;
+  if (options_.Contains(dgRowLines)) base << goFixedHorzLine << goHorzLine;
+  if (options_.Contains(dgTabs)) base << goTabs;
+  if (options_.Contains(dgRowSelect)) base << goRowSelect;
+  SetGridOptions(base);
+}
+
 void TCustomDBGridEx::SetOptions(const TDBGridOptions& value) {
   TDBGridOptions v = value;
   if (v.Contains(dgRowSelect)) v >> dgEditing >> dgAlwaysShowEditor;
   TDBGridOptions old = options_;
   if (old.Contains(dgMultiSelect) && !v.Contains(dgMultiSelect)) selection_->Clear();
   options_ = v;
+  ApplyBaseOptions();
   const TDBGridOptions layoutMask{dgEditing,   dgAlwaysShowEditor,   dgTitles,
                                   dgIndicator, dgColLines,           dgRowLines,
                                   dgRowSelect, dgAlwaysShowSelection};
@@ -157,72 +223,297 @@ bool TCustomDBGridEx::AllowedUpdate() const {
   return allowedOperations_.Contains(alopUpdateEx);
 }
 
+void TCustomDBGridEx::SetMinAutoFitWidth(int value) {
+  minAutoFitWidth_ = value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetFrozenCols(int value) {
+  // A negative count would make the layout compute a fixed-column count
+  // below the indicator's: it means no frozen column.
+  if (value < 0) value = 0;
+  frozenCols_ = value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetRowHeight(int value) {
+  if (value < 0) value = 0;
+  if (value == rowHeight_) return;
+  rowHeight_ = value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetRowLines(int value) {
+  if (value < 0) value = 0;
+  if (value == rowLines_) return;
+  rowLines_ = value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetTitleHeight(int value) {
+  titleHeight_ = value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetTitleLines(int value) {
+  titleLines_ = value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetTitleImages(TCustomImageList* value) {
+  titleImages_ = value;
+  if (value) value->FreeNotification(this);
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetRowSizingAllowed(bool value) {
+  rowSizingAllowed_ = value;
+  ApplyBaseOptions();
+}
+
+void TCustomDBGridEx::SetAutoFitColWidths(bool value) {
+  if (value == autoFitColWidths_) return;
+  autoFitColWidths_ = value;
+  if (IsDesigning()) return;
+  BeginLayout();
+  struct End {
+    TCustomDBGridEx* g;
+    ~End() { g->EndLayout(); }
+  } end{this};
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    if (value) {
+      if (!IsLoading()) c->SetAutoFitBaseWidth(c->Width());
+    } else {
+      c->SetWidth(c->AutoFitBaseWidth());
+    }
+  }
+}
+
+int TCustomDBGridEx::SelectedIndex() const {
+  int c = GridToColumnIndex(Col());
+  return c >= 0 && c < columns_->Count() ? c : -1;
+}
+
+void TCustomDBGridEx::SetSelectedIndex(int value) {
+  if (value < 0 || value >= columns_->Count()) return;
+  SetCol(ColumnToGridIndex(value));
+}
+
+TField* TCustomDBGridEx::CurrentField() const {
+  int i = SelectedIndex();
+  return i < 0 ? nullptr : columns_->Items(i)->Field();
+}
+
 // ---------------------------------------------------------------------------
-// Layout
+// Layout locking
 
 void TCustomDBGridEx::BeginLayout() {
+  BeginUpdate();
   if (layoutLock_ == 0) columns_->BeginUpdate();
   ++layoutLock_;
 }
 
 void TCustomDBGridEx::EndLayout() {
   if (layoutLock_ == 0) return;
-  if (--layoutLock_ == 0) {
-    columns_->EndUpdate();  // ends in Update(nullptr), which lays out
-    if (layoutPending_) LayoutChanged();
-  }
-}
-
-void TCustomDBGridEx::DataLinkLayoutChanged() {
-  bool saved = layoutFromDataLink_;
-  layoutFromDataLink_ = true;
-  struct Restore {
-    bool& flag;
-    bool value;
-    ~Restore() { flag = value; }
-  } restore{layoutFromDataLink_, saved};
-  LayoutChanged();
-}
-
-void TCustomDBGridEx::LayoutChanged() {
-  if (layoutLock_ > 0) {
-    layoutPending_ = true;
+  if (layoutLock_ == 1) {
+    struct Finish {
+      TCustomDBGridEx* g;
+      ~Finish() {
+        g->columns_->EndUpdate();  // its own LayoutChanged finds the lock held
+        --g->layoutLock_;
+        g->EndUpdate();
+      }
+    } finish{this};
+    RebuildLayout();
     return;
   }
-  // Column changes made by the rebuild itself end here too: ignored.
-  if (inLayout_) return;
-  if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDestroying)) return;
-  layoutPending_ = false;
-  ++layoutCount_;
-  inLayout_ = true;
-  columns_->BeginUpdate();
-  struct End {
-    TCustomDBGridEx* g;
-    ~End() {
-      g->columns_->EndUpdate();
-      g->inLayout_ = false;
-    }
-  } end{this};
-  RebuildColumns();
-  shownColumns_.clear();
-  for (int i = 0; i < columns_->Count(); ++i)
-    if (columns_->Items(i)->Visible()) shownColumns_.push_back(columns_->Items(i));
-  if (options_.Contains(dgTitles) && useMultiTitle_) {
-    int titleHeight = FontMetrics().Metrics(*titleFont_).Height + (flat_ ? 2 : 4);
-    BuildTitleTree(titleHeight);
-    MeasureTitleTree(headTree_.get());
-  }
-  if (selection_->SelectionType() == gstColumns) selection_->Columns()->Refresh();
-  Invalidate();
+  --layoutLock_;
+  EndUpdate();
 }
 
 void TCustomDBGridEx::CancelLayout() {
   if (layoutLock_ == 0) return;
-  if (--layoutLock_ == 0) {
-    bool saved = inLayout_;
-    inLayout_ = true;
-    columns_->EndUpdate();
-    inLayout_ = saved;
+  if (layoutLock_ == 1) columns_->EndUpdate();
+  --layoutLock_;
+  EndUpdate();
+}
+
+bool TCustomDBGridEx::AcquireLayoutLock() {
+  if (updateLock_ != 0 || layoutLock_ != 0) return false;
+  BeginLayout();
+  return true;
+}
+
+void TCustomDBGridEx::DeferLayout() {
+  if (HandleAllocated() && !HasPostedMessage(this, CM_DEFERLAYOUT))
+    PostMessage(this, CM_DEFERLAYOUT);
+  CancelLayout();
+}
+
+void TCustomDBGridEx::LayoutChanged() {
+  if (AcquireLayoutLock()) EndLayout();
+}
+
+void TCustomDBGridEx::DataLinkLayoutChanged() {
+  TFlagScope scope(layoutFromDataLink_);
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::WndProc(TMessage& m) {
+  if (m.Msg == CM_DEFERLAYOUT) {
+    if (AcquireLayoutLock())
+      EndLayout();
+    else if (!HasPostedMessage(this, CM_DEFERLAYOUT))
+      // Only the lock's holder may cancel its layout: post again, no more.
+      PostMessage(this, CM_DEFERLAYOUT);
+    return;
+  }
+  if (InputMessage(m)) return;
+  TCustomGrid::WndProc(m);
+}
+
+// ---------------------------------------------------------------------------
+// Layout rebuild
+
+void TCustomDBGridEx::RebuildLayout() {
+  if (IsLoading() || ComponentState().Contains(csDestroying)) return;
+  ++layoutCount_;
+  if (HandleAllocated()) RemovePostedMessages(this, CM_DEFERLAYOUT);
+  RebuildColumns();
+  // Shown columns; H counts the hidden columns the frozen part passes over.
+  shownColumns_.clear();
+  for (int i = 0; i < columns_->Count(); ++i)
+    if (columns_->Items(i)->Visible()) shownColumns_.push_back(columns_->Items(i));
+  int h = 0;
+  for (int i = 0; i < columns_->Count(); ++i)
+    if (!columns_->Items(i)->Visible() && i < frozenCols_ + h) ++h;
+  for (int i = frozenCols_ + h; i < columns_->Count() && !columns_->Items(i)->Visible(); ++i) ++h;
+  if (shownColumns_.empty()) --h;
+  SetColCount(columns_->Count() + IndicatorCols());
+  bool defaultInactive = !dataLink_->Active() && columns_->State() != csCustomized;
+  SetFixedCols(IndicatorCols() + std::max(0, (defaultInactive ? 0 : frozenCols_) + h));
+  MeasureLayout();
+  SetScrollBars(horzScrollBar_->Visible() && !(autoFitColWidths_ && !IsDesigning())
+                    ? ssHorizontal
+                    : ssNone);
+  SetColumnAttributes();
+  if (autoFitColWidths_ && !IsDesigning()) AutoFitColumns();
+  if (options_.Contains(dgTitles) && (titleHeight_ != 0 || titleLines_ != 0)) {
+    TFont* largest = titleFont_.get();
+    for (int i = 0; i < columns_->Count(); ++i) {
+      TFont* f = columns_->Items(i)->Title()->Font();
+      if (FontMetrics().Metrics(*f).Height > FontMetrics().Metrics(*largest).Height) largest = f;
+    }
+    TTextMetric tm = FontMetrics().Metrics(*largest);
+    fullTitleHeight_ = titleLines_ * tm.Height + tm.ExternalLeading + 2 + titleHeight_ +
+                       (options_.Contains(dgRowLines) ? 1 : 0);
+    titleRowHeight_ = fullTitleHeight_;
+  }
+  if (options_.Contains(dgTitles) && useMultiTitle_) {
+    int leafHeight = titleRowHeight_;
+    BuildTitleTree(leafHeight);
+    titleRowHeight_ =
+        MeasureTitleTree(headTree_.get()) - (optionsEx_.Contains(dghFixed3D) ? 1 : 3);
+  }
+  SetColumnAttributes();
+  {
+    int left = LeftCol();
+    TFlagScope scope(rowSelectRelayout_);
+    rowSelectRelayout_ = options_.Contains(dgRowSelect);
+    UpdateRowCount();
+    if (options_.Contains(dgRowSelect)) SetLeftCol(left);
+  }
+  UpdateActive();
+  Invalidate();
+  if (selection_->SelectionType() == gstColumns) selection_->Columns()->Refresh();
+}
+
+void TCustomDBGridEx::MeasureLayout() {
+  TCanvas* canvas = Canvas();
+  TFont saved;
+  saved.Assign(canvas->Font());
+  canvas->Font()->Assign(Font());
+  int e = (flat_ ? 1 : 3) + (options_.Contains(dgRowLines) ? GridLineWidth() : 0);
+  int t = canvas->TextHeight("Wg");
+  TTextMetric tm = FontMetrics().Metrics(*Font());
+  int rowHeight = rowHeight_ > 0 || rowLines_ > 0
+                      ? (tm.Height + tm.ExternalLeading) * rowLines_ + rowHeight_
+                      : t + e;
+  if (optionsEx_.Contains(dghFitRowHeightToText) && t > 0) {
+    int a = rowHeight - e;
+    if (a % t > t / 2 || a / t == 0)
+      rowHeight = (a / t + 1) * t + e;
+    else
+      rowHeight = (a / t) * t + e;
+    rowLines_ = (rowHeight - e) / t;
+    rowHeight_ = e;
+  }
+  if (rowHeight < 1) rowHeight = 1;
+  editButtonWidth_ = rowHeight > (scrollBarWidth_ * 3 + 1) / 2 ? scrollBarWidth_ : rowHeight;
+  tallRows_ = tm.Height + tm.ExternalLeading + tm.InternalLeading + TitleTextPadding() < rowHeight;
+  titleRowHeight_ = 0;
+  if (options_.Contains(dgTitles)) {
+    auto measure = [&](TFont* f) {
+      canvas->Font()->Assign(f);
+      titleRowHeight_ = std::max(titleRowHeight_, canvas->TextHeight("Wg") + TitleTextPadding());
+    };
+    if (columns_->Count() == 0) measure(titleFont_.get());
+    for (int i = 0; i < columns_->Count(); ++i) measure(columns_->Items(i)->Title()->Font());
+  }
+  canvas->Font()->Assign(&saved);
+  SetDefaultRowHeight(rowHeight);
+}
+
+void TCustomDBGridEx::SetColumnAttributes() {
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    int w = c->Visible() ? c->Width() : (options_.Contains(dgColLines) ? -1 : 0);
+    if (ColumnToGridIndex(i) < ColCount()) SetColWidths(ColumnToGridIndex(i), w);
+  }
+  if (options_.Contains(dgIndicator)) SetColWidths(0, kIndicatorWidth);
+}
+
+void TCustomDBGridEx::AutoFitColumns() {
+  std::vector<TColumnEx*> shown = shownColumns_;
+  std::vector<bool> marked(shown.size(), false);
+  int w = 0, given = 0;
+  bool any = false;
+  for (size_t pass = 0; pass < shown.size(); ++pass) {
+    int s = 0, f = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+      if (shown[i]->AutoFitColWidth() && !marked[i])
+        s += shown[i]->AutoFitBaseWidth();
+      else
+        f += shown[i]->Width();
+    }
+    w = std::max(0, std::max(ClientWidth(), minAutoFitWidth_) - f);
+    if (options_.Contains(dgIndicator)) w -= kIndicatorWidth;
+    if (options_.Contains(dgColLines)) w -= static_cast<int>(shown.size());
+    if (options_.Contains(dgIndicator) && options_.Contains(dgColLines)) w -= 1;
+    // No base width to share out (every fitted column zero wide or none
+    // left): dividing by it would give every column a width of -1.
+    if (s <= 0) break;
+    given = 0;
+    any = true;
+    bool markedOne = false;
+    for (size_t i = 0; i < shown.size(); ++i) {
+      if (!shown[i]->AutoFitColWidth() || marked[i]) continue;
+      int want = MulDiv(shown[i]->AutoFitBaseWidth(), w, s);
+      shown[i]->SetWidth(want);
+      if (shown[i]->Width() != want) {
+        marked[i] = true;
+        markedOne = true;
+      }
+      given += want;
+    }
+    if (!markedOne) break;
+  }
+  if (!any || given == w) return;
+  for (size_t i = shown.size(); i-- > 0;) {
+    if (!shown[i]->AutoFitColWidth() || marked[i]) continue;
+    shown[i]->SetWidth(std::max(0, shown[i]->Width() + w - given));
+    break;
   }
 }
 
@@ -287,6 +578,126 @@ void TCustomDBGridEx::RebuildColumns() {
       c->SetIndex(j);
     }
   }
+}
+
+// ---------------------------------------------------------------------------
+// Sizing and moving by the user
+
+void TCustomDBGridEx::ColWidthsChanged() {
+  if (!(dataLink_->Active() || columns_->State() == csCustomized)) return;
+  if (!AcquireLayoutLock()) return;
+  struct End {
+    TCustomDBGridEx* g;
+    ~End() { g->EndLayout(); }
+  } end{this};
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    int gridCol = ColumnToGridIndex(i);
+    if (gridCol >= ColCount() || !c->Visible()) continue;
+    int newWidth = ColWidths(gridCol);
+    if (newWidth == c->Width()) continue;
+    if (!autoFitColWidths_ || IsDesigning()) {
+      c->SetWidth(newWidth);
+    } else if (optionsEx_.Contains(dghResizeWholeRightPart)) {
+      int d = newWidth - c->Width();
+      if (c->AutoFitColWidth())
+        c->SetAutoFitBaseWidth(MulDiv(newWidth, c->AutoFitBaseWidth(), std::max(1, c->Width())));
+      else
+        c->SetWidth(newWidth);
+      int r = 0;
+      for (int j = i + 1; j < columns_->Count(); ++j)
+        if (columns_->Items(j)->Visible() && columns_->Items(j)->AutoFitColWidth())
+          r += columns_->Items(j)->Width();
+      if (r > 0)
+        for (int j = i + 1; j < columns_->Count(); ++j) {
+          TColumnEx* k = columns_->Items(j);
+          if (k->Visible() && k->AutoFitColWidth())
+            k->SetAutoFitBaseWidth(std::max(1, MulDiv(r - d, k->AutoFitBaseWidth(), r)));
+        }
+    } else if (!c->AutoFitColWidth()) {
+      c->SetWidth(newWidth);
+    } else {
+      int oldBase = c->AutoFitBaseWidth();
+      int newBase = MulDiv(oldBase, newWidth, std::max(1, c->Width()));
+      c->SetAutoFitBaseWidth(newBase);
+      auto it = std::find(shownColumns_.begin(), shownColumns_.end(), c);
+      if (it != shownColumns_.end() && it + 1 != shownColumns_.end()) {
+        TColumnEx* next = *(it + 1);
+        next->SetAutoFitBaseWidth(std::max(0, next->AutoFitBaseWidth() + oldBase - newBase));
+      }
+    }
+  }
+  // The layout (and with it the re-fit) runs as `end` goes.
+  InvalidateEditor();
+  if (OnColWidthsChanged) OnColWidthsChanged(this);
+}
+
+void TCustomDBGridEx::RowHeightsChanged() {
+  if (!rowSizing_) return;
+  rowSizing_ = false;
+  int last = RowCount() - 1 - (footerRowCount_ > 0 ? footerRowCount_ + 1 : 0);
+  for (int r = TitleRows(); r <= last; ++r)
+    if (RowHeights(r) != DefaultRowHeight()) {
+      rowLines_ = 0;
+      SetRowHeight(RowHeights(r));
+      break;
+    }
+  UpdateVertScrollBar();
+}
+
+void TCustomDBGridEx::ColumnMoved(int fromIndex, int toIndex) {
+  int from = GridToColumnIndex(fromIndex), to = GridToColumnIndex(toIndex);
+  if (from < 0 || to < 0 || from >= columns_->Count() || to >= columns_->Count()) return;
+  columns_->Items(from)->SetIndex(to);
+  if (OnColumnMoved) OnColumnMoved(this, from, to);
+}
+
+void TCustomDBGridEx::Resize() {
+  TCustomGrid::Resize();
+  if (updateLock_ != 0) return;
+  if (autoFitColWidths_ && !IsDesigning()) {
+    LayoutChanged();
+    InvalidateEditor();
+  } else {
+    UpdateRowCount();
+    UpdateVertScrollBar();
+  }
+}
+
+void TCustomDBGridEx::FontChanged() {
+  TCustomGrid::FontChanged();
+  if (!columns_ || ComponentState().Contains(csDestroying)) return;
+  // Columns without a font of their own follow the grid's (their text
+  // heights change the layout).
+  BeginLayout();
+  if (ParentFont()) {
+    // The grid copies its parent's font into the title and footer fonts,
+    // which must not take ParentFont away.
+    TFlagScope scope(copyingParentFont_);
+    titleFont_->Assign(Font());
+    footerFont_->Assign(Font());
+  }
+  for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i)->Font();
+  EndLayout();
+}
+
+TGridState TCustomDBGridEx::CalcSizingState(int x, int y, int& index, int& sizingPos,
+                                            int& sizingOfs) {
+  TGridState state = TCustomGrid::CalcSizingState(x, y, index, sizingPos, sizingOfs);
+  if (state == gsRowSizing) {
+    int indicator = IndicatorCols() * (ColWidths(0) + GridLineWidth());
+    if (IndicatorCols() == 0 || x >= indicator) return gsNormal;
+    rowSizing_ = true;
+  }
+  return state;
+}
+
+void TCustomDBGridEx::SetPressedTitle(int gridColumn, bool down) {
+  if (pressedCol_ == gridColumn && titlePressed_ == down) return;
+  if (pressedCol_ >= 0) InvalidateCell(pressedCol_, 0);
+  pressedCol_ = gridColumn;
+  titlePressed_ = down;
+  if (pressedCol_ >= 0) InvalidateCell(pressedCol_, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -408,45 +819,28 @@ AnsiString TCustomDBGridEx::GetFooterValue(int row, TColumnEx* column) {
 }
 
 // ---------------------------------------------------------------------------
-// Repaint and editor hooks
+// Repaint hooks
 
 void TCustomDBGridEx::Invalidate() {
   ++invalidateCount_;
-  TCustomControl::Invalidate();
+  TCustomGrid::Invalidate();
 }
 
-void TCustomDBGridEx::InvalidateColumn(int) { Invalidate(); }
+void TCustomDBGridEx::InvalidateColumn(int gridColumn) { InvalidateGridCol(gridColumn); }
 
-void TCustomDBGridEx::InvalidateRow(int) { Invalidate(); }
-
-void TCustomDBGridEx::InvalidateCurrentRow() { Invalidate(); }
-
-void TCustomDBGridEx::InvalidateFooter() { Invalidate(); }
-
-void TCustomDBGridEx::ShowEditor() { editorShowing_ = true; }
-
-void TCustomDBGridEx::HideEditor() { editorShowing_ = false; }
-
-// ---------------------------------------------------------------------------
-// Data link reactions
-
-void TCustomDBGridEx::LinkActive(bool value) {
-  if (!value) HideEditor();
-  selection_->SetLinkActive(value);
-  TDataSet* ds = DataSource() ? DataSource()->DataSet() : nullptr;
-  if (ds) ds->FreeNotification(this);
-  sumList_->SetDataSet(ds);
-  LayoutChanged();
-  if (value && options_.Contains(dgAlwaysShowEditor)) ShowEditor();
+void TCustomDBGridEx::SyncColumnWidth(int index) {
+  int gridCol = ColumnToGridIndex(index);
+  if (index < 0 || index >= columns_->Count() || gridCol >= ColCount()) return;
+  TColumnEx* c = columns_->Items(index);
+  SetColWidths(gridCol, c->Visible() ? c->Width() : (options_.Contains(dgColLines) ? -1 : 0));
 }
 
-bool TCustomDBGridEx::SelectColumnOfField(TField* field) {
-  for (int i = 0; i < columns_->Count(); ++i)
-    if (columns_->Items(i)->Field() == field) {
-      selectedIndex_ = i;
-      return true;
-    }
-  return false;
+void TCustomDBGridEx::InvalidateRow(int gridRow) { InvalidateGridRow(gridRow); }
+
+void TCustomDBGridEx::InvalidateCurrentRow() { InvalidateGridRow(Row()); }
+
+void TCustomDBGridEx::InvalidateFooter() {
+  for (int r = RowCount() - footerRowCount_; r < RowCount(); ++r) InvalidateGridRow(r);
 }
 
 void TCustomDBGridEx::ColumnRemoved(TColumnEx* column) {
@@ -466,7 +860,7 @@ void TCustomDBGridEx::SortMarkingChanged() {
 }
 
 void TCustomDBGridEx::Notification(TComponent* component, TOperation operation) {
-  TCustomControl::Notification(component, operation);
+  TCustomGrid::Notification(component, operation);
   if (operation != opRemove || columns_ == nullptr) return;
   if (sumList_) sumList_->ComponentRemoved(component);
   if (component == DataSource()) {
@@ -475,7 +869,12 @@ void TCustomDBGridEx::Notification(TComponent* component, TOperation operation) 
   }
   // A field going away: by the time this runs it is no TField any more,
   // so columns compare the pointer they cached.
+  if (component == titleImages_) {
+    titleImages_ = nullptr;
+    LayoutChanged();
+  }
   bool dropped = false;
+  BeginLayout();
   for (int i = 0; i < columns_->Count(); ++i) {
     TColumnEx* c = columns_->Items(i);
     if (c->CachedField() == component) {
@@ -483,12 +882,15 @@ void TCustomDBGridEx::Notification(TComponent* component, TOperation operation) 
       dropped = true;
     }
   }
-  if (dropped) {
-    TDataSet* ds = dataLink_->DataSet();
-    // While the dataset itself is going, its link lays out when it has gone.
-    if (ds && !ds->ComponentState().Contains(csDestroying)) LayoutChanged();
-    return;
-  }
+  TDataSet* ds = dataLink_->DataSet();
+  // While the dataset itself is going, the layout waits for the message loop.
+  if (dropped && ds && !ds->ComponentState().Contains(csDestroying))
+    EndLayout();
+  else if (dropped)
+    DeferLayout();
+  else
+    CancelLayout();
+  if (dropped) return;
   for (int i = 0; i < columns_->Count(); ++i) {
     TColumnEx* c = columns_->Items(i);
     if (c->PopupMenu() == component) c->SetPopupMenu(nullptr);
@@ -497,7 +899,7 @@ void TCustomDBGridEx::Notification(TComponent* component, TOperation operation) 
 }
 
 void TCustomDBGridEx::Loaded() {
-  TCustomControl::Loaded();
+  TCustomGrid::Loaded();
   if (columns_->Count() > 0) {
     markedColumns_.clear();
     for (int i = 0; i < columns_->Count(); ++i) {
@@ -511,6 +913,14 @@ void TCustomDBGridEx::Loaded() {
                          markedColumns_.end());
     if (!markedColumns_.empty()) SortMarkingChanged();
   }
+  if (autoFitColWidths_ && !IsDesigning()) {
+    columns_->BeginUpdate();
+    for (int i = 0; i < columns_->Count(); ++i)
+      columns_->Items(i)->SetAutoFitBaseWidth(columns_->Items(i)->Width());
+    columns_->EndUpdate();
+    SetScrollBars(ssNone);
+  }
   if (DataSource()) sumList_->OwnerLoaded();
   LayoutChanged();
+  DeferLayout();
 }

@@ -1138,9 +1138,10 @@ void TDBGridColumnsEx::Update(TCollectionItem* item) {
   if (constructing_ || grid_ == nullptr) return;
   if (grid_->ComponentState().Contains(csLoading) || grid_->ComponentState().Contains(csDestroying))
     return;
-  if (item)
+  if (item) {
     grid_->InvalidateColumn(grid_->ColumnToGridIndex(item->Index()));
-  else
+    grid_->SyncColumnWidth(item->Index());
+  } else
     grid_->LayoutChanged();
 }
 

@@ -38,6 +38,8 @@ class TColumnEx;
 class TField;
 class TCustomImageList;
 class TPopupMenu;
+class TSpecRowEx;
+class TEditButtonsEx;
 
 enum TColumnButtonStyleEx { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
 PAYROLL_ENUM_NAMES(TColumnButtonStyleEx, cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown)
@@ -304,6 +306,11 @@ class TColumnEx : public TCollectionItem {
   TColumnFooterEx* Footer() const { return footer_.get(); }
   void SetFooter(TColumnFooterEx* value) { footer_->Assign(value); }
   TColumnFootersEx* Footers() const { return footers_.get(); }
+  // The special first row of the column's lookup drop-down (DBLookupEx.h),
+  // made on first use.
+  TSpecRowEx* DropDownSpecRow() const;
+  // The column's extra edit buttons (EditButtonsEx.h), made on first use.
+  TEditButtonsEx* EditButtons() const;
   void SetFooters(TColumnFootersEx* value) { footers_->Assign(value); }
   // The footer of footer row `row`: Footers[row] when it exists, else Footer.
   TColumnFooterEx* UsedFooter(int row) const;
@@ -432,6 +439,8 @@ class TColumnEx : public TCollectionItem {
   std::unique_ptr<TFont> font_;
   std::unique_ptr<TColumnFooterEx> footer_;
   std::unique_ptr<TColumnFootersEx> footers_;
+  mutable std::shared_ptr<TSpecRowEx> specRow_;
+  mutable std::shared_ptr<TEditButtonsEx> editButtons_;
   TCustomImageList* imageList_ = nullptr;
   TImeMode imeMode_ = imDontCare;
   TImeName imeName_;

@@ -124,7 +124,7 @@ void TDBGridExExport::WriteRecord(const TColumnsExList& columns) {
     column->FillColCellParams(p);  // the font is copied into the scratch font
     p->State = 0;
     if (DBGridEx->OnGetCellParams)
-      DBGridEx->OnGetCellParams(DBGridEx, column, p->Font, p->Background, p->State);
+      DBGridEx->OnGetCellParams(DBGridEx, column, p->Font, p->Background, TGridDrawState());
     column->GetColCellParams(false, p);
     WriteDataCell(column, p);
   }
@@ -135,7 +135,7 @@ TColor TDBGridExExport::DataCellBackground(TColumnEx* column) {
   if (DBGridEx->OnGetCellParams) {
     TFont font;
     font.Assign(column->Font());
-    DBGridEx->OnGetCellParams(DBGridEx, column, &font, background, 0);
+    DBGridEx->OnGetCellParams(DBGridEx, column, &font, background, TGridDrawState());
   }
   return background;
 }
@@ -153,7 +153,7 @@ TDBGridExExport::TFooterCell TDBGridExExport::FooterCell(TColumnEx* column, int 
     cell.Text = DBGridEx->GetFooterValue(footerNo, column);
   if (DBGridEx->OnGetFooterParams)
     DBGridEx->OnGetFooterParams(DBGridEx, column->Index(), footerNo, column, font, cell.Background,
-                                cell.Alignment, 0, cell.Text);
+                                cell.Alignment, TGridDrawState(), cell.Text);
   return cell;
 }
 

@@ -128,10 +128,21 @@ PAYROLL_PUBLISH(TDBGridExSumList) {
   p.Event("OnRecalcAll", &T::OnRecalcAll);
 }
 
+PAYROLL_PUBLISH(TDBGridExScrollBar) {
+  using T = TDBGridExScrollBar;
+  p.Property("Tracking", &T::Tracking, &T::SetTracking).Default(false);
+  p.Property("Visible", &T::Visible, &T::SetVisible).Default(true);
+}
+
 PAYROLL_PUBLISH(TCustomDBGridEx) {}
 
 PAYROLL_PUBLISH(TDBGridEx) {
   using T = TDBGridEx;
+  p.Property("AllowedOperations", &T::AllowedOperations, &T::SetAllowedOperations)
+      .Default(TDBGridExAllowedOperations{alopInsertEx, alopUpdateEx, alopDeleteEx, alopAppendEx});
+  p.Property("AllowedSelections", &T::AllowedSelections, &T::SetAllowedSelections)
+      .Default(TDBGridExSelectionTypes{gstRecordBookmarks, gstRectangle, gstColumns, gstAll});
+  p.Property("AutoFitColWidths", &T::AutoFitColWidths, &T::SetAutoFitColWidths).Default(false);
   p.Property("Columns", &T::Columns, &T::SetColumns);
   p.Property("ColumnDefValues", &T::ColumnDefValues, &T::SetColumnDefValues);
   p.Property("DataSource", &T::DataSource, &T::SetDataSource);
@@ -145,15 +156,24 @@ PAYROLL_PUBLISH(TDBGridEx) {
       .Idents(ColorIdents());
   p.Property("FooterFont", &T::FooterFont, &T::SetFooterFont);
   p.Property("FooterRowCount", &T::FooterRowCount, &T::SetFooterRowCount).Default(0);
+  p.Property("FrozenCols", &T::FrozenCols, &T::SetFrozenCols).Default(0);
+  p.Property("HorzScrollBar", &T::HorzScrollBar, &T::SetHorzScrollBar);
+  p.Property("MinAutoFitWidth", &T::MinAutoFitWidth, &T::SetMinAutoFitWidth).Default(0);
   p.Property("Options", &T::Options, &T::SetOptions)
       .Default(TDBGridOptions{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines,
                               dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit});
   p.Property("OptionsEx", &T::OptionsEx, &T::SetOptionsEx)
       .Default(TDBGridExOptions{dghFixed3D, dghHighlightFocus, dghClearSelection});
   p.Property("ReadOnly", &T::ReadOnly, &T::SetReadOnly).Default(false);
+  p.Property("RowHeight", &T::RowHeight, &T::SetRowHeight).Default(0);
+  p.Property("RowLines", &T::RowLines, &T::SetRowLines).Default(0);
+  p.Property("RowSizingAllowed", &T::RowSizingAllowed, &T::SetRowSizingAllowed).Default(false);
   p.Property("SumList", &T::SumList);
   p.Property("TitleFont", &T::TitleFont, &T::SetTitleFont);
+  p.Property("TitleHeight", &T::TitleHeight, &T::SetTitleHeight).Default(0);
+  p.Property("TitleLines", &T::TitleLines, &T::SetTitleLines).Default(0);
   p.Property("UseMultiTitle", &T::UseMultiTitle, &T::SetUseMultiTitle).Default(false);
+  p.Property("VertScrollBar", &T::VertScrollBar, &T::SetVertScrollBar);
   p.Property("VTitleMargin", &T::VTitleMargin, &T::SetVTitleMargin).Default(10);
   p.Event("OnSortMarkingChanged", &T::OnSortMarkingChanged);
   p.Event("OnSumListRecalcAll", &T::OnSumListRecalcAll);

@@ -91,10 +91,10 @@ void TGridDataLinkEx::UpdateData() {
   inUpdateData_ = true;
   struct Done {
     TGridDataLinkEx* link;
-    ~Done() {
-      link->modified_ = false;
-      link->inUpdateData_ = false;
-    }
+    ~Done() { link->inUpdateData_ = false; }
   } done{this};
+  // A write the field refuses raises and leaves the change pending: the
+  // editor keeps its text and the next attempt writes it again.
   if (modified_) grid_->UpdateData();
+  modified_ = false;
 }

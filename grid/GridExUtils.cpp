@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/core/AnsiText.h"
+
 void RaiseGridError(const AnsiString& message) { throw EInvalidGridOperation(message); }
 
 AnsiString FitTextWithEllipsis(const AnsiString& text, TCanvas* canvas, int maxWidth) {
@@ -14,4 +16,21 @@ AnsiString FitTextWithEllipsis(const AnsiString& text, TCanvas* canvas, int maxW
     result = AnsiString(text.substr(0, keep)) + "...";
   }
   return result;
+}
+
+AnsiString LeadingBytes(const AnsiString& text, size_t count) {
+  if (count >= text.size()) return text;
+  if (count > 0 && ByteTypeAt(text, count - 1) == mbLeadByte) --count;
+  return AnsiString(text.substr(0, count));
+}
+
+size_t IncSearchMatchLength(const AnsiString& text, const AnsiString& search) {
+  size_t i = 0;
+  while (i < text.size() && i < search.size()) {
+    size_t width = ByteTypeAt(text, i) == mbLeadByte && i + 1 < text.size() ? 2 : 1;
+    if (i + width > search.size()) break;
+    if (AnsiUpperCase(text.substr(i, width)) != AnsiUpperCase(search.substr(i, width))) break;
+    i += width;
+  }
+  return i;
 }

@@ -27,6 +27,15 @@ constexpr TColor IncSearchFontColor = clBlack;
 // becomes "...".  Never cuts a double-byte character in two.
 AnsiString FitTextWithEllipsis(const AnsiString& text, TCanvas* canvas, int maxWidth);
 
+// The first bytes of text, at most count of them, never ending in the
+// lead byte of a double-byte character.
+AnsiString LeadingBytes(const AnsiString& text, size_t count);
+
+// How many bytes at the start of text match search, ignoring letter case
+// (double-byte aware: a trail byte is never upper-cased on its own) and
+// counting whole characters only.
+size_t IncSearchMatchLength(const AnsiString& text, const AnsiString& search);
+
 // Edges inclusive.
 inline bool PointInRect(const TPoint& p, const TRect& r) {
   return p.x >= r.Left && p.x <= r.Right && p.y >= r.Top && p.y <= r.Bottom;
@@ -37,3 +46,13 @@ inline void SwapInts(int& a, int& b) {
   a = b;
   b = t;
 }
+
+// Sets a flag for the guard's lifetime and puts the old value back.
+struct TFlagScope {
+  bool& flag;
+  bool saved;
+  explicit TFlagScope(bool& f) : flag(f), saved(f) { flag = true; }
+  ~TFlagScope() { flag = saved; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+};

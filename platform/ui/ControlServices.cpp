@@ -153,6 +153,11 @@ void TCustomControl::GetScrollRange(int bar, int& min, int& max) const {
 
 TRect TCustomControl::ClientRect() const {
   TRect r = TWinControl::ClientRect();
+  const int b = NonClientBorder();
+  r.Left += b;
+  r.Top += b;
+  r.Right -= b;
+  r.Bottom -= b;
   if (ScrollBarVisible(SB_VERT)) r.Right -= GetSystemMetrics(SM_CXVSCROLL);
   if (ScrollBarVisible(SB_HORZ)) r.Bottom -= GetSystemMetrics(SM_CYHSCROLL);
   if (r.Right < r.Left) r.Right = r.Left;
@@ -162,17 +167,24 @@ TRect TCustomControl::ClientRect() const {
 
 void TCustomControl::PlaceScrollBars() {
   if (!bars_) return;
-  int w = Width(), h = Height();
+  const int nc = NonClientBorder();
+  int w = Width() - 2 * nc, h = Height() - 2 * nc;
   int vw = GetSystemMetrics(SM_CXVSCROLL), hh = GetSystemMetrics(SM_CYHSCROLL);
   bool v = bars_->shown[SB_VERT], hz = bars_->shown[SB_HORZ];
   if (QScrollBar* b = bars_->bar[SB_VERT]) {
-    b->setGeometry(w - vw, 0, vw, h - (hz ? hh : 0));
+    b->setGeometry(nc + w - vw, nc, vw, h - (hz ? hh : 0));
     b->setVisible(v);
   }
   if (QScrollBar* b = bars_->bar[SB_HORZ]) {
-    b->setGeometry(0, h - hh, w - (v ? vw : 0), hh);
+    b->setGeometry(nc, nc + h - hh, w - (v ? vw : 0), hh);
     b->setVisible(hz);
   }
+}
+
+void TCustomControl::NonClientChanged() {
+  PlaceScrollBars();
+  Realign();
+  Invalidate();
 }
 
 void TCustomControl::Resize() {

@@ -9,6 +9,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QToolTip>
@@ -133,12 +134,39 @@ QImage* TPaintSurface::Buffer() {
   return &buffer_;
 }
 
-void TPaintSurface::paintEvent(QPaintEvent*) {
+void TPaintSurface::paintEvent(QPaintEvent* event) {
   if (!control_) return;
   control_->ReleaseCanvasPainters();
   QImage* buffer = Buffer();
+  if (!dirty_ && !dirtyRegion_.isEmpty() && !buffer->hasAlphaChannel()) {
+    // Partial repaint: the control paints everything, clipped to the parts
+    // that were invalidated; controls that test the clip skip the rest.
+    QRegion region = dirtyRegion_ & QRegion(buffer->rect());
+    dirtyRegion_ = QRegion();
+    {
+      QPainter fill(buffer);
+      fill.setClipRegion(region);
+      fill.fillRect(buffer->rect(), ToQColor(control_->Color()));
+    }
+    canvas_->SelectClipRegion(region);
+    painting_ = true;
+    try {
+      if (auto* w = dynamic_cast<TWinControl*>(control_))
+        w->PaintThroughWindowProc([this] { PaintControlOn(control_, canvas_); });
+      else
+        PaintControlOn(control_, canvas_);
+    } catch (...) {
+      HandleEventException();
+    }
+    painting_ = false;
+    if (control_) {
+      control_->ReleaseCanvasPainters();
+      canvas_->ResetClip();
+    }
+  }
   if (dirty_) {
     dirty_ = false;
+    dirtyRegion_ = QRegion();
     if (buffer->hasAlphaChannel())
       buffer->fill(Qt::transparent);
     else
@@ -159,7 +187,42 @@ void TPaintSurface::paintEvent(QPaintEvent*) {
     if (control_) control_->ReleaseCanvasPainters();
   }
   QPainter painter(this);
-  painter.drawImage(0, 0, *buffer);
+  // Only what the window system asks for: after a partial invalidation or
+  // a scroll that is a part of the buffer.
+  const QRect wanted = event ? event->rect() & buffer->rect() : buffer->rect();
+  painter.drawImage(wanted.topLeft(), *buffer, wanted);
+}
+
+void TPaintSurface::MarkDirtyRect(const QRect& r) {
+  if (dirty_ || r.isEmpty()) return;
+  dirtyRegion_ += r;
+}
+
+void TPaintSurface::ScrollBuffer(int dx, int dy, const QRect& clip) {
+  QImage* buffer = Buffer();
+  QRect area = clip & buffer->rect();
+  if (dirty_ || area.isEmpty()) return;
+  if (control_) control_->ReleaseCanvasPainters();
+  QRect source = area.translated(-dx, -dy) & area;
+  if (!source.isEmpty()) {
+    // In place, scan line by scan line, in the order that reads every
+    // source line before it is overwritten (memmove covers a line's own
+    // overlap when only dx is set).
+    const int bytesPerPixel = buffer->depth() / 8;
+    const size_t length = static_cast<size_t>(source.width()) * bytesPerPixel;
+    const int xFrom = source.left() * bytesPerPixel, xTo = (source.left() + dx) * bytesPerPixel;
+    auto moveLine = [&](int y) {
+      std::memmove(buffer->scanLine(y + dy) + xTo, buffer->scanLine(y) + xFrom, length);
+    };
+    if (dy > 0)
+      for (int y = source.bottom(); y >= source.top(); --y) moveLine(y);
+    else
+      for (int y = source.top(); y <= source.bottom(); ++y) moveLine(y);
+  }
+  // Pending parts move with the pixels; the uncovered strip is new.
+  QRegion moved = (dirtyRegion_ & area).translated(dx, dy);
+  dirtyRegion_ = (dirtyRegion_ - area) + (moved & area);
+  dirtyRegion_ += QRegion(area) - QRegion(source.translated(dx, dy));
 }
 
 void TPaintSurface::mousePressEvent(QMouseEvent* e) { e->accept(); }
@@ -1557,6 +1620,22 @@ TCustomControl::TCustomControl(TComponent* owner)
 TCustomControl::~TCustomControl() {
   Destroying();
   DiscardPostedMessages(this);
+}
+
+void TCustomControl::InvalidateRect(const TRect& r) {
+  auto* p = dynamic_cast<TPaintSurface*>(Surface());
+  if (!p) return;
+  QRect area(r.Left, r.Top, r.Width(), r.Height());
+  p->MarkDirtyRect(area);
+  p->update(area);
+}
+
+void TCustomControl::ScrollWindow(int dx, int dy, const TRect& clip) {
+  auto* p = dynamic_cast<TPaintSurface*>(Surface());
+  if (!p) return;
+  QRect area(clip.Left, clip.Top, clip.Width(), clip.Height());
+  p->ScrollBuffer(dx, dy, area);
+  p->update(area);
 }
 
 void TCustomControl::Paint() {

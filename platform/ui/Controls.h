@@ -505,8 +505,22 @@ class TCustomControl : public TWinControl {
   void GetScrollRange(int bar, int& min, int& max) const;
   TRect ClientRect() const override;
 
+  // Marks only r for painting: the next paint runs Paint with the canvas
+  // clipped to the invalidated parts (a full Invalidate since the last
+  // paint wins).
+  void InvalidateRect(const TRect& r);
+  // Shifts the painted pixels inside clip by (dx, dy) and marks the
+  // uncovered strip for painting (ScrollWindow): scrolling without a full
+  // repaint.
+  void ScrollWindow(int dx, int dy, const TRect& clip);
+
  protected:
   void Resize() override;
+  // Width of the frame the control draws round its client area (and its
+  // scroll bars); the client area starts that far in.  0 by default.
+  virtual int NonClientBorder() const { return 0; }
+  // The frame's width changed: the scroll bars move, everything repaints.
+  void NonClientChanged();
   std::unique_ptr<TCanvas> canvas_;
 
  private:

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QImage>
 #include <QObject>
+#include <QRegion>
 #include <QString>
 #include <QScrollBar>
 #include <QTimer>
@@ -46,6 +47,11 @@ class TPaintSurface : public QWidget {
   TPaintSurface(TControl* control, TCanvas* canvas, QWidget* parent);
   void Forget() { control_ = nullptr; }
   void MarkDirty() { dirty_ = true; }
+  // Only r needs painting again (the rest of the buffer stays).
+  void MarkDirtyRect(const QRect& r);
+  // Shifts the buffer's pixels inside clip by (dx, dy); what the shift
+  // uncovers is marked for painting.
+  void ScrollBuffer(int dx, int dy, const QRect& clip);
   // The back buffer, sized to the widget (canvases draw on it).
   QImage* Buffer();
   bool Painting() const { return painting_; }
@@ -61,6 +67,7 @@ class TPaintSurface : public QWidget {
   TCanvas* canvas_;
   QImage buffer_;
   bool dirty_ = true;
+  QRegion dirtyRegion_;  // parts to paint again while dirty_ is false
   bool painting_ = false;
 };
 

@@ -254,6 +254,11 @@ void TCustomEdit::SelectAll() {
   if (edit_) edit_->selectAll();
 }
 
+void TCustomEdit::SetTextMargins(int left, int top, int right, int bottom) {
+  textMargins_ = TRect(left, top, right, bottom);
+  if (edit_) edit_->setTextMargins(left, top, right, bottom);
+}
+
 void TCustomEdit::ClearSelection() {
   if (edit_ && edit_->hasSelectedText()) edit_->del();
 }

@@ -123,6 +123,11 @@ class TCustomEdit : public TWinControl {
   void SetSelText(const AnsiString& text);
   void SelectAll();
   void ClearSelection();
+  // Pixels kept free of text on each side inside the edit (the text
+  // rectangle, as EM_SETRECT sets it); buttons placed over the edit sit
+  // there.
+  void SetTextMargins(int left, int top, int right, int bottom);
+  TRect TextMargins() const { return textMargins_; }
   void Clear() { SetText(AnsiString()); }
   void CopyToClipboard();
   void CutToClipboard();
@@ -158,6 +163,7 @@ class TCustomEdit : public TWinControl {
   TBorderStyle borderStyle_ = bsSingle;
   bool modified_ = false;
   bool settingText_ = false;
+  TRect textMargins_;
 };
 
 class TEdit : public TCustomEdit {

@@ -113,7 +113,7 @@ TEST_F(RtfTest, FooterRowsTakeTheirColoursFromTheFooterEvent) {
   Col(0)->Footers()->Items(0)->SetValue("合计");
   Col(1)->Footers()->Add()->SetValueType(fvtSum);
   grid->OnGetFooterParams = [](TObject*, int dataCol, int, TColumnEx*, TFont*, TColor& background,
-                               TAlignment&, unsigned, AnsiString&) {
+                               TAlignment&, const TGridDrawState&, AnsiString&) {
     if (dataCol == 1) background = clYellow;
   };
   for (int r : {0, 2}) {

@@ -113,7 +113,7 @@ TEST_F(ExportTest, CellAndFooterEventsChangeWhatIsWritten) {
   grid->SetFooterRowCount(1);
   Col(0)->Footers()->Add()->SetValueType(fvtStaticText);
   grid->OnGetFooterParams = [](TObject*, int, int, TColumnEx*, TFont*, TColor&, TAlignment&,
-                               unsigned, AnsiString& text) { text = "F"; };
+                               const TGridDrawState&, AnsiString& text) { text = "F"; };
   Col(0)->SetOnGetCellParams(
       [](TObject*, bool, TColCellParamsEx* p) { p->Text = "<" + p->Text + ">"; });
   EXPECT_EQ(Export<TDBGridExExportAsText>(grid, true), AnsiString("A\r\n<x>\r\nF"));
@@ -183,7 +183,7 @@ TEST_F(ExportFileTest, FileIsReplacedWhole) {
 
 TEST_F(ExportFileTest, FailedExportLeavesOldFileAndNoTemporaryFile) {
   Make({{"A", ftString, 10}}, {{"1"}, {"2"}});
-  grid->OnGetCellParams = [](TObject*, TColumnEx*, TFont*, TColor&, unsigned) {
+  grid->OnGetCellParams = [](TObject*, TColumnEx*, TFont*, TColor&, const TGridDrawState&) {
     throw Exception("disk full");
   };
   TDBGridExExportAsText e;

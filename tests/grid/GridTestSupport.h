@@ -15,6 +15,10 @@
 #include "platform/data/DataSource.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/FontMetrics.h"
+#include "platform/ui/Forms.h"
+
+#include <QImage>
+#include <string>
 
 // Creates the (offscreen) Qt application once.
 void EnsureGridTestApp();
@@ -36,3 +40,26 @@ class GridFixture : public ::testing::Test {
   std::unique_ptr<TDataSource> source;
   TDBGridEx* grid = nullptr;
 };
+
+// A grid on a shown borderless form, for layout, record-following and
+// painting tests: the grid fills width x height of the form.
+class GridOnFormFixture : public GridFixture {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Places the grid at (0, 0) with the given size (the form grows to hold it).
+  void Place(int width, int height);
+  // Rows 0..n-1: NAME "name<i>", PAY i * 10.5, N i, FLAG "Y"/"N", OK i odd.
+  void AddRows(int n);
+  // The grid's window as painted now (pending paints run first).
+  QImage Shot();
+  TForm* form = nullptr;
+};
+
+// Pixels in r (clipped to the image) whose colour is c / is not c.
+int CountColor(const QImage& img, const TRect& r, TColor c);
+int CountNotColor(const QImage& img, const TRect& r, TColor c);
+// The leftmost x in r holding a pixel of colour c, -1 when none.
+int LeftmostOf(const QImage& img, const TRect& r, TColor c);
+// Saves img as <name>.png in PAYROLL_SHOT_DIR when that names a folder.
+void SaveGridShot(const QImage& img, const std::string& name);
