@@ -1,0 +1,263 @@
+// The program's start-up over a test folder: the forms in their order,
+// the main window's duties, the login on first activation, the close
+// question; and the ways the program ends (a missing gz.ini, cancelling
+// the login, confirming the close), each in a child process because the
+// application's termination is for good.
+#include <gtest/gtest.h>
+
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdlib>
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "FakeDialogService.h"
+#include "UiTestSupport.h"
+#include "Udb/UdbTable.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
+#include "app/GzSettings.h"
+#include "app/PayrollProgram.h"
+#include "app/StartupForms.h"
+#include "decor/SbStatusBar.h"
+#include "platform/core/Files.h"
+#include "platform/data/Fields.h"
+#include "platform/ui/Buttons.h"
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/ExtCtrls.h"
+#include "platform/ui/StdCtrls.h"
+#include "platform/ui/VirtualKeys.h"
+
+namespace {
+
+// Runs the start-up in the test folder (also the current directory, where
+// the page layouts are read).
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EnsureUiApp();
+    db = std::make_unique<TTestPayrollDb>();
+    oldDir = GetCurrentDir();
+    SetCurrentDir(db->Folder());
+  }
+  void TearDown() override {
+    delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
+    delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
+    delete FrmData;
+    FrmData = nullptr;
+    frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
+    FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+    LoginResult = "ERROR";
+    SetCurrentDir(oldDir);
+  }
+  // Shows the main window; its first activation opens the login dialog,
+  // in whose modal loop `inLogin` runs.
+  void ShowMainAndLogin(const std::function<void()>& inLogin) {
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+      ran = true;
+      inLogin();
+    });
+    frmMain->Show();
+    for (int i = 0; i < 10 && !ran; ++i) Pump();
+    ASSERT_TRUE(ran) << "the login dialog did not open";
+  }
+  std::unique_ptr<TTestPayrollDb> db;
+  AnsiString oldDir;
+  TFakeDialogService dialogs;
+};
+
+void SaveShot(QWidget* w, const char* name) {
+  const char* dir = std::getenv("PAYROLL_SHOT_DIR");
+  w->grab().save(QString::fromLocal8Bit((std::string(dir ? dir : "/tmp") + "/" + name).c_str()));
+}
+
+TEST_F(Startup, CreatesTheFormsOpensTheDataAndLogsInOnFirstActivation) {
+  payroll::CreatePayrollForms();
+  ASSERT_FALSE(Application->Terminated());
+  EXPECT_EQ(Application->Title(), "Velmor工资软件");
+  EXPECT_EQ(Application->MainForm(), frmMain);
+  for (TComponent* f : std::initializer_list<TComponent*>{FrmLogin, FrmZgPx, FrmZgXz, FrmXzZd, FrmZGQKWH,
+                                                          FrmBackData, FrmAbout, frmRptPaper})
+    EXPECT_NE(f, nullptr);
+  EXPECT_EQ(frmMain->Caption(), "Velmor人力资源管理系统之__工资软件  V3.11.19");
+  EXPECT_EQ(frmMain->LblTop->Caption(), "Velmor人力资源管理系统之__工资软件");
+  ASSERT_NE(FrmData, nullptr);
+  EXPECT_EQ(DwMc, "测试单位");
+  EXPECT_EQ(frmMain->LblGzHzbBm->Caption(), "测试单位");
+  EXPECT_TRUE(CalcLogOn);
+  EXPECT_EQ(frmMain->CmBBoxJgZd->Items()->Count(), 3);
+  EXPECT_EQ(frmMain->CmbBoxZGQK1->Items()->Count(), 3);
+  EXPECT_EQ(frmMain->DbCmbBoxZgQk->Items()->Strings(2), "临时工");
+  // The attendance page's layout: two edit boxes and a bevel.
+  EXPECT_EQ(frmMain->PanelZgKq->ControlCount(), 5);
+  EXPECT_EQ(frmMain->PanelGzXg->ControlCount(), 0);
+  EXPECT_EQ(frmMain->FirstShow, "yes");
+
+  int loginShows = 0;
+  ShowMainAndLogin([&] {
+    ++loginShows;
+    ASSERT_TRUE(FrmLogin->Showing());
+    EXPECT_TRUE(FrmLogin->IsModal());
+    EXPECT_EQ(FrmLogin->Caption(), "系统登录");
+    FrmLogin->EditUserDm->SetText("ADMIN");
+    SaveShot(FrmLogin->Surface(), "payroll-login.png");
+    FrmLogin->EditUserPass->SetText("Secret");
+    FrmLogin->BitBtnLoginClick(FrmLogin->BitBtnLogin);
+  });
+  EXPECT_EQ(loginShows, 1);
+  EXPECT_EQ(LoginResult, "OK");
+  EXPECT_FALSE(FrmLogin->Showing());
+  EXPECT_EQ(frmMain->FirstShow, "no");
+  EXPECT_EQ(frmMain->sbStatusBar->Panels()->GetItem(2)->Text(), "测试单位");
+  EXPECT_EQ(frmMain->sbStatusBar->Panels()->GetItem(3)->Text(), "操作员");
+  EXPECT_EQ(frmMain->sbStatusBar->Panels()->GetItem(4)->Text(), "管理员");
+  EXPECT_EQ(frmMain->Notebook1->ActivePage(), "tbsStrat");
+  EXPECT_FALSE(frmMain->PanelBmXz->Visible());
+
+  // A later activation resets CalcMode and does not log in again.
+  frmMain->CalcMode = 2;
+  frmMain->FormActivate(frmMain);
+  EXPECT_EQ(frmMain->CalcMode, 0);
+  EXPECT_EQ(loginShows, 1);
+
+  // Answering No keeps the program and its data.
+  dialogs.Answers.push_back(IDNO);
+  frmMain->Close();
+  ASSERT_EQ(dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Boxes[0].Text, "真的要退出本系统吗? ");
+  EXPECT_FALSE(Application->Terminated());
+  ASSERT_NE(FrmData, nullptr);
+  EXPECT_TRUE(FrmData->TblGzk->Active());
+}
+
+TEST_F(Startup, MissingSettingsFileEndsTheProgramSilently) {
+  DeleteFile(db->Folder() + "gz.ini");
+  EXPECT_EXIT(
+      {
+        payroll::CreatePayrollForms();
+        const bool ok = Application->Terminated() && FrmData == nullptr && FrmLogin == nullptr &&
+                        dialogs.Boxes.empty() && !frmMain->Showing();
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Startup, CancellingTheLoginEndsTheProgram) {
+  EXPECT_EXIT(
+      {
+        payroll::CreatePayrollForms();
+        ShowMainAndLogin([] { FrmLogin->BitBtnCancelClick(FrmLogin->BitBtnCancel); });
+        std::_Exit(Application->Terminated() && LoginResult == "ERROR" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Startup, ClosingTheLoginWindowEndsTheProgram) {
+  EXPECT_EXIT(
+      {
+        payroll::CreatePayrollForms();
+        ShowMainAndLogin([] { FrmLogin->Close(); });
+        std::_Exit(Application->Terminated() && LoginResult == "ERROR" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Startup, ConfirmingTheCloseQuestionFreesTheDataAndEnds) {
+  EXPECT_EXIT(
+      {
+        payroll::CreatePayrollForms();
+        ShowMainAndLogin([] {
+          FrmLogin->EditUserDm->SetText("adx");
+          FrmLogin->EditUserPass->SetText("abc");
+          FrmLogin->BitBtnLoginClick(nullptr);
+        });
+        frmMain->Close();  // the fake answers Yes
+        std::_Exit(Application->Terminated() && FrmData == nullptr ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// --- the login dialog on its own --------------------------------------------
+
+class Login : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureUiApp();
+    db = std::make_unique<TTestPayrollDb>();
+    FrmData = new TFrmData(nullptr);
+    form = std::make_unique<TFrmLogin>(nullptr);
+    LoginResult = "ERROR";
+  }
+  void TearDown() override {
+    form.reset();
+    delete FrmData;
+    FrmData = nullptr;
+  }
+  void Try(const char* code, const char* password) {
+    form->EditUserDm->SetText(code);
+    form->EditUserPass->SetText(password);
+    form->BitBtnLoginClick(nullptr);
+  }
+  std::unique_ptr<TTestPayrollDb> db;
+  std::unique_ptr<TFrmLogin> form;
+  TFakeDialogService dialogs;
+};
+
+TEST_F(Login, CodesArePrefixesIgnoringCasePasswordsAreExact) {
+  struct Case {
+    const char* code;
+    const char* password;
+    const char* box;       // the error box, or null for a login
+    const char* userName;  // of the logged-in user
+  };
+  // Userid in table order: admin/管理员/Secret, ADX/张会计/abc.
+  const Case cases[] = {
+      {"ADMIN", "Secret", nullptr, "管理员"},
+      {"AD", "Secret", nullptr, "管理员"},  // the first row that begins with AD
+      {"AD", "abc", "输入的密码不正确!", nullptr},
+      {"ADX", "abc", nullptr, "张会计"},
+      {"", "Secret", nullptr, "管理员"},  // an empty code finds the first row
+      {"ADMIN", "secret", "输入的密码不正确!", nullptr},
+      {"ZZ", "Secret", "输入的用户代码不存在!", nullptr},
+      {"ADMINX", "Secret", "输入的用户代码不存在!", nullptr},
+  };
+  for (const Case& c : cases) {
+    dialogs.Boxes.clear();
+    LoginResult = "ERROR";
+    Try(c.code, c.password);
+    if (c.box) {
+      EXPECT_EQ(LoginResult, "ERROR") << c.code;
+      ASSERT_EQ(dialogs.Boxes.size(), 1u) << c.code;
+      EXPECT_EQ(dialogs.Boxes[0].Text, c.box);
+    } else {
+      EXPECT_EQ(LoginResult, "OK") << c.code << "/" << c.password;
+      EXPECT_TRUE(dialogs.Boxes.empty());
+      EXPECT_EQ(form->LoginUserName, c.userName);
+    }
+  }
+}
+
+TEST_F(Login, TheCodeEditUpperCasesAndTheKeysMoveTheFocus) {
+  form->Show();
+  form->FormActivate(form.get());
+  Pump();
+  EXPECT_EQ(form->ActiveControl(), form->EditUserDm);
+  std::uint16_t down = VK_DOWN;
+  form->FormKeyDown(form.get(), down, TShiftState());
+  EXPECT_EQ(form->ActiveControl(), form->EditUserPass);
+  std::uint16_t up = VK_UP;
+  form->FormKeyDown(form.get(), up, TShiftState());
+  EXPECT_EQ(form->ActiveControl(), form->EditUserDm);
+  char enter = '\r';
+  form->FormKeyPress(form.get(), enter);
+  EXPECT_EQ(enter, 0) << "Enter is swallowed";
+  EXPECT_EQ(form->ActiveControl(), form->EditUserPass);
+  form->Hide();
+}
+
+}  // namespace
