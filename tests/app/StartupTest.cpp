@@ -118,6 +118,11 @@ TEST_F(Startup, CreatesTheFormsOpensTheDataAndLogsInOnFirstActivation) {
   EXPECT_EQ(frmMain->sbStatusBar->Panels()->GetItem(4)->Text(), "管理员");
   EXPECT_EQ(frmMain->Notebook1->ActivePage(), "tbsStrat");
   EXPECT_FALSE(frmMain->PanelBmXz->Visible());
+  SaveShot(frmMain->Surface(), "payroll-main.png");
+  // The attendance page with its generated boxes.
+  frmMain->Notebook1->SetActivePage("TbsZgKq");
+  Pump();
+  SaveShot(frmMain->Surface(), "payroll-attendance.png");
 
   // A later activation resets CalcMode and does not log in again.
   frmMain->CalcMode = 2;
