@@ -19,6 +19,7 @@
 #include "app/FrmData.h"
 #include "app/FrmLogin.h"
 #include "app/FrmMain.h"
+#include "app/FrmSplash.h"
 #include "app/GzSettings.h"
 #include "app/PayrollProgram.h"
 #include "app/StartupForms.h"
@@ -263,6 +264,26 @@ TEST_F(Login, TheCodeEditUpperCasesAndTheKeysMoveTheFocus) {
   EXPECT_EQ(enter, 0) << "Enter is swallowed";
   EXPECT_EQ(form->ActiveControl(), form->EditUserPass);
   form->Hide();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Splash, ShowsItsPictureAndTheLoadingText) {
+  EnsureUiApp();
+  payroll::RegisterPayrollClasses();
+  std::unique_ptr<TFrmSplash> splash(new TFrmSplash(nullptr));
+  auto* image = dynamic_cast<TImage*>(splash->FindComponent("Image1"));
+  ASSERT_NE(image, nullptr);
+  EXPECT_GT(image->Picture()->Width(), 0) << "the picture comes from the form's text";
+  EXPECT_EQ(splash->ClientWidth(), 299);
+  EXPECT_EQ(splash->ClientHeight(), 210);
+  EXPECT_EQ(dynamic_cast<TLabel*>(splash->FindComponent("Label1"))->Caption(), "正在装载系统，请稍候...");
+  splash->Show();
+  Pump();
+  SaveShot(splash->Surface(), "payroll-splash.png");
+  splash->Hide();
 }
 
 }  // namespace
