@@ -25,6 +25,7 @@
 #include "app/StartupForms.h"
 #include "decor/SbStatusBar.h"
 #include "platform/core/Files.h"
+#include "platform/core/TempFiles.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/DBCtrls.h"
@@ -199,6 +200,17 @@ TEST_F(Startup, MainWindowKeysMoveTheFocusAndGridColumns) {
   down = VK_DOWN;
   frmMain->FormKeyDown(frmMain, down, TShiftState());
   EXPECT_EQ(frmMain->ActiveControl(), grid);
+}
+
+TEST_F(Startup, PageLayoutsComeFromTheCurrentDirectory) {
+  // Started elsewhere, the pages stay empty while the field descriptions
+  // still come from the program's folder.
+  SetCurrentDir(TempFolder());
+  payroll::CreatePayrollForms();
+  ASSERT_FALSE(Application->Terminated());
+  EXPECT_EQ(frmMain->PanelZgKq->ControlCount(), 0);
+  EXPECT_EQ(FldDescs.size(), 9u);
+  EXPECT_EQ(getFldNameByDesc("应发工资"), "F03");
 }
 
 TEST_F(Startup, MissingSettingsFileEndsTheProgramSilently) {
