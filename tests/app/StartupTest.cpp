@@ -232,6 +232,21 @@ TEST_F(Startup, MissingSettingsFileEndsTheProgramSilently) {
       ::testing::ExitedWithCode(0), "");
 }
 
+TEST_F(Startup, AMissingDatabaseIsReportedAndEndsTheProgram) {
+  // Where the class library would carry on with a main window whose data
+  // module is missing (and fail at the login), the engine's error is shown
+  // and the program ends.
+  DeleteFile(db->Folder() + "GZ.udb");
+  EXPECT_EXIT(
+      {
+        payroll::CreatePayrollForms();
+        const bool ok = Application->Terminated() && FrmData == nullptr && frmMain == nullptr &&
+                        dialogs.Boxes.size() == 1 && dialogs.Boxes[0].Text.Pos("GZ.udb") > 0;
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(Startup, CancellingTheLoginEndsTheProgram) {
   EXPECT_EXIT(
       {
