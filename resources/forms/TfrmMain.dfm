@@ -3,7 +3,7 @@ object frmMain: TfrmMain
   Top = 0
   Caption = 'Velmor人力资源管理系统之__工资软件  V3.11.19'
   ClientWidth = 792
-  ClientHeight = 526
+  ClientHeight = 534
   KeyPreview = True
   Menu = MainMenu1
   Position = poScreenCenter
@@ -41,21 +41,21 @@ object frmMain: TfrmMain
     Left = 0
     Top = 68
     Width = 180
-    Height = 436
+    Height = 444
     Align = alLeft
     BevelOuter = bvLowered
     object TreeViewBm: TTreeView
       Left = 1
       Top = 1
       Width = 178
-      Height = 434
+      Height = 442
       Align = alClient
       TabOrder = 0
     end
   end
   object sbStatusBar: TsbStatusBar
     Left = 0
-    Top = 504
+    Top = 512
     Width = 792
     Height = 22
     Align = alBottom
@@ -100,7 +100,7 @@ object frmMain: TfrmMain
     Left = 180
     Top = 68
     Width = 612
-    Height = 436
+    Height = 444
     Align = alClient
     PageIndex = 10
     object TPage

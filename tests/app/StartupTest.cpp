@@ -342,6 +342,21 @@ TEST_F(Login, CodesArePrefixesIgnoringCasePasswordsAreExact) {
   }
 }
 
+TEST_F(Login, TheDialogIsDesignedAsSpecified) {
+  EXPECT_EQ(form->Caption(), "系统登录");
+  EXPECT_EQ(form->Width(), 309);
+  EXPECT_EQ(form->Height(), 203);
+  EXPECT_EQ(form->Position(), poScreenCenter);
+  EXPECT_EQ(form->BorderIcons(), TBorderIcons{biSystemMenu});
+  EXPECT_TRUE(form->KeyPreview());
+  EXPECT_EQ(form->EditUserDm->MaxLength(), 12);
+  EXPECT_EQ(form->EditUserDm->CharCase(), ecUpperCase);
+  EXPECT_EQ(form->EditUserPass->PasswordChar(), '*');
+  EXPECT_EQ(form->BitBtnLogin->Caption(), "确 定");
+  EXPECT_TRUE(form->BitBtnCancel->Cancel());
+  EXPECT_GT(form->BitBtnLogin->Glyph()->Width(), 0);
+}
+
 TEST_F(Login, TheCodeEditUpperCasesAndTheKeysMoveTheFocus) {
   form->Show();
   form->FormActivate(form.get());
