@@ -126,6 +126,15 @@ TEST_F(Startup, CreatesTheFormsOpensTheDataAndLogsInOnFirstActivation) {
   frmMain->Notebook1->SetActivePage("TbsZgKq");
   Pump();
   SaveShot(frmMain->Surface(), "payroll-attendance.png");
+  // Moving through gzk on that page gates its panel: a retired employee
+  // (code "0199…", category 退休) gets a disabled panel, a working one an
+  // enabled panel.
+  ASSERT_TRUE(FrmData->TblGzk->Locate("ZGBH", "01990001", TLocateOptions()));
+  Pump();
+  EXPECT_FALSE(frmMain->PanelZgKq->Enabled());
+  ASSERT_TRUE(FrmData->TblGzk->Locate("ZGBH", "01010001", TLocateOptions()));
+  Pump();
+  EXPECT_TRUE(frmMain->PanelZgKq->Enabled());
 
   // A later activation resets CalcMode and does not log in again.
   frmMain->CalcMode = 2;
