@@ -1,0 +1,71 @@
+// TfrmMain: the payroll program's main window (form resource TfrmMain).
+//
+// Creation (FormCreate), in this order: caption; the settings file
+// "gz.ini" of the program's folder must exist, else the application is
+// told to terminate and creation stops (no data module, no window, no
+// login); CALC_LOG and the field descriptions; window size; title label;
+// the data module; DwMc from regdw; the three pages' input panels from
+// ".\gz.ini"; JsGsk and bm; the department tree; the category lists; gzk.
+// The first activation shows the login dialog modally; every activation
+// resets CalcMode.  Closing asks "真的要退出本系统吗? "; anything but No
+// frees the data module and ends the program.
+// App layer.
+#pragma once
+
+#include "platform/ui/Forms.h"
+
+class TLabel;
+class TNotebook;
+class TPanel;
+class TTreeView;
+class TComboBox;
+class TDBComboBox;
+class TsbStatusBar;
+
+namespace payroll {
+inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
+inline constexpr const char* kTitleCaption = "Velmor人力资源管理系统之__工资软件";
+inline constexpr const char* kExitQuestion = "真的要退出本系统吗? ";
+}  // namespace payroll
+
+class TfrmMain : public TForm {
+  PAYROLL_CLASS(TfrmMain, TForm)
+ public:
+  explicit TfrmMain(TComponent* owner);
+  ~TfrmMain() override;
+
+  AnsiString FirstShow;
+  int CalcMode = 0;
+  // False when creation stopped for want of "gz.ini".
+  bool Started() const { return started_; }
+
+  TNotebook* Notebook1 = nullptr;
+  TPanel *PanelBmXz = nullptr, *PnlTitle = nullptr, *PnlTools = nullptr;
+  TPanel *PanelZgKq = nullptr, *PanelGzXg = nullptr, *PanelGwjx = nullptr;
+  TLabel *LblTop = nullptr, *LblGzHzbBm = nullptr;
+  TTreeView* TreeViewBm = nullptr;
+  TComboBox *CmBBoxJgZd = nullptr, *CmbBoxZGQK1 = nullptr, *CmbBoxNbDdMbBm = nullptr;
+  TDBComboBox* DbCmbBoxZgQk = nullptr;
+  TsbStatusBar* sbStatusBar = nullptr;
+
+  void FormCreate(TObject* sender);
+  void FormActivate(TObject* sender);
+  void FormClose(TObject* sender, TCloseAction& action);
+  void FormKeyDown(TObject* sender, std::uint16_t& key, TShiftState shift);
+  void FormKeyPress(TObject* sender, char& key);
+  void MenuExitClick(TObject* sender);
+  void DBEditZGBHChange(TObject* sender);
+  // The exit event of the generated pay-item boxes (the payroll
+  // calculation runs here once it exists).
+  void GzCalc(TObject* sender);
+
+  AnsiString getFldNameByDesc(const AnsiString& desc) const;
+  void CreatUserPanel(const AnsiString& page, TPanel* panel);
+  // The department tree and the transfer-target list built from it.
+  void CreatBmTreeview(TTreeView* tree);
+
+ private:
+  bool started_ = false;
+};
+
+extern TfrmMain* frmMain;
