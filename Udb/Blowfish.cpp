@@ -187,32 +187,84 @@ void BlowfishDecryptBlock(const TBlowfishContext& ctx, const std::uint8_t in[8],
 }
 
 namespace {
-// The shift register is kept as one big-endian 64-bit value while a run is
-// processed, so each byte costs one block encryption and a shift.
-template <bool kEncipher>
-void Cfb8(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length) {
-  const auto* src = static_cast<const std::uint8_t*>(source);
-  auto* dst = static_cast<std::uint8_t*>(destination);
+// Enciphering: the shift register is kept as one big-endian 64-bit value
+// while a run is processed; each byte costs one block encryption and a
+// shift, and the next register needs this byte's output, so it is serial.
+void Cfb8Encipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
   std::uint64_t reg = (std::uint64_t(LoadBE(ctx.shift)) << 32) | LoadBE(ctx.shift + 4);
   for (std::size_t i = 0; i < length; ++i) {
     std::uint32_t l = static_cast<std::uint32_t>(reg >> 32), r = static_cast<std::uint32_t>(reg);
     Encrypt(ctx, l, r);
-    const std::uint8_t in = src[i];
-    const std::uint8_t out = in ^ static_cast<std::uint8_t>(l >> 24);
+    const std::uint8_t out = src[i] ^ static_cast<std::uint8_t>(l >> 24);
     dst[i] = out;
-    reg = (reg << 8) | (kEncipher ? out : in);
+    reg = (reg << 8) | out;
   }
   StoreBE(static_cast<std::uint32_t>(reg >> 32), ctx.shift);
   StoreBE(static_cast<std::uint32_t>(reg), ctx.shift + 4);
 }
+
+// N block encryptions in lock step: the rounds of independent blocks
+// interleave, so their S-box loads overlap instead of each round waiting on
+// the previous one's loads.  Same rounds as Encrypt.  Four lanes keep every
+// half in a register and come close to the machine's load throughput (a
+// page deciphers in about 0.4 of the serial time; eight lanes spill).
+template <int N>
+inline void EncryptN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t* r) {
+  for (int k = 0; k < N; ++k) l[k] ^= c.p[0];
+  for (int i = 1; i < 16; i += 2) {
+    for (int k = 0; k < N; ++k) r[k] ^= F(c, l[k]) ^ c.p[i];
+    for (int k = 0; k < N; ++k) l[k] ^= F(c, r[k]) ^ c.p[i + 1];
+  }
+  for (int k = 0; k < N; ++k) {
+    const std::uint32_t t = r[k] ^ c.p[17];
+    r[k] = l[k];
+    l[k] = t;
+  }
+}
+
+// Deciphering: byte i's register is the eight ciphertext bytes before it
+// (the saved register for the first ones), all known in advance, so the
+// block encryptions are independent.  Eight bytes go per step: `prev`
+// holds the eight ciphertext bytes before the step, `cur` the step's own,
+// read before any output is stored (source and destination may be one
+// buffer); byte k's register is prev shifted left k bytes, filled from cur.
+void Cfb8Decipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
+  std::uint64_t prev = (std::uint64_t(LoadBE(ctx.shift)) << 32) | LoadBE(ctx.shift + 4);
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const std::uint64_t cur = (std::uint64_t(LoadBE(src + i)) << 32) | LoadBE(src + i + 4);
+    std::uint32_t l[8], r[8];
+    l[0] = static_cast<std::uint32_t>(prev >> 32);
+    r[0] = static_cast<std::uint32_t>(prev);
+    for (int k = 1; k < 8; ++k) {
+      const std::uint64_t reg = (prev << (8 * k)) | (cur >> (64 - 8 * k));
+      l[k] = static_cast<std::uint32_t>(reg >> 32);
+      r[k] = static_cast<std::uint32_t>(reg);
+    }
+    EncryptN<4>(ctx, l, r);
+    EncryptN<4>(ctx, l + 4, r + 4);
+    for (int k = 0; k < 8; ++k)
+      dst[i + k] = static_cast<std::uint8_t>(cur >> (56 - 8 * k)) ^ static_cast<std::uint8_t>(l[k] >> 24);
+    prev = cur;
+  }
+  for (; i < length; ++i) {
+    std::uint32_t l = static_cast<std::uint32_t>(prev >> 32), r = static_cast<std::uint32_t>(prev);
+    Encrypt(ctx, l, r);
+    const std::uint8_t in = src[i];
+    dst[i] = in ^ static_cast<std::uint8_t>(l >> 24);
+    prev = (prev << 8) | in;
+  }
+  StoreBE(static_cast<std::uint32_t>(prev >> 32), ctx.shift);
+  StoreBE(static_cast<std::uint32_t>(prev), ctx.shift + 4);
+}
 }  // namespace
 
 void CfbEncrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length) {
-  Cfb8<true>(ctx, source, destination, length);
+  Cfb8Encipher(ctx, static_cast<const std::uint8_t*>(source), static_cast<std::uint8_t*>(destination), length);
 }
 
 void CfbDecrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length) {
-  Cfb8<false>(ctx, source, destination, length);
+  Cfb8Decipher(ctx, static_cast<const std::uint8_t*>(source), static_cast<std::uint8_t*>(destination), length);
 }
 
 void CfbResetIV(TBlowfishContext& ctx) { std::memcpy(ctx.shift, ctx.iv, 8); }

@@ -10,7 +10,10 @@
 // 8-bit CFB, per byte: K := first byte of E(shift register); out := in XOR
 // K; the register shifts left one byte and takes the ciphertext byte.  The
 // page file resets the register to the IV after every page (CfbResetIV), so
-// pages are enciphered independently.  Standard library only.
+// pages are enciphered independently.  Enciphering is serial (each register
+// holds the bytes just produced); deciphering knows every register in
+// advance and computes several keystream bytes at once.  Standard library
+// only.
 #pragma once
 
 #include <cstddef>

@@ -206,6 +206,12 @@ void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uin
 
 void TCacheMgr::StartTransaction() { inTransaction_ = true; }
 
+std::vector<TUdbAddr> TCacheMgr::DirtyPages() const {
+  std::vector<TUdbAddr> pages;
+  for (int i = dirtyList_.head; i >= 0; i = pages_[i]->lruNext) pages.push_back(pages_[i]->address);
+  return pages;
+}
+
 void TCacheMgr::FlushDirty() {
   std::vector<int> dirty;
   for (int i = dirtyList_.head; i >= 0; i = pages_[i]->lruNext) dirty.push_back(i);

@@ -104,6 +104,8 @@ class TCacheMgr {
   int PageSize() const { return pageSize_; }
   int PageCount() const { return static_cast<int>(pages_.size()); }
   int DirtyCount() const;
+  // Addresses of the dirty pages (those a commit will write), any order.
+  std::vector<TUdbAddr> DirtyPages() const;
   std::int64_t Hits() const { return hits_; }
   std::int64_t Misses() const { return misses_; }
 

@@ -36,6 +36,17 @@ class TDiskLocks {
   virtual void UnlockRecord(int recordId) = 0;
   // Commit: every held table lock becomes a write lock.
   virtual void UpgradeTableLocks() = 0;
+  // The intent to write (a reserved lock): held by at most one connection,
+  // from a transaction's first write (or a commit's start) until its end,
+  // and by a connection restoring a journal.  Readers are not affected.
+  // mayWait false: one try only (a transaction that already holds read
+  // locks must not wait for a writer that waits for those).  10249 when
+  // it cannot be had.
+  virtual void LockWriteIntent(bool mayWait) = 0;
+  virtual void UnlockWriteIntent() = 0;
+  virtual bool HoldsWriteIntent() const = 0;
+  // Some table lock (other than the intent) is held as a read lock.
+  virtual bool HoldsTableReadLocks() const = 0;
   virtual void ReleaseAll() = 0;
   virtual void SetRetry(int maximum, int intervalMs) = 0;
 };

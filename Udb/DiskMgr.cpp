@@ -185,12 +185,9 @@ void TDiskMgr::Open() {
   file_.SetShareDenyRead(exclusive_);
   file_.SetShareDenyWrite(exclusive_);
   file_.SetLockRetry(retryMaximum_, retryInterval_);
+  file_.SetJournalFileName(JournalFileNameFor(fileName_));
   file_.OpenUdbFile(fileName_);
   try {
-    std::int64_t size = file_.FileSize();
-    if (size < std::int64_t(kNewFilePages) * pageSize_ || size % pageSize_ != 0 || size > kMaxFileSize)
-      UdbDatabaseErrorFmt(udberr::kCorrupt, "TDiskMgr.Open", "%s is not a database file of %d-byte pages (size %d)",
-                          nullptr, {fileName_, pageSize_, size});
     if (lockingWanted && DiskLocksFactory()) {
       TDiskLocksParams params;
       params.databaseFile = file_.FileIO();
@@ -201,6 +198,25 @@ void TDiskMgr::Open() {
       params.retryInterval = retryInterval_;
       locks_ = DiskLocksFactory()(params);
     }
+    // Before anything is read: a commit cut short is undone first.
+    if (file_.JournalExists()) {
+      if (locks_) {
+        locks_->LockWriteIntent(true);
+        try {
+          file_.RecoverJournal();
+        } catch (...) {
+          locks_->UnlockWriteIntent();
+          throw;
+        }
+        locks_->UnlockWriteIntent();
+      } else {
+        file_.RecoverJournal();
+      }
+    }
+    std::int64_t size = file_.FileSize();
+    if (size < std::int64_t(kNewFilePages) * pageSize_ || size % pageSize_ != 0 || size > kMaxFileSize)
+      UdbDatabaseErrorFmt(udberr::kCorrupt, "TDiskMgr.Open", "%s is not a database file of %d-byte pages (size %d)",
+                          nullptr, {fileName_, pageSize_, size});
     file_.SetCacheEnabled(true);
     header_ = std::make_unique<TGlobalHdr>();
     header_->Initialize(kGlobalHeaderSize, kGlobalHeaderOffset);
@@ -356,14 +372,22 @@ void TDiskMgr::LockHeaderWrite() {
   const bool held = headerReadLocked_ || headerWriteLocked_;
   LockTable(0, kUdbWriteLock);
   headerReadLocked_ = headerWriteLocked_ = true;
-  if (!held) ReadHeader();
+  AfterHeaderLocked(held);
 }
 
 void TDiskMgr::LockHeaderRead() {
   const bool held = headerReadLocked_ || headerWriteLocked_;
   LockTable(0, kUdbReadLock);
   headerReadLocked_ = true;
-  if (!held) ReadHeader();
+  AfterHeaderLocked(held);
+}
+
+// The header lock guards allocation: inside a transaction it is held until
+// the end, so the file's end read now stays ours to append at.
+void TDiskMgr::AfterHeaderLocked(bool wasHeld) {
+  if (wasHeld) return;
+  file_.RefreshTransactionEnd();
+  ReadHeader();
 }
 
 void TDiskMgr::UnlockHeader() {
@@ -387,10 +411,47 @@ void TDiskMgr::UnlockHeader() {
 
 int TDiskMgr::LockTable(int tableId, int lockType) {
   int requested = lockType;
-  if (InTransaction() && lockType == kUdbWriteLock) lockType = kUdbReadLock;
+  if (InTransaction() && lockType == kUdbWriteLock) {
+    lockType = kUdbReadLock;
+    TakeWriteIntent();
+  }
   int held = locks_ ? locks_->LockTable(tableId, lockType) : lockType;
+  // A writer that died half-way through its commit left its journal: undo
+  // it before anything is read under this lock.
+  if (locks_ && file_.JournalExists()) RecoverJournal();
   UdbLogger().IncCounter(requested == kUdbWriteLock ? "WRITELOCK" : "READLOCK", 1);
   return held;
+}
+
+void TDiskMgr::TakeWriteIntent() {
+  if (!locks_ || locks_->HoldsWriteIntent()) return;
+  // Waiting while holding read locks would hold off the writer we wait for
+  // at its commit: then one try only, and 10249 makes this one retry.
+  locks_->LockWriteIntent(!locks_->HoldsTableReadLocks());
+  // Holding the intent, no live writer can own a journal: one is hot.
+  if (file_.JournalExists()) file_.RecoverJournal();
+}
+
+bool TDiskMgr::RecoverJournal() {
+  if (!file_.JournalExists()) return false;
+  if (!locks_) return file_.RecoverJournal();
+  if (locks_->HoldsWriteIntent()) return file_.RecoverJournal();
+  try {
+    locks_->LockWriteIntent(false);
+  } catch (const EUdbDatabaseError& e) {
+    if (e.ErrorCode() != udberr::kLockTimeout) throw;
+    return false;  // a live writer is committing: the journal is its own
+  }
+  bool restored = false;
+  try {
+    restored = file_.RecoverJournal();
+  } catch (...) {
+    locks_->UnlockWriteIntent();
+    throw;
+  }
+  locks_->UnlockWriteIntent();
+  if (restored && header_ && header_->Loaded() && (headerReadLocked_ || headerWriteLocked_)) ReadHeader();
+  return restored;
 }
 
 void TDiskMgr::UnlockTable(int tableId) {
@@ -520,6 +581,7 @@ void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
 void TDiskMgr::Commit() {
   if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
+  if (locks_ && file_.HasPendingPages()) TakeWriteIntent();
   if (locks_) locks_->UpgradeTableLocks();
   file_.Commit();
   ReleaseAllLocks();

@@ -18,7 +18,19 @@
 //
 // Transactions: page writes are held by the page file until Commit (see
 // TUdbFile); a table write lock is taken as a read lock inside one and all
-// held locks are raised to write locks at commit, then released.
+// held locks are raised to write locks at commit, then released.  The
+// first write lock of a transaction (or its commit) takes the intent to
+// write (TDiskLocks::LockWriteIntent): one writer at a time, so two
+// writers never wait for each other's read locks until both time out; a
+// transaction that already reads gets 10249 at once when another holds
+// the intent (it rolls back and retries, and the other commits).  The
+// file's end is read afresh when the header lock (which guards
+// allocation) is first taken inside a transaction.
+//
+// Crash safety: commits are journalled (UdbJournal.h, TUdbFile I5).  A
+// journal left by a writer that died is restored at Open, at the taking of
+// the write intent, and whenever a lock is taken while a journal exists and
+// no live writer holds the intent - before anything is read under it.
 //
 // Locks: through TDiskLocks (DiskLocks.h) when a factory is installed and
 // the file is not read-only ("LockingActive"); otherwise unlocked.
@@ -140,6 +152,12 @@ class TDiskMgr {
   void Commit();
   void Rollback();
   bool InTransaction() const { return file_.InTransaction(); }
+  // Flushing at commit (UdbJournal.h); fpFull by default.
+  TUdbFlushPolicy FlushPolicy() const { return file_.FlushPolicy(); }
+  void SetFlushPolicy(TUdbFlushPolicy policy) { file_.SetFlushPolicy(policy); }
+  // Restores a journal left by a dead writer when no live writer holds the
+  // intent to write; true when pages were restored.
+  bool RecoverJournal();
 
   void CopyDatabaseFile(const AnsiString& fileName);
 
@@ -151,6 +169,8 @@ class TDiskMgr {
   void CheckPageSize(const char* location) const;
   void ValidateHeader();
   void ReleaseHeaderQuietly();
+  void TakeWriteIntent();
+  void AfterHeaderLocked(bool wasHeld);
 
   TUdbFile file_;
   int pageSize_ = udbfmt::kDefaultPageSize;
@@ -173,6 +193,7 @@ class TDiskMgr {
 // 4096 for 100, 12288 for 3000, 45056 for 5000 with 4096-byte pages.
 int GetBestPageRequestSize(int blockSize, int pageSize);
 // "GZ.udb" -> "GZ.lck"; "data.db" -> "data_db.lck" (directory untouched).
+// The journal beside it: JournalFileNameFor (UdbJournal.h), ".jnl".
 AnsiString LockFileNameFor(const AnsiString& databaseFileName);
 // Copies a closed file; an existing target is replaced only with overwrite,
 // and never when it is the source itself (false).

@@ -97,6 +97,17 @@ class TPosixFileSystem : public TUdbFileSystem {
 
   bool Remove(const AnsiString& path) override { return ::unlink(MapPath(path).c_str()) == 0; }
 
+  bool SyncDirectoryOf(const AnsiString& path) override {
+    std::string native = MapPath(path);
+    size_t slash = native.rfind('/');
+    std::string directory = slash == std::string::npos ? std::string(".") : native.substr(0, slash + 1);
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+  }
+
   bool SameFile(const AnsiString& a, const AnsiString& b) override {
     struct stat sa, sb;
     if (::stat(MapPath(a).c_str(), &sa) != 0 || ::stat(MapPath(b).c_str(), &sb) != 0) return false;

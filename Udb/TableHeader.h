@@ -47,6 +47,12 @@ class TTableHeader : public TObject {
   std::uint32_t TableId() const { return GetDWord(udbhdr::kTableId); }
   void SetTableId(std::uint32_t v) { SetDWord(udbhdr::kTableId, v); }
   std::uint32_t WriteCounter() const { return GetDWord(udbhdr::kWriteCounter); }
+  // After a rollback the counter in memory may count a write the file never
+  // got; forgetting it makes the next ReadHeader drop the table's cached
+  // pages whatever the file's counter then is.
+  void ForgetWriteCounter() {
+    if (buffer_.size() >= udbhdr::kWriteCounter + 4u) udbfmt::PutU32(buffer_.data() + udbhdr::kWriteCounter, 0);
+  }
   std::uint32_t HeaderSize() const { return GetDWord(udbhdr::kHeaderSizeItem); }
   std::uint32_t RecordFirstEmpty() const { return GetDWord(udbhdr::kRecordFirstEmpty); }
   void SetRecordFirstEmpty(std::uint32_t v) { SetDWord(udbhdr::kRecordFirstEmpty, v); }

@@ -224,6 +224,11 @@ void TUdbDataBase::SetLockRetryMaximum(int n) {
   if (disk_) disk_->SetLockRetryMaximum(n);
 }
 
+void TUdbDataBase::SetFlushPolicy(TUdbFlushPolicy policy) {
+  flushPolicy_ = policy;
+  if (disk_) disk_->SetFlushPolicy(policy);
+}
+
 void TUdbDataBase::SetLockRetryInterval(int ms) {
   retryInterval_ = ms;
   if (disk_) disk_->SetLockRetryInterval(ms);
@@ -291,6 +296,7 @@ void TUdbDataBase::OpenDiskConnections() {
   disk_->SetMode((readOnly_ ? kOpenReadOnly : kOpenReadWrite) + (exclusive_ ? kShareExclusive : kShareDenyNone));
   disk_->SetLockRetryMaximum(retryMaximum_);
   disk_->SetLockRetryInterval(retryInterval_);
+  disk_->SetFlushPolicy(flushPolicy_);
   disk_->Open();
   systemHdrIO_->Open();
   tableHdrIO_->Open();

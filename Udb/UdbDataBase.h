@@ -118,6 +118,12 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   void SetLockRetryMaximum(int n);
   int LockRetryInterval() const { return retryInterval_; }
   void SetLockRetryInterval(int ms);
+  // How far a commit is flushed to the disk (UdbJournal.h): fpFull by
+  // default, so a commit that returned survives a power cut; fpNormal may
+  // lose the last commit to a power cut, fpNone may corrupt the file then.
+  // Commits are journalled whatever the policy.
+  TUdbFlushPolicy FlushPolicy() const { return flushPolicy_; }
+  void SetFlushPolicy(TUdbFlushPolicy policy);
   // Disconnected; empty or 4 to 100 characters (9602).  Cleared on disconnect.
   void SetMasterKey(const AnsiString& key);
   const AnsiString& MasterKey() const { return masterKey_; }
@@ -176,6 +182,8 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   TDiskMgr* DiskMgr() const override { return disk_.get(); }
   void RegisterClient(TUdbDataSet* dataSet) override;
   void UnRegisterClient(TUdbDataSet* dataSet) override;
+  // The datasets opened on this connection, in the order they registered.
+  const std::vector<TUdbDataSet*>& Clients() const { return clients_; }
   void OpenTableDef(const AnsiString& name, TTableDef* def) override;
   void CloseTableDef(TTableDef* def) override;
   void CreateTable(TTableDef* def) override;
@@ -239,6 +247,7 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   bool secured_ = false;
   TSortOrder sortOrder_ = soANSI;
   int retryMaximum_ = 10;
+  TUdbFlushPolicy flushPolicy_ = fpFull;
   int retryInterval_ = 200;
   TUdbFileSystem* fs_ = nullptr;
 

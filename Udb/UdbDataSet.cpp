@@ -296,7 +296,13 @@ void TUdbDataSet::CloseDataSet() {
   recordState_ = 0;
 }
 
-void TUdbDataSet::ResetIndexCaches() { indexMgr_.ResetAll(); }
+void TUdbDataSet::ResetIndexCaches() {
+  indexMgr_.ResetAll();
+  if (tableDef_ && tableDef_->Header() != nullptr && !memory_) {
+    tableDef_->Header()->ForgetWriteCounter();
+    headerStamp_ = 0;
+  }
+}
 
 // ============================================================================
 // access brackets

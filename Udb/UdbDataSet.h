@@ -175,6 +175,8 @@ class TUdbDataSet : public TDataSet {
   // --- open and close ---
   void DataSetOpen();
   void CloseDataSet();
+  // After a rollback: index caches dropped, and the table counts as changed
+  // at its next bracket (the header's counter in memory is forgotten).
   void ResetIndexCaches();
 
   // --- access brackets ---

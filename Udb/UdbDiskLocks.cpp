@@ -73,6 +73,30 @@ void TUdbDiskLocks::UnlockRecord(int recordId) { records_->Unlock(recordId); }
 
 void TUdbDiskLocks::UpgradeTableLocks() { tables_->UpgradeAll(); }
 
+void TUdbDiskLocks::LockWriteIntent(bool mayWait) {
+  if (HoldsWriteIntent()) return;
+  const int retries = tables_->RetryMaximum();
+  if (!mayWait) tables_->SetRetryMaximum(1);
+  try {
+    tables_->SetWriteLock(kWriteIntentLockId, 1);
+  } catch (...) {
+    tables_->SetRetryMaximum(retries);
+    throw;
+  }
+  tables_->SetRetryMaximum(retries);
+}
+
+void TUdbDiskLocks::UnlockWriteIntent() { tables_->Unlock(kWriteIntentLockId); }
+
+bool TUdbDiskLocks::HoldsWriteIntent() const { return tables_->LockTypeOf(kWriteIntentLockId) == kLockWrite; }
+
+bool TUdbDiskLocks::HoldsTableReadLocks() const {
+  // An upgraded lock keeps its read item beside the write parts.
+  for (const TLockItem& item : tables_->Items())
+    if (item.LockType == kLockRead && tables_->LockTypeOf(item.ObjectId) != kLockWrite) return true;
+  return false;
+}
+
 void TUdbDiskLocks::ReleaseAll() {
   tables_->ReleaseAll();
   records_->ReleaseAll();

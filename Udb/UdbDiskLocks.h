@@ -21,6 +21,9 @@
 #include "platform/core/FileLocks.h"
 
 inline constexpr std::int64_t kOpenLockRange = 1000;
+// The write-intent lock: the first byte of table lock object 2047 (no table
+// has that id: user tables 1-1000, system tables 1024-2023).
+inline constexpr std::int64_t kWriteIntentLockId = 2047;
 
 class TUdbDiskLocks : public TDiskLocks {
  public:
@@ -34,6 +37,10 @@ class TUdbDiskLocks : public TDiskLocks {
   int LockRecord(int recordId) override;
   void UnlockRecord(int recordId) override;
   void UpgradeTableLocks() override;
+  void LockWriteIntent(bool mayWait) override;
+  void UnlockWriteIntent() override;
+  bool HoldsWriteIntent() const override;
+  bool HoldsTableReadLocks() const override;
   void ReleaseAll() override;
   void SetRetry(int maximum, int intervalMs) override;
 

@@ -21,6 +21,7 @@ TUdbFile::TUdbFile() : fs_(&PosixFileSystem()) {
   held_.OnReadFile = [this](TUdbAddr a, void* b, int n) { return InternalReadAllowShort(a, b, n); };
   held_.OnWriteFile = [this](TUdbAddr a, const void* b, int n) {
     InternalWrite(a, b, n, "TUdbFile.InternalWrite");
+    NoteCommitWrite();
   };
 }
 
@@ -90,6 +91,7 @@ void TUdbFile::Close() {
   held_.Clear();
   inTransaction_ = false;
   commitFailed_ = false;
+  journalLive_ = false;  // a journal left behind is restored at the next open
   transactionEnd_ = 0;
   if (io_) {
     if (writeAccess_ && !io_->Flush())
@@ -182,6 +184,12 @@ void TUdbFile::InternalWritePage(TCachePage& page) {
     source = work_.data();
   }
   InternalWrite(page.address, source, pageSize_, "TUdbFile.InternalWritePage");
+  if (inTransaction_) NoteCommitWrite();
+}
+
+void TUdbFile::NoteCommitWrite() {
+  ++commitWrites_;
+  if (AfterCommitWrite) AfterCommitWrite(commitWrites_);
 }
 
 // A dirty page leaving the cache inside a transaction becomes the held
@@ -345,9 +353,27 @@ void TUdbFile::StartTransaction() {
 void TUdbFile::Commit() {
   if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Commit");
   commitFailed_ = true;  // until every pending page is in the file (I4)
+  if (!journalName_.empty() && !journalLive_) {
+    std::vector<TUdbAddr> pages = held_.HeldPages();
+    if (cache_.IsOpen()) {
+      std::vector<TUdbAddr> dirty = cache_.DirtyPages();
+      pages.insert(pages.end(), dirty.begin(), dirty.end());
+    }
+    if (!pages.empty()) {
+      std::sort(pages.begin(), pages.end());
+      pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+      WriteUdbJournal(*fs_, journalName_, *io_, pages, pageSize_, flushPolicy_);
+      journalLive_ = true;
+    }
+  }
+  commitWrites_ = 0;
   cache_.FlushDirty();
   if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
-  Flush();
+  if (flushPolicy_ != fpNone) Flush();
+  if (journalLive_) {
+    RemoveUdbJournal(*fs_, journalName_, flushPolicy_);  // the commit point
+    journalLive_ = false;
+  }
   commitFailed_ = false;
   if (cache_.IsOpen()) cache_.EndTransaction();
   inTransaction_ = false;
@@ -361,11 +387,70 @@ void TUdbFile::Rollback() {
     const TCachePage* cached = cache_.FindPage(page);
     if (cached && cached->state == cpsClean) cache_.InvalidatePage(page);
   }
+  // A table written in the transaction may have clean pages loaded after
+  // its own changes; they all go, so the table is read as committed.
+  std::vector<std::uint16_t> written;
+  if (cache_.IsOpen())
+    for (TUdbAddr page : cache_.DirtyPages())
+      if (const TCachePage* cached = cache_.FindPage(page)) written.push_back(cached->tableId);
   if (cache_.IsOpen()) cache_.Rollback();
+  std::sort(written.begin(), written.end());
+  written.erase(std::unique(written.begin(), written.end()), written.end());
+  for (std::uint16_t table : written) cache_.InvalidateTable(table);
   held_.Clear();
   inTransaction_ = false;
   commitFailed_ = false;
   transactionEnd_ = 0;
+  if (journalLive_) {
+    // A commit failed half-way: part of it is in the file.  Should the
+    // restore fail too, the journal stays and is restored before the file
+    // is read again (RecoverJournal at the next lock or open).
+    journalLive_ = false;
+    if (cache_.IsOpen()) cache_.InvalidateAll();
+    RestoreUdbJournal(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
+  }
+}
+
+bool TUdbFile::RecoverJournal() {
+  if (!io_ || !JournalExists()) return false;
+  TUdbFileIO* target = io_.get();
+  std::unique_ptr<TUdbFileIO> writable;
+  if (!writeAccess_) {
+    // A connection that only reads still must not read a half-written file.
+    TUdbOpenMode mode;
+    AnsiString error;
+    writable = fs_->Open(fileName_, mode, error);
+    if (!writable)
+      UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.RecoverJournal",
+                       "The file must be restored from its journal but cannot be written: " + error);
+    target = writable.get();
+  }
+  std::vector<TUdbAddr> pages;
+  bool restored = RestoreUdbJournal(*fs_, journalName_, *target, pageSize_, flushPolicy_, &pages);
+  if (writable) writable->Close();
+  if (!restored) return false;
+  if (cache_.IsOpen()) {
+    if (cache_.DirtyCount() == 0) {
+      cache_.InvalidateAll();
+    } else {
+      for (TUdbAddr page : pages) {
+        const TCachePage* cached = cache_.FindPage(page);
+        if (cached && cached->state == cpsClean) cache_.InvalidatePage(page);
+      }
+    }
+  }
+  if (inTransaction_) {
+    // Space the dead writer appended is gone again.
+    std::int64_t size = io_->Size();
+    if (size >= 0 && transactionEnd_ > size && !HasPendingPages()) transactionEnd_ = size;
+  }
+  return true;
+}
+
+void TUdbFile::RefreshTransactionEnd() {
+  if (!inTransaction_ || !io_) return;
+  std::int64_t size = io_->Size();
+  if (size > transactionEnd_) transactionEnd_ = size;
 }
 
 // --- copy -----------------------------------------------------------------------

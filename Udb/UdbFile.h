@@ -19,7 +19,11 @@
 //  I3 A clean cache page equals the file or the held image of its page.
 //  I4 After a failed commit only Commit (again) and Rollback are accepted;
 //     reads still work.  The pages written before the failure are in the
-//     file, the rest stay pending.
+//     file, the rest stay pending; Rollback restores the journal.
+//  I5 With a journal name set, a commit that overwrites pages of the file
+//     first writes their old contents to the journal (UdbJournal.h), and
+//     removes it only once every page is written and flushed as the flush
+//     policy says: a commit is all or nothing, whenever the program dies.
 //
 // States: closed -> open (OpenUdbFile, or CreateUdbFile for raw building)
 // -> in transaction <-> not -> closed.  Key buffers are set before opening.
@@ -28,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,6 +41,7 @@
 #include "Udb/CacheMgr.h"
 #include "Udb/DatabaseFileFormat.h"
 #include "Udb/UdbFileIO.h"
+#include "Udb/UdbJournal.h"
 #include "platform/core/AnsiString.h"
 
 enum : std::uint8_t {
@@ -69,6 +75,15 @@ class TUdbFile {
   void SetShareDenyWrite(bool on) { shareDenyWrite_ = on; }
   bool WriteAccess() const { return writeAccess_; }
   void SetLockRetry(int maximum, int intervalMs) { retryMaximum_ = maximum; retryInterval_ = intervalMs; }
+  // The rollback journal beside the file (empty: commits are not
+  // journalled, as for a file being built).
+  void SetJournalFileName(const AnsiString& name) { journalName_ = name; }
+  const AnsiString& JournalFileName() const { return journalName_; }
+  TUdbFlushPolicy FlushPolicy() const { return flushPolicy_; }
+  void SetFlushPolicy(TUdbFlushPolicy policy) { flushPolicy_ = policy; }
+  // Test hook: called after the n-th page write of a commit (from 1), to
+  // stop a process at a chosen point.
+  std::function<void(int)> AfterCommitWrite;
   bool CacheEnabled() const { return cacheEnabled_; }
   void SetCacheEnabled(bool on) { cacheEnabled_ = on; }
 
@@ -110,7 +125,19 @@ class TUdbFile {
   void StartTransaction();  // 10256 when one is open
   void Commit();            // 10257 when none is open
   void Rollback();          // 10257 when none is open
+  // Restores a journal left by a writer that died half-way through its
+  // commit (the caller keeps every other writer out), dropping the cache;
+  // true when pages were restored.  Inside a transaction the journal's
+  // pages are none of the transaction's own (its locks kept the dead
+  // writer off them); only clean cached copies are dropped.
+  bool RecoverJournal();
+  bool JournalExists() const { return !journalName_.empty() && fs_->Exists(journalName_); }
+  // Inside a transaction, takes the file's end afresh (under the lock that
+  // guards allocation, before the first page is appended).
+  void RefreshTransactionEnd();
   bool InTransaction() const { return inTransaction_; }
+  // Something waits to be written at commit.
+  bool HasPendingPages() const { return held_.Count() > 0 || (cache_.IsOpen() && cache_.DirtyCount() > 0); }
 
   // Copies the file's committed bytes to fileName (8449 when not open,
   // 8450 when the copy is short).
@@ -135,6 +162,7 @@ class TUdbFile {
   void Decipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId, std::uint8_t mode);
   void ForEachPage(TUdbAddr address, int length, const std::function<void(TUdbAddr)>& fn) const;
   void NoteEnd(TUdbAddr address, int length);
+  void NoteCommitWrite();
 
   TUdbFileSystem* fs_;
   std::unique_ptr<TUdbFileIO> io_;
@@ -156,6 +184,10 @@ class TUdbFile {
   bool cacheEnabled_ = false;
   bool inTransaction_ = false;
   bool commitFailed_ = false;
+  AnsiString journalName_;
+  TUdbFlushPolicy flushPolicy_ = fpFull;
+  bool journalLive_ = false;  // this commit's journal is in place
+  int commitWrites_ = 0;
 };
 
 // Cache capacity for a file of fileSize bytes: a quarter of its whole

@@ -60,6 +60,9 @@ class TUdbFileSystem {
   // Both paths name one existing file (a link or another spelling counts).
   // A copy onto its own source would truncate it before reading a byte.
   virtual bool SameFile(const AnsiString& a, const AnsiString& b) { return a == b && Exists(a); }
+  // Makes the directory entries of path's directory durable (a created or
+  // removed file), true when done or nothing is needed.
+  virtual bool SyncDirectoryOf(const AnsiString& path) { return !path.empty(); }
 };
 
 // The process-wide POSIX file system (open/pread/pwrite/fsync; an exclusive

@@ -266,6 +266,10 @@ void TWSExportToXLS::WriteFileBegin(TStream& stream) {
   PutU16(b + 2, xls::kBofSheetType);
   WriteRecordHeader(stream, xls::kBof, sizeof b);
   stream.WriteBuffer(b, sizeof b);
+  char cp[xls::kCodePageSize];
+  PutU16(cp, xls::kCodePage936);
+  WriteRecordHeader(stream, xls::kCodePage, sizeof cp);
+  stream.WriteBuffer(cp, sizeof cp);
 }
 
 void TWSExportToXLS::WriteFileEnd(TStream& stream) { WriteRecordHeader(stream, xls::kEof, 0); }

@@ -18,6 +18,7 @@
 // Layer: grid (platform/ui beneath).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,14 @@ enum TDBGridExSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColum
 PAYROLL_ENUM_NAMES(TDBGridExSelectionType, gstNon, gstRecordBookmarks, gstRectangle, gstColumns,
                    gstAll)
 using TDBGridExSelectionTypes = TSet<TDBGridExSelectionType, 8>;
+
+// The grid's cell and footer parameter events (state: the grid's draw
+// state bits, as in TColCellParamsEx).
+using TGetCellExParamsEvent = std::function<void(TObject* sender, TColumnEx* column, TFont* font,
+                                                 TColor& background, unsigned state)>;
+using TGetFooterParamsEvent = std::function<void(
+    TObject* sender, int dataCol, int row, TColumnEx* column, TFont* font, TColor& background,
+    TAlignment& alignment, unsigned state, AnsiString& text)>;
 
 class TCustomDBGridEx : public TCustomControl {
   PAYROLL_CLASS(TCustomDBGridEx, TCustomControl)
@@ -156,6 +165,10 @@ class TCustomDBGridEx : public TCustomControl {
   // --- footers -----------------------------------------------------------------------
   // The text of footer row `row` of column.
   AnsiString GetFooterValue(int row, TColumnEx* column);
+
+  // Asked for every data cell and footer cell drawn or exported.
+  TGetCellExParamsEvent OnGetCellParams;
+  TGetFooterParamsEvent OnGetFooterParams;
 
   // --- repaint and editor hooks (painting overrides them) -------------------------------
   virtual void InvalidateColumn(int gridColumn);

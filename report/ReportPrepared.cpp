@@ -8,6 +8,7 @@
 #include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/ui/Canvas.h"
+#include "platform/ui/Printers.h"
 #include "report/ReportStream.h"
 #include "report/ReportViews.h"
 
@@ -24,8 +25,8 @@ std::array<int, 12> rbPaperInfo(int pgWidth, int pgHeight, int pgOr) {
   TrbPage paper(0, pgWidth, pgHeight, 0, pgOr);
   info[2] = paper.PageWidth();
   info[3] = paper.PageHeight();
-  info[6] = info[2];  // printable width and height: the whole page
-  info[7] = info[3];
+  info[10] = info[2];  // printable width and height (screen units): the whole page
+  info[11] = info[3];
   return info;
 }
 
@@ -116,17 +117,20 @@ void TrbEMFPages::Draw(int index, TCanvas* canvas, const TRect& rect) {
   if (p.PrnInfo[2] <= 0 || p.PrnInfo[3] <= 0) return;
   double kx = static_cast<double>(rect.Width()) / p.PrnInfo[2];
   double ky = static_cast<double>(rect.Height()) / p.PrnInfo[3];
+  // Drawing for the printer: its canvas while a document is open.  Fonts
+  // then keep their point sizes at the printer's resolution.
+  const bool printing = Printer()->Printing() && canvas == Printer()->Canvas();
   TRect clip = canvas->ClipRect();
   rbSetCurrentPage(page);
   for (const auto& o : page->Objects) {
     int l = rect.Left + rbRound(o->x * kx) - 10, t = rect.Top + rbRound(o->y * ky) - 10;
     int r = rect.Left + rbRound((o->x + o->dx) * kx) + 10, b = rect.Top + rbRound((o->y + o->dy) * ky) + 10;
-    if (r < clip.Left || l > clip.Right || b < clip.Top || t > clip.Bottom) continue;
+    if (!printing && (r < clip.Left || l > clip.Right || b < clip.Top || t > clip.Bottom)) continue;
     o->ScaleX = kx;
     o->ScaleY = ky;
     o->OffsetX = rect.Left;
     o->OffsetY = rect.Top;
-    o->IsPrinting = false;
+    o->IsPrinting = printing;
     o->Draw(canvas);
   }
 }
@@ -136,11 +140,13 @@ bool TrbEMFPages::DoClick(int index, const TPoint& point, bool click, int& curso
   TrbPage* page = p.Page ? p.Page.get() : ObjectsToPage(index);
   double kx = 1, ky = 1;
   int ox = 0, oy = 0;
-  if (!p.UseMargins && p.PrnInfo[2] > 0 && p.PrnInfo[3] > 0) {  // stretched into the printable area
-    kx = static_cast<double>(p.PrnInfo[6]) / p.PrnInfo[2];
-    ky = static_cast<double>(p.PrnInfo[7]) / p.PrnInfo[3];
-    ox = p.PrnInfo[4];
-    oy = p.PrnInfo[5];
+  // Stretched into the printable area: its screen-unit offset and size
+  // (the page geometry's values 7-8 and 11-12, ReportPrinter.h).
+  if (!p.UseMargins && p.PrnInfo[2] > 0 && p.PrnInfo[3] > 0) {
+    kx = static_cast<double>(p.PrnInfo[10]) / p.PrnInfo[2];
+    ky = static_cast<double>(p.PrnInfo[11]) / p.PrnInfo[3];
+    ox = p.PrnInfo[6];
+    oy = p.PrnInfo[7];
   }
   for (auto it = page->Objects.rbegin(); it != page->Objects.rend(); ++it) {
     TrbView* v = it->get();

@@ -39,8 +39,9 @@ struct TrbPageInfo {
   int pgSize = 0, pgWidth = 0, pgHeight = 0, pgOr = 0, pgBin = -1;
   bool UseMargins = false;
   std::array<int, 4> pgMargins{};
-  // Printer page data for this paper; [2] and [3] are the page width and
-  // height in design units.
+  // Printer page data for this paper, the twelve values of the page
+  // geometry (ReportPrinter.h); [2] and [3] are the page width and height
+  // in design units.
   std::array<int, 12> PrnInfo{};
   bool Visible = false;
   std::unique_ptr<TMemoryStream> Stream;

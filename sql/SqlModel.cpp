@@ -128,7 +128,6 @@ TCreateField* TCreateFields::Items(int index) const {
   return TItemList<TCreateField>::Items(index);
 }
 
-TSqlAnalizer::~TSqlAnalizer() = default;
 
 TParamsAsFields::~TParamsAsFields() = default;
 

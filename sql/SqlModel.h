@@ -214,6 +214,7 @@ class TInsertItem {
   std::vector<AnsiString> FieldNames;
   std::vector<AnsiString> ExprList;
   std::vector<std::unique_ptr<TMainExpr>> ResolverList;  // nullptr entries allowed
+  TDataSet* DataSet = nullptr;  // bound by planning
 };
 using TInsertList = TItemList<TInsertItem>;
 
@@ -234,14 +235,58 @@ enum TSqlStatementKind : int {
   skCreateIndex, skDropTable, skDropIndex, skPackTable, skZapTable, skReindexTable
 };
 
+class TSqlQueryHost;
+class TResultSet;
+class TSqlRun;
+
 // One statement as the grammar leaves it.  A subquery or the second half
 // of a MERGE is a statement of its own.
-class TSqlAnalizer {
+//
+// It is also the statement's executor (SqlExecute.cpp and its neighbours):
+// given the query that runs it (SetSqlQuery), ExecuteOpen runs a SELECT
+// into ResultSet() and ExecuteCommand runs every other statement.  The
+// statement lists are consumed by one run: a query parses its text anew
+// for every run.  As the scope of its expressions it names the FROM
+// tables by alias or table name.
+class TSqlAnalizer : public TExprScope {
  public:
-  explicit TSqlAnalizer(TSqlAnalizer* parent = nullptr) : ParentAnalizer(parent) {}
-  virtual ~TSqlAnalizer();
+  explicit TSqlAnalizer(TSqlAnalizer* parent = nullptr);
+  ~TSqlAnalizer() override;
   TSqlAnalizer(const TSqlAnalizer&) = delete;
   TSqlAnalizer& operator=(const TSqlAnalizer&) = delete;
+
+  // ---- execution -------------------------------------------------------------
+  // The query whose datasets, switches and events the statement uses (its
+  // subqueries and MERGE half take the same one).
+  void SetSqlQuery(TSqlQueryHost* query);
+  TSqlQueryHost* SqlQuery() const { return query_; }
+  // SELECT (and TRANSFORM, MERGE's halves); other kinds raise 65125.
+  void ExecuteOpen();
+  // UPDATE, DELETE, INSERT, MERGE's kind aside; SELECT raises 65124;
+  // definition statements go to the query's events.
+  void ExecuteCommand();
+  // MERGE: appends the second statement's rows (already executed in
+  // MergeAnalizer) to this result over the columns both have.
+  void MergeResults();
+  // The rows of the last run; owned until taken.
+  TResultSet* ResultSet() const { return resultSet_.get(); }
+  std::unique_ptr<TResultSet> TakeResultSet();
+  void SetResultSet(std::unique_ptr<TResultSet> resultSet);
+  bool HasAggregates() const;
+  bool HasDistinctAggregates() const;
+  // Dataset of the first FROM table (INSERT: of the first target).
+  TDataSet* MainDataSet = nullptr;
+  // True when the last run was ended by OnCancelQuery.
+  bool Cancelled = false;
+
+  // TExprScope
+  TDataSet* FindDataSet(const AnsiString& name) override;
+  TExpressionPtr ResultSetColumn(const AnsiString& name) override;
+  bool IsNullDataSet(TDataSet* dataSet) override;
+  bool FindExFunction(const AnsiString& name, TExprType& resultType, int& maxWidth) override;
+  bool HasFunctionSolve() override;
+  bool CheckFunction(const AnsiString& name, TParameterList* params) override;
+  Variant SolveFunction(const AnsiString& name, TParameterList* params) override;
 
   TSqlAnalizer* ParentAnalizer;
   int StatementKind = skSelect;
@@ -287,6 +332,14 @@ class TSqlAnalizer {
   bool IndexUnique = false;
   bool IndexDescending = false;
   std::vector<AnsiString> IndexColumnNames;
+
+ private:
+  friend class TSqlRun;
+  void Execute();
+  TSqlQueryHost* query_ = nullptr;
+  std::unique_ptr<TResultSet> resultSet_;
+  // While a run is under way: its working state (SqlExecInt.h).
+  TSqlRun* run_ = nullptr;
 };
 
 // Parameters mapped to fields of the query's own dataset.

@@ -190,6 +190,11 @@ class TCanvas : public TPersistent {
 
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
+  // Told of every text drawn, as a metafile records text output: the text
+  // and its cell (canvas coordinates, before any rotation) for ExtTextOut,
+  // TextOut and TextRect, and for each line DrawText draws.  The report
+  // preview finds text on its pages through it.
+  std::function<void(const TRect& cell, const AnsiString& text)> OnTextOut;
   // Asked for the device each time the canvas opens a painter of its own
   // (a control's canvas picks its window, its back buffer or its overlay
   // at that moment); null keeps the device set by SetDevice.

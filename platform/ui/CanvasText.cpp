@@ -279,6 +279,7 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* r, const A
     }
   }
   p.restore();
+  if (OnTextOut) OnTextOut(TRect(x, y, x + width, y + tm.Height), text);
   Changed();
 }
 
@@ -348,6 +349,7 @@ int TCanvas::DrawText(AnsiString& text, TRect& r, unsigned flags) {
         p.fillRect(QRect(ux, y + tm.Ascent + 1, uw, 1), ToQColor(font_->Color()));
       }
     }
+    if (OnTextOut && !(flags & DT_PREFIXONLY)) OnTextOut(TRect(x, y, x + w, y + lineHeight), l.text);
     y += lineHeight;
   }
   *clip_ = savedClip;

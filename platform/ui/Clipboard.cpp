@@ -49,6 +49,18 @@ AnsiString UpToZero(const TBytes& b) {
   return AnsiString(b.begin(), end);
 }
 
+// Text from other programs ends its lines with LF alone; the system's
+// text format ends them with CR LF, which the readers of CF_TEXT expect.
+AnsiString WithCrLf(const AnsiString& s) {
+  AnsiString out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
+    out += s[i];
+  }
+  return out;
+}
+
 TBytes WithZero(const AnsiString& s) {
   TBytes b(s.begin(), s.end());
   b.push_back(0);
@@ -155,7 +167,7 @@ TBytes TClipboard::GetAsHandle(TClipFormat format) const {
     return TBytes(raw.begin(), raw.end());
   }
   if ((format == CF_TEXT || format == CF_UNICODETEXT) && m->hasText())
-    return WithZero(Utf8ToAnsi(m->text().toStdString()));
+    return WithZero(WithCrLf(Utf8ToAnsi(m->text().toStdString())));
   if (IsCsv(format) && m->hasFormat("text/csv"))
     return WithZero(Utf8ToAnsi(m->data("text/csv").toStdString()));
   if (IsRtf(format)) {

@@ -14,7 +14,8 @@
 //   any named format    application/x-payroll-<name>, the bytes as they are
 // The exact block is always also published under application/x-payroll-
 // <name> (CF_TEXT: "CF_TEXT"), so this program gets back what it put,
-// byte for byte, while other programs see the converted text.
+// byte for byte, while other programs see the converted text.  Text
+// from other programs comes back as CF_TEXT with its lines ended by CR LF.
 //
 // Sessions: Open/Close nest.  The first block set in a session empties the
 // clipboard; the blocks set in the session are published together when the

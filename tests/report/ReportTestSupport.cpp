@@ -1,5 +1,7 @@
 #include "ReportTestSupport.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QImage>
 
@@ -7,6 +9,9 @@
 
 void RequireGuiApp() {
   if (QCoreApplication::instance()) return;
+  // The test script runs the visual tests once more in a real X server.
+  const char* qpa = std::getenv("PAYROLL_TEST_QPA");
+  if (qpa && *qpa) setenv("QT_QPA_PLATFORM", qpa, 1);
   static int argc = 1;
   static char arg0[] = "payroll_tests";
   static char* argv[] = {arg0, nullptr};

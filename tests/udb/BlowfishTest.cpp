@@ -83,3 +83,57 @@ TEST(Blowfish, KeysOutsideOneTo56BytesLeaveTheContextUntouched) {
   EXPECT_EQ(ctx.p[0], 0u);
   EXPECT_TRUE(BlowfishInit(ctx, key, 56 * 8, nullptr));
 }
+
+// Deciphering runs several block encryptions per step; it must give what
+// the byte-at-a-time definition gives (register = the eight bytes before,
+// keystream byte = first byte of its encryption), for every length, in
+// place or not, and when a run continues a register left by an earlier one.
+TEST(Blowfish, Cfb8DecipherMatchesTheByteAtATimeDefinition) {
+  auto key = Hex("0123456789ABCDEFF0E1D2C3B4A59687");
+  TBlowfishContext ctx;
+  ASSERT_TRUE(BlowfishInit(ctx, key.data(), 128, nullptr));
+  auto reference = [&](const std::vector<std::uint8_t>& cipher, const std::uint8_t start[8]) {
+    std::vector<std::uint8_t> plain(cipher.size());
+    std::uint8_t reg[8], block[8];
+    std::memcpy(reg, start, 8);
+    for (size_t i = 0; i < cipher.size(); ++i) {
+      BlowfishEncryptBlock(ctx, reg, block);
+      plain[i] = cipher[i] ^ block[0];
+      std::memmove(reg, reg + 1, 7);
+      reg[7] = cipher[i];
+    }
+    return plain;
+  };
+  std::uint32_t seed = 12345;
+  auto next = [&] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16); };
+  for (size_t length : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(9), size_t(63), size_t(4096), size_t(4099)}) {
+    std::vector<std::uint8_t> page(length);
+    for (auto& b : page) b = next();
+    const auto expect = reference(page, ctx.iv);
+
+    CfbResetIV(ctx);
+    std::vector<std::uint8_t> out(length);
+    CfbDecrypt(ctx, page.data(), out.data(), length);
+    EXPECT_EQ(out, expect) << length;
+
+    CfbResetIV(ctx);
+    std::vector<std::uint8_t> inPlace = page;
+    CfbDecrypt(ctx, inPlace.data(), inPlace.data(), length);
+    EXPECT_EQ(inPlace, expect) << length;
+
+    // Two runs, split at an odd place, continue through the saved register.
+    CfbResetIV(ctx);
+    const size_t cut = length / 3;
+    std::vector<std::uint8_t> split(length);
+    CfbDecrypt(ctx, page.data(), split.data(), cut);
+    CfbDecrypt(ctx, page.data() + cut, split.data() + cut, length - cut);
+    EXPECT_EQ(split, expect) << length;
+
+    // Enciphering what came out gives the page back, byte for byte.
+    CfbResetIV(ctx);
+    std::vector<std::uint8_t> again(length);
+    CfbEncrypt(ctx, expect.data(), again.data(), length);
+    EXPECT_EQ(again, page) << length;
+  }
+  CfbResetIV(ctx);
+}

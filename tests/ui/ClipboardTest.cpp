@@ -44,6 +44,14 @@ TEST_F(ClipboardTest, TextCrossesAsUtf8AndComesBackAsCodePage936) {
   EXPECT_EQ(block.size(), AnsiString("部门合计 12.50").size() + 1);
 }
 
+TEST_F(ClipboardTest, TextFromOtherProgramsEndsLinesWithCrLf) {
+  QGuiApplication::clipboard()->setText(QString::fromUtf16(u"甲\t1\n乙\t2\r\n丙\n"));
+  EXPECT_EQ(Clipboard()->AsText(), AnsiString("甲\t1\r\n乙\t2\r\n丙\r\n"));
+  // What this program put there comes back byte for byte.
+  Clipboard()->SetAsText("a\nb");
+  EXPECT_EQ(Clipboard()->AsText(), AnsiString("a\nb"));
+}
+
 TEST_F(ClipboardTest, CustomBinaryFormatRoundTripsByteForByte) {
   TClipFormat grd = RegisterClipboardFormat("GRDDBIF");
   TBytes data;

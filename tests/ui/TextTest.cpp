@@ -325,3 +325,29 @@ TEST(FontTest, ChineseSystemFacesHaveHalfWidthLatinCells) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every text drawn is told with its cell, as a metafile's text records;
+// measuring is not.
+TEST_F(FixedLayoutTest, TextOutputIsToldWithItsCell) {
+  TBitmap bmp(200, 100);
+  TCanvas* c = bmp.Canvas();
+  std::vector<std::pair<TRect, AnsiString>> told;
+  c->OnTextOut = [&](const TRect& r, const AnsiString& t) { told.emplace_back(r, t); };
+  c->TextOut(5, 6, "ab工");
+  c->TextRect(Rect(0, 30, 50, 50), 2, 32, "cd");
+  TRect r = Rect(10, 60, 100, 100);
+  c->DrawText(AnsiString("x\r\nyz"), r, DT_LEFT);
+  TRect calc = Rect(0, 0, 100, 0);
+  c->DrawText(AnsiString("not drawn"), calc, DT_CALCRECT);
+  bmp.Canvas()->ReleasePainter();
+  ASSERT_EQ(told.size(), 4u);
+  EXPECT_EQ(told[0].second, "ab工");
+  EXPECT_EQ(told[0].first, Rect(5, 6, 5 + 24, 6 + 12));
+  EXPECT_EQ(told[1].first, Rect(2, 32, 14, 44));
+  EXPECT_EQ(told[2].second, "x");
+  EXPECT_EQ(told[3].first, Rect(10, 72, 22, 84));
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+// Grouping, aggregates, HAVING and TRANSFORM..PIVOT over in-memory tables.
+#include <gtest/gtest.h>
+
+#include "tests/sql/SqlTestHost.h"
+
+namespace {
+
+class SqlGroupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.AddColumn("A", ftInteger);
+    t.AddColumn("B", ftString, 4);
+    t.AddColumn("X", ftFloat);
+    const struct {
+      int a;
+      const char* b;
+      Variant x;
+    } rows[] = {{2, "q", 1.0}, {1, "p", 10.0}, {1, "p", 5.0}, {1, "q", 7.0}, {3, "p", 5.0},
+                {3, "q", 3.0}, {3, "r", 4.0}};
+    for (const auto& r : rows) t.AddRow({r.a, r.b, r.x});
+    t.Open();
+    empty.AddColumn("A", ftInteger);
+    empty.AddColumn("X", ftFloat);
+    empty.Open();
+    host.DataSets().AddDataSet(&t, "t");
+    host.DataSets().AddDataSet(&empty, "e");
+  }
+
+  Rows Select(const AnsiString& text) { return RowsOf(RunSql(host, text)->ResultSet()); }
+
+  // A one-column table of floats, for aggregates over chosen values.
+  void Values(const std::vector<Variant>& xs) {
+    v.AddColumn("G", ftInteger);
+    v.AddColumn("X", ftFloat);
+    for (const Variant& x : xs) v.AddRow({1, x});
+    v.Open();
+    host.DataSets().AddDataSet(&v, "v");
+  }
+
+  TMemDataSet t, empty, v;
+  TTestHost host;
+};
+
+TEST_F(SqlGroupTest, GroupsComeInAscendingOrderWithTheirAggregates) {
+  EXPECT_EQ(Select("SELECT a, SUM(x), COUNT(*), MIN(x), MAX(x) FROM t GROUP BY a"),
+            (Rows{"1|22|3|5|10", "2|1|1|1|1", "3|12|3|3|5"}));
+  EXPECT_EQ(Select("SELECT b, AVG(x) FROM t GROUP BY b ORDER BY 2 DESC"),
+            (Rows{"p|6.66666666666667", "r|4", "q|3.66666666666667"}));
+  EXPECT_EQ(Select("SELECT SUM(x) FROM t"), Rows{"35"});
+  EXPECT_EQ(Select("SELECT a, SUM(x) * 2 + 1 AS s FROM t WHERE a <> 2 GROUP BY a"),
+            (Rows{"1|45", "3|25"}));
+  EXPECT_EQ(Select("SELECT a, b, COUNT(*) FROM t GROUP BY a, b"),
+            (Rows{"1|p|2", "1|q|1", "2|q|1", "3|p|1", "3|q|1", "3|r|1"}));
+}
+
+TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM e"), Rows{});
+  EXPECT_EQ(Select("SELECT COUNT(*) FROM t WHERE a > 10"), Rows{});
+}
+
+TEST_F(SqlGroupTest, HavingKeepsTheGroupsThatPass) {
+  EXPECT_EQ(Select("SELECT a, COUNT(*) FROM t GROUP BY a HAVING COUNT(a) > 1"), (Rows{"1|3", "3|3"}));
+  EXPECT_EQ(Select("SELECT b FROM t GROUP BY b HAVING SUM(x) - MIN(x) >= 11"), (Rows{"p"}));
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM t GROUP BY a HAVING SUM(x)"),
+            "Expresion is not of boolean type !");
+}
+
+TEST_F(SqlGroupTest, NullsCountAsTheColumnReadsThem) {
+  Values({2.0, Variant::Null(), 4.0});
+  EXPECT_EQ(Select("SELECT COUNT(x), AVG(x), SUM(x), MIN(x) FROM v"), Rows{"3|2|6|0"});
+}
+
+TEST_F(SqlGroupTest, StdevAndMinimumOfAGroup) {
+  Values({1.0, 2.0, 3.0});
+  EXPECT_EQ(Select("SELECT STDEV(x), MIN(x), MAX(x) FROM v"), Rows{"1|1|3"});
+  EXPECT_EQ(Select("SELECT a, STDEV(x) FROM t WHERE a = 2 GROUP BY a"), Rows{"2|0"});
+}
+
+TEST_F(SqlGroupTest, DistinctAggregatesKeepOneSetPerGroupAndAggregate) {
+  // x = 5 occurs in groups 1 and 3: each group still counts it, and the
+  // plain aggregates still see every row.
+  EXPECT_EQ(Select("SELECT a, COUNT(DISTINCT x), SUM(x), COUNT(*) FROM t GROUP BY a"),
+            (Rows{"1|3|22|3", "2|1|1|1", "3|3|12|3"}));
+  EXPECT_EQ(Select("SELECT b, SUM(DISTINCT x), COUNT(*) FROM t GROUP BY b"),
+            (Rows{"p|15|3", "q|11|3", "r|4|1"}));
+}
+
+TEST_F(SqlGroupTest, SumsKeepEveryDigit) {
+  Values({12345678901234.56, 0.01, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1});
+  auto s = RunSql(host, "SELECT SUM(x) FROM v WHERE x < 1");
+  s->ResultSet()->SetRecNo(1);
+  EXPECT_EQ(s->ResultSet()->Fields().Items(0)->GetAsFloat(), 1.01);
+  auto big = RunSql(host, "SELECT SUM(x) FROM v WHERE x > 1 OR x = 0.01");
+  big->ResultSet()->SetRecNo(1);
+  EXPECT_EQ(big->ResultSet()->Fields().Items(0)->GetAsFloat(), 12345678901234.56 + 0.01);
+}
+
+TEST_F(SqlGroupTest, GroupItemsMustBeColumns) {
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a, SUM(x) FROM t GROUP BY b"),
+            "Fields in GROUP BY must also exists in SELECT columns");
+  EXPECT_EQ(ErrorOfSql(host, "SELECT a FROM t GROUP BY 3"), "No. of fields in GROUP unmatched with SELECT");
+}
+
+TEST_F(SqlGroupTest, FileSortListsGroupAlike) {
+  Rows inMemory = Select("SELECT b, COUNT(DISTINCT a), SUM(x) FROM t GROUP BY b HAVING COUNT(a) > 1");
+  host.InMemResultSet = false;
+  EXPECT_EQ(Select("SELECT b, COUNT(DISTINCT a), SUM(x) FROM t GROUP BY b HAVING COUNT(a) > 1"), inMemory);
+}
+
+}  // namespace
+
+namespace {
+
+class SqlPivotTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.AddColumn("A", ftInteger);
+    t.AddColumn("B", ftString, 4);
+    t.AddColumn("X", ftFloat);
+    t.AddRow({1, "p", 10.0});
+    t.AddRow({1, "p", 5.0});
+    t.AddRow({1, "q", 7.0});
+    t.AddRow({2, "q", 1.0});
+    t.Open();
+    host.DataSets().AddDataSet(&t, "t");
+  }
+  TMemDataSet t;
+  TTestHost host;
+};
+
+TEST_F(SqlPivotTest, CellsPerRowGroupAndPivotValue) {
+  auto s = RunSql(host, "TRANSFORM SUM(x) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(NamesOf(s->ResultSet()), (std::vector<std::string>{"a", "p", "q"}));
+  EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|15|7", "2|null|1"}));
+
+  auto c = RunSql(host, "TRANSFORM COUNT(*) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(c->ResultSet()->Fields().Items(1)->DataType(), ttInteger);
+  EXPECT_EQ(RowsOf(c->ResultSet()), (Rows{"1|2|1", "2|null|1"}));
+
+  auto two = RunSql(host, "TRANSFORM SUM(x), COUNT(*) SELECT a FROM t GROUP BY a PIVOT b");
+  EXPECT_EQ(NamesOf(two->ResultSet()), (std::vector<std::string>{"a", "p", "p", "q", "q"}));
+  EXPECT_EQ(RowsOf(two->ResultSet()), (Rows{"1|15|2|7|1", "2|null|null|1|1"}));
+}
+
+TEST_F(SqlPivotTest, ListedValuesOrderAndDescendingRows) {
+  auto s = RunSql(host, "TRANSFORM SUM(x) SELECT a FROM t GROUP BY a PIVOT b IN ('q', 'r')");
+  EXPECT_EQ(NamesOf(s->ResultSet()), (std::vector<std::string>{"a", "q", "r"}));
+  EXPECT_EQ(RowsOf(s->ResultSet()), (Rows{"1|7|null", "2|1|null"}));
+  auto d = RunSql(host, "TRANSFORM MAX(x) SELECT a FROM t GROUP BY a ORDER BY a DESC PIVOT b");
+  EXPECT_EQ(RowsOf(d->ResultSet()), (Rows{"2|null|1", "1|10|7"}));
+}
+
+TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
+  EXPECT_EQ(ErrorOfSql(host, "TRANSFORM SUM(x) SELECT a, b FROM t GROUP BY b, a PIVOT b"),
+            "Column order in GROUP BY must match in SELECT");
+  AnsiString many = "TRANSFORM SUM(x)";
+  for (int i = 0; i < 30; ++i) many += ", SUM(x)";
+  many += " SELECT a FROM t GROUP BY a PIVOT b";
+  EXPECT_EQ(ErrorOfSql(host, many), "TRANSFORM allows at most 30 columns, the statement has 31");
+}
+
+}  // namespace

@@ -1,0 +1,318 @@
+// SQL over the database engine: table checks, result tables, automatic
+// transactions, definition statements, filters pushed down to the engine,
+// and the statements of the payroll application over a "gzk"-shaped table.
+#include "sql/UdbQuery.h"
+
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbErrors.h"
+#include "tests/udb/MemFileSystem.h"
+#include "Udb/UdbTable.h"
+#include "platform/data/DBErrors.h"
+#include "platform/data/FieldDefs.h"
+#include "platform/data/Fields.h"
+#include "sql/SqlErrors.h"
+#include "sql/SqlMessages.h"
+
+namespace {
+
+#define EXPECT_UDB_ERROR(statement, code)                        \
+  do {                                                           \
+    try {                                                        \
+      statement;                                                 \
+      ADD_FAILURE() << "no error " << (code);                    \
+    } catch (const EUdbDatabaseError& e) {                       \
+      EXPECT_EQ(e.ErrorCode(), (code)) << e.Message();           \
+    }                                                            \
+  } while (0)
+
+struct TDb {
+  TMemFileSystem fs;
+  TUdbDataBase db;
+  TDb() {
+    db.SetFileSystem(&fs);
+    db.SetDataBaseName("GZ.udb");
+    db.CreateDatabase();
+    db.SetConnected(true);
+  }
+};
+
+struct TEmployee {
+  const char* code;
+  const char* name;
+  const char* dept;
+  const char* pension;
+  double f01;
+};
+
+const std::vector<TEmployee> kEmployees = {
+    {"0101001", "张三", "0101", "P001", 1000}, {"0101002", "李四", "0101", "P002", 1200},
+    {"0102001", "王五", "0102", "P003", 900},  {"0102002", "赵六", "0102", "P004", 1500},
+    {"0201001", "O'Brien", "0201", "P005", 800},
+};
+
+// A table shaped like the payroll table: codes, names, department, pay
+// items F01..F05 and the bonus "prix".
+void CreateGzk(TUdbDataBase& db) {
+  TUdbTable t;
+  t.SetDataBase(&db);
+  t.SetTableName("gzk");
+  t.FieldDefs()->Add("ZGBH", ftString, 15);
+  t.FieldDefs()->Add("XM", ftString, 8);
+  t.FieldDefs()->Add("BM", ftString, 10);
+  t.FieldDefs()->Add("YLBXH", ftString, 20);
+  t.FieldDefs()->Add("GZZH", ftString, 20);
+  for (int i = 1; i <= 5; ++i) {
+    char name[4];
+    std::snprintf(name, sizeof name, "F%02d", i);
+    t.FieldDefs()->Add(name, ftFloat);
+  }
+  t.FieldDefs()->Add("PRIX", ftFloat);
+  t.FieldDefs()->Add("HIRED", ftDate);
+  t.IndexDefs()->Add("GI", "ZGBH", TIndexOptions());
+  t.CreateTable();
+  t.Open();
+  for (const TEmployee& e : kEmployees) {
+    t.Append();
+    t.FieldByName("ZGBH")->SetAsString(e.code);
+    t.FieldByName("XM")->SetAsString(e.name);
+    t.FieldByName("BM")->SetAsString(e.dept);
+    t.FieldByName("YLBXH")->SetAsString(e.pension);
+    t.FieldByName("F01")->SetAsFloat(e.f01);
+    t.Post();
+  }
+  t.Close();
+}
+
+class UdbQueryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateGzk(env.db);
+    q.SetDataBase(&env.db);
+  }
+  void Sql(const AnsiString& text) { q.SQL()->SetText(text); }
+  std::vector<AnsiString> Column(const AnsiString& field) {
+    std::vector<AnsiString> out;
+    for (q.First(); !q.Eof(); q.Next()) out.push_back(q.FieldByName(field)->AsString());
+    return out;
+  }
+  TDb env;
+  TUdbQuery q;
+};
+
+TEST(UdbQueryText, ConvertSQLLike) {
+  struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"SQLLIKE(Name, 'A%', '')", "(Name LIKE  'A%')"},
+      {"(BM = '01') AND SQLLIKE(XM, '张%', '')", "(BM = '01') AND (XM LIKE  '张%')"},
+      {"> 5", ""},
+      {"=BM", ""},
+      {"  BM = '0101'", "BM = '0101'"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TUdbQuery::ConvertSQLLike(c.in), c.out) << c.in;
+}
+
+TEST(UdbQueryText, FixFilterQuotesDoublesASurnameApostrophe) {
+  EXPECT_EQ(TUdbQuery::FixFilterQuotes("XM = 'O'Brien'"), "XM = 'O''Brien'");
+  EXPECT_EQ(TUdbQuery::FixFilterQuotes("'O'Brien' = XM"), "'O''Brien' = XM");
+  EXPECT_EQ(TUdbQuery::FixFilterQuotes("XM = 'Smith'"), "XM = 'Smith'");
+}
+
+TEST_F(UdbQueryTest, SelectWithChineseAliasesBecomesAMemoryTable) {
+  q.SetName("Query");
+  Sql("select zgbh as 职工编号, xm as 姓名,ylbxh as 养老保险号,gzzh as 工资帐号 \nfrom gzk order by zgbh");
+  q.Open();
+  EXPECT_EQ(q.TableName(), "Query$0");
+  EXPECT_TRUE(q.Memory());
+  ASSERT_EQ(q.FieldCount(), 4);
+  EXPECT_EQ(q.Fields()->Fields(0)->FieldName(), "职工编号");
+  EXPECT_EQ(q.Fields()->Fields(1)->FieldName(), "姓名");
+  EXPECT_EQ(q.RecordCount(), 5);
+  EXPECT_EQ(Column("姓名"), (std::vector<AnsiString>{"张三", "李四", "王五", "赵六", "O'Brien"}));
+  EXPECT_FALSE(q.CanModify());
+  EXPECT_THROW(q.Edit(), EDatabaseError);
+  q.Close();
+  q.Open();  // the result table is made again under the same name
+  EXPECT_EQ(q.TableName(), "Query$0");
+  EXPECT_EQ(q.RecordCount(), 5);
+}
+
+TEST_F(UdbQueryTest, UnnamedQueriesTakeTheNextFreeName) {
+  Sql("select * from gzk");
+  q.Open();
+  EXPECT_EQ(q.TableName(), "QUERY$0");
+  TUdbQuery other;
+  other.SetDataBase(&env.db);
+  other.SQL()->SetText("select xm from gzk");
+  other.Open();
+  EXPECT_EQ(other.TableName(), "QUERY$1");
+}
+
+TEST_F(UdbQueryTest, LikeCopyLengthAndSum) {
+  Sql("select xm from gzk where zgbh like '0101%' or zgbh like '_2_1001'");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 3);
+  q.Close();
+  Sql("select copy(zgbh, 1, 4) as dw, length(xm) as n from gzk where bm <> '0101' order by dw");
+  q.Open();
+  EXPECT_EQ(Column("dw"), (std::vector<AnsiString>{"0102", "0102", "0201"}));
+  q.Close();
+  Sql("select sum(f01) from gzk ");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 1);
+  EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 5400);
+}
+
+TEST_F(UdbQueryTest, DuplicateCheckByPensionOrAccount) {
+  Sql("select * from gzk where YlBxh='P003' or Gzzh='nothing'");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 1);
+  EXPECT_EQ(q.FieldByName("XM")->AsString(), "王五");
+}
+
+TEST_F(UdbQueryTest, UpdateRunsInItsOwnTransaction) {
+  Sql("update gzk set prix=125.5");
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), 5);
+  EXPECT_FALSE(env.db.InTransaction());
+  Sql("select sum(prix) from gzk ");
+  q.Open();
+  EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 5 * 125.5);
+}
+
+TEST_F(UdbQueryTest, ABadNumberIsAClearQueryErrorAndChangesNothing) {
+  Sql("update gzk set prix=abc");
+  EXPECT_THROW(q.ExecSQL(), Exception);
+  EXPECT_FALSE(env.db.InTransaction());
+  Sql("select sum(prix) from gzk ");
+  q.Open();
+  EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 0);
+}
+
+TEST_F(UdbQueryTest, TheCallersTransactionIsLeftToTheCaller) {
+  env.db.StartTransaction();
+  Sql("update gzk set prix=7");
+  q.ExecSQL();
+  EXPECT_TRUE(env.db.InTransaction());
+  env.db.Rollback();
+  Sql("select sum(prix) from gzk ");
+  q.Open();
+  EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 0);
+}
+
+TEST_F(UdbQueryTest, TableNamesAreCheckedBeforeAnythingOpens) {
+  Sql("select * from [gzk]");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 5);
+  q.Close();
+  Sql("select * from NoSuch");
+  EXPECT_UDB_ERROR(q.Open(), 10024);
+  Sql("select * from gzk where zgbh in (select zgbh from (select zgbh from Missing))");
+  EXPECT_UDB_ERROR(q.Open(), 10024);
+  Sql("insert into Nowhere (a) values (1)");
+  EXPECT_UDB_ERROR(q.ExecSQL(), 10024);
+}
+
+TEST_F(UdbQueryTest, SelectAndCommandsGoThroughTheirOwnCalls) {
+  Sql("update gzk set prix=1");
+  EXPECT_THROW(q.Open(), ESqlQueryError);
+  Sql("select * from gzk");
+  EXPECT_THROW(q.ExecSQL(), ESqlQueryError);
+  Sql("   ");
+  EXPECT_THROW(q.Open(), ESqlQueryError);
+  TUdbQuery none;
+  none.SQL()->SetText("select * from gzk");
+  EXPECT_UDB_ERROR(none.Open(), 10112);
+}
+
+TEST_F(UdbQueryTest, DefinitionStatementsReopenTheConnectionsOtherDatasets) {
+  TUdbTable other;
+  other.SetDataBase(&env.db);
+  other.SetTableName("gzk");
+  other.Open();
+  Sql("CREATE TABLE 'T' (A CHAR(10), B AUTOINC)");
+  q.ExecSQL();
+  EXPECT_TRUE(other.Active());
+  EXPECT_FALSE(env.db.Exclusive());
+  TUdbTable t;
+  t.SetDataBase(&env.db);
+  t.SetTableName("T");
+  t.Open();
+  EXPECT_EQ(t.FieldByName("A")->DataType(), ftString);
+  EXPECT_EQ(t.FieldByName("A")->Size(), 10);
+  EXPECT_EQ(t.FieldByName("B")->DataType(), ftInteger);
+  t.Close();
+  Sql("CREATE TABLE 'K' (ID INTEGER, NAME CHAR(20) PRIMARY KEY (ID))");
+  q.ExecSQL();
+  TUdbTable k;
+  k.SetDataBase(&env.db);
+  k.SetTableName("K");
+  k.Open();
+  k.UpdateIndexDefs();
+  ASSERT_EQ(k.IndexDefs()->Count(), 1);
+  EXPECT_EQ(k.IndexDefs()->Items(0)->Fields(), "ID");
+  EXPECT_TRUE(k.IndexDefs()->Items(0)->Options().Contains(ixPrimary));
+  k.Close();
+  other.Close();
+  Sql("CREATE UNIQUE INDEX ByName ON 'gzk' (XM)");
+  q.ExecSQL();
+  other.Open();
+  other.UpdateIndexDefs();
+  ASSERT_GE(other.IndexDefs()->IndexOf("ByName"), 0);
+  EXPECT_TRUE(other.IndexDefs()->Items(other.IndexDefs()->IndexOf("ByName"))->Options().Contains(ixUnique));
+  other.Close();
+  Sql("DROP INDEX 'gzk' Nope");
+  EXPECT_UDB_ERROR(q.ExecSQL(), 9997);
+  Sql("DROP TABLE 'T'");
+  q.ExecSQL();
+  TStringList names;
+  env.db.GetTableNames(&names, false);
+  EXPECT_LT(names.IndexOf("T"), 0);
+}
+
+TEST_F(UdbQueryTest, RefreshRunsTheStatementAgainAndKeepsTheRecordNumber) {
+  Sql("select zgbh, f01 from gzk order by zgbh");
+  q.Open();
+  q.SetRecNo(3);
+  TUdbTable t;
+  t.SetDataBase(&env.db);
+  t.SetTableName("gzk");
+  t.Open();
+  t.Edit();  // first record in its order: any one will do
+  t.FieldByName("F01")->SetAsFloat(99);
+  t.Post();
+  t.Close();
+  q.Refresh();
+  EXPECT_EQ(q.RecNo(), 3);
+  double total = 0;
+  for (q.First(); !q.Eof(); q.Next()) total += q.FieldByName("F01")->AsFloat();
+  EXPECT_NE(total, 5400);
+}
+
+TEST_F(UdbQueryTest, PushedDownFiltersGiveTheSameRowsAsScanning) {
+  const char* statements[] = {
+      "select zgbh from gzk where bm = '0102'",
+      "select zgbh from gzk where xm like '张%' or bm = '0201'",
+      "select zgbh from gzk where xm = 'O''Brien'",
+      "select zgbh from gzk where f01 > 950 and bm <> '0101'",
+  };
+  for (const char* s : statements) {
+    Sql(s);
+    q.InnerQuery()->WhereOptimizeMethod = omSetFilter;
+    q.Open();
+    std::vector<AnsiString> pushed = Column("ZGBH");
+    q.Close();
+    q.InnerQuery()->WhereOptimizeMethod = omNone;
+    q.Open();
+    EXPECT_EQ(Column("ZGBH"), pushed) << s;
+    q.Close();
+    q.InnerQuery()->WhereOptimizeMethod = omSetFilter;
+  }
+}
+
+}  // namespace
