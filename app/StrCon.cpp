@@ -230,9 +230,12 @@ bool OperandNumber(const AnsiString& operand, double& value) {
   if (text.empty()) return false;
   for (char c : text)
     if (static_cast<unsigned char>(c) <= ' ') return false;
-  TFormatSettings fs = DefaultFormatSettings();
-  fs.DecimalSeparator = '.';
-  fs.ThousandSeparator = 0;
+  static const TFormatSettings fs = [] {
+    TFormatSettings f = DefaultFormatSettings();
+    f.DecimalSeparator = '.';
+    f.ThousandSeparator = 0;
+    return f;
+  }();
   return TryStrToFloat(text, value, fs);
 }
 

@@ -50,6 +50,13 @@ class TGraphic : public TPersistent {
   // Files: raise EFOpenError / EFCreateError when the file cannot be opened.
   void LoadFromFile(const AnsiString& fileName);
   void SaveToFile(const AnsiString& fileName) const;
+  // The graphic's bytes as form files hold them ("Glyph.Data", the part
+  // of "Picture.Data" after the class name): a 32-bit little-endian byte
+  // count followed by the file bytes (bitmaps, JPEG images); icons write
+  // their file bytes alone.  ReadData raises EInvalidGraphic when the
+  // count does not fit the data.
+  virtual TBytes WriteData() const;
+  virtual void ReadData(const TBytes& data);
 
   TNotifyEvent OnChange;
 
@@ -65,6 +72,7 @@ enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit,
 enum TTransparentMode { tmAuto, tmFixed };
 
 class TBitmap : public TGraphic {
+  PAYROLL_CLASS(TBitmap, TGraphic)  // published: Data (GraphicData.cpp)
  public:
   TBitmap();
   TBitmap(int width, int height);
@@ -104,6 +112,9 @@ class TBitmap : public TGraphic {
   void LoadFromResourceName(const AnsiString& name);
   void Dormant() {}
   void FreeImage() {}
+  // "Data" of a form file: WriteData, empty for an empty bitmap.
+  AnsiString DataText() const;
+  void SetDataText(const AnsiString& data);
 
  private:
   void ReleaseCanvas() const;
@@ -127,6 +138,8 @@ class TIcon : public TGraphic {
   QImage ToImage() const override;
   void LoadFromBytes(const TBytes& bytes) override;
   TBytes SaveToBytes() const override;
+  TBytes WriteData() const override;
+  void ReadData(const TBytes& data) override;
 
  private:
   std::unique_ptr<QImage> image_;
@@ -134,6 +147,7 @@ class TIcon : public TGraphic {
 
 // Holds one graphic of any kind; owns it.
 class TPicture : public TPersistent {
+  PAYROLL_CLASS(TPicture, TPersistent)  // published: Data (GraphicData.cpp)
  public:
   TPicture();
   ~TPicture() override;
@@ -153,6 +167,12 @@ class TPicture : public TPersistent {
   // extension (.xyz)".
   void LoadFromFile(const AnsiString& fileName);
   void SaveToFile(const AnsiString& fileName) const;
+  // "Data" of a form file: the graphic's class name as a counted string
+  // (one length byte: "TBitmap", "TJPEGImage", "TIcon") followed by its
+  // WriteData; empty without a graphic.  Setting an unknown class name or
+  // malformed bytes raises EInvalidGraphic; empty data clears the picture.
+  AnsiString DataText() const;
+  void SetDataText(const AnsiString& data);
 
   TNotifyEvent OnChange;
 

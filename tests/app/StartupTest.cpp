@@ -19,6 +19,7 @@
 #include "app/FrmData.h"
 #include "app/FrmLogin.h"
 #include "app/FrmMain.h"
+#include "app/FrmSplash.h"
 #include "app/GzSettings.h"
 #include "app/PayrollProgram.h"
 #include "app/StartupForms.h"
@@ -27,6 +28,7 @@
 #include "platform/data/Fields.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/DBCtrls.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/StdCtrls.h"
 #include "platform/ui/VirtualKeys.h"
@@ -138,6 +140,65 @@ TEST_F(Startup, CreatesTheFormsOpensTheDataAndLogsInOnFirstActivation) {
   EXPECT_FALSE(Application->Terminated());
   ASSERT_NE(FrmData, nullptr);
   EXPECT_TRUE(FrmData->TblGzk->Active());
+}
+
+TEST_F(Startup, MainWindowKeysMoveTheFocusAndGridColumns) {
+  payroll::CreatePayrollForms();
+  ShowMainAndLogin([] {
+    FrmLogin->EditUserDm->SetText("ADMIN");
+    FrmLogin->EditUserPass->SetText("Secret");
+    FrmLogin->BitBtnLoginClick(nullptr);
+  });
+  ASSERT_EQ(LoginResult, "OK");
+  if (Screen->Width() <= 800) {
+    EXPECT_EQ(frmMain->WindowState(), wsMaximized);
+  }
+  EXPECT_EQ(frmMain->Top(), 0);
+
+  // Two edits and a grid of three columns on the start page.
+  TPage* page = nullptr;
+  for (int i = 0; i < frmMain->Notebook1->ControlCount(); ++i)
+    if (auto* p = dynamic_cast<TPage*>(frmMain->Notebook1->Controls(i)); p && p->Caption() == "tbsStrat") page = p;
+  ASSERT_NE(page, nullptr);
+  auto* a = new TEdit(frmMain);
+  a->SetParent(page);
+  a->SetTabOrder(0);
+  auto* b = new TEdit(frmMain);
+  b->SetParent(page);
+  b->SetTabOrder(1);
+  auto* grid = new TDBGrid(frmMain);
+  grid->SetParent(page);
+  grid->SetTabOrder(2);
+  for (const char* f : {"ZGBH", "XM", "F01"}) grid->Columns()->Add()->SetFieldName(f);
+  grid->SetDataSource(FrmData->DsGzk);
+  Pump();
+
+  frmMain->SetActiveControl(a);
+  std::uint16_t down = VK_DOWN;
+  frmMain->FormKeyDown(frmMain, down, TShiftState());
+  EXPECT_EQ(frmMain->ActiveControl(), b);
+  std::uint16_t up = VK_UP;
+  frmMain->FormKeyDown(frmMain, up, TShiftState());
+  EXPECT_EQ(frmMain->ActiveControl(), a);
+  char enter = '\r';
+  frmMain->FormKeyPress(frmMain, enter);
+  EXPECT_EQ(enter, 0);
+  EXPECT_EQ(frmMain->ActiveControl(), b);
+
+  // In a grid, Enter moves to the next column and wraps; it is not
+  // swallowed, and the arrows are the grid's own.
+  frmMain->SetActiveControl(grid);
+  ASSERT_EQ(frmMain->ActiveControl(), grid);
+  grid->SetSelectedIndex(1);
+  enter = '\r';
+  frmMain->FormKeyPress(frmMain, enter);
+  EXPECT_EQ(enter, '\r');
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  frmMain->FormKeyPress(frmMain, enter);
+  EXPECT_EQ(grid->SelectedIndex(), 0);
+  down = VK_DOWN;
+  frmMain->FormKeyDown(frmMain, down, TShiftState());
+  EXPECT_EQ(frmMain->ActiveControl(), grid);
 }
 
 TEST_F(Startup, MissingSettingsFileEndsTheProgramSilently) {
@@ -263,6 +324,26 @@ TEST_F(Login, TheCodeEditUpperCasesAndTheKeysMoveTheFocus) {
   EXPECT_EQ(enter, 0) << "Enter is swallowed";
   EXPECT_EQ(form->ActiveControl(), form->EditUserPass);
   form->Hide();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Splash, ShowsItsPictureAndTheLoadingText) {
+  EnsureUiApp();
+  payroll::RegisterPayrollClasses();
+  std::unique_ptr<TFrmSplash> splash(new TFrmSplash(nullptr));
+  auto* image = dynamic_cast<TImage*>(splash->FindComponent("Image1"));
+  ASSERT_NE(image, nullptr);
+  EXPECT_GT(image->Picture()->Width(), 0) << "the picture comes from the form's text";
+  EXPECT_EQ(splash->ClientWidth(), 299);
+  EXPECT_EQ(splash->ClientHeight(), 210);
+  EXPECT_EQ(dynamic_cast<TLabel*>(splash->FindComponent("Label1"))->Caption(), "正在装载系统，请稍候...");
+  splash->Show();
+  Pump();
+  SaveShot(splash->Surface(), "payroll-splash.png");
+  splash->Hide();
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// The demo data folder: built through the engine from its description,
+// it holds every payroll table and index, and its formulas and conditions
+// are ones the evaluators accept.  A malformed description is refused with
+// its line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "AppTestSupport.h"
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbTable.h"
+#include "app/DemoData.h"
+#include "app/PayrollSchema.h"
+#include "app/StrCon.h"
+#include "platform/core/CodePage.h"
+#include "platform/core/Files.h"
+#include "platform/core/IniFiles.h"
+#include "platform/core/TempFiles.h"
+#include "platform/data/FieldDefs.h"
+#include "platform/data/Fields.h"
+
+namespace {
+
+std::string DemoText(const char* name) {
+  std::ifstream in(std::string(DEMO_DATA) + "/" + name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct TFolder {
+  AnsiString path;
+  TFolder() {
+    std::string pattern = std::string(TempFolder()) + "payroll-demo-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+    path = AnsiString(pattern) + "/";
+  }
+  ~TFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::string(path), ec);
+  }
+};
+
+class DemoFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    payroll::BuildPayrollFolder(DemoText("payroll.txt"), DemoText("gz.ini"), folder.path);
+    db.SetDirectory(folder.path);
+    db.SetDataBaseName("GZ.udb");
+    db.SetMasterKey(payroll::kMasterKey);
+    db.SetConnected(true);
+  }
+  std::unique_ptr<TUdbTable> Open(const char* name, const char* index = "") {
+    auto t = std::make_unique<TUdbTable>();
+    t->SetDataBase(&db);
+    t->SetTableName(name);
+    if (*index) t->SetIndexName(index);
+    t->Open();
+    return t;
+  }
+  TFolder folder;
+  TUdbDataBase db;
+};
+
+TEST_F(DemoFolder, HoldsEveryTableWithItsFieldsAndIndexes) {
+  for (const AnsiString& name : payroll::PayrollTableNames()) EXPECT_NO_THROW(Open(name.c_str())) << name;
+  auto gzk = Open("gzk", "TblGzkIndex1");
+  auto bm = Open("bm", "byxh");
+  for (int n = 1; n <= 99; ++n) {
+    EXPECT_NE(gzk->FindField(payroll::PayFieldCode(n)), nullptr);
+    EXPECT_NE(bm->FindField(payroll::PayFieldCode(n)), nullptr);
+  }
+  EXPECT_NO_THROW(Open("JsGsk", "GI"));
+  EXPECT_NO_THROW(Open("JsGsk", "byid"));
+  EXPECT_NO_THROW(Open("RptStru", "RptNo"));
+  EXPECT_NO_THROW(Open("zgqk", "TblZgqKIndex1"));
+  EXPECT_NO_THROW(Open("bm", "TblBmIndex1"));
+  EXPECT_GT(gzk->RecordCount(), 10);
+  EXPECT_EQ(Open("Userid")->FieldByName("UserDm")->AsString(), "ADMIN");
+  EXPECT_FALSE(Open("regdw")->FieldByName("DwName")->AsString().empty());
+  EXPECT_GT(Open("rptPaper")->RecordCount(), 0);
+}
+
+TEST_F(DemoFolder, EmployeesBelongToDepartmentsAndCategories) {
+  auto gzk = Open("gzk");
+  auto bm = Open("bm", "TblBmIndex1");
+  auto zgqk = Open("zgqk");
+  for (gzk->First(); !gzk->Eof(); gzk->Next()) {
+    const AnsiString code = gzk->FieldByName("ZGBH")->AsString();
+    EXPECT_EQ(code.size(), 11u) << code;
+    // The code begins with its department's code (2, 4, 6 or 8 characters).
+    bool inDepartment = false;
+    for (size_t len = 2; len <= 8; len += 2)
+      inDepartment |= bm->Locate("BMBH", code.substr(0, len), TLocateOptions());
+    EXPECT_TRUE(inDepartment) << code;
+    EXPECT_TRUE(zgqk->Locate("Zgqk", gzk->FieldByName("ZGQK")->AsString(), TLocateOptions())) << code;
+  }
+}
+
+TEST_F(DemoFolder, EveryFunctionHasFormulasTheEvaluatorsAccept) {
+  auto js = Open("JsGsk", "GI");
+  std::set<AnsiString> functions;
+  for (js->First(); !js->Eof(); js->Next()) {
+    functions.insert(js->FieldByName("GNNAME")->AsString());
+    // The calculation replaces every code by the row's number; 1.5 stands
+    // in for each here.
+    AnsiString formula = js->FieldByName("GSSTR")->AsString();
+    AnsiString cond = js->FieldByName("TJSTR")->AsString();
+    for (int n = 99; n >= 1; --n) {
+      AnsiString r;
+      StrCon->ReplaceText(payroll::PayFieldCode(n), "1.5", r, formula);
+      formula = r;
+      StrCon->ReplaceText(payroll::PayFieldCode(n), "1.5", r, cond);
+      cond = r;
+    }
+    double v = 0;
+    bool err = true;
+    StrCon->EvaluateFormula(formula, nullptr, v, err);
+    EXPECT_FALSE(err) << formula;
+    const AnsiString trimmed = cond.Trim();
+    if (!trimmed.empty() && trimmed.Pos("zgqk") == 0) {
+      bool b = false;
+      err = true;
+      StrCon->EvaluateCondition(trimmed, nullptr, b, err);
+      EXPECT_FALSE(err) << cond;
+    }
+  }
+  for (const char* f : {"考勤管理", "工资修改", "岗位绩效", "初始化", "年度初始化"})
+    EXPECT_TRUE(functions.count(f)) << f;
+}
+
+TEST_F(DemoFolder, SettingsDescribeThePayFieldsAndThreePages) {
+  TIniFile ini(folder.path + "gz.ini");
+  EXPECT_EQ(ini.ReadString("Fld_字段描述", "01", ""), "01,基本工资");
+  for (const char* page : {"考勤管理", "工资修改", "岗位绩效"})
+    EXPECT_NE(ini.ReadString(AnsiString("Scr_") + page, "01", "ERROR"), "ERROR") << page;
+  EXPECT_NE(ReadWholeFile(folder.path + "gz.ini").find("\r\n"), std::string::npos);
+}
+
+TEST(DemoData, AMalformedDescriptionNamesItsLine) {
+  TFolder folder;
+  const struct {
+    const char* text;
+    const char* line;
+  } cases[] = {
+      {"[nosuch]\n", "line 1"},
+      {"[gzk]\nZGBH|NOFIELD\n", "line 2"},
+      {"[gzk]\nZGBH|XM\n01|a|b\n", "line 3"},
+      {"ZGBH\n", "line 1"},
+      {"# c\n[gzk\n", "line 2"},
+  };
+  for (const auto& c : cases) {
+    try {
+      payroll::BuildPayrollFolder(c.text, "", folder.path);
+      ADD_FAILURE() << c.text;
+    } catch (const EDemoDataError& e) {
+      EXPECT_NE(std::string(e.Message()).find(c.line), std::string::npos) << e.Message();
+    }
+  }
+}
+
+}  // namespace
