@@ -1,10 +1,12 @@
 // The formula editor.  See FormulaEditor.h.
 #include "app/FormulaEditor.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "Udb/UdbTable.h"
 #include "app/GzSettings.h"
+#include "app/StartupForms.h"
 #include "app/StrCon.h"
 #include "platform/data/DataSource.h"
 #include "platform/data/Dataset.h"
@@ -12,7 +14,8 @@
 #include "platform/ui/Buttons.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/ComCtrls.h"
-#include "platform/ui/DBGrids.h"
+#include "grid/DBGridEx.h"
+#include "grid/DBGridExColumns.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
@@ -155,14 +158,14 @@ TFrameJSGs::TFrameJSGs(TComponent* owner, TComboBox* resultFields, TUdbTable* js
   PanelGsGrid->SetName("PanelGsGrid");
   PanelGsGrid->SetParent(this);
   PanelGsGrid->SetBounds(8, 198, 590, 220);
-  DBGridJsGs = new TDBGrid(this);
+  DBGridJsGs = new TDBGridEx(this);
   DBGridJsGs->SetName("DBGridJsGs");
   DBGridJsGs->SetParent(PanelGsGrid);
   DBGridJsGs->SetAlign(alClient);
   const char* const columns[5][2] = {
       {"ID", "序号"}, {"GNNAME", "功能名称"}, {"GSRLTDESC", "结果字段"}, {"GSSTRDESC", "计算公式描述"}, {"TJDESC", "条件公式描述"}};
   for (const auto& c : columns) {
-    TColumn* col = DBGridJsGs->Columns()->Add();
+    TColumnEx* col = DBGridJsGs->Columns()->Add();
     col->SetFieldName(c[0]);
     col->Title()->SetCaption(c[1]);
   }
@@ -188,6 +191,8 @@ void TFrameJSGs::FilterFunction(const AnsiString& name) {
   table_->SetFilter("GnName=" + QuotedStr(name));
   table_->SetFiltered(true);
   table_->Open();
+  // Opening shows the first row of the function in the editors.
+  DsJsGskDataChange();
 }
 
 void TFrameJSGs::CmbBoxGnMcChange(TObject*) {
@@ -236,28 +241,33 @@ void TFrameJSGs::SptBtnBcGsClick(TObject* sender) {
   SptBtnTjGs->SetEnabled(true);
   MemoJsGs->Lines()->Clear();
   FormulaSaving = true;
-  if (adding) {
-    int id = 2;
-    if (!table_->IsEmpty()) {
-      table_->Last();
-      id = table_->FieldByName("ID")->AsInteger() + 1;
+  {
+    // The data source stays quiet; the saving flag covers the reload
+    // that re-enabling the controls brings.
+    TControlsDisabler quiet(table_);
+    if (adding) {
+      int id = 2;
+      if (!table_->IsEmpty()) {
+        table_->Last();
+        id = table_->FieldByName("ID")->AsInteger() + 1;
+      }
+      table_->Append();
+      table_->FieldByName("ID")->SetAsInteger(id);
+      table_->FieldByName("gnname")->SetAsString(gn);
+      table_->Post();
     }
-    table_->Append();
-    table_->FieldByName("ID")->SetAsInteger(id);
-    table_->FieldByName("gnname")->SetAsString(gn);
+    const AnsiString d = RemoveLineBreaks(memo);
+    const AnsiString r = CmBBoxJgZd ? CmBBoxJgZd->Text() : AnsiString();
+    const AnsiString c = EditTjGs->Text().empty() ? AnsiString(" ") : EditTjGs->Text();
+    table_->Edit();
+    table_->FieldByName("GsRltDesc")->SetAsString(r);
+    table_->FieldByName("GsStrDesc")->SetAsString(d);
+    table_->FieldByName("TjDesc")->SetAsString(c);
+    table_->FieldByName("GsRlt")->SetAsString(payroll::DescriptionsToCodes(r));
+    table_->FieldByName("GsStr")->SetAsString(payroll::DescriptionsToCodes(d));
+    table_->FieldByName("TjStr")->SetAsString(payroll::DescriptionsToCodes(c));
     table_->Post();
   }
-  const AnsiString d = RemoveLineBreaks(memo);
-  const AnsiString r = CmBBoxJgZd ? CmBBoxJgZd->Text() : AnsiString();
-  const AnsiString c = EditTjGs->Text().empty() ? AnsiString(" ") : EditTjGs->Text();
-  table_->Edit();
-  table_->FieldByName("GsRltDesc")->SetAsString(r);
-  table_->FieldByName("GsStrDesc")->SetAsString(d);
-  table_->FieldByName("TjDesc")->SetAsString(c);
-  table_->FieldByName("GsRlt")->SetAsString(payroll::DescriptionsToCodes(r));
-  table_->FieldByName("GsStr")->SetAsString(payroll::DescriptionsToCodes(d));
-  table_->FieldByName("TjStr")->SetAsString(payroll::DescriptionsToCodes(c));
-  table_->Post();
   FormulaSaving = false;
   if (sender) Answer("\r公式已保存!", MB_OK | MB_ICONINFORMATION);
 }
@@ -265,17 +275,40 @@ void TFrameJSGs::SptBtnBcGsClick(TObject* sender) {
 namespace {
 // Shows the field picker; its chosen caption (trimmed), or "" when cancelled.
 AnsiString PickField() {
-  TCustomForm* picker = dynamic_cast<TCustomForm*>(Application->FindComponent("FrmXzZd"));
+  TCustomForm* picker = FrmXzZd;
   if (!picker) return "";
-  if (picker->ShowModal() != mrOk) return "";
   auto* list = dynamic_cast<TListView*>(picker->FindComponent("ListView1"));
+  if (list && list->ItemCount() == 0) payroll::FillFieldPicker(picker);
+  // OK and cancel of the picker's resource-less lower edge.
+  const std::pair<const char*, TModalResult> buttons[] = {{"确定", mrOk}, {"取消", mrCancel}};
+  for (int i = 0; i < 2; ++i) {
+    const AnsiString name = i == 0 ? "BtnOk" : "BtnCancel";
+    if (picker->FindComponent(name)) continue;
+    auto* b = new TButton(picker);
+    b->SetName(name);
+    b->SetParent(picker);
+    b->SetBounds(50 + i * 90, 328, 75, 25);
+    b->SetCaption(buttons[i].first);
+    b->SetModalResult(buttons[i].second);
+  }
+  if (picker->ShowModal() != mrOk) return "";
   if (!list || !list->Selected()) return "";
   return list->Selected()->Caption().Trim();
 }
 
+// The text goes to the clipboard and replaces the selection at the caret,
+// as pasting it would.
 void PasteInto(TCustomEdit* edit, const AnsiString& text) {
   Clipboard()->SetAsText(text);
-  edit->PasteFromClipboard();
+  if (auto* memo = dynamic_cast<TCustomMemo*>(edit)) {
+    const AnsiString all = memo->Text();
+    const int at = std::clamp(memo->SelStart(), 0, static_cast<int>(all.size()));
+    const int len = std::clamp(memo->SelLength(), 0, static_cast<int>(all.size()) - at);
+    memo->SetText(all.substr(0, at) + text + all.substr(at + len));
+    memo->SetSelStart(at + static_cast<int>(text.size()));
+  } else {
+    edit->SetSelText(text);
+  }
 }
 }  // namespace
 
@@ -304,6 +337,7 @@ void TFrameJSGs::SptBtnJS_FHClick(TObject* sender) {
 
 void TFrameJSGs::MoveRow(bool up) {
   if (table_->IsEmpty()) return;
+  TControlsDisabler quiet(table_);
   TBookmark here = table_->GetBookmark();
   const int id = table_->FieldByName("ID")->AsInteger();
   if (up) table_->Prior(); else table_->Next();
@@ -329,8 +363,12 @@ void TFrameJSGs::SptBtnDnClick(TObject*) { MoveRow(false); }
 void TFrameJSGs::RenumberInView() {
   // Each new ID moves the row within the "GI" order; the rows' order is
   // taken first, then each row is numbered through its bookmark.
+  TControlsDisabler quiet(table_);
   std::vector<TBookmark> marks;
   for (table_->First(); !table_->Eof(); table_->Next()) marks.push_back(table_->GetBookmark());
+  // A bookmark followed from the end of the walk shows the last record's
+  // values; starting again from the first row avoids it.
+  table_->First();
   int id = 0;
   for (TBookmark m : marks) {
     table_->GotoBookmark(m);
@@ -358,8 +396,12 @@ void TFrameJSGs::SpeedButton23Click(TObject*) {
   table_->Open();
   int count = 0;
   {
+    TControlsDisabler quiet(table_);
     std::vector<TBookmark> marks;
     for (table_->First(); !table_->Eof(); table_->Next()) marks.push_back(table_->GetBookmark());
+  // A bookmark followed from the end of the walk shows the last record's
+  // values; starting again from the first row avoids it.
+  table_->First();
     count = static_cast<int>(marks.size());
     for (TBookmark m : marks) TDataSet::FreeBookmark(m);
   }
@@ -368,10 +410,14 @@ void TFrameJSGs::SpeedButton23Click(TObject*) {
 }
 
 void TFrameJSGs::spdBtnSaveAllClick(TObject*) {
+  TControlsDisabler quiet(table_);
   std::vector<TBookmark> marks;
   for (table_->First(); !table_->Eof(); table_->Next()) marks.push_back(table_->GetBookmark());
+  // A bookmark followed from the end of the walk shows the last record's
+  // values; starting again from the first row avoids it.
+  table_->First();
   for (TBookmark m : marks) {
-    // Moving there runs the row loader, which fills the editors.
+    // The row loader fills the editors from the row.
     table_->GotoBookmark(m);
     DsJsGskDataChange();
     SptBtnBcGsClick(nullptr);
@@ -386,6 +432,7 @@ void TFrameJSGs::SptBtnChkClick(TObject*) {
   }
   std::vector<payroll::TFormulaRowInfo> rows;
   {
+    TControlsDisabler quiet(table_);
     TBookmarkKeeper back(table_);
     for (table_->First(); !table_->Eof(); table_->Next())
       rows.push_back({table_->FieldByName("GsRltDesc")->AsString(), table_->FieldByName("GsStrDesc")->AsString(),

@@ -7,7 +7,8 @@
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "platform/ui/ComCtrls.h"
-#include "platform/ui/DBGrids.h"
+#include "grid/DBGridEx.h"
+#include "grid/DBGridExColumns.h"
 #include "app/FormulaEditor.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
@@ -48,9 +49,11 @@ const char* MenuPageOf(const char* caption) {
 namespace {
 
 TWinControl* PageOf(TNotebook* book, const char* name) {
-  const int i = book->Pages()->IndexOf(name);
-  if (i < 0) return nullptr;
-  return book->PageAt(i);
+  // By the pages' own names (the notebook's name list may lag behind a
+  // page read last from the form).
+  for (int i = 0; i < book->PageCount(); ++i)
+    if (book->PageAt(i)->Caption() == name) return book->PageAt(i);
+  return nullptr;
 }
 
 template <class T>
