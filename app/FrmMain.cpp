@@ -75,6 +75,10 @@ void TfrmMain::FormCreate(TObject*) {
     SetHeight(578);
     SetBorderIcons(TBorderIcons{biSystemMenu});
   }
+  // Top 0 wins over the designed centring, which would move the window
+  // when it is first shown: centre it across and keep it at the top.
+  SetPosition(poDesigned);
+  SetLeft((Screen->Width() - Width()) / 2 > 0 ? (Screen->Width() - Width()) / 2 : 0);
   SetTop(0);
   LblTop->SetCaption(payroll::kTitleCaption);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; then the visual
-# tests (label ui) once more in a real X server (Xvfb), so that real
-# windows are exercised on every run.
+# tests (labels ui and app) once more in a real X server (Xvfb), so that
+# real windows are exercised on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,4 +14,4 @@ QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
 # overrides it.  -noreset keeps the server up between test programs (a
 # server resetting after its last client refuses the next one meanwhile).
 PAYROLL_TEST_QPA=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  ctest -L ui --output-on-failure -j"$(nproc)" --timeout 300
+  ctest -L 'ui|app' --output-on-failure -j"$(nproc)" --timeout 300

@@ -4,8 +4,8 @@ object FrmLogin: TFrmLogin
   BorderIcons = [biSystemMenu]
   BorderStyle = bsSingle
   Caption = 'ÏµÍ³µÇÂ¼'
-  ClientWidth = 301
-  ClientHeight = 176
+  ClientWidth = 303
+  ClientHeight = 178
   KeyPreview = True
   Position = poScreenCenter
   OnActivate = FormActivate

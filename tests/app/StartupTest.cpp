@@ -25,6 +25,7 @@
 #include "app/StartupForms.h"
 #include "decor/SbStatusBar.h"
 #include "platform/core/Files.h"
+#include "platform/core/TempFiles.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/DBCtrls.h"
@@ -125,6 +126,15 @@ TEST_F(Startup, CreatesTheFormsOpensTheDataAndLogsInOnFirstActivation) {
   frmMain->Notebook1->SetActivePage("TbsZgKq");
   Pump();
   SaveShot(frmMain->Surface(), "payroll-attendance.png");
+  // Moving through gzk on that page gates its panel: a retired employee
+  // (code "0199…", category 退休) gets a disabled panel, a working one an
+  // enabled panel.
+  ASSERT_TRUE(FrmData->TblGzk->Locate("ZGBH", "01990001", TLocateOptions()));
+  Pump();
+  EXPECT_FALSE(frmMain->PanelZgKq->Enabled());
+  ASSERT_TRUE(FrmData->TblGzk->Locate("ZGBH", "01010001", TLocateOptions()));
+  Pump();
+  EXPECT_TRUE(frmMain->PanelZgKq->Enabled());
 
   // A later activation resets CalcMode and does not log in again.
   frmMain->CalcMode = 2;
@@ -150,10 +160,17 @@ TEST_F(Startup, MainWindowKeysMoveTheFocusAndGridColumns) {
     FrmLogin->BitBtnLoginClick(nullptr);
   });
   ASSERT_EQ(LoginResult, "OK");
+  // The screen decides: maximised up to 800 pixels across, else 796 x 578
+  // with only the system menu.  Top 0 either way.
   if (Screen->Width() <= 800) {
     EXPECT_EQ(frmMain->WindowState(), wsMaximized);
+  } else {
+    EXPECT_EQ(frmMain->WindowState(), wsNormal);
+    EXPECT_EQ(frmMain->Width(), 796);
+    EXPECT_EQ(frmMain->Height(), 578);
+    EXPECT_EQ(frmMain->BorderIcons(), TBorderIcons{biSystemMenu});
+    EXPECT_EQ(frmMain->Top(), 0);
   }
-  EXPECT_EQ(frmMain->Top(), 0);
 
   // Two edits and a grid of three columns on the start page.
   TPage* page = nullptr;
@@ -201,6 +218,17 @@ TEST_F(Startup, MainWindowKeysMoveTheFocusAndGridColumns) {
   EXPECT_EQ(frmMain->ActiveControl(), grid);
 }
 
+TEST_F(Startup, PageLayoutsComeFromTheCurrentDirectory) {
+  // Started elsewhere, the pages stay empty while the field descriptions
+  // still come from the program's folder.
+  SetCurrentDir(TempFolder());
+  payroll::CreatePayrollForms();
+  ASSERT_FALSE(Application->Terminated());
+  EXPECT_EQ(frmMain->PanelZgKq->ControlCount(), 0);
+  EXPECT_EQ(FldDescs.size(), 9u);
+  EXPECT_EQ(getFldNameByDesc("应发工资"), "F03");
+}
+
 TEST_F(Startup, MissingSettingsFileEndsTheProgramSilently) {
   DeleteFile(db->Folder() + "gz.ini");
   EXPECT_EXIT(
@@ -208,6 +236,21 @@ TEST_F(Startup, MissingSettingsFileEndsTheProgramSilently) {
         payroll::CreatePayrollForms();
         const bool ok = Application->Terminated() && FrmData == nullptr && FrmLogin == nullptr &&
                         dialogs.Boxes.empty() && !frmMain->Showing();
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Startup, AMissingDatabaseIsReportedAndEndsTheProgram) {
+  // Where the class library would carry on with a main window whose data
+  // module is missing (and fail at the login), the engine's error is shown
+  // and the program ends.
+  DeleteFile(db->Folder() + "GZ.udb");
+  EXPECT_EXIT(
+      {
+        payroll::CreatePayrollForms();
+        const bool ok = Application->Terminated() && FrmData == nullptr && frmMain == nullptr &&
+                        dialogs.Boxes.size() == 1 && dialogs.Boxes[0].Text.Pos("GZ.udb") > 0;
         std::_Exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
@@ -306,6 +349,21 @@ TEST_F(Login, CodesArePrefixesIgnoringCasePasswordsAreExact) {
       EXPECT_EQ(form->LoginUserName, c.userName);
     }
   }
+}
+
+TEST_F(Login, TheDialogIsDesignedAsSpecified) {
+  EXPECT_EQ(form->Caption(), "系统登录");
+  EXPECT_EQ(form->Width(), 309);
+  EXPECT_EQ(form->Height(), 203);
+  EXPECT_EQ(form->Position(), poScreenCenter);
+  EXPECT_EQ(form->BorderIcons(), TBorderIcons{biSystemMenu});
+  EXPECT_TRUE(form->KeyPreview());
+  EXPECT_EQ(form->EditUserDm->MaxLength(), 12);
+  EXPECT_EQ(form->EditUserDm->CharCase(), ecUpperCase);
+  EXPECT_EQ(form->EditUserPass->PasswordChar(), '*');
+  EXPECT_EQ(form->BitBtnLogin->Caption(), "确 定");
+  EXPECT_TRUE(form->BitBtnCancel->Cancel());
+  EXPECT_GT(form->BitBtnLogin->Glyph()->Width(), 0);
 }
 
 TEST_F(Login, TheCodeEditUpperCasesAndTheKeysMoveTheFocus) {
