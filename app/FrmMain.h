@@ -79,6 +79,8 @@ class TfrmMain : public TForm {
   void SpdBtnModifyClick(TObject* sender);
   void SpdBtnYesClick(TObject* sender);
   void SptBtnSelPathClick(TObject* sender);
+  // "关于我们": the about box created at start-up, shown modally.
+  void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of
   // the calculation, the formula editor and the menu commands in place.
   void InstallPages();

@@ -12,6 +12,7 @@
 #include "app/FormulaEditor.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
+#include "app/StartupForms.h"
 #include "decor/SbStatusBar.h"
 #include "platform/data/DataSource.h"
 #include "platform/ui/Buttons.h"
@@ -93,7 +94,7 @@ void TfrmMain::InstallPages() {
   // runs the shared handler.
   const std::pair<const char*, void (TfrmMain::*)(TObject*)> own[] = {
       {"N14", &TfrmMain::N14Click}, {"N58", &TfrmMain::N58Click}, {"N60", &TfrmMain::N60Click},
-      {"N21", &TfrmMain::N21Click}};
+      {"N21", &TfrmMain::N21Click}, {"N37", &TfrmMain::N37Click}};
   for (const auto& [name, handler] : own)
     if (auto* item = dynamic_cast<TMenuItem*>(FindComponent(name)))
       item->OnClick = [this, h = handler](TObject* s) { (this->*h)(s); };
@@ -249,4 +250,8 @@ void TfrmMain::SpdBtnYesClick(TObject*) {
 void TfrmMain::SptBtnSelPathClick(TObject*) {
   AnsiString dir;
   if (SelectDirectory("选择路径", "", dir)) LblSelDir->SetCaption(dir + "\\");
+}
+
+void TfrmMain::N37Click(TObject*) {
+  if (FrmAbout) FrmAbout->ShowModal();
 }

@@ -243,6 +243,16 @@ TEST_F(Pages, SharedHandlerAdjustsPanelsListsAndButtons) {
   EXPECT_FALSE(frmMain->PnlTitle->Visible());
 }
 
+TEST_F(Pages, AboutShowsTheAboutBoxModally) {
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    shown = FrmAbout->IsModal();
+    FrmAbout->SetModalResult(mrOk);
+  });
+  Menu("N37");
+  EXPECT_TRUE(shown);
+}
+
 TEST_F(Pages, ReportSelectorAndKindSelectorCommands) {
   for (int i = 0; i < payroll::kReportEntries; ++i) {
     frmMain->ComboBoxReport->SetItemIndex(i);
