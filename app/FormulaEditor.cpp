@@ -14,8 +14,7 @@
 #include "platform/ui/Buttons.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/ComCtrls.h"
-#include "grid/DBGridEx.h"
-#include "grid/DBGridExColumns.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
@@ -158,16 +157,19 @@ TFrameJSGs::TFrameJSGs(TComponent* owner, TComboBox* resultFields, TUdbTable* js
   PanelGsGrid->SetName("PanelGsGrid");
   PanelGsGrid->SetParent(this);
   PanelGsGrid->SetBounds(8, 198, 590, 220);
-  DBGridJsGs = new TDBGridEx(this);
+  DBGridJsGs = new TDBGrid(this);
   DBGridJsGs->SetName("DBGridJsGs");
   DBGridJsGs->SetParent(PanelGsGrid);
   DBGridJsGs->SetAlign(alClient);
+  const int widths[5] = {40, 80, 100, 220, 140};
+  int column = 0;
   const char* const columns[5][2] = {
       {"ID", "序号"}, {"GNNAME", "功能名称"}, {"GSRLTDESC", "结果字段"}, {"GSSTRDESC", "计算公式描述"}, {"TJDESC", "条件公式描述"}};
   for (const auto& c : columns) {
-    TColumnEx* col = DBGridJsGs->Columns()->Add();
+    TColumn* col = DBGridJsGs->Columns()->Add();
     col->SetFieldName(c[0]);
     col->Title()->SetCaption(c[1]);
+    col->SetWidth(widths[column++]);
   }
   DBGridJsGs->SetDataSource(source);
 }
@@ -366,9 +368,6 @@ void TFrameJSGs::RenumberInView() {
   TControlsDisabler quiet(table_);
   std::vector<TBookmark> marks;
   for (table_->First(); !table_->Eof(); table_->Next()) marks.push_back(table_->GetBookmark());
-  // A bookmark followed from the end of the walk shows the last record's
-  // values; starting again from the first row avoids it.
-  table_->First();
   int id = 0;
   for (TBookmark m : marks) {
     table_->GotoBookmark(m);
@@ -399,9 +398,6 @@ void TFrameJSGs::SpeedButton23Click(TObject*) {
     TControlsDisabler quiet(table_);
     std::vector<TBookmark> marks;
     for (table_->First(); !table_->Eof(); table_->Next()) marks.push_back(table_->GetBookmark());
-  // A bookmark followed from the end of the walk shows the last record's
-  // values; starting again from the first row avoids it.
-  table_->First();
     count = static_cast<int>(marks.size());
     for (TBookmark m : marks) TDataSet::FreeBookmark(m);
   }
@@ -413,9 +409,6 @@ void TFrameJSGs::spdBtnSaveAllClick(TObject*) {
   TControlsDisabler quiet(table_);
   std::vector<TBookmark> marks;
   for (table_->First(); !table_->Eof(); table_->Next()) marks.push_back(table_->GetBookmark());
-  // A bookmark followed from the end of the walk shows the last record's
-  // values; starting again from the first row avoids it.
-  table_->First();
   for (TBookmark m : marks) {
     // The row loader fills the editors from the row.
     table_->GotoBookmark(m);

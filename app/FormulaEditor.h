@@ -22,7 +22,7 @@
 #include "platform/ui/ExtCtrls.h"
 
 class TComboBox;
-class TDBGridEx;
+class TDBGrid;
 class TEdit;
 class TMemo;
 class TSpeedButton;
@@ -47,7 +47,7 @@ class TFrameJSGs : public TPanel {
   TMemo* MemoJsGs = nullptr;
   TEdit* EditTjGs = nullptr;
   TPanel* PanelGsGrid = nullptr;
-  TDBGridEx* DBGridJsGs = nullptr;
+  TDBGrid* DBGridJsGs = nullptr;
   TSpeedButton *SptBtnZD_GS = nullptr, *SptBtnZD_TJ = nullptr;
   TSpeedButton* SptBtnJS_FH[11] = {};
   TSpeedButton* SptBtnTJ_FH[11] = {};

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <QWidget>
+
+#include <cstdlib>
 
 #include <memory>
 
@@ -28,8 +31,7 @@
 #include "platform/data/Fields.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/ComCtrls.h"
-#include "grid/DBGridEx.h"
-#include "grid/DBGridExColumns.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Menus.h"
@@ -390,6 +392,17 @@ TEST_F(Pages, OrderCheckReportsFormulasReadingLaterResults) {
   frame->CmbBoxGnMc->SetText("");
   frame->SptBtnChkClick(nullptr);
   EXPECT_EQ(dialogs.Boxes.back().Text, "\r请选择待检查功能名称！");
+}
+
+TEST_F(Pages, FormulaPagePicture) {
+  AddFormula(1, "初始化", "F03", "F01+F02", " ", "应发工资", "基本工资+岗位工资");
+  frmMain->FirstShow = "no";  // no login
+  frmMain->Show();
+  Menu("N32");
+  Pump();
+  const char* dir = std::getenv("PAYROLL_SHOT_DIR");
+  frmMain->Surface()->grab().save(QString::fromLocal8Bit((std::string(dir ? dir : "/tmp") + "/payroll-formulas.png").c_str()));
+  EXPECT_TRUE(frame->Showing());
 }
 
 TEST_F(Pages, FieldPickerAndOperatorButtonsPasteIntoTheirEdits) {
