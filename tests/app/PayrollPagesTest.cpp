@@ -172,6 +172,27 @@ TEST_F(Pages, AFormulaErrorEndsOnlyThatRowAnExceptionStopsTheWalkNamingTheEmploy
   EXPECT_EQ(frmMain->CalcMode, 0);
 }
 
+TEST_F(Pages, AWriteBackRefusedInTheLoopStopsItNamingTheEmployeeAndKeepsTheOldValues) {
+  AddFormula(1, "初始化", "F05", "F01+1");
+  // Another operator holds the second employee's record.
+  TUdbTable* held = db->OpenTable("gzk", "TblGzkIndex1");
+  ASSERT_TRUE(held->Locate("ZGBH", "01010002", {}));
+  held->Edit();
+  FrmData->UdbDataBase1->SetLockRetryMaximum(1);
+  FrmData->UdbDataBase1->SetLockRetryInterval(1);
+  dialogs.Answers = {IDYES};
+  frmMain->N14Click(nullptr);
+  ASSERT_EQ(dialogs.Boxes.size(), 3u);
+  EXPECT_NE(dialogs.Boxes[1].Text.find("职工 01010002 的计算结果未能保存"), std::string::npos) << dialogs.Boxes[1].Text;
+  EXPECT_NE(dialogs.Boxes[1].Text.find("(01010002)"), std::string::npos);
+  EXPECT_EQ(dialogs.Boxes[2].Text, "\r工资考勤月初始化工作完成！");
+  held->Cancel();
+  gzk->Refresh();
+  EXPECT_DOUBLE_EQ(Pay("01010001", "F05"), 1001);
+  EXPECT_DOUBLE_EQ(Pay("01010002", "F05"), 0);
+  EXPECT_DOUBLE_EQ(Pay("01990001", "F05"), 0);  // the walk stopped
+}
+
 TEST_F(Pages, BonusInitialisationAndTotal) {
   TfrmJJCsh dialog(nullptr);
   gzk->Last();
