@@ -106,7 +106,13 @@ class Pages : public ::testing::Test {
 TEST_F(Pages, LeavingAPayBoxRunsTheShownPagesFunction) {
   frmMain->Notebook1->SetActivePage("TbsZgKq");
   gzk->First();
-  frmMain->GzCalc(nullptr);
+  // The generated pay-item boxes' exit event runs the calculation.
+  TDBEdit* box = nullptr;
+  for (int i = 0; i < frmMain->PanelZgKq->ControlCount() && !box; ++i)
+    box = dynamic_cast<TDBEdit*>(frmMain->PanelZgKq->Controls(i));
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(box->OnExit);
+  box->OnExit(box);
   gzk->Post();
   EXPECT_DOUBLE_EQ(Pay("01010001", "F02"), 250);
   EXPECT_DOUBLE_EQ(Pay("01010001", "F03"), 1250);
