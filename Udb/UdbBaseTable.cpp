@@ -192,6 +192,9 @@ int TUdbBaseTable::CompareBookmarks(TBookmark a, TBookmark b) {
 void TUdbBaseTable::InternalGotoBookmark(void* bookmark) {
   if (!SetToBookmark(static_cast<const std::uint8_t*>(bookmark)))
     UdbDatabaseError(udberr::kBookmarkInvalid, "TUdbBaseTable.InternalGotoBookmark");
+  // The cursor stands on the bookmarked record now, whichever end a walk
+  // had stepped off before: the resync reads this record.
+  position_ = 1;
 }
 
 bool TUdbBaseTable::GetCurrentRecord(TRecordBuffer buffer) {

@@ -116,6 +116,7 @@ void TfrmMain::FormCreate(TObject*) {
   FrmData->TblGzk->Open();
   FirstShow = "yes";
   LblGzHzbBm->SetCaption(DwMc);
+  InstallPages();
   started_ = true;
 }
 
@@ -175,8 +176,6 @@ void TfrmMain::DBEditZGBHChange(TObject*) {
   if (!FrmData) return;
   payroll::GateAttendanceByCode(FrmData->TblGzk, FrmData->TblZgqK, PanelZgKq);
 }
-
-void TfrmMain::GzCalc(TObject*) {}
 
 AnsiString TfrmMain::getFldNameByDesc(const AnsiString& desc) const { return ::getFldNameByDesc(desc); }
 

@@ -21,6 +21,12 @@ class TTreeView;
 class TComboBox;
 class TDBComboBox;
 class TsbStatusBar;
+class TUdbQuery;
+class TFrameJSGs;
+class TSpeedButton;
+class TDBNavigator;
+class TEdit;
+class TDBEdit;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -55,9 +61,41 @@ class TfrmMain : public TForm {
   void FormKeyPress(TObject* sender, char& key);
   void MenuExitClick(TObject* sender);
   void DBEditZGBHChange(TObject* sender);
-  // The exit event of the generated pay-item boxes (the payroll
-  // calculation runs here once it exists).
+  // The payroll calculation of the current gzk row: the exit event of the
+  // generated pay-item boxes (GzCalcCommands.cpp).
   void GzCalc(TObject* sender);
+  // Month, year and performance initialisation; bonus initialisation and
+  // the bonus total (GzCalcCommands.cpp).
+  void N14Click(TObject* sender);
+  void N58Click(TObject* sender);
+  void N60Click(TObject* sender);
+  void N21Click(TObject* sender);
+  void SpdBtnCjjZeClick(TObject* sender);
+  // The menu's shared handler and the page commands (MainMenuPages.cpp).
+  void MenuItem(TObject* sender);
+  void SpeedButton7Click(TObject* sender);
+  void ComboBoxGZJJChange(TObject* sender);
+  void ComboBoxReportChange(TObject* sender);
+  void SpdBtnModifyClick(TObject* sender);
+  void SpdBtnYesClick(TObject* sender);
+  void SptBtnSelPathClick(TObject* sender);
+  // "关于我们": the about box created at start-up, shown modally.
+  void N37Click(TObject* sender);
+  // Hooks the menu items to their handlers and puts the page controls of
+  // the calculation, the formula editor and the menu commands in place.
+  void InstallPages();
+
+  // Controls of the pages the menu commands adjust (MainMenuPages.cpp).
+  TFrameJSGs* FrameJSGs1 = nullptr;
+  TSpeedButton *SptBtnRptExcel = nullptr, *SpeedButton7 = nullptr, *SpdBtnCjjZe = nullptr,
+               *SpdBtnModify = nullptr, *SpdBtnYes = nullptr, *SptBtnSelPath = nullptr;
+  TDBNavigator* DBNav = nullptr;
+  TPanel* Panel2 = nullptr;
+  TLabel *Lbljjze = nullptr, *LblXgjj = nullptr, *LblSelDir = nullptr;
+  TComboBox *ComboBoxGZJJ = nullptr, *ComboBoxReport = nullptr;
+  TEdit* EdtYHM = nullptr;
+  TDBEdit* DbEdtPrix = nullptr;
+  TUdbQuery* UdbQuery1 = nullptr;
 
   AnsiString getFldNameByDesc(const AnsiString& desc) const;
   void CreatUserPanel(const AnsiString& page, TPanel* panel);
