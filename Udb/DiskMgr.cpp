@@ -200,7 +200,10 @@ void TDiskMgr::Open() {
   file_.SetShareDenyRead(exclusive_);
   file_.SetShareDenyWrite(exclusive_);
   file_.SetLockRetry(retryMaximum_, retryInterval_);
-  file_.SetJournalFileName(JournalFileNameFor(fileName_));
+  // The journal is named after the file as the file system spells it, so
+  // every connection, whatever spelling it was given, asks for the same
+  // name - and can ask at every lock without reading the directory.
+  file_.SetJournalFileName(JournalFileNameFor(fs_->SpelledOnDisk(fileName_)));
   file_.OpenUdbFile(fileName_);
   try {
     if (lockingWanted && DiskLocksFactory()) {

@@ -89,6 +89,13 @@ class TPosixFileSystem : public TUdbFileSystem {
     return ::stat(MapPath(path).c_str(), &st) == 0;
   }
 
+  AnsiString SpelledOnDisk(const AnsiString& path) override { return NativeToAnsiPath(MapPath(path)); }
+
+  bool ExistsAsSpelled(const AnsiString& path) override {
+    struct stat st;
+    return ::stat(MapPathAsSpelled(path).c_str(), &st) == 0;
+  }
+
   bool IsReadOnly(const AnsiString& path) override {
     struct stat st;
     if (::stat(MapPath(path).c_str(), &st) != 0) return false;

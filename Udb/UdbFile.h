@@ -143,7 +143,7 @@ class TUdbFile {
   // pages are none of the transaction's own (its locks kept the dead
   // writer off them); only clean cached copies are dropped.
   bool RecoverJournal();
-  bool JournalExists() const { return !journalName_.empty() && fs_->Exists(journalName_); }
+  bool JournalExists() const { return !journalName_.empty() && fs_->ExistsAsSpelled(journalName_); }
   // Inside a transaction, takes the file's end afresh (under the lock that
   // guards allocation, before the first page is appended).
   void RefreshTransactionEnd();

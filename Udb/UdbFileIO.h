@@ -54,6 +54,12 @@ class TUdbFileSystem {
   // Creates (or truncates) a file for reading and writing.
   virtual std::unique_ptr<TUdbFileIO> Create(const AnsiString& path, AnsiString& errorText) = 0;
   virtual bool Exists(const AnsiString& path) = 0;
+  // The name of an existing file as the file system spells it (letter
+  // case); path itself where there is no other spelling.
+  virtual AnsiString SpelledOnDisk(const AnsiString& path) { return path; }
+  // As Exists for a name already spelled as on disk: cheap enough to ask
+  // at every lock (no directory is read).
+  virtual bool ExistsAsSpelled(const AnsiString& path) { return Exists(path); }
   // The file carries no write permission (the read-only attribute).
   virtual bool IsReadOnly(const AnsiString& path) = 0;
   virtual bool Remove(const AnsiString& path) = 0;

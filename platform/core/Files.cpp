@@ -214,7 +214,9 @@ AnsiString gProgramFolderOverride;
 
 // ---- MapPath -----------------------------------------------------------------
 
-std::string MapPath(const AnsiString& path) {
+std::string MapPath(const AnsiString& path) { return ResolveCase(MapPathAsSpelled(path)); }
+
+std::string MapPathAsSpelled(const AnsiString& path) {
   AnsiString p = path;
   if (p.size() >= 2 && p[1] == ':' &&
       ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z')))
@@ -227,7 +229,7 @@ std::string MapPath(const AnsiString& path) {
     }
     if (c == '\\') p[i] = '/';
   }
-  return ResolveCase(AnsiToUtf8(p));
+  return AnsiToUtf8(p);
 }
 
 AnsiString NativeToAnsiPath(const std::string& native) { return Utf8ToAnsi(native); }

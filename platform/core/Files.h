@@ -47,6 +47,9 @@ enum : unsigned {
 
 // The file-system name of a system path name (see above).
 std::string MapPath(const AnsiString& path);
+// As MapPath, but the letter case stays as written: for names whose
+// spelling on disk is already known (no directory is read).
+std::string MapPathAsSpelled(const AnsiString& path);
 // A file-system name (UTF-8) as a system path name (code page 936).
 AnsiString NativeToAnsiPath(const std::string& native);
 
