@@ -22,6 +22,7 @@
 #include "platform/core/TempFiles.h"
 #include "platform/data/FieldDefs.h"
 #include "platform/data/Fields.h"
+#include "sql/UdbQuery.h"
 
 namespace {
 
@@ -99,6 +100,45 @@ TEST_F(DemoFolder, EmployeesBelongToDepartmentsAndCategories) {
     EXPECT_TRUE(inDepartment) << code;
     EXPECT_TRUE(zgqk->Locate("Zgqk", gzk->FieldByName("ZGQK")->AsString(), TLocateOptions())) << code;
   }
+}
+
+// The statements the application runs through its query component, over
+// the demo database.
+TEST_F(DemoFolder, TheApplicationsSqlRunsOverTheDemoDatabase) {
+  TUdbQuery q;
+  q.SetDataBase(&db);
+  q.SQL()->Clear();
+  q.SQL()->Add("select zgbh as 职工编号, xm as 姓名,ylbxh as 养老保险号,gzzh as 工资帐号 ");
+  q.SQL()->Add("from gzk where zgbh like '01%' order by 职工编号");
+  q.Open();
+  ASSERT_GT(q.RecordCount(), 0);
+  EXPECT_EQ(q.Fields()->Fields(0)->FieldName(), "职工编号");
+  EXPECT_EQ(q.FieldByName("职工编号")->AsString().substr(0, 2), "01");
+  const int employees = Open("gzk")->RecordCount();
+
+  q.Close();
+  q.SQL()->SetText("update gzk set prix=" + AnsiString("125.5"));
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), employees);
+  q.SQL()->SetText("select sum(prix) from gzk ");
+  q.Open();
+  EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 125.5 * employees);
+  q.Close();
+
+  auto gzk = Open("gzk");
+  const AnsiString pension = gzk->FieldByName("YLBXH")->AsString();
+  gzk->Close();
+  q.SQL()->SetText("select * from gzk where YlBxh=" + QuotedStr(pension) + " or Gzzh=" +
+                   QuotedStr("no'such"));
+  q.Open();
+  EXPECT_GE(q.RecordCount(), 1);
+  q.Close();
+
+  q.SQL()->SetText("update gzk set prix=abc");
+  EXPECT_THROW(q.ExecSQL(), Exception);
+  q.SQL()->SetText("select sum(prix) from gzk ");
+  q.Open();
+  EXPECT_DOUBLE_EQ(q.Fields()->Fields(0)->AsFloat(), 125.5 * employees);  // nothing changed
 }
 
 TEST_F(DemoFolder, EveryFunctionHasFormulasTheEvaluatorsAccept) {
