@@ -686,6 +686,16 @@ bool TUdbBaseTable::LocateRecord(const AnsiString& keyFields, const Variant& key
   }
   const bool useNamed = bestCount > 0;
 
+  // A text longer than its field matches no stored value, prefix or not:
+  // written into the search record it would be cut to the field's size and
+  // then find the values it was cut to ("adminx" finding "admin").
+  for (size_t k = 0; k < fields.size(); ++k) {
+    const TFieldType type = fields[k]->DataType();
+    if ((type == ftString || type == ftFixedChar || type == ftWideString) && !values[k].IsNull() &&
+        !values[k].IsEmpty() && static_cast<int>(values[k].AsString().size()) > fields[k]->Size())
+      return false;
+  }
+
   TDataSetState saved = SetTempState(dsFilter);
   bool found = false;
   try {

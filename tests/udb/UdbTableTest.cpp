@@ -251,6 +251,16 @@ TEST_F(GzkTable, LocateOptionsAndLookup) {
   EXPECT_TRUE(t.Locate("ZGQK;F01", VarArrayOf({"在职", 1500.0}), TLocateOptions()));
   EXPECT_EQ(t.FieldByName("XM")->AsString(), "赵六");
 
+  // A search text longer than the field finds nothing, not the value it
+  // would be cut to.
+  ASSERT_TRUE(t.Locate("XM", "Smith", TLocateOptions()));
+  t.Edit();
+  t.FieldByName("XM")->SetAsString("Smithson");  // fills the 8-byte field
+  t.Post();
+  EXPECT_FALSE(t.Locate("XM", "Smithsonx", partial));
+  EXPECT_FALSE(t.Locate("XM", "Smithsonx", TLocateOptions()));
+  EXPECT_TRUE(t.Locate("XM", "Smithso", partial));
+
   t.First();
   Variant v = t.Lookup("ZGBH", "0102001", "XM");
   EXPECT_EQ(v.AsString(), "王五");
