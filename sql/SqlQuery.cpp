@@ -114,29 +114,16 @@ AnsiString JoinedSql(const TStrings* list) { return list->Text(); }
 class TsqBlobStream : public TMemoryStream {
  public:
   TsqBlobStream(TCustomSqlQuery* query, TField* field) {
-    if (query->RecNo() < 1) return;
     TResultSet* rs = query->resultSet_.get();
     int column = query->ColumnOfField(field);
-    if (rs == nullptr || column < 0 || column >= rs->Fields().Count()) return;
-    TsqField* col = rs->Fields().Items(column);
-    TField* source = col->SourceField();
-    if (source == nullptr || !source->IsBlob()) return;
-    int row = query->currentRow_;
-    if (row < 0 || row >= rs->GetRecordCount()) return;
-    rs->SetRecNo(row + 1);
-    TDataSet* sourceSet = source->DataSet();
-    TBookmark mark = BookmarkOfHandle(rs->GetSourceBookmark());
-    bool positioned = false;
-    if (mark != nullptr && sourceSet != nullptr && sourceSet->BookmarkValid(mark)) {
-      sourceSet->GotoBookmark(mark);
-      positioned = true;
-    } else if (query->OnBlobNeeded && sourceSet != nullptr) {
-      bool accept = false;
-      query->OnBlobNeeded(query, sourceSet, accept);
-      positioned = accept;
-    }
-    if (positioned) static_cast<TBlobField*>(source)->SaveToStream(this);
-    SetPosition(0);
+    if (query->RecNo() < 1 || rs == nullptr || column < 0 || query->ActiveBuffer() == nullptr) return;
+    // The row of the record the fields show, not the cursor's.
+    std::int32_t row;
+    std::memcpy(&row, query->ActiveBuffer() + query->recInfoOffset_, 4);
+    ReadResultBlob(*rs, row + 1, column, *this,
+                   [query](TDataSet* source, bool& accept) {
+                     if (query->OnBlobNeeded) query->OnBlobNeeded(query, source, accept);
+                   });
   }
 };
 
