@@ -32,6 +32,13 @@ AnsiString CleanTableName(const AnsiString& name) {
 
 bool Contains(const TStrings& list, const AnsiString& name) { return list.IndexOf(name) >= 0; }
 
+// Field names as an index definition lists them: "A;B".
+AnsiString JoinFieldNames(const std::vector<AnsiString>& names) {
+  AnsiString joined;
+  for (const AnsiString& n : names) joined += (joined.empty() ? "" : ";") + n;
+  return joined;
+}
+
 // Every statement a text holds: the main one, its subqueries at any depth
 // and the second half of a MERGE.
 void CollectStatements(TSqlAnalizer* statement, std::vector<TSqlAnalizer*>& out) {
@@ -529,8 +536,7 @@ void TUdbQuery::ExecSQLCreateTable(TCreateTableItem* item) {
   table.SetDataBase(db);
   // The primary index only when the statement names its key: an index
   // without key fields makes a table the engine cannot open.
-  AnsiString keys;
-  for (const AnsiString& k : item->PrimaryKey) keys += (keys.empty() ? "" : ";") + k;
+  const AnsiString keys = JoinFieldNames(item->PrimaryKey);
   if (!keys.empty()) {
     TIndexDef* index = table.IndexDefs()->AddIndexDef();
     index->SetName(AnsiString());
@@ -540,51 +546,47 @@ void TUdbQuery::ExecSQLCreateTable(TCreateTableItem* item) {
   table.CreateTable();
 }
 
+void TUdbQuery::RestructureIndexes(const AnsiString& tableName, const char* location,
+                                   int failureCode,
+                                   const std::function<void(TRestructureIndexDefs&)>& change) {
+  TUdbDataBase* db = Db(location);
+  TUdbTable table;
+  table.SetDataBase(db);
+  table.SetTableName(tableName);
+  table.Open();
+  TRestructureFieldDefs fields;
+  TRestructureIndexDefs indexes;
+  fields.Assign(table.GetRestructureFieldDefs());
+  indexes.Assign(table.GetRestructureIndexDefs());
+  table.Close();
+  change(indexes);
+  indexes.MarkChanges(table.IndexDefs(), &fields);
+  table.GetRestructureFieldDefs()->Assign(&fields);
+  table.GetRestructureIndexDefs()->Assign(&indexes);
+  if (table.RestructureTable() > 0) UdbDatabaseError(failureCode, location, AnsiString(), this);
+}
+
 void TUdbQuery::ExecSQLAddIndex(const AnsiString& tableName, const AnsiString& indexName,
                                 const std::vector<AnsiString>& columns, bool unique,
                                 bool descending) {
-  static const char* const kLocation = "TUdbQuery.ExecSQLAddIndex";
-  TUdbDataBase* db = Db(kLocation);
-  TUdbTable table;
-  table.SetDataBase(db);
-  table.SetTableName(tableName);
-  table.Open();
-  TRestructureFieldDefs fields;
-  TRestructureIndexDefs indexes;
-  fields.Assign(table.GetRestructureFieldDefs());
-  indexes.Assign(table.GetRestructureIndexDefs());
-  table.Close();
-  AnsiString joined;
-  for (const AnsiString& c : columns) joined += (joined.empty() ? "" : ";") + c;
-  TIndexOptions options{ixCaseInsensitive};
-  if (unique) options << ixUnique;
-  TRestructureIndexDef* def = indexes.AddIndexDef(indexName, joined, options);
-  if (descending) def->SetDescFields(joined);
-  indexes.MarkChanges(table.IndexDefs(), &fields);
-  table.GetRestructureFieldDefs()->Assign(&fields);
-  table.GetRestructureIndexDefs()->Assign(&indexes);
-  if (table.RestructureTable() > 0) UdbDatabaseError(udberr::kAlterFailed, kLocation, AnsiString(), this);
+  const AnsiString joined = JoinFieldNames(columns);
+  RestructureIndexes(tableName, "TUdbQuery.ExecSQLAddIndex", udberr::kAlterFailed,
+                     [&](TRestructureIndexDefs& indexes) {
+                       TIndexOptions options{ixCaseInsensitive};
+                       if (unique) options << ixUnique;
+                       TRestructureIndexDef* def = indexes.AddIndexDef(indexName, joined, options);
+                       if (descending) def->SetDescFields(joined);
+                     });
 }
 
 void TUdbQuery::ExecSQLDropIndex(const AnsiString& tableName, const AnsiString& indexName) {
+  // 10114 has no row in the error table: its text is "Error code unknown".
   static const char* const kLocation = "TUdbQuery.ExecSQLDropIndex";
-  TUdbDataBase* db = Db(kLocation);
-  TUdbTable table;
-  table.SetDataBase(db);
-  table.SetTableName(tableName);
-  table.Open();
-  TRestructureFieldDefs fields;
-  TRestructureIndexDefs indexes;
-  fields.Assign(table.GetRestructureFieldDefs());
-  indexes.Assign(table.GetRestructureIndexDefs());
-  table.Close();
-  TRestructureIndexDef* def = indexes.Find(indexName);
-  if (def == nullptr) UdbDatabaseError(udberr::kIndexMissing, kLocation, indexName, this);
-  delete def;
-  indexes.MarkChanges(table.IndexDefs(), &fields);
-  table.GetRestructureFieldDefs()->Assign(&fields);
-  table.GetRestructureIndexDefs()->Assign(&indexes);
-  if (table.RestructureTable() > 0) UdbDatabaseError(10114, kLocation, AnsiString(), this);
+  RestructureIndexes(tableName, kLocation, 10114, [&](TRestructureIndexDefs& indexes) {
+    TRestructureIndexDef* def = indexes.Find(indexName);
+    if (def == nullptr) UdbDatabaseError(udberr::kIndexMissing, kLocation, indexName, this);
+    delete def;
+  });
 }
 
 void TUdbQuery::ExecSQLDropTable(const AnsiString& tableName) {

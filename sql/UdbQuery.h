@@ -26,6 +26,7 @@
 //   q.Open();
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,6 +36,7 @@
 
 class TUdbDataBase;
 class TUdbTable;
+class TRestructureIndexDefs;
 
 class TUdbQuery : public TUdbBaseTable {
   PAYROLL_CLASS(TUdbQuery, TUdbBaseTable)
@@ -99,6 +101,10 @@ class TUdbQuery : public TUdbBaseTable {
                        const std::vector<AnsiString>& columns, bool unique, bool descending);
   void ExecSQLDropIndex(const AnsiString& tableName, const AnsiString& indexName);
   void ExecSQLDropTable(const AnsiString& tableName);
+  // Reads the table's definitions, lets change edit the index list and
+  // restructures; a failed restructure raises failureCode.
+  void RestructureIndexes(const AnsiString& tableName, const char* location, int failureCode,
+                          const std::function<void(TRestructureIndexDefs&)>& change);
 
   std::unique_ptr<TSqlQuery> inner_;
   std::unique_ptr<TStringList> sql_;
