@@ -19,6 +19,24 @@ TrbMemoView* AsMemo(TrbView* v) { return v->Typ == gtMemo ? static_cast<TrbMemoV
 
 bool IsStretchable(TrbView* v) { return v->Typ == gtMemo || v->Typ == gtLine; }
 
+// Writes the object at its place moved by (ox, oy) onto the prepared page;
+// the template object keeps its own place whatever happens.
+void PrintViewShifted(TrbReport* report, int pageNo, TrbView* v, int ox, int oy) {
+  v->x += ox;
+  v->y += oy;
+  struct TBack {
+    TrbView* v;
+    int ox, oy;
+    ~TBack() {
+      v->x -= ox;
+      v->y -= oy;
+    }
+  } back{v, ox, oy};
+  TStream* s = report->TargetPages().Pages(pageNo).Stream.get();
+  s->SetPosition(s->Size());
+  v->PrintToStream(s);
+}
+
 // The current band comes back when a nested print (headers, footers,
 // repeated groups) ends.
 struct TCurrentBand {
@@ -300,19 +318,7 @@ void TrbBand::DrawObject(TrbView* v) {
   }
   int ox = p.ColumnLeft - p.LeftEdge();
   int oy = BandType == btNone ? 0 : y;
-  v->x += ox;
-  v->y += oy;
-  struct TBack {
-    TrbView* v;
-    int ox, oy;
-    ~TBack() {
-      v->x -= ox;
-      v->y -= oy;
-    }
-  } back{v, ox, oy};
-  TStream* s = report->TargetPages().Pages(st.PageNo).Stream.get();
-  s->SetPosition(s->Size());
-  v->PrintToStream(s);
+  PrintViewShifted(report, st.PageNo, v, ox, oy);
 }
 
 // The page-break routine: the band's objects go onto as many pages as they
@@ -568,19 +574,7 @@ void TrbBand::DrawCrossCell(TrbBand* cross, int cx) {
       continue;
     }
     int ox = cx + (p.ColumnLeft - p.LeftEdge());
-    v->x += ox;
-    v->y += y;
-    struct TBack {
-      TrbView* v;
-      int ox, oy;
-      ~TBack() {
-        v->x -= ox;
-        v->y -= oy;
-      }
-    } back{v, ox, y};
-    TStream* s = report->TargetPages().Pages(st.PageNo).Stream.get();
-    s->SetPosition(s->Size());
-    v->PrintToStream(s);
+    PrintViewShifted(report, st.PageNo, v, ox, y);
   }
 }
 
