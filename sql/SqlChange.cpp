@@ -1,6 +1,8 @@
 // UPDATE, DELETE (inside the scan, SqlExecute.cpp) and INSERT.  Every change
 // goes through the dataset operations; RowsAffected counts a row once its
 // change has been posted.
+#include <functional>
+
 #include "platform/core/AnsiText.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
@@ -60,18 +62,11 @@ void PostOrCancel(TDataSet* ds) {
   }
 }
 
-}  // namespace
-
-void TSqlRun::UpdateCurrentRow() {
-  TDataSet* ds = s.MainDataSet;
-  ds->Edit();
+// Fills the record being edited and posts it; a failure on the way
+// cancels the record and passes on.
+void FillAndPost(TDataSet* ds, const std::function<void()>& fill) {
   try {
-    for (int i = 0; i < s.UpdateList.Count(); ++i) {
-      TUpdateItem* u = s.UpdateList[i];
-      TExpression* e = u->Resolver ? u->Resolver->Expression() : nullptr;
-      if (!e || e->IsNull()) continue;  // SET a = NULL leaves a as it is
-      AssignExpression(u->Field, e);
-    }
+    fill();
   } catch (...) {
     try {
       ds->Cancel();
@@ -80,6 +75,21 @@ void TSqlRun::UpdateCurrentRow() {
     throw;
   }
   PostOrCancel(ds);
+}
+
+}  // namespace
+
+void TSqlRun::UpdateCurrentRow() {
+  TDataSet* ds = s.MainDataSet;
+  ds->Edit();
+  FillAndPost(ds, [&] {
+    for (int i = 0; i < s.UpdateList.Count(); ++i) {
+      TUpdateItem* u = s.UpdateList[i];
+      TExpression* e = u->Resolver ? u->Resolver->Expression() : nullptr;
+      if (!e || e->IsNull()) continue;  // SET a = NULL leaves a as it is
+      AssignExpression(u->Field, e);
+    }
+  });
   ++q.RowsAffected;
 }
 
@@ -91,19 +101,12 @@ void TSqlRun::UpdateFromSubquery() {
     if (!rows) SqlQueryError(kSqlRecnoOutOfRange);
     rows->SetRecNo(n);
     ds->Edit();
-    try {
+    FillAndPost(ds, [&] {
       for (int i = 0; i < s.UpdateList.Count() && i < rows->Fields().Count(); ++i) {
         TsqField* column = rows->Fields().Items(i);
         if (!column->IsNull()) AssignColumn(s.UpdateList[i]->Field, column);
       }
-    } catch (...) {
-      try {
-        ds->Cancel();
-      } catch (...) {
-      }
-      throw;
-    }
-    PostOrCancel(ds);
+    });
     ++q.RowsAffected;
     ds->Next();
   }
