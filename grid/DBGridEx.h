@@ -409,6 +409,12 @@ class TCustomDBGridEx : public TCustomGrid {
   // The tool-tip of the cell under info's CursorPos: a title's Hint, or the
   // whole text of a title or data cell with ToolTips that does not fit.
   bool CellHint(THintInfo* info);
+ public:
+  // Whether the form's active control is one of the grid's children (its
+  // editor), or with orGrid the grid itself: the focus has not left it.
+  bool FocusStaysInside(bool orGrid) const;
+
+ protected:
   // Moves to Columns[column] (direction -1 / 1 skips hidden columns that
   // way); selecting extends the rectangle selection.
   void MoveToColumn(int column, int direction, bool selecting);

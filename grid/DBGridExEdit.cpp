@@ -22,8 +22,18 @@
 #include "grid/InplaceEditEx.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
+#include "platform/ui/Forms.h"
 
 TInplaceEdit* TCustomDBGridEx::CreateEditor() { return new TDBGridInplaceEdit(this); }
+
+bool TCustomDBGridEx::FocusStaysInside(bool orGrid) const {
+  TCustomForm* form = GetParentForm();
+  TWinControl* active = form ? form->ActiveControl() : nullptr;
+  if (active == this) return orGrid;
+  for (TWinControl* c = active; c; c = c->Parent())
+    if (c == this) return true;
+  return false;
+}
 
 bool TCustomDBGridEx::CanEditModify() {
   int i = SelectedIndex();

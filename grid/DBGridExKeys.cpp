@@ -889,12 +889,10 @@ void TCustomDBGridEx::MouseMove(TShiftState shift, int x, int y) {
   if (PressedTitleColumn() >= 0) {
     if (std::abs(x - in.titleDown.x) > kTitleDragStart && options_.Contains(dgColumnResize)) {
       // The press becomes a column move of the base grid.
-      int col = PressedTitleColumn();
       SetPressedTitle(-1, false);
       ReleaseCapture();
       TCustomGrid::MouseDown(mbLeft, TShiftState{ssLeft}, in.titleDown.x, in.titleDown.y);
       TCustomGrid::MouseMove(shift, x, y);
-      (void)col;
       return;
     }
     TGridCoord cell = MouseCoord(x, y);

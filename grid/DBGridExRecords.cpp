@@ -261,6 +261,8 @@ bool TCustomDBGridEx::SelectColumnOfField(TField* field) {
 }
 
 void TCustomDBGridEx::DoExit() {
+  // The focus moving into the grid's own editor does not leave the grid.
+  if (FocusStaysInside(false)) return;
   TDataSet* ds = dataLink_->DataSet();
   if (options_.Contains(dgCancelOnExit) && ds && ds->State() == dsInsert && !ds->Modified() &&
       !dataLink_->Modified()) {

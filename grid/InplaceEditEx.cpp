@@ -969,6 +969,9 @@ void TDBGridInplaceEdit::MouseDown(TMouseButton button, TShiftState shift, int x
 void TDBGridInplaceEdit::DoExit() {
   if (listVisible_) CloseUp(false);
   TInplaceEdit::DoExit();
+  // Leaving the editor for a control outside the grid leaves the grid.
+  TCustomDBGridEx* g = DBGrid();
+  if (g && !g->FocusStaysInside(true)) g->DoExit();
 }
 
 // --- buttons -------------------------------------------------------------------

@@ -609,6 +609,26 @@ TEST_F(KeysTest, RightButtonPopsUpTheColumnsMenuForTheGrid) {
 
 // --- typing into cells ----------------------------------------------------------------
 
+TEST_F(KeysTest, TheFocusMovingIntoTheEditorKeepsANewRecord) {
+  AddRows(2);
+  Link();
+  form->SetActiveControl(grid);
+  ds->Last();
+  Key(VK_DOWN);
+  ASSERT_EQ(ds->State(), dsInsert);
+  Key(VK_F2);  // the editor shows and takes the focus, nothing typed yet
+  TInplaceEdit* ed = grid->InplaceEditor();
+  ASSERT_TRUE(ed && ed->EditorVisible());
+  form->SetActiveControl(ed);
+  EXPECT_EQ(ds->State(), dsInsert);
+  // Leaving the grid altogether still cancels the untouched insert.
+  TEdit other(form);
+  other.SetParent(form);
+  form->SetActiveControl(&other);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->RecordCount(), 2);
+}
+
 TEST_F(KeysTest, TypingChineseStartsTheEditorWithTheWholeCharacter) {
   AddRows(2);
   Link();

@@ -15,6 +15,8 @@
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/SysColors.h"
 
+#include <QWidget>
+
 namespace {
 
 struct EditorAccess : TDBGridInplaceEdit {
@@ -164,6 +166,19 @@ TEST_F(EditorTest, ShiftDoubleClickStepsAKeyPickListBack) {
   EXPECT_EQ(ds->FieldByName("FLAG")->AsString(), AnsiString("N"));
   ed->Perform(WM_LBUTTONDBLCLK, MK_LBUTTON, MakeLParam(3, 3));
   EXPECT_EQ(ds->FieldByName("FLAG")->AsString(), AnsiString("Y"));
+}
+
+TEST_F(EditorTest, TheOpenPickListIsShownUnderTheCell) {
+  Picks(name, {"first", "second", "third"});
+  Open(0);
+  ed->DropDown();
+  Shot();
+  QImage img = form->Surface()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  SaveGridShot(img, "editor_pick_list_open");
+  TPopupListbox* list = ed->PickList();
+  TRect r(list->Left(), list->Top(), list->Left() + list->Width(), list->Top() + list->Height());
+  // Its items' text is drawn: the area is not one plain colour.
+  EXPECT_GT(CountNotColor(img, r, static_cast<TColor>(ColorToRGB(clWindow))), 20);
 }
 
 TEST_F(EditorTest, EnterTakesTheItemAndEscapeRestoresTheText) {
