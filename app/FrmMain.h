@@ -27,6 +27,7 @@ class TSpeedButton;
 class TDBNavigator;
 class TEdit;
 class TDBEdit;
+class TWSExportToXLS;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -96,6 +97,16 @@ class TfrmMain : public TForm {
   TEdit* EdtYHM = nullptr;
   TDBEdit* DbEdtPrix = nullptr;
   TUdbQuery* UdbQuery1 = nullptr;
+
+  // The worksheet export commands (ExportCommands.cpp): the exporter, the
+  // summary query, the query of the card page's files, the card page's
+  // button; InstallPages installs them.
+  TWSExportToXLS* WSExportToXLS1 = nullptr;
+  TUdbQuery *Adoquery1 = nullptr, *QueryExport = nullptr;
+  TSpeedButton* SptBtnexcel = nullptr;
+  void InstallExportCommands();
+  void SptBtnexcelClick(TObject* sender);
+  void SptBtnRptExcelClick(TObject* sender);
 
   AnsiString getFldNameByDesc(const AnsiString& desc) const;
   void CreatUserPanel(const AnsiString& page, TPanel* panel);

@@ -154,6 +154,7 @@ void TfrmMain::InstallPages() {
   UdbQuery1 = new TUdbQuery(this);
   UdbQuery1->SetName("UdbQuery1");
   UdbQuery1->SetDataBase(FrmData->UdbDataBase1);
+  InstallExportCommands();
 }
 
 void TfrmMain::MenuItem(TObject* sender) {
