@@ -28,6 +28,10 @@ class TDBNavigator;
 class TEdit;
 class TDBEdit;
 class TWSExportToXLS;
+class TrbReport;
+class TrbDBDataSet;
+class TrbPage;
+class Variant;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -107,6 +111,20 @@ class TfrmMain : public TForm {
   void InstallExportCommands();
   void SptBtnexcelClick(TObject* sender);
   void SptBtnRptExcelClick(TObject* sender);
+
+  // The report page's printed reports (PayReports.cpp): the report, its
+  // dataset, the paper query, the print button, the bonus page's label.
+  TrbReport* rbReport1 = nullptr;
+  TrbDBDataSet* rbDBDataSet = nullptr;
+  TUdbQuery* qryPaper = nullptr;
+  TSpeedButton* SptBtnGzbDy = nullptr;
+  TLabel* LblJJBm = nullptr;
+  void InstallReports();
+  void SptBtnGzbDyClick(TObject* sender);
+  // The report variables: "ZBR" the operator, "DWMC" the organisation,
+  // "BMMC" the bonus page's department; other names are left untouched.
+  void rbReport1GetValue(const AnsiString& name, Variant& value);
+  void ApplyPaper(TrbPage* page, int size, int width, int height, bool landscape);
 
   AnsiString getFldNameByDesc(const AnsiString& desc) const;
   void CreatUserPanel(const AnsiString& page, TPanel* panel);

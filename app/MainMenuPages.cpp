@@ -155,6 +155,7 @@ void TfrmMain::InstallPages() {
   UdbQuery1->SetName("UdbQuery1");
   UdbQuery1->SetDataBase(FrmData->UdbDataBase1);
   InstallExportCommands();
+  InstallReports();
 }
 
 void TfrmMain::MenuItem(TObject* sender) {

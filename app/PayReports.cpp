@@ -1,0 +1,286 @@
+// The report page's reports built in code.  See PayReports.h.
+#include "app/PayReports.h"
+
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbTable.h"
+#include "app/ExportCommands.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
+#include "app/GzSettings.h"
+#include "app/StrCon.h"
+#include "platform/core/DateTime.h"
+#include "platform/core/NumFormat.h"
+#include "platform/core/Variant.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/Fields.h"
+#include "platform/ui/Buttons.h"
+#include "platform/ui/ComCtrls.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/ExtCtrls.h"
+#include "platform/ui/StdCtrls.h"
+#include "report/ReportBand.h"
+#include "report/ReportBuild.h"
+#include "report/ReportComponent.h"
+#include "report/ReportDatasets.h"
+#include "report/ReportPage.h"
+#include "app/ReportPreviewBridge.h"
+#include "report/ReportPrinter.h"
+#include "report/ReportViews.h"
+#include "sql/UdbQuery.h"
+
+namespace payroll {
+
+const TColumnLayout kSummaryColumns = {"LRTB", 88, 16, 104, 16, 88, 32, "LRTB", 150, 16};
+
+AnsiString MoneyFormatString(int decimals) {
+  return decimals <= 0 ? AnsiString("0") : "0." + StrCon->RepeatChar('0', decimals);
+}
+
+namespace {
+
+TrbMemoView* TitleMemo(TrbPage* page, const char* frame, int left, int top, int width, int height,
+                       const AnsiString& text) {
+  auto* memo = new TrbMemoView;
+  memo->FrameTyp = rbFrameSides(frame);
+  memo->GapX = 0;
+  memo->GapY = 0;
+  memo->FontName = "宋体";
+  memo->FontSize = 7;
+  memo->Alignment = rbApplyAlignment(memo->Alignment, "CM");
+  memo->SetBounds(left, top, width, height);
+  memo->Memo.SetText(text);
+  page->Add(memo);
+  return memo;
+}
+
+}  // namespace
+
+int AddColumnTitles(TrbPage* page, TDataSet* rptStru, int x, const TColumnLayout& layout) {
+  int groupWidth = 0;
+  AnsiString groupTitle;
+  auto closeGroup = [&] {
+    TitleMemo(page, "LRTB", x - groupWidth, layout.groupTop, groupWidth, layout.groupHeight,
+              CommaToLines(groupTitle));
+    groupWidth = 0;
+    groupTitle.clear();
+  };
+  for (rptStru->First(); !rptStru->Eof(); rptStru->Next()) {
+    const AnsiString title = rptStru->FieldByName("FldTitle")->AsString();
+    const int width = rptStru->FieldByName("RptLen")->AsInteger() * kCharWidth;
+    const size_t bar = title.find('|');
+    if (groupWidth > 0) {
+      const AnsiString group = bar == std::string::npos ? AnsiString() : AnsiString(title.substr(0, bar));
+      if (group != groupTitle) closeGroup();
+    }
+    if (bar != std::string::npos) {
+      groupWidth += width;
+      groupTitle = title.substr(0, bar);
+      TitleMemo(page, layout.titleFrame, x, layout.lowerTop, width, layout.lowerHeight, title.substr(bar + 1));
+    } else {
+      TitleMemo(page, layout.titleFrame, x, layout.singleTop, width, layout.singleHeight, CommaToLines(title));
+    }
+    x += width;
+  }
+  // A group that ends the columns still gets its title.
+  if (groupWidth > 0) closeGroup();
+  return x;
+}
+
+int AddColumnValues(TrbPage* page, TDataSet* rptStru, int x, const TColumnLayout& layout,
+                    const std::function<AnsiString(const AnsiString& field)>& valueText) {
+  for (rptStru->First(); !rptStru->Eof(); rptStru->Next()) {
+    const int width = rptStru->FieldByName("RptLen")->AsInteger() * kCharWidth;
+    RbCollection->AddMemoFormatted(page, layout.valueFrame, x, layout.valueTop, width, layout.valueHeight,
+                                   valueText(rptStru->FieldByName("RptField")->AsString()), "RM", 7,
+                                   kMoneyFormat,
+                                   MoneyFormatString(rptStru->FieldByName("RptDec")->AsInteger()));
+    x += width;
+  }
+  return x;
+}
+
+bool IsDepartmentLevelReport(const AnsiString& report) {
+  return report == "部门工资汇总表" || report == "部门绩效工资汇总表" || report == "临时工工资汇总表";
+}
+
+bool IsSummaryReport(const AnsiString& report) {
+  return IsDepartmentLevelReport(report) || report == "单位工资汇总表" || report == "单位绩效工资汇总表";
+}
+
+AnsiString SummaryStructureTitle(const AnsiString& report) {
+  if (report.find("绩效") != std::string::npos) return "岗位绩效";
+  if (report == "临时工工资汇总表") return "临时工";
+  return "普通职工";
+}
+
+TReportPreviewCalls ReportPreviewCalls(TrbReport* report) {
+  TReportPreviewCalls c;
+  c.Pages = [report] { return &report->EMFPages(); };
+  c.Templates = [report] { return &report->Pages(); };
+  c.Title = report->Title();
+  c.Print = [report](const AnsiString& pages, int copies, bool collate, int which) {
+    report->PrintPreparedReport(pages, copies, collate, static_cast<TrbPrintPages>(which));
+  };
+  c.Prepare = [report] { return report->PrepareReport(); };
+  c.Load = [report](const AnsiString& f) { report->LoadPreparedReport(f); };
+  c.Save = [report](const AnsiString& f) { report->SavePreparedReport(f); };
+  return c;
+}
+
+void InstallReportPreview() {
+  if (TrbReport::PreviewHook()) return;
+  TrbReport::PreviewHook() = [](TrbReport* report) { ShowReportPreview(ReportPreviewCalls(report), nullptr); };
+}
+
+}  // namespace payroll
+
+namespace {
+
+int Box(const AnsiString& text, unsigned flags) { return MessageBox(text, Application->Title(), flags); }
+
+// The byte length of a text without its blanks at both ends.
+int TrimmedLength(const AnsiString& s) {
+  const size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return 0;
+  return int(s.find_last_not_of(' ') - a + 1);
+}
+
+}  // namespace
+
+void TfrmMain::InstallReports() {
+  payroll::InstallReportPreview();
+  rbReport1 = new TrbReport(this);
+  rbReport1->SetName("rbReport1");
+  rbReport1->OnGetValue = [this](const AnsiString& name, Variant& value) { rbReport1GetValue(name, value); };
+  rbDBDataSet = new TrbDBDataSet(this);
+  rbDBDataSet->SetName("rbDBDataSet");
+  qryPaper = new TUdbQuery(this);
+  qryPaper->SetName("qryPaper");
+  qryPaper->SetDataBase(FrmData->UdbDataBase1);
+  // The bonus page's department label, set by a click in the tree.
+  LblJJBm = dynamic_cast<TLabel*>(FindComponent("LblJJBm"));
+  if (!LblJJBm && Panel2) {
+    LblJJBm = new TLabel(this);
+    LblJJBm->SetName("LblJJBm");
+    LblJJBm->SetParent(Panel2);
+    LblJJBm->SetBounds(8, 32, 300, 16);
+    LblJJBm->SetCaption("");
+  }
+  if (ComboBoxReport && !SptBtnGzbDy) {
+    SptBtnGzbDy = new TSpeedButton(this);
+    SptBtnGzbDy->SetName("SptBtnGzbDy");
+    SptBtnGzbDy->SetParent(ComboBoxReport->Parent());
+    SptBtnGzbDy->SetBounds(300, 38, 80, 24);
+    SptBtnGzbDy->SetCaption("打 印");
+    SptBtnGzbDy->OnClick = [this](TObject* s) { SptBtnGzbDyClick(s); };
+  }
+}
+
+void TfrmMain::rbReport1GetValue(const AnsiString& name, Variant& value) {
+  if (name == "ZBR") value = Variant(FrmLogin ? FrmLogin->LoginUserName : AnsiString());
+  else if (name == "DWMC") value = Variant(DwMc);
+  else if (name == "BMMC") value = Variant(LblJJBm ? LblJJBm->Caption() : AnsiString());
+}
+
+void TfrmMain::SptBtnGzbDyClick(TObject*) {
+  using namespace payroll;
+  const AnsiString date = FormatDateTime("yyyy.mm.dd", Date());
+  const AnsiString report = ComboBoxReport->Text();
+  if (report.empty()) {
+    Box(kSummaryNoReport, MB_OK | MB_ICONWARNING);
+    return;
+  }
+  // Paper of the report: paper code 1, portrait, margin 0 without a row.
+  int paperIdx = 1, paperWidth = 0, paperHeight = 0, leftMarg = 0;
+  bool landscape = false;
+  qryPaper->Close();
+  qryPaper->SQL()->SetText("select * from rptPaper where rptName=" + QuotedStr(report));
+  qryPaper->Open();
+  if (!qryPaper->IsEmpty()) {
+    paperIdx = qryPaper->FieldByName("paperIdx")->AsInteger();
+    paperWidth = qryPaper->FieldByName("paperWidth")->AsInteger();
+    paperHeight = qryPaper->FieldByName("paperHeight")->AsInteger();
+    leftMarg = qryPaper->FieldByName("leftMarg")->AsInteger();
+    landscape = qryPaper->FieldByName("paperType")->AsInteger() != 0;
+  }
+  qryPaper->Close();
+
+  Adoquery1->Close();
+  Adoquery1->SQL()->SetText("select * from bm where bmbh like '__'");
+  if (IsDepartmentLevelReport(report)) {
+    AnsiString code;
+    if (!SelectedDepartmentCode(TreeViewBm, code)) {
+      Box(kSummaryNoDepartment, MB_OK | MB_ICONWARNING);
+      return;
+    }
+    Adoquery1->SQL()->Clear();
+    Adoquery1->SQL()->Add("select * from bm where  copy(bmbh,3,1)<>'9'  and bmbh like '" + code + "%'" +
+                          " and length(bmbh)<=" + IntToStr(int(code.size()) + 2) + " order by xh");
+  }
+  Adoquery1->Open();
+  if (Adoquery1->IsEmpty()) {
+    Box(kNoPrintRows, MB_OK | MB_ICONERROR);
+    return;
+  }
+  Application->ProcessMessages();
+
+  if (!IsSummaryReport(report)) return;  // the other reports are not built here yet
+
+  rbDBDataSet->SetDataSet(Adoquery1);
+  rbReport1->Pages().Clear();
+  TrbPage* page = rbReport1->Pages().Add();
+  ApplyPaper(page, paperIdx, paperWidth, paperHeight, landscape);
+  rbReport1->SetTwoPass(true);
+
+  const int titleWidth = 12 * (TrimmedLength(report) + int(DwMc.size()) + 10);
+  const bool departmentLevel = IsDepartmentLevelReport(report);
+  RbCollection->AddBand(page, 0, 120, btPageHeader);
+  RbCollection->AddMemo(page, "B", 200, 20, titleWidth, 40, DwMc + report, "CM", 20, 3);
+  if (departmentLevel)
+    RbCollection->AddMemo(page, "", leftMarg + 25, 70, 300, 16, "单位：" + LblGzHzbBm->Caption(), "LM", 7, 0);
+  if (report == "单位工资汇总表")
+    RbCollection->AddMemo(page, "", leftMarg + 25, 70, 300, 16, "单位（盖章）：" + DwMc, "LM", 7, 0);
+  RbCollection->AddMemo(page, "", 200, 70, titleWidth, 16, "打印日期：" + date, "CM", 7, 3);
+  RbCollection->AddMemo(page, "", 1050, 70, 100, 16, "第[PAGE#]页 共[TOTALPAGES]页        ", "CM", 7, 0);
+  RbCollection->AddMemo(page, "LRTB", leftMarg, 88, 60, 32, departmentLevel ? "部门名称" : "单位名称", "CM", 7, 0);
+  RbCollection->AddMemo(page, "LRTB", leftMarg + 60, 88, 24, 32, "人数", "CM", 7, 0);
+  RbCollection->AddBand(page, 300, 40, btPageFooter);
+
+  TUdbTable* structure = FrmData->TblRptStru;
+  structure->SetFiltered(false);
+  structure->SetFilterText("RptTitle='" + SummaryStructureTitle(report) + "'");
+  structure->SetFiltered(true);
+  structure->Open();
+  TrbPage* const target = page;
+  const TColumnLayout& layout = kSummaryColumns;
+  AddColumnTitles(target, structure, leftMarg + 84, layout);
+  RbCollection->AddDataBand(target, 150, 16, "rbdbdataset");
+  RbCollection->AddMemo(target, "LRTB", leftMarg, 150, 60, 16, "[adoquery1.\"bmmc\"]", "CM", 7, 0);
+  RbCollection->AddMemo(target, "LRTB", leftMarg + 60, 150, 24, 16, "[adoquery1.\"rs\"]", "RM", 7, 0);
+  RbCollection->AddBand(target, 300, 40, btPageFooter);
+  AddColumnValues(target, structure, leftMarg + 84, layout,
+                  [](const AnsiString& field) { return "[adoquery1.\"" + field + "\"]"; });
+  structure->SetFiltered(false);
+  structure->Close();
+
+  RbCollection->AddBand(page, 400, 100, btReportSummary);
+  RbCollection->AddMemo(page, " ", 200, 405, 60, 16, "审    批:", "CT", 7, 0);
+  RbCollection->AddMemo(page, " ", 500, 405, 60, 16, "部门主管:", "CT", 7, 0);
+  RbCollection->AddMemo(page, " ", 900, 405, 180, 16,
+                        "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0);
+  rbReport1->ShowReport();
+  Adoquery1->Close();
+}
+
+void TfrmMain::ApplyPaper(TrbPage* page, int size, int width, int height, bool landscape) {
+  // The printer module settles the paper: it replaces code, size and
+  // orientation by what the printer offers.
+  TrbPrinter* printer = rbPrinter();
+  printer->SetPrinterInfo(size, width, height, 0, landscape ? poLandscape : poPortrait, true);
+  page->pgSize = printer->PaperSize();
+  page->pgWidth = printer->PaperWidth();
+  page->pgHeight = printer->PaperHeight();
+  page->pgOr = printer->Orientation() == poLandscape ? 1 : 0;
+  page->pgBin = 0;
+}

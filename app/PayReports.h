@@ -1,0 +1,71 @@
+// The report page's printed reports built in code (PayReports.cpp, members
+// of TfrmMain) and the report variables the main form answers.
+//
+// Every built report: the report is emptied, one page is added and given
+// the paper of the report's rptPaper row, bands and texts are placed in
+// code and the report dataset rbDBDataSet is pointed at the data.  The
+// pay columns come from RptStru rows of the report's title, in RptNo
+// order, in two passes over the rows: the column titles (a title "A|B" is
+// column B under a group title A spanning the consecutive columns of
+// group A; commas make line breaks) and the value cells, each formatted
+// with kMoneyFormat and "0" or "0." + RptDec zeros.
+//
+// Built so far: the five summaries over the department rows (bm).
+// App layer: report/ for the report engine.
+#pragma once
+
+#include <functional>
+
+#include "app/ReportPreviewBridge.h"
+#include "platform/core/AnsiString.h"
+
+class TDataSet;
+class TrbPage;
+class TrbReport;
+class Variant;
+
+namespace payroll {
+
+inline constexpr int kMoneyFormat = 0x0104022E;
+inline constexpr int kCharWidth = 6;  // design units per RptLen character
+inline constexpr const char* kNoPrintRows = "\r没有要打印的数据!!";
+inline constexpr const char* kNoPrintEmployees = "\r没有要打印的数据!";
+
+// "0" for decimals <= 0, else "0." followed by that many zeros.
+AnsiString MoneyFormatString(int decimals);
+
+// The places of the column objects of one report kind.
+struct TColumnLayout {
+  const char* titleFrame;  // frame sides of a column title
+  int groupTop, groupHeight;
+  int lowerTop, lowerHeight;    // a grouped column's title
+  int singleTop, singleHeight;  // an ungrouped column's title
+  const char* valueFrame;
+  int valueTop, valueHeight;
+};
+// Summaries: four-sided titles in rows 88 and 104, values at 150.
+extern const TColumnLayout kSummaryColumns;
+
+// The two column passes over the rows of rptStru (walked from the first
+// row) starting at x: the titles, then (after the data band) the value
+// cells, whose text valueText makes from the row's RptField.  Each
+// returns the x after the last column.
+int AddColumnTitles(TrbPage* page, TDataSet* rptStru, int x, const TColumnLayout& layout);
+int AddColumnValues(TrbPage* page, TDataSet* rptStru, int x, const TColumnLayout& layout,
+                    const std::function<AnsiString(const AnsiString& field)>& valueText);
+
+// True for the five summaries; the department-level ones need a
+// department chosen in the tree.
+bool IsSummaryReport(const AnsiString& report);
+bool IsDepartmentLevelReport(const AnsiString& report);
+// The RptStru title of a summary's columns.
+AnsiString SummaryStructureTitle(const AnsiString& report);
+
+// The calls the preview window makes on a report.
+TReportPreviewCalls ReportPreviewCalls(TrbReport* report);
+
+// Makes a prepared report show in the modal preview window, unless a
+// preview is already installed (a test's).
+void InstallReportPreview();
+
+}  // namespace payroll

@@ -1,0 +1,253 @@
+// The report page's reports built in code over the test database: the
+// column passes (group titles, formats), the report variables, and the
+// summary report formed, printed to a PDF file and shown in the preview.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "FakeDialogService.h"
+#include "UiTestSupport.h"
+#include "Udb/UdbTable.h"
+#include "app/ExportCommands.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
+#include "app/GzSettings.h"
+#include "app/PayReports.h"
+#include "app/PayrollProgram.h"
+#include "app/StartupForms.h"
+#include "platform/core/Files.h"
+#include "platform/core/Variant.h"
+#include "platform/data/Fields.h"
+#include "platform/ui/Buttons.h"
+#include "platform/ui/ComCtrls.h"
+#include "platform/ui/Printers.h"
+#include "platform/ui/StdCtrls.h"
+#include "report/ReportComponent.h"
+#include "report/ReportPage.h"
+#include "report/ReportPrepared.h"
+#include "report/ReportPrinter.h"
+#include "report/ReportViews.h"
+
+namespace {
+
+struct TText {
+  int x, y, dx, dy;
+  AnsiString text;
+  int format;
+  AnsiString formatStr;
+};
+
+AnsiString Joined(const TrbView* v) {
+  AnsiString text;
+  for (int k = 0; k < v->Memo.Count(); ++k) {
+    AnsiString line = v->Memo[k];
+    line.erase(std::remove(line.begin(), line.end(), kParagraphEndMark), line.end());
+    if (line.empty() && k == v->Memo.Count() - 1) continue;
+    if (!text.empty()) text += "|";
+    text += line;
+  }
+  return text;
+}
+
+std::vector<TText> Memos(TrbPage* page) {
+  std::vector<TText> out;
+  for (const auto& o : page->Objects) {
+    if (o->Typ != gtMemo) continue;
+    auto* m = static_cast<TrbMemoView*>(o.get());
+    out.push_back({o->x, o->y, o->dx, o->dy, Joined(o.get()), m->Format, m->FormatStr});
+  }
+  return out;
+}
+
+class Reports : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureUiApp();
+    TrbReport::PreviewHook() = [this](TrbReport*) { ++previews; };
+    db = std::make_unique<TTestPayrollDb>();
+    oldDir = GetCurrentDir();
+    SetCurrentDir(db->Folder());
+    payroll::CreatePayrollForms();
+    ASSERT_NE(frmMain, nullptr);
+    ASSERT_NE(frmMain->SptBtnGzbDy, nullptr);
+  }
+  void TearDown() override {
+    delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
+    delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
+    delete FrmData;
+    FrmData = nullptr;
+    frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
+    FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+    SetCurrentDir(oldDir);
+    TrbReport::PreviewHook() = nullptr;
+  }
+  void AddStructure(const char* title, const char* field, const char* fldTitle, int len, int dec, int no) {
+    TUdbTable* t = FrmData->TblRptStru;
+    if (!t->Active()) t->Open();
+    t->Append();
+    t->FieldByName("RptTitle")->SetAsString(title);
+    t->FieldByName("RptField")->SetAsString(field);
+    t->FieldByName("FldTitle")->SetAsString(fldTitle);
+    t->FieldByName("RptLen")->SetAsInteger(len);
+    t->FieldByName("RptDec")->SetAsInteger(dec);
+    t->FieldByName("RptNo")->SetAsInteger(no);
+    t->Post();
+  }
+  void Print(const char* report) {
+    frmMain->ComboBoxReport->SetText(report);
+    frmMain->SptBtnGzbDy->OnClick(frmMain->SptBtnGzbDy);
+  }
+  std::vector<AnsiString> Texts() {
+    std::vector<AnsiString> t;
+    for (const auto& b : dialogs.Boxes) t.push_back(b.Text);
+    return t;
+  }
+  // The texts of a formed page.
+  std::vector<AnsiString> Formed(int page) {
+    std::vector<AnsiString> out;
+    for (const TText& t : Memos(frmMain->rbReport1->EMFPages().ObjectsToPage(page))) out.push_back(t.text);
+    return out;
+  }
+
+  std::unique_ptr<TTestPayrollDb> db;
+  AnsiString oldDir;
+  TFakeDialogService dialogs;
+  int previews = 0;
+};
+
+TEST(ReportTexts, MoneyFormatStrings) {
+  EXPECT_EQ(payroll::MoneyFormatString(2), "0.00");
+  EXPECT_EQ(payroll::MoneyFormatString(0), "0");
+  EXPECT_EQ(payroll::MoneyFormatString(-1), "0");
+  EXPECT_EQ(payroll::SummaryStructureTitle("部门绩效工资汇总表"), "岗位绩效");
+  EXPECT_EQ(payroll::SummaryStructureTitle("临时工工资汇总表"), "临时工");
+  EXPECT_EQ(payroll::SummaryStructureTitle("单位工资汇总表"), "普通职工");
+}
+
+TEST_F(Reports, ColumnPassesGroupConsecutiveTitlesAndCloseATrailingGroup) {
+  AddStructure("T", "F01", "应发,工资|基本", 10, 2, 1);
+  AddStructure("T", "F02", "应发,工资|津贴", 5, 0, 2);
+  AddStructure("T", "F03", "个,税", 8, 1, 3);
+  AddStructure("T", "F04", "代扣|房租", 6, 2, 4);
+  TUdbTable* t = FrmData->TblRptStru;
+  t->SetFilterText("RptTitle='T'");
+  t->SetFiltered(true);
+  TrbPage page;
+  const int end = payroll::AddColumnTitles(&page, t, 100, payroll::kSummaryColumns);
+  EXPECT_EQ(end, 100 + (10 + 5 + 8 + 6) * 6);
+  payroll::AddColumnValues(&page, t, 100, payroll::kSummaryColumns,
+                           [](const AnsiString& f) { return "[v." + f + "]"; });
+  t->SetFiltered(false);
+  const auto m = Memos(&page);
+  ASSERT_EQ(m.size(), 10u);
+  auto at = [&](int i, int x, int y, int dx, int dy, const char* text) {
+    EXPECT_EQ(m[i].x, x) << i;
+    EXPECT_EQ(m[i].y, y) << i;
+    EXPECT_EQ(m[i].dx, dx) << i;
+    EXPECT_EQ(m[i].dy, dy) << i;
+    EXPECT_EQ(m[i].text, text) << i;
+  };
+  at(0, 100, 104, 60, 16, "基本");
+  at(1, 160, 104, 30, 16, "津贴");
+  at(2, 100, 88, 90, 16, "应发|工资");  // one group title over both, two lines
+  at(3, 190, 88, 48, 32, "个|税");
+  at(4, 238, 104, 36, 16, "房租");
+  at(5, 238, 88, 36, 16, "代扣");  // the trailing group still gets its title
+  at(6, 100, 150, 60, 16, "[v.F01]");
+  EXPECT_EQ(m[6].format, 0x0104022E);
+  EXPECT_EQ(m[6].formatStr, "0.00");
+  EXPECT_EQ(m[7].formatStr, "0");
+  EXPECT_EQ(m[8].formatStr, "0.0");
+  at(9, 238, 150, 36, 16, "[v.F04]");
+}
+
+TEST_F(Reports, VariablesAreAnsweredByExactNameOnly) {
+  FrmLogin->LoginUserName = "张会计";
+  frmMain->LblJJBm->SetCaption("财务科");
+  const std::pair<const char*, const char*> cases[] = {
+      {"ZBR", "张会计"}, {"DWMC", "测试单位"}, {"BMMC", "财务科"}, {"zbr", "untouched"}, {"PAGE#", "untouched"}};
+  for (const auto& [name, expected] : cases) {
+    Variant v("untouched");
+    frmMain->rbReport1GetValue(name, v);
+    EXPECT_EQ(v.AsString(), expected) << name;
+  }
+}
+
+TEST_F(Reports, RefusalsLeaveTheReportUnshown) {
+  Print("");
+  frmMain->TreeViewBm->SetSelected(nullptr);
+  Print("部门工资汇总表");
+  EXPECT_EQ(Texts(), (std::vector<AnsiString>{payroll::kSummaryNoReport, payroll::kSummaryNoDepartment}));
+  EXPECT_EQ(previews, 0);
+}
+
+TEST_F(Reports, UnitSummaryFormsPrintsAndPreviews) {
+  AddStructure("普通职工", "F02", "应发,工资|岗位", 10, 2, 2);
+  AddStructure("普通职工", "F01", "应发,工资|基本", 10, 2, 1);
+  TUdbTable* bm = FrmData->TblBm;
+  ASSERT_TRUE(bm->Locate("BMBH", "01", {}));
+  bm->Edit();
+  bm->FieldByName("F01")->SetAsFloat(3100);
+  bm->FieldByName("F02")->SetAsFloat(250.5);
+  bm->Post();
+  FrmLogin->LoginUserName = "张会计";
+
+  Print("单位工资汇总表");
+  ASSERT_EQ(previews, 1) << (dialogs.Boxes.empty() ? AnsiString() : dialogs.Boxes.back().Text);
+  TrbReport* r = frmMain->rbReport1;
+  ASSERT_EQ(r->EMFPages().Count(), 1);
+  const auto texts = Formed(0);
+  auto has = [&](const AnsiString& t) { return std::find(texts.begin(), texts.end(), t) != texts.end(); };
+  EXPECT_TRUE(has("测试单位单位工资汇总表"));
+  EXPECT_TRUE(has("单位（盖章）：测试单位"));
+  EXPECT_TRUE(has("第1页 共1页        "));
+  EXPECT_TRUE(has("单位名称"));
+  EXPECT_TRUE(has("应发|工资"));
+  EXPECT_TRUE(has("总部"));
+  EXPECT_TRUE(has("3100.00"));
+  EXPECT_TRUE(has("250.50"));
+  EXPECT_TRUE(has("制    表:  张会计"));
+  EXPECT_FALSE(FrmData->TblRptStru->Active());
+  // The paper without a rptPaper row: code 1, portrait.
+  EXPECT_EQ(r->Pages().Pages(0)->pgOr, 0);
+
+  // Printed to a PDF file, its page rendered.
+  if (!rbPrinter()->HasSystemPrinters()) {
+    const AnsiString pdf = db->Folder() + "summary.pdf";
+    rbPrinter()->Printer()->SetOutputFileName(pdf);
+    r->PrintPreparedReport("", 1, true, rbppAll);
+    rbPrinter()->Printer()->SetOutputFileName("");
+    ASSERT_TRUE(std::filesystem::exists(MapPath(pdf)));
+    if (std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
+      const std::string out = MapPath(db->Folder() + "summary");
+      const std::string cmd = "pdftoppm -r 60 -f 1 -l 1 -png '" + MapPath(pdf) + "' '" + out + "'";
+      ASSERT_EQ(std::system(cmd.c_str()), 0);
+      QImage page(QString::fromStdString(out + "-1.png"));
+      ASSERT_FALSE(page.isNull());
+      int dark = 0;
+      for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
+      EXPECT_GT(dark, 200) << "frames and texts on the printed page";
+      if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+        page.save(QString::fromUtf8(shots) + "/app-summary-printed.png");
+    }
+  }
+
+  // The preview window over the formed report.
+  payroll::ShowReportPreview(payroll::ReportPreviewCalls(r), [](TForm* window) {
+    QImage shot = window->Handle()->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+      shot.save(QString::fromUtf8(shots) + "/app-summary-preview.png");
+  });
+}
+
+}  // namespace
