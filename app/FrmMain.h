@@ -32,6 +32,9 @@ class TrbReport;
 class TrbDBDataSet;
 class TrbPage;
 class Variant;
+namespace payroll {
+struct TPaySheet;
+}
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -125,6 +128,8 @@ class TfrmMain : public TForm {
   // "BMMC" the bonus page's department; other names are left untouched.
   void rbReport1GetValue(const AnsiString& name, Variant& value);
   void ApplyPaper(TrbPage* page, int size, int width, int height, bool landscape);
+  void PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
+                     const std::function<void(TrbPage*)>& paper);
 
   AnsiString getFldNameByDesc(const AnsiString& desc) const;
   void CreatUserPanel(const AnsiString& page, TPanel* panel);

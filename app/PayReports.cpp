@@ -11,6 +11,7 @@
 #include "app/StrCon.h"
 #include "platform/core/DateTime.h"
 #include "platform/core/NumFormat.h"
+#include "platform/core/TextForm.h"
 #include "platform/core/Variant.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
@@ -32,6 +33,32 @@
 namespace payroll {
 
 const TColumnLayout kSummaryColumns = {"LRTB", 88, 16, 104, 16, 88, 32, "LRTB", 150, 16};
+const TColumnLayout kPaySheetColumns = {"LRT", 154, 14, 168, 14, 154, 28, "LRB", 182, 14};
+
+const TPaySheet* PaySheetOf(const AnsiString& report) {
+  static const TPaySheet sheets[] = {
+      {"职工工资单", true, "普通职工", 0, 80, 1050, {200, 500, 900}},
+      {"年薪人员工资单", true, "年薪人员", 50, 90, 750, {100, 300, 600}},
+      {"绩效工资单", true, "岗位绩效", 100, 90, 530, {100, 300, 530}},
+      {"临时工工资单", false, "临时工", 50, 90, 530, {100, 280, 480}},
+  };
+  for (const TPaySheet& s : sheets)
+    if (report == s.name) return &s;
+  return nullptr;
+}
+
+AnsiString PaySheetFilter(const TPaySheet& sheet, const AnsiString& code, const AnsiString& unit) {
+  const AnsiString name = sheet.name;
+  if (name == "年薪人员工资单") return "zgqk='年薪人员' and (zgbh like '" + code + "%')";
+  if (name == "临时工工资单") return "zgbh like '" + unit + "98%'";
+  return "zgbh like '" + code + "%'";
+}
+
+bool IsRetiredOrTemporaryGroup(const AnsiString& code) {
+  if (code.size() < 4) return false;
+  const AnsiString group = code.substr(2, 2);
+  return group == "99" || group == "98";
+}
 
 AnsiString MoneyFormatString(int decimals) {
   return decimals <= 0 ? AnsiString("0") : "0." + StrCon->RepeatChar('0', decimals);
@@ -150,6 +177,9 @@ int TrimmedLength(const AnsiString& s) {
 
 void TfrmMain::InstallReports() {
   payroll::InstallReportPreview();
+  // Built reports name the employee table as FrmData.TblGzk: the data
+  // module is found by name from anywhere (it leaves the list when freed).
+  if (FrmData) RegisterGlobalRoot(FrmData);
   rbReport1 = new TrbReport(this);
   rbReport1->SetName("rbReport1");
   rbReport1->OnGetValue = [this](const AnsiString& name, Variant& value) { rbReport1GetValue(name, value); };
@@ -225,6 +255,12 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
   }
   Application->ProcessMessages();
 
+  if (const TPaySheet* sheet = PaySheetOf(report)) {
+    PrintPaySheet(*sheet, date, leftMarg, [&](TrbPage* page) {
+      ApplyPaper(page, paperIdx, paperWidth, paperHeight, landscape);
+    });
+    return;
+  }
   if (!IsSummaryReport(report)) return;  // the other reports are not built here yet
 
   rbDBDataSet->SetDataSet(Adoquery1);
@@ -283,4 +319,73 @@ void TfrmMain::ApplyPaper(TrbPage* page, int size, int width, int height, bool l
   page->pgHeight = printer->PaperHeight();
   page->pgOr = printer->Orientation() == poLandscape ? 1 : 0;
   page->pgBin = 0;
+}
+
+void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
+                             const std::function<void(TrbPage*)>& paper) {
+  using namespace payroll;
+  AnsiString code, unit;
+  if (sheet.needsDepartment && !SelectedDepartmentCode(TreeViewBm, code)) {
+    Box(kSummaryNoDepartment, MB_OK | MB_ICONWARNING);
+    return;
+  }
+  if (AnsiString(sheet.name) == "职工工资单" && IsRetiredOrTemporaryGroup(code)) {
+    Box(kRetiredOrTemporary, MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (!sheet.needsDepartment) unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
+  TUdbTable* gzk = FrmData->TblGzk;
+  gzk->SetFiltered(false);
+  gzk->SetFilterText(PaySheetFilter(sheet, code, unit));
+  gzk->SetFiltered(true);
+  if (gzk->IsEmpty()) {
+    Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
+    return;
+  }
+
+  rbDBDataSet->SetDataSet(gzk);
+  rbReport1->Pages().Clear();
+  TrbPage* page = rbReport1->Pages().Add();
+  paper(page);
+  rbReport1->SetTwoPass(true);
+
+  const AnsiString report = sheet.name;
+  const int o = sheet.offset;
+  const int titleWidth = 12 * (TrimmedLength(report) + int(DwMc.size()) + 10);
+  const TDateTime today = Date();
+  RbCollection->AddBand(page, 0, sheet.headerHeight, btPageHeader);
+  RbCollection->AddMemo(page, "B", 200, 20, titleWidth, 40, DwMc + report, "CM", 20, 3);
+  RbCollection->AddMemo(page, "", leftMarg + 25 + o, 70, 300, 16, "部门：" + LblGzHzbBm->Caption(), "LM", 7, 0);
+  RbCollection->AddMemo(page, "", 200 + o, 70, titleWidth, 16, "打印日期：" + date, "CM", 7, 3);
+  RbCollection->AddMemo(page, "", sheet.pageNumberLeft, 70, 100, 16, "第[PAGE#]页 共[TOTALPAGES]页        ", "CM",
+                        7, 0);
+  RbCollection->AddDataBand(page, 150, 42, "rbDbDataSet");
+  RbCollection->AddMemo(page, "LRT", leftMarg + o, 154, 66, 14,
+                        FormatDateTime("yyyy", today) + "年" + FormatDateTime("mm", today) + "月", "CB", 7, 0);
+  RbCollection->AddMemo(page, "LR", leftMarg + o, 168, 66, 14, "[FrmData.TblGzk.\"zgbh\"]", "CB", 7, 0);
+  RbCollection->AddMemo(page, "LRB", leftMarg + o, 182, 66, 14, "[FrmData.TblGzk.\"xm\"]", "CM", 7, 0);
+  RbCollection->AddBand(page, 300, 40, btPageFooter);
+
+  TUdbTable* structure = FrmData->TblRptStru;
+  structure->SetFiltered(false);
+  structure->SetFilterText("RptTitle='" + AnsiString(sheet.structureTitle) + "'");
+  structure->SetFiltered(true);
+  structure->Open();
+  const int x = leftMarg + o + 66;
+  AddColumnTitles(page, structure, x, kPaySheetColumns);
+  const bool singleField = report == "职工工资单";
+  AddColumnValues(page, structure, x, kPaySheetColumns, [singleField](const AnsiString& field) {
+    return singleField ? "[FrmData.TblGzk.\"" + field + "\"]" : QualifyFieldCodes(field, "FrmData.TblGzk.");
+  });
+  structure->SetFiltered(false);
+  structure->Close();
+
+  RbCollection->AddBand(page, 400, 80, btReportSummary);
+  const char* signatures[] = {"审    批:", "部门主管:", "制    表:  "};
+  const int widths[] = {60, 60, 180};
+  for (int i = 0; i < 3; ++i)
+    RbCollection->AddMemo(page, " ", sheet.signatureLefts[i], 405, widths[i], 16,
+                          AnsiString(signatures[i]) + (i == 2 && FrmLogin ? FrmLogin->LoginUserName : AnsiString()),
+                          "CT", 7, 0);
+  rbReport1->ShowReport();
 }

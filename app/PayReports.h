@@ -10,7 +10,8 @@
 // group A; commas make line breaks) and the value cells, each formatted
 // with kMoneyFormat and "0" or "0." + RptDec zeros.
 //
-// Built so far: the five summaries over the department rows (bm).
+// Built so far: the five summaries over the department rows (bm) and the
+// four pay sheets over the employees (gzk).
 // App layer: report/ for the report engine.
 #pragma once
 
@@ -45,6 +46,27 @@ struct TColumnLayout {
 };
 // Summaries: four-sided titles in rows 88 and 104, values at 150.
 extern const TColumnLayout kSummaryColumns;
+
+// Pay sheets: three-sided titles in rows 154 and 168, values at 182.
+extern const TColumnLayout kPaySheetColumns;
+
+inline constexpr const char* kRetiredOrTemporary = "\r退休职工和临时工请打印专门的报表！";
+
+// The four pay sheets: one block per employee of gzk, each with its own
+// column titles so that the printed blocks can be cut apart.
+struct TPaySheet {
+  const char* name;
+  bool needsDepartment;
+  const char* structureTitle;
+  int offset, headerHeight, pageNumberLeft;
+  int signatureLefts[3];
+};
+const TPaySheet* PaySheetOf(const AnsiString& report);
+// The gzk filter of a sheet: code is the chosen department's, unit the
+// first two characters of the department table's current code.
+AnsiString PaySheetFilter(const TPaySheet& sheet, const AnsiString& code, const AnsiString& unit);
+// Characters 3 and 4 of a department code are "99" or "98".
+bool IsRetiredOrTemporaryGroup(const AnsiString& code);
 
 // The two column passes over the rows of rptStru (walked from the first
 // row) starting at x: the titles, then (after the data band) the value

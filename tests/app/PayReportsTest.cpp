@@ -250,4 +250,48 @@ TEST_F(Reports, UnitSummaryFormsPrintsAndPreviews) {
   });
 }
 
+TEST_F(Reports, WagePaySheetPrintsABlockPerEmployeeOfTheDepartment) {
+  AddStructure("普通职工", "F02", "岗位,工资", 10, 2, 2);
+  AddStructure("普通职工", "F01", "基本,工资", 10, 0, 1);
+  BmNames = {"总部", "财务科", "离退休"};
+  BmCodes = {"01", "0101", "0199"};
+  TTreeNode* top = frmMain->TreeViewBm->Items()->Add(nullptr, "总部(01)");
+  TTreeNode* retired = frmMain->TreeViewBm->Items()->Add(nullptr, "离退休(0199)");
+
+  frmMain->TreeViewBm->SetSelected(retired);
+  Print("职工工资单");
+  EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kRetiredOrTemporary});
+  EXPECT_EQ(previews, 0);
+
+  frmMain->TreeViewBm->SetSelected(top);
+  Print("职工工资单");
+  ASSERT_EQ(previews, 1);
+  TrbReport* r = frmMain->rbReport1;
+  ASSERT_GE(r->EMFPages().Count(), 1);
+  std::vector<AnsiString> all;
+  for (int p = 0; p < r->EMFPages().Count(); ++p)
+    for (const AnsiString& t : Formed(p)) all.push_back(t);
+  auto count = [&](const AnsiString& t) { return std::count(all.begin(), all.end(), t); };
+  EXPECT_EQ(count("测试单位职工工资单"), r->EMFPages().Count());
+  EXPECT_EQ(count("基本|工资"), 3);  // each block carries its titles
+  EXPECT_EQ(count("张三"), 1);
+  EXPECT_EQ(count("01990001"), 1);
+  EXPECT_EQ(count("1000"), 1);     // RptDec 0
+  EXPECT_EQ(count("250.50"), 1);   // RptDec 2
+  EXPECT_TRUE(FrmData->TblGzk->Filtered());  // the sheet's filter stays
+
+  if (!rbPrinter()->HasSystemPrinters() && std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
+    const AnsiString pdf = db->Folder() + "sheet.pdf";
+    rbPrinter()->Printer()->SetOutputFileName(pdf);
+    r->PrintPreparedReport("", 1, true, rbppAll);
+    rbPrinter()->Printer()->SetOutputFileName("");
+    const std::string out = MapPath(db->Folder() + "sheet");
+    ASSERT_EQ(std::system(("pdftoppm -r 60 -f 1 -l 1 -png '" + MapPath(pdf) + "' '" + out + "'").c_str()), 0);
+    QImage page(QString::fromStdString(out + "-1.png"));
+    ASSERT_FALSE(page.isNull());
+    if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+      page.save(QString::fromUtf8(shots) + "/app-paysheet-printed.png");
+  }
+}
+
 }  // namespace
