@@ -8,6 +8,7 @@
 
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
+#include "app/BonusSheet.h"
 #include "app/PayrollSchema.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/Files.h"
@@ -131,6 +132,7 @@ void BuildPayrollFolder(const std::string& descriptionText, const std::string& i
   }
   db.SetConnected(false);
   WriteFileAtomically(dir + kSettingsName, WithCrLf(Utf8ToAnsi(iniText)));
+  WriteBonusTemplate(dir + kBonusTemplate);
 }
 
 }  // namespace payroll

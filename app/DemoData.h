@@ -1,4 +1,5 @@
-// DemoData: builds a payroll data folder ("GZ.udb" and "gz.ini") from a
+// DemoData: builds a payroll data folder ("GZ.udb", "gz.ini" and the bonus
+// sheet template "jjff.rbf") from a
 // readable description, through the engine.  The demo folder that
 // scripts/run.sh starts the program on and the tests' databases are made
 // this way; nothing binary is checked in.

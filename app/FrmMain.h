@@ -128,6 +128,13 @@ class TfrmMain : public TForm {
   // "BMMC" the bonus page's department; other names are left untouched.
   void rbReport1GetValue(const AnsiString& name, Variant& value);
   void ApplyPaper(TrbPage* page, int size, int width, int height, bool landscape);
+  // The bonus sheet from "jjff.rbf" (BonusSheet.cpp): the bonus page's
+  // print button, the report page's entry, the employee selection.
+  TUdbQuery* Adoquery2 = nullptr;
+  TSpeedButton* SpdBtnJJprint = nullptr;
+  void SpdBtnJJprintClick(TObject* sender);
+  void PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bool landscape);
+  void OpenBonusSelection();
   void PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
                      const std::function<void(TrbPage*)>& paper);
 

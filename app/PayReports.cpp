@@ -177,9 +177,11 @@ int TrimmedLength(const AnsiString& s) {
 
 void TfrmMain::InstallReports() {
   payroll::InstallReportPreview();
-  // Built reports name the employee table as FrmData.TblGzk: the data
-  // module is found by name from anywhere (it leaves the list when freed).
+  // Built reports name the employee table as FrmData.TblGzk, templates
+  // the main form's queries as frmMain.Adoquery2: both are found by name
+  // from anywhere (each leaves the list when freed).
   if (FrmData) RegisterGlobalRoot(FrmData);
+  RegisterGlobalRoot(this);
   rbReport1 = new TrbReport(this);
   rbReport1->SetName("rbReport1");
   rbReport1->OnGetValue = [this](const AnsiString& name, Variant& value) { rbReport1GetValue(name, value); };
@@ -196,6 +198,17 @@ void TfrmMain::InstallReports() {
     LblJJBm->SetParent(Panel2);
     LblJJBm->SetBounds(8, 32, 300, 16);
     LblJJBm->SetCaption("");
+  }
+  Adoquery2 = new TUdbQuery(this);
+  Adoquery2->SetName("Adoquery2");
+  Adoquery2->SetDataBase(FrmData->UdbDataBase1);
+  if (Panel2 && !SpdBtnJJprint) {
+    SpdBtnJJprint = new TSpeedButton(this);
+    SpdBtnJJprint->SetName("SpdBtnJJprint");
+    SpdBtnJJprint->SetParent(Panel2);
+    SpdBtnJJprint->SetBounds(460, 8, 80, 24);
+    SpdBtnJJprint->SetCaption("打印");
+    SpdBtnJJprint->OnClick = [this](TObject* s) { SpdBtnJJprintClick(s); };
   }
   if (ComboBoxReport && !SptBtnGzbDy) {
     SptBtnGzbDy = new TSpeedButton(this);
@@ -255,6 +268,10 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
   }
   Application->ProcessMessages();
 
+  if (report == "奖金发放表") {
+    PrintBonusSheet(paperIdx, paperWidth, paperHeight, landscape);
+    return;
+  }
   if (const TPaySheet* sheet = PaySheetOf(report)) {
     PrintPaySheet(*sheet, date, leftMarg, [&](TrbPage* page) {
       ApplyPaper(page, paperIdx, paperWidth, paperHeight, landscape);

@@ -14,6 +14,10 @@
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "app/DemoData.h"
+#include "report/ReportBand.h"
+#include "report/ReportComponent.h"
+#include "report/ReportPage.h"
+#include "report/ReportViews.h"
 #include "app/PayrollSchema.h"
 #include "app/StrCon.h"
 #include "platform/core/CodePage.h"
@@ -66,6 +70,20 @@ class DemoFolder : public ::testing::Test {
   TFolder folder;
   TUdbDataBase db;
 };
+
+TEST_F(DemoFolder, HoldsABonusTemplateTheReportEngineLoads) {
+  TrbReport report(nullptr);
+  ASSERT_TRUE(report.LoadFromFile(AnsiString(folder.path) + "/jjff.rbf"));
+  ASSERT_EQ(report.Pages().Count(), 1);
+  AnsiString texts;
+  bool dataBand = false;
+  for (const auto& o : report.Pages().Pages(0)->Objects) {
+    for (int k = 0; k < o->Memo.Count(); ++k) texts += o->Memo[k] + "\n";
+    if (auto* band = dynamic_cast<TrbBandView*>(o.get())) dataBand |= band->DataSource() == "rbDBDataSet";
+  }
+  EXPECT_TRUE(dataBand);
+  for (const char* variable : {"[DWMC]", "[BMMC]", "[ZBR]"}) EXPECT_NE(texts.find(variable), std::string::npos) << variable;
+}
 
 TEST_F(DemoFolder, HoldsEveryTableWithItsFieldsAndIndexes) {
   for (const AnsiString& name : payroll::PayrollTableNames()) EXPECT_NO_THROW(Open(name.c_str())) << name;

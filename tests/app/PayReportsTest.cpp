@@ -15,6 +15,7 @@
 #include "FakeDialogService.h"
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
+#include "app/BonusSheet.h"
 #include "app/ExportCommands.h"
 #include "app/FrmData.h"
 #include "app/FrmLogin.h"
@@ -31,6 +32,7 @@
 #include "platform/ui/Printers.h"
 #include "platform/ui/StdCtrls.h"
 #include "report/ReportComponent.h"
+#include "report/ReportDatasets.h"
 #include "report/ReportPage.h"
 #include "report/ReportPrepared.h"
 #include "report/ReportPrinter.h"
@@ -292,6 +294,68 @@ TEST_F(Reports, WagePaySheetPrintsABlockPerEmployeeOfTheDepartment) {
     if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
       page.save(QString::fromUtf8(shots) + "/app-paysheet-printed.png");
   }
+}
+
+TEST_F(Reports, BonusSheetComesFromTheTemplateWithTheVariables) {
+  const AnsiString tmpl = db->Folder() + "jjff.rbf";
+  payroll::WriteBonusTemplate(tmpl);
+  ASSERT_TRUE(FileExists(tmpl));
+  FrmLogin->LoginUserName = "张会计";
+  TUdbTable* gzk = FrmData->TblGzk;
+  ASSERT_TRUE(gzk->Locate("ZGBH", "01010002", {}));
+  gzk->Edit();
+  gzk->FieldByName("ZGQK")->SetAsString("退休职工");  // left out of the sheet
+  gzk->Post();
+  ASSERT_TRUE(gzk->Locate("ZGBH", "01010001", {}));
+  gzk->Edit();
+  gzk->FieldByName("prix")->SetAsFloat(300.5);
+  gzk->Post();
+
+  frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint);  // no department chosen
+  EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kNoBonusDepartment});
+  EXPECT_EQ(previews, 0);
+
+  CurBmBh = "01";
+  frmMain->LblJJBm->SetCaption("总部");
+  frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint);
+  ASSERT_EQ(previews, 1);
+  auto texts = Formed(0);
+  auto has = [&](const AnsiString& t) { return std::find(texts.begin(), texts.end(), t) != texts.end(); };
+  EXPECT_TRUE(has("测试单位奖金发放表"));
+  EXPECT_TRUE(has("部门：总部"));
+  EXPECT_TRUE(has("01010001"));
+  EXPECT_TRUE(has("01990001"));
+  EXPECT_FALSE(has("01010002"));
+  EXPECT_TRUE(has("300.50"));
+  EXPECT_TRUE(has("制表：张会计"));
+  EXPECT_TRUE(has("第1页 共1页"));
+  EXPECT_EQ(frmMain->rbDBDataSet->DataSet(), gzk);  // handed back
+
+  if (!rbPrinter()->HasSystemPrinters() && std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
+    const AnsiString pdf = db->Folder() + "bonus.pdf";
+    rbPrinter()->Printer()->SetOutputFileName(pdf);
+    frmMain->rbReport1->PrintPreparedReport("", 1, true, rbppAll);
+    rbPrinter()->Printer()->SetOutputFileName("");
+    const std::string out = MapPath(db->Folder() + "bonus");
+    ASSERT_EQ(std::system(("pdftoppm -r 60 -f 1 -l 1 -png '" + MapPath(pdf) + "' '" + out + "'").c_str()), 0);
+    QImage page(QString::fromStdString(out + "-1.png"));
+    ASSERT_FALSE(page.isNull());
+    if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+      page.save(QString::fromUtf8(shots) + "/app-bonus-printed.png");
+  }
+
+  // The report page's entry: no rows for a department without employees,
+  // and a missing template is named without a preview.
+  dialogs.Boxes.clear();
+  CurBmBh = "0177";
+  Print("奖金发放表");
+  EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kNoPrintEmployees});
+  dialogs.Boxes.clear();
+  DeleteFile(tmpl);
+  CurBmBh = "01";
+  Print("奖金发放表");
+  EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kMissingBonusTemplate});
+  EXPECT_EQ(previews, 1);
 }
 
 }  // namespace
