@@ -135,6 +135,7 @@ class TfrmMain : public TForm {
   void SpdBtnJJprintClick(TObject* sender);
   void PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bool landscape);
   void OpenBonusSelection();
+  void PrintRetirementTable(const AnsiString& date, int leftMarg, const std::function<void(TrbPage*)>& paper);
   void PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
                      const std::function<void(TrbPage*)>& paper);
 

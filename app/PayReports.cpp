@@ -127,6 +127,13 @@ int AddColumnValues(TrbPage* page, TDataSet* rptStru, int x, const TColumnLayout
   return x;
 }
 
+AnsiString RetirementFieldText(const AnsiString& field, bool sum) {
+  // The first three characters are the field code; the rest (up to 20
+  // characters) may carry an expression suffix such as "*2".
+  const AnsiString ref = "\"" + field.substr(0, 3) + "\"" + field.substr(3, 20);
+  return sum ? "[SUM(FrmData.TblGzk." + ref + ")]" : "[FrmData.TblGzk." + ref + "]";
+}
+
 bool IsDepartmentLevelReport(const AnsiString& report) {
   return report == "部门工资汇总表" || report == "部门绩效工资汇总表" || report == "临时工工资汇总表";
 }
@@ -272,6 +279,12 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
     PrintBonusSheet(paperIdx, paperWidth, paperHeight, landscape);
     return;
   }
+  if (report == "职工退休补贴表") {
+    PrintRetirementTable(date, leftMarg, [&](TrbPage* page) {
+      ApplyPaper(page, paperIdx, paperWidth, paperHeight, landscape);
+    });
+    return;
+  }
   if (const TPaySheet* sheet = PaySheetOf(report)) {
     PrintPaySheet(*sheet, date, leftMarg, [&](TrbPage* page) {
       ApplyPaper(page, paperIdx, paperWidth, paperHeight, landscape);
@@ -405,4 +418,57 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
                           AnsiString(signatures[i]) + (i == 2 && FrmLogin ? FrmLogin->LoginUserName : AnsiString()),
                           "CT", 7, 0);
   rbReport1->ShowReport();
+}
+
+void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const std::function<void(TrbPage*)>& paper) {
+  using namespace payroll;
+  const AnsiString unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
+  TUdbTable* gzk = FrmData->TblGzk;
+  gzk->SetFiltered(false);
+  gzk->SetFilterText("zgbh like '" + unit + "99%'");
+  gzk->SetFiltered(true);
+  if (gzk->IsEmpty()) {
+    Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
+    return;
+  }
+  rbDBDataSet->SetDataSet(gzk);
+  rbReport1->Pages().Clear();
+  TrbPage* page = rbReport1->Pages().Add();
+  paper(page);
+  page->LeftMargin = 5;
+  rbReport1->SetTwoPass(true);
+
+  RbCollection->AddBand(page, 0, 120, btPageHeader);
+  RbCollection->AddMemo(page, "B", 100, 20, 400, 40, "退休人员公司补贴发放情况表", "CM", 20, 3);
+  RbCollection->AddMemo(page, "", leftMarg + 25, 70, 300, 16, "单位:" + DwMc, "LM", 7, 0);
+  RbCollection->AddMemo(page, "", 300, 70, 200, 16, "打印日期：" + date, "CM", 7, 3);
+  RbCollection->AddMemo(page, "", 550, 70, 80, 16, "第[PAGE#]页 共[TOTALPAGES]页    ", "CM", 7, 0);
+  RbCollection->AddMemo(page, "LRTB", leftMarg + 20, 88, 24, 32, "序号", "CM", 7, 0);
+  RbCollection->AddMemo(page, "LRTB", leftMarg + 44, 88, 48, 32, "姓名", "CM", 7, 0);
+
+  TUdbTable* structure = FrmData->TblRptStru;
+  structure->SetFiltered(false);
+  structure->SetFilterText("RptTitle='退休职工'");
+  structure->SetFiltered(true);
+  structure->Open();
+  const int x = leftMarg + 92;
+  AddColumnTitles(page, structure, x, kSummaryColumns);
+  RbCollection->AddDataBand(page, 150, 16, "rbDbDataSet");
+  RbCollection->AddMemo(page, "LRTB", leftMarg + 20, 150, 24, 16, "[LINE#]", "LM", 7, 0);
+  RbCollection->AddMemo(page, "LRTB", leftMarg + 44, 150, 48, 16, "[FrmData.TblGzk.\"xm\"]", "CM", 7, 0);
+  RbCollection->AddBand(page, 300, 40, btPageFooter);
+  AddColumnValues(page, structure, x, kSummaryColumns,
+                  [](const AnsiString& field) { return RetirementFieldText(field, false); });
+  RbCollection->AddBand(page, 400, 100, btReportSummary);
+  RbCollection->AddMemo(page, "LRTB", leftMarg + 20, 400, 72, 16, "合   计", "CM", 7, 0);
+  TColumnLayout sums = kSummaryColumns;
+  sums.valueTop = 400;
+  AddColumnValues(page, structure, x, sums, [](const AnsiString& field) { return RetirementFieldText(field, true); });
+  structure->SetFiltered(false);
+  structure->Close();
+  RbCollection->AddMemo(page, " ", 50, 418, 60, 16, "单位负责人:", "LT", 7, 0);
+  RbCollection->AddMemo(page, " ", 480, 418, 180, 16,
+                        "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0);
+  rbReport1->ShowReport();
+  gzk->SetFiltered(false);
 }

@@ -11,7 +11,8 @@
 // with kMoneyFormat and "0" or "0." + RptDec zeros.
 //
 // Built so far: the five summaries over the department rows (bm) and the
-// four pay sheets over the employees (gzk).
+// four pay sheets and the retirement subsidy table over the employees
+// (gzk).
 // App layer: report/ for the report engine.
 #pragma once
 
@@ -67,6 +68,11 @@ const TPaySheet* PaySheetOf(const AnsiString& report);
 AnsiString PaySheetFilter(const TPaySheet& sheet, const AnsiString& code, const AnsiString& unit);
 // Characters 3 and 4 of a department code are "99" or "98".
 bool IsRetiredOrTemporaryGroup(const AnsiString& code);
+
+// A retirement-table cell: FrmData.TblGzk's field named by the first three
+// characters of RptField, then the rest of it (an expression suffix);
+// with sum, the total of that over the rows.
+AnsiString RetirementFieldText(const AnsiString& field, bool sum);
 
 // The two column passes over the rows of rptStru (walked from the first
 // row) starting at x: the titles, then (after the data band) the value

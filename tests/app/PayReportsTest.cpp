@@ -134,6 +134,35 @@ TEST(ReportTexts, MoneyFormatStrings) {
   EXPECT_EQ(payroll::SummaryStructureTitle("单位工资汇总表"), "普通职工");
 }
 
+TEST(ReportTexts, RetirementCellsSplitTheCodeFromItsSuffix) {
+  EXPECT_EQ(payroll::RetirementFieldText("F05*2", false), "[FrmData.TblGzk.\"F05\"*2]");
+  EXPECT_EQ(payroll::RetirementFieldText("F05", true), "[SUM(FrmData.TblGzk.\"F05\")]");
+}
+
+TEST_F(Reports, RetirementTableListsTheUnitsRetiredWithTotals) {
+  AddStructure("退休职工", "F01*2", "补贴", 10, 2, 1);
+  ASSERT_TRUE(FrmData->TblBm->Locate("BMBH", "0101", {}));
+  FrmLogin->LoginUserName = "张会计";
+  Print("职工退休补贴表");
+  ASSERT_EQ(previews, 1) << (dialogs.Boxes.empty() ? AnsiString() : dialogs.Boxes.back().Text);
+  const auto texts = Formed(0);
+  auto has = [&](const AnsiString& t) { return std::find(texts.begin(), texts.end(), t) != texts.end(); };
+  EXPECT_TRUE(has("退休人员公司补贴发放情况表"));
+  EXPECT_TRUE(has("王五"));       // 01990001, the unit's retired group
+  EXPECT_FALSE(has("张三"));
+  EXPECT_GE(std::count(texts.begin(), texts.end(), AnsiString("1800.00")), 2);  // row and total
+  EXPECT_TRUE(has("制    表:  张会计"));
+  EXPECT_FALSE(FrmData->TblGzk->Filtered());
+  EXPECT_EQ(frmMain->rbReport1->Pages().Pages(0)->LeftMargin, 5);
+
+  payroll::ShowReportPreview(payroll::ReportPreviewCalls(frmMain->rbReport1), [](TForm* window) {
+    QImage shot = window->Handle()->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+      shot.save(QString::fromUtf8(shots) + "/app-retirement-preview.png");
+  });
+}
+
 TEST_F(Reports, ColumnPassesGroupConsecutiveTitlesAndCloseATrailingGroup) {
   AddStructure("T", "F01", "应发,工资|基本", 10, 2, 1);
   AddStructure("T", "F02", "应发,工资|津贴", 5, 0, 2);
