@@ -134,6 +134,17 @@ TEST(ReportTexts, MoneyFormatStrings) {
   EXPECT_EQ(payroll::SummaryStructureTitle("单位工资汇总表"), "普通职工");
 }
 
+TEST(ReportTexts, PaySheetFiltersAndTheRetiredOrTemporaryGroups) {
+  EXPECT_EQ(payroll::PaySheetFilter(*payroll::PaySheetOf("职工工资单"), "0102", "01"), "zgbh like '0102%'");
+  EXPECT_EQ(payroll::PaySheetFilter(*payroll::PaySheetOf("年薪人员工资单"), "0102", "01"),
+            "zgqk='年薪人员' and (zgbh like '0102%')");
+  EXPECT_EQ(payroll::PaySheetFilter(*payroll::PaySheetOf("临时工工资单"), "", "02"), "zgbh like '0298%'");
+  EXPECT_FALSE(payroll::PaySheetOf("临时工工资单")->needsDepartment);
+  EXPECT_EQ(payroll::PaySheetOf("单位工资汇总表"), nullptr);
+  const std::pair<const char*, bool> groups[] = {{"0199", true}, {"019801", true}, {"0190", false}, {"01", false}, {"", false}};
+  for (const auto& [code, refused] : groups) EXPECT_EQ(payroll::IsRetiredOrTemporaryGroup(code), refused) << code;
+}
+
 TEST(ReportTexts, RetirementCellsSplitTheCodeFromItsSuffix) {
   EXPECT_EQ(payroll::RetirementFieldText("F05*2", false), "[FrmData.TblGzk.\"F05\"*2]");
   EXPECT_EQ(payroll::RetirementFieldText("F05", true), "[SUM(FrmData.TblGzk.\"F05\")]");
