@@ -936,8 +936,8 @@ void TrbReport::PrintPreparedReport(const AnsiString& pageNumbers, int copies, b
     for (int i = 0; i < count && !terminated_; ++i) {
       int no = i + 1;
       if (!list.empty() && std::find(list.begin(), list.end(), no) == list.end()) continue;
-      if (printPages == rbppOdd && no % 2 == 0) continue;
-      if (printPages == rbppEven && no % 2 == 1) continue;
+      if (printPages == ppOdd && no % 2 == 0) continue;
+      if (printPages == ppEven && no % 2 == 1) continue;
       PrintPage(i, firstSheet);
     }
   }

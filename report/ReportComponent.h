@@ -26,7 +26,7 @@
 //   TrbReport report(form);
 //   report.LoadFromFile("jjff.rbf");
 //   report.OnGetValue = [](const AnsiString& n, Variant& v) { if (n == "DWMC") v = "..."; };
-//   if (report.PrepareReport()) report.PrintPreparedReport("1,3,5-7", 1, true, rbppAll);
+//   if (report.PrepareReport()) report.PrintPreparedReport("1,3,5-7", 1, true, ppAll);
 #pragma once
 
 #include <array>
@@ -42,6 +42,7 @@
 #include "report/ReportFunctions.h"
 #include "report/ReportPage.h"
 #include "report/ReportPrepared.h"
+#include "report/ReportPreviewReport.h"
 
 class TCanvas;
 class TDataSet;
@@ -57,15 +58,8 @@ class TrbView;
 enum TrbReportType : unsigned char { rtSimple, rtMultiple };
 PAYROLL_ENUM_NAMES(TrbReportType, rtSimple, rtMultiple)
 
-// Which pages of the selection print.
-enum TrbPrintPages { rbppAll, rbppOdd, rbppEven };
-
-// Preview settings (the preview window reads them).
-enum TrbPreviewButton : unsigned char { pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup };
-PAYROLL_ENUM_NAMES(TrbPreviewButton, pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup)
-using TrbPreviewButtons = TSet<TrbPreviewButton, 8>;
-enum TrbPreviewZoom : unsigned char { pzDefault, pzPageWidth, pzOnePage, pzTwoPages };
-PAYROLL_ENUM_NAMES(TrbPreviewZoom, pzDefault, pzPageWidth, pzOnePage, pzTwoPages)
+// Which pages of the selection print (TrbPrintPages), the preview's
+// buttons and zoom: ReportPreviewReport.h, shared with the preview window.
 
 // The modal progress window in which formation and printing run.  Run shows
 // the window and calls work from inside its modal loop; work's result (1

@@ -18,16 +18,19 @@
 
 #include "platform/core/AnsiString.h"
 #include "platform/core/Sets.h"
+#include "platform/core/TypInfo.h"
 
 class TrbEMFPages;
 class TrbPages;
 
-enum TrbPreviewButton { pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup };
+enum TrbPreviewButton : unsigned char { pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup };
+PAYROLL_ENUM_NAMES(TrbPreviewButton, pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit, pbPageSetup)
 using TrbPreviewButtons = TSet<TrbPreviewButton, 8>;
 // The default set: the seven buttons pbZoom to pbExit (set value 127).
 inline const TrbPreviewButtons kDefaultPreviewButtons{pbZoom, pbLoad, pbSave, pbPrint, pbFind, pbHelp, pbExit};
 
-enum TrbPreviewZoom { pzDefault, pzPageWidth, pzOnePage, pzTwoPages };
+enum TrbPreviewZoom : unsigned char { pzDefault, pzPageWidth, pzOnePage, pzTwoPages };
+PAYROLL_ENUM_NAMES(TrbPreviewZoom, pzDefault, pzPageWidth, pzOnePage, pzTwoPages)
 
 // All, odd or even pages (the print dialog's page choice).
 enum TrbPrintPages { ppAll, ppOdd, ppEven };

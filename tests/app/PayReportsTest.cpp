@@ -265,7 +265,7 @@ TEST_F(Reports, UnitSummaryFormsPrintsAndPreviews) {
   if (!rbPrinter()->HasSystemPrinters()) {
     const AnsiString pdf = db->Folder() + "summary.pdf";
     rbPrinter()->Printer()->SetOutputFileName(pdf);
-    r->PrintPreparedReport("", 1, true, rbppAll);
+    r->PrintPreparedReport("", 1, true, ppAll);
     rbPrinter()->Printer()->SetOutputFileName("");
     ASSERT_TRUE(std::filesystem::exists(MapPath(pdf)));
     if (std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
@@ -325,7 +325,7 @@ TEST_F(Reports, WagePaySheetPrintsABlockPerEmployeeOfTheDepartment) {
   if (!rbPrinter()->HasSystemPrinters() && std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
     const AnsiString pdf = db->Folder() + "sheet.pdf";
     rbPrinter()->Printer()->SetOutputFileName(pdf);
-    r->PrintPreparedReport("", 1, true, rbppAll);
+    r->PrintPreparedReport("", 1, true, ppAll);
     rbPrinter()->Printer()->SetOutputFileName("");
     const std::string out = MapPath(db->Folder() + "sheet");
     ASSERT_EQ(std::system(("pdftoppm -r 60 -f 1 -l 1 -png '" + MapPath(pdf) + "' '" + out + "'").c_str()), 0);
@@ -374,7 +374,7 @@ TEST_F(Reports, BonusSheetComesFromTheTemplateWithTheVariables) {
   if (!rbPrinter()->HasSystemPrinters() && std::system("command -v pdftoppm >/dev/null 2>&1") == 0) {
     const AnsiString pdf = db->Folder() + "bonus.pdf";
     rbPrinter()->Printer()->SetOutputFileName(pdf);
-    frmMain->rbReport1->PrintPreparedReport("", 1, true, rbppAll);
+    frmMain->rbReport1->PrintPreparedReport("", 1, true, ppAll);
     rbPrinter()->Printer()->SetOutputFileName("");
     const std::string out = MapPath(db->Folder() + "bonus");
     ASSERT_EQ(std::system(("pdftoppm -r 60 -f 1 -l 1 -png '" + MapPath(pdf) + "' '" + out + "'").c_str()), 0);

@@ -381,19 +381,19 @@ TEST_F(Printing, PageListsCopiesAndCollation) {
   ASSERT_TRUE(Report->PrepareReport());
   ASSERT_EQ(Report->EMFPages().Count(), 5);
   printed.clear();
-  Report->PrintPreparedReport("1,3-4", 2, true, rbppAll);
+  Report->PrintPreparedReport("1,3-4", 2, true, ppAll);
   EXPECT_EQ(printed, (std::vector<int>{1, 3, 4, 1, 3, 4}));
   EXPECT_EQ(target.copies, 1);
   EXPECT_EQ(target.log, (std::vector<AnsiString>{"title Untitled", "begin", "new", "new", "new", "new", "new", "end"}));
 
   printed.clear();
   target.log.clear();
-  Report->PrintPreparedReport("", 3, false, rbppEven);
+  Report->PrintPreparedReport("", 3, false, ppEven);
   EXPECT_EQ(printed, (std::vector<int>{2, 4}));
   EXPECT_EQ(target.copies, 3);
 
   printed.clear();
-  Report->PrintPreparedReport("4-", 1, true, rbppAll);
+  Report->PrintPreparedReport("4-", 1, true, ppAll);
   EXPECT_EQ(printed, (std::vector<int>{4, 5}));
 }
 
@@ -403,7 +403,7 @@ TEST_F(Printing, StoppingAbortsTheJob) {
   Report->OnProgress = [this](int n) {
     if (n == 2) Report->StopReport();
   };
-  Report->PrintPreparedReport("", 1, true, rbppAll);
+  Report->PrintPreparedReport("", 1, true, ppAll);
   EXPECT_EQ(target.log.back(), "abort");
 }
 
@@ -415,7 +415,7 @@ TEST_F(Component, PrintingWithoutATargetGoesToTheClassLibrarysPrinter) {
     ~TBack() { Printer()->SetOutputFileName(AnsiString()); }
   } back;
   ASSERT_TRUE(Report->PrepareReport());
-  Report->PrintPreparedReport("", 1, true, rbppAll);
+  Report->PrintPreparedReport("", 1, true, ppAll);
   EXPECT_FALSE(Printer()->Printing());
   ASSERT_TRUE(FileExists(pdf));
   TFileStream file(pdf, fmOpenRead | fmShareDenyNone);
@@ -447,7 +447,7 @@ TEST_F(Printing, APageOnOtherPaperStartsAJobOfItsOwn) {
   ASSERT_TRUE(Report->PrepareReport());
   ASSERT_EQ(Report->EMFPages().Count(), 6);
   target.log.clear();
-  Report->PrintPreparedReport("4-6", 1, true, rbppAll);
+  Report->PrintPreparedReport("4-6", 1, true, ppAll);
   EXPECT_EQ(target.log, (std::vector<AnsiString>{"title Untitled", "begin", "new", "end", "paper 1", "begin", "end"}));
 }
 
