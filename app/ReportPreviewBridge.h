@@ -1,9 +1,7 @@
-// The preview window over a report component.  The preview's report
-// interface and the report component declare their print-page and button
-// enumerations each for itself, so no unit can see both: the component's
-// side hands the preview side these calls (PayReports.cpp builds them,
-// ReportPreviewBridge.cpp shows the window).  Print pages travel as their
-// number (all 0, odd 1, even 2 in both declarations).
+// The preview window over a report component: the report's side hands the
+// preview these calls (PayReports.cpp builds them, ReportPreviewBridge.cpp
+// shows the window), which keeps the pay-report code free of the preview's
+// window classes.  Print pages travel as their TrbPrintPages number.
 // App layer.
 #pragma once
 
