@@ -27,6 +27,7 @@ class TSpeedButton;
 class TDBNavigator;
 class TEdit;
 class TDBEdit;
+class TProgressBar;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -79,6 +80,8 @@ class TfrmMain : public TForm {
   void SpdBtnModifyClick(TObject* sender);
   void SpdBtnYesClick(TObject* sender);
   void SptBtnSelPathClick(TObject* sender);
+  // "入卡文件生成": the bank-card file of the kind chosen (BankCards.cpp).
+  void SptBtnGzdcClick(TObject* sender);
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of
@@ -96,6 +99,8 @@ class TfrmMain : public TForm {
   TEdit* EdtYHM = nullptr;
   TDBEdit* DbEdtPrix = nullptr;
   TUdbQuery* UdbQuery1 = nullptr;
+  TSpeedButton* SptBtnGzdc = nullptr;
+  TProgressBar* PrgBarGzdc = nullptr;
 
   AnsiString getFldNameByDesc(const AnsiString& desc) const;
   void CreatUserPanel(const AnsiString& page, TPanel* panel);

@@ -133,6 +133,9 @@ void TfrmMain::InstallPages() {
     ComboBoxGZJJ->OnChange = [this](TObject* s) { ComboBoxGZJJChange(s); };
     SptBtnSelPath = PlaceButton(this, dc, "SptBtnSelPath", "选择路径", 8, 72, [this](TObject* s) { SptBtnSelPathClick(s); });
     LblSelDir = Place<TLabel>(this, dc, "LblSelDir", 96, 76, 400, 16);
+    SptBtnGzdc = PlaceButton(this, dc, "SptBtnGzdc", "入卡文件生成", 8, 104, [this](TObject* s) { SptBtnGzdcClick(s); });
+    PrgBarGzdc = Place<TProgressBar>(this, dc, "PrgBarGzdc", 8, 140, 400, 18);
+    PrgBarGzdc->SetVisible(false);
   }
   if (TWinControl* bb = PageOf(Notebook1, "TbsBbDy")) {
     ComboBoxReport = Place<TComboBox>(this, bb, "ComboBoxReport", 84, 40, 200, 21);
