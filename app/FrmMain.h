@@ -82,6 +82,8 @@ class TfrmMain : public TForm {
   void SptBtnSelPathClick(TObject* sender);
   // "入卡文件生成": the bank-card file of the kind chosen (BankCards.cpp).
   void SptBtnGzdcClick(TObject* sender);
+  // "汇总计算": department and unit totals into bm (Totals.cpp).
+  void N39Click(TObject* sender);
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of
