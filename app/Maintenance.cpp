@@ -1,0 +1,82 @@
+// The maintenance dialogs' checks and the password change.  See
+// Maintenance.h.
+#include "app/Maintenance.h"
+
+#include "app/StrCon.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/Fields.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
+
+namespace payroll {
+
+namespace {
+
+bool Ask(const char* text) { return MessageBox(text, Application->Title(), MB_YESNO | MB_ICONQUESTION) == IDYES; }
+void Tell(const char* text, unsigned icon) { MessageBox(text, Application->Title(), MB_OK | icon); }
+
+bool AnyWith(TDataSet* gzk, const AnsiString& filter) {
+  gzk->SetFiltered(false);
+  gzk->SetFilter(filter);
+  gzk->SetFiltered(true);
+  gzk->First();
+  return !gzk->IsEmpty();
+}
+
+}  // namespace
+
+bool DeleteUser(TDataSet* userid) {
+  if (!Ask(kAskDeleteUser)) return false;
+  userid->Delete();
+  if (userid->IsEmpty()) Tell(kNoUsersLeft, MB_ICONWARNING);
+  return true;
+}
+
+bool DeleteDepartment(TDataSet* gzk, TDataSet* bm) {
+  if (bm->IsEmpty()) return false;
+  const AnsiString code = bm->FieldByName("bmbh")->AsString();
+  // "like" would read '%' and '_' in a code as wildcards; codes are digits.
+  if (AnyWith(gzk, "zgbh like " + QuotedStr(code + "%"))) {
+    Tell(kDeptHasEmployees, MB_ICONWARNING);
+    return false;
+  }
+  if (!Ask(kAskDeleteDept)) return false;
+  bm->Delete();
+  return true;
+}
+
+bool DeleteCategory(TDataSet* gzk, TDataSet* zgqk) {
+  if (zgqk->IsEmpty()) return false;
+  if (AnyWith(gzk, "zgqk=" + QuotedStr(zgqk->FieldByName("Zgqk")->AsString()))) {
+    Tell(kCategoryInUse, MB_ICONWARNING);
+    return false;
+  }
+  if (!Ask(kAskDeleteCategory)) return false;
+  zgqk->Delete();
+  return true;
+}
+
+TPasswordOutcome ChangePassword(TDataSet* userid, const AnsiString& loginName, AnsiString& loginPass,
+                                const AnsiString& oldPass, const AnsiString& newPass, const AnsiString& confirm) {
+  if (oldPass != loginPass) {
+    Tell(kWrongOldPassword, MB_ICONERROR);
+    return TPasswordOutcome::WrongOld;
+  }
+  if (newPass != confirm) {
+    Tell(kPasswordMismatch, MB_ICONERROR);
+    return TPasswordOutcome::Mismatch;
+  }
+  const bool wasOpen = userid->Active();
+  if (!wasOpen) userid->Open();
+  if (userid->Locate("userName", loginName, {loCaseInsensitive, loPartialKey})) {
+    userid->Edit();
+    userid->FieldByName("UserPass")->SetAsString(newPass);
+    loginPass = newPass;
+    userid->Post();
+  }
+  if (!wasOpen) userid->Close();
+  Tell(kPasswordChanged, MB_ICONINFORMATION);
+  return TPasswordOutcome::Changed;
+}
+
+}  // namespace payroll
