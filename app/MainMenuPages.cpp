@@ -11,6 +11,7 @@
 #include "app/FormulaEditor.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
+#include "app/Maintenance.h"
 #include "app/StartupForms.h"
 #include "decor/SbStatusBar.h"
 #include "platform/data/DataSource.h"
@@ -256,5 +257,6 @@ void TfrmMain::SptBtnSelPathClick(TObject*) {
 }
 
 void TfrmMain::N37Click(TObject*) {
+  payroll::InstallAboutBox(FrmAbout);
   if (FrmAbout) FrmAbout->ShowModal();
 }

@@ -2,11 +2,13 @@
 // Maintenance.h.
 #include "app/Maintenance.h"
 
+#include "app/GzSettings.h"
 #include "app/StrCon.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
 
 namespace payroll {
 
@@ -77,6 +79,20 @@ TPasswordOutcome ChangePassword(TDataSet* userid, const AnsiString& loginName, A
   if (!wasOpen) userid->Close();
   Tell(kPasswordChanged, MB_ICONINFORMATION);
   return TPasswordOutcome::Changed;
+}
+
+void InstallAboutBox(TForm* about) {
+  if (!about || about->FindComponent("Button1")) return;
+  about->OnActivate = [about](TObject*) {
+    if (auto* v = dynamic_cast<TLabel*>(about->FindComponent("LblVersion"))) v->SetCaption(kAboutVersion);
+    if (auto* n = dynamic_cast<TLabel*>(about->FindComponent("LblDwMc"))) n->SetCaption(DwMc);
+  };
+  auto* close = new TButton(about);
+  close->SetName("Button1");
+  close->SetParent(about);
+  close->SetBounds(about->ClientWidth() - 96, about->ClientHeight() - 36, 80, 26);
+  close->SetCaption("关闭");
+  close->OnClick = [about](TObject*) { about->Close(); };
 }
 
 }  // namespace payroll

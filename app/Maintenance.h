@@ -13,6 +13,7 @@
 #include "platform/core/AnsiString.h"
 
 class TDataSet;
+class TForm;
 
 namespace payroll {
 inline constexpr const char* kAskDeleteUser = "\r删除选中的用户?";
@@ -34,4 +35,8 @@ enum class TPasswordOutcome { WrongOld, Mismatch, Changed };
 // userid is opened for the change when closed, and closed again.
 TPasswordOutcome ChangePassword(TDataSet* userid, const AnsiString& loginName, AnsiString& loginPass,
                                 const AnsiString& oldPass, const AnsiString& newPass, const AnsiString& confirm);
+inline constexpr const char* kAboutVersion = "Ver: 3.11.19";
+// The about box's activation (version and organisation name, DwMc) and
+// its "关闭" button (Button1), put in place once.
+void InstallAboutBox(TForm* about);
 }  // namespace payroll

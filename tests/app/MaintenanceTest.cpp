@@ -7,7 +7,10 @@
 #include "FakeDialogService.h"
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
+#include "app/GzSettings.h"
 #include "app/Maintenance.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Dialogs.h"
 
@@ -83,6 +86,31 @@ TEST_F(MaintenanceTest, PasswordChangeRefusesWrongOldAndMismatchAndWritesTheNewO
   EXPECT_EQ(users->FieldByName("UserPass")->AsString(), "n1");
   ASSERT_TRUE(users->Locate("UserDm", "admin", {}));
   EXPECT_EQ(users->FieldByName("UserPass")->AsString(), "Secret");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AboutBox, ShowsTheVersionAndTheOrganisation) {
+  EnsureUiApp();
+  TForm about(nullptr);
+  auto* version = new TLabel(&about);
+  version->SetName("LblVersion");
+  version->SetParent(&about);
+  auto* name = new TLabel(&about);
+  name->SetName("LblDwMc");
+  name->SetParent(&about);
+  const AnsiString saved = DwMc;
+  DwMc = "测试单位";
+  InstallAboutBox(&about);
+  InstallAboutBox(&about);  // once only
+  ASSERT_TRUE(about.OnActivate);
+  about.OnActivate(&about);
+  EXPECT_EQ(version->Caption(), kAboutVersion);
+  EXPECT_EQ(name->Caption(), "测试单位");
+  EXPECT_NE(dynamic_cast<TButton*>(about.FindComponent("Button1")), nullptr);
+  DwMc = saved;
 }
 
 }  // namespace
