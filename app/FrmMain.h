@@ -86,6 +86,8 @@ class TfrmMain : public TForm {
   void N39Click(TObject* sender);
   // "数据备份/恢复": the backup dialog (Backup.cpp).
   void N34Click(TObject* sender);
+  // "报表页面设置": the paper settings dialog (RptPaper.cpp).
+  void N47Click(TObject* sender);
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of
