@@ -7,6 +7,8 @@
 #include "platform/core/NumFormat.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
+#include "platform/core/Strings.h"
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 
@@ -224,6 +226,51 @@ bool NumericKeyAllowed(const AnsiString& text, int selStart, int selLength, int 
   if (!digit) return false;
   if (dot == std::string::npos || selStart <= static_cast<int>(dot)) return true;
   return length - static_cast<int>(dot) - 1 < decimals;
+}
+
+void BuildDeptTree(TDataSet* bm, TTreeView* tree, std::vector<AnsiString>& names, std::vector<AnsiString>& codes,
+                   TStrings* targets) {
+  names.clear();
+  codes.clear();
+  TTreeNodes* nodes = tree->Items();
+  nodes->BeginUpdate();
+  nodes->Clear();
+  struct TLeaf {
+    TTreeNode* node;
+    AnsiString name, code;
+  };
+  std::vector<TLeaf> made;
+  {
+    TControlsDisabler quiet(bm);
+    TTreeNode* latest[5] = {};  // the latest node of each level (1..4)
+    for (bm->First(); !bm->Eof(); bm->Next()) {
+      AnsiString name = bm->FieldByName("bmmc")->AsString();
+      name.erase(0, name.find_first_not_of(' ') == std::string::npos ? name.size() : name.find_first_not_of(' '));
+      const AnsiString code = bm->FieldByName("bmbh")->AsString();
+      names.push_back(name);
+      codes.push_back(code);
+      const size_t len = code.size();
+      if (len != 2 && len != 4 && len != 6 && len != 8) continue;
+      const int level = static_cast<int>(len / 2);
+      const AnsiString text = name + "(" + IntToStr(bm->FieldByName("rs")->AsInteger()) + ")";
+      TTreeNode* parent = level > 1 ? latest[level - 1] : nullptr;
+      TTreeNode* node = parent ? nodes->AddChild(parent, text) : nodes->Add(nullptr, text);
+      latest[level] = node;
+      for (int deeper = level + 1; deeper <= 4; ++deeper) latest[deeper] = nullptr;
+      made.push_back({node, name, code});
+    }
+  }
+  for (const TLeaf& m : made) {
+    const int image = m.node->HasChildren() ? (m.node->Expanded() ? 1 : 2) : 0;
+    m.node->SetImageIndex(image);
+    m.node->SetSelectedIndex(image);
+  }
+  nodes->EndUpdate();
+  if (!targets) return;
+  targets->Clear();
+  for (const TLeaf& m : made)
+    if (!m.node->HasChildren() && !(m.code.size() >= 2 && m.code.compare(m.code.size() - 2, 2, "99") == 0))
+      targets->Add(m.name);
 }
 
 }  // namespace payroll

@@ -14,9 +14,13 @@
 // App layer: the dataset interface and message boxes.
 #pragma once
 
+#include <vector>
+
 #include "platform/core/AnsiString.h"
 
 class TDataSet;
+class TStrings;
+class TTreeView;
 
 namespace payroll {
 inline constexpr const char* kRegInputError = "\r录入职工信息有错！";
@@ -68,4 +72,13 @@ bool HasDuplicate(TDataSet* gzk, const AnsiString& ylbxh, const AnsiString& gzzh
 // with the caret at selStart (0-based) and selLength bytes selected, when
 // decimals digits are allowed after the point.
 bool NumericKeyAllowed(const AnsiString& text, int selStart, int selLength, int decimals, char key);
+// The department tree from bm in code order (bm's controls are off while
+// it is read): one node per code of 2, 4, 6 or 8 characters, text name +
+// "(" + head count + ")", a root for a unit and a child of the latest node
+// one level up otherwise (a root when there is none).  Image 0 for a leaf,
+// 2 for a collapsed parent; names (leading blanks removed) and codes of
+// every row go to names and codes.  The transfer targets, when given, get
+// the name of every leaf whose code does not end in "99".
+void BuildDeptTree(TDataSet* bm, TTreeView* tree, std::vector<AnsiString>& names, std::vector<AnsiString>& codes,
+                   TStrings* targets = nullptr);
 }  // namespace payroll

@@ -12,6 +12,9 @@
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
 #include "app/Register.h"
+#include "platform/core/Strings.h"
+#include "platform/ui/ComCtrls.h"
+#include "platform/ui/Forms.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Dialogs.h"
 
@@ -203,6 +206,47 @@ TEST_F(RegisterTest, DuplicateCheckOfTheEditsAllowsTheEmployeeItself) {
   EXPECT_FALSE(HasDuplicate(gzk, "100001", "A1", 1));
   EXPECT_TRUE(HasDuplicate(gzk, "100001", "A2", 1));
   EXPECT_FALSE(HasDuplicate(gzk, "", "", 0));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeptTree, NodesByCodeLengthWithHeadCountsAndLeafTargets) {
+  EnsureUiApp();
+  TTestPayrollDb db;
+  TUdbTable* bm = db.OpenTable("bm", "TblBmIndex1");
+  // 01 总部 3, 0101 财务科 2, 0199 离退休 1 in the test data.
+  const struct {
+    const char *code, *name;
+    int rs;
+  } more[] = {{"0102", "  人事科", 4}, {"010201", "招聘组", 4}, {"0102011", "不成级", 0}, {"02", "分厂", 0}};
+  for (const auto& m : more) {
+    bm->Append();
+    bm->FieldByName("BMBH")->SetAsString(m.code);
+    bm->FieldByName("BMMC")->SetAsString(m.name);
+    bm->FieldByName("RS")->SetAsFloat(m.rs);
+    bm->Post();
+  }
+  TForm form(nullptr);
+  auto* tree = new TTreeView(&form);
+  tree->SetParent(&form);
+  tree->Items()->Add(nullptr, "旧节点");
+  TStringList targets;
+  std::vector<AnsiString> names, codes;
+  BuildDeptTree(bm, tree, names, codes, &targets);
+  EXPECT_EQ(codes, (std::vector<AnsiString>{"01", "0101", "0102", "010201", "0102011", "0199", "02"}));
+  EXPECT_EQ(names[2], "人事科");
+  ASSERT_EQ(tree->Items()->Count(), 6);
+  const char* texts[] = {"总部(3)", "财务科(2)", "人事科(4)", "招聘组(4)", "离退休(1)", "分厂(0)"};
+  const int images[] = {2, 0, 2, 0, 0, 0};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(tree->Items()->Item(i)->Text(), texts[i]) << i;
+    EXPECT_EQ(tree->Items()->Item(i)->ImageIndex(), images[i]) << i;
+  }
+  EXPECT_EQ(tree->Items()->Item(3)->Parent(), tree->Items()->Item(2));
+  EXPECT_EQ(targets.Text(), AnsiString("财务科\r\n招聘组\r\n分厂\r\n"));
+  EXPECT_FALSE(bm->ControlsDisabled());
 }
 
 }  // namespace
