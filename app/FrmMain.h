@@ -88,6 +88,11 @@ class TfrmMain : public TForm {
   void N34Click(TObject* sender);
   // "报表页面设置": the paper settings dialog (RptPaper.cpp).
   void N47Click(TObject* sender);
+  // Choosing a department in the tree: CurBmBh, the employee filter of the
+  // list pages, the proposed code of the new-employee page (Register.cpp).
+  void TreeViewBmClick(TObject* sender);
+  void Filter_Gzk(const AnsiString& filter);
+  TLabel* LblZgBh = nullptr;
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of

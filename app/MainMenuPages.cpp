@@ -140,6 +140,11 @@ void TfrmMain::InstallPages() {
     PrgBarGzdc = Place<TProgressBar>(this, dc, "PrgBarGzdc", 8, 140, 400, 18);
     PrgBarGzdc->SetVisible(false);
   }
+  if (TWinControl* xz = PageOf(Notebook1, "TbsZgXz")) {
+    LblZgBh = Place<TLabel>(this, xz, "LblZgBh", 96, 12, 120, 16);
+    LblZgBh->SetCaption("");
+  }
+  TreeViewBm->OnClick = [this](TObject* s) { TreeViewBmClick(s); };
   if (TWinControl* bb = PageOf(Notebook1, "TbsBbDy")) {
     ComboBoxReport = Place<TComboBox>(this, bb, "ComboBoxReport", 84, 40, 200, 21);
     ComboBoxReport->Items()->Clear();

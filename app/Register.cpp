@@ -3,6 +3,10 @@
 
 #include <vector>
 
+#include "Udb/UdbTable.h"
+#include "app/FrmData.h"
+#include "app/FrmMain.h"
+#include "app/GzSettings.h"
 #include "app/StrCon.h"
 #include "platform/core/NumFormat.h"
 #include "platform/data/Dataset.h"
@@ -10,6 +14,8 @@
 #include "platform/core/Strings.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/ExtCtrls.h"
+#include "platform/ui/StdCtrls.h"
 #include "platform/ui/Forms.h"
 
 namespace payroll {
@@ -274,3 +280,52 @@ void BuildDeptTree(TDataSet* bm, TTreeView* tree, std::vector<AnsiString>& names
 }
 
 }  // namespace payroll
+
+// --- the tree on the main window ----------------------------------------------------
+
+void TfrmMain::Filter_Gzk(const AnsiString& filter) {
+  TUdbTable* gzk = FrmData->TblGzk;
+  gzk->SetFiltered(false);
+  gzk->SetFilter(filter);
+  gzk->SetFiltered(true);
+  gzk->First();
+  gzk->Refresh();
+}
+
+void TfrmMain::TreeViewBmClick(TObject*) {
+  TTreeNode* node = TreeViewBm->Selected();
+  if (TreeViewBm->Items()->Count() == 0 || !node) return;
+  AnsiString name = node->Text();
+  name = name.substr(0, name.find('('));
+  AnsiString code;
+  for (size_t i = 0; i < BmNames.size() && i < BmCodes.size(); ++i)
+    if (BmNames[i] == name) {
+      code = BmCodes[i];
+      break;
+    }
+  CurBmBh = code;
+  const AnsiString page = Notebook1->ActivePage();
+  const bool retired = name == payroll::kRetiredDeptName;
+  const auto refuse = [](const char* text) { MessageBox(text, Application->Title(), MB_OK | MB_ICONERROR); };
+  try {
+    if (page == "TbsZgXz") {
+      if (LblZgBh) LblZgBh->SetCaption("");
+      if (node->HasChildren()) return;
+      if (retired) {
+        refuse(payroll::kNoDirectRetiredAdd);
+        return;
+      }
+      if (LblZgBh) LblZgBh->SetCaption(payroll::ProposedEmployeeCode(FrmData->TblGzk, code));
+      return;
+    }
+    for (const char* listPage : {"TbsZgKq", "TbsGzXg", "TbsGwjx", "TbsJJ", "TbsZgJs", "TbsZgTx", "TbsNbDd"})
+      if (page == listPage) {
+        Filter_Gzk("ZGBH like " + QuotedStr(code + "%"));
+        if (retired && page == "TbsZgTx") refuse(payroll::kNoRetireOfRetired);
+        if (retired && page == "TbsNbDd") refuse(payroll::kNoTransferOfRetired);
+        return;
+      }
+  } catch (const std::exception&) {
+    // Choosing a department never fails loudly: the page stays as it was.
+  }
+}

@@ -35,6 +35,10 @@ inline constexpr const char* kRegRetiredNoTransfer = "\r已退休职工不能再
 inline constexpr const char* kRegNoTarget = "\r未选择目标部门！";
 inline constexpr const char* kRegConfirmTransfer = "\r该职工将被调入目标部门，确认否？";
 inline constexpr const char* kRetiredCategory = "退休职工";
+inline constexpr const char* kRetiredDeptName = "退休";
+inline constexpr const char* kNoDirectRetiredAdd = "\r不可直接增加退休人员，请重新选择部门!";
+inline constexpr const char* kNoRetireOfRetired = "\r不可对退休人员进行退休操作!";
+inline constexpr const char* kNoTransferOfRetired = "\r退休人员不可作内部调动！请重新选择部门！";
 
 // Whether characters 3-4 of an employee code are "99".
 bool IsRetiredCode(const AnsiString& zgbh);

@@ -11,7 +11,16 @@
 #include "FakeDialogService.h"
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
+#include "app/GzSettings.h"
+#include "app/PayrollProgram.h"
 #include "app/Register.h"
+#include "app/StartupForms.h"
+#include "platform/core/Files.h"
+#include "platform/ui/ExtCtrls.h"
+#include "platform/ui/StdCtrls.h"
 #include "platform/core/Strings.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/Forms.h"
@@ -247,6 +256,47 @@ TEST(DeptTree, NodesByCodeLengthWithHeadCountsAndLeafTargets) {
   EXPECT_EQ(tree->Items()->Item(3)->Parent(), tree->Items()->Item(2));
   EXPECT_EQ(targets.Text(), AnsiString("财务科\r\n招聘组\r\n分厂\r\n"));
   EXPECT_FALSE(bm->ControlsDisabled());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeptTreeClick, FiltersTheListPagesAndProposesACode) {
+  EnsureUiApp();
+  TTestPayrollDb db;
+  TFakeDialogService dialogs;
+  const AnsiString oldDir = GetCurrentDir();
+  SetCurrentDir(db.Folder());
+  CreatePayrollForms();
+  ASSERT_NE(frmMain, nullptr);
+  TTreeView* tree = frmMain->TreeViewBm;
+  ASSERT_EQ(tree->Items()->Count(), 3);  // 总部(3) 财务科(2) 离退休(1)
+  TTreeNode* finance = tree->Items()->Item(1);
+  EXPECT_EQ(finance->Text(), "财务科(2)");
+  frmMain->Notebook1->SetActivePage("TbsGzXg");
+  tree->SetSelected(finance);
+  frmMain->TreeViewBmClick(tree);
+  EXPECT_EQ(CurBmBh, "0101");
+  EXPECT_TRUE(FrmData->TblGzk->Filtered());
+  EXPECT_EQ(FrmData->TblGzk->RecordCount(), 2);
+
+  frmMain->Notebook1->SetActivePage("TbsZgXz");
+  frmMain->TreeViewBmClick(tree);
+  EXPECT_EQ(frmMain->LblZgBh->Caption(), ProposedEmployeeCode(FrmData->TblGzk, "0101"));
+  EXPECT_EQ(frmMain->LblZgBh->Caption().size(), 11u);
+  tree->SetSelected(tree->Items()->Item(0));  // a department with sub-departments
+  frmMain->TreeViewBmClick(tree);
+  EXPECT_EQ(frmMain->LblZgBh->Caption(), "");
+  EXPECT_TRUE(dialogs.Boxes.empty());
+
+  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
+  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
+  delete FrmData;
+  FrmData = nullptr;
+  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
+  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  SetCurrentDir(oldDir);
 }
 
 }  // namespace
