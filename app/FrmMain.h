@@ -28,6 +28,7 @@ class TDBNavigator;
 class TEdit;
 class TDBEdit;
 class TProgressBar;
+class TButton;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -93,6 +94,10 @@ class TfrmMain : public TForm {
   void TreeViewBmClick(TObject* sender);
   void Filter_Gzk(const AnsiString& filter);
   TLabel* LblZgBh = nullptr;
+  // The password page "确定" (Maintenance.cpp).
+  void BitBtn1Click(TObject* sender);
+  TEdit *EditOldPwd = nullptr, *EditNewPwd = nullptr, *EditNowPwd = nullptr;
+  TButton* BitBtn1 = nullptr;
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of

@@ -3,6 +3,7 @@
 #include "app/MainMenuPages.h"
 
 #include <cstring>
+#include <tuple>
 
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
@@ -151,7 +152,22 @@ void TfrmMain::InstallPages() {
     for (const char* r : payroll::ReportNames) ComboBoxReport->Items()->Add(r);
     ComboBoxReport->OnChange = [this](TObject* s) { ComboBoxReportChange(s); };
   }
-  if (TWinControl* mm = PageOf(Notebook1, "TbsMmXg")) EdtYHM = Place<TEdit>(this, mm, "EdtYHM", 84, 12, 120, 21);
+  if (TWinControl* mm = PageOf(Notebook1, "TbsMmXg")) {
+    EdtYHM = Place<TEdit>(this, mm, "EdtYHM", 84, 12, 120, 21);
+    int top = 40;
+    for (auto [edit, name, caption] : {std::tuple{&EditOldPwd, "EditOldPwd", "原密码："},
+                                       std::tuple{&EditNewPwd, "EditNewPwd", "新密码："},
+                                       std::tuple{&EditNowPwd, "EditNowPwd", "确认密码："}}) {
+      auto* label = Place<TLabel>(this, mm, (AnsiString("Lbl") + name).c_str(), 8, top + 4, 72, 16);
+      label->SetCaption(caption);
+      *edit = Place<TEdit>(this, mm, name, 84, top, 120, 21);
+      (*edit)->SetPasswordChar('*');
+      top += 28;
+    }
+    BitBtn1 = Place<TButton>(this, mm, "BitBtn1", 84, top + 4, 80, 26);
+    BitBtn1->SetCaption("确定");
+    BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
+  }
   if (TWinControl* js = PageOf(Notebook1, "TbsJsGs")) {
     if (auto* label = FindComponent("LblJgZd")) delete label;
     FrameJSGs1 = new TFrameJSGs(this, CmBBoxJgZd, FrmData->TblJsGsk, FrmData->DsJsGsk);

@@ -2,6 +2,10 @@
 // Maintenance.h.
 #include "app/Maintenance.h"
 
+#include "Udb/UdbTable.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
 #include "app/GzSettings.h"
 #include "app/StrCon.h"
 #include "platform/data/Dataset.h"
@@ -96,3 +100,21 @@ void InstallAboutBox(TForm* about) {
 }
 
 }  // namespace payroll
+
+void TfrmMain::BitBtn1Click(TObject*) {
+  if (!FrmLogin) return;
+  const payroll::TPasswordOutcome outcome =
+      payroll::ChangePassword(FrmData->TblUser, FrmLogin->LoginUserName, FrmLogin->LoginUserPass,
+                              EditOldPwd->Text(), EditNewPwd->Text(), EditNowPwd->Text());
+  switch (outcome) {
+    case payroll::TPasswordOutcome::WrongOld:
+      if (EditOldPwd->CanFocus()) EditOldPwd->SetFocus();
+      break;
+    case payroll::TPasswordOutcome::Mismatch:
+      if (EditNewPwd->CanFocus()) EditNewPwd->SetFocus();
+      break;
+    case payroll::TPasswordOutcome::Changed:
+      for (TEdit* e : {EditOldPwd, EditNewPwd, EditNowPwd}) e->SetText("");
+      break;
+  }
+}

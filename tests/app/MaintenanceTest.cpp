@@ -8,7 +8,13 @@
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
 #include "app/GzSettings.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
 #include "app/Maintenance.h"
+#include "app/PayrollProgram.h"
+#include "app/StartupForms.h"
+#include "platform/core/Files.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
 #include "platform/data/Fields.h"
@@ -111,6 +117,45 @@ TEST(AboutBox, ShowsTheVersionAndTheOrganisation) {
   EXPECT_EQ(name->Caption(), "测试单位");
   EXPECT_NE(dynamic_cast<TButton*>(about.FindComponent("Button1")), nullptr);
   DwMc = saved;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PasswordPage, TheButtonChangesTheLoggedInOperatorsPassword) {
+  EnsureUiApp();
+  TTestPayrollDb db;
+  TFakeDialogService dialogs;
+  const AnsiString oldDir = GetCurrentDir();
+  SetCurrentDir(db.Folder());
+  CreatePayrollForms();
+  ASSERT_NE(frmMain, nullptr);
+  ASSERT_NE(frmMain->BitBtn1, nullptr);
+  FrmLogin->LoginUserName = "张会计";
+  FrmLogin->LoginUserPass = "abc";
+  frmMain->EditOldPwd->SetText("abc");
+  frmMain->EditNewPwd->SetText("x1");
+  frmMain->EditNowPwd->SetText("x2");
+  frmMain->BitBtn1->Click();
+  EXPECT_EQ(dialogs.Boxes.back().Text, kPasswordMismatch);
+  EXPECT_EQ(frmMain->EditOldPwd->Text(), "abc");
+  frmMain->EditNowPwd->SetText("x1");
+  frmMain->BitBtn1->Click();
+  EXPECT_EQ(dialogs.Boxes.back().Text, kPasswordChanged);
+  EXPECT_EQ(FrmLogin->LoginUserPass, "x1");
+  EXPECT_EQ(frmMain->EditOldPwd->Text(), "");
+  TUdbTable* users = FrmData->TblUser;
+  if (!users->Active()) users->Open();
+  ASSERT_TRUE(users->Locate("UserDm", "ADX", {}));
+  EXPECT_EQ(users->FieldByName("UserPass")->AsString(), "x1");
+  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
+  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
+  delete FrmData;
+  FrmData = nullptr;
+  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
+  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  SetCurrentDir(oldDir);
 }
 
 }  // namespace
