@@ -6,6 +6,7 @@
 #include "app/FrmData.h"
 #include "app/FrmLogin.h"
 #include "app/GzSettings.h"
+#include "app/Register.h"
 #include "decor/SbStatusBar.h"
 #include "grid/DBGridEx.h"
 #include "platform/core/Files.h"
@@ -186,9 +187,10 @@ void TfrmMain::CreatUserPanel(const AnsiString& page, TPanel* panel) {
                    [this](TObject* sender) { GzCalc(sender); }, Pump);
 }
 
-void TfrmMain::CreatBmTreeview(TTreeView*) {
-  // The department tree and the transfer-target list are built by the
-  // employee register.
+void TfrmMain::CreatBmTreeview(TTreeView* tree) {
+  // In code order; the transfer targets are the tree's leaves.
+  FrmData->TblBm->SetIndexFieldNames("bmbh");
+  payroll::BuildDeptTree(FrmData->TblBm, tree, BmNames, BmCodes, CmbBoxNbDdMbBm ? CmbBoxNbDdMbBm->Items() : nullptr);
 }
 
 PAYROLL_PUBLISH(TfrmMain) {

@@ -35,6 +35,8 @@ class Variant;
 namespace payroll {
 struct TPaySheet;
 }
+class TProgressBar;
+class TButton;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -87,6 +89,23 @@ class TfrmMain : public TForm {
   void SpdBtnModifyClick(TObject* sender);
   void SpdBtnYesClick(TObject* sender);
   void SptBtnSelPathClick(TObject* sender);
+  // "入卡文件生成": the bank-card file of the kind chosen (BankCards.cpp).
+  void SptBtnGzdcClick(TObject* sender);
+  // "汇总计算": department and unit totals into bm (Totals.cpp).
+  void N39Click(TObject* sender);
+  // "数据备份/恢复": the backup dialog (Backup.cpp).
+  void N34Click(TObject* sender);
+  // "报表页面设置": the paper settings dialog (RptPaper.cpp).
+  void N47Click(TObject* sender);
+  // Choosing a department in the tree: CurBmBh, the employee filter of the
+  // list pages, the proposed code of the new-employee page (Register.cpp).
+  void TreeViewBmClick(TObject* sender);
+  void Filter_Gzk(const AnsiString& filter);
+  TLabel* LblZgBh = nullptr;
+  // The password page "确定" (Maintenance.cpp).
+  void BitBtn1Click(TObject* sender);
+  TEdit *EditOldPwd = nullptr, *EditNewPwd = nullptr, *EditNowPwd = nullptr;
+  TButton* BitBtn1 = nullptr;
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of
@@ -104,6 +123,8 @@ class TfrmMain : public TForm {
   TEdit* EdtYHM = nullptr;
   TDBEdit* DbEdtPrix = nullptr;
   TUdbQuery* UdbQuery1 = nullptr;
+  TSpeedButton* SptBtnGzdc = nullptr;
+  TProgressBar* PrgBarGzdc = nullptr;
 
   // The worksheet export commands (ExportCommands.cpp): the exporter, the
   // summary query, the query of the card page's files, the card page's

@@ -3,6 +3,7 @@
 #include "app/MainMenuPages.h"
 
 #include <cstring>
+#include <tuple>
 
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
@@ -11,6 +12,7 @@
 #include "app/FormulaEditor.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
+#include "app/Maintenance.h"
 #include "app/StartupForms.h"
 #include "decor/SbStatusBar.h"
 #include "platform/data/DataSource.h"
@@ -93,7 +95,9 @@ void TfrmMain::InstallPages() {
   // runs the shared handler.
   const std::pair<const char*, void (TfrmMain::*)(TObject*)> own[] = {
       {"N14", &TfrmMain::N14Click}, {"N58", &TfrmMain::N58Click}, {"N60", &TfrmMain::N60Click},
-      {"N21", &TfrmMain::N21Click}, {"N37", &TfrmMain::N37Click}};
+      {"N21", &TfrmMain::N21Click}, {"N37", &TfrmMain::N37Click},
+      {"N39", &TfrmMain::N39Click}, {"N34", &TfrmMain::N34Click},
+      {"N47", &TfrmMain::N47Click}};
   for (const auto& [name, handler] : own)
     if (auto* item = dynamic_cast<TMenuItem*>(FindComponent(name)))
       item->OnClick = [this, h = handler](TObject* s) { (this->*h)(s); };
@@ -133,14 +137,37 @@ void TfrmMain::InstallPages() {
     ComboBoxGZJJ->OnChange = [this](TObject* s) { ComboBoxGZJJChange(s); };
     SptBtnSelPath = PlaceButton(this, dc, "SptBtnSelPath", "选择路径", 8, 72, [this](TObject* s) { SptBtnSelPathClick(s); });
     LblSelDir = Place<TLabel>(this, dc, "LblSelDir", 96, 76, 400, 16);
+    SptBtnGzdc = PlaceButton(this, dc, "SptBtnGzdc", "入卡文件生成", 8, 104, [this](TObject* s) { SptBtnGzdcClick(s); });
+    PrgBarGzdc = Place<TProgressBar>(this, dc, "PrgBarGzdc", 8, 140, 400, 18);
+    PrgBarGzdc->SetVisible(false);
   }
+  if (TWinControl* xz = PageOf(Notebook1, "TbsZgXz")) {
+    LblZgBh = Place<TLabel>(this, xz, "LblZgBh", 96, 12, 120, 16);
+    LblZgBh->SetCaption("");
+  }
+  TreeViewBm->OnClick = [this](TObject* s) { TreeViewBmClick(s); };
   if (TWinControl* bb = PageOf(Notebook1, "TbsBbDy")) {
     ComboBoxReport = Place<TComboBox>(this, bb, "ComboBoxReport", 84, 40, 200, 21);
     ComboBoxReport->Items()->Clear();
     for (const char* r : payroll::ReportNames) ComboBoxReport->Items()->Add(r);
     ComboBoxReport->OnChange = [this](TObject* s) { ComboBoxReportChange(s); };
   }
-  if (TWinControl* mm = PageOf(Notebook1, "TbsMmXg")) EdtYHM = Place<TEdit>(this, mm, "EdtYHM", 84, 12, 120, 21);
+  if (TWinControl* mm = PageOf(Notebook1, "TbsMmXg")) {
+    EdtYHM = Place<TEdit>(this, mm, "EdtYHM", 84, 12, 120, 21);
+    int top = 40;
+    for (auto [edit, name, caption] : {std::tuple{&EditOldPwd, "EditOldPwd", "原密码："},
+                                       std::tuple{&EditNewPwd, "EditNewPwd", "新密码："},
+                                       std::tuple{&EditNowPwd, "EditNowPwd", "确认密码："}}) {
+      auto* label = Place<TLabel>(this, mm, (AnsiString("Lbl") + name).c_str(), 8, top + 4, 72, 16);
+      label->SetCaption(caption);
+      *edit = Place<TEdit>(this, mm, name, 84, top, 120, 21);
+      (*edit)->SetPasswordChar('*');
+      top += 28;
+    }
+    BitBtn1 = Place<TButton>(this, mm, "BitBtn1", 84, top + 4, 80, 26);
+    BitBtn1->SetCaption("确定");
+    BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
+  }
   if (TWinControl* js = PageOf(Notebook1, "TbsJsGs")) {
     if (auto* label = FindComponent("LblJgZd")) delete label;
     FrameJSGs1 = new TFrameJSGs(this, CmBBoxJgZd, FrmData->TblJsGsk, FrmData->DsJsGsk);
@@ -254,5 +281,6 @@ void TfrmMain::SptBtnSelPathClick(TObject*) {
 }
 
 void TfrmMain::N37Click(TObject*) {
+  payroll::InstallAboutBox(FrmAbout);
   if (FrmAbout) FrmAbout->ShowModal();
 }
