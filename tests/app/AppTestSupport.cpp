@@ -6,6 +6,10 @@
 #include <stdexcept>
 
 #include "app/DemoData.h"
+#include "app/FrmData.h"
+#include "app/FrmLogin.h"
+#include "app/FrmMain.h"
+#include "app/StartupForms.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/Files.h"
 #include "platform/core/TempFiles.h"
@@ -55,4 +59,13 @@ TUdbTable* TTestPayrollDb::OpenTable(const AnsiString& name, const AnsiString& i
   t->Open();
   tables_.push_back(std::move(t));
   return tables_.back().get();
+}
+
+void FreeStartupForms() {
+  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
+  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
+  delete FrmData;
+  FrmData = nullptr;
+  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
+  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
 }

@@ -29,5 +29,9 @@ class TTestPayrollDb {
   std::unique_ptr<TUdbDataBase> db_;
 };
 
+// Frees the program's forms and its data module as a test that started the
+// program leaves them, and clears their globals.
+void FreeStartupForms();
+
 // The text of a file of tests/app/data.
 std::string TestDataText(const char* name);

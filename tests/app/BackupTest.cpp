@@ -171,12 +171,7 @@ TEST(BackupDialog, TheBackupButtonCopiesTheDataModulesDatabase) {
   EXPECT_EQ(dialogs.Boxes[0].Text, kBackupDone);
   EXPECT_TRUE(FileExists(BackupFileName(db.Folder(), Date())));
   EXPECT_TRUE(FrmData->UdbDataBase1->Connected());
-  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-  delete FrmData;
-  FrmData = nullptr;
-  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  FreeStartupForms();
   SetCurrentDir(oldDir);
 }
 

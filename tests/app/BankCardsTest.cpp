@@ -196,12 +196,7 @@ TEST(BankCardPage, ButtonWritesTheChosenKindIntoTheDefaultFolder) {
             "测试单位    3       0.00" + std::string(FormatDateTime("yymmdd", Date())) + "\r\n" +
                 "001张三    6222000011112222" + b + b + "0.00\r\n" + "002李四    6222000011113333" + b + b +
                 "0.00\r\n" + "001王五    6222000011114444" + b + b + "0.00\r\n");
-  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-  delete FrmData;
-  FrmData = nullptr;
-  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  FreeStartupForms();
   SetCurrentDir(oldDir);
 }
 

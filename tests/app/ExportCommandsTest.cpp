@@ -105,12 +105,7 @@ class Exports : public ::testing::Test {
     date = FormatDateTime("yyyymmdd", Date());
   }
   void TearDown() override {
-    delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-    delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-    delete FrmData;
-    FrmData = nullptr;
-    frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-    FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+    FreeStartupForms();
     SetCurrentDir(oldDir);
   }
   std::string Path(const AnsiString& name) { return MapPath(db->Folder() + "backxls\\" + name); }

@@ -149,12 +149,7 @@ TEST(PasswordPage, TheButtonChangesTheLoggedInOperatorsPassword) {
   if (!users->Active()) users->Open();
   ASSERT_TRUE(users->Locate("UserDm", "ADX", {}));
   EXPECT_EQ(users->FieldByName("UserPass")->AsString(), "x1");
-  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-  delete FrmData;
-  FrmData = nullptr;
-  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  FreeStartupForms();
   SetCurrentDir(oldDir);
 }
 

@@ -82,12 +82,7 @@ class Reports : public ::testing::Test {
     ASSERT_NE(frmMain->SptBtnGzbDy, nullptr);
   }
   void TearDown() override {
-    delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-    delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-    delete FrmData;
-    FrmData = nullptr;
-    frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-    FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+    FreeStartupForms();
     SetCurrentDir(oldDir);
     TrbReport::PreviewHook() = nullptr;
   }

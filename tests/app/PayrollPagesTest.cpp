@@ -54,12 +54,7 @@ class Pages : public ::testing::Test {
     ASSERT_NE(frame, nullptr);
   }
   void TearDown() override {
-    delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-    delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-    delete FrmData;
-    FrmData = nullptr;
-    frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-    FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+    FreeStartupForms();
     SetCurrentDir(oldDir);
   }
   void Menu(const char* name) {

@@ -290,12 +290,7 @@ TEST(DeptTreeClick, FiltersTheListPagesAndProposesACode) {
   EXPECT_EQ(frmMain->LblZgBh->Caption(), "");
   EXPECT_TRUE(dialogs.Boxes.empty());
 
-  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-  delete FrmData;
-  FrmData = nullptr;
-  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  FreeStartupForms();
   SetCurrentDir(oldDir);
 }
 

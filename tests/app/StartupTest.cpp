@@ -48,12 +48,7 @@ class Startup : public ::testing::Test {
     SetCurrentDir(db->Folder());
   }
   void TearDown() override {
-    delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-    delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-    delete FrmData;
-    FrmData = nullptr;
-    frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-    FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+    FreeStartupForms();
     LoginResult = "ERROR";
     SetCurrentDir(oldDir);
   }

@@ -155,12 +155,7 @@ TEST(TotalsMenu, N39TotalsAndTellsTheOperator) {
   ASSERT_TRUE(bm->Locate("BMBH", "01", {}));
   EXPECT_EQ(bm->FieldByName("RS")->AsInteger(), 2);
   EXPECT_DOUBLE_EQ(bm->FieldByName("F01")->AsFloat(), 2200);
-  delete frmRptPaper; delete FrmAbout; delete FrmBackData; delete FrmZGQKWH;
-  delete FrmXzZd; delete FrmZgXz; delete FrmZgPx; delete FrmLogin; delete frmMain;
-  delete FrmData;
-  FrmData = nullptr;
-  frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
-  FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+  FreeStartupForms();
   SetCurrentDir(oldDir);
 }
 
