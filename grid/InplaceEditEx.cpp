@@ -883,14 +883,14 @@ void TDBGridInplaceEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
     // The special row's short cut (Alt+Del unless set) chooses it.
     unsigned short cut = static_cast<unsigned short>(key) | (sh ? 0x2000 : 0) |
                          (ctrl ? 0x4000 : 0) | (alt ? 0x8000 : 0);
-    TSpecRowEx* spec = c->DropDownSpecRow();
-    if (cut == spec->ShortCut() && CanModifyCell(false)) {
+    TSpecRowEx* specialRow = c->DropDownSpecRow();
+    if (cut == specialRow->ShortCut() && CanModifyCell(false)) {
       if (CanModifyCell(true)) {
-        AnsiString text = spec->CellText(0);
+        AnsiString text = specialRow->CellText(0);
         SetText(text);
         g->SetEditTextEx(text);
-        g->SetEditValue(spec->Value());
-        if (listVisible_ && dataList_) dataList_->SetKeyValue(spec->Value());
+        g->SetEditValue(specialRow->Value());
+        if (listVisible_ && dataList_) dataList_->SetKeyValue(specialRow->Value());
         SelectAll();
       }
       key = 0;

@@ -503,20 +503,11 @@ class LookupColumnTest : public ::testing::Test {
     emps.AddColumn("DEPT", ftString, 2);
     emps.AddRow({1, "01"});
     emps.AddRow({2, Variant::Null()});
-    auto add = [this](TField* f, const char* name) {
-      f->SetFieldName(name);
-      f->SetDataSet(&emps);
-      return f;
-    };
-    add(new TIntegerField(&emps), "ID");
-    static_cast<TStringField*>(add(new TStringField(&emps), "DEPT"))->SetSize(2);
-    auto* name = static_cast<TStringField*>(add(new TStringField(&emps), "DEPTNAME"));
-    name->SetSize(10);
-    name->SetFieldKind(fkLookup);
-    name->SetLookupDataSet(&depts);
-    name->SetKeyFields("DEPT");
-    name->SetLookupKeyFields("CODE");
-    name->SetLookupResultField("DNAME");
+    auto* id = new TIntegerField(&emps);
+    id->SetFieldName("ID");
+    id->SetDataSet(&emps);
+    AddStringField(&emps, "DEPT", 2);
+    AddDeptNameLookup(&emps, "DEPTNAME", 10, &depts, "DEPT");
     emps.Open();
     source.SetDataSet(&emps);
     grid = std::make_unique<TDBGridEx>(nullptr);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "GridTestSupport.h"
 #include "TransferTestSupport.h"
 #include "grid/DBGridExClipboard.h"
 #include "grid/DBGridExImport.h"
@@ -275,20 +276,9 @@ class KeyedColumnsTest : public ::testing::Test {
     emps.AddColumn("SEX", ftString, 1);
     emps.AddRow({"01", "M"});
     emps.AddRow({"02", "F"});
-    auto add = [this](TField* f, const char* name, int size) {
-      f->SetFieldName(name);
-      f->SetDataSet(&emps);
-      static_cast<TStringField*>(f)->SetSize(size);
-      return f;
-    };
-    add(new TStringField(&emps), "DEPT", 2);
-    add(new TStringField(&emps), "SEX", 1);
-    TField* name = add(new TStringField(&emps), "DEPTNAME", 10);
-    name->SetFieldKind(fkLookup);
-    name->SetLookupDataSet(&depts);
-    name->SetKeyFields("DEPT");
-    name->SetLookupKeyFields("CODE");
-    name->SetLookupResultField("DNAME");
+    AddStringField(&emps, "DEPT", 2);
+    AddStringField(&emps, "SEX", 1);
+    AddDeptNameLookup(&emps, "DEPTNAME", 10, &depts, "DEPT");
     depts.Open();
     emps.Open();
     source.SetDataSet(&emps);

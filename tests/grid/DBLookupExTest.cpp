@@ -43,20 +43,9 @@ class LookupTest : public ::testing::Test {
     emps.AddColumn("NAME", ftString, 10);
     emps.AddRow({"01", "张三"});
     emps.AddRow({"02", "李四"});
-    auto add = [this](TField* f, const char* name, int size) {
-      f->SetFieldName(name);
-      f->SetDataSet(&emps);
-      static_cast<TStringField*>(f)->SetSize(size);
-      return f;
-    };
-    add(new TStringField(&emps), "DEPT", 2);
-    add(new TStringField(&emps), "NAME", 10);
-    TField* name = add(new TStringField(&emps), "DEPTNAME", 10);
-    name->SetFieldKind(fkLookup);
-    name->SetLookupDataSet(&depts);
-    name->SetKeyFields("DEPT");
-    name->SetLookupKeyFields("CODE");
-    name->SetLookupResultField("DNAME");
+    AddStringField(&emps, "DEPT", 2);
+    AddStringField(&emps, "NAME", 10);
+    AddDeptNameLookup(&emps, "DEPTNAME", 10, &depts, "DEPT");
     depts.Open();
     emps.Open();
     source.SetDataSet(&emps);
@@ -180,10 +169,10 @@ TEST_F(LookupTest, EscapeLeavesTheKeyAlone) {
 }
 
 TEST_F(LookupTest, UpOnTheFirstRecordSelectsTheSpecialRow) {
-  TSpecRowEx* spec = column->DropDownSpecRow();
-  spec->SetVisible(true);
-  spec->SetCellsText("（无）");
-  spec->SetValue(Variant::Null());
+  TSpecRowEx* specialRow = column->DropDownSpecRow();
+  specialRow->SetVisible(true);
+  specialRow->SetCellsText("（无）");
+  specialRow->SetValue(Variant::Null());
   Key(VK_DOWN, {ssAlt});
   TPopupDataListEx* list = ed->DataList();
   EXPECT_EQ(list->Height(), 5 * 16 + 2 + 16);
@@ -200,10 +189,10 @@ TEST_F(LookupTest, UpOnTheFirstRecordSelectsTheSpecialRow) {
 }
 
 TEST_F(LookupTest, TheSpecialRowsShortCutChoosesItWithoutTheList) {
-  TSpecRowEx* spec = column->DropDownSpecRow();
-  spec->SetVisible(true);
-  spec->SetCellsText("其他");
-  spec->SetValue(Variant(AnsiString("99")));
+  TSpecRowEx* specialRow = column->DropDownSpecRow();
+  specialRow->SetVisible(true);
+  specialRow->SetCellsText("其他");
+  specialRow->SetValue(Variant(AnsiString("99")));
   Key(VK_DELETE, {ssAlt});
   EXPECT_EQ(ed->Text(), AnsiString("其他"));
   EXPECT_EQ(grid->EditValue(), Variant(AnsiString("99")));

@@ -117,3 +117,22 @@ void SaveGridShot(const QImage& img, const std::string& name) {
   if (dir == nullptr || *dir == 0) return;
   img.save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
 }
+
+TStringField* AddStringField(TDataSet* ds, const char* name, int size) {
+  auto* f = new TStringField(ds);
+  f->SetFieldName(name);
+  f->SetDataSet(ds);
+  f->SetSize(size);
+  return f;
+}
+
+TStringField* AddDeptNameLookup(TDataSet* ds, const char* name, int size, TDataSet* lookup,
+                                const char* keyField) {
+  TStringField* f = AddStringField(ds, name, size);
+  f->SetFieldKind(fkLookup);
+  f->SetLookupDataSet(lookup);
+  f->SetKeyFields(keyField);
+  f->SetLookupKeyFields("CODE");
+  f->SetLookupResultField("DNAME");
+  return f;
+}

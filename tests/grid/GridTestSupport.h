@@ -23,6 +23,13 @@
 // Creates the (offscreen) Qt application once.
 void EnsureGridTestApp();
 
+// A persistent string field of size bytes in ds (closed).
+TStringField* AddStringField(TDataSet* ds, const char* name, int size);
+// A persistent lookup field: ds's keyField looked up as lookup's CODE,
+// giving lookup's DNAME (the departments of the grid tests).
+TStringField* AddDeptNameLookup(TDataSet* ds, const char* name, int size, TDataSet* lookup,
+                                const char* keyField);
+
 class GridFixture : public ::testing::Test {
  protected:
   void SetUp() override;
