@@ -389,6 +389,7 @@ void TCustomSqlQuery::InternalInitFieldDefs() {
   dataSize_ = 0;
   FieldDefs()->Clear();
   fieldColumns_.clear();
+  fieldOffsets_.clear();
   if (!resultSet_) return;
   TsqFields& cols = resultSet_->Fields();
   if (!DefaultFields() && Fields()->Count() > 0) {
@@ -409,6 +410,7 @@ void TCustomSqlQuery::InternalInitFieldDefs() {
         def->SetSize(cols.Items(column)->SourceField()->Size());
       }
       fieldColumns_.push_back(column);
+      fieldOffsets_.push_back(dataSize_);
       dataSize_ += NativeSize(f->DataType(), f->Size());
     }
     return;
@@ -708,14 +710,9 @@ bool TCustomSqlQuery::GetFieldData(TField* field, void* buffer) {
   int offset = 0;
   int size = field->DataSize();
   if (!fieldColumns_.empty()) {
-    int k = 0;
-    for (int i = 0; i < Fields()->Count(); ++i) {
-      TField* f = Fields()->Fields(i);
-      if (f->FieldKind() != fkData) continue;
-      if (f == field) break;
-      offset += NativeSize(f->DataType(), f->Size());
-      ++k;
-    }
+    const size_t index = static_cast<size_t>(field->FieldNo() - 1);
+    if (index >= fieldOffsets_.size()) return false;
+    offset = fieldOffsets_[index];
     size = NativeSize(field->DataType(), field->Size());
   } else {
     int column = ColumnOfField(field);

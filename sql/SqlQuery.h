@@ -208,6 +208,8 @@ class TCustomSqlQuery : public TDataSet, public TSqlQueryHost {
   std::vector<Column> columns_;
   // Persistent fields: the field's column in the data area by FieldNo - 1.
   std::vector<int> fieldColumns_;
+  // Persistent fields: the field's place in the data area by FieldNo - 1.
+  std::vector<int> fieldOffsets_;
   AnsiString dateFormat_;
   bool paramCheck_ = true;
   bool resultPrebuilt_ = false;

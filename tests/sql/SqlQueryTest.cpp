@@ -99,6 +99,26 @@ TEST(SqlQueryResult, ADateFromASourceDateFieldIsNullOnlyWhenWhollyZero) {
   EXPECT_EQ(p.q.FieldByName("AT")->AsDateTime(), EncodeDate(2026, 12, 10) + 0.5);
 }
 
+TEST(SqlQueryResult, PersistentFieldsReadTheirColumnsByName) {
+  TPrebuilt p;
+  TsqField* a = p.rs->AddField("A", "", false, 0, 0, 0, nullptr, 4, ttString);
+  TsqField* b = p.rs->AddField("B", "", false, 0, 0, 0, nullptr, 0, ttFloat);
+  p.rs->Insert();
+  a->SetAsString("x1");
+  b->SetAsFloat(2.5);
+  // Declared in another order than the columns.
+  auto* fb = new TFloatField(&p.q);
+  fb->SetFieldName("B");
+  fb->SetDataSet(&p.q);
+  auto* fa = new TStringField(&p.q);
+  fa->SetFieldName("A");
+  fa->SetSize(4);
+  fa->SetDataSet(&p.q);
+  p.Open();
+  EXPECT_EQ(p.q.FieldByName("A")->AsString(), "x1");
+  EXPECT_DOUBLE_EQ(p.q.FieldByName("B")->AsFloat(), 2.5);
+}
+
 class SqlQueryRows : public ::testing::Test {
  protected:
   void SetUp() override {
