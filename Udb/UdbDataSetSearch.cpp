@@ -211,6 +211,9 @@ int TUdbDataSet::InternalCompareRecords(const std::uint8_t* buf1, const std::uin
           const int lb = std::min<int>(udbfmt::GetU16(buf2 + f->SizeMarkerOffset()), f->UserFieldSize());
           r = SortFunctionFor(sortOrder_)(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b), la, lb,
                                           caseInsensitive, partial);
+          // A partial key matches values that begin with it: a stored value
+          // shorter than the key ("admin" for "adminx") sorts before it.
+          if (r == 0 && partial && la > lb) r = 1;
           break;
         }
         case ftSmallint: r = static_cast<std::int16_t>(udbfmt::GetU16(a)) - static_cast<std::int16_t>(udbfmt::GetU16(b)); break;

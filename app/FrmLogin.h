@@ -18,8 +18,9 @@ extern AnsiString LoginResult;
 namespace payroll {
 inline constexpr const char* kUnknownUser = "输入的用户代码不存在!";
 inline constexpr const char* kWrongPassword = "输入的密码不正确!";
-// Moves users to the first row, in table order, whose UserDm begins with
-// code, ignoring case (an empty code: the first row); false when none.
+// Moves users to the first row whose UserDm begins with code, ignoring
+// case (a partial, case-insensitive Locate; an empty code: the first
+// row); false when none.
 bool LocateUserCode(TDataSet* users, const AnsiString& code);
 }  // namespace payroll
 

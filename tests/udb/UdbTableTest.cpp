@@ -260,6 +260,11 @@ TEST_F(GzkTable, LocateOptionsAndLookup) {
   EXPECT_FALSE(t.Locate("XM", "Smithsonx", partial));
   EXPECT_FALSE(t.Locate("XM", "Smithsonx", TLocateOptions()));
   EXPECT_TRUE(t.Locate("XM", "Smithso", partial));
+  // Nor a stored value that the search text merely begins with.
+  TLocateOptions partialCi = partial;
+  partialCi << loCaseInsensitive;
+  EXPECT_FALSE(t.Locate("ZGBH", "01010011", partialCi));
+  EXPECT_FALSE(t.Locate("ZGBH", "01010011", partial));
 
   t.First();
   Variant v = t.Lookup("ZGBH", "0102001", "XM");
