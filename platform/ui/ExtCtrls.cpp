@@ -205,13 +205,19 @@ void TNotebook::AddPage(TPage* page) {
   pageObjects_.push_back(page);
   page->SetParent(this);
   page->SetAlign(alClient);
+  NamesFromPages();
+  ShowPage();
+}
+
+// Pages read from a definition get their captions after they are added:
+// the names are taken again from the pages (Loaded does once more).
+void TNotebook::NamesFromPages() {
   syncing_ = true;
   pages_->BeginUpdate();
   pages_->Clear();
   for (TPage* p : pageObjects_) pages_->AddObject(p->Caption(), p);
   pages_->EndUpdate();
   syncing_ = false;
-  ShowPage();
 }
 
 void TNotebook::RemovePage(TPage* page) {
@@ -257,6 +263,7 @@ void TNotebook::GetChildren(const std::function<void(TComponent*)>& proc, TCompo
 
 void TNotebook::Loaded() {
   TCustomControl::Loaded();
+  NamesFromPages();
   ShowPage();
 }
 

@@ -155,6 +155,7 @@ class TNotebook : public TCustomControl {
 
  private:
   void NamesChanged();
+  void NamesFromPages();
   void ShowPage();
   std::unique_ptr<TStringList> pages_;
   std::vector<TPage*> pageObjects_;

@@ -376,6 +376,7 @@ TEST_F(TextFormTest, WritingTheFormGivesTextThatReadsBackTheSameTree) {
   ASSERT_NE(nb, nullptr);
   EXPECT_EQ(nb->PageCount(), 2);
   EXPECT_EQ(nb->PageAt(1)->Caption(), "TbsMmXg");
+  EXPECT_EQ(nb->Pages()->Strings(1), "TbsMmXg");  // the last page's name too
   EXPECT_EQ(host.Menu(), host.FindComponent("MainMenu1"));
   EXPECT_EQ(host.Menu()->Items()->Items(0)->Count(), 3);
 }
