@@ -302,15 +302,7 @@ AnsiString PickField() {
 // as pasting it would.
 void PasteInto(TCustomEdit* edit, const AnsiString& text) {
   Clipboard()->SetAsText(text);
-  if (auto* memo = dynamic_cast<TCustomMemo*>(edit)) {
-    const AnsiString all = memo->Text();
-    const int at = std::clamp(memo->SelStart(), 0, static_cast<int>(all.size()));
-    const int len = std::clamp(memo->SelLength(), 0, static_cast<int>(all.size()) - at);
-    memo->SetText(all.substr(0, at) + text + all.substr(at + len));
-    memo->SetSelStart(at + static_cast<int>(text.size()));
-  } else {
-    edit->SetSelText(text);
-  }
+  edit->SetSelText(text);
 }
 }  // namespace
 

@@ -346,6 +346,22 @@ bool TCustomMemo::WantsKey(std::uint16_t vk, TShiftState) const {
   return false;
 }
 
+void TCustomMemo::SetSelText(const AnsiString& text) { memo_->insertPlainText(ToQString(text)); }
+
+void TCustomMemo::ClearSelection() { memo_->textCursor().removeSelectedText(); }
+
+void TCustomMemo::CopyToClipboard() { memo_->copy(); }
+
+void TCustomMemo::CutToClipboard() {
+  memo_->cut();
+  UserEdited();
+}
+
+void TCustomMemo::PasteFromClipboard() {
+  memo_->paste();
+  UserEdited();
+}
+
 int TCustomMemo::SelStart() const {
   QTextCursor c = memo_->textCursor();
   QString t = memo_->toPlainText();

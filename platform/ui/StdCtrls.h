@@ -120,18 +120,18 @@ class TCustomEdit : public TWinControl {
   int SelLength() const;
   void SetSelLength(int bytes);
   AnsiString SelText() const;
-  void SetSelText(const AnsiString& text);
+  virtual void SetSelText(const AnsiString& text);
   void SelectAll();
-  void ClearSelection();
+  virtual void ClearSelection();
   // Pixels kept free of text on each side inside the edit (the text
   // rectangle, as EM_SETRECT sets it); buttons placed over the edit sit
   // there.
   void SetTextMargins(int left, int top, int right, int bottom);
   TRect TextMargins() const { return textMargins_; }
   void Clear() { SetText(AnsiString()); }
-  void CopyToClipboard();
-  void CutToClipboard();
-  void PasteFromClipboard();
+  virtual void CopyToClipboard();
+  virtual void CutToClipboard();
+  virtual void PasteFromClipboard();
   bool CanUndo() const;
   void Undo();
 
@@ -196,6 +196,13 @@ class TCustomMemo : public TCustomEdit {
   void SetSelStart(int bytes);
   int SelLength() const;
   void SetSelLength(int bytes);
+  // The selection and the clipboard work on the memo's text as on an
+  // edit's: the text replaces the selection at the caret.
+  void SetSelText(const AnsiString& text) override;
+  void ClearSelection() override;
+  void CopyToClipboard() override;
+  void CutToClipboard() override;
+  void PasteFromClipboard() override;
 
  protected:
   AnsiString GetText() const override;

@@ -8,6 +8,7 @@
 
 #include "GraphicsTestSupport.h"
 #include "platform/ui/Clipboard.h"
+#include "platform/ui/StdCtrls.h"
 
 namespace {
 
@@ -42,6 +43,24 @@ TEST_F(ClipboardTest, TextCrossesAsUtf8AndComesBackAsCodePage936) {
   ASSERT_FALSE(block.empty());
   EXPECT_EQ(block.back(), 0);  // the block carries its terminating zero
   EXPECT_EQ(block.size(), AnsiString("部门合计 12.50").size() + 1);
+}
+
+TEST_F(ClipboardTest, AMemoCutsAndPastesAtItsCaret) {
+  TMemo memo(nullptr);
+  memo.SetText("F01+F02");
+  memo.SetSelStart(3);
+  memo.SetSelLength(1);  // "+"
+  memo.CutToClipboard();
+  EXPECT_EQ(memo.Text(), "F01F02");
+  EXPECT_EQ(Clipboard()->AsText(), "+");
+  Clipboard()->SetAsText("*基本工资*");
+  memo.SetSelStart(3);
+  memo.PasteFromClipboard();
+  EXPECT_EQ(memo.Text(), "F01*基本工资*F02");
+  memo.SetSelStart(0);
+  memo.SetSelLength(3);
+  memo.SetSelText("F09");
+  EXPECT_EQ(memo.Text(), "F09*基本工资*F02");
 }
 
 TEST_F(ClipboardTest, TextFromOtherProgramsEndsLinesWithCrLf) {
