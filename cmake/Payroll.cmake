@@ -28,7 +28,9 @@ endfunction()
 #   <label>_<file>, registered with CTest and labelled with the folder's name
 #   (ctest -L <label>).  Other *.cpp files in the folder (fakes, fixtures) are
 #   shared support code linked into each of them.  Qt tests run headless
-#   (QT_QPA_PLATFORM=offscreen); PAYROLL_TEST_DATA names tests/<folder>/data.
+#   (QT_QPA_PLATFORM=offscreen) and each test gets 300 s.  PROPERTIES is one
+#   flat list of name/value pairs, so ENVIRONMENT must stay a single value
+#   (a second "A=B" item would swallow TIMEOUT as its value).
 function(payroll_tests label)
   cmake_parse_arguments(PT "QT" "" "DEPS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
@@ -61,7 +63,7 @@ function(payroll_tests label)
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
       PROPERTIES LABELS ${label}
-                 ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PAYROLL_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data"
+                 ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                  TIMEOUT 300)
   endforeach()
 endfunction()
