@@ -227,6 +227,11 @@ TEST_F(MaintenanceDialogsTest, TheAboutBoxOpensTheMakersWebPage) {
   SetUrlOpener(std::move(previous));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], kMakerWebPage);
+  FrmAbout->Show();
+  FrmAbout->OnActivate(FrmAbout);
+  Application->ProcessMessages();
+  SaveShot(FrmAbout->Surface()->grab().toImage(), "dialog-about");
+  FrmAbout->Hide();
 }
 
 // Every dialog on the base form: its size and position, the white title
