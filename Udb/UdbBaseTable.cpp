@@ -269,8 +269,11 @@ void TUdbBaseTable::InternalSetToRecord(TRecordBuffer buffer) {
   // Walking the window asks for the record the cursor already stands on
   // for every step; moves search from the key in RecBuf, so it is enough
   // that RecBuf holds that record (an edit reads it afresh anyway).
-  if (RecordState() == 1 && TrailerAddress(RecBuf(), RecordSize()) == address) return;
-  SetToRecBuf(b, State() == dsBrowse, false);
+  // Either way the cursor stands on that record afterwards, not at the end
+  // a walk may have stepped off: the next step reads its neighbour.
+  if (RecordState() != 1 || TrailerAddress(RecBuf(), RecordSize()) != address)
+    SetToRecBuf(b, State() == dsBrowse, false);
+  position_ = 1;
 }
 
 bool TUdbBaseTable::GetCanModify() {

@@ -9,6 +9,7 @@
 #include "Udb/UdbTable.h"
 #include "app/DemoData.h"
 #include "app/FrmData.h"
+#include "app/PopWin.h"
 #include "app/FrmMain.h"
 #include "app/StartupForms.h"
 #include "app/PayrollSchema.h"
@@ -155,15 +156,16 @@ void InstallBackupButtons(TForm* dialog) {
     auto* b = new TButton(dialog);
     b->SetName(name);
     b->SetParent(dialog);
-    b->SetBounds(left, 24, 88, 28);
+    b->SetBounds(left, 150, 88, 28);
     b->SetCaption(caption);
     b->OnClick = std::move(onClick);
   };
-  place("BtnBack", "数据备份", 16, [](TObject*) { BackupDatabase(*FrmData->UdbDataBase1, ProgramFolder(), Date()); });
-  place("BtnRestore", "数据恢复", 112, [](TObject*) {
+  place("BtnBack", "数据备份", 94, [](TObject*) { BackupDatabase(*FrmData->UdbDataBase1, ProgramFolder(), Date()); });
+  place("BtnRestore", "数据恢复", 202, [](TObject*) {
     RestoreDatabase(*FrmData->UdbDataBase1, ProgramFolder(), [] { Application->Terminate(); });
   });
-  place("BtnClose", "关闭", 208, [dialog](TObject*) { dialog->Close(); });
+  place("BtnClose", "关闭", 310, [dialog](TObject*) { dialog->Close(); });
+  if (auto* popWin = dynamic_cast<TFrmPopWin*>(dialog)) popWin->RestyleControls();
 }
 
 }  // namespace payroll

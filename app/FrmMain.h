@@ -108,6 +108,11 @@ class TfrmMain : public TForm {
   TButton* BitBtn1 = nullptr;
   // "关于我们": the about box created at start-up, shown modally.
   void N37Click(TObject* sender);
+  // "用户维护", "职工性质维护", "部门维护": the maintenance dialogs, each made
+  // for the command and freed after it (MaintenanceDialogs.cpp).
+  void N28Click(TObject* sender);
+  void N30Click(TObject* sender);
+  void N31Click(TObject* sender);
   // Hooks the menu items to their handlers and puts the page controls of
   // the calculation, the formula editor and the menu commands in place.
   void InstallPages();

@@ -97,7 +97,8 @@ void TfrmMain::InstallPages() {
       {"N14", &TfrmMain::N14Click}, {"N58", &TfrmMain::N58Click}, {"N60", &TfrmMain::N60Click},
       {"N21", &TfrmMain::N21Click}, {"N37", &TfrmMain::N37Click},
       {"N39", &TfrmMain::N39Click}, {"N34", &TfrmMain::N34Click},
-      {"N47", &TfrmMain::N47Click}};
+      {"N47", &TfrmMain::N47Click},
+      {"N28", &TfrmMain::N28Click}, {"N30", &TfrmMain::N30Click}, {"N31", &TfrmMain::N31Click}};
   for (const auto& [name, handler] : own)
     if (auto* item = dynamic_cast<TMenuItem*>(FindComponent(name)))
       item->OnClick = [this, h = handler](TObject* s) { (this->*h)(s); };

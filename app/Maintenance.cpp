@@ -13,6 +13,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
+#include "platform/ui/UrlOpener.h"
 
 namespace payroll {
 
@@ -32,6 +33,7 @@ bool AnyWith(TDataSet* gzk, const AnsiString& filter) {
 }  // namespace
 
 bool DeleteUser(TDataSet* userid) {
+  if (userid->IsEmpty()) return false;
   if (!Ask(kAskDeleteUser)) return false;
   userid->Delete();
   if (userid->IsEmpty()) Tell(kNoUsersLeft, MB_ICONWARNING);
@@ -97,6 +99,8 @@ void InstallAboutBox(TForm* about) {
   close->SetBounds(about->ClientWidth() - 96, about->ClientHeight() - 36, 80, 26);
   close->SetCaption("关闭");
   close->OnClick = [about](TObject*) { about->Close(); };
+  if (auto* web = dynamic_cast<TLabel*>(about->FindComponent("Label3")))
+    web->OnClick = [](TObject*) { OpenURL(kMakerWebPage); };
 }
 
 }  // namespace payroll

@@ -36,7 +36,9 @@ enum class TPasswordOutcome { WrongOld, Mismatch, Changed };
 TPasswordOutcome ChangePassword(TDataSet* userid, const AnsiString& loginName, AnsiString& loginPass,
                                 const AnsiString& oldPass, const AnsiString& newPass, const AnsiString& confirm);
 inline constexpr const char* kAboutVersion = "Ver: 3.11.19";
-// The about box's activation (version and organisation name, DwMc) and
-// its "关闭" button (Button1), put in place once.
+// The maker's web page, which the about box's Label3 opens.
+inline constexpr const char* kMakerWebPage = "https://velmor.example/";
+// The about box's activation (version and organisation name, DwMc), its
+// "关闭" button (Button1) and the web-page label (Label3), put in place once.
 void InstallAboutBox(TForm* about);
 }  // namespace payroll

@@ -10,6 +10,7 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/UdbPasswordDialog.h"
 #include "decor/SbStatusBar.h"
+#include "grid/DBGridEx.h"
 
 namespace payroll {
 
@@ -20,6 +21,7 @@ void RegisterPayrollClasses() {
   RegisterVisualClasses();
   RegisterDataControls();
   RegisterDecorClasses();
+  RegisterClasses<TDBGridEx>();  // the departments dialog's grid
   // The engine asks for credentials through the visual layer's dialog.
   SetUdbLoginDialog([](const AnsiString& databaseName, int mode, AnsiString& masterKey, AnsiString& userName,
                        AnsiString& password) {

@@ -22,4 +22,13 @@ object FrmAbout: TFrmAbout
     Top = 88
     Caption = ''
   end
+  object Label3: TLabel
+    Left = 24
+    Top = 120
+    Cursor = crHandPoint
+    Caption = 'https://velmor.example/'
+    Font.Color = clBlue
+    Font.Style = [fsUnderline]
+    ParentFont = False
+  end
 end

@@ -1,10 +1,8 @@
-object FrmBackData: TFrmBackData
-  Left = 0
-  Top = 0
-  BorderIcons = [biSystemMenu]
-  BorderStyle = bsSingle
+inherited FrmBackData: TFrmBackData
   Caption = '数据备份/恢复'
-  ClientWidth = 400
-  ClientHeight = 260
-  Position = poScreenCenter
+  inherited Panel1: TPanel
+    inherited Label1: TLabel
+      Caption = '数据备份与恢复'
+    end
+  end
 end

@@ -1,10 +1,8 @@
-object frmRptPaper: TfrmRptPaper
-  Left = 0
-  Top = 0
-  BorderIcons = [biSystemMenu]
-  BorderStyle = bsSingle
+inherited frmRptPaper: TfrmRptPaper
   Caption = '报表页面设置'
-  ClientWidth = 560
-  ClientHeight = 320
-  Position = poScreenCenter
+  inherited Panel1: TPanel
+    inherited Label1: TLabel
+      Caption = '报表页面设置'
+    end
+  end
 end

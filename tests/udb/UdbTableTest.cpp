@@ -202,6 +202,35 @@ TEST_F(GzkTable, ABookmarkFollowedFromEitherEndShowsItsOwnRecord) {
   for (TBookmark m : marks) TDataSet::FreeBookmark(m);
 }
 
+TEST_F(GzkTable, AWindowGrownAfterAWalkOffEitherEndHoldsEachRecordOnce) {
+  // A grid attached to a table whose cursor stepped off an end widens the
+  // dataset's window: the records before (after) the one it holds are read
+  // from that record, not from the end again.
+  for (const bool offTheEnd : {true, false}) {
+    if (offTheEnd) {
+      t.Last();
+      t.Next();
+      ASSERT_TRUE(t.Eof());
+    } else {
+      t.First();
+      t.Prior();
+      ASSERT_TRUE(t.Bof());
+    }
+    TDataSource source(nullptr);
+    source.SetDataSet(&t);
+    TDataLink link;
+    link.SetDataSource(&source);
+    link.SetBufferCount(8);
+    std::string rows;
+    for (int i = 0; i < link.RecordCount(); ++i) {
+      link.SetActiveRecord(i);
+      rows += (i ? " " : "") + t.FieldByName("ZGBH")->AsString();
+    }
+    link.SetDataSource(nullptr);
+    EXPECT_EQ(rows, "0101001 0101002 0102001 0102002 0201001") << (offTheEnd ? "after the last" : "before the first");
+  }
+}
+
 TEST_F(GzkTable, FilterLikeAndEqualityCountAndWalk) {
   struct Case {
     const char* filter;
