@@ -365,9 +365,17 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
   }
   if (!sheet.needsDepartment) unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
   TUdbTable* gzk = FrmData->TblGzk;
-  gzk->SetFiltered(false);
-  gzk->SetFilterText(PaySheetFilter(sheet, code, unit));
-  gzk->SetFiltered(true);
+  const AnsiString filter = PaySheetFilter(sheet, code, unit);
+  // The temporary workers' sheet goes through the register's filter
+  // routine, as the retirement table does; the department sheets set the
+  // table's filter themselves.
+  if (sheet.needsDepartment) {
+    gzk->SetFiltered(false);
+    gzk->SetFilterText(filter);
+    gzk->SetFiltered(true);
+  } else {
+    Filter_Gzk(filter);
+  }
   if (gzk->IsEmpty()) {
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;
@@ -424,9 +432,7 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
   using namespace payroll;
   const AnsiString unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
   TUdbTable* gzk = FrmData->TblGzk;
-  gzk->SetFiltered(false);
-  gzk->SetFilterText("zgbh like '" + unit + "99%'");
-  gzk->SetFiltered(true);
+  Filter_Gzk("zgbh like '" + unit + "99%'");
   if (gzk->IsEmpty()) {
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;
