@@ -344,10 +344,14 @@ void TfrmMain::ApplyPaper(TrbPage* page, int size, int width, int height, bool l
   // orientation by what the printer offers.
   TrbPrinter* printer = rbPrinter();
   printer->SetPrinterInfo(size, width, height, 0, landscape ? poLandscape : poPortrait, true);
+  // The printer gives the sheet as it lies (landscape: wider than high);
+  // a page keeps the upright sheet with its orientation and turns it
+  // itself (TrbPage::PageWidth), so a landscape size is turned back.
+  const bool turned = printer->Orientation() == poLandscape;
   page->pgSize = printer->PaperSize();
-  page->pgWidth = printer->PaperWidth();
-  page->pgHeight = printer->PaperHeight();
-  page->pgOr = printer->Orientation() == poLandscape ? 1 : 0;
+  page->pgWidth = turned ? printer->PaperHeight() : printer->PaperWidth();
+  page->pgHeight = turned ? printer->PaperWidth() : printer->PaperHeight();
+  page->pgOr = turned ? 1 : 0;
   page->pgBin = 0;
 }
 

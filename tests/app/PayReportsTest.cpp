@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 #include "AppTestSupport.h"
 #include "FakeDialogService.h"
@@ -586,6 +587,45 @@ TEST_F(Reports, PerformanceSheetPrintsThePerformanceColumnsPerEmployee) {
   EXPECT_FALSE(Holds(texts, "基本|工资"));
   CheckPrintedPage("app-performance-sheet");
   CheckPreview("app-performance-sheet");
+}
+
+TEST_F(Reports, TheReportsPaperRowSetsTheSheetAndItsOrientation) {
+  {
+    TUdbTable paper;
+    paper.SetDataBase(FrmData->UdbDataBase1);
+    paper.SetTableName("rptPaper");
+    paper.Open();
+    const std::tuple<const char*, int, int> rows[] = {{"单位工资汇总表", 1, 40}, {"单位绩效工资汇总表", 0, 0}};
+    for (const auto& [name, type, margin] : rows) {
+      paper.Append();
+      paper.FieldByName("rptName")->SetAsString(name);
+      paper.FieldByName("paperIdx")->SetAsInteger(9);  // A4, 210 x 297 mm
+      paper.FieldByName("paperWidth")->SetAsInteger(2100);
+      paper.FieldByName("paperHeight")->SetAsInteger(2970);
+      paper.FieldByName("paperType")->SetAsInteger(type);
+      paper.FieldByName("leftMarg")->SetAsInteger(margin);
+      paper.Post();
+    }
+    paper.Close();
+  }
+  // Design units are 18 to 5 mm: an A4 sheet is 756 wide upright and
+  // 1069 wide turned.
+  const struct {
+    const char* report;
+    int orientation, width, height, nameTitleLeft;
+  } cases[] = {{"单位工资汇总表", 1, 1069, 756, 40}, {"单位绩效工资汇总表", 0, 756, 1069, 0}};
+  for (const auto& c : cases) {
+    Print(c.report);
+    TrbPage* page = frmMain->rbReport1->Pages().Pages(0);
+    EXPECT_EQ(page->pgOr, c.orientation) << c.report;
+    EXPECT_EQ(page->PageWidth(), c.width) << c.report;
+    EXPECT_EQ(page->PageHeight(), c.height) << c.report;
+    const auto memos = Memos(page);
+    const auto title = std::find_if(memos.begin(), memos.end(), [](const TText& t) { return t.text == "单位名称"; });
+    ASSERT_NE(title, memos.end());
+    EXPECT_EQ(title->x, c.nameTitleLeft) << c.report;
+  }
+  EXPECT_EQ(previews, 2);
 }
 
 }  // namespace
