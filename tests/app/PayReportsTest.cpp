@@ -152,7 +152,7 @@ class Reports : public ::testing::Test {
   // keeps the image as PAYROLL_SHOT_DIR/<name>-printed.png; checks that
   // the page carries frames and text.  Skipped where a system printer
   // takes the job or no renderer is installed.
-  void CheckPrintedPage(const char* name) {
+  void CheckPrintedPage(const char* name, QImage* printed = nullptr) {
     if (rbPrinter()->HasSystemPrinters() || std::system("command -v pdftoppm >/dev/null 2>&1") != 0) return;
     const AnsiString pdf = db->Folder() + name + ".pdf";
     rbPrinter()->Printer()->SetOutputFileName(pdf);
@@ -168,6 +168,7 @@ class Reports : public ::testing::Test {
     EXPECT_GT(dark, 200) << name;
     if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
       page.save(QString::fromUtf8(shots) + "/" + name + "-printed.png");
+    if (printed) *printed = page;
   }
   // The formed report in the preview window, kept as
   // PAYROLL_SHOT_DIR/<name>-preview.png.
@@ -624,6 +625,12 @@ TEST_F(Reports, TheReportsPaperRowSetsTheSheetAndItsOrientation) {
     const auto title = std::find_if(memos.begin(), memos.end(), [](const TText& t) { return t.text == "单位名称"; });
     ASSERT_NE(title, memos.end());
     EXPECT_EQ(title->x, c.nameTitleLeft) << c.report;
+    // The printed sheet lies as the page does.
+    QImage printed;
+    CheckPrintedPage(c.orientation ? "app-landscape-summary" : "app-portrait-summary", &printed);
+    if (!printed.isNull()) {
+      EXPECT_EQ(printed.width() > printed.height(), c.orientation == 1) << c.report;
+    }
   }
   EXPECT_EQ(previews, 2);
 }
