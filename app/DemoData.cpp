@@ -18,6 +18,15 @@ namespace payroll {
 
 namespace {
 
+// A UTF-8 text in code page 936; plain ASCII (codes, numbers: most
+// values of a large description) is the same in both and is not passed
+// through the converter.
+AnsiString FromUtf8(std::string_view text) {
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? AnsiString(text) : Utf8ToAnsi(text);
+}
+
 // The parts of a UTF-8 line between its bars, each in code page 936.  The
 // line is split before it is converted: in code page 936 the second byte
 // of a character such as 瑋 is the bar's byte.
@@ -26,7 +35,7 @@ std::vector<AnsiString> SplitBars(const std::string& line) {
   size_t start = 0;
   for (;;) {
     const size_t p = line.find('|', start);
-    parts.emplace_back(Utf8ToAnsi(line.substr(start, p == std::string::npos ? std::string::npos : p - start)));
+    parts.emplace_back(FromUtf8(std::string_view(line).substr(start, p == std::string::npos ? std::string::npos : p - start)));
     if (p == std::string::npos) return parts;
     start = p + 1;
   }
@@ -55,7 +64,7 @@ class TLoader {
     if (line.empty() || line[0] == '#') return;
     if (line[0] == '[') {
       if (line.back() != ']') Malformed(lineNo, "section header without ]");
-      StartTable(Utf8ToAnsi(line.substr(1, line.size() - 2)), lineNo);
+      StartTable(FromUtf8(std::string_view(line).substr(1, line.size() - 2)), lineNo);
       return;
     }
     if (!table_) Malformed(lineNo, "row outside a table section");
