@@ -20,6 +20,7 @@
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
 #include "app/DemoData.h"
+#include "app/ExportCommands.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
@@ -157,6 +158,23 @@ TEST_F(DemoReports, EveryReportOfTheReportPagePreviewsWithItsColumns) {
     ASSERT_FALSE(titles.empty());
     for (const AnsiString& title : titles) EXPECT_TRUE(has(title));
   }
+}
+
+// The worksheet exports read the same report-structure rows: the
+// performance file names its columns by the titles as they stand, the
+// summary by the titles without their commas.
+TEST_F(DemoReports, TheExportsThatReadTheReportStructureRunOverTheDemoFolder) {
+  ForceDirectories(folder + "backxls");
+  frmMain->ComboBoxGZJJ->SetText("绩效工资");
+  frmMain->SptBtnexcel->OnClick(frmMain->SptBtnexcel);
+  ASSERT_FALSE(dialogs.Boxes.empty());
+  EXPECT_EQ(dialogs.Boxes.back().Text, payroll::kExportDone);
+
+  dialogs.InputAnswers = {"单位汇总"};
+  frmMain->ComboBoxReport->SetText("单位工资汇总表");
+  frmMain->SptBtnRptExcel->OnClick(frmMain->SptBtnRptExcel);
+  EXPECT_EQ(dialogs.Boxes.back().Text, payroll::kSummaryDone);
+  EXPECT_TRUE(FileExists(folder + "backxls/单位汇总.xls"));
 }
 
 }  // namespace
