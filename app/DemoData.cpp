@@ -35,7 +35,8 @@ std::vector<AnsiString> SplitBars(const std::string& line) {
   size_t start = 0;
   for (;;) {
     const size_t p = line.find('|', start);
-    parts.emplace_back(FromUtf8(std::string_view(line).substr(start, p == std::string::npos ? std::string::npos : p - start)));
+    const size_t length = p == std::string::npos ? std::string::npos : p - start;
+    parts.emplace_back(FromUtf8(std::string_view(line).substr(start, length)));
     if (p == std::string::npos) return parts;
     start = p + 1;
   }

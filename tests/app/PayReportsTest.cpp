@@ -1,6 +1,7 @@
 // The report page's reports built in code over the test database: the
-// column passes (group titles, formats), the report variables, and the
-// summary report formed, printed to a PDF file and shown in the preview.
+// column passes (group titles, formats), the report variables, the paper
+// of a report's rptPaper row, and each report formed (rows and columns
+// chosen right), printed to a PDF file and shown in the preview.
 #include <gtest/gtest.h>
 
 #include <QImage>
