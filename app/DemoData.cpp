@@ -18,12 +18,25 @@ namespace payroll {
 
 namespace {
 
-std::vector<AnsiString> SplitBars(const AnsiString& line) {
+// A UTF-8 text in code page 936; plain ASCII (codes, numbers: most
+// values of a large description) is the same in both and is not passed
+// through the converter.
+AnsiString FromUtf8(std::string_view text) {
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? AnsiString(text) : Utf8ToAnsi(text);
+}
+
+// The parts of a UTF-8 line between its bars, each in code page 936.  The
+// line is split before it is converted: in code page 936 the second byte
+// of a character such as 瑋 is the bar's byte.
+std::vector<AnsiString> SplitBars(const std::string& line) {
   std::vector<AnsiString> parts;
   size_t start = 0;
   for (;;) {
     const size_t p = line.find('|', start);
-    parts.emplace_back(line.substr(start, p == std::string::npos ? std::string::npos : p - start));
+    const size_t length = p == std::string::npos ? std::string::npos : p - start;
+    parts.emplace_back(FromUtf8(std::string_view(line).substr(start, length)));
     if (p == std::string::npos) return parts;
     start = p + 1;
   }
@@ -45,13 +58,14 @@ class TLoader {
  public:
   explicit TLoader(TUdbDataBase& db) : db_(db) {}
 
-  void Line(const AnsiString& rawLine, int lineNo) {
-    AnsiString line = rawLine;
+  // One line of the description, still in UTF-8.
+  void Line(const std::string& rawLine, int lineNo) {
+    std::string line = rawLine;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') return;
     if (line[0] == '[') {
       if (line.back() != ']') Malformed(lineNo, "section header without ]");
-      StartTable(line.substr(1, line.size() - 2), lineNo);
+      StartTable(FromUtf8(std::string_view(line).substr(1, line.size() - 2)), lineNo);
       return;
     }
     if (!table_) Malformed(lineNo, "row outside a table section");
@@ -124,7 +138,7 @@ void BuildPayrollFolder(const std::string& descriptionText, const std::string& i
   CreatePayrollTables(db);
   {
     TLoader loader(db);
-    std::istringstream in(Utf8ToAnsi(descriptionText));
+    std::istringstream in(descriptionText);
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) loader.Line(line, ++lineNo);

@@ -344,10 +344,14 @@ void TfrmMain::ApplyPaper(TrbPage* page, int size, int width, int height, bool l
   // orientation by what the printer offers.
   TrbPrinter* printer = rbPrinter();
   printer->SetPrinterInfo(size, width, height, 0, landscape ? poLandscape : poPortrait, true);
+  // The printer gives the sheet as it lies (landscape: wider than high);
+  // a page keeps the upright sheet with its orientation and turns it
+  // itself (TrbPage::PageWidth), so a landscape size is turned back.
+  const bool turned = printer->Orientation() == poLandscape;
   page->pgSize = printer->PaperSize();
-  page->pgWidth = printer->PaperWidth();
-  page->pgHeight = printer->PaperHeight();
-  page->pgOr = printer->Orientation() == poLandscape ? 1 : 0;
+  page->pgWidth = turned ? printer->PaperHeight() : printer->PaperWidth();
+  page->pgHeight = turned ? printer->PaperWidth() : printer->PaperHeight();
+  page->pgOr = turned ? 1 : 0;
   page->pgBin = 0;
 }
 
@@ -365,9 +369,17 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
   }
   if (!sheet.needsDepartment) unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
   TUdbTable* gzk = FrmData->TblGzk;
-  gzk->SetFiltered(false);
-  gzk->SetFilterText(PaySheetFilter(sheet, code, unit));
-  gzk->SetFiltered(true);
+  const AnsiString filter = PaySheetFilter(sheet, code, unit);
+  // The temporary workers' sheet goes through the register's filter
+  // routine, as the retirement table does; the department sheets set the
+  // table's filter themselves.
+  if (sheet.needsDepartment) {
+    gzk->SetFiltered(false);
+    gzk->SetFilterText(filter);
+    gzk->SetFiltered(true);
+  } else {
+    Filter_Gzk(filter);
+  }
   if (gzk->IsEmpty()) {
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;
@@ -424,9 +436,7 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
   using namespace payroll;
   const AnsiString unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
   TUdbTable* gzk = FrmData->TblGzk;
-  gzk->SetFiltered(false);
-  gzk->SetFilterText("zgbh like '" + unit + "99%'");
-  gzk->SetFiltered(true);
+  Filter_Gzk("zgbh like '" + unit + "99%'");
   if (gzk->IsEmpty()) {
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;

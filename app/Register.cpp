@@ -304,6 +304,10 @@ void TfrmMain::TreeViewBmClick(TObject*) {
       break;
     }
   CurBmBh = code;
+  // The report page and the bonus page name the chosen department in
+  // their printed reports.
+  if (LblGzHzbBm) LblGzHzbBm->SetCaption(name);
+  if (LblJJBm) LblJJBm->SetCaption(name);
   const AnsiString page = Notebook1->ActivePage();
   const bool retired = name == payroll::kRetiredDeptName;
   const auto refuse = [](const char* text) { MessageBox(text, Application->Title(), MB_OK | MB_ICONERROR); };

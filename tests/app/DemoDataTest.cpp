@@ -221,4 +221,23 @@ TEST(DemoData, AMalformedDescriptionNamesItsLine) {
   }
 }
 
+// In code page 936 the second byte of 瑋 is the bar's: the description is
+// split into values before it is converted.
+TEST(DemoData, ABarByteInsideACharacterSeparatesNothing) {
+  TFolder folder;
+  payroll::BuildPayrollFolder(AnsiToUtf8("[gzk]\nZGBH|XM|ZGQK\n01010001|王瑋|在职\n"), "", folder.path);
+  TUdbDataBase db;
+  db.SetDirectory(folder.path);
+  db.SetDataBaseName("GZ.udb");
+  db.SetMasterKey(payroll::kMasterKey);
+  db.SetConnected(true);
+  TUdbTable gzk;
+  gzk.SetDataBase(&db);
+  gzk.SetTableName("gzk");
+  gzk.Open();
+  ASSERT_EQ(gzk.RecordCount(), 1);
+  EXPECT_EQ(gzk.FieldByName("XM")->AsString(), "王瑋");
+  EXPECT_EQ(gzk.FieldByName("ZGQK")->AsString(), "在职");
+}
+
 }  // namespace

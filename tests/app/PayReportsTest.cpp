@@ -1,6 +1,7 @@
 // The report page's reports built in code over the test database: the
-// column passes (group titles, formats), the report variables, and the
-// summary report formed, printed to a PDF file and shown in the preview.
+// column passes (group titles, formats), the report variables, the paper
+// of a report's rptPaper row, and each report formed (rows and columns
+// chosen right), printed to a PDF file and shown in the preview.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 #include "AppTestSupport.h"
 #include "FakeDialogService.h"
@@ -37,6 +39,7 @@
 #include "report/ReportPrepared.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportViews.h"
+#include "sql/UdbQuery.h"
 
 namespace {
 
@@ -113,6 +116,72 @@ class Reports : public ::testing::Test {
     for (const TText& t : Memos(frmMain->rbReport1->EMFPages().ObjectsToPage(page))) out.push_back(t.text);
     return out;
   }
+
+  void AddEmployee(const char* code, const char* name, const char* status, double f01, double f02) {
+    TUdbTable* t = FrmData->TblGzk;
+    t->Append();
+    t->FieldByName("ZGBH")->SetAsString(code);
+    t->FieldByName("XM")->SetAsString(name);
+    t->FieldByName("ZGQK")->SetAsString(status);
+    t->FieldByName("F01")->SetAsFloat(f01);
+    t->FieldByName("F02")->SetAsFloat(f02);
+    t->Post();
+  }
+  void SetDepartmentTotal(const char* code, const char* field, double value) {
+    TUdbTable* bm = FrmData->TblBm;
+    ASSERT_TRUE(bm->Locate("BMBH", code, {})) << code;
+    bm->Edit();
+    bm->FieldByName(field)->SetAsFloat(value);
+    bm->Post();
+  }
+  // Chooses a department in the tree as a click does (the register's
+  // lists are the test database's departments).
+  void ChooseDepartment(const char* text) {
+    BmNames = {"总部", "财务科", "离退休"};
+    BmCodes = {"01", "0101", "0199"};
+    frmMain->TreeViewBm->SetSelected(frmMain->TreeViewBm->Items()->Add(nullptr, text));
+    frmMain->TreeViewBmClick(frmMain->TreeViewBm);
+  }
+  // The texts of every formed page, page after page.
+  std::vector<AnsiString> AllFormed() {
+    std::vector<AnsiString> all;
+    for (int p = 0; p < frmMain->rbReport1->EMFPages().Count(); ++p)
+      for (const AnsiString& t : Formed(p)) all.push_back(t);
+    return all;
+  }
+  // Prints the formed report to a PDF file, renders its first page and
+  // keeps the image as PAYROLL_SHOT_DIR/<name>-printed.png; checks that
+  // the page carries frames and text.  Skipped where a system printer
+  // takes the job or no renderer is installed.
+  void CheckPrintedPage(const char* name, QImage* printed = nullptr) {
+    if (rbPrinter()->HasSystemPrinters() || std::system("command -v pdftoppm >/dev/null 2>&1") != 0) return;
+    const AnsiString pdf = db->Folder() + name + ".pdf";
+    rbPrinter()->Printer()->SetOutputFileName(pdf);
+    frmMain->rbReport1->PrintPreparedReport("", 1, true, ppAll);
+    rbPrinter()->Printer()->SetOutputFileName("");
+    const std::string out = MapPath(db->Folder() + name);
+    ASSERT_EQ(std::system(("pdftoppm -r 60 -f 1 -l 1 -png '" + MapPath(pdf) + "' '" + out + "'").c_str()), 0);
+    QImage page(QString::fromStdString(out + "-1.png"));
+    ASSERT_FALSE(page.isNull());
+    int dark = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 200) << name;
+    if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+      page.save(QString::fromUtf8(shots) + "/" + name + "-printed.png");
+    if (printed) *printed = page;
+  }
+  // The formed report in the preview window, kept as
+  // PAYROLL_SHOT_DIR/<name>-preview.png.
+  void CheckPreview(const char* name) {
+    payroll::ShowReportPreview(payroll::ReportPreviewCalls(frmMain->rbReport1), [name](TForm* window) {
+      QImage shot = window->Handle()->grab().toImage();
+      EXPECT_FALSE(shot.isNull());
+      if (const char* shots = std::getenv("PAYROLL_SHOT_DIR"))
+        shot.save(QString::fromUtf8(shots) + "/" + name + "-preview.png");
+    });
+  }
+  AnsiString LastBox() { return dialogs.Boxes.empty() ? AnsiString() : dialogs.Boxes.back().Text; }
 
   std::unique_ptr<TTestPayrollDb> db;
   AnsiString oldDir;
@@ -391,6 +460,180 @@ TEST_F(Reports, BonusSheetComesFromTheTemplateWithTheVariables) {
   Print("奖金发放表");
   EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kMissingBonusTemplate});
   EXPECT_EQ(previews, 1);
+}
+
+using TTexts = std::vector<AnsiString>;
+bool Holds(const TTexts& texts, const AnsiString& t) { return std::find(texts.begin(), texts.end(), t) != texts.end(); }
+int Position(const TTexts& texts, const AnsiString& t) {
+  return int(std::find(texts.begin(), texts.end(), t) - texts.begin());
+}
+
+TEST_F(Reports, TemporarySummaryListsTheChosenDepartmentWithTheTemporaryColumns) {
+  AddStructure("临时工", "F02", "岗位,工资", 10, 2, 1);
+  AddStructure("普通职工", "F01", "基本,工资", 10, 2, 1);
+  SetDepartmentTotal("01", "F02", 500);
+  SetDepartmentTotal("0101", "F02", 300.25);
+  SetDepartmentTotal("0199", "F02", 77);
+  ChooseDepartment("总部(3)");
+
+  Print("临时工工资汇总表");
+  ASSERT_EQ(previews, 1) << LastBox();
+  const TTexts texts = AllFormed();
+  EXPECT_TRUE(Holds(texts, "测试单位临时工工资汇总表"));
+  EXPECT_TRUE(Holds(texts, "单位：总部"));
+  EXPECT_TRUE(Holds(texts, "部门名称"));
+  EXPECT_TRUE(Holds(texts, "岗位|工资"));
+  EXPECT_FALSE(Holds(texts, "基本|工资"));  // the ordinary staff's columns
+  // The department and its children in sequence order, the retired
+  // group left out.
+  EXPECT_LT(Position(texts, "总部"), Position(texts, "财务科"));
+  EXPECT_TRUE(Holds(texts, "财务科"));
+  EXPECT_FALSE(Holds(texts, "离退休"));
+  EXPECT_TRUE(Holds(texts, "500.00"));
+  EXPECT_TRUE(Holds(texts, "300.25"));
+  EXPECT_FALSE(Holds(texts, "77.00"));
+  EXPECT_FALSE(frmMain->Adoquery1->Active());
+  CheckPrintedPage("app-temporary-summary");
+  CheckPreview("app-temporary-summary");
+}
+
+TEST_F(Reports, TemporaryPaySheetListsTheUnitsTemporaryGroupThroughTheRegisterFilter) {
+  AddStructure("临时工", "F02", "岗位,工资", 9, 2, 1);
+  AddStructure("临时工", "F01+F02", "合计", 10, 2, 2);  // an expression over codes
+  AddStructure("普通职工", "F01", "基本,工资", 10, 2, 1);
+  AddEmployee("01980001", "赵临时", "临时工", 800, 120.5);
+  AddEmployee("02980001", "钱临时", "临时工", 700, 100);  // another unit
+  TUdbTable* bm = FrmData->TblBm;
+  bm->Append();
+  bm->FieldByName("BMBH")->SetAsString("03");
+  bm->FieldByName("BMMC")->SetAsString("三分厂");
+  bm->Post();
+  frmMain->TreeViewBm->SetSelected(nullptr);  // no department needed
+
+  ASSERT_TRUE(bm->Locate("BMBH", "0101", {}));
+  Print("临时工工资单");
+  ASSERT_EQ(previews, 1) << LastBox();
+  const TTexts texts = AllFormed();
+  EXPECT_TRUE(Holds(texts, "测试单位临时工工资单"));
+  EXPECT_TRUE(Holds(texts, "赵临时"));
+  EXPECT_TRUE(Holds(texts, "01980001"));
+  EXPECT_FALSE(Holds(texts, "钱临时"));
+  EXPECT_FALSE(Holds(texts, "张三"));
+  EXPECT_TRUE(Holds(texts, "岗位|工资"));
+  EXPECT_TRUE(Holds(texts, "120.50"));
+  EXPECT_TRUE(Holds(texts, "920.50"));
+  EXPECT_FALSE(Holds(texts, "基本|工资"));
+  TUdbTable* gzk = FrmData->TblGzk;
+  EXPECT_TRUE(gzk->Filtered());  // the sheet's filter stays
+  EXPECT_EQ(gzk->Filter(), "zgbh like '0198%'");
+  EXPECT_EQ(gzk->RecordCount(), 1);
+  CheckPrintedPage("app-temporary-sheet");
+  CheckPreview("app-temporary-sheet");
+
+  // A unit without a temporary group has nothing to print.
+  ASSERT_TRUE(bm->Locate("BMBH", "03", {}));
+  Print("临时工工资单");
+  EXPECT_EQ(LastBox(), payroll::kNoPrintEmployees);
+  EXPECT_EQ(previews, 1);
+}
+
+TEST_F(Reports, AnnualSalarySheetListsOnlyTheDepartmentsAnnualStaff) {
+  AddStructure("年薪人员", "F01", "月薪", 9, 0, 1);
+  AddStructure("年薪人员", "F01*12", "年薪", 10, 2, 2);
+  AddStructure("普通职工", "F02", "岗位,工资", 10, 2, 1);
+  TUdbTable* gzk = FrmData->TblGzk;
+  ASSERT_TRUE(gzk->Locate("ZGBH", "01010002", {}));
+  gzk->Edit();
+  gzk->FieldByName("ZGQK")->SetAsString("年薪人员");
+  gzk->Post();
+  AddEmployee("01990002", "孙年薪", "年薪人员", 3000, 0);  // another department
+  ChooseDepartment("财务科(2)");
+
+  Print("年薪人员工资单");
+  ASSERT_EQ(previews, 1) << LastBox();
+  const TTexts texts = AllFormed();
+  EXPECT_TRUE(Holds(texts, "测试单位年薪人员工资单"));
+  EXPECT_TRUE(Holds(texts, "部门：财务科"));
+  EXPECT_TRUE(Holds(texts, "李四"));
+  EXPECT_TRUE(Holds(texts, "1200"));      // RptDec 0
+  EXPECT_TRUE(Holds(texts, "14400.00"));  // F01*12
+  EXPECT_TRUE(Holds(texts, "年薪"));
+  EXPECT_FALSE(Holds(texts, "张三"));     // in the department, not annual staff
+  EXPECT_FALSE(Holds(texts, "孙年薪"));   // annual staff of another department
+  EXPECT_FALSE(Holds(texts, "岗位|工资"));
+  CheckPrintedPage("app-annual-sheet");
+  CheckPreview("app-annual-sheet");
+}
+
+TEST_F(Reports, PerformanceSheetPrintsThePerformanceColumnsPerEmployee) {
+  AddStructure("岗位绩效", "F02*2", "绩效,工资", 10, 2, 1);
+  AddStructure("普通职工", "F01", "基本,工资", 10, 2, 1);
+  TUdbTable* gzk = FrmData->TblGzk;
+  ASSERT_TRUE(gzk->Locate("ZGBH", "01010002", {}));
+  gzk->Edit();
+  gzk->FieldByName("F02")->SetAsFloat(100);
+  gzk->Post();
+  ChooseDepartment("财务科(2)");
+
+  Print("绩效工资单");
+  ASSERT_EQ(previews, 1) << LastBox();
+  const TTexts texts = AllFormed();
+  auto count = [&](const AnsiString& t) { return std::count(texts.begin(), texts.end(), t); };
+  EXPECT_TRUE(Holds(texts, "测试单位绩效工资单"));
+  EXPECT_EQ(count("绩效|工资"), 2);  // each employee's block carries the titles
+  EXPECT_EQ(count("张三"), 1);
+  EXPECT_EQ(count("李四"), 1);
+  EXPECT_FALSE(Holds(texts, "王五"));
+  EXPECT_TRUE(Holds(texts, "501.00"));  // 250.5 * 2
+  EXPECT_TRUE(Holds(texts, "200.00"));  // 100 * 2
+  EXPECT_FALSE(Holds(texts, "基本|工资"));
+  CheckPrintedPage("app-performance-sheet");
+  CheckPreview("app-performance-sheet");
+}
+
+TEST_F(Reports, TheReportsPaperRowSetsTheSheetAndItsOrientation) {
+  {
+    TUdbTable paper;
+    paper.SetDataBase(FrmData->UdbDataBase1);
+    paper.SetTableName("rptPaper");
+    paper.Open();
+    const std::tuple<const char*, int, int> rows[] = {{"单位工资汇总表", 1, 40}, {"单位绩效工资汇总表", 0, 0}};
+    for (const auto& [name, type, margin] : rows) {
+      paper.Append();
+      paper.FieldByName("rptName")->SetAsString(name);
+      paper.FieldByName("paperIdx")->SetAsInteger(9);  // A4, 210 x 297 mm
+      paper.FieldByName("paperWidth")->SetAsInteger(2100);
+      paper.FieldByName("paperHeight")->SetAsInteger(2970);
+      paper.FieldByName("paperType")->SetAsInteger(type);
+      paper.FieldByName("leftMarg")->SetAsInteger(margin);
+      paper.Post();
+    }
+    paper.Close();
+  }
+  // Design units are 18 to 5 mm: an A4 sheet is 756 wide upright and
+  // 1069 wide turned.
+  const struct {
+    const char* report;
+    int orientation, width, height, nameTitleLeft;
+  } cases[] = {{"单位工资汇总表", 1, 1069, 756, 40}, {"单位绩效工资汇总表", 0, 756, 1069, 0}};
+  for (const auto& c : cases) {
+    Print(c.report);
+    TrbPage* page = frmMain->rbReport1->Pages().Pages(0);
+    EXPECT_EQ(page->pgOr, c.orientation) << c.report;
+    EXPECT_EQ(page->PageWidth(), c.width) << c.report;
+    EXPECT_EQ(page->PageHeight(), c.height) << c.report;
+    const auto memos = Memos(page);
+    const auto title = std::find_if(memos.begin(), memos.end(), [](const TText& t) { return t.text == "单位名称"; });
+    ASSERT_NE(title, memos.end());
+    EXPECT_EQ(title->x, c.nameTitleLeft) << c.report;
+    // The printed sheet lies as the page does.
+    QImage printed;
+    CheckPrintedPage(c.orientation ? "app-landscape-summary" : "app-portrait-summary", &printed);
+    if (!printed.isNull()) {
+      EXPECT_EQ(printed.width() > printed.height(), c.orientation == 1) << c.report;
+    }
+  }
+  EXPECT_EQ(previews, 2);
 }
 
 }  // namespace
