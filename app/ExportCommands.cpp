@@ -85,7 +85,9 @@ std::vector<AnsiString> ExportSqlLines(
       break;
     case TExportKind::Performance: {
       AnsiString list;
-      for (const auto& [field, title] : perfColumns) list += field + " as " + title + " , ";
+      // A comma in a title is the printed report's line break; in the
+      // query it would end the column, so it goes as in the summaries.
+      for (const auto& [field, title] : perfColumns) list += field + " as " + RemoveAll(title, ",") + " , ";
       // The last ", " goes; the list ends with a blank.
       if (list.size() >= 2) list.erase(list.size() - 2);
       lines.push_back("select zgbh as 职工编号,ylbxh as 养老保险号,gzzh as 工资帐号, xm as 姓名,");

@@ -161,6 +161,8 @@ class TfrmMain : public TForm {
   void SpdBtnJJprintClick(TObject* sender);
   void PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bool landscape);
   void OpenBonusSelection();
+  // The unit (two characters) the unit-wide sheets print.
+  AnsiString ReportUnit() const;
   void PrintRetirementTable(const AnsiString& date, int leftMarg, const std::function<void(TrbPage*)>& paper);
   void PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
                      const std::function<void(TrbPage*)>& paper);

@@ -355,6 +355,16 @@ void TfrmMain::ApplyPaper(TrbPage* page, int size, int width, int height, bool l
   page->pgBin = 0;
 }
 
+AnsiString TfrmMain::ReportUnit() const {
+  // The unit-wide sheets (temporary workers, retirees) print the unit of
+  // the department chosen in the tree.  Without a choice they take the
+  // department table's current row; that row alone would be whichever
+  // unit the tree was built from last, not the one the operator sees.
+  AnsiString code;
+  if (payroll::SelectedDepartmentCode(TreeViewBm, code) && code.size() >= 2) return code.substr(0, 2);
+  return FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
+}
+
 void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
                              const std::function<void(TrbPage*)>& paper) {
   using namespace payroll;
@@ -367,7 +377,7 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
     Box(kRetiredOrTemporary, MB_OK | MB_ICONERROR);
     return;
   }
-  if (!sheet.needsDepartment) unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
+  if (!sheet.needsDepartment) unit = ReportUnit();
   TUdbTable* gzk = FrmData->TblGzk;
   const AnsiString filter = PaySheetFilter(sheet, code, unit);
   // The temporary workers' sheet goes through the register's filter
@@ -434,7 +444,7 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
 
 void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const std::function<void(TrbPage*)>& paper) {
   using namespace payroll;
-  const AnsiString unit = FrmData->TblBm->FieldByName("BMBH")->AsString().substr(0, 2);
+  const AnsiString unit = ReportUnit();
   TUdbTable* gzk = FrmData->TblGzk;
   Filter_Gzk("zgbh like '" + unit + "99%'");
   if (gzk->IsEmpty()) {

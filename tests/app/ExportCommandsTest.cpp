@@ -232,11 +232,14 @@ TEST_F(Exports, AFailedExportIsShownAndNotReportedAsDone) {
 TEST_F(Exports, PerformanceFileTakesItsColumnsFromTheReportStructure) {
   AddStructure("岗位绩效", "F02", "岗位工资", 2);
   AddStructure("岗位绩效", "F01", "基本工资", 1);
+  // A title printed on two lines: the comma is the report's line break
+  // and must not end the column in the query.
+  AddStructure("岗位绩效", "F03", "绩效,工资", 3);
   AddStructure("普通职工", "F03", "应发工资", 1);
   ExportKind("绩效工资");
   const Sheet s = ReadSheet(Path("jx" + date + ".xls"));
-  EXPECT_EQ(Row(s, 0),
-            (std::vector<std::string>{"职工编号", "养老保险号", "工资帐号", "姓名", "基本工资", "岗位工资"}));
+  EXPECT_EQ(Row(s, 0), (std::vector<std::string>{"职工编号", "养老保险号", "工资帐号", "姓名", "基本工资",
+                                                 "岗位工资", "绩效工资"}));
   EXPECT_EQ(s.at({1, 5}), "250.5");
   EXPECT_EQ(Texts().back(), payroll::kExportDone);
 }

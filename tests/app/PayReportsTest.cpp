@@ -537,6 +537,33 @@ TEST_F(Reports, TemporaryPaySheetListsTheUnitsTemporaryGroupThroughTheRegisterFi
   EXPECT_EQ(previews, 1);
 }
 
+TEST_F(Reports, UnitWideSheetsPrintTheUnitChosenInTheTree) {
+  AddStructure("临时工", "F02", "岗位,工资", 9, 2, 1);
+  AddStructure("退休职工", "F01", "补贴", 10, 2, 1);
+  AddEmployee("01980001", "赵临时", "临时工", 800, 120.5);
+  AddEmployee("02980001", "钱临时", "临时工", 700, 100);
+  AddEmployee("02990001", "孙退休", "退休职工", 900, 0);
+  TUdbTable* bm = FrmData->TblBm;
+  bm->Append();
+  bm->FieldByName("BMBH")->SetAsString("02");
+  bm->FieldByName("BMMC")->SetAsString("分厂");
+  bm->Post();
+  ASSERT_EQ(bm->FieldByName("BMBH")->AsString(), "02");  // the table stands on the other unit
+  ChooseDepartment("财务科(2)");
+
+  Print("临时工工资单");
+  ASSERT_EQ(previews, 1) << LastBox();
+  TTexts texts = AllFormed();
+  EXPECT_TRUE(Holds(texts, "赵临时"));
+  EXPECT_FALSE(Holds(texts, "钱临时"));
+
+  Print("职工退休补贴表");
+  ASSERT_EQ(previews, 2) << LastBox();
+  texts = AllFormed();
+  EXPECT_TRUE(Holds(texts, "王五"));
+  EXPECT_FALSE(Holds(texts, "孙退休"));
+}
+
 TEST_F(Reports, AnnualSalarySheetListsOnlyTheDepartmentsAnnualStaff) {
   AddStructure("年薪人员", "F01", "月薪", 9, 0, 1);
   AddStructure("年薪人员", "F01*12", "年薪", 10, 2, 2);
