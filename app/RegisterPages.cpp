@@ -327,6 +327,14 @@ void TfrmMain::SptBtnXgZgXzClick(TObject*) {
 void TfrmMain::DBEdit2Exit(TObject*) {
   // Another employee with the same pension number or account: the
   // employee's own row is left out, and an empty value matches nobody.
+  // Putting the focus back leaves the account edit, whose exit would ask
+  // again: one check at a time.
+  static bool checking = false;
+  if (checking) return;
+  struct TReset {
+    bool& flag;
+    ~TReset() { flag = false; }
+  } reset{checking = true};
   const AnsiString ylbxh = DBEdit2->Text(), gzzh = DBEdit3->Text();
   AnsiString match;
   if (!ylbxh.empty()) match = "YlBxh=" + QuotedStr(ylbxh);
