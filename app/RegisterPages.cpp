@@ -3,6 +3,7 @@
 
 #include <tuple>
 
+#include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
@@ -100,6 +101,24 @@ bool HasSubDepartments(const AnsiString& code) {
   return false;
 }
 
+// Runs work as one transaction of db: a failure half-way (a lock another
+// user holds, a full disk) puts every code back and passes on.
+template <class F>
+void AllOrNothing(TUdbDataBase* db, F&& work) {
+  db->StartTransaction();
+  try {
+    work();
+  } catch (...) {
+    try {
+      db->Rollback();
+    } catch (...) {
+      // The first failure is the one to report.
+    }
+    throw;
+  }
+  db->Commit();
+}
+
 void Warn(const char* text) { MessageBox(text, Application->Title(), MB_OK | MB_ICONWARNING); }
 
 }  // namespace
@@ -136,17 +155,20 @@ void InstallEmployeePicker(TForm* form, TDataSource* gzk) {
               [form](TObject*) { form->SetModalResult(mrOk); });
 }
 
-void InstallEmployeeOrder(TForm* form, TDataSource* gzk, std::function<AnsiString()> dept) {
+void InstallEmployeeOrder(TForm* form, TDataSource* gzk, TUdbDataBase* db, std::function<AnsiString()> dept) {
   if (!form || form->FindComponent("DBGridZgPx")) return;
   EmployeeGrid(form, form, "DBGridZgPx", gzk, 8, 8, form->ClientWidth() - 16, form->ClientHeight() - 52, false);
   const int top = form->ClientHeight() - 36;
-  PlaceButton(form, form, "SptBtnUp", "上移", 8, top, [gzk](TObject*) { MoveEmployee(gzk->DataSet(), -1); });
-  PlaceButton(form, form, "SptBtnDown", "下移", 96, top, [gzk](TObject*) { MoveEmployee(gzk->DataSet(), 1); });
-  PlaceButton(form, form, "SptBtnPx", "排序", 184, top, [gzk, dept](TObject*) {
+  // Two employees must never end up with one code: each command is one
+  // transaction.
+  const auto move = [gzk, db](int step) { AllOrNothing(db, [&] { MoveEmployee(gzk->DataSet(), step); }); };
+  PlaceButton(form, form, "SptBtnUp", "上移", 8, top, [move](TObject*) { move(-1); });
+  PlaceButton(form, form, "SptBtnDown", "下移", 96, top, [move](TObject*) { move(1); });
+  PlaceButton(form, form, "SptBtnPx", "排序", 184, top, [gzk, db, dept](TObject*) {
     const AnsiString code = dept();
     // Without a department every employee would be renumbered into one.
     if (code.empty()) return;
-    RenumberEmployees(gzk->DataSet(), code);
+    AllOrNothing(db, [&] { RenumberEmployees(gzk->DataSet(), code); });
     gzk->DataSet()->First();
   });
   PlaceButton(form, form, "SptBtnClose", "关闭", form->ClientWidth() - 88, top,
@@ -172,7 +194,7 @@ void TfrmMain::InstallRegisterPages() {
     }
     int top = 68;
     for (auto [edit, name, caption, limit] :
-         {std::tuple{&EdtXm, "EdtXm", "姓    名:", 20}, std::tuple{&EdtYlBxh, "EdtYlBxh", "养老保险号:", 6},
+         {std::tuple{&EdtXm, "EdtXm", "姓    名:", 8}, std::tuple{&EdtYlBxh, "EdtYlBxh", "养老保险号:", 6},
           std::tuple{&EdtGzZh, "EdtGzZh", "工资帐号:", 19}}) {
       PlaceLabel(this, Panel7, (AnsiString("Lbl") + name).c_str(), caption, 16, top + 4);
       *edit = Place<TEdit>(this, Panel7, name, 100, top, 180, 21);
@@ -306,8 +328,8 @@ void TfrmMain::SptBtnNbDdClick(TObject*) {
 }
 
 void TfrmMain::SptBtnZgPxClick(TObject*) {
-  if (TreeViewBm->Items()->Count() == 0) return;
-  payroll::InstallEmployeeOrder(FrmZgPx, FrmData->DsGzk, [this] {
+  if (TreeViewBm->Items()->Count() == 0 || !FrmZgPx) return;
+  payroll::InstallEmployeeOrder(FrmZgPx, FrmData->DsGzk, FrmData->UdbDataBase1, [this] {
     // Only a department without sub-departments: renumbering a parent
     // would move its sub-departments' employees into it.
     const AnsiString code = DeptCodeOf(SelectedDeptName(TreeViewBm));
@@ -318,7 +340,7 @@ void TfrmMain::SptBtnZgPxClick(TObject*) {
 }
 
 void TfrmMain::SptBtnXgZgXzClick(TObject*) {
-  if (TreeViewBm->Items()->Count() == 0) return;
+  if (TreeViewBm->Items()->Count() == 0 || !FrmZgXz) return;
   payroll::InstallEmployeePicker(FrmZgXz, FrmData->DsGzk);
   FrmZgXz->SetCaption(SelectedDeptName(TreeViewBm) + payroll::kPickHint);
   FrmZgXz->ShowModal();

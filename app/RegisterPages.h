@@ -17,6 +17,7 @@
 class TDataSet;
 class TDataSource;
 class TForm;
+class TUdbDataBase;
 
 namespace payroll {
 inline constexpr const char* kPickHint = "(双击选中)";
@@ -26,8 +27,9 @@ inline constexpr const char* kPickHint = "(双击选中)";
 void InstallEmployeePicker(TForm* form, TDataSource* gzk);
 // TFrmZgPx ("职工排序"): a grid on gzk, "上移" and "下移" (MoveEmployee),
 // "排序" (RenumberEmployees of the department dept() names; nothing when it
-// names none) and "关闭".
-void InstallEmployeeOrder(TForm* form, TDataSource* gzk, std::function<AnsiString()> dept);
+// names none) and "关闭".  Each move and each renumbering is one
+// transaction of db: a failure leaves every code as it was.
+void InstallEmployeeOrder(TForm* form, TDataSource* gzk, TUdbDataBase* db, std::function<AnsiString()> dept);
 // Exchanges the zgbh of gzk's current employee with that of the previous
 // (step -1) or next (step 1) row, both posted; gzk stays on the employee.
 // False, with nothing changed, at the first or last row.

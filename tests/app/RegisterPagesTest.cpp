@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -359,6 +360,29 @@ TEST_F(RegisterPages, OrderDialogExchangesCodesStopsAtTheEndsAndRenumbers) {
   });
   frmMain->SptBtnZgPx->OnClick(frmMain->SptBtnZgPx);
   EXPECT_EQ(FrmZgPx->ModalResult(), mrCancel);
+}
+
+TEST_F(RegisterPages, AnOrderCommandFailingHalfWayLeavesEveryCodeAsItWas) {
+  Menu("N16");
+  Choose("财务科");
+  for (const char* button : {"SptBtnDown", "SptBtnPx"}) {
+    Go("01010001");
+    int posts = 0;
+    gzk->BeforePost = [&](TDataSet*) {
+      if (++posts == 2) throw std::runtime_error("disk full");
+    };
+    QTimer::singleShot(0, [&] {
+      auto* b = dynamic_cast<TSpeedButton*>(FrmZgPx->FindComponent(button));
+      ASSERT_NE(b, nullptr);
+      EXPECT_THROW(b->OnClick(b), std::runtime_error) << button;
+      FrmZgPx->SetModalResult(mrCancel);
+    });
+    frmMain->SptBtnZgPxClick(nullptr);
+    gzk->BeforePost = nullptr;
+    EXPECT_EQ(posts, 2) << button;
+    EXPECT_EQ(CodeOf("张三"), "01010001") << button;
+    EXPECT_EQ(CodeOf("李四"), "01010002") << button;
+  }
 }
 
 TEST_F(RegisterPages, OrderingAParentRenumbersNobody) {
