@@ -433,6 +433,14 @@ TEST_F(RegisterPages, LeavingThePensionNumberOrAccountChecksOtherEmployees) {
     EXPECT_EQ(dialogs.Boxes.back().Text, kRegDuplicateEdit);
     EXPECT_EQ(m->ActiveControl(), m->DBEdit2);
   }
+  // Leaving the pension number for the account edit runs the check on its
+  // own: one message, and the focus goes back.
+  values("100002", "6222000011113333");
+  m->SetActiveControl(m->DBEdit2);
+  const size_t before = dialogs.Boxes.size();
+  m->SetActiveControl(m->DBEdit3);
+  EXPECT_EQ(dialogs.Boxes.size(), before + 1);
+  EXPECT_EQ(m->ActiveControl(), m->DBEdit2);
   gzk->Cancel();
 }
 
