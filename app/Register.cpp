@@ -102,17 +102,6 @@ void AdjustHeadCounts(TDataSet* bm, const AnsiString& zgbh, int delta, bool only
   }
 }
 
-bool HasDuplicate(TDataSet* gzk, const AnsiString& ylbxh, const AnsiString& gzzh, int allowed) {
-  TWholeTable whole(gzk);
-  int found = 0;
-  for (gzk->First(); !gzk->Eof(); gzk->Next()) {
-    const bool same = (!ylbxh.empty() && gzk->FieldByName("ylbxh")->AsString() == ylbxh) ||
-                      (!gzzh.empty() && gzk->FieldByName("gzzh")->AsString() == gzzh);
-    if (same && ++found > allowed) return true;
-  }
-  return false;
-}
-
 bool AddEmployee(TDataSet* gzk, TDataSet* bm, const TNewEmployee& e) {
   const AnsiString account = StrCon->TrimChar(e.Gzzh, ' ');
   if (e.Code.empty() || e.Name.empty() || e.Ylbxh.find(' ') != std::string::npos || account.empty() ||
