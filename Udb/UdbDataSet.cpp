@@ -544,7 +544,9 @@ bool TUdbDataSet::AcceptRecordAt(TUdbAddr address) {
   } catch (const EUdbDatabaseError&) {
     return false;  // not a block of this table any more
   }
-  filterBuf_.swap(scratch);
+  // Copied, not swapped: the filter reads records through this buffer's
+  // storage (SetRecordBuffer), which must outlive the call.
+  filterBuf_.assign(scratch.begin(), scratch.end());
   return udbrec::IsLiveRecordOf(filterBuf_.data(), recordTag_);
 }
 

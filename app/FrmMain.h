@@ -37,6 +37,8 @@ struct TPaySheet;
 }
 class TProgressBar;
 class TButton;
+class TCheckBox;
+class TDBGrid;
 
 namespace payroll {
 inline constexpr const char* kMainCaption = "Velmor人力资源管理系统之__工资软件  V3.11.19";
@@ -166,6 +168,30 @@ class TfrmMain : public TForm {
   void PrintRetirementTable(const AnsiString& date, int leftMarg, const std::function<void(TrbPage*)>& paper);
   void PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& date, int leftMarg,
                      const std::function<void(TrbPage*)>& paper);
+
+  // The employee register's pages (RegisterPages.cpp): new employee
+  // (TbsZgXz), delete (TbsZgJs), retire (TbsZgTx), transfer (TbsNbDd), the
+  // wage page's pension number and account, and the employee pickers.
+  void InstallRegisterPages();
+  void SptBtnAppeClick(TObject* sender);
+  void SptBtnCanCleClick(TObject* sender);
+  void SptBtnSaveClick(TObject* sender);
+  void SptBtnZgJsDeleClick(TObject* sender);
+  void SptBtnZgTxDeleClick(TObject* sender);
+  void SptBtnNbDdClick(TObject* sender);
+  void SptBtnZgPxClick(TObject* sender);
+  void SptBtnXgZgXzClick(TObject* sender);
+  void DBEdit2Exit(TObject* sender);
+  void EditKeyPress(TObject* sender, char& key);
+  TSpeedButton *SptBtnAppe = nullptr, *SptBtnSave = nullptr, *SptBtnCanCle = nullptr, *SptBtnZgJsDele = nullptr,
+               *SptBtnZgTxDele = nullptr, *SptBtnNbDd = nullptr, *SptBtnXgZgXz = nullptr, *SptBtnZgXz = nullptr,
+               *SpdBtnJJZgxz = nullptr, *sptBtnGwjxXz = nullptr, *SptBtnZgPx = nullptr;
+  TPanel* Panel7 = nullptr;
+  TEdit *EdtXm = nullptr, *EdtYlBxh = nullptr, *EdtGzZh = nullptr;
+  TCheckBox* ChkBoxDbFlag = nullptr;
+  TLabel* LblXzBm = nullptr;
+  TDBEdit *DBEdit2 = nullptr, *DBEdit3 = nullptr;
+  TDBGrid *DBGridZgJs = nullptr, *DBGridZgTx = nullptr, *DBGridNbDd = nullptr;
 
   AnsiString getFldNameByDesc(const AnsiString& desc) const;
   void CreatUserPanel(const AnsiString& page, TPanel* panel);

@@ -184,6 +184,7 @@ void TfrmMain::InstallPages() {
   UdbQuery1->SetDataBase(FrmData->UdbDataBase1);
   InstallExportCommands();
   InstallReports();
+  InstallRegisterPages();
 }
 
 void TfrmMain::MenuItem(TObject* sender) {

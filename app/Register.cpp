@@ -12,7 +12,9 @@
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/core/Strings.h"
+#include "platform/ui/Buttons.h"
 #include "platform/ui/ComCtrls.h"
+#include "platform/ui/DBCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/StdCtrls.h"
@@ -98,17 +100,6 @@ void AdjustHeadCounts(TDataSet* bm, const AnsiString& zgbh, int delta, bool only
     bm->FieldByName("rs")->SetAsInteger(bm->FieldByName("rs")->AsInteger() + delta);
     bm->Post();
   }
-}
-
-bool HasDuplicate(TDataSet* gzk, const AnsiString& ylbxh, const AnsiString& gzzh, int allowed) {
-  TWholeTable whole(gzk);
-  int found = 0;
-  for (gzk->First(); !gzk->Eof(); gzk->Next()) {
-    const bool same = (!ylbxh.empty() && gzk->FieldByName("ylbxh")->AsString() == ylbxh) ||
-                      (!gzzh.empty() && gzk->FieldByName("gzzh")->AsString() == gzzh);
-    if (same && ++found > allowed) return true;
-  }
-  return false;
 }
 
 bool AddEmployee(TDataSet* gzk, TDataSet* bm, const TNewEmployee& e) {
@@ -293,6 +284,10 @@ void TfrmMain::Filter_Gzk(const AnsiString& filter) {
 }
 
 void TfrmMain::TreeViewBmClick(TObject*) {
+  for (TControl* b : {static_cast<TControl*>(SptBtnXgZgXz), static_cast<TControl*>(SptBtnZgPx),
+                      static_cast<TControl*>(SptBtnZgXz), static_cast<TControl*>(sptBtnGwjxXz),
+                      static_cast<TControl*>(SpdBtnJJZgxz)})
+    if (b) b->SetEnabled(true);
   TTreeNode* node = TreeViewBm->Selected();
   if (TreeViewBm->Items()->Count() == 0 || !node) return;
   AnsiString name = node->Text();
@@ -303,6 +298,7 @@ void TfrmMain::TreeViewBmClick(TObject*) {
       code = BmCodes[i];
       break;
     }
+  if (LblXzBm) LblXzBm->SetCaption(name);
   CurBmBh = code;
   // The report page and the bonus page name the chosen department in
   // their printed reports.
@@ -310,11 +306,18 @@ void TfrmMain::TreeViewBmClick(TObject*) {
   if (LblJJBm) LblJJBm->SetCaption(name);
   const AnsiString page = Notebook1->ActivePage();
   const bool retired = name == payroll::kRetiredDeptName;
-  const auto refuse = [](const char* text) { MessageBox(text, Application->Title(), MB_OK | MB_ICONERROR); };
+  const bool leaf = !node->HasChildren();
+  const auto refuse = [this](const char* text) {
+    if (LblZgBh) LblZgBh->SetCaption("");
+    MessageBox(text, Application->Title(), MB_OK | MB_ICONERROR);
+  };
   try {
     if (page == "TbsZgXz") {
       if (LblZgBh) LblZgBh->SetCaption("");
-      if (node->HasChildren()) return;
+      if (!leaf) {
+        if (LblXzBm) LblXzBm->SetCaption("");
+        return;
+      }
       if (retired) {
         refuse(payroll::kNoDirectRetiredAdd);
         return;
@@ -325,6 +328,15 @@ void TfrmMain::TreeViewBmClick(TObject*) {
     for (const char* listPage : {"TbsZgKq", "TbsGzXg", "TbsGwjx", "TbsJJ", "TbsZgJs", "TbsZgTx", "TbsNbDd"})
       if (page == listPage) {
         Filter_Gzk("ZGBH like " + QuotedStr(code + "%"));
+        // A parent's employees are only listed: picking and ordering are
+        // for one department's own staff.
+        if (page == "TbsGzXg")
+          for (TControl* b : {static_cast<TControl*>(SptBtnZgPx), static_cast<TControl*>(SptBtnXgZgXz)})
+            if (b) b->SetEnabled(leaf);
+        if (page == "TbsGwjx" && sptBtnGwjxXz) sptBtnGwjxXz->SetEnabled(leaf);
+        if (page == "TbsJJ" && DBNav) DBNav->SetEnabled(true);
+        if (page == "TbsZgJs" && SptBtnZgJsDele) SptBtnZgJsDele->SetEnabled(true);
+        if (page == "TbsZgTx" && SptBtnZgTxDele) SptBtnZgTxDele->SetEnabled(true);
         if (retired && page == "TbsZgTx") refuse(payroll::kNoRetireOfRetired);
         if (retired && page == "TbsNbDd") refuse(payroll::kNoTransferOfRetired);
         return;

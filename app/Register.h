@@ -68,9 +68,6 @@ bool TransferEmployee(TDataSet* gzk, TDataSet* bm, const AnsiString& targetCode)
 // "排序": every employee whose code begins with dept, in table order, gets
 // dept + 1, 2, 3 ...
 void RenumberEmployees(TDataSet* gzk, const AnsiString& dept);
-// Whether another employee shares the pension number or the account
-// (empty values share nothing).
-bool HasDuplicate(TDataSet* gzk, const AnsiString& ylbxh, const AnsiString& gzzh, int allowed = 0);
 
 // The key filter of the numeric edits: whether key may be typed into text
 // with the caret at selStart (0-based) and selLength bytes selected, when

@@ -211,12 +211,6 @@ TEST_F(RegisterTest, RenumberGivesConsecutiveCodesInTableOrder) {
   EXPECT_EQ(Counts(), Expect({}));
 }
 
-TEST_F(RegisterTest, DuplicateCheckOfTheEditsAllowsTheEmployeeItself) {
-  EXPECT_FALSE(HasDuplicate(gzk, "100001", "A1", 1));
-  EXPECT_TRUE(HasDuplicate(gzk, "100001", "A2", 1));
-  EXPECT_FALSE(HasDuplicate(gzk, "", "", 0));
-}
-
 }  // namespace
 
 namespace {
