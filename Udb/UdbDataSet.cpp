@@ -555,7 +555,11 @@ bool TUdbDataSet::BookmarkIsValid(const std::uint8_t* bookmark) {
   TAccessBracket bracket(*this, false);
   const TUdbAddr address = Get32(bookmark);
   if (!AcceptRecordAt(address)) return false;
-  return std::memcmp(filterBuf_.data() + udbrec::kRecordID, bookmark + 4, 4) == 0;
+  if (std::memcmp(filterBuf_.data() + udbrec::kRecordID, bookmark + 4, 4) != 0) return false;
+  // A record the filter hides cannot be gone to either: callers ask this
+  // before GotoBookmark (a grid going back to a record that an edit has
+  // just moved out of the filter).
+  return !FilterActive() || filterMgr_->Contains(address);
 }
 
 // ============================================================================

@@ -275,6 +275,26 @@ TEST_F(GzkTable, AFilteredTableChangedAfterGoingToABookmarkFiltersInItsOwnBuffer
   EXPECT_EQ(Codes(), std::vector<std::string>{"0101001"});
 }
 
+TEST_F(GzkTable, ARecordEditedOutOfTheFilterHasNoValidBookmarkUntilTheFilterGoes) {
+  // Callers go back to a bookmark only when it is valid; a record the
+  // filter now hides must not pass that test and then fail the move.
+  t.SetFilter("zgbh like '0101%'");
+  t.SetFiltered(true);
+  t.First();
+  TBookmark mark = t.GetBookmark();
+  EXPECT_TRUE(t.BookmarkValid(mark));
+  t.Edit();
+  t.FieldByName("ZGBH")->SetAsString("0199001");
+  t.Post();
+  EXPECT_FALSE(t.BookmarkValid(mark));
+  EXPECT_THROW(t.GotoBookmark(mark), EUdbDatabaseError);
+  t.SetFiltered(false);
+  EXPECT_TRUE(t.BookmarkValid(mark));
+  t.GotoBookmark(mark);
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0199001");
+  TDataSet::FreeBookmark(mark);
+}
+
 TEST_F(GzkTable, OnFilterRecordAndFindNextFilterOnlyTheSearch) {
   t.SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("F01")->AsFloat() >= 1000; });
   EXPECT_TRUE(t.FindFirst());
