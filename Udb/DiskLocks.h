@@ -33,8 +33,12 @@ class TDiskLocks {
   // it waits for the readers to leave.
   virtual int LockTable(int tableId, int lockType) = 0;
   virtual void UnlockTable(int tableId) = 0;
-  // A record write lock; returns the lock type now held.
-  virtual int LockRecord(int recordId) = 0;
+  // A record write lock; returns the lock type now held.  inTransaction:
+  // the lock is kept until the transaction ends (ReleaseAll), and the
+  // caller holds the write intent; the implementation may then lock the
+  // records of a whole page at once when the transaction changes several
+  // of them (a page holds the records of one table only).
+  virtual int LockRecord(int recordId, bool inTransaction) = 0;
   virtual void UnlockRecord(int recordId) = 0;
   // Commit: every held table lock becomes a write lock.
   virtual void UpgradeTableLocks() = 0;
@@ -64,6 +68,7 @@ struct TDiskLocksParams {
   AnsiString lockFileName;  // LockFileNameFor(databaseFileName)
   int retryMaximum = 10;
   int retryInterval = 200;
+  int pageSize = 4096;  // of the database file: record pages are aligned to it
 };
 
 using TDiskLocksFactory = std::function<std::unique_ptr<TDiskLocks>(const TDiskLocksParams&)>;

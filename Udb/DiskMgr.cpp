@@ -214,6 +214,7 @@ void TDiskMgr::Open() {
       params.lockFileName = LockFileNameFor(fileName_);
       params.retryMaximum = retryMaximum_;
       params.retryInterval = retryInterval_;
+      params.pageSize = pageSize_;
       locks_ = DiskLocksFactory()(params);
     }
     // Before anything is read: a commit cut short is undone first.
@@ -482,8 +483,9 @@ void TDiskMgr::UnlockTable(int tableId) {
 // waiting on a record the first holds while the first waits for its reads.
 int TDiskMgr::LockRecord(int recordId) {
   if (!locks_) return 0;
-  if (InTransaction()) TakeWriteIntent();
-  return locks_->LockRecord(recordId);
+  const bool inTransaction = InTransaction();
+  if (inTransaction) TakeWriteIntent();
+  return locks_->LockRecord(recordId, inTransaction);
 }
 
 void TDiskMgr::UnlockRecord(int recordId) {

@@ -35,6 +35,8 @@ TUdbDiskLocks::TUdbDiskLocks(const TDiskLocksParams& params) {
                                            kRecordLockRegion);
   records_->SetReadLockFailureText(kRecordFailure);
   records_->SetWriteLockFailureText(kRecordFailure);
+  // Record lock ids are file addresses: a block of pageSize ids is a page.
+  if (params.pageSize > 0) records_->SetEscalation(params.pageSize, kRecordPageLockThreshold);
   SetRetry(params.retryMaximum, params.retryInterval);
 
   for (std::int64_t i = 0; i < kOpenLockRange; ++i) {
@@ -93,8 +95,8 @@ void TUdbDiskLocks::LockPending() {
 
 void TUdbDiskLocks::UnlockTable(int tableId) { tables_->Unlock(tableId); }
 
-int TUdbDiskLocks::LockRecord(int recordId) {
-  records_->SetWriteLock(recordId, 0);
+int TUdbDiskLocks::LockRecord(int recordId, bool inTransaction) {
+  records_->SetWriteLock(recordId, 0, inTransaction);
   return records_->LockTypeOf(recordId);
 }
 
