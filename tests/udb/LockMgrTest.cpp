@@ -185,3 +185,78 @@ TEST_F(LockMgrTest, ProcessesShareReadLocksAndExcludeAWriterUntilTheReaderLeaves
   waitpid(pid, &status, 0);
   EXPECT_EQ(ma.SetWriteLock(5, 0), kLockWrite);  // the reader left
 }
+
+// Blocks: a record manager that counts towards pages of 4096 record ids.
+class RecordBlockTest : public LockMgrTest {
+ protected:
+  static constexpr std::int64_t kPage = 4096;
+  static std::int64_t Byte(std::int64_t id) { return kRecordLockBase + id; }
+  void Escalating(TWinLockMgr& m) {
+    m.SetEscalation(kPage, 2);
+    m.SetRetryMaximum(2);
+    m.SetRetryInterval(1);
+  }
+};
+
+TEST_F(RecordBlockTest, TheSecondCountedLockOfAPageLocksThePageWholeUntilReleaseAll) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  const std::int64_t page = 3 * kPage;
+  EXPECT_EQ(ra.SetWriteLock(page + 40, 0, true), kLockWrite);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page + 41), 1));
+  EXPECT_EQ(ra.SetWriteLock(page + 400, 0, true), kLockWrite);
+  EXPECT_EQ(ra.BlocksHeld(), 1u);
+  // Every record of the page is locked for others, the first one included.
+  for (std::int64_t id : {page, page + 40, page + 41, page + 400, page + kPage - 1})
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(id), 1)) << id;
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page + kPage), 1));
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page - 1), 1));
+  // Further records of the page need no call to the system.
+  const size_t ranges = a_.HeldRanges().size();
+  EXPECT_EQ(ra.SetWriteLock(page + 800, 0, true), kLockWrite);
+  EXPECT_EQ(ra.LockTypeOf(page + 800), kLockWrite);
+  EXPECT_EQ(a_.HeldRanges().size(), ranges);
+  // Unlocking one record forgets it but keeps the page locked.
+  ra.Unlock(page + 40);
+  EXPECT_EQ(ra.LockTypeOf(page + 40), 0);
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(page + 40), 1));
+  ra.ReleaseAll();
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page), kPage));
+  EXPECT_TRUE(a_.HeldRanges().empty());
+}
+
+TEST_F(RecordBlockTest, LocksNotCountedNeverLockThePage) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  for (std::int64_t id = 0; id < 10; ++id) ra.SetWriteLock(kPage + id * 100, 0);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(kPage + 50), 1));
+  ra.Unlock(kPage + 100);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(kPage + 100), 1));
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(kPage + 200), 1));
+}
+
+// A record of the page that another connection holds keeps the page from
+// being taken: the records then keep their own bytes, the other's lock is
+// untouched, and the page is taken once the other lets go.
+TEST_F(RecordBlockTest, APageWithAnotherConnectionsRecordStaysRecordByRecord) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+  Escalating(rb);
+  ASSERT_EQ(rb.SetWriteLock(kPage + 7, 0), kLockWrite);
+  for (std::int64_t id = 1; id <= 3; ++id) ra.SetWriteLock(kPage + id * 100, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetWriteLock(kPage + 100, 0); }), 10249);
+  EXPECT_EQ(rb.SetWriteLock(kPage + 150, 0), kLockWrite);
+  rb.ReleaseAll();
+  // Tried again after twice as many requests (4), then it succeeds.
+  ra.SetWriteLock(kPage + 400, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 1u);
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetWriteLock(kPage + 7, 0); }), 10249);
+  ra.ReleaseAll();
+  EXPECT_EQ(rb.SetWriteLock(kPage + 7, 0), kLockWrite);
+  EXPECT_EQ(rb.SetWriteLock(kPage + 100, 0), kLockWrite);
+}
