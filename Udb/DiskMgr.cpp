@@ -436,8 +436,11 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
   }
   int held = locks_ ? locks_->LockTable(tableId, lockType) : lockType;
   // A writer that died half-way through its commit left its journal: undo
-  // it before anything is read under this lock.
-  if (locks_ && file_.JournalExists()) RecoverJournal();
+  // it before anything is read under this lock.  Not while this connection
+  // holds the intent to write: taking it restored any journal left, and no
+  // other connection can commit (so leave one) until it is given up - a
+  // transaction then asks the file system nothing at its every lock.
+  if (locks_ && !locks_->HoldsWriteIntent() && file_.JournalExists()) RecoverJournal();
   UdbLogger().IncCounter(requested == kUdbWriteLock ? "WRITELOCK" : "READLOCK", 1);
   return held;
 }
