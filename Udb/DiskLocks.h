@@ -15,6 +15,7 @@
 // Lock types: 1 read, 4 write.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -39,6 +40,13 @@ class TDiskLocks {
   // records of a whole page at once when the transaction changes several
   // of them (a page holds the records of one table only).
   virtual int LockRecord(int recordId, bool inTransaction) = 0;
+  // For locking pages of records whole: test(page, ofPage) tells whether
+  // page (an address) holds no record another connection could want while
+  // this one holds the records of ofPage - no records at all, or records
+  // of ofPage's table only.  The implementation may then lock such pages
+  // too, to join the pages it holds into one range.  Unset: never.
+  using TRecordPageTest = std::function<bool(std::int64_t page, std::int64_t ofPage)>;
+  virtual void SetRecordPageTest(TRecordPageTest test) { (void)test; }
   virtual void UnlockRecord(int recordId) = 0;
   // Commit: every held table lock becomes a write lock.
   virtual void UpgradeTableLocks() = 0;

@@ -216,6 +216,9 @@ void TDiskMgr::Open() {
       params.retryInterval = retryInterval_;
       params.pageSize = pageSize_;
       locks_ = DiskLocksFactory()(params);
+      if (locks_)
+        locks_->SetRecordPageTest(
+            [this](std::int64_t page, std::int64_t ofPage) { return HoldsNoOtherRecords(page, ofPage); });
     }
     // Before anything is read: a commit cut short is undone first.
     if (file_.JournalExists()) {
@@ -489,6 +492,26 @@ int TDiskMgr::LockRecord(int recordId) {
   const bool inTransaction = InTransaction();
   if (inTransaction) TakeWriteIntent();
   return locks_->LockRecord(recordId, inTransaction);
+}
+
+// Asked while this connection holds the intent to write, so no other
+// connection changes the map meanwhile.  ofPage holds records (the locks
+// took it for them): a page of the same owner, or of another usage (index
+// nodes, blobs, headers, map pages), holds no record of another table.
+// Free and never-used pages may yet become another table's, and anything
+// that cannot be read is refused.
+bool TDiskMgr::HoldsNoOtherRecords(std::int64_t page, std::int64_t ofPage) {
+  if (!map_ || !header_ || !header_->Loaded() || !locks_ || !locks_->HoldsWriteIntent()) return false;
+  const std::int64_t mapped = std::int64_t(header_->GetItem(kItemMapPageCount)) * map_->EntriesPerPage();
+  if (page < 0 || ofPage < 0 || page / pageSize_ >= mapped || ofPage / pageSize_ >= mapped) return false;
+  try {
+    const std::uint16_t entry = map_->EntryOf(static_cast<TUdbAddr>(page));
+    if (entry == 0 || (entry & kMapEntryFree) != 0) return false;
+    const std::uint16_t records = map_->EntryOf(static_cast<TUdbAddr>(ofPage));
+    return entry == records || (entry & 15) != (records & 15);
+  } catch (const EUdbDatabaseError&) {
+    return false;
+  }
 }
 
 void TDiskMgr::UnlockRecord(int recordId) {

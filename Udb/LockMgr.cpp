@@ -87,6 +87,42 @@ bool TBaseLockMgr::OwnsRange(const TLockItem& item) const {
   return item.Size > 0 && !BlockCovers(item.ObjectId);
 }
 
+void TBaseLockMgr::SetBlockBridging(int maxBridge, TBlockTest test) {
+  maxBridge_ = maxBridge < 0 ? 0 : maxBridge;
+  bridgeTest_ = std::move(test);
+}
+
+bool TBaseLockMgr::TakeBlocks(std::int64_t first, std::int64_t last) {
+  const std::int64_t start = RegionStart(first * blockObjects_);
+  const std::int64_t size = RegionStart((last + 1) * blockObjects_) - start;
+  if (!LockBlockRegion(start, size)) return false;
+  blockRanges_.emplace_back(start, size);
+  for (std::int64_t b = first; b <= last; ++b) {
+    blocks_.insert(b);
+    blockCounts_.erase(b);
+  }
+  return true;
+}
+
+std::int64_t TBaseLockMgr::BridgeEnd(std::int64_t block, int step) {
+  if (maxBridge_ <= 0 || !bridgeTest_ || blocks_.empty()) return block;
+  // The nearest held block first (cheap look-ups), then the test for each
+  // block between, which may read the file.
+  std::int64_t held = -1;
+  for (int k = 1; k <= maxBridge_ + 1; ++k) {
+    const std::int64_t b = block + step * k;
+    if (b < 0) break;
+    if (blocks_.count(b) != 0) {
+      held = b;
+      break;
+    }
+  }
+  if (held < 0) return block;
+  for (std::int64_t b = block + step; b != held; b += step)
+    if (blocks_.count(b) != 0 || !bridgeTest_(b, block)) return block;
+  return held - step;
+}
+
 void TBaseLockMgr::CountTowardsBlock(std::int64_t id) {
   if (blockObjects_ <= 0 || id < 0) return;
   const std::int64_t block = BlockOf(id);
@@ -94,16 +130,12 @@ void TBaseLockMgr::CountTowardsBlock(std::int64_t id) {
   (void)added;
   TBlockCount& c = it->second;
   if (++c.requests < c.nextTry) return;
-  const std::int64_t first = block * blockObjects_;
-  const std::int64_t start = RegionStart(first);
-  const std::int64_t size = RegionStart(first + blockObjects_) - start;
-  if (LockBlockRegion(start, size)) {
-    blocks_.insert(block);
-    blockCounts_.erase(it);
-  } else {
-    // Another handle holds a byte of it: the objects keep their own locks.
-    c.nextTry = c.requests * 2;
-  }
+  const std::int64_t low = BridgeEnd(block, -1);
+  const std::int64_t high = BridgeEnd(block, +1);
+  if ((low != block || high != block) && TakeBlocks(low, high)) return;
+  if (TakeBlocks(block, block)) return;
+  // Another handle holds a byte of it: the objects keep their own locks.
+  c.nextTry = c.requests * 2;
 }
 
 bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
@@ -176,13 +208,10 @@ void TBaseLockMgr::Unlock(std::int64_t id) {
 
 void TBaseLockMgr::ReleaseAll() noexcept {
   std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
-  ranges.reserve(items_.size() + blocks_.size());
+  ranges.reserve(items_.size() + blockRanges_.size());
   for (size_t i = items_.size(); i-- > 0;)
     if (OwnsRange(items_[i])) ranges.emplace_back(items_[i].Address, items_[i].Size);
-  for (std::int64_t block : blocks_) {
-    const std::int64_t start = RegionStart(block * blockObjects_);
-    ranges.emplace_back(start, RegionStart((block + 1) * blockObjects_) - start);
-  }
+  ranges.insert(ranges.end(), blockRanges_.begin(), blockRanges_.end());
   try {
     UnlockRegions(ranges);
   } catch (...) {
@@ -191,6 +220,7 @@ void TBaseLockMgr::ReleaseAll() noexcept {
   items_.clear();
   byId_.clear();
   blocks_.clear();
+  blockRanges_.clear();
   blockCounts_.clear();
 }
 

@@ -44,10 +44,17 @@
 // call to the system: the block's lock covers it.  A block is given up
 // only by ReleaseAll; Unlock of an object inside it forgets the object but
 // leaves the bytes locked.  The kernel keeps one entry per lock range and
-// walks all of them on every request, so blocks keep that list short.
+// walks all of them on every request, so blocks keep that list short: held
+// blocks that touch merge into one entry.  Blocks apart are joined when
+// bridging is set (SetBlockBridging): a block about to be taken, with a held
+// block at most maxBridge blocks below (or above) it, is taken together with
+// the blocks between when the test allows each of them - in one range, so
+// the held run grows instead of starting another entry.  Should that range
+// fail, the block alone is tried.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -108,6 +115,10 @@ class TBaseLockMgr : public TObject {
   // Blocks of blockObjects ids, tried once threshold requests fell into one;
   // blockObjects 0 turns escalation off.
   void SetEscalation(std::int64_t blockObjects, int threshold);
+  // Bridging (see Blocks above).  test(block, ofBlock): block may be locked
+  // along with ofBlock although no object of it was requested.
+  using TBlockTest = std::function<bool(std::int64_t block, std::int64_t ofBlock)>;
+  void SetBlockBridging(int maxBridge, TBlockTest test);
   // A held block covers id.
   bool BlockCovers(std::int64_t id) const;
   std::size_t BlocksHeld() const { return blocks_.size(); }
@@ -146,6 +157,11 @@ class TBaseLockMgr : public TObject {
   };
   std::int64_t BlockOf(std::int64_t id) const;
   void CountTowardsBlock(std::int64_t id);
+  // Tries to take blocks [first, last] as one range; records them on success.
+  bool TakeBlocks(std::int64_t first, std::int64_t last);
+  // The far end of the blocks to take with block towards a held block in
+  // direction step (-1 or +1); block itself when there is none to join.
+  std::int64_t BridgeEnd(std::int64_t block, int step);
   // The item's own range is to be unlocked (no held block covers it).
   bool OwnsRange(const TLockItem& item) const;
 
@@ -154,6 +170,10 @@ class TBaseLockMgr : public TObject {
   int blockThreshold_ = 0;
   std::unordered_map<std::int64_t, TBlockCount> blockCounts_;
   std::unordered_set<std::int64_t> blocks_;
+  // The ranges taken for blocks, as locked (a run of blocks is one range).
+  std::vector<std::pair<std::int64_t, std::int64_t>> blockRanges_;
+  int maxBridge_ = 0;
+  TBlockTest bridgeTest_;
 
   TFileHandle* handle_;
   std::int64_t base_;

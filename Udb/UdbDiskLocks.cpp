@@ -36,7 +36,8 @@ TUdbDiskLocks::TUdbDiskLocks(const TDiskLocksParams& params) {
   records_->SetReadLockFailureText(kRecordFailure);
   records_->SetWriteLockFailureText(kRecordFailure);
   // Record lock ids are file addresses: a block of pageSize ids is a page.
-  if (params.pageSize > 0) records_->SetEscalation(params.pageSize, kRecordPageLockThreshold);
+  pageSize_ = params.pageSize;
+  if (pageSize_ > 0) records_->SetEscalation(pageSize_, kRecordPageLockThreshold);
   SetRetry(params.retryMaximum, params.retryInterval);
 
   for (std::int64_t i = 0; i < kOpenLockRange; ++i) {
@@ -98,6 +99,17 @@ void TUdbDiskLocks::UnlockTable(int tableId) { tables_->Unlock(tableId); }
 int TUdbDiskLocks::LockRecord(int recordId, bool inTransaction) {
   records_->SetWriteLock(recordId, 0, inTransaction);
   return records_->LockTypeOf(recordId);
+}
+
+void TUdbDiskLocks::SetRecordPageTest(TRecordPageTest test) {
+  if (pageSize_ <= 0 || !test) {
+    records_->SetBlockBridging(0, nullptr);
+    return;
+  }
+  const std::int64_t pageSize = pageSize_;
+  records_->SetBlockBridging(kRecordPageBridge, [pageSize, test = std::move(test)](std::int64_t block, std::int64_t ofBlock) {
+    return test(block * pageSize, ofBlock * pageSize);
+  });
 }
 
 void TUdbDiskLocks::UnlockRecord(int recordId) { records_->Unlock(recordId); }

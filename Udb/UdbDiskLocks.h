@@ -21,7 +21,10 @@
 // connections see every record of the page locked until the commit or the
 // rollback - records of the one table whose changes by others wait for that
 // end anyway, since the transaction holds that table's lock.  Neighbouring
-// pages merge into one range in the system's list, which so stays short.
+// pages merge into one range in the system's list, which so stays short;
+// pages apart by up to kRecordPageBridge pages are joined by taking the
+// pages between as well, when the disk manager's test finds they hold no
+// record of another table (index nodes, blobs, this table's records).
 //
 // TDiskMgr uses this class by default for files with a descriptor;
 // InstallUdbDiskLocks() puts that default back after a test replaced it.
@@ -45,6 +48,8 @@ inline constexpr std::int64_t kWriteIntentLockId = 2047;
 inline constexpr std::int64_t kPendingLockId = 2046;
 // Changed records of one page after which a transaction locks the page.
 inline constexpr int kRecordPageLockThreshold = 2;
+// Pages between two locked pages that may be taken to join them.
+inline constexpr int kRecordPageBridge = 16;
 
 class TUdbDiskLocks : public TDiskLocks {
  public:
@@ -56,6 +61,7 @@ class TUdbDiskLocks : public TDiskLocks {
   int LockTable(int tableId, int lockType) override;
   void UnlockTable(int tableId) override;
   int LockRecord(int recordId, bool inTransaction) override;
+  void SetRecordPageTest(TRecordPageTest test) override;
   void UnlockRecord(int recordId) override;
   void UpgradeTableLocks() override;
   void LockWriteIntent(bool mayWait) override;
@@ -77,6 +83,7 @@ class TUdbDiskLocks : public TDiskLocks {
   std::unique_ptr<TWinLockMgr> tables_;
   std::unique_ptr<TWinLockMgr> records_;
   std::int64_t openMark_ = -1;
+  std::int64_t pageSize_ = 0;
 };
 
 void InstallUdbDiskLocks();

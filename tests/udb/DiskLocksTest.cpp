@@ -369,6 +369,68 @@ TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds)
   }
 }
 
+// Two tables whose pages alternate in the file: a transaction that changes
+// every row of one locks its pages whole and joins them where only index
+// pages lie between - never across a page of the other table, whose rows
+// another connection goes on editing meanwhile.
+TEST(DiskLocksTables, ATransactionNeverLocksRowsOfAnotherTableBetweenItsPages) {
+  ScratchDir dir;
+  auto connect = [&](TUdbDataBase& db) {
+    db.SetDirectory(AnsiString(dir.Native()));
+    db.SetDataBaseName("GZ.udb");
+    db.SetLockRetryMaximum(2);
+    db.SetLockRetryInterval(5);
+  };
+  TUdbDataBase a;
+  connect(a);
+  a.CreateDatabase();
+  a.SetConnected(true);
+  TUdbTable tables[2];
+  for (int i = 0; i < 2; ++i) {
+    TUdbTable& t = tables[i];
+    t.SetDataBase(&a);
+    t.SetTableName(i == 0 ? "gzk" : "bm");
+    t.FieldDefs()->Add("ID", ftInteger);
+    t.FieldDefs()->Add("TXT", ftString, 200);
+    t.IndexDefs()->Add("PK", "ID", TIndexOptions());
+    t.CreateTable();
+    t.Open();
+  }
+  // Rounds of a few pages each, so that the tables' pages alternate.
+  for (int round = 0, id = 0; round < 8; ++round)
+    for (TUdbTable& t : tables)
+      for (int k = 0; k < 40; ++k, ++id) {
+        t.Append();
+        t.FieldByName("ID")->SetAsInteger(id);
+        t.FieldByName("TXT")->SetAsString(std::string(150, 'a' + round));
+        t.Post();
+      }
+  TUdbDataBase b;
+  connect(b);
+  b.SetConnected(true);
+  TUdbTable other;
+  other.SetDataBase(&b);
+  other.SetTableName("bm");
+  other.Open();
+  a.StartTransaction();
+  TUdbTable& gzk = tables[0];
+  for (gzk.First(); !gzk.Eof(); gzk.Next()) {
+    gzk.Edit();
+    gzk.FieldByName("TXT")->SetAsString("changed");
+    gzk.Post();
+  }
+  int edited = 0;
+  for (other.First(); !other.Eof(); other.Next()) {
+    EXPECT_NO_THROW({
+      other.Edit();
+      other.Cancel();
+      ++edited;
+    }) << other.FieldByName("ID")->AsInteger();
+  }
+  EXPECT_EQ(edited, 320);
+  a.Commit();
+}
+
 TEST(DiskLocksDefault, FilesWithoutADescriptorRunUnlocked) {
   TMemDatabase db;  // an in-memory file system: nothing the kernel can lock
   EXPECT_FALSE(db.disk->LockingActive());

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Udb/UdbErrors.h"
 #include "platform/core/FileLocks.h"
@@ -259,4 +261,53 @@ TEST_F(RecordBlockTest, APageWithAnotherConnectionsRecordStaysRecordByRecord) {
   ra.ReleaseAll();
   EXPECT_EQ(rb.SetWriteLock(kPage + 7, 0), kLockWrite);
   EXPECT_EQ(rb.SetWriteLock(kPage + 100, 0), kLockWrite);
+}
+
+// Joining: pages 2 and 5 are taken; 3 and 4 between them go with 5 when the
+// test allows both, and everything goes at ReleaseAll.
+TEST_F(RecordBlockTest, PagesApartAreJoinedAcrossPagesTheTestAllowsOnly) {
+  struct TCase {
+    const char* what;
+    std::int64_t refusedPage;  // the test refuses this page (-1: none)
+    std::int64_t othersPage;   // another handle holds a record here (-1: none)
+    bool joined;
+  };
+  const TCase cases[] = {
+      {"every page between allowed", -1, -1, true},
+      {"a page between refused", 3, -1, false},
+      {"another connection's record between", -1, 4, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+    Escalating(ra);
+    std::vector<std::pair<std::int64_t, std::int64_t>> asked;
+    ra.SetBlockBridging(4, [&](std::int64_t block, std::int64_t of) {
+      asked.emplace_back(block, of);
+      return block != c.refusedPage;
+    });
+    TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+    Escalating(rb);
+    if (c.othersPage >= 0) rb.SetWriteLock(c.othersPage * kPage + 9, 0);
+    for (std::int64_t page : {2, 5})
+      for (std::int64_t k = 0; k < 2; ++k) ra.SetWriteLock(page * kPage + k * 100, 0, true);
+    EXPECT_EQ(ra.BlocksHeld(), c.joined ? 4u : 2u);
+    EXPECT_FALSE(asked.empty());
+    for (const auto& [block, of] : asked) EXPECT_EQ(of, 5);
+    EXPECT_EQ(b_.IsLockedByOther(Byte(3 * kPage + 1), 1), c.joined);
+    EXPECT_EQ(b_.IsLockedByOther(Byte(4 * kPage + 1), 1), c.joined);
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(5 * kPage + 4095), 1));
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(6 * kPage), 1));
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(kPage + 4095), 1));
+    // A further page next to the run needs no test and joins it.
+    ra.SetWriteLock(6 * kPage, 0, true);
+    ra.SetWriteLock(6 * kPage + 1, 0, true);
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(6 * kPage + 4095), 1));
+    ra.ReleaseAll();
+    EXPECT_TRUE(a_.HeldRanges().empty());
+    rb.ReleaseAll();
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(2 * kPage), 5 * kPage));
+    EXPECT_TRUE(b_.TryLock(Byte(2 * kPage), 5 * kPage));
+    ASSERT_TRUE(b_.Unlock(Byte(2 * kPage), 5 * kPage));
+  }
 }
