@@ -107,9 +107,10 @@ void TUdbDiskLocks::SetRecordPageTest(TRecordPageTest test) {
     return;
   }
   const std::int64_t pageSize = pageSize_;
-  records_->SetBlockBridging(kRecordPageBridge, [pageSize, test = std::move(test)](std::int64_t block, std::int64_t ofBlock) {
-    return test(block * pageSize, ofBlock * pageSize);
-  });
+  records_->SetBlockBridging(kRecordPageBridge,
+                             [pageSize, test = std::move(test)](std::int64_t block, std::int64_t ofBlock) {
+                               return test(block * pageSize, ofBlock * pageSize);
+                             });
 }
 
 void TUdbDiskLocks::UnlockRecord(int recordId) { records_->Unlock(recordId); }
