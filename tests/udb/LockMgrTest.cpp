@@ -311,3 +311,15 @@ TEST_F(RecordBlockTest, PagesApartAreJoinedAcrossPagesTheTestAllowsOnly) {
     ASSERT_TRUE(b_.Unlock(Byte(2 * kPage), 5 * kPage));
   }
 }
+
+TEST_F(LockMgrTest, AManagerGoneLeavesNoLockOfItsOwnBehind) {
+  {
+    TWinLockMgr tables(&a_, kTableLockBase, kTableLockRegion);
+    TWinLockMgr records(&a_, kRecordLockBase, kRecordLockRegion);
+    tables.SetWriteLock(5, 0);
+    records.SetWriteLock(77, 0);
+  }
+  EXPECT_TRUE(a_.HeldRanges().empty());
+  EXPECT_TRUE(b_.TryLock(kTableLockBase + 5 * kTableLockRegion, kTableLockRegion));
+  EXPECT_TRUE(b_.TryLock(kRecordLockBase + 77, 1));
+}
