@@ -41,11 +41,7 @@ const TCachePage* TCacheMgr::FindPage(TUdbAddr pageAddress) const {
   return it == index_.end() ? nullptr : pages_[it->second].get();
 }
 
-int TCacheMgr::DirtyCount() const {
-  int n = 0;
-  for (int i = dirtyList_.head; i >= 0; i = pages_[i]->lruNext) ++n;
-  return n;
-}
+int TCacheMgr::DirtyCount() const { return dirtyList_.count; }
 
 void TCacheMgr::Unlink(int index) {
   TCachePage& page = *pages_[index];
@@ -55,6 +51,7 @@ void TCacheMgr::Unlink(int index) {
   (page.lruNext >= 0 ? pages_[page.lruNext]->lruPrev : list.tail) = page.lruPrev;
   page.lruPrev = page.lruNext = -1;
   page.lruList = cpsEmpty;
+  --list.count;
 }
 
 void TCacheMgr::LinkAsNewest(int index, TCachePageState listState) {
@@ -66,6 +63,7 @@ void TCacheMgr::LinkAsNewest(int index, TCachePageState listState) {
   (list.tail >= 0 ? pages_[list.tail]->lruNext : list.head) = index;
   list.tail = index;
   page.lruList = listState;
+  ++list.count;
 }
 
 void TCacheMgr::Touch(int index) {
@@ -94,6 +92,7 @@ void TCacheMgr::MergeIntoClean(std::vector<int>& indexes) {
     (after.lruPrev >= 0 ? pages_[after.lruPrev]->lruNext : cleanList_.head) = i;
     after.lruPrev = i;
     page.lruList = cpsClean;
+    ++cleanList_.count;
   }
 }
 

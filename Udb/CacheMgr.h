@@ -118,6 +118,7 @@ class TCacheMgr {
   struct TLruList {
     int head = -1;  // least recently used
     int tail = -1;  // most recently used
+    int count = 0;  // pages on the list: DirtyCount is asked at every page write
   };
   TLruList& ListOf(TCachePageState state) { return state == cpsDirty ? dirtyList_ : cleanList_; }
   void Unlink(int index);

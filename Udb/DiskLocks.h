@@ -15,6 +15,7 @@
 // Lock types: 1 read, 4 write.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -33,8 +34,19 @@ class TDiskLocks {
   // it waits for the readers to leave.
   virtual int LockTable(int tableId, int lockType) = 0;
   virtual void UnlockTable(int tableId) = 0;
-  // A record write lock; returns the lock type now held.
-  virtual int LockRecord(int recordId) = 0;
+  // A record write lock; returns the lock type now held.  inTransaction:
+  // the lock is kept until the transaction ends (ReleaseAll), and the
+  // caller holds the write intent; the implementation may then lock the
+  // records of a whole page at once when the transaction changes several
+  // of them (a page holds the records of one table only).
+  virtual int LockRecord(int recordId, bool inTransaction) = 0;
+  // For locking pages of records whole: test(page, ofPage) tells whether
+  // page (an address) holds no record another connection could want while
+  // this one holds the records of ofPage - no records at all, or records
+  // of ofPage's table only.  The implementation may then lock such pages
+  // too, to join the pages it holds into one range.  Unset: never.
+  using TRecordPageTest = std::function<bool(std::int64_t page, std::int64_t ofPage)>;
+  virtual void SetRecordPageTest(TRecordPageTest test) { (void)test; }
   virtual void UnlockRecord(int recordId) = 0;
   // Commit: every held table lock becomes a write lock.
   virtual void UpgradeTableLocks() = 0;
@@ -64,6 +76,7 @@ struct TDiskLocksParams {
   AnsiString lockFileName;  // LockFileNameFor(databaseFileName)
   int retryMaximum = 10;
   int retryInterval = 200;
+  int pageSize = 4096;  // of the database file: record pages are aligned to it
 };
 
 using TDiskLocksFactory = std::function<std::unique_ptr<TDiskLocks>(const TDiskLocksParams&)>;

@@ -214,7 +214,11 @@ void TDiskMgr::Open() {
       params.lockFileName = LockFileNameFor(fileName_);
       params.retryMaximum = retryMaximum_;
       params.retryInterval = retryInterval_;
+      params.pageSize = pageSize_;
       locks_ = DiskLocksFactory()(params);
+      if (locks_)
+        locks_->SetRecordPageTest(
+            [this](std::int64_t page, std::int64_t ofPage) { return HoldsNoOtherRecords(page, ofPage); });
     }
     // Before anything is read: a commit cut short is undone first.
     if (file_.JournalExists()) {
@@ -435,8 +439,11 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
   }
   int held = locks_ ? locks_->LockTable(tableId, lockType) : lockType;
   // A writer that died half-way through its commit left its journal: undo
-  // it before anything is read under this lock.
-  if (locks_ && file_.JournalExists()) RecoverJournal();
+  // it before anything is read under this lock.  Not while this connection
+  // holds the intent to write: taking it restored any journal left, and no
+  // other connection can commit (so leave one) until it is given up - a
+  // transaction then asks the file system nothing at its every lock.
+  if (locks_ && !locks_->HoldsWriteIntent() && file_.JournalExists()) RecoverJournal();
   UdbLogger().IncCounter(requested == kUdbWriteLock ? "WRITELOCK" : "READLOCK", 1);
   return held;
 }
@@ -482,8 +489,29 @@ void TDiskMgr::UnlockTable(int tableId) {
 // waiting on a record the first holds while the first waits for its reads.
 int TDiskMgr::LockRecord(int recordId) {
   if (!locks_) return 0;
-  if (InTransaction()) TakeWriteIntent();
-  return locks_->LockRecord(recordId);
+  const bool inTransaction = InTransaction();
+  if (inTransaction) TakeWriteIntent();
+  return locks_->LockRecord(recordId, inTransaction);
+}
+
+// Asked while this connection holds the intent to write, so no other
+// connection changes the map meanwhile.  ofPage holds records (the locks
+// took it for them): a page of the same owner, or of another usage (index
+// nodes, blobs, headers, map pages), holds no record of another table.
+// Free and never-used pages may yet become another table's, and anything
+// that cannot be read is refused.
+bool TDiskMgr::HoldsNoOtherRecords(std::int64_t page, std::int64_t ofPage) {
+  if (!map_ || !header_ || !header_->Loaded() || !locks_ || !locks_->HoldsWriteIntent()) return false;
+  const std::int64_t mapped = std::int64_t(header_->GetItem(kItemMapPageCount)) * map_->EntriesPerPage();
+  if (page < 0 || ofPage < 0 || page / pageSize_ >= mapped || ofPage / pageSize_ >= mapped) return false;
+  try {
+    const std::uint16_t entry = map_->EntryOf(static_cast<TUdbAddr>(page));
+    if (entry == 0 || (entry & kMapEntryFree) != 0) return false;
+    const std::uint16_t records = map_->EntryOf(static_cast<TUdbAddr>(ofPage));
+    return entry == records || (entry & 15) != (records & 15);
+  } catch (const EUdbDatabaseError&) {
+    return false;
+  }
 }
 
 void TDiskMgr::UnlockRecord(int recordId) {

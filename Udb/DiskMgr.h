@@ -175,6 +175,8 @@ class TDiskMgr {
   void ReleaseHeaderQuietly();
   void TakeWriteIntent();
   void AfterHeaderLocked(bool wasHeld);
+  // The record page test of the locks (TDiskLocks::SetRecordPageTest).
+  bool HoldsNoOtherRecords(std::int64_t page, std::int64_t ofPage);
 
   TUdbFile file_;
   int pageSize_ = udbfmt::kDefaultPageSize;

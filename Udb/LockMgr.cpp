@@ -55,10 +55,87 @@ bool TBaseLockMgr::LockWithRetries(std::int64_t address, std::int64_t size, int 
   return false;
 }
 
+void TBaseLockMgr::Record(const TLockItem& item) {
+  items_.push_back(item);
+  auto [it, added] = byId_.try_emplace(item.ObjectId, TObjectLocks{item.LockType, 0});
+  (void)added;
+  ++it->second.count;
+}
+
+void TBaseLockMgr::MarkWrite(std::int64_t id) {
+  auto it = byId_.find(id);
+  if (it != byId_.end()) it->second.type = kLockWrite;
+}
+
 int TBaseLockMgr::LockTypeOf(std::int64_t id) const {
-  for (const TLockItem& item : items_)
-    if (item.ObjectId == id) return item.LockType;
-  return 0;
+  auto it = byId_.find(id);
+  return it == byId_.end() ? 0 : it->second.type;
+}
+
+void TBaseLockMgr::SetEscalation(std::int64_t blockObjects, int threshold) {
+  blockObjects_ = blockObjects < 0 ? 0 : blockObjects;
+  blockThreshold_ = threshold < 1 ? 1 : threshold;
+}
+
+std::int64_t TBaseLockMgr::BlockOf(std::int64_t id) const { return id / blockObjects_; }
+
+bool TBaseLockMgr::BlockCovers(std::int64_t id) const {
+  return !blocks_.empty() && id >= 0 && blocks_.count(BlockOf(id)) != 0;
+}
+
+bool TBaseLockMgr::OwnsRange(const TLockItem& item) const {
+  return item.Size > 0 && !BlockCovers(item.ObjectId);
+}
+
+void TBaseLockMgr::SetBlockBridging(int maxBridge, TBlockTest test) {
+  maxBridge_ = maxBridge < 0 ? 0 : maxBridge;
+  bridgeTest_ = std::move(test);
+}
+
+bool TBaseLockMgr::TakeBlocks(std::int64_t first, std::int64_t last) {
+  const std::int64_t start = RegionStart(first * blockObjects_);
+  const std::int64_t size = RegionStart((last + 1) * blockObjects_) - start;
+  if (!LockBlockRegion(start, size)) return false;
+  blockRanges_.emplace_back(start, size);
+  for (std::int64_t b = first; b <= last; ++b) {
+    blocks_.insert(b);
+    blockCounts_.erase(b);
+  }
+  return true;
+}
+
+std::int64_t TBaseLockMgr::BridgeEnd(std::int64_t block, int step) {
+  if (maxBridge_ <= 0 || !bridgeTest_ || blocks_.empty()) return block;
+  // The nearest held block first (cheap look-ups), then the test for each
+  // block between, which may read the file.
+  std::int64_t held = -1;
+  for (int k = 1; k <= maxBridge_ + 1; ++k) {
+    const std::int64_t b = block + step * k;
+    if (b < 0) break;
+    if (blocks_.count(b) != 0) {
+      held = b;
+      break;
+    }
+  }
+  if (held < 0) return block;
+  for (std::int64_t b = block + step; b != held; b += step)
+    if (blocks_.count(b) != 0 || !bridgeTest_(b, block)) return block;
+  return held - step;
+}
+
+void TBaseLockMgr::CountTowardsBlock(std::int64_t id) {
+  if (blockObjects_ <= 0 || id < 0) return;
+  const std::int64_t block = BlockOf(id);
+  auto [it, added] = blockCounts_.try_emplace(block, TBlockCount{0, blockThreshold_});
+  (void)added;
+  TBlockCount& c = it->second;
+  if (++c.requests < c.nextTry) return;
+  const std::int64_t low = BridgeEnd(block, -1);
+  const std::int64_t high = BridgeEnd(block, +1);
+  if ((low != block || high != block) && TakeBlocks(low, high)) return;
+  if (TakeBlocks(block, block)) return;
+  // Another handle holds a byte of it: the objects keep their own locks.
+  c.nextTry = c.requests * 2;
 }
 
 bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
@@ -69,11 +146,16 @@ bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
   if (size == 0) size = 1;
   PAYROLL_ASSERT(size <= regionSize_, "Lock Request size is out of range");
   const std::int64_t start = RegionStart(id);
+  if (BlockCovers(id)) {
+    // The block is written-locked: reading is covered as well.
+    Record({0, kLockWrite, start, id});
+    return true;
+  }
   for (int attempt = 0; attempt < retryMaximum_; ++attempt) {
     std::int64_t address = start;
     if (regionSize_ > 1) address = start + UdbRandom(regionSize_ - size + 1);
     if (LockRegion(address, size, kLockRead)) {
-      items_.push_back({size, kLockRead, address, id});
+      Record({size, kLockRead, address, id});
       return true;
     }
     if (attempt + 1 < retryMaximum_) Sleep(static_cast<unsigned>(retryInterval_));
@@ -81,44 +163,78 @@ bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
   UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetReadLock", readFailureText_);
 }
 
-int TBaseLockMgr::SetWriteLock(std::int64_t id, std::int64_t size) {
+int TBaseLockMgr::SetWriteLock(std::int64_t id, std::int64_t size, bool mayEscalate) {
   if (handle_ == nullptr || !handle_->IsOpen())
     UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.SetWriteLock", "File handle is invalid");
   PAYROLL_ASSERT(size <= regionSize_, "Lock size is greater than lock region");
   int held = LockTypeOf(id);
   if (held == kLockWrite) return kLockWrite;
   if (held == kLockRead) {
-    if (!UpgradeReadLockToWriteLock(id))
-      UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.UpgradeReadLockToWriteLock",
-                       writeFailureText_);
-    return kLockWrite;
+    if (BlockCovers(id) || UpgradeReadLockToWriteLock(id)) {
+      MarkWrite(id);
+      return kLockWrite;
+    }
+    UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.UpgradeReadLockToWriteLock",
+                     writeFailureText_);
   }
   if (size == 0) size = regionSize_;
   const std::int64_t start = RegionStart(id);
+  if (BlockCovers(id)) {
+    // Size 0: the item holds no range of its own, the block's lock covers it.
+    Record({0, kLockWrite, start, id});
+    return kLockWrite;
+  }
   if (!LockWithRetries(start, size, kLockWrite))
     UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetWriteLock", writeFailureText_);
-  items_.push_back({size, kLockWrite, start, id});
+  Record({size, kLockWrite, start, id});
+  if (mayEscalate) CountTowardsBlock(id);
   return kLockWrite;
 }
 
 void TBaseLockMgr::Unlock(std::int64_t id) {
-  for (size_t i = items_.size(); i-- > 0;) {
+  auto found = byId_.find(id);
+  if (found == byId_.end()) return;
+  int left = found->second.count;
+  byId_.erase(found);
+  // An object's items are usually the last ones taken: walk from the end
+  // and stop at its last item.
+  for (size_t i = items_.size(); i-- > 0 && left > 0;) {
     if (items_[i].ObjectId != id) continue;
-    UnlockRegion(items_[i].Address, items_[i].Size);
+    if (OwnsRange(items_[i])) UnlockRegion(items_[i].Address, items_[i].Size);
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+    --left;
   }
 }
 
 void TBaseLockMgr::ReleaseAll() noexcept {
-  for (size_t i = items_.size(); i-- > 0;) {
-    try {
-      UnlockRegion(items_[i].Address, items_[i].Size);
-    } catch (...) {
-      // Release paths never throw; the handle's close frees the rest.
-    }
+  std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
+  ranges.reserve(items_.size() + blockRanges_.size());
+  for (size_t i = items_.size(); i-- > 0;)
+    if (OwnsRange(items_[i])) ranges.emplace_back(items_[i].Address, items_[i].Size);
+  ranges.insert(ranges.end(), blockRanges_.begin(), blockRanges_.end());
+  try {
+    UnlockRegions(ranges);
+  } catch (...) {
+    // Release paths never throw; the handle's close frees the rest.
   }
   items_.clear();
+  byId_.clear();
+  blocks_.clear();
+  blockRanges_.clear();
+  blockCounts_.clear();
 }
+
+void TBaseLockMgr::UnlockRegions(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges) {
+  for (const auto& [address, size] : ranges) {
+    try {
+      UnlockRegion(address, size);
+    } catch (...) {
+      // As ReleaseAll: go on with the others.
+    }
+  }
+}
+
+bool TBaseLockMgr::LockBlockRegion(std::int64_t, std::int64_t) { return false; }
 
 void TBaseLockMgr::UpgradeAll() {
   std::vector<TLockItem> copy = items_;
@@ -127,6 +243,8 @@ void TBaseLockMgr::UpgradeAll() {
 
 TWinLockMgr::TWinLockMgr(TFileHandle* handle, std::int64_t base, std::int64_t regionSize)
     : TBaseLockMgr(handle, base, regionSize) {}
+
+TWinLockMgr::~TWinLockMgr() { ReleaseAll(); }
 
 bool TWinLockMgr::UnlockRegion(std::int64_t address, std::int64_t size) {
   if (Handle() == nullptr || !Handle()->IsOpen())
@@ -162,9 +280,19 @@ bool TWinLockMgr::UpgradeReadLockToWriteLock(std::int64_t id) {
       return false;
     }
   }
-  if (beforeTaken) items_.push_back({r - start, kLockWrite, start, id});
-  if (r + s < end) items_.push_back({end - (r + s), kLockWrite, r + s, id});
+  if (beforeTaken) Record({r - start, kLockWrite, start, id});
+  if (r + s < end) Record({end - (r + s), kLockWrite, r + s, id});
   // Record the upgrade on the reader's own item, so LockTypeOf answers 4.
   items_[readIndex].LockType = kLockWrite;
+  MarkWrite(id);
   return true;
+}
+
+bool TWinLockMgr::LockBlockRegion(std::int64_t address, std::int64_t size) {
+  return Handle()->TryLockOver(address, size);
+}
+
+void TWinLockMgr::UnlockRegions(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges) {
+  if (Handle() == nullptr || !Handle()->IsOpen()) return;
+  Handle()->UnlockRanges(ranges);
 }

@@ -27,9 +27,37 @@
 // holding the write lock included) is answered from its own records and
 // never touches the file: the kernel refuses a handle's overlapping request
 // against itself, which would only time out.
+//
+// Bookkeeping.  Items() keeps every lock in the order taken; an index by
+// object id answers LockTypeOf and finds an object's items without a walk,
+// so a transaction that holds a hundred thousand record locks pays the
+// same per lock as one that holds ten.
+//
+// Blocks (escalation, off unless SetEscalation is called).  A write request
+// made with mayEscalate counts towards its block - blockObjects consecutive
+// object ids, aligned.  When threshold such requests have fallen into one
+// block, the manager tries once to lock the block's whole range.  The try
+// takes in this manager's own locks inside it and fails at once when any
+// other handle holds any byte of it; then the objects keep their own locks
+// and the try is repeated after twice as many requests.  Once a block is
+// held, a further write (or read) request inside it is recorded without a
+// call to the system: the block's lock covers it.  A block is given up
+// only by ReleaseAll; Unlock of an object inside it forgets the object but
+// leaves the bytes locked.  The kernel keeps one entry per lock range and
+// walks all of them on every request, so blocks keep that list short: held
+// blocks that touch merge into one entry.  Blocks apart are joined when
+// bridging is set (SetBlockBridging): a block about to be taken, with a held
+// block at most maxBridge blocks below (or above) it, is taken together with
+// the blocks between when the test allows each of them - in one range, so
+// the held run grows instead of starting another entry.  Should that range
+// fail, the block alone is tried.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/core/AnsiString.h"
@@ -72,8 +100,9 @@ class TBaseLockMgr : public TObject {
   bool SetReadLock(std::int64_t id, std::int64_t size);
   // Returns 4 once the write lock is held (upgrading a held read lock);
   // 10249 with the write-lock failure text after the retries.  size 0
-  // means the whole region.
-  int SetWriteLock(std::int64_t id, std::int64_t size);
+  // means the whole region.  mayEscalate: the request counts towards its
+  // block (see Blocks above).
+  int SetWriteLock(std::int64_t id, std::int64_t size, bool mayEscalate = false);
   // Releases every range recorded for id, last recorded first.
   void Unlock(std::int64_t id);
   void ReleaseAll() noexcept;
@@ -83,6 +112,17 @@ class TBaseLockMgr : public TObject {
   // (commit raises the transaction's read locks this way).
   void UpgradeAll();
 
+  // Blocks of blockObjects ids, tried once threshold requests fell into one;
+  // blockObjects 0 turns escalation off.
+  void SetEscalation(std::int64_t blockObjects, int threshold);
+  // Bridging (see Blocks above).  test(block, ofBlock): block may be locked
+  // along with ofBlock although no object of it was requested.
+  using TBlockTest = std::function<bool(std::int64_t block, std::int64_t ofBlock)>;
+  void SetBlockBridging(int maxBridge, TBlockTest test);
+  // A held block covers id.
+  bool BlockCovers(std::int64_t id) const;
+  std::size_t BlocksHeld() const { return blocks_.size(); }
+
   std::int64_t RegionStart(std::int64_t id) const;
   std::int64_t RegionSize() const { return regionSize_; }
   const std::vector<TLockItem>& Items() const { return items_; }
@@ -91,13 +131,50 @@ class TBaseLockMgr : public TObject {
   virtual bool UnlockRegion(std::int64_t address, std::int64_t size);
   virtual bool LockRegion(std::int64_t address, std::int64_t size, int lockType);
   virtual bool UpgradeReadLockToWriteLock(std::int64_t id);
+  // One try at a write lock of [address, address + size) that takes in this
+  // manager's own ranges inside it (a block).
+  virtual bool LockBlockRegion(std::int64_t address, std::int64_t size);
+  // Releases many ranges at once; the base calls UnlockRegion for each.
+  virtual void UnlockRegions(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges);
 
   // Tries LockRegion up to RetryMaximum times, RetryInterval ms apart.
   bool LockWithRetries(std::int64_t address, std::int64_t size, int lockType);
   TFileHandle* Handle() const { return handle_; }
+  // Appends an item and indexes it.
+  void Record(const TLockItem& item);
+  // Marks id's lock as a write lock (an upgrade).
+  void MarkWrite(std::int64_t id);
   std::vector<TLockItem> items_;
 
  private:
+  struct TObjectLocks {
+    int type;   // the type of the object's first item (LockTypeOf)
+    int count;  // its items in items_
+  };
+  struct TBlockCount {
+    int requests;
+    int nextTry;
+  };
+  std::int64_t BlockOf(std::int64_t id) const;
+  void CountTowardsBlock(std::int64_t id);
+  // Tries to take blocks [first, last] as one range; records them on success.
+  bool TakeBlocks(std::int64_t first, std::int64_t last);
+  // The far end of the blocks to take with block towards a held block in
+  // direction step (-1 or +1); block itself when there is none to join.
+  std::int64_t BridgeEnd(std::int64_t block, int step);
+  // The item's own range is to be unlocked (no held block covers it).
+  bool OwnsRange(const TLockItem& item) const;
+
+  std::unordered_map<std::int64_t, TObjectLocks> byId_;
+  std::int64_t blockObjects_ = 0;
+  int blockThreshold_ = 0;
+  std::unordered_map<std::int64_t, TBlockCount> blockCounts_;
+  std::unordered_set<std::int64_t> blocks_;
+  // The ranges taken for blocks, as locked (a run of blocks is one range).
+  std::vector<std::pair<std::int64_t, std::int64_t>> blockRanges_;
+  int maxBridge_ = 0;
+  TBlockTest bridgeTest_;
+
   TFileHandle* handle_;
   std::int64_t base_;
   std::int64_t regionSize_;
@@ -111,11 +188,16 @@ class TBaseLockMgr : public TObject {
 class TWinLockMgr : public TBaseLockMgr {
  public:
   TWinLockMgr(TFileHandle* handle, std::int64_t base, std::int64_t regionSize);
+  // Releases every lock here: the base's destructor no longer reaches the
+  // overrides below.
+  ~TWinLockMgr() override;
 
  protected:
   bool UnlockRegion(std::int64_t address, std::int64_t size) override;
   bool LockRegion(std::int64_t address, std::int64_t size, int lockType) override;
   bool UpgradeReadLockToWriteLock(std::int64_t id) override;
+  bool LockBlockRegion(std::int64_t address, std::int64_t size) override;
+  void UnlockRegions(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges) override;
 };
 
 // The engine's pseudo-random source for reader bytes, seeded once.

@@ -35,6 +35,9 @@ TUdbDiskLocks::TUdbDiskLocks(const TDiskLocksParams& params) {
                                            kRecordLockRegion);
   records_->SetReadLockFailureText(kRecordFailure);
   records_->SetWriteLockFailureText(kRecordFailure);
+  // Record lock ids are file addresses: a block of pageSize ids is a page.
+  pageSize_ = params.pageSize;
+  if (pageSize_ > 0) records_->SetEscalation(pageSize_, kRecordPageLockThreshold);
   SetRetry(params.retryMaximum, params.retryInterval);
 
   for (std::int64_t i = 0; i < kOpenLockRange; ++i) {
@@ -93,9 +96,21 @@ void TUdbDiskLocks::LockPending() {
 
 void TUdbDiskLocks::UnlockTable(int tableId) { tables_->Unlock(tableId); }
 
-int TUdbDiskLocks::LockRecord(int recordId) {
-  records_->SetWriteLock(recordId, 0);
+int TUdbDiskLocks::LockRecord(int recordId, bool inTransaction) {
+  records_->SetWriteLock(recordId, 0, inTransaction);
   return records_->LockTypeOf(recordId);
+}
+
+void TUdbDiskLocks::SetRecordPageTest(TRecordPageTest test) {
+  if (pageSize_ <= 0 || !test) {
+    records_->SetBlockBridging(0, nullptr);
+    return;
+  }
+  const std::int64_t pageSize = pageSize_;
+  records_->SetBlockBridging(kRecordPageBridge,
+                             [pageSize, test = std::move(test)](std::int64_t block, std::int64_t ofBlock) {
+                               return test(block * pageSize, ofBlock * pageSize);
+                             });
 }
 
 void TUdbDiskLocks::UnlockRecord(int recordId) { records_->Unlock(recordId); }

@@ -8,6 +8,24 @@
 // free one), so the range shows the file in use and any number of running
 // copies, up to 1000, can open it at once.
 //
+// Record locks inside a transaction.  A transaction keeps its record locks
+// until it ends, and the system's lock list of the file grows with them: a
+// lock request walks the whole list, so one byte per changed record made an
+// UPDATE of n rows cost n^2.  Inside a transaction a request therefore
+// counts towards its page of the database file (records never cross into
+// another table's page): at the second changed record of one page the
+// connection tries once to lock the page's whole record range, 0x2000000 +
+// page address, one byte per address of the page, taking in its own record
+// locks there.  It gets it only when no other connection holds a lock on a
+// record of that page; otherwise its records keep their own bytes.  Other
+// connections see every record of the page locked until the commit or the
+// rollback - records of the one table whose changes by others wait for that
+// end anyway, since the transaction holds that table's lock.  Neighbouring
+// pages merge into one range in the system's list, which so stays short;
+// pages apart by up to kRecordPageBridge pages are joined by taking the
+// pages between as well, when the disk manager's test finds they hold no
+// record of another table (index nodes, blobs, this table's records).
+//
 // TDiskMgr uses this class by default for files with a descriptor;
 // InstallUdbDiskLocks() puts that default back after a test replaced it.
 #pragma once
@@ -28,6 +46,10 @@ inline constexpr std::int64_t kWriteIntentLockId = 2047;
 // for a moment while they lock; a writer waiting for readers to leave, or
 // a commit, holds it alone.
 inline constexpr std::int64_t kPendingLockId = 2046;
+// Changed records of one page after which a transaction locks the page.
+inline constexpr int kRecordPageLockThreshold = 2;
+// Pages between two locked pages that may be taken to join them.
+inline constexpr int kRecordPageBridge = 16;
 
 class TUdbDiskLocks : public TDiskLocks {
  public:
@@ -38,7 +60,8 @@ class TUdbDiskLocks : public TDiskLocks {
 
   int LockTable(int tableId, int lockType) override;
   void UnlockTable(int tableId) override;
-  int LockRecord(int recordId) override;
+  int LockRecord(int recordId, bool inTransaction) override;
+  void SetRecordPageTest(TRecordPageTest test) override;
   void UnlockRecord(int recordId) override;
   void UpgradeTableLocks() override;
   void LockWriteIntent(bool mayWait) override;
@@ -60,6 +83,7 @@ class TUdbDiskLocks : public TDiskLocks {
   std::unique_ptr<TWinLockMgr> tables_;
   std::unique_ptr<TWinLockMgr> records_;
   std::int64_t openMark_ = -1;
+  std::int64_t pageSize_ = 0;
 };
 
 void InstallUdbDiskLocks();

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace {
 
@@ -57,6 +59,19 @@ void TFileHandle::Close() noexcept {
   held_.clear();
 }
 
+std::map<std::int64_t, std::int64_t>::const_iterator TFileHandle::FirstOverlap(std::int64_t offset,
+                                                                               std::int64_t length) const {
+  // The range starting at or before offset may reach into it; else the
+  // first one starting inside it.
+  auto it = held_.upper_bound(offset);
+  if (it != held_.begin()) {
+    auto before = std::prev(it);
+    if (Overlaps(before->first, before->second, offset, length)) return before;
+  }
+  if (it != held_.end() && Overlaps(it->first, it->second, offset, length)) return it;
+  return held_.end();
+}
+
 bool TFileHandle::TryLock(std::int64_t offset, std::int64_t length) {
   if (fd_ < 0 || !ValidRange(offset, length)) {
     errno = EINVAL;
@@ -64,33 +79,85 @@ bool TFileHandle::TryLock(std::int64_t offset, std::int64_t length) {
   }
   // The kernel merges a handle's own overlapping locks; the semantics we
   // keep refuse them, so check our own table first.
-  for (const auto& [o, l] : held_) {
-    if (Overlaps(o, l, offset, length)) {
-      errno = EAGAIN;
-      return false;
-    }
+  if (FirstOverlap(offset, length) != held_.end()) {
+    errno = EAGAIN;
+    return false;
   }
   // A descriptor opened read-only cannot hold a write lock; it takes a read
   // lock instead, which still excludes every writer and exclusive holder
   // but not other read-only handles (the best this access allows).
   short type = canWrite_ ? F_WRLCK : F_RDLCK;
   if (!OfdLock(fd_, F_OFD_SETLK, type, offset, length)) return false;
-  held_.emplace_back(offset, length);
+  held_.emplace(offset, length);
+  return true;
+}
+
+bool TFileHandle::TryLockOver(std::int64_t offset, std::int64_t length) {
+  if (fd_ < 0 || !ValidRange(offset, length)) {
+    errno = EINVAL;
+    return false;
+  }
+  auto first = FirstOverlap(offset, length);
+  auto last = first;
+  for (; last != held_.end() && last->first < offset + length; ++last) {
+    if (last->first < offset || last->second > offset + length - last->first) {
+      errno = EAGAIN;  // reaches out of the new range
+      return false;
+    }
+  }
+  // Our own locks inside are of the same type and merge into the new one;
+  // the request conflicts only with other handles' locks.
+  short type = canWrite_ ? F_WRLCK : F_RDLCK;
+  if (!OfdLock(fd_, F_OFD_SETLK, type, offset, length)) return false;
+  held_.erase(first, last);
+  held_.emplace(offset, length);
   return true;
 }
 
 bool TFileHandle::Unlock(std::int64_t offset, std::int64_t length) {
-  for (auto it = held_.begin(); it != held_.end(); ++it) {
-    if (it->first == offset && it->second == length) {
-      // Held ranges never overlap, so unlocking exactly this range leaves
-      // the others intact even where the kernel merged them.
-      if (!OfdLock(fd_, F_OFD_SETLK, F_UNLCK, offset, length)) return false;
-      held_.erase(it);
-      return true;
-    }
+  auto it = held_.find(offset);
+  if (it == held_.end() || it->second != length) {
+    errno = ENOLCK;
+    return false;
   }
-  errno = ENOLCK;
-  return false;
+  // Held ranges never overlap, so unlocking exactly this range leaves
+  // the others intact even where the kernel merged them.
+  if (!OfdLock(fd_, F_OFD_SETLK, F_UNLCK, offset, length)) return false;
+  held_.erase(it);
+  return true;
+}
+
+std::size_t TFileHandle::UnlockRanges(std::vector<std::pair<std::int64_t, std::int64_t>> ranges) {
+  if (fd_ < 0) return 0;
+  std::sort(ranges.begin(), ranges.end());
+  std::size_t released = 0;
+  std::size_t i = 0;
+  while (i < ranges.size()) {
+    auto it = held_.find(ranges[i].first);
+    if (it == held_.end() || it->second != ranges[i].second) {
+      ++i;
+      continue;
+    }
+    // Extend the run while the next held range is the next listed one:
+    // the span between them then holds no lock of ours that stays.
+    auto runFirst = it;
+    std::size_t j = i + 1;
+    auto next = std::next(it);
+    while (j < ranges.size() && next != held_.end() && next->first == ranges[j].first &&
+           next->second == ranges[j].second) {
+      it = next;
+      ++next;
+      ++j;
+    }
+    const std::int64_t start = runFirst->first;
+    const std::int64_t end = it->first + it->second;
+    if (OfdLock(fd_, F_OFD_SETLK, F_UNLCK, start, end - start)) {
+      released += j - i;
+      held_.erase(runFirst, next);
+    }
+    i = j;
+  }
+  return released;
 }
 
 bool TFileHandle::IsLockedByOther(std::int64_t offset, std::int64_t length) const {

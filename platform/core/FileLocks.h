@@ -43,6 +43,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -85,13 +86,25 @@ class TFileHandle {
   // when this handle already holds an overlapping range, for length <= 0,
   // for a negative offset or a range reaching the reserved share-lock range.
   bool TryLock(std::int64_t offset, std::int64_t length);
+  // As TryLock, except that ranges this handle holds wholly inside the new
+  // one are taken into it: afterwards the handle holds the one range in
+  // their place (the kernel merges them; nothing is unlocked meanwhile, so
+  // no other handle can slip in).  false, with nothing changed, when a held
+  // range overlaps it only partly or another handle holds any byte of it.
+  bool TryLockOver(std::int64_t offset, std::int64_t length);
   // Releases a range locked before with exactly this offset and length;
   // false when no such lock is held.
   bool Unlock(std::int64_t offset, std::int64_t length);
+  // Releases every listed range (each locked before with exactly that offset
+  // and length; others are skipped).  Held ranges that follow one another
+  // in the file with no other held range between them go in one system
+  // call, so releasing many locks costs one pass over the kernel's list
+  // instead of one pass per lock.  Returns the number released.
+  std::size_t UnlockRanges(std::vector<std::pair<std::int64_t, std::int64_t>> ranges);
   // True when another handle holds a lock on some byte of the range.
   bool IsLockedByOther(std::int64_t offset, std::int64_t length) const;
-  // Ranges this handle holds, as (offset, length), in locking order.
-  const std::vector<std::pair<std::int64_t, std::int64_t>>& HeldRanges() const { return held_; }
+  // Ranges this handle holds, as offset -> length, in file order.
+  const std::map<std::int64_t, std::int64_t>& HeldRanges() const { return held_; }
 
   // Claims the share mode of this open (see the header comment).  false
   // (with errno EBUSY) when it conflicts with another handle's open.
@@ -117,7 +130,13 @@ class TFileHandle {
  private:
   int fd_ = -1;
   bool canWrite_ = true;
-  std::vector<std::pair<std::int64_t, std::int64_t>> held_;
+  // Held ranges by offset.  They never overlap, so the neighbours of an
+  // offset answer every overlap question in O(log n): a connection may
+  // hold many thousands of record locks inside one transaction.
+  std::map<std::int64_t, std::int64_t> held_;
+  // The first held range overlapping [offset, offset + length), or end().
+  std::map<std::int64_t, std::int64_t>::const_iterator FirstOverlap(std::int64_t offset,
+                                                                    std::int64_t length) const;
 };
 
 // The kernel's names for the same operations.

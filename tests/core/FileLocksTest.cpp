@@ -84,6 +84,52 @@ TEST_F(FileLocksTest, AHandleConflictsWithItsOwnLocksAndUnlocksOnlyExactRanges) 
   EXPECT_FALSE(b.TryLock(10, 1));
 }
 
+// Taking a handle's own small locks into one large one: no moment in
+// between in which another handle could lock a byte of them.
+TEST_F(FileLocksTest, LockOverTakesInOwnRangesAndIsRefusedWhereOthersHoldOrARangeStraddles) {
+  TFileHandle a = Open(), b = Open();
+  ASSERT_TRUE(a.TryLock(4096 + 10, 1));
+  ASSERT_TRUE(a.TryLock(4096 + 300, 1));
+  ASSERT_TRUE(a.TryLock(8192, 1));  // just after the range: stays its own
+  ASSERT_TRUE(a.TryLockOver(4096, 4096));
+  EXPECT_EQ(a.HeldRanges().size(), 2u);
+  EXPECT_EQ(a.HeldRanges().at(4096), 4096);
+  EXPECT_FALSE(b.TryLock(4096 + 10, 1));
+  EXPECT_FALSE(b.TryLock(4096 + 4095, 1));
+  EXPECT_FALSE(a.Unlock(4096 + 10, 1)) << "taken into the range, no longer its own";
+  EXPECT_TRUE(a.Unlock(4096, 4096));
+  EXPECT_TRUE(b.TryLock(4096 + 10, 1));
+  EXPECT_FALSE(b.TryLock(8192, 1));
+
+  // Another handle holds one byte of the range: nothing changes for a.
+  ASSERT_TRUE(a.TryLock(12288 + 1, 1));
+  ASSERT_TRUE(b.TryLock(12288 + 2000, 1));
+  EXPECT_FALSE(a.TryLockOver(12288, 4096));
+  EXPECT_EQ(a.HeldRanges().count(12288 + 1), 1u);
+  EXPECT_EQ(a.HeldRanges().count(12288), 0u);
+  EXPECT_FALSE(b.TryLock(12288 + 1, 1));
+  EXPECT_TRUE(b.TryLock(12288 + 3000, 1)) << "a failed try leaves no lock behind";
+
+  // An own range reaching out of the new one.
+  ASSERT_TRUE(a.TryLock(20000, 100));
+  EXPECT_FALSE(a.TryLockOver(20050, 4096));
+  EXPECT_FALSE(a.TryLockOver(19000, 1050));
+  EXPECT_TRUE(a.TryLockOver(19000, 2000));
+}
+
+// Releasing many ranges in runs must never release a range that was not
+// listed, though it lies between listed ones.
+TEST_F(FileLocksTest, UnlockRangesReleasesTheListedRangesOnly) {
+  TFileHandle a = Open(), b = Open();
+  for (std::int64_t offset : {100, 200, 300, 400, 500}) ASSERT_TRUE(a.TryLock(offset, 10));
+  EXPECT_EQ(a.UnlockRanges({{500, 10}, {100, 10}, {200, 10}, {400, 10}, {700, 10}, {300, 5}}), 4u);
+  ASSERT_EQ(a.HeldRanges().size(), 1u);
+  EXPECT_EQ(a.HeldRanges().begin()->first, 300);
+  for (std::int64_t offset : {100, 200, 400, 500, 150}) EXPECT_TRUE(b.TryLock(offset, 10)) << offset;
+  EXPECT_FALSE(b.TryLock(300, 1));
+  EXPECT_FALSE(b.TryLock(309, 1));
+}
+
 TEST_F(FileLocksTest, LocksGoWhenTheirHandleCloses) {
   TFileHandle a = Open(), b = Open();
   ASSERT_TRUE(a.TryLock(8192, 1));

@@ -11,9 +11,13 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "Udb/DiskMgr.h"
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbTable.h"
 #include "UdbTestSupport.h"
+#include "platform/data/Fields.h"
 #include "tests/core/ScratchDir.h"
 
 namespace {
@@ -223,6 +227,208 @@ TEST_F(DiskLocksTest, ConnectionsInTwoProcessesExcludeEachOther) {
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(a->LockTable(9, kUdbWriteLock), kUdbWriteLock);
+}
+
+// Records a transaction changed - several to a page, so that it locks the
+// pages whole - stay locked for another connection until the transaction
+// ends, whichever way it ends; records of other pages stay free meanwhile.
+TEST_F(DiskLocksTest, RecordsATransactionChangedStayLockedForOthersUntilItEnds) {
+  constexpr int kPage = 4096;
+  std::vector<int> changed;
+  for (int page = 20; page < 23; ++page)
+    for (int k = 0; k < 12; ++k) changed.push_back(page * kPage + k * 300);
+  const int unchangedOfAPage = 21 * kPage + 4000;
+  const int ofAnotherPage = 23 * kPage + 1;
+  for (bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    auto a = Connect();
+    auto b = Connect();
+    a->StartTransaction();
+    for (int r : changed) EXPECT_EQ(a->LockRecord(r), kUdbWriteLock);
+    for (int r : {changed.front(), changed[12], changed.back(), unchangedOfAPage})
+      EXPECT_UDB_ERROR(b->LockRecord(r), 10249);
+    EXPECT_EQ(b->LockRecord(ofAnotherPage), kUdbWriteLock);
+    b->UnlockRecord(ofAnotherPage);
+    a->UnlockRecord(changed.front());  // inside a transaction: kept
+    EXPECT_UDB_ERROR(b->LockRecord(changed.front()), 10249);
+    if (commit)
+      a->Commit();
+    else
+      a->Rollback();
+    for (int r : changed) {
+      EXPECT_EQ(b->LockRecord(r), kUdbWriteLock) << r;
+      b->UnlockRecord(r);
+    }
+    // a starts afresh: outside a transaction one record is one byte.
+    EXPECT_EQ(a->LockRecord(changed[1]), kUdbWriteLock);
+    EXPECT_EQ(b->LockRecord(changed[2]), kUdbWriteLock);
+  }
+}
+
+TEST_F(DiskLocksTest, RecordsATransactionOfAnotherProcessChangedAreLockedUntilItCommits) {
+  constexpr int kFirst = 30 * 4096;
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int rc = 0;
+    try {
+      auto c = Connect();
+      c->StartTransaction();
+      for (int k = 0; k < 50; ++k) c->LockRecord(kFirst + k * 200);
+      (void)!write(toParent[1], "l", 1);
+      char ch;
+      (void)!read(toChild[0], &ch, 1);
+      c->Commit();
+      (void)!write(toParent[1], "c", 1);
+      (void)!read(toChild[0], &ch, 1);
+    } catch (...) {
+      rc = 1;
+    }
+    _exit(rc);
+  }
+  char ch = 0;
+  ASSERT_EQ(read(toParent[0], &ch, 1), 1);
+  auto a = Connect();
+  for (int k : {0, 1, 25, 49}) EXPECT_UDB_ERROR(a->LockRecord(kFirst + k * 200), 10249);
+  (void)!write(toChild[1], "g", 1);
+  ASSERT_EQ(read(toParent[0], &ch, 1), 1);
+  for (int k : {0, 1, 25, 49}) EXPECT_EQ(a->LockRecord(kFirst + k * 200), kUdbWriteLock);
+  (void)!write(toChild[1], "g", 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// The same through tables: rows a transaction changed cannot be edited by
+// another connection until it commits or rolls back.
+TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds) {
+  ScratchDir dir;
+  auto connect = [&](TUdbDataBase& db) {
+    db.SetDirectory(AnsiString(dir.Native()));
+    db.SetDataBaseName("GZ.udb");
+    db.SetLockRetryMaximum(2);
+    db.SetLockRetryInterval(5);
+  };
+  constexpr int kRows = 200;
+  TUdbDataBase a;
+  connect(a);
+  a.CreateDatabase();
+  a.SetConnected(true);
+  {
+    TUdbTable t;
+    t.SetDataBase(&a);
+    t.SetTableName("gzk");
+    t.FieldDefs()->Add("ZGBH", ftInteger);
+    t.FieldDefs()->Add("F01", ftFloat);
+    t.CreateTable();
+    t.Open();
+    for (int i = 0; i < kRows; ++i) {
+      t.Append();
+      t.FieldByName("ZGBH")->SetAsInteger(i);
+      t.Post();
+    }
+  }
+  TUdbDataBase b;
+  connect(b);
+  b.SetConnected(true);
+  TUdbTable tb;
+  tb.SetDataBase(&b);
+  tb.SetTableName("gzk");
+  tb.Open();
+  for (bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    TUdbTable ta;
+    ta.SetDataBase(&a);
+    ta.SetTableName("gzk");
+    ta.Open();
+    a.StartTransaction();
+    for (ta.First(); !ta.Eof(); ta.Next()) {
+      ta.Edit();
+      ta.FieldByName("F01")->SetAsFloat(commit ? 125.5 : 999);
+      ta.Post();
+    }
+    for (int row : {1, 2, kRows / 2, kRows}) {
+      tb.SetRecNo(row);
+      EXPECT_UDB_ERROR(tb.Edit(), 10249);
+      tb.Cancel();
+    }
+    if (commit)
+      a.Commit();
+    else
+      a.Rollback();
+    for (int row : {1, 2, kRows / 2, kRows}) {
+      tb.Refresh();
+      tb.SetRecNo(row);
+      tb.Edit();  // the row is free again
+      EXPECT_DOUBLE_EQ(tb.FieldByName("F01")->AsFloat(), 125.5);  // as committed
+      tb.Cancel();
+    }
+  }
+}
+
+// Two tables whose pages alternate in the file: a transaction that changes
+// every row of one locks its pages whole and joins them where only index
+// pages lie between - never across a page of the other table, whose rows
+// another connection goes on editing meanwhile.
+TEST(DiskLocksTables, ATransactionNeverLocksRowsOfAnotherTableBetweenItsPages) {
+  ScratchDir dir;
+  auto connect = [&](TUdbDataBase& db) {
+    db.SetDirectory(AnsiString(dir.Native()));
+    db.SetDataBaseName("GZ.udb");
+    db.SetLockRetryMaximum(2);
+    db.SetLockRetryInterval(5);
+  };
+  TUdbDataBase a;
+  connect(a);
+  a.CreateDatabase();
+  a.SetConnected(true);
+  TUdbTable tables[2];
+  for (int i = 0; i < 2; ++i) {
+    TUdbTable& t = tables[i];
+    t.SetDataBase(&a);
+    t.SetTableName(i == 0 ? "gzk" : "bm");
+    t.FieldDefs()->Add("ID", ftInteger);
+    t.FieldDefs()->Add("TXT", ftString, 200);
+    t.IndexDefs()->Add("PK", "ID", TIndexOptions());
+    t.CreateTable();
+    t.Open();
+  }
+  // Rounds of a few pages each, so that the tables' pages alternate.
+  for (int round = 0, id = 0; round < 8; ++round)
+    for (TUdbTable& t : tables)
+      for (int k = 0; k < 40; ++k, ++id) {
+        t.Append();
+        t.FieldByName("ID")->SetAsInteger(id);
+        t.FieldByName("TXT")->SetAsString(std::string(150, 'a' + round));
+        t.Post();
+      }
+  TUdbDataBase b;
+  connect(b);
+  b.SetConnected(true);
+  TUdbTable other;
+  other.SetDataBase(&b);
+  other.SetTableName("bm");
+  other.Open();
+  a.StartTransaction();
+  TUdbTable& gzk = tables[0];
+  for (gzk.First(); !gzk.Eof(); gzk.Next()) {
+    gzk.Edit();
+    gzk.FieldByName("TXT")->SetAsString("changed");
+    gzk.Post();
+  }
+  int edited = 0;
+  for (other.First(); !other.Eof(); other.Next()) {
+    EXPECT_NO_THROW({
+      other.Edit();
+      other.Cancel();
+      ++edited;
+    }) << other.FieldByName("ID")->AsInteger();
+  }
+  EXPECT_EQ(edited, 320);
+  a.Commit();
 }
 
 TEST(DiskLocksDefault, FilesWithoutADescriptorRunUnlocked) {

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Udb/UdbErrors.h"
 #include "platform/core/FileLocks.h"
@@ -184,4 +186,140 @@ TEST_F(LockMgrTest, ProcessesShareReadLocksAndExcludeAWriterUntilTheReaderLeaves
   int status = 0;
   waitpid(pid, &status, 0);
   EXPECT_EQ(ma.SetWriteLock(5, 0), kLockWrite);  // the reader left
+}
+
+// Blocks: a record manager that counts towards pages of 4096 record ids.
+class RecordBlockTest : public LockMgrTest {
+ protected:
+  static constexpr std::int64_t kPage = 4096;
+  static std::int64_t Byte(std::int64_t id) { return kRecordLockBase + id; }
+  void Escalating(TWinLockMgr& m) {
+    m.SetEscalation(kPage, 2);
+    m.SetRetryMaximum(2);
+    m.SetRetryInterval(1);
+  }
+};
+
+TEST_F(RecordBlockTest, TheSecondCountedLockOfAPageLocksThePageWholeUntilReleaseAll) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  const std::int64_t page = 3 * kPage;
+  EXPECT_EQ(ra.SetWriteLock(page + 40, 0, true), kLockWrite);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page + 41), 1));
+  EXPECT_EQ(ra.SetWriteLock(page + 400, 0, true), kLockWrite);
+  EXPECT_EQ(ra.BlocksHeld(), 1u);
+  // Every record of the page is locked for others, the first one included.
+  for (std::int64_t id : {page, page + 40, page + 41, page + 400, page + kPage - 1})
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(id), 1)) << id;
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page + kPage), 1));
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page - 1), 1));
+  // Further records of the page need no call to the system.
+  const size_t ranges = a_.HeldRanges().size();
+  EXPECT_EQ(ra.SetWriteLock(page + 800, 0, true), kLockWrite);
+  EXPECT_EQ(ra.LockTypeOf(page + 800), kLockWrite);
+  EXPECT_EQ(a_.HeldRanges().size(), ranges);
+  // Unlocking one record forgets it but keeps the page locked.
+  ra.Unlock(page + 40);
+  EXPECT_EQ(ra.LockTypeOf(page + 40), 0);
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(page + 40), 1));
+  ra.ReleaseAll();
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(page), kPage));
+  EXPECT_TRUE(a_.HeldRanges().empty());
+}
+
+TEST_F(RecordBlockTest, LocksNotCountedNeverLockThePage) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  for (std::int64_t id = 0; id < 10; ++id) ra.SetWriteLock(kPage + id * 100, 0);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(kPage + 50), 1));
+  ra.Unlock(kPage + 100);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(kPage + 100), 1));
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(kPage + 200), 1));
+}
+
+// A record of the page that another connection holds keeps the page from
+// being taken: the records then keep their own bytes, the other's lock is
+// untouched, and the page is taken once the other lets go.
+TEST_F(RecordBlockTest, APageWithAnotherConnectionsRecordStaysRecordByRecord) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+  Escalating(rb);
+  ASSERT_EQ(rb.SetWriteLock(kPage + 7, 0), kLockWrite);
+  for (std::int64_t id = 1; id <= 3; ++id) ra.SetWriteLock(kPage + id * 100, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetWriteLock(kPage + 100, 0); }), 10249);
+  EXPECT_EQ(rb.SetWriteLock(kPage + 150, 0), kLockWrite);
+  rb.ReleaseAll();
+  // Tried again after twice as many requests (4), then it succeeds.
+  ra.SetWriteLock(kPage + 400, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 1u);
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetWriteLock(kPage + 7, 0); }), 10249);
+  ra.ReleaseAll();
+  EXPECT_EQ(rb.SetWriteLock(kPage + 7, 0), kLockWrite);
+  EXPECT_EQ(rb.SetWriteLock(kPage + 100, 0), kLockWrite);
+}
+
+// Joining: pages 2 and 5 are taken; 3 and 4 between them go with 5 when the
+// test allows both, and everything goes at ReleaseAll.
+TEST_F(RecordBlockTest, PagesApartAreJoinedAcrossPagesTheTestAllowsOnly) {
+  struct TCase {
+    const char* what;
+    std::int64_t refusedPage;  // the test refuses this page (-1: none)
+    std::int64_t othersPage;   // another handle holds a record here (-1: none)
+    bool joined;
+  };
+  const TCase cases[] = {
+      {"every page between allowed", -1, -1, true},
+      {"a page between refused", 3, -1, false},
+      {"another connection's record between", -1, 4, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+    Escalating(ra);
+    std::vector<std::pair<std::int64_t, std::int64_t>> asked;
+    ra.SetBlockBridging(4, [&](std::int64_t block, std::int64_t of) {
+      asked.emplace_back(block, of);
+      return block != c.refusedPage;
+    });
+    TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+    Escalating(rb);
+    if (c.othersPage >= 0) rb.SetWriteLock(c.othersPage * kPage + 9, 0);
+    for (std::int64_t page : {2, 5})
+      for (std::int64_t k = 0; k < 2; ++k) ra.SetWriteLock(page * kPage + k * 100, 0, true);
+    EXPECT_EQ(ra.BlocksHeld(), c.joined ? 4u : 2u);
+    EXPECT_FALSE(asked.empty());
+    for (const auto& [block, of] : asked) EXPECT_EQ(of, 5);
+    EXPECT_EQ(b_.IsLockedByOther(Byte(3 * kPage + 1), 1), c.joined);
+    EXPECT_EQ(b_.IsLockedByOther(Byte(4 * kPage + 1), 1), c.joined);
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(5 * kPage + 4095), 1));
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(6 * kPage), 1));
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(kPage + 4095), 1));
+    // A further page next to the run needs no test and joins it.
+    ra.SetWriteLock(6 * kPage, 0, true);
+    ra.SetWriteLock(6 * kPage + 1, 0, true);
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(6 * kPage + 4095), 1));
+    ra.ReleaseAll();
+    EXPECT_TRUE(a_.HeldRanges().empty());
+    rb.ReleaseAll();
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(2 * kPage), 5 * kPage));
+    EXPECT_TRUE(b_.TryLock(Byte(2 * kPage), 5 * kPage));
+    ASSERT_TRUE(b_.Unlock(Byte(2 * kPage), 5 * kPage));
+  }
+}
+
+TEST_F(LockMgrTest, AManagerGoneLeavesNoLockOfItsOwnBehind) {
+  {
+    TWinLockMgr tables(&a_, kTableLockBase, kTableLockRegion);
+    TWinLockMgr records(&a_, kRecordLockBase, kRecordLockRegion);
+    tables.SetWriteLock(5, 0);
+    records.SetWriteLock(77, 0);
+  }
+  EXPECT_TRUE(a_.HeldRanges().empty());
+  EXPECT_TRUE(b_.TryLock(kTableLockBase + 5 * kTableLockRegion, kTableLockRegion));
+  EXPECT_TRUE(b_.TryLock(kRecordLockBase + 77, 1));
 }
