@@ -171,7 +171,9 @@ void InstallBackupButtons(TForm* dialog) {
 }  // namespace payroll
 
 void TfrmMain::N34Click(TObject*) {
-  if (!FrmBackData) return;
-  payroll::InstallBackupButtons(FrmBackData);
-  FrmBackData->ShowModal();
+  // A dialog of its own, freed when it closes (as the other maintenance
+  // commands do); the one made at start-up stays untouched.
+  std::unique_ptr<TFrmBackData> dialog(new TFrmBackData(nullptr));
+  payroll::InstallBackupButtons(dialog.get());
+  dialog->ShowModal();
 }

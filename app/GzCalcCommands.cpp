@@ -34,32 +34,12 @@ TfrmMessage::TfrmMessage(TComponent* owner) : TForm(owner) {
   Gauge1->SetBounds(4, 8, 374, 21);
 }
 
-TfrmJJCsh::TfrmJJCsh(TComponent* owner) : TForm(owner) {
-  SetCaption("奖金初始化");
-  SetBorderStyle(bsDialog);
-  SetPosition(poScreenCenter);
-  SetClientWidth(300);
-  SetClientHeight(110);
-  Label1 = new TLabel(this);
-  Label1->SetParent(this);
-  Label1->SetBounds(16, 20, 150, 16);
-  Label1->SetCaption("所有职工奖金初始化为：");
-  Edtgjj = new TEdit(this);
-  Edtgjj->SetName("Edtgjj");
-  Edtgjj->SetParent(this);
-  Edtgjj->SetBounds(170, 16, 110, 21);
-  SpdBtnOk = new TSpeedButton(this);
-  SpdBtnOk->SetName("SpdBtnOk");
-  SpdBtnOk->SetParent(this);
-  SpdBtnOk->SetBounds(60, 64, 80, 26);
-  SpdBtnOk->SetCaption("初始化");
-  SpdBtnOk->OnClick = [this](TObject* s) { SpdBtnOkClick(s); };
-  SptBtnCanCle = new TSpeedButton(this);
-  SptBtnCanCle->SetName("SptBtnCanCle");
-  SptBtnCanCle->SetParent(this);
-  SptBtnCanCle->SetBounds(160, 64, 80, 26);
-  SptBtnCanCle->SetCaption("关闭");
-  SptBtnCanCle->OnClick = [this](TObject* s) { SptBtnCanCleClick(s); };
+TfrmJJCsh::TfrmJJCsh(TComponent* owner) : TFrmPopWin(owner) {
+  InitForm("TfrmJJCsh");
+  Label2 = static_cast<TLabel*>(FindComponent("Label2"));
+  Edtgjj = static_cast<TEdit*>(FindComponent("Edtgjj"));
+  SpdBtnOk = static_cast<TSpeedButton*>(FindComponent("SpdBtnOk"));
+  SptBtnCanCle = static_cast<TSpeedButton*>(FindComponent("SptBtnCanCle"));
   Query1 = new TUdbQuery(this);
   Query1->SetDataBase(FrmData->UdbDataBase1);
 }

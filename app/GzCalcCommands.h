@@ -12,6 +12,7 @@
 // App layer.
 #pragma once
 
+#include "app/PopWin.h"
 #include "platform/ui/Forms.h"
 
 class TEdit;
@@ -39,11 +40,12 @@ class TfrmMessage : public TForm {
 };
 
 // "奖金初始化": sets the bonus prix of every employee to the typed amount.
-class TfrmJJCsh : public TForm {
-  PAYROLL_CLASS(TfrmJJCsh, TForm)
+// A dialog on the pop-up base (form resource TfrmJJCsh).
+class TfrmJJCsh : public TFrmPopWin {
+  PAYROLL_CLASS(TfrmJJCsh, TFrmPopWin)
  public:
   explicit TfrmJJCsh(TComponent* owner);
-  TLabel* Label1 = nullptr;
+  TLabel* Label2 = nullptr;
   TEdit* Edtgjj = nullptr;
   TSpeedButton *SpdBtnOk = nullptr, *SptBtnCanCle = nullptr;
   TUdbQuery* Query1 = nullptr;

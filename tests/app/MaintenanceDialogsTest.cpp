@@ -14,6 +14,7 @@
 #include "UiTestSupport.h"
 #include "Udb/UdbTable.h"
 #include "app/Backup.h"
+#include "app/GzCalcCommands.h"
 #include "app/FrmData.h"
 #include "app/FrmLogin.h"
 #include "app/FrmMain.h"
@@ -195,7 +196,8 @@ TEST_F(MaintenanceDialogsTest, TheMenuCommandsShowAndFreeTheirDialogs) {
   const struct {
     const char* item;
     const char* title;
-  } cases[] = {{"N28", "用户维护"}, {"N30", "职工情况维护"}, {"N31", "部门维护"}};
+  } cases[] = {{"N28", "用户维护"}, {"N30", "职工情况维护"}, {"N31", "部门维护"},
+               {"N34", "数据备份与恢复"}, {"N21", "奖金初始化"}};
   for (const auto& c : cases) {
     auto* item = dynamic_cast<TMenuItem*>(frmMain->FindComponent(c.item));
     ASSERT_NE(item, nullptr) << c.item;
@@ -244,6 +246,7 @@ TEST_F(MaintenanceDialogsTest, EveryDialogHasTheTitlePanelAndFitsItsControls) {
   TFrmYHWH users(nullptr);
   TFrmBMWH departments(nullptr);
   TFrmZGQKWH categories(nullptr);
+  TfrmJJCsh bonus(nullptr);
   const struct {
     TFrmPopWin* form;
     const char* title;
@@ -252,7 +255,8 @@ TEST_F(MaintenanceDialogsTest, EveryDialogHasTheTitlePanelAndFitsItsControls) {
                {&departments, "部门维护", "dialog-departments"},
                {&categories, "职工情况维护", "dialog-categories"},
                {FrmBackData, "数据备份与恢复", "dialog-backup"},
-               {frmRptPaper, "报表页面设置", "dialog-paper"}};
+               {frmRptPaper, "报表页面设置", "dialog-paper"},
+               {&bonus, "奖金初始化", "dialog-bonus"}};
   for (const auto& c : cases) {
     TFrmPopWin* f = c.form;
     SCOPED_TRACE(c.shot);
