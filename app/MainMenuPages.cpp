@@ -7,17 +7,18 @@
 
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
-#include "platform/ui/ComCtrls.h"
-#include "platform/ui/DBGrids.h"
 #include "app/FormulaEditor.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/Maintenance.h"
+#include "app/PagePlacing.h"
 #include "app/StartupForms.h"
 #include "decor/SbStatusBar.h"
 #include "platform/data/DataSource.h"
 #include "platform/ui/Buttons.h"
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/DBCtrls.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Menus.h"
@@ -50,31 +51,9 @@ const char* MenuPageOf(const char* caption) {
 
 namespace {
 
-TWinControl* PageOf(TNotebook* book, const char* name) {
-  // By the pages' own names (the notebook's name list may lag behind a
-  // page read last from the form).
-  for (int i = 0; i < book->PageCount(); ++i)
-    if (book->PageAt(i)->Caption() == name) return book->PageAt(i);
-  return nullptr;
-}
-
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  if (auto* found = dynamic_cast<T*>(owner->FindComponent(name))) return found;
-  auto* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
-TSpeedButton* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left,
-                          int top, TNotifyEvent onClick) {
-  auto* b = Place<TSpeedButton>(owner, parent, name, left, top, 80, 24);
-  b->SetCaption(caption);
-  b->OnClick = std::move(onClick);
-  return b;
-}
+using payroll::PageOf;
+using payroll::Place;
+using payroll::PlaceButton;
 
 bool IsOneOf(const AnsiString& c, std::initializer_list<const char*> list) {
   for (const char* s : list)

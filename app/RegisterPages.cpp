@@ -8,6 +8,7 @@
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
+#include "app/PagePlacing.h"
 #include "app/Register.h"
 #include "app/StartupForms.h"
 #include "app/StrCon.h"
@@ -26,34 +27,14 @@
 
 namespace {
 
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  if (auto* found = dynamic_cast<T*>(owner->FindComponent(name))) return found;
-  auto* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
-TSpeedButton* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left,
-                          int top, TNotifyEvent onClick) {
-  auto* b = Place<TSpeedButton>(owner, parent, name, left, top, 80, 24);
-  b->SetCaption(caption);
-  b->OnClick = std::move(onClick);
-  return b;
-}
+using payroll::PageOf;
+using payroll::Place;
+using payroll::PlaceButton;
 
 TLabel* PlaceLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left, int top) {
   auto* l = Place<TLabel>(owner, parent, name, left, top, 80, 16);
   l->SetCaption(caption);
   return l;
-}
-
-TWinControl* PageOf(TNotebook* book, const char* name) {
-  for (int i = 0; i < book->PageCount(); ++i)
-    if (book->PageAt(i)->Caption() == name) return book->PageAt(i);
-  return nullptr;
 }
 
 // A read-only grid of employees on gzk, one row selected at a time.
