@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,15 +12,36 @@
 #include "app/FrmMain.h"
 #include "app/StartupForms.h"
 #include "platform/core/CodePage.h"
+#include "report/ReportViews.h"
 #include "platform/core/Files.h"
 #include "platform/core/TempFiles.h"
 
-std::string TestDataText(const char* name) {
-  std::ifstream in(std::string(APP_TEST_DATA) + "/" + name, std::ios::binary);
+namespace {
+
+std::string FileText(const std::string& folder, const char* name) {
+  std::ifstream in(folder + "/" + name, std::ios::binary);
   if (!in) throw std::runtime_error(std::string("missing test data ") + name);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+}  // namespace
+
+std::string TestDataText(const char* name) { return FileText(APP_TEST_DATA, name); }
+
+std::string DemoDataText(const char* name) { return FileText(DEMO_DATA, name); }
+
+AnsiString JoinedLines(const TrbView* v) {
+  AnsiString text;
+  for (int k = 0; k < v->Memo.Count(); ++k) {
+    AnsiString line = v->Memo[k];
+    line.erase(std::remove(line.begin(), line.end(), kParagraphEndMark), line.end());
+    if (line.empty() && k == v->Memo.Count() - 1) continue;
+    if (!text.empty()) text += "|";
+    text += line;
+  }
+  return text;
 }
 
 TTestPayrollDb::TTestPayrollDb(const char* iniText) {

@@ -33,5 +33,13 @@ class TTestPayrollDb {
 // program leaves them, and clears their globals.
 void FreeStartupForms();
 
-// The text of a file of tests/app/data.
+class TrbView;
+
+// The text of a file of tests/app/data, and of the demo folder's
+// description (tools/demodata/demo).
 std::string TestDataText(const char* name);
+std::string DemoDataText(const char* name);
+// A formed report text with its lines joined by "|" (the form the column
+// titles take once their commas are line breaks); paragraph marks and a
+// last empty line dropped.
+AnsiString JoinedLines(const TrbView* v);

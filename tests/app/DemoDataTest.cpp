@@ -30,13 +30,6 @@
 
 namespace {
 
-std::string DemoText(const char* name) {
-  std::ifstream in(std::string(DEMO_DATA) + "/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 struct TFolder {
   AnsiString path;
   TFolder() {
@@ -53,7 +46,7 @@ struct TFolder {
 class DemoFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    payroll::BuildPayrollFolder(DemoText("payroll.txt"), DemoText("gz.ini"), folder.path);
+    payroll::BuildPayrollFolder(DemoDataText("payroll.txt"), DemoDataText("gz.ini"), folder.path);
     db.SetDirectory(folder.path);
     db.SetDataBaseName("GZ.udb");
     db.SetMasterKey(payroll::kMasterKey);

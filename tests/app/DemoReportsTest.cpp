@@ -38,27 +38,6 @@
 
 namespace {
 
-std::string DemoText(const char* name) {
-  std::ifstream in(std::string(DEMO_DATA) + "/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A formed text with its lines joined by "|" (the form the column titles
-// take once their commas are line breaks).
-AnsiString Joined(const TrbView* v) {
-  AnsiString text;
-  for (int k = 0; k < v->Memo.Count(); ++k) {
-    AnsiString line = v->Memo[k];
-    line.erase(std::remove(line.begin(), line.end(), kParagraphEndMark), line.end());
-    if (line.empty() && k == v->Memo.Count() - 1) continue;
-    if (!text.empty()) text += "|";
-    text += line;
-  }
-  return text;
-}
-
 class DemoReports : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -66,7 +45,7 @@ class DemoReports : public ::testing::Test {
     std::string pattern = std::string(TempFolder()) + "payroll-demo-reports-XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     folder = AnsiString(pattern) + "/";
-    payroll::BuildPayrollFolder(DemoText("payroll.txt"), DemoText("gz.ini"), folder);
+    payroll::BuildPayrollFolder(DemoDataText("payroll.txt"), DemoDataText("gz.ini"), folder);
     SetProgramFolderForTesting(folder);
     oldDir = GetCurrentDir();
     SetCurrentDir(folder);
@@ -118,7 +97,7 @@ class DemoReports : public ::testing::Test {
   std::vector<AnsiString> FormedPage(int page) {
     std::vector<AnsiString> out;
     for (const auto& o : frmMain->rbReport1->EMFPages().ObjectsToPage(page)->Objects)
-      if (o->Typ == gtMemo) out.push_back(Joined(o.get()));
+      if (o->Typ == gtMemo) out.push_back(JoinedLines(o.get()));
     return out;
   }
 

@@ -50,24 +50,12 @@ struct TText {
   AnsiString formatStr;
 };
 
-AnsiString Joined(const TrbView* v) {
-  AnsiString text;
-  for (int k = 0; k < v->Memo.Count(); ++k) {
-    AnsiString line = v->Memo[k];
-    line.erase(std::remove(line.begin(), line.end(), kParagraphEndMark), line.end());
-    if (line.empty() && k == v->Memo.Count() - 1) continue;
-    if (!text.empty()) text += "|";
-    text += line;
-  }
-  return text;
-}
-
 std::vector<TText> Memos(TrbPage* page) {
   std::vector<TText> out;
   for (const auto& o : page->Objects) {
     if (o->Typ != gtMemo) continue;
     auto* m = static_cast<TrbMemoView*>(o.get());
-    out.push_back({o->x, o->y, o->dx, o->dy, Joined(o.get()), m->Format, m->FormatStr});
+    out.push_back({o->x, o->y, o->dx, o->dy, JoinedLines(o.get()), m->Format, m->FormatStr});
   }
   return out;
 }
