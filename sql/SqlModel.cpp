@@ -40,6 +40,9 @@ void TColumnList::SortAggregateValues(TsqSortList& sortList) {
       for (int i = 1; i <= rows; ++i) {
         sortList.SetRecNo(i);
         const int source = sortList.GetSourceRecNo();
+        // Only group leaders hold records; a row without one reads as 0
+        // wherever it goes, so it needs none in the new order either.
+        if (!item->Values->Has(source)) continue;
         sorted->SetValue(i, item->Values->GetValue(source));
         sorted->SetSecondValue(i, item->Values->GetSecondValue(source));
         sorted->SetCount(i, item->Values->GetCount(source));
