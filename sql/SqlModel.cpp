@@ -52,6 +52,25 @@ void TColumnList::SortAggregateValues(TsqSortList& sortList) {
   }
 }
 
+void TColumnList::KeepAggregateRows(const std::vector<char>& keep) {
+  for (auto& column : items_) {
+    for (int a = 0; a < column->AggregateList.Count(); ++a) {
+      TAggregateItem* item = column->AggregateList.Items(a);
+      auto left = std::make_unique<TAggSparseList>(1000);
+      int to = 0;
+      for (int row = 1; row <= static_cast<int>(keep.size()); ++row) {
+        if (!keep[static_cast<size_t>(row - 1)]) continue;
+        ++to;
+        if (!item->Values->Has(row)) continue;
+        left->SetValue(to, item->Values->GetValue(row));
+        left->SetSecondValue(to, item->Values->GetSecondValue(row));
+        left->SetCount(to, item->Values->GetCount(row));
+      }
+      item->Values = std::move(left);
+    }
+  }
+}
+
 void TJoinOnItem::Assign(const TJoinOnItem& other) {
   JoinKind = other.JoinKind;
   JoinText = other.JoinText;
