@@ -235,6 +235,9 @@ int TsqSortList::CompareRows(const char* a, const char* b) const {
     switch (k.type) {
       case ttString: {
         const size_t size = static_cast<size_t>(k.size);
+        // The same bytes are the same text, in either order (the usual case
+        // among the rows of one group).
+        if (std::memcmp(pa, pb, size) == 0) break;
         const size_t la = strnlen(pa, size), lb = strnlen(pb, size);
         if (useAnsiSort_) {
           c = Sign(CompareAnsiKey(pa, la, pb, lb, false));
