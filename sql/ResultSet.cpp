@@ -156,6 +156,31 @@ std::vector<int> TResultSet::SortOrder(TsqSortList& sortList) {
   return order;
 }
 
+void TResultSet::KeepRows(const std::vector<char>& keep) {
+  const int rows = GetRecordCount();
+  if (static_cast<int>(keep.size()) != rows) SqlQueryError(kSqlRecnoOutOfRange);
+  std::vector<int> kept = ReleaseDropped(keep);
+  if (static_cast<int>(kept.size()) == rows) return;
+  KeepOnly(kept);
+  SetRecNoUnchecked(GetRecordCount());
+}
+
+std::vector<int> TResultSet::ReleaseDropped(const std::vector<char>& keep) {
+  const int rows = GetRecordCount();
+  std::vector<int> kept;
+  for (int r = 0; r < rows; ++r)
+    if (keep[static_cast<size_t>(r)]) kept.push_back(r);
+  if (static_cast<int>(kept.size()) == rows) return kept;
+  const int current = recNo_;
+  for (int r = rows; r >= 1; --r) {
+    if (keep[static_cast<size_t>(r - 1)]) continue;
+    recNo_ = r;
+    ReleaseReference(ReferenceOf(LoadRow()));
+  }
+  recNo_ = current;
+  return kept;
+}
+
 // ---- TMemResultSet ---------------------------------------------------------------
 
 TMemResultSet::~TMemResultSet() { Clear(); }
@@ -172,6 +197,13 @@ void TMemResultSet::Delete() {
   ReleaseReference(ReferenceOf(rows_[RecNo() - 1].get()));
   rows_.erase(rows_.begin() + (RecNo() - 1));
   if (RecNo() > GetRecordCount()) SetRecNoUnchecked(GetRecordCount());
+}
+
+void TMemResultSet::KeepOnly(const std::vector<int>& kept) {
+  std::vector<std::unique_ptr<char[]>> left;
+  left.reserve(kept.size());
+  for (int i : kept) left.push_back(std::move(rows_[static_cast<size_t>(i)]));
+  rows_.swap(left);
 }
 
 void TMemResultSet::ClearRows() {
@@ -249,6 +281,13 @@ void TFileResultSet::Delete() {
   ReleaseReference(ReferenceOf(LoadRow()));
   rows_.erase(rows_.begin() + (RecNo() - 1));
   if (RecNo() > GetRecordCount()) SetRecNoUnchecked(GetRecordCount());
+}
+
+void TFileResultSet::KeepOnly(const std::vector<int>& kept) {
+  std::vector<std::int64_t> left;
+  left.reserve(kept.size());
+  for (int i : kept) left.push_back(rows_[static_cast<size_t>(i)]);
+  rows_.swap(left);
 }
 
 void TFileResultSet::ReleaseAllReferences() {

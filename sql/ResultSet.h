@@ -94,6 +94,11 @@ class TResultSet {
   // Removes the current row; RecNo() is lowered to the row count when it
   // is now beyond it.
   virtual void Delete() = 0;
+  // Removes every row i (1-based) with keep[i - 1] == 0, releasing its
+  // reference, from the last to the first; the others keep their order.
+  // keep holds one entry per row.  RecNo() ends on the last row left (0
+  // when none is) once any row went.
+  void KeepRows(const std::vector<char>& keep);
   // Removes the columns and the rows.
   virtual void Clear();
   // With a current row: releases the old reference and stores ref.
@@ -128,6 +133,11 @@ class TResultSet {
     recNo_ = -1;
   }
   void SetRecNoUnchecked(int value) { recNo_ = value; }
+  // The 0-based indexes of the rows KeepRows keeps, after releasing the
+  // references of the others (last to first); the descendant then keeps
+  // those rows only.
+  std::vector<int> ReleaseDropped(const std::vector<char>& keep);
+  virtual void KeepOnly(const std::vector<int>& kept) = 0;
 
  private:
   TsqFields fields_;
@@ -151,6 +161,7 @@ class TMemResultSet : public TResultSet {
  protected:
   char* LoadRow() override;
   void StoreRow() override {}
+  void KeepOnly(const std::vector<int>& kept) override;
 
  private:
   std::vector<std::unique_ptr<char[]>> rows_;
@@ -180,6 +191,7 @@ class TFileResultSet : public TResultSet {
  protected:
   char* LoadRow() override;
   void StoreRow() override;
+  void KeepOnly(const std::vector<int>& kept) override;
 
  private:
   void OpenFile();

@@ -44,17 +44,39 @@ bool TSrtField::Read(void* buffer) { return SortList()->GetFieldData(this, buffe
 
 void TSrtField::Write(const void* buffer) { SortList()->SetFieldData(this, buffer); }
 
+namespace {
+
+// A key's bytes: on the stack for the usual widths, so that a key copied
+// per row costs no allocation.
+class TKeyBuffer {
+ public:
+  explicit TKeyBuffer(size_t size) : size_(size) {
+    if (size > sizeof local_) heap_.resize(size);
+  }
+  char* data() { return size_ > sizeof local_ ? heap_.data() : local_; }
+  size_t size() const { return size_; }
+
+ private:
+  size_t size_;
+  char local_[256];
+  std::vector<char> heap_;
+};
+
+}  // namespace
+
 AnsiString TSrtStringField::GetAsString() {
-  std::vector<char> buf(static_cast<size_t>(DataSize()), 0);
+  TKeyBuffer buf(static_cast<size_t>(DataSize()));
   if (!Read(buf.data())) return AnsiString();
   return AnsiString(buf.data(), strnlen(buf.data(), buf.size()));
 }
 
 void TSrtStringField::SetAsString(const AnsiString& value) {
   // Zero-padded to the key's end, so that equal texts have equal key bytes.
-  std::vector<char> buf(static_cast<size_t>(DataSize()), 0);
-  const size_t room = buf.empty() ? 0 : buf.size() - 1;
-  std::memcpy(buf.data(), value.data(), std::min(value.size(), room));
+  TKeyBuffer buf(static_cast<size_t>(DataSize()));
+  const size_t room = buf.size() == 0 ? 0 : buf.size() - 1;
+  const size_t used = std::min(value.size(), room);
+  std::memcpy(buf.data(), value.data(), used);
+  std::memset(buf.data() + used, 0, buf.size() - used);
   Write(buf.data());
 }
 
@@ -206,14 +228,16 @@ bool TsqSortList::IsEqual(int i, int j) {
 }
 
 int TsqSortList::CompareRows(const char* a, const char* b) const {
-  for (int k = 0, n = fields_.Count(); k < n; ++k) {
-    const TSrtField* f = fields_.Items(k);
-    const char* pa = a + f->Offset();
-    const char* pb = b + f->Offset();
+  for (const TKeyLayout& k : keys_) {
+    const char* pa = a + k.offset;
+    const char* pb = b + k.offset;
     int c = 0;
-    switch (f->DataType()) {
+    switch (k.type) {
       case ttString: {
-        const size_t size = static_cast<size_t>(f->DataSize());
+        const size_t size = static_cast<size_t>(k.size);
+        // The same bytes are the same text, in either order (the usual case
+        // among the rows of one group).
+        if (std::memcmp(pa, pb, size) == 0) break;
         const size_t la = strnlen(pa, size), lb = strnlen(pb, size);
         if (useAnsiSort_) {
           c = Sign(CompareAnsiKey(pa, la, pb, lb, false));
@@ -235,13 +259,18 @@ int TsqSortList::CompareRows(const char* a, const char* b) const {
         break;
       }
     }
-    if (c != 0) return f->Desc() ? -c : c;
+    if (c != 0) return k.desc ? -c : c;
   }
   return 0;
 }
 
 void TsqSortList::Sort() {
   if (fields_.Count() == 0 || GetRecordCount() < 2) return;
+  keys_.clear();
+  for (int k = 0; k < fields_.Count(); ++k) {
+    const TSrtField* f = fields_.Items(k);
+    keys_.push_back({f->DataType(), f->Offset(), f->DataSize(), f->Desc()});
+  }
   SortRows();
 }
 

@@ -198,9 +198,18 @@ class TsqSortList {
   void SetRecNoUnchecked(int value) { recNo_ = value; }
   void CheckRow(int i) const;
   // < 0, 0 or > 0: the order of two rows on all keys.
+  // Sort() takes the key layout once (SortKeys) and CompareRows reads it
+  // from there, not through the key objects.
   int CompareRows(const char* a, const char* b) const;
 
  private:
+  struct TKeyLayout {
+    TExprType type;
+    int offset;
+    int size;
+    bool desc;
+  };
+  std::vector<TKeyLayout> keys_;  // taken by Sort() from fields_
   TSrtFields fields_;
   int recNo_ = -1;
   int recordSize_ = 4;

@@ -96,6 +96,8 @@ class TAggSparseList {
   TAggSparseList(const TAggSparseList&) = delete;
   TAggSparseList& operator=(const TAggSparseList&) = delete;
 
+  // Whether index has a record (a group that accumulated something).
+  bool Has(int index) { return index >= 0 && list_.Get(index) != nullptr; }
   // 0 where no record exists.
   double GetValue(int index);
   double GetSecondValue(int index);

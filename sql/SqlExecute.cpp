@@ -874,20 +874,9 @@ void TSqlRun::KeepRows(const std::vector<char>& keep) {
   int kept = 0;
   for (int r = 0; r < rows; ++r) kept += keep[static_cast<size_t>(r)] ? 1 : 0;
   if (kept == rows) return;
-  // Kept rows first, in order, then the others, which go from the end.
-  TMemSortList order(false);
-  for (int pass = 0; pass < 2; ++pass)
-    for (int r = 0; r < rows; ++r)
-      if ((keep[static_cast<size_t>(r)] != 0) == (pass == 0)) {
-        order.Insert();
-        order.SetSourceRecNo(r + 1);
-      }
-  rs.SortWithList(order);
-  if (s.HasAggregates()) s.ColumnList.SortAggregateValues(order);
-  for (int r = rows; r > kept; --r) {
-    rs.SetRecNo(r);
-    rs.Delete();
-  }
+  // Aggregate index i belongs to result row i, before and after.
+  if (s.HasAggregates()) s.ColumnList.KeepAggregateRows(keep);
+  rs.KeepRows(keep);
 }
 
 void TSqlRun::RemoveDuplicates() {

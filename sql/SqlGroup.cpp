@@ -167,47 +167,62 @@ void TSqlRun::GroupRows() {
   std::vector<std::set<std::pair<int, std::string>>> distinct(aggregates.size());
 
   // One sweep over the rows in group order; a group's values live at the
-  // result row of its first member (its leader).
+  // result row of its first member (its leader).  A group is accumulated in
+  // locals, in the same order of operations, and stored when it ends.
+  struct TAccumulator {
+    double value = 0, second = 0;
+    int count = 0;
+  };
+  std::vector<TAccumulator> acc(aggregates.size());
+  std::vector<TsqField*> valueFields;
+  for (TAggregateItem* a : aggregates) valueFields.push_back(rs.Fields().Items(a->ValueColumnIndex));
+  auto store = [&](int g) {
+    for (size_t k = 0; k < aggregates.size(); ++k) {
+      TAccumulator& t = acc[k];
+      if (t.count > 0) {
+        TAggSparseList& v = *aggregates[k]->Values;
+        v.SetValue(g, t.value);
+        v.SetSecondValue(g, t.second);
+        v.SetCount(g, t.count);
+      }
+      t = TAccumulator();
+    }
+  };
   std::vector<int> leaders;
   int leaderIndex = 0;
   for (int r = 1; r <= rows; ++r) {
-    if (r == 1 || !list->IsEqual(leaderIndex, r)) {
-      leaderIndex = r;
-      list->SetRecNo(r);
-      leaders.push_back(list->GetSourceRecNo());
-    }
     list->SetRecNo(r);
+    const int source = list->GetSourceRecNo();
+    if (r == 1 || !list->IsEqual(leaderIndex, r)) {
+      if (!leaders.empty()) store(leaders.back());
+      leaderIndex = r;
+      leaders.push_back(source);
+    }
     const int g = leaders.back();
-    rs.SetRecNo(list->GetSourceRecNo());
+    rs.SetRecNo(source);
     for (size_t k = 0; k < aggregates.size(); ++k) {
       TAggregateItem* a = aggregates[k];
-      TsqField* value = rs.Fields().Items(a->ValueColumnIndex);
+      TsqField* value = valueFields[k];
       if (a->IsDistinct && !distinct[k].insert({g, DistinctKey(value)}).second) continue;
-      TAggSparseList& v = *a->Values;
-      const int count = v.GetCount(g);
+      TAccumulator& t = acc[k];
       if (a->Kind != akCount) {
         const double x = value->GetAsFloat();
         switch (a->Kind) {
           case akSum:
-          case akAvg: {
-            double sum = v.GetValue(g), compensation = v.GetSecondValue(g);
-            AddCompensated(sum, compensation, x);
-            v.SetValue(g, sum);
-            v.SetSecondValue(g, compensation);
-            break;
-          }
+          case akAvg: AddCompensated(t.value, t.second, x); break;
           case akStdev:
-            v.SetValue(g, v.GetValue(g) + x);
-            v.SetSecondValue(g, v.GetSecondValue(g) + x * x);
+            t.value += x;
+            t.second += x * x;
             break;
-          case akMin: v.SetValue(g, count == 0 ? x : std::min(v.GetValue(g), x)); break;
-          case akMax: v.SetValue(g, count == 0 ? x : std::max(v.GetValue(g), x)); break;
+          case akMin: t.value = t.count == 0 ? x : std::min(t.value, x); break;
+          case akMax: t.value = t.count == 0 ? x : std::max(t.value, x); break;
           default: break;
         }
       }
-      v.SetCount(g, count + 1);
+      ++t.count;
     }
   }
+  if (!leaders.empty()) store(leaders.back());
   list.reset();
 
   // Finished values into the aggregate columns of each leader.

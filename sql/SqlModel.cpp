@@ -40,11 +40,33 @@ void TColumnList::SortAggregateValues(TsqSortList& sortList) {
       for (int i = 1; i <= rows; ++i) {
         sortList.SetRecNo(i);
         const int source = sortList.GetSourceRecNo();
+        // Only group leaders hold records; a row without one reads as 0
+        // wherever it goes, so it needs none in the new order either.
+        if (!item->Values->Has(source)) continue;
         sorted->SetValue(i, item->Values->GetValue(source));
         sorted->SetSecondValue(i, item->Values->GetSecondValue(source));
         sorted->SetCount(i, item->Values->GetCount(source));
       }
       item->Values = std::move(sorted);
+    }
+  }
+}
+
+void TColumnList::KeepAggregateRows(const std::vector<char>& keep) {
+  for (auto& column : items_) {
+    for (int a = 0; a < column->AggregateList.Count(); ++a) {
+      TAggregateItem* item = column->AggregateList.Items(a);
+      auto left = std::make_unique<TAggSparseList>(1000);
+      int to = 0;
+      for (int row = 1; row <= static_cast<int>(keep.size()); ++row) {
+        if (!keep[static_cast<size_t>(row - 1)]) continue;
+        ++to;
+        if (!item->Values->Has(row)) continue;
+        left->SetValue(to, item->Values->GetValue(row));
+        left->SetSecondValue(to, item->Values->GetSecondValue(row));
+        left->SetCount(to, item->Values->GetCount(row));
+      }
+      item->Values = std::move(left);
     }
   }
 }

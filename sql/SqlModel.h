@@ -96,6 +96,9 @@ class TColumnList : public TItemList<TColumnItem> {
   void DeleteAggregateRow(int row);
   // Puts every aggregate's rows in the order of the sort list: row i
   // (1 .. its row count) takes what the source row of sort row i held.
+  // Keeps the records of the rows with keep[row - 1] != 0, renumbered in
+  // order from 1, as the result set keeps its rows (TResultSet::KeepRows).
+  void KeepAggregateRows(const std::vector<char>& keep);
   void SortAggregateValues(TsqSortList& sortList);
 };
 

@@ -111,6 +111,7 @@ class TUdbQuery : public TUdbBaseTable {
   std::vector<TUdbTable*> tables_;  // components owned by this query
   std::vector<TUdbDataSet*> reopenAfterDefinition_;
   int statementKind_ = 0;
+  AnsiString scanTable_;  // upper-case name of the table a SELECT scans
   bool prepared_ = false;
   bool savedConnected_ = false;
   bool savedExclusive_ = false;

@@ -189,6 +189,45 @@ TYPED_TEST(ResultSetTest, ReferencesAreReleasedWhenRowsGo) {
   EXPECT_EQ(LiveBookmarkHandles(), before);
 }
 
+TYPED_TEST(ResultSetTest, KeepRowsKeepsTheMarkedRowsInOrderAndReleasesTheOthers) {
+  const struct {
+    std::vector<char> keep;
+    std::vector<int> left;
+    int recNo;
+  } cases[] = {
+      {{1, 0, 1, 0, 0}, {10, 30}, 2},
+      {{0, 0, 0, 0, 1}, {50}, 1},
+      {{0, 0, 0, 0, 0}, {}, 0},
+      {{1, 1, 1, 1, 1}, {10, 20, 30, 40, 50}, 3},  // nothing goes: the row stays current
+  };
+  for (const auto& c : cases) {
+    this->SetUp();
+    auto& rs = *this->rs;
+    rs.SetSourceDataSet(FakeSource());
+    const int before = LiveBookmarkHandles();
+    this->AddRows({10, 20, 30, 40, 50});
+    for (int r = 1; r <= 5; ++r) {
+      rs.SetRecNo(r);
+      rs.SetSourceBookmark(NewReference());
+    }
+    rs.SetRecNo(3);
+    rs.KeepRows(c.keep);
+    EXPECT_EQ(rs.RecNo(), c.recNo);
+    EXPECT_EQ(LiveBookmarkHandles(), before + static_cast<int>(c.left.size()));
+    EXPECT_EQ(this->Column(), c.left);
+    // The kept rows keep their own references.
+    for (int r = 1; r <= rs.GetRecordCount(); ++r) {
+      rs.SetRecNo(r);
+      EXPECT_NE(BookmarkOfHandle(rs.GetSourceBookmark()), nullptr);
+    }
+    this->rs.reset();
+    EXPECT_EQ(LiveBookmarkHandles(), before);
+  }
+  this->SetUp();
+  this->AddRows({10, 20});
+  EXPECT_THROW(this->rs->KeepRows({1}), ESqlQueryError);  // one entry per row
+}
+
 TYPED_TEST(ResultSetTest, ClearedRowsLeaveRoomForNewOnes) {
   auto& rs = *this->rs;
   this->AddRows({1, 2, 3});

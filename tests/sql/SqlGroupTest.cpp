@@ -37,7 +37,7 @@ class SqlGroupTest : public ::testing::Test {
     host.DataSets().AddDataSet(&v, "v");
   }
 
-  TMemDataSet t, empty, v;
+  TMemDataSet t, empty, v, w;
   TTestHost host;
 };
 
@@ -83,6 +83,22 @@ TEST_F(SqlGroupTest, StdevAndMinimumOfAGroup) {
   Values({1.0, 2.0, 3.0});
   EXPECT_EQ(Select("SELECT STDEV(x), MIN(x), MAX(x) FROM v"), Rows{"1|1|3"});
   EXPECT_EQ(Select("SELECT a, STDEV(x) FROM t WHERE a = 2 GROUP BY a"), Rows{"2|0"});
+}
+
+TEST_F(SqlGroupTest, MinimumAndMaximumStartFromEachGroupsOwnFirstValue) {
+  // Interleaved groups of negative values: a maximum or minimum that began
+  // at 0, or at another group's value, shows here.
+  w.AddColumn("G", ftInteger);
+  w.AddColumn("X", ftFloat);
+  const double rows[][2] = {{1, -3}, {2, -8}, {1, -1}, {2, -2}, {1, -7}, {3, 4}};
+  for (const auto& r : rows) w.AddRow({static_cast<int>(r[0]), r[1]});
+  w.Open();
+  host.DataSets().AddDataSet(&w, "w");
+  EXPECT_EQ(Select("SELECT g, MIN(x), MAX(x), COUNT(*) FROM w GROUP BY g"),
+            (Rows{"1|-7|-1|3", "2|-8|-2|2", "3|4|4|1"}));
+  // HAVING reads each group's values after the other rows have gone.
+  EXPECT_EQ(Select("SELECT g, MAX(x) FROM w GROUP BY g HAVING MAX(x) < 0 AND MIN(x) > -8"),
+            (Rows{"1|-1"}));
 }
 
 TEST_F(SqlGroupTest, DistinctAggregatesKeepOneSetPerGroupAndAggregate) {

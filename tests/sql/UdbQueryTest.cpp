@@ -301,6 +301,50 @@ TEST_F(UdbQueryTest, RefreshRunsTheStatementAgainAndKeepsTheRecordNumber) {
   EXPECT_NE(total, 5400);
 }
 
+TEST_F(UdbQueryTest, AScanOverManyIndexLeavesReadsEveryRowOnceInIndexOrderAndSeesChanges) {
+  // Codes put a department before the row number, so the index order is
+  // not the order of insertion and a scan crosses many index leaves.
+  constexpr int kRows = 3000;
+  auto code = [](int r) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%02d%05d", r % 7, r);
+    return AnsiString(b);
+  };
+  TUdbTable t;
+  t.SetDataBase(&env.db);
+  t.SetTableName("big");
+  t.FieldDefs()->Add("ZGBH", ftString, 15);
+  t.FieldDefs()->Add("F01", ftFloat);
+  t.IndexDefs()->Add("GI", "ZGBH", TIndexOptions());
+  t.CreateTable();
+  t.Open();
+  for (int r = 0; r < kRows; ++r) {
+    t.Append();
+    t.FieldByName("ZGBH")->SetAsString(code(r));
+    t.FieldByName("F01")->SetAsFloat(r);
+    t.Post();
+  }
+  Sql("select zgbh, f01 from big");
+  q.Open();
+  std::vector<AnsiString> codes = Column("ZGBH");
+  ASSERT_EQ(codes.size(), static_cast<size_t>(kRows));
+  for (size_t i = 1; i < codes.size(); ++i) ASSERT_LT(codes[i - 1], codes[i]) << i;
+  q.Close();
+
+  Sql("select sum(f01), count(*) from big");
+  q.Open();
+  EXPECT_EQ(q.Fields()->Fields(0)->AsFloat(), kRows * (kRows - 1) / 2.0);
+  EXPECT_EQ(q.Fields()->Fields(1)->AsInteger(), kRows);
+  // A row changed between two runs is read as it is now.
+  ASSERT_TRUE(t.Locate("ZGBH", code(1500), TLocateOptions()));
+  t.Edit();
+  t.FieldByName("F01")->SetAsFloat(1500 + 1000000);
+  t.Post();
+  q.Refresh();
+  EXPECT_EQ(q.Fields()->Fields(0)->AsFloat(), kRows * (kRows - 1) / 2.0 + 1000000);
+  t.Close();
+}
+
 TEST_F(UdbQueryTest, PushedDownFiltersGiveTheSameRowsAsScanning) {
   const char* statements[] = {
       "select zgbh from gzk where bm = '0102'",
