@@ -85,6 +85,12 @@ TEST_F(DemoFolder, HoldsABonusTemplateTheReportEngineLoads) {
   for (const char* variable : {"[DWMC]", "[BMMC]", "[ZBR]"}) EXPECT_NE(texts.find(variable), std::string::npos) << variable;
 }
 
+// The card page's default folder: without it the first bank-card file of
+// a fresh folder cannot be created.
+TEST_F(DemoFolder, HoldsTheBankCardFolder) {
+  EXPECT_TRUE(DirectoryExists(folder.path + "dept"));
+}
+
 TEST_F(DemoFolder, HoldsEveryTableWithItsFieldsAndIndexes) {
   for (const AnsiString& name : payroll::PayrollTableNames()) EXPECT_NO_THROW(Open(name.c_str())) << name;
   auto gzk = Open("gzk", "TblGzkIndex1");
