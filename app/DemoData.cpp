@@ -147,11 +147,13 @@ void BuildPayrollFolder(const std::string& descriptionText, const std::string& i
   db.SetConnected(false);
   WriteFileAtomically(dir + kSettingsName, WithCrLf(Utf8ToAnsi(iniText)));
   WriteBonusTemplate(dir + kBonusTemplate);
-  // The card page writes the bank's files into "dept" of the program's
-  // folder unless the operator picks another; the command does not create
-  // it, so a delivered folder carries it.
-  const AnsiString cards = dir + "dept";
-  if (!DirectoryExists(cards) && !ForceDirectories(cards)) throw EDemoDataError("cannot create the folder " + cards);
+  // The bank's card files go to "dept" and the worksheets to "backxls" of
+  // the program's folder unless the operator picks another; the commands
+  // do not create them, so a delivered folder carries both.
+  for (const char* sub : {"dept", "backxls"}) {
+    const AnsiString out = dir + sub;
+    if (!DirectoryExists(out) && !ForceDirectories(out)) throw EDemoDataError("cannot create the folder " + out);
+  }
 }
 
 }  // namespace payroll

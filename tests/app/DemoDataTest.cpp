@@ -85,10 +85,10 @@ TEST_F(DemoFolder, HoldsABonusTemplateTheReportEngineLoads) {
   for (const char* variable : {"[DWMC]", "[BMMC]", "[ZBR]"}) EXPECT_NE(texts.find(variable), std::string::npos) << variable;
 }
 
-// The card page's default folder: without it the first bank-card file of
-// a fresh folder cannot be created.
-TEST_F(DemoFolder, HoldsTheBankCardFolder) {
-  EXPECT_TRUE(DirectoryExists(folder.path + "dept"));
+// The default output folders of the card files and the worksheets: the
+// commands do not create them, so without them nothing could be written.
+TEST_F(DemoFolder, HoldsTheOutputFolders) {
+  for (const char* sub : {"dept", "backxls"}) EXPECT_TRUE(DirectoryExists(folder.path + sub)) << sub;
 }
 
 TEST_F(DemoFolder, HoldsEveryTableWithItsFieldsAndIndexes) {
