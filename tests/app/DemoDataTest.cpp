@@ -88,7 +88,7 @@ TEST_F(DemoFolder, HoldsABonusTemplateTheReportEngineLoads) {
 // The default output folders of the card files and the worksheets: the
 // commands do not create them, so without them nothing could be written.
 TEST_F(DemoFolder, HoldsTheOutputFolders) {
-  for (const char* sub : {"dept", "backxls"}) EXPECT_TRUE(DirectoryExists(folder.path + sub)) << sub;
+  for (const char* sub : {"dept", "backxls", "BackDB"}) EXPECT_TRUE(DirectoryExists(folder.path + sub)) << sub;
 }
 
 TEST_F(DemoFolder, HoldsEveryTableWithItsFieldsAndIndexes) {
