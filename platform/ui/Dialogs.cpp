@@ -87,12 +87,17 @@ class TQtDialogService : public TDialogService {
   }
 
   bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override {
-    bool ok = false;
-    QString text = QInputDialog::getText(QApplication::activeWindow(), ToQString(caption),
-                                         ToQString(prompt), QLineEdit::Normal,
-                                         ToQString(value), &ok);
-    if (ok) value = FromQString(text);
-    return ok;
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(ToQString(caption));
+    box.setLabelText(ToQString(prompt));
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextValue(ToQString(value));
+    // Named as the message boxes name them, not by Qt's own words.
+    box.setOkButtonText(ToQString(ButtonCaption(IDOK)));
+    box.setCancelButtonText(ToQString(ButtonCaption(IDCANCEL)));
+    if (box.exec() != QDialog::Accepted) return false;
+    value = FromQString(box.textValue());
+    return true;
   }
 
   bool OpenFile(TFileRequest& r) override { return RunFileDialog(r, QFileDialog::AcceptOpen); }

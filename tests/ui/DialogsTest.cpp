@@ -2,9 +2,17 @@
 // one dialog service, answered by the test service.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QInputDialog>
+#include <QPushButton>
+#include <QTimer>
+
+#include <memory>
+
 #include "FakeDialogService.h"
 #include "UiTestSupport.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtText.h"
 
 namespace {
 
@@ -86,6 +94,26 @@ TEST(Dialogs, InputBoxGivesTheDefaultWhenCancelled) {
   AnsiString v = "keep";
   EXPECT_FALSE(InputQuery("输入", "x", v));
   EXPECT_EQ(v, "keep");
+}
+
+// The system's own input box (no test service installed) names its
+// buttons as the message boxes do, and OK hands back the typed text.
+TEST(Dialogs, TheSystemInputBoxHasChineseButtons) {
+  EnsureUiApp();
+  QStringList captions;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    if (!box) return;
+    for (QPushButton* b : box->findChildren<QPushButton*>()) captions << b->text();
+    box->setTextValue(QStringLiteral("单位汇总"));
+    box->accept();
+  });
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  AnsiString value;
+  EXPECT_TRUE(system->InputQuery("请输入要输出的EXCEL文件名", "文件名(不带后缀名):", value));
+  EXPECT_EQ(value, "单位汇总");
+  captions.sort();
+  EXPECT_EQ(captions, QStringList({ToQString("取消"), ToQString("确定")}));
 }
 
 TEST(Dialogs, ShowMessageUsesTheApplicationTitle) {
