@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/core/Files.h"
 #include "platform/ui/QtText.h"
 
 AnsiString (*DialogDefaultCaption)() = nullptr;
@@ -44,6 +45,12 @@ int CloseResultOf(const TMessageRequest& r) {
     if (b.Result == IDNO) return IDNO;
   if (r.Buttons.size() == 1) return r.Buttons[0].Result;
   return IDCANCEL;
+}
+
+// A system path name ("BackDb\" with '\' and in any letter case) as the
+// file system spells it, for the file dialogs' starting folders.
+QString FileSystemName(const AnsiString& path) {
+  return path.IsEmpty() ? QString() : QString::fromStdString(MapPath(path));
 }
 
 QString QtFilter(const AnsiString& filter) {
@@ -105,7 +112,7 @@ class TQtDialogService : public TDialogService {
 
   bool SelectDirectory(const AnsiString& caption, const AnsiString& root,
                        AnsiString& directory) override {
-    QString start = ToQString(directory.IsEmpty() ? root : directory);
+    QString start = FileSystemName(directory.IsEmpty() ? root : directory);
     QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
                                                     ToQString(caption), start);
     if (dir.isEmpty()) return false;
@@ -115,7 +122,7 @@ class TQtDialogService : public TDialogService {
 
  private:
   bool RunFileDialog(TFileRequest& r, QFileDialog::AcceptMode mode) {
-    QFileDialog dlg(QApplication::activeWindow(), ToQString(r.Title), ToQString(r.InitialDir));
+    QFileDialog dlg(QApplication::activeWindow(), ToQString(r.Title), FileSystemName(r.InitialDir));
     dlg.setAcceptMode(mode);
     QString filter = QtFilter(r.Filter);
     QStringList filters = filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
