@@ -147,6 +147,14 @@ void BuildPayrollFolder(const std::string& descriptionText, const std::string& i
   db.SetConnected(false);
   WriteFileAtomically(dir + kSettingsName, WithCrLf(Utf8ToAnsi(iniText)));
   WriteBonusTemplate(dir + kBonusTemplate);
+  // The bank's card files go to "dept", the worksheets to "backxls" and
+  // the monthly backups to "BackDB" of the program's folder (the first two
+  // unless the operator picks another); the commands do not create them,
+  // so a delivered folder carries them.
+  for (const char* sub : {"dept", "backxls", "BackDB"}) {
+    const AnsiString out = dir + sub;
+    if (!DirectoryExists(out) && !ForceDirectories(out)) throw EDemoDataError("cannot create the folder " + out);
+  }
 }
 
 }  // namespace payroll

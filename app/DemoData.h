@@ -31,7 +31,9 @@ inline constexpr const char* kSettingsName = "gz.ini";
 
 // Creates targetDir (when missing) and in it a new "GZ.udb" (an existing
 // one is replaced) holding the rows of descriptionText (UTF-8), and
-// "gz.ini" from iniText (UTF-8).  Raises EDemoDataError naming the line
+// "gz.ini" from iniText (UTF-8), the bonus sheet template and the empty
+// folders "dept" (bank-card files), "backxls" (worksheets) and "BackDB"
+// (backups).  Raises EDemoDataError naming the line
 // for a malformed description, the engine's error for a refused row.
 void BuildPayrollFolder(const std::string& descriptionText, const std::string& iniText,
                         const AnsiString& targetDir);

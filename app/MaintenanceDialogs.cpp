@@ -29,6 +29,16 @@ void EnsureOpen(TDataSet* table) {
   if (table && !table->Active()) table->Open();
 }
 
+// The row typed into a dialog's grid after "增 加" is still being inserted
+// when the dialog closes; it is posted then, or the table would stay in
+// insert state and the dialog's next grid would list that row alone.  A
+// row the table refuses raises, and the dialog stays open to correct it.
+void PostOnClose(TForm* form, TDataSet* table) {
+  form->OnClose = [table](TObject*, TCloseAction&) {
+    if (table && table->Active()) table->CheckBrowseMode();
+  };
+}
+
 }  // namespace
 
 // --- users ---------------------------------------------------------------------
@@ -42,6 +52,7 @@ TFrmYHWH::TFrmYHWH(TComponent* owner) : TFrmPopWin(owner) {
   if (FrmData) {
     EnsureOpen(FrmData->TblUser);
     DBGrid3->SetDataSource(FrmData->DsUser);
+    PostOnClose(this, FrmData->TblUser);
   }
 }
 
@@ -128,6 +139,7 @@ TFrmZGQKWH::TFrmZGQKWH(TComponent* owner) : TFrmPopWin(owner) {
   if (FrmData) {
     EnsureOpen(FrmData->TblZgqK);
     DBGrid2->SetDataSource(FrmData->DsZgqK);
+    PostOnClose(this, FrmData->TblZgqK);
   }
 }
 

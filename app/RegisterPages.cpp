@@ -310,6 +310,7 @@ void TfrmMain::SptBtnNbDdClick(TObject*) {
 
 void TfrmMain::SptBtnZgPxClick(TObject*) {
   if (TreeViewBm->Items()->Count() == 0 || !FrmZgPx) return;
+  FrmData->TblGzk->CheckBrowseMode();  // as for the picker below
   payroll::InstallEmployeeOrder(FrmZgPx, FrmData->DsGzk, FrmData->UdbDataBase1, [this] {
     // Only a department without sub-departments: renumbering a parent
     // would move its sub-departments' employees into it.
@@ -322,6 +323,11 @@ void TfrmMain::SptBtnZgPxClick(TObject*) {
 
 void TfrmMain::SptBtnXgZgXzClick(TObject*) {
   if (TreeViewBm->Items()->Count() == 0 || !FrmZgXz) return;
+  // A pay box just left keeps its row in edit state; the dialog's grid
+  // reads the department's rows by walking the cursor, which it cannot do
+  // around an unposted row (it would list nothing).  The row is posted
+  // now rather than on the next move.
+  FrmData->TblGzk->CheckBrowseMode();
   payroll::InstallEmployeePicker(FrmZgXz, FrmData->DsGzk);
   FrmZgXz->SetCaption(SelectedDeptName(TreeViewBm) + payroll::kPickHint);
   FrmZgXz->ShowModal();

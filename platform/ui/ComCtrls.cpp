@@ -421,6 +421,8 @@ TListView::TListView(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 250, 150);
   view_ = new QTreeWidget;
   view_->setRootIsDecorated(false);
+  // Captions alone (no columns yet) have no header row to title.
+  view_->setHeaderHidden(true);
   view_->setFocusPolicy(Qt::StrongFocus);
   SetWidget(view_);
   BridgeInnerWidget(view_->viewport());
@@ -462,6 +464,7 @@ void TListView::RefreshColumns() {
   for (auto& c : columns_) labels << ToQString(c->caption_);
   view_->setColumnCount(std::max(1, ColumnCount()));
   view_->setHeaderLabels(labels);
+  view_->setHeaderHidden(columns_.empty());
   for (int i = 0; i < ColumnCount(); ++i) view_->setColumnWidth(i, columns_[i]->width_);
   syncing_ = false;
 }

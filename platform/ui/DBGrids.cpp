@@ -1,6 +1,7 @@
 // The plain data-aware grid over a Qt table widget.
 #include "platform/ui/DBGrids.h"
 
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <algorithm>
@@ -79,6 +80,7 @@ class TDBGrid::TGridLink : public TDataLink {
   void DataSetChanged() override { if (!reading) grid_->DataChanged(); }
   void DataSetScrolled(int) override { if (!reading) grid_->CursorMoved(); }
   void RecordChanged(TField*) override { if (!reading) grid_->RecordChanged(); }
+  void UpdateData() override { if (!reading) grid_->CommitEditor(); }
 
  private:
   TDBGrid* grid_;
@@ -306,6 +308,19 @@ void TDBGrid::CursorMoved() {
 }
 
 void TDBGrid::RecordChanged() { FillRow(CurrentRow()); }
+
+// The record is about to be posted: a cell editor still open (the operator
+// typed and then clicked something that takes no focus) hands its text to
+// the item, which writes the field (CellEdited), and closes.
+void TDBGrid::CommitEditor() {
+  if (!table_ || syncing_) return;
+  const QModelIndex at = table_->currentIndex();
+  QWidget* editor = at.isValid() ? table_->indexWidget(at) : nullptr;
+  if (!editor) return;
+  QAbstractItemDelegate* delegate = table_->itemDelegateForIndex(at);
+  emit delegate->commitData(editor);
+  emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
 
 int TDBGrid::CurrentRow() const { return table_ ? table_->currentRow() : -1; }
 int TDBGrid::RowCount() const { return table_ ? table_->rowCount() : 0; }

@@ -138,6 +138,7 @@ class TDBGrid : public TWinControl {
   void DataChanged();
   void CursorMoved();
   void RecordChanged();
+  void CommitEditor();
 
  protected:
   void KeyDown(std::uint16_t& key, TShiftState shift) override;

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/core/Files.h"
 #include "platform/ui/QtText.h"
 
 AnsiString (*DialogDefaultCaption)() = nullptr;
@@ -44,6 +45,12 @@ int CloseResultOf(const TMessageRequest& r) {
     if (b.Result == IDNO) return IDNO;
   if (r.Buttons.size() == 1) return r.Buttons[0].Result;
   return IDCANCEL;
+}
+
+// A system path name ("BackDb\" with '\' and in any letter case) as the
+// file system spells it, for the file dialogs' starting folders.
+QString FileSystemName(const AnsiString& path) {
+  return path.IsEmpty() ? QString() : QString::fromStdString(MapPath(path));
 }
 
 QString QtFilter(const AnsiString& filter) {
@@ -87,12 +94,17 @@ class TQtDialogService : public TDialogService {
   }
 
   bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override {
-    bool ok = false;
-    QString text = QInputDialog::getText(QApplication::activeWindow(), ToQString(caption),
-                                         ToQString(prompt), QLineEdit::Normal,
-                                         ToQString(value), &ok);
-    if (ok) value = FromQString(text);
-    return ok;
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(ToQString(caption));
+    box.setLabelText(ToQString(prompt));
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextValue(ToQString(value));
+    // Named as the message boxes name them, not by Qt's own words.
+    box.setOkButtonText(ToQString(ButtonCaption(IDOK)));
+    box.setCancelButtonText(ToQString(ButtonCaption(IDCANCEL)));
+    if (box.exec() != QDialog::Accepted) return false;
+    value = FromQString(box.textValue());
+    return true;
   }
 
   bool OpenFile(TFileRequest& r) override { return RunFileDialog(r, QFileDialog::AcceptOpen); }
@@ -100,7 +112,7 @@ class TQtDialogService : public TDialogService {
 
   bool SelectDirectory(const AnsiString& caption, const AnsiString& root,
                        AnsiString& directory) override {
-    QString start = ToQString(directory.IsEmpty() ? root : directory);
+    QString start = FileSystemName(directory.IsEmpty() ? root : directory);
     QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
                                                     ToQString(caption), start);
     if (dir.isEmpty()) return false;
@@ -110,7 +122,7 @@ class TQtDialogService : public TDialogService {
 
  private:
   bool RunFileDialog(TFileRequest& r, QFileDialog::AcceptMode mode) {
-    QFileDialog dlg(QApplication::activeWindow(), ToQString(r.Title), ToQString(r.InitialDir));
+    QFileDialog dlg(QApplication::activeWindow(), ToQString(r.Title), FileSystemName(r.InitialDir));
     dlg.setAcceptMode(mode);
     QString filter = QtFilter(r.Filter);
     QStringList filters = filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);

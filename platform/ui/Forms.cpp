@@ -651,11 +651,17 @@ void TCustomForm::SetActiveControl(TWinControl* control) {
     activeControl_ = nullptr;
     return;
   }
+  const unsigned moves = focusMoves_;
   if (Visible() && control->Surface()) {
     QWidget* target = control->Surface();
     if (target->focusProxy()) target = target->focusProxy();
     target->setFocus(Qt::OtherFocusReason);
   }
+  // An active window's focus event has already done the bookkeeping, and
+  // the OnExit it ran may have sent the focus elsewhere (back to a control
+  // that refused to be left): recording the move again would leave that
+  // control a second time.
+  if (focusMoves_ != moves) return;
   // The focus bookkeeping does not wait for Qt: a window that is not yet
   // active gets its focus event later, and that one changes nothing.
   FocusControlChanged(control, Qt::OtherFocusReason);
@@ -663,6 +669,7 @@ void TCustomForm::SetActiveControl(TWinControl* control) {
 
 void TCustomForm::FocusControlChanged(TWinControl* control, int) {
   if (control == activeControl_ || control == this) return;
+  ++focusMoves_;
   TWinControl* old = activeControl_;
   activeControl_ = control;
   if (old && ContainsControl(old)) old->Perform(CM_EXIT);

@@ -202,6 +202,7 @@ class TCustomForm : public TWinControl {
   TModalResult modalResult_ = mrNone;
   QEventLoop* loop_ = nullptr;
   TWinControl* activeControl_ = nullptr;
+  unsigned focusMoves_ = 0;  // counts the moves FocusControlChanged records
   bool active_ = false;
   bool placed_ = false;
   bool syncingSize_ = false;

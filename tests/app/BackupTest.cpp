@@ -78,6 +78,7 @@ TEST_F(BackupTest, OneFilePerMonthTheLaterBackupWins) {
 }
 
 TEST_F(BackupTest, AMissingBackupFolderFails) {
+  ASSERT_TRUE(RemoveDir(db.Folder() + "BackDB"));  // a built folder carries it
   EXPECT_FALSE(BackupDatabase(db.DataBase(), db.Folder(), december));
   ASSERT_EQ(dialogs.Boxes.size(), 1u);
   EXPECT_EQ(dialogs.Boxes[0].Text, kBackupFailed);

@@ -78,6 +78,12 @@ TEST_F(DemoFolder, HoldsABonusTemplateTheReportEngineLoads) {
   for (const char* variable : {"[DWMC]", "[BMMC]", "[ZBR]"}) EXPECT_NE(texts.find(variable), std::string::npos) << variable;
 }
 
+// The default output folders of the card files and the worksheets: the
+// commands do not create them, so without them nothing could be written.
+TEST_F(DemoFolder, HoldsTheOutputFolders) {
+  for (const char* sub : {"dept", "backxls", "BackDB"}) EXPECT_TRUE(DirectoryExists(folder.path + sub)) << sub;
+}
+
 TEST_F(DemoFolder, HoldsEveryTableWithItsFieldsAndIndexes) {
   for (const AnsiString& name : payroll::PayrollTableNames()) EXPECT_NO_THROW(Open(name.c_str())) << name;
   auto gzk = Open("gzk", "TblGzkIndex1");

@@ -156,4 +156,21 @@ TEST_F(DemoReports, TheExportsThatReadTheReportStructureRunOverTheDemoFolder) {
   EXPECT_TRUE(FileExists(folder + "backxls/单位汇总.xls"));
 }
 
+// The card page writes each kind's bank file over the demo folder into its
+// default folder: the settings describe the amount fields by the names the
+// card command looks them up by.
+TEST_F(DemoReports, EveryKindOfCardFileIsWrittenIntoTheDefaultFolder) {
+  const struct {
+    const char* kind;
+    const char* file;
+  } cases[] = {{"工资", "dept.mdk"}, {"奖金", "deptjj.mdk"}, {"绩效工资", "deptjx.mdk"}};
+  for (const auto& c : cases) {
+    dialogs.Boxes.clear();
+    frmMain->ComboBoxGZJJ->SetText(c.kind);
+    frmMain->SptBtnGzdc->OnClick(frmMain->SptBtnGzdc);
+    EXPECT_TRUE(FileExists(folder + "dept/" + c.file)) << c.kind;
+    EXPECT_EQ(dialogs.Boxes.size(), 1u) << c.kind;
+  }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
 
@@ -189,6 +190,53 @@ TEST_F(MaintenanceDialogsTest, ACategoryInUseIsRefusedAnUnusedOneIsDeleted) {
   dialog.SpeedButton3->Click();
   EXPECT_EQ(zgqk->State(), dsInsert);
   zgqk->Cancel();
+}
+
+// A row typed into the grid after "增 加" and left unposted when the
+// dialog closes is stored, and the dialog opened again lists every row.
+TEST_F(MaintenanceDialogsTest, ARowTypedAfterAddIsKeptWhenTheDialogCloses) {
+  const struct {
+    const char* item;
+    TUdbTable* table;
+    const char* field;
+    const char* value;
+  } cases[] = {{"N28", FrmData->TblUser, "UserDm", "KJ02"}, {"N30", FrmData->TblZgqK, "Zgqk", "返聘"}};
+  for (const auto& c : cases) {
+    auto* item = dynamic_cast<TMenuItem*>(frmMain->FindComponent(c.item));
+    ASSERT_NE(item, nullptr) << c.item;
+    const int before = c.table->RecordCount();
+    const auto modal = [] {
+      for (int i = 0; i < Screen->FormCount(); ++i)
+        if (auto* d = dynamic_cast<TFrmPopWin*>(Screen->Forms(i)); d && d->IsModal()) return d;
+      return static_cast<TFrmPopWin*>(nullptr);
+    };
+    QTimer::singleShot(0, qApp, [&] {
+      TFrmPopWin* d = modal();
+      ASSERT_NE(d, nullptr);
+      auto* add = dynamic_cast<TSpeedButton*>(d->FindComponent(c.table == FrmData->TblUser ? "SpeedButton5" : "SpeedButton3"));
+      ASSERT_NE(add, nullptr);
+      add->Click();
+      c.table->FieldByName(c.field)->SetAsString(c.value);
+      d->Close();
+    });
+    item->Click();
+    EXPECT_EQ(c.table->State(), dsBrowse) << c.item;
+    c.table->Close();
+    c.table->Open();
+    EXPECT_EQ(c.table->RecordCount(), before + 1) << c.item;
+    EXPECT_TRUE(c.table->Locate(c.field, c.value, {})) << c.item;
+
+    int rows = -1;
+    QTimer::singleShot(0, qApp, [&] {
+      TFrmPopWin* d = modal();
+      ASSERT_NE(d, nullptr);
+      auto* grid = dynamic_cast<TDBGrid*>(d->FindComponent(c.table == FrmData->TblUser ? "DBGrid3" : "DBGrid2"));
+      if (auto* table = grid ? qobject_cast<QTableWidget*>(grid->Surface()) : nullptr) rows = table->rowCount();
+      d->Close();
+    });
+    item->Click();
+    EXPECT_EQ(rows, before + 1) << c.item;
+  }
 }
 
 // The menu items make the dialog, show it modally and free it.

@@ -332,6 +332,26 @@ TEST_F(RegisterPages, PickerDoubleClickLeavesGzkOnTheChosenEmployee) {
   EXPECT_EQ(gzk->FieldByName("XM")->AsString(), "李四");
 }
 
+// A pay box left on the attendance page leaves its row in edit state (the
+// calculation wrote it back); the picker opened then must still list the
+// department's employees.
+TEST_F(RegisterPages, PickerOpenedWhileTheRowIsEditedListsTheDepartment) {
+  Menu("N15");  // 职工考勤
+  Choose("财务科");
+  Go("01010001");
+  gzk->Edit();
+  gzk->FieldByName("F05")->SetAsFloat(2);
+  int rows = -1;
+  QTimer::singleShot(0, [&] {
+    auto* grid = dynamic_cast<TDBGrid*>(FrmZgXz->FindComponent("DBGridZgXz"));
+    if (auto* table = grid ? qobject_cast<QTableWidget*>(grid->Surface()) : nullptr) rows = table->rowCount();
+    FrmZgXz->SetModalResult(mrCancel);
+  });
+  frmMain->SptBtnZgXz->OnClick(frmMain->SptBtnZgXz);
+  EXPECT_EQ(rows, 2);
+  EXPECT_EQ(gzk->FieldByName("F05")->AsFloat(), 2);
+}
+
 TEST_F(RegisterPages, OrderDialogExchangesCodesStopsAtTheEndsAndRenumbers) {
   Menu("N16");
   Choose("财务科");

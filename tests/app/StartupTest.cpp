@@ -379,6 +379,29 @@ TEST_F(Login, TheCodeEditUpperCasesAndTheKeysMoveTheFocus) {
   form->Hide();
 }
 
+// Logging in from the keyboard: Enter in the code edit only moves on to the
+// password (no attempt with an empty password), Enter there moves on to
+// "确 定", and Enter on that button logs in.
+TEST_F(Login, EnterMovesThroughTheDialogAndOnTheButtonLogsIn) {
+  form->Show();
+  form->FormActivate(form.get());
+  Pump();
+  ASSERT_EQ(form->ActiveControl(), form->EditUserDm);
+  form->EditUserDm->SetText("ADMIN");
+  PressKey(form->EditUserDm, Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_TRUE(dialogs.Boxes.empty());
+  EXPECT_EQ(LoginResult, "ERROR");
+  ASSERT_EQ(form->ActiveControl(), form->EditUserPass);
+  form->EditUserPass->SetText("Secret");
+  PressKey(form->EditUserPass, Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(LoginResult, "ERROR");
+  ASSERT_EQ(form->ActiveControl(), form->BitBtnLogin);
+  PressKey(form->BitBtnLogin, Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(LoginResult, "OK");
+  EXPECT_TRUE(dialogs.Boxes.empty());
+  form->Hide();
+}
+
 }  // namespace
 
 namespace {

@@ -2,6 +2,7 @@
 // panels, progress bar, timer and tool bar.
 #include <gtest/gtest.h>
 
+#include <QTreeWidget>
 #include <QWidget>
 
 #include "UiTestSupport.h"
@@ -9,6 +10,7 @@
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtText.h"
 
 namespace {
 
@@ -33,6 +35,19 @@ TEST_F(ComCtrlsTest, TreeNodesWalkDepthFirstAndKnowTheirLevel) {
   EXPECT_FALSE(d2->HasChildren());
   EXPECT_TRUE(d1->HasChildren());
   EXPECT_THROW(n->Item(5), EListError);
+}
+
+// A list of captions without columns (the field picker) shows no header
+// row; columns bring their titles.
+TEST_F(ComCtrlsTest, AListViewWithoutColumnsHasNoHeader) {
+  auto* list = Add<TListView>();
+  list->AddItem()->SetCaption("基本工资");
+  auto* view = qobject_cast<QTreeWidget*>(list->Surface());
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isHeaderHidden());
+  list->AddColumn()->SetCaption("字段");
+  EXPECT_FALSE(view->isHeaderHidden());
+  EXPECT_EQ(view->headerItem()->text(0), ToQString("字段"));
 }
 
 TEST_F(ComCtrlsTest, DeletingTheSelectedNodeClearsTheSelectionAndTellsOnChange) {

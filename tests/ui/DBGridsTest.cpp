@@ -3,6 +3,7 @@
 // Ctrl+Delete edit the table, columns come from the definition.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 
@@ -85,6 +86,25 @@ TEST_F(DBGridsTest, EditingACellWritesTheFieldAndLeavingTheRowPostsIt) {
   kinds->First();
   EXPECT_EQ(kinds->FieldByName("Zgqk")->AsString(), "合同工");
   EXPECT_EQ(grid->CellText(0, 1), "合同工");
+  for (auto& b : dialogs.Boxes) ADD_FAILURE() << "error box: " << b.Text;
+}
+
+// Text typed into a cell whose editor is still open (the operator clicked
+// a button that takes no focus) goes into the field when the record is
+// posted.
+TEST_F(DBGridsTest, PostingTakesTheTextOfACellStillBeingTyped) {
+  TFakeDialogService dialogs;
+  kinds->Edit();
+  QTableWidgetItem* item = Table()->item(0, 1);
+  Table()->setCurrentItem(item);
+  Table()->editItem(item);
+  auto* editor = qobject_cast<QLineEdit*>(Table()->indexWidget(Table()->indexFromItem(item)));
+  ASSERT_NE(editor, nullptr);
+  editor->setText(QStringLiteral("合同工"));
+  kinds->Post();
+  kinds->First();
+  EXPECT_EQ(kinds->FieldByName("Zgqk")->AsString(), "合同工");
+  EXPECT_EQ(kinds->State(), dsBrowse);
   for (auto& b : dialogs.Boxes) ADD_FAILURE() << "error box: " << b.Text;
 }
 

@@ -2,9 +2,22 @@
 // one dialog service, answered by the test service.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
 #include "FakeDialogService.h"
 #include "UiTestSupport.h"
+#include "platform/core/TempFiles.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtText.h"
 
 namespace {
 
@@ -86,6 +99,50 @@ TEST(Dialogs, InputBoxGivesTheDefaultWhenCancelled) {
   AnsiString v = "keep";
   EXPECT_FALSE(InputQuery("输入", "x", v));
   EXPECT_EQ(v, "keep");
+}
+
+// The system's own input box (no test service installed) names its
+// buttons as the message boxes do, and OK hands back the typed text.
+TEST(Dialogs, TheSystemInputBoxHasChineseButtons) {
+  EnsureUiApp();
+  QStringList captions;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    if (!box) return;
+    for (QPushButton* b : box->findChildren<QPushButton*>()) captions << b->text();
+    box->setTextValue(QStringLiteral("单位汇总"));
+    box->accept();
+  });
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  AnsiString value;
+  EXPECT_TRUE(system->InputQuery("请输入要输出的EXCEL文件名", "文件名(不带后缀名):", value));
+  EXPECT_EQ(value, "单位汇总");
+  captions.sort();
+  EXPECT_EQ(captions, QStringList({ToQString("取消"), ToQString("确定")}));
+}
+
+// The system's file dialog opens in the folder a system path names, written
+// with '\' and in another letter case than on disk ("BackDb\" for BackDB).
+TEST(Dialogs, TheSystemFileDialogOpensInTheFolderTheSystemPathNames) {
+  EnsureUiApp();
+  std::string pattern = std::string(TempFolder()) + "payroll-dialogs-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string backups = pattern + "/BackDB";
+  ASSERT_TRUE(std::filesystem::create_directory(backups));
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    shown = dialog->directory().absolutePath();
+    dialog->reject();
+  });
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  TFileRequest request;
+  request.Filter = "工资管理系统专用数据库文件(*.udb)|*.udb";
+  request.InitialDir = AnsiString(pattern) + "/BackDb\\";
+  EXPECT_FALSE(system->OpenFile(request));
+  EXPECT_EQ(shown, QString::fromStdString(backups));
+  std::filesystem::remove_all(pattern);
 }
 
 TEST(Dialogs, ShowMessageUsesTheApplicationTitle) {

@@ -163,6 +163,30 @@ TEST_F(FormsTest, EnterSwallowedByTheFormMovesToTheNextControl) {
   EXPECT_EQ(f.code->Text(), "") << "the swallowed Enter typed nothing";
 }
 
+// An OnExit that refuses the move (a duplicate number: a box, then the
+// focus back) runs once; the refused target does not take the focus after
+// all, which would leave the control and ask again.
+TEST_F(FormsTest, AnExitHandlerPuttingTheFocusBackRunsOnce) {
+  TFakeDialogService dialogs;
+  TLoginForm f(nullptr);
+  int exits = 0;
+  f.code->OnExit = [&](TObject*) {
+    ++exits;
+    ShowMessage("重复");
+    f.code->SetFocus();
+  };
+  f.Show();
+  // An active window takes the focus at once (a focus event within the
+  // move), as the program's main window does.
+  ASSERT_TRUE(QTest::qWaitForWindowActive(f.Surface()));
+  f.SetActiveControl(f.code);
+  PressKey(f.code, Qt::Key_Tab, QStringLiteral("\t"));
+  Pump();
+  EXPECT_EQ(exits, 1);
+  EXPECT_EQ(f.ActiveControl(), f.code);
+  EXPECT_EQ(dialogs.Boxes.size(), 1u);
+}
+
 TEST_F(FormsTest, TabAndShiftTabFollowTabOrderAndWrap) {
   TLoginForm f(nullptr);
   f.pass->SetTabOrder(0);  // pass, code, ok, cancel
