@@ -759,6 +759,12 @@ TCustomGroupBox::TCustomGroupBox(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 185, 105);
   box_ = new QGroupBox;
   box_->setFocusPolicy(Qt::NoFocus);
+  // An etched frame whose top edge runs through the middle of the caption
+  // line, as the forms' layouts expect (the first controls sit 16 to 20
+  // pixels down); the style's own group box puts the frame below the
+  // caption, across those controls.
+  box_->setStyleSheet(QStringLiteral("QGroupBox { border: 2px groove palette(mid); margin-top: 0.5em; }"
+                                     "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0px 2px; }"));
   SetWidget(box_);
 }
 

@@ -3,7 +3,9 @@
 // check and radio groups, clicks.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLineEdit>
+#include <QWidget>
 
 #include "UiTestSupport.h"
 #include "platform/ui/Forms.h"
@@ -186,6 +188,27 @@ TEST_F(ControlsTest, RadioButtonsOfOneParentAreExclusive) {
   EXPECT_FALSE(a->Checked());
   EXPECT_TRUE(b->Checked());
   EXPECT_TRUE(c->Checked()) << "another parent is another group";
+}
+
+// The frame's top edge runs through the middle of the caption line, as the
+// forms' layouts expect (a print dialog puts its first radio button 18
+// pixels down): the darkest row near the top, away from the caption, lies
+// within the caption's line.
+TEST_F(ControlsTest, AGroupBoxFrameRunsThroughItsCaptionLine) {
+  auto* box = Add<TGroupBox>();
+  box->SetBounds(0, 0, 200, 100);
+  box->SetCaption("页范围");
+  form->Show();
+  Pump();
+  const QImage shot = box->Surface()->grab().toImage();
+  ASSERT_FALSE(shot.isNull());
+  const int caption = box->Surface()->fontMetrics().height();
+  int darkest = -1, value = 256;
+  for (int y = 0; y < 40 && y < shot.height(); ++y) {
+    const int v = qGray(shot.pixel(shot.width() - 20, y));
+    if (v < value) value = v, darkest = y;
+  }
+  EXPECT_LT(darkest, caption - 2) << "caption line " << caption << ", frame at " << darkest;
 }
 
 TEST_F(ControlsTest, CheckBoxClickTogglesAndRunsOnClick) {
