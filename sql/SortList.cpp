@@ -9,6 +9,7 @@
 #include "platform/core/NumFormat.h"
 #include "platform/core/TempFiles.h"
 #include "sql/BookmarkHandles.h"
+#include "sql/ByteBuffer.h"
 #include "sql/MemMapFile.h"
 #include "sql/ResultSet.h"
 #include "sql/SqlMessages.h"
@@ -44,36 +45,17 @@ bool TSrtField::Read(void* buffer) { return SortList()->GetFieldData(this, buffe
 
 void TSrtField::Write(const void* buffer) { SortList()->SetFieldData(this, buffer); }
 
-namespace {
-
-// A key's bytes: on the stack for the usual widths, so that a key copied
-// per row costs no allocation.
-class TKeyBuffer {
- public:
-  explicit TKeyBuffer(size_t size) : size_(size) {
-    if (size > sizeof local_) heap_.resize(size);
-  }
-  char* data() { return size_ > sizeof local_ ? heap_.data() : local_; }
-  size_t size() const { return size_; }
-
- private:
-  size_t size_;
-  char local_[256];
-  std::vector<char> heap_;
-};
-
-}  // namespace
-
 AnsiString TSrtStringField::GetAsString() {
-  TKeyBuffer buf(static_cast<size_t>(DataSize()));
-  if (!Read(buf.data())) return AnsiString();
+  TByteBuffer buf(static_cast<size_t>(DataSize()));
+  if (buf.size() == 0 || !Read(buf.data())) return AnsiString();
   return AnsiString(buf.data(), strnlen(buf.data(), buf.size()));
 }
 
 void TSrtStringField::SetAsString(const AnsiString& value) {
   // Zero-padded to the key's end, so that equal texts have equal key bytes.
-  TKeyBuffer buf(static_cast<size_t>(DataSize()));
-  const size_t room = buf.size() == 0 ? 0 : buf.size() - 1;
+  TByteBuffer buf(static_cast<size_t>(DataSize()));
+  if (buf.size() == 0) return;
+  const size_t room = buf.size() - 1;
   const size_t used = std::min(value.size(), room);
   std::memcpy(buf.data(), value.data(), used);
   std::memset(buf.data() + used, 0, buf.size() - used);

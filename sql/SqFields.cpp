@@ -7,6 +7,7 @@
 #include "platform/core/AnsiText.h"
 #include "platform/core/NumFormat.h"
 #include "platform/data/Fields.h"
+#include "sql/ByteBuffer.h"
 #include "sql/ResultSet.h"
 #include "sql/SqlMessages.h"
 
@@ -59,35 +60,14 @@ int TsqField::DisplaySize() const {
 
 // ---- TsqStringField --------------------------------------------------------------
 
-namespace {
-
-// A column's value buffer: on the stack for the usual widths, so that a
-// value read or written per row costs no allocation.
-class TValueBuffer {
- public:
-  explicit TValueBuffer(size_t size) : size_(size) {
-    if (size > sizeof local_) heap_.resize(size);
-  }
-  // nullptr for a column of no bytes, which then takes no value.
-  char* data() { return size_ == 0 ? nullptr : size_ > sizeof local_ ? heap_.data() : local_; }
-  size_t size() const { return size_; }
-
- private:
-  size_t size_;
-  char local_[256];
-  std::vector<char> heap_;
-};
-
-}  // namespace
-
 AnsiString TsqStringField::GetAsString() {
-  TValueBuffer buf(static_cast<size_t>(DataSize()));
+  TByteBuffer buf(static_cast<size_t>(DataSize()));
   if (!GetData(buf.data())) return AnsiString();
   return AnsiString(buf.data(), strnlen(buf.data(), buf.size()));
 }
 
 void TsqStringField::SetAsString(const AnsiString& value) {
-  TValueBuffer buf(static_cast<size_t>(DataSize()));
+  TByteBuffer buf(static_cast<size_t>(DataSize()));
   if (char* to = buf.data()) {
     const size_t used = std::min(value.size(), buf.size());
     std::memcpy(to, value.data(), used);
