@@ -3,11 +3,13 @@
 // running copies and exclusive opens.
 #include "Udb/UdbDiskLocks.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -42,6 +44,55 @@ class DiskLocksTest : public ::testing::Test {
   bool LockFileExists() const { return ::access((dir_.Native() + "/GZ.lck").c_str(), F_OK) == 0; }
   ScratchDir dir_;
   std::string db_;
+};
+
+// A second process that runs steps one at a time: after each step it tells
+// the parent and waits for the parent's go before the next one.  A step
+// that throws ends it with status 1.  A child not finished when this goes
+// is killed.
+class TStepChild {
+ public:
+  explicit TStepChild(std::vector<std::function<void()>> steps) {
+    if (pipe(toParent_) != 0 || pipe(toChild_) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork");
+    if (pid_ > 0) return;
+    int rc = 0;
+    try {
+      for (auto& step : steps) {
+        step();
+        (void)!write(toParent_[1], "s", 1);
+        char ch;
+        (void)!read(toChild_[0], &ch, 1);
+      }
+    } catch (...) {
+      rc = 1;
+    }
+    _exit(rc);
+  }
+  ~TStepChild() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  // Waits until the child has done its next step.
+  bool StepDone() {
+    char ch = 0;
+    return read(toParent_[0], &ch, 1) == 1;
+  }
+  void Go() { (void)!write(toChild_[1], "g", 1); }
+  // Lets the child go on to its end; true when it ended cleanly.
+  bool Finish() {
+    Go();
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  int toParent_[2], toChild_[2];
+  pid_t pid_ = 0;
 };
 
 }  // namespace
@@ -200,32 +251,15 @@ TEST_F(DiskLocksTest, AnExclusiveConnectionKeepsOthersOut) {
 }
 
 TEST_F(DiskLocksTest, ConnectionsInTwoProcessesExcludeEachOther) {
-  int toParent[2], toChild[2];
-  ASSERT_EQ(pipe(toParent), 0);
-  ASSERT_EQ(pipe(toChild), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int rc = 0;
-    try {
-      auto c = Connect();
-      c->LockTable(9, kUdbWriteLock);
-      (void)!write(toParent[1], "w", 1);
-      char ch;
-      (void)!read(toChild[0], &ch, 1);
-    } catch (...) {
-      rc = 1;
-    }
-    _exit(rc);
-  }
-  char ch = 0;
-  ASSERT_EQ(read(toParent[0], &ch, 1), 1);
+  std::unique_ptr<TDiskMgr> c;
+  TStepChild child({[&] {
+    c = Connect();
+    c->LockTable(9, kUdbWriteLock);
+  }});
+  ASSERT_TRUE(child.StepDone());
   auto a = Connect();
   EXPECT_UDB_ERROR(a->LockTable(9, kUdbReadLock), 10249);
-  (void)!write(toChild[1], "g", 1);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(child.Finish());
   EXPECT_EQ(a->LockTable(9, kUdbWriteLock), kUdbWriteLock);
 }
 
@@ -267,39 +301,20 @@ TEST_F(DiskLocksTest, RecordsATransactionChangedStayLockedForOthersUntilItEnds) 
 
 TEST_F(DiskLocksTest, RecordsATransactionOfAnotherProcessChangedAreLockedUntilItCommits) {
   constexpr int kFirst = 30 * 4096;
-  int toParent[2], toChild[2];
-  ASSERT_EQ(pipe(toParent), 0);
-  ASSERT_EQ(pipe(toChild), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int rc = 0;
-    try {
-      auto c = Connect();
-      c->StartTransaction();
-      for (int k = 0; k < 50; ++k) c->LockRecord(kFirst + k * 200);
-      (void)!write(toParent[1], "l", 1);
-      char ch;
-      (void)!read(toChild[0], &ch, 1);
-      c->Commit();
-      (void)!write(toParent[1], "c", 1);
-      (void)!read(toChild[0], &ch, 1);
-    } catch (...) {
-      rc = 1;
-    }
-    _exit(rc);
-  }
-  char ch = 0;
-  ASSERT_EQ(read(toParent[0], &ch, 1), 1);
+  std::unique_ptr<TDiskMgr> c;
+  TStepChild child({[&] {
+                      c = Connect();
+                      c->StartTransaction();
+                      for (int k = 0; k < 50; ++k) c->LockRecord(kFirst + k * 200);
+                    },
+                    [&] { c->Commit(); }});
+  ASSERT_TRUE(child.StepDone());
   auto a = Connect();
   for (int k : {0, 1, 25, 49}) EXPECT_UDB_ERROR(a->LockRecord(kFirst + k * 200), 10249);
-  (void)!write(toChild[1], "g", 1);
-  ASSERT_EQ(read(toParent[0], &ch, 1), 1);
+  child.Go();
+  ASSERT_TRUE(child.StepDone());
   for (int k : {0, 1, 25, 49}) EXPECT_EQ(a->LockRecord(kFirst + k * 200), kUdbWriteLock);
-  (void)!write(toChild[1], "g", 1);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(child.Finish());
 }
 
 // The same through tables: rows a transaction changed cannot be edited by
