@@ -4,7 +4,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build ccache pkg-config bison
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev libsqlcipher0
-  qt6-base-dev qt6-qpa-plugins libgl-dev libjpeg-dev libicu-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev libjpeg-dev libicu-dev
   fonts-wqy-zenhei fonts-wqy-microhei fonts-dejavu-core
   poppler-utils xvfb xauth
   python3-xlrd

@@ -8,9 +8,12 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QTranslator>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -48,6 +51,11 @@ void EnsureQApplication() {
   static char arg0[] = "payroll";
   static char* argv[] = {arg0, nullptr};
   new QApplication(argc, argv);
+  // The system's own dialogs (file and folder choosers, the print dialog)
+  // speak the program's language: Qt's Chinese translation when installed.
+  static QTranslator qtChinese;
+  if (qtChinese.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&qtChinese);
 }
 
 // Buttons among control's children, depth first.

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -422,3 +424,13 @@ TEST(ApplicationIdle, OnIdleRunsWhenTheLoopWaits) {
 }
 
 }  // namespace
+
+// The system's own dialogs speak Chinese where Qt's translation is
+// installed (the install script adds it).
+TEST_F(FormsTest, TheSystemDialogsSpeakChineseWhereQtsTranslationIsInstalled) {
+  const QString qm = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm";
+  if (!QFileInfo::exists(qm)) GTEST_SKIP() << "no " << qm.toStdString();
+  const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+  EXPECT_NE(cancel, QString("Cancel"));
+  EXPECT_EQ(cancel, QString::fromUtf8(u8"\u53d6\u6d88"));  // 取消
+}
