@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/ByteBuffer.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/TempFiles.h"
 #include "sql/BookmarkHandles.h"
-#include "sql/ByteBuffer.h"
 #include "sql/MemMapFile.h"
 #include "sql/ResultSet.h"
 #include "sql/SqlMessages.h"

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/ByteBuffer.h"
 #include "platform/core/NumFormat.h"
 #include "platform/data/Fields.h"
-#include "sql/ByteBuffer.h"
 #include "sql/ResultSet.h"
 #include "sql/SqlMessages.h"
 

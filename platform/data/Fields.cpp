@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/ByteBuffer.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
@@ -219,7 +220,10 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 }
 
 bool TStringField::GetValue(AnsiString& value) const {
-  std::vector<char> buf(static_cast<size_t>(DataSize()) + 1, '\0');
+  // Read for every row a grid paints or a query groups: the bytes go on
+  // the stack for the usual widths.
+  TByteBuffer buf(static_cast<size_t>(DataSize()) + 1);
+  std::memset(buf.data(), 0, buf.size());
   if (!GetData(buf.data())) return false;
   value.assign(buf.data(), ::strnlen(buf.data(), buf.size() - 1));
   return true;
@@ -232,7 +236,8 @@ AnsiString TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsStringValue(const AnsiString& v) {
-  std::vector<char> buf(static_cast<size_t>(DataSize()), '\0');
+  TByteBuffer buf(static_cast<size_t>(DataSize()) + 1);
+  std::memset(buf.data(), 0, buf.size());
   size_t n = std::min(v.size(), static_cast<size_t>(Size()));
   // Never keep half of a double-byte character at the cut.
   if (n < v.size() && n > 0 && ByteTypeAt(v, n - 1) == mbLeadByte) --n;
