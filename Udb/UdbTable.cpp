@@ -2,6 +2,8 @@
 #include "Udb/UdbTable.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "Udb/RestructureDefs.h"
 #include "Udb/UdbErrors.h"
@@ -306,10 +308,21 @@ int TUdbTable::RestructureTable(const TRestructureOptions& options) {
     UdbDatabaseErrorFmt(udberr::kInvalidBlobLength, "TUdbTable.LocateRecord", "%d (%d..%d) bytes", this,
                         {options.NewDefaultBlobSize, 64, 65536});
   // The current definitions, read afresh: the connection may have been
-  // reopened since this table was last open.
+  // reopened since this table was last open.  Reading them replaces the
+  // index definitions the restructure items were taken from, so each item
+  // is pointed again at the definition of the same name.
+  std::vector<std::pair<TRestructureIndexDef*, AnsiString>> sources;
+  if (rsIndexDefs_)
+    for (int i = 0; i < rsIndexDefs_->Count(); ++i)
+      if (TIndexDef* src = rsIndexDefs_->Items(i)->SourceDef())
+        sources.emplace_back(rsIndexDefs_->Items(i), src->Name());
   DataSetOpen();
   try {
     UpdateIndexDefs();
+    for (auto& [item, name] : sources) {
+      const int at = IndexDefs()->IndexOf(name);
+      item->SetSourceDef(at >= 0 ? IndexDefs()->Items(at) : nullptr);
+    }
     FieldDefs()->Clear();
     for (int i = 0; i < GetFieldCount(); ++i) InitFieldDef(i, FieldDefs()->AddFieldDef());
   } catch (...) {

@@ -14,6 +14,9 @@
 
 namespace {
 
+// Reaches the editor's protected key handlers through member pointers
+// taken here (calling them on the editor itself, never through a cast to
+// this type, which the editor is not).
 struct EditorAccess : TDBGridInplaceEdit {
   using TDBGridInplaceEdit::KeyDown;
 };
@@ -68,7 +71,7 @@ class LookupTest : public ::testing::Test {
     SetPopupTickSourceForTest(nullptr);
   }
   void Key(std::uint16_t key, TShiftState shift = TShiftState()) {
-    static_cast<EditorAccess*>(ed)->KeyDown(key, shift);
+    (ed->*&EditorAccess::KeyDown)(key, shift);
   }
   TFixedFontMetrics metrics_{TTextMetric{16, 13, 3, 3, 0, 7, 14, 0}};
   TMemDataSet depts, emps;

@@ -19,6 +19,9 @@
 
 namespace {
 
+// Reaches the editor's protected key handlers through member pointers
+// taken here (calling them on the editor itself, never through a cast to
+// this type, which the editor is not).
 struct EditorAccess : TDBGridInplaceEdit {
   using TDBGridInplaceEdit::KeyDown;
   using TDBGridInplaceEdit::KeyPress;
@@ -46,7 +49,7 @@ class EditorTest : public GridOnFormFixture {
     ASSERT_TRUE(ed->EditorVisible());
   }
   void Key(std::uint16_t key, TShiftState shift = TShiftState()) {
-    static_cast<EditorAccess*>(ed)->KeyDown(key, shift);
+    (ed->*&EditorAccess::KeyDown)(key, shift);
   }
   void Type(const AnsiString& bytes) {
     for (char b : bytes) ed->Perform(WM_CHAR, static_cast<unsigned char>(b), 0);
@@ -286,7 +289,7 @@ TEST_F(EditorTest, BackspaceInAKeyPickListMovesTheCaretWithoutDeleting) {
   ed->SetSelStart(2);
   ed->SetSelLength(0);
   std::uint16_t key = VK_BACK;
-  static_cast<EditorAccess*>(ed)->KeyDown(key, TShiftState());
+  (ed->*&EditorAccess::KeyDown)(key, TShiftState());
   EXPECT_EQ(key, VK_LEFT);
   EXPECT_EQ(ed->Text(), AnsiString("是"));
 }
