@@ -10,11 +10,14 @@
 #include "app/FrmData.h"
 #include "app/FrmLogin.h"
 #include "app/FrmMain.h"
+#include "app/PayrollProgram.h"
 #include "app/StartupForms.h"
 #include "platform/core/CodePage.h"
-#include "report/ReportViews.h"
 #include "platform/core/Files.h"
 #include "platform/core/TempFiles.h"
+#include "platform/ui/Menus.h"
+#include "report/ReportViews.h"
+#include "UiTestSupport.h"
 
 namespace {
 
@@ -90,4 +93,26 @@ void FreeStartupForms() {
   FrmData = nullptr;
   frmRptPaper = nullptr; FrmAbout = nullptr; FrmBackData = nullptr; FrmZGQKWH = nullptr;
   FrmXzZd = nullptr; FrmZgXz = nullptr; FrmZgPx = nullptr; FrmLogin = nullptr;
+}
+
+void TMainFormTest::SetUp() {
+  EnsureUiApp();
+  db = std::make_unique<TTestPayrollDb>();
+  oldDir = GetCurrentDir();
+  SetCurrentDir(db->Folder());
+  BeforeForms();
+  payroll::CreatePayrollForms();
+  ASSERT_NE(frmMain, nullptr);
+}
+
+void TMainFormTest::TearDown() {
+  FreeStartupForms();
+  SetCurrentDir(oldDir);
+}
+
+void TMainFormTest::Menu(const char* name) {
+  auto* item = dynamic_cast<TMenuItem*>(frmMain->FindComponent(name));
+  ASSERT_NE(item, nullptr) << name;
+  ASSERT_TRUE(item->OnClick) << name;
+  item->OnClick(item);
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "FakeDialogService.h"
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 
@@ -43,3 +46,21 @@ std::string DemoDataText(const char* name);
 // titles take once their commas are line breaks); paragraph marks and a
 // last empty line dropped.
 AnsiString JoinedLines(const TrbView* v);
+
+// A test over the program's forms started on a fresh test database: the
+// data folder is the current folder, the forms and the data module are
+// made (CreatePayrollForms), message boxes go to the answering service;
+// everything is freed and the folder restored afterwards.
+class TMainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Runs before the forms are made (a report preview hook, say).
+  virtual void BeforeForms() {}
+  // Runs the handler of the main menu's item of that name.
+  void Menu(const char* name);
+
+  std::unique_ptr<TTestPayrollDb> db;
+  AnsiString oldDir;
+  TFakeDialogService dialogs;
+};

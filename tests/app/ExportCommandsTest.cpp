@@ -90,23 +90,15 @@ int Rows(const Sheet& sheet) {
   return n;
 }
 
-class Exports : public ::testing::Test {
+class Exports : public TMainFormTest {
  protected:
   void SetUp() override {
-    EnsureUiApp();
-    db = std::make_unique<TTestPayrollDb>();
-    oldDir = GetCurrentDir();
-    SetCurrentDir(db->Folder());
-    payroll::CreatePayrollForms();
-    ASSERT_NE(frmMain, nullptr);
+    TMainFormTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_NE(frmMain->SptBtnexcel, nullptr);
     ASSERT_TRUE(frmMain->SptBtnRptExcel->OnClick);
     ForceDirectories(db->Folder() + "backxls");
     date = FormatDateTime("yyyymmdd", Date());
-  }
-  void TearDown() override {
-    FreeStartupForms();
-    SetCurrentDir(oldDir);
   }
   std::string Path(const AnsiString& name) { return MapPath(db->Folder() + "backxls\\" + name); }
   void ExportKind(const char* kind) {
@@ -134,9 +126,7 @@ class Exports : public ::testing::Test {
     t->Post();
   }
 
-  std::unique_ptr<TTestPayrollDb> db;
-  AnsiString oldDir, date;
-  TFakeDialogService dialogs;
+  AnsiString date;
 };
 
 // --- the texts the commands build -------------------------------------------

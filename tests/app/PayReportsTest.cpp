@@ -60,21 +60,16 @@ std::vector<TText> Memos(TrbPage* page) {
   return out;
 }
 
-class Reports : public ::testing::Test {
+class Reports : public TMainFormTest {
  protected:
+  void BeforeForms() override { TrbReport::PreviewHook() = [this](TrbReport*) { ++previews; }; }
   void SetUp() override {
-    EnsureUiApp();
-    TrbReport::PreviewHook() = [this](TrbReport*) { ++previews; };
-    db = std::make_unique<TTestPayrollDb>();
-    oldDir = GetCurrentDir();
-    SetCurrentDir(db->Folder());
-    payroll::CreatePayrollForms();
-    ASSERT_NE(frmMain, nullptr);
+    TMainFormTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_NE(frmMain->SptBtnGzbDy, nullptr);
   }
   void TearDown() override {
-    FreeStartupForms();
-    SetCurrentDir(oldDir);
+    TMainFormTest::TearDown();
     TrbReport::PreviewHook() = nullptr;
   }
   void AddStructure(const char* title, const char* field, const char* fldTitle, int len, int dec, int no) {
@@ -171,9 +166,6 @@ class Reports : public ::testing::Test {
   }
   AnsiString LastBox() { return dialogs.Boxes.empty() ? AnsiString() : dialogs.Boxes.back().Text; }
 
-  std::unique_ptr<TTestPayrollDb> db;
-  AnsiString oldDir;
-  TFakeDialogService dialogs;
   int previews = 0;
 };
 

@@ -39,29 +39,15 @@
 
 namespace {
 
-class Pages : public ::testing::Test {
+class Pages : public TMainFormTest {
  protected:
   void SetUp() override {
-    EnsureUiApp();
-    db = std::make_unique<TTestPayrollDb>();
-    oldDir = GetCurrentDir();
-    SetCurrentDir(db->Folder());
-    payroll::CreatePayrollForms();
-    ASSERT_NE(frmMain, nullptr);
+    TMainFormTest::SetUp();
+    if (HasFatalFailure()) return;
     gzk = FrmData->TblGzk;
     js = FrmData->TblJsGsk;
     frame = frmMain->FrameJSGs1;
     ASSERT_NE(frame, nullptr);
-  }
-  void TearDown() override {
-    FreeStartupForms();
-    SetCurrentDir(oldDir);
-  }
-  void Menu(const char* name) {
-    auto* item = dynamic_cast<TMenuItem*>(frmMain->FindComponent(name));
-    ASSERT_NE(item, nullptr) << name;
-    ASSERT_TRUE(item->OnClick) << name;
-    item->OnClick(item);
   }
   double Pay(const char* code, const char* field) {
     TBookmarkKeeper back(gzk);
@@ -89,9 +75,6 @@ class Pages : public ::testing::Test {
     return ids;
   }
 
-  std::unique_ptr<TTestPayrollDb> db;
-  AnsiString oldDir;
-  TFakeDialogService dialogs;
   TUdbTable *gzk = nullptr, *js = nullptr;
   TFrameJSGs* frame = nullptr;
 };

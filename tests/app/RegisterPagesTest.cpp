@@ -44,27 +44,14 @@ namespace {
 
 // The test data: 01 总部(3) with 0101 财务科(2: 张三 01010001, 李四
 // 01010002) and 0199 离退休(1: 王五 01990001).
-class RegisterPages : public ::testing::Test {
+class RegisterPages : public TMainFormTest {
  protected:
   void SetUp() override {
-    EnsureUiApp();
-    db = std::make_unique<TTestPayrollDb>();
-    oldDir = GetCurrentDir();
-    SetCurrentDir(db->Folder());
-    CreatePayrollForms();
-    ASSERT_NE(frmMain, nullptr);
+    TMainFormTest::SetUp();
+    if (HasFatalFailure()) return;
     gzk = FrmData->TblGzk;
     bm = FrmData->TblBm;
     tree = frmMain->TreeViewBm;
-  }
-  void TearDown() override {
-    FreeStartupForms();
-    SetCurrentDir(oldDir);
-  }
-  void Menu(const char* name) {
-    auto* item = dynamic_cast<TMenuItem*>(frmMain->FindComponent(name));
-    ASSERT_NE(item, nullptr) << name;
-    item->OnClick(item);
   }
   // Chooses the tree's node whose text begins with name.
   void Choose(const std::string& name) {
@@ -111,9 +98,6 @@ class RegisterPages : public ::testing::Test {
     b->OnClick(b);
   }
 
-  std::unique_ptr<TTestPayrollDb> db;
-  AnsiString oldDir;
-  TFakeDialogService dialogs;
   TUdbTable *gzk = nullptr, *bm = nullptr;
   TTreeView* tree = nullptr;
 };
