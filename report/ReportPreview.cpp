@@ -662,10 +662,16 @@ void TrbPreviewForm::SaveBtnClick() {
 void TrbPreviewForm::PrintBtnClick() {
   if (!report_ || PageCount() == 0) return;
   TrbPrinter* printer = rbPrinter();
+  int copies = report_->DefaultCopies();
+  bool collate = report_->DefaultCollate();
+  AnsiString pageNumbers;
+  TrbPrintPages which = ppAll;
+  if (report_->ShowPrintDialog() && !rbShowPrintDialog(curPage_, copies, collate, pageNumbers, which)) return;
   AnsiString pdf;
   if (!printer->HasSystemPrinters()) {
     // No printer installed: the printer object's PDF printer stands for
-    // one, and the pages print into a file the user names.
+    // one, and the pages print into a file the user names once the print
+    // dialog has said what to print.
     TFileRequest r;
     r.Filter = "PDF 文件 (*.pdf)|*.pdf";
     r.DefaultExt = "pdf";
@@ -674,11 +680,6 @@ void TrbPreviewForm::PrintBtnClick() {
     pdf = r.FileName;
     if (AnsiLowerCase(ExtractFileExt(pdf)) != ".pdf") pdf += ".pdf";
   }
-  int copies = report_->DefaultCopies();
-  bool collate = report_->DefaultCollate();
-  AnsiString pageNumbers;
-  TrbPrintPages which = ppAll;
-  if (report_->ShowPrintDialog() && !rbShowPrintDialog(curPage_, copies, collate, pageNumbers, which)) return;
   TPrinter* device = printer->Printer();
   AnsiString oldOutput = device->OutputFileName();
   device->SetOutputFileName(pdf);

@@ -25,6 +25,7 @@
 #include "report/ReportBuild.h"
 #include "report/ReportPage.h"
 #include "report/ReportPrepared.h"
+#include "report/ReportPrintDialog.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportViews.h"
 #include "report/ReportWindowPos.h"
@@ -68,7 +69,7 @@ struct TestReport : TrbPreviewReport {
   TrbPages* TemplatePages() override { return &templ; }
   AnsiString Title() const override { return "工资表"; }
   TrbPreviewButtons PreviewButtons() const override { return buttons; }
-  bool ShowPrintDialog() const override { return false; }
+  bool ShowPrintDialog() const override { return printDialog; }
   int DefaultCopies() const override { return 2; }
   void PrintPreparedReport(const AnsiString& pages, int copies, bool collate, TrbPrintPages which) override {
     ++prints;
@@ -107,6 +108,7 @@ struct TestReport : TrbPreviewReport {
   TrbPages templ;
   TrbEMFPages emf;
   TrbPreviewButtons buttons = kDefaultPreviewButtons;
+  bool printDialog = false;
   int prints = 0, prepares = 0, lastCopies = 0;
   AnsiString lastPages, output;
 };
@@ -402,6 +404,30 @@ TEST_F(PreviewTest, SavedReportsLoadBackAndBadFilesKeepThePages) {
   EXPECT_EQ(other.emf.Count(), 3);
   form->LoadBtnClick();  // cancelled: nothing happens
   EXPECT_EQ(other.emf.Count(), 3);
+}
+
+TEST_F(PreviewTest, ThePrintDialogComesBeforeTheFileQuestion) {
+  // Without printers the pages go to a file; the file is asked for only
+  // once the print dialog has said what to print, and not after a cancel.
+  TestReport report(3);
+  report.printDialog = true;
+  Open(report);
+  if (rbPrinter()->HasSystemPrinters()) GTEST_SKIP() << "a system printer is installed";
+  Answers answers;
+  answers.files.push_back(dir / "pay");
+  bool dialogShown = false;
+  QTimer::singleShot(0, qApp, [&] {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (auto* f = dynamic_cast<TrbPrintForm*>(Screen->Forms(i))) {
+        dialogShown = true;
+        EXPECT_TRUE(answers.requests.empty());  // nothing asked yet
+        f->CancelBtn->Click();
+      }
+  });
+  form->PrintBtnClick();
+  EXPECT_TRUE(dialogShown);
+  EXPECT_TRUE(answers.requests.empty());
+  EXPECT_EQ(report.prints, 0);
 }
 
 TEST_F(PreviewTest, PrintingWithoutPrintersGoesToAPdfFile) {
