@@ -14,6 +14,7 @@
 
 #include "platform/ui/Forms.h"
 
+class TDataSet;
 class TLabel;
 class TNotebook;
 class TPanel;
@@ -156,6 +157,9 @@ class TfrmMain : public TForm {
   // "BMMC" the bonus page's department; other names are left untouched.
   void rbReport1GetValue(const AnsiString& name, Variant& value);
   void ApplyPaper(TrbPage* page, int size, int width, int height, bool landscape);
+  // Every built report starts alike: the report dataset on data, one
+  // fresh page sized by paper, two passes.  Returns the page.
+  TrbPage* StartBuiltReport(TDataSet* data, const std::function<void(TrbPage*)>& paper);
   // The bonus sheet from "jjff.rbf" (BonusSheet.cpp): the bonus page's
   // print button, the report page's entry, the employee selection.
   TUdbQuery* Adoquery2 = nullptr;

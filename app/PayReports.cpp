@@ -293,11 +293,9 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
   }
   if (!IsSummaryReport(report)) return;  // the other reports are not built here yet
 
-  rbDBDataSet->SetDataSet(Adoquery1);
-  rbReport1->Pages().Clear();
-  TrbPage* page = rbReport1->Pages().Add();
-  ApplyPaper(page, paperIdx, paperWidth, paperHeight, landscape);
-  rbReport1->SetTwoPass(true);
+  TrbPage* page = StartBuiltReport(Adoquery1, [&](TrbPage* p) {
+    ApplyPaper(p, paperIdx, paperWidth, paperHeight, landscape);
+  });
 
   const int titleWidth = 12 * (TrimmedLength(report) + int(DwMc.size()) + 10);
   const bool departmentLevel = IsDepartmentLevelReport(report);
@@ -337,6 +335,16 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
                         "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0);
   rbReport1->ShowReport();
   Adoquery1->Close();
+}
+
+TrbPage* TfrmMain::StartBuiltReport(TDataSet* data, const std::function<void(TrbPage*)>& paper) {
+  rbDBDataSet->SetDataSet(data);
+  rbReport1->Pages().Clear();
+  TrbPage* page = rbReport1->Pages().Add();
+  paper(page);
+  // Two passes, so that "[TOTALPAGES]" is known on every page.
+  rbReport1->SetTwoPass(true);
+  return page;
 }
 
 void TfrmMain::ApplyPaper(TrbPage* page, int size, int width, int height, bool landscape) {
@@ -395,11 +403,7 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
     return;
   }
 
-  rbDBDataSet->SetDataSet(gzk);
-  rbReport1->Pages().Clear();
-  TrbPage* page = rbReport1->Pages().Add();
-  paper(page);
-  rbReport1->SetTwoPass(true);
+  TrbPage* page = StartBuiltReport(gzk, paper);
 
   const AnsiString report = sheet.name;
   const int o = sheet.offset;
@@ -451,12 +455,8 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;
   }
-  rbDBDataSet->SetDataSet(gzk);
-  rbReport1->Pages().Clear();
-  TrbPage* page = rbReport1->Pages().Add();
-  paper(page);
+  TrbPage* page = StartBuiltReport(gzk, paper);
   page->LeftMargin = 5;
-  rbReport1->SetTwoPass(true);
 
   RbCollection->AddBand(page, 0, 120, btPageHeader);
   RbCollection->AddMemo(page, "B", 100, 20, 400, 40, "退休人员公司补贴发放情况表", "CM", 20, 3);

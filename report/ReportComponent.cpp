@@ -503,13 +503,7 @@ bool TrbReport::DoPrepareReport() {
   AnsiString caption = title_.empty() ? AnsiString("正在准备报表") : AnsiString("正在准备报表") + " - " + title_;
   bool windowed = showProgress_ && !OnProgress && ProgressFactory();
   auto runWindow = [&](const AnsiString& label) {
-    std::unique_ptr<TrbProgressWindow> window = ProgressFactory()();
-    progress_ = window.get();
-    struct TClose {
-      TrbReport* r;
-      ~TClose() { r->progress_ = nullptr; }
-    } close{this};
-    return window->Run(this, caption, label, [this] { return RunPasses(); });
+    return RunInProgressWindow(caption, label, [this] { return RunPasses(); });
   };
   if (TwoPass()) {
     firstPass_ = true;
@@ -978,17 +972,22 @@ void TrbReport::PrintPage(int index, bool& firstSheet) {
   LetMessagesThrough();
 }
 
+int TrbReport::RunInProgressWindow(const AnsiString& caption, const AnsiString& label,
+                                   const std::function<int()>& work) {
+  std::unique_ptr<TrbProgressWindow> window = ProgressFactory()();
+  progress_ = window.get();
+  struct TClose {
+    TrbReport* r;
+    ~TClose() { r->progress_ = nullptr; }
+  } close{this};
+  return window->Run(this, caption, label, work);
+}
+
 void TrbReport::PrintPreparedReportDlg(const AnsiString& pageNumbers, int copies, bool collate,
                                        TrbPrintPages printPages) {
   if (showProgress_ && !OnProgress && ProgressFactory()) {
-    std::unique_ptr<TrbProgressWindow> window = ProgressFactory()();
-    progress_ = window.get();
-    struct TClose {
-      TrbReport* r;
-      ~TClose() { r->progress_ = nullptr; }
-    } close{this};
     AnsiString caption = AnsiString("正在准备报表") + " - " + title_;
-    window->Run(this, caption, "正在打印页:", [&] {
+    RunInProgressWindow(caption, "正在打印页:", [&] {
       PrintPreparedReport(pageNumbers, copies, collate, printPages);
       return terminated_ ? 2 : 1;
     });

@@ -288,6 +288,9 @@ class TrbReport : public TComponent, public TrbReportContext {
   // One pass, or a counting pass and the final pass (TwoPass).
   bool DoPrepareReport();
   int RunPasses();
+  // Runs work inside a new progress window (ProgressFactory), which the
+  // report reaches through progress_ while it is open; work's result.
+  int RunInProgressWindow(const AnsiString& caption, const AnsiString& label, const std::function<int()>& work);
   // Per-pass page building of one report into the master's pages.
   void BuildPagesOf();
   void InitFormers();

@@ -246,6 +246,10 @@ void TrbPreviewForm::Connect(TrbPreviewReport* report) {
       break;
   }
   findText_.clear();
+  ShowFirstPage();
+}
+
+void TrbPreviewForm::ShowFirstPage() {
   searchPage_ = hitPage_ = -1;
   curPage_ = 1;
   offsetX_ = offsetY_ = 0;
@@ -640,11 +644,7 @@ void TrbPreviewForm::LoadBtnClick() {
   if (!DialogService().OpenFile(r)) return;
   report_->LoadPreparedReport(r.FileName);
   findText_.clear();
-  searchPage_ = hitPage_ = -1;
-  curPage_ = 1;
-  offsetX_ = offsetY_ = 0;
-  FormResize();
-  UpdateStatus();
+  ShowFirstPage();
 }
 
 void TrbPreviewForm::SaveBtnClick() {
@@ -738,11 +738,7 @@ void TrbPreviewForm::PageSetupBtnClick() {
     page->pgOr = landscape ? 1 : 0;
   }
   report_->PrepareReport();
-  searchPage_ = hitPage_ = -1;
-  curPage_ = 1;
-  offsetX_ = offsetY_ = 0;
-  FormResize();
-  UpdateStatus();
+  ShowFirstPage();
 }
 
 void TrbPreviewForm::HelpBtnClick() {

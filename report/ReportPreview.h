@@ -163,6 +163,9 @@ class TrbPreviewForm : public TForm {
   friend class TrbPreview;
   void PaintDesk(TCanvas* canvas);
   void UpdateStatus();
+  // After the pages were replaced (connected, loaded, formed again): no
+  // search hit, the first page at the top left, the view laid out anew.
+  void ShowFirstPage();
   void UpdateScrollBars();
   void ScrollToPage(int page);
   void ScrollHitIntoView();

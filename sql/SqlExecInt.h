@@ -152,6 +152,8 @@ TExpressionPtr AggregateSlotNode(TSqlRun* run, int n);
 // expression references.
 AnsiString SubqueryRef(int n);
 AnsiString ColumnSubqueryRef(int column, int n);
+// Stores an expression's value through the column's setter of its type.
+void StoreValue(TsqField* field, TExpression* e);
 // A string literal of the expression language (quotes doubled).
 AnsiString QuotedLiteral(const AnsiString& value);
 // Replaces every occurrence of `from` in text by `to` (ExprNames.cpp).

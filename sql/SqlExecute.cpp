@@ -26,7 +26,8 @@ void CopyKey(TsqField* from, TSrtField* to) {
   }
 }
 
-// Stores an expression's value through the column's setter of its type.
+}  // namespace
+
 void StoreValue(TsqField* field, TExpression* e) {
   switch (field->DataType()) {
     case ttString: field->SetAsString(e->AsString()); break;
@@ -35,8 +36,6 @@ void StoreValue(TsqField* field, TExpression* e) {
     case ttBoolean: field->SetAsBoolean(e->AsBoolean()); break;
   }
 }
-
-}  // namespace
 
 // ---- TSubqueryValueExpr ---------------------------------------------------------------
 

@@ -84,15 +84,6 @@ std::string PivotKey(TsqField* f) {
   return key;
 }
 
-void StoreTyped(TsqField* field, TExpression* e) {
-  switch (field->DataType()) {
-    case ttString: field->SetAsString(e->AsString()); break;
-    case ttFloat: field->SetAsFloat(e->AsFloat()); break;
-    case ttInteger: field->SetAsInteger(e->AsInteger()); break;
-    case ttBoolean: field->SetAsBoolean(e->AsBoolean()); break;
-  }
-}
-
 }  // namespace
 
 // A finished aggregate value of the group being written.
@@ -240,7 +231,7 @@ void TSqlRun::GroupRows() {
       for (int a = 0; a < col->AggregateList.Count(); ++a)
         aggSlots[static_cast<size_t>(a)] = FinishedValue(col->AggregateList[a], g);
       TExpression* e = resolver.Expression();
-      if (!e->IsNull()) StoreTyped(field, e);
+      if (!e->IsNull()) StoreValue(field, e);
     }
   }
 

@@ -12,6 +12,7 @@
 #include "platform/core/NumFormat.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Bitmaps.h"
+#include "platform/ui/Forms.h"
 #include "report/ReportBand.h"
 #include "report/ReportComponent.h"
 #include "report/ReportDatasets.h"
@@ -24,12 +25,8 @@ constexpr int kObjects = 40;
 constexpr int kColumns = 8;
 
 void RequireApp() {
-  if (QCoreApplication::instance()) return;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char arg0[] = "bench";
-  static char* argv[] = {arg0, nullptr};
-  new QApplication(argc, argv);
+  EnsureQtApplicationForTest();
 }
 
 struct TBench {

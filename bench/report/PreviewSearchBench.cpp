@@ -16,12 +16,8 @@
 namespace {
 
 void EnsureApp() {
-  if (QCoreApplication::instance()) return;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char arg0[] = "bench";
-  static char* argv[] = {arg0, nullptr};
-  new QApplication(argc, argv);
+  EnsureQtApplicationForTest();
 }
 
 void Form(TrbEMFPages& pages, int count) {
