@@ -590,7 +590,7 @@ void TrbReport::BuildPagesOf() {
     if (st.DialogCancelled) break;
   }
   if (!st.DialogCancelled) {
-    if (!finalOfTwo || !formers_.front()->Initialised) {
+    if (!finalOfTwo || formers_.empty() || !formers_.front()->Initialised) {
       for (const auto& f : formers_)
         if (f->Page->Type == 0) f->InitReport();
       for (const auto& f : formers_)

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs every build, run and test dependency that is missing (Debian 12).
+#   install-deps.sh               the project's packages
+#   install-deps.sh pkg...        only these (scripts/fuzz.sh: clang and its fuzzer runtime)
 set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build ccache pkg-config bison
@@ -9,6 +11,7 @@ PACKAGES=(
   poppler-utils xvfb xauth
   python3-xlrd
 )
+if [ $# -gt 0 ]; then PACKAGES=("$@"); fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

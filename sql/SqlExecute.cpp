@@ -542,7 +542,10 @@ void TSqlRun::AddResultColumns() {
         TMainExpr probe(&s, s.TableList[s.TableList.Count() - 1]->DataSet);
         probe.MaxWidthMode = true;
         probe.ParseExpression(text);
-        size = static_cast<int>(probe.Expression()->AsString().size()) + 1;
+        // An empty text (a parameter without a value) has no expression:
+        // its column holds empty texts, one byte wide.
+        TExpression* widest = probe.Expression();
+        size = (widest ? static_cast<int>(widest->AsString().size()) : 0) + 1;
       } catch (...) {
         sizing = false;
         throw;

@@ -236,6 +236,16 @@ TEST_F(Component, TwoPassesRunInsideTheProgressWindowWhichClosesOnError) {
   EXPECT_EQ(Report->EMFPages().Count(), 0);
 }
 
+TEST(ReportComponentWithoutPages, PreparesInOneOrTwoPassesToNoPage) {
+  TReportBench bench;
+  bench.Report->Pages().Clear();
+  for (bool twoPass : {false, true}) {
+    bench.Report->SetTwoPass(twoPass);
+    bench.Report->PrepareReport();
+    EXPECT_EQ(bench.Report->EMFPages().Count(), 0) << twoPass;
+  }
+}
+
 TEST_F(Component, StoppingInTheCountingPassKeepsNoPage) {
   Report->SetTwoPass(true);
   Report->OnBeginBand = [&](TrbBand*) { Report->StopReport(); };
