@@ -39,10 +39,10 @@ bash scripts/install-deps.sh clang libclang-rt-14-dev
 bash scripts/install-deps.sh
 
 python3 scripts/fuzz/gbk-sources.py . build-fuzz/src
-FLAGS="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
-CC=clang CXX=clang++ cmake -S build-fuzz/src -B build-fuzz/out -G Ninja -DCMAKE_BUILD_TYPE=None \
+FLAGS="-O1 -gline-tables-only -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+CC=clang CXX=clang++ cmake -S build-fuzz/src -B build-fuzz/out -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DPAYROLL_TESTS=OFF -DPAYROLL_BENCH=OFF -DPAYROLL_FUZZ=ON \
-  -DCMAKE_C_FLAGS="$FLAGS" -DCMAKE_CXX_FLAGS="$FLAGS" >/dev/null
+  -DCMAKE_C_FLAGS="-fsanitize=address,undefined" -DCMAKE_CXX_FLAGS="$FLAGS" >/dev/null
 nice ninja -C build-fuzz/out -j"${PAYROLL_FUZZ_BUILD_JOBS:-4}" $(printf 'fuzz_%s ' "${TARGETS[@]}") >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
