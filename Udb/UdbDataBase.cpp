@@ -744,7 +744,13 @@ void TUdbDataBase::GetTableNames(TStrings* list, bool memoryTables) {
     return;
   }
   TUdbTableCursor& t = *userMaster_;
-  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) list->Add(udbrow::Get(t, "Name").AsString());
+  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) {
+    const Variant name = udbrow::Get(t, "Name");
+    // Every table of the catalogue has a name: a row without one is damage.
+    if (name.IsNull())
+      UdbDatabaseError(udberr::kCorrupt, "TUdbDataBase.GetTableNames", "A catalogue row without a table name", this);
+    list->Add(name.AsString());
+  }
 }
 
 void TUdbDataBase::InternalCreateTable(TTableDef* def) {

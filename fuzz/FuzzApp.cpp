@@ -10,6 +10,7 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExImport.h"
 #include "platform/core/IniFiles.h"
+#include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
 #include "platform/data/DataSource.h"
@@ -78,10 +79,22 @@ int FuzzGridGrddbif(const std::uint8_t* data, std::size_t size) {
   return Import<TDBGridExImportAsGRDDBIF>(data, size);
 }
 
+namespace {
+
+// A form that reads its definition from the text given, as a form class
+// reads its resource.
+class TFuzzForm : public TForm {
+ public:
+  explicit TFuzzForm(TComponent* owner) : TForm(owner) {}
+  using TForm::InitFormFromText;
+};
+
+}  // namespace
+
 int FuzzTextForm(const std::uint8_t* data, std::size_t size) {
   const AnsiString text = FuzzText(data, size);
   return FuzzShown([&] {
-    std::unique_ptr<TForm> form(new TForm(nullptr));
+    std::unique_ptr<TFuzzForm> form(new TFuzzForm(nullptr));
     form->InitFormFromText(text);
   });
 }
@@ -106,14 +119,15 @@ int FuzzPayFormula(const std::uint8_t* data, std::size_t size) {
 }
 
 int FuzzGzIni(const std::uint8_t* data, std::size_t size) {
+  const std::string path = FuzzFolder() + "gz.ini";
   {
-    std::FILE* f = std::fopen("gz.ini", "wb");
+    std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) throw EFuzzEscape("cannot write gz.ini in the fuzz folder");
     std::fwrite(data, 1, size, f);
     std::fclose(f);
   }
   return FuzzShown([&] {
-    TIniFile ini("gz.ini");
+    TIniFile ini{AnsiString(path)};
     TStringList fields;
     LoadGzSettings(ini, &fields);
     for (const TFldDesc& d : FldDescs) {
@@ -126,7 +140,7 @@ int FuzzGzIni(const std::uint8_t* data, std::size_t size) {
     for (const char* page : {"考勤管理", "工资修改", "岗位绩效"}) {
       TPanel* panel = new TPanel(form);
       panel->SetParent(form);
-      CreatUserPanel("gz.ini", page, panel, owner.get(), &source, nullptr, TNotifyEvent());
+      CreatUserPanel(AnsiString(path), page, panel, owner.get(), &source, nullptr, TNotifyEvent());
     }
   });
 }

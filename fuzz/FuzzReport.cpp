@@ -4,6 +4,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/FuzzTargets.h"
+#include "platform/core/NumFormat.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
 #include "platform/ui/Bitmaps.h"

@@ -59,22 +59,28 @@ TFuzzEntry FuzzEntry(const std::string& name) {
   return nullptr;
 }
 
+const std::string& FuzzFolder() {
+  // Never destroyed: the exit handler that removes the folder needs it.
+  static const std::string* folder = [] {
+    std::string f = (std::filesystem::temp_directory_path() / "payroll-fuzz-XXXXXX").string();
+    if (!mkdtemp(f.data())) {
+      std::perror("fuzz folder");
+      std::abort();
+    }
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(FuzzFolder(), ignored);
+    });
+    return new std::string(f + "/");
+  }();
+  return *folder;
+}
+
 void FuzzStartUp() {
   static bool done = false;
   if (done) return;
   done = true;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  // Whatever a case writes (gz.ini, files a form's components create)
-  // lands in a folder of its own, removed at exit.
-  static std::string folder = (std::filesystem::temp_directory_path() / "payroll-fuzz-XXXXXX").string();
-  if (!mkdtemp(folder.data()) || chdir(folder.c_str()) != 0) {
-    std::perror("fuzz folder");
-    std::abort();
-  }
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  });
   RegisterResources(&PayrollEmbeddedResources());
   EnsureQtApplicationForTest();
   payroll::RegisterPayrollClasses();

@@ -21,6 +21,10 @@ inline AnsiString FuzzText(const std::uint8_t* data, std::size_t size) {
   return AnsiString(reinterpret_cast<const char*>(data), size);
 }
 
+// A folder of this process for the files a case writes (gz.ini), with its
+// final '/'; removed at exit.
+const std::string& FuzzFolder();
+
 // Splits text at its first line feed: the line before it and the rest.
 void FuzzSplitLine(const AnsiString& text, AnsiString& first, AnsiString& rest);
 

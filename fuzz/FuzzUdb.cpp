@@ -9,6 +9,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/FuzzTargets.h"
 #include "platform/core/AnsiText.h"
+#include "platform/core/NumFormat.h"
 #include "platform/data/FieldDefs.h"
 #include "platform/data/Fields.h"
 #include "sql/UdbQuery.h"

@@ -74,7 +74,7 @@ TCustomDBGridEx::TInputState& TCustomDBGridEx::Input() {
 }
 
 const Variant& TCustomDBGridEx::EditValue() const {
-  static const Variant kNull;
+  static const Variant kNull{};
   return input_ ? input_->editValue : kNull;
 }
 

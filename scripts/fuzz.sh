@@ -9,11 +9,10 @@
 # Clang builds a copy of the tree whose narrow literals were turned into
 # GB18030 bytes (scripts/fuzz/gbk-sources.py): build-fuzz/src, built into
 # build-fuzz/out.  Each target starts from its seeds (fuzz/corpus/<target>)
-# and keeps what it learns in build-fuzz/corpus/<target>; it runs in fork
-# mode, so a crash, timeout or out-of-memory is written to
-# build-fuzz/findings/<target>/ and the run goes on.  Logs:
-# build-fuzz/logs/<target>.log; the summary gives executions and findings
-# per target.  A finding is mended with a test, or its input goes into
+# and keeps what it learns in build-fuzz/corpus/<target>; a crash, timeout
+# or out-of-memory is written to build-fuzz/findings/<target>/ and the
+# target starts again.  Logs: build-fuzz/logs/<target>.<round>.log; the
+# summary gives executions, rounds and findings per target.  A finding is mended with a test, or its input goes into
 # fuzz/corpus/<target>/ so that the corpus replay test (ctest -L fuzz) keeps it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,14 +52,26 @@ case $MODE in
   seeds) PAYROLL_FUZZ_WRITE_SEEDS="$ROOT/fuzz/corpus" build-fuzz/out/fuzz/fuzz_udb_file; exit 0 ;;
 esac
 
+# One target for the whole time: libFuzzer stops at a finding (its input
+# goes to build-fuzz/findings/<target>/), so the run is started again, with
+# the corpus it has grown, until the time is up.  (Fork mode would go on by
+# itself, but starting a job of a target that opens a database or Qt costs
+# more than the job fuzzes.)
 run_one() {
-  local t=$1 dict=()
+  local t=$1 extra=() end=$((SECONDS + SECONDS_PER_TARGET)) round=0
   mkdir -p "build-fuzz/corpus/$t" "build-fuzz/findings/$t" build-fuzz/logs
-  if [ -f "fuzz/dict/$t.dict" ]; then dict=(-dict="fuzz/dict/$t.dict"); fi
-  nice -n 19 "build-fuzz/out/fuzz/fuzz_$t" "build-fuzz/corpus/$t" "fuzz/corpus/$t" "${dict[@]}" \
-    -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-    -max_total_time="$SECONDS_PER_TARGET" -timeout=20 -rss_limit_mb=2048 -max_len=200000 \
-    -artifact_prefix="build-fuzz/findings/$t/" >"build-fuzz/logs/$t.log" 2>&1 || true
+  rm -f "build-fuzz/logs/$t".*.log
+  if [ -f "fuzz/dict/$t.dict" ]; then extra=(-dict="fuzz/dict/$t.dict"); fi
+  # A database file is large; every other input stays within libFuzzer's default.
+  if [ "$t" = udb_file ]; then extra+=(-max_len=262144); fi
+  while [ $SECONDS -lt $((end - 5)) ]; do
+    local started=$SECONDS
+    round=$((round + 1))
+    nice -n 19 "build-fuzz/out/fuzz/fuzz_$t" "build-fuzz/corpus/$t" "fuzz/corpus/$t" "${extra[@]}" \
+      -max_total_time=$((end - SECONDS)) -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="build-fuzz/findings/$t/" >"build-fuzz/logs/$t.$round.log" 2>&1 || true
+    if [ $((SECONDS - started)) -lt 5 ]; then sleep 5; fi  # a finding at start: no busy loop
+  done
 }
 
 running=0
@@ -71,10 +82,19 @@ for t in "${TARGETS[@]}"; do
 done
 wait
 
-printf '%-16s %12s %8s %s\n' target executions findings "last status"
+printf '%-16s %12s %7s %s\n' target executions rounds "findings (crash timeout oom slow)"
 for t in "${TARGETS[@]}"; do
-  last=$(grep -aE '^#[0-9]+' "build-fuzz/logs/$t.log" | tail -n 1 || true)
-  execs=$(sed -nE 's/^#([0-9]+).*/\1/p' <<<"$last")
-  found=$(find "build-fuzz/findings/$t" -type f | wc -l)
-  printf '%-16s %12s %8s %s\n' "$t" "${execs:-?}" "$found" "$(cut -c1-80 <<<"$last")"
+  execs=0 rounds=0
+  for log in "build-fuzz/logs/$t".*.log; do
+    [ -f "$log" ] || continue
+    rounds=$((rounds + 1))
+    n=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -n 1)
+    [ -n "$n" ] || n=$(grep -aoE '^#[0-9]+' "$log" | tail -n 1 | tr -d '#')
+    execs=$((execs + ${n:-0}))
+  done
+  found=""
+  for kind in crash timeout oom slow-unit; do
+    found+="$(find "build-fuzz/findings/$t" -type f -name "$kind-*" | wc -l) "
+  done
+  printf '%-16s %12s %7s %s\n' "$t" "$execs" "$rounds" "$found"
 done
