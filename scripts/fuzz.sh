@@ -68,7 +68,7 @@ run_one() {
     local started=$SECONDS
     round=$((round + 1))
     nice -n 19 "build-fuzz/out/fuzz/fuzz_$t" "build-fuzz/corpus/$t" "fuzz/corpus/$t" "${extra[@]}" \
-      -max_total_time=$((end - SECONDS)) -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+      -max_total_time=$((end - SECONDS)) -timeout=60 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="build-fuzz/findings/$t/" >"build-fuzz/logs/$t.$round.log" 2>&1 || true
     if [ $((SECONDS - started)) -lt 5 ]; then sleep 5; fi  # a finding at start: no busy loop
   done
@@ -78,9 +78,9 @@ running=0
 for t in "${TARGETS[@]}"; do
   run_one "$t" &
   running=$((running + 1))
-  if [ $running -ge "$PARALLEL" ]; then wait -n; running=$((running - 1)); fi
+  if [ $running -ge "$PARALLEL" ]; then wait -n || true; running=$((running - 1)); fi
 done
-wait
+wait || true
 
 printf '%-16s %12s %7s %s\n' target executions rounds "findings (crash timeout oom slow)"
 for t in "${TARGETS[@]}"; do
