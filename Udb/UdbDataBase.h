@@ -234,6 +234,8 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   bool FindByName(TUdbTableCursor& t, const char* field, const AnsiString& name, const AnsiString& index);
   void InternalCreateTable(TTableDef* def);
   void InternalUpdateTableDef(const AnsiString& oldName, TTableDef* def, bool creating);
+  // StoreTableDef inside its catalogue change.
+  void InternalStoreTableDef(TTableDef* def, int change);
   void InternalGetTableDef(const AnsiString& name, TTableDef* def);
   void SetObjectId(const AnsiString& oldName, const AnsiString& newName, int newId);
   void CreateSecurityTables();

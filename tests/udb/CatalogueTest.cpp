@@ -128,6 +128,19 @@ TEST_P(ManyTables, TablesFilledAsTheyAreMadeKeepTheirRowsAndBlobs) {
   }
 }
 
+// A table renamed right after it was made (never opened under its first
+// name) opens, takes rows and closes under the new one, enciphered too.
+TEST_P(ManyTables, ATableRenamedBeforeItsFirstOpenWorksUnderItsNewName) {
+  Create("FIRST", true);
+  db.RenameTable("FIRST", "SECOND");
+  Fill("SECOND", 2);
+  Create("THIRD", true);
+  Fill("THIRD", 1);
+  Reconnect();
+  EXPECT_EQ(Values("SECOND"), (std::vector<int>{1, 2}));
+  EXPECT_EQ(Values("THIRD"), (std::vector<int>{1}));
+}
+
 // Files written before the fix: the head of the user tables' header list
 // was left on a header in use.  Connecting drops that head (the blocks
 // behind it stay unused) and the tables made afterwards leave the old
