@@ -131,7 +131,7 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   // What CreateDatabase makes: enciphered (level 1) and secured (level 2).
   void SetEncrypted(bool v);
   void SetSecured(bool v);
-  bool Encrypted() const { return encrypted_; }
+  bool Encrypted() const override { return encrypted_; }
   bool Secured() const { return secured_; }
   int MajorVersion() const { return version_[0]; }
   int MinorVersion() const { return version_[1]; }
