@@ -85,8 +85,12 @@ void TSqlRun::UpdateCurrentRow() {
   FillAndPost(ds, [&] {
     for (int i = 0; i < s.UpdateList.Count(); ++i) {
       TUpdateItem* u = s.UpdateList[i];
+      if (u->SetNull) {
+        u->Field->Clear();
+        continue;
+      }
       TExpression* e = u->Resolver ? u->Resolver->Expression() : nullptr;
-      if (!e || e->IsNull()) continue;  // SET a = NULL leaves a as it is
+      if (!e || e->IsNull()) continue;  // a null-valued expression leaves a as it is
       AssignExpression(u->Field, e);
     }
   });

@@ -126,10 +126,20 @@ int TsqLexer::Scan() {
       if (Take() == '*') return Comment('/');
       Back(1);
       return stSlash;
-    case '(':
-      if (Take() == '*') return Comment(')');
+    case '(': {
+      // "(*)" is the all-columns argument of COUNT(*), never the start of
+      // a comment that would run to the next "*)".
+      const int n = Take();
+      if (n == '*') {
+        if (Take() != ')') {
+          Back(1);
+          return Comment(')');
+        }
+        Back(1);
+      }
       Back(1);
       return stLParen;
+    }
     case '|':
       if (Take() == '|') return yylval = "+", stPlus;
       Back(1);

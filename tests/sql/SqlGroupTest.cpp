@@ -59,9 +59,17 @@ TEST_F(SqlGroupTest, OrderedByAnAggregateAlias) {
   EXPECT_EQ(Select("SELECT DISTINCT b, COUNT(*) FROM t WHERE a = 1 GROUP BY b"), (Rows{"p|2", "q|1"}));
 }
 
-TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
-  EXPECT_EQ(Select("SELECT COUNT(*) FROM e"), Rows{});
-  EXPECT_EQ(Select("SELECT COUNT(*) FROM t WHERE a > 10"), Rows{});
+TEST_F(SqlGroupTest, AggregatesOverNoRowsGiveOneRowButNoGroup) {
+  const struct {
+    const char* sql;
+    Rows rows;
+  } cases[] = {
+      {"SELECT COUNT(*) FROM e", Rows{"0"}},
+      {"SELECT COUNT(*), SUM(x), MIN(x), AVG(x) FROM t WHERE a > 10", Rows{"0|null|null|null"}},
+      {"SELECT COUNT(*) * 2 + 1, COUNT(x) FROM e", Rows{"1|0"}},
+      {"SELECT a, COUNT(*) FROM t WHERE a > 10 GROUP BY a", Rows{}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Select(c.sql), c.rows) << c.sql;
 }
 
 TEST_F(SqlGroupTest, HavingKeepsTheGroupsThatPass) {
