@@ -128,6 +128,12 @@ TEST_F(SqlGroupTest, SumsKeepEveryDigit) {
   EXPECT_EQ(big->ResultSet()->Fields().Items(0)->GetAsFloat(), 12345678901234.56 + 0.01);
 }
 
+TEST_F(SqlGroupTest, NegativeZeroIsTheSameKeyAsZero) {
+  // 0 * x of a negative x is -0: one key with 0 for DISTINCT and GROUP BY.
+  EXPECT_EQ(Select("SELECT DISTINCT 0 * (x - 6) AS z FROM t WHERE a <> 2"), Rows{"0"});
+  EXPECT_EQ(Select("SELECT 0 * (x - 6) AS z, COUNT(*) FROM t WHERE a <> 2 GROUP BY z"), Rows{"0|6"});
+}
+
 TEST_F(SqlGroupTest, GroupItemsMustBeColumns) {
   EXPECT_EQ(ErrorOfSql(host, "SELECT a, SUM(x) FROM t GROUP BY b"),
             "Fields in GROUP BY must also exists in SELECT columns");

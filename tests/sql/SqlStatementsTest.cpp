@@ -199,6 +199,17 @@ TEST(SqlStatements, SetToNullStoresANull) {
   }
 }
 
+TEST(SqlStatements, SetValuesReadTheRowAsItWasBeforeTheUpdate) {
+  for (int side = 0; side < 2; ++side) {
+    TMemSide mem;
+    TEngineSide engine;
+    auto exec = [&](const std::string& sql) { return side == 0 ? mem.Exec(sql) : engine.Exec(sql); };
+    auto select = [&](const std::string& sql) { return side == 0 ? mem.Select(sql, true) : engine.Select(sql, true); };
+    EXPECT_EQ(exec("UPDATE T SET A = 5, X = A + 1 WHERE B = 'q'"), 2) << side;
+    EXPECT_EQ(select("SELECT A, X FROM T WHERE B = 'q'"), (Rows{"5|2", "5|3"})) << side;
+  }
+}
+
 // A null reads as null through the query: IsNull, a Null variant; AsFloat
 // and AsString still give 0 and "" (what sums and printed cells read).
 TEST(SqlStatements, NullsReadAsNullThroughTheQueries) {
