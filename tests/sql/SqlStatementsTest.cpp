@@ -47,6 +47,21 @@ Rows RowsOf(TDataSet& ds, bool sorted) {
   return rows;
 }
 
+// A statement on a TSqlQuery or a TUdbQuery.
+template <class TQuery>
+Rows SelectOn(TQuery& q, const std::string& sql, bool sorted) {
+  q.Close();
+  q.SQL()->SetText(sql);
+  q.Open();
+  return RowsOf(q, sorted);
+}
+template <class TQuery>
+void ExecOn(TQuery& q, const std::string& sql) {
+  q.Close();
+  q.SQL()->SetText(sql);
+  q.ExecSQL();
+}
+
 // The fixture as in-memory datasets under a TSqlQuery.
 struct TMemSide {
   std::vector<std::unique_ptr<TMemDataSet>> tables;
@@ -61,16 +76,9 @@ struct TMemSide {
       tables.push_back(std::move(ds));
     }
   }
-  Rows Select(const std::string& sql, bool sorted) {
-    q.Close();
-    q.SQL()->SetText(sql);
-    q.Open();
-    return RowsOf(q, sorted);
-  }
+  Rows Select(const std::string& sql, bool sorted) { return SelectOn(q, sql, sorted); }
   int Exec(const std::string& sql) {
-    q.Close();
-    q.SQL()->SetText(sql);
-    q.ExecSQL();
+    ExecOn(q, sql);
     return q.RowsAffected;
   }
 };
@@ -102,16 +110,9 @@ struct TEngineSide {
     }
     q.SetDataBase(&db);
   }
-  Rows Select(const std::string& sql, bool sorted) {
-    q.Close();
-    q.SQL()->SetText(sql);
-    q.Open();
-    return RowsOf(q, sorted);
-  }
+  Rows Select(const std::string& sql, bool sorted) { return SelectOn(q, sql, sorted); }
   int Exec(const std::string& sql) {
-    q.Close();
-    q.SQL()->SetText(sql);
-    q.ExecSQL();
+    ExecOn(q, sql);
     return q.RowsAffected();
   }
 };
