@@ -21,11 +21,9 @@
 #include "Udb/DBLogger.h"
 #include "Udb/DiskIOInterface.h"
 #include "Udb/DiskMgr.h"
-#include "Udb/EngineKeys.h"
 #include "Udb/RestructureDefs.h"
 #include "Udb/TableHeader.h"
 #include "Udb/UdbDataSetInt.h"
-#include "Udb/XorCipher.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Streams.h"
 #include "platform/data/FieldDefs.h"
@@ -44,7 +42,8 @@ bool NameListed(const AnsiString& list, const AnsiString& name) {
   return AnsiUpperCase(list).find(AnsiUpperCase(name)) != AnsiString::npos;
 }
 
-// Every node of a tree, root first; each node is read and checked.
+}  // namespace
+
 std::vector<TUdbAddr> TreeNodes(TIndexItem& index, TBaseIOInterface* io) {
   std::vector<TUdbAddr> nodes;
   if (index.Root() == 0) return nodes;
@@ -65,6 +64,8 @@ std::vector<TUdbAddr> TreeNodes(TIndexItem& index, TBaseIOInterface* io) {
   }
   return nodes;
 }
+
+namespace {
 
 // Checks the record free runs against the table's blocks (disk tables).
 void CheckFreeRuns(TBaseIOInterface* io, const std::vector<TUdbAddr>& blocks) {
@@ -160,12 +161,7 @@ void TUdbDataSet::SetTableDef(TFieldDefs* fieldDefs, TIndexDefs* indexDefs) {
   def.SetDefaultBlobSize(defaultBlobSize_);
   def.SetEncryptionLevel(encryptionLevel_);
   def.SetEncrypted(encryptionLevel_ != encNone);
-  if (def.Encrypted()) {
-    std::vector<char> alt(tableName_.size(), 0);
-    XorCipher(tableName_.data(), alt.data(), kXorKeyBuffer.data(), 0, static_cast<int>(kXorKeyBuffer.size()),
-              static_cast<int>(tableName_.size()));
-    def.SetAltName(AnsiString(alt.data(), alt.size()));
-  }
+  if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(tableName_));
   if (tableName_.empty() || static_cast<int>(tableName_.size()) > kMaxNameLength)
     UdbDatabaseErrorFmt(udberr::kInvalidTableName, loc, kRangeText, nullptr, {tableName_, 1, kMaxNameLength});
   ValidateObjectName(tableName_, "Table");
@@ -432,6 +428,14 @@ int TUdbDataSet::CopyRawTableData(TUdbDataSet* dest) {
 
 void TUdbDataSet::EmptyTable() {
   CheckOpen();
+  // All or nothing, journalled; the bracket ends (and writes the header)
+  // before Done.
+  TCatalogueChange change(*dataBase_, memory_);
+  InternalEmptyTable();
+  change.Done();
+}
+
+void TUdbDataSet::InternalEmptyTable() {
   TAccessBracket bracket(*this, true);
   const bool takeHeader = !dataBase_->HeaderLocked();
   if (takeHeader) dataBase_->LockHeader(true);
@@ -540,6 +544,9 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
   const AnsiString backup = dataBase_->Directory() + base + ".udx";
   dataBase_->CopyDatabase(backup, true);
 
+  // From here on the change is all or nothing (and journalled): the table
+  // is closed before Done, so its header is written inside the change.
+  TCatalogueChange change(*dataBase_, false);
   TTableDef current;
   current.SetMemory(false);
   dataBase_->OpenTableDef(tableName_, &current);
@@ -580,21 +587,26 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
     }
     copyLosses_ = 0;
     int failed = 0;
-    DisableControls();
-    struct TEnable {
-      TUdbDataSet& ds;
-      ~TEnable() {
-        ds.EnableControls();
-        ds.autoIncSwitchedOff_ = false;
-        ds.copySourceNames_.clear();
-        try {
-          ds.CloseDataSet();
-        } catch (...) {
+    {
+      DisableControls();
+      struct TEnable {
+        TUdbDataSet& ds;
+        ~TEnable() {
+          ds.EnableControls();
+          ds.autoIncSwitchedOff_ = false;
+          ds.copySourceNames_.clear();
+          try {
+            ds.CloseDataSet();
+          } catch (...) {
+          }
         }
-      }
-    } enable{*this};
-    DataSetOpen();
-    failed = dataBase_->RebuildTable(tableName_, backup, this);
+      } enable{*this};
+      DataSetOpen();
+      failed = dataBase_->RebuildTable(tableName_, backup, this);
+    }
+    // Records that did not fit the new definition are reported, the change
+    // itself stays: the backup holds the table as it was.
+    change.Done();
     if (failed > 0 || copyLosses_ > 0)
       UdbDatabaseError(udberr::kDataLost, loc,
                        UdbFormat("%d records not copied and %d with values lost; the database before the change is kept in %s",
@@ -609,19 +621,22 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
     SetTableDef(details.DestFieldDefs, details.DestIndexDefs);
     keepGeneratorIds();
     dataBase_->StoreTableDef(tableDef_.get(), kStoreNewIndexes);
-    DisableControls();
-    struct TEnable {
-      TUdbDataSet& ds;
-      ~TEnable() {
-        ds.EnableControls();
-        try {
-          ds.CloseDataSet();
-        } catch (...) {
+    {
+      DisableControls();
+      struct TEnable {
+        TUdbDataSet& ds;
+        ~TEnable() {
+          ds.EnableControls();
+          try {
+            ds.CloseDataSet();
+          } catch (...) {
+          }
         }
-      }
-    } enable{*this};
-    DataSetOpen();
-    ReIndex(true);
+      } enable{*this};
+      DataSetOpen();
+      ReIndex(true);
+    }
+    change.Done();
     return;
   }
   if (fieldLevel == rsDefinitionOnly || indexLevel == rsDefinitionOnly) {
@@ -655,7 +670,9 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
       }
     }
     dataBase_->StoreTableDef(&changed, kStoreDefinition);
+    change.Done();
     return;
   }
   dataBase_->CloseTableDef(&current);
+  change.Done();
 }
