@@ -35,18 +35,7 @@ AnsiString JoinNames(const std::vector<TField*>& fields) {
 
 void GetFieldsList(std::vector<TField*>& list, TDataSet* dataSet, const AnsiString& fieldNames) {
   list.clear();
-  size_t start = 0;
-  while (start <= fieldNames.size()) {
-    size_t end = fieldNames.find(';', start);
-    if (end == std::string::npos) end = fieldNames.size();
-    AnsiString name = fieldNames.substr(start, end - start);
-    if (!name.empty()) {
-      TField* f = dataSet->FindField(name);
-      if (!f) DatabaseErrorFmt(dbconsts::SFieldNotFound, {name}, dataSet);
-      list.push_back(f);
-    }
-    start = end + 1;
-  }
+  dataSet->GetFieldList(list, fieldNames);  // FieldByName: "Field '%s' not found"
 }
 
 void SetFieldsValue(TDataSet* dataSet, const AnsiString& fieldNames, const Variant& value) {
