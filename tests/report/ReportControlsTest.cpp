@@ -122,7 +122,7 @@ TEST_F(DialogPages, TheFormShowsTheControlsAndItsAnswerDecides) {
   }
 }
 
-TEST(DialogControls, PropertiesByNameReachTheWrappedControls) {
+TEST_F(DialogPages, PropertiesByNameReachTheWrappedControls) {
   TrbTestEdit edit;
   edit.SetPropValue("Visible", false);
   EXPECT_FALSE(edit.Control()->Visible());
