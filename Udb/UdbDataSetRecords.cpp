@@ -8,7 +8,9 @@
 //     were when the bracket began);
 //   - otherwise every step that changed the table registers its undo, and
 //     a failure runs the undos in reverse order.
-// In both cases the caller's RecBuf is restored after a failure.
+// In both cases the caller's RecBuf, the record state and the copy of the
+// current record are restored after a failure, and the blob values of the
+// buffer stay pending until the change has succeeded: a retry writes it all.
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -25,7 +27,8 @@ using namespace udbcur;
 
 class TRecordChange {
  public:
-  explicit TRecordChange(TUdbDataSet& ds) : ds_(ds), savedRec_(ds.recBuf_) {
+  explicit TRecordChange(TUdbDataSet& ds)
+      : ds_(ds), savedRec_(ds.recBuf_), savedCopy_(ds.currentCopy_), savedState_(ds.recordState_) {
     if (ds.writeLocked_) return;
     ds.BeginWrite();
     began_ = true;
@@ -50,6 +53,8 @@ class TRecordChange {
     else
       RunUndos();
     ds_.recBuf_ = savedRec_;
+    ds_.currentCopy_ = savedCopy_;
+    ds_.recordState_ = savedState_;
   }
 
   bool Began() const { return began_; }
@@ -108,6 +113,8 @@ class TRecordChange {
 
   TUdbDataSet& ds_;
   std::vector<std::uint8_t> savedRec_;
+  std::vector<std::uint8_t> savedCopy_;
+  int savedState_;
   std::vector<std::uint8_t> savedHeader_;
   std::vector<std::function<void()>> undos_;
   TDiskMgr* implicit_ = nullptr;
@@ -411,7 +418,6 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   const TUdbAddr address = recordMgr_.AppendRecord(rec);
   PAYROLL_ASSERT(address != 0, "Add record. RecAddr = 0");
   change.OnUndo([this, address] { recordMgr_.DeleteRecord(address); });
-  recordMgr_.Blobs().MarkAllNotLoaded();
   Step("record");
 
   const auto copy = std::make_shared<const std::vector<std::uint8_t>>(rec, rec + RecordSize());
@@ -437,6 +443,9 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   RefreshDataSetIndex(address, true);  // each insert left its cursor on the new key
   AfterChange();
   change.Done();
+  // The new blob values go only now: should the change fail before, they
+  // stay in the record buffer for the retry to write again.
+  recordMgr_.Blobs().MarkAllNotLoaded();
   FreeChains(replaced, blobInterface_, tableName_);
 }
 
@@ -474,7 +483,6 @@ void TUdbDataSet::UpdateRecord() {
   Step("blobs");
   recordMgr_.WriteRecord(address, rec);
   change.OnUndo([this, address, old] { recordMgr_.WriteRecord(address, old.data()); });
-  recordMgr_.Blobs().MarkAllNotLoaded();
   Step("record");
 
   for (int i = 0; i < n; ++i) {
@@ -521,6 +529,9 @@ void TUdbDataSet::UpdateRecord() {
   RefreshDataSetIndex(address, true);
   AfterChange();
   change.Done();
+  // The new blob values go only now: should the change fail before, they
+  // stay in the record buffer for the retry to write again.
+  recordMgr_.Blobs().MarkAllNotLoaded();
   FreeChains(replaced, blobInterface_, tableName_);
   UnlockRecord(address);
 }

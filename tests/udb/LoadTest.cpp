@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,7 @@ struct TStats {
   int otherErrors = 0;   // anything else: a fault
   int badTotals = 0;     // a reader saw the sum changed
   int lastError = 0;
+  double connectMs = 0;  // SetConnected and opening the tables
   char lastText[240] = {};
   void Note(const EUdbDatabaseError& e) {
     lastError = e.ErrorCode();
@@ -118,6 +120,7 @@ TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed
   h.SetTableName("HIST");
   h.SetIndexName("PK");
   int logged = 0, dropped = 0;
+  const auto connecting = std::chrono::steady_clock::now();
   for (int attempt = 0;; ++attempt) {
     try {
       db.SetConnected(true);
@@ -129,6 +132,8 @@ TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed
       ++stats.retries;
     }
   }
+  stats.connectMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - connecting).count();
   int committedLogged = 0, committedDropped = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < end) {
@@ -195,6 +200,9 @@ TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed
 struct TRun {
   TStats writers;
   TStats readers;
+  int fewestCommits = -1;  // of one writer
+  int mostCommits = 0;
+  double slowestConnectMs = 0;
   int hung = 0;
   int crashed = 0;
   double seconds = 0;
@@ -247,6 +255,11 @@ TRun RunLoad(const std::string& dir, int writerCount, int readerCount, double se
       ++run.crashed;
     } else {
       TStats& sum = c.writer ? run.writers : run.readers;
+      if (c.writer) {
+        if (run.fewestCommits < 0 || s.commits < run.fewestCommits) run.fewestCommits = s.commits;
+        run.mostCommits = std::max(run.mostCommits, s.commits);
+      }
+      run.slowestConnectMs = std::max(run.slowestConnectMs, s.connectMs);
       sum.commits += s.commits;
       sum.retries += s.retries;
       sum.otherErrors += s.otherErrors;
@@ -307,10 +320,11 @@ TEST(LoadTest, WritersAndReadersInManyProcessesKeepTheTotalAndMakeProgress) {
     TRun run = RunLoad(dir.Native(), writers, 2, seconds);
     const double tps = run.writers.commits / run.seconds;
     if (writers == 1) single = tps;
-    std::printf("%d writers, 2 readers: %.0f commits/s (%.2f of one writer), %d writer retries, "
-                "%.0f totals/s, %d reader retries\n",
-                writers, tps, single > 0 ? tps / single : 0.0, run.writers.retries,
-                run.readers.commits / run.seconds, run.readers.retries);
+    std::printf("%d writers, 2 readers: %.0f commits/s (%.2f of one writer), %d to %d commits per writer, "
+                "%d writer retries, %.1f totals/s (%d in all), %d reader retries, slowest connect %.0f ms\n",
+                writers, tps, single > 0 ? tps / single : 0.0, run.fewestCommits, run.mostCommits,
+                run.writers.retries, run.readers.commits / run.seconds, run.readers.commits, run.readers.retries,
+                run.slowestConnectMs);
     EXPECT_EQ(run.hung, 0) << writers;
     EXPECT_EQ(run.crashed, 0) << writers;
     EXPECT_EQ(run.writers.otherErrors, 0) << writers << " writers, last error " << run.writers.lastText;
