@@ -53,8 +53,13 @@
 //
 // Damage.  Node byte counts, key lengths, leaf flags, child addresses and
 // the depth read from the file are checked when a node is read and raise
-// 8451 before anything is written.  Structural misuse raises 8581; our own
-// broken invariants raise the assertion failure of unit UdbIndexUnit.
+// 8451 before anything is written.  Every walk ends on any file: a step
+// into another leaf must reach keys beyond the last one seen, and a search
+// whose bound opens the next leaf must find that leaf's first key past the
+// bound (8451 otherwise), so nodes that lead back to leaves already passed
+// (a cycle, a child named twice) stop the walk.  Structural misuse raises
+// 8581; our own broken invariants raise the assertion failure of unit
+// UdbIndexUnit.
 #pragma once
 
 #include <cstdint>
