@@ -133,6 +133,21 @@ bool FindKeyOf(TIndexItem& index, const std::uint8_t* record) {
   return index.Find(kEqual) == 0 && index.Tree().KeyValid();
 }
 
+// A key change that failed for want of the file (a full disk, an I/O
+// error, a lock time-out at a spill) is reported as that failure: the
+// caller can free space or retry.  Other failures are the index's own.
+void PassOnFileFailure(const EUdbDatabaseError& e) {
+  switch (e.ErrorCode()) {
+    case udberr::kSystemFileIO:
+    case udberr::kReadFailure:
+    case udberr::kWriteFailure:
+    case udberr::kLockTimeout:
+      throw e;
+    default:
+      break;
+  }
+}
+
 void FreeChains(const std::vector<TUdbAddr>& chains, TBlobInterface& blobs, const AnsiString& table) {
   for (TUdbAddr a : chains) {
     try {
@@ -427,6 +442,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
       index->SetSearchKeyFromRecord(rec);
       index->Insert(address);
     } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
     }
     change.OnUndo([index, copy, address] {
@@ -492,7 +508,8 @@ void TUdbDataSet::UpdateRecord() {
       UdbDatabaseError(udberr::kInternal, loc, "Key not found in Index - " + IntToStr(i) + ". Index " + index->IndexName());
     try {
       index->Delete();
-    } catch (const EUdbDatabaseError&) {
+    } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseError(udberr::kInternal, loc,
                        "Failed to delete key from Index " + IntToStr(i) + ". Index " + index->IndexName());
     }
@@ -512,7 +529,8 @@ void TUdbDataSet::UpdateRecord() {
     try {
       index->SetSearchKeyFromRecord(rec);
       index->Insert(address);
-    } catch (const EUdbDatabaseError&) {
+    } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseError(udberr::kInternal, loc, "Failed to add key to index - Index " + IntToStr(i) + ". Index " + index->IndexName());
     }
     std::vector<std::uint8_t> copy(rec, rec + RecordSize());
@@ -575,7 +593,8 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
       UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
     try {
       index->DeleteAtCursor();
-    } catch (const EUdbDatabaseError&) {
+    } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
     }
     change.OnUndo([index, copy, address] {

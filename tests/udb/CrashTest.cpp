@@ -621,7 +621,7 @@ void SharedUseRounds() {
   Create(dir.Native(), false);
   std::mt19937 rng(4909);
   std::vector<int> reported;
-  int totals = 0, badTotals = 0;
+  int totals = 0, badTotals = 0, largeCommits = 0;
   std::atomic<std::int64_t> deadline{0};
   std::atomic<bool> done{false};
   std::thread watchdog([&] {
@@ -660,7 +660,7 @@ void SharedUseRounds() {
       ::close(fds[1]);
       children.push_back({pid, fds[0], roles[i]});
     }
-    ::usleep(static_cast<useconds_t>(150000 + rng() % 450000));
+    ::usleep(static_cast<useconds_t>(300000 + rng() % 600000));
     for (const TChild& c : children) ::kill(c.pid, SIGKILL);
     for (const TChild& c : children) {
       int status = 0;
@@ -674,6 +674,7 @@ void SharedUseRounds() {
           badTotals += value < 0;
         } else {
           reported.push_back(value);
+          largeCommits += c.role == kLarge;
         }
       }
       ::close(c.fd);
@@ -685,7 +686,8 @@ void SharedUseRounds() {
   }
   done = true;
   watchdog.join();
-  std::printf("%d rounds, %zu commits reported, %d totals read\n", SharedRounds(), reported.size(), totals);
+  std::printf("%d rounds, %zu log entries committed (%d in large transactions of 40), %d totals read\n",
+              SharedRounds(), reported.size(), largeCommits, totals);
   EXPECT_FALSE(reported.empty());
   EXPECT_GT(totals, 0);
 }
