@@ -458,11 +458,15 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   currentCopy_.assign(rec, rec + RecordSize());
   RefreshDataSetIndex(address, true);  // each insert left its cursor on the new key
   AfterChange();
+  // The replaced chains go last inside the change (nothing after them can
+  // fail): freed after it, their runs and the header's blob free-list head
+  // would be written outside the bracket and its page transaction, and the
+  // next bracket would read the old head back - the chains lost for good.
+  FreeChains(replaced, blobInterface_, tableName_);
   change.Done();
   // The new blob values go only now: should the change fail before, they
   // stay in the record buffer for the retry to write again.
   recordMgr_.Blobs().MarkAllNotLoaded();
-  FreeChains(replaced, blobInterface_, tableName_);
 }
 
 void TUdbDataSet::UpdateRecord() {
@@ -546,11 +550,9 @@ void TUdbDataSet::UpdateRecord() {
   // the start when it stayed, on the key inserted when it moved.
   RefreshDataSetIndex(address, true);
   AfterChange();
+  FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
   change.Done();
-  // The new blob values go only now: should the change fail before, they
-  // stay in the record buffer for the retry to write again.
-  recordMgr_.Blobs().MarkAllNotLoaded();
-  FreeChains(replaced, blobInterface_, tableName_);
+  recordMgr_.Blobs().MarkAllNotLoaded();  // as in AddRecord
   UnlockRecord(address);
 }
 
