@@ -646,11 +646,6 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   if (found) {
     const TUdbAddr address = index->CurrentRecordAddress();
     ReadIntoRecBuf(address, true);
-    // A walk goes on from the record it reached: a record that does not
-    // carry the key its entry holds would send it back for ever.
-    if (!index->Tree().CurrentEntryMatches(Rec()))
-      UdbDatabaseErrorFmt(udberr::kCorrupt, loc, "The record at %d does not carry its key in index %s", nullptr,
-                          {static_cast<std::int64_t>(address), index->IndexName()});
     TIndexItem* current = CurrentIndexOrNull();
     if (current != nullptr && current != index) {
       current->SetSearchKeyFromRecord(recBuf_.data());
