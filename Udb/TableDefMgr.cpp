@@ -74,6 +74,9 @@ int TBaseTableDefMgr::CreateCopy(const AnsiString& name, TTableDef* def, TTableH
   if (FindByName(name) >= 0) UdbDatabaseError(udberr::kObjectExists, location, name);
   if (def->InternalFields()->Count() > udbrec::kMaxFields)
     UdbDatabaseError(udberr::kFieldCountLimit, location, "A table holds at most 255 fields");
+  // A definition handed in is not yet stored, so too many indexes are the
+  // header's limit, not damage.
+  udbhdr::CheckHeaderSize(def->InternalIndexDefs()->Count());
   def->CheckIndexSequences(location);
   auto copy = std::make_unique<TTableDef>();
   copy->Assign(def);
@@ -225,22 +228,29 @@ void TDiskTableDefMgr::Open() {
 
 void TDiskTableDefMgr::Clear() { CloseAllCopies(headers_.get()); }
 
-void TDiskTableDefMgr::DropUnconnectedCopies() {
-  for (size_t i = defs_.size(); i-- > 0;) {
-    TTableDef* copy = defs_[i].get();
-    if (copy->ConnectionCount() > 0) continue;
-    TTableHeader* header = copy->Header();
-    copy->CloseIO();
-    if (header) {
-      header->SetDirty(false);  // its image belongs to the discarded pages
-      try {
-        headers_->CloseTable(header);
-      } catch (const std::exception& e) {
-        LogQuietly("Header not closed after a rollback: ", e);
-      }
+void TDiskTableDefMgr::DropCopy(int pos) {
+  TTableDef* copy = Items(pos);
+  TTableHeader* header = copy->Header();
+  copy->CloseIO();
+  if (header) {
+    header->SetDirty(false);  // written by the change that made it, or rolled back with it
+    try {
+      headers_->CloseTable(header);
+    } catch (const std::exception& e) {
+      LogQuietly("Header of a dropped copy not closed: ", e);
     }
-    defs_.erase(defs_.begin() + static_cast<std::ptrdiff_t>(i));
   }
+  defs_.erase(defs_.begin() + pos);
+}
+
+void TDiskTableDefMgr::DropUnconnectedCopies() {
+  for (int i = Count(); i-- > 0;)
+    if (Items(i)->ConnectionCount() <= 0) DropCopy(i);
+}
+
+void TDiskTableDefMgr::DropUnconnectedCopy(const AnsiString& name) {
+  const int pos = FindByName(name);
+  if (pos >= 0 && Items(pos)->ConnectionCount() <= 0) DropCopy(pos);
 }
 
 void TDiskTableDefMgr::NewIndexRoots(TTableDef* def, TTableHeader* header, TBaseIOInterface& io) {
@@ -330,6 +340,7 @@ void TDiskTableDefMgr::RestructureTableDef(TTableDef* def, const TRestructureReq
   if (def->Memory()) UdbDatabaseError(udberr::kInvalidOperation, loc, def->TableName());
   TTableHeader* header = def->Header();
   if (header == nullptr || !def->IOOpen()) UdbDatabaseError(udberr::kNotInitialized, loc, def->TableName());
+  udbhdr::CheckHeaderSize(def->InternalIndexDefs()->Count());  // as at create
   def->CheckIndexSequences(loc);
 
   const std::uint32_t autoInc = request.SetLastAutoInc ? request.LastAutoInc : header->LastAutoInc();
