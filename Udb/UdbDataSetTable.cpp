@@ -432,6 +432,8 @@ int TUdbDataSet::CopyRawTableData(TUdbDataSet* dest) {
 
 void TUdbDataSet::EmptyTable() {
   CheckOpen();
+  // Emptying deletes every record: it needs the right to delete data.
+  CheckPrivilegePresent(tableDef_->AccessMask(), kPrivDelete);
   TAccessBracket bracket(*this, true);
   const bool takeHeader = !dataBase_->HeaderLocked();
   if (takeHeader) dataBase_->LockHeader(true);
