@@ -7,6 +7,7 @@
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
 #include "app/PayReports.h"
+#include "app/StrCon.h"
 #include "platform/core/Files.h"
 #include "platform/core/Streams.h"
 #include "platform/data/Dataset.h"
@@ -22,8 +23,8 @@
 namespace payroll {
 
 AnsiString BonusSelectionSql(const AnsiString& departmentCode) {
-  return "select * from gzk where zgqk<>'厂内退养' and zgqk<>'退休职工' and zgbh like '" + departmentCode +
-         "%' order by zgbh";
+  return "select * from gzk where zgqk<>'厂内退养' and zgqk<>'退休职工' and zgbh like " +
+         QuotedStr(departmentCode + "%") + " order by zgbh";
 }
 
 void WriteBonusTemplate(const AnsiString& fileName) {

@@ -191,6 +191,38 @@ TEST(ReportTexts, PaySheetFiltersAndTheRetiredOrTemporaryGroups) {
   for (const auto& [code, refused] : groups) EXPECT_EQ(payroll::IsRetiredOrTemporaryGroup(code), refused) << code;
 }
 
+TEST(ReportTexts, ADepartmentCodeStaysOneLiteralInTheBonusSelectionAndThePaySheetFilters) {
+  TTestPayrollDb data;
+  auto selected = [&](const AnsiString& sql) {
+    TUdbQuery q;
+    q.SetDataBase(&data.DataBase());
+    q.SQL()->SetText(sql);
+    q.Open();
+    int n = 0;
+    for (q.First(); !q.Eof(); q.Next()) ++n;
+    return n;
+  };
+  TUdbTable* gzk = data.OpenTable("gzk");
+  auto filtered = [&](const AnsiString& filter) {
+    gzk->SetFiltered(false);
+    gzk->SetFilter(filter);
+    gzk->SetFiltered(true);
+    int n = 0;
+    for (gzk->First(); !gzk->Eof(); gzk->Next()) ++n;
+    return n;
+  };
+  ASSERT_GT(selected(payroll::BonusSelectionSql("01")), 0);
+  ASSERT_GT(filtered(payroll::PaySheetFilter(*payroll::PaySheetOf("职工工资单"), "01", "01")), 0);
+  // Codes with quotes in them: none is an employee's code prefix, so
+  // nothing is listed, and nothing else happens.
+  for (const char* code : {"01' or zgqk like '", "01'", "'"}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(selected(payroll::BonusSelectionSql(code)), 0);
+    for (const char* sheet : {"职工工资单", "年薪人员工资单", "临时工工资单"})
+      EXPECT_EQ(filtered(payroll::PaySheetFilter(*payroll::PaySheetOf(sheet), code, code)), 0) << sheet;
+  }
+}
+
 TEST(ReportTexts, RetirementCellsSplitTheCodeFromItsSuffix) {
   EXPECT_EQ(payroll::RetirementFieldText("F05*2", false), "[FrmData.TblGzk.\"F05\"*2]");
   EXPECT_EQ(payroll::RetirementFieldText("F05", true), "[SUM(FrmData.TblGzk.\"F05\")]");
