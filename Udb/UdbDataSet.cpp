@@ -663,7 +663,13 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
     // The position is the current index's, taken after it stands on the record.
     SetTrailer(Rec(), current ? current->CurrentRecNo() : index->CurrentRecNo(), address);
     recordState_ = 1;
-    if (readAheadActive_ && readAhead_.IndexOfAddress(address) < 0)
+    // A search that lands on a record outside a batch (a key search, a
+    // locate, the first or last record) reads no neighbours: most such
+    // callers want this one record, and a walk from it fills the buffer in
+    // its own direction at its first step.  Inside a batch (a window being
+    // read around the record) the centred fill serves both directions.
+    const bool positioned = readAheadDirection_ == kAheadCentred && batchMode_ == 0;
+    if (readAheadActive_ && !positioned && readAhead_.IndexOfAddress(address) < 0)
       FillReadAhead(readAheadSize_, readAheadDirection_, address);
     readAheadDirection_ = kAheadCentred;
   }

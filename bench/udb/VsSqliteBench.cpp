@@ -39,6 +39,8 @@
 // Run: build/bench/bench_VsSqliteBench
 //      PAYROLL_BENCH_MILLION=1 build/bench/bench_VsSqliteBench   (adds 1,000,000 rows)
 //      --benchmark_filter=/100000  picks one size.
+//      PAYROLL_BENCH_ROWS=3000 PAYROLL_BENCH_ROUNDS=1 valgrind --tool=callgrind ...
+//                                   (one small round under a profiler)
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <sqlite3.h>
@@ -726,6 +728,8 @@ void Register() {
   std::vector<int> sizes{10000, 100000};
   if (const char* million = std::getenv("PAYROLL_BENCH_MILLION"); million && *million && *million != '0')
     sizes.push_back(1000000);
+  // PAYROLL_BENCH_ROWS=n runs that size alone (a profiler's short run).
+  if (const char* n = std::getenv("PAYROLL_BENCH_ROWS"); n && std::atoi(n) > 0) sizes = {std::atoi(n)};
   for (int rows : sizes)
     benchmark::RegisterBenchmark(("VsSqlite/" + std::to_string(rows)).c_str(),
                                  [rows](benchmark::State& s) { RunSize(s, rows); })
