@@ -384,7 +384,8 @@ void TUdbDataSet::FlushHeader() {
   indexMgr_.WriteRoots();
   if (header->Dirty()) {
     header->WriteHeader();
-    readAhead_.Reset();
+    if (!aheadCurrent_) readAhead_.Reset();
+    aheadCurrent_ = false;
     // Our own write is no change to us: the next bracket keeps the caches
     // (every change of ours already dropped what it made stale).
     headerStamp_ = header->WriteCounter();

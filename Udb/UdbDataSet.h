@@ -357,7 +357,11 @@ class TUdbDataSet : public TDataSet {
   int CompareWithRangeKey(TIndexItem& index, bool side);
   bool IsSameRecord(const std::uint8_t* a, const std::uint8_t* b) const;
   bool AcceptRecordAt(TUdbAddr address);
-  void AfterChange();
+  // After a record's change: range flags, filter, read-ahead, header.
+  // keptAt names a record changed in place (no key moved): the read-ahead
+  // keeps its batch with that record's new content (every other record
+  // and every record number is as it was).
+  void AfterChange(TUdbAddr keptAt = 0);
   void Step(const AnsiString& step);
   void CollectMasterList();
   void SnapshotForUndo();
@@ -411,6 +415,9 @@ class TUdbDataSet : public TDataSet {
   std::uint8_t readAheadDirection_ = udbcur::kAheadNone;
   bool readAheadActive_ = false;
   int readAheadSize_ = 10;
+  // The batch was brought up to date with this connection's own changes
+  // since it was filled: the header write at the bracket's end leaves it.
+  bool aheadCurrent_ = false;
   std::uint64_t readAheadStamp_ = 0;
   bool autoIncSwitchedOff_ = false;
   // While this dataset receives a copy: destination field -> source field
