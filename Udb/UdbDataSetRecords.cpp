@@ -546,6 +546,14 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
     change.Done();
     return -1;
   }
+  // With a filter in force the cursor walks the filter's list, whose order
+  // need not be the index's (inside a query it is the address order): the
+  // record after the deleted one is its neighbour in that list.
+  TUdbAddr filterNext = 0, filterPrior = 0;
+  if (FilterActive()) {
+    filterNext = filterMgr_->MoveBy(address, 1);
+    filterPrior = filterMgr_->MoveBy(address, -1);
+  }
   std::uint8_t* rec = Rec();
   for (int i = 0; i < indexMgr_.Count(); ++i) {
     TIndexItem* index = indexMgr_.Items(i);
@@ -584,7 +592,18 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
   readAhead_.Reset();
   currentCopy_.assign(rec, rec + RecordSize());
   Put32(rec + RecordSize() + kTrailerKeyMarks, 0);
+  if (FilterActive()) {
+    InternalPrepareFilter();
+    const TUdbAddr at = filterNext != 0 && filterMgr_->Contains(filterNext)     ? filterNext
+                        : filterPrior != 0 && filterMgr_->Contains(filterPrior) ? filterPrior
+                                                                                : 0;
+    if (at != 0) {
+      ReadIntoRecBuf(at, true);
+      SetTrailer(Rec(), filterMgr_->RecordNumberOf(at), at);
+      recordState_ = 1;
+    }
+    return 0;
+  }
   if (InternalFind(kGreaterOrEqual, indexName_) || InternalFind(kLessOrEqual, indexName_)) CheckRange();
-  if (FilterActive()) InternalPrepareFilter();
   return 0;
 }
