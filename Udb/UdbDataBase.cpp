@@ -945,6 +945,7 @@ void TUdbDataBase::RenameTable(const AnsiString& oldName, const AnsiString& newN
     UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, "TUdbDataBase.RenameTable", "The table %s is in use", this,
                         {oldName});
   def.SetTableName(newName);
+  if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(newName));
   InternalUpdateTableDef(oldName, &def, false);
 }
 

@@ -444,8 +444,12 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   currentCopy_.assign(rec, rec + RecordSize());
   RefreshDataSetIndex(address, true);  // each insert left its cursor on the new key
   AfterChange();
-  change.Done();
+  // The replaced chains go last inside the change (nothing after them can
+  // fail): freed after it, their runs and the header's blob free-list head
+  // would be written outside the bracket and its page transaction, and the
+  // next bracket would read the old head back - the chains lost for good.
   FreeChains(replaced, blobInterface_, tableName_);
+  change.Done();
 }
 
 void TUdbDataSet::UpdateRecord() {
@@ -528,8 +532,8 @@ void TUdbDataSet::UpdateRecord() {
   // the start when it stayed, on the key inserted when it moved.
   RefreshDataSetIndex(address, true);
   AfterChange(std::find(moved.begin(), moved.end(), true) == moved.end() ? address : 0);
+  FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
   change.Done();
-  FreeChains(replaced, blobInterface_, tableName_);
   UnlockRecord(address);
 }
 
