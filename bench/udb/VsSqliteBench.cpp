@@ -376,7 +376,13 @@ class TEngineSide {
     db_.SetDirectory((dir + "/").c_str());
     db_.SetDataBaseName("GZ.udb");
     db_.SetFlushPolicy(fpNormal);
+    // Enciphered tables live only in an enciphered database.
+    if (level != encNone) {
+      db_.SetEncrypted(true);
+      db_.SetMasterKey("bench-key");
+    }
     db_.CreateDatabase();
+    if (level != encNone) db_.SetMasterKey("bench-key");
     db_.SetConnected(true);
     TUdbTable t;
     t.SetDataBase(&db_);
@@ -413,6 +419,7 @@ class TEngineSide {
   void Reopen() {
     table_.reset();
     db_.SetConnected(false);
+    if (db_.Encrypted()) db_.SetMasterKey("bench-key");  // cleared at every disconnect
     db_.SetConnected(true);
     OpenTable();
   }
