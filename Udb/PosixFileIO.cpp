@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "Udb/UdbFileIO.h"
@@ -111,6 +112,9 @@ class TPosixFileSystem : public TUdbFileSystem {
   }
 
   bool Remove(const AnsiString& path) override { return ::unlink(MapPath(path).c_str()) == 0; }
+  bool Rename(const AnsiString& from, const AnsiString& to) override {
+    return ::rename(MapPath(from).c_str(), MapPath(to).c_str()) == 0;
+  }
 
   bool SyncDirectoryOf(const AnsiString& path) override {
     std::string native = MapPath(path);

@@ -76,12 +76,24 @@ void TfrmMain::SpdBtnJJprintClick(TObject*) {
     ShowMessage(payroll::kNoBonusDepartment);
     return;
   }
+  const AnsiString path = ProgramFolder() + payroll::kBonusTemplate;
+  if (!FileExists(path)) {
+    ShowMessage(payroll::kMissingBonusTemplate);
+    return;
+  }
   rbDBDataSet->SetDataSet(Adoquery2);
   OpenBonusSelection();
   Adoquery2->EnableControls();
-  rbReport1->LoadFromFile(ProgramFolder() + payroll::kBonusTemplate);
-  rbReport1->ShowReport();
+  if (LoadBonusTemplate(path)) rbReport1->ShowReport();
   rbDBDataSet->SetDataSet(FrmData->TblGzk);
+}
+
+// The report keeps its previous template when this one cannot be read (it
+// has said why): that template must not be printed with the bonus rows.
+bool TfrmMain::LoadBonusTemplate(const AnsiString& path) {
+  if (rbReport1->LoadFromFile(path)) return true;
+  if (!FileExists(path)) ShowMessage(payroll::kMissingBonusTemplate);
+  return false;
 }
 
 void TfrmMain::PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bool landscape) {
@@ -97,9 +109,10 @@ void TfrmMain::PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bo
     return;
   }
   Adoquery2->EnableControls();
-  rbReport1->LoadFromFile(path);
-  if (rbReport1->Pages().Count() > 0)
-    ApplyPaper(rbReport1->Pages().Pages(0), paperIdx, paperWidth, paperHeight, landscape);
-  rbReport1->ShowReport();
+  if (LoadBonusTemplate(path)) {
+    if (rbReport1->Pages().Count() > 0)
+      ApplyPaper(rbReport1->Pages().Pages(0), paperIdx, paperWidth, paperHeight, landscape);
+    rbReport1->ShowReport();
+  }
   rbDBDataSet->SetDataSet(FrmData->TblGzk);
 }

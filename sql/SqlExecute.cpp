@@ -653,6 +653,13 @@ void TSqlRun::MainScan() {
       marks.push_back(ds->GetBookmark());
       ds->Next();
     }
+    // The filter has chosen the rows; the changes go without it (the WHERE
+    // is judged again on each row), so a change never makes the table
+    // rebuild its filter's list.
+    if (filterHandled && q.OnCancelFilter) {
+      filterHandled = false;
+      q.OnCancelFilter(q.Self(), ds, false);
+    }
     while (!marks.empty()) {
       TBookmark b = marks.back();
       marks.pop_back();

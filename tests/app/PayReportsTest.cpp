@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -27,6 +28,7 @@
 #include "app/PayrollProgram.h"
 #include "app/StartupForms.h"
 #include "platform/core/Files.h"
+#include "platform/core/Streams.h"
 #include "platform/core/Variant.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Buttons.h"
@@ -438,6 +440,39 @@ TEST_F(Reports, BonusSheetComesFromTheTemplateWithTheVariables) {
   DeleteFile(tmpl);
   CurBmBh = "01";
   Print("奖金发放表");
+  EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kMissingBonusTemplate});
+  EXPECT_EQ(previews, 1);
+}
+
+TEST_F(Reports, ADamagedOrMissingBonusTemplateIsReportedAndTheLastTemplateIsNotPrinted) {
+  const AnsiString tmpl = db->Folder() + "jjff.rbf";
+  payroll::WriteBonusTemplate(tmpl);
+  CurBmBh = "01";
+  frmMain->LblJJBm->SetCaption("总部");
+  frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint);
+  ASSERT_EQ(previews, 1);  // the report now holds the bonus template
+  {
+    TFileStream f(tmpl, fmOpenReadWrite);
+    f.SetSize(f.Size() / 2);  // cut in the middle of its objects
+  }
+  struct Entry {
+    const char* what;
+    std::function<void()> run;
+  } entries[] = {
+      {"bonus page button", [&] { frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint); }},
+      {"report page", [&] { Print("奖金发放表"); }},
+  };
+  for (const Entry& e : entries) {
+    SCOPED_TRACE(e.what);
+    dialogs.Boxes.clear();
+    e.run();
+    EXPECT_EQ(Texts(), std::vector<AnsiString>{"不支持的RBF格式"});
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(frmMain->rbDBDataSet->DataSet(), FrmData->TblGzk);
+  }
+  DeleteFile(tmpl);
+  dialogs.Boxes.clear();
+  frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint);
   EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kMissingBonusTemplate});
   EXPECT_EQ(previews, 1);
 }
