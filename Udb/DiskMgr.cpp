@@ -423,6 +423,9 @@ void TDiskMgr::UnlockHeader() {
 // --- locks ---------------------------------------------------------------------------
 
 int TDiskMgr::LockTable(int tableId, int lockType) {
+  // Another connection may have written since the last lock: pages read
+  // on ahead before it are no longer the file's.
+  file_.ForgetRun();
   int requested = lockType;
   if (InTransaction() && lockType == kUdbWriteLock) {
     lockType = kUdbReadLock;
@@ -478,6 +481,7 @@ bool TDiskMgr::RecoverJournal() {
 }
 
 void TDiskMgr::UnlockTable(int tableId) {
+  file_.ForgetRun();
   if (InTransaction() || !locks_) return;
   locks_->UnlockTable(tableId);
 }

@@ -111,8 +111,16 @@ class TPosixFileSystem : public TUdbFileSystem {
   AnsiString SpelledOnDisk(const AnsiString& path) override { return NativeToAnsiPath(MapPath(path)); }
 
   bool ExistsAsSpelled(const AnsiString& path) override {
+    // Asked for the journal at every table lock: the conversion of the
+    // name to the native spelling is remembered for the last name asked.
+    thread_local AnsiString lastPath;
+    thread_local std::string lastNative;
+    if (lastNative.empty() || path != lastPath) {
+      lastNative = MapPathAsSpelled(path);
+      lastPath = path;
+    }
     struct stat st;
-    return ::stat(MapPathAsSpelled(path).c_str(), &st) == 0;
+    return ::stat(lastNative.c_str(), &st) == 0;
   }
 
   bool IsReadOnly(const AnsiString& path) override {

@@ -375,13 +375,21 @@ void TUdbDataSet::Step(const AnsiString& step) {
   if (OnChangeStepForTest) OnChangeStepForTest(step);
 }
 
-void TUdbDataSet::AfterChange() {
+void TUdbDataSet::AfterChange(TUdbAddr keptAt) {
   atRangeStart_ = atRangeEnd_ = false;
   CheckRange();
   // The filter list is rebuilt at once: the header counter of our own
   // write does not make the next bracket rebuild it.
   if (FilterActive()) InternalPrepareFilter();
-  readAhead_.Reset();
+  if (keptAt != 0 && !FilterActive()) {
+    // A walk that edits row after row goes on from the batch.
+    if (TReadAheadBufferItem* item = readAhead_.ItemOfAddress(keptAt))
+      std::memcpy(item->RecordBuffer, Rec(), static_cast<size_t>(RecordSize()));
+    aheadCurrent_ = true;
+  } else {
+    readAhead_.Reset();
+    aheadCurrent_ = false;
+  }
   tableDef_->Header()->SetDirty(true);
 }
 
@@ -549,7 +557,7 @@ void TUdbDataSet::UpdateRecord() {
   // The current index's cursor stands on the record: on the key found at
   // the start when it stayed, on the key inserted when it moved.
   RefreshDataSetIndex(address, true);
-  AfterChange();
+  AfterChange(std::find(moved.begin(), moved.end(), true) == moved.end() ? address : 0);
   FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
   change.Done();
   recordMgr_.Blobs().MarkAllNotLoaded();  // as in AddRecord

@@ -397,6 +397,53 @@ TEST_F(GzkTable, DataSourceAndLinkFollowTheCursorAndDisableControlsBatches) {
   EXPECT_EQ(changes, 1);
 }
 
+// A walk that edits row after row goes on from its read-ahead batch: what
+// it then reads, both ways, must be the edited rows; a rolled-back walk
+// must read the rows as they were; an edit that moves a key must walk in
+// the new order.
+TEST_F(GzkTable, AWalkThatEditsEachRowReadsTheEditsBack) {
+  struct TCase {
+    const char* name;
+    bool rollback;
+  };
+  for (const TCase c : {TCase{"committed", false}, TCase{"rolled back", true}}) {
+    env.db.StartTransaction();
+    for (t.First(); !t.Eof(); t.Next()) {
+      t.Edit();
+      t.FieldByName("F01")->SetAsFloat(t.FieldByName("F01")->AsFloat() + 1);
+      t.Post();
+    }
+    if (c.rollback)
+      env.db.Rollback();
+    else
+      env.db.Commit();
+    const double added = c.rollback ? 0 : 1;
+    std::vector<double> forth, back;
+    for (t.First(); !t.Eof(); t.Next()) forth.push_back(t.FieldByName("F01")->AsFloat());
+    for (t.Last(); !t.Bof(); t.Prior()) back.insert(back.begin(), t.FieldByName("F01")->AsFloat());
+    std::vector<double> want;
+    for (const TRow& r : kRows) want.push_back(r.f01 + added);
+    EXPECT_EQ(forth, want) << c.name;
+    EXPECT_EQ(back, want) << c.name;
+    if (!c.rollback) {
+      // Back to the values of the fixture for the next case.
+      for (t.First(); !t.Eof(); t.Next()) {
+        t.Edit();
+        t.FieldByName("F01")->SetAsFloat(t.FieldByName("F01")->AsFloat() - 1);
+        t.Post();
+      }
+    }
+  }
+  t.First();
+  t.Next();
+  t.Edit();
+  t.FieldByName("ZGBH")->SetAsString("0900001");  // from second to last
+  t.Post();
+  t.Next();
+  EXPECT_TRUE(t.Eof());
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0102001", "0102002", "0201001", "0900001"}));
+}
+
 TEST_F(GzkTable, RollbackCancelsAPendingEditAndRestoresData) {
   env.db.StartTransaction();
   t.Edit();
