@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 
@@ -143,6 +145,48 @@ TEST(Dialogs, TheSystemFileDialogOpensInTheFolderTheSystemPathNames) {
   EXPECT_FALSE(system->OpenFile(request));
   EXPECT_EQ(shown, QString::fromStdString(backups));
   std::filesystem::remove_all(pattern);
+}
+
+// The system's save box speaks Chinese on every caption and button, and a
+// filter text that already names its pattern shows it once.
+TEST(Dialogs, TheSystemSaveBoxIsChineseAndNamesEachPatternOnce) {
+  EnsureUiApp();
+  const struct {
+    const char* filter;
+    QStringList shown;
+  } cases[] = {
+      {"PDF 文件 (*.pdf)|*.pdf", {ToQString("PDF 文件 (*.pdf)")}},
+      {"工资管理系统专用数据库文件(*.udb)|*.udb", {ToQString("工资管理系统专用数据库文件(*.udb)")}},
+      {"文本|*.txt;*.csv|全部|*.*", {ToQString("文本 (*.txt *.csv)"), ToQString("全部 (*.*)")}},
+  };
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter);
+    QString title;
+    QStringList filters, texts;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      title = dialog->windowTitle();
+      filters = dialog->nameFilters();
+      for (QLabel* l : dialog->findChildren<QLabel*>())
+        if (l->isVisible() && !l->text().isEmpty()) texts << l->text();
+      for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->isVisible()) texts << b->text();
+      dialog->reject();
+    });
+    TFileRequest request;
+    request.Filter = c.filter;
+    EXPECT_FALSE(system->SaveFile(request));
+    EXPECT_EQ(title, ToQString("另存为"));
+    EXPECT_EQ(filters, c.shown);
+    ASSERT_FALSE(texts.isEmpty());
+    // No English word on a label or button.
+    const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    for (const QString& t : texts) EXPECT_FALSE(word.match(t).hasMatch()) << t.toStdString();
+    EXPECT_TRUE(texts.contains(ToQString("文件名:")));
+    EXPECT_TRUE(texts.contains(ToQString("保存类型:")));
+  }
 }
 
 TEST(Dialogs, ShowMessageUsesTheApplicationTitle) {
