@@ -103,6 +103,16 @@ class TQtDialogService : public TDialogService {
       box.setDefaultButton(buttons[r.DefaultIndex]);
     for (size_t i = 0; i < buttons.size(); ++i)
       if (r.Buttons[i].Result == r.CloseResult) box.setEscapeButton(buttons[i]);
+    // The box takes the keyboard once shown, so that Enter presses its
+    // default button and Esc closes it even where no window manager hands
+    // the focus to a new window.
+    QMetaObject::invokeMethod(
+        &box,
+        [&box] {
+          box.raise();
+          box.activateWindow();
+        },
+        Qt::QueuedConnection);
     box.exec();
     for (size_t i = 0; i < buttons.size(); ++i)
       if (box.clickedButton() == buttons[i]) return r.Buttons[i].Result;

@@ -275,6 +275,22 @@ TEST_F(DemoReports, ACardFileAfterAFilteredReportCoversTheDepartmentChosenOnTheC
   EXPECT_EQ(frmMain->LblSelDir->Caption(), folder + "dept");  // the platform's form, no separator at the end
 }
 
+// A folder chosen on the card page is shown as the file system names it;
+// the wage export asked to use it writes its file inside that folder.
+TEST_F(DemoReports, TheCardPageFolderIsShownInTheFileSystemsFormAndUsedAsAFolder) {
+  ASSERT_TRUE(ForceDirectories(folder + "dept"));
+  dialogs.FileAnswers = {folder + "dept"};
+  frmMain->SptBtnSelPath->OnClick(frmMain->SptBtnSelPath);
+  EXPECT_EQ(frmMain->LblSelDir->Caption(), folder + "dept");
+  dialogs.Answers = {IDYES};  // use the folder shown
+  frmMain->ComboBoxGZJJ->SetText("工资");
+  frmMain->SptBtnexcel->OnClick(frmMain->SptBtnexcel);
+  ASSERT_FALSE(dialogs.Boxes.empty());
+  EXPECT_EQ(dialogs.Boxes.back().Text, payroll::kExportDone);
+  EXPECT_TRUE(FileExists(folder + "dept/" +
+                         payroll::ExportFileName(payroll::TExportKind::Wage, FormatDateTime("yyyymmdd", Date()))));
+}
+
 // Every report of the report page prints its whole page number inside the
 // page, on every paper the paper settings offer, upright and turned.
 TEST_F(DemoReports, EveryReportShowsItsWholePageNumberOnEveryPaper) {

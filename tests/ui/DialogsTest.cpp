@@ -4,8 +4,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
@@ -173,6 +176,9 @@ TEST(Dialogs, TheSystemSaveBoxIsChineseAndNamesEachPatternOnce) {
         if (l->isVisible() && !l->text().isEmpty()) texts << l->text();
       for (QPushButton* b : dialog->findChildren<QPushButton*>())
         if (b->isVisible()) texts << b->text();
+      for (QHeaderView* h : dialog->findChildren<QHeaderView*>())
+        for (int i = 0; h->model() && i < h->model()->columnCount(); ++i)
+          texts << h->model()->headerData(i, Qt::Horizontal).toString();
       dialog->reject();
     });
     TFileRequest request;
@@ -181,12 +187,48 @@ TEST(Dialogs, TheSystemSaveBoxIsChineseAndNamesEachPatternOnce) {
     EXPECT_EQ(title, ToQString("另存为"));
     EXPECT_EQ(filters, c.shown);
     ASSERT_FALSE(texts.isEmpty());
-    // No English word on a label or button.
+    // No English word on a label, button or column title.
     const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
     for (const QString& t : texts) EXPECT_FALSE(word.match(t).hasMatch()) << t.toStdString();
     EXPECT_TRUE(texts.contains(ToQString("文件名:")));
     EXPECT_TRUE(texts.contains(ToQString("保存类型:")));
   }
+}
+
+// The system's message box stands centred on the window in front (here the
+// main form) and takes the keyboard: Enter presses its default button.
+TEST(Dialogs, TheSystemMessageBoxIsCentredOnTheMainFormAndEnterPressesItsDefault) {
+  EnsureUiApp();
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  ASSERT_EQ(Application->MainForm(), main);
+  main->SetBounds(0, 0, 900, 500);
+  main->Show();
+  Pump();
+  QPoint boxCentre;
+  bool hadFocus = false;
+  QTimer::singleShot(100, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    boxCentre = box->frameGeometry().center();
+    QWidget* focus = QApplication::focusWidget();
+    hadFocus = focus && box->isAncestorOf(focus);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(hadFocus ? focus : box, &press);
+    QApplication::sendEvent(hadFocus ? focus : box, &release);
+  });
+  QTimer::singleShot(3000, [] {  // never left waiting
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->done(0);
+  });
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  const int result = system->ShowMessageBox(MessageBoxRequest("备份完成!", "工资", MB_OKCANCEL));
+  EXPECT_EQ(result, IDOK);
+  EXPECT_TRUE(hadFocus);
+  const QPoint mainCentre = main->Handle()->frameGeometry().center();
+  EXPECT_LE((boxCentre - mainCentre).manhattanLength(), 40) << boxCentre.x() << "," << boxCentre.y();
+  delete main;
+  Pump();
 }
 
 TEST(Dialogs, ShowMessageUsesTheApplicationTitle) {
