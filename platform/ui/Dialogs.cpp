@@ -106,9 +106,15 @@ class TQtDialogService : public TDialogService {
     // The box takes the keyboard once shown, so that Enter presses its
     // default button and Esc closes it even where no window manager hands
     // the focus to a new window.
+    // It stands centred on the window it belongs to (Qt's own placing
+    // allows for a frame that may not be there).
     QMetaObject::invokeMethod(
         &box,
         [&box] {
+          if (QWidget* owner = box.parentWidget()) {
+            const QRect frame = box.frameGeometry();
+            box.move(box.pos() + owner->window()->frameGeometry().center() - frame.center());
+          }
           box.raise();
           box.activateWindow();
         },

@@ -226,7 +226,7 @@ TEST(Dialogs, TheSystemMessageBoxIsCentredOnTheMainFormAndEnterPressesItsDefault
   EXPECT_EQ(result, IDOK);
   EXPECT_TRUE(hadFocus);
   const QPoint mainCentre = main->Handle()->frameGeometry().center();
-  EXPECT_LE((boxCentre - mainCentre).manhattanLength(), 40) << boxCentre.x() << "," << boxCentre.y();
+  EXPECT_LE((boxCentre - mainCentre).manhattanLength(), 4) << boxCentre.x() << "," << boxCentre.y();
   delete main;
   Pump();
 }
