@@ -63,6 +63,19 @@ class TDiskIOInterface::TFirstEmptyBracket {
   bool locked_ = false;
 };
 
+namespace {
+
+// A free run's first block is zero but for its next-run address and count:
+// a head that points at anything else (a table header, a record, a node)
+// is in use, and handing it out would overwrite it.
+bool OnlyRunHeaderSet(const std::uint8_t* block, int size) {
+  for (int i = 0; i < size; ++i)
+    if (block[i] != 0 && (i < udbfmt::kRunNext || i >= udbfmt::kRunHeaderSize)) return false;
+  return true;
+}
+
+}  // namespace
+
 TDiskIOInterface::TDiskIOInterface() { kind_ = kIOKindDisk; }
 
 TDiskIOInterface::~TDiskIOInterface() = default;
@@ -118,7 +131,8 @@ TUdbAddr TDiskIOInterface::AllocateNewAddress(int size, const void* data) {
     diskMgr_->ReadData(address, blockSize_, run, mode_, tableId_);
     const TUdbAddr next = GetU32(run + udbfmt::kRunNext);
     const std::uint32_t count = GetU32(run + udbfmt::kRunCount);
-    if (count == 0 || next == address || (count > 1 && address > 0xFFFFFFFFu - blockSize_))
+    if (count == 0 || next == address || (count > 1 && address > 0xFFFFFFFFu - blockSize_) ||
+        !OnlyRunHeaderSet(run, blockSize_))
       UdbDatabaseError(udberr::kCorrupt, loc, UdbFormat("Free block run at %u is damaged", {static_cast<long long>(address)}));
     if (count > 1) {
       PutU32(run + udbfmt::kRunCount, count - 1);
@@ -177,6 +191,38 @@ void TDiskIOInterface::ReleaseBlock(TUdbAddr address, int size) {
     NoteFirstEmpty(address);
   }
   bracket.Finish();
+}
+
+bool TDiskIOInterface::DropDamagedHead() {
+  const char* loc = "TDiskIOInterface.DropDamagedHead";
+  if (buffer_.empty()) UdbDatabaseError(udberr::kNotInitialized, loc);
+  if (globalHeaderItem_ == 0) return false;
+  TFirstEmptyBracket bracket(*this, loc);
+  const TUdbAddr head = firstEmpty_;
+  if (head == 0) {
+    bracket.Finish();
+    return false;
+  }
+  const TUdbAddr pageSize = static_cast<TUdbAddr>(diskMgr_->PageSize());
+  bool sound = false;
+  try {
+    const std::uint16_t owner = diskMgr_->MapPages().EntryOf(head - head % pageSize);
+    if (owner == static_cast<std::uint16_t>(tableId_ * 16 + usage_)) {
+      std::uint8_t* run = buffer_.data();
+      diskMgr_->ReadData(head, blockSize_, run, mode_, tableId_);
+      const TUdbAddr next = GetU32(run + udbfmt::kRunNext);
+      sound = GetU32(run + udbfmt::kRunCount) != 0 && next != head && OnlyRunHeaderSet(run, blockSize_);
+    }
+  } catch (const EUdbDatabaseError&) {
+    sound = false;  // an address the map or the file does not hold
+  }
+  if (!sound) {
+    UdbLogger().Log("DiskInterface", UdbFormat("Free block list at global item %d dropped: its head %u is not a free run",
+                                               {globalHeaderItem_, static_cast<long long>(head)}));
+    NoteFirstEmpty(0);
+  }
+  bracket.Finish();
+  return !sound;
 }
 
 void TDiskIOInterface::CheckAccess(TUdbAddr address, int size, const void* buffer, const char* location) const {

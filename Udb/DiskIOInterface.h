@@ -13,7 +13,8 @@
 // writes the caller's data, and a release writes the run before FirstEmpty
 // points at it, so a failed write can leak a block but never leaves the
 // free list pointing at data.  Run headers read from the file are checked
-// (count 0, a run that links to itself) and raise 8451 before any write.
+// (count 0, a run that links to itself, any byte set outside the two
+// items) and raise 8451 before any write.
 // Calls TDiskMgr (DiskMgr.h) and UdbErrors.
 #pragma once
 
@@ -45,6 +46,11 @@ class TDiskIOInterface : public TBaseIOInterface {
   void WriteBlockHeader(TUdbAddr address, int size, const void* buffer) override;
   void ReadBlockHeader(TUdbAddr address, int size, void* buffer) override;
   void ListBlocks(std::vector<TUdbAddr>& list) override;
+  // Database-wide lists only.  A head that is not a free run in a page of
+  // this owner (a block in use, a foreign page) is dropped under the header
+  // lock: the list starts afresh, the blocks it held stay unused, and
+  // nothing in use is written.  True when one was dropped (logged).
+  bool DropDamagedHead();
   void InvalidateCache(std::uint16_t tableId) override;
 
  private:

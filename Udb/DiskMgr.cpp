@@ -634,6 +634,16 @@ void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
 void TDiskMgr::Commit() {
   if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
+  // The commit ends the header lock with every other lock: a global header
+  // changed under it (free-run heads, map hints) goes into this commit, or
+  // the next lock would read the old one back and hand out blocks that
+  // are in use.
+  if (header_ && header_->Loaded() && header_->Dirty() && (headerReadLocked_ || headerWriteLocked_)) {
+    const bool wasWrite = headerWriteLocked_;
+    headerWriteLocked_ = true;
+    WriteHeader();
+    headerWriteLocked_ = wasWrite;
+  }
   // A transaction that wrote nothing only lets its locks go: raising them
   // would hold off others for nothing.
   if (locks_ && file_.HasPendingPages()) {

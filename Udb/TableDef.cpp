@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "Udb/DiskIOInterface.h"
+#include "Udb/EngineKeys.h"
 #include "Udb/TableHeader.h"
 #include "Udb/UdbErrors.h"
+#include "Udb/XorCipher.h"
 #include "platform/core/AnsiText.h"
 
 PAYROLL_PUBLISH(TTableDef) {
@@ -49,6 +51,13 @@ TTableDef::TTableDef(TComponent* owner)
       internalIndexDefs_(std::make_unique<TInternalIndexDefs>()) {}
 
 TTableDef::~TTableDef() { CloseIO(); }
+
+AnsiString TTableDef::EncipheredName(const AnsiString& tableName) {
+  std::vector<char> alt(tableName.size(), 0);
+  XorCipher(tableName.data(), alt.data(), kXorKeyBuffer.data(), 0, static_cast<int>(kXorKeyBuffer.size()),
+            static_cast<int>(tableName.size()));
+  return AnsiString(alt.data(), alt.size());
+}
 
 std::uint8_t TTableDef::CipherMode() const {
   switch (encryptionLevel_) {

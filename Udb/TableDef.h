@@ -52,6 +52,10 @@ class TTableDef : public TComponent {
   void SetTableName(const AnsiString& v) { tableName_ = v; }
   const AnsiString& AltName() const { return altName_; }
   void SetAltName(const AnsiString& v) { altName_ = v; }
+  // The AltName of an enciphered table: its name under the XOR page cipher
+  // over the built-in key buffer from key position 0.  It follows every
+  // rename; opening the table compares the two (8961).
+  static AnsiString EncipheredName(const AnsiString& tableName);
   const AnsiString& Version() const { return version_; }
   void SetVersion(const AnsiString& v) { version_ = v; }
   const AnsiString& OS() const { return os_; }

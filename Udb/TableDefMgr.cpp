@@ -225,6 +225,24 @@ void TDiskTableDefMgr::Open() {
 
 void TDiskTableDefMgr::Clear() { CloseAllCopies(headers_.get()); }
 
+void TDiskTableDefMgr::DropUnconnectedCopies() {
+  for (size_t i = defs_.size(); i-- > 0;) {
+    TTableDef* copy = defs_[i].get();
+    if (copy->ConnectionCount() > 0) continue;
+    TTableHeader* header = copy->Header();
+    copy->CloseIO();
+    if (header) {
+      header->SetDirty(false);  // its image belongs to the discarded pages
+      try {
+        headers_->CloseTable(header);
+      } catch (const std::exception& e) {
+        LogQuietly("Header not closed after a rollback: ", e);
+      }
+    }
+    defs_.erase(defs_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
 void TDiskTableDefMgr::NewIndexRoots(TTableDef* def, TTableHeader* header, TBaseIOInterface& io) {
   std::vector<std::uint8_t> leaf(static_cast<size_t>(io.BlockSize()), 0);
   udbfmt::PutU32(leaf.data(), kEmptyLeafMark);

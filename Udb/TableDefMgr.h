@@ -128,6 +128,10 @@ class TDiskTableDefMgr : public TBaseTableDefMgr {
   // without map address).
   void Open() override;
   void Clear() override;
+  // After a rollback: every copy no dataset holds is dropped unwritten (a
+  // table created, restructured or deleted in the rolled-back pages is
+  // read afresh from the file at its next open).  Never throws.
+  void DropUnconnectedCopies();
 
  private:
   TDiskMgr* Disk() const;

@@ -382,6 +382,10 @@ void TUdbDataBase::DoConnect() {
     Login();
     disk_->SetMasterKey(masterKey_);
     if (encrypted_ || secured_) disk_->VerifySecurityHeader();
+    // Files written before commits carried the global header could have
+    // the head of a table-header list left on a header in use.
+    if (!readOnly_)
+      for (TDiskIOInterface* io : {systemHdrIO_.get(), tableHdrIO_.get()}) io->DropDamagedHead();
     OpenSystemTables();
     if (secured_) LogonSecured();
   } catch (...) {
@@ -941,6 +945,7 @@ void TUdbDataBase::RenameTable(const AnsiString& oldName, const AnsiString& newN
     UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, "TUdbDataBase.RenameTable", "The table %s is in use", this,
                         {oldName});
   def.SetTableName(newName);
+  if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(newName));
   InternalUpdateTableDef(oldName, &def, false);
 }
 
@@ -1092,12 +1097,12 @@ void TUdbDataBase::Rollback() {
   for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_))
     if (ds->Active() && (ds->State() == dsEdit || ds->State() == dsInsert)) ds->Cancel();
   disk_->Rollback();
+  ForgetRolledBackState();
   // The rollback itself has happened; a table that cannot be shown afresh
   // now (another connection holds its lock) re-reads at its next access,
   // since its caches are dropped.
   for (TUdbDataSet* ds : std::vector<TUdbDataSet*>(clients_)) {
     if (!ds->CursorOpen()) continue;
-    ds->ResetIndexCaches();
     try {
       if (ds->Active()) ds->Refresh();
     } catch (const EUdbDatabaseError& e) {
@@ -1105,4 +1110,21 @@ void TUdbDataBase::Rollback() {
       UdbLogger().Log(ds->TableName(), AnsiString("Not refreshed after rollback: ") + e.what());
     }
   }
+}
+
+void TUdbDataBase::RollbackChange() {
+  if (!disk_ || !disk_->InTransaction()) return;
+  try {
+    disk_->Rollback();
+  } catch (const std::exception& e) {
+    UdbLogger().Log("TUdbDataBase", AnsiString("Rollback of a failed change failed: ") + e.what());
+  }
+  ForgetRolledBackState();
+}
+
+void TUdbDataBase::ForgetRolledBackState() {
+  for (TDiskTableDefMgr* mgr : {systemMgr_.get(), userMgr_.get()})
+    if (mgr) mgr->DropUnconnectedCopies();
+  for (TUdbDataSet* ds : clients_)
+    if (ds->CursorOpen()) ds->ResetIndexCaches();
 }

@@ -205,8 +205,13 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   // Cancels pending edits of the open datasets, discards the transaction's
   // page writes and shows every open dataset the restored data.
   void Rollback() override;
+  void RollbackChange() override;
 
  private:
+  // After a rollback: the managers' unconnected copies go (a table created
+  // or restructured inside the transaction would otherwise stay listed as
+  // it was), and the open datasets read their headers and roots afresh.
+  void ForgetRolledBackState();
   bool IsMemory() const;
   AnsiString FileName() const { return directory_ + name_; }
   TUdbFileSystem& Fs() const;

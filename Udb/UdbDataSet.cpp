@@ -9,11 +9,9 @@
 
 #include "Udb/DBLogger.h"
 #include "Udb/DiskMgr.h"
-#include "Udb/EngineKeys.h"
 #include "Udb/TableHeader.h"
 #include "Udb/UdbDataSetInt.h"
 #include "Udb/UdbFilterMgr.h"
-#include "Udb/XorCipher.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/SysInfo.h"
 #include "platform/data/DBConsts.h"
@@ -168,14 +166,8 @@ void TUdbDataSet::DataSetOpen() {
   tableDef_->SetMemory(memory_);
   dataBase_->OpenTableDef(tableName_, tableDef_.get());
   try {
-    if (tableDef_->Encrypted()) {
-      const AnsiString& alt = tableDef_->AltName();
-      std::vector<char> plain(alt.size() + 1, 0);
-      XorCipher(alt.data(), plain.data(), kXorKeyBuffer.data(), 0, static_cast<int>(kXorKeyBuffer.size()),
-                static_cast<int>(alt.size()));
-      if (AnsiString(plain.data(), alt.size()) != tableDef_->TableName())
-        UdbDatabaseError(udberr::kCorruptHeader, loc, "The encrpytion key is not valid or corrupted");
-    }
+    if (tableDef_->Encrypted() && tableDef_->AltName() != TTableDef::EncipheredName(tableDef_->TableName()))
+      UdbDatabaseError(udberr::kCorruptHeader, loc, "The encrpytion key is not valid or corrupted");
     readOnly_ = readOnly_ || (dataBase_->ReadOnly() && !memory_);
     InternalOpenDataSet();
   } catch (...) {

@@ -16,6 +16,14 @@ inline std::uint32_t Get32(const std::uint8_t* p) { return udbfmt::GetU32(p); }
 inline void Put32(std::uint8_t* p, std::uint32_t v) { udbfmt::PutU32(p, v); }
 }  // namespace udbcur
 
+class TBaseIOInterface;
+class TIndexItem;
+
+// Every node of an index's tree, root first; each node is read and checked
+// (8451 for a node met twice).  Used to free a tree and by the space check
+// of the tests.
+std::vector<TUdbAddr> TreeNodes(TIndexItem& index, TBaseIOInterface* io);
+
 // Begins a read or write bracket unless one of that kind is held, and ends
 // the bracket it began when it goes out of scope.
 class TAccessBracket {

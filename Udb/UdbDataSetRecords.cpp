@@ -436,8 +436,12 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   currentCopy_.assign(rec, rec + RecordSize());
   RefreshDataSetIndex(address, true);  // each insert left its cursor on the new key
   AfterChange();
-  change.Done();
+  // The replaced chains go last inside the change (nothing after them can
+  // fail): freed after it, their runs and the header's blob free-list head
+  // would be written outside the bracket and its page transaction, and the
+  // next bracket would read the old head back - the chains lost for good.
   FreeChains(replaced, blobInterface_, tableName_);
+  change.Done();
 }
 
 void TUdbDataSet::UpdateRecord() {
@@ -520,8 +524,8 @@ void TUdbDataSet::UpdateRecord() {
   // the start when it stayed, on the key inserted when it moved.
   RefreshDataSetIndex(address, true);
   AfterChange();
+  FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
   change.Done();
-  FreeChains(replaced, blobInterface_, tableName_);
   UnlockRecord(address);
 }
 
@@ -537,6 +541,14 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
   if (buf != nullptr && (address == 0 || !AcceptRecordAt(address) || !IsSameRecord(filterBuf_.data(), buf))) {
     change.Done();
     return -1;
+  }
+  // With a filter in force the cursor walks the filter's list, whose order
+  // need not be the index's (inside a query it is the address order): the
+  // record after the deleted one is its neighbour in that list.
+  TUdbAddr filterNext = 0, filterPrior = 0;
+  if (FilterActive()) {
+    filterNext = filterMgr_->MoveBy(address, 1);
+    filterPrior = filterMgr_->MoveBy(address, -1);
   }
   std::uint8_t* rec = Rec();
   for (int i = 0; i < indexMgr_.Count(); ++i) {
@@ -576,7 +588,18 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
   readAhead_.Reset();
   currentCopy_.assign(rec, rec + RecordSize());
   Put32(rec + RecordSize() + kTrailerKeyMarks, 0);
+  if (FilterActive()) {
+    InternalPrepareFilter();
+    const TUdbAddr at = filterNext != 0 && filterMgr_->Contains(filterNext)     ? filterNext
+                        : filterPrior != 0 && filterMgr_->Contains(filterPrior) ? filterPrior
+                                                                                : 0;
+    if (at != 0) {
+      ReadIntoRecBuf(at, true);
+      SetTrailer(Rec(), filterMgr_->RecordNumberOf(at), at);
+      recordState_ = 1;
+    }
+    return 0;
+  }
   if (InternalFind(kGreaterOrEqual, indexName_) || InternalFind(kLessOrEqual, indexName_)) CheckRange();
-  if (FilterActive()) InternalPrepareFilter();
   return 0;
 }

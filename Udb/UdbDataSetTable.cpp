@@ -21,11 +21,9 @@
 #include "Udb/DBLogger.h"
 #include "Udb/DiskIOInterface.h"
 #include "Udb/DiskMgr.h"
-#include "Udb/EngineKeys.h"
 #include "Udb/RestructureDefs.h"
 #include "Udb/TableHeader.h"
 #include "Udb/UdbDataSetInt.h"
-#include "Udb/XorCipher.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Streams.h"
 #include "platform/data/FieldDefs.h"
@@ -44,7 +42,8 @@ bool NameListed(const AnsiString& list, const AnsiString& name) {
   return AnsiUpperCase(list).find(AnsiUpperCase(name)) != AnsiString::npos;
 }
 
-// Every node of a tree, root first; each node is read and checked.
+}  // namespace
+
 std::vector<TUdbAddr> TreeNodes(TIndexItem& index, TBaseIOInterface* io) {
   std::vector<TUdbAddr> nodes;
   if (index.Root() == 0) return nodes;
@@ -65,6 +64,8 @@ std::vector<TUdbAddr> TreeNodes(TIndexItem& index, TBaseIOInterface* io) {
   }
   return nodes;
 }
+
+namespace {
 
 // Checks the record free runs against the table's blocks (disk tables).
 void CheckFreeRuns(TBaseIOInterface* io, const std::vector<TUdbAddr>& blocks) {
@@ -160,12 +161,7 @@ void TUdbDataSet::SetTableDef(TFieldDefs* fieldDefs, TIndexDefs* indexDefs) {
   def.SetDefaultBlobSize(defaultBlobSize_);
   def.SetEncryptionLevel(encryptionLevel_);
   def.SetEncrypted(encryptionLevel_ != encNone);
-  if (def.Encrypted()) {
-    std::vector<char> alt(tableName_.size(), 0);
-    XorCipher(tableName_.data(), alt.data(), kXorKeyBuffer.data(), 0, static_cast<int>(kXorKeyBuffer.size()),
-              static_cast<int>(tableName_.size()));
-    def.SetAltName(AnsiString(alt.data(), alt.size()));
-  }
+  if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(tableName_));
   if (tableName_.empty() || static_cast<int>(tableName_.size()) > kMaxNameLength)
     UdbDatabaseErrorFmt(udberr::kInvalidTableName, loc, kRangeText, nullptr, {tableName_, 1, kMaxNameLength});
   ValidateObjectName(tableName_, "Table");

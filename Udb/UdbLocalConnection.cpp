@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "Udb/DBLogger.h"
 #include "Udb/DiskMgr.h"
 #include "Udb/RestructureDefs.h"
 #include "Udb/TableHeader.h"
@@ -253,4 +254,12 @@ void TUdbLocalConnection::Rollback() {
   disk_->Rollback();
   for (TUdbDataSet* ds : clients_)
     if (ds->CursorOpen()) ds->ResetIndexCaches();
+}
+
+void TUdbLocalConnection::RollbackChange() {
+  try {
+    Rollback();
+  } catch (const std::exception& e) {
+    UdbLogger().Log("TUdbLocalConnection", AnsiString("Rollback of a failed change failed: ") + e.what());
+  }
 }

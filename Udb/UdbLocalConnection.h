@@ -65,6 +65,7 @@ class TUdbLocalConnection : public TUdbTableServices {
   void StartTransaction() override;
   void Commit() override;
   void Rollback() override;
+  void RollbackChange() override;
 
  private:
   TBaseTableDefMgr& MgrFor(bool memory) const;

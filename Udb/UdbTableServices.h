@@ -85,4 +85,50 @@ class TUdbTableServices {
   virtual void StartTransaction() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+  // Discards the page transaction of a change that failed (a catalogue
+  // change of its own): the pages are dropped and every cached view of
+  // the catalogue and of open tables is read afresh; pending edits of the
+  // open datasets stay.  Never throws.
+  virtual void RollbackChange() = 0;
+};
+
+// A change of the catalogue (creating, restructuring, renaming, emptying
+// or deleting a table, creating or dropping an index) is all or nothing,
+// and a crash in the middle leaves the file as before or as after: outside
+// a transaction it runs in a page transaction of its own, journalled at
+// its commit (Done); a failure before Done rolls it back.  Inside the
+// caller's transaction it is part of that one.  Memory tables and the
+// in-memory database have no page transaction.
+//
+// Use:  TCatalogueChange change(db, def->Memory());
+//       { THeaderScope header(db); ...every write of the change... }
+//       change.Done();   // after the header lock is given back, so the
+//                        // global header goes into the transaction
+class TCatalogueChange {
+ public:
+  TCatalogueChange(TUdbTableServices& db, bool memory) : db_(db) {
+    if (memory || db.DiskMgr() == nullptr || db.InTransaction()) return;
+    db.StartTransaction();
+    own_ = true;
+  }
+  ~TCatalogueChange() {
+    if (own_) db_.RollbackChange();
+  }
+  TCatalogueChange(const TCatalogueChange&) = delete;
+  TCatalogueChange& operator=(const TCatalogueChange&) = delete;
+
+  void Done() {
+    if (!own_) return;
+    own_ = false;
+    try {
+      db_.Commit();
+    } catch (...) {
+      db_.RollbackChange();
+      throw;
+    }
+  }
+
+ private:
+  TUdbTableServices& db_;
+  bool own_ = false;
 };

@@ -87,6 +87,80 @@ void CreateGzk(TUdbDataBase& db) {
   t.Close();
 }
 
+// An "emp" table of payroll-shaped rows: a department code, an indexed
+// employee code, pay items; the values repeat in a fixed pattern so each
+// condition below matches rows spread over the whole table.
+void CreateEmp(TUdbDataBase& db, int rows) {
+  TUdbTable t;
+  t.SetDataBase(&db);
+  t.SetTableName("emp");
+  t.FieldDefs()->Add("ZGBH", ftString, 15);
+  t.FieldDefs()->Add("BMBH", ftString, 10);
+  t.FieldDefs()->Add("F05", ftFloat);
+  t.FieldDefs()->Add("N", ftInteger);
+  t.IndexDefs()->Add("GI", "ZGBH", TIndexOptions());
+  t.IndexDefs()->Add("BI", "BMBH", TIndexOptions());
+  t.CreateTable();
+  t.Open();
+  for (int r = 0; r < rows; ++r) {
+    char code[16], dept[8];
+    std::snprintf(code, sizeof code, "%07d", (r * 7919) % 1000003);
+    std::snprintf(dept, sizeof dept, "%04d", 100 * (r % 10) + 5);
+    t.Append();
+    t.FieldByName("ZGBH")->SetAsString(code);
+    t.FieldByName("BMBH")->SetAsString(dept);
+    t.FieldByName("F05")->SetAsFloat((r * 37) % 10000);
+    t.FieldByName("N")->SetAsInteger(r);
+    t.Post();
+  }
+  t.Close();
+}
+
+int CountWhere(TUdbQuery& q, const AnsiString& where) {
+  q.SQL()->SetText("select count(*) from emp where " + where);
+  q.Open();
+  const int n = q.Fields()->Fields(0)->AsInteger();
+  q.Close();
+  return n;
+}
+
+// A change whose WHERE is pushed down to the table's filter walks the
+// filtered table: the walk must visit every matching row once, also when
+// the change takes the row out of the filter or moves it in an index.
+TEST(UdbQueryChanges, DeleteAndUpdateReachEveryMatchingRow) {
+  struct {
+    const char* statement;
+    const char* matching;  // the rows the statement must reach, counted before
+    const char* after;     // a condition no row may meet afterwards
+  } cases[] = {
+      {"delete from emp where f05 < 1000", "f05 < 1000", "f05 < 1000"},
+      {"delete from emp where bmbh='0305'", "bmbh='0305'", "bmbh='0305'"},
+      {"delete from emp where f05 > 9000", "f05 > 9000", "f05 > 9000"},
+      {"delete from emp where f05 + 0 < 1000", "f05 < 1000", "f05 < 1000"},
+      {"delete from emp where zgbh >= '0500000'", "zgbh >= '0500000'", "zgbh >= '0500000'"},
+      {"update emp set f05 = 5000 where f05 < 1000", "f05 < 1000", "f05 < 1000"},
+      {"update emp set f05 = f05 + 20000 where f05 < 1000", "f05 < 1000", "f05 < 1000 or f05 >= 21000"},
+      {"update emp set bmbh = '0905' where bmbh = '0305'", "bmbh = '0305'", "bmbh = '0305'"},
+      {"update emp set zgbh = 'X' + zgbh where zgbh < '0300000'", "zgbh < '0300000'", "zgbh < '0300000'"},
+      {"update emp set bmbh = '0305' where bmbh = '0205'", "bmbh = '0205'", "bmbh = '0205'"},
+  };
+  for (const auto& c : cases) {
+    TDb env;
+    CreateEmp(env.db, 2000);
+    TUdbQuery q;
+    q.SetDataBase(&env.db);
+    const int total = CountWhere(q, "n >= 0");
+    const int matching = CountWhere(q, c.matching);
+    ASSERT_GT(matching, 2) << c.statement;
+    q.SQL()->SetText(c.statement);
+    q.ExecSQL();
+    EXPECT_EQ(q.RowsAffected(), matching) << c.statement;
+    EXPECT_EQ(CountWhere(q, c.after), 0) << c.statement;
+    const bool deletes = AnsiString(c.statement).rfind("delete", 0) == 0;
+    EXPECT_EQ(CountWhere(q, "n >= 0"), deletes ? total - matching : total) << c.statement;
+  }
+}
+
 class UdbQueryTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CatalogueCheck.h"
 #include "MemFileSystem.h"
 #include "UdbTestSupport.h"
 #include "Udb/RestructureDefs.h"
@@ -489,6 +490,25 @@ TEST_F(TNotes, BlobStreamsWriteOnFreeAndCancelDropsThem) {
   EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "第一条备注+");
   // Writing outside an edit is refused.
   EXPECT_ANY_THROW(OpenBlobStream(t.FieldByName("NOTE"), bmWrite, &t));
+}
+
+// A memo replaced by another value, by an empty one or by a longer one
+// gives its old chain back to the table's free blob runs: the space check
+// finds every blob block either in a chain or free.
+TEST_F(TNotes, ReplacingAMemoGivesItsOldBlocksBack) {
+  const std::vector<std::pair<size_t, size_t>> cases = {{100, 0}, {100, 7000}, {6000, 2}, {6000, 7000}};
+  int id = 0;
+  for (const auto& [before, after] : cases) {
+    SCOPED_TRACE(std::to_string(before) + " -> " + std::to_string(after));
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(++id);
+    t.FieldByName("NOTE")->SetAsString(AnsiString(std::string(before, 'x')));
+    t.Post();
+    t.Edit();
+    t.FieldByName("NOTE")->SetAsString(AnsiString(std::string(after, 'y')));
+    t.Post();
+    EXPECT_EQ(CheckFileSpace(env.db), std::vector<std::string>{});
+  }
 }
 
 TEST_F(TNotes, DateFieldKeepsOnlyTheDayAndDateTimeRoundTrips) {
