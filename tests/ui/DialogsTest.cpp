@@ -207,20 +207,30 @@ TEST(Dialogs, TheSystemMessageBoxIsCentredOnTheMainFormAndEnterPressesItsDefault
   Pump();
   QPoint boxCentre;
   bool hadFocus = false;
-  QTimer::singleShot(100, [&] {
+  // Looks for the shown box every 20 ms (it is placed and given the keyboard
+  // once its loop runs), presses Enter where the keyboard is, and closes it
+  // after three seconds whatever happened.
+  int tries = 0;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return;
-    boxCentre = box->frameGeometry().center();
     QWidget* focus = QApplication::focusWidget();
+    if (++tries < 150 && !(focus && box->isAncestorOf(focus))) return;
+    poll.stop();
+    boxCentre = box->frameGeometry().center();
     hadFocus = focus && box->isAncestorOf(focus);
+    if (!hadFocus) {
+      box->done(0);
+      return;
+    }
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-    QApplication::sendEvent(hadFocus ? focus : box, &press);
-    QApplication::sendEvent(hadFocus ? focus : box, &release);
+    QApplication::sendEvent(focus, &press);
+    QApplication::sendEvent(focus, &release);
   });
-  QTimer::singleShot(3000, [] {  // never left waiting
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->done(0);
-  });
+  poll.start();
   const std::unique_ptr<TDialogService> system = CreateQtDialogService();
   const int result = system->ShowMessageBox(MessageBoxRequest("备份完成!", "工资", MB_OKCANCEL));
   EXPECT_EQ(result, IDOK);
