@@ -225,22 +225,29 @@ void TDiskTableDefMgr::Open() {
 
 void TDiskTableDefMgr::Clear() { CloseAllCopies(headers_.get()); }
 
-void TDiskTableDefMgr::DropUnconnectedCopies() {
-  for (size_t i = defs_.size(); i-- > 0;) {
-    TTableDef* copy = defs_[i].get();
-    if (copy->ConnectionCount() > 0) continue;
-    TTableHeader* header = copy->Header();
-    copy->CloseIO();
-    if (header) {
-      header->SetDirty(false);  // its image belongs to the discarded pages
-      try {
-        headers_->CloseTable(header);
-      } catch (const std::exception& e) {
-        LogQuietly("Header not closed after a rollback: ", e);
-      }
+void TDiskTableDefMgr::DropCopy(int pos) {
+  TTableDef* copy = Items(pos);
+  TTableHeader* header = copy->Header();
+  copy->CloseIO();
+  if (header) {
+    header->SetDirty(false);  // written by the change that made it, or rolled back with it
+    try {
+      headers_->CloseTable(header);
+    } catch (const std::exception& e) {
+      LogQuietly("Header of a dropped copy not closed: ", e);
     }
-    defs_.erase(defs_.begin() + static_cast<std::ptrdiff_t>(i));
   }
+  defs_.erase(defs_.begin() + pos);
+}
+
+void TDiskTableDefMgr::DropUnconnectedCopies() {
+  for (int i = Count(); i-- > 0;)
+    if (Items(i)->ConnectionCount() <= 0) DropCopy(i);
+}
+
+void TDiskTableDefMgr::DropUnconnectedCopy(const AnsiString& name) {
+  const int pos = FindByName(name);
+  if (pos >= 0 && Items(pos)->ConnectionCount() <= 0) DropCopy(pos);
 }
 
 void TDiskTableDefMgr::NewIndexRoots(TTableDef* def, TTableHeader* header, TBaseIOInterface& io) {

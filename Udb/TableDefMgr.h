@@ -132,9 +132,14 @@ class TDiskTableDefMgr : public TBaseTableDefMgr {
   // table created, restructured or deleted in the rolled-back pages is
   // read afresh from the file at its next open).  Never throws.
   void DropUnconnectedCopies();
+  // The copy of name when no dataset holds it (a rename leaves the stored
+  // definition under another name).  Never throws.
+  void DropUnconnectedCopy(const AnsiString& name);
 
  private:
   TDiskMgr* Disk() const;
+  // Closes and forgets the copy at pos, unwritten.  Never throws.
+  void DropCopy(int pos);
   void NewIndexRoots(TTableDef* def, TTableHeader* header, TBaseIOInterface& io);
 
   TBaseIOInterface* headerIO_ = nullptr;

@@ -120,6 +120,8 @@ bool TUdbBaseTable::CreateTable() {
   CheckInactive();
   if (DataBase() == nullptr) UdbDatabaseError(udberr::kNoConnection, loc);
   CheckConnected();
+  if (EncryptionLevel() != encNone && !DataBase()->Encrypted())
+    UdbDatabaseError(udberr::kWrongTableType, loc, "This database does not use/support encryption");
   if (Memory() && EncryptionLevel() != encNone) UdbDatabaseError(udberr::kNotForMemory, loc);
   SetTableDef(FieldDefs(), indexDefs_.get());
   PrepareCreateTable();

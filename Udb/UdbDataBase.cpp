@@ -889,16 +889,29 @@ void TUdbDataBase::CloseTableDef(TTableDef* def) {
   def->CloseIO();
 }
 
+// Catalogue changes run in a TCatalogueChange (UdbTableServices.h); the
+// header lock is given back before its Done, so the global header is part
+// of the journalled commit.
 void TUdbDataBase::CreateTable(TTableDef* def) {
   CheckConnected(def->Memory());
-  THeaderScope scope(*this);
-  InternalCreateTable(def);
+  TCatalogueChange change(*this, def->Memory());
+  {
+    THeaderScope scope(*this);
+    InternalCreateTable(def);
+  }
+  change.Done();
 }
 
 void TUdbDataBase::StoreTableDef(TTableDef* def, int change) {
   const char* loc = "TUdbDataBase.UpdateTableDef";
   CheckConnected(def->Memory());
   if (def->Memory()) UdbDatabaseError(udberr::kWrongTableType, loc, def->TableName());
+  TCatalogueChange catalogueChange(*this, false);
+  InternalStoreTableDef(def, change);
+  catalogueChange.Done();
+}
+
+void TUdbDataBase::InternalStoreTableDef(TTableDef* def, int change) {
   // A definition rebuilt from field and index definitions carries no table
   // id; the stored table keeps its own, or the next open finds no storage.
   if (def->TableID() == 0) {
@@ -938,15 +951,22 @@ void TUdbDataBase::StoreTableDef(TTableDef* def, int change) {
 
 void TUdbDataBase::RenameTable(const AnsiString& oldName, const AnsiString& newName) {
   CheckConnected(false);
-  THeaderScope scope(*this);
-  TTableDef def;
-  InternalGetTableDef(oldName, &def);
-  if (userMgr_->ConnectionCount(oldName) > 0)
-    UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, "TUdbDataBase.RenameTable", "The table %s is in use", this,
-                        {oldName});
-  def.SetTableName(newName);
-  if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(newName));
-  InternalUpdateTableDef(oldName, &def, false);
+  TCatalogueChange change(*this, false);
+  {
+    THeaderScope scope(*this);
+    TTableDef def;
+    InternalGetTableDef(oldName, &def);
+    if (userMgr_->ConnectionCount(oldName) > 0)
+      UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, "TUdbDataBase.RenameTable", "The table %s is in use", this,
+                          {oldName});
+    def.SetTableName(newName);
+    if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(newName));
+    InternalUpdateTableDef(oldName, &def, false);
+    // A copy left from the create under the old name would answer for the
+    // table's id when the renamed table is closed.
+    ManagerFor(oldName).DropUnconnectedCopy(oldName);
+  }
+  change.Done();
 }
 
 void TUdbDataBase::DeleteTable(const AnsiString& name, bool memory) {
@@ -965,19 +985,23 @@ void TUdbDataBase::DeleteTable(const AnsiString& name, bool memory) {
     memMgr_->DeleteTableDef(name, &def);
     return;
   }
-  THeaderScope scope(*this);
-  TDiskTableDefMgr& mgr = ManagerFor(name);
-  if (mgr.ConnectionCount(name) > 0)
-    UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, loc, "The table %s is in use", this, {name});
-  const int tableId = def.TableID();
-  mgr.DeleteTableDef(name, &def);
-  disk_->FreeTablePages(static_cast<std::uint16_t>(tableId), 0, false);
-  TUdbTableCursor& master = *MasterFor(name);
-  if (!FindByName(master, "Name", name, AnsiString()))
-    UdbDatabaseError(udberr::kInternal, loc, "Unable to delete internal table definition: " + name);
-  master.DeleteRecord(master.RecBuf());
-  if (MinorVersion() >= 2 && objectIds_ && FindByName(*objectIds_, "ObjectName", name, "ixObjectName"))
-    objectIds_->DeleteRecord(objectIds_->RecBuf());
+  TCatalogueChange change(*this, false);
+  {
+    THeaderScope scope(*this);
+    TDiskTableDefMgr& mgr = ManagerFor(name);
+    if (mgr.ConnectionCount(name) > 0)
+      UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, loc, "The table %s is in use", this, {name});
+    const int tableId = def.TableID();
+    mgr.DeleteTableDef(name, &def);
+    disk_->FreeTablePages(static_cast<std::uint16_t>(tableId), 0, false);
+    TUdbTableCursor& master = *MasterFor(name);
+    if (!FindByName(master, "Name", name, AnsiString()))
+      UdbDatabaseError(udberr::kInternal, loc, "Unable to delete internal table definition: " + name);
+    master.DeleteRecord(master.RecBuf());
+    if (MinorVersion() >= 2 && objectIds_ && FindByName(*objectIds_, "ObjectName", name, "ixObjectName"))
+      objectIds_->DeleteRecord(objectIds_->RecBuf());
+  }
+  change.Done();
 }
 
 void TUdbDataBase::CopyDatabase(const AnsiString& targetFile, bool overwrite) {

@@ -131,7 +131,7 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   // What CreateDatabase makes: enciphered (level 1) and secured (level 2).
   void SetEncrypted(bool v);
   void SetSecured(bool v);
-  bool Encrypted() const { return encrypted_; }
+  bool Encrypted() const override { return encrypted_; }
   bool Secured() const { return secured_; }
   int MajorVersion() const { return version_[0]; }
   int MinorVersion() const { return version_[1]; }
@@ -234,6 +234,8 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   bool FindByName(TUdbTableCursor& t, const char* field, const AnsiString& name, const AnsiString& index);
   void InternalCreateTable(TTableDef* def);
   void InternalUpdateTableDef(const AnsiString& oldName, TTableDef* def, bool creating);
+  // StoreTableDef inside its catalogue change.
+  void InternalStoreTableDef(TTableDef* def, int change);
   void InternalGetTableDef(const AnsiString& name, TTableDef* def);
   void SetObjectId(const AnsiString& oldName, const AnsiString& newName, int newId);
   void CreateSecurityTables();

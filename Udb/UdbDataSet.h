@@ -338,6 +338,8 @@ class TUdbDataSet : public TDataSet {
   bool IsCursorOpen() override;
 
  private:
+  // EmptyTable inside its catalogue change.
+  void InternalEmptyTable();
   bool MoveStep(bool forward);
   friend class TAccessBracket;
   friend class TRecordChange;

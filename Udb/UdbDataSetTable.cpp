@@ -428,6 +428,14 @@ int TUdbDataSet::CopyRawTableData(TUdbDataSet* dest) {
 
 void TUdbDataSet::EmptyTable() {
   CheckOpen();
+  // All or nothing, journalled; the bracket ends (and writes the header)
+  // before Done.
+  TCatalogueChange change(*dataBase_, memory_);
+  InternalEmptyTable();
+  change.Done();
+}
+
+void TUdbDataSet::InternalEmptyTable() {
   TAccessBracket bracket(*this, true);
   const bool takeHeader = !dataBase_->HeaderLocked();
   if (takeHeader) dataBase_->LockHeader(true);
@@ -536,6 +544,9 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
   const AnsiString backup = dataBase_->Directory() + base + ".udx";
   dataBase_->CopyDatabase(backup, true);
 
+  // From here on the change is all or nothing (and journalled): the table
+  // is closed before Done, so its header is written inside the change.
+  TCatalogueChange change(*dataBase_, false);
   TTableDef current;
   current.SetMemory(false);
   dataBase_->OpenTableDef(tableName_, &current);
@@ -576,21 +587,26 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
     }
     copyLosses_ = 0;
     int failed = 0;
-    DisableControls();
-    struct TEnable {
-      TUdbDataSet& ds;
-      ~TEnable() {
-        ds.EnableControls();
-        ds.autoIncSwitchedOff_ = false;
-        ds.copySourceNames_.clear();
-        try {
-          ds.CloseDataSet();
-        } catch (...) {
+    {
+      DisableControls();
+      struct TEnable {
+        TUdbDataSet& ds;
+        ~TEnable() {
+          ds.EnableControls();
+          ds.autoIncSwitchedOff_ = false;
+          ds.copySourceNames_.clear();
+          try {
+            ds.CloseDataSet();
+          } catch (...) {
+          }
         }
-      }
-    } enable{*this};
-    DataSetOpen();
-    failed = dataBase_->RebuildTable(tableName_, backup, this);
+      } enable{*this};
+      DataSetOpen();
+      failed = dataBase_->RebuildTable(tableName_, backup, this);
+    }
+    // Records that did not fit the new definition are reported, the change
+    // itself stays: the backup holds the table as it was.
+    change.Done();
     if (failed > 0 || copyLosses_ > 0)
       UdbDatabaseError(udberr::kDataLost, loc,
                        UdbFormat("%d records not copied and %d with values lost; the database before the change is kept in %s",
@@ -605,19 +621,22 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
     SetTableDef(details.DestFieldDefs, details.DestIndexDefs);
     keepGeneratorIds();
     dataBase_->StoreTableDef(tableDef_.get(), kStoreNewIndexes);
-    DisableControls();
-    struct TEnable {
-      TUdbDataSet& ds;
-      ~TEnable() {
-        ds.EnableControls();
-        try {
-          ds.CloseDataSet();
-        } catch (...) {
+    {
+      DisableControls();
+      struct TEnable {
+        TUdbDataSet& ds;
+        ~TEnable() {
+          ds.EnableControls();
+          try {
+            ds.CloseDataSet();
+          } catch (...) {
+          }
         }
-      }
-    } enable{*this};
-    DataSetOpen();
-    ReIndex(true);
+      } enable{*this};
+      DataSetOpen();
+      ReIndex(true);
+    }
+    change.Done();
     return;
   }
   if (fieldLevel == rsDefinitionOnly || indexLevel == rsDefinitionOnly) {
@@ -651,7 +670,9 @@ void TUdbDataSet::InternalRestructureTable(const TRestructureDetails& details) {
       }
     }
     dataBase_->StoreTableDef(&changed, kStoreDefinition);
+    change.Done();
     return;
   }
   dataBase_->CloseTableDef(&current);
+  change.Done();
 }

@@ -61,6 +61,9 @@ class TUdbLocalConnection : public TUdbTableServices {
   void UnlockRecord(const TTableDef& def, TUdbAddr address) override;
   void LockHeader(bool lock) override;
   bool HeaderLocked() const override { return headerLocked_; }
+  // Its file takes enciphered tables (the tools set the key on the disk
+  // manager); the memory tables do not.
+  bool Encrypted() const override { return disk_ != nullptr; }
   bool InTransaction() const override;
   void StartTransaction() override;
   void Commit() override;

@@ -38,6 +38,9 @@ class TUdbTableServices {
   virtual TSortOrder DefaultSortOrder() const = 0;
   // True while the query engine runs a statement over this connection.
   virtual bool InQuery() const = 0;
+  // The database file is enciphered: only then may a table ask for an
+  // encryption level.
+  virtual bool Encrypted() const = 0;
   // Directory of the database file, with its trailing separator ("" for
   // the in-memory database); the file's name without directory.
   virtual AnsiString Directory() const = 0;

@@ -33,7 +33,7 @@
 // ESCAPE AS END.
 #pragma once
 
-#include "sql/LexLib.h"
+#include "sql/RuleLexer.h"
 
 enum TExprToken : int {
   etIdent = 257, etUInt, etSInt, etNumber, etString, etComma, etLParen, etRParen, etDot,
@@ -47,17 +47,11 @@ enum TExprToken : int {
 // The keyword's token, or 0 for a word that is none.
 int ExprKeywordToken(const AnsiString& word);
 
-class TExprLexer : public TCustomLexer {
+class TExprLexer : public TRuleLexer {
  public:
-  using TCustomLexer::TCustomLexer;
+  explicit TExprLexer(TStream* input);
   int yylex() override;
 
- private:
-  int Scan();  // one token; -1 for text that gives none
-  int Identifier();
-  int Bracketed();
-  int Number(int first);
-  int Quoted(char quote);
-  int DateLiteral();
-  int Slash();
+ protected:
+  bool DateValue(AnsiString& value) override;
 };

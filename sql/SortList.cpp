@@ -75,7 +75,12 @@ double TSrtFloatField::GetAsFloat() {
   return Read(&v) ? v : 0;
 }
 
-void TSrtFloatField::SetAsFloat(double value) { Write(&value); }
+void TSrtFloatField::SetAsFloat(double value) {
+  // Keys are equal when their bytes are (IsEqual): a negative zero (0 times
+  // a negative number) is stored as the zero it equals.
+  if (value == 0) value = 0;
+  Write(&value);
+}
 
 AnsiString TSrtIntegerField::GetAsString() { return IntToStr(GetAsInteger()); }
 

@@ -2,6 +2,7 @@
 // goes through the dataset operations; RowsAffected counts a row once its
 // change has been posted.
 #include <functional>
+#include <vector>
 
 #include "platform/core/AnsiText.h"
 #include "platform/data/Dataset.h"
@@ -81,13 +82,52 @@ void FillAndPost(TDataSet* ds, const std::function<void()>& fill) {
 
 void TSqlRun::UpdateCurrentRow() {
   TDataSet* ds = s.MainDataSet;
+  // Every SET value is read from the row as it was before the statement
+  // changed it (SET a = 2, b = a + 1 adds 1 to the old a): all values
+  // first, then the assignments.
+  struct TNewValue {
+    bool assign = false, toNull = false;
+    AnsiString text;
+    std::int32_t integer = 0;
+    bool boolean = false;
+    double number = 0;
+  };
+  std::vector<TNewValue> values(static_cast<size_t>(s.UpdateList.Count()));
+  for (int i = 0; i < s.UpdateList.Count(); ++i) {
+    TUpdateItem* u = s.UpdateList[i];
+    TNewValue& v = values[static_cast<size_t>(i)];
+    if (u->SetNull) {
+      v.assign = v.toNull = true;
+      continue;
+    }
+    TExpression* e = u->Resolver ? u->Resolver->Expression() : nullptr;
+    if (!e || e->IsNull()) continue;  // a null-valued expression leaves the field as it is
+    v.assign = true;
+    switch (KindOf(u->Field->DataType())) {
+      case vkString: v.text = e->AsString(); break;
+      case vkInteger: v.integer = e->AsInteger(); break;
+      case vkBoolean: v.boolean = e->AsBoolean(); break;
+      case vkFloat: v.number = e->AsFloat(); break;
+      case vkNone: v.assign = false; break;
+    }
+  }
   ds->Edit();
   FillAndPost(ds, [&] {
     for (int i = 0; i < s.UpdateList.Count(); ++i) {
-      TUpdateItem* u = s.UpdateList[i];
-      TExpression* e = u->Resolver ? u->Resolver->Expression() : nullptr;
-      if (!e || e->IsNull()) continue;  // SET a = NULL leaves a as it is
-      AssignExpression(u->Field, e);
+      TField* field = s.UpdateList[i]->Field;
+      const TNewValue& v = values[static_cast<size_t>(i)];
+      if (!v.assign) continue;
+      if (v.toNull) {
+        field->Clear();
+        continue;
+      }
+      switch (KindOf(field->DataType())) {
+        case vkString: field->SetAsString(v.text); break;
+        case vkInteger: field->SetAsInteger(v.integer); break;
+        case vkBoolean: field->SetAsBoolean(v.boolean); break;
+        case vkFloat: field->SetAsFloat(v.number); break;
+        case vkNone: break;
+      }
     }
   });
   ++q.RowsAffected;

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/core/AnsiString.h"
@@ -64,6 +66,9 @@ class TSqlRun {
   bool WhereMatches();
   void ExecuteJoins();
   int JoinLevel(int level);
+  // RIGHT and FULL joins, after the scan: one row per right row that met
+  // no left row, every other table read as NULL.
+  void AddUnmatchedRightRows();
   TDataSet* FindDataSetOf(const AnsiString& table);
   void CopyIntoTable();
   void TrimToMaxRecords();
@@ -80,6 +85,7 @@ class TSqlRun {
 
   // ---- grouping (SqlGroup.cpp) ---------------------------------------------------
   void GroupRows();
+  void AggregateOverNoRows();
   // The column's text with its aggregates' finished values of group g.
   AnsiString AggregateText(TColumnItem* column, int g);
   double FinishedValue(TAggregateItem* a, int g);
@@ -109,6 +115,9 @@ class TSqlRun {
   // its position (a subquery of the WHERE leaves the scan to the WHERE).
   bool updateFromSubquery = false;
   bool whereFirst = true;
+  // Per join level of a RIGHT or FULL join: the bookmarks (as bytes) of
+  // the right rows that met a left row.
+  std::vector<std::set<std::string>> rightMatched;
   AnsiString filterText;
   bool filterHandled = false;
   TWhereOptimizeItem* rangeItem = nullptr;

@@ -361,6 +361,7 @@ void TSqlRun::DoExecute() {
     try {
       for (int i = 0; i < s.UpdateList.Count(); ++i) {
         TUpdateItem* u = s.UpdateList[i];
+        if (u->SetNull) continue;
         u->Resolver = std::make_unique<TMainExpr>(&s, s.MainDataSet);
         u->Resolver->ParseExpression(u->ColExpr);
       }
@@ -446,7 +447,9 @@ void TSqlRun::DoExecute() {
   }
 
   if (q.OnProgress) q.OnProgress(q.Self(), psStarting, 1, s.MainDataSet->RecordCount(), 1);
+  rightMatched.assign(static_cast<size_t>(s.JoinList.Count()), {});
   MainScan();
+  if (s.StatementKind == skSelect && !cancelled) AddUnmatchedRightRows();
 
   if (filterHandled && q.OnCancelFilter) q.OnCancelFilter(q.Self(), s.MainDataSet, false);
   if (userRangeSet && q.OnCancelUserRange) q.OnCancelUserRange(q.Self(), s.MainDataSet);
@@ -634,9 +637,11 @@ void TSqlRun::MainScan() {
   };
 
   ds->First();
-  if (s.StatementKind == skUpdate) {
-    // Rows are changed from the last to the first, each exactly once, even
-    // when a change moves it in the dataset's order.
+  if (s.StatementKind == skUpdate || s.StatementKind == skDelete) {
+    // Rows are changed or deleted from the last to the first, each exactly
+    // once, even when a change moves a row in the dataset's order or takes
+    // it out of a filter: the walk goes by bookmarks taken beforehand and
+    // never depends on where a change leaves the cursor.
     std::vector<TBookmark> marks;
     struct Free {
       std::vector<TBookmark>& m;
@@ -722,9 +727,18 @@ void TSqlRun::AddResultRow() {
 
 void TSqlRun::ExecuteJoins() { JoinLevel(0); }
 
+// Join kinds: 0 inner (JOIN, INNER, LEFT INNER), 1 RIGHT INNER (inner as
+// well: its sides swapped give the same rows), 2 left outer (LEFT, LEFT
+// OUTER, OUTER), 3 right outer (RIGHT, RIGHT OUTER), 4 full outer.  The
+// left outer part happens per left row here; the right outer part after
+// the scan, from the right rows this level never matched.
+namespace {
+bool IsLeftOuter(int kind) { return kind == 2 || kind == 4; }
+bool IsRightOuter(int kind) { return kind == 3 || kind == 4; }
+}  // namespace
+
 int TSqlRun::JoinLevel(int level) {
   TJoinOnItem* item = s.JoinList[level];
-  if (item->JoinKind != 0 && item->JoinKind != 2) return 0;
   TDataSet* right = item->RightDataSet;
   const bool last = level == s.JoinList.Count() - 1;
   bool rangeSet = false, filterSet = false;
@@ -800,9 +814,15 @@ int TSqlRun::JoinLevel(int level) {
   } undo{*this, right, rangeSet, filterSet};
 
   int matched = 0;
+  const bool markMatches = IsRightOuter(item->JoinKind);
   right->First();
   while (!right->Eof()) {
     if (item->Resolver->Expression()->AsBoolean()) {
+      if (markMatches) {
+        TBookmark b = right->GetBookmark();
+        rightMatched[static_cast<size_t>(level)].insert(std::string(b ? b : "", b ? right->BookmarkSize() : 0));
+        TDataSet::FreeBookmark(b);
+      }
       if (last) {
         ++matched;
         if (whereFirst || WhereMatches()) AddResultRow();
@@ -813,7 +833,7 @@ int TSqlRun::JoinLevel(int level) {
     }
     right->Next();
   }
-  if (item->JoinKind == 2 && matched == 0) {
+  if (IsLeftOuter(item->JoinKind) && matched == 0) {
     // No partner: one row with the right table, and every table joined
     // after it, read as NULL.
     std::vector<TDataSet*>& nulls = q.NullDataSets;
@@ -831,6 +851,32 @@ int TSqlRun::JoinLevel(int level) {
     matched = 1;
   }
   return matched;
+}
+
+void TSqlRun::AddUnmatchedRightRows() {
+  for (int level = 0; level < s.JoinList.Count(); ++level) {
+    TJoinOnItem* item = s.JoinList[level];
+    if (!IsRightOuter(item->JoinKind)) continue;
+    TDataSet* right = item->RightDataSet;
+    std::vector<TDataSet*>& nulls = q.NullDataSets;
+    const size_t before = nulls.size();
+    struct Restore {
+      std::vector<TDataSet*>& n;
+      size_t size;
+      ~Restore() { n.resize(size); }
+    } restore{nulls, before};
+    for (int t = 0; t < s.TableList.Count(); ++t) {
+      TDataSet* d = s.TableList[t]->DataSet;
+      if (d != right && std::find(nulls.begin(), nulls.end(), d) == nulls.end()) nulls.push_back(d);
+    }
+    const std::set<std::string>& matched = rightMatched[static_cast<size_t>(level)];
+    for (right->First(); !right->Eof(); right->Next()) {
+      TBookmark b = right->GetBookmark();
+      const bool met = matched.count(std::string(b ? b : "", b ? right->BookmarkSize() : 0)) > 0;
+      TDataSet::FreeBookmark(b);
+      if (!met && WhereMatches()) AddResultRow();
+    }
+  }
 }
 
 TDataSet* TSqlRun::FindDataSetOf(const AnsiString& table) {

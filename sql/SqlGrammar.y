@@ -473,6 +473,7 @@ set_list: set_item                                                /* rFirstSet *
   ;
 
 set_item: IDENT EQ condition                                      /* rSetItem */
+  | IDENT EQ NULL_                                                /* rSetNull */
   ;
 
 insert_statements: insert_statement                               /* rFirstInsert */

@@ -137,8 +137,11 @@ AnsiString TSqlRun::AggregateText(TColumnItem* column, int) {
 void TSqlRun::GroupRows() {
   TResultSet& rs = *s.resultSet_;
   const int rows = rs.GetRecordCount();
-  if (rows == 0) return;
   if (s.GroupByList.Count() == 0 && !s.HasAggregates()) return;
+  if (rows == 0) {
+    if (s.GroupByList.Count() == 0) AggregateOverNoRows();
+    return;
+  }
 
   auto list = CreateSortList(false);
   std::vector<int> keyColumns;
@@ -259,6 +262,29 @@ void TSqlRun::GroupRows() {
     KeepRows(pass);
   }
   SortRows(s.GroupByList);
+}
+
+// Aggregates without GROUP BY make one row, also over no rows: there each
+// COUNT is 0 and every other aggregate null, and so is every column that
+// reads one of them or a field (there is no row to read).  (HAVING needs a
+// GROUP BY.)
+void TSqlRun::AggregateOverNoRows() {
+  TResultSet& rs = *s.resultSet_;
+  rs.Insert();
+  auto countsOnly = [](TColumnItem* col) {
+    for (int a = 0; a < col->AggregateList.Count(); ++a)
+      if (col->AggregateList[a]->Kind != akCount) return false;
+    return true;
+  };
+  for (int c = 0; c < s.ColumnList.Count(); ++c) {
+    TColumnItem* col = s.ColumnList[c];
+    if (col->AggregateList.Count() == 0 || !countsOnly(col)) continue;
+    aggSlots.assign(static_cast<size_t>(col->AggregateList.Count()), 0.0);
+    TMainExpr resolver(&s, s.MainDataSet);
+    resolver.ParseExpression(AggregateText(col, 0));
+    TExpression* e = resolver.Expression();
+    if (resolver.FieldRefCount == 0 && e && !e->IsNull()) StoreValue(rs.Fields().Items(c), e);
+  }
 }
 
 // ---- TRANSFORM..PIVOT ----------------------------------------------------------------

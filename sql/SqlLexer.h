@@ -25,6 +25,7 @@
 //                                                   272 273 271 274 275
 //   "||" (string joining is addition)               279    "+"
 //   "/*" {any but "*"} "*/", "(*" {any but "*"} "*)"  291 (skipped)
+//     ("(*)" is never a comment: COUNT(*) keeps its parenthesis)
 //   blank, tab, line feed                           292 293 294 (skipped)
 //   any other byte, an unclosed quote, bracket or "#", a lone "$"   290
 //
@@ -43,7 +44,7 @@
 
 #include <vector>
 
-#include "sql/LexLib.h"
+#include "sql/RuleLexer.h"
 
 enum TSqlToken : int {
   stIdent = 257, stUInt, stSInt, stNumber, stString, stComma, stLParen, stRParen, stDot,
@@ -64,9 +65,9 @@ enum TSqlToken : int {
 // The keyword's token, or 0 for a word that is none.
 int SqlKeywordToken(const AnsiString& word);
 
-class TsqLexer : public TCustomLexer {
+class TsqLexer : public TRuleLexer {
  public:
-  using TCustomLexer::TCustomLexer;
+  explicit TsqLexer(TStream* input);
   int yylex() override;
 
   // Short date format of date literals; empty means "m/d/yyyy" (and is
@@ -76,14 +77,10 @@ class TsqLexer : public TCustomLexer {
   bool WhereFlag() const { return where_; }
   bool WhereFlagBefore() const { return whereBefore_; }
 
+ protected:
+  bool DateValue(AnsiString& value) override;
+
  private:
-  int Scan();  // one token; -1 for text that gives none
-  int Identifier();
-  int Bracketed();
-  int Number(int first);
-  int Quoted(char quote);
-  int DateLiteral();
-  int Comment(char close);
   void Track(int token);
 
   bool where_ = false;

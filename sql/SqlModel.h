@@ -158,6 +158,9 @@ class TUpdateItem {
   TItemList<TUpdateItem>* Owner;
   AnsiString ColName;
   AnsiString ColExpr;
+  // SET a = NULL stores a null; an expression that comes out null leaves
+  // the field as it was.
+  bool SetNull = false;
   std::unique_ptr<TMainExpr> Resolver;
   TField* Field = nullptr;
 };

@@ -65,7 +65,7 @@ namespace {
   X(rCondOr, 3) X(rCondEq, 3) X(rCondGE, 3) X(rCondLE, 3) X(rCondGT, 3) X(rCondLT, 3) \
   X(rCondNEQ, 3) X(rCondNot, 2) X(rCondNegate, 2) X(rCondPlusSign, 2) X(rCondParens, 3) \
   X(rCondSubquery, 1) X(rFirstCondArg, 1) X(rNextCondArg, 3) X(rFirstIn, 1) X(rNextIn, 3) \
-  X(rNoEscape, 0) X(rEscape, 2) X(rFirstSet, 1) X(rNextSet, 3) X(rSetItem, 3) X(rFirstInsert, 1) \
+  X(rNoEscape, 0) X(rEscape, 2) X(rFirstSet, 1) X(rNextSet, 3) X(rSetItem, 3) X(rSetNull, 3) X(rFirstInsert, 1) \
   X(rNextInsert, 2) X(rInsert, 7) X(rInsertTable, 1) X(rInsertFile, 1) X(rNoInsertColumns, 0) \
   X(rInsertColumns, 3) X(rInsertAllColumns, 3) X(rFirstInsertName, 1) X(rNextInsertName, 3) \
   X(rInsertValues, 3) X(rInsertSubquery, 1) X(rFirstInsertValue, 1) X(rNextInsertValue, 3) \
@@ -485,10 +485,12 @@ void TsqParser::yyaction(int rule) {
       join_.Reset();
       joinSides_.clear();
       return;
-    case rJoinPlain: case rJoinInner: case rJoinLeftInner: case rJoinLeft: join_.JoinKind = 0; return;
-    case rJoinRightInner: case rJoinRight: join_.JoinKind = 1; return;
-    case rJoinOuter: case rJoinLeftOuter: join_.JoinKind = 2; return;
-    case rJoinRightOuter: join_.JoinKind = 3; return;
+    // LEFT JOIN is LEFT OUTER JOIN and RIGHT JOIN RIGHT OUTER JOIN, as in
+    // SQL; an explicit INNER stays an inner join on either side.
+    case rJoinPlain: case rJoinInner: case rJoinLeftInner: join_.JoinKind = 0; return;
+    case rJoinRightInner: join_.JoinKind = 1; return;
+    case rJoinOuter: case rJoinLeftOuter: case rJoinLeft: join_.JoinKind = 2; return;
+    case rJoinRightOuter: case rJoinRight: join_.JoinKind = 3; return;
     case rJoinFullOuter: join_.JoinKind = 4; return;
     case rJoinCompare:
       JoinCompare(yyv(2));
@@ -664,6 +666,13 @@ void TsqParser::yyaction(int rule) {
       TUpdateItem* u = s->UpdateList.Add();
       u->ColName = yyv(1);
       u->ColExpr = yyv(3);
+      return;
+    }
+    case rSetNull: {
+      TUpdateItem* u = s->UpdateList.Add();
+      u->ColName = yyv(1);
+      u->ColExpr = "NULL";
+      u->SetNull = true;
       return;
     }
     case rInsert: {

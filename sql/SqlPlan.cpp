@@ -434,7 +434,7 @@ bool TSqlRun::PlanStatement() {
   if (s.StatementKind == skUpdate) {
     for (int i = 0; i < s.UpdateList.Count(); ++i) {
       TUpdateItem* u = s.UpdateList[i];
-      u->ColExpr = Qualify(Clean(u->ColExpr));
+      if (!u->SetNull) u->ColExpr = Qualify(Clean(u->ColExpr));
       u->Field = nullptr;
       for (int t = 0; t < s.TableList.Count() && !u->Field; ++t)
         u->Field = s.TableList[t]->DataSet->FindField(u->ColName);
@@ -500,6 +500,10 @@ bool TSqlRun::PlanStatement() {
     for (const auto& r : refs)
       if (r.first != s.MainDataSet) whereFirst = false;
   }
+  // A RIGHT or FULL join makes rows whose first table is NULL: the WHERE
+  // must judge the joined rows, never the first table's rows beforehand.
+  for (int i = 0; i < s.JoinList.Count(); ++i)
+    if (s.JoinList[i]->JoinKind == 3 || s.JoinList[i]->JoinKind == 4) whereFirst = false;
 
   if (!s.WhereText.empty() && whereFirst && q.WhereOptimizeMethod == omSetFilter &&
       q.OnSetFilter && whereSubqueries == 0 && s.TableList.Count() > 0)

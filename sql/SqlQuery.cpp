@@ -374,9 +374,14 @@ void TCustomSqlQuery::InternalOpen() {
 
   recordCount_ = resultSet_->GetRecordCount();
   currentRow_ = -1;
+  // Record buffer: the data area, the record information (row number and
+  // bookmark flag, 5 bytes), one null flag per data field, the calculated
+  // fields.
   recInfoOffset_ = dataSize_;
-  calcOffset_ = dataSize_ + 5;
-  bufferSize_ = dataSize_ + 5 + CalcFieldsSize();
+  nullOffset_ = dataSize_ + 5;
+  nullCount_ = fieldColumns_.empty() ? cols.Count() : static_cast<int>(fieldColumns_.size());
+  calcOffset_ = nullOffset_ + nullCount_;
+  bufferSize_ = calcOffset_ + CalcFieldsSize();
   SetBookmarkSize(4);
   filterBuffer_ = AllocRecordBuffer();
   filterRow_ = -1;
@@ -552,6 +557,7 @@ void TCustomSqlQuery::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag value)
 
 void TCustomSqlQuery::FillBuffer(TRecordBuffer buffer, int row) {
   std::memset(buffer, 0, static_cast<size_t>(dataSize_));
+  std::memset(buffer + nullOffset_, 0, static_cast<size_t>(nullCount_));
   resultSet_->SetRecNo(row + 1);
   TsqFields& cols = resultSet_->Fields();
   auto fill = [&](TsqField* c, char* p, int size, TFieldType fieldType) {
@@ -604,9 +610,11 @@ void TCustomSqlQuery::FillBuffer(TRecordBuffer buffer, int row) {
       TField* f = Fields()->Fields(i);
       if (f->FieldKind() != fkData) continue;
       int size = NativeSize(f->DataType(), f->Size());
+      const int flag = k;
       int column = fieldColumns_[static_cast<size_t>(k++)];
       if (column >= 0 && column < cols.Count() && size > 0 && !f->IsBlob()) {
         TsqField* c = cols.Items(column);
+        buffer[nullOffset_ + flag] = c->IsNull() ? 1 : 0;
         if (f->DataType() == ftBCD) {
           double d = c->DataType() == ttInteger ? c->GetAsInteger() : c->GetAsFloat();
           std::memcpy(buffer + off, &d, 8);
@@ -620,6 +628,7 @@ void TCustomSqlQuery::FillBuffer(TRecordBuffer buffer, int row) {
     for (int i = 0; i < cols.Count(); ++i) {
       const Column& col = columns_[static_cast<size_t>(i)];
       TFieldType ft = i < FieldDefs()->Count() ? FieldDefs()->Items(i)->DataType() : ftUnknown;
+      buffer[nullOffset_ + i] = cols.Items(i)->IsNull() ? 1 : 0;
       fill(cols.Items(i), buffer + col.offset, col.size, ft);
     }
   }
@@ -709,17 +718,23 @@ bool TCustomSqlQuery::GetFieldData(TField* field, void* buffer) {
   if (field->IsBlob()) return true;
   int offset = 0;
   int size = field->DataSize();
+  int flag = 0;
   if (!fieldColumns_.empty()) {
     const size_t index = static_cast<size_t>(field->FieldNo() - 1);
     if (index >= fieldOffsets_.size()) return false;
     offset = fieldOffsets_[index];
     size = NativeSize(field->DataType(), field->Size());
+    flag = static_cast<int>(index);
   } else {
     int column = ColumnOfField(field);
     if (column < 0) return false;
     offset = columns_[static_cast<size_t>(column)].offset;
     size = std::min(size, columns_[static_cast<size_t>(column)].size);
+    flag = column;
   }
+  // A null value (an outer join's missing side, an empty cell, a null
+  // field read as it is) reads as null.
+  if (flag < nullCount_ && rec[nullOffset_ + flag] != 0) return false;
   const char* p = rec + offset;
   // A date from a source date field that is wholly zero is null.
   if (IsDateType(field->DataType()) && IsDateColumn(ColumnOfField(field))) {

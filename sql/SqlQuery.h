@@ -218,6 +218,8 @@ class TCustomSqlQuery : public TDataSet, public TSqlQueryHost {
   int currentRow_ = -1;
   int dataSize_ = 0;
   int recInfoOffset_ = 0;
+  int nullOffset_ = 0;  // one flag byte per data field: 1 = null
+  int nullCount_ = 0;
   int calcOffset_ = 0;
   int bufferSize_ = 0;
   TRecordBuffer filterBuffer_ = nullptr;

@@ -1,6 +1,7 @@
 #include "sql/UdbQuery.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "Udb/DBLogger.h"
 #include "Udb/RestructureDefs.h"
@@ -433,7 +434,39 @@ void TUdbQuery::DoResolveDataset(const AnsiString& fileName, TDataSet*& dataSet)
   dataSet = table.release();
 }
 
+namespace {
+
+// True when the text holds the word NOT outside quotes.
+bool HasNotWord(const AnsiString& text) {
+  char quote = 0;
+  auto isWordChar = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 128;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '\'' || c == '"') {
+      quote = c;
+      continue;
+    }
+    if ((i == 0 || !isWordChar(text[i - 1])) && i + 3 <= text.size() && AnsiSameText(text.substr(i, 3), "NOT") &&
+        (i + 3 == text.size() || !isWordChar(text[i + 3])))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 AnsiString TUdbQuery::ConvertSQLLike(const AnsiString& filter) {
+  // A condition under NOT stays with the query engine: the engine's filter
+  // takes a comparison with a null field as unknown and NOT keeps it
+  // unknown, so the filter would drop rows that the WHERE keeps (here NOT
+  // of a false comparison is true).
+  if (HasNotWord(filter)) return AnsiString();
   AnsiString result = filter.TrimLeft();
   int p = filter.Pos("SQLLIKE");
   if (p == 0) {

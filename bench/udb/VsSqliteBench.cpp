@@ -275,7 +275,13 @@ class TEngineSide {
   TEngineSide(const std::string& dir, TEncryptionLevel level) {
     db_.SetDirectory((dir + "/").c_str());
     db_.SetDataBaseName("GZ.udb");
+    // Enciphered tables live only in an enciphered database.
+    if (level != encNone) {
+      db_.SetEncrypted(true);
+      db_.SetMasterKey("bench-key");
+    }
     db_.CreateDatabase();
+    if (level != encNone) db_.SetMasterKey("bench-key");
     db_.SetConnected(true);
     {
       TUdbTable t;
@@ -312,6 +318,7 @@ class TEngineSide {
     byDept_.reset();
     point_.reset();
     db_.SetConnected(false);
+    if (db_.Encrypted()) db_.SetMasterKey("bench-key");  // cleared at every disconnect
     db_.SetConnected(true);
     OpenCursors();
   }

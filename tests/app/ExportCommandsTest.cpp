@@ -207,6 +207,17 @@ TEST_F(Exports, AnsweringNoToTheOverwriteQuestionKeepsTheFirstFile) {
   EXPECT_EQ(s.at({1, 4}), "77");
 }
 
+TEST_F(Exports, ABonusNeverEnteredExportsAsZero) {
+  // The query reads the null bonus as null; the sheet still shows 0.
+  FrmData->TblGzk->First();
+  FrmData->TblGzk->Edit();
+  FrmData->TblGzk->FieldByName("prix")->Clear();
+  FrmData->TblGzk->Post();
+  ExportKind("奖金");
+  const Sheet s = ReadSheet(Path("jj" + date + ".xls"));
+  EXPECT_EQ(s.at({1, 4}), "0");
+}
+
 TEST_F(Exports, AFailedExportIsShownAndNotReportedAsDone) {
   std::filesystem::remove_all(MapPath(db->Folder() + "backxls"));  // the commands do not create it
   ExportKind("工资");

@@ -59,9 +59,17 @@ TEST_F(SqlGroupTest, OrderedByAnAggregateAlias) {
   EXPECT_EQ(Select("SELECT DISTINCT b, COUNT(*) FROM t WHERE a = 1 GROUP BY b"), (Rows{"p|2", "q|1"}));
 }
 
-TEST_F(SqlGroupTest, NoRowsGiveNoGroup) {
-  EXPECT_EQ(Select("SELECT COUNT(*) FROM e"), Rows{});
-  EXPECT_EQ(Select("SELECT COUNT(*) FROM t WHERE a > 10"), Rows{});
+TEST_F(SqlGroupTest, AggregatesOverNoRowsGiveOneRowButNoGroup) {
+  const struct {
+    const char* sql;
+    Rows rows;
+  } cases[] = {
+      {"SELECT COUNT(*) FROM e", Rows{"0"}},
+      {"SELECT COUNT(*), SUM(x), MIN(x), AVG(x) FROM t WHERE a > 10", Rows{"0|null|null|null"}},
+      {"SELECT COUNT(*) * 2 + 1, COUNT(x) FROM e", Rows{"1|0"}},
+      {"SELECT a, COUNT(*) FROM t WHERE a > 10 GROUP BY a", Rows{}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Select(c.sql), c.rows) << c.sql;
 }
 
 TEST_F(SqlGroupTest, HavingKeepsTheGroupsThatPass) {
@@ -118,6 +126,12 @@ TEST_F(SqlGroupTest, SumsKeepEveryDigit) {
   auto big = RunSql(host, "SELECT SUM(x) FROM v WHERE x > 1 OR x = 0.01");
   big->ResultSet()->SetRecNo(1);
   EXPECT_EQ(big->ResultSet()->Fields().Items(0)->GetAsFloat(), 12345678901234.56 + 0.01);
+}
+
+TEST_F(SqlGroupTest, NegativeZeroIsTheSameKeyAsZero) {
+  // 0 * x of a negative x is -0: one key with 0 for DISTINCT and GROUP BY.
+  EXPECT_EQ(Select("SELECT DISTINCT 0 * (x - 6) AS z FROM t WHERE a <> 2"), Rows{"0"});
+  EXPECT_EQ(Select("SELECT 0 * (x - 6) AS z, COUNT(*) FROM t WHERE a <> 2 GROUP BY z"), Rows{"0|6"});
 }
 
 TEST_F(SqlGroupTest, GroupItemsMustBeColumns) {

@@ -49,6 +49,12 @@ TEST(TsqLexer, ScansTokensAndRewritesLiterals) {
       {"a (* note *) b", {"257 a", "257 b"}},
       {"/* a * b */", {"281 /", "282 *", "257 a", "282 *", "257 b", "282 *", "281 /"}},
       {"count(*)", {"317 count", "263 (", "282 *", "264 )"}},
+      // "(*)" never opens a comment, so a second COUNT(*) keeps the text
+      // between the two; a real comment after it still is one.
+      {"count(*) x count(*)", {"317 count", "263 (", "282 *", "264 )", "257 x", "317 count", "263 (", "282 *",
+                               "264 )"}},
+      {"count(*) (* c *) x", {"317 count", "263 (", "282 *", "264 )", "257 x"}},
+      {"a (**) b", {"257 a", "257 b"}},
       {"<> >= <= < > = ; : ^ .", {"271 <>", "274 >=", "275 <=", "273 <", "272 >", "270 =",
                                  "266 ;", "267 :", "288 ^", "265 ."}},
       {"a | b", {"257 a", "290 |", "257 b"}},

@@ -240,7 +240,7 @@ TEST(TsqParser, JoinsKeepKindsTextsAndCodesPerJoin) {
   EXPECT_EQ(j->RelOperators, (std::vector<int>{roEq, roGE, roLT}));
   EXPECT_EQ(j->AndOr, (std::vector<int>{1, 0}));
   const TJoinOnItem* k = s->JoinList.Items(1);
-  EXPECT_EQ(k->JoinKind, 1);
+  EXPECT_EQ(k->JoinKind, 3);
   EXPECT_EQ(k->RelOperators, std::vector<int>{roNE});
   EXPECT_TRUE(k->AndOr.empty());
   EXPECT_EQ(s->TableList.Count(), 3);
@@ -248,8 +248,8 @@ TEST(TsqParser, JoinsKeepKindsTextsAndCodesPerJoin) {
   const struct {
     const char* kind;
     int code;
-  } kinds[] = {{"JOIN", 0}, {"INNER JOIN", 0}, {"LEFT INNER JOIN", 0}, {"LEFT JOIN", 0},
-               {"RIGHT INNER JOIN", 1}, {"RIGHT JOIN", 1}, {"OUTER JOIN", 2},
+  } kinds[] = {{"JOIN", 0}, {"INNER JOIN", 0}, {"LEFT INNER JOIN", 0}, {"LEFT JOIN", 2},
+               {"RIGHT INNER JOIN", 1}, {"RIGHT JOIN", 3}, {"OUTER JOIN", 2},
                {"LEFT OUTER JOIN", 2}, {"RIGHT OUTER JOIN", 3}, {"FULL OUTER JOIN", 4}};
   for (const auto& c : kinds) {
     auto q = Parse(AnsiString("SELECT * FROM a ") + c.kind + " b ON a.x = b.x");

@@ -161,6 +161,35 @@ TEST(UdbQueryChanges, DeleteAndUpdateReachEveryMatchingRow) {
   }
 }
 
+// Equal rows (duplicate keys in every index) deleted through the filter.
+TEST(UdbQueryChanges, DeleteThroughTheFilterRemovesEqualRows) {
+  for (bool indexed : {false, true}) {
+    TDb env;
+    TUdbTable t;
+    t.SetDataBase(&env.db);
+    t.SetTableName("T2");
+    t.FieldDefs()->Add("A", ftInteger);
+    t.FieldDefs()->Add("C", ftString, 10);
+    if (indexed) t.IndexDefs()->Add("IA", "A", TIndexOptions());
+    t.CreateTable();
+    t.Open();
+    for (int a : {4, 0, 4, 1, 0, -1, 4}) {
+      t.Append();
+      t.FieldByName("A")->SetAsInteger(a);
+      t.Post();
+    }
+    t.Close();
+    TUdbQuery q;
+    q.SetDataBase(&env.db);
+    q.SQL()->SetText("DELETE FROM T2 WHERE A NOT IN (1)");
+    q.ExecSQL();
+    EXPECT_EQ(q.RowsAffected(), 6) << indexed;
+    q.SQL()->SetText("SELECT COUNT(*) FROM T2");
+    q.Open();
+    EXPECT_EQ(q.Fields()->Fields(0)->AsInteger(), 1) << indexed;
+  }
+}
+
 class UdbQueryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -187,6 +216,10 @@ TEST(UdbQueryText, ConvertSQLLike) {
       {"> 5", ""},
       {"=BM", ""},
       {"  BM = '0101'", "BM = '0101'"},
+      // Under NOT a null field would be lost by the engine's filter.
+      {"NOT (BM = '01')", ""},
+      {"(F01 > 1) AND  NOT (BM IN ('01'))", ""},
+      {"XM = 'NOT' OR NOTE = 'x'", "XM = 'NOT' OR NOTE = 'x'"},
   };
   for (const auto& c : cases) EXPECT_EQ(TUdbQuery::ConvertSQLLike(c.in), c.out) << c.in;
 }

@@ -114,7 +114,7 @@ TFileMap ReadFileMap(TDiskMgr& disk, std::vector<std::string>& faults) {
 }
 
 // Phase 2: one user table against its pages.
-void CheckTable(TUdbDataBase& db, const AnsiString& name, const TFileMap& m, std::vector<std::string>& faults) {
+int CheckTable(TUdbDataBase& db, const AnsiString& name, const TFileMap& m, std::vector<std::string>& faults) {
   TUdbTable t;
   t.SetDataBase(&db);
   t.SetTableName(name);
@@ -178,6 +178,7 @@ void CheckTable(TUdbDataBase& db, const AnsiString& name, const TFileMap& m, std
   if (static_cast<long long>(nodes.size()) != treeNodes)
     faults.push_back(Text(who + "index pages other than tree nodes (pages, nodes)", static_cast<long long>(nodes.size()),
                           treeNodes));
+  return id;
 }
 
 }  // namespace
@@ -195,12 +196,18 @@ std::vector<std::string> CheckFileSpace(TUdbDataBase& db) {
   disk.UnlockHeader();
   TStringList names;
   db.GetTableNames(&names, false);
+  std::set<int> catalogued;
   for (int i = 0; i < names.Count(); ++i) {
     try {
-      CheckTable(db, names.Strings(i), m, faults);
+      catalogued.insert(CheckTable(db, names.Strings(i), m, faults));
     } catch (const std::exception& e) {
       faults.push_back(std::string(names.Strings(i)) + " not readable: " + e.what());
     }
   }
+  // A user table in the map is in the catalogue: else it is half made (or
+  // half deleted), and its pages are lost to everyone.
+  for (const auto& [id, at] : m.headerOf)
+    if (id < udbhdr::kSystemTableIdBase && catalogued.count(id) == 0)
+      faults.push_back(Text("table in the map without a catalogue entry (id)", id));
   return faults;
 }

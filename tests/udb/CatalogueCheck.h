@@ -4,7 +4,8 @@
 //
 //  - every page of the file has a map entry; a page owned by a table
 //    belongs to a table listed in one of the two table maps, and only
-//    record, blob and index pages belong to tables;
+//    record, blob and index pages belong to tables; every user table in
+//    the map has its entry in the catalogue;
 //  - the header pages hold exactly the listed table headers and the blocks
 //    of the two header free lists, none twice;
 //  - each user table's record pages hold exactly its records and its free

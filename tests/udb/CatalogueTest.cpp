@@ -128,6 +128,62 @@ TEST_P(ManyTables, TablesFilledAsTheyAreMadeKeepTheirRowsAndBlobs) {
   }
 }
 
+// A table renamed right after it was made (never opened under its first
+// name) opens, takes rows and closes under the new one, enciphered too.
+TEST_P(ManyTables, ATableRenamedBeforeItsFirstOpenWorksUnderItsNewName) {
+  Create("FIRST", true);
+  db.RenameTable("FIRST", "SECOND");
+  Fill("SECOND", 2);
+  Create("THIRD", true);
+  Fill("THIRD", 1);
+  Reconnect();
+  EXPECT_EQ(Values("SECOND"), (std::vector<int>{1, 2}));
+  EXPECT_EQ(Values("THIRD"), (std::vector<int>{1}));
+}
+
+// An encryption level is asked only of an enciphered database; a memory
+// table takes none anyway.
+TEST(EncryptionLevel, IsRefusedWhereTheDatabaseCannotEncipher) {
+  struct TLevelCase {
+    const char* what;
+    bool encipheredFile;
+    bool memoryTable;
+    TEncryptionLevel level;
+    int error;  // -1: created
+  };
+  const TLevelCase cases[] = {
+      {"plain file, XOR", false, false, encWeak, udberr::kWrongTableType},
+      {"plain file, Blowfish", false, false, encStrong, udberr::kWrongTableType},
+      {"plain file, memory table with a level", false, true, encWeak, udberr::kWrongTableType},
+      {"plain file, no level", false, false, encNone, -1},
+      {"enciphered file, Blowfish", true, false, encStrong, -1},
+      {"enciphered file, memory table with a level", true, true, encStrong, udberr::kNotForMemory},
+  };
+  for (const TLevelCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMemFileSystem fs;
+    TUdbDataBase db;
+    db.SetFileSystem(&fs);
+    db.SetDataBaseName("levels.udb");
+    db.SetEncrypted(c.encipheredFile);
+    if (c.encipheredFile) db.SetMasterKey("level-key");
+    db.CreateDatabase();
+    if (c.encipheredFile) db.SetMasterKey("level-key");
+    db.SetConnected(true);
+    TUdbTable t;
+    t.SetDataBase(&db);
+    t.SetTableName("T");
+    t.SetMemory(c.memoryTable);
+    t.SetEncryptionLevel(c.level);
+    t.FieldDefs()->Add("A", ftInteger);
+    const TCaughtError e = CatchUdb([&] { t.CreateTable(); });
+    EXPECT_EQ(e.code, c.error) << e.message;
+    TStringList names;
+    db.GetTableNames(&names, c.memoryTable);
+    EXPECT_EQ(names.Count(), c.error == -1 ? 1 : 0) << "a refused table is not made";
+  }
+}
+
 // Files written before the fix: the head of the user tables' header list
 // was left on a header in use.  Connecting drops that head (the blocks
 // behind it stay unused) and the tables made afterwards leave the old

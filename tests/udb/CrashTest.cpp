@@ -1,7 +1,7 @@
 // Crash safety of commits on a real file: a child process runs random
-// transactions and single changes on indexed tables with blobs and is
-// killed with SIGKILL - at a random moment, or right after the k-th page
-// write of a commit.  After every kill the file is opened again and
+// transactions and single changes on indexed tables with blobs (or, in the
+// catalogue rounds, changes of the catalogue) and is killed with SIGKILL -
+// at a random moment, or right after the k-th page write of a commit.  After every kill the file is opened again and
 // checked: every index against the records, the blobs, the allocation map
 // against the pages in use, the invariant the transactions keep (the sum
 // of the accounts) and every commit the child reported.
@@ -23,13 +23,16 @@
 #include <string>
 #include <vector>
 
+#include "CatalogueCheck.h"
 #include "Udb/DiskMgr.h"
 #include "Udb/MapPageMgr.h"
 #include "Udb/RecordFormat.h"
+#include "Udb/RestructureDefs.h"
 #include "Udb/TableDef.h"
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "UdbTestSupport.h"
+#include "platform/core/Strings.h"
 #include "platform/data/Fields.h"
 #include "tests/core/ScratchDir.h"
 
@@ -414,7 +417,345 @@ void CrashRounds(bool encrypted) {
   std::printf("%d kills, %zu commits reported\n", Rounds(), reported.size());
 }
 
+// --- catalogue changes killed half-way ---------------------------------------
+//
+// A child creates, fills, restructures, renames, empties and deletes tables
+// and is killed at random or right after the k-th page write of the commit
+// of its n-th catalogue change.  It reports each change before it starts and
+// after it returned; the parent keeps the catalogue as the reported changes
+// left it and accepts, for the change in flight, the state before or after
+// it - nothing in between: the same tables, each with its rows (memos
+// included) and fields, every index holding exactly the records, the space
+// check clean.
+
+struct TCatalogueReport {
+  char op = 0;  // 'C' create, 'I' insert a row, 'R' restructure, 'N' rename, 'E' empty, 'D' delete
+  char done = 0;
+  char name[12] = {};
+  char other[12] = {};  // the new name of a rename
+  int fieldsAfter = 0;  // the field count a restructure leaves
+};
+
+struct TCatalogueTable {
+  int rows = 0;
+  int fields = 0;
+  bool operator==(const TCatalogueTable&) const = default;
+};
+using TCatalogueState = std::map<std::string, TCatalogueTable>;
+
+// The state after r was done.
+TCatalogueState Apply(TCatalogueState state, const TCatalogueReport& r) {
+  const std::string name = r.name;
+  switch (r.op) {
+    case 'C': state[name] = {0, 4}; break;
+    case 'I': ++state[name].rows; break;
+    case 'R': state[name].fields = r.fieldsAfter; break;
+    case 'N': state[r.other] = state[name]; state.erase(name); break;
+    case 'E': state[name].rows = 0; break;
+    case 'D': state.erase(name); break;
+  }
+  return state;
+}
+
+void ConnectCatalogue(TUdbDataBase& db, const std::string& dir, bool encrypted) {
+  Connect(db, dir, encrypted);
+  db.SetExclusive(true);  // restructures need the file to themselves
+}
+
+class TCatalogueWorker {
+ public:
+  TCatalogueWorker(const std::string& dir, bool encrypted, unsigned seed, int reportFd)
+      : rng_(seed), encrypted_(encrypted), reportFd_(reportFd) {
+    ConnectCatalogue(db_, dir, encrypted);
+    db_.SetConnected(true);
+    TStringList names;
+    db_.GetTableNames(&names, false);
+    for (int i = 0; i < names.Count(); ++i) {
+      TUdbTable t;
+      t.SetDataBase(&db_);
+      t.SetTableName(names.Strings(i));
+      t.Open();
+      tables_[std::string(names.Strings(i))] = {t.RecordCount(), t.FieldCount()};
+    }
+  }
+
+  // Stops the process right after the k-th page write of the commit of the
+  // n-th catalogue change (inserts are not counted).
+  void KillAtChangeWrite(int change, int write) {
+    db_.DiskMgr()->File().AfterCommitWrite = [this, change, write](int n) {
+      if (inChange_ && changes_ == change && n == write) ::raise(SIGKILL);
+    };
+  }
+
+  [[noreturn]] void Run() {
+    for (;;) {
+      try {
+        Step();
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "catalogue worker, at '%c' %s: %s\n", current_.op, current_.name, e.what());
+        _exit(3);
+      }
+    }
+  }
+
+ private:
+  int Pick(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+
+  void Report(TCatalogueReport r, bool done) {
+    r.done = done ? 1 : 0;
+    current_ = r;
+    if (::write(reportFd_, &r, sizeof r) != sizeof r) _exit(5);
+  }
+  TCatalogueReport Begin(char op, const std::string& name, const std::string& other = std::string()) {
+    TCatalogueReport r;
+    r.op = op;
+    std::snprintf(r.name, sizeof r.name, "%s", name.c_str());
+    std::snprintf(r.other, sizeof r.other, "%s", other.c_str());
+    Report(r, false);
+    if (op != 'I') {
+      ++changes_;
+      inChange_ = true;
+    }
+    return r;
+  }
+  void End(const TCatalogueReport& r) {
+    inChange_ = false;
+    Report(r, true);
+    tables_ = Apply(tables_, r);
+  }
+
+  std::string NewName() {
+    std::string name;
+    do name = "C" + std::to_string(Pick(10000));
+    while (tables_.count(name));
+    return name;
+  }
+  std::string AnyTable() {
+    auto it = tables_.begin();
+    std::advance(it, Pick(static_cast<int>(tables_.size())));
+    return it->first;
+  }
+
+  void Step() {
+    const int op = Pick(100);
+    if (tables_.size() < 2 || (op < 15 && tables_.size() < 12)) return Create();
+    const std::string name = AnyTable();
+    if (op < 50) return Insert(name);
+    if (op < 70) return Restructure(name);
+    if (op < 80) {
+      const std::string to = NewName();
+      const TCatalogueReport r = Begin('N', name, to);
+      db_.RenameTable(name.c_str(), to.c_str());
+      return End(r);
+    }
+    if (op < 88) {
+      const TCatalogueReport r = Begin('E', name);
+      TUdbTable t;
+      Bind(t, name);
+      t.Open();
+      t.EmptyTable();
+      t.Close();
+      return End(r);
+    }
+    const TCatalogueReport r = Begin('D', name);
+    db_.DeleteTable(name.c_str(), false);
+    End(r);
+  }
+
+  void Bind(TUdbTable& t, const std::string& name) {
+    t.SetDataBase(&db_);
+    t.SetTableName(name.c_str());
+  }
+
+  void Create() {
+    const std::string name = NewName();
+    const TCatalogueReport r = Begin('C', name);
+    TUdbTable t;
+    Bind(t, name);
+    if (encrypted_) t.SetEncryptionLevel(Pick(2) == 0 ? encWeak : encStrong);
+    t.FieldDefs()->Add("ID", ftInteger);
+    t.FieldDefs()->Add("S", ftString, 20);
+    t.FieldDefs()->Add("L", ftInteger);
+    t.FieldDefs()->Add("M", ftMemo);
+    TIndexOptions primary;
+    primary << ixPrimary;
+    t.IndexDefs()->Add("PK", "ID", primary);
+    if (Pick(2) == 0) t.IndexDefs()->Add("IS", "S", TIndexOptions());
+    t.CreateTable();
+    End(r);
+  }
+
+  void Insert(const std::string& name) {
+    const TCatalogueReport r = Begin('I', name);
+    TUdbTable t;
+    Bind(t, name);
+    t.Open();
+    const int id = nextId_++;
+    const int length = Pick(3) == 0 ? 0 : Pick(7000);
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(id);
+    t.FieldByName("S")->SetAsString("S" + std::to_string(Pick(1000)));
+    t.FieldByName("L")->SetAsInteger(length);
+    t.FieldByName("M")->SetAsString(AnsiString(BlobText(id, length)));
+    t.Post();
+    t.Close();
+    End(r);
+  }
+
+  // A field added (every record copied), the text index made or dropped,
+  // or the text widened.
+  void Restructure(const std::string& name) {
+    TCatalogueReport r = Begin('R', name);
+    TUdbTable t;
+    Bind(t, name);
+    TRestructureFieldDefs* fields = t.GetRestructureFieldDefs();
+    TRestructureIndexDefs* indexes = t.GetRestructureIndexDefs();
+    const int kind = Pick(3);
+    if (kind == 0 && fields->Count() < 12) {
+      fields->AddFieldDef(("X" + std::to_string(fields->Count())).c_str(), ftInteger, 0);
+    } else if (kind == 1) {
+      if (TRestructureIndexDef* ix = indexes->Find("IS"))
+        indexes->Delete(ix->Index());
+      else
+        indexes->AddIndexDef("IS", "S", TIndexOptions());
+    } else {
+      TRestructureFieldDef* s = fields->Find("S");
+      s->SetSize(s->Size() < 200 ? s->Size() + 10 : s->Size());
+    }
+    r.fieldsAfter = fields->Count();
+    t.RestructureTable();
+    End(r);
+  }
+
+  std::mt19937 rng_;
+  bool encrypted_;
+  int reportFd_;
+  TUdbDataBase db_;
+  TCatalogueState tables_;
+  int nextId_ = 1000 + static_cast<int>(rng_() % 100000) * 10;
+  int changes_ = 0;
+  bool inChange_ = false;
+  TCatalogueReport current_;
+};
+
+// The file as the parent finds it after a kill.
+TCatalogueState ReadCatalogue(const std::string& dir, bool encrypted) {
+  TUdbDataBase db;
+  ConnectCatalogue(db, dir, encrypted);
+  db.SetConnected(true);
+  for (const std::string& fault : CheckFileSpace(db)) ADD_FAILURE() << "space: " << fault;
+  TCatalogueState state;
+  TStringList names;
+  db.GetTableNames(&names, false);
+  for (int i = 0; i < names.Count(); ++i) {
+    const std::string name = names.Strings(i);
+    std::set<int> keys;
+    CheckIndexes(db, name.c_str(), "ID", {{"PK", {"ID"}}}, keys);
+    TUdbTable t;
+    t.SetDataBase(&db);
+    t.SetTableName(name.c_str());
+    t.Open();
+    for (t.First(); !t.Eof(); t.Next()) {
+      const int id = t.FieldByName("ID")->AsInteger();
+      EXPECT_EQ(std::string(t.FieldByName("M")->AsString()), BlobText(id, t.FieldByName("L")->AsInteger()))
+          << name << " row " << id;
+    }
+    if (t.IndexDefs()->IndexOf("IS") >= 0) {
+      t.Close();
+      std::set<int> byText;
+      CheckIndexes(db, name.c_str(), "ID", {{"IS", {"S", "ID"}}}, byText);
+      EXPECT_EQ(byText, keys) << name << ": the text index against the records";
+      t.Open();
+    }
+    state[name] = {t.RecordCount(), t.FieldCount()};
+  }
+  return state;
+}
+
+std::string Describe(const TCatalogueState& state) {
+  std::string s;
+  for (const auto& [name, t] : state) s += name + "(" + std::to_string(t.rows) + " rows, " + std::to_string(t.fields) + " fields) ";
+  return s;
+}
+
+void CatalogueCrashRounds(bool encrypted) {
+  ScratchDir dir;
+  {
+    TUdbDataBase db;
+    ConnectCatalogue(db, dir.Native(), encrypted);
+    db.CreateDatabase();
+  }
+  std::mt19937 rng(encrypted ? 4611 : 4612);
+  TCatalogueState state;
+  int changes = 0;
+  for (int round = 0; round < Rounds(); ++round) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const bool atWrite = round % 2 == 1;
+    const int change = 1 + static_cast<int>(rng() % 8);
+    const int write = 1 + static_cast<int>(rng() % 12);
+    const unsigned seed = static_cast<unsigned>(rng());
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(pipeFds[0]);
+      try {
+        TCatalogueWorker worker(dir.Native(), encrypted, seed, pipeFds[1]);
+        if (atWrite) worker.KillAtChangeWrite(change, write);
+        worker.Run();
+      } catch (...) {
+        _exit(2);
+      }
+    }
+    ::close(pipeFds[1]);
+    int status = 0;
+    if (atWrite) {
+      for (int waited = 0; waited < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; waited += 2) ::usleep(2000);
+      ::kill(pid, SIGKILL);
+    } else {
+      ::usleep(static_cast<useconds_t>(20000 + rng() % 300000));
+      ::kill(pid, SIGKILL);
+    }
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the worker stopped by itself: " << WEXITSTATUS(status);
+    TCatalogueReport r;
+    bool inFlight = false;
+    TCatalogueReport flying;
+    while (::read(pipeFds[0], &r, sizeof r) == sizeof r) {
+      if (r.done) {
+        state = Apply(state, r);
+        inFlight = false;
+        if (r.op != 'I') ++changes;
+      } else {
+        flying = r;
+        inFlight = true;
+      }
+    }
+    ::close(pipeFds[0]);
+    TCatalogueState found;
+    TCaughtError e = CatchUdb([&] { found = ReadCatalogue(dir.Native(), encrypted); });
+    EXPECT_EQ(e.code, -1) << "round " << round << ": " << e.message;
+    const bool before = found == state;
+    const bool after = inFlight && found == Apply(state, flying);
+    EXPECT_TRUE(before || after) << "round " << round << ": the file holds " << Describe(found) << "; before "
+                                 << (inFlight ? std::string("'") + flying.op + "' " + flying.name : std::string("nothing"))
+                                 << " it held " << Describe(state);
+    ASSERT_FALSE(::testing::Test::HasFailure())
+        << "after round " << round << (atWrite ? " (killed at a catalogue commit write)" : " (killed at random)");
+    if (after) {
+      state = Apply(state, flying);
+      if (flying.op != 'I') ++changes;
+    }
+  }
+  EXPECT_GT(changes, 0);
+  std::printf("%d kills, %d catalogue changes completed\n", Rounds(), changes);
+}
+
 }  // namespace
+
+TEST(CrashTest, KilledCatalogueChangesLeaveTheFileAsBeforeOrAfterPlainPages) { CatalogueCrashRounds(false); }
+
+TEST(CrashTest, KilledCatalogueChangesLeaveTheFileAsBeforeOrAfterEncipheredTables) { CatalogueCrashRounds(true); }
 
 TEST(CrashTest, KilledWritersNeverCorruptTheFileOrLoseACommitPlainPages) { CrashRounds(false); }
 
