@@ -62,10 +62,13 @@ void TFilterMgr::SetRecBufSize(int size) {
   recBufSize_ = size;
 }
 
+// The null rules differ inside a query: lists made under the other mode
+// answer another question.
 void TFilterMgr::SetInQuery(bool inQuery) {
+  const bool changed = inQuery != inQuery_;
   inQuery_ = inQuery;
   if (evaluator_) evaluator_->SetInQuery(inQuery);
-  if (!inQuery) {
+  if (changed || !inQuery) {
     SetCurrent(nullptr);
     preparedFilters_.Clear();
   }
@@ -77,7 +80,7 @@ void TFilterMgr::SetActive(bool value) {
 }
 
 void TFilterMgr::Prepare() {
-  Unprepare();
+  Release();
   PAYROLL_ASSERT(cursor_ != nullptr, "Filter has no dataset");
   PAYROLL_ASSERT(recBufSize_ >= 1, "Filter record buffer size must be at least 1");
   const AnsiString text = text_.empty() ? AnsiString("1=1") : text_;
@@ -93,7 +96,7 @@ void TFilterMgr::Prepare() {
   prepared_ = true;
 }
 
-void TFilterMgr::Unprepare() {
+void TFilterMgr::Release() {
   evaluator_.reset();
   tree_.Clear();
   master_.clear();
@@ -103,8 +106,16 @@ void TFilterMgr::Unprepare() {
   prepared_ = false;
 }
 
+// The prepared lists go too: records may change while no filter watches
+// them, so a list kept past this point could show rows that are gone.
+void TFilterMgr::Unprepare() {
+  Release();
+  preparedFilters_.Clear();
+}
+
+// A refresh keeps the prepared lists unless told (the table changed).
 void TFilterMgr::Refresh(bool clearPrepared) {
-  Unprepare();
+  Release();
   Prepare();
   if (clearPrepared) preparedFilters_.Clear();
 }

@@ -3,8 +3,8 @@
 // builds the list of the record addresses that pass, and serves the
 // dataset's navigation over that list (first, last, next, prior, move by a
 // count, nearest, membership, count).  TPreparedFilters keeps the lists of
-// the filter texts used while a query runs, so that switching back to one
-// reads nothing.  OnFilterRecord is applied on top of the list, record by
+// the filter texts used while the filter stays prepared, so that switching
+// back to one reads nothing; Unprepare and a change of query mode drop them.  OnFilterRecord is applied on top of the list, record by
 // record, as navigation reaches it.
 //
 // What the manager needs of the table cursor is TFilterCursor: the fields,
@@ -119,7 +119,7 @@ class TFilterMgr {
   const TFilterOptions& FilterOptions() const { return options_; }
   void SetFilterOptions(const TFilterOptions& options) { options_ = options; }
   bool InQuery() const { return inQuery_; }
-  // Turning it off drops the prepared lists.
+  // A change of the mode (and turning it off) drops the prepared lists.
   void SetInQuery(bool inQuery);
 
   // --- state ----------------------------------------------------------------
@@ -128,7 +128,8 @@ class TFilterMgr {
   void SetActive(bool value);
   // Parses the text ("1=1" when empty) and analyses it for index use.
   void Prepare();
-  // Frees the evaluator and the tree; forgets the lists built from them.
+  // Frees the evaluator and the tree; forgets the lists built from them,
+  // the prepared lists included.
   void Unprepare();
   void Refresh(bool clearPrepared);
   // When a list for the current text and options is kept, makes it current.
@@ -165,6 +166,8 @@ class TFilterMgr {
   int RecordsReadForTest() const { return recordsRead_; }
 
  private:
+  // Unprepare without dropping the prepared lists (Prepare, Refresh).
+  void Release();
   TExprTreeItem* Analyse(TFilterItem* node);
   void AnalyseIndex(TExprTreeItem* item);
   void CollectItemList(TExprTreeItem* item);

@@ -74,6 +74,9 @@ int TBaseTableDefMgr::CreateCopy(const AnsiString& name, TTableDef* def, TTableH
   if (FindByName(name) >= 0) UdbDatabaseError(udberr::kObjectExists, location, name);
   if (def->InternalFields()->Count() > udbrec::kMaxFields)
     UdbDatabaseError(udberr::kFieldCountLimit, location, "A table holds at most 255 fields");
+  // A definition handed in is not yet stored, so too many indexes are the
+  // header's limit, not damage.
+  udbhdr::CheckHeaderSize(def->InternalIndexDefs()->Count());
   def->CheckIndexSequences(location);
   auto copy = std::make_unique<TTableDef>();
   copy->Assign(def);
@@ -337,6 +340,7 @@ void TDiskTableDefMgr::RestructureTableDef(TTableDef* def, const TRestructureReq
   if (def->Memory()) UdbDatabaseError(udberr::kInvalidOperation, loc, def->TableName());
   TTableHeader* header = def->Header();
   if (header == nullptr || !def->IOOpen()) UdbDatabaseError(udberr::kNotInitialized, loc, def->TableName());
+  udbhdr::CheckHeaderSize(def->InternalIndexDefs()->Count());  // as at create
   def->CheckIndexSequences(loc);
 
   const std::uint32_t autoInc = request.SetLastAutoInc ? request.LastAutoInc : header->LastAutoInc();

@@ -506,9 +506,11 @@ class TCatalogueWorker {
     current_ = r;
     if (::write(reportFd_, &r, sizeof r) != sizeof r) _exit(5);
   }
-  TCatalogueReport Begin(char op, const std::string& name, const std::string& other = std::string()) {
+  TCatalogueReport Begin(char op, const std::string& name, const std::string& other = std::string(),
+                         int fieldsAfter = 0) {
     TCatalogueReport r;
     r.op = op;
+    r.fieldsAfter = fieldsAfter;
     std::snprintf(r.name, sizeof r.name, "%s", name.c_str());
     std::snprintf(r.other, sizeof r.other, "%s", other.c_str());
     Report(r, false);
@@ -580,7 +582,7 @@ class TCatalogueWorker {
     TIndexOptions primary;
     primary << ixPrimary;
     t.IndexDefs()->Add("PK", "ID", primary);
-    if (Pick(2) == 0) t.IndexDefs()->Add("IS", "S", TIndexOptions());
+    if (Pick(2) == 0) t.IndexDefs()->Add("IS", "S;ID", TIndexOptions());
     t.CreateTable();
     End(r);
   }
@@ -605,7 +607,6 @@ class TCatalogueWorker {
   // A field added (every record copied), the text index made or dropped,
   // or the text widened.
   void Restructure(const std::string& name) {
-    TCatalogueReport r = Begin('R', name);
     TUdbTable t;
     Bind(t, name);
     TRestructureFieldDefs* fields = t.GetRestructureFieldDefs();
@@ -617,12 +618,12 @@ class TCatalogueWorker {
       if (TRestructureIndexDef* ix = indexes->Find("IS"))
         indexes->Delete(ix->Index());
       else
-        indexes->AddIndexDef("IS", "S", TIndexOptions());
+        indexes->AddIndexDef("IS", "S;ID", TIndexOptions());
     } else {
       TRestructureFieldDef* s = fields->Find("S");
       s->SetSize(s->Size() < 200 ? s->Size() + 10 : s->Size());
     }
-    r.fieldsAfter = fields->Count();
+    const TCatalogueReport r = Begin('R', name, std::string(), fields->Count());
     t.RestructureTable();
     End(r);
   }
