@@ -150,6 +150,9 @@ class DemoReports : public ::testing::Test {
     return n;
   }
 
+  void PageNumbersOnEveryPaper(bool landscape);
+  void PageNumbersAtOneTwoAndTwelvePages(bool landscape);
+
   AnsiString folder, oldDir;
   TFakeDialogService dialogs;
   int previews = 0;
@@ -293,7 +296,7 @@ TEST_F(DemoReports, TheCardPageFolderIsShownInTheFileSystemsFormAndUsedAsAFolder
 
 // Every report of the report page prints its whole page number inside the
 // page, on every paper the paper settings offer, upright and turned.
-TEST_F(DemoReports, EveryReportShowsItsWholePageNumberOnEveryPaper) {
+void DemoReports::PageNumbersOnEveryPaper(bool landscape) {
   TrbReport::PreviewHook() = [this](TrbReport*) { ++previews; };
   const struct {
     int code, width, height;
@@ -303,8 +306,7 @@ TEST_F(DemoReports, EveryReportShowsItsWholePageNumberOnEveryPaper) {
   TStrings* entries = frmMain->ComboBoxReport->Items();
   for (int i = 0; i < entries->Count(); ++i) {
     const AnsiString report = entries->Strings(i);
-    for (const auto& paper : papers)
-      for (const bool landscape : {false, true}) {
+    for (const auto& paper : papers) {
         SCOPED_TRACE(testing::Message() << "entry " << i << ", paper " << paper.code << (landscape ? " turned" : ""));
         SetPaper(report, paper.code, landscape, paper.width, paper.height);
         dialogs.Boxes.clear();
@@ -322,7 +324,7 @@ TEST_F(DemoReports, EveryReportShowsItsWholePageNumberOnEveryPaper) {
 
 // The page number stays whole at one, two and twelve pages, upright and
 // turned: the pay sheet of one department grown to fill that many pages.
-TEST_F(DemoReports, PageNumbersOfOneTwoAndTwelvePagesAreWhole) {
+void DemoReports::PageNumbersAtOneTwoAndTwelvePages(bool landscape) {
   TrbReport::PreviewHook() = [this](TrbReport*) { ++previews; };
   TUdbTable* gzk = FrmData->TblGzk;
   // Employees of 办公室 (0101) beyond its own three, numbered from 100.
@@ -338,7 +340,7 @@ TEST_F(DemoReports, PageNumbersOfOneTwoAndTwelvePagesAreWhole) {
     }
   };
   ChooseDepartment("办公室");
-  for (const bool landscape : {false, true}) {
+  {
     SCOPED_TRACE(landscape ? "turned" : "upright");
     SetPaper("职工工资单", 9, landscape);
     // How many employees a page holds: print a department larger than a
@@ -371,6 +373,11 @@ TEST_F(DemoReports, PageNumbersOfOneTwoAndTwelvePagesAreWhole) {
     }
   }
 }
+
+TEST_F(DemoReports, EveryReportShowsItsWholePageNumberOnEveryUprightPaper) { PageNumbersOnEveryPaper(false); }
+TEST_F(DemoReports, EveryReportShowsItsWholePageNumberOnEveryTurnedPaper) { PageNumbersOnEveryPaper(true); }
+TEST_F(DemoReports, PageNumbersOfOneTwoAndTwelveUprightPagesAreWhole) { PageNumbersAtOneTwoAndTwelvePages(false); }
+TEST_F(DemoReports, PageNumbersOfOneTwoAndTwelveTurnedPagesAreWhole) { PageNumbersAtOneTwoAndTwelvePages(true); }
 
 // The report menu's department bonus summary has no layout: choosing it and
 // pressing print tells the operator so, and which report to print instead.
