@@ -111,8 +111,10 @@ void TfrmMain::PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bo
   }
   Adoquery2->EnableControls();
   if (LoadBonusTemplate(path)) {
-    if (rbReport1->Pages().Count() > 0)
+    if (rbReport1->Pages().Count() > 0) {
       ApplyPaper(rbReport1->Pages().Pages(0), paperIdx, paperWidth, paperHeight, landscape);
+      payroll::KeepPageNumbersOnPage(rbReport1->Pages().Pages(0));
+    }
     rbReport1->ShowReport();
   }
   rbDBDataSet->SetDataSet(FrmData->TblGzk);

@@ -2,6 +2,7 @@
 #include "app/ExportCommands.h"
 
 #include "Udb/UdbDataBase.h"
+#include "app/BankCards.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
@@ -234,10 +235,11 @@ void TfrmMain::SptBtnexcelClick(TObject*) {
   AnsiString folder = program + kExportFolder;
   const AnsiString chosen = LblSelDir ? LblSelDir->Caption() : AnsiString();
   // Asked only for a chosen folder other than the program's own: with no
-  // folder chosen there is nothing to confirm.
-  if (!chosen.empty() && !SameText(program, chosen) &&
+  // folder chosen there is nothing to confirm.  The label shows the folder
+  // as the file system names it.
+  if (!chosen.empty() && !SameText(ShownFolder(program), chosen) &&
       Box(kExportOtherFolder, MB_YESNO | MB_ICONWARNING) == IDYES)
-    folder = chosen;
+    folder = CommandFolder(chosen);
 
   const TExportKind kind = ExportKindOf(ComboBoxGZJJ->Text());
   if (kind == TExportKind::None) {
