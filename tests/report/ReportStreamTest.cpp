@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "platform/core/Exceptions.h"
 #include "platform/core/Streams.h"
 #include "platform/core/Strings.h"
@@ -73,6 +76,29 @@ TEST(ReportStream, ReadsPastTheEndNameTheOffset) {
   m.SetPosition(0);
   TStringList lines;
   EXPECT_THROW(rbStreamReadMemo(&m, &lines), EReadError);
+}
+
+// Geometry and font sizes of a damaged file are refused where they are
+// read, naming the value and its offset; rounding never leaves int.
+TEST(ReportStream, GeometryBeyondItsRangeIsRefusedWithItsOffset) {
+  TMemoryStream s;
+  for (std::int32_t v : {kRbMaxGeometry, -kRbMaxGeometry, kRbMaxGeometry + 1, 2000})
+    rbStreamWriteInt(&s, v);
+  s.SetPosition(0);
+  EXPECT_EQ(rbStreamReadGeometry(&s, "width"), kRbMaxGeometry);
+  EXPECT_EQ(rbStreamReadGeometry(&s, "width"), -kRbMaxGeometry);
+  try {
+    rbStreamReadGeometry(&s, "width");
+    ADD_FAILURE() << "no error";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Report stream damaged at offset 8: width 1000001 out of range");
+  }
+  s.SetPosition(12);
+  EXPECT_EQ(rbStreamReadFontSize(&s), 2000);
+  EXPECT_EQ(rbRound(1e20), std::numeric_limits<int>::max());
+  EXPECT_EQ(rbRound(-1e20), std::numeric_limits<int>::min());
+  EXPECT_EQ(rbRound(std::nan("")), 0);
+  EXPECT_EQ(rbRound(2.5), 2);
 }
 
 TEST(ReportStream, TextHelpers) {
