@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -477,6 +478,32 @@ TCheckResult CheckFile(const std::string& dir, bool encrypted, const std::vector
   return result;
 }
 
+// Runs `work` in a forked worker that writes to pipeFds[1] and kills it:
+// at its own write hook (atWrite: the hook kills it; a change with fewer
+// writes does not, so it is killed after waitMs) or after a random pause of
+// pauseMinUs plus up to pauseSpanUs.  The worker's status goes to *status.
+void ForkAndKill(const int pipeFds[2], bool atWrite, int waitMs, std::mt19937& rng, unsigned pauseMinUs,
+                 unsigned pauseSpanUs, int* status, const std::function<void()>& work) {
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::close(pipeFds[0]);
+    try {
+      work();
+    } catch (...) {
+      _exit(2);
+    }
+  }
+  ::close(pipeFds[1]);
+  if (atWrite) {
+    for (int waited = 0; waited < waitMs && ::waitpid(pid, status, WNOHANG) == 0; waited += 2) ::usleep(2000);
+  } else {
+    ::usleep(static_cast<useconds_t>(pauseMinUs + rng() % pauseSpanUs));
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, status, 0);
+}
+
 void CrashRounds(bool encrypted) {
   ScratchDir dir;
   Create(dir.Native(), encrypted);
@@ -489,29 +516,12 @@ void CrashRounds(bool encrypted) {
     const int commit = 1 + static_cast<int>(rng() % 6);
     const int write = 1 + static_cast<int>(rng() % 10);
     const unsigned seed = static_cast<unsigned>(rng());
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::close(pipeFds[0]);
-      try {
-        TWorker worker(dir.Native(), encrypted, seed, pipeFds[1]);
-        if (atWrite) worker.KillAtCommitWrite(commit, write);
-        worker.Run();
-      } catch (...) {
-        _exit(2);
-      }
-    }
-    ::close(pipeFds[1]);
     int status = 0;
-    if (atWrite) {
-      // The hook kills the child; a commit with fewer writes does not.
-      for (int waited = 0; waited < 400 && ::waitpid(pid, &status, WNOHANG) == 0; waited += 2) ::usleep(2000);
-      ::kill(pid, SIGKILL);
-    } else {
-      ::usleep(static_cast<useconds_t>(5000 + rng() % 120000));
-      ::kill(pid, SIGKILL);
-    }
-    ::waitpid(pid, &status, 0);
+    ForkAndKill(pipeFds, atWrite, 400, rng, 5000, 120000, &status, [&] {
+      TWorker worker(dir.Native(), encrypted, seed, pipeFds[1]);
+      if (atWrite) worker.KillAtCommitWrite(commit, write);
+      worker.Run();
+    });
     ASSERT_TRUE(WIFSIGNALED(status)) << "the worker stopped by itself: " << WEXITSTATUS(status);
     int seq = 0;
     while (::read(pipeFds[0], &seq, sizeof seq) == sizeof seq) reported.push_back(seq);
@@ -974,28 +984,12 @@ void CatalogueCrashRounds(bool encrypted) {
     const int change = 1 + static_cast<int>(rng() % 8);
     const int write = 1 + static_cast<int>(rng() % 12);
     const unsigned seed = static_cast<unsigned>(rng());
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::close(pipeFds[0]);
-      try {
-        TCatalogueWorker worker(dir.Native(), encrypted, seed, pipeFds[1]);
-        if (atWrite) worker.KillAtChangeWrite(change, write);
-        worker.Run();
-      } catch (...) {
-        _exit(2);
-      }
-    }
-    ::close(pipeFds[1]);
     int status = 0;
-    if (atWrite) {
-      for (int waited = 0; waited < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; waited += 2) ::usleep(2000);
-      ::kill(pid, SIGKILL);
-    } else {
-      ::usleep(static_cast<useconds_t>(20000 + rng() % 300000));
-      ::kill(pid, SIGKILL);
-    }
-    ::waitpid(pid, &status, 0);
+    ForkAndKill(pipeFds, atWrite, 1000, rng, 20000, 300000, &status, [&] {
+      TCatalogueWorker worker(dir.Native(), encrypted, seed, pipeFds[1]);
+      if (atWrite) worker.KillAtChangeWrite(change, write);
+      worker.Run();
+    });
     ASSERT_TRUE(WIFSIGNALED(status)) << "the worker stopped by itself: " << WEXITSTATUS(status);
     TCatalogueReport r;
     bool inFlight = false;
