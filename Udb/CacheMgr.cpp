@@ -26,6 +26,8 @@ void TCacheMgr::Open(int capacity, int pageSize) {
 }
 
 void TCacheMgr::Close() {
+  kept_.clear();
+  keptOrder_.clear();
   pages_.clear();
   index_.clear();
   empty_.clear();
@@ -108,6 +110,67 @@ void TCacheMgr::Drop(int index) {
   empty_.push_back(index);
 }
 
+// --- the side store of deciphered pages ---------------------------------------
+
+void TCacheMgr::SetKeptLimit(int pages) {
+  keptLimit_ = std::max(pages, 0);
+  while (static_cast<int>(kept_.size()) > keptLimit_) ForgetKeptOldest();
+}
+
+void TCacheMgr::Keep(TCachePage& page) {
+  // Mode bits 1 and 2 are the ciphers; a plain page costs only a read.
+  constexpr std::uint8_t kCiphered = 2 | 4;
+  if (keptLimit_ <= 0 || !(page.mode & kCiphered) || !page.fileImage || page.state != cpsClean) return;
+  ForgetKept(page.address);
+  std::vector<std::uint8_t> spare;
+  while (static_cast<int>(kept_.size()) >= keptLimit_) {
+    auto oldest = keptOrder_.begin();
+    auto it = kept_.find(oldest->second);
+    spare.swap(it->second.data);
+    kept_.erase(it);
+    keptOrder_.erase(oldest);
+  }
+  TKeptPage& k = kept_[page.address];
+  k.data.swap(page.data);
+  k.tableId = page.tableId;
+  k.mode = page.mode;
+  k.order = keptCounter_++;
+  keptOrder_[k.order] = page.address;
+  // The cache page goes on with a buffer of its own.
+  if (spare.size() != static_cast<size_t>(pageSize_)) spare.assign(static_cast<size_t>(pageSize_), 0);
+  page.data.swap(spare);
+  page.fileImage = false;
+}
+
+bool TCacheMgr::TakeKept(TUdbAddr page, TCachePage& target) {
+  auto it = kept_.find(page);
+  if (it == kept_.end()) return false;
+  const bool same = it->second.tableId == target.tableId && it->second.mode == target.mode;
+  if (same) {
+    target.data.swap(it->second.data);
+    target.fileImage = true;
+  }
+  keptOrder_.erase(it->second.order);
+  kept_.erase(it);
+  return same;
+}
+
+void TCacheMgr::ForgetKept(TUdbAddr page) {
+  auto it = kept_.find(page);
+  if (it == kept_.end()) return;
+  keptOrder_.erase(it->second.order);
+  kept_.erase(it);
+}
+
+void TCacheMgr::ForgetKeptOldest() {
+  if (keptOrder_.empty()) return;
+  auto oldest = keptOrder_.begin();
+  kept_.erase(oldest->second);
+  keptOrder_.erase(oldest);
+}
+
+// --- pages ----------------------------------------------------------------------
+
 int TCacheMgr::TakeEmptyPage() {
   if (!empty_.empty()) {
     int index = empty_.back();
@@ -118,6 +181,7 @@ int TCacheMgr::TakeEmptyPage() {
   // here: they are the transaction's pending changes.
   const int victim = cleanList_.head;
   if (victim >= 0) {
+    Keep(*pages_[victim]);
     Drop(victim);
     empty_.pop_back();
     return victim;
@@ -160,7 +224,11 @@ int TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode,
   TCachePage& target = *pages_[index];
   target.tableId = tableId;
   target.mode = mode;
-  if (needContent) {
+  if (!needContent) {
+    ForgetKept(page);
+    target.fileImage = false;
+  } else if (!TakeKept(page, target)) {
+    target.fileImage = true;  // the callback clears it for a held image
     try {
       OnReadPage(target);
     } catch (...) {
@@ -188,6 +256,7 @@ void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uin
     const int index = Acquire(page, tableId, mode, chunk < pageSize_);
     TCachePage& p = *pages_[index];
     std::memcpy(p.data.data() + offset, in + done, static_cast<size_t>(chunk));
+    p.fileImage = false;
     if (inTransaction_) {
       p.state = cpsDirty;
       Touch(index);
@@ -199,6 +268,7 @@ void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uin
         Drop(index);
         throw;
       }
+      p.fileImage = true;
     }
   });
 }
@@ -222,6 +292,7 @@ void TCacheMgr::FlushDirty() {
     for (int i : dirty) {
       OnWritePage(*pages_[i]);
       pages_[i]->state = cpsClean;
+      pages_[i]->fileImage = true;
       written.push_back(i);
     }
   } catch (...) {
@@ -252,6 +323,14 @@ void TCacheMgr::Rollback() {
 }
 
 void TCacheMgr::InvalidateTable(std::uint16_t tableId) {
+  for (auto it = kept_.begin(); it != kept_.end();) {
+    if (it->second.tableId != tableId) {
+      ++it;
+      continue;
+    }
+    keptOrder_.erase(it->second.order);
+    it = kept_.erase(it);
+  }
   for (int i = 0; i < static_cast<int>(pages_.size()); ++i) {
     TCachePage& p = *pages_[i];
     if (p.state == cpsEmpty || p.tableId != tableId) continue;
@@ -261,6 +340,7 @@ void TCacheMgr::InvalidateTable(std::uint16_t tableId) {
 }
 
 void TCacheMgr::InvalidatePage(TUdbAddr pageAddress) {
+  ForgetKept(pageAddress);
   auto it = index_.find(pageAddress);
   if (it == index_.end()) return;
   TCachePage& p = *pages_[it->second];
@@ -270,6 +350,8 @@ void TCacheMgr::InvalidatePage(TUdbAddr pageAddress) {
 
 void TCacheMgr::InvalidateAll() {
   assert(DirtyCount() == 0);
+  kept_.clear();
+  keptOrder_.clear();
   for (int i = 0; i < static_cast<int>(pages_.size()); ++i) Drop(i);
 }
 

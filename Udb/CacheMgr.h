@@ -19,6 +19,16 @@
 // cache grow past its capacity; Trim (after commit or rollback) cuts it back
 // when it is 3 or more pages over.
 //
+// Deciphered pages kept (under the capacity): an enciphered page that
+// leaves the cache clean, holding what the file holds, keeps its
+// deciphered content in a bounded side store (least recently kept goes
+// first) instead of being forgotten; a later miss on the same page, table
+// id and mode takes it back without the read callback, so a page is not
+// deciphered twice while it is unchanged.  A page address is never in the
+// cache and the store at once; every invalidation (page, table, all) and
+// Close empty the store as they empty pages.  Capacity, page count and
+// the hit and miss counters are those of the cache alone.
+//
 // Recency: every clean page is on the clean list and every dirty page on
 // the dirty list, each doubly linked through the pages' own link fields and
 // ordered by stamp, oldest at the head.  A miss evicts the clean head in
@@ -30,6 +40,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -50,6 +61,9 @@ struct TCachePage {
   int lruPrev = -1;
   int lruNext = -1;
   TCachePageState lruList = cpsEmpty;
+  // The content is the file's at this address, deciphered (false for a
+  // page loaded from a transaction's held image: the file differs).
+  bool fileImage = false;
 };
 
 class TCacheMgr {
@@ -108,12 +122,29 @@ class TCacheMgr {
   std::vector<TUdbAddr> DirtyPages() const;
   std::int64_t Hits() const { return hits_; }
   std::int64_t Misses() const { return misses_; }
+  // Deciphered pages in the side store, and the most it keeps.
+  int KeptCount() const { return static_cast<int>(kept_.size()); }
+  int KeptLimit() const { return keptLimit_; }
+  void SetKeptLimit(int pages);
 
  private:
   // The page's index, loaded (when needContent) and linked; not yet touched.
   int Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode, bool needContent);
   int TakeEmptyPage();
   void Drop(int index);
+  // The side store of deciphered pages.
+  struct TKeptPage {
+    std::vector<std::uint8_t> data;
+    std::uint16_t tableId = 0;
+    std::uint8_t mode = 0;
+    std::uint64_t order = 0;  // when kept: the oldest goes first
+  };
+  void Keep(TCachePage& page);
+  // Moves the kept content of the page into target; false when none
+  // (a kept page of another identity is forgotten).
+  bool TakeKept(TUdbAddr page, TCachePage& target);
+  void ForgetKept(TUdbAddr page);
+  void ForgetKeptOldest();
 
   struct TLruList {
     int head = -1;  // least recently used
@@ -129,6 +160,10 @@ class TCacheMgr {
   // The pages (now clean) join the clean list in stamp order.
   void MergeIntoClean(std::vector<int>& indexes);
 
+  std::unordered_map<TUdbAddr, TKeptPage> kept_;
+  std::map<std::uint64_t, TUdbAddr> keptOrder_;  // order -> page address
+  std::uint64_t keptCounter_ = 0;
+  int keptLimit_ = 0;
   std::vector<std::unique_ptr<TCachePage>> pages_;
   std::unordered_map<TUdbAddr, int> index_;  // page address -> index, non-empty pages only
   std::vector<int> empty_;                   // indexes of empty pages

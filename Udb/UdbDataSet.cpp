@@ -376,7 +376,8 @@ void TUdbDataSet::FlushHeader() {
   indexMgr_.WriteRoots();
   if (header->Dirty()) {
     header->WriteHeader();
-    readAhead_.Reset();
+    if (!aheadCurrent_) readAhead_.Reset();
+    aheadCurrent_ = false;
     // Our own write is no change to us: the next bracket keeps the caches
     // (every change of ours already dropped what it made stale).
     headerStamp_ = header->WriteCounter();
@@ -655,7 +656,13 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
     // The position is the current index's, taken after it stands on the record.
     SetTrailer(Rec(), current ? current->CurrentRecNo() : index->CurrentRecNo(), address);
     recordState_ = 1;
-    if (readAheadActive_ && readAhead_.IndexOfAddress(address) < 0)
+    // A search that lands on a record outside a batch (a key search, a
+    // locate, the first or last record) reads no neighbours: most such
+    // callers want this one record, and a walk from it fills the buffer in
+    // its own direction at its first step.  Inside a batch (a window being
+    // read around the record) the centred fill serves both directions.
+    const bool positioned = readAheadDirection_ == kAheadCentred && batchMode_ == 0;
+    if (readAheadActive_ && !positioned && readAhead_.IndexOfAddress(address) < 0)
       FillReadAhead(readAheadSize_, readAheadDirection_, address);
     readAheadDirection_ = kAheadCentred;
   }
@@ -727,6 +734,13 @@ bool TUdbDataSet::MoveStep(bool forward) {
     if (batchMode_ == 1) batchMode_ = 2;
     return true;
   }
+  // A walk that used up its batch in this direction reads the next one
+  // longer (see AheadCount).
+  const int n = readAhead_.Count();
+  const TUdbAddr here = TrailerAddress(recBuf_.data(), RecordSize());
+  const bool usedUp = n > 0 && readAhead_.Items(forward ? n - 1 : 0)->RecordAddress == here &&
+                      lastFillDirection_ == (forward ? kAheadForward : kAheadBackward);
+  aheadStreak_ = usedUp ? std::min(aheadStreak_ + 1, kAheadDoublings) : 0;
   TAccessBracket bracket(*this, false);
   readAheadDirection_ = forward ? kAheadForward : kAheadBackward;
   if (!InternalFind(forward ? kGreaterThan : kLessThan, indexName_)) return false;
@@ -916,7 +930,8 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr just
   readAhead_.Reset();
   if (readAhead_.RecordSize() < recBufSize_ || readAhead_.KeySize() < index->Tree().MaximumKeySize())
     readAhead_.Init(recBufSize_, index->Tree().MaximumKeySize(), std::max(readAheadSize_, 1));
-  index->ReadAhead(direction, std::min(count, readAheadSize_), readAhead_);
+  index->ReadAhead(direction, AheadCount(count, direction), readAhead_);
+  lastFillDirection_ = direction;
   readAheadStamp_ = GetTickCount64();
   if (rangeSet_ && readAhead_.Count() > 0) {
     for (int i = readAhead_.Count() - 1; i >= 0; --i) {
@@ -937,6 +952,17 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr just
     else
       recordMgr_.ReadRecord(item->RecordAddress, item->RecordBuffer, false);
   }
+}
+
+// Records per fill: the read-ahead size, doubled for every batch a walk
+// used up in its direction in a row (up to 2^kAheadDoublings times), so a
+// long walk takes a lock and reads the header once per many records
+// instead of once per ten.  What a caller sees is unchanged: the records,
+// their order and the batch's validity of kReadAheadValidMs.
+int TUdbDataSet::AheadCount(int count, std::uint8_t direction) const {
+  const int size = std::min(count, readAheadSize_);
+  if (direction != kAheadForward && direction != kAheadBackward) return size;
+  return size << aheadStreak_;
 }
 
 bool TUdbDataSet::ReadFromReadAhead(int which) {

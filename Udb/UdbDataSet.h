@@ -80,6 +80,8 @@ constexpr std::uint8_t kFlagHighest = 4;
 // Search modes.
 enum : int { kLessThan = 0, kLessOrEqual = 1, kEqual = 2, kGreaterOrEqual = 3, kGreaterThan = 4, kNearest = 5 };
 // Privilege bits of tables and fields.
+constexpr std::uint32_t kPrivOpen = 8;
+constexpr std::uint32_t kPrivAlter = 16;
 constexpr std::uint32_t kPrivInsert = 256;
 constexpr std::uint32_t kPrivDelete = 1024;
 constexpr std::uint32_t kPrivRead = 2048;
@@ -359,7 +361,12 @@ class TUdbDataSet : public TDataSet {
   int CompareWithRangeKey(TIndexItem& index, bool side);
   bool IsSameRecord(const std::uint8_t* a, const std::uint8_t* b) const;
   bool AcceptRecordAt(TUdbAddr address);
-  void AfterChange();
+  // After a record's change: range flags, filter, read-ahead, header.
+  // keptAt names a record changed in place (no key moved): the read-ahead
+  // keeps its batch with that record's new content (every other record
+  // and every record number is as it was).
+  void AfterChange(TUdbAddr keptAt = 0);
+  int AheadCount(int count, std::uint8_t direction) const;
   void Step(const AnsiString& step);
   void CollectMasterList();
   void SnapshotForUndo();
@@ -413,6 +420,13 @@ class TUdbDataSet : public TDataSet {
   std::uint8_t readAheadDirection_ = udbcur::kAheadNone;
   bool readAheadActive_ = false;
   int readAheadSize_ = 10;
+  // The batch was brought up to date with this connection's own changes
+  // since it was filled: the header write at the bracket's end leaves it.
+  bool aheadCurrent_ = false;
+  // Batches a walk used up in a row in one direction (see AheadCount).
+  int aheadStreak_ = 0;
+  std::uint8_t lastFillDirection_ = udbcur::kAheadNone;
+  static constexpr int kAheadDoublings = 4;
   std::uint64_t readAheadStamp_ = 0;
   bool autoIncSwitchedOff_ = false;
   // While this dataset receives a copy: destination field -> source field

@@ -14,6 +14,11 @@ int UdbCacheCapacityFor(std::int64_t fileSize, int pageSize) {
   return static_cast<int>(std::clamp<std::int64_t>(pages / 4, 50, 1000));
 }
 
+int UdbKeptPagesFor(int pageSize) {
+  constexpr std::int64_t kKeptBytes = 64 << 20;
+  return pageSize <= 0 ? 0 : static_cast<int>(kKeptBytes / pageSize);
+}
+
 TUdbFile::TUdbFile() : fs_(&PosixFileSystem()) {
   cache_.OnReadPage = [this](TCachePage& p) { InternalReadPage(p); };
   cache_.OnWritePage = [this](TCachePage& p) { InternalWritePage(p); };
@@ -83,6 +88,7 @@ void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
     UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.OpenUdbFile", "Unable to read the file size: " + why);
   }
   cache_.Open(UdbCacheCapacityFor(size, pageSize_), pageSize_);
+  cache_.SetKeptLimit(UdbKeptPagesFor(pageSize_));
   work_.assign(static_cast<size_t>(pageSize_), 0);
 }
 
@@ -106,6 +112,9 @@ void TUdbFile::Close() {
     io_.reset();
   }
   work_.clear();
+  run_.clear();
+  runBytes_ = 0;
+  lastMiss_ = 0;
   fileName_.clear();
 }
 
@@ -137,10 +146,11 @@ void TUdbFile::InternalRead(TUdbAddr address, void* buffer, int length) {
 }
 
 void TUdbFile::InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location) {
+  ForgetRun();
   std::int64_t done = io_->WriteAt(address, buffer, length);
   if (done != length) {
     AnsiString why = done < 0 ? ": " + io_->ErrorText() : AnsiString();
-    UdbDatabaseError(udberr::kReadFailure, location, "Unable to complete file write operation" + why);
+    UdbDatabaseError(udberr::kWriteFailure, location, "Unable to complete file write operation" + why);
   }
 }
 
@@ -171,15 +181,41 @@ void TUdbFile::Decipher(const std::uint8_t* source, std::uint8_t* dest, std::uin
 void TUdbFile::InternalReadPage(TCachePage& page) {
   const bool ciphered = (page.mode & (kPageIOXor | kPageIOBlowfish)) != 0;
   std::uint8_t* target = ciphered ? work_.data() : page.data.data();
-  if (!(inTransaction_ && held_.CopyPage(page.address, target))) {
-    std::int64_t got = InternalReadAllowShort(page.address, target, pageSize_);
-    if (got != pageSize_) {
-      UdbDatabaseErrorFmt(udberr::kReadFailure, "TUdbFile.InternalReadPage",
-                          "Unable to complete file read operation (page at %d)", nullptr,
-                          {static_cast<std::int64_t>(page.address)});
-    }
+  if (inTransaction_ && held_.CopyPage(page.address, target)) {
+    page.fileImage = false;  // the pending image, not the file's
+  } else {
+    ReadFilePage(page.address, target);
   }
   if (ciphered) Decipher(work_.data(), page.data.data(), page.tableId, page.mode);
+}
+
+void TUdbFile::ReadFilePage(TUdbAddr address, std::uint8_t* target) {
+  const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
+  if (runBytes_ > 0 && address >= runStart_ && address - runStart_ + size <= static_cast<TUdbAddr>(runBytes_)) {
+    std::memcpy(target, run_.data() + (address - runStart_), static_cast<size_t>(pageSize_));
+    lastMiss_ = address + 1;
+    ++runHits_;
+    return;
+  }
+  // A walk in file order misses page after page: read on ahead of it.
+  const bool onward = lastMiss_ != 0 && address >= lastMiss_ && address - (lastMiss_ - 1) <= 2 * size;
+  lastMiss_ = address + 1;
+  std::int64_t got;
+  if (onward) {
+    run_.resize(static_cast<size_t>(pageSize_) * kRunPages);
+    got = InternalReadAllowShort(address, run_.data(), static_cast<int>(run_.size()));
+    runStart_ = address;
+    runBytes_ = static_cast<int>(got - got % pageSize_);
+    ++runReads_;
+    if (got >= pageSize_) std::memcpy(target, run_.data(), static_cast<size_t>(pageSize_));
+  } else {
+    got = InternalReadAllowShort(address, target, pageSize_);
+  }
+  if (got < pageSize_) {
+    UdbDatabaseErrorFmt(udberr::kReadFailure, "TUdbFile.InternalReadPage",
+                        "Unable to complete file read operation (page at %d)", nullptr,
+                        {static_cast<std::int64_t>(address)});
+  }
 }
 
 // The cache's write callback: write-through, or commit.
@@ -343,6 +379,7 @@ void TUdbFile::Flush() {
 }
 
 void TUdbFile::InvalidateTable(std::uint16_t tableId) {
+  ForgetRun();
   if (cache_.IsOpen()) cache_.InvalidateTable(tableId);
 }
 
@@ -370,11 +407,31 @@ std::vector<TUdbAddr> TUdbFile::PendingPages() const {
   return pages;
 }
 
-// Saves the previous contents of the pages about to be written (I5).
+// The bytes a pending page will have in the file: its dirty cache page
+// enciphered as written, or its held image.
+void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
+  const TCachePage* cached = cache_.IsOpen() ? cache_.FindPage(page) : nullptr;
+  if (cached && cached->state == cpsDirty) {
+    if (cached->mode & (kPageIOXor | kPageIOBlowfish))
+      Encipher(cached->data.data(), out, cached->tableId, cached->mode);
+    else
+      std::memcpy(out, cached->data.data(), static_cast<size_t>(pageSize_));
+  } else if (!held_.CopyPage(page, out)) {
+    UdbDatabaseError(udberr::kInternal, "TUdbFile.JournalPending", "A page to be written is not pending");
+  }
+}
+
+// Saves the previous contents of the pages about to be written (I5) and
+// seals what they will hold.
 void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
   if (!journal_.IsOpen()) journal_.Begin(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   try {
     journal_.Add(pages);
+    std::vector<std::uint8_t> image(static_cast<size_t>(pageSize_));
+    for (TUdbAddr page : pages) {
+      PendingImage(page, image.data());
+      journal_.Seal(page, image.data());
+    }
     journal_.Sync();
   } catch (...) {
     if (!journalLive_) journal_.Abandon();  // nothing of the file was written yet
@@ -420,7 +477,7 @@ void TUdbFile::Rollback() {
   // Clean cache pages loaded from held images would outlive them (I3).
   for (TUdbAddr page : held_.HeldPages()) {
     const TCachePage* cached = cache_.FindPage(page);
-    if (cached && cached->state == cpsClean) cache_.InvalidatePage(page);
+    if (!cached || cached->state == cpsClean) cache_.InvalidatePage(page);
   }
   // A table written in the transaction may have clean pages loaded after
   // its own changes; they all go, so the table is read as committed.
@@ -444,6 +501,7 @@ void TUdbFile::Rollback() {
     journalLive_ = false;
     journal_.Close();
     if (cache_.IsOpen()) cache_.InvalidateAll();
+    ForgetRun();
     RestoreUdbJournal(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   } else {
     journal_.Abandon();
@@ -467,6 +525,7 @@ bool TUdbFile::RecoverJournal() {
     target = writable.get();
   }
   std::vector<TUdbAddr> pages;
+  ForgetRun();
   bool restored = RestoreUdbJournal(*fs_, journalName_, *target, pageSize_, flushPolicy_, &pages);
   if (writable) writable->Close();
   if (!restored) return false;
@@ -476,7 +535,7 @@ bool TUdbFile::RecoverJournal() {
     } else {
       for (TUdbAddr page : pages) {
         const TCachePage* cached = cache_.FindPage(page);
-        if (cached && cached->state == cpsClean) cache_.InvalidatePage(page);
+        if (!cached || cached->state == cpsClean) cache_.InvalidatePage(page);  // kept copies too
       }
     }
   }

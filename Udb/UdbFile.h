@@ -151,6 +151,18 @@ class TUdbFile {
   // Something waits to be written at commit.
   bool HasPendingPages() const { return held_.Count() > 0 || (cache_.IsOpen() && cache_.DirtyCount() > 0); }
 
+  // Pages read from the file in a run.  A miss on the page after (or one
+  // past) the last page missed reads kRunPages pages in one call; the next
+  // misses inside the run are served from it.  The run is raw file bytes
+  // and is forgotten at every write of this connection, every journal
+  // restore and every table lock taken or released (the caller's hook:
+  // another connection may write between locks).
+  static constexpr int kRunPages = 8;
+  void ForgetRun() { runBytes_ = 0; }
+  // Page reads served from a run, and calls that read one (inspection).
+  std::int64_t RunHits() const { return runHits_; }
+  std::int64_t RunReads() const { return runReads_; }
+
   // Copies the file's committed bytes to fileName (8449 when not open,
   // 8450 when the copy is short).
   void CopyUdbFile(const AnsiString& fileName);
@@ -168,6 +180,8 @@ class TUdbFile {
   void InternalWritePage(TCachePage& page);
   void SpillPage(TCachePage& page);
   std::int64_t InternalReadAllowShort(TUdbAddr address, void* buffer, int length);
+  // One page of the file into target, from or into the run.
+  void ReadFilePage(TUdbAddr address, std::uint8_t* target);
   void InternalRead(TUdbAddr address, void* buffer, int length);
   void InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location);
   void Encipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId, std::uint8_t mode);
@@ -177,12 +191,19 @@ class TUdbFile {
   void NoteCommitWrite();
   std::vector<TUdbAddr> PendingPages() const;
   void JournalPending(const std::vector<TUdbAddr>& pages);
+  void PendingImage(TUdbAddr page, std::uint8_t* out);
   void MaybeSpill();
 
   TUdbFileSystem* fs_;
   std::unique_ptr<TUdbFileIO> io_;
   AnsiString fileName_;
   std::vector<std::uint8_t> work_;  // one page: cipher text on its way to or from the file
+  std::vector<std::uint8_t> run_;   // kRunPages pages as the file held them
+  TUdbAddr runStart_ = 0;
+  int runBytes_ = 0;                // whole pages of run_ that are valid
+  TUdbAddr lastMiss_ = 0;           // page of the last read from the file, + 1 (0: none)
+  std::int64_t runHits_ = 0;
+  std::int64_t runReads_ = 0;
   std::vector<std::uint8_t> xorKey_;
   std::vector<std::uint8_t> blowfishKey_;
   TBlowfishContext blowfish_;
@@ -211,3 +232,6 @@ class TUdbFile {
 // Cache capacity for a file of fileSize bytes: a quarter of its whole
 // pages, fraction dropped, clamped to 50..1000.
 int UdbCacheCapacityFor(std::int64_t fileSize, int pageSize);
+// Deciphered pages the cache keeps beside its capacity (64 MB of pages):
+// an enciphered page read again while unchanged is not deciphered again.
+int UdbKeptPagesFor(int pageSize);

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "Udb/UdbTable.h"
+#include "app/ExportCommands.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
 #include "app/StrCon.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Files.h"
+#include "platform/core/NumFormat.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/ComCtrls.h"
@@ -32,6 +34,27 @@ AnsiString CardHeaderLine(const AnsiString& dwmc, int count, double total, TDate
 AnsiString CardDetailLine(const AnsiString& zgbh, const AnsiString& xm, const AnsiString& gzzh, double amount) {
   return StrCon->CopyText(zgbh, 6, 5) + StrCon->PadText(xm, 8, ' ') +
          StrCon->PadText(StrCon->CopyText(gzzh, 1, 19), 19, ' ') + StrCon->FloatToFixed("0.00", amount, 7, ' ');
+}
+
+AnsiString ShownFolder(const AnsiString& folder) {
+  if (folder.empty()) return folder;
+  AnsiString shown = NativeToAnsiPath(MapPath(folder));
+  while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+  return shown;
+}
+
+AnsiString CommandFolder(const AnsiString& shown) {
+  if (shown.empty() || shown.back() == '/' || shown.back() == '\\') return shown;
+  return shown + "\\";
+}
+
+void FilterCardEmployees(TDataSet* gzk, const AnsiString& code) {
+  gzk->SetFiltered(false);
+  if (!code.empty()) {
+    gzk->SetFilter("ZGBH like " + QuotedStr(code + "%"));
+    gzk->SetFiltered(true);
+  }
+  gzk->First();
 }
 
 bool CardKindOf(const AnsiString& kind, AnsiString& fileName, AnsiString& amountField) {
@@ -104,7 +127,8 @@ TCardOutcome WriteBankCardFile(TDataSet* gzk, const AnsiString& kind, const Ansi
 // --- the card page's command ------------------------------------------------------
 
 void TfrmMain::SptBtnGzdcClick(TObject*) {
-  if (LblSelDir->Caption().empty()) LblSelDir->SetCaption(ProgramFolder() + payroll::kCardDefaultFolder);
+  if (LblSelDir->Caption().empty())
+    LblSelDir->SetCaption(payroll::ShownFolder(ProgramFolder() + payroll::kCardDefaultFolder));
   const auto start = [this](int max) {
     PrgBarGzdc->SetMax(max);
     PrgBarGzdc->SetPosition(0);
@@ -116,6 +140,14 @@ void TfrmMain::SptBtnGzdcClick(TObject*) {
     Application->ProcessMessages();
   };
   const AnsiString kind = ComboBoxGZJJ->Text();
-  payroll::WriteBankCardFile(FrmData->TblGzk, kind, LblSelDir->Caption(), DwMc, Date(), start, step,
+  // A report printed before may have left its own selection on the table:
+  // the file covers the department chosen in the tree, nothing else.
+  if (!kind.empty()) {
+    AnsiString code;
+    payroll::SelectedDepartmentCode(TreeViewBm, code);
+    payroll::FilterCardEmployees(FrmData->TblGzk, code);
+  }
+  payroll::WriteBankCardFile(FrmData->TblGzk, kind, payroll::CommandFolder(LblSelDir->Caption()), DwMc, Date(),
+                             start, step,
                              [this] { PrgBarGzdc->SetVisible(false); });
 }

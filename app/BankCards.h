@@ -35,6 +35,18 @@ AnsiString CardDetailLine(const AnsiString& zgbh, const AnsiString& xm, const An
 // whose amount field has no description in FldDescs.
 bool CardKindOf(const AnsiString& kind, AnsiString& fileName, AnsiString& amountField);
 
+// The card page shows its folder as the file system names it ("/home/gz/
+// dept", no separator at the end); the commands join names to the folder
+// in the system's form ("/home/gz/dept\").  ShownFolder turns a system
+// folder into the shown form, CommandFolder the shown form back.
+AnsiString ShownFolder(const AnsiString& folder);
+AnsiString CommandFolder(const AnsiString& shown);
+
+// The employees a card file covers: the department chosen in the tree
+// (code, with its sub-departments), or everyone when none is chosen, set
+// as gzk's filter whatever filter another page left on it.
+void FilterCardEmployees(TDataSet* gzk, const AnsiString& code);
+
 enum class TCardOutcome { NoKind, NoField, Written, Failed };
 
 // Writes folder + the kind's file name from gzk's rows and tells the

@@ -8,6 +8,7 @@
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "app/FormulaEditor.h"
+#include "app/BankCards.h"
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/Maintenance.h"
@@ -88,7 +89,8 @@ void TfrmMain::InstallPages() {
       item->OnClick = [this](TObject* s) { MenuItem(s); };
 
   SpeedButton7 = PlaceButton(this, PnlTitle, "SpeedButton7", "返回", 700, 6, [this](TObject* s) { SpeedButton7Click(s); });
-  SptBtnRptExcel = PlaceButton(this, PnlTools, "SptBtnRptExcel", "导出Excel", 500, 4, {});
+  SptBtnRptExcel = PlaceButton(this, PnlTools, "SptBtnRptExcel", "输出EXCEL文件", 500, 4, {});
+  SptBtnRptExcel->SetWidth(100);  // room for the whole caption
   SptBtnRptExcel->SetVisible(false);
   DBNav = Place<TDBNavigator>(this, PnlTools, "DBNav", 8, 4, 240, 24);
   DBNav->SetDataSource(FrmData->DsGzk);
@@ -258,7 +260,7 @@ void TfrmMain::SpdBtnYesClick(TObject*) {
 
 void TfrmMain::SptBtnSelPathClick(TObject*) {
   AnsiString dir;
-  if (SelectDirectory("选择路径", "", dir)) LblSelDir->SetCaption(dir + "\\");
+  if (SelectDirectory("选择路径", "", dir)) LblSelDir->SetCaption(payroll::ShownFolder(dir));
 }
 
 void TfrmMain::N37Click(TObject*) {

@@ -1,6 +1,8 @@
 // The report page's reports built in code.  See PayReports.h.
 #include "app/PayReports.h"
 
+#include <algorithm>
+
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "app/ExportCommands.h"
@@ -9,6 +11,7 @@
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
 #include "app/StrCon.h"
+#include "platform/core/AnsiText.h"
 #include "platform/core/DateTime.h"
 #include "platform/core/NumFormat.h"
 #include "platform/core/TextForm.h"
@@ -49,15 +52,39 @@ const TPaySheet* PaySheetOf(const AnsiString& report) {
 
 AnsiString PaySheetFilter(const TPaySheet& sheet, const AnsiString& code, const AnsiString& unit) {
   const AnsiString name = sheet.name;
-  if (name == "年薪人员工资单") return "zgqk='年薪人员' and (zgbh like '" + code + "%')";
-  if (name == "临时工工资单") return "zgbh like '" + unit + "98%'";
-  return "zgbh like '" + code + "%'";
+  if (name == "年薪人员工资单") return "zgqk='年薪人员' and (zgbh like " + QuotedStr(code + "%") + ")";
+  if (name == "临时工工资单") return "zgbh like " + QuotedStr(unit + "98%");
+  return "zgbh like " + QuotedStr(code + "%");
 }
 
 bool IsRetiredOrTemporaryGroup(const AnsiString& code) {
   if (code.size() < 4) return false;
   const AnsiString group = code.substr(2, 2);
   return group == "99" || group == "98";
+}
+
+AnsiString NoSuchReportText(const AnsiString& report) {
+  AnsiString text = "\r" + report + "没有报表格式，不能打印!";
+  if (AnsiPos("奖金", report) > 0) text += "\r各部门的奖金请打印“奖金发放表”。";
+  return text;
+}
+
+int PageNumberLeft(const TrbPage* page, int left, int width) {
+  const int right = page->RightEdge();
+  if (left + width > right) left = right - width;
+  return std::max(left, page->LeftEdge());
+}
+
+void AddPageNumber(TrbPage* page, int left, int top, int width) {
+  // The text carries no trailing blanks: centred, they would push the
+  // visible part off the box's middle and make a long number wrap.
+  RbCollection->AddMemo(page, "", PageNumberLeft(page, left, width), top, width, 16, kPageNumberText, "CM", 7, 0);
+}
+
+void KeepPageNumbersOnPage(TrbPage* page) {
+  for (const auto& view : page->Objects)
+    if (view->Typ == gtMemo && view->Memo.Text().find("[PAGE#]") != std::string::npos)
+      view->x = PageNumberLeft(page, view->x, view->dx);
 }
 
 AnsiString MoneyFormatString(int decimals) {
@@ -265,7 +292,7 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
       return;
     }
     Adoquery1->SQL()->Clear();
-    Adoquery1->SQL()->Add("select * from bm where  copy(bmbh,3,1)<>'9'  and bmbh like '" + code + "%'" +
+    Adoquery1->SQL()->Add("select * from bm where  copy(bmbh,3,1)<>'9'  and bmbh like " + QuotedStr(code + "%") +
                           " and length(bmbh)<=" + IntToStr(int(code.size()) + 2) + " order by xh");
   }
   Adoquery1->Open();
@@ -291,7 +318,11 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
     });
     return;
   }
-  if (!IsSummaryReport(report)) return;  // the other reports are not built here yet
+  if (!IsSummaryReport(report)) {
+    Adoquery1->Close();
+    Box(NoSuchReportText(report), MB_OK | MB_ICONWARNING);
+    return;
+  }
 
   TrbPage* page = StartBuiltReport(Adoquery1, [&](TrbPage* p) {
     ApplyPaper(p, paperIdx, paperWidth, paperHeight, landscape);
@@ -306,14 +337,14 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
   if (report == "单位工资汇总表")
     RbCollection->AddMemo(page, "", leftMarg + 25, 70, 300, 16, "单位（盖章）：" + DwMc, "LM", 7, 0);
   RbCollection->AddMemo(page, "", 200, 70, titleWidth, 16, "打印日期：" + date, "CM", 7, 3);
-  RbCollection->AddMemo(page, "", 1050, 70, 100, 16, "第[PAGE#]页 共[TOTALPAGES]页        ", "CM", 7, 0);
+  AddPageNumber(page, 1050, 70, 100);
   RbCollection->AddMemo(page, "LRTB", leftMarg, 88, 60, 32, departmentLevel ? "部门名称" : "单位名称", "CM", 7, 0);
   RbCollection->AddMemo(page, "LRTB", leftMarg + 60, 88, 24, 32, "人数", "CM", 7, 0);
   RbCollection->AddBand(page, 300, 40, btPageFooter);
 
   TUdbTable* structure = FrmData->TblRptStru;
   structure->SetFiltered(false);
-  structure->SetFilterText("RptTitle='" + SummaryStructureTitle(report) + "'");
+  structure->SetFilterText("RptTitle=" + QuotedStr(SummaryStructureTitle(report)));
   structure->SetFiltered(true);
   structure->Open();
   TrbPage* const target = page;
@@ -413,8 +444,7 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
   RbCollection->AddMemo(page, "B", 200, 20, titleWidth, 40, DwMc + report, "CM", 20, 3);
   RbCollection->AddMemo(page, "", leftMarg + 25 + o, 70, 300, 16, "部门：" + LblGzHzbBm->Caption(), "LM", 7, 0);
   RbCollection->AddMemo(page, "", 200 + o, 70, titleWidth, 16, "打印日期：" + date, "CM", 7, 3);
-  RbCollection->AddMemo(page, "", sheet.pageNumberLeft, 70, 100, 16, "第[PAGE#]页 共[TOTALPAGES]页        ", "CM",
-                        7, 0);
+  AddPageNumber(page, sheet.pageNumberLeft, 70, 100);
   RbCollection->AddDataBand(page, 150, 42, "rbDbDataSet");
   RbCollection->AddMemo(page, "LRT", leftMarg + o, 154, 66, 14,
                         FormatDateTime("yyyy", today) + "年" + FormatDateTime("mm", today) + "月", "CB", 7, 0);
@@ -424,7 +454,7 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
 
   TUdbTable* structure = FrmData->TblRptStru;
   structure->SetFiltered(false);
-  structure->SetFilterText("RptTitle='" + AnsiString(sheet.structureTitle) + "'");
+  structure->SetFilterText("RptTitle=" + QuotedStr(sheet.structureTitle));
   structure->SetFiltered(true);
   structure->Open();
   const int x = leftMarg + o + 66;
@@ -450,7 +480,7 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
   using namespace payroll;
   const AnsiString unit = ReportUnit();
   TUdbTable* gzk = FrmData->TblGzk;
-  Filter_Gzk("zgbh like '" + unit + "99%'");
+  Filter_Gzk("zgbh like " + QuotedStr(unit + "99%"));
   if (gzk->IsEmpty()) {
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;
@@ -462,7 +492,7 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
   RbCollection->AddMemo(page, "B", 100, 20, 400, 40, "退休人员公司补贴发放情况表", "CM", 20, 3);
   RbCollection->AddMemo(page, "", leftMarg + 25, 70, 300, 16, "单位:" + DwMc, "LM", 7, 0);
   RbCollection->AddMemo(page, "", 300, 70, 200, 16, "打印日期：" + date, "CM", 7, 3);
-  RbCollection->AddMemo(page, "", 550, 70, 80, 16, "第[PAGE#]页 共[TOTALPAGES]页    ", "CM", 7, 0);
+  AddPageNumber(page, 550, 70, 80);
   RbCollection->AddMemo(page, "LRTB", leftMarg + 20, 88, 24, 32, "序号", "CM", 7, 0);
   RbCollection->AddMemo(page, "LRTB", leftMarg + 44, 88, 48, 32, "姓名", "CM", 7, 0);
 

@@ -33,6 +33,22 @@ inline constexpr int kCharWidth = 6;  // design units per RptLen character
 inline constexpr const char* kNoPrintRows = "\r没有要打印的数据!!";
 inline constexpr const char* kNoPrintEmployees = "\r没有要打印的数据!";
 
+// A built report that is not one of the report page's entries (the menu's
+// department bonus summary has no layout of its own): the operator is told
+// that it is not printed, and which report holds the bonus by department.
+AnsiString NoSuchReportText(const AnsiString& report);
+
+// The page number of a built report, "第n页 共m页", placed at the layout's
+// left where the box fits inside the page's printable width, else as far
+// right as it does: on narrow paper or upright sheets the layout's place
+// lies beyond the page's right edge.
+inline constexpr const char* kPageNumberText = "第[PAGE#]页 共[TOTALPAGES]页";
+int PageNumberLeft(const TrbPage* page, int left, int width);
+void AddPageNumber(TrbPage* page, int left, int top, int width);
+// The same for a loaded template's page-number texts (those naming
+// "[PAGE#]"), once its paper is set.
+void KeepPageNumbersOnPage(TrbPage* page);
+
 // "0" for decimals <= 0, else "0." followed by that many zeros.
 AnsiString MoneyFormatString(int decimals);
 

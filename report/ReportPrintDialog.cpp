@@ -56,7 +56,7 @@ TrbPrintForm::TrbPrintForm(TComponent* owner, int currentPage)
   rbSpeedButton2->SetCaption("-");
   PB1 = Place<TPaintBox>(copiesBox, 8, 46, 92, 56);
   CollateCB = Place<TCheckBox>(copiesBox, 8, 106, 140, 17);
-  CollateCB->SetCaption("对齐(&l)");
+  CollateCB->SetCaption("逐份打印(&l)");
 
   OKBtn = Button(this, 240, 204, "确认", mrOk);
   OKBtn->SetDefault(true);

@@ -1,9 +1,14 @@
 // Data-aware controls over the dataset interface.
 #include "platform/ui/DBCtrls.h"
 
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
+
+#include <vector>
 
 #include "platform/core/ScopeGuards.h"
+#include "platform/ui/Bitmaps.h"
 #include "platform/ui/Buttons.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/Dialogs.h"
@@ -372,9 +377,76 @@ class TDBNavigator::TNavLink : public TDataLink {
 };
 
 namespace {
-const char* const kNavCaptions[] = {"|<", "<", ">", ">|", "+", "-", "^", "OK", "X", "R"};
 const char* const kNavHints[] = {"第一条", "上一条", "下一条", "最后一条", "插入", "删除",
                                  "编辑", "保存", "取消", "刷新"};
+
+// The buttons' glyphs, drawn once per button: two 12 x 12 cells side by
+// side, enabled (black) and disabled (grey with a white shadow one pixel
+// down and right, as the system's disabled glyphs look).  The background is
+// fuchsia, which the bottom-left pixel makes the transparent colour.
+constexpr int kGlyphSize = 12;
+
+void DrawNavShape(QPainter& p, TNavigateBtn button, const QColor& colour, int dx, int dy) {
+  p.save();
+  p.translate(dx, dy);
+  p.setPen(Qt::NoPen);
+  p.setBrush(colour);
+  const auto triangle = [&](int tipX, int dir) {  // pointing left (dir -1) or right (+1)
+    for (int i = 0; i <= 4; ++i) p.fillRect(tipX - dir * i, 6 - i, 1, 2 * i + 1, colour);
+  };
+  const auto thick = [&](const std::vector<QPoint>& points) {  // two-pixel-wide strokes
+    QPen pen(colour, 1);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    for (size_t i = 0; i + 1 < points.size(); ++i) {
+      p.drawLine(points[i], points[i + 1]);
+      p.drawLine(points[i] + QPoint(0, 1), points[i + 1] + QPoint(0, 1));
+    }
+    p.setPen(Qt::NoPen);
+  };
+  switch (button) {
+    case nbFirst: p.fillRect(2, 2, 2, 9, colour); triangle(5, -1); break;
+    case nbPrior: triangle(4, -1); break;
+    case nbNext: triangle(7, 1); break;
+    case nbLast: triangle(6, 1); p.fillRect(8, 2, 2, 9, colour); break;
+    case nbInsert: p.fillRect(2, 5, 8, 2, colour); p.fillRect(5, 2, 2, 8, colour); break;
+    case nbDelete: p.fillRect(2, 5, 8, 2, colour); break;
+    case nbEdit:
+      for (int i = 0; i <= 4; ++i) p.fillRect(5 - i, 3 + i, 2 * i + 2, 1, colour);
+      break;
+    case nbPost: thick({{1, 5}, {4, 8}, {10, 2}}); break;
+    case nbCancel:
+      thick({{2, 2}, {9, 9}});
+      thick({{9, 2}, {2, 9}});
+      break;
+    case nbRefresh: {
+      QPen pen(colour, 2);
+      pen.setCapStyle(Qt::FlatCap);
+      p.setPen(pen);
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(QRect(2, 2, 8, 8), 90 * 16, 270 * 16);  // open at the top right
+      p.setPen(Qt::NoPen);
+      for (int i = 0; i <= 2; ++i) p.fillRect(6 + i, 0 + i, 1, 5 - 2 * i, colour);  // head, pointing right
+      break;
+    }
+  }
+  p.restore();
+}
+
+void SetNavGlyph(TSpeedButton* button, TNavigateBtn which) {
+  QImage image(2 * kGlyphSize, kGlyphSize, QImage::Format_RGB32);
+  image.fill(QColor(255, 0, 255));
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  DrawNavShape(p, which, Qt::black, 0, 0);
+  DrawNavShape(p, which, Qt::white, kGlyphSize + 1, 1);
+  DrawNavShape(p, which, QColor(128, 128, 128), kGlyphSize, 0);
+  p.end();
+  TBitmap glyph;
+  glyph.SetImage(image);
+  button->SetGlyph(&glyph);
+  button->SetNumGlyphs(2);
+}
 }  // namespace
 
 TDBNavigator::TDBNavigator(TComponent* owner) : TCustomPanel(owner), link_(std::make_unique<TNavLink>(this)) {
@@ -383,10 +455,10 @@ TDBNavigator::TDBNavigator(TComponent* owner) : TCustomPanel(owner), link_(std::
   for (int b = nbFirst; b <= nbRefresh; ++b) {
     auto* btn = new TSpeedButton(nullptr);
     btn->SetParent(this);
-    btn->SetCaption(kNavCaptions[b]);
+    auto which = static_cast<TNavigateBtn>(b);
+    SetNavGlyph(btn, which);
     btn->SetHint(kNavHints[b]);
     btn->SetShowHint(true);
-    auto which = static_cast<TNavigateBtn>(b);
     btn->OnClick = [this, which](TObject*) { BtnClick(which); };
     buttons_[b] = btn;
   }

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "platform/core/Files.h"
+#include "platform/ui/Forms.h"
 #include "platform/ui/QtText.h"
 
 AnsiString (*DialogDefaultCaption)() = nullptr;
@@ -53,22 +54,37 @@ QString FileSystemName(const AnsiString& path) {
   return path.IsEmpty() ? QString() : QString::fromStdString(MapPath(path));
 }
 
-QString QtFilter(const AnsiString& filter) {
-  // "Text|*.a;*.b|Other|*.c" -> "Text (*.a *.b);;Other (*.c)"
+QStringList QtNameFilters(const AnsiString& filter) {
+  // "Text|*.a;*.b|Other|*.c" -> "Text (*.a *.b)", "Other (*.c)".  A text
+  // that already names its pattern ("PDF 文件 (*.pdf)|*.pdf") is taken as
+  // it is, so the pattern is not shown twice.
   QStringList parts = ToQString(filter).split(QLatin1Char('|'));
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1];
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    out << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    const QString text = parts[i].trimmed();
+    if (text.endsWith(QStringLiteral("(") + patterns + QStringLiteral(")")))
+      out << text;
+    else
+      out << parts[i] + QStringLiteral(" (") + patterns + QStringLiteral(")");
   }
-  return out.join(QStringLiteral(";;"));
+  return out;
+}
+
+// The widget a message box or file dialog is centred on: the window in
+// front, else the main form (a window manager may leave none active).
+QWidget* DialogParent() {
+  if (QWidget* w = QApplication::activeModalWidget()) return w;
+  if (QWidget* w = QApplication::activeWindow()) return w;
+  if (Application && Application->MainForm()) return Application->MainForm()->Handle();
+  return nullptr;
 }
 
 class TQtDialogService : public TDialogService {
  public:
   int ShowMessageBox(const TMessageRequest& r) override {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(DialogParent());
     box.setWindowTitle(ToQString(r.Caption));
     box.setText(ToQString(r.Text));
     switch (r.Icon) {
@@ -87,6 +103,22 @@ class TQtDialogService : public TDialogService {
       box.setDefaultButton(buttons[r.DefaultIndex]);
     for (size_t i = 0; i < buttons.size(); ++i)
       if (r.Buttons[i].Result == r.CloseResult) box.setEscapeButton(buttons[i]);
+    // The box takes the keyboard once shown, so that Enter presses its
+    // default button and Esc closes it even where no window manager hands
+    // the focus to a new window.
+    // It stands centred on the window it belongs to (Qt's own placing
+    // allows for a frame that may not be there).
+    QMetaObject::invokeMethod(
+        &box,
+        [&box] {
+          if (QWidget* owner = box.parentWidget()) {
+            const QRect frame = box.frameGeometry();
+            box.move(box.pos() + owner->window()->frameGeometry().center() - frame.center());
+          }
+          box.raise();
+          box.activateWindow();
+        },
+        Qt::QueuedConnection);
     box.exec();
     for (size_t i = 0; i < buttons.size(); ++i)
       if (box.clickedButton() == buttons[i]) return r.Buttons[i].Result;
@@ -94,7 +126,7 @@ class TQtDialogService : public TDialogService {
   }
 
   bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override {
-    QInputDialog box(QApplication::activeWindow());
+    QInputDialog box(DialogParent());
     box.setWindowTitle(ToQString(caption));
     box.setLabelText(ToQString(prompt));
     box.setInputMode(QInputDialog::TextInput);
@@ -113,7 +145,7 @@ class TQtDialogService : public TDialogService {
   bool SelectDirectory(const AnsiString& caption, const AnsiString& root,
                        AnsiString& directory) override {
     QString start = FileSystemName(directory.IsEmpty() ? root : directory);
-    QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+    QString dir = QFileDialog::getExistingDirectory(DialogParent(),
                                                     ToQString(caption), start);
     if (dir.isEmpty()) return false;
     directory = FromQString(dir);
@@ -122,10 +154,18 @@ class TQtDialogService : public TDialogService {
 
  private:
   bool RunFileDialog(TFileRequest& r, QFileDialog::AcceptMode mode) {
-    QFileDialog dlg(QApplication::activeWindow(), ToQString(r.Title), FileSystemName(r.InitialDir));
+    const bool save = mode == QFileDialog::AcceptSave;
+    const AnsiString title = !r.Title.IsEmpty() ? r.Title : AnsiString(save ? "另存为" : "打开");
+    QFileDialog dlg(DialogParent(), ToQString(title), FileSystemName(r.InitialDir));
     dlg.setAcceptMode(mode);
-    QString filter = QtFilter(r.Filter);
-    QStringList filters = filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    // The captions of the system's own file boxes, whatever translation Qt
+    // found for the rest of the dialog.
+    dlg.setLabelText(QFileDialog::LookIn, ToQString(save ? "保存在:" : "查找范围:"));
+    dlg.setLabelText(QFileDialog::FileName, ToQString("文件名:"));
+    dlg.setLabelText(QFileDialog::FileType, ToQString(save ? "保存类型:" : "文件类型:"));
+    dlg.setLabelText(QFileDialog::Accept, ToQString(save ? "保存(&S)" : "打开(&O)"));
+    dlg.setLabelText(QFileDialog::Reject, ToQString(ButtonCaption(IDCANCEL)));
+    QStringList filters = QtNameFilters(r.Filter);
     if (!filters.isEmpty()) {
       dlg.setNameFilters(filters);
       if (r.FilterIndex >= 1 && r.FilterIndex <= filters.size())

@@ -12,11 +12,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QLocale>
 #include <QTranslator>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "platform/core/Resources.h"
@@ -45,17 +47,51 @@ TScreen* MakeScreen() {
 TApplication* const kApplication = MakeApplication();
 TScreen* const kScreen = MakeScreen();
 
+// Words of Qt's own dialogs that its Chinese translation leaves in English
+// (the file list's kinds of entries); asked before that translation.
+class TDialogWords : public QTranslator {
+ public:
+  QString translate(const char* context, const char* source, const char* disambiguation = nullptr,
+                    int n = -1) const override {
+    (void)disambiguation;
+    (void)n;
+    static const struct {
+      const char *context, *source, *text;
+    } words[] = {
+        {"QAbstractFileIconProvider", "Folder", "文件夹"},
+        {"QAbstractFileIconProvider", "File", "文件"},
+        {"QAbstractFileIconProvider", "%1 File", "%1 文件"},
+        {"QAbstractFileIconProvider", "Drive", "驱动器"},
+        {"QAbstractFileIconProvider", "Unknown", "未知"},
+    };
+    for (const auto& w : words)
+      if (std::strcmp(context, w.context) == 0 && std::strcmp(source, w.source) == 0) return ToQString(w.text);
+    return QString();
+  }
+  bool isEmpty() const override { return false; }
+};
+
 void EnsureQApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char arg0[] = "payroll";
-  static char* argv[] = {arg0, nullptr};
-  new QApplication(argc, argv);
+  if (!QCoreApplication::instance()) {
+    static int argc = 1;
+    static char arg0[] = "payroll";
+    static char* argv[] = {arg0, nullptr};
+    new QApplication(argc, argv);
+  }
   // The system's own dialogs (file and folder choosers, the print dialog)
-  // speak the program's language: Qt's Chinese translation when installed.
+  // speak the program's language: Qt's Chinese translation when installed,
+  // also where the program made the application object itself.
+  static bool translated = false;
+  if (translated) return;
+  translated = true;
   static QTranslator qtChinese;
   if (qtChinese.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(&qtChinese);
+  static TDialogWords words;
+  QCoreApplication::installTranslator(&words);
+  // Dates and numbers in Qt's own dialogs (the file list's dates) as a
+  // Chinese system writes them.
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 }
 
 // Buttons among control's children, depth first.

@@ -187,7 +187,7 @@ TEST(BankCardPage, ButtonWritesTheChosenKindIntoTheDefaultFolder) {
   EXPECT_EQ(dialogs.Boxes[0].Text, kCardChooseKind);
   frmMain->ComboBoxGZJJ->SetItemIndex(1);  // 奖金
   frmMain->SptBtnGzdc->Click();
-  EXPECT_EQ(frmMain->LblSelDir->Caption(), db.Folder() + "dept\\");
+  EXPECT_EQ(frmMain->LblSelDir->Caption(), db.Folder() + "dept");  // the platform's form
   EXPECT_FALSE(frmMain->PrgBarGzdc->Visible());
   ASSERT_EQ(dialogs.Boxes.size(), 2u);
   EXPECT_EQ(dialogs.Boxes[1].Text, kCardFileDone);

@@ -256,6 +256,7 @@ TEST_F(DialogsTest, PrintDialogResultsAndTheCollatePicture) {
       if (auto* f = dynamic_cast<TrbPrintForm*>(Screen->Forms(i))) {
         EXPECT_EQ(f->E1->Text(), "3");
         EXPECT_FALSE(f->Collate());
+        EXPECT_EQ(f->CollateCB->Caption(), "逐份打印(&l)");
         f->CollateCB->SetChecked(true);
         f->RB2->SetChecked(true);
         f->CB2->SetItemIndex(1);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -378,4 +379,104 @@ TEST_F(CacheFixture, KeepsAndEvictsTheSamePagesAsAFullScanWould) {
     }
     if (cache.InTransaction()) cache.Rollback();
   }
+}
+
+// --- deciphered pages kept beside the capacity ------------------------------
+
+namespace {
+constexpr std::uint8_t kBlowfishMode = 5;
+
+// Pages 0..4 read enciphered into a cache of four: page 0 leaves the cache
+// and is kept.
+class KeptFixture : public CacheFixture {
+ protected:
+  void SetUp() override {
+    CacheFixture::SetUp();
+    cache.SetKeptLimit(8);
+    for (int page = 0; page <= 4; ++page) ReadByte(page, 1, kBlowfishMode);
+  }
+};
+}  // namespace
+
+TEST_F(KeptFixture, EvictedEncipheredPageComesBackWithoutARead) {
+  ASSERT_EQ(cache.FindPage(0), nullptr);
+  EXPECT_EQ(cache.KeptCount(), 1);
+  EXPECT_EQ(ReadByte(0, 1, kBlowfishMode), 0);
+  EXPECT_EQ(reads, 5);
+  EXPECT_EQ(cache.KeptCount(), 1);  // page 0 is back; page 1 left in its place
+  EXPECT_EQ(cache.PageCount(), 4);
+  EXPECT_EQ(cache.Capacity(), 4);
+}
+
+TEST_F(KeptFixture, PlainPagesAreNotKept) {
+  for (int page = 10; page <= 14; ++page) ReadByte(page);
+  EXPECT_EQ(ReadByte(10), 10);
+  EXPECT_EQ(reads, 11);
+}
+
+// Every way the file can change under a kept page forgets it: the next
+// read sees the file's new bytes.
+TEST_F(KeptFixture, InvalidationForgetsKeptPages) {
+  struct TCase {
+    const char* name;
+    std::function<void(TCacheMgr&)> invalidate;
+  };
+  const TCase cases[] = {
+      {"page", [](TCacheMgr& c) { c.InvalidatePage(0); }},
+      {"table", [](TCacheMgr& c) { c.InvalidateTable(1); }},
+      {"all", [](TCacheMgr& c) { c.InvalidateAll(); }},
+      {"whole-page write of another table",
+       [](TCacheMgr& c) {
+         std::vector<std::uint8_t> page(P, 0);
+         c.Write(0, page.data(), P, 2, 1);
+       }},
+  };
+  for (const TCase& c : cases) {
+    SetUp();
+    ASSERT_EQ(cache.KeptCount(), 1) << c.name;
+    c.invalidate(cache);
+    file[3] = 0x77;  // another writer
+    EXPECT_EQ(ReadByte(0, 1, kBlowfishMode), 0x77) << c.name;
+  }
+}
+
+TEST_F(KeptFixture, KeptPageOfAnotherIdentityIsReadAgain) {
+  EXPECT_EQ(ReadByte(0, 2, kBlowfishMode), 0);
+  EXPECT_EQ(reads, 6);
+  EXPECT_EQ(cache.KeptCount(), 1);  // page 1 left; page 0's old copy is gone
+}
+
+TEST_F(KeptFixture, PageLoadedFromAPendingImageIsNotKept) {
+  cache.OnReadPage = [this](TCachePage& p) {
+    ++reads;
+    std::memcpy(p.data.data(), file.data() + p.address, P);
+    p.fileImage = false;
+  };
+  ReadByte(9, 1, kBlowfishMode);
+  for (int page = 10; page <= 13; ++page) ReadByte(page, 1, kBlowfishMode);
+  ASSERT_EQ(cache.FindPage(9 * P), nullptr);
+  const int before = reads;
+  ReadByte(9, 1, kBlowfishMode);
+  EXPECT_EQ(reads, before + 1);
+}
+
+TEST_F(KeptFixture, WrittenPageIsKeptWithWhatWasWritten) {
+  std::uint8_t v = 0x5A;
+  cache.Write(4 * P + 3, &v, 1, 1, kBlowfishMode);  // write-through
+  for (int page = 20; page <= 23; ++page) ReadByte(page, 1, kBlowfishMode);
+  ASSERT_EQ(cache.FindPage(4 * P), nullptr);
+  const int before = reads;
+  EXPECT_EQ(ReadByte(4, 1, kBlowfishMode), 0x5A);
+  EXPECT_EQ(reads, before);
+}
+
+TEST_F(KeptFixture, StoreKeepsOnlyTheNewestUpToItsLimit) {
+  cache.SetKeptLimit(2);
+  for (int page = 5; page <= 7; ++page) ReadByte(page, 1, kBlowfishMode);  // 1, 2, 3 leave
+  EXPECT_EQ(cache.KeptCount(), 2);
+  const int before = reads;
+  ReadByte(3, 1, kBlowfishMode);
+  EXPECT_EQ(reads, before);
+  ReadByte(1, 1, kBlowfishMode);
+  EXPECT_EQ(reads, before + 1);
 }

@@ -211,3 +211,52 @@ TEST_F(UdbFileFixture, RollbackDropsTheCachedPagesOfTheTablesItWrote) {
   file.ReadPageIO(back.data(), 1 * P, kPageIOCached, 3, P);
   EXPECT_EQ(back, std::vector<std::uint8_t>(P, 0x22));
 }
+
+// --- pages read in runs -------------------------------------------------------
+
+namespace {
+// A file of 40 pages, each filled with its own number.
+class RunFixture : public UdbFileFixture {
+ protected:
+  void SetUp() override {
+    UdbFileFixture::SetUp();
+    file.Close();
+    Bytes().assign(40 * P, 0);
+    for (size_t i = 0; i < Bytes().size(); ++i) Bytes()[i] = static_cast<std::uint8_t>(i / P);
+    file.OpenUdbFile("f.udb");
+    file.SetCacheEnabled(true);
+  }
+  std::uint8_t PageByte(int page) {
+    std::uint8_t b = 0xEE;
+    file.ReadPageIO(&b, static_cast<TUdbAddr>(page) * P + 7, kPageIOCached, 1, 1);
+    return b;
+  }
+};
+}  // namespace
+
+TEST_F(RunFixture, WalkInFileOrderReadsRunsOfPages) {
+  for (int page = 0; page < 40; ++page) ASSERT_EQ(PageByte(page), page);
+  // The first miss reads one page; from the second on, runs of eight.
+  EXPECT_EQ(file.RunReads(), 5);
+  EXPECT_EQ(file.RunHits(), 34);
+  EXPECT_UDB_ERROR(PageByte(40), 9217);  // past the end: no run hides it
+}
+
+TEST_F(RunFixture, ScatteredReadsReadOnePageEach) {
+  for (int page : {30, 2, 17, 9, 25}) ASSERT_EQ(PageByte(page), page);
+  EXPECT_EQ(file.RunReads(), 0);
+}
+
+// What another connection wrote between two locks, or this connection
+// wrote itself, is read from the file, not from the run.
+TEST_F(RunFixture, RunIsForgottenAtLocksAndWrites) {
+  PageByte(0);
+  PageByte(1);  // pages 1..8 are in the run
+  Bytes()[3 * P + 7] = 0x33;  // another connection
+  file.ForgetRun();            // what every table lock and unlock does
+  EXPECT_EQ(PageByte(3), 0x33);
+  std::vector<std::uint8_t> page(P, 0x55);
+  PageByte(4);  // pages 4.. in a run again
+  file.WriteRaw(page.data(), 6 * P, P);
+  EXPECT_EQ(PageByte(6), 0x55);
+}

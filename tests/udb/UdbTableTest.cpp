@@ -397,6 +397,53 @@ TEST_F(GzkTable, DataSourceAndLinkFollowTheCursorAndDisableControlsBatches) {
   EXPECT_EQ(changes, 1);
 }
 
+// A walk that edits row after row goes on from its read-ahead batch: what
+// it then reads, both ways, must be the edited rows; a rolled-back walk
+// must read the rows as they were; an edit that moves a key must walk in
+// the new order.
+TEST_F(GzkTable, AWalkThatEditsEachRowReadsTheEditsBack) {
+  struct TCase {
+    const char* name;
+    bool rollback;
+  };
+  for (const TCase c : {TCase{"committed", false}, TCase{"rolled back", true}}) {
+    env.db.StartTransaction();
+    for (t.First(); !t.Eof(); t.Next()) {
+      t.Edit();
+      t.FieldByName("F01")->SetAsFloat(t.FieldByName("F01")->AsFloat() + 1);
+      t.Post();
+    }
+    if (c.rollback)
+      env.db.Rollback();
+    else
+      env.db.Commit();
+    const double added = c.rollback ? 0 : 1;
+    std::vector<double> forth, back;
+    for (t.First(); !t.Eof(); t.Next()) forth.push_back(t.FieldByName("F01")->AsFloat());
+    for (t.Last(); !t.Bof(); t.Prior()) back.insert(back.begin(), t.FieldByName("F01")->AsFloat());
+    std::vector<double> want;
+    for (const TRow& r : kRows) want.push_back(r.f01 + added);
+    EXPECT_EQ(forth, want) << c.name;
+    EXPECT_EQ(back, want) << c.name;
+    if (!c.rollback) {
+      // Back to the values of the fixture for the next case.
+      for (t.First(); !t.Eof(); t.Next()) {
+        t.Edit();
+        t.FieldByName("F01")->SetAsFloat(t.FieldByName("F01")->AsFloat() - 1);
+        t.Post();
+      }
+    }
+  }
+  t.First();
+  t.Next();
+  t.Edit();
+  t.FieldByName("ZGBH")->SetAsString("0900001");  // from second to last
+  t.Post();
+  t.Next();
+  EXPECT_TRUE(t.Eof());
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0102001", "0102002", "0201001", "0900001"}));
+}
+
 TEST_F(GzkTable, RollbackCancelsAPendingEditAndRestoresData) {
   env.db.StartTransaction();
   t.Edit();
@@ -490,6 +537,64 @@ TEST_F(TNotes, BlobStreamsWriteOnFreeAndCancelDropsThem) {
   EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "第一条备注+");
   // Writing outside an edit is refused.
   EXPECT_ANY_THROW(OpenBlobStream(t.FieldByName("NOTE"), bmWrite, &t));
+}
+
+// A Post whose writing fails (the disk is full at any one write of it)
+// leaves the row, its memo and its pending changes as they were: the retry
+// stores all of it, for an insert and for an edit alike.
+TEST_F(TNotes, APostRetriedAfterAFailedWriteStoresTheWholeRow) {
+  const AnsiString memo(5000, 'm');
+  const AnsiString edited(4000, 'e');
+  // Posts with the disk full at write failAt; true when that Post failed
+  // (and the retry then succeeded).
+  auto postFailingAt = [&](int failAt, TDataSetState state, const AnsiString& note) {
+    env.fs.FailWriteAfter(failAt);
+    bool failed = false;
+    try {
+      t.Post();
+    } catch (const EUdbDatabaseError& e) {
+      failed = true;
+      EXPECT_TRUE(e.ErrorCode() == 9218 || e.ErrorCode() == 8450) << e.what();
+    }
+    env.fs.FailWriteAfter(-1);
+    if (failed) {
+      EXPECT_EQ(t.State(), state);
+      EXPECT_EQ(t.FieldByName("NOTE")->AsString(), note);
+      t.Post();
+    }
+    return failed;
+  };
+  auto stored = [&](int id, const AnsiString& dept, const AnsiString& note) {
+    TUdbTable check;
+    check.SetDataBase(&env.db);
+    check.SetTableName("notes");
+    check.Open();
+    ASSERT_TRUE(check.Locate("ID", Variant(id), TLocateOptions()));
+    EXPECT_EQ(check.FieldByName("NOTE")->AsString().Length(), note.Length());
+    EXPECT_EQ(check.FieldByName("NOTE")->AsString(), note);
+    EXPECT_EQ(check.FieldByName("DEPT")->AsString(), dept);
+    EXPECT_EQ(check.RecordCount(), id);
+  };
+  int failures = 0;
+  for (int failAt = 0;; ++failAt) {
+    SCOPED_TRACE(failAt);
+    const int id = failAt + 1;
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(id);
+    t.FieldByName("DEPT")->SetAsString("D");
+    t.FieldByName("NOTE")->SetAsString(memo);
+    const bool insertFailed = postFailingAt(failAt, dsInsert, memo);
+    stored(id, "D", memo);
+    t.Edit();
+    t.FieldByName("NOTE")->SetAsString(edited);
+    t.FieldByName("DEPT")->SetAsString("E");
+    const bool editFailed = postFailingAt(failAt, dsEdit, edited);
+    stored(id, "E", edited);
+    failures += insertFailed + editFailed;
+    if (!insertFailed && !editFailed) break;  // past every write of both Posts
+    ASSERT_LT(failAt, 400);
+  }
+  EXPECT_GT(failures, 0);
 }
 
 // A memo replaced by another value, by an empty one or by a longer one

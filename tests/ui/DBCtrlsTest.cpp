@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QImage>
+#include <QWidget>
+
+#include <vector>
 
 #include "FakeDialogService.h"
 #include "MemDataSet.h"
@@ -122,6 +126,52 @@ TEST_F(DBCtrlsTest, NavigatorButtonsFollowTheDatasetState) {
   EXPECT_FALSE(nav->Button(nbEdit)->Enabled());
   nav->BtnClick(nbCancel);
   EXPECT_EQ(users->State(), dsBrowse);
+}
+
+// The navigator's buttons carry drawn glyphs (arrows, plus, minus, triangle,
+// tick, cross, refresh), black when enabled and grey when not, no text
+// captions, and Chinese hints.
+TEST_F(DBCtrlsTest, NavigatorButtonsShowGlyphsAndChineseHints) {
+  auto* nav = new TDBNavigator(form);
+  nav->SetParent(form);
+  nav->SetBounds(0, 200, 300, 25);
+  nav->SetDataSource(source);
+  const char* hints[] = {"第一条", "上一条", "下一条", "最后一条", "插入", "删除", "编辑", "保存", "取消", "刷新"};
+  const auto cell = [](TSpeedButton* b, int i) {
+    const QImage g = b->Glyph()->ToImage();
+    return g.copy(i * g.width() / 2, 0, g.width() / 2, g.height()).convertToFormat(QImage::Format_RGB32);
+  };
+  const auto count = [](const QImage& img, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == colour ? 1 : 0;
+    return n;
+  };
+  std::vector<QImage> faces;
+  for (int b = nbFirst; b <= nbRefresh; ++b) {
+    SCOPED_TRACE(b);
+    TSpeedButton* button = nav->Button(static_cast<TNavigateBtn>(b));
+    EXPECT_TRUE(button->Caption().empty());
+    EXPECT_EQ(button->Hint(), hints[b]);
+    ASSERT_EQ(button->NumGlyphs(), 2);
+    const QImage up = cell(button, 0), disabled = cell(button, 1);
+    EXPECT_GE(count(up, qRgb(0, 0, 0)), 8);
+    EXPECT_EQ(count(disabled, qRgb(0, 0, 0)), 0);
+    EXPECT_EQ(count(disabled, qRgb(128, 128, 128)), count(up, qRgb(0, 0, 0)));
+    for (const QImage& other : faces) EXPECT_NE(other, up) << "two buttons look alike";
+    faces.push_back(up);
+  }
+  // On screen: "next" is enabled at the first record (black), "prior" is
+  // not (grey).
+  form->Show();
+  Pump();
+  const QImage shot = form->Handle()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const auto onScreen = [&](TNavigateBtn b) {
+    TSpeedButton* button = nav->Button(b);
+    return shot.copy(nav->Left() + button->Left(), nav->Top() + button->Top(), button->Width(), button->Height());
+  };
+  EXPECT_GE(count(onScreen(nbNext), qRgb(0, 0, 0)), 8);
+  EXPECT_GE(count(onScreen(nbPrior), qRgb(128, 128, 128)), 8);
 }
 
 TEST_F(DBCtrlsTest, NavigatorDeleteAsksFirst) {

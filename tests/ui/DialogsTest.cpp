@@ -4,7 +4,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 
@@ -143,6 +148,97 @@ TEST(Dialogs, TheSystemFileDialogOpensInTheFolderTheSystemPathNames) {
   EXPECT_FALSE(system->OpenFile(request));
   EXPECT_EQ(shown, QString::fromStdString(backups));
   std::filesystem::remove_all(pattern);
+}
+
+// The system's save box speaks Chinese on every caption and button, and a
+// filter text that already names its pattern shows it once.
+TEST(Dialogs, TheSystemSaveBoxIsChineseAndNamesEachPatternOnce) {
+  EnsureUiApp();
+  const struct {
+    const char* filter;
+    QStringList shown;
+  } cases[] = {
+      {"PDF 文件 (*.pdf)|*.pdf", {ToQString("PDF 文件 (*.pdf)")}},
+      {"工资管理系统专用数据库文件(*.udb)|*.udb", {ToQString("工资管理系统专用数据库文件(*.udb)")}},
+      {"文本|*.txt;*.csv|全部|*.*", {ToQString("文本 (*.txt *.csv)"), ToQString("全部 (*.*)")}},
+  };
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter);
+    QString title;
+    QStringList filters, texts;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      title = dialog->windowTitle();
+      filters = dialog->nameFilters();
+      for (QLabel* l : dialog->findChildren<QLabel*>())
+        if (l->isVisible() && !l->text().isEmpty()) texts << l->text();
+      for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->isVisible()) texts << b->text();
+      for (QHeaderView* h : dialog->findChildren<QHeaderView*>())
+        for (int i = 0; h->model() && i < h->model()->columnCount(); ++i)
+          texts << h->model()->headerData(i, Qt::Horizontal).toString();
+      dialog->reject();
+    });
+    TFileRequest request;
+    request.Filter = c.filter;
+    EXPECT_FALSE(system->SaveFile(request));
+    EXPECT_EQ(title, ToQString("另存为"));
+    EXPECT_EQ(filters, c.shown);
+    ASSERT_FALSE(texts.isEmpty());
+    // No English word on a label, button or column title.
+    const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    for (const QString& t : texts) EXPECT_FALSE(word.match(t).hasMatch()) << t.toStdString();
+    EXPECT_TRUE(texts.contains(ToQString("文件名:")));
+    EXPECT_TRUE(texts.contains(ToQString("保存类型:")));
+  }
+}
+
+// The system's message box stands centred on the window in front (here the
+// main form) and takes the keyboard: Enter presses its default button.
+TEST(Dialogs, TheSystemMessageBoxIsCentredOnTheMainFormAndEnterPressesItsDefault) {
+  EnsureUiApp();
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  ASSERT_EQ(Application->MainForm(), main);
+  main->SetBounds(0, 0, 900, 500);
+  main->Show();
+  Pump();
+  QPoint boxCentre;
+  bool hadFocus = false;
+  // Looks for the shown box every 20 ms (it is placed and given the keyboard
+  // once its loop runs), presses Enter where the keyboard is, and closes it
+  // after three seconds whatever happened.
+  int tries = 0;
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    QWidget* focus = QApplication::focusWidget();
+    if (++tries < 150 && !(focus && box->isAncestorOf(focus))) return;
+    poll.stop();
+    boxCentre = box->frameGeometry().center();
+    hadFocus = focus && box->isAncestorOf(focus);
+    if (!hadFocus) {
+      box->done(0);
+      return;
+    }
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(focus, &press);
+    QApplication::sendEvent(focus, &release);
+  });
+  poll.start();
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  const int result = system->ShowMessageBox(MessageBoxRequest("备份完成!", "工资", MB_OKCANCEL));
+  EXPECT_EQ(result, IDOK);
+  EXPECT_TRUE(hadFocus);
+  const QPoint mainCentre = main->Handle()->frameGeometry().center();
+  EXPECT_LE((boxCentre - mainCentre).manhattanLength(), 4) << boxCentre.x() << "," << boxCentre.y();
+  delete main;
+  Pump();
 }
 
 TEST(Dialogs, ShowMessageUsesTheApplicationTitle) {
