@@ -2,9 +2,7 @@
 // the connection that owns its database: table definitions, table and
 // record locks, the header lock, transactions, the database's settings and
 // the catalogue operations behind the table operations (create, store,
-// copy, rebuild).  The connection component implements it; so does the
-// small local connection (UdbLocalConnection.h) that serves tools, tests
-// and benchmarks.
+// copy, rebuild).  The connection component (UdbDataBase.h) implements it.
 //
 // Lock calls answer false and do nothing for memory tables.  Every
 // failure is an EUdbDatabaseError.  Calls nothing; Udb types only.

@@ -9,6 +9,7 @@
 //   LocateUnindexed   a Locate on a pay item that no row holds (a full scan)
 // Updates "with a filter" wait for the filter manager.
 // Run: build/bench/bench_CursorBench
+#include <filesystem>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -19,7 +20,7 @@
 #include <vector>
 
 #include "Udb/DiskMgr.h"
-#include "Udb/UdbLocalConnection.h"
+#include "Udb/UdbDataBase.h"
 #include "Udb/UdbTableCursor.h"
 #include "platform/data/FieldDefs.h"
 
@@ -29,18 +30,18 @@ constexpr int kRows = 100000;
 
 struct TPayrollTable {
   explicit TPayrollTable(bool memory) : memory(memory) {
+    // A database file in a directory of its own, or the in-memory database.
     if (!memory) {
       char name[] = "/tmp/udb-cursorbench-XXXXXX";
-      const int fd = mkstemp(name);
-      ::close(fd);
-      path = name;
-      disk = std::make_unique<TDiskMgr>();
-      disk->SetFileName(path);
-      disk->CreateNewFile(true);
-      disk->Open();
-      disk->SetMasterKey("");
-      db.AttachDisk(disk.get());
+      path = ::mkdtemp(name);
+      db.SetDirectory((path + "/").c_str());
+      db.SetDataBaseName("bench.udb");
+      db.CreateDatabase();
+    } else {
+      db.SetDataBaseName("MEMORY");
     }
+    db.SetExclusive(true);
+    db.SetConnected(true);
     t = std::make_unique<TUdbTableCursor>();
     t->SetDataBase(&db);
     t->SetTableName("gzk");
@@ -71,8 +72,8 @@ struct TPayrollTable {
   }
   ~TPayrollTable() {
     t.reset();
-    if (disk) disk->Close();
-    if (!path.empty()) std::remove(path.c_str());
+    db.SetConnected(false);
+    if (!path.empty()) std::filesystem::remove_all(path);
   }
   static AnsiString Pay(int i) {
     char s[8];
@@ -110,8 +111,7 @@ struct TPayrollTable {
 
   bool memory;
   std::string path;
-  std::unique_ptr<TDiskMgr> disk;
-  TUdbLocalConnection db;
+  TUdbDataBase db;
   std::unique_ptr<TUdbTableCursor> t;
   std::vector<std::uint8_t> buf;
   int pay1 = 0;

@@ -10,6 +10,7 @@
 // Counters: rows in the result, records read to build it, table rows per
 // second.
 // Run: build/bench/bench_FilterTableBench
+#include <filesystem>
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -22,7 +23,7 @@
 
 #include "Udb/DiskMgr.h"
 #include "Udb/UdbFilterMgr.h"
-#include "Udb/UdbLocalConnection.h"
+#include "Udb/UdbDataBase.h"
 #include "Udb/UdbTableCursor.h"
 #include "platform/data/FieldDefs.h"
 
@@ -32,18 +33,18 @@ constexpr int kRows = 100000;
 
 struct TEmployeeTable {
   explicit TEmployeeTable(bool memory) : memory(memory) {
+    // A database file in a directory of its own, or the in-memory database.
     if (!memory) {
       char name[] = "/tmp/udb-filterbench-XXXXXX";
-      const int fd = mkstemp(name);
-      ::close(fd);
-      path = name;
-      disk = std::make_unique<TDiskMgr>();
-      disk->SetFileName(path);
-      disk->CreateNewFile(true);
-      disk->Open();
-      disk->SetMasterKey("");
-      db.AttachDisk(disk.get());
+      path = ::mkdtemp(name);
+      db.SetDirectory((path + "/").c_str());
+      db.SetDataBaseName("bench.udb");
+      db.CreateDatabase();
+    } else {
+      db.SetDataBaseName("MEMORY");
     }
+    db.SetExclusive(true);
+    db.SetConnected(true);
     t = std::make_unique<TUdbTableCursor>();
     t->SetDataBase(&db);
     t->SetTableName("gzk");
@@ -67,8 +68,8 @@ struct TEmployeeTable {
   }
   ~TEmployeeTable() {
     t.reset();
-    if (disk) disk->Close();
-    if (!path.empty()) std::remove(path.c_str());
+    db.SetConnected(false);
+    if (!path.empty()) std::filesystem::remove_all(path);
   }
   void Put(std::vector<std::uint8_t>& buf, const char* field, const Variant& v) {
     t->DataSetSetFieldDataToRecBufAsVariant(buf.data(), t->FieldIndexOf(field), v);
@@ -97,8 +98,7 @@ struct TEmployeeTable {
 
   bool memory;
   std::string path;
-  std::unique_ptr<TDiskMgr> disk;
-  TUdbLocalConnection db;
+  TUdbDataBase db;
   std::unique_ptr<TUdbTableCursor> t;
   TUdbFilterMgr* filter = nullptr;
 };

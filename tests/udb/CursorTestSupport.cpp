@@ -3,7 +3,7 @@
 #include "Udb/RecordFormat.h"
 #include "platform/core/Streams.h"
 
-std::unique_ptr<TUdbTableCursor> OpenTable(TUdbLocalConnection& db, const AnsiString& name, bool memory) {
+std::unique_ptr<TUdbTableCursor> OpenTable(TUdbDataBase& db, const AnsiString& name, bool memory) {
   auto t = std::make_unique<TUdbTableCursor>();
   t->SetDataBase(&db);
   t->SetTableName(name);
@@ -12,7 +12,7 @@ std::unique_ptr<TUdbTableCursor> OpenTable(TUdbLocalConnection& db, const AnsiSt
   return t;
 }
 
-std::unique_ptr<TUdbTableCursor> CreateTable(TUdbLocalConnection& db, const AnsiString& name, bool memory,
+std::unique_ptr<TUdbTableCursor> CreateTable(TUdbDataBase& db, const AnsiString& name, bool memory,
                                              const std::vector<TColumn>& columns,
                                              const std::vector<TIndexInfo>& indexes) {
   auto t = std::make_unique<TUdbTableCursor>();
@@ -29,7 +29,7 @@ std::unique_ptr<TUdbTableCursor> CreateTable(TUdbLocalConnection& db, const Ansi
   return t;
 }
 
-std::unique_ptr<TUdbTableCursor> CreateEmp(TUdbLocalConnection& db, bool memory) {
+std::unique_ptr<TUdbTableCursor> CreateEmp(TUdbDataBase& db, bool memory) {
   TIndexOptions primary;
   primary << ixPrimary;
   return CreateTable(db, "EMP", memory,

@@ -1,6 +1,6 @@
-// Test support for the table cursor: a local connection over the memory
-// tables and a database file held in memory, a sample "EMP" table and
-// helpers that read and write fields by name.
+// Test support for the table cursor: a connection to a database file held
+// in memory (its memory tables too), a sample "EMP" table and helpers that
+// read and write fields by name.
 #pragma once
 
 #include <map>
@@ -8,16 +8,24 @@
 #include <string>
 #include <vector>
 
-#include "Udb/UdbLocalConnection.h"
+#include "Udb/UdbDataBase.h"
 #include "Udb/UdbTableCursor.h"
 #include "UdbTestSupport.h"
 #include "platform/data/FieldDefs.h"
 
-// Connection with both kinds of tables.
+// An exclusive connection (restructures need it) with both kinds of tables.
 struct TCursorDb {
-  TMemDatabase file;
-  TUdbLocalConnection db;
-  TCursorDb() { db.AttachDisk(file.disk.get(), &file.fs); }
+  TMemFileSystem fs;
+  TUdbDataBase db;
+  TCursorDb() {
+    db.SetFileSystem(&fs);
+    db.SetDataBaseName("test.udb");
+    db.CreateDatabase();
+    db.SetExclusive(true);
+    db.SetConnected(true);
+  }
+  TDiskMgr& Disk() { return *db.DiskMgr(); }
+  std::vector<std::uint8_t>& Bytes() { return fs.Bytes("test.udb"); }
 };
 
 struct TColumn {
@@ -33,15 +41,15 @@ struct TIndexInfo {
 
 // Creates a table of these columns and indexes (none: the hidden
 // "_LogicalRecNo") and returns an open cursor on it.
-std::unique_ptr<TUdbTableCursor> CreateTable(TUdbLocalConnection& db, const AnsiString& name, bool memory,
+std::unique_ptr<TUdbTableCursor> CreateTable(TUdbDataBase& db, const AnsiString& name, bool memory,
                                              const std::vector<TColumn>& columns,
                                              const std::vector<TIndexInfo>& indexes);
-std::unique_ptr<TUdbTableCursor> OpenTable(TUdbLocalConnection& db, const AnsiString& name, bool memory);
+std::unique_ptr<TUdbTableCursor> OpenTable(TUdbDataBase& db, const AnsiString& name, bool memory);
 
 // EMP: ID Integer, NAME String(20), DEPT String(10), SALARY Float, NOTE
 // Memo, SEQ AutoInc; indexes "PK" (ID, primary), "ByName" (NAME;DEPT),
 // "ByDept" (DEPT).
-std::unique_ptr<TUdbTableCursor> CreateEmp(TUdbLocalConnection& db, bool memory);
+std::unique_ptr<TUdbTableCursor> CreateEmp(TUdbDataBase& db, bool memory);
 
 // Field access by name on the cursor's RecBuf.
 void SetField(TUdbDataSet& t, const char* field, const Variant& value);

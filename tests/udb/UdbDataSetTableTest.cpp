@@ -188,7 +188,7 @@ TEST(TablesDisk, EmptyTableFreesBlobChainsAndOldIndexNodes) {
   TCursorDb env;
   auto t = CreateEmp(env.db, false);
   for (int id = 1; id <= 400; ++id) AddEmp(*t, id, "Name" + std::to_string(id), "D", 0, std::string(700, 'm'));
-  TDiskMgr& disk = *env.file.disk;
+  TDiskMgr& disk = env.Disk();
   auto pages = [&](int usage) {
     std::vector<TUdbAddr> list;
     disk.ListAllocatedFixedBlocks(disk.PageSize(), static_cast<std::uint16_t>(t->TableDef().TableID()), list, usage);
@@ -218,10 +218,10 @@ TEST(TablesDisk, ADamagedFreeRunIsRefusedBeforeAnythingIsWritten) {
   t->TableDef().RecordIO()->ReadBlockHeader(run, 16, head);
   udbfmt::PutU32(head + udbfmt::kRunCount, 5000);  // far past the table's blocks
   t->TableDef().RecordIO()->WriteBlockHeader(run, 16, head);
-  const std::vector<std::uint8_t> bytes = env.file.Bytes();
+  const std::vector<std::uint8_t> bytes = env.Bytes();
   EXPECT_UDB_ERROR(t->ReIndex(false), 8451);
   EXPECT_UDB_ERROR(t->EmptyTable(), 8451);
-  EXPECT_EQ(env.file.Bytes(), bytes);
+  EXPECT_EQ(env.Bytes(), bytes);
 }
 
 // --- restructure ------------------------------------------------------------------
@@ -260,7 +260,7 @@ TEST(Restructure, ANewFieldRebuildsTheTableAndKeepsABackup) {
   t->CloseDataSet();
   rs.newFields.AddFieldDef("BONUS", ftFloat, 0);
   t->InternalRestructureTable(rs.Details());
-  EXPECT_TRUE(env.file.fs.Exists("test.udx"));
+  EXPECT_TRUE(env.fs.Exists("test.udx"));
   auto after = OpenTable(env.db, "EMP", false);
   EXPECT_EQ(after->GetRecordCount(), 150);
   ASSERT_TRUE(FindKey(*after, {{"ID", 77}}));
@@ -279,7 +279,7 @@ TEST(Restructure, ANewIndexIsBuiltFromTheRecords) {
   t->CloseDataSet();
   rs.newIndexes.AddIndexDef("BySalaryName", "SALARY;NAME", {});
   const auto tableId = static_cast<std::uint16_t>(t->TableDef().TableID());
-  TDiskMgr& disk = *env.file.disk;
+  TDiskMgr& disk = env.Disk();
   auto indexPages = [&] {
     std::vector<TUdbAddr> list;
     disk.ListAllocatedFixedBlocks(disk.PageSize(), tableId, list, kUsageIndex);
@@ -307,7 +307,7 @@ TEST(Restructure, LostValuesAreReportedNamingTheBackup) {
   TCaughtError e = CatchUdb([&] { t->InternalRestructureTable(rs.Details()); });
   EXPECT_EQ(e.code, 9221);
   EXPECT_NE(e.message.find("test.udx"), std::string::npos) << e.message;
-  EXPECT_TRUE(env.file.fs.Exists("test.udx"));
+  EXPECT_TRUE(env.fs.Exists("test.udx"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Tables, ::testing::Values(true, false),

@@ -17,7 +17,7 @@ class Cursor : public ::testing::TestWithParam<bool> {
  protected:
   bool Memory() const { return GetParam(); }
   TCursorDb env;
-  TUdbLocalConnection& db = env.db;
+  TUdbDataBase& db = env.db;
 };
 
 std::vector<std::string> Names(std::initializer_list<const char*> v) { return {v.begin(), v.end()}; }
