@@ -30,11 +30,13 @@
 #include "app/DemoData.h"
 #include "app/GzCalc.h"
 #include "export/WSExportToXLS.h"
+#include "platform/core/Resources.h"
 #include "platform/ui/Forms.h"
 #include "report/ReportBand.h"
 #include "report/ReportComponent.h"
 #include "report/ReportDatasets.h"
 #include "report/ReportViews.h"
+#include "resources/PayrollResources.h"
 #include "sql/UdbQuery.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/TempFiles.h"
@@ -153,6 +155,7 @@ struct TReader {
   TReader() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     EnsureQtApplicationForTest();
+    RegisterResources(&PayrollEmbeddedResources());  // the query's parse tables
     db.SetDirectory(Folder().dir);
     db.SetDataBaseName(payroll::kDatabaseName);
     db.SetMasterKey(payroll::kMasterKey);
