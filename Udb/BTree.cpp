@@ -688,12 +688,6 @@ bool TBTree::Last() {
   return keyValid_;
 }
 
-bool TBTree::CurrentEntryMatches(const std::uint8_t* record) {
-  recordKey_.resize(static_cast<size_t>(layout_.MaximumKeySize()));
-  layout_.BuildKey(record, recordKey_.data());
-  return layout_.CompareKeys(0, nullptr, recordKey_.data(), CurrentKey()) == 0;
-}
-
 const std::uint8_t* TBTree::CurrentKey() const {
   if (!KeyValid() || path_.empty() || !Leaf().CursorValid())
     UdbDatabaseError(udberr::kInternal, "TBTree.GetCurrentKeyBuf", "CurrentKeyCursor is invalid");

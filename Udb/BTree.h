@@ -255,9 +255,6 @@ class TBTree {
   // The current leaf entry; 8581 "CurrentKeyCursor is invalid".
   const std::uint8_t* CurrentKey() const;
   TUdbAddr CurrentRecordAddress() const;
-  // The record (a record buffer) carries the current entry's key, all parts
-  // compared: an entry that names a record of another key is damage.
-  bool CurrentEntryMatches(const std::uint8_t* record);
   // The key against the current key over partCount parts: < 0 when key
   // sorts before it.
   int CompareCurrent(int partCount, const std::uint8_t* key) const;
@@ -366,7 +363,6 @@ class TBTree {
   std::vector<std::unique_ptr<TNode>> path_;
   TNode work_;
   std::vector<std::uint8_t> stepKey_;  // the key a walk leaves a leaf from
-  std::vector<std::uint8_t> recordKey_;
   std::vector<std::uint8_t> searchKey_;
   std::vector<std::uint8_t> insertKey_;
   std::vector<std::uint8_t> workKey_;
