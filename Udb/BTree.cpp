@@ -539,10 +539,20 @@ int TBTree::Descend(int partCount, TBound bound, bool stepToBound) {
   }
   TNode& leaf = Leaf();
   leaf.SetCursor(LeafPosition(leaf, partCount, bound));
-  if (stepToBound && !leaf.CursorValid() && !leaf.IsEmpty()) StepLeaf(+1);  // the bound opens the next leaf
+  bool stepped = false;
+  if (stepToBound && !leaf.CursorValid() && !leaf.IsEmpty()) stepped = StepLeaf(+1);  // the bound opens the next leaf
   MarkPositioned();
   if (!Leaf().CursorValid()) return 1;
-  return optimized_.CompareToOptimizedKey(layout_, partCount, Leaf().CurrentKey());
+  const int c = optimized_.CompareToOptimizedKey(layout_, partCount, Leaf().CurrentKey());
+  // The next leaf starts at or past the bound (B1): one that starts before
+  // it would send a walk by searches (each from the record it reached) back
+  // to where it was.
+  if (stepped && (bound == TBound::Lower ? c > 0 : c >= 0)) {
+    const TUdbAddr address = Leaf().Address();
+    ForgetNodes();
+    UdbDatabaseError(udberr::kCorrupt, "TBTree.Search", "Index entries are out of order" + At(address));
+  }
+  return c;
 }
 
 // Moves the path to the next (+1) or previous (-1) leaf: the deepest level
@@ -610,6 +620,19 @@ int TBTree::Find(int mode, const TSearchModifier& modifier) {
   }
 }
 
+// A walk crosses into another leaf only towards keys beyond the last one
+// seen (B1, B5): on a damaged file whose nodes lead back to a leaf already
+// passed, the walk would go round for ever.  So every crossing compares the
+// keys on both sides, and every walk ends: after at most as many steps as
+// the index has distinct keys, or with 8451.
+void TBTree::CheckCrossing(const std::uint8_t* before, int direction) {
+  const int c = layout_.CompareKeys(0, nullptr, before, Leaf().CurrentKey());
+  if (direction > 0 ? c < 0 : c > 0) return;
+  const TUdbAddr address = Leaf().Address();
+  ForgetNodes();
+  UdbDatabaseError(udberr::kCorrupt, "TBTree.Next", "Index entries are out of order" + At(address));
+}
+
 bool TBTree::Next() {
   if (!positioned_ || !open_) return false;
   TNode& leaf = Leaf();
@@ -617,8 +640,11 @@ bool TBTree::Next() {
     MarkPositioned();
     return true;
   }
-  if (!leaf.CursorValid() || !StepLeaf(+1)) return false;
+  if (!leaf.CursorValid()) return false;
+  stepKey_.assign(leaf.CurrentKey(), leaf.CurrentKey() + layout_.MaximumKeySize());
+  if (!StepLeaf(+1)) return false;
   MarkPositioned();
+  CheckCrossing(stepKey_.data(), +1);
   return true;
 }
 
@@ -628,8 +654,11 @@ bool TBTree::Prior() {
     MarkPositioned();
     return true;
   }
-  if (Leaf().IsEmpty() || !StepLeaf(-1)) return false;
+  if (Leaf().IsEmpty()) return false;
+  stepKey_.assign(Leaf().KeyAt(0), Leaf().KeyAt(0) + layout_.MaximumKeySize());
+  if (!StepLeaf(-1)) return false;
   MarkPositioned();
+  CheckCrossing(stepKey_.data(), -1);
   return true;
 }
 
@@ -657,6 +686,12 @@ bool TBTree::Last() {
   Leaf().Last();
   MarkPositioned();
   return keyValid_;
+}
+
+bool TBTree::CurrentEntryMatches(const std::uint8_t* record) {
+  recordKey_.resize(static_cast<size_t>(layout_.MaximumKeySize()));
+  layout_.BuildKey(record, recordKey_.data());
+  return layout_.CompareKeys(0, nullptr, recordKey_.data(), CurrentKey()) == 0;
 }
 
 const std::uint8_t* TBTree::CurrentKey() const {

@@ -53,8 +53,13 @@
 //
 // Damage.  Node byte counts, key lengths, leaf flags, child addresses and
 // the depth read from the file are checked when a node is read and raise
-// 8451 before anything is written.  Structural misuse raises 8581; our own
-// broken invariants raise the assertion failure of unit UdbIndexUnit.
+// 8451 before anything is written.  Every walk ends on any file: a step
+// into another leaf must reach keys beyond the last one seen, and a search
+// whose bound opens the next leaf must find that leaf's first key past the
+// bound (8451 otherwise), so nodes that lead back to leaves already passed
+// (a cycle, a child named twice) stop the walk.  Structural misuse raises
+// 8581; our own broken invariants raise the assertion failure of unit
+// UdbIndexUnit.
 #pragma once
 
 #include <cstdint>
@@ -250,6 +255,9 @@ class TBTree {
   // The current leaf entry; 8581 "CurrentKeyCursor is invalid".
   const std::uint8_t* CurrentKey() const;
   TUdbAddr CurrentRecordAddress() const;
+  // The record (a record buffer) carries the current entry's key, all parts
+  // compared: an entry that names a record of another key is damage.
+  bool CurrentEntryMatches(const std::uint8_t* record);
   // The key against the current key over partCount parts: < 0 when key
   // sorts before it.
   int CompareCurrent(int partCount, const std::uint8_t* key) const;
@@ -317,6 +325,9 @@ class TBTree {
   // the leaf's last entry (where an insert appends).
   int Descend(int partCount, TBound bound, bool stepToBound = true);
   bool StepLeaf(int direction);
+  // A walk crossed from the leaf it left at key before (8451 when the
+  // leaf reached does not lie beyond it in direction).
+  void CheckCrossing(const std::uint8_t* before, int direction);
   void ForgetNodes();
   template <class Fn>
   void Changing(Fn&& change);
@@ -354,6 +365,8 @@ class TBTree {
 
   std::vector<std::unique_ptr<TNode>> path_;
   TNode work_;
+  std::vector<std::uint8_t> stepKey_;  // the key a walk leaves a leaf from
+  std::vector<std::uint8_t> recordKey_;
   std::vector<std::uint8_t> searchKey_;
   std::vector<std::uint8_t> insertKey_;
   std::vector<std::uint8_t> workKey_;

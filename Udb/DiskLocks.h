@@ -57,6 +57,12 @@ class TDiskLocks {
   // locks must not wait for a writer that waits for those).  10249 when
   // it cannot be had.
   virtual void LockWriteIntent(bool mayWait) = 0;
+  // One try, to restore a journal: true when the intent is held, false
+  // when a live writer holds it (the journal is then its own).
+  virtual bool TryWriteIntentToRestore() = 0;
+  // A request for the intent was refused and has not been served since:
+  // the connection keeps its place in the turns.
+  virtual bool WantsWriteIntent() const { return false; }
   // Commit: from here until ReleaseAll no connection that holds no table
   // lock yet can take one (a pending lock), so the readers the commit
   // waits for drain instead of being replaced by new ones.

@@ -1,8 +1,9 @@
 // TDiskMgr: see DiskMgr.h.
 #include "Udb/DiskMgr.h"
 
-#include <ctime>
+#include <chrono>
 #include <cstring>
+#include <ctime>
 
 #include "Udb/Crc32.h"
 #include "Udb/DBLogger.h"
@@ -220,21 +221,11 @@ void TDiskMgr::Open() {
         locks_->SetRecordPageTest(
             [this](std::int64_t page, std::int64_t ofPage) { return HoldsNoOtherRecords(page, ofPage); });
     }
-    // Before anything is read: a commit cut short is undone first.
-    if (file_.JournalExists()) {
-      if (locks_) {
-        locks_->LockWriteIntent(true);
-        try {
-          file_.RecoverJournal();
-        } catch (...) {
-          locks_->UnlockWriteIntent();
-          throw;
-        }
-        locks_->UnlockWriteIntent();
-      } else {
-        file_.RecoverJournal();
-      }
-    }
+    // Before anything is read: a commit cut short is undone first.  A
+    // journal while a live writer holds the intent is that writer's own:
+    // connecting does not wait for it (nor for the writers queued behind
+    // it); every lock taken later restores a journal its writer left.
+    if (file_.JournalExists()) RecoverJournal();
     std::int64_t size = file_.FileSize();
     if (size < std::int64_t(kNewFilePages) * pageSize_ || size % pageSize_ != 0 || size > kMaxFileSize)
       UdbDatabaseErrorFmt(udberr::kCorrupt, "TDiskMgr.Open", "%s is not a database file of %d-byte pages (size %d)",
@@ -436,6 +427,17 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
   if (InTransaction() && lockType == kUdbWriteLock) {
     lockType = kUdbReadLock;
     TakeWriteIntent();
+  } else if (InTransaction() && locks_ && locks_->WantsWriteIntent() && !locks_->HoldsWriteIntent() &&
+             !locks_->HoldsTableReadLocks()) {
+    // A transaction refused the intent before (it read, then wanted to
+    // write) and started again: it waits for its turn now, while it holds
+    // nothing a committing writer could wait for, instead of reading in
+    // vain once more.  Not served within the budget, it reads on as before.
+    try {
+      TakeWriteIntent();
+    } catch (const EUdbDatabaseError& e) {
+      if (e.ErrorCode() != udberr::kLockTimeout) throw;
+    }
   }
   int held = locks_ ? locks_->LockTable(tableId, lockType) : lockType;
   // A writer that died half-way through its commit left its journal: undo
@@ -451,7 +453,8 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
 void TDiskMgr::TakeWriteIntent() {
   if (!locks_ || locks_->HoldsWriteIntent()) return;
   // Waiting while holding read locks would hold off the writer we wait for
-  // at its commit: then one try only, and 10249 makes this one retry.
+  // at its commit: then one try only, and 10249 makes this one retry (in
+  // its turn: the refused request keeps its place).
   locks_->LockWriteIntent(!locks_->HoldsTableReadLocks());
   // Holding the intent, no live writer can own a journal: one is hot.
   if (file_.JournalExists()) file_.RecoverJournal();
@@ -461,12 +464,7 @@ bool TDiskMgr::RecoverJournal() {
   if (!file_.JournalExists()) return false;
   if (!locks_) return file_.RecoverJournal();
   if (locks_->HoldsWriteIntent()) return file_.RecoverJournal();
-  try {
-    locks_->LockWriteIntent(false);
-  } catch (const EUdbDatabaseError& e) {
-    if (e.ErrorCode() != udberr::kLockTimeout) throw;
-    return false;  // a live writer is committing: the journal is its own
-  }
+  if (!locks_->TryWriteIntentToRestore()) return false;  // a live writer is committing: the journal is its own
   bool restored = false;
   try {
     restored = file_.RecoverJournal();
@@ -632,6 +630,25 @@ void TDiskMgr::WriteData(TUdbAddr address, int length, const void* buffer, std::
 
 void TDiskMgr::StartTransaction() { file_.StartTransaction(); }
 
+// The commit has done its work, holds the intent (no other writer) and,
+// with the pending lock, the gate: no connection that holds no lock starts
+// reading, so the readers it waits for can only leave.  It waits for them
+// kCommitPatience times as long as for an ordinary lock before it gives up
+// with 10249; the transaction then stays open (commit again or roll back).
+void TDiskMgr::RaiseLocksForCommit() {
+  const auto until = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(std::int64_t(kCommitPatience) * retryMaximum_ * retryInterval_);
+  for (;;) {
+    try {
+      locks_->LockPending();  // new readers wait until the commit is done
+      locks_->UpgradeTableLocks();
+      return;
+    } catch (const EUdbDatabaseError& e) {
+      if (e.ErrorCode() != udberr::kLockTimeout || std::chrono::steady_clock::now() >= until) throw;
+    }
+  }
+}
+
 void TDiskMgr::Commit() {
   if (!InTransaction()) UdbDatabaseError(udberr::kNoTransaction, "TDiskMgr.Commit");
   // The commit ends the header lock with every other lock: a global header
@@ -648,8 +665,7 @@ void TDiskMgr::Commit() {
   // would hold off others for nothing.
   if (locks_ && file_.HasPendingPages()) {
     TakeWriteIntent();
-    locks_->LockPending();  // new readers wait until the commit is done
-    locks_->UpgradeTableLocks();
+    RaiseLocksForCommit();
   }
   file_.Commit();
   ReleaseAllLocks();

@@ -59,6 +59,10 @@ struct TSecurityHeader {
 // Lock types of LockTable.
 enum : int { kUdbReadLock = 1, kUdbWriteLock = 4 };
 
+// A commit that has done its work waits this many times the usual lock
+// budget (retries x interval) for the readers it must outlast.
+inline constexpr int kCommitPatience = 30;
+
 class TDiskMgr {
  public:
   TDiskMgr();
@@ -174,6 +178,8 @@ class TDiskMgr {
   void ValidateHeader();
   void ReleaseHeaderQuietly();
   void TakeWriteIntent();
+  // Commit: the pending lock and every table lock raised to write.
+  void RaiseLocksForCommit();
   void AfterHeaderLocked(bool wasHeld);
   // The record page test of the locks (TDiskLocks::SetRecordPageTest).
   bool HoldsNoOtherRecords(std::int64_t page, std::int64_t ofPage);

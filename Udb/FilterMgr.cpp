@@ -252,7 +252,7 @@ void TFilterMgr::CollectItemList(TExprTreeItem* item) {
   TFilterIndex index;
   index.Handle = item->Index;
   index.CaseInsensitive = item->IndexCaseInsensitive;
-  const TFilterKeyBound open;
+  const TFilterKeyBound open{};
   const TFilterKeyBound afterNulls = Bound(Variant::Null(), false);
   std::vector<TRecAddr>& out = item->RecordList;
   const Variant v = item->GetConstCount() > 0 ? item->GetConstValue(0) : Variant::Null();

@@ -32,15 +32,15 @@ bool TBaseLockMgr::UnlockRegion(std::int64_t, std::int64_t) { return false; }
 bool TBaseLockMgr::LockRegion(std::int64_t, std::int64_t, int) { return false; }
 bool TBaseLockMgr::UpgradeReadLockToWriteLock(std::int64_t) { return false; }
 
-// Between two tries the region is polled every 2 ms as well: a lock freed
-// for a moment (between two commits of other connections) is caught, so
-// waiters are served in turn instead of whoever polls at the right
-// instant.  The time-out stays RetryMaximum tries RetryInterval apart.
 bool TBaseLockMgr::LockWithRetries(std::int64_t address, std::int64_t size, int lockType) {
+  return Poll([&]() { return LockRegion(address, size, lockType); });
+}
+
+bool TBaseLockMgr::Poll(const std::function<bool()>& attempt) {
   constexpr unsigned kPollMs = 2;
-  for (int attempt = 0; attempt < retryMaximum_; ++attempt) {
-    if (LockRegion(address, size, lockType)) return true;
-    if (attempt + 1 >= retryMaximum_) break;
+  for (int tried = 0; tried < retryMaximum_; ++tried) {
+    if (attempt()) return true;
+    if (tried + 1 >= retryMaximum_) break;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryInterval_);
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
@@ -49,7 +49,7 @@ bool TBaseLockMgr::LockWithRetries(std::int64_t address, std::int64_t size, int 
         break;
       }
       Sleep(kPollMs);
-      if (LockRegion(address, size, lockType)) return true;
+      if (attempt()) return true;
     }
   }
   return false;
@@ -151,15 +151,15 @@ bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
     Record({0, kLockWrite, start, id});
     return true;
   }
-  for (int attempt = 0; attempt < retryMaximum_; ++attempt) {
+  // A fresh byte at every try: a writer's partial upgrade may hold some.
+  const bool got = Poll([&]() {
     std::int64_t address = start;
     if (regionSize_ > 1) address = start + UdbRandom(regionSize_ - size + 1);
-    if (LockRegion(address, size, kLockRead)) {
-      Record({size, kLockRead, address, id});
-      return true;
-    }
-    if (attempt + 1 < retryMaximum_) Sleep(static_cast<unsigned>(retryInterval_));
-  }
+    if (!LockRegion(address, size, kLockRead)) return false;
+    Record({size, kLockRead, address, id});
+    return true;
+  });
+  if (got) return true;
   UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetReadLock", readFailureText_);
 }
 
@@ -189,6 +189,18 @@ int TBaseLockMgr::SetWriteLock(std::int64_t id, std::int64_t size, bool mayEscal
   Record({size, kLockWrite, start, id});
   if (mayEscalate) CountTowardsBlock(id);
   return kLockWrite;
+}
+
+bool TBaseLockMgr::TryWriteLock(std::int64_t id, std::int64_t size) {
+  if (handle_ == nullptr || !handle_->IsOpen())
+    UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.SetWriteLock", "File handle is invalid");
+  if (LockTypeOf(id) == kLockWrite) return true;
+  PAYROLL_ASSERT(LockTypeOf(id) == 0, "A held read lock is upgraded, not tried");
+  if (size == 0) size = regionSize_;
+  const std::int64_t start = RegionStart(id);
+  if (!LockRegion(start, size, kLockWrite)) return false;
+  Record({size, kLockWrite, start, id});
+  return true;
 }
 
 void TBaseLockMgr::Unlock(std::int64_t id) {

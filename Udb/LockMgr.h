@@ -103,6 +103,9 @@ class TBaseLockMgr : public TObject {
   // means the whole region.  mayEscalate: the request counts towards its
   // block (see Blocks above).
   int SetWriteLock(std::int64_t id, std::int64_t size, bool mayEscalate = false);
+  // One try at a write lock of a range not held yet (size 0: the whole
+  // region); false when another handle holds part of it.
+  bool TryWriteLock(std::int64_t id, std::int64_t size);
   // Releases every range recorded for id, last recorded first.
   void Unlock(std::int64_t id);
   void ReleaseAll() noexcept;
@@ -137,6 +140,11 @@ class TBaseLockMgr : public TObject {
   // Releases many ranges at once; the base calls UnlockRegion for each.
   virtual void UnlockRegions(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges);
 
+  // Tries attempt up to RetryMaximum times, RetryInterval ms apart, and
+  // every 2 ms between: a lock freed for a moment (between two commits of
+  // others) is caught, so waiters are served in turn instead of whoever
+  // polls at the right instant.
+  bool Poll(const std::function<bool()>& attempt);
   // Tries LockRegion up to RetryMaximum times, RetryInterval ms apart.
   bool LockWithRetries(std::int64_t address, std::int64_t size, int lockType);
   TFileHandle* Handle() const { return handle_; }

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "Udb/UdbFileIO.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/FileLocks.h"
 #include "platform/core/Files.h"
+#include "platform/core/FileModes.h"
 
 namespace {
 
@@ -75,8 +77,25 @@ class TPosixFileSystem : public TUdbFileSystem {
     return std::make_unique<TPosixFileIO>(fd);
   }
 
+  // A new file (database, journal, copy) is readable and writable by its
+  // owner and group only, whatever the umask: operators who share the
+  // data folder through a group keep working, others read nothing.  The
+  // mode is given to the new file itself (never through the process-wide
+  // umask, which other threads' files would see).  An existing file that
+  // is truncated keeps the mode its owner gave it.
   std::unique_ptr<TUdbFileIO> Create(const AnsiString& path, AnsiString& errorText) override {
-    int fd = ::open(MapPath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const std::string native = MapPath(path);
+    int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kDataFileMode);
+    if (fd >= 0) {
+      if (::fchmod(fd, kDataFileMode) != 0) {
+        errorText = ErrnoText(errno);
+        ::close(fd);
+        ::unlink(native.c_str());
+        return nullptr;
+      }
+    } else if (errno == EEXIST) {
+      fd = ::open(native.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
+    }
     if (fd < 0) {
       errorText = ErrnoText(errno);
       return nullptr;
@@ -103,6 +122,9 @@ class TPosixFileSystem : public TUdbFileSystem {
   }
 
   bool Remove(const AnsiString& path) override { return ::unlink(MapPath(path).c_str()) == 0; }
+  bool Rename(const AnsiString& from, const AnsiString& to) override {
+    return ::rename(MapPath(from).c_str(), MapPath(to).c_str()) == 0;
+  }
 
   bool SyncDirectoryOf(const AnsiString& path) override {
     std::string native = MapPath(path);

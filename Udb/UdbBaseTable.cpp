@@ -19,6 +19,9 @@ using namespace udbcur;
 namespace {
 
 constexpr const char* kVersion = "1.30.02";
+// Date-times of 1 January 1 up to the end of 31 December 9999.
+constexpr double kFirstStoredDate = -693593.0;
+constexpr double kEndStoredDate = 2958466.0;
 
 std::uint32_t LoadU32(const void* p) {
   const auto* b = static_cast<const std::uint8_t*>(p);
@@ -565,9 +568,18 @@ bool TUdbBaseTable::GetFieldData(TField* field, void* buffer) {
   switch (field->DataType()) {
     case ftDate:
     case ftTime:
-    case ftDateTime:
+    case ftDateTime: {
+      // A stored date is a date-time of the years 1 to 9999.  Anything else
+      // is a damaged record: said so here, in the engine's words, instead
+      // of failing later where the value is converted or formatted.
+      double stored;
+      std::memcpy(&stored, dest, sizeof stored);
+      if (!(stored >= kFirstStoredDate && stored < kEndStoredDate))
+        UdbDatabaseError(udberr::kCorrupt, "TUdbBaseTable.GetFieldData",
+                         "Date out of range in field " + field->FieldName(), this);
       TDataSet::DataConvert(field, dest, buffer, true);
       break;
+    }
     case ftBoolean: {
       const std::int16_t v = dest[0] != 0 ? -1 : 0;
       std::memcpy(buffer, &v, sizeof v);

@@ -26,6 +26,7 @@ using namespace udbdb;
 namespace {
 
 constexpr const char* kRangeText = "%s is not a valid value (min. length %d, max. length %d)";
+constexpr const char* kNoPrivilegeText = "You do not have the privilege/s required to perform this function";
 constexpr int kOpenReadOnly = 0, kOpenReadWrite = 2, kShareExclusive = 16, kShareDenyNone = 64;
 
 void PutU32(THeader& h, int offset, std::uint32_t v) {
@@ -69,6 +70,17 @@ class THeaderScope {
 };
 
 }  // namespace
+
+class TUdbDataBase::TEngineAccess {
+ public:
+  explicit TEngineAccess(TUdbDataBase& db) : db_(db) { ++db_.engineAccess_; }
+  ~TEngineAccess() { --db_.engineAccess_; }
+  TEngineAccess(const TEngineAccess&) = delete;
+  TEngineAccess& operator=(const TEngineAccess&) = delete;
+
+ private:
+  TUdbDataBase& db_;
+};
 
 // ============================================================================
 // the database header
@@ -482,6 +494,7 @@ void TUdbDataBase::SetMasterTableDef(TTableDef* def, const AnsiString& name, int
 }
 
 std::unique_ptr<TUdbTableCursor> TUdbDataBase::OpenInternal(const AnsiString& name) {
+  TEngineAccess engine(*this);
   auto t = std::make_unique<TUdbTableCursor>();
   t->SetDataBase(this);
   t->SetTableName(name);
@@ -712,6 +725,7 @@ void TUdbDataBase::CreateDatabase() {
   PutU32(header_, kHdrSecurityLevel, secured_ ? 2 : encrypted_ ? 1 : 0);
   version_ = ParseVersion(kEngineVersion);
   connected_ = true;
+  TEngineAccess engine(*this);
   try {
     if (!disk_) CreateDiskInterfaces();
     memMgr_->Open();
@@ -744,7 +758,13 @@ void TUdbDataBase::GetTableNames(TStrings* list, bool memoryTables) {
     return;
   }
   TUdbTableCursor& t = *userMaster_;
-  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) list->Add(udbrow::Get(t, "Name").AsString());
+  for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) {
+    const Variant name = udbrow::Get(t, "Name");
+    // Every table of the catalogue has a name: a row without one is damage.
+    if (name.IsNull())
+      UdbDatabaseError(udberr::kCorrupt, "TUdbDataBase.GetTableNames", "A catalogue row without a table name", this);
+    list->Add(name.AsString());
+  }
 }
 
 void TUdbDataBase::InternalCreateTable(TTableDef* def) {
@@ -834,6 +854,7 @@ void TUdbDataBase::OpenTableDef(const AnsiString& name, TTableDef* def) {
     memMgr_->OpenTableDefConnection(name, def);
     return;
   }
+  CheckSystemTableAccess(name, "TUdbDataBase.OpenTableDef");
   InternalGetTableDef(name, def);
   if (Guarded(name)) InternalCheckCanOpenDataObject(name);
   ManagerFor(name).OpenTableDefConnection(name, def);
@@ -842,11 +863,17 @@ void TUdbDataBase::OpenTableDef(const AnsiString& name, TTableDef* def) {
 
 bool TUdbDataBase::Guarded(const AnsiString& name) const { return secured_ && connected_ && !IsSystemName(name); }
 
+void TUdbDataBase::CheckSystemTableAccess(const AnsiString& name, const char* location) const {
+  if (!secured_ || !connected_ || !IsSystemName(name) || engineAccess_ > 0) return;
+  if (security_->IsAdministrator()) return;
+  UdbDatabaseError(udberr::kNoPrivilege, location, kNoPrivilegeText);
+}
+
 void TUdbDataBase::InternalCheckCanOpenDataObject(const AnsiString& name) {
   const char* loc = "TUdbDataBase.InternalCheckCanOpenDataObject";
   if (ObjectId(name) == 0) UdbDatabaseError(udberr::kObjectNotFound, loc, name);
   if ((TableRights(privileges_.ObjectPrivileges(), name) & 8) == 0)
-    UdbDatabaseError(udberr::kNoPrivilege, loc, "You do not have the privilege/s required to perform this function");
+    UdbDatabaseError(udberr::kNoPrivilege, loc, kNoPrivilegeText);
 }
 
 void TUdbDataBase::InternalSetTablePrivileges(TTableDef* def, bool full) {
@@ -875,10 +902,11 @@ void TUdbDataBase::InternalSetTablePrivileges(TTableDef* def, bool full) {
 
 void TUdbDataBase::QueryPrivilege(const AnsiString& objectName, int accessBit) {
   const char* loc = "TUdbDataBase.QueryPrivilege";
+  CheckSystemTableAccess(objectName, loc);
   if (!Guarded(objectName)) return;
   if (!AnsiSameText(objectName, "ALL") && ObjectId(objectName) == 0) UdbDatabaseError(udberr::kObjectNotFound, loc, objectName);
   if ((TableRights(privileges_.ObjectPrivileges(), objectName) & accessBit) == 0)
-    UdbDatabaseError(udberr::kNoPrivilege, loc, "You do not have the privilege/s required to perform this function");
+    UdbDatabaseError(udberr::kNoPrivilege, loc, kNoPrivilegeText);
 }
 
 void TUdbDataBase::CloseTableDef(TTableDef* def) {
@@ -894,6 +922,7 @@ void TUdbDataBase::CloseTableDef(TTableDef* def) {
 // of the journalled commit.
 void TUdbDataBase::CreateTable(TTableDef* def) {
   CheckConnected(def->Memory());
+  if (!def->Memory()) CheckSystemTableAccess(def->TableName(), "TUdbDataBase.CreateTable");
   TCatalogueChange change(*this, def->Memory());
   {
     THeaderScope scope(*this);
@@ -906,6 +935,7 @@ void TUdbDataBase::StoreTableDef(TTableDef* def, int change) {
   const char* loc = "TUdbDataBase.UpdateTableDef";
   CheckConnected(def->Memory());
   if (def->Memory()) UdbDatabaseError(udberr::kWrongTableType, loc, def->TableName());
+  CheckSystemTableAccess(def->TableName(), loc);
   TCatalogueChange catalogueChange(*this, false);
   InternalStoreTableDef(def, change);
   catalogueChange.Done();
@@ -950,15 +980,18 @@ void TUdbDataBase::InternalStoreTableDef(TTableDef* def, int change) {
 }
 
 void TUdbDataBase::RenameTable(const AnsiString& oldName, const AnsiString& newName) {
+  const char* loc = "TUdbDataBase.RenameTable";
   CheckConnected(false);
+  CheckSystemTableAccess(newName, loc);
+  // Renaming changes the object as altering its structure does.
+  QueryPrivilege(oldName, static_cast<int>(udbcur::kPrivAlter));
   TCatalogueChange change(*this, false);
   {
     THeaderScope scope(*this);
     TTableDef def;
     InternalGetTableDef(oldName, &def);
     if (userMgr_->ConnectionCount(oldName) > 0)
-      UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, "TUdbDataBase.RenameTable", "The table %s is in use", this,
-                          {oldName});
+      UdbDatabaseErrorFmt(udberr::kInvalidTableDelete, loc, "The table %s is in use", this, {oldName});
     def.SetTableName(newName);
     if (def.Encrypted()) def.SetAltName(TTableDef::EncipheredName(newName));
     InternalUpdateTableDef(oldName, &def, false);

@@ -242,8 +242,16 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   void LogonSecured();
   void InternalSetTablePrivileges(TTableDef* def, bool full);
   void InternalCheckCanOpenDataObject(const AnsiString& name);
-  // Tables that no privilege guards: system tables and memory tables.
+  // User tables of a secured database, whose privilege rows decide.
   bool Guarded(const AnsiString& name) const;
+  // System tables ("$..." names: the catalogue, object ids, generators,
+  // users, groups and privilege rows) of a secured database are reached
+  // only by the connection's own cursors (opened under TEngineAccess) and
+  // by a member of the group "administrators"; anyone else gets 10624,
+  // whatever the path (open, create, rename, delete, restructure).
+  void CheckSystemTableAccess(const AnsiString& name, const char* location) const;
+  // Marks the connection's own work on its system tables for its lifetime.
+  class TEngineAccess;
 
   // settings
   AnsiString name_, directory_, masterKey_;
@@ -261,6 +269,7 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   // state
   bool connected_ = false;
   bool headerLocked_ = false;
+  int engineAccess_ = 0;  // > 0 while the connection works on its own tables
   std::array<int, 3> version_{};
   int systemRights_ = 0;
   udbdb::THeader header_{};

@@ -80,6 +80,8 @@ constexpr std::uint8_t kFlagHighest = 4;
 // Search modes.
 enum : int { kLessThan = 0, kLessOrEqual = 1, kEqual = 2, kGreaterOrEqual = 3, kGreaterThan = 4, kNearest = 5 };
 // Privilege bits of tables and fields.
+constexpr std::uint32_t kPrivOpen = 8;
+constexpr std::uint32_t kPrivAlter = 16;
 constexpr std::uint32_t kPrivInsert = 256;
 constexpr std::uint32_t kPrivDelete = 1024;
 constexpr std::uint32_t kPrivRead = 2048;

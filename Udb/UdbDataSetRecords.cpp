@@ -8,7 +8,9 @@
 //     were when the bracket began);
 //   - otherwise every step that changed the table registers its undo, and
 //     a failure runs the undos in reverse order.
-// In both cases the caller's RecBuf is restored after a failure.
+// In both cases the caller's RecBuf, the record state and the copy of the
+// current record are restored after a failure, and the blob values of the
+// buffer stay pending until the change has succeeded: a retry writes it all.
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -25,7 +27,8 @@ using namespace udbcur;
 
 class TRecordChange {
  public:
-  explicit TRecordChange(TUdbDataSet& ds) : ds_(ds), savedRec_(ds.recBuf_) {
+  explicit TRecordChange(TUdbDataSet& ds)
+      : ds_(ds), savedRec_(ds.recBuf_), savedCopy_(ds.currentCopy_), savedState_(ds.recordState_) {
     if (ds.writeLocked_) return;
     ds.BeginWrite();
     began_ = true;
@@ -50,6 +53,8 @@ class TRecordChange {
     else
       RunUndos();
     ds_.recBuf_ = savedRec_;
+    ds_.currentCopy_ = savedCopy_;
+    ds_.recordState_ = savedState_;
   }
 
   bool Began() const { return began_; }
@@ -108,6 +113,8 @@ class TRecordChange {
 
   TUdbDataSet& ds_;
   std::vector<std::uint8_t> savedRec_;
+  std::vector<std::uint8_t> savedCopy_;
+  int savedState_;
   std::vector<std::uint8_t> savedHeader_;
   std::vector<std::function<void()>> undos_;
   TDiskMgr* implicit_ = nullptr;
@@ -124,6 +131,21 @@ std::uint32_t FieldBit(const TDataSet& ds) { return ds.State() == dsInsert ? kPr
 bool FindKeyOf(TIndexItem& index, const std::uint8_t* record) {
   index.SetSearchKeyFromRecord(record);
   return index.Find(kEqual) == 0 && index.Tree().KeyValid();
+}
+
+// A key change that failed for want of the file (a full disk, an I/O
+// error, a lock time-out at a spill) is reported as that failure: the
+// caller can free space or retry.  Other failures are the index's own.
+void PassOnFileFailure(const EUdbDatabaseError& e) {
+  switch (e.ErrorCode()) {
+    case udberr::kSystemFileIO:
+    case udberr::kReadFailure:
+    case udberr::kWriteFailure:
+    case udberr::kLockTimeout:
+      throw e;
+    default:
+      break;
+  }
 }
 
 void FreeChains(const std::vector<TUdbAddr>& chains, TBlobInterface& blobs, const AnsiString& table) {
@@ -411,7 +433,6 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   const TUdbAddr address = recordMgr_.AppendRecord(rec);
   PAYROLL_ASSERT(address != 0, "Add record. RecAddr = 0");
   change.OnUndo([this, address] { recordMgr_.DeleteRecord(address); });
-  recordMgr_.Blobs().MarkAllNotLoaded();
   Step("record");
 
   const auto copy = std::make_shared<const std::vector<std::uint8_t>>(rec, rec + RecordSize());
@@ -421,6 +442,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
       index->SetSearchKeyFromRecord(rec);
       index->Insert(address);
     } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to add key to Index %s", nullptr, {index->IndexName() + " (" + e.Message() + ")"});
     }
     change.OnUndo([index, copy, address] {
@@ -442,6 +464,9 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   // next bracket would read the old head back - the chains lost for good.
   FreeChains(replaced, blobInterface_, tableName_);
   change.Done();
+  // The new blob values go only now: should the change fail before, they
+  // stay in the record buffer for the retry to write again.
+  recordMgr_.Blobs().MarkAllNotLoaded();
 }
 
 void TUdbDataSet::UpdateRecord() {
@@ -478,7 +503,6 @@ void TUdbDataSet::UpdateRecord() {
   Step("blobs");
   recordMgr_.WriteRecord(address, rec);
   change.OnUndo([this, address, old] { recordMgr_.WriteRecord(address, old.data()); });
-  recordMgr_.Blobs().MarkAllNotLoaded();
   Step("record");
 
   for (int i = 0; i < n; ++i) {
@@ -488,7 +512,8 @@ void TUdbDataSet::UpdateRecord() {
       UdbDatabaseError(udberr::kInternal, loc, "Key not found in Index - " + IntToStr(i) + ". Index " + index->IndexName());
     try {
       index->Delete();
-    } catch (const EUdbDatabaseError&) {
+    } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseError(udberr::kInternal, loc,
                        "Failed to delete key from Index " + IntToStr(i) + ". Index " + index->IndexName());
     }
@@ -508,7 +533,8 @@ void TUdbDataSet::UpdateRecord() {
     try {
       index->SetSearchKeyFromRecord(rec);
       index->Insert(address);
-    } catch (const EUdbDatabaseError&) {
+    } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseError(udberr::kInternal, loc, "Failed to add key to index - Index " + IntToStr(i) + ". Index " + index->IndexName());
     }
     std::vector<std::uint8_t> copy(rec, rec + RecordSize());
@@ -526,6 +552,7 @@ void TUdbDataSet::UpdateRecord() {
   AfterChange();
   FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
   change.Done();
+  recordMgr_.Blobs().MarkAllNotLoaded();  // as in AddRecord
   UnlockRecord(address);
 }
 
@@ -568,7 +595,8 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
       UdbDatabaseErrorFmt(udberr::kRecordChanged, loc, "Index %s", nullptr, {index->IndexName()});
     try {
       index->DeleteAtCursor();
-    } catch (const EUdbDatabaseError&) {
+    } catch (const EUdbDatabaseError& e) {
+      PassOnFileFailure(e);
       UdbDatabaseErrorFmt(udberr::kInternal, loc, "Failed to delete key from Index %s", nullptr, {index->IndexName()});
     }
     change.OnUndo([index, copy, address] {

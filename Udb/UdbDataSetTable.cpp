@@ -428,6 +428,8 @@ int TUdbDataSet::CopyRawTableData(TUdbDataSet* dest) {
 
 void TUdbDataSet::EmptyTable() {
   CheckOpen();
+  // Emptying deletes every record: it needs the right to delete data.
+  CheckPrivilegePresent(tableDef_->AccessMask(), kPrivDelete);
   // All or nothing, journalled; the bracket ends (and writes the header)
   // before Done.
   TCatalogueChange change(*dataBase_, memory_);

@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 
 #include "Udb/DatabaseFileFormat.h"
 #include "Udb/UdbFileIO.h"
@@ -117,20 +120,88 @@ void TUdbDiskLocks::UnlockRecord(int recordId) { records_->Unlock(recordId); }
 
 void TUdbDiskLocks::UpgradeTableLocks() { tables_->UpgradeAll(); }
 
-void TUdbDiskLocks::LockWriteIntent(bool mayWait) {
-  if (HoldsWriteIntent()) return;
-  const int retries = tables_->RetryMaximum();
-  if (!mayWait) tables_->SetRetryMaximum(1);
-  try {
-    tables_->SetWriteLock(kWriteIntentLockId, 1);
-  } catch (...) {
-    tables_->SetRetryMaximum(retries);
-    throw;
+std::int64_t TUdbDiskLocks::TurnNumber() const { return monitor_->PresenceAddress() - kPresenceBase; }
+
+bool TUdbDiskLocks::TurnAllowsIntent() {
+  TFileHandle& file = *monitor_->LockFileHandle();
+  std::uint8_t bytes[8] = {};
+  if (file.ReadAt(bytes, 8, kIntentTurnOffset) != 8) return true;  // a new lock file: nobody's turn
+  const std::int64_t turn = udbfmt::GetU32(bytes);
+  const std::uint32_t serial = udbfmt::GetU32(bytes + 4);
+  if (turn == 0 || turn == TurnNumber() || !file.IsLockedByOther(kIntentWaitBase + turn, 1)) return true;
+  // A turn not taken within its time is passed over: its connection may
+  // have stopped wanting to write.
+  const auto now = std::chrono::steady_clock::now();
+  if (serial != turnSerial_ || turn != turnSeen_) {
+    turnSerial_ = serial;
+    turnSeen_ = turn;
+    turnSince_ = now;
+    return false;
   }
-  tables_->SetRetryMaximum(retries);
+  const auto patience = std::chrono::milliseconds(std::max(kTurnPatienceMs, tables_->RetryInterval()));
+  return now - turnSince_ > patience;
 }
 
-void TUdbDiskLocks::UnlockWriteIntent() { tables_->Unlock(kWriteIntentLockId); }
+bool TUdbDiskLocks::TryIntent(bool inTurn) {
+  if (inTurn && !TurnAllowsIntent()) return false;
+  if (!tables_->TryWriteLock(kWriteIntentLockId, 1)) return false;
+  intentInTurn_ = inTurn;
+  SetWaitMark(false);
+  return true;
+}
+
+void TUdbDiskLocks::SetWaitMark(bool on) {
+  if (on == waitMarked_) return;
+  TFileHandle& file = *monitor_->LockFileHandle();
+  const std::int64_t mark = kIntentWaitBase + TurnNumber();
+  waitMarked_ = on ? file.TryLock(mark, 1) : !file.Unlock(mark, 1);
+}
+
+void TUdbDiskLocks::LockWriteIntent(bool mayWait) {
+  if (HoldsWriteIntent()) return;
+  // Marked as waiting from the first request: the holder then hands the
+  // intent on to this connection in its turn.  A transaction that holds
+  // read locks tries once (the holder's commit may wait for exactly those
+  // locks) and keeps its mark when refused: rolled back and started again,
+  // it finds its turn.
+  SetWaitMark(true);
+  if (TryIntent(true)) return;
+  if (mayWait) {
+    // The usual budget, polled often: the intent changes hands between two
+    // commits of others for a moment only.
+    constexpr unsigned kPollMs = 2;
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(std::int64_t(tables_->RetryMaximum()) * tables_->RetryInterval());
+    while (std::chrono::steady_clock::now() < until) {
+      Sleep(kPollMs);
+      if (TryIntent(true)) return;
+    }
+  }
+  UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetWriteLock", kTableWriteFailure);
+}
+
+bool TUdbDiskLocks::TryWriteIntentToRestore() { return HoldsWriteIntent() || TryIntent(false); }
+
+void TUdbDiskLocks::PassTurn() noexcept {
+  // Taken out of turn (to restore a journal): the turn stays as it was.
+  if (!intentInTurn_) return;
+  TFileHandle& file = *monitor_->LockFileHandle();
+  const std::int64_t self = TurnNumber();
+  const std::int64_t end = std::max<std::int64_t>(file.Size(), self + 1);
+  // The next waiter after this connection, else the first from the start.
+  std::int64_t next = file.FirstLockedByOther(kIntentWaitBase + self + 1, end - self - 1);
+  if (next < 0) next = file.FirstLockedByOther(kIntentWaitBase + kLockFileSlotSize, self - kLockFileSlotSize);
+  std::uint8_t bytes[8] = {};
+  if (file.ReadAt(bytes, 8, kIntentTurnOffset) != 8) std::memset(bytes, 0, sizeof bytes);
+  udbfmt::PutU32(bytes, next < 0 ? 0u : static_cast<std::uint32_t>(next - kIntentWaitBase));
+  udbfmt::PutU32(bytes + 4, udbfmt::GetU32(bytes + 4) + 1);
+  file.WriteAt(bytes, 8, kIntentTurnOffset);
+}
+
+void TUdbDiskLocks::UnlockWriteIntent() {
+  if (HoldsWriteIntent()) PassTurn();
+  tables_->Unlock(kWriteIntentLockId);
+}
 
 bool TUdbDiskLocks::HoldsWriteIntent() const { return tables_->LockTypeOf(kWriteIntentLockId) == kLockWrite; }
 
@@ -144,6 +215,7 @@ bool TUdbDiskLocks::HoldsTableReadLocks() const {
 }
 
 void TUdbDiskLocks::ReleaseAll() {
+  if (HoldsWriteIntent()) PassTurn();
   tables_->ReleaseAll();
   records_->ReleaseAll();
 }

@@ -30,6 +30,7 @@
 // InstallUdbDiskLocks() puts that default back after a test replaced it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -46,6 +47,25 @@ inline constexpr std::int64_t kWriteIntentLockId = 2047;
 // for a moment while they lock; a writer waiting for readers to leave, or
 // a commit, holds it alone.
 inline constexpr std::int64_t kPendingLockId = 2046;
+// Turns at the write intent.  Writers are served in turn rather than by
+// whoever polls at the right instant: a connection that wants the intent
+// holds its wait mark, the byte kIntentWaitBase + p of the lock file, where
+// p is its presence byte's offset from kPresenceBase (unique per
+// connection), from its first request until it gets the intent - across
+// the rollback and retry of a transaction refused for it.  The holder,
+// before it gives the intent up, writes the p of the next marked
+// connection after its own (cyclically; 0 when none waits) and a serial
+// number one higher than the last, two 32-bit little-endian numbers at
+// kIntentTurnOffset of the lock file, inside slot 0.  A connection that
+// finds the intent free takes it only when the turn is 0, its own, names a
+// connection that no longer waits (it died: its mark went with its
+// descriptor), or has stood untaken for kTurnPatienceMs (or the retry
+// interval, if longer): that connection may have stopped wanting to write.
+inline constexpr std::int64_t kIntentWaitBase = 0x1800000;
+inline constexpr std::int64_t kIntentTurnOffset = 8;
+inline constexpr int kTurnPatienceMs = 50;
+static_assert(kIntentWaitBase >= kTableLockBase + 2048 * kTableLockRegion);
+static_assert(kIntentWaitBase + kPresenceBase <= kRecordLockBase);
 // Changed records of one page after which a transaction locks the page.
 inline constexpr int kRecordPageLockThreshold = 2;
 // Pages between two locked pages that may be taken to join them.
@@ -65,6 +85,8 @@ class TUdbDiskLocks : public TDiskLocks {
   void UnlockRecord(int recordId) override;
   void UpgradeTableLocks() override;
   void LockWriteIntent(bool mayWait) override;
+  bool TryWriteIntentToRestore() override;
+  bool WantsWriteIntent() const override { return waitMarked_; }
   void LockPending() override;
   void UnlockWriteIntent() override;
   bool HoldsWriteIntent() const override;
@@ -78,12 +100,27 @@ class TUdbDiskLocks : public TDiskLocks {
   std::int64_t OpenMarkAddress() const { return openMark_; }
 
  private:
+  // This connection's number in the turns (its presence byte's offset).
+  std::int64_t TurnNumber() const;
+  bool TurnAllowsIntent();
+  // One try at the intent; inTurn: only when the turns allow it.
+  bool TryIntent(bool inTurn);
+  // Names the next waiting connection; called while the intent is held.
+  void PassTurn() noexcept;
+  void SetWaitMark(bool on);
+
   TFileHandle database_;  // own descriptor: parent lock and open mark
   std::unique_ptr<TDBUserMonitor> monitor_;
   std::unique_ptr<TWinLockMgr> tables_;
   std::unique_ptr<TWinLockMgr> records_;
   std::int64_t openMark_ = -1;
   std::int64_t pageSize_ = 0;
+  bool waitMarked_ = false;
+  bool intentInTurn_ = false;
+  // The turn this connection found standing, and since when.
+  std::int64_t turnSeen_ = 0;
+  std::uint32_t turnSerial_ = 0;
+  std::chrono::steady_clock::time_point turnSince_;
 };
 
 void InstallUdbDiskLocks();

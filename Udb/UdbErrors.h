@@ -43,6 +43,7 @@ inline constexpr int kObjectExists = 8580;
 inline constexpr int kInternal = 8581;            // misuse or our own broken invariant
 inline constexpr int kCannotCreate = 8582;        // the database file cannot be created
 inline constexpr int kReadFailure = 9217;         // a read the file does not hold wholly
+inline constexpr int kWriteFailure = 9218;        // a write the file did not take wholly
 inline constexpr int kTooManyClients = 9486;
 inline constexpr int kFileSizeLimit = 9600;
 inline constexpr int kTableLimit = 9601;

@@ -140,7 +140,7 @@ void TUdbFile::InternalWrite(TUdbAddr address, const void* buffer, int length, c
   std::int64_t done = io_->WriteAt(address, buffer, length);
   if (done != length) {
     AnsiString why = done < 0 ? ": " + io_->ErrorText() : AnsiString();
-    UdbDatabaseError(udberr::kReadFailure, location, "Unable to complete file write operation" + why);
+    UdbDatabaseError(udberr::kWriteFailure, location, "Unable to complete file write operation" + why);
   }
 }
 
@@ -370,11 +370,31 @@ std::vector<TUdbAddr> TUdbFile::PendingPages() const {
   return pages;
 }
 
-// Saves the previous contents of the pages about to be written (I5).
+// The bytes a pending page will have in the file: its dirty cache page
+// enciphered as written, or its held image.
+void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
+  const TCachePage* cached = cache_.IsOpen() ? cache_.FindPage(page) : nullptr;
+  if (cached && cached->state == cpsDirty) {
+    if (cached->mode & (kPageIOXor | kPageIOBlowfish))
+      Encipher(cached->data.data(), out, cached->tableId, cached->mode);
+    else
+      std::memcpy(out, cached->data.data(), static_cast<size_t>(pageSize_));
+  } else if (!held_.CopyPage(page, out)) {
+    UdbDatabaseError(udberr::kInternal, "TUdbFile.JournalPending", "A page to be written is not pending");
+  }
+}
+
+// Saves the previous contents of the pages about to be written (I5) and
+// seals what they will hold.
 void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
   if (!journal_.IsOpen()) journal_.Begin(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   try {
     journal_.Add(pages);
+    std::vector<std::uint8_t> image(static_cast<size_t>(pageSize_));
+    for (TUdbAddr page : pages) {
+      PendingImage(page, image.data());
+      journal_.Seal(page, image.data());
+    }
     journal_.Sync();
   } catch (...) {
     if (!journalLive_) journal_.Abandon();  // nothing of the file was written yet

@@ -177,6 +177,7 @@ class TUdbFile {
   void NoteCommitWrite();
   std::vector<TUdbAddr> PendingPages() const;
   void JournalPending(const std::vector<TUdbAddr>& pages);
+  void PendingImage(TUdbAddr page, std::uint8_t* out);
   void MaybeSpill();
 
   TUdbFileSystem* fs_;

@@ -63,6 +63,13 @@ class TUdbFileSystem {
   // The file carries no write permission (the read-only attribute).
   virtual bool IsReadOnly(const AnsiString& path) = 0;
   virtual bool Remove(const AnsiString& path) = 0;
+  // Gives the file the name to (replacing a file of that name); false when
+  // the file system cannot.
+  virtual bool Rename(const AnsiString& from, const AnsiString& to) {
+    (void)from;
+    (void)to;
+    return false;
+  }
   // Both paths name one existing file (a link or another spelling counts).
   // A copy onto its own source would truncate it before reading a byte.
   virtual bool SameFile(const AnsiString& a, const AnsiString& b) { return a == b && Exists(a); }

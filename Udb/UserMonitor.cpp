@@ -11,6 +11,7 @@
 #include "Udb/UdbErrors.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
+#include "platform/core/FileModes.h"
 #include "platform/core/Strings.h"
 #include "platform/core/SysInfo.h"
 
@@ -79,11 +80,12 @@ void TDBUserMonitor::Open(const AnsiString& userName, const AnsiString& computer
     int fd = -1;
     int openError = 0;
     {
-      int created = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      // Owner and group only, whatever the umask (kDataFileMode).
+      int created = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kDataFileMode);
       if (created >= 0) {
         std::vector<char> zeros(kLockFileSlotSize, 0);
-        bool ok = ::pwrite(created, zeros.data(), zeros.size(), 0) ==
-                  static_cast<ssize_t>(zeros.size());
+        bool ok = ::fchmod(created, kDataFileMode) == 0 &&
+                  ::pwrite(created, zeros.data(), zeros.size(), 0) == static_cast<ssize_t>(zeros.size());
         ::close(created);
         if (!ok) {
           ::unlink(path.c_str());

@@ -15,6 +15,7 @@
 #include "app/PayrollSchema.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Files.h"
+#include "platform/core/FileModes.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
@@ -87,6 +88,9 @@ bool BackupDatabase(TUdbDataBase& db, const AnsiString& folder, TDateTime today)
     } else {
       ok = CopyFile(folder + kDatabaseName, target, false);
     }
+    // A copy takes its source's permissions; a backup is for owner and
+    // group only, whatever the database file had.
+    if (ok) FileSetMode(target, kDataFileMode);
   } catch (const std::exception&) {
     ok = false;
   }
@@ -137,6 +141,7 @@ bool RestoreDatabase(TUdbDataBase& db, const AnsiString& folder, const std::func
   try {
     DeleteFile(staged);
     if (!CopyFile(source, staged, true)) throw EInOutError("copy of " + source + " failed");
+    FileSetMode(staged, kDataFileMode);
     std::error_code ec;
     std::filesystem::rename(MapPath(staged), MapPath(live), ec);  // replaces in one step
     if (ec) throw EInOutError("gz.udb could not be replaced: " + ec.message());

@@ -7,6 +7,7 @@
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
 #include "app/PayReports.h"
+#include "app/StrCon.h"
 #include "platform/core/Files.h"
 #include "platform/core/Streams.h"
 #include "platform/data/Dataset.h"
@@ -22,8 +23,8 @@
 namespace payroll {
 
 AnsiString BonusSelectionSql(const AnsiString& departmentCode) {
-  return "select * from gzk where zgqk<>'厂内退养' and zgqk<>'退休职工' and zgbh like '" + departmentCode +
-         "%' order by zgbh";
+  return "select * from gzk where zgqk<>'厂内退养' and zgqk<>'退休职工' and zgbh like " +
+         QuotedStr(departmentCode + "%") + " order by zgbh";
 }
 
 void WriteBonusTemplate(const AnsiString& fileName) {
@@ -76,12 +77,24 @@ void TfrmMain::SpdBtnJJprintClick(TObject*) {
     ShowMessage(payroll::kNoBonusDepartment);
     return;
   }
+  const AnsiString path = ProgramFolder() + payroll::kBonusTemplate;
+  if (!FileExists(path)) {
+    ShowMessage(payroll::kMissingBonusTemplate);
+    return;
+  }
   rbDBDataSet->SetDataSet(Adoquery2);
   OpenBonusSelection();
   Adoquery2->EnableControls();
-  rbReport1->LoadFromFile(ProgramFolder() + payroll::kBonusTemplate);
-  rbReport1->ShowReport();
+  if (LoadBonusTemplate(path)) rbReport1->ShowReport();
   rbDBDataSet->SetDataSet(FrmData->TblGzk);
+}
+
+// The report keeps its previous template when this one cannot be read (it
+// has said why): that template must not be printed with the bonus rows.
+bool TfrmMain::LoadBonusTemplate(const AnsiString& path) {
+  if (rbReport1->LoadFromFile(path)) return true;
+  if (!FileExists(path)) ShowMessage(payroll::kMissingBonusTemplate);
+  return false;
 }
 
 void TfrmMain::PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bool landscape) {
@@ -97,11 +110,12 @@ void TfrmMain::PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bo
     return;
   }
   Adoquery2->EnableControls();
-  rbReport1->LoadFromFile(path);
-  if (rbReport1->Pages().Count() > 0) {
-    ApplyPaper(rbReport1->Pages().Pages(0), paperIdx, paperWidth, paperHeight, landscape);
-    payroll::KeepPageNumbersOnPage(rbReport1->Pages().Pages(0));
+  if (LoadBonusTemplate(path)) {
+    if (rbReport1->Pages().Count() > 0) {
+      ApplyPaper(rbReport1->Pages().Pages(0), paperIdx, paperWidth, paperHeight, landscape);
+      payroll::KeepPageNumbersOnPage(rbReport1->Pages().Pages(0));
+    }
+    rbReport1->ShowReport();
   }
-  rbReport1->ShowReport();
   rbDBDataSet->SetDataSet(FrmData->TblGzk);
 }

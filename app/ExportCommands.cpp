@@ -6,6 +6,7 @@
 #include "app/FrmData.h"
 #include "app/FrmMain.h"
 #include "app/GzSettings.h"
+#include "app/StrCon.h"
 #include "export/WSExportToXLS.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/DateTime.h"
@@ -39,6 +40,19 @@ AnsiString RemoveAll(const AnsiString& text, const AnsiString& pattern) {
   }
   return out;
 }
+
+// "field as title" for a field and title read from gz.ini or the report
+// structure; one that is not a plain name (blanks, punctuation, a word of
+// the SQL dialect) would change the statement and is refused, naming where
+// it was read (source), before any query runs.
+AnsiString AliasedColumn(const AnsiString& field, const AnsiString& title, const AnsiString& source) {
+  if (!IsSqlName(field) || !IsSqlName(title))
+    throw EExportColumnError(source + " 的“" + field + "," + title +
+                             "”不能用作导出的列：字段和说明只能由汉字、字母、数字和下划线组成，不能以数字开头。");
+  return field + " as " + title;
+}
+
+AnsiString StructureSource(const AnsiString& field) { return "报表结构 RptStru 的 " + field + " 栏"; }
 
 }  // namespace
 
@@ -76,7 +90,8 @@ std::vector<AnsiString> ExportSqlLines(
     case TExportKind::Wage: {
       lines.push_back("select zgbh as 职工编号, xm as 姓名,ylbxh as 养老保险号,gzzh as 工资帐号 ");
       const size_t pay = FldDescs.size() > size_t(kFixedFldDescs) ? FldDescs.size() - kFixedFldDescs : 0;
-      for (size_t i = 0; i < pay; ++i) lines.push_back("," + FldDescs[i].first + " as " + FldDescs[i].second);
+      for (size_t i = 0; i < pay; ++i)
+        lines.push_back("," + AliasedColumn(FldDescs[i].first, FldDescs[i].second, FldDescEntryName(i)));
       lines.push_back(" from gzk order by zgbh");
       break;
     }
@@ -88,7 +103,8 @@ std::vector<AnsiString> ExportSqlLines(
       AnsiString list;
       // A comma in a title is the printed report's line break; in the
       // query it would end the column, so it goes as in the summaries.
-      for (const auto& [field, title] : perfColumns) list += field + " as " + RemoveAll(title, ",") + " , ";
+      for (const auto& [field, title] : perfColumns)
+        list += AliasedColumn(field, RemoveAll(title, ","), StructureSource(field)) + " , ";
       // The last ", " goes; the list ends with a blank.
       if (list.size() >= 2) list.erase(list.size() - 2);
       lines.push_back("select zgbh as 职工编号,ylbxh as 养老保险号,gzzh as 工资帐号, xm as 姓名,");
@@ -125,11 +141,12 @@ AnsiString SummarySql(const AnsiString& report,
                       const std::vector<std::pair<AnsiString, AnsiString>>& columns,
                       const AnsiString& departmentCode) {
   AnsiString sql = " select BMMC as 单位名称, RS as 人数";
-  for (const auto& [field, title] : columns) sql += "," + field + " as " + SummaryColumnTitle(title);
+  for (const auto& [field, title] : columns)
+    sql += "," + AliasedColumn(field, SummaryColumnTitle(title), StructureSource(field));
   // The query engine orders only by selected columns: the sequence number
   // is selected too, as the last column, and kept out of the file.
   if (IsDepartmentSummary(report))
-    sql += "," + AnsiString(kSummarySortColumn) + " from bm where  copy(bmbh,3,1)<>'9'  and bmbh like '" + departmentCode + "%'" +
+    sql += "," + AnsiString(kSummarySortColumn) + " from bm where  copy(bmbh,3,1)<>'9'  and bmbh like " + QuotedStr(departmentCode + "%") +
            " and length(bmbh)<=" + IntToStr(int(departmentCode.size()) + 2) + " order by xh";
   else
     sql += " from bm where bmbh like '__' ";

@@ -3,7 +3,7 @@
 // unit summaries (ExportCommands.cpp, members of TfrmMain).
 //
 // Each command builds a SELECT whose column aliases are the Chinese column
-// titles, opens it and hands it to the main form's exporter, which builds
+// titles (each checked to be one plain name; texts are quoted literals), opens it and hands it to the main form's exporter, which builds
 // its columns from the query's fields and writes the aliases as the title
 // row.  Files go to the program's folder + "backxls\" (not created here).
 // A failed export is shown by the exporter; the command then shows no
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/core/AnsiString.h"
+#include "platform/core/Exceptions.h"
 
 class TTreeView;
 
@@ -42,10 +43,16 @@ AnsiString ExportFileName(TExportKind kind, const AnsiString& date);
 // The overwrite question of a kind.
 AnsiString ExportOverwriteQuestion(TExportKind kind);
 
+// A column title (a gz.ini description or a report-structure title) that
+// cannot be a column name; the message names where it was read.
+PAYROLL_DECLARE_EXCEPTION(EExportColumnError, Exception)
+
 // The SELECT lines of a kind.  Wage: the four fixed columns and one column
 // per pay-field description (FldDescs without its six fixed pairs).
 // Performance: the "RptField as FldTitle" list of the performance report
-// structure (perfColumns: (field, title) pairs in RptNo order).
+// structure (perfColumns: (field, title) pairs in RptNo order).  A field,
+// description or title that is not a plain name (IsSqlName) raises
+// EExportColumnError.
 std::vector<AnsiString> ExportSqlLines(
     TExportKind kind, const std::vector<std::pair<AnsiString, AnsiString>>& perfColumns);
 

@@ -167,6 +167,7 @@ class TfrmMain : public TForm {
   void SpdBtnJJprintClick(TObject* sender);
   void PrintBonusSheet(int paperIdx, int paperWidth, int paperHeight, bool landscape);
   void OpenBonusSelection();
+  bool LoadBonusTemplate(const AnsiString& path);
   // The unit (two characters) the unit-wide sheets print.
   AnsiString ReportUnit() const;
   void PrintRetirementTable(const AnsiString& date, int leftMarg, const std::function<void(TrbPage*)>& paper);

@@ -2,6 +2,7 @@
 // GzCalcCommands.h and GzCalc.h.
 #include "app/GzCalcCommands.h"
 
+#include <cmath>
 #include <memory>
 
 #include "Udb/UdbDataBase.h"
@@ -45,12 +46,20 @@ TfrmJJCsh::TfrmJJCsh(TComponent* owner) : TFrmPopWin(owner) {
 }
 
 void TfrmJJCsh::SpdBtnOkClick(TObject*) {
+  // The amount is a value, never a piece of the statement: typed text
+  // such as "100, F01=0" must not reach the query as SQL.
+  double amount = 0;
+  if (!TryStrToFloat(Edtgjj->Text(), amount) || !std::isfinite(amount)) {
+    MessageBox(payroll::kBonusAmountNotNumber, Application->Title(), MB_OK | MB_ICONWARNING);
+    return;
+  }
   TUdbTable* gzk = FrmData->TblGzk;
   {
     TBookmarkKeeper back(gzk);
     Query1->Close();
     Query1->SQL()->Clear();
-    Query1->SQL()->Add("update gzk set prix=" + Edtgjj->Text());
+    Query1->SQL()->Add("update gzk set prix=:Amount");
+    Query1->Params()->ParamByName("Amount")->SetAsFloat(amount);
     Query1->ExecSQL();
     gzk->Refresh();
   }

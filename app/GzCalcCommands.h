@@ -29,6 +29,7 @@ inline constexpr const char* kYearInitDone = "\r工资年度初始化完成！";
 inline constexpr const char* kPerfInitQuestion = "\r绩效初始化将对有关绩效数据清零和重新计算，确认否？";
 inline constexpr const char* kPerfInitDone = "\r绩效初始化工作完成！";
 inline constexpr const char* kBonusInitDone = "\r奖金初始化已完成！";
+inline constexpr const char* kBonusAmountNotNumber = "\r奖金金额只能是数字，请重新输入！";
 }  // namespace payroll
 
 // Border-less 382 x 37 progress form, centred, holding the gauge.
@@ -49,9 +50,10 @@ class TfrmJJCsh : public TFrmPopWin {
   TEdit* Edtgjj = nullptr;
   TSpeedButton *SpdBtnOk = nullptr, *SptBtnCanCle = nullptr;
   TUdbQuery* Query1 = nullptr;
-  // "update gzk set prix=" + the amount as typed; gzk refreshed and back
-  // on its row; "\r奖金初始化已完成！".  A text that is no number raises
-  // the query engine's error (nothing changed).
+  // Every employee's bonus "prix" set to the typed amount, passed to the
+  // statement as a parameter; gzk refreshed and back on its row;
+  // "\r奖金初始化已完成！".  A text that is no number is refused with
+  // kBonusAmountNotNumber and nothing changes.
   void SpdBtnOkClick(TObject* sender);
   void SptBtnCanCleClick(TObject* sender);
 };

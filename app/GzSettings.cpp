@@ -65,6 +65,10 @@ void LoadGzSettings(TIniFile& ini, TStrings* resultFields, const std::function<v
   for (const TFldDesc& d : kFixed) FldDescs.push_back(d);
 }
 
+AnsiString payroll::FldDescEntryName(size_t index) {
+  return AnsiString("gz.ini [") + payroll::kFldSection + "] " + EntryKey(static_cast<int>(index) + 1);
+}
+
 AnsiString getFldNameByDesc(const AnsiString& desc) {
   for (const TFldDesc& d : FldDescs)
     if (d.second == desc) return d.first;

@@ -43,6 +43,9 @@ extern std::vector<AnsiString> BmNames, BmCodes;
 namespace payroll {
 inline constexpr const char* kFldSection = "Fld_字段描述";
 inline constexpr int kFixedFldDescs = 6;
+// Where FldDescs[index] (one of the file's fields) was read, for messages:
+// "gz.ini [Fld_字段描述] 05".
+AnsiString FldDescEntryName(size_t index);
 inline constexpr const char* kPageAttendance = "考勤管理";
 inline constexpr const char* kPageWageEdit = "工资修改";
 inline constexpr const char* kPagePerformance = "岗位绩效";

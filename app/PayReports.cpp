@@ -52,9 +52,9 @@ const TPaySheet* PaySheetOf(const AnsiString& report) {
 
 AnsiString PaySheetFilter(const TPaySheet& sheet, const AnsiString& code, const AnsiString& unit) {
   const AnsiString name = sheet.name;
-  if (name == "年薪人员工资单") return "zgqk='年薪人员' and (zgbh like '" + code + "%')";
-  if (name == "临时工工资单") return "zgbh like '" + unit + "98%'";
-  return "zgbh like '" + code + "%'";
+  if (name == "年薪人员工资单") return "zgqk='年薪人员' and (zgbh like " + QuotedStr(code + "%") + ")";
+  if (name == "临时工工资单") return "zgbh like " + QuotedStr(unit + "98%");
+  return "zgbh like " + QuotedStr(code + "%");
 }
 
 bool IsRetiredOrTemporaryGroup(const AnsiString& code) {
@@ -292,7 +292,7 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
       return;
     }
     Adoquery1->SQL()->Clear();
-    Adoquery1->SQL()->Add("select * from bm where  copy(bmbh,3,1)<>'9'  and bmbh like '" + code + "%'" +
+    Adoquery1->SQL()->Add("select * from bm where  copy(bmbh,3,1)<>'9'  and bmbh like " + QuotedStr(code + "%") +
                           " and length(bmbh)<=" + IntToStr(int(code.size()) + 2) + " order by xh");
   }
   Adoquery1->Open();
@@ -344,7 +344,7 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
 
   TUdbTable* structure = FrmData->TblRptStru;
   structure->SetFiltered(false);
-  structure->SetFilterText("RptTitle='" + SummaryStructureTitle(report) + "'");
+  structure->SetFilterText("RptTitle=" + QuotedStr(SummaryStructureTitle(report)));
   structure->SetFiltered(true);
   structure->Open();
   TrbPage* const target = page;
@@ -454,7 +454,7 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
 
   TUdbTable* structure = FrmData->TblRptStru;
   structure->SetFiltered(false);
-  structure->SetFilterText("RptTitle='" + AnsiString(sheet.structureTitle) + "'");
+  structure->SetFilterText("RptTitle=" + QuotedStr(sheet.structureTitle));
   structure->SetFiltered(true);
   structure->Open();
   const int x = leftMarg + o + 66;
@@ -480,7 +480,7 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
   using namespace payroll;
   const AnsiString unit = ReportUnit();
   TUdbTable* gzk = FrmData->TblGzk;
-  Filter_Gzk("zgbh like '" + unit + "99%'");
+  Filter_Gzk("zgbh like " + QuotedStr(unit + "99%"));
   if (gzk->IsEmpty()) {
     Box(kNoPrintEmployees, MB_OK | MB_ICONERROR);
     return;

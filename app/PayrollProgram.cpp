@@ -11,6 +11,7 @@
 #include "platform/ui/UdbPasswordDialog.h"
 #include "decor/SbStatusBar.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBLookupControlEx.h"
 
 namespace payroll {
 
@@ -22,6 +23,7 @@ void RegisterPayrollClasses() {
   RegisterDataControls();
   RegisterDecorClasses();
   RegisterClasses<TDBGridEx>();  // the departments dialog's grid
+  RegisterClasses<TDBLookupListBoxEx>();  // forms may name the lookup list box
   // The engine asks for credentials through the visual layer's dialog.
   SetUdbLoginDialog([](const AnsiString& databaseName, int mode, AnsiString& masterKey, AnsiString& userName,
                        AnsiString& password) {

@@ -41,6 +41,9 @@ void CreateTable(TUdbDataBase& db, const char* name, const std::vector<TFieldSpe
   for (const TFieldSpec& f : fields) t.FieldDefs()->Add(f.name, f.type, f.size);
   for (int n = 1; n <= payFields; ++n) t.FieldDefs()->Add(PayFieldCode(n), ftFloat, 0);
   for (const TIndexSpec& ix : indexes) t.IndexDefs()->Add(ix.name, ix.fields, TIndexOptions());
+  // Names, pay and the operators' passwords are enciphered at the engine's
+  // strong level with the file's master key: the file alone reveals none.
+  t.SetEncryptionLevel(encStrong);
   t.CreateTable();
 }
 

@@ -11,6 +11,7 @@
 #include "platform/core/Strings.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
+#include "sql/SqlLexer.h"
 
 namespace {
 TStringCollection theStrCon;
@@ -26,6 +27,19 @@ AnsiString QuotedStr(const AnsiString& s) {
   }
   r += '\'';
   return r;
+}
+
+bool IsSqlName(const AnsiString& text) {
+  // The scanner's rule for a word (sql/SqlLexer.h).
+  const auto letter = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128; };
+  const auto trail = [](unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; };
+  if (text.empty() || !letter(static_cast<unsigned char>(text[0]))) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+    if (IsDBCSLeadByte(c) && i + 1 < text.size() && trail(static_cast<unsigned char>(text[i + 1]))) ++i;
+  }
+  return SqlKeywordToken(text) == 0;
 }
 
 // --- text operations --------------------------------------------------------

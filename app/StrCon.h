@@ -84,3 +84,11 @@ extern TStringCollection* const StrCon;
 // every embedded single quote doubled, so that what an operator typed can
 // never end the literal and change the statement.
 AnsiString QuotedStr(const AnsiString& s);
+// True when text can stand in a statement by itself as one name (a column
+// or its alias): a letter (A-Z, a-z or a byte from 128, a double-byte
+// character's lead byte taking its trail byte whatever it is) followed by
+// letters, digits and "_", and no word of the SQL dialect.  The dialect
+// cannot quote an alias without the quotes becoming part of it, so texts
+// from gz.ini or the report structure that fail this are refused, never
+// placed in a statement.
+bool IsSqlName(const AnsiString& text);

@@ -27,10 +27,16 @@ TsbStatusPanelType TypeOfKey(std::uint16_t vk) {
 
 }  // namespace
 
-bool LockKeyToggled(std::uint16_t vk) {
-  if (State().source) return State().source(vk);
-  return (GetKeyState(vk) & 1) != 0;
+TLockKeyState LockKeyState(std::uint16_t vk) {
+  if (State().source) return State().source(vk) ? lksOn : lksOff;
+  switch (LockKeyIndicator(vk)) {
+    case 1: return lksOn;
+    case 0: return lksOff;
+    default: return lksUnknown;
+  }
 }
+
+bool LockKeyToggled(std::uint16_t vk) { return LockKeyState(vk) == lksOn; }
 
 void SetLockKeySource(TLockKeySource source) { State().source = std::move(source); }
 

@@ -10,11 +10,14 @@
 // posts kSbRefreshLocks to the bar, whose handler repaints its lock panels
 // (the keys may have changed while another program had the focus).
 //
-// The key state comes from the lock-key source: by default the program's
-// own view (GetKeyState: toggled by every press it received, off at start),
-// which reports "off" wherever the platform gives no way to read the
-// lights.  Registration is idempotent: registering a panel twice keeps one
-// entry, so one unregistration always removes it.
+// The key state comes from the keyboard itself (the X server's lock
+// indicators, so a change made while another program had the focus shows
+// after the next repaint) or from a source that replaces it (tests).  Where
+// the window system cannot be asked (the offscreen platform) the state is
+// unknown, and the panel says so (its text in the grey of "off", in
+// italics) instead of guessing "off".  Registration is idempotent:
+// registering a panel twice keeps one entry, so one unregistration always
+// removes it.
 #pragma once
 
 #include <cstdint>
@@ -29,9 +32,13 @@ constexpr std::uint16_t kVkScrollLock = 145;
 // Posted to a bar on application (de)activation.
 constexpr unsigned kSbRefreshLocks = 32998;
 
-// Whether the lock key vk is toggled on.
-using TLockKeySource = std::function<bool(std::uint16_t vk)>;
+enum TLockKeyState { lksOff, lksOn, lksUnknown };
+// The state of lock key vk (kVkCapsLock, kVkNumLock, kVkScrollLock).
+TLockKeyState LockKeyState(std::uint16_t vk);
+// Whether the lock key vk is known to be toggled on.
 bool LockKeyToggled(std::uint16_t vk);
+// A source that answers for the keyboard: whether vk is toggled on.
+using TLockKeySource = std::function<bool(std::uint16_t vk)>;
 // Replaces the source (null restores the default).
 void SetLockKeySource(TLockKeySource source);
 

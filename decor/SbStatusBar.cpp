@@ -409,13 +409,17 @@ void TsbStatusPanel::PaintText(TCanvas* c, const TRect& rect) {
 
 void TsbStatusPanel::PaintLock(TCanvas* c, const TRect& rect) {
   TsbStatusBar* bar = Bar();
-  bool on = bar->UseMonitorDLL() ? lockState_ : LockKeyToggled(KeyOf(type_));
+  const TLockKeyState state =
+      bar->UseMonitorDLL() ? (lockState_ ? lksOn : lksOff) : LockKeyState(KeyOf(type_));
   TColor saved = c->Font()->Color();
-  c->Font()->SetColor(on ? bar->Font()->Color() : clGrayText);
+  TFontStyles savedStyle = c->Font()->Style();
+  c->Font()->SetColor(state == lksOn ? bar->Font()->Color() : clGrayText);
+  if (state == lksUnknown) c->Font()->SetStyle(savedStyle + TFontStyles{fsItalic});
   TRect r = rect;
   c->Brush()->SetStyle(bsClear);
   c->DrawText(text_, r, kTextFlags | AlignFlags(autoFit_ ? taCenter : Alignment()));
   c->Font()->SetColor(saved);
+  c->Font()->SetStyle(savedStyle);
 }
 
 void TsbStatusPanel::PaintGlyph(TCanvas* c, const TRect& r) {

@@ -7,10 +7,13 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Files.h"
 #include "platform/core/NumFormat.h"
+#include "platform/core/TypInfo.h"
+#include "platform/data/DataSource.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Cursors.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 
@@ -124,15 +127,12 @@ void TWSExportBaseComponent::SetDataSet(TDataSet* dataSet) {
 }
 
 void TWSExportBaseComponent::SetDBGrid(TCustomControl* grid) {
-  if (grid && !dynamic_cast<TWSEGridSource*>(grid))
+  int kind = 0;
+  if (grid && !IsDataGrid(grid, kind))
     throw Exception(Format(GetLanguageString(kWseUnsupportedGrid), {grid->Name()}));
   if (dbGrid_) dbGrid_->RemoveFreeNotification(this);
   dbGrid_ = grid;
   if (dbGrid_) dbGrid_->FreeNotification(this);
-}
-
-TWSEGridSource* TWSExportBaseComponent::Grid() const {
-  return dynamic_cast<TWSEGridSource*>(dbGrid_);
 }
 
 void TWSExportBaseComponent::Notification(TComponent* component, TOperation operation) {
@@ -150,8 +150,22 @@ AnsiString TWSExportBaseComponent::GetLanguageString(int id) {
 
 TDataSet* TWSExportBaseComponent::GetSourceDataSet() {
   if (columnSource_ == csDataSet) return dataSet_;
-  TWSEGridSource* grid = Grid();
-  return grid ? grid->ExportDataSet() : nullptr;
+  auto* source = dbGrid_ ? dynamic_cast<TDataSource*>(GetObjectProp(dbGrid_, "DataSource")) : nullptr;
+  return source ? source->DataSet() : nullptr;
+}
+
+int TWSExportBaseComponent::GridSelectedCount() {
+  if (OnGetSelectedCount) return OnGetSelectedCount(this);
+  auto* marked = dynamic_cast<TSelectedBookmarks*>(dbGrid_);
+  return marked ? marked->SelectedBookmarkCount() : 0;
+}
+
+void TWSExportBaseComponent::GotoGridSelected(TDataSet* ds, int index) {
+  if (OnGetNextSelected) {
+    ds->GotoBookmark(OnGetNextSelected(this, index));
+  } else if (auto* marked = dynamic_cast<TSelectedBookmarks*>(dbGrid_)) {
+    ds->SetBookmark(marked->SelectedBookmark(index));
+  }
 }
 
 bool TWSExportBaseComponent::IsZero(TField* field) const {
@@ -177,26 +191,86 @@ void TWSExportBaseComponent::GetFieldText(TField* field, AnsiString& text) {
 
 int TWSExportBaseComponent::RecordCountToExport() {
   if (columnSource_ == csDBGrid) {
-    TWSEGridSource* grid = Grid();
-    if (!grid) throw Exception(Format(GetLanguageString(kWseNotSpecified), {"DBGrid"}));
-    if (selectedRecord_)
-      return OnGetSelectedCount ? OnGetSelectedCount(this) : grid->ExportSelectedCount();
-    TDataSet* ds = grid->ExportDataSet();
+    if (!dbGrid_) throw Exception(Format(GetLanguageString(kWseNotSpecified), {"DBGrid"}));
+    if (selectedRecord_) return GridSelectedCount();
+    TDataSet* ds = GetSourceDataSet();
     return ds ? ds->RecordCount() : 0;
   }
   if (!dataSet_) throw Exception(Format(GetLanguageString(kWseNotSpecified), {"DataSet"}));
   return dataSet_->RecordCount();
 }
 
+// ---- grid access through published properties ------------------------------------
+
+namespace {
+
+const TPropInfo* ClassProp(TObject* o, const char* name) {
+  const TPropInfo* p = o ? GetPropInfo(o, name) : nullptr;
+  return p && p->Kind == tkClass ? p : nullptr;
+}
+
+// The grid's "Columns" when it is a collection whose items have a FieldName.
+TCollection* FieldColumns(TObject* grid) {
+  if (!ClassProp(grid, "Columns")) return nullptr;
+  auto* columns = dynamic_cast<TCollection*>(GetObjectProp(grid, "Columns"));
+  if (!columns || !columns->ItemClass().ClassInfo) return nullptr;
+  return columns->ItemClass().ClassInfo()->FindProperty("FieldName") ? columns : nullptr;
+}
+
+// Copies one published property of from to the same property of to when
+// from has it (any grid class serves, so any property may be missing).
+void CopyOrd(TObject* from, const char* name, const std::function<void(std::int64_t)>& to) {
+  const TPropInfo* p = GetPropInfo(from, name);
+  if (p && p->GetOrd) to(p->GetOrd(from));
+}
+
+void CopyFont(TObject* from, const char* name, TFont* to) {
+  if (ClassProp(from, name))
+    if (auto* font = dynamic_cast<TFont*>(GetObjectProp(from, name))) to->Assign(font);
+}
+
+// A column of a "Columns" grid: its field, look and title.
+void ReadGridColumn(TObject* gridColumn, TWSEColumn& c) {
+  c.SetFieldName(GetStrProp(gridColumn, "FieldName"));
+  CopyOrd(gridColumn, "Alignment", [&](std::int64_t v) { c.SetAlignment(static_cast<TAlignment>(v)); });
+  CopyOrd(gridColumn, "Color", [&](std::int64_t v) { c.SetColor(static_cast<TColor>(v)); });
+  CopyFont(gridColumn, "Font", c.Font());
+  CopyOrd(gridColumn, "Visible", [&](std::int64_t v) { c.SetVisible(v != 0); });
+  TObject* title = ClassProp(gridColumn, "Title") ? GetObjectProp(gridColumn, "Title") : nullptr;
+  if (!title) return;
+  TWSEColumnTitle* t = c.Title();
+  if (const TPropInfo* p = GetPropInfo(title, "Caption"); p && p->GetStr) t->SetCaption(p->GetStr(title));
+  CopyOrd(title, "Alignment", [&](std::int64_t v) { t->SetAlignment(static_cast<TAlignment>(v)); });
+  CopyFont(title, "Font", t->Font());
+  CopyOrd(title, "Color", [&](std::int64_t v) { t->SetColor(static_cast<TColor>(v)); });
+}
+
+}  // namespace
+
+bool IsDataGrid(TComponent* control, int& kind) {
+  auto* grid = dynamic_cast<TCustomControl*>(control);
+  if (!grid || !ClassProp(grid, "DataSource")) return false;
+  if (FieldColumns(grid)) {
+    kind = 0;
+    return true;
+  }
+  if (ClassProp(grid, "Selected")) {
+    kind = 1;
+    return true;
+  }
+  return false;
+}
+
 void TWSExportBaseComponent::PrepareColumns() {
   TDataSet* ds = GetSourceDataSet();
   if (!ds || columns_->Count() > 0) return;
-  TWSEGridSource* grid = columnSource_ == csDBGrid ? Grid() : nullptr;
-  if (grid) {
-    const int n = grid->ExportColumnCount();
+  int kind = -1;
+  if (columnSource_ == csDBGrid && IsDataGrid(dbGrid_, kind) && kind == 0) {
+    TCollection* gridColumns = FieldColumns(dbGrid_);
+    const int n = gridColumns->Count();
     for (int k = 0; k < n; ++k) {
       TWSEColumn* c = columns_->Add();
-      grid->ExportColumn(rightToLeft_ ? n - 1 - k : k, *c);
+      ReadGridColumn(gridColumns->Items(rightToLeft_ ? n - 1 - k : k), *c);
       TField* f = ds->FindField(c->FieldName());
       c->SetWidth(f ? f->DisplayWidth() : 0);
     }
@@ -208,11 +282,17 @@ void TWSExportBaseComponent::PrepareColumns() {
     TWSEColumn* c = columns_->Add();
     c->SetFieldName(f->FieldName());
     c->SetAlignment(f->Alignment());
-    c->SetColor(0xFFFFFF);
     c->SetWidth(f->DisplayWidth());
-    c->SetVisible(f->Visible());
     c->Title()->SetCaption(f->DisplayLabel());
     c->Title()->SetAlignment(f->Alignment());
+    if (kind == 1) {  // a "Selected" grid lends its colour and fonts
+      CopyOrd(dbGrid_, "Color", [&](std::int64_t v) { c->SetColor(static_cast<TColor>(v)); });
+      CopyFont(dbGrid_, "Font", c->Font());
+      CopyFont(dbGrid_, "TitleFont", c->Title()->Font());
+      continue;
+    }
+    c->SetColor(0xFFFFFF);
+    c->SetVisible(f->Visible());
     c->Title()->Font()->SetStyle(TFontStyles{fsBold});
     c->Title()->SetColor(clSilver);
   }
@@ -284,6 +364,7 @@ int TWSExportBaseComponent::SendMail(const AnsiString&) {
 }
 
 PAYROLL_PUBLISH(TWSExportBaseComponent) {
+  p.Property("About", &TWSExportBaseComponent::About, &TWSExportBaseComponent::SetAbout).Stored(false);
   p.Property("AnimatedStatus", &TWSExportBaseComponent::AnimatedStatus,
              &TWSExportBaseComponent::SetAnimatedStatus)
       .Default(true);

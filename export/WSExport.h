@@ -111,21 +111,15 @@ class TWSEColumns : public TOwnedCollection {
   TWSEColumn* Items(int index) const { return static_cast<TWSEColumn*>(TCollection::Items(index)); }
 };
 
-// What the exporter needs of a data grid.  A grid control that also
-// derives from this interface can be assigned to DBGrid; its columns and
-// selection are then exported.
-class TWSEGridSource {
- public:
-  virtual ~TWSEGridSource() = default;
-  virtual TDataSet* ExportDataSet() = 0;
-  virtual int ExportColumnCount() = 0;
-  // Fills column with the grid column's field name, alignment, colour,
-  // font, visibility and title (caption, alignment, font, colour).
-  virtual void ExportColumn(int index, TWSEColumn& column) = 0;
-  virtual int ExportSelectedCount() = 0;
-  // The bookmark of the index-th selected record (owned by the grid).
-  virtual TBookmark ExportSelected(int index) = 0;
-};
+// Whether control can be the exporter's grid, found through its published
+// properties alone, so that any grid class serves: a TCustomControl with a
+// class-typed "DataSource" and either a class-typed "Columns" collection
+// whose items publish "FieldName" (kind 0: one exported column per grid
+// column) or else a class-typed "Selected" (kind 1: one per field).
+bool IsDataGrid(TComponent* control, int& kind);
+
+// The descriptive text of the About property.
+using TWSEAbout = AnsiString;
 
 using TWSEGetLanguageStringEvent = std::function<void(TObject* sender, int id, AnsiString& text)>;
 using TWSEGetNextSelected = std::function<TBookmark(TObject* sender, int index)>;
@@ -145,13 +139,14 @@ class TWSExportBaseComponent : public TComponent {
   // True when the last Execute was cancelled in the progress window.
   bool Canceled() const { return canceled_; }
 
-  const AnsiString& About() const { return about_; }
-  void SetAbout(const AnsiString&) {}
+  // Descriptive only: setting it changes nothing.
+  const TWSEAbout& About() const { return about_; }
+  void SetAbout(const TWSEAbout&) {}
   bool AnimatedStatus() const { return animatedStatus_; }
   void SetAnimatedStatus(bool v) { animatedStatus_ = v; }
   TWSEColumns* Columns() const { return columns_.get(); }
   TCustomControl* DBGrid() const { return dbGrid_; }
-  // Raises (text id 1) for a control that is no supported grid.
+  // Raises (text id 1) for a control that IsDataGrid rejects.
   void SetDBGrid(TCustomControl* grid);
   TDataSet* DataSet() const { return dataSet_; }
   void SetDataSet(TDataSet* dataSet);
@@ -197,8 +192,11 @@ class TWSExportBaseComponent : public TComponent {
   virtual void InternalExport() {}
   TActionAfterExport ActionAfterExportValue() const { return actionAfterExport_; }
   void SetActionAfterExportValue(TActionAfterExport v) { actionAfterExport_ = v; }
-  // The grid behind DBGrid, or nullptr.
-  TWSEGridSource* Grid() const;
+  // The number of records to export from the grid's selection:
+  // OnGetSelectedCount, else the grid's selected-bookmark list.
+  int GridSelectedCount();
+  // Makes the index-th selected record of the grid current.
+  void GotoGridSelected(TDataSet* ds, int index);
   bool IsZero(TField* field) const;
   void StoreFileName(const AnsiString& v) { fileName_ = v; }
 
@@ -206,7 +204,7 @@ class TWSExportBaseComponent : public TComponent {
   int RecordCountToExport();
   void PrepareColumns();
 
-  AnsiString about_ = "WSExport";
+  TWSEAbout about_ = "WSExport";
   bool animatedStatus_ = true;
   std::unique_ptr<TWSEColumns> columns_;
   TCustomControl* dbGrid_ = nullptr;

@@ -146,10 +146,7 @@ void TWSExportToCellFile::InternalExport() {
   TDataSet* ds = GetSourceDataSet();
   if (!ds) throw Exception(Format(GetLanguageString(kWseNotSpecified), {"DataSet"}));
   const bool selectedOnly = SelectedRecord() && ColumnSource() == csDBGrid;
-  TWSEGridSource* grid = Grid();
-  int n = ds->RecordCount();
-  if (selectedOnly)
-    n = OnGetSelectedCount ? OnGetSelectedCount(this) : (grid ? grid->ExportSelectedCount() : 0);
+  const int n = selectedOnly ? GridSelectedCount() : ds->RecordCount();
   const int titleRows = !addTitle_ ? 0 : Options().Contains(soBlankRowAfterCaptions) ? 2 : 1;
   const int h = header_->Count(), f = footer_->Count();
   const int rows = h + n + titleRows + f;
@@ -199,8 +196,7 @@ void TWSExportToCellFile::InternalExport() {
     AnsiString text;
     for (int i = 0; !ProcessCanceled() && (selectedOnly ? i < n : !ds->Eof()); ++i) {
       if (AnimatedStatus()) UpdateProcess(GetLanguageString(kWseExporting), i);
-      if (selectedOnly)
-        ds->GotoBookmark(OnGetNextSelected ? OnGetNextSelected(this, i) : grid->ExportSelected(i));
+      if (selectedOnly) GotoGridSelected(ds, i);
       WriteRowStart(stream, false);
       for (size_t c = 0; c < columns.size(); ++c) {
         TWSEColumn* col = columns[c];

@@ -109,7 +109,7 @@ using TGetBtnParamsEventEx =
     std::function<void(TObject* sender, TColumnEx* column, TFont* font, TColor& background,
                        TSortMarkerEx& sortMarker, bool isDown)>;
 
-class TCustomDBGridEx : public TCustomGrid {
+class TCustomDBGridEx : public TCustomGrid, public TSelectedBookmarks {
   PAYROLL_CLASS(TCustomDBGridEx, TCustomGrid)
  public:
   explicit TCustomDBGridEx(TComponent* owner);
@@ -126,6 +126,9 @@ class TCustomDBGridEx : public TCustomGrid {
   TDBGridExSumList* SumList() const { return sumList_.get(); }
   TDBGridExSelection* Selection() const { return selection_.get(); }
   TBookmarkListEx* SelectedRows() const { return bookmarks_.get(); }
+  // The marked records (SelectedRows), for the worksheet exporter.
+  int SelectedBookmarkCount() const override;
+  TBookmarkStr SelectedBookmark(int index) const override;
   TColumnsExList& MarkedColumns() { return markedColumns_; }
   const TColumnsExList& ShownColumns() const { return shownColumns_; }
 
@@ -339,6 +342,13 @@ class TCustomDBGridEx : public TCustomGrid {
   bool CanDeleteSelection();
   bool CanSelectAll();
   bool ExecuteEditAction(TDBGridExEditAction action);
+  // The standard edit actions (Actions.h): ExecuteAction runs the grid's
+  // own operation when EditActions holds it and its test holds, and then
+  // answers true; UpdateAction sets the action's Enabled to the same and
+  // answers true.  Other actions, and an edit action that cannot run, get
+  // the control's default answer.
+  bool ExecuteAction(TBasicAction* action) override;
+  bool UpdateAction(TBasicAction* action) override;
   // Incremental search: direction 0 first match, 1 next, 2 previous;
   // timeOut in ms, -1 for none (timer 2 ends the search).
   void DoIncSearch(const AnsiString& text, int timeOut, int direction);
@@ -364,6 +374,11 @@ class TCustomDBGridEx : public TCustomGrid {
   std::function<void(TColumnEx* column)> OnCellClick;
   std::function<void(TObject* sender, TColumnEx* column, bool& allow)> OnCheckButton;
   TNotifyEvent OnEditButtonClick;
+  // The current column is about to change (OnColExit) or has changed
+  // (OnColEnter).  A handler of OnColExit that moves to another column
+  // itself keeps the original move from happening.
+  TNotifyEvent OnColEnter;
+  TNotifyEvent OnColExit;
 
   void Notification(TComponent* component, TOperation operation) override;
   void Loaded() override;
@@ -378,6 +393,9 @@ class TCustomDBGridEx : public TCustomGrid {
   // the dataset, and the grid follows it (UpdateActive); the spacer and
   // footer rows are never current.
   bool SelectCell(int col, int row) override;
+  void CurrentColChanged() override;
+  virtual void ColEnter();
+  virtual void ColExit();
   void Resize() override;
   void FontChanged() override;
   int NonClientBorder() const override;
@@ -513,6 +531,7 @@ class TCustomDBGridEx : public TCustomGrid {
   bool inDataChanged_ = false;
   bool copyingParentFont_ = false;
   bool followingDataset_ = false;  // UpdateActive moves the current row
+  bool inColExit_ = false;         // OnColExit runs: no second one for its own moves
   bool rowSelectRelayout_ = false;
   int invalidateCount_ = 0;
   int lastCurrentRow_ = -1;

@@ -141,11 +141,8 @@ void DeleteSelection(TCustomDBGridEx* grid, bool forWholeGrid) {
     case gstRecordBookmarks: {
       std::vector<TBookmarkStr> rows;
       for (int i = 0; i < sel->Rows()->Count(); ++i) rows.push_back(sel->Rows()->Items(i));
-      for (const TBookmarkStr& row : rows) {
-        ds->SetBookmark(row);
-        ds->Delete();
-      }
       sel->Clear();
+      DeleteBookmarkedRecords(ds, rows);
       break;
     }
     case gstRectangle: {

@@ -84,7 +84,13 @@ void TDBGridExExport::ExportRows(TDBGridExSelectionType kind) {
     case gstRecordBookmarks: {
       TBookmarkListEx* rows = sel->Rows();
       for (int i = 0; i < rows->Count(); ++i) {
-        ds->SetBookmark(rows->Items(i));
+        // A marked record another user deleted meanwhile is not exported
+        // (and a cut then skips it when deleting).
+        try {
+          ds->SetBookmark(rows->Items(i));
+        } catch (const EDatabaseError&) {
+          continue;
+        }
         AccumulateFooters();
         WriteRecord(expCols_);
       }

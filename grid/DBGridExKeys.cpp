@@ -20,6 +20,7 @@
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridExUtils.h"
 #include "grid/GridSelection.h"
+#include "platform/ui/Actions.h"
 #include "grid/InplaceEditEx.h"
 #include "platform/ui/FontMetrics.h"
 #include "platform/core/AnsiText.h"
@@ -74,7 +75,7 @@ TCustomDBGridEx::TInputState& TCustomDBGridEx::Input() {
 }
 
 const Variant& TCustomDBGridEx::EditValue() const {
-  static const Variant kNull;
+  static const Variant kNull{};
   return input_ ? input_->editValue : kNull;
 }
 
@@ -149,6 +150,45 @@ bool TCustomDBGridEx::ExecuteEditAction(TDBGridExEditAction action) {
       return true;
   }
   return false;
+}
+
+namespace {
+
+// The grid operation of a standard edit action; false for other actions.
+bool EditActionOf(TBasicAction* action, TDBGridExEditAction& op) {
+  auto* edit = dynamic_cast<TEditAction*>(action);
+  if (!edit) return false;
+  switch (edit->Kind()) {
+    case eakCopy: op = geaCopyEx; break;
+    case eakPaste: op = geaPasteEx; break;
+    case eakCut: op = geaCutEx; break;
+    case eakSelectAll: op = geaSelectAllEx; break;
+    case eakDelete: op = geaDeleteEx; break;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TCustomDBGridEx::ExecuteAction(TBasicAction* action) {
+  TDBGridExEditAction op;
+  if (EditActionOf(action, op) && editActions_.Contains(op) && ExecuteEditAction(op)) return true;
+  return TCustomGrid::ExecuteAction(action);
+}
+
+bool TCustomDBGridEx::UpdateAction(TBasicAction* action) {
+  TDBGridExEditAction op;
+  if (!EditActionOf(action, op)) return TCustomGrid::UpdateAction(action);
+  bool enabled = false;
+  switch (op) {
+    case geaCopyEx: enabled = CanCopySelection(); break;
+    case geaPasteEx: enabled = CanPasteSelection(); break;
+    case geaCutEx: enabled = CanCutSelection(); break;
+    case geaSelectAllEx: enabled = CanSelectAll(); break;
+    case geaDeleteEx: enabled = CanDeleteSelection(); break;
+  }
+  action->SetEnabled(enabled && editActions_.Contains(op));
+  return true;
 }
 
 // ---------------------------------------------------------------------------

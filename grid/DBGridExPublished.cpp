@@ -177,4 +177,6 @@ PAYROLL_PUBLISH(TDBGridEx) {
   p.Property("VTitleMargin", &T::VTitleMargin, &T::SetVTitleMargin).Default(10);
   p.Event("OnSortMarkingChanged", &T::OnSortMarkingChanged);
   p.Event("OnSumListRecalcAll", &T::OnSumListRecalcAll);
+  p.Event("OnColEnter", &T::OnColEnter);
+  p.Event("OnColExit", &T::OnColExit);
 }

@@ -240,7 +240,18 @@ void TCustomDBGridEx::RecordChanged(TField* field) {
 // DBGridExEdit.cpp.
 
 bool TCustomDBGridEx::SelectCell(int col, int row) {
-  if (followingDataset_ || row == Row()) return true;
+  if (followingDataset_) return true;
+  if (row == Row()) {
+    // A move to another column of this row: the column is left first.  A
+    // move to another row and column comes back here once the row moved.
+    if (col == Col() || inColExit_) return true;
+    const int before = Col();
+    {
+      TFlagScope exiting(inColExit_);
+      ColExit();
+    }
+    return Col() == before;  // the handler moved elsewhere: that move stands
+  }
   const int titleRows = TitleRows();
   if (!dataLink_->Active()) return true;
   if (row < titleRows || row >= titleRows + dataLink_->RecordCount()) return false;
@@ -248,6 +259,16 @@ bool TCustomDBGridEx::SelectCell(int col, int row) {
   dataLink_->DataSet()->MoveBy(row - Row());
   if (col != Col()) FocusCell(col, Row(), true);
   return false;
+}
+
+void TCustomDBGridEx::CurrentColChanged() { ColEnter(); }
+
+void TCustomDBGridEx::ColEnter() {
+  if (OnColEnter) OnColEnter(this);
+}
+
+void TCustomDBGridEx::ColExit() {
+  if (OnColExit) OnColExit(this);
 }
 
 bool TCustomDBGridEx::SelectColumnOfField(TField* field) {

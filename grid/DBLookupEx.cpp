@@ -7,6 +7,7 @@
 #include "grid/GridExUtils.h"
 #include "grid/InplaceEditEx.h"
 #include "platform/core/AnsiText.h"
+#include "platform/data/DataSource.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Canvas.h"
@@ -179,8 +180,27 @@ void TSizeGripEx::Paint() {
 // ---------------------------------------------------------------------------
 // TPopupDataListEx
 
+// Re-reads the list when the dataset's records change; moving through the
+// dataset (as reading does) changes nothing.
+class TPopupDataListEx::TListLink : public TDataLink {
+ public:
+  explicit TListLink(TPopupDataListEx* list) : list_(list) {}
+
+ protected:
+  void ActiveChanged() override { list_->ListChanged(); }
+  void DataSetScrolled(int) override {}
+  void RecordChanged(TField*) override { list_->ListChanged(); }
+
+ private:
+  TPopupDataListEx* list_;
+};
+
 TPopupDataListEx::TPopupDataListEx(TComponent* owner, TDBGridInplaceEdit* editor)
-    : TCustomControl(owner), editor_(editor) {
+    : TCustomControl(owner),
+      source_(std::make_unique<TDataSource>(nullptr)),
+      link_(std::make_unique<TListLink>(this)),
+      editor_(editor) {
+  link_->SetDataSource(source_.get());
   SetVisible(false);
   SetColor(clWindow);
   SetBounds(0, 0, 121, 10);
@@ -211,26 +231,51 @@ void TPopupDataListEx::SetShowTitles(bool value) {
   UpdateHeight();
 }
 
+TPopupDataListEx::~TPopupDataListEx() { link_->SetDataSource(nullptr); }
+
 void TPopupDataListEx::SetList(TDataSet* dataset, const AnsiString& keyField,
                                const AnsiString& listFields, int displayIndex) {
-  rows_.clear();
-  titles_.clear();
+  keyField_ = keyField;
+  listFields_ = listFields;
+  display_ = displayIndex;
   selected_ = -1;
   top_ = 0;
-  display_ = displayIndex;
+  {
+    TFlagScope reading(reading_);  // the link reports nothing of our own setting
+    source_->SetDataSet(dataset);
+  }
+  ReadRows();
+}
+
+void TPopupDataListEx::ListChanged() {
+  // A record being edited is read once it is posted: walking the dataset
+  // now would post it.
+  TDataSet* dataset = source_->DataSet();
+  if (reading_ || (dataset && dataset->Active() && dataset->State() != dsBrowse)) return;
+  const int top = top_;
+  ReadRows();
+  top_ = std::clamp(top, 0, std::max(0, RecordCount() - rowCount_));
+  Invalidate();
+}
+
+void TPopupDataListEx::ReadRows() {
+  TFlagScope reading(reading_);
+  rows_.clear();
+  titles_.clear();
+  TDataSet* dataset = source_->DataSet();
   if (dataset == nullptr || !dataset->Active()) return;
   std::vector<TField*> shown;
-  for (const AnsiString& n : SplitNames(listFields))
+  for (const AnsiString& n : SplitNames(listFields_))
     if (TField* f = dataset->FindField(n)) shown.push_back(f);
   if (shown.empty())
-    if (TField* f = dataset->FindField(keyField)) shown.push_back(f);
+    if (TField* f = dataset->FindField(keyField_)) shown.push_back(f);
   for (TField* f : shown) titles_.push_back(f->DisplayLabel());
   TBookmarkStr mark = dataset->Bookmark();
   dataset->DisableControls();
   try {
     for (dataset->First(); !dataset->Eof(); dataset->Next()) {
       TRow row;
-      row.Key = dataset->FieldValues(keyField);
+      row.Key = dataset->FieldValues(keyField_);
       for (TField* f : shown) row.Texts.push_back(f->DisplayText());
       rows_.push_back(std::move(row));
     }

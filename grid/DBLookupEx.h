@@ -12,6 +12,11 @@
 // RowCount x row height + 2 (border) + title + special row.  RowCount is
 // kept within 1 ... 100.
 //
+// The list follows its dataset: a change of the dataset's records (an
+// edit posted, a record added or deleted, the dataset closed or re-opened)
+// re-reads the rows, keeping the chosen key and the top row where they can
+// stay.
+//
 // Type-ahead: characters typed within 2000 ms of each other (PopupTickCount,
 // InplaceEditEx.h) extend the search text (at most 32 bytes); a Chinese
 // character counts whole; the first record whose display field starts with
@@ -29,6 +34,7 @@
 #include "platform/ui/Graphics.h"
 
 class TDataSet;
+class TDataSource;
 class TDBGridInplaceEdit;
 
 class TSpecRowEx : public TPersistent {
@@ -94,10 +100,12 @@ class TPopupDataListEx : public TCustomControl {
   PAYROLL_CLASS(TPopupDataListEx, TCustomControl)
  public:
   TPopupDataListEx(TComponent* owner, TDBGridInplaceEdit* editor);
+  ~TPopupDataListEx() override;
 
   // Reads the list: every record of dataset, keyed by keyField, shown by
   // the ";"-separated listFields (the display field is listFields' entry
-  // displayIndex).  The dataset's position is kept.
+  // displayIndex), and follows the dataset from then on.  The dataset's
+  // position is kept.
   void SetList(TDataSet* dataset, const AnsiString& keyField, const AnsiString& listFields,
                int displayIndex);
   int RecordCount() const { return static_cast<int>(rows_.size()); }
@@ -146,6 +154,14 @@ class TPopupDataListEx : public TCustomControl {
     Variant Key;
     std::vector<AnsiString> Texts;
   };
+  class TListLink;
+  friend class TListLink;
+  void ReadRows();
+  void ListChanged();
+  std::unique_ptr<TDataSource> source_;
+  std::unique_ptr<TListLink> link_;
+  AnsiString keyField_, listFields_;
+  bool reading_ = false;
   void Select(int row);
   void SelectSpecRow();
   void ScrollTo(int row);

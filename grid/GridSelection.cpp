@@ -4,7 +4,9 @@
 
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridExUtils.h"
+#include "platform/core/NumFormat.h"
 #include "platform/data/Dataset.h"
+#include "platform/ui/Dialogs.h"
 
 namespace {
 
@@ -100,27 +102,49 @@ void TBookmarkListEx::SetCurrentRowSelected(bool value) {
   selection->UpdateState();
 }
 
-void TBookmarkListEx::Delete() {
+int TCustomDBGridEx::SelectedBookmarkCount() const { return bookmarks_->Count(); }
+TBookmarkStr TCustomDBGridEx::SelectedBookmark(int index) const { return bookmarks_->Items(index); }
+
+int TBookmarkListEx::Delete() {
   TDataSet* ds = grid_->DataLink()->DataSet();
-  if (ds == nullptr) return;
+  if (ds == nullptr) return 0;
+  int deleted = 0;
   {
     TControlsDisabler disabled(ds);
-    while (!list_.empty()) {
-      TBookmarkStr b = list_.back();
-      // A record another copy of the program deleted has no place to go
-      // to; the rest of the selection is still deleted.
-      bool there = true;
-      try {
-        ds->SetBookmark(b);
-      } catch (const EDatabaseError&) {
-        there = false;
+    // Records not reached because a delete failed stay selected.
+    struct TKeepRest {
+      TBookmarkListEx* list;
+      std::vector<TBookmarkStr> rows;
+      ~TKeepRest() {
+        list->list_.swap(rows);
+        list->Changed();
       }
-      if (there) ds->Delete();
-      list_.pop_back();
-      Changed();
-    }
+    } rest{this, list_};
+    deleted = DeleteBookmarkedRecords(ds, rest.rows);
   }
   grid_->Selection()->UpdateState();
+  return deleted;
+}
+
+int DeleteBookmarkedRecords(TDataSet* ds, std::vector<TBookmarkStr>& rows) {
+  int deleted = 0, gone = 0;
+  while (!rows.empty()) {
+    bool there = true;
+    try {
+      ds->SetBookmark(rows.back());
+    } catch (const EDatabaseError&) {
+      there = false;  // deleted meanwhile by another copy of the program
+    }
+    if (there) ds->Delete();
+    rows.pop_back();
+    ++(there ? deleted : gone);
+  }
+  if (gone > 0) MessageDlg(SkippedDeletesText(deleted, gone), mtInformation, TMsgDlgButtons{mbOK}, 0);
+  return deleted;
+}
+
+AnsiString SkippedDeletesText(int deleted, int gone) {
+  return "已删除 " + IntToStr(deleted) + " 条记录，" + IntToStr(gone) + " 条记录已被其他用户删除。";
 }
 
 void TBookmarkListEx::SetLinkActive(bool value) {

@@ -43,9 +43,11 @@ class TBookmarkListEx {
   TBookmarkStr CurrentRow() const;
   bool CurrentRowSelected();
   void SetCurrentRowSelected(bool value);
-  // Deletes the selected records, last first.  A record that is already
-  // gone (deleted by another copy of the program) is skipped.
-  void Delete();
+  // Deletes the selected records, last first, and empties the list.  A
+  // record that is already gone (deleted by another copy of the program)
+  // is skipped; the user is told how many were deleted when any was.
+  // Returns the number deleted.
+  int Delete();
   void SetLinkActive(bool value);
   bool LinkActive() const { return linkActive_; }
 
@@ -60,6 +62,17 @@ class TBookmarkListEx {
   bool linkActive_ = false;
   std::vector<TBookmarkStr> list_;
 };
+
+// Deletes the records at the bookmarks, last first, taking each off rows
+// (a failed delete leaves it and those before it there).  A bookmark whose
+// record another user already deleted cannot be gone to ("Record not
+// found"): it is skipped and the rest are still deleted.  When any was
+// skipped an information box says how many were deleted and how many were
+// gone.  Returns the number deleted.  The caller holds the dataset's
+// controls disabled.
+int DeleteBookmarkedRecords(TDataSet* ds, std::vector<TBookmarkStr>& rows);
+// "已删除 3 条记录，1 条记录已被其他用户删除。"
+AnsiString SkippedDeletesText(int deleted, int gone);
 
 class TDBGridExSelectionRect {
  public:

@@ -302,33 +302,46 @@ void TrbReport::Loaded() {
 bool TrbReport::LoadFromFile(const AnsiString& fileName) {
   if (!FileExists(fileName)) return false;
   TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
-  LoadFromStream(&stream);
+  // A file of no bytes holds no template: it is as damaged as a cut one.
+  if (stream.Size() == 0) {
+    MessageBox("不支持的RBF格式", "错误", MB_OK | MB_ICONERROR);
+    return false;
+  }
+  if (!LoadFromStream(&stream)) return false;
   fileName_ = fileName;
   return true;
 }
 
-void TrbReport::LoadFromStream(TStream* stream) {
+// The template is read into a list of its own (TrbPages::LoadTemplate) and
+// replaces the current one only when the whole stream was read: a newer,
+// damaged or cut template is reported, returns false and leaves the report
+// as it was, so a caller that goes on cannot print the previous template
+// as if it were the new one.
+bool TrbReport::LoadFromStream(TStream* stream) {
   rbSetCurrentPages(pages_.get());
-  pages_->Dictionary.Clear();
-  if (stream->Size() - stream->Position() <= 0) return;
+  if (stream->Size() - stream->Position() <= 0) {
+    pages_->Dictionary.Clear();  // an empty stream loads nothing
+    return true;
+  }
   std::int64_t start = stream->Position();
   int version = rbStreamReadByte(stream);
   stream->SetPosition(start);
   if (version > 24) {
     MessageBox("不支持的RBF格式", "错误", MB_OK | MB_ICONERROR);
-    return;
+    return false;
   }
   try {
     pages_->LoadTemplate(stream);
+    return true;
   } catch (const EClassNotFound& e) {
     MessageBox("Report contains the following non-plugged components:\r" + e.Message() +
                    "You must include these components into your project.",
                "错误", MB_OK | MB_ICONERROR);
-  } catch (const Exception&) {
+  } catch (const std::exception&) {  // EReadError, or a size no reader can hold
     MessageBox("不支持的RBF格式", "错误", MB_OK | MB_ICONERROR);
-    pages_->Clear();
-    pages_->Add();
   }
+  rbSetCurrentPages(pages_.get());
+  return false;
 }
 
 void TrbReport::SaveToStream(TStream* stream) {
@@ -590,7 +603,7 @@ void TrbReport::BuildPagesOf() {
     if (st.DialogCancelled) break;
   }
   if (!st.DialogCancelled) {
-    if (!finalOfTwo || !formers_.front()->Initialised) {
+    if (!finalOfTwo || formers_.empty() || !formers_.front()->Initialised) {
       for (const auto& f : formers_)
         if (f->Page->Type == 0) f->InitReport();
       for (const auto& f : formers_)
@@ -759,7 +772,10 @@ bool TrbReport::SetDictionaryVariable(const AnsiString& name, const Variant& val
 bool TrbReport::SetModalResult(int result) {
   TrbPageFormer* p = rbFormation().CurPage;
   if (!p || p->Page->Type != 1) return false;
-  if (result == 2) rbFormation().DialogCancelled = true;
+  // With its form open (or opening) the result closes it and InitDialog
+  // decides; a page without a form decides here.
+  if (p->DialogForm) p->DialogForm->SetModalResult(static_cast<TModalResult>(result));
+  else if (result == 2) rbFormation().DialogCancelled = true;
   return true;
 }
 

@@ -160,6 +160,8 @@ class TrbReport : public TComponent, public TrbReportContext {
   AnsiString Title() const { return title_; }
   void SetTitle(const AnsiString& v) { title_ = v; }
   bool ShowProgress() const { return showProgress_; }
+  // The progress window formation runs in, while it is open (else null).
+  TrbProgressWindow* ProgressWindow() const { return progress_; }
   void SetShowProgress(bool v) { showProgress_ = v; }
   bool ModalPreview() const { return modalPreview_; }
   void SetModalPreview(bool v) { modalPreview_ = v; }
@@ -206,8 +208,10 @@ class TrbReport : public TComponent, public TrbReportContext {
   static std::function<void(TrbReport* report)>& PreviewHook();
 
   // ---- templates ----
+  // False, with the reason shown, when the file is missing, empty, of a
+  // newer version or damaged; the current template is then kept.
   bool LoadFromFile(const AnsiString& fileName);
-  void LoadFromStream(TStream* stream);
+  bool LoadFromStream(TStream* stream);
   void SaveToStream(TStream* stream);
   TrbView* FindObject(const AnsiString& name) override;
 
@@ -217,6 +221,8 @@ class TrbReport : public TComponent, public TrbReportContext {
   void ShowPreparedReport();
   // "预览 - Title" ("预览" without a title), the preview window's caption.
   AnsiString PreviewCaption() const;
+  // Hands a prepared page to a report designer; there is none here, so
+  // it does nothing.
   void EditPreparedReport(int) {}
   void LoadPreparedReport(const AnsiString& fileName);
   void SavePreparedReport(const AnsiString& fileName);

@@ -6,7 +6,10 @@
 #include "platform/core/AnsiText.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
+#include "platform/core/ScopeGuards.h"
+#include "platform/ui/Forms.h"
 #include "report/ReportComponent.h"
+#include "report/ReportControls.h"
 #include "report/ReportDatasets.h"
 #include "report/ReportFunctions.h"
 #include "report/ReportPage.h"
@@ -135,11 +138,48 @@ void TrbPageFormer::InitReport() {
   Initialised = true;
 }
 
-// A dialog page shows its controls; this system has no dialog controls, so
-// only the page script runs (it may cancel through ModalResult).
+// A dialog page: its visual controls go onto a form of the page's look;
+// with at least one of them on a visible page, the page script runs once
+// as the form opens (MODALRESULT there decides without showing it), then
+// the form is shown modally.  A result of 2 (cancel) cancels the report.
+// Without visual controls only the script runs.
 void TrbPageFormer::InitDialog() {
-  rbFormation().CurPage = this;
+  auto& st = rbFormation();
+  st.CurPage = this;
+  std::vector<TrbControl*> visual;
+  for (const auto& o : Page->Objects) {
+    auto* c = dynamic_cast<TrbControl*>(o.get());
+    if (!c) continue;
+    c->OwnerPage = Page;
+    if (!dynamic_cast<TrbNonVisualControl*>(c) && c->Control()) visual.push_back(c);
+  }
+  if (visual.empty() || !Page->Visible) {
+    RunPageScript();
+    return;
+  }
+  DialogForm = std::make_unique<TForm>(nullptr);
+  TForm* form = DialogForm.get();
+  for (TrbControl* c : visual) {
+    c->Control()->SetParent(form);
+    c->Control()->SetBounds(c->x, c->y, c->dx, c->dy);
+    c->Control()->SetVisible(c->Visible);
+  }
+  TrbProgressWindow* progress = Report->ProgressWindow();
+  const bool progressShown = progress && progress->Visible();
+  if (progressShown) progress->SetVisible(false);
+  TScopeExit showProgress([&] {
+    if (progressShown) progress->SetVisible(true);
+  });
+  form->SetBorderStyle(Page->BorderStyle == 2 ? bsSizeable : bsDialog);
+  form->SetCaption(Page->Caption);
+  form->SetColor(Page->Color);
+  form->SetBounds(Page->Left, Page->Top, Page->Width, Page->Height);
+  form->SetPosition(Page->Position == 4 ? poScreenCenter : poDesigned);
+  form->SetModalResult(mrNone);
   RunPageScript();
+  TModalResult result = form->ModalResult();
+  if (result == mrNone) result = form->ShowModal();
+  if (result == mrCancel) st.DialogCancelled = true;
 }
 
 void TrbPageFormer::RunPageScript() {
@@ -440,14 +480,12 @@ void TrbPageFormer::FormPage() {
   auto& st = rbFormation();
   TrbEMFPages& pages = Report->TargetPages();
   if (!Report->PrintIfEmpty()) {
+    // A source that fails to move is no empty source: its error goes to
+    // the caller of PrepareReport instead of "no page" reported as done.
     bool empty = true;
-    try {
-      if (TrbDataset* ds = Bands[btMasterData]->DataSource) {
-        ds->First();
-        empty = ds->Eof();
-      }
-    } catch (const Exception&) {
-      empty = true;
+    if (TrbDataset* ds = Bands[btMasterData]->DataSource) {
+      ds->First();
+      empty = ds->Eof();
     }
     if (empty) return;
   }
@@ -728,6 +766,12 @@ bool TrbPageFormer::PlayFrom() {
 }
 
 void TrbPageFormer::DoneReport() {
+  // The controls belong to their objects, not to the form that showed them.
+  if (DialogForm) {
+    for (const auto& o : Page->Objects)
+      if (auto* c = dynamic_cast<TrbControl*>(o.get()); c && c->Control()) c->Control()->SetParent(nullptr);
+    DialogForm.reset();
+  }
   for (const auto& b : owned_) {
     b->FreeDataSets();
     if (b->View) b->View->RunDataset = nullptr;

@@ -28,6 +28,8 @@
 #include "platform/core/Variant.h"
 #include "report/ReportBand.h"
 
+class TForm;
+
 class TDataSet;
 class TrbPage;
 class TrbReport;
@@ -122,6 +124,8 @@ class TrbPageFormer {
   // Replays the queue from the play index; true when it stopped unfinished.
   bool PlayFrom();
   void DoneReport();
+  // A dialog page's form while formation runs (InitDialog to DoneReport).
+  std::unique_ptr<TForm> DialogForm;
   // Adds a prepared page with this page's paper to the report's pages.
   void AddPreparedPage();
   void PrintPending();

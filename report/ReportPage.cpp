@@ -79,12 +79,12 @@ void TrbPage::LoadFromStream(TStream* s) {
   std::int32_t first = rbStreamReadInt(s);
   bool marked = first == -1;
   pgSize = marked ? rbStreamReadInt(s) : first;
-  pgWidth = rbStreamReadInt(s);
-  pgHeight = rbStreamReadInt(s);
-  LeftMargin = rbStreamReadInt(s);
-  TopMargin = rbStreamReadInt(s);
-  RightMargin = rbStreamReadInt(s);
-  BottomMargin = rbStreamReadInt(s);
+  pgWidth = rbStreamReadGeometry(s, "paper width");
+  pgHeight = rbStreamReadGeometry(s, "paper height");
+  LeftMargin = rbStreamReadGeometry(s, "margin");
+  TopMargin = rbStreamReadGeometry(s, "margin");
+  RightMargin = rbStreamReadGeometry(s, "margin");
+  BottomMargin = rbStreamReadGeometry(s, "margin");
   pgOr = rbStreamReadByte(s);
   if (v < 23) {
     std::uint8_t skip[6];
@@ -93,8 +93,8 @@ void TrbPage::LoadFromStream(TStream* s) {
   pgBin = v > 23 ? rbStreamReadInt(s) : -1;
   PrintToPrevPage = rbStreamReadWord(s) != 0;
   UseMargins = rbStreamReadWord(s) != 0;
-  Columns = rbStreamReadInt(s);
-  ColumnGap = rbStreamReadInt(s);
+  Columns = rbStreamReadGeometry(s, "columns");
+  ColumnGap = rbStreamReadGeometry(s, "column gap");
   if (v >= 24) {
     Type = rbStreamReadByte(s);
     Name = rbStreamReadString(s);
@@ -103,10 +103,10 @@ void TrbPage::LoadFromStream(TStream* s) {
     else if (BorderStyle == 1) BorderStyle = 2;
     Caption = rbStreamReadString(s);
     Color = rbStreamReadInt(s);
-    Left = rbStreamReadInt(s);
-    Top = rbStreamReadInt(s);
-    Width = rbStreamReadInt(s);
-    Height = rbStreamReadInt(s);
+    Left = rbStreamReadGeometry(s, "left");
+    Top = rbStreamReadGeometry(s, "top");
+    Width = rbStreamReadGeometry(s, "width");
+    Height = rbStreamReadGeometry(s, "height");
     Position = rbStreamReadByte(s) ? 4 : 0;
     if (marked) rbStreamReadMemo(s, &Script);
   } else {

@@ -214,13 +214,13 @@ void TrbEMFPages::LoadFromStream(TStream* s) {
     if (end <= s->Position() || end > s->Size()) rbFormatError(s, "page end position " + IntToStr(end));
     auto p = std::make_unique<TrbPageInfo>();
     p->pgSize = rbStreamReadWord(s);
-    p->pgWidth = rbStreamReadInt(s);
-    p->pgHeight = rbStreamReadInt(s);
+    p->pgWidth = rbStreamReadGeometry(s, "paper width");
+    p->pgHeight = rbStreamReadGeometry(s, "paper height");
     p->pgOr = rbStreamReadByte(s);
     p->pgBin = version > 23 ? rbStreamReadInt(s) : -1;
     p->UseMargins = rbStreamReadByte(s) != 0;
     if (version > 23)
-      for (int& m : p->pgMargins) m = rbStreamReadInt(s);
+      for (int& m : p->pgMargins) m = rbStreamReadGeometry(s, "margin");
     std::int64_t here = s->Position();
     if (end < here) rbFormatError(s, "page end position " + IntToStr(end));
     p->Stream = std::make_unique<TMemoryStream>();

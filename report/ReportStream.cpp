@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/NumFormat.h"
@@ -43,6 +44,25 @@ std::int32_t rbStreamReadInt(TStream* stream) {
                                    (static_cast<std::uint32_t>(b[2]) << 16) |
                                    (static_cast<std::uint32_t>(b[3]) << 24));
 }
+
+namespace {
+
+std::int32_t ReadWithin(TStream* stream, std::int32_t limit, const char* what) {
+  const std::int32_t v = rbStreamReadInt(stream);
+  if (v < -limit || v > limit) {
+    stream->Seek(-4, soCurrent);
+    rbFormatError(stream, AnsiString(what) + " " + IntToStr(v) + " out of range");
+  }
+  return v;
+}
+
+}  // namespace
+
+std::int32_t rbStreamReadGeometry(TStream* stream, const char* what) {
+  return ReadWithin(stream, kRbMaxGeometry, what);
+}
+
+std::int32_t rbStreamReadFontSize(TStream* stream) { return ReadWithin(stream, kRbMaxFontSize, "font size"); }
 
 double rbStreamReadDouble(TStream* stream) {
   double d;
@@ -149,7 +169,13 @@ void rbReadTemplateMemo(TStream* stream, TStrings* list) {
   else rbStreamReadMemo(stream, list);
 }
 
-int rbRound(double v) { return static_cast<int>(std::nearbyint(v)); }
+int rbRound(double v) {
+  if (std::isnan(v)) return 0;
+  const double r = std::nearbyint(v);
+  if (r >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+  if (r <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+  return static_cast<int>(r);
+}
 
 std::int32_t rbFrameWidthCode(double width) {
   if (width == std::floor(width) && width < 11) return rbRound(width);

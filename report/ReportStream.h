@@ -39,6 +39,16 @@ extern int rbDocMode;
 std::uint8_t rbStreamReadByte(TStream* stream);
 std::uint16_t rbStreamReadWord(TStream* stream);
 std::int32_t rbStreamReadInt(TStream* stream);
+// Geometry (places, sizes, margins, gaps, spacings, frame widths, paper
+// sizes), in design units or the paper's tenths of millimetres: an int
+// within +-kRbMaxGeometry, a hundred metres or more of paper, so that
+// scaling and adding them for any printer stays within int.  Font sizes
+// (points) stay within +-kRbMaxFontSize.  Anything beyond is a damaged file:
+// EReadError naming the value and its offset.
+inline constexpr std::int32_t kRbMaxGeometry = 1000000;
+inline constexpr std::int32_t kRbMaxFontSize = 2000;
+std::int32_t rbStreamReadGeometry(TStream* stream, const char* what);
+std::int32_t rbStreamReadFontSize(TStream* stream);
 double rbStreamReadDouble(TStream* stream);
 void rbStreamReadBytes(TStream* stream, void* buffer, int count);
 void rbStreamWriteByte(TStream* stream, std::uint8_t v);
@@ -70,5 +80,6 @@ AnsiString rbStripQuotes(const AnsiString& s);
 AnsiString rbNextListItem(const AnsiString& s, int& pos);
 void rbSplitList(const AnsiString& s, TStrings* list);
 
-// Nearest whole number, of two equally near the even one.
+// Nearest whole number, of two equally near the even one; beyond int the
+// nearest end of its range, NaN 0.
 int rbRound(double v);

@@ -194,13 +194,13 @@ void TrbView::LoadFromStream(TStream* s) {
     StreamMode = rbStreamReadByte(s);
     StreamSubMode = rbStreamReadByte(s);
   }
-  x = rbStreamReadInt(s);
-  y = rbStreamReadInt(s);
-  dx = rbStreamReadInt(s);
-  dy = rbStreamReadInt(s);
+  x = rbStreamReadGeometry(s, "left");
+  y = rbStreamReadGeometry(s, "top");
+  dx = rbStreamReadGeometry(s, "width");
+  dy = rbStreamReadGeometry(s, "height");
   Flags = rbStreamReadWord(s);
   FrameTyp = rbStreamReadWord(s);
-  FrameWidth = static_cast<float>(rbFrameWidthFromCode(rbStreamReadInt(s)));
+  FrameWidth = static_cast<float>(rbFrameWidthFromCode(rbStreamReadGeometry(s, "frame width")));
   FrameColor = rbStreamReadInt(s);
   FrameStyle = rbStreamReadWord(s);
   FillColor = rbStreamReadInt(s);
@@ -216,8 +216,8 @@ void TrbView::LoadFromStream(TStream* s) {
   if (v >= 24) {
     Restrictions = rbStreamReadWord(s);
     Tag = rbStreamReadString(s);
-    GapX = rbStreamReadInt(s);
-    GapY = rbStreamReadInt(s);
+    GapX = rbStreamReadGeometry(s, "gap");
+    GapY = rbStreamReadGeometry(s, "gap");
   }
   if (StreamMode > 1) BandAlign = rbStreamReadByte(s);
 }

@@ -117,7 +117,7 @@ void TrbMemoView::SaveToStream(TStream* s) {
 void TrbMemoView::LoadFromStream(TStream* s) {
   TrbView::LoadFromStream(s);
   FontName = rbReadTemplateString(s);
-  FontSize = rbStreamReadInt(s);
+  FontSize = rbStreamReadFontSize(s);
   FontStyle = rbStreamReadWord(s);
   FontColor = rbStreamReadInt(s);
   Alignment = rbStreamReadInt(s);
@@ -130,8 +130,8 @@ void TrbMemoView::LoadFromStream(TStream* s) {
     HighlightStr = rbReadTemplateString(s);
   }
   if (rbCurrentVersion >= 24) {
-    LineSpacing = rbStreamReadInt(s);
-    CharSpacing = rbStreamReadInt(s);
+    LineSpacing = rbStreamReadGeometry(s, "line spacing");
+    CharSpacing = rbStreamReadGeometry(s, "character spacing");
   }
   if (rbCurrentVersion == 21) Flags |= mfWordWrap;
 }
@@ -558,10 +558,10 @@ void TrbBandView::LoadFromStream(TStream* s) {
   TrbView::LoadFromStream(s);
   if (rbCurrentVersion <= 23) return;
   ChildBand = rbStreamReadString(s);
-  Columns = rbStreamReadInt(s);
-  ColumnWidth = rbStreamReadInt(s);
-  ColumnGap = rbStreamReadInt(s);
-  NewColumnAfter = rbStreamReadInt(s);
+  Columns = rbStreamReadGeometry(s, "columns");
+  ColumnWidth = rbStreamReadGeometry(s, "column width");
+  ColumnGap = rbStreamReadGeometry(s, "column gap");
+  NewColumnAfter = rbStreamReadGeometry(s, "new column after");
   if (StreamMode * 10 + StreamSubMode > 20) Master = rbStreamReadString(s);
 }
 

@@ -545,7 +545,10 @@ void TSqlRun::AddResultColumns() {
         TMainExpr probe(&s, s.TableList[s.TableList.Count() - 1]->DataSet);
         probe.MaxWidthMode = true;
         probe.ParseExpression(text);
-        size = static_cast<int>(probe.Expression()->AsString().size()) + 1;
+        // An empty text (a parameter without a value) has no expression:
+        // its column holds empty texts, one byte wide.
+        TExpression* widest = probe.Expression();
+        size = (widest ? static_cast<int>(widest->AsString().size()) : 0) + 1;
       } catch (...) {
         sizing = false;
         throw;
@@ -652,6 +655,13 @@ void TSqlRun::MainScan() {
     while (!ds->Eof()) {
       marks.push_back(ds->GetBookmark());
       ds->Next();
+    }
+    // The filter has chosen the rows; the changes go without it (the WHERE
+    // is judged again on each row), so a change never makes the table
+    // rebuild its filter's list.
+    if (filterHandled && q.OnCancelFilter) {
+      filterHandled = false;
+      q.OnCancelFilter(q.Self(), ds, false);
     }
     while (!marks.empty()) {
       TBookmark b = marks.back();

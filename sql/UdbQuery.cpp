@@ -157,8 +157,15 @@ void TUdbQuery::InternalPrepare() {
   db->GetTableNames(&known, false);
   for (int i = 0; i < known.Count(); ++i) known.SetStrings(i, AnsiUpperCase(known[i]));
 
-  // Every name is checked before any table is opened.
+  // Every name is checked before any table is opened.  The engine's own
+  // tables ("$" names) are never listed; on a secured database whoever is
+  // not an administrator is told they are not theirs (10624) rather than
+  // that they do not exist.
   TStringList toOpen;
+  auto check = [&](const AnsiString& written, const AnsiString& name) {
+    if (!name.empty() && name[0] == '$') db->QueryPrivilege(name, static_cast<int>(udbcur::kPrivOpen));
+    if (!Contains(known, name)) UdbDatabaseError(udberr::kNoSuchTable, kLocation, written, this);
+  };
   std::vector<TSqlAnalizer*> statements;
   CollectStatements(&statement, statements);
   for (TSqlAnalizer* s : statements) {
@@ -167,7 +174,7 @@ void TUdbQuery::InternalPrepare() {
       for (int i = 0; i < s->InsertList.Count(); ++i) {
         const AnsiString& written = s->InsertList[i]->TableName;
         AnsiString name = AnsiUpperCase(CleanTableName(written));
-        if (!Contains(known, name)) UdbDatabaseError(udberr::kNoSuchTable, kLocation, written, this);
+        check(written, name);
         if (!Contains(toOpen, name)) toOpen.Add(name);
       }
       continue;
@@ -176,7 +183,7 @@ void TUdbQuery::InternalPrepare() {
       const AnsiString& written = s->TableList[i]->TableName;
       if (written.empty()) continue;  // a derived table (FROM (SELECT ...))
       AnsiString name = AnsiUpperCase(CleanTableName(written));
-      if (!Contains(known, name)) UdbDatabaseError(udberr::kNoSuchTable, kLocation, written, this);
+      check(written, name);
       if (!Contains(toOpen, name)) toOpen.Add(name);
     }
   }

@@ -167,6 +167,20 @@ bool TFileHandle::IsLockedByOther(std::int64_t offset, std::int64_t length) cons
   return fl.l_type != F_UNLCK;
 }
 
+std::int64_t TFileHandle::FirstLockedByOther(std::int64_t offset, std::int64_t length) const {
+  if (fd_ < 0 || length <= 0 || offset < 0) return -1;
+  // The system names one conflicting lock, not the lowest: narrow the range
+  // to what lies below it until nothing does.
+  std::int64_t found = -1;
+  for (std::int64_t end = offset + length; end > offset;) {
+    struct flock fl {};
+    if (!OfdLock(fd_, F_OFD_GETLK, F_WRLCK, offset, end - offset, &fl) || fl.l_type == F_UNLCK) break;
+    found = std::max<std::int64_t>(fl.l_start, offset);
+    end = found;
+  }
+  return found;
+}
+
 bool TFileHandle::AcquireShareMode(const TShareRequest& r) {
   if (fd_ < 0) {
     errno = EBADF;

@@ -103,6 +103,9 @@ class TFileHandle {
   std::size_t UnlockRanges(std::vector<std::pair<std::int64_t, std::int64_t>> ranges);
   // True when another handle holds a lock on some byte of the range.
   bool IsLockedByOther(std::int64_t offset, std::int64_t length) const;
+  // The lowest byte of the range that another handle holds a lock on, or
+  // -1 when there is none.
+  std::int64_t FirstLockedByOther(std::int64_t offset, std::int64_t length) const;
   // Ranges this handle holds, as offset -> length, in file order.
   const std::map<std::int64_t, std::int64_t>& HeldRanges() const { return held_; }
 

@@ -1,4 +1,5 @@
 #include "platform/core/Files.h"
+#include "platform/core/FileModes.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -151,12 +152,28 @@ bool WriteAll(int fd, const char* p, size_t n) {
   return true;
 }
 
-// Permission bits for a new file: what open(0666) would give under the umask.
-mode_t DefaultFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+// The process's umask, read without changing it: umask(2) reports the
+// mask only by replacing it, and a file another thread created between the
+// two calls would get the wrong permissions.  Without /proc the usual
+// mask 022 is assumed.
+mode_t CurrentUmask() {
+  std::FILE* status = std::fopen("/proc/self/status", "re");
+  if (status == nullptr) return 022;
+  mode_t mask = 022;
+  char line[256];
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    unsigned value = 0;
+    if (std::sscanf(line, "Umask: %o", &value) == 1) {
+      mask = static_cast<mode_t>(value & 0777);
+      break;
+    }
+  }
+  std::fclose(status);
+  return mask;
 }
+
+// Permission bits for a new file: what open(0666) would give under the umask.
+mode_t DefaultFileMode() { return 0666 & ~CurrentUmask(); }
 
 // rename() that refuses to replace an existing target.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
@@ -446,12 +463,15 @@ int FileSetAttr(const AnsiString& fileName, int attr) {
     mode &= ~static_cast<mode_t>(0222);
   } else if ((mode & 0222) == 0) {
     // Give write permission back to those who may read, within the umask.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode |= ((mode & 0444) >> 1) & ~mask;
+    mode |= ((mode & 0444) >> 1) & ~CurrentUmask();
     mode |= S_IWUSR;
   }
   if (::chmod(native.c_str(), mode) != 0) return errno;
+  return 0;
+}
+
+int FileSetMode(const AnsiString& fileName, unsigned mode) {
+  if (::chmod(Native(fileName).c_str(), static_cast<mode_t>(mode & 07777)) != 0) return errno;
   return 0;
 }
 

@@ -9,6 +9,8 @@
 #include <QPaintEngine>
 #include <QRegion>
 #include <QTransform>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/ui/Bitmaps.h"
@@ -75,29 +77,84 @@ const DashPattern* DashFor(TPenStyle style) {
   }
 }
 
+// The part of the segment a -> b inside box (Liang-Barsky in double
+// precision, ends rounded to the nearest pixel); false when none is.
+bool ClipSegment(TPoint& a, TPoint& b, const QRect& box) {
+  const double x0 = a.x, y0 = a.y, dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+  double t0 = 0, t1 = 1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - box.left(), box.right() - x0, y0 - box.top(), box.bottom() - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+    } else {
+      const double t = q[i] / p[i];
+      if (p[i] < 0) t0 = std::max(t0, t);
+      else t1 = std::min(t1, t);
+    }
+  }
+  if (t0 > t1) return false;
+  a = TPoint(static_cast<int>(std::lround(x0 + t0 * dx)), static_cast<int>(std::lround(y0 + t0 * dy)));
+  b = TPoint(static_cast<int>(std::lround(x0 + t1 * dx)), static_cast<int>(std::lround(y0 + t1 * dy)));
+  return true;
+}
+
 // Appends the pixels of the segment a -> b without b (Bresenham).  dashPos
 // carries the position within the dash pattern from segment to segment.
-void AppendLinePixels(QPolygon& out, TPoint a, TPoint b, const DashPattern* dash, int& dashPos) {
+// Only the part inside box (the device, with a margin) is walked, so a
+// segment of huge coordinates costs what its visible part costs; the dash
+// position still advances by the whole segment.  A segment inside the box
+// is walked whole, pixel for pixel as before.
+void AppendLinePixels(QPolygon& out, TPoint a, TPoint b, const DashPattern* dash, int& dashPos, const QRect& box) {
+  int period = 0;
+  if (dash)
+    for (int i = 0; i < dash->count; ++i) period += dash->steps[i];
+  auto steps = [](TPoint from, TPoint to) {
+    return std::max(std::llabs(static_cast<long long>(to.x) - from.x), std::llabs(static_cast<long long>(to.y) - from.y));
+  };
+  const bool clipped = !box.contains(a.x, a.y) || !box.contains(b.x, b.y);
+  const int dashEnd = dash ? static_cast<int>((dashPos % period + steps(a, b) % period) % period) : 0;
+  if (clipped) {
+    TPoint from = a, to = b;
+    if (!ClipSegment(from, to, box)) {
+      dashPos = dashEnd;
+      return;
+    }
+    if (dash) dashPos = static_cast<int>((dashPos % period + steps(a, from) % period) % period);
+    a = from;
+    b = to;
+  }
   int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
   int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
   int err = dx + dy;
   int x = a.x, y = a.y;
-  int period = 0;
-  if (dash)
-    for (int i = 0; i < dash->count; ++i) period += dash->steps[i];
   while (x != b.x || y != b.y) {
     bool on = true;
     if (dash) {
       int pos = dashPos % period, i = 0;
       while (pos >= dash->steps[i]) pos -= dash->steps[i++];
       on = (i % 2) == 0;
-      ++dashPos;
+      dashPos = (dashPos + 1) % period;
     }
     if (on) out << QPoint(x, y);
     int e2 = 2 * err;
     if (e2 >= dy) { err += dy; x += sx; }
     if (e2 <= dx) { err += dx; y += sy; }
   }
+  if (clipped) dashPos = dashEnd;
+}
+
+// The painter's device in the painter's coordinates, two pixels wider on
+// every side: the box that one-pixel lines are clipped to.
+QRect DeviceBox(const QPainter& p) {
+  const int far = 1 << 24;  // no device or no inverse: a bound all the same
+  QRect box(QPoint(-far, -far), QPoint(far, far));
+  if (const QPaintDevice* d = p.device()) {
+    bool invertible = false;
+    const QTransform back = p.combinedTransform().inverted(&invertible);
+    if (invertible) box = back.mapRect(QRect(0, 0, d->width(), d->height())).adjusted(-2, -2, 2, 2);
+  }
+  return box;
 }
 
 QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
@@ -357,10 +414,11 @@ void TCanvas::DrawPenOutline(QPainter& p, const std::vector<TPoint>& points, boo
     QPolygon pixels;
     int dashPos = 0;
     const DashPattern* dash = DashFor(pen_->Style());
+    const QRect box = DeviceBox(p);
     for (size_t i = 0; i + 1 < points.size(); ++i)
-      AppendLinePixels(pixels, points[i], points[i + 1], dash, dashPos);
+      AppendLinePixels(pixels, points[i], points[i + 1], dash, dashPos, box);
     if (closed && points.size() > 1)
-      AppendLinePixels(pixels, points.back(), points.front(), dash, dashPos);
+      AppendLinePixels(pixels, points.back(), points.front(), dash, dashPos, box);
     if (!pixels.isEmpty()) {
       QPen pen(PenColour(*pen_), 1);
       pen.setCosmetic(true);

@@ -1617,6 +1617,13 @@ TCustomControl::TCustomControl(TComponent* owner)
   SetTabStop(true);
 }
 
+TCustomControl::TCustomControl(TComponent* owner, QWidget* surface)
+    : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>()) {
+  static_cast<TControlCanvas*>(canvas_.get())->SetControl(this);
+  SetWidget(surface);
+  SetTabStop(true);
+}
+
 TCustomControl::~TCustomControl() {
   Destroying();
   DiscardPostedMessages(this);

@@ -44,6 +44,7 @@
 #include "platform/ui/VirtualKeys.h"
 
 class QWidget;
+class TBasicAction;
 class QObject;
 class QScrollBar;
 class TControl;
@@ -99,6 +100,12 @@ class TControl : public TComponent {
  public:
   explicit TControl(TComponent* owner);
   ~TControl() override;
+
+  // --- actions (Actions.h) -----------------------------------------------
+  // Runs action on this control, or sets its state: true when the action
+  // took the control (by default: when it handles it as its target).
+  virtual bool ExecuteAction(TBasicAction* action);
+  virtual bool UpdateAction(TBasicAction* action);
 
   // --- parent and position ---------------------------------------------
   TWinControl* Parent() const { return parent_; }
@@ -515,6 +522,9 @@ class TCustomControl : public TWinControl {
   void ScrollWindow(int dx, int dy, const TRect& clip);
 
  protected:
+  // A control that shows a widget of its own (a table) instead of painting
+  // on its canvas: that widget is its surface and Paint is never called.
+  TCustomControl(TComponent* owner, QWidget* surface);
   void Resize() override;
   // Width of the frame the control draws round its client area (and its
   // scroll bars); the client area starts that far in.  0 by default.

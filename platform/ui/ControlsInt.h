@@ -79,16 +79,28 @@ int CharIndexToByteOffset(const QString& text, int charIndex);
 // The Qt cursor shape of a class-library cursor.
 int QtCursorShape(TCursor cursor);
 
+// Calls f without the arguments; a template of them, so that the call is
+// checked only where it is made.
+template <class F, class... Ignored>
+void CallWithoutArguments(const F& f, Ignored&&...) {
+  f();
+}
+
 // Wraps a slot so that an exception from the program's handler goes to the
-// application's error box instead of through Qt's frames.
+// application's error box instead of through Qt's frames.  The wrapper is
+// callable exactly where the handler is, with the signal's arguments or
+// with none: a caller that probes argument counts (Qt's connect) sees the
+// others refused instead of an error in the wrapper's body.
 template <class F>
 auto Guarded(F f) {
-  return [f](auto&&... args) {
+  return [f](auto&&... args) -> void
+    requires(std::is_invocable_v<F, decltype(args)...> || std::is_invocable_v<F>)
+  {
     try {
       if constexpr (std::is_invocable_v<F, decltype(args)...>)
         f(std::forward<decltype(args)>(args)...);
       else
-        f();  // a signal's private tag (timeouts) is not the handler's business
+        CallWithoutArguments(f, args...);  // a signal's private tag (timeouts) is not the handler's business
     } catch (...) {
       HandleEventException();
     }

@@ -3,6 +3,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QHeaderView>
+#include <QGuiApplication>
 #include <QTableWidget>
 #include <algorithm>
 
@@ -75,7 +76,10 @@ class TDBGrid::TGridLink : public TDataLink {
   bool reading = false;
 
  protected:
-  void ActiveChanged() override { if (!reading) grid_->LayoutChanged(); }
+  void ActiveChanged() override {
+    grid_->selectedRows_->Clear();  // bookmarks of another opening mean nothing
+    if (!reading) grid_->LayoutChanged();
+  }
   void LayoutChanged() override { if (!reading) grid_->LayoutChanged(); }
   void DataSetChanged() override { if (!reading) grid_->DataChanged(); }
   void DataSetScrolled(int) override { if (!reading) grid_->CursorMoved(); }
@@ -89,15 +93,14 @@ class TDBGrid::TGridLink : public TDataLink {
 // --- TDBGrid -----------------------------------------------------------------------
 
 TDBGrid::TDBGrid(TComponent* owner)
-    : TWinControl(owner), link_(std::make_unique<TGridLink>(this)),
-      columns_(std::make_unique<TDBGridColumns>(this)) {
+    : TCustomControl(owner, new QTableWidget), link_(std::make_unique<TGridLink>(this)),
+      columns_(std::make_unique<TDBGridColumns>(this)),
+      selectedRows_(std::make_unique<TBookmarkList>(this)) {
+  table_ = static_cast<QTableWidget*>(Surface());
   SetColor(clWindow);
-  SetTabStop(true);
   SetBounds(0, 0, 320, 120);
-  table_ = new QTableWidget;
   table_->setFocusPolicy(Qt::StrongFocus);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  SetWidget(table_);
   BridgeInnerWidget(table_->viewport());
   QObject::connect(table_, &QTableWidget::currentCellChanged, SignalContext(),
                    Guarded([this](int row, int column, int oldRow, int oldColumn) {
@@ -108,7 +111,10 @@ TDBGrid::TDBGrid(TComponent* owner)
   QObject::connect(table_, &QTableWidget::itemChanged, SignalContext(), Guarded([this](QTableWidgetItem* item) {
                      if (!syncing_) CellEdited(item->row(), item->column());
                    }));
-  QObject::connect(table_, &QTableWidget::cellClicked, SignalContext(), Guarded([this](int, int column) {
+  QObject::connect(table_, &QTableWidget::cellClicked, SignalContext(), Guarded([this](int row, int column) {
+                     if (options_.Contains(dgMultiSelect) && row == CurrentRow() &&
+                         (QGuiApplication::keyboardModifiers() & Qt::ControlModifier))
+                       selectedRows_->SetCurrentRowSelected(!selectedRows_->CurrentRowSelected());
                      if (OnCellClick) OnCellClick(this, column < static_cast<int>(shown_.size()) ? shown_[column].field : nullptr);
                    }));
   SetOptions(options_);
@@ -130,7 +136,7 @@ void TDBGrid::SetDataSource(TDataSource* source) {
 }
 
 void TDBGrid::Notification(TComponent* component, TOperation operation) {
-  TWinControl::Notification(component, operation);
+  TCustomControl::Notification(component, operation);
   if (operation == opRemove && link_ && component == link_->DataSource()) {
     link_->SetDataSource(nullptr);
     LayoutChanged();
@@ -168,6 +174,71 @@ void TDBGrid::SetReadOnly(bool v) {
 
 bool TDBGrid::WantsKey(std::uint16_t vk, TShiftState) const {
   return vk == VK_TAB && options_.Contains(dgTabs);
+}
+
+TDataSet* TDBGrid::GridDataSet() const { return link_->Active() ? link_->DataSet() : nullptr; }
+
+// ---- marked records ----
+
+size_t TBookmarkList::Find(const TBookmarkStr& bookmark, bool& found) const {
+  TDataSet* ds = grid_->GridDataSet();
+  auto less = [ds](const TBookmarkStr& a, const TBookmarkStr& b) {
+    return ds->CompareBookmarks(const_cast<char*>(a.data()), const_cast<char*>(b.data())) < 0;
+  };
+  auto at = std::lower_bound(list_.begin(), list_.end(), bookmark, less);
+  found = at != list_.end() && !less(bookmark, *at);
+  return static_cast<size_t>(at - list_.begin());
+}
+
+bool TBookmarkList::Contains(const TBookmarkStr& bookmark) const {
+  bool found = false;
+  if (!list_.empty() && grid_->GridDataSet()) Find(bookmark, found);
+  return found;
+}
+
+bool TBookmarkList::CurrentRowSelected() const {
+  TDataSet* ds = grid_->GridDataSet();
+  if (!ds || ds->IsEmpty() || list_.empty()) return false;
+  bool found = false;
+  Find(ds->Bookmark(), found);
+  return found;
+}
+
+void TBookmarkList::SetCurrentRowSelected(bool value) {
+  TDataSet* ds = grid_->GridDataSet();
+  if (!ds || ds->IsEmpty() || ds->State() == dsInsert) return;
+  const TBookmarkStr current = ds->Bookmark();
+  bool found = false;
+  size_t at = Find(current, found);
+  if (found == value) return;
+  if (value)
+    list_.insert(list_.begin() + static_cast<std::ptrdiff_t>(at), current);
+  else
+    list_.erase(list_.begin() + static_cast<std::ptrdiff_t>(at));
+  grid_->MarkRow(grid_->CurrentRow(), value);
+}
+
+void TBookmarkList::Clear() {
+  if (list_.empty()) return;
+  list_.clear();
+  if (grid_->table_)
+    for (int r = 0; r < grid_->table_->rowCount(); ++r) grid_->MarkRow(r, false);
+}
+
+// A marked row shows in the selection colours, whichever row is current.
+void TDBGrid::MarkRow(int row, bool marked) {
+  if (!table_ || row < 0 || row >= table_->rowCount()) return;
+  // Colouring an item is a change of it: not one the user made.
+  const bool wasSyncing = syncing_;
+  syncing_ = true;
+  TScopeExit done([&] { syncing_ = wasSyncing; });
+  const QPalette& palette = table_->palette();
+  for (int c = 0; c < table_->columnCount(); ++c) {
+    QTableWidgetItem* item = table_->item(row, c);
+    if (!item) continue;
+    item->setBackground(marked ? palette.highlight() : QBrush());
+    item->setForeground(marked ? palette.highlightedText() : QBrush());
+  }
 }
 
 void TDBGrid::FreeBookmarks() {
@@ -227,6 +298,9 @@ void TDBGrid::FillRow(int row) {
     item->setTextAlignment(align | Qt::AlignVCenter);
     table_->setItem(row, static_cast<int>(c), item);
   }
+  const TBookmark mark = row < static_cast<int>(bookmarks_.size()) ? bookmarks_[row] : nullptr;
+  if (mark && selectedRows_->Count() > 0)
+    MarkRow(row, selectedRows_->Contains(TBookmarkStr(mark, static_cast<size_t>(link_->DataSet()->BookmarkSize()))));
   syncing_ = false;
 }
 

@@ -36,6 +36,37 @@ using TDBGridOptions = TSet<TDBGridOption, 16>;
 
 class TDBGrid;
 
+// What a data grid's list of marked records offers its readers (the
+// worksheet exporter exports only these when asked): the bookmarks, in the
+// dataset's order.  Both data grids have one (TDBGrid's SelectedRows here,
+// the grid folder's TDBGridEx).
+class TSelectedBookmarks {
+ public:
+  virtual ~TSelectedBookmarks() = default;
+  virtual int SelectedBookmarkCount() const = 0;
+  virtual TBookmarkStr SelectedBookmark(int index) const = 0;
+};
+
+// TDBGrid's marked records (dgMultiSelect): Ctrl+click on a row, or
+// CurrentRowSelected, marks or unmarks the current record.  Kept sorted in
+// the dataset's bookmark order; cleared when the dataset closes or opens.
+class TBookmarkList {
+ public:
+  explicit TBookmarkList(TDBGrid* grid) : grid_(grid) {}
+  int Count() const { return static_cast<int>(list_.size()); }
+  const TBookmarkStr& Items(int index) const { return list_.at(static_cast<size_t>(index)); }
+  bool Contains(const TBookmarkStr& bookmark) const;
+  bool CurrentRowSelected() const;
+  void SetCurrentRowSelected(bool value);
+  void Clear();
+
+ private:
+  // Where bookmark is or would go; found tells which.
+  size_t Find(const TBookmarkStr& bookmark, bool& found) const;
+  TDBGrid* grid_;
+  std::vector<TBookmarkStr> list_;
+};
+
 // A column's title: the caption over the column.
 class TColumnTitle : public TPersistent {
   PAYROLL_CLASS(TColumnTitle, TPersistent)
@@ -99,8 +130,8 @@ class TDBGridColumns : public TOwnedCollection {
   std::vector<const TCollectionItem*> ready_;
 };
 
-class TDBGrid : public TWinControl {
-  PAYROLL_CLASS(TDBGrid, TWinControl)
+class TDBGrid : public TCustomControl, public TSelectedBookmarks {
+  PAYROLL_CLASS(TDBGrid, TCustomControl)
  public:
   explicit TDBGrid(TComponent* owner);
   ~TDBGrid() override;
@@ -113,6 +144,12 @@ class TDBGrid : public TWinControl {
   void SetOptions(const TDBGridOptions& o);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool v);
+  // The marked records (dgMultiSelect).
+  TBookmarkList* SelectedRows() const { return selectedRows_.get(); }
+  int SelectedBookmarkCount() const override { return selectedRows_->Count(); }
+  TBookmarkStr SelectedBookmark(int index) const override { return selectedRows_->Items(index); }
+  // The dataset the grid shows (null without an active link).
+  TDataSet* GridDataSet() const;
   // The field of the selected column (null when none).
   TField* SelectedField() const;
   int SelectedIndex() const;
@@ -160,9 +197,12 @@ class TDBGrid : public TWinControl {
   void CellEdited(int row, int column);
   void RowChosen(int row);
   void FreeBookmarks();
+  friend class TBookmarkList;
+  void MarkRow(int row, bool marked);
   QTableWidget* table_ = nullptr;
   std::unique_ptr<TGridLink> link_;
   std::unique_ptr<TDBGridColumns> columns_;
+  std::unique_ptr<TBookmarkList> selectedRows_;
   std::vector<TShownColumn> shown_;
   std::vector<TBookmark> bookmarks_;  // one per row; null for a row being inserted
   TDBGridOptions options_{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines,

@@ -161,6 +161,10 @@ TPage::TPage(TComponent* owner) : TCustomControl(owner) {
   if (auto* nb = dynamic_cast<TNotebook*>(owner)) nb->AddPage(this);
 }
 
+TPage::~TPage() {
+  if (auto* nb = dynamic_cast<TNotebook*>(Parent())) nb->RemovePage(this);
+}
+
 void TPage::Paint() {
   Canvas()->Brush()->SetColor(Color());
   Canvas()->FillRect(ClientRect());
@@ -225,7 +229,7 @@ void TNotebook::RemovePage(TPage* page) {
   if (it == pageObjects_.end()) return;
   pageObjects_.erase(it);
   syncing_ = true;
-  pages_->Delete(pages_->IndexOfObject(page));
+  if (int at = pages_->IndexOfObject(page); at >= 0) pages_->Delete(at);
   syncing_ = false;
   ShowPage();
 }

@@ -115,6 +115,8 @@ class TPage : public TCustomControl {
 
  public:
   explicit TPage(TComponent* owner);
+  // Leaves its notebook, which must not free it again.
+  ~TPage() override;
   void Paint() override;
   void SetParentComponent(TComponent* parent) override;
 

@@ -618,6 +618,7 @@ void TCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
       UpdateEdit();
     }
   }
+  if (old.X != current_.X) CurrentColChanged();
 }
 
 void TCustomGrid::UpdateScrollRange() {

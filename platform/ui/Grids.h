@@ -230,6 +230,8 @@ class TCustomGrid : public TCustomControl {
   virtual TInplaceEdit* CreateEditor();
   // Asked before the current cell moves to (col, row); false keeps it.
   virtual bool SelectCell(int col, int row) { return true; }
+  // The current column changed (FocusCell, after the move and the editor).
+  virtual void CurrentColChanged() {}
   virtual void ColWidthsChanged() {}
   virtual void RowHeightsChanged() {}
   virtual void TopLeftChanged() {}

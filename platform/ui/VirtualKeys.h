@@ -83,6 +83,14 @@ TShiftState ShiftStateFromQt(int modifiers);
 // portable way exists to read the lights).  The application's event filter
 // feeds it.
 short GetKeyState(int vk);
+// The keyboard's own lock state for VK_CAPITAL, VK_NUMLOCK or VK_SCROLL,
+// read from the window system: 1 on, 0 off, -1 when it cannot be asked
+// (no X server, as on the offscreen platform, or another key).  Unlike
+// GetKeyState it sees changes made while another program had the focus.
+int LockKeyIndicator(int vk);
+// Test hook: locks or unlocks Caps Lock on the X server, as another
+// program would; false without an X server.
+bool SetCapsLockForTest(bool on);
 void NoteKeyTransition(std::uint16_t vk, bool down, bool autoRepeat);
 // Test hook: sets a key's toggle state.
 void SetKeyToggleForTest(std::uint16_t vk, bool on);

@@ -4,6 +4,8 @@
 // holds the file, and a restore that is reopened with the backup's data.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "AppTestSupport.h"
@@ -19,6 +21,7 @@
 #include "app/PayrollProgram.h"
 #include "app/StartupForms.h"
 #include "platform/ui/StdCtrls.h"
+#include "platform/core/FileModes.h"
 #include "platform/core/Files.h"
 #include "platform/data/Fields.h"
 
@@ -75,6 +78,15 @@ TEST_F(BackupTest, OneFilePerMonthTheLaterBackupWins) {
   // The live connection still works, and no table stays locked.
   SetFirstName("今");
   EXPECT_EQ(gzk->FieldByName("XM")->AsString(), "今");
+}
+
+TEST_F(BackupTest, ABackupIsForOwnerAndGroupOnlyWhateverTheDatabaseHad) {
+  ASSERT_TRUE(ForceDirectories(db.Folder() + "BackDB"));
+  ASSERT_EQ(FileSetMode(db.Folder() + kDatabaseName, 0644), 0);  // a file of an older version
+  ASSERT_TRUE(BackupDatabase(db.DataBase(), db.Folder(), december));
+  struct stat st {};
+  ASSERT_EQ(::stat(MapPath(BackupFileName(db.Folder(), december)).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, kDataFileMode);
 }
 
 TEST_F(BackupTest, AMissingBackupFolderFails) {

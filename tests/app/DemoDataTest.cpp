@@ -4,6 +4,8 @@
 // its line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -80,6 +82,25 @@ TEST_F(DemoFolder, HoldsABonusTemplateTheReportEngineLoads) {
 
 // The default output folders of the card files and the worksheets: the
 // commands do not create them, so without them nothing could be written.
+TEST_F(DemoFolder, KeepsNamesPayAndPasswordsOutOfSightAndTheFilesToOwnerAndGroup) {
+  for (const AnsiString& name : payroll::PayrollTableNames()) EXPECT_EQ(Open(name.c_str())->EncryptionLevel(), encStrong) << name;
+  std::ifstream in(MapPath(folder.path + "GZ.udb"), std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  const std::string file = bytes.str();
+  ASSERT_GT(file.size(), 4096u);
+  // Texts of the description (code page 936) that a file viewer would show.
+  for (const char* text : {"系统管理员", "王会计", "kj01", "张伟", "王芳", "6222020010000037", "Velmor示范公司",
+                           "加班天数*基本工资", "F05*F01/21.75", "职工工资单"})
+    EXPECT_EQ(file.find(text), std::string::npos) << AnsiToUtf8(text);
+  // The database and, while connected, its lock file.
+  for (const char* name : {"GZ.udb", "GZ.lck"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(MapPath(folder.path + name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0660u) << name;
+  }
+}
+
 TEST_F(DemoFolder, HoldsTheOutputFolders) {
   for (const char* sub : {"dept", "backxls", "BackDB"}) EXPECT_TRUE(DirectoryExists(folder.path + sub)) << sub;
 }

@@ -161,6 +161,31 @@ TEST(ExportTexts, SummarySqlSelectsUnitsOrOneDepartmentsChildren) {
   EXPECT_EQ(payroll::SummaryStructureSql("职工工资单"), "");
 }
 
+TEST(ExportTexts, StoredTextsStayLiteralsAndPlainNamesInTheStatements) {
+  // A department code that would close the literal is one literal.
+  EXPECT_NE(payroll::SummarySql("部门工资汇总表", {}, "01' or bmbh like '").find("bmbh like '01'' or bmbh like ''%'"),
+            std::string::npos);
+  // A title is an alias only when it is one plain name; anything that
+  // would add to the statement is refused naming the structure's column.
+  const std::pair<const char*, bool> titles[] = {
+      {"Base xm as Leak", false}, {"基本]工资", false}, {"", false}, {"1st", false}, {"Date", false},
+      {"F01 from gzk", false},   {"实发工资", true},    {"个税_2", true},
+      {"\x81\x5d", true},  // a GBK character whose trail byte is "]"
+  };
+  for (const auto& [title, taken] : titles) {
+    SCOPED_TRACE(title);
+    try {
+      const AnsiString sql = payroll::SummarySql("单位工资汇总表", {{"F01", title}}, "");
+      EXPECT_TRUE(taken);
+      EXPECT_NE(sql.find(",F01 as " + AnsiString(title) + " from"), std::string::npos) << sql;
+    } catch (const payroll::EExportColumnError& e) {
+      EXPECT_FALSE(taken);
+      EXPECT_NE(std::string(e.what()).find("RptStru 的 F01 栏"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW(payroll::SummarySql("单位工资汇总表", {{"F01;", "实发"}}, ""), payroll::EExportColumnError);
+}
+
 // --- card page ----------------------------------------------------------------
 
 TEST_F(Exports, WageFileHasTheFixedColumnsThenOnePerDescribedPayField) {
@@ -180,6 +205,21 @@ TEST_F(Exports, WageFileHasTheFixedColumnsThenOnePerDescribedPayField) {
   EXPECT_EQ(s.at({1, 5}), "250.5");
   EXPECT_EQ(s.at({3, 0}), "01990001");
   EXPECT_EQ(s.at({3, 4}), "900");
+}
+
+TEST_F(Exports, ADescriptionFromGzIniThatIsNoPlainNameIsRefusedNamingItsEntry) {
+  ASSERT_GE(FldDescs.size(), size_t(payroll::kFixedFldDescs) + 2);
+  for (const char* desc : {"Base, xm as Leak", "岗位] from gzk; [x"}) {
+    SCOPED_TRACE(desc);
+    FldDescs[1].second = desc;
+    try {
+      ExportKind("工资");
+      ADD_FAILURE() << "the description was taken";
+    } catch (const payroll::EExportColumnError& e) {
+      EXPECT_NE(AnsiString(e.what()).find("gz.ini [Fld_字段描述] 02"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("gz" + date.substr(0, 6) + ".xls")));
+  }
 }
 
 TEST_F(Exports, AnsweringNoToTheOverwriteQuestionKeepsTheFirstFile) {

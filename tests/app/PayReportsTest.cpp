@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -27,6 +28,7 @@
 #include "app/PayrollProgram.h"
 #include "app/StartupForms.h"
 #include "platform/core/Files.h"
+#include "platform/core/Streams.h"
 #include "platform/core/Variant.h"
 #include "platform/data/Fields.h"
 #include "platform/ui/Buttons.h"
@@ -187,6 +189,38 @@ TEST(ReportTexts, PaySheetFiltersAndTheRetiredOrTemporaryGroups) {
   EXPECT_EQ(payroll::PaySheetOf("单位工资汇总表"), nullptr);
   const std::pair<const char*, bool> groups[] = {{"0199", true}, {"019801", true}, {"0190", false}, {"01", false}, {"", false}};
   for (const auto& [code, refused] : groups) EXPECT_EQ(payroll::IsRetiredOrTemporaryGroup(code), refused) << code;
+}
+
+TEST(ReportTexts, ADepartmentCodeStaysOneLiteralInTheBonusSelectionAndThePaySheetFilters) {
+  TTestPayrollDb data;
+  auto selected = [&](const AnsiString& sql) {
+    TUdbQuery q;
+    q.SetDataBase(&data.DataBase());
+    q.SQL()->SetText(sql);
+    q.Open();
+    int n = 0;
+    for (q.First(); !q.Eof(); q.Next()) ++n;
+    return n;
+  };
+  TUdbTable* gzk = data.OpenTable("gzk");
+  auto filtered = [&](const AnsiString& filter) {
+    gzk->SetFiltered(false);
+    gzk->SetFilter(filter);
+    gzk->SetFiltered(true);
+    int n = 0;
+    for (gzk->First(); !gzk->Eof(); gzk->Next()) ++n;
+    return n;
+  };
+  ASSERT_GT(selected(payroll::BonusSelectionSql("01")), 0);
+  ASSERT_GT(filtered(payroll::PaySheetFilter(*payroll::PaySheetOf("职工工资单"), "01", "01")), 0);
+  // Codes with quotes in them: none is an employee's code prefix, so
+  // nothing is listed, and nothing else happens.
+  for (const char* code : {"01' or zgqk like '", "01'", "'"}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(selected(payroll::BonusSelectionSql(code)), 0);
+    for (const char* sheet : {"职工工资单", "年薪人员工资单", "临时工工资单"})
+      EXPECT_EQ(filtered(payroll::PaySheetFilter(*payroll::PaySheetOf(sheet), code, code)), 0) << sheet;
+  }
 }
 
 TEST(ReportTexts, RetirementCellsSplitTheCodeFromItsSuffix) {
@@ -438,6 +472,39 @@ TEST_F(Reports, BonusSheetComesFromTheTemplateWithTheVariables) {
   DeleteFile(tmpl);
   CurBmBh = "01";
   Print("奖金发放表");
+  EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kMissingBonusTemplate});
+  EXPECT_EQ(previews, 1);
+}
+
+TEST_F(Reports, ADamagedOrMissingBonusTemplateIsReportedAndTheLastTemplateIsNotPrinted) {
+  const AnsiString tmpl = db->Folder() + "jjff.rbf";
+  payroll::WriteBonusTemplate(tmpl);
+  CurBmBh = "01";
+  frmMain->LblJJBm->SetCaption("总部");
+  frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint);
+  ASSERT_EQ(previews, 1);  // the report now holds the bonus template
+  {
+    TFileStream f(tmpl, fmOpenReadWrite);
+    f.SetSize(f.Size() / 2);  // cut in the middle of its objects
+  }
+  struct Entry {
+    const char* what;
+    std::function<void()> run;
+  } entries[] = {
+      {"bonus page button", [&] { frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint); }},
+      {"report page", [&] { Print("奖金发放表"); }},
+  };
+  for (const Entry& e : entries) {
+    SCOPED_TRACE(e.what);
+    dialogs.Boxes.clear();
+    e.run();
+    EXPECT_EQ(Texts(), std::vector<AnsiString>{"不支持的RBF格式"});
+    EXPECT_EQ(previews, 1);
+    EXPECT_EQ(frmMain->rbDBDataSet->DataSet(), FrmData->TblGzk);
+  }
+  DeleteFile(tmpl);
+  dialogs.Boxes.clear();
+  frmMain->SpdBtnJJprint->OnClick(frmMain->SpdBtnJJprint);
   EXPECT_EQ(Texts(), std::vector<AnsiString>{payroll::kMissingBonusTemplate});
   EXPECT_EQ(previews, 1);
 }

@@ -186,9 +186,24 @@ TEST_F(Pages, BonusInitialisationAndTotal) {
   EXPECT_EQ(gzk->FieldByName("ZGBH")->AsString(), "01990001");
   EXPECT_DOUBLE_EQ(Pay("01010001", "prix"), 120.5);
 
-  dialog.Edtgjj->SetText("abc");
-  EXPECT_ANY_THROW(dialog.SpdBtnOkClick(dialog.SpdBtnOk));
-  EXPECT_DOUBLE_EQ(Pay("01010002", "prix"), 120.5);
+  // Only a number is taken, and as a value: text that would extend the
+  // statement is refused with a message and changes nothing.
+  const double f01 = Pay("01010001", "F01");
+  for (const char* typed : {"abc", "100, F01=0", "100 where zgbh='01010001'", "", "1e999"}) {
+    SCOPED_TRACE(typed);
+    dialogs.Boxes.clear();
+    dialog.Edtgjj->SetText(typed);
+    dialog.SpdBtnOkClick(dialog.SpdBtnOk);
+    ASSERT_EQ(dialogs.Boxes.size(), 1u);
+    EXPECT_EQ(dialogs.Boxes.back().Text, payroll::kBonusAmountNotNumber);
+    EXPECT_DOUBLE_EQ(Pay("01010002", "prix"), 120.5);
+    EXPECT_DOUBLE_EQ(Pay("01010001", "F01"), f01);
+  }
+  dialog.Edtgjj->SetText(" 1.5e2 ");
+  dialog.SpdBtnOkClick(dialog.SpdBtnOk);
+  EXPECT_DOUBLE_EQ(Pay("01010002", "prix"), 150);
+  dialog.Edtgjj->SetText("120.5");
+  dialog.SpdBtnOkClick(dialog.SpdBtnOk);
 
   frmMain->sbStatusBar->Panels()->GetItem(2)->SetText("测试单位");
   frmMain->SpdBtnCjjZeClick(nullptr);

@@ -187,6 +187,22 @@ TEST(Files, WriteFileAtomicallyReplacesAndKeepsPermissions) {
   EXPECT_THROW(WriteFileAtomically(dir / "no\\dir\\gz.ini", "x"), EFCreateError);
 }
 
+TEST(Files, NewFilesAndRegainedWritePermissionFollowTheUmask) {
+  const mode_t oldMask = ::umask(027);
+  ScratchDir dir;
+  WriteFileAtomically(dir / "new.ini", "x");
+  WriteNative(dir.Native() + "/ro.udb", "");
+  ::chmod((dir.Native() + "/ro.udb").c_str(), 0444);
+  const int attr = FileSetAttr(dir / "ro.udb", 0);
+  EXPECT_EQ(::umask(oldMask), 027u);  // read, never changed
+  EXPECT_EQ(attr, 0);
+  struct stat st {};
+  ::stat((dir.Native() + "/new.ini").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  ::stat((dir.Native() + "/ro.udb").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
 TEST(Files, ReadOnlyAttributeIsTheAbsenceOfWritePermission) {
   ScratchDir dir;
   WriteNative(dir.Native() + "/GZ.udb", "");

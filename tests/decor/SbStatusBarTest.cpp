@@ -157,6 +157,19 @@ TEST_F(SbBar, DisablingTheBarBlanksPanelsAndStopsTheTimer) {
   EXPECT_EQ(Interval(), 1000u);
 }
 
+TEST_F(SbBar, WithoutAKeyboardToAskALockPanelSaysItDoesNotKnow) {
+  TsbStatusPanel* caps = AddPanel(sptCapsLock);
+  keys[kVkCapsLock] = false;
+  const QImage off = Painted(caps);
+  SetLockKeySource(nullptr);  // the keyboard itself: offscreen there is none
+  ASSERT_EQ(LockKeyState(kVkCapsLock), lksUnknown);
+  EXPECT_FALSE(LockKeyToggled(kVkCapsLock));
+  const QImage unknown = Painted(caps);
+  EXPECT_EQ(Ink(unknown, clBlack), 0) << "not shown as on";
+  EXPECT_GT(Ink(unknown, clGrayText), 0);
+  EXPECT_NE(unknown, off) << "nor as off";
+}
+
 TEST_F(SbBar, LockPanelsFollowTheKeyAndIgnoreAutoRepeat) {
   TsbStatusPanel* caps = AddPanel(sptCapsLock);
   TsbStatusPanel* num = AddPanel(sptNumLock);

@@ -18,6 +18,12 @@
 #include "platform/data/Fields.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/StdCtrls.h"
+#include "platform/ui/ExtCtrls.h"
+#include "platform/core/TypInfo.h"
+#include "platform/data/DataSource.h"
+#include "platform/ui/DBGrids.h"
+#include "grid/DBGridEx.h"
+#include "grid/GridSelection.h"
 
 namespace {
 
@@ -125,49 +131,158 @@ TEST_F(ActionTest, LanguageStringsCanBeReplaced) {
 
 // ---- export by a grid ------------------------------------------------------------
 
-// A grid as the exporter sees it: two columns and a selection.
-class TFakeGrid : public TCustomControl, public TWSEGridSource {
- public:
-  TFakeGrid(TDataSet* ds) : TCustomControl(nullptr), ds_(ds) {}
-  TDataSet* ExportDataSet() override { return ds_; }
-  int ExportColumnCount() override { return 2; }
-  void ExportColumn(int index, TWSEColumn& column) override {
-    column.SetFieldName(index == 0 ? "NAME" : "PAY");
-    column.SetAlignment(index == 0 ? taCenter : taRightJustify);
-    column.Title()->SetCaption(index == 0 ? "姓名" : "工资");
+// The cells of the written file (number, label, blank and boolean records).
+std::vector<XlsRecord> Cells(const AnsiString& file) {
+  std::vector<XlsRecord> cells;
+  for (auto& r : ReadXlsRecords(ReadWholeFile(file)))
+    if (r.opcode >= 1 && r.opcode <= 4) cells.push_back(r);
+  return cells;
+}
+
+// Sets up a grid's columns alike for both grid classes: NAME (centred,
+// "姓名"), DAY hidden, PAY (right, "工资").
+template <class Grid>
+TCustomControl* MakeGrid(TDataSource* source) {
+  auto* g = new Grid(nullptr);
+  const char* names[] = {"NAME", "DAY", "PAY"};
+  const char* titles[] = {"姓名", "日期", "工资"};
+  const TAlignment align[] = {taCenter, taLeftJustify, taRightJustify};
+  for (int i = 0; i < 3; ++i) {
+    auto* c = g->Columns()->Add();
+    c->SetFieldName(names[i]);
+    c->Title()->SetCaption(titles[i]);
+    c->SetAlignment(align[i]);
+    c->SetVisible(i != 1);
   }
-  int ExportSelectedCount() override { return static_cast<int>(selected.size()); }
-  TBookmark ExportSelected(int index) override { return selected[static_cast<size_t>(index)]; }
-  std::vector<TBookmark> selected;
+  g->SetOptions(g->Options() + TDBGridOptions{dgMultiSelect});
+  g->SetDataSource(source);
+  return g;
+}
+
+template <class Grid>
+void MarkCurrent(TCustomControl* g) {
+  static_cast<Grid*>(g)->SelectedRows()->SetCurrentRowSelected(true);
+}
+
+TEST_F(ActionTest, EitherGridsVisibleColumnsTitlesAndMarkedRecordsAreExported) {
+  TDataSource source(nullptr);
+  source.SetDataSet(&ds);
+  const struct {
+    const char* what;
+    TCustomControl* (*make)(TDataSource*);
+    void (*markCurrent)(TCustomControl*);
+  } grids[] = {{"the class library's grid", MakeGrid<TDBGrid>, MarkCurrent<TDBGrid>},
+               {"the data grid", MakeGrid<TDBGridEx>, MarkCurrent<TDBGridEx>}};
+  for (const auto& g : grids) {
+    SCOPED_TRACE(g.what);
+    std::unique_ptr<TCustomControl> grid(g.make(&source));
+    int kind = -1;
+    ASSERT_TRUE(IsDataGrid(grid.get(), kind));
+    EXPECT_EQ(kind, 0);
+    x.SetColumnSource(csDBGrid);
+    x.SetDBGrid(grid.get());
+    x.SetAddTitle(true);
+    x.SetOptions({});
+    EXPECT_EQ(x.GetSourceDataSet(), &ds);
+
+    // Every record, through the grid's columns: the hidden DAY is left out.
+    x.SetSelectedRecord(false);
+    ASSERT_TRUE(x.Execute()) << x.LastError();
+    std::vector<XlsRecord> cells = Cells(x.FileName());
+    ASSERT_EQ(cells.size(), 8u);
+    EXPECT_EQ(cells[0].body, CellHead(0, 0, 1) + '\x04' + "姓名");
+    EXPECT_EQ(cells[1].body, CellHead(0, 1, 1) + '\x04' + "工资");
+    EXPECT_EQ(cells[2].body, CellHead(1, 0, 2) + '\x04' + "张三");
+    EXPECT_EQ(cells[3].body, CellHead(1, 1, 3) + F64(2.5));
+    EXPECT_EQ(cells[7].body, CellHead(3, 1, 3) + F64(-12.75));
+
+    // Only the marked records, in the dataset's order, and the cursor back.
+    ds.Last();
+    g.markCurrent(grid.get());
+    ds.First();
+    g.markCurrent(grid.get());
+    ds.Next();
+    x.SetSelectedRecord(true);
+    ASSERT_TRUE(x.Execute()) << x.LastError();
+    cells = Cells(x.FileName());
+    ASSERT_EQ(cells.size(), 6u);
+    EXPECT_EQ(cells[2].body, CellHead(1, 0, 2) + '\x04' + "张三");
+    EXPECT_EQ(cells[4].body, CellHead(2, 0, 2) + '\x02' + "Li");
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 300);
+    EXPECT_EQ(x.Columns()->Count(), 0);
+    x.SetDBGrid(nullptr);
+    x.SetSelectedRecord(false);
+  }
+}
+
+// A grid class that has no Columns but a Selected: one column per field,
+// in the grid's colour and fonts.
+class TSelectedGrid : public TCustomControl {
+  PAYROLL_CLASS(TSelectedGrid, TCustomControl)
+ public:
+  TSelectedGrid() : TCustomControl(nullptr) { titleFont_.SetStyle(TFontStyles{fsItalic}); }
+  TDataSource* DataSource() const { return source_; }
+  void SetDataSource(TDataSource* s) { source_ = s; }
+  TStringList* Selected() const { return &selected_; }
+  TFont* TitleFont() const { return &titleFont_; }
 
  private:
-  TDataSet* ds_;
+  TDataSource* source_ = nullptr;
+  mutable TStringList selected_;
+  mutable TFont titleFont_;
 };
 
-TEST_F(ActionTest, GridColumnsAndSelectionAreExported) {
-  TFakeGrid grid(&ds);
+PAYROLL_PUBLISH(TSelectedGrid) {
+  p.Property("DataSource", &TSelectedGrid::DataSource, &TSelectedGrid::SetDataSource);
+  p.Property("Selected", &TSelectedGrid::Selected);
+  p.Property("TitleFont", &TSelectedGrid::TitleFont);
+}
+
+TEST_F(ActionTest, AGridWithSelectedInsteadOfColumnsExportsEveryFieldInTheGridsLook) {
+  TDataSource source(nullptr);
+  source.SetDataSet(&ds);
+  TSelectedGrid grid;
+  grid.SetDataSource(&source);
+  grid.SetColor(clYellow);
+  int kind = -1;
+  ASSERT_TRUE(IsDataGrid(&grid, kind));
+  EXPECT_EQ(kind, 1);
   x.SetColumnSource(csDBGrid);
   x.SetDBGrid(&grid);
   x.SetAddTitle(true);
   x.SetOptions({});
-  ds.Last();
-  grid.selected.push_back(ds.GetBookmark());  // record 3, then record 1
-  ds.First();
-  grid.selected.push_back(ds.GetBookmark());
-  ds.Next();
-  x.SetSelectedRecord(true);
+  std::vector<TColor> colors;
+  int italicTitles = 0;
+  x.OnGetCellParams = [&](TObject*, TField* f, AnsiString&, TFont*, TAlignment&, TColor& color) {
+    if (!f) return;
+    colors.push_back(color);
+    // The automatic column's title takes the grid's TitleFont.
+    if (x.Columns()->Items(0)->Title()->Font()->Style().Contains(fsItalic)) ++italicTitles;
+  };
   ASSERT_TRUE(x.Execute()) << x.LastError();
-  std::vector<XlsRecord> cells;
-  for (auto& r : ReadXlsRecords(ReadWholeFile(x.FileName())))
-    if (r.opcode >= 1 && r.opcode <= 4) cells.push_back(r);
-  ASSERT_EQ(cells.size(), 6u);
-  EXPECT_EQ(cells[0].body, CellHead(0, 0, 1) + '\x04' + "姓名");
-  EXPECT_EQ(cells[2].body, CellHead(1, 0, 2) + '\x02' + "Li");
-  EXPECT_EQ(cells[3].body, CellHead(1, 1, 3) + F64(-12.75));
-  EXPECT_EQ(cells[4].body, CellHead(2, 0, 2) + '\x04' + "张三");
-  EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 300);  // back where it was
-  EXPECT_EQ(x.Columns()->Count(), 0);
-  for (TBookmark b : grid.selected) TDataSet::FreeBookmark(b);
+  EXPECT_EQ(Cells(x.FileName()).size(), 16u);  // four fields: a title row and three records
+  ASSERT_EQ(colors.size(), 12u);
+  EXPECT_EQ(colors[0], clYellow);
+  EXPECT_EQ(italicTitles, 12);
+}
+
+TEST_F(ActionTest, ControlsThatAreNoDataGridAreRefused) {
+  TEdit edit(nullptr);
+  TPanel panel(nullptr);  // a custom control, but without DataSource
+  panel.SetName("Panel1");
+  int kind = -1;
+  EXPECT_FALSE(IsDataGrid(&edit, kind));  // no custom control
+  EXPECT_FALSE(IsDataGrid(&panel, kind));
+  EXPECT_FALSE(IsDataGrid(nullptr, kind));
+  try {
+    x.SetDBGrid(&panel);
+    ADD_FAILURE();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Assigned DBGrid (Panel1) is not a supported type");
+  }
+  EXPECT_EQ(x.About(), "WSExport");
+  x.SetAbout("other");
+  EXPECT_EQ(GetStrProp(&x, "About"), "WSExport");
 }
 
 TEST_F(ActionTest, FreedSourcesAreForgotten) {
@@ -175,7 +290,7 @@ TEST_F(ActionTest, FreedSourcesAreForgotten) {
   x.SetDataSet(other);
   delete other;
   EXPECT_EQ(x.DataSet(), nullptr);
-  auto* grid = new TFakeGrid(&ds);
+  auto* grid = new TDBGrid(nullptr);
   x.SetDBGrid(grid);
   delete grid;
   EXPECT_EQ(x.DBGrid(), nullptr);

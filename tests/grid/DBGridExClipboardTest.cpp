@@ -9,6 +9,7 @@
 
 #include "TransferTestSupport.h"
 #include "grid/DBGridExClipboard.h"
+#include "grid/GridSelection.h"
 #include "platform/core/CodePage.h"
 
 namespace {
@@ -157,6 +158,39 @@ TEST_F(ClipboardTest, WithoutConfirmDeleteNothingIsAskedAndNothingSelectedDelete
   EXPECT_TRUE(dialogs.Boxes.empty());
   EXPECT_EQ(Rows(), (TTable{{"a1", "1"}}));
   EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
+}
+
+TEST_F(ClipboardTest, DeletingRowsSkipsRecordsAnotherUserDeletedAndSaysHowManyWent) {
+  const struct {
+    const char* what;
+    std::function<void(ClipboardTest*)> run;
+  } paths[] = {
+      {"Ctrl+Del", [](ClipboardTest* t) {
+         std::uint16_t key = VK_DELETE;
+         t->grid->GridKeyDown(key, TShiftState{ssCtrl});
+       }},
+      {"delete action", [](ClipboardTest* t) { EXPECT_TRUE(t->grid->ExecuteEditAction(geaDeleteEx)); }},
+      {"cut", [](ClipboardTest* t) { EXPECT_TRUE(t->grid->ExecuteEditAction(geaCutEx)); }},
+  };
+  for (const auto& path : paths) {
+    SCOPED_TRACE(path.what);
+    TearDown();
+    SetUp();
+    Make({{"A", ftString, 20}, {"N", ftInteger}}, {{"a0", 0}, {"a1", 1}, {"a2", 2}, {"a3", 3}});
+    grid->SetOptions(TDBGridOptions{dgEditing, dgTitles, dgMultiSelect});
+    grid->SetEditActions({geaDeleteEx, geaCutEx});
+    SelectRows({0, 1, 3});
+    GoTo(1);  // another copy of the program deletes a1 meanwhile
+    ds->Delete();
+    dialogs.Boxes.clear();
+    path.run(this);
+    EXPECT_EQ(Rows(), (TTable{{"a2", "2"}}));
+    ASSERT_EQ(dialogs.Boxes.size(), 1u);
+    EXPECT_EQ(dialogs.Boxes[0].Text, SkippedDeletesText(2, 1));
+    EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
+    EXPECT_FALSE(ds->ControlsDisabled());
+  }
+  EXPECT_EQ(SkippedDeletesText(2, 1), AnsiString("已删除 2 条记录，1 条记录已被其他用户删除。"));
 }
 
 TEST_F(ClipboardTest, CutCopiesThenDeletes) {

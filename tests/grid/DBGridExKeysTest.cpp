@@ -11,6 +11,7 @@
 #include "grid/GridDataLinkEx.h"
 #include "grid/GridSelection.h"
 #include "grid/InplaceEditEx.h"
+#include "platform/ui/Actions.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Messages.h"
 #include "platform/ui/Menus.h"
@@ -672,6 +673,86 @@ TEST_F(KeysTest, ARefusedNumberKeepsTheEditorTextAndTheRecord) {
   EXPECT_EQ(Name(), AnsiString("name1"));
   GoTo(0);
   EXPECT_DOUBLE_EQ(ds->FieldByName("PAY")->AsFloat(), 12.5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KeysTest, LeavingAColumnFiresColExitThenColEnterOnTheNewColumn) {
+  AddRows(3);
+  Link();
+  grid->SetSelectedIndex(0);
+  std::vector<std::pair<const char*, int>> log;
+  grid->OnColExit = [&](TObject*) { log.push_back({"exit", grid->SelectedIndex()}); };
+  grid->OnColEnter = [&](TObject*) { log.push_back({"enter", grid->SelectedIndex()}); };
+  Key(VK_RIGHT);
+  EXPECT_EQ(log, (std::vector<std::pair<const char*, int>>{{"exit", 0}, {"enter", 1}}));
+  log.clear();
+  Key(VK_DOWN);  // another record, the same column
+  EXPECT_TRUE(log.empty());
+  Click(1, 1);  // another record and another column at once: one pair
+  EXPECT_EQ(log, (std::vector<std::pair<const char*, int>>{{"exit", 1}, {"enter", 0}}));
+}
+
+TEST_F(KeysTest, AColExitHandlerThatMovesElsewhereWins) {
+  AddRows(3);
+  Link();
+  grid->SetSelectedIndex(0);
+  std::vector<std::pair<const char*, int>> log;
+  grid->OnColExit = [&](TObject*) {
+    log.push_back({"exit", grid->SelectedIndex()});
+    if (grid->SelectedIndex() == 0) grid->SetSelectedIndex(2);
+  };
+  grid->OnColEnter = [&](TObject*) { log.push_back({"enter", grid->SelectedIndex()}); };
+  Key(VK_RIGHT);
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  EXPECT_EQ(log, (std::vector<std::pair<const char*, int>>{{"exit", 0}, {"enter", 2}}));
+}
+
+TEST_F(KeysTest, StandardEditActionsRunAndEnableThroughTheGridsOwnTests) {
+  AddRows(3);
+  Link();
+  TEditCopy copy(nullptr);
+  TEditCut cut(nullptr);
+  TEditPaste paste(nullptr);
+  TEditSelectAll selectAll(nullptr);
+  TEditDelete del(nullptr);
+  TBasicAction other(nullptr);
+  grid->SetEditActions({geaCopyEx, geaCutEx, geaPasteEx, geaSelectAllEx, geaDeleteEx});
+  grid->SetOptions(grid->Options() - TDBGridOptions{dgConfirmDelete});
+  Clipboard()->Clear();
+  struct Case {
+    const char* what;
+    TBasicAction* action;
+    bool enabled;
+  };
+  // Nothing selected: only select all can run.
+  for (const Case& c : {Case{"copy", &copy, false}, Case{"cut", &cut, false}, Case{"paste", &paste, false},
+                        Case{"delete", &del, false}, Case{"select all", &selectAll, true}}) {
+    SCOPED_TRACE(c.what);
+    c.action->SetEnabled(!c.enabled);
+    EXPECT_TRUE(grid->UpdateAction(c.action));
+    EXPECT_EQ(c.action->Enabled(), c.enabled);
+  }
+  EXPECT_FALSE(grid->ExecuteAction(&copy));  // nothing to copy: not handled
+  EXPECT_FALSE(grid->ExecuteAction(&other));
+  EXPECT_FALSE(grid->UpdateAction(&other));
+  EXPECT_TRUE(grid->ExecuteAction(&selectAll));
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstAll);
+  EXPECT_TRUE(grid->ExecuteAction(&copy));
+  EXPECT_FALSE(Clipboard()->AsText().empty());
+  EXPECT_TRUE(grid->UpdateAction(&paste));
+  EXPECT_TRUE(paste.Enabled());
+  // An action the grid's EditActions leave out is neither run nor enabled.
+  grid->SetEditActions({geaCopyEx});
+  EXPECT_TRUE(grid->UpdateAction(&del));
+  EXPECT_FALSE(del.Enabled());
+  EXPECT_FALSE(grid->ExecuteAction(&del));
+  EXPECT_EQ(ds->RecordCount(), 3);
+  grid->SetEditActions({geaDeleteEx});
+  EXPECT_TRUE(grid->ExecuteAction(&del));
+  EXPECT_EQ(ds->RecordCount(), 0);
 }
 
 }  // namespace

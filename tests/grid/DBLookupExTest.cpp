@@ -236,3 +236,28 @@ TEST_F(LookupTest, TheListsTypeAheadRestartsAfterTwoSeconds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LookupTest, TheOpenListFollowsItsDatasetInsteadOfACopy) {
+  Key(VK_DOWN, {ssAlt});
+  TPopupDataListEx* list = ed->DataList();
+  ASSERT_EQ(list->RecordCount(), 5);
+  depts.Append();  // another user's department arrives while the list is open
+  depts.FieldByName("CODE")->SetAsString("06");
+  depts.FieldByName("DNAME")->SetAsString("后勤");
+  EXPECT_EQ(list->RecordCount(), 5) << "not while the record is being edited";
+  depts.Post();
+  EXPECT_EQ(list->RecordCount(), 6);
+  depts.First();
+  depts.Edit();
+  depts.FieldByName("DNAME")->SetAsString("财务");
+  depts.Post();
+  list->SetKeyValue(Variant("01"));
+  EXPECT_EQ(list->SelectedText(), AnsiString("财务"));
+  depts.Last();
+  depts.Delete();
+  EXPECT_EQ(list->RecordCount(), 5);
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "GridTestSupport.h"
+#include "TransferTestSupport.h"
 #include "grid/GridExUtils.h"
 #include "grid/GridSelection.h"
 
@@ -96,7 +97,10 @@ TEST_F(SelectionTest, DeletingSelectedRecordsSkipsOnesAlreadyGone) {
   // itself, behind the selection's back).
   GoTo(3);
   ds->Delete();
-  rowsList()->Delete();
+  TAnsweringDialogs dialogs;
+  EXPECT_EQ(rowsList()->Delete(), 2);
+  ASSERT_EQ(dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Boxes[0].Text, SkippedDeletesText(2, 1));
   EXPECT_EQ(ds->StoredRowCount(), 3);
   std::vector<std::string> left;
   for (ds->First(); !ds->Eof(); ds->Next()) left.push_back(ds->FieldByName("NAME")->AsString());

@@ -236,6 +236,16 @@ TEST_F(Component, TwoPassesRunInsideTheProgressWindowWhichClosesOnError) {
   EXPECT_EQ(Report->EMFPages().Count(), 0);
 }
 
+TEST(ReportComponentWithoutPages, PreparesInOneOrTwoPassesToNoPage) {
+  TReportBench bench;
+  bench.Report->Pages().Clear();
+  for (bool twoPass : {false, true}) {
+    bench.Report->SetTwoPass(twoPass);
+    bench.Report->PrepareReport();
+    EXPECT_EQ(bench.Report->EMFPages().Count(), 0) << twoPass;
+  }
+}
+
 TEST_F(Component, StoppingInTheCountingPassKeepsNoPage) {
   Report->SetTwoPass(true);
   Report->OnBeginBand = [&](TrbBand*) { Report->StopReport(); };
@@ -274,39 +284,80 @@ TEST_F(Component, EveryPreparedPageEndsWithOnEndPageWhateverTheFooterFlags) {
 
 // ---- templates ----
 
-TEST_F(Component, TemplatesLoadAndSaveAndBadOnesAreReported) {
+TEST_F(Component, TemplatesLoadAndSaveAndBadOnesAreReportedAndKeepTheCurrentTemplate) {
   TMemoryStream saved;
   Report->SaveToStream(&saved);
   TrbReport other(&Form);
   saved.SetPosition(0);
-  other.LoadFromStream(&saved);
+  ASSERT_TRUE(other.LoadFromStream(&saved));
   ASSERT_EQ(other.Pages().Count(), 1);
-  EXPECT_EQ(other.Pages().Pages(0)->Objects.size(), Page->Objects.size());
+  const size_t objects = Page->Objects.size();
+  ASSERT_GT(objects, 0u);
+  EXPECT_EQ(other.Pages().Pages(0)->Objects.size(), objects);
+  other.Pages().Dictionary.Variables.SetVariable("ZBR", Variant("张三"));
 
-  TRecordingDialogs dialogs;
   TMemoryStream newer;
   rbStreamWriteByte(&newer, 25);
   rbStreamWriteInt(&newer, 0);
-  newer.SetPosition(0);
-  other.LoadFromStream(&newer);
-  ASSERT_EQ(dialogs.Boxes.size(), 1u);
-  EXPECT_EQ(dialogs.Boxes[0].Text, "不支持的RBF格式");
-  EXPECT_EQ(dialogs.Boxes[0].Caption, "错误");
-  EXPECT_EQ(other.Pages().Pages(0)->Objects.size(), Page->Objects.size());  // kept
-
-  TMemoryStream damaged;
+  TMemoryStream damaged;  // a valid start, then a tag no reader knows
   rbStreamWriteByte(&damaged, 24);
   rbStreamWriteWord(&damaged, 0);
   rbStreamWriteWord(&damaged, 0);
   rbStreamWriteByte(&damaged, 0);
-  rbStreamWriteByte(&damaged, 200);  // no such tag
-  damaged.SetPosition(0);
-  other.LoadFromStream(&damaged);
-  ASSERT_EQ(dialogs.Boxes.size(), 2u);
-  ASSERT_EQ(other.Pages().Count(), 1);
-  EXPECT_TRUE(other.Pages().Pages(0)->Objects.empty());  // one empty page
-
+  rbStreamWriteByte(&damaged, 200);
+  TMemoryStream cut;  // the saved template without its last bytes
+  cut.Write(saved.Memory(), static_cast<int>(saved.Size()) - 3);
+  TMemoryStream unknownClass;  // an add-in object of a class nobody registered
+  rbStreamWriteByte(&unknownClass, 24);
+  rbStreamWriteWord(&unknownClass, 0);
+  rbStreamWriteWord(&unknownClass, 0);
+  rbStreamWriteByte(&unknownClass, 0);
+  rbStreamWriteByte(&unknownClass, gtAddIn);
+  rbStreamWriteString(&unknownClass, "TNoSuchView");
+  struct Case {
+    const char* what;
+    TMemoryStream* stream;
+  } cases[] = {{"newer", &newer}, {"damaged", &damaged}, {"cut", &cut}, {"unknown class", &unknownClass}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TRecordingDialogs dialogs;
+    c.stream->SetPosition(0);
+    EXPECT_FALSE(other.LoadFromStream(c.stream));
+    ASSERT_EQ(dialogs.Boxes.size(), 1u);
+    EXPECT_EQ(dialogs.Boxes[0].Caption, "错误");
+    ASSERT_EQ(other.Pages().Count(), 1);
+    EXPECT_EQ(other.Pages().Pages(0)->Objects.size(), objects);  // kept
+    EXPECT_EQ(other.Pages().Dictionary.Variables.Variable("ZBR").AsString(), "张三");
+  }
   EXPECT_FALSE(other.LoadFromFile("/nonexistent/none.rbf"));
+}
+
+TEST_F(Component, LoadFromFileOfADamagedOrEmptyFileReturnsFalseAndKeepsTheNameAndTemplate) {
+  ScratchDir dir;
+  TMemoryStream saved;
+  Report->SaveToStream(&saved);
+  const AnsiString good = dir / "good.rbf";
+  const AnsiString bad = dir / "bad.rbf";
+  const AnsiString empty = dir / "empty.rbf";
+  {
+    TFileStream f(good, fmCreate);
+    f.Write(saved.Memory(), static_cast<int>(saved.Size()));
+    TFileStream b(bad, fmCreate);
+    b.Write(saved.Memory(), static_cast<int>(saved.Size()) / 2);
+    TFileStream e(empty, fmCreate);
+  }
+  TrbReport other(&Form);
+  ASSERT_TRUE(other.LoadFromFile(good));
+  const size_t objects = other.Pages().Pages(0)->Objects.size();
+  for (const AnsiString& path : {bad, empty}) {
+    SCOPED_TRACE(path);
+    TRecordingDialogs dialogs;
+    EXPECT_FALSE(other.LoadFromFile(path));
+    EXPECT_EQ(dialogs.Boxes.size(), 1u);
+    ASSERT_EQ(other.Pages().Count(), 1);
+    EXPECT_EQ(other.Pages().Pages(0)->Objects.size(), objects);
+    EXPECT_EQ(other.FileName(), good);
+  }
 }
 
 TEST_F(Component, TheFormPropertyCarriesTheTemplateOnlyWhenAsked) {

@@ -244,6 +244,40 @@ TEST_F(Formation, PrintIfEmptyOffFormsNoPageForAnEmptyMaster) {
   EXPECT_EQ(Pages(), 1);
 }
 
+TEST_F(Formation, ASourceThatFailsToMoveReachesTheCallerWhateverPrintIfEmptySays) {
+  AddRows(3);
+  Band(btPageHeader, 0, 20);
+  Text(0, 0, 100, 20, "H");
+  Band(btMasterData, 30, 20, "DS");
+  Text(0, 30, 100, 20, "[DS.\"Name\"]");
+  struct Case {
+    const char* what;
+    bool printIfEmpty;
+    bool failFirst;
+  } cases[] = {{"First, PrintIfEmpty off", false, true},
+               {"First, PrintIfEmpty on", true, true},
+               {"Next, PrintIfEmpty off", false, false},
+               {"Next, PrintIfEmpty on", true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Report->SetPrintIfEmpty(c.printIfEmpty);
+    auto fail = [](TObject*) { throw EDatabaseError("连接已断开"); };
+    DS->OnFirst = c.failFirst ? TNotifyEvent(fail) : TNotifyEvent();
+    DS->OnNext = c.failFirst ? TNotifyEvent() : TNotifyEvent(fail);
+    try {
+      Report->PrepareReport();
+      ADD_FAILURE() << "formation reported success";
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), "连接已断开");
+    }
+    EXPECT_EQ(Pages(), 0);
+  }
+  DS->OnFirst = nullptr;
+  DS->OnNext = nullptr;
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Page0(), (std::vector<AnsiString>{"H", "R1", "R2", "R3"}));
+}
+
 TEST_F(Formation, ALongTextSplitsAcrossPagesAndObjectsBelowMoveDown) {
   AddRows(1);
   Band(btPageHeader, 0, 20);

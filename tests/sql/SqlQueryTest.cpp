@@ -319,6 +319,12 @@ TEST_F(SqlQueryOverSources, ADerivedTableIsAQueryOfItsOwn) {
   EXPECT_EQ(q.DataSets().Count(), 1);  // the derived table went with the result
 }
 
+TEST_F(SqlQueryOverSources, ADerivedTableOfAnUnsetParameterHoldsEmptyTexts) {
+  q.SQL()->SetText("SELECT X FROM (SELECT :P AS X FROM emp) t");
+  q.Open();
+  EXPECT_EQ(Names(), (std::vector<AnsiString>{"", "", ""}));
+}
+
 TEST_F(SqlQueryOverSources, BlobsAreReadFromTheSourceRow) {
   q.SQL()->SetText("SELECT NAME, NOTE, PAY FROM emp ORDER BY PAY");
   q.Open();

@@ -487,3 +487,20 @@ TEST_F(UdbQueryTest, PushedDownFiltersGiveTheSameRowsAsScanning) {
 }
 
 }  // namespace
+
+namespace {
+
+// A parameter that was never given a value, as a column of its own and as
+// the column of a derived table: both statements run, and the column holds
+// empty texts.
+TEST_F(UdbQueryTest, AnUnsetParameterAsADerivedTablesColumnIsAnEmptyText) {
+  for (const char* text : {"SELECT :P AS X FROM gzk", "SELECT X FROM (SELECT :P AS X FROM gzk) t"}) {
+    q.Close();
+    Sql(text);
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 5) << text;
+    for (q.First(); !q.Eof(); q.Next()) EXPECT_EQ(q.Fields()->Fields(0)->AsString(), "") << text;
+  }
+}
+
+}  // namespace

@@ -490,6 +490,49 @@ TEST_F(IntTreeFixture, AScanRefusesALeafChainThatDoesNotLinkBack) {
   EXPECT_UDB_ERROR(h.Tree().ScanMatches(0, h.Tree().SearchKey(), 3, false, 0, list), 8451);
 }
 
+// Each row damages the index of 100 keys (depth 2) so that a walk would
+// come back to leaves it has passed; every walk ends with 8451 instead.
+TEST_F(IntTreeFixture, AWalkOverNodesThatLeadBackEndsWith8451) {
+  ASSERT_EQ(h.depth, 2u);
+  const int keySize = h.Tree().MaximumKeySize();
+  std::vector<std::uint8_t> root(512);
+  h.memIO->ReadBlock(h.root, 512, root.data());
+  const int children = static_cast<int>(udbfmt::GetU32(root.data() + udbnode::kUsedBytes)) / keySize;
+  ASSERT_GE(children, 3);
+  auto child = [&](int i) { return udbkey::KeyAddress(root.data() + udbnode::kHeaderSize + i * keySize); };
+  struct TCase {
+    const char* what;
+    int entry;  // the root entry made to point at the first child
+  };
+  for (const TCase& c : {TCase{"the last child is the first again", children - 1},
+                         TCase{"a middle child is the first again", children / 2}}) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::uint8_t> damaged = root;
+    udbkey::SetKeyAddress(damaged.data() + udbnode::kHeaderSize + c.entry * keySize, child(0));
+    h.memIO->WriteBlock(h.root, 512, damaged.data());
+    h.Tree().ResetNodes();
+    int steps = 0;
+    auto walk = [&](bool forward) {
+      bool more = forward ? h.Tree().First() : h.Tree().Last();
+      while (more && ++steps < 1000) more = forward ? h.Tree().Next() : h.Tree().Prior();
+    };
+    EXPECT_UDB_ERROR(walk(true), 8451);
+    EXPECT_UDB_ERROR(walk(false), 8451);
+    // A walk by searches, each for the key after the one reached.
+    auto searches = [&] {
+      ASSERT_TRUE(h.Tree().First());
+      for (steps = 0; steps < 1000; ++steps) {
+        std::vector<std::uint8_t> key(h.Tree().CurrentKey(), h.Tree().CurrentKey() + keySize);
+        h.Tree().SetSearchKeyFromKey(key.data());
+        if (h.Tree().Find(4) != 0) return;  // greater than: none left
+      }
+    };
+    EXPECT_UDB_ERROR(searches(), 8451);
+    EXPECT_LT(steps, 1000);
+  }
+  h.memIO->WriteBlock(h.root, 512, root.data());
+}
+
 TEST_F(IntTreeFixture, RecordNumbersOutsideTheIndexAreRefused) {
   EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(0), 8581);
   EXPECT_UDB_ERROR(h.Tree().AddressOfRecNo(101), 8581);

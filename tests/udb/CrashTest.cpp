@@ -7,20 +7,27 @@
 // of the accounts) and every commit the child reported.
 //
 // PAYROLL_CRASH_ROUNDS sets the kills per test (scripts/crash-test.sh runs
-// many more).
+// many more).  The last test runs several processes at once - writers, a
+// reader and a large transaction - killed together after each round, the
+// writers meeting a full disk now and then; PAYROLL_SHARED_ROUNDS sets its
+// rounds.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CatalogueCheck.h"
@@ -30,6 +37,7 @@
 #include "Udb/RestructureDefs.h"
 #include "Udb/TableDef.h"
 #include "Udb/UdbDataBase.h"
+#include "Udb/UdbFileIO.h"
 #include "Udb/UdbTable.h"
 #include "UdbTestSupport.h"
 #include "platform/core/Strings.h"
@@ -40,6 +48,8 @@ namespace {
 
 constexpr int kAccounts = 16;
 constexpr double kOpening = 100;
+constexpr int kSeqSpace = 1000000;  // log entries of worker n: n * kSeqSpace + 1, ...
+constexpr int kIdSpace = 100000;    // accounts opened by worker n: n * kIdSpace + 1, ...
 
 int Rounds() {
   const char* env = std::getenv("PAYROLL_CRASH_ROUNDS");
@@ -109,10 +119,20 @@ std::string BlobText(int key, int length) {
 
 class TWorker {
  public:
-  TWorker(const std::string& dir, bool encrypted, unsigned seed, int reportFd)
-      : rng_(seed), reportFd_(reportFd) {
+  // number > 0: one of several workers at once; its log entries are
+  // number * kSeqSpace + 1, + 2, ... and its new accounts number *
+  // kIdSpace + 1, ...  fs: the file system to work through (faults).
+  TWorker(const std::string& dir, bool encrypted, unsigned seed, int reportFd, int number = 0,
+          TUdbFileSystem* fs = nullptr)
+      : rng_(seed), reportFd_(reportFd), number_(number) {
+    if (fs) db_.SetFileSystem(fs);
     Connect(db_, dir, encrypted);
-    db_.SetConnected(true);
+    if (number > 0) {
+      // Several at once: commits wait for each other.
+      db_.SetLockRetryMaximum(20);
+      db_.SetLockRetryInterval(20);
+    }
+    ConnectRetrying();
     // Every other worker spills its transactions' pages before the commit.
     if (seed % 2 == 1) db_.DiskMgr()->SetSpillLimit(3 + static_cast<int>(seed % 6));
     acct_.SetDataBase(&db_);
@@ -123,9 +143,15 @@ class TWorker {
     log_.SetTableName("LOG");
     log_.SetIndexName("PK");
     log_.Open();
-    seq_ = log_.RecordCount() == 0 ? 0 : (log_.Last(), log_.FieldByName("SEQ")->AsInteger());
-    acct_.Last();
-    nextId_ = acct_.FieldByName("ID")->AsInteger() + 1;
+    if (number_ == 0) {
+      seq_ = log_.RecordCount() == 0 ? 0 : (log_.Last(), log_.FieldByName("SEQ")->AsInteger());
+      acct_.Last();
+      nextId_ = acct_.FieldByName("ID")->AsInteger() + 1;
+    } else {
+      // Where this worker's numbers stopped: the last of its space.
+      seq_ = LastIn(log_, "SEQ", number_ * kSeqSpace, kSeqSpace) - number_ * kSeqSpace;
+      nextId_ = LastIn(acct_, "ID", number_ * kIdSpace, kIdSpace) + 1;
+    }
   }
 
   // Stops the process right after the k-th page write of the n-th commit.
@@ -137,15 +163,45 @@ class TWorker {
 
   [[noreturn]] void Run() {
     for (;;) {
-      try {
+      Guarded([&] {
         if (Pick(10) < 7)
           Transaction();
         else
           SingleChange();
-      } catch (const EUdbDatabaseError& e) {
-        if (db_.InTransaction()) db_.Rollback();
-        if (e.ErrorCode() != 10249) _exit(3);
-      }
+      });
+    }
+  }
+
+  // Edits every account's note and logs many entries in one transaction:
+  // many pages, spilled before the commit.
+  [[noreturn]] void RunLarge() {
+    for (;;) {
+      Guarded([&] {
+        db_.StartTransaction();
+        for (acct_.First(); !acct_.Eof(); acct_.Next()) {
+          acct_.Edit();
+          SetNote(acct_.FieldByName("ID")->AsInteger());
+          acct_.Post();
+        }
+        for (int i = 0; i < 40; ++i) AddLog(i);
+        db_.Commit();
+        for (int i = 0; i < 40; ++i) Reported();
+      });
+    }
+  }
+
+  // Totals the accounts inside transactions; reports -1 when the sum is
+  // not the opening one.
+  [[noreturn]] void RunReader() {
+    for (;;) {
+      Guarded([&] {
+        db_.StartTransaction();
+        double sum = 0;
+        for (acct_.First(); !acct_.Eof(); acct_.Next()) sum += acct_.FieldByName("AMT")->AsFloat();
+        db_.Commit();
+        const int report = sum == kAccounts * kOpening ? 0 : -1;
+        if (::write(reportFd_, &report, sizeof report) != sizeof report) _exit(5);
+      });
     }
   }
 
@@ -196,8 +252,51 @@ class TWorker {
       }
   }
 
-  void AddLog() {
-    const int seq = seq_ + 1;
+  // Lock time-outs, and the write failures of a full disk, end the work
+  // in hand: it is rolled back and the worker goes on.  Anything else ends
+  // the worker (the parent sees it exit).
+  template <class Fn>
+  void Guarded(Fn&& work) {
+    try {
+      work();
+    } catch (const EUdbDatabaseError& e) {
+      const int code = e.ErrorCode();
+      if (code != 10249 && code != 9218 && code != 9219 && code != 8450) {
+        std::fprintf(stderr, "worker %d: %s\n", number_, e.what());
+        _exit(3);
+      }
+      for (TUdbTable* t : {&acct_, &log_})
+        if (t->State() == dsEdit || t->State() == dsInsert) t->Cancel();
+      try {
+        if (db_.InTransaction()) db_.Rollback();
+      } catch (const EUdbDatabaseError&) {
+        // The restore failed too: the journal stays, the next lock restores it.
+      }
+    }
+  }
+
+  void ConnectRetrying() {
+    for (int attempt = 0;; ++attempt) {
+      try {
+        db_.SetConnected(true);
+        return;
+      } catch (const EUdbDatabaseError& e) {
+        if (attempt > 200 || (e.ErrorCode() != 10249 && e.ErrorCode() != 9218 && e.ErrorCode() != 8450)) throw;
+      }
+    }
+  }
+
+  static int LastIn(TUdbTable& t, const char* field, int base, int span) {
+    int last = base;
+    for (t.First(); !t.Eof(); t.Next()) {
+      const int v = t.FieldByName(field)->AsInteger();
+      if (v > base && v < base + span) last = std::max(last, v);
+    }
+    return last;
+  }
+
+  void AddLog(int ahead = 0) {
+    const int seq = (number_ > 0 ? number_ * kSeqSpace : 0) + seq_ + 1 + ahead;
     const int length = Pick(3) == 0 ? 0 : Pick(9000);
     log_.Append();
     log_.FieldByName("SEQ")->SetAsInteger(seq);
@@ -229,7 +328,8 @@ class TWorker {
     }
     if (seq_ == 0) return;
     // A key moves in the text index of an older entry.
-    if (!log_.Locate("SEQ", Variant(1 + Pick(seq_)), TLocateOptions())) return;
+    if (!log_.Locate("SEQ", Variant((number_ > 0 ? number_ * kSeqSpace : 0) + 1 + Pick(seq_)), TLocateOptions()))
+      return;
     log_.Edit();
     log_.FieldByName("TXT")->SetAsString("U" + std::to_string(Pick(100000)));
     log_.Post();
@@ -238,7 +338,8 @@ class TWorker {
   void Reported() {
     ++commits_;
     ++seq_;
-    if (::write(reportFd_, &seq_, sizeof seq_) != sizeof seq_) _exit(5);
+    const int seq = (number_ > 0 ? number_ * kSeqSpace : 0) + seq_;
+    if (::write(reportFd_, &seq, sizeof seq) != sizeof seq) _exit(5);
   }
 
   std::mt19937 rng_;
@@ -246,6 +347,7 @@ class TWorker {
   TUdbDataBase db_;
   TUdbTable acct_;
   TUdbTable log_;
+  int number_ = 0;
   int seq_ = 0;
   int nextId_ = 0;
   int commits_ = 0;
@@ -364,8 +466,14 @@ TCheckResult CheckFile(const std::string& dir, bool encrypted, const std::vector
     result.lastSeq = std::max(result.lastSeq, seq);
   }
   for (int seq : reported) EXPECT_TRUE(logs.count(seq)) << "reported commit " << seq << " is lost";
-  // Entries are numbered without gaps: a commit is there whole or not at all.
-  EXPECT_EQ(static_cast<int>(logs.size()), result.lastSeq);
+  // Entries are numbered without gaps, each worker's in its own space: a
+  // commit is there whole or not at all.
+  std::map<int, int> perWorker;
+  for (int seq : logs) ++perWorker[seq / kSeqSpace];
+  for (const auto& [worker, count] : perWorker) {
+    const int last = *std::prev(logs.lower_bound((worker + 1) * kSeqSpace));
+    EXPECT_EQ(count, last - worker * kSeqSpace) << "worker " << worker << "'s log has a gap";
+  }
   return result;
 }
 
@@ -415,6 +523,176 @@ void CrashRounds(bool encrypted) {
   }
   EXPECT_FALSE(reported.empty());
   std::printf("%d kills, %zu commits reported\n", Rounds(), reported.size());
+}
+
+// --- several processes at once, with kills and a full disk ---------------------
+
+// A database or journal file of the POSIX file system whose writes fail now
+// and then as on a full disk (nothing written).
+class TFullDiskFile : public TUdbFileIO {
+ public:
+  TFullDiskFile(std::unique_ptr<TUdbFileIO> file, std::mt19937& rng, unsigned oneIn)
+      : file_(std::move(file)), rng_(rng), oneIn_(oneIn) {}
+  std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count) override {
+    return file_->ReadAt(offset, buffer, count);
+  }
+  std::int64_t WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) override {
+    full_ = oneIn_ > 0 && rng_() % oneIn_ == 0;
+    return full_ ? -1 : file_->WriteAt(offset, buffer, count);
+  }
+  std::int64_t Size() override { return file_->Size(); }
+  bool SetSize(std::int64_t size) override { return file_->SetSize(size); }
+  bool Flush() override { return file_->Flush(); }
+  void Close() override { file_->Close(); }
+  int Handle() const override { return file_->Handle(); }
+  AnsiString ErrorText() const override { return full_ ? AnsiString("No space left on device") : file_->ErrorText(); }
+
+ private:
+  std::unique_ptr<TUdbFileIO> file_;
+  std::mt19937& rng_;
+  unsigned oneIn_;
+  bool full_ = false;
+};
+
+class TFullDiskFileSystem : public TUdbFileSystem {
+ public:
+  TFullDiskFileSystem(unsigned seed, unsigned oneIn) : rng_(seed), oneIn_(oneIn) {}
+  std::unique_ptr<TUdbFileIO> Open(const AnsiString& path, const TUdbOpenMode& mode, AnsiString& error) override {
+    return Wrap(base_.Open(path, mode, error));
+  }
+  std::unique_ptr<TUdbFileIO> Create(const AnsiString& path, AnsiString& error) override {
+    return Wrap(base_.Create(path, error));
+  }
+  bool Exists(const AnsiString& path) override { return base_.Exists(path); }
+  AnsiString SpelledOnDisk(const AnsiString& path) override { return base_.SpelledOnDisk(path); }
+  bool ExistsAsSpelled(const AnsiString& path) override { return base_.ExistsAsSpelled(path); }
+  bool IsReadOnly(const AnsiString& path) override { return base_.IsReadOnly(path); }
+  bool Remove(const AnsiString& path) override { return base_.Remove(path); }
+  bool Rename(const AnsiString& from, const AnsiString& to) override { return base_.Rename(from, to); }
+  bool SameFile(const AnsiString& a, const AnsiString& b) override { return base_.SameFile(a, b); }
+  bool SyncDirectoryOf(const AnsiString& path) override { return base_.SyncDirectoryOf(path); }
+
+ private:
+  std::unique_ptr<TUdbFileIO> Wrap(std::unique_ptr<TUdbFileIO> file) {
+    if (!file) return file;
+    return std::make_unique<TFullDiskFile>(std::move(file), rng_, oneIn_);
+  }
+  TUdbFileSystem& base_ = PosixFileSystem();
+  std::mt19937 rng_;
+  unsigned oneIn_;
+};
+
+int SharedRounds() {
+  const char* env = std::getenv("PAYROLL_SHARED_ROUNDS");
+  return env ? std::max(1, std::atoi(env)) : 6;
+}
+
+enum TRole { kWriter, kLarge, kReader };
+
+// Runs one worker process of the role until it is killed.
+[[noreturn]] void RunWorker(const std::string& dir, TRole role, int number, unsigned seed, int reportFd,
+                            int killCommit, int killWrite) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a parent stopped by its watchdog takes its workers along
+  // Writers meet a full disk at one write in 300; the others never.
+  TFullDiskFileSystem fs(seed, role == kWriter ? 300 : 0);
+  for (int attempt = 0;; ++attempt) {
+    try {
+      TWorker worker(dir, false, seed, reportFd, number, &fs);
+      if (killCommit > 0) worker.KillAtCommitWrite(killCommit, killWrite);
+      if (role == kWriter) worker.Run();
+      if (role == kLarge) worker.RunLarge();
+      worker.RunReader();
+    } catch (const EUdbDatabaseError& e) {
+      const int code = e.ErrorCode();
+      if (attempt > 100 || (code != 10249 && code != 9218 && code != 8450)) {
+        std::fprintf(stderr, "worker %d: %s\n", number, e.what());
+        _exit(2);
+      }
+    } catch (...) {
+      _exit(2);
+    }
+  }
+}
+
+// Rounds of three writers, a large transaction and a reader at once, all
+// killed at a random moment (a writer sometimes at a commit's k-th write),
+// writers meeting a full disk now and then; after each round the file
+// checks clean, the sum holds and every reported commit is there.  A round
+// that does not end in time fails the test (the watchdog).
+void SharedUseRounds() {
+  ScratchDir dir;
+  Create(dir.Native(), false);
+  std::mt19937 rng(4909);
+  std::vector<int> reported;
+  int totals = 0, badTotals = 0, largeCommits = 0;
+  std::atomic<std::int64_t> deadline{0};
+  std::atomic<bool> done{false};
+  std::thread watchdog([&] {
+    while (!done) {
+      const std::int64_t until = deadline;
+      if (until != 0 && std::chrono::steady_clock::now().time_since_epoch().count() > until) {
+        std::fprintf(stderr, "watchdog: a round did not end in time\n");
+        std::fflush(stderr);
+        _exit(9);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  for (int round = 0; round < SharedRounds(); ++round) {
+    deadline = (std::chrono::steady_clock::now() + std::chrono::seconds(60)).time_since_epoch().count();
+    struct TChild {
+      pid_t pid;
+      int fd;
+      TRole role;
+    };
+    std::vector<TChild> children;
+    const TRole roles[] = {kWriter, kWriter, kWriter, kLarge, kReader};
+    for (int i = 0; i < 5; ++i) {
+      int fds[2];
+      ASSERT_EQ(::pipe(fds), 0);
+      const unsigned seed = static_cast<unsigned>(rng());
+      const bool killAtWrite = i == 0 && round % 2 == 1;
+      const int killCommit = killAtWrite ? 1 + static_cast<int>(rng() % 4) : 0;
+      const int killWrite = 1 + static_cast<int>(rng() % 10);
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::close(fds[0]);
+        RunWorker(dir.Native(), roles[i], i + 1, seed, fds[1], killCommit, killWrite);
+      }
+      ::close(fds[1]);
+      children.push_back({pid, fds[0], roles[i]});
+    }
+    ::usleep(static_cast<useconds_t>(300000 + rng() % 600000));
+    for (const TChild& c : children) ::kill(c.pid, SIGKILL);
+    for (const TChild& c : children) {
+      int status = 0;
+      ::waitpid(c.pid, &status, 0);
+      EXPECT_TRUE(WIFSIGNALED(status)) << "round " << round << ": a worker stopped by itself ("
+                                       << WEXITSTATUS(status) << ")";
+      int value = 0;
+      while (::read(c.fd, &value, sizeof value) == sizeof value) {
+        if (c.role == kReader) {
+          ++totals;
+          badTotals += value < 0;
+        } else {
+          reported.push_back(value);
+          largeCommits += c.role == kLarge;
+        }
+      }
+      ::close(c.fd);
+    }
+    TCaughtError e = CatchUdb([&] { CheckFile(dir.Native(), false, reported); });
+    EXPECT_EQ(e.code, -1) << "round " << round << ": " << e.message;
+    EXPECT_EQ(badTotals, 0) << "round " << round << ": a reader saw the sum changed";
+    if (::testing::Test::HasFailure()) break;
+  }
+  done = true;
+  watchdog.join();
+  std::printf("%d rounds, %zu log entries committed (%d in large transactions of 40), %d totals read\n",
+              SharedRounds(), reported.size(), largeCommits, totals);
+  EXPECT_FALSE(reported.empty());
+  EXPECT_GT(totals, 0);
 }
 
 // --- catalogue changes killed half-way ---------------------------------------
@@ -761,3 +1039,5 @@ TEST(CrashTest, KilledCatalogueChangesLeaveTheFileAsBeforeOrAfterEncipheredTable
 TEST(CrashTest, KilledWritersNeverCorruptTheFileOrLoseACommitPlainPages) { CrashRounds(false); }
 
 TEST(CrashTest, KilledWritersNeverCorruptTheFileOrLoseACommitBlowfishPages) { CrashRounds(true); }
+
+TEST(CrashTest, WritersReadersAndALargeTransactionAtOnceSurviveKillsAndAFullDisk) { SharedUseRounds(); }

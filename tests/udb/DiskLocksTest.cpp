@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -20,6 +21,7 @@
 #include "Udb/UdbTable.h"
 #include "UdbTestSupport.h"
 #include "platform/data/Fields.h"
+#include "platform/core/SysInfo.h"
 #include "tests/core/ScratchDir.h"
 
 namespace {
@@ -210,6 +212,92 @@ TEST_F(DiskLocksTest, AWaitingWriterIsNotStarvedByNewReaders) {
   EXPECT_UDB_ERROR(late->LockTable(7, kUdbReadLock), 10249);
   EXPECT_NO_THROW(writer->Commit());
   EXPECT_EQ(late->LockTable(7, kUdbReadLock), kUdbReadLock);
+}
+
+// A commit that has done its work waits for a reader that stays longer
+// than an ordinary lock request would wait: the reader can only leave (no
+// new one gets past the gate meanwhile), and the work is not thrown away.
+TEST_F(DiskLocksTest, ACommitOutlastsAReaderThatStaysLongerThanTheUsualWait) {
+  std::unique_ptr<TDiskMgr> c;
+  TStepChild reader({[&] {
+                       c = Connect();
+                       c->LockTable(7, kUdbReadLock);
+                     },
+                     [&] {
+                       Sleep(200);  // the usual wait is 3 tries 5 ms apart
+                       c->UnlockTable(7);
+                     }});
+  ASSERT_TRUE(reader.StepDone());
+  auto writer = Connect();
+  writer->StartTransaction();
+  writer->LockTable(7, kUdbWriteLock);
+  const TUdbAddr page = writer->AllocatePages(7, 1, nullptr, 1, 1);
+  writer->WritePages(page, 1, Pages(1, 0x5D).data(), 1, 7);
+  reader.Go();
+  EXPECT_NO_THROW(writer->Commit());
+  EXPECT_TRUE(reader.Finish());
+}
+
+// Writers refused the intent are served in the order of the turns, not by
+// who asks first once it is free; a turn not taken in time is passed over.
+TEST_F(DiskLocksTest, WritersRefusedTheIntentAreServedInTurn) {
+  auto a = Connect();
+  auto b = Connect();
+  auto c = Connect();
+  a->StartTransaction();
+  a->LockTable(7, kUdbWriteLock);  // a holds the intent
+  for (TDiskMgr* late : {b.get(), c.get()}) {
+    late->StartTransaction();
+    late->LockTable(8, kUdbReadLock);
+    EXPECT_UDB_ERROR(late->LockTable(8, kUdbWriteLock), 10249);
+    late->Rollback();
+  }
+  a->Commit();  // hands the turn to b, the next waiting after a
+  c->StartTransaction();
+  EXPECT_UDB_ERROR(c->LockTable(8, kUdbWriteLock), 10249);
+  c->Rollback();
+  b->StartTransaction();
+  EXPECT_EQ(b->LockTable(8, kUdbWriteLock), kUdbReadLock);  // with the intent
+  b->Commit();  // the turn goes on to c
+  c->StartTransaction();
+  EXPECT_EQ(c->LockTable(8, kUdbWriteLock), kUdbReadLock);
+  c->Commit();
+  // c's turn passed to a connection that has stopped writing: after the
+  // turn's time the others go on.
+  c->StartTransaction();
+  c->LockTable(7, kUdbWriteLock);
+  b->StartTransaction();
+  b->LockTable(9, kUdbReadLock);
+  EXPECT_UDB_ERROR(b->LockTable(9, kUdbWriteLock), 10249);  // b waits for its turn
+  b->Rollback();
+  c->Commit();  // b's turn; b does not come back
+  a->StartTransaction();
+  EXPECT_UDB_ERROR(a->LockTable(7, kUdbWriteLock), 10249);  // b's turn stands
+  a->Rollback();
+  Sleep(kTurnPatienceMs + 20);
+  a->StartTransaction();
+  EXPECT_EQ(a->LockTable(7, kUdbWriteLock), kUdbReadLock);
+  a->Commit();
+}
+
+// Connecting never waits for writers: a journal beside the file while a
+// live writer holds the intent is that writer's, and is left to it.
+TEST_F(DiskLocksTest, AConnectionOpensAtOnceWhileALiveWriterHoldsTheIntentAndAJournal) {
+  auto a = Connect();
+  a->StartTransaction();
+  a->LockTable(7, kUdbWriteLock);
+  a->WritePages(a->AllocatePages(7, 1, nullptr, 1, 1), 1, Pages(1, 0x44).data(), 1, 7);
+  const std::string journal = dir_.Native() + "/GZ.jnl";
+  {
+    std::FILE* f = std::fopen(journal.c_str(), "wb");  // a's journal, as it is being written
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
+  std::unique_ptr<TDiskMgr> b;
+  EXPECT_NO_THROW(b = Connect());
+  EXPECT_EQ(::access(journal.c_str(), F_OK), 0);
+  a->Commit();
+  EXPECT_NE(::access(journal.c_str(), F_OK), 0);
 }
 
 // A journal is another connection's own while that connection holds the

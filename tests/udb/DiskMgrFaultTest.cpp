@@ -7,8 +7,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "UdbTestSupport.h"
+#include "Udb/Crc32.h"
 #include "Udb/UdbJournal.h"
+#include "UdbTestSupport.h"
 
 namespace {
 
@@ -46,8 +47,8 @@ TEST(TDiskMgrFaults, EveryFailedCommitWriteIsReportedAndARetryCompletesTheTransa
     TCaughtError e = CatchUdb([&] { db.disk->Commit(); });
     db.fs.FailWriteAfter(-1);
     if (e.code == -1) break;  // every write position has been tried
-    // 8450: the journal could not be written; 9217: a database page.
-    ASSERT_TRUE(e.code == 9217 || e.code == 8450) << e.message;
+    // 8450: the journal could not be written; 9218: a database page.
+    ASSERT_TRUE(e.code == 9218 || e.code == 8450) << e.message;
     db.disk->Commit();
     db.fs.Crash();
     db.Reopen();
@@ -80,7 +81,8 @@ TEST(TDiskMgrFaults, WorkCutShortOutsideATransactionLeavesAnOpenableFileAndEarli
     EXPECT_EQ(ReadPage(*db.disk, keep, 3), Pages(1, 0x11)) << failAt;
     ExpectUsableMap(*db.disk);
     if (e.code == -1) break;
-    EXPECT_EQ(e.code, 9217) << e.message;
+    EXPECT_EQ(e.code, 9218) << e.message;
+    EXPECT_NE(e.message.find("Unable to complete file write operation"), std::string::npos) << e.message;
     ASSERT_LT(failAt, 50);
   }
 }
@@ -314,7 +316,8 @@ TEST(TDiskMgrJournal, ASpillingTransactionCutShortAtAnyWriteIsUndone) {
 }
 
 // Records up to the first damaged one are restored: they were synced
-// before their pages were overwritten; a later one never was relied on.
+// before their pages were overwritten; a later one never was relied on
+// (the writes it was saved for waited for a flush that did not end).
 TEST(TDiskMgrJournal, TheRestoreStopsAtTheFirstDamagedRecord) {
   TMemFileSystem fs;
   std::vector<std::uint8_t>& file = fs.Bytes("r.udb");
@@ -324,14 +327,20 @@ TEST(TDiskMgrJournal, TheRestoreStopsAtTheFirstDamagedRecord) {
   ASSERT_TRUE(db);
   TUdbJournalWriter writer;
   writer.Begin(fs, "r.jnl", *db, P, fpFull);
-  writer.Add({TUdbAddr(1 * P), TUdbAddr(2 * P)});
+  const std::vector<std::uint8_t> written(P, 0x77);
+  writer.Add({TUdbAddr(1 * P)});  // a spill: saved, sealed, synced, written
+  writer.Seal(TUdbAddr(1 * P), written.data());
+  writer.Sync();
+  std::memset(file.data() + P, 0x77, P);
+  writer.Add({TUdbAddr(2 * P)});  // the commit: its flush never ended
+  writer.Seal(TUdbAddr(2 * P), written.data());
   writer.Sync();
   writer.Close();
-  std::memset(file.data() + P, 0x77, 2 * P);          // both pages overwritten
-  fs.Bytes("r.jnl")[32 + (8 + P) + 8 + 100] ^= 0xFF;  // the second record damaged
-  EXPECT_TRUE(RestoreUdbJournal(fs, "r.jnl", *db, P, fpFull));
-  EXPECT_EQ(file[P + 5], 0x01);      // restored
-  EXPECT_EQ(file[2 * P + 5], 0x77);  // not relied on: left
+  fs.Bytes("r.jnl")[udbjnl::kHeaderSize + 2 * (8 + P) + 8 + 100] ^= 0xFF;  // page 2's record lost
+  std::vector<TUdbAddr> pages;
+  EXPECT_TRUE(RestoreUdbJournal(fs, "r.jnl", *db, P, fpFull, &pages));
+  EXPECT_EQ(pages, std::vector<TUdbAddr>{TUdbAddr(1 * P)});
+  EXPECT_EQ(file, std::vector<std::uint8_t>(4 * P, 0x01));
   EXPECT_FALSE(fs.Exists("r.jnl"));
 }
 
@@ -355,4 +364,111 @@ TEST(TDiskMgrJournal, AReadOnlyConnectionRestoresAHotJournalFirst) {
   EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name)));
   reader.SetMasterKey("");
   EXPECT_EQ(ReadPage(reader, keep, 3), Pages(1, 0x01));
+}
+
+namespace {
+
+// Dies in the middle of a commit that writes fill into page, leaving the
+// commit's journal beside the file: a hot journal.  The page was written
+// before the death.
+void DieInCommit(TMemDatabase& db, TUdbAddr page, std::uint8_t fill) {
+  db.disk->StartTransaction();
+  db.disk->WritePages(page, 1, Pages(1, fill).data(), 5, 3);
+  db.disk->AllocatePages(3, 5, Pages(1, fill).data(), 1, 1);
+  db.disk->File().AfterCommitWrite = [](int n) {
+    if (n == 2) throw std::runtime_error("the program dies here");
+  };
+  EXPECT_THROW(db.disk->Commit(), std::runtime_error);
+  db.disk->Close();
+  ASSERT_TRUE(db.fs.Exists(JournalFileNameFor(db.name)));
+}
+
+// Marks a file as the database of its name: the database header names it.
+void Name(TMemDatabase& db, const char* text) { std::memcpy(db.Bytes().data() + 2, text, std::strlen(text)); }
+
+}  // namespace
+
+// Each row: a journal that is not the file's as it is is never applied,
+// whatever it would restore; it is kept aside, and the file opens as it was.
+TEST(TDiskMgrJournal, AJournalOfAnotherFileOrOfAnEarlierStateIsSetAsideUnapplied) {
+  enum TCase { kForeign, kStaleSamePages, kStaleGrown, kStaleSameSize };
+  for (TCase c : {kForeign, kStaleSamePages, kStaleGrown, kStaleSameSize}) {
+    SCOPED_TRACE(c);
+    TMemDatabase db("a.udb");
+    Name(db, "A");
+    const TUdbAddr page = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+    std::vector<std::uint8_t> journal;
+    if (c == kForeign) {
+      // Another database's hot journal of the same pages, copied beside.
+      TMemDatabase other("b.udb");
+      Name(other, "B");
+      other.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+      DieInCommit(other, page, 0x0B);
+      journal = other.fs.Bytes("b.jnl");
+    } else {
+      // The file's own journal of a crash, restored, kept by someone and
+      // put back after later work.
+      DieInCommit(db, page, 0x02);
+      journal = db.fs.Bytes("a.jnl");
+      db.Reopen();
+      ASSERT_FALSE(db.fs.Exists("a.jnl"));
+      ASSERT_EQ(ReadPage(*db.disk, page, 3), Pages(1, 0x01));
+      db.disk->StartTransaction();
+      if (c == kStaleSamePages) db.disk->WritePages(page, 1, Pages(1, 0x03).data(), 5, 3);
+      if (c == kStaleGrown) db.disk->AllocatePages(4, 5, Pages(2, 0x04).data(), 2, 1);
+      if (c == kStaleSameSize) {
+        // Space freed and taken again: the size stays, a page of the
+        // journal changes only in the map.
+        const TUdbAddr spare = db.disk->AllocatePages(4, 5, Pages(1, 0x05).data(), 1, 1);
+        db.disk->Commit();
+        db.disk->StartTransaction();
+        db.disk->FreePages(spare, 1);
+      }
+      db.disk->Commit();
+    }
+    db.disk->Close();
+    const std::vector<std::uint8_t> before = db.Bytes();
+    db.fs.Bytes("a.jnl") = journal;
+    db.Reopen();
+    EXPECT_EQ(db.Bytes(), before);
+    EXPECT_FALSE(db.fs.Exists("a.jnl"));
+    EXPECT_EQ(db.fs.Bytes("a.jnl.rejected"), journal);
+    EXPECT_EQ(ReadPage(*db.disk, page, 3), Pages(1, c == kStaleSamePages ? 0x03 : 0x01));
+  }
+}
+
+// The journal of this file's own crash is still restored, also when the
+// crash came in the middle of writing a page (a power cut tears it).
+TEST(TDiskMgrJournal, TheFilesOwnHotJournalIsRestoredEvenOverATornPage) {
+  for (bool torn : {false, true}) {
+    TMemDatabase db;
+    const TUdbAddr page = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+    db.disk->Close();
+    db.Reopen();
+    const std::vector<std::uint8_t> before = db.Bytes();
+    DieInCommit(db, page, 0x02);
+    // Torn: the first sectors as written, the rest as they were.
+    if (torn) std::memcpy(db.Bytes().data() + page + 1024, before.data() + page + 1024, P - 1024);
+    db.Reopen();
+    EXPECT_EQ(db.Bytes(), before) << torn;
+    EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name)));
+    EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(db.name) + ".rejected"));
+  }
+}
+
+// A journal of the first layout names no file: it is set aside.
+TEST(TDiskMgrJournal, AJournalOfTheFirstLayoutIsSetAside) {
+  TMemDatabase db;
+  db.disk->Close();
+  const std::vector<std::uint8_t> before = db.Bytes();
+  std::vector<std::uint8_t> old(32 + 8 + P, 0x01);
+  std::memcpy(old.data(), "UDBJNL01", 8);
+  udbfmt::PutU32(old.data() + 8, P);
+  udbfmt::PutU32(old.data() + 12, static_cast<std::uint32_t>(before.size()));
+  udbfmt::PutU32(old.data() + 16, 1);
+  udbfmt::PutU32(old.data() + 28, Crc32(old.data(), 28));
+  db.fs.Bytes(JournalFileNameFor(db.name)) = old;
+  db.Reopen();
+  EXPECT_EQ(db.Bytes(), before);
+  EXPECT_TRUE(db.fs.Exists(JournalFileNameFor(db.name) + ".rejected"));
 }

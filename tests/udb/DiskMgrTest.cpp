@@ -449,7 +449,7 @@ TEST(TDiskMgr, FailedCommitWriteIsReportedAndARetryCompletesIt) {
     TUdbAddr b = db.disk->AllocatePages(3, 5, Pages(2, 0x03).data(), 2, 1);
     db.fs.FailWriteAfter(failAt);
     TCaughtError e = CatchUdb([&] { db.disk->Commit(); });
-    EXPECT_TRUE(e.code == 9217 || e.code == 8450) << e.message;  // a page or the journal
+    EXPECT_TRUE(e.code == 9218 || e.code == 8450) << e.message;  // a page or the journal
     EXPECT_TRUE(db.disk->InTransaction());
     // Half-committed: no new work until the commit is completed.
     EXPECT_UDB_ERROR(db.disk->WritePages(a, 1, Pages(1, 0x09).data(), 5, 3), 8577);
@@ -481,7 +481,7 @@ TEST(TDiskMgr, FailedWriteThroughLeavesNoStaleCachedPage) {
   TMemDatabase db;
   TUdbAddr a = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
   db.fs.FailWriteAfter(0);
-  EXPECT_UDB_ERROR(db.disk->WritePages(a, 1, Pages(1, 0x02).data(), 5, 3), 9217);
+  EXPECT_UDB_ERROR(db.disk->WritePages(a, 1, Pages(1, 0x02).data(), 5, 3), 9218);
   std::vector<std::uint8_t> back(P);
   db.disk->ReadPages(a, 1, back.data(), 5, 3);
   EXPECT_EQ(back, Pages(1, 0x01));  // what the file holds

@@ -1,6 +1,7 @@
 // Shared use under load: 1, 2, 4 and 8 writer processes move amounts
 // between the rows of one table inside transactions while two reader
-// processes total the table inside theirs.  The total never changes,
+// processes total the table inside theirs and a large transaction touches
+// every row of it and appends a thousand log rows.  The total never changes,
 // every failure is a clean lock time-out (10249) that is retried, no
 // process hangs, and every configuration makes progress.  The figures
 // (commits per second, retries) are printed; scripts/load-test.sh runs
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +97,7 @@ struct TStats {
   int otherErrors = 0;   // anything else: a fault
   int badTotals = 0;     // a reader saw the sum changed
   int lastError = 0;
+  double connectMs = 0;  // SetConnected and opening the tables
   char lastText[240] = {};
   void Note(const EUdbDatabaseError& e) {
     lastError = e.ErrorCode();
@@ -104,7 +107,11 @@ struct TStats {
 
 bool IsRetry(const EUdbDatabaseError& e) { return e.ErrorCode() == 10249; }
 
-TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed, double seconds) {
+enum TRole { kWriter, kReader, kLarge };
+constexpr int kLargeRows = 1000;  // log rows a large transaction appends
+
+TStats RunProcess(const std::string& dir, TRole role, int number, unsigned seed, double seconds) {
+  const bool writer = role != kReader;
   TStats stats;
   std::mt19937 rng(seed);
   TUdbDataBase db;
@@ -118,6 +125,7 @@ TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed
   h.SetTableName("HIST");
   h.SetIndexName("PK");
   int logged = 0, dropped = 0;
+  const auto connecting = std::chrono::steady_clock::now();
   for (int attempt = 0;; ++attempt) {
     try {
       db.SetConnected(true);
@@ -129,12 +137,33 @@ TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed
       ++stats.retries;
     }
   }
+  stats.connectMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - connecting).count();
   int committedLogged = 0, committedDropped = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (std::chrono::steady_clock::now() < end) {
+
+  // The large transaction is tried until it has committed once.
+  for (int tries = 0; std::chrono::steady_clock::now() < end || (role == kLarge && stats.commits == 0 && tries < 100);
+       ++tries) {
     try {
       db.StartTransaction();
-      if (writer) {
+      if (role == kLarge) {
+        // Every account touched (the table the readers total) and many
+        // log rows: a commit that must outlast the readers of the table.
+        for (t.First(); !t.Eof(); t.Next()) {
+          t.Edit();
+          t.FieldByName("MOVES")->SetAsInteger(t.FieldByName("MOVES")->AsInteger() + 1);
+          t.Post();
+        }
+        for (int i = 0; i < kLargeRows; ++i) {
+          h.Append();
+          h.FieldByName("ID")->SetAsInteger(number * 1000000 + logged + 1);
+          h.FieldByName("TXT")->SetAsString(AnsiString(std::to_string(rng() % 1000)));
+          h.FieldByName("NOTE")->SetAsString(AnsiString(std::string(rng() % 200, 'l')));
+          h.Post();
+          ++logged;
+        }
+      } else if (writer) {
         const int from = 1 + static_cast<int>(rng() % kRows);
         const int to = 1 + static_cast<int>(rng() % kRows);
         const double amount = static_cast<double>(rng() % 100);
@@ -195,30 +224,35 @@ TStats RunProcess(const std::string& dir, bool writer, int number, unsigned seed
 struct TRun {
   TStats writers;
   TStats readers;
+  TStats large;
+  int fewestCommits = -1;  // of one writer
+  int mostCommits = 0;
+  double slowestConnectMs = 0;
   int hung = 0;
   int crashed = 0;
   double seconds = 0;
 };
 
+// writerCount writers, readerCount readers and one large transaction.
 TRun RunLoad(const std::string& dir, int writerCount, int readerCount, double seconds) {
   TRun run;
   run.seconds = seconds;
   struct TChild {
     pid_t pid;
     int fd;
-    bool writer;
+    TRole role;
   };
   std::vector<TChild> children;
-  for (int i = 0; i < writerCount + readerCount; ++i) {
+  for (int i = 0; i < writerCount + readerCount + 1; ++i) {
     int fds[2];
     if (::pipe(fds) != 0) std::abort();
-    const bool writer = i < writerCount;
+    const TRole role = i < writerCount ? kWriter : i < writerCount + readerCount ? kReader : kLarge;
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::close(fds[0]);
       TStats s;
       try {
-        s = RunProcess(dir, writer, i + 1, 1000u + static_cast<unsigned>(i), seconds);
+        s = RunProcess(dir, role, i + 1, 1000u + static_cast<unsigned>(i), seconds);
       } catch (const EUdbDatabaseError& e) {
         s.otherErrors = 1;
         s.Note(e);
@@ -230,9 +264,9 @@ TRun RunLoad(const std::string& dir, int writerCount, int readerCount, double se
       _exit(0);
     }
     ::close(fds[1]);
-    children.push_back({pid, fds[0], writer});
+    children.push_back({pid, fds[0], role});
   }
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + 20);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + 120);
   for (TChild& c : children) {
     int status = 0;
     while (::waitpid(c.pid, &status, WNOHANG) == 0) {
@@ -246,7 +280,12 @@ TRun RunLoad(const std::string& dir, int writerCount, int readerCount, double se
     if (::read(c.fd, &s, sizeof s) != sizeof s) {
       ++run.crashed;
     } else {
-      TStats& sum = c.writer ? run.writers : run.readers;
+      TStats& sum = c.role == kWriter ? run.writers : c.role == kReader ? run.readers : run.large;
+      if (c.role == kWriter) {
+        if (run.fewestCommits < 0 || s.commits < run.fewestCommits) run.fewestCommits = s.commits;
+        run.mostCommits = std::max(run.mostCommits, s.commits);
+      }
+      run.slowestConnectMs = std::max(run.slowestConnectMs, s.connectMs);
       sum.commits += s.commits;
       sum.retries += s.retries;
       sum.otherErrors += s.otherErrors;
@@ -307,10 +346,12 @@ TEST(LoadTest, WritersAndReadersInManyProcessesKeepTheTotalAndMakeProgress) {
     TRun run = RunLoad(dir.Native(), writers, 2, seconds);
     const double tps = run.writers.commits / run.seconds;
     if (writers == 1) single = tps;
-    std::printf("%d writers, 2 readers: %.0f commits/s (%.2f of one writer), %d writer retries, "
-                "%.0f totals/s, %d reader retries\n",
-                writers, tps, single > 0 ? tps / single : 0.0, run.writers.retries,
-                run.readers.commits / run.seconds, run.readers.retries);
+    std::printf("%d writers, 2 readers, a large transaction: %.0f commits/s (%.2f of one writer), %d to %d "
+                "commits per writer, %d writer retries, %.1f totals/s (%d in all), %d reader retries, %d large "
+                "commits of %d rows (%d retries), slowest connect %.0f ms\n",
+                writers, tps, single > 0 ? tps / single : 0.0, run.fewestCommits, run.mostCommits,
+                run.writers.retries, run.readers.commits / run.seconds, run.readers.commits, run.readers.retries,
+                run.large.commits, kLargeRows, run.large.retries, run.slowestConnectMs);
     EXPECT_EQ(run.hung, 0) << writers;
     EXPECT_EQ(run.crashed, 0) << writers;
     EXPECT_EQ(run.writers.otherErrors, 0) << writers << " writers, last error " << run.writers.lastText;
@@ -318,6 +359,8 @@ TEST(LoadTest, WritersAndReadersInManyProcessesKeepTheTotalAndMakeProgress) {
     EXPECT_EQ(run.readers.badTotals, 0) << writers;
     EXPECT_GT(run.writers.commits, 0) << writers;
     EXPECT_GT(run.readers.commits, 0) << writers;
+    EXPECT_EQ(run.large.otherErrors, 0) << writers << " writers, last error " << run.large.lastText;
+    EXPECT_GT(run.large.commits, 0) << writers;
     CheckTable(dir.Native());
   }
 }

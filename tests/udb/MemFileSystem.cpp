@@ -141,3 +141,12 @@ bool TMemFileSystem::ConsumeFlush() {
   --flushesLeft_;
   return true;
 }
+
+bool TMemFileSystem::Rename(const AnsiString& from, const AnsiString& to) {
+  auto it = files_.find(from);
+  if (it == files_.end()) return false;
+  std::shared_ptr<TMemFileData> data = it->second;
+  files_.erase(it);
+  files_[to] = data;
+  return true;
+}

@@ -30,6 +30,7 @@ class TMemFileSystem : public TUdbFileSystem {
   bool Exists(const AnsiString& path) override { return files_.count(path) != 0; }
   bool IsReadOnly(const AnsiString& path) override;
   bool Remove(const AnsiString& path) override { return files_.erase(path) != 0; }
+  bool Rename(const AnsiString& from, const AnsiString& to) override;
 
   // Direct access to a file's current bytes (created empty when missing).
   std::vector<std::uint8_t>& Bytes(const AnsiString& path);

@@ -43,6 +43,29 @@ TEST(PosixFileSystem, PositionalReadWriteSizeAndFlush) {
   EXPECT_FALSE(error.empty());
 }
 
+TEST(PosixFileSystem, NewFilesAreForOwnerAndGroupAndAnOverwrittenOneKeepsItsMode) {
+  const mode_t oldMask = ::umask(022);  // the usual mask, under which open(0666) gives 0644
+  TUdbFileSystem& fs = PosixFileSystem();
+  const AnsiString fresh = TempPath("mode-new.jnl"), kept = TempPath("mode-kept.udb");
+  fs.Remove(fresh);
+  AnsiString error;
+  ASSERT_TRUE(fs.Create(fresh, error)) << error;
+  ASSERT_TRUE(fs.Create(kept, error)) << error;
+  ::chmod(kept.c_str(), 0600);
+  auto again = fs.Create(kept, error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(again->WriteAt(0, "x", 1), 1);
+  ::umask(oldMask);
+  struct stat st {};
+  ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0660u);
+  ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(st.st_size, 1);
+  fs.Remove(fresh);
+  fs.Remove(kept);
+}
+
 TEST(PosixFileSystem, ExclusiveOpenKeepsOtherOpenersOut) {
   TUdbFileSystem& fs = PosixFileSystem();
   AnsiString path = TempPath("excl.bin");

@@ -492,6 +492,64 @@ TEST_F(TNotes, BlobStreamsWriteOnFreeAndCancelDropsThem) {
   EXPECT_ANY_THROW(OpenBlobStream(t.FieldByName("NOTE"), bmWrite, &t));
 }
 
+// A Post whose writing fails (the disk is full at any one write of it)
+// leaves the row, its memo and its pending changes as they were: the retry
+// stores all of it, for an insert and for an edit alike.
+TEST_F(TNotes, APostRetriedAfterAFailedWriteStoresTheWholeRow) {
+  const AnsiString memo(5000, 'm');
+  const AnsiString edited(4000, 'e');
+  // Posts with the disk full at write failAt; true when that Post failed
+  // (and the retry then succeeded).
+  auto postFailingAt = [&](int failAt, TDataSetState state, const AnsiString& note) {
+    env.fs.FailWriteAfter(failAt);
+    bool failed = false;
+    try {
+      t.Post();
+    } catch (const EUdbDatabaseError& e) {
+      failed = true;
+      EXPECT_TRUE(e.ErrorCode() == 9218 || e.ErrorCode() == 8450) << e.what();
+    }
+    env.fs.FailWriteAfter(-1);
+    if (failed) {
+      EXPECT_EQ(t.State(), state);
+      EXPECT_EQ(t.FieldByName("NOTE")->AsString(), note);
+      t.Post();
+    }
+    return failed;
+  };
+  auto stored = [&](int id, const AnsiString& dept, const AnsiString& note) {
+    TUdbTable check;
+    check.SetDataBase(&env.db);
+    check.SetTableName("notes");
+    check.Open();
+    ASSERT_TRUE(check.Locate("ID", Variant(id), TLocateOptions()));
+    EXPECT_EQ(check.FieldByName("NOTE")->AsString().Length(), note.Length());
+    EXPECT_EQ(check.FieldByName("NOTE")->AsString(), note);
+    EXPECT_EQ(check.FieldByName("DEPT")->AsString(), dept);
+    EXPECT_EQ(check.RecordCount(), id);
+  };
+  int failures = 0;
+  for (int failAt = 0;; ++failAt) {
+    SCOPED_TRACE(failAt);
+    const int id = failAt + 1;
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(id);
+    t.FieldByName("DEPT")->SetAsString("D");
+    t.FieldByName("NOTE")->SetAsString(memo);
+    const bool insertFailed = postFailingAt(failAt, dsInsert, memo);
+    stored(id, "D", memo);
+    t.Edit();
+    t.FieldByName("NOTE")->SetAsString(edited);
+    t.FieldByName("DEPT")->SetAsString("E");
+    const bool editFailed = postFailingAt(failAt, dsEdit, edited);
+    stored(id, "E", edited);
+    failures += insertFailed + editFailed;
+    if (!insertFailed && !editFailed) break;  // past every write of both Posts
+    ASSERT_LT(failAt, 400);
+  }
+  EXPECT_GT(failures, 0);
+}
+
 // A memo replaced by another value, by an empty one or by a longer one
 // gives its old chain back to the table's free blob runs: the space check
 // finds every blob block either in a chain or free.

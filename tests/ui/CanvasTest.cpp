@@ -133,6 +133,33 @@ TEST_F(CanvasTest, DottedPenAlternatesThreeOnThreeOff) {
   for (int x = 0; x < 12; ++x) EXPECT_EQ(Px(x, 1) == clBlack, want[x] == 'x') << x;
 }
 
+// A line of huge coordinates (a damaged prepared report) is walked only
+// where the canvas is: it ends at once and draws what a short line on the
+// same course draws; dashes keep the phase of the whole line.
+TEST_F(CanvasTest, LinesFarBeyondTheCanvasDrawOnlyTheirVisiblePart) {
+  c->MoveTo(-2000000000, 3);
+  c->LineTo(2000000000, 3);
+  EXPECT_EQ(CountPixels(Img(), Rect(0, 0, 40, 30), clBlack), 40);
+  EXPECT_EQ(CountPixels(Img(), Rect(0, 3, 40, 4), clBlack), 40);
+
+  c->FillRect(Rect(0, 0, 40, 30));
+  c->MoveTo(-1000000000, -1000000000);
+  c->LineTo(1000000000, 1000000000);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(Px(i, i), clBlack) << i;
+  EXPECT_EQ(CountPixels(Img(), Rect(0, 0, 40, 30), clBlack), 30);
+
+  c->FillRect(Rect(0, 0, 40, 30));
+  c->Pen()->SetStyle(psDot);
+  c->MoveTo(-1000001, 1);  // 1000001 pixels before x = 0: x = 0 is step 5 of the six
+  c->LineTo(12, 1);
+  const char* want = ".xxx...xxx..";
+  for (int x = 0; x < 12; ++x) EXPECT_EQ(Px(x, 1) == clBlack, want[x] == 'x') << x;
+  c->Pen()->SetStyle(psSolid);
+  c->Polyline({TPoint(500000000, 20), TPoint(500000000, 25), TPoint(0, 25)});  // starts off the canvas
+  EXPECT_EQ(CountPixels(Img(), Rect(0, 25, 40, 26), clBlack), 39);  // the end point left out
+  EXPECT_EQ(Px(0, 25), clWhite);
+}
+
 TEST_F(CanvasTest, ClearBrushLeavesShapesUnfilled) {
   c->Brush()->SetStyle(bsClear);
   c->Rectangle(0, 0, 10, 10);

@@ -334,6 +334,13 @@ TEST_F(TextFormTest, AnUnknownClassInTheTextFailsWithoutLeavingComponentsBehind)
   TBadForm bad(nullptr);
   EXPECT_THROW(bad.Load("object F: TForm\n  object X: TNoSuchControl\n  end\nend\n"), EClassNotFound);
   EXPECT_EQ(bad.ComponentCount(), 0);
+  // A notebook page read before the failure is freed before its notebook:
+  // the notebook must not free it a second time.
+  TBadForm pages(nullptr);
+  EXPECT_THROW(pages.Load("object F: TForm\n  object N: TNotebook\n    object P: TPage\n      Caption = 'A'\n"
+                          "    end\n  end\n  object X: TNoSuchControl\n  end\nend\n"),
+               EClassNotFound);
+  EXPECT_EQ(pages.ComponentCount(), 0);
 }
 
 }  // namespace
