@@ -252,6 +252,8 @@ class TUdbDataSet : public TDataSet {
   // justRead: the address of the record the caller has just read into
   // RecBuf in the same access bracket (0: none); it is copied, not read again.
   void FillReadAhead(int count, std::uint8_t direction, TUdbAddr justRead = 0);
+  void CheckRecordOfEntry(TIndexItem& index, const std::uint8_t* record, const std::uint8_t* entryKey,
+                          TUdbAddr address);
   // Which: 1 the record before, 2 after, 3 the current one.
   bool ReadFromReadAhead(int which);
   void ClearReadAhead() { readAhead_.Reset(); }
