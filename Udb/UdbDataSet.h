@@ -270,6 +270,10 @@ class TUdbDataSet : public TDataSet {
   void DataSetGetFieldDataFromRecBuf(int fieldIndex, bool& isBlank, void* dest, const std::uint8_t* buf) const;
   void DataSetGetFieldDataFromRecBufAsVariant(const std::uint8_t* buf, int fieldIndex, Variant& value) const;
   void GetFieldStream(int fieldIndex, bool& isBlank, TStream* stream);
+  // A blob field of buf, a record buffer of this table, as the record at
+  // the buffer's address holds it now (see UdbDataSetRecords.cpp); the
+  // caller holds a read bracket.  False when it is null.
+  bool ReadBlobOfBuffer(const std::uint8_t* buf, int fieldIndex, TStream* out);
   void DataSetSetFieldData(int fieldIndex, int length, const void* data, bool setNull);
   void DataSetSetFieldDataToRecBuf(int fieldIndex, int length, std::uint8_t* buf, const void* data,
                                    bool setNull) const;

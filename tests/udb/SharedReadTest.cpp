@@ -362,4 +362,62 @@ TEST(SharedRead, EveryRecordAWalkReadsUnderOtherConnectionsCommitsCarriesItsInde
   EXPECT_GT(readers.walks, 0);
 }
 
+// A memo is read through the reference its record holds when it is read,
+// not the one a buffer took earlier: another connection may have replaced
+// the memo since and its old blocks may hold another record's memo now.
+TEST(SharedRead, AMemoReadAfterAnotherConnectionReplacedItIsTheRecordsOwn) {
+  ScratchDir dir;
+  auto open = [&](TUdbDataBase& db, TUdbTable& t) {
+    Connect(db, dir.Native());
+    db.SetConnected(true);
+    t.SetDataBase(&db);
+    t.SetTableName("NOTES");
+    t.Open();
+  };
+  {
+    TUdbDataBase db;
+    Connect(db, dir.Native());
+    db.CreateDatabase();
+    db.SetConnected(true);
+    TUdbTable t;
+    t.SetDataBase(&db);
+    t.SetTableName("NOTES");
+    t.FieldDefs()->Add("ID", ftInteger);
+    t.FieldDefs()->Add("NOTE", ftMemo);
+    TIndexOptions primary;
+    primary << ixPrimary;
+    t.IndexDefs()->Add("PK", "ID", primary);
+    t.CreateTable();
+  }
+  TUdbDataBase dbA, dbB;
+  TUdbTable a, b;
+  open(dbA, a);
+  open(dbB, b);
+  // Which memo a reads: its length and the letter it is made of.
+  auto memoOfA = [&] {
+    const AnsiString memo = a.FieldByName("NOTE")->AsString();
+    return std::to_string(memo.size()) + (memo.empty() ? "" : std::string(1, memo[0]));
+  };
+  a.Append();
+  a.FieldByName("ID")->SetAsInteger(1);
+  a.FieldByName("NOTE")->SetAsString(AnsiString(3000, 'a'));
+  a.Post();
+  a.First();
+  EXPECT_EQ(memoOfA(), "3000a");
+
+  b.First();
+  b.Edit();
+  b.FieldByName("NOTE")->SetAsString(AnsiString(3000, 'b'));
+  b.Post();
+  b.Append();  // takes the blocks the first memo gave back
+  b.FieldByName("ID")->SetAsInteger(2);
+  b.FieldByName("NOTE")->SetAsString(AnsiString(3000, 'c'));
+  b.Post();
+  EXPECT_EQ(memoOfA(), "3000b");
+
+  b.First();
+  b.Delete();
+  EXPECT_UDB_ERROR(memoOfA(), 8708);
+}
+
 }  // namespace
