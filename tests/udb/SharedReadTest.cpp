@@ -116,6 +116,14 @@ class TWorker {
     }
   }
 
+  // The process dies right after the write-th page write of a commit:
+  // its journal is left for the others to restore while they work.
+  void DieAtCommitWrite(int write) {
+    db_.DiskMgr()->File().AfterCommitWrite = [write](int n) {
+      if (n == write) ::raise(SIGKILL);
+    };
+  }
+
   void Write(std::chrono::steady_clock::time_point until, bool spill) {
     if (spill) db_.DiskMgr()->SetSpillLimit(4);
     while (std::chrono::steady_clock::now() < until) Guarded([&] {
@@ -294,6 +302,7 @@ TEST(SharedRead, EveryRecordAWalkReadsUnderOtherConnectionsCommitsCarriesItsInde
   Create(dir.Native());
   std::mt19937 rng(4949);
   TFigures writers, readers;
+  int dying = 0;
   for (int round = 0; round < Rounds(); ++round) {
     struct TChild {
       pid_t pid;
@@ -328,6 +337,29 @@ TEST(SharedRead, EveryRecordAWalkReadsUnderOtherConnectionsCommitsCarriesItsInde
       ::close(fds[1]);
       children.push_back({pid, fds[0], writer});
     }
+    // Meanwhile writers that die half-way through a commit, one after
+    // another.
+    int kills = 0;
+    while (std::chrono::steady_clock::now() < until) {
+      const unsigned seed = static_cast<unsigned>(rng());
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        try {
+          TWorker worker(dir.Native(), seed, 9, round * 10000 + kills * 100);
+          worker.DieAtCommitWrite(1 + static_cast<int>(seed % 4));
+          worker.Write(until + std::chrono::seconds(2), false);
+        } catch (const std::exception&) {
+          // Refused at connect or open: the next one tries.
+        }
+        _exit(0);
+      }
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      kills += WIFSIGNALED(status) ? 1 : 0;
+    }
+    dying += kills;
     // A walk that goes round for ever never ends its worker: it fails the
     // round after a generous wait.
     const auto watchdog = until + std::chrono::seconds(60);
@@ -356,8 +388,9 @@ TEST(SharedRead, EveryRecordAWalkReadsUnderOtherConnectionsCommitsCarriesItsInde
     CheckFile(dir.Native());
     if (::testing::Test::HasFailure()) break;
   }
-  std::printf("%d rounds: %d changes committed, %d records read in %d walks, %d lock time-outs\n", Rounds(),
-              writers.steps, readers.steps, readers.walks, writers.refused + readers.refused);
+  std::printf("%d rounds: %d changes committed, %d records read in %d walks, %d lock time-outs, %d writers killed "
+              "in a commit\n",
+              Rounds(), writers.steps, readers.steps, readers.walks, writers.refused + readers.refused, dying);
   EXPECT_GT(writers.steps, 0);
   EXPECT_GT(readers.walks, 0);
 }
