@@ -1151,7 +1151,7 @@ void TUdbDataSet::ActivateFilter(const AnsiString& text, TFilterOptions options,
 }
 
 bool TUdbDataSet::RecordFilterAccepts(TUdbAddr address) {
-  if (!onRecordFilter_) return true;
+  if (!onRecordFilter_ || !RecordFilterWanted()) return true;
   ReadRecordAt(address, filterBuf_.data());
   return onRecordFilter_(filterBuf_.data());
 }

@@ -341,6 +341,10 @@ class TUdbDataSet : public TDataSet {
   void Resync(TResyncMode mode) override;
 
  protected:
+  // Whether the record filter can refuse a record at all; false spares
+  // reading each candidate record for it.  The table component answers
+  // whether its filter event is assigned.
+  virtual bool RecordFilterWanted() const { return true; }
   bool GetNextRecord() override;
   bool GetPriorRecord() override;
   int GetNextRecords() override;
@@ -451,7 +455,7 @@ class TUdbDataSet : public TDataSet {
   std::uint64_t readAheadStamp_ = 0;
   bool autoIncSwitchedOff_ = false;
   // The storage-order walk (see SetStorageOrder).
-  static constexpr int kStorageBatch = 256;
+  static constexpr int kStorageBatch = 1024;
   bool storageOrder_ = false;
   bool storageListed_ = false;
   std::uint32_t storageStamp_ = 0;        // header counter when listed
