@@ -466,6 +466,9 @@ void TUdbDataSet::ReadRecordAt(TUdbAddr address, std::uint8_t* buf) {
 
 void TUdbDataSet::ReadIntoRecBuf(TUdbAddr address, bool keepCopy) {
   recordMgr_.ReadRecord(address, Rec(), keepCopy);
+  // The trailer names the record the buffer holds (its blobs are read
+  // through the record at that address).
+  Put32(Rec() + RecordSize() + kTrailerRecAddr, address);
   if (keepCopy) currentCopy_.assign(recBuf_.begin(), recBuf_.begin() + RecordSize());
 }
 

@@ -45,6 +45,21 @@ class DiskLocksTest : public ::testing::Test {
     return d;
   }
   bool LockFileExists() const { return ::access((dir_.Native() + "/GZ.lck").c_str(), F_OK) == 0; }
+  // a's commit of page (0x11 before, 0x22 after) and of a new page stops
+  // at its dieAt-th page write, as if the program died there: its journal
+  // stays beside the file.  Returns the page.
+  TUdbAddr CommitHalfWay(TDiskMgr& a, int dieAt) {
+    const TUdbAddr page = a.AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
+    a.StartTransaction();
+    a.LockTable(7, kUdbWriteLock);
+    a.WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
+    a.AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
+    a.File().AfterCommitWrite = [dieAt](int n) {
+      if (n == dieAt) throw std::runtime_error("the program dies here");
+    };
+    EXPECT_THROW(a.Commit(), std::runtime_error);
+    return page;
+  }
   ScratchDir dir_;
   std::string db_;
 };
@@ -318,15 +333,7 @@ TEST_F(DiskLocksTest, ALiveWritersTransactionOrJournalKeepsNobodyFromOtherTables
 TEST_F(DiskLocksTest, NothingIsReadBesideAJournalNobodyHasRestoredYet) {
   auto a = Connect();
   auto b = Connect();
-  const TUdbAddr page = a->AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
-  a->StartTransaction();
-  a->LockTable(7, kUdbWriteLock);
-  a->WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
-  a->AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
-  a->File().AfterCommitWrite = [](int n) {
-    if (n == 2) throw std::runtime_error("the program dies here");
-  };
-  EXPECT_THROW(a->Commit(), std::runtime_error);
+  const TUdbAddr page = CommitHalfWay(*a, 2);
   a->Close();  // half the commit in the file, its journal beside it
   std::vector<std::uint8_t> back(4096);
   {
@@ -351,16 +358,8 @@ TEST_F(DiskLocksTest, NothingIsReadBesideAJournalNobodyHasRestoredYet) {
 TEST_F(DiskLocksTest, AHotJournalIsRestoredByTheNextLockOnceItsWriterIsGone) {
   auto a = Connect();
   auto b = Connect();
-  const TUdbAddr page = a->AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
+  const TUdbAddr page = CommitHalfWay(*a, 1);
   std::vector<std::uint8_t> back(4096);
-  a->StartTransaction();
-  a->LockTable(7, kUdbWriteLock);
-  a->WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
-  a->AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
-  a->File().AfterCommitWrite = [](int n) {
-    if (n == 1) throw std::runtime_error("the program dies here");
-  };
-  EXPECT_THROW(a->Commit(), std::runtime_error);
   const std::string journal = dir_.Native() + "/GZ.jnl";
   ASSERT_EQ(::access(journal.c_str(), F_OK), 0);
   // The writer still lives: its journal is left alone.
