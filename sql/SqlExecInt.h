@@ -60,6 +60,9 @@ class TSqlRun {
   void PrepareColumns();
   void AddResultColumns();
   void MainScan();
+  // An UPDATE's changes leave every row in place in the main walk (the
+  // host says so, OnChangeKeepsOrder).
+  bool ChangesKeepOrder();
   void AddResultRow();
   // The WHERE's verdict on the current row combination (subqueries
   // included); True without a WHERE.
