@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -35,6 +37,25 @@ AnsiString ButtonCaption(int result) {
     default: return "帮助(&H)";
   }
 }
+
+// The file boxes' list writes its dates through the system locale, which is
+// whatever the environment names (often the C locale: "12/11/26 10:41 AM").
+// This view of the list writes the modification column through the default
+// locale, Chinese, as the rest of the box.
+class TFileDatesInDefaultLocale : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  static constexpr int kModifiedColumn = 3;  // QFileSystemModel's "modified" column
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role == Qt::DisplayRole && index.column() == kModifiedColumn)
+      if (auto* files = qobject_cast<QFileSystemModel*>(sourceModel())) {
+        const QDateTime when = files->lastModified(mapToSource(index));
+        if (when.isValid()) return QLocale().toString(when, QLocale::ShortFormat);
+      }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
 
 void AddButton(TMessageRequest& r, int result) { r.Buttons.push_back({result, ButtonCaption(result)}); }
 
@@ -158,6 +179,7 @@ class TQtDialogService : public TDialogService {
     const AnsiString title = !r.Title.IsEmpty() ? r.Title : AnsiString(save ? "另存为" : "打开");
     QFileDialog dlg(DialogParent(), ToQString(title), FileSystemName(r.InitialDir));
     dlg.setAcceptMode(mode);
+    dlg.setProxyModel(new TFileDatesInDefaultLocale(&dlg));
     // The captions of the system's own file boxes, whatever translation Qt
     // found for the rest of the dialog.
     dlg.setLabelText(QFileDialog::LookIn, ToQString(save ? "保存在:" : "查找范围:"));

@@ -89,8 +89,9 @@ void EnsureQApplication() {
     QCoreApplication::installTranslator(&qtChinese);
   static TDialogWords words;
   QCoreApplication::installTranslator(&words);
-  // Dates and numbers in Qt's own dialogs (the file list's dates) as a
-  // Chinese system writes them.
+  // Dates and numbers that Qt writes through the default locale as a Chinese
+  // system writes them (the file boxes' list dates go through it as well:
+  // see the file box's proxy in Dialogs.cpp).
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -11,6 +14,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTimer>
 
 #include <cstdlib>
@@ -193,6 +197,47 @@ TEST(Dialogs, TheSystemSaveBoxIsChineseAndNamesEachPatternOnce) {
     EXPECT_TRUE(texts.contains(ToQString("文件名:")));
     EXPECT_TRUE(texts.contains(ToQString("保存类型:")));
   }
+}
+
+// The file list of the system's file box writes its dates as a Chinese
+// system does ("2026/12/11 10:41"), whatever locale the environment names.
+TEST(Dialogs, TheSystemFileBoxWritesFileDatesInChinese) {
+  EnsureUiApp();
+  std::string folder = std::string(TempFolder()) + "payroll-filedates-XXXXXX";
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::filesystem::path file = std::filesystem::path(folder) / "gz.udb";
+  { std::FILE* f = std::fopen(file.c_str(), "wb"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  QString shown, expected;
+  int tries = 0;
+  QTimer poll;
+  poll.setInterval(20);
+  // The list fills from another thread: look for the file's row until it is there.
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    if (auto* tree = dialog->findChild<QTreeView*>()) {
+      QAbstractItemModel* m = tree->model();
+      const QModelIndex root = tree->rootIndex();
+      for (int row = 0; m && row < m->rowCount(root); ++row)
+        if (m->index(row, 0, root).data().toString() == QStringLiteral("gz.udb"))
+          shown = m->index(row, 3, root).data().toString();
+    }
+    if (!shown.isEmpty() || ++tries > 150) dialog->reject();
+  });
+  poll.start();
+  const std::unique_ptr<TDialogService> system = CreateQtDialogService();
+  TFileRequest request;
+  request.InitialDir = AnsiString(folder.c_str());
+  request.Filter = "工资管理系统专用数据库文件(*.udb)|*.udb";
+  EXPECT_FALSE(system->OpenFile(request));
+  poll.stop();
+  const QDateTime modified = QFileInfo(QString::fromStdString(file.string())).lastModified();
+  std::filesystem::remove_all(folder);
+  expected = QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat);
+  ASSERT_FALSE(shown.isEmpty()) << "the file never appeared in the list";
+  EXPECT_EQ(shown.toStdString(), expected.toStdString());
+  EXPECT_FALSE(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")).match(shown).hasMatch())
+      << shown.toStdString();
 }
 
 // The system's message box stands centred on the window in front (here the
