@@ -1,9 +1,15 @@
 // Blowfish: see Blowfish.h.
 #include "Udb/Blowfish.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define BLOWFISH_HAS_VECTOR_CODE 1
+#endif
 
 namespace {
 
@@ -126,6 +132,13 @@ inline void StoreBE(std::uint32_t v, std::uint8_t* p) {
   p[3] = std::uint8_t(v);
 }
 
+// A shift register: eight bytes, first byte most significant.
+inline std::uint64_t LoadRegister(const std::uint8_t* p) { return (std::uint64_t(LoadBE(p)) << 32) | LoadBE(p + 4); }
+inline void StoreRegister(std::uint64_t reg, std::uint8_t* p) {
+  StoreBE(static_cast<std::uint32_t>(reg >> 32), p);
+  StoreBE(static_cast<std::uint32_t>(reg), p + 4);
+}
+
 }  // namespace
 
 const std::uint32_t* BlowfishPiWords() {
@@ -168,6 +181,9 @@ bool BlowfishInit(TBlowfishContext& ctx, const void* key, int keyBits, const std
     BlowfishEncryptBlock(ctx, ones, ctx.iv);
   }
   std::memcpy(ctx.shift, ctx.iv, 8);
+  for (int box = 0; box < 4; ++box)
+    for (int k = 0; k < 4; ++k)
+      for (int x = 0; x < 256; ++x) ctx.planes[box][k][x] = static_cast<std::uint8_t>(ctx.s[box][x] >> (24 - 8 * k));
   ctx.initialized = true;
   return true;
 }
@@ -191,7 +207,7 @@ namespace {
 // while a run is processed; each byte costs one block encryption and a
 // shift, and the next register needs this byte's output, so it is serial.
 void Cfb8Encipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
-  std::uint64_t reg = (std::uint64_t(LoadBE(ctx.shift)) << 32) | LoadBE(ctx.shift + 4);
+  std::uint64_t reg = LoadRegister(ctx.shift);
   for (std::size_t i = 0; i < length; ++i) {
     std::uint32_t l = static_cast<std::uint32_t>(reg >> 32), r = static_cast<std::uint32_t>(reg);
     Encrypt(ctx, l, r);
@@ -199,8 +215,7 @@ void Cfb8Encipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* 
     dst[i] = out;
     reg = (reg << 8) | out;
   }
-  StoreBE(static_cast<std::uint32_t>(reg >> 32), ctx.shift);
-  StoreBE(static_cast<std::uint32_t>(reg), ctx.shift + 4);
+  StoreRegister(reg, ctx.shift);
 }
 
 // N block encryptions in lock step: the rounds of independent blocks
@@ -222,17 +237,18 @@ inline void EncryptN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t*
   }
 }
 
-// Deciphering: byte i's register is the eight ciphertext bytes before it
-// (the saved register for the first ones), all known in advance, so the
+// Deciphering, plain code: byte i's register is the eight ciphertext bytes
+// before it (`prev` for the first ones), all known in advance, so the
 // block encryptions are independent.  Eight bytes go per step: `prev`
 // holds the eight ciphertext bytes before the step, `cur` the step's own,
 // read before any output is stored (source and destination may be one
 // buffer); byte k's register is prev shifted left k bytes, filled from cur.
-void Cfb8Decipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
-  std::uint64_t prev = (std::uint64_t(LoadBE(ctx.shift)) << 32) | LoadBE(ctx.shift + 4);
+// Returns the register after the run.
+std::uint64_t Cfb8DecipherPlain(const TBlowfishContext& ctx, std::uint64_t prev, const std::uint8_t* src,
+                                std::uint8_t* dst, std::size_t length) {
   std::size_t i = 0;
   for (; i + 8 <= length; i += 8) {
-    const std::uint64_t cur = (std::uint64_t(LoadBE(src + i)) << 32) | LoadBE(src + i + 4);
+    const std::uint64_t cur = LoadRegister(src + i);
     std::uint32_t l[8], r[8];
     l[0] = static_cast<std::uint32_t>(prev >> 32);
     r[0] = static_cast<std::uint32_t>(prev);
@@ -254,8 +270,139 @@ void Cfb8Decipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* 
     dst[i] = in ^ static_cast<std::uint8_t>(l >> 24);
     prev = (prev << 8) | in;
   }
-  StoreBE(static_cast<std::uint32_t>(prev >> 32), ctx.shift);
-  StoreBE(static_cast<std::uint32_t>(prev), ctx.shift + 4);
+  return prev;
+}
+
+// --- Deciphering, 64 bytes per step with 512-bit byte permutes -------------
+//
+// The 64 block encryptions of a step run side by side, each 32-bit half
+// held as four byte planes: plane k is byte k (0 = most significant) of the
+// half in each of the 64 blocks.  A plane is then directly the index of
+// one S-box lookup, and byte i's register (the ciphertext bytes i-8..i-1)
+// makes plane k of the left half a plain load from i-8+k, of the right half
+// from i-4+k.  A lookup is, per byte plane of the S-box, two 128-entry
+// permutes chosen between by the index's top bit; the F function's 32-bit
+// additions carry from plane to plane through byte masks.  The keystream
+// byte is the top plane of the final left half.
+#if BLOWFISH_HAS_VECTOR_CODE
+#define BLOWFISH_VECTOR_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+struct TPlanes {
+  __m512i h[4];
+};
+
+BLOWFISH_VECTOR_TARGET inline __m512i PlaneLookup(const std::uint8_t* plane, __m512i index, __mmask64 upper) {
+  const __m512i lower = _mm512_permutex2var_epi8(_mm512_load_si512(plane), index, _mm512_load_si512(plane + 64));
+  const __m512i higher =
+      _mm512_permutex2var_epi8(_mm512_load_si512(plane + 128), index, _mm512_load_si512(plane + 192));
+  return _mm512_mask_blend_epi8(upper, lower, higher);
+}
+
+BLOWFISH_VECTOR_TARGET inline void Lookup(const TBlowfishContext& c, int box, __m512i index, TPlanes& out) {
+  const __mmask64 upper = _mm512_movepi8_mask(index);
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) out.h[k] = PlaneLookup(c.planes[box][k], index, upper);
+}
+
+// a += b, 32 bits per block: byte additions, the carry out of each plane
+// (a wrapped sum, or a sum of 0xFF taking a carry in) added to the next.
+BLOWFISH_VECTOR_TARGET inline void AddPlanes(TPlanes& a, const TPlanes& b) {
+  const __m512i one = _mm512_set1_epi8(1), ones = _mm512_set1_epi8(-1);
+  const __m512i low = _mm512_add_epi8(a.h[3], b.h[3]);
+  __mmask64 carry = _mm512_cmplt_epu8_mask(low, a.h[3]);
+  a.h[3] = low;
+#pragma GCC unroll 2
+  for (int k = 2; k >= 1; --k) {
+    const __m512i sum = _mm512_add_epi8(a.h[k], b.h[k]);
+    const __mmask64 wrapped = _mm512_cmplt_epu8_mask(sum, a.h[k]);
+    const __mmask64 rippled = _mm512_mask_cmpeq_epi8_mask(carry, sum, ones);
+    a.h[k] = _mm512_mask_add_epi8(sum, carry, sum, one);
+    carry = _kor_mask64(wrapped, rippled);
+  }
+  const __m512i top = _mm512_add_epi8(a.h[0], b.h[0]);
+  a.h[0] = _mm512_mask_add_epi8(top, carry, top, one);
+}
+
+// x ^= F(y) ^ p.
+BLOWFISH_VECTOR_TARGET inline void RoundPlanes(const TBlowfishContext& c, TPlanes& x, const TPlanes& y,
+                                               std::uint32_t p) {
+  TPlanes f, g;
+  Lookup(c, 0, y.h[0], f);
+  Lookup(c, 1, y.h[1], g);
+  AddPlanes(f, g);
+  Lookup(c, 2, y.h[2], g);
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) f.h[k] = _mm512_xor_si512(f.h[k], g.h[k]);
+  Lookup(c, 3, y.h[3], g);
+  AddPlanes(f, g);
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k)
+    x.h[k] = _mm512_ternarylogic_epi32(x.h[k], f.h[k], _mm512_set1_epi8(static_cast<char>(p >> (24 - 8 * k))), 0x96);
+}
+
+// One step: `window` holds the eight ciphertext bytes before the step and
+// the step's 64; the 64 plain bytes go to `out`.  Everything is read
+// before `out` is written.
+BLOWFISH_VECTOR_TARGET void Decipher64(const TBlowfishContext& c, const std::uint8_t* window, std::uint8_t* out) {
+  TPlanes l, r;
+#pragma GCC unroll 4
+  for (int k = 0; k < 4; ++k) {
+    l.h[k] = _mm512_xor_si512(_mm512_loadu_si512(window + k),
+                              _mm512_set1_epi8(static_cast<char>(c.p[0] >> (24 - 8 * k))));
+    r.h[k] = _mm512_loadu_si512(window + 4 + k);
+  }
+  const __m512i cipher = _mm512_loadu_si512(window + 8);
+  for (int i = 1; i < 16; i += 2) {
+    RoundPlanes(c, r, l, c.p[i]);
+    RoundPlanes(c, l, r, c.p[i + 1]);
+  }
+  // The final swap makes r ^ P18 the left half; its top byte is the key.
+  const __m512i key = _mm512_set1_epi8(static_cast<char>(c.p[17] >> 24));
+  _mm512_storeu_si512(out, _mm512_ternarylogic_epi32(cipher, r.h[0], key, 0x96));
+}
+
+// length is a multiple of 64.  The steps go from the last to the first so
+// that, in one buffer, each reads only ciphertext not yet overwritten.
+BLOWFISH_VECTOR_TARGET void Cfb8DecipherVector(const TBlowfishContext& c, const std::uint8_t first[8],
+                                               const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
+  for (std::size_t i = length; i >= 64 + 64;) {
+    i -= 64;
+    Decipher64(c, src + i - 8, dst + i);
+  }
+  std::uint8_t window[72];
+  std::memcpy(window, first, 8);
+  std::memcpy(window + 8, src, 64);
+  Decipher64(c, window, dst);
+}
+
+bool HasVectorUnits() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vbmi");
+}
+#else
+bool HasVectorUnits() { return false; }
+#endif
+
+std::atomic<bool>& UseVectorCode() {
+  static std::atomic<bool> use{HasVectorUnits()};
+  return use;
+}
+
+void Cfb8Decipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
+#if BLOWFISH_HAS_VECTOR_CODE
+  if (length >= 64 && UseVectorCode().load(std::memory_order_relaxed)) {
+    // The plain tail first, then the whole steps: in one buffer neither
+    // overwrites ciphertext the other still reads.
+    const std::size_t whole = length - length % 64;
+    const std::uint64_t after = LoadRegister(src + length - 8);
+    Cfb8DecipherPlain(ctx, LoadRegister(src + whole - 8), src + whole, dst + whole, length - whole);
+    Cfb8DecipherVector(ctx, ctx.shift, src, dst, whole);
+    StoreRegister(after, ctx.shift);
+    return;
+  }
+#endif
+  StoreRegister(Cfb8DecipherPlain(ctx, LoadRegister(ctx.shift), src, dst, length), ctx.shift);
 }
 }  // namespace
 
@@ -268,3 +415,8 @@ void CfbDecrypt(TBlowfishContext& ctx, const void* source, void* destination, st
 }
 
 void CfbResetIV(TBlowfishContext& ctx) { std::memcpy(ctx.shift, ctx.iv, 8); }
+
+bool BlowfishVectorDecipherForTests(bool allow) {
+  UseVectorCode().store(allow && HasVectorUnits());
+  return UseVectorCode().load();
+}

@@ -12,8 +12,10 @@
 // page file resets the register to the IV after every page (CfbResetIV), so
 // pages are enciphered independently.  Enciphering is serial (each register
 // holds the bytes just produced); deciphering knows every register in
-// advance and computes several keystream bytes at once.  Standard library
-// only.
+// advance and computes several keystream bytes at once: 64 at a time with
+// the processor's 512-bit byte permutes where it has them (x86-64 with
+// AVX-512 VBMI, chosen at run time), else four to eight at a time in plain
+// code.  Both give the same bytes.  Standard library only.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +26,10 @@ struct TBlowfishContext {
   std::uint8_t shift[8] = {};
   std::uint32_t s[4][256] = {};
   std::uint32_t p[18] = {};
+  // The S-boxes again, one byte plane at a time for the 64-way decipher:
+  // planes[box][k][x] = byte k (0 = most significant) of s[box][x].  Each
+  // plane is four cache lines, 64-byte aligned, one permute operand each.
+  alignas(64) std::uint8_t planes[4][4][256] = {};
   bool initialized = false;
 };
 
@@ -39,6 +45,11 @@ void BlowfishDecryptBlock(const TBlowfishContext& ctx, const std::uint8_t in[8],
 void CfbEncrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length);
 void CfbDecrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length);
 void CfbResetIV(TBlowfishContext& ctx);
+
+// Test hook: false makes deciphering use the plain code even where the
+// processor has the vector instructions, true restores the choice made at
+// start.  Returns whether the vector code is in use afterwards.
+bool BlowfishVectorDecipherForTests(bool allow);
 
 // The generated initial tables: 18 P words followed by 4 x 256 S words,
 // i.e. the first 1042 32-bit words of pi's fractional part.

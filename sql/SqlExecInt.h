@@ -59,6 +59,8 @@ class TSqlRun {
   // ---- scanning (SqlExecute.cpp) -------------------------------------------------
   void PrepareColumns();
   void AddResultColumns();
+  // True when the result cannot show the order of the main table's walk.
+  bool ScanOrderUnseen();
   void MainScan();
   // An UPDATE's changes leave every row in place in the main walk (the
   // host says so, OnChangeKeepsOrder).

@@ -44,6 +44,9 @@
 //                                   (one small round under a profiler; the
 //                                   engine's workloads are functions of their
 //                                   own: --toggle-collect='*TEngineSide::Edit*')
+//      PAYROLL_BENCH_PLAIN_DECIPHER=1 ...  deciphers Blowfish pages with the plain
+//                                   code even where the processor has the vector
+//                                   instructions (the two give the same bytes)
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <sqlite3.h>
@@ -63,6 +66,7 @@
 #include <string>
 #include <vector>
 
+#include "Udb/Blowfish.h"
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
 #include "platform/core/Resources.h"
@@ -712,6 +716,8 @@ int Rounds() {
 
 void RunSize(benchmark::State& state, int rows) {
   RegisterResources(&PayrollEmbeddedResources());
+  if (const char* plain = std::getenv("PAYROLL_BENCH_PLAIN_DECIPHER"); plain && *plain && *plain != '0')
+    BlowfishVectorDecipherForTests(false);
   for (auto _ : state) {
     std::vector<TRound> rounds(static_cast<size_t>(Rounds()));
     double total = 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Udb/Blowfish.h"
+#include "Udb/Crc32.h"
 #include "UdbTestSupport.h"
 
 
@@ -84,8 +85,61 @@ TEST(Blowfish, KeysOutsideOneTo56BytesLeaveTheContextUntouched) {
   EXPECT_TRUE(BlowfishInit(ctx, key, 56 * 8, nullptr));
 }
 
-// Deciphering runs several block encryptions per step; it must give what
-// the byte-at-a-time definition gives (register = the eight bytes before,
+namespace {
+// Runs each case with the deciphering code the processor allows and with
+// the plain code (where both are the same, twice), and leaves the choice
+// as it was made at start.
+template <class Fn>
+void WithEachDecipherCode(Fn&& fn) {
+  for (bool vector : {true, false}) {
+    const bool inUse = BlowfishVectorDecipherForTests(vector);
+    SCOPED_TRACE(inUse ? "vector decipher" : "plain decipher");
+    fn();
+  }
+  BlowfishVectorDecipherForTests(true);
+}
+
+std::vector<std::uint8_t> NoisePage(std::size_t length, std::uint32_t seed) {
+  std::vector<std::uint8_t> page(length);
+  for (auto& b : page) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  return page;
+}
+}  // namespace
+
+// The bytes of a whole page as the page file writes and reads it (IV reset
+// after each page), pinned: a database enciphered by any earlier build
+// must read back, and pages written now must be the bytes those builds
+// wrote.
+TEST(Blowfish, PagesEncipherAndDecipherToTheKnownBytes) {
+  auto key = Hex("0123456789ABCDEFF0E1D2C3B4A59687");
+  TBlowfishContext ctx;
+  ASSERT_TRUE(BlowfishInit(ctx, key.data(), 128, nullptr));
+  const std::vector<std::uint8_t> page = NoisePage(4096, 20261211);
+  ASSERT_EQ(Crc32(page.data(), page.size()), 0x2B6B8A3Cu);
+
+  std::vector<std::uint8_t> written(4096);
+  CfbEncrypt(ctx, page.data(), written.data(), 4096);
+  CfbResetIV(ctx);
+  EXPECT_EQ(ToHex(written.data(), 8), "34874116143206E3");
+  EXPECT_EQ(ToHex(written.data() + 4088, 8), "B3E3EBDBF7A5D2F1");
+  EXPECT_EQ(Crc32(written.data(), written.size()), 0x4A8AB36Du);
+
+  WithEachDecipherCode([&] {
+    std::vector<std::uint8_t> read(4096);
+    CfbDecrypt(ctx, written.data(), read.data(), 4096);
+    CfbResetIV(ctx);
+    EXPECT_EQ(read, page);
+    // The noise itself read as a stored page.
+    CfbDecrypt(ctx, page.data(), read.data(), 4096);
+    CfbResetIV(ctx);
+    EXPECT_EQ(ToHex(read.data(), 8), "3449514C29BEFF24");
+    EXPECT_EQ(ToHex(read.data() + 4088, 8), "2F487A75F661A890");
+    EXPECT_EQ(Crc32(read.data(), read.size()), 0x93A30F8Fu);
+  });
+}
+
+// Deciphering runs many block encryptions per step; it must give what the
+// byte-at-a-time definition gives (register = the eight bytes before,
 // keystream byte = first byte of its encryption), for every length, in
 // place or not, and when a run continues a register left by an earlier one.
 TEST(Blowfish, Cfb8DecipherMatchesTheByteAtATimeDefinition) {
@@ -104,36 +158,43 @@ TEST(Blowfish, Cfb8DecipherMatchesTheByteAtATimeDefinition) {
     }
     return plain;
   };
-  std::uint32_t seed = 12345;
-  auto next = [&] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16); };
-  for (size_t length : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(9), size_t(63), size_t(4096), size_t(4099)}) {
-    std::vector<std::uint8_t> page(length);
-    for (auto& b : page) b = next();
+  for (size_t length : {0, 1, 7, 8, 9, 63, 64, 65, 127, 128, 200, 4096, 4099}) {
+    const std::vector<std::uint8_t> page = NoisePage(length, 12345u + static_cast<std::uint32_t>(length));
     const auto expect = reference(page, ctx.iv);
+    WithEachDecipherCode([&] {
+      CfbResetIV(ctx);
+      std::vector<std::uint8_t> out(length);
+      CfbDecrypt(ctx, page.data(), out.data(), length);
+      EXPECT_EQ(out, expect) << length;
 
-    CfbResetIV(ctx);
-    std::vector<std::uint8_t> out(length);
-    CfbDecrypt(ctx, page.data(), out.data(), length);
-    EXPECT_EQ(out, expect) << length;
+      CfbResetIV(ctx);
+      std::vector<std::uint8_t> inPlace = page;
+      CfbDecrypt(ctx, inPlace.data(), inPlace.data(), length);
+      EXPECT_EQ(inPlace, expect) << length;
 
-    CfbResetIV(ctx);
-    std::vector<std::uint8_t> inPlace = page;
-    CfbDecrypt(ctx, inPlace.data(), inPlace.data(), length);
-    EXPECT_EQ(inPlace, expect) << length;
+      // Two runs, split at an odd place, continue through the saved
+      // register; so does a third run after them.
+      CfbResetIV(ctx);
+      const size_t cut = length / 3;
+      std::vector<std::uint8_t> split(length);
+      CfbDecrypt(ctx, page.data(), split.data(), cut);
+      CfbDecrypt(ctx, page.data() + cut, split.data() + cut, length - cut);
+      EXPECT_EQ(split, expect) << length;
+      std::vector<std::uint8_t> next(length), fromHere(length);
+      CfbDecrypt(ctx, page.data(), next.data(), length);
+      std::uint8_t reg[8];
+      std::memcpy(reg, ctx.iv, 8);
+      const std::size_t keep = std::min<std::size_t>(length, 8);
+      std::memmove(reg, reg + keep, 8 - keep);
+      std::memcpy(reg + 8 - keep, page.data() + length - keep, keep);
+      EXPECT_EQ(next, reference(page, reg)) << length;
 
-    // Two runs, split at an odd place, continue through the saved register.
-    CfbResetIV(ctx);
-    const size_t cut = length / 3;
-    std::vector<std::uint8_t> split(length);
-    CfbDecrypt(ctx, page.data(), split.data(), cut);
-    CfbDecrypt(ctx, page.data() + cut, split.data() + cut, length - cut);
-    EXPECT_EQ(split, expect) << length;
-
-    // Enciphering what came out gives the page back, byte for byte.
-    CfbResetIV(ctx);
-    std::vector<std::uint8_t> again(length);
-    CfbEncrypt(ctx, expect.data(), again.data(), length);
-    EXPECT_EQ(again, page) << length;
+      // Enciphering what came out gives the page back, byte for byte.
+      CfbResetIV(ctx);
+      std::vector<std::uint8_t> again(length);
+      CfbEncrypt(ctx, expect.data(), again.data(), length);
+      EXPECT_EQ(again, page) << length;
+    });
   }
   CfbResetIV(ctx);
 }
