@@ -141,6 +141,7 @@ class TUdbBaseTable : public TUdbDataSet {
  private:
   friend class TUdbBlobStream;
   bool AcceptsRecord(const std::uint8_t* record);
+  bool RecordFilterWanted() const override { return static_cast<bool>(OnFilterRecord()); }
   std::uint8_t* Info(TRecordBuffer buffer) const {
     return reinterpret_cast<std::uint8_t*>(buffer) + infoOffset_;
   }

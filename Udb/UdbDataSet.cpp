@@ -284,12 +284,14 @@ void TUdbDataSet::CloseDataSet() {
   }
   readAhead_.Clear();
   readAheadActive_ = false;
+  ForgetStorageWalk();
   if (wasOpen && dataBase_ && tableDef_->Header() != nullptr) dataBase_->CloseTableDef(tableDef_.get());
   recordState_ = 0;
 }
 
 void TUdbDataSet::ResetIndexCaches() {
   indexMgr_.ResetAll();
+  ForgetStorageWalk();
   if (tableDef_ && tableDef_->Header() != nullptr && !memory_) {
     tableDef_->Header()->ForgetWriteCounter();
     headerStamp_ = 0;
@@ -695,6 +697,7 @@ bool TUdbDataSet::InternalFindInRange(int mode, const AnsiString& name) {
 
 bool TUdbDataSet::GotoFirst() {
   if (FilterActive()) return FilterMove(0, 0);
+  if (StorageOrderActive()) return StorageMove(0);
   if (rangeSet_) {
     InitLowRecord(Rec());
     if (!rangeNotEmpty_) return false;
@@ -707,6 +710,7 @@ bool TUdbDataSet::GotoFirst() {
 
 bool TUdbDataSet::GotoLast() {
   if (FilterActive()) return FilterMove(2, 0);
+  if (StorageOrderActive()) return StorageMove(2);
   if (rangeSet_) {
     InitHighRecord(Rec());
     if (!rangeNotEmpty_) return false;
@@ -717,9 +721,15 @@ bool TUdbDataSet::GotoLast() {
   return InternalFindInRange(kLessOrEqual, indexName_);
 }
 
-bool TUdbDataSet::GotoNext() { return FilterActive() ? FilterMove(1, 1) : MoveNext(); }
+bool TUdbDataSet::GotoNext() {
+  if (FilterActive()) return FilterMove(1, 1);
+  return StorageOrderActive() ? StorageMove(1) : MoveNext();
+}
 
-bool TUdbDataSet::GotoPrior() { return FilterActive() ? FilterMove(1, -1) : MovePrior(); }
+bool TUdbDataSet::GotoPrior() {
+  if (FilterActive()) return FilterMove(1, -1);
+  return StorageOrderActive() ? StorageMove(-1) : MovePrior();
+}
 
 bool TUdbDataSet::MoveNext() { return MoveStep(true); }
 
@@ -985,6 +995,97 @@ bool TUdbDataSet::ReadFromReadAhead(int which) {
 }
 
 // ============================================================================
+// storage order
+// ============================================================================
+
+void TUdbDataSet::SetStorageOrder(bool on) {
+  storageOrder_ = on;
+  ForgetStorageWalk();
+}
+
+void TUdbDataSet::ForgetStorageWalk() {
+  storageListed_ = false;
+  storageBlocks_.clear();
+  storageBatch_.clear();
+  storageBatchNo_.clear();
+  storageRecords_.clear();
+}
+
+bool TUdbDataSet::StorageOrderActive() const {
+  return storageOrder_ && cursorOpen_ && !memory_ && !rangeSet_ && !FilterActive();
+}
+
+bool TUdbDataSet::StorageMove(int which) {
+  CheckOpen();
+  const bool forward = which >= 0 && which != 2;
+  const TUdbAddr here = which == 1 || which == -1 ? TrailerAddress(recBuf_.data(), RecordSize()) : 0;
+  auto pick = [&]() -> int {
+    if (storageBatch_.empty() || GetTickCount64() - storageBatchTime_ > kReadAheadValidMs) return -1;
+    if (here == 0) return -1;
+    const auto at = std::lower_bound(storageBatch_.begin(), storageBatch_.end(), here);
+    if (at == storageBatch_.end() || *at != here) return -1;
+    const auto i = at - storageBatch_.begin() + (forward ? 1 : -1);
+    return i >= 0 && i < static_cast<std::ptrdiff_t>(storageBatch_.size()) ? static_cast<int>(i) : -1;
+  };
+  int i = pick();
+  if (i < 0) {
+    FillStorageBatch(here, forward);
+    if (storageBatch_.empty()) return false;
+    i = forward ? 0 : static_cast<int>(storageBatch_.size()) - 1;
+  }
+  const size_t size = static_cast<size_t>(RecordSize());
+  std::memcpy(Rec(), storageRecords_.data() + static_cast<size_t>(i) * size, size);
+  currentCopy_.assign(recBuf_.begin(), recBuf_.begin() + RecordSize());
+  recordMgr_.Blobs().MarkAllNotLoaded();
+  SetTrailer(Rec(), storageBatchNo_[static_cast<size_t>(i)], storageBatch_[static_cast<size_t>(i)]);
+  recordState_ = 1;
+  return true;
+}
+
+void TUdbDataSet::FillStorageBatch(TUdbAddr from, bool forward) {
+  storageBatch_.clear();
+  storageBatchNo_.clear();
+  storageRecords_.clear();
+  TAccessBracket bracket(*this, false);
+  // Listed again when anyone changed the table since (our own changes
+  // forget the list in AfterChange): blocks may have come or gone.
+  if (!storageListed_ || storageStamp_ != headerStamp_) {
+    storageBlocks_.clear();
+    tableDef_->RecordIO()->ListBlocks(storageBlocks_);
+    std::sort(storageBlocks_.begin(), storageBlocks_.end());
+    storageStamp_ = headerStamp_;
+    storageListed_ = true;
+  }
+  const auto count = static_cast<std::ptrdiff_t>(storageBlocks_.size());
+  std::ptrdiff_t i;
+  if (forward)
+    i = from == 0 ? 0 : std::upper_bound(storageBlocks_.begin(), storageBlocks_.end(), from) - storageBlocks_.begin();
+  else
+    i = (from == 0 ? count : std::lower_bound(storageBlocks_.begin(), storageBlocks_.end(), from) - storageBlocks_.begin()) - 1;
+  const size_t size = static_cast<size_t>(RecordSize());
+  std::vector<std::uint8_t> rec(size);
+  for (; i >= 0 && i < count && static_cast<int>(storageBatch_.size()) < kStorageBatch; i += forward ? 1 : -1) {
+    const TUdbAddr address = storageBlocks_[static_cast<size_t>(i)];
+    recordMgr_.ReadRecord(address, rec.data(), false);
+    if (!udbrec::IsLiveRecordOf(rec.data(), recordTag_)) continue;
+    storageBatch_.push_back(address);
+    storageBatchNo_.push_back(static_cast<int>(i) + 1);
+    storageRecords_.insert(storageRecords_.end(), rec.begin(), rec.end());
+  }
+  if (!forward) {
+    // Kept ascending, so that a walk may turn round inside the batch.
+    std::reverse(storageBatch_.begin(), storageBatch_.end());
+    std::reverse(storageBatchNo_.begin(), storageBatchNo_.end());
+    const size_t n = storageBatch_.size();
+    for (size_t a = 0, b = n - 1; n > 1 && a < b; ++a, --b)
+      std::swap_ranges(storageRecords_.begin() + static_cast<std::ptrdiff_t>(a * size),
+                       storageRecords_.begin() + static_cast<std::ptrdiff_t>((a + 1) * size),
+                       storageRecords_.begin() + static_cast<std::ptrdiff_t>(b * size));
+  }
+  storageBatchTime_ = GetTickCount64();
+}
+
+// ============================================================================
 // filters
 // ============================================================================
 
@@ -1050,7 +1151,7 @@ void TUdbDataSet::ActivateFilter(const AnsiString& text, TFilterOptions options,
 }
 
 bool TUdbDataSet::RecordFilterAccepts(TUdbAddr address) {
-  if (!onRecordFilter_) return true;
+  if (!onRecordFilter_ || !RecordFilterWanted()) return true;
   ReadRecordAt(address, filterBuf_.data());
   return onRecordFilter_(filterBuf_.data());
 }
@@ -1059,7 +1160,7 @@ bool TUdbDataSet::RecordFilterAccepts(TUdbAddr address) {
 // the class library's slots
 // ============================================================================
 
-bool TUdbDataSet::IsSequenced() { return !FilterActive(); }
+bool TUdbDataSet::IsSequenced() { return !FilterActive() && !StorageOrderActive(); }
 
 void TUdbDataSet::Resync(TResyncMode mode) {
   readAheadActive_ = true;

@@ -145,6 +145,20 @@ class TUdbDataSet : public TDataSet {
   const AnsiString& IndexName() const { return indexName_; }
   void SetIndexName(const AnsiString& name);
   void SetOnRecordFilter(TRecordFilterProc proc) { onRecordFilter_ = std::move(proc); }
+  // Storage order: while on, and while the cursor is on a disk table with
+  // no filter and no range, First/Next/Prior/Last walk the live records in
+  // the order of their addresses in the file instead of the current
+  // index's order (for callers to whom the order is not observable, such
+  // as a query's aggregate scan): neighbouring records share pages, so a
+  // walk reads each page once.  Records are read in batches of
+  // kStorageBatch under one read bracket, valid kReadAheadValidMs like the
+  // read-ahead.  The table's record blocks are listed again whenever its
+  // header counter moved (another connection's commit): a walk goes on
+  // from the address it stands on, so a record that lives through the walk
+  // is met exactly once, whatever is added or removed around it.  The
+  // record number of a record met so is its block's position in the list.
+  bool StorageOrder() const { return storageOrder_; }
+  void SetStorageOrder(bool on);
   TUpdateProgressProc OnUpdateProgress;
   // Test hook: called after each step of a record change that wrote
   // something ("blobs", "record", "key <index>", "unkey <index>"); a test
@@ -327,6 +341,10 @@ class TUdbDataSet : public TDataSet {
   void Resync(TResyncMode mode) override;
 
  protected:
+  // Whether the record filter can refuse a record at all; false spares
+  // reading each candidate record for it.  The table component answers
+  // whether its filter event is assigned.
+  virtual bool RecordFilterWanted() const { return true; }
   bool GetNextRecord() override;
   bool GetPriorRecord() override;
   int GetNextRecords() override;
@@ -343,6 +361,13 @@ class TUdbDataSet : public TDataSet {
   // EmptyTable inside its catalogue change.
   void InternalEmptyTable();
   bool MoveStep(bool forward);
+  bool StorageOrderActive() const;
+  // Which: 0 first, 1 next, -1 prior, 2 last (storage order).
+  bool StorageMove(int which);
+  // Reads the batch of live records next to `from` in the direction (from
+  // 0: from the table's first or last block).
+  void FillStorageBatch(TUdbAddr from, bool forward);
+  void ForgetStorageWalk();
   friend class TAccessBracket;
   friend class TRecordChange;
   void InternalOpenDataSet();
@@ -429,6 +454,16 @@ class TUdbDataSet : public TDataSet {
   static constexpr int kAheadDoublings = 4;
   std::uint64_t readAheadStamp_ = 0;
   bool autoIncSwitchedOff_ = false;
+  // The storage-order walk (see SetStorageOrder).
+  static constexpr int kStorageBatch = 1024;
+  bool storageOrder_ = false;
+  bool storageListed_ = false;
+  std::uint32_t storageStamp_ = 0;        // header counter when listed
+  std::vector<TUdbAddr> storageBlocks_;   // every record block, ascending
+  std::vector<TUdbAddr> storageBatch_;    // live records read, ascending
+  std::vector<int> storageBatchNo_;       // their positions in storageBlocks_, 1-based
+  std::vector<std::uint8_t> storageRecords_;  // their bytes, RecordSize each
+  std::uint64_t storageBatchTime_ = 0;
   // While this dataset receives a copy: destination field -> source field
   // ("" for a new field), and the records whose values did not convert.
   std::map<AnsiString, AnsiString> copySourceNames_;

@@ -377,6 +377,7 @@ void TUdbDataSet::Step(const AnsiString& step) {
 
 void TUdbDataSet::AfterChange(TUdbAddr keptAt) {
   atRangeStart_ = atRangeEnd_ = false;
+  ForgetStorageWalk();
   CheckRange();
   // The filter list is rebuilt at once: the header counter of our own
   // write does not make the next bracket rebuild it.

@@ -59,6 +59,8 @@ class TSqlRun {
   // ---- scanning (SqlExecute.cpp) -------------------------------------------------
   void PrepareColumns();
   void AddResultColumns();
+  // True when the result cannot show the order of the main table's walk.
+  bool ScanOrderUnseen();
   void MainScan();
   void AddResultRow();
   // The WHERE's verdict on the current row combination (subqueries

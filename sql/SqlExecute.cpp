@@ -448,7 +448,20 @@ void TSqlRun::DoExecute() {
 
   if (q.OnProgress) q.OnProgress(q.Self(), psStarting, 1, s.MainDataSet->RecordCount(), 1);
   rightMatched.assign(static_cast<size_t>(s.JoinList.Count()), {});
-  MainScan();
+  {
+    struct AnyOrder {
+      TSqlRun& r;
+      bool told = false;
+      ~AnyOrder() noexcept(false) {
+        if (told) r.q.OnScanInAnyOrder(r.q.Self(), r.s.MainDataSet, false);
+      }
+    } anyOrder{*this};
+    if (q.OnScanInAnyOrder && ScanOrderUnseen()) {
+      q.OnScanInAnyOrder(q.Self(), s.MainDataSet, true);
+      anyOrder.told = true;
+    }
+    MainScan();
+  }
   if (s.StatementKind == skSelect && !cancelled) AddUnmatchedRightRows();
 
   if (filterHandled && q.OnCancelFilter) q.OnCancelFilter(q.Self(), s.MainDataSet, false);
@@ -570,6 +583,31 @@ void TSqlRun::DeleteHiddenColumns() {
 }
 
 // ---- the scan -----------------------------------------------------------------------
+
+// The result cannot show in which order the main table was walked: a
+// SELECT of one table whose rows all collapse into groups (aggregates, or
+// GROUP BY), where every column is an aggregate's value, a GROUP BY key or
+// reads no field beside its aggregates.  A column that reads a field
+// outside its aggregates, or a HAVING or ORDER BY that does, shows the
+// group's first row, and which row is first depends on the walk; column
+// subqueries are read by row position.
+bool TSqlRun::ScanOrderUnseen() {
+  if (s.StatementKind != skSelect || s.JoinList.Count() > 0 || s.TableList.Count() != 1) return false;
+  if (!s.PivotText.empty() || !s.SubQueryList.empty()) return false;
+  if (!s.HasAggregates() && s.GroupByList.Count() == 0) return false;
+  std::set<int> free;
+  for (int i = 0; i < s.GroupByList.Count(); ++i) free.insert(s.GroupByList[i]->ColIndex);
+  for (int c = 0; c < s.ColumnList.Count(); ++c)
+    for (int a = 0; a < s.ColumnList[c]->AggregateList.Count(); ++a)
+      free.insert(s.ColumnList[c]->AggregateList[a]->ValueColumnIndex);
+  for (int c = 0; c < s.ColumnList.Count(); ++c) {
+    TColumnItem* col = s.ColumnList[c];
+    if (!col->SubQueryList.empty()) return false;
+    if (free.count(c) > 0) continue;
+    if (!col->Resolver || col->Resolver->FieldRefCount > 0) return false;
+  }
+  return true;
+}
 
 void TSqlRun::ReportProgress(int position) {
   // One report per 5 percent of the rows; a table of one row or none has

@@ -157,6 +157,11 @@ class TSqlQueryHost {
                      bool& handled)>
       OnSetFilter;
   std::function<void(TObject*, TDataSet*, bool isJoining)> OnCancelFilter;
+  // Told before the scan that the main table may be walked in any order
+  // (anyOrder true: the result cannot show the order of its rows, as with
+  // aggregates over the whole table or by groups) and after it (false), so
+  // the host may walk its table in the cheapest order meanwhile.
+  std::function<void(TObject*, TDataSet*, bool anyOrder)> OnScanInAnyOrder;
   std::function<void(TObject*, TDataSet*, const AnsiString& usingIndex,
                      const std::vector<AnsiString>& forFields,
                      const std::vector<AnsiString>& startValues,

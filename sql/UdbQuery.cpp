@@ -84,6 +84,11 @@ TUdbQuery::TUdbQuery(TComponent* owner)
     ds->SetFiltered(false);
     ds->SetFilter(AnsiString());
   };
+  // Aggregates over a table walk it in the order its records are stored,
+  // which reads each page once (the result does not show the order).
+  inner_->OnScanInAnyOrder = [](TObject*, TDataSet* ds, bool anyOrder) {
+    if (auto* table = dynamic_cast<TUdbDataSet*>(ds)) table->SetStorageOrder(anyOrder);
+  };
   inner_->OnCreateTable = [this](TObject*, TCreateTableItem* item) { ExecSQLCreateTable(item); };
   inner_->OnCreateIndex = [this](TObject*, bool unique, bool descending, const AnsiString& table,
                                  const AnsiString& index, const std::vector<AnsiString>& columns) {

@@ -224,4 +224,45 @@ TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
   EXPECT_EQ(ErrorOfSql(host, many), "TRANSFORM allows at most 30 columns, the statement has 31");
 }
 
+// The host may walk the main table in any order exactly when the result
+// cannot show that order: everything collapses into groups whose columns
+// are keys or aggregates.  It is told before the scan and told again after.
+TEST_F(SqlGroupTest, TheScanMayGoInAnyOrderOnlyWhereTheResultCannotShowIt) {
+  std::vector<bool> told;
+  host.OnScanInAnyOrder = [&](TObject*, TDataSet* ds, bool anyOrder) {
+    EXPECT_EQ(ds, &t);
+    told.push_back(anyOrder);
+  };
+  const struct {
+    const char* sql;
+    bool anyOrder;
+  } cases[] = {
+      {"SELECT SUM(x) FROM t", true},
+      {"SELECT COUNT(*), AVG(x), MIN(x), MAX(x), COUNT(DISTINCT a) FROM t", true},
+      {"SELECT a, SUM(x) FROM t GROUP BY a", true},
+      {"SELECT a, SUM(x) * 2 + 1 AS s FROM t WHERE b <> 'r' GROUP BY a HAVING COUNT(*) > 1 ORDER BY s", true},
+      {"SELECT a, b, COUNT(*) FROM t GROUP BY a, b", true},
+      {"SELECT a FROM t GROUP BY a", true},
+      {"SELECT 'n', COUNT(*) FROM t", true},
+      // A field outside the aggregates shows the group's first row.
+      {"SELECT a, b, SUM(x) FROM t GROUP BY a", false},
+      {"SELECT SUM(x) + a FROM t", false},
+      {"SELECT a, SUM(x) FROM t GROUP BY a HAVING SUM(x) > a", false},
+      // Rows of their own, joins and subqueries.
+      {"SELECT a, x FROM t", false},
+      {"SELECT DISTINCT a FROM t", false},
+      {"SELECT SUM(t.x) FROM t, e WHERE t.a = e.a", false},
+      {"SELECT SUM(x) FROM t WHERE a IN (SELECT a FROM t WHERE x > 4)", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    told.clear();
+    Select(c.sql);
+    if (c.anyOrder)
+      EXPECT_EQ(told, (std::vector<bool>{true, false}));
+    else
+      EXPECT_TRUE(told.empty());
+  }
+}
+
 }  // namespace
