@@ -456,6 +456,8 @@ void TSqlRun::DoExecute() {
         if (told) r.q.OnScanInAnyOrder(r.q.Self(), r.s.MainDataSet, false);
       }
     } anyOrder{*this};
+    streamed = CanStreamAggregates();
+    streamAcc.clear();
     if (q.OnScanInAnyOrder && ScanOrderUnseen()) {
       q.OnScanInAnyOrder(q.Self(), s.MainDataSet, true);
       anyOrder.told = true;
@@ -667,7 +669,12 @@ void TSqlRun::MainScan() {
     }
     if (!WhereMatches()) return false;
     switch (s.StatementKind) {
-      case skSelect: AddResultRow(); return false;
+      case skSelect:
+        if (streamed)
+          StreamAggregateRow();
+        else
+          AddResultRow();
+        return false;
       case skUpdate: UpdateCurrentRow(); return false;
       case skDelete:
         s.MainDataSet->Delete();
@@ -718,6 +725,47 @@ void TSqlRun::MainScan() {
     bool deleted = visit();
     if (!deleted) ds->Next();
     if (!step()) break;
+  }
+}
+
+bool TSqlRun::CanStreamAggregates() {
+  if (s.StatementKind != skSelect || !s.HasAggregates() || s.GroupByList.Count() > 0) return false;
+  if (s.JoinList.Count() > 0 || s.TableList.Count() != 1 || !s.PivotText.empty() || s.HavingColumn >= 0) return false;
+  if (!s.SubQueryList.empty()) return false;
+  TResultSet& rs = *s.resultSet_;
+  for (int c = 0; c < s.ColumnList.Count(); ++c) {
+    TColumnItem* col = s.ColumnList[c];
+    if (!col->SubQueryList.empty()) return false;
+    for (int a = 0; a < col->AggregateList.Count(); ++a) {
+      TAggregateItem* agg = col->AggregateList[a];
+      if (agg->IsDistinct || agg->ValueColumnIndex < 0 || agg->ValueColumnIndex >= rs.Fields().Count()) return false;
+      TsqField* value = rs.Fields().Items(agg->ValueColumnIndex);
+      if (value->DataType() != ttFloat && value->DataType() != ttInteger) return false;
+      if (value->SourceField() && value->SourceField()->IsBlob()) return false;
+    }
+  }
+  return true;
+}
+
+// A passing row of a streamed aggregate: the first becomes the result row
+// (and leads the group); each adds its values as the result row would
+// hold them (a null as 0, an integer through its integer value).
+void TSqlRun::StreamAggregateRow() {
+  if (s.resultSet_->GetRecordCount() == 0) AddResultRow();
+  size_t k = 0;
+  for (int c = 0; c < s.ColumnList.Count(); ++c) {
+    TColumnItem* col = s.ColumnList[c];
+    for (int a = 0; a < col->AggregateList.Count(); ++a, ++k) {
+      TAggregateItem* agg = col->AggregateList[a];
+      if (streamAcc.size() <= k) streamAcc.resize(k + 1);
+      double x = 0;
+      if (agg->Kind != akCount) {
+        TExpression* e = s.ColumnList[agg->ValueColumnIndex]->Resolver->Expression();
+        const bool integer = s.resultSet_->Fields().Items(agg->ValueColumnIndex)->DataType() == ttInteger;
+        if (e && !e->IsNull()) x = integer ? e->AsInteger() : e->AsFloat();
+      }
+      streamAcc[k].Add(agg->Kind, x);
+    }
   }
 }
 
