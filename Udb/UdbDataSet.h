@@ -342,7 +342,7 @@ class TUdbDataSet : public TDataSet {
 
  protected:
   // Whether the record filter can refuse a record at all; false spares
-  // reading each candidate record for it.  The table component answers
+  // reading each record a filtered walk steps to once more for it.  The table component answers
   // whether its filter event is assigned.
   virtual bool RecordFilterWanted() const { return true; }
   bool GetNextRecord() override;
