@@ -400,13 +400,13 @@ void TSqlRun::DoExecute() {
     ExecuteInsert();
     return;
   }
-  if (updateFromSubquery) {
-    UpdateFromSubquery();
-    return;
-  }
   if (!s.WhereText.empty()) {
     whereResolver->ParseExpression(s.WhereText);
     if (whereResolver->Expression()->ExprType() != ttBoolean) SqlQueryError(kSqlNotBoolean);
+  }
+  if (updateFromSubquery) {
+    UpdateFromSubquery();
+    return;
   }
 
   userRangeSet = !s.UserRange.StartValues.empty() && q.OnSetUserRange != nullptr;
