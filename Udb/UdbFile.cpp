@@ -222,8 +222,14 @@ void TUdbFile::ReadFilePage(TUdbAddr address, std::uint8_t* target) {
 void TUdbFile::InternalWritePage(TCachePage& page) {
   const std::uint8_t* source = page.data.data();
   if (page.mode & (kPageIOXor | kPageIOBlowfish)) {
-    Encipher(page.data.data(), work_.data(), page.tableId, page.mode);
-    source = work_.data();
+    auto sealed = sealed_.find(page.address);
+    if (sealed != sealed_.end() && sealed->second.tableId == page.tableId && sealed->second.mode == page.mode &&
+        sealed->second.plain == page.data) {
+      source = sealed->second.cipher.data();
+    } else {
+      Encipher(page.data.data(), work_.data(), page.tableId, page.mode);
+      source = work_.data();
+    }
   }
   InternalWrite(page.address, source, pageSize_, "TUdbFile.InternalWritePage");
   if (inTransaction_) NoteCommitWrite();
@@ -413,9 +419,16 @@ std::vector<TUdbAddr> TUdbFile::PendingPages() const {
 void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
   const TCachePage* cached = cache_.IsOpen() ? cache_.FindPage(page) : nullptr;
   if (cached && cached->state == cpsDirty) {
-    if (cached->mode & (kPageIOXor | kPageIOBlowfish))
+    if (cached->mode & (kPageIOXor | kPageIOBlowfish)) {
       Encipher(cached->data.data(), out, cached->tableId, cached->mode);
-    else
+      if (keepSealed_) {
+        TSealedImage& kept = sealed_[page];
+        kept.tableId = cached->tableId;
+        kept.mode = cached->mode;
+        kept.plain = cached->data;
+        kept.cipher.assign(out, out + pageSize_);
+      }
+    } else
       std::memcpy(out, cached->data.data(), static_cast<size_t>(pageSize_));
   } else if (!held_.CopyPage(page, out)) {
     UdbDatabaseError(udberr::kInternal, "TUdbFile.JournalPending", "A page to be written is not pending");
@@ -441,6 +454,22 @@ void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
   journalLive_ = true;
 }
 
+void TUdbFile::JournalAndFlush(const std::vector<TUdbAddr>& pages, bool journal) {
+  struct TForget {
+    TUdbFile& file;
+    ~TForget() {
+      file.keepSealed_ = false;
+      file.sealed_.clear();
+    }
+  } forget{*this};
+  if (journal) {
+    keepSealed_ = true;
+    JournalPending(pages);
+    keepSealed_ = false;
+  }
+  cache_.FlushDirty();  // the pages turn clean: the file holds them now
+}
+
 void TUdbFile::MaybeSpill() {
   if (!inTransaction_ || spillLimit_ <= 0 || journalName_.empty() || commitFailed_) return;
   if (held_.Count() + (cache_.IsOpen() ? cache_.DirtyCount() : 0) <= spillLimit_) return;
@@ -452,8 +481,7 @@ void TUdbFile::MaybeSpill() {
   // inside the caller's transaction.  What reached the file is in the
   // journal; the commit writes the rest or fails whole.
   try {
-    JournalPending(PendingPages());
-    cache_.FlushDirty();  // the pages turn clean: the file holds them now
+    JournalAndFlush(PendingPages(), true);
     held_.WriteAll();
   } catch (const EUdbDatabaseError& e) {
     const int code = e.ErrorCode();
@@ -468,12 +496,10 @@ void TUdbFile::MaybeSpill() {
 void TUdbFile::Commit() {
   if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Commit");
   commitFailed_ = true;  // until every pending page is in the file (I4)
-  if (!journalName_.empty()) {
-    std::vector<TUdbAddr> pages = PendingPages();
-    if (!pages.empty() || journalLive_) JournalPending(pages);
-  }
+  std::vector<TUdbAddr> pages;
+  if (!journalName_.empty()) pages = PendingPages();
   commitWrites_ = 0;
-  cache_.FlushDirty();
+  JournalAndFlush(pages, !journalName_.empty() && (!pages.empty() || journalLive_));
   if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
   if (flushPolicy_ != fpNone) Flush();
   if (journalLive_) {

@@ -37,6 +37,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -193,12 +194,27 @@ class TUdbFile {
   std::vector<TUdbAddr> PendingPages() const;
   void JournalPending(const std::vector<TUdbAddr>& pages);
   void PendingImage(TUdbAddr page, std::uint8_t* out);
+  // The journal's seal and the write after it (a commit or a spill), with
+  // the pages enciphered for the seal kept for the write.
+  void JournalAndFlush(const std::vector<TUdbAddr>& pages, bool journal);
   void MaybeSpill();
 
   TUdbFileSystem* fs_;
   std::unique_ptr<TUdbFileIO> io_;
   AnsiString fileName_;
   std::vector<std::uint8_t> work_;  // one page: cipher text on its way to or from the file
+  // Dirty pages enciphered for the journal's seal, kept for the write that
+  // follows so a commit enciphers each page once: the plain bytes and the
+  // identity they were enciphered from, and the result.  A page's entry is
+  // used only while the page is still byte for byte those plain bytes;
+  // filled and emptied inside JournalAndFlush.
+  struct TSealedImage {
+    std::uint16_t tableId = 0;
+    std::uint8_t mode = 0;
+    std::vector<std::uint8_t> plain, cipher;
+  };
+  std::map<TUdbAddr, TSealedImage> sealed_;
+  bool keepSealed_ = false;
   std::vector<std::uint8_t> run_;   // kRunPages pages as the file held them
   TUdbAddr runStart_ = 0;
   int runBytes_ = 0;                // whole pages of run_ that are valid

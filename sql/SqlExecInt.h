@@ -27,6 +27,14 @@
 #include "sql/SqlModel.h"
 #include "sql/SqlQueryHost.h"
 
+// The running value of one aggregate over one group, in the order of
+// operations of the rows added (compensated sums).
+struct TAggAccumulator {
+  double value = 0, second = 0;
+  int count = 0;
+  void Add(TAggregateKind kind, double x);
+};
+
 class TSqlRun {
  public:
   explicit TSqlRun(TSqlAnalizer& statement);
@@ -62,7 +70,16 @@ class TSqlRun {
   // True when the result cannot show the order of the main table's walk.
   bool ScanOrderUnseen();
   void MainScan();
+  // An UPDATE's changes leave every row in place in the main walk (the
+  // host says so, OnChangeKeepsOrder).
+  bool ChangesKeepOrder();
   void AddResultRow();
+  // Aggregates without GROUP BY over one table, each a number: the scan
+  // keeps only the first row that passes as a result row and accumulates
+  // every row's aggregate values at once (`streamed`), in scan order as
+  // grouping would.
+  bool CanStreamAggregates();
+  void StreamAggregateRow();
   // The WHERE's verdict on the current row combination (subqueries
   // included); True without a WHERE.
   bool WhereMatches();
@@ -130,6 +147,8 @@ class TSqlRun {
   int progressPosition = 0;
   int progressLast = 0;
   int progressTotal = 1;
+  bool streamed = false;
+  std::vector<TAggAccumulator> streamAcc;  // per aggregate, in column order
   // Transform state.
   int pivotColumnIndex = -1;
   int pivotKeyCount = 0;

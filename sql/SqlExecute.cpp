@@ -400,13 +400,13 @@ void TSqlRun::DoExecute() {
     ExecuteInsert();
     return;
   }
-  if (updateFromSubquery) {
-    UpdateFromSubquery();
-    return;
-  }
   if (!s.WhereText.empty()) {
     whereResolver->ParseExpression(s.WhereText);
     if (whereResolver->Expression()->ExprType() != ttBoolean) SqlQueryError(kSqlNotBoolean);
+  }
+  if (updateFromSubquery) {
+    UpdateFromSubquery();
+    return;
   }
 
   userRangeSet = !s.UserRange.StartValues.empty() && q.OnSetUserRange != nullptr;
@@ -456,6 +456,8 @@ void TSqlRun::DoExecute() {
         if (told) r.q.OnScanInAnyOrder(r.q.Self(), r.s.MainDataSet, false);
       }
     } anyOrder{*this};
+    streamed = CanStreamAggregates();
+    streamAcc.clear();
     if (q.OnScanInAnyOrder && ScanOrderUnseen()) {
       q.OnScanInAnyOrder(q.Self(), s.MainDataSet, true);
       anyOrder.told = true;
@@ -667,7 +669,12 @@ void TSqlRun::MainScan() {
     }
     if (!WhereMatches()) return false;
     switch (s.StatementKind) {
-      case skSelect: AddResultRow(); return false;
+      case skSelect:
+        if (streamed)
+          StreamAggregateRow();
+        else
+          AddResultRow();
+        return false;
       case skUpdate: UpdateCurrentRow(); return false;
       case skDelete:
         s.MainDataSet->Delete();
@@ -678,6 +685,15 @@ void TSqlRun::MainScan() {
   };
 
   ds->First();
+  if (s.StatementKind == skUpdate && !filterHandled && ChangesKeepOrder()) {
+    // No change moves a row or hides it: one walk from the last row to the
+    // first (the order of the marks below) changes each row exactly once.
+    for (ds->Last(); !ds->Bof(); ds->Prior()) {
+      visit();
+      if (!step()) break;
+    }
+    return;
+  }
   if (s.StatementKind == skUpdate || s.StatementKind == skDelete) {
     // Rows are changed or deleted from the last to the first, each exactly
     // once, even when a change moves a row in the dataset's order or takes
@@ -718,6 +734,57 @@ void TSqlRun::MainScan() {
     bool deleted = visit();
     if (!deleted) ds->Next();
     if (!step()) break;
+  }
+}
+
+bool TSqlRun::ChangesKeepOrder() {
+  if (!q.OnChangeKeepsOrder || s.MainDataSet == nullptr) return false;
+  std::vector<TField*> changed;
+  for (int i = 0; i < s.UpdateList.Count(); ++i) {
+    if (s.UpdateList[i]->Field == nullptr) return false;
+    changed.push_back(s.UpdateList[i]->Field);
+  }
+  return q.OnChangeKeepsOrder(q.Self(), s.MainDataSet, changed);
+}
+
+bool TSqlRun::CanStreamAggregates() {
+  if (s.StatementKind != skSelect || !s.HasAggregates() || s.GroupByList.Count() > 0) return false;
+  if (s.JoinList.Count() > 0 || s.TableList.Count() != 1 || !s.PivotText.empty() || s.HavingColumn >= 0) return false;
+  if (!s.SubQueryList.empty()) return false;
+  TResultSet& rs = *s.resultSet_;
+  for (int c = 0; c < s.ColumnList.Count(); ++c) {
+    TColumnItem* col = s.ColumnList[c];
+    if (!col->SubQueryList.empty()) return false;
+    for (int a = 0; a < col->AggregateList.Count(); ++a) {
+      TAggregateItem* agg = col->AggregateList[a];
+      if (agg->IsDistinct || agg->ValueColumnIndex < 0 || agg->ValueColumnIndex >= rs.Fields().Count()) return false;
+      TsqField* value = rs.Fields().Items(agg->ValueColumnIndex);
+      if (value->DataType() != ttFloat && value->DataType() != ttInteger) return false;
+      if (value->SourceField() && value->SourceField()->IsBlob()) return false;
+    }
+  }
+  return true;
+}
+
+// A passing row of a streamed aggregate: the first becomes the result row
+// (and leads the group); each adds its values as the result row would
+// hold them (a null as 0, an integer through its integer value).
+void TSqlRun::StreamAggregateRow() {
+  if (s.resultSet_->GetRecordCount() == 0) AddResultRow();
+  size_t k = 0;
+  for (int c = 0; c < s.ColumnList.Count(); ++c) {
+    TColumnItem* col = s.ColumnList[c];
+    for (int a = 0; a < col->AggregateList.Count(); ++a, ++k) {
+      TAggregateItem* agg = col->AggregateList[a];
+      if (streamAcc.size() <= k) streamAcc.resize(k + 1);
+      double x = 0;
+      if (agg->Kind != akCount) {
+        TExpression* e = s.ColumnList[agg->ValueColumnIndex]->Resolver->Expression();
+        const bool integer = s.resultSet_->Fields().Items(agg->ValueColumnIndex)->DataType() == ttInteger;
+        if (e && !e->IsNull()) x = integer ? e->AsInteger() : e->AsFloat();
+      }
+      streamAcc[k].Add(agg->Kind, x);
+    }
   }
 }
 

@@ -86,6 +86,21 @@ std::string PivotKey(TsqField* f) {
 
 }  // namespace
 
+void TAggAccumulator::Add(TAggregateKind kind, double x) {
+  switch (kind) {
+    case akSum:
+    case akAvg: AddCompensated(value, second, x); break;
+    case akStdev:
+      value += x;
+      second += x * x;
+      break;
+    case akMin: value = count == 0 ? x : std::min(value, x); break;
+    case akMax: value = count == 0 ? x : std::max(value, x); break;
+    default: break;
+  }
+  ++count;
+}
+
 // A finished aggregate value of the group being written.
 class TAggregateSlotExpr : public TExpression {
  public:
@@ -150,8 +165,10 @@ void TSqlRun::GroupRows() {
     list->AddField(f->DataType(), f->DataSize(), false);
     keyColumns.push_back(s.GroupByList[i]->ColIndex);
   }
-  FillSortRows(*list, keyColumns);
-  list->Sort();
+  if (!streamed) {
+    FillSortRows(*list, keyColumns);
+    list->Sort();
+  }
 
   std::vector<TAggregateItem*> aggregates;
   for (int c = 0; c < s.ColumnList.Count(); ++c)
@@ -163,28 +180,29 @@ void TSqlRun::GroupRows() {
   // One sweep over the rows in group order; a group's values live at the
   // result row of its first member (its leader).  A group is accumulated in
   // locals, in the same order of operations, and stored when it ends.
-  struct TAccumulator {
-    double value = 0, second = 0;
-    int count = 0;
-  };
-  std::vector<TAccumulator> acc(aggregates.size());
+  std::vector<TAggAccumulator> acc(aggregates.size());
   std::vector<TsqField*> valueFields;
   for (TAggregateItem* a : aggregates) valueFields.push_back(rs.Fields().Items(a->ValueColumnIndex));
   auto store = [&](int g) {
     for (size_t k = 0; k < aggregates.size(); ++k) {
-      TAccumulator& t = acc[k];
+      TAggAccumulator& t = acc[k];
       if (t.count > 0) {
         TAggSparseList& v = *aggregates[k]->Values;
         v.SetValue(g, t.value);
         v.SetSecondValue(g, t.second);
         v.SetCount(g, t.count);
       }
-      t = TAccumulator();
+      t = TAggAccumulator();
     }
   };
   std::vector<int> leaders;
+  if (streamed) {
+    // The scan accumulated its one group already (StreamAggregateRow).
+    acc = streamAcc;
+    leaders.push_back(1);
+  }
   int leaderIndex = 0;
-  for (int r = 1; r <= rows; ++r) {
+  for (int r = 1; r <= rows && !streamed; ++r) {
     list->SetRecNo(r);
     const int source = list->GetSourceRecNo();
     if (r == 1 || !list->IsEqual(leaderIndex, r)) {
@@ -198,22 +216,7 @@ void TSqlRun::GroupRows() {
       TAggregateItem* a = aggregates[k];
       TsqField* value = valueFields[k];
       if (a->IsDistinct && !distinct[k].insert({g, DistinctKey(value)}).second) continue;
-      TAccumulator& t = acc[k];
-      if (a->Kind != akCount) {
-        const double x = value->GetAsFloat();
-        switch (a->Kind) {
-          case akSum:
-          case akAvg: AddCompensated(t.value, t.second, x); break;
-          case akStdev:
-            t.value += x;
-            t.second += x * x;
-            break;
-          case akMin: t.value = t.count == 0 ? x : std::min(t.value, x); break;
-          case akMax: t.value = t.count == 0 ? x : std::max(t.value, x); break;
-          default: break;
-        }
-      }
-      ++t.count;
+      acc[k].Add(a->Kind, a->Kind == akCount ? 0.0 : value->GetAsFloat());
     }
   }
   if (!leaders.empty()) store(leaders.back());

@@ -21,6 +21,7 @@
 
 #include "Udb/DiskMgr.h"
 #include "Udb/UdbDataBase.h"
+#include "bench/udb/BenchDatabase.h"
 #include "Udb/UdbTableCursor.h"
 #include "platform/data/FieldDefs.h"
 
@@ -30,18 +31,7 @@ constexpr int kRows = 100000;
 
 struct TPayrollTable {
   explicit TPayrollTable(bool memory) : memory(memory) {
-    // A database file in a directory of its own, or the in-memory database.
-    if (!memory) {
-      char name[] = "/tmp/udb-cursorbench-XXXXXX";
-      path = ::mkdtemp(name);
-      db.SetDirectory((path + "/").c_str());
-      db.SetDataBaseName("bench.udb");
-      db.CreateDatabase();
-    } else {
-      db.SetDataBaseName("MEMORY");
-    }
-    db.SetExclusive(true);
-    db.SetConnected(true);
+    path = OpenBenchDatabase(db, memory, "cursorbench");
     t = std::make_unique<TUdbTableCursor>();
     t->SetDataBase(&db);
     t->SetTableName("gzk");
@@ -72,8 +62,7 @@ struct TPayrollTable {
   }
   ~TPayrollTable() {
     t.reset();
-    db.SetConnected(false);
-    if (!path.empty()) std::filesystem::remove_all(path);
+    CloseBenchDatabase(db, path);
   }
   static AnsiString Pay(int i) {
     char s[8];

@@ -24,6 +24,7 @@
 #include "Udb/DiskMgr.h"
 #include "Udb/UdbFilterMgr.h"
 #include "Udb/UdbDataBase.h"
+#include "bench/udb/BenchDatabase.h"
 #include "Udb/UdbTableCursor.h"
 #include "platform/data/FieldDefs.h"
 
@@ -33,18 +34,7 @@ constexpr int kRows = 100000;
 
 struct TEmployeeTable {
   explicit TEmployeeTable(bool memory) : memory(memory) {
-    // A database file in a directory of its own, or the in-memory database.
-    if (!memory) {
-      char name[] = "/tmp/udb-filterbench-XXXXXX";
-      path = ::mkdtemp(name);
-      db.SetDirectory((path + "/").c_str());
-      db.SetDataBaseName("bench.udb");
-      db.CreateDatabase();
-    } else {
-      db.SetDataBaseName("MEMORY");
-    }
-    db.SetExclusive(true);
-    db.SetConnected(true);
+    path = OpenBenchDatabase(db, memory, "filterbench");
     t = std::make_unique<TUdbTableCursor>();
     t->SetDataBase(&db);
     t->SetTableName("gzk");
@@ -68,8 +58,7 @@ struct TEmployeeTable {
   }
   ~TEmployeeTable() {
     t.reset();
-    db.SetConnected(false);
-    if (!path.empty()) std::filesystem::remove_all(path);
+    CloseBenchDatabase(db, path);
   }
   void Put(std::vector<std::uint8_t>& buf, const char* field, const Variant& v) {
     t->DataSetSetFieldDataToRecBufAsVariant(buf.data(), t->FieldIndexOf(field), v);

@@ -224,6 +224,16 @@ TEST_F(SqlPivotTest, PlanningErrorsAndTheColumnLimit) {
   EXPECT_EQ(ErrorOfSql(host, many), "TRANSFORM allows at most 30 columns, the statement has 31");
 }
 
+// Aggregates without GROUP BY are added up as the scan goes: the first row
+// that passes still shows its own fields, integers add as integers, and a
+// WHERE that passes nothing still gives the one row of empty aggregates.
+TEST_F(SqlGroupTest, AggregatesOfTheWholeTableShowTheFirstPassingRowsFields) {
+  EXPECT_EQ(Select("SELECT b, SUM(a), AVG(a), MIN(x), MAX(x), COUNT(*) FROM t WHERE a <> 2"),
+            Rows{"p|12|2|3|10|6"});
+  EXPECT_EQ(Select("SELECT a * 10 + SUM(x) FROM t WHERE x < 6"), Rows{"38"});
+  EXPECT_EQ(Select("SELECT COUNT(*), SUM(x) FROM t WHERE a > 5"), Rows{"0|null"});
+}
+
 // The host may walk the main table in any order exactly when the result
 // cannot show that order: everything collapses into groups whose columns
 // are keys or aggregates.  It is told before the scan and told again after.

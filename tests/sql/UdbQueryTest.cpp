@@ -161,6 +161,37 @@ TEST(UdbQueryChanges, DeleteAndUpdateReachEveryMatchingRow) {
   }
 }
 
+// An UPDATE whose WHERE stays with the query (no filter) changes every row
+// it reaches exactly once, whether its changes move rows in an index
+// (walked by marks) or leave them in place (changed as the walk passes).
+TEST(UdbQueryChanges, UpdatesWithoutAFilterChangeEachRowOnce) {
+  struct {
+    const char* statement;
+    const char* matching;  // the rows the statement must reach, counted before
+    const char* after;     // after it: a condition every row meets
+  } cases[] = {
+      {"update emp set n = n + 100000", "n >= 0", "n >= 100000 and n < 200000"},
+      {"update emp set n = n + 100000, f05 = f05 + 0.5 where f05 + 0 < 1000", "f05 < 1000",
+       "(n >= 100000 and n < 200000 and f05 < 1000) or (n < 100000 and f05 >= 1000)"},
+      {"update emp set zgbh = '!' + zgbh", "n >= 0", "zgbh like '!%' and zgbh not like '!!%'"},
+      {"update emp set bmbh = 'Y' + bmbh, n = n + 100000", "n >= 0",
+       "bmbh like 'Y%' and bmbh not like 'YY%' and n >= 100000 and n < 200000"},
+  };
+  for (const auto& c : cases) {
+    TDb env;
+    CreateEmp(env.db, 1500);
+    TUdbQuery q;
+    q.SetDataBase(&env.db);
+    const int total = CountWhere(q, "n >= 0");
+    const int matching = CountWhere(q, c.matching);
+    ASSERT_GT(matching, 2) << c.statement;
+    q.SQL()->SetText(c.statement);
+    q.ExecSQL();
+    EXPECT_EQ(q.RowsAffected(), matching) << c.statement;
+    EXPECT_EQ(CountWhere(q, c.after), total) << c.statement;
+  }
+}
+
 // Equal rows (duplicate keys in every index) deleted through the filter.
 TEST(UdbQueryChanges, DeleteThroughTheFilterRemovesEqualRows) {
   for (bool indexed : {false, true}) {
