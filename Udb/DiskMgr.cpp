@@ -452,9 +452,9 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
   // transaction then asks the file system nothing at its every lock.
   if (locks_ && !locks_->HoldsWriteIntent() && file_.JournalExists()) {
     try {
-      AwaitJournalRestored();
+      AwaitJournalRestored(tableId, lockType, had == 0);
     } catch (...) {
-      if (had == 0) locks_->UnlockTable(tableId);
+      if (had == 0 && locks_->TableLockType(tableId) != 0) locks_->UnlockTable(tableId);
       throw;
     }
   }
@@ -467,16 +467,19 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
 // table it wrote, so the table just locked is none of them - or it was
 // left by a writer that died or could not restore it, and then the file
 // may hold half a commit: nothing is read before it is restored, by this
-// connection if it can take the intent, else by the one holding it (it
-// holds the mark while it restores, and waits for this lock to go first).
-void TDiskMgr::AwaitJournalRestored() {
+// connection if it can take the intent, else by the one holding it, which
+// waits for every table lock to go - so the lock just taken (taken: this
+// call took it) is let go while waiting, and taken again after.
+void TDiskMgr::AwaitJournalRestored(int tableId, int lockType, bool taken) {
   const auto until = std::chrono::steady_clock::now() +
                      std::chrono::milliseconds(std::int64_t(retryMaximum_) * retryInterval_);
   while (file_.JournalExists() && !RecoverJournal() && !locks_->WriterAtWork()) {
     if (std::chrono::steady_clock::now() >= until)
       UdbDatabaseError(udberr::kLockTimeout, "TDiskMgr.LockTable",
                        "The database file is being restored from its journal by another connection");
+    if (taken) locks_->UnlockTable(tableId);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (taken) locks_->LockTable(tableId, lockType);
   }
 }
 

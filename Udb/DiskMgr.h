@@ -180,7 +180,7 @@ class TDiskMgr {
   void TakeWriteIntent();
   // After a table lock: a journal nobody restores or owns is restored
   // before anything is read (10249 when that takes longer than a lock may).
-  void AwaitJournalRestored();
+  void AwaitJournalRestored(int tableId, int lockType, bool taken);
   // The restore of a journal with the intent held and the others' table
   // locks kept off meanwhile (TDiskLocks::BeginRestore).
   bool RestoreUnderExclusion();

@@ -118,9 +118,10 @@ namespace {
 constexpr std::int64_t kAllTablesSpan = kPendingLockId * kTableLockRegion;
 }  // namespace
 
-// The mark goes up first: connections that already hold a table lock then
-// read on (this restore cannot start before their locks go), and the
-// pending lock keeps new ones out, so the others' locks drain.
+// The pending lock keeps connections without table locks out; those that
+// hold one let it go when they find the journal (or time out), so the
+// others' locks drain.  No writer's mark: the file holds half a commit
+// until the restore is done, and nobody may read it.
 void TUdbDiskLocks::BeginRestore() {
   if (restoring_) return;
   pendingForRestore_ = tables_->LockTypeOf(kPendingLockId) != kLockWrite;
@@ -133,8 +134,6 @@ void TUdbDiskLocks::BeginRestore() {
       throw;
     }
   }
-  const bool marked = writerMarked_;
-  SetWriterMark(true);
   TFileHandle& file = *monitor_->LockFileHandle();
   constexpr unsigned kPollMs = 2;
   const auto until = std::chrono::steady_clock::now() +
@@ -142,7 +141,6 @@ void TUdbDiskLocks::BeginRestore() {
   // Own table locks lie wholly inside and are taken in.
   while (!file.TryLockOver(kTableLockBase, kAllTablesSpan)) {
     if (std::chrono::steady_clock::now() >= until) {
-      if (!marked) SetWriterMark(false);
       if (pendingForRestore_) tables_->Unlock(kPendingLockId);
       pendingForRestore_ = false;
       UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetWriteLock", kTableWriteFailure);
@@ -166,7 +164,6 @@ void TUdbDiskLocks::EndRestore() noexcept {
     } catch (...) {
     }
     pendingForRestore_ = false;
-    SetWriterMark(false);
   }
 }
 

@@ -74,10 +74,10 @@ static_assert(kIntentWaitBase >= kTableLockBase + 2048 * kTableLockRegion);
 static_assert(kIntentWaitBase + kPresenceBase <= kRecordLockBase);
 // The writer's mark: the second byte of object 2047, held by a connection
 // that holds the intent while it writes pages to the file - from the
-// pending lock of a commit or a spill until it lets its locks go, and for a
-// restore.  A journal beside the file while nobody holds it was left by a
-// writer that died or failed to restore it, and must be restored before
-// anything is read.
+// pending lock of a commit or a spill until it lets its locks go.  A
+// journal beside the file while nobody holds it was left by a writer that
+// died or failed to restore it, and must be restored before anything is
+// read.
 inline constexpr std::int64_t kWriterMarkOffset = kTableLockBase + kWriteIntentLockId * kTableLockRegion + 1;
 // Changed records of one page after which a transaction locks the page.
 inline constexpr int kRecordPageLockThreshold = 2;
