@@ -72,9 +72,10 @@ int TBaseLockMgr::LockTypeOf(std::int64_t id) const {
   return it == byId_.end() ? 0 : it->second.type;
 }
 
-void TBaseLockMgr::SetEscalation(std::int64_t blockObjects, int threshold) {
+void TBaseLockMgr::SetEscalation(std::int64_t blockObjects, int threshold, int crowdLimit) {
   blockObjects_ = blockObjects < 0 ? 0 : blockObjects;
   blockThreshold_ = threshold < 1 ? 1 : threshold;
+  crowdLimit_ = crowdLimit < 0 ? 0 : crowdLimit;
 }
 
 std::int64_t TBaseLockMgr::BlockOf(std::int64_t id) const { return id / blockObjects_; }
@@ -123,19 +124,24 @@ std::int64_t TBaseLockMgr::BridgeEnd(std::int64_t block, int step) {
   return held - step;
 }
 
-void TBaseLockMgr::CountTowardsBlock(std::int64_t id) {
-  if (blockObjects_ <= 0 || id < 0) return;
+bool TBaseLockMgr::CountTowardsBlock(std::int64_t id) {
+  if (blockObjects_ <= 0 || id < 0) return false;
   const std::int64_t block = BlockOf(id);
-  auto [it, added] = blockCounts_.try_emplace(block, TBlockCount{0, blockThreshold_});
+  auto [it, added] = blockCounts_.try_emplace(block, TBlockCount{0, blockThreshold_, false});
   (void)added;
   TBlockCount& c = it->second;
-  if (++c.requests < c.nextTry) return;
+  ++c.requests;
+  const bool crowded = crowdLimit_ > 0 && looseRanges_ >= crowdLimit_ && !c.refused;
+  if (c.requests < c.nextTry && !crowded) return false;
   const std::int64_t low = BridgeEnd(block, -1);
   const std::int64_t high = BridgeEnd(block, +1);
-  if ((low != block || high != block) && TakeBlocks(low, high)) return;
-  if (TakeBlocks(block, block)) return;
+  // TakeBlocks forgets the count (c) on success.
+  if ((low != block || high != block) && TakeBlocks(low, high)) return true;
+  if (TakeBlocks(block, block)) return true;
   // Another handle holds a byte of it: the objects keep their own locks.
   c.nextTry = c.requests * 2;
+  c.refused = true;
+  return false;
 }
 
 bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
@@ -179,15 +185,15 @@ int TBaseLockMgr::SetWriteLock(std::int64_t id, std::int64_t size, bool mayEscal
   }
   if (size == 0) size = regionSize_;
   const std::int64_t start = RegionStart(id);
-  if (BlockCovers(id)) {
-    // Size 0: the item holds no range of its own, the block's lock covers it.
+  // Size 0: the item holds no range of its own, the block's lock covers it.
+  if (BlockCovers(id) || (mayEscalate && CountTowardsBlock(id))) {
     Record({0, kLockWrite, start, id});
     return kLockWrite;
   }
   if (!LockWithRetries(start, size, kLockWrite))
     UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetWriteLock", writeFailureText_);
   Record({size, kLockWrite, start, id});
-  if (mayEscalate) CountTowardsBlock(id);
+  if (mayEscalate) ++looseRanges_;
   return kLockWrite;
 }
 
@@ -234,6 +240,7 @@ void TBaseLockMgr::ReleaseAll() noexcept {
   blocks_.clear();
   blockRanges_.clear();
   blockCounts_.clear();
+  looseRanges_ = 0;
 }
 
 void TBaseLockMgr::UnlockRegions(const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges) {

@@ -50,7 +50,12 @@
 // block at most maxBridge blocks below (or above) it, is taken together with
 // the blocks between when the test allows each of them - in one range, so
 // the held run grows instead of starting another entry.  Should that range
-// fail, the block alone is tried.
+// fail, the block alone is tried.  A crowd limit bounds the entries of
+// single objects as well: once that many counted requests hold ranges of
+// their own, a counted request tries its block at its first request (a
+// block whose try failed keeps waiting for its doubled count).  A block is
+// tried before the object's own range is locked: taken, the object needs
+// no call of its own.
 #pragma once
 
 #include <cstdint>
@@ -115,9 +120,10 @@ class TBaseLockMgr : public TObject {
   // (commit raises the transaction's read locks this way).
   void UpgradeAll();
 
-  // Blocks of blockObjects ids, tried once threshold requests fell into one;
-  // blockObjects 0 turns escalation off.
-  void SetEscalation(std::int64_t blockObjects, int threshold);
+  // Blocks of blockObjects ids, tried once threshold requests fell into one,
+  // or at the first once crowdLimit counted requests hold ranges of their
+  // own (0: no limit); blockObjects 0 turns escalation off.
+  void SetEscalation(std::int64_t blockObjects, int threshold, int crowdLimit = 0);
   // Bridging (see Blocks above).  test(block, ofBlock): block may be locked
   // along with ofBlock although no object of it was requested.
   using TBlockTest = std::function<bool(std::int64_t block, std::int64_t ofBlock)>;
@@ -162,9 +168,12 @@ class TBaseLockMgr : public TObject {
   struct TBlockCount {
     int requests;
     int nextTry;
+    bool refused;  // a try failed: the crowd limit no longer hurries it
   };
   std::int64_t BlockOf(std::int64_t id) const;
-  void CountTowardsBlock(std::int64_t id);
+  // Counts a request towards id's block and tries the block when due; true
+  // when a held block now covers id.
+  bool CountTowardsBlock(std::int64_t id);
   // Tries to take blocks [first, last] as one range; records them on success.
   bool TakeBlocks(std::int64_t first, std::int64_t last);
   // The far end of the blocks to take with block towards a held block in
@@ -176,6 +185,9 @@ class TBaseLockMgr : public TObject {
   std::unordered_map<std::int64_t, TObjectLocks> byId_;
   std::int64_t blockObjects_ = 0;
   int blockThreshold_ = 0;
+  int crowdLimit_ = 0;
+  // Counted requests that locked a range of their own since ReleaseAll.
+  int looseRanges_ = 0;
   std::unordered_map<std::int64_t, TBlockCount> blockCounts_;
   std::unordered_set<std::int64_t> blocks_;
   // The ranges taken for blocks, as locked (a run of blocks is one range).

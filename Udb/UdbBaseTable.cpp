@@ -497,10 +497,15 @@ void TUdbBaseTable::InternalPost() {
   // The engine's change takes the write bracket itself and, outside a
   // transaction, runs in a page transaction of its own (all or nothing):
   // an outer bracket here would turn that off.
-  if (editing)
+  if (editing) {
     UpdateRecord();
-  else
+    // No key moved and no filter may hide the record now: the cursor
+    // stands on it and RecBuf holds it, so the window's re-read after the
+    // post takes it from there instead of searching its key again.
+    if (LastUpdateKeptPlace() && !FilterActive() && !Filtered()) position_ = 1;
+  } else {
     AddRecord(true);
+  }
   if (editing && address != 0) UnlockRecord(address);
   pendingBlobFields_.clear();
   GetRecBuf(b);

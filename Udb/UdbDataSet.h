@@ -294,6 +294,9 @@ class TUdbDataSet : public TDataSet {
   // --- record changes ---
   void AddRecord(bool assignAutoInc);
   void UpdateRecord();
+  // The last UpdateRecord moved no key of any index: the current index's
+  // cursor still stands where the record was, on it.
+  bool LastUpdateKeptPlace() const { return lastUpdateKeptPlace_; }
   // 0, or -1 when buf is given and the stored record is no longer it.
   int DeleteRecord(const std::uint8_t* buf);
 
@@ -434,6 +437,7 @@ class TUdbDataSet : public TDataSet {
   bool writeLocked_ = false;
   bool lockHeld_ = false;
   int recordState_ = 0;
+  bool lastUpdateKeptPlace_ = false;
   AnsiString indexName_;
   std::uint32_t headerStamp_ = 0;
   std::uint32_t prevHeaderStamp_ = 0;

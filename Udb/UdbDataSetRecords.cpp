@@ -483,6 +483,7 @@ void TUdbDataSet::UpdateRecord() {
   CheckOpen();
   CheckPrivilegePresent(tableDef_->AccessMask(), kPrivUpdate);
   if (recordState_ == 0) UdbDatabaseError(udberr::kRecordNotFound, loc);
+  lastUpdateKeptPlace_ = false;
   std::vector<TUdbAddr> written, replaced;  // outlive the change's undos
   TRecordChange change(*this);
   std::uint8_t* rec = Rec();
@@ -563,6 +564,7 @@ void TUdbDataSet::UpdateRecord() {
   change.Done();
   recordMgr_.Blobs().MarkAllNotLoaded();  // as in AddRecord
   UnlockRecord(address);
+  lastUpdateKeptPlace_ = std::find(moved.begin(), moved.end(), true) == moved.end();
 }
 
 int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {

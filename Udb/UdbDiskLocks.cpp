@@ -40,7 +40,7 @@ TUdbDiskLocks::TUdbDiskLocks(const TDiskLocksParams& params) {
   records_->SetWriteLockFailureText(kRecordFailure);
   // Record lock ids are file addresses: a block of pageSize ids is a page.
   pageSize_ = params.pageSize;
-  if (pageSize_ > 0) records_->SetEscalation(pageSize_, kRecordPageLockThreshold);
+  if (pageSize_ > 0) records_->SetEscalation(pageSize_, kRecordPageLockThreshold, kRecordCrowdLimit);
   SetRetry(params.retryMaximum, params.retryInterval);
 
   for (std::int64_t i = 0; i < kOpenLockRange; ++i) {

@@ -25,6 +25,12 @@
 // pages apart by up to kRecordPageBridge pages are joined by taking the
 // pages between as well, when the disk manager's test finds they hold no
 // record of another table (index nodes, blobs, this table's records).
+// A transaction that has locked kRecordCrowdLimit records one by one (each
+// an entry of its own in the system's list: scattered changes, one per
+// page, as a walk in key order over rows stored in another order makes
+// them) locks the page at its first changed record from then on, so the
+// list stays short however many records the transaction changes; a
+// transaction that changes a few records keeps them to themselves.
 //
 // TDiskMgr uses this class by default for files with a descriptor;
 // InstallUdbDiskLocks() puts that default back after a test replaced it.
@@ -68,6 +74,8 @@ static_assert(kIntentWaitBase >= kTableLockBase + 2048 * kTableLockRegion);
 static_assert(kIntentWaitBase + kPresenceBase <= kRecordLockBase);
 // Changed records of one page after which a transaction locks the page.
 inline constexpr int kRecordPageLockThreshold = 2;
+// Records a transaction locks one by one before it locks pages at once.
+inline constexpr int kRecordCrowdLimit = 64;
 // Pages between two locked pages that may be taken to join them.
 inline constexpr int kRecordPageBridge = 16;
 

@@ -31,11 +31,10 @@ std::uint32_t NewSalt() {
 }
 
 std::uint32_t RecordCrc(std::uint32_t salt, TUdbAddr address, const std::uint8_t* page, int pageSize) {
-  std::vector<std::uint8_t> bytes(8 + static_cast<size_t>(pageSize));
-  PutU32(bytes.data(), salt);
-  PutU32(bytes.data() + 4, address);
-  std::memcpy(bytes.data() + 8, page, static_cast<size_t>(pageSize));
-  return Crc32(bytes.data(), bytes.size());
+  std::uint8_t head[8];
+  PutU32(head, salt);
+  PutU32(head + 4, address);
+  return Crc32Extend(Crc32(head, sizeof head), page, static_cast<size_t>(pageSize));
 }
 
 int SectorSize(int pageSize) { return std::min(pageSize, udbjnl::kSectorSize); }

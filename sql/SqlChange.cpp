@@ -133,13 +133,33 @@ void TSqlRun::UpdateCurrentRow() {
   ++q.RowsAffected;
 }
 
+// UPDATE .. SET list = (SELECT ..) [WHERE ..]: the n-th row that passes the
+// WHERE, in the dataset's order, takes the subquery's n-th row.  The rows are
+// chosen (by bookmark) before any is changed, so a change that moves a row
+// in the order or out of a filter neither skips nor repeats one; a subquery
+// with fewer rows than that is refused before anything is changed.
 void TSqlRun::UpdateFromSubquery() {
   TDataSet* ds = s.MainDataSet;
   TResultSet* rows = s.SubQueryList.front()->ResultSet();
-  ds->First();
-  for (int n = 1; !ds->Eof(); ++n) {
-    if (!rows) SqlQueryError(kSqlRecnoOutOfRange);
-    rows->SetRecNo(n);
+  struct Marks {
+    std::vector<TBookmark> list;
+    ~Marks() {
+      for (TBookmark b : list) TDataSet::FreeBookmark(b);
+    }
+  } marks;
+  for (ds->First(); !ds->Eof(); ds->Next())
+    if (WhereMatches()) marks.list.push_back(ds->GetBookmark());
+  if (!marks.list.empty() && (!rows || rows->GetRecordCount() < static_cast<int>(marks.list.size())))
+    SqlQueryError(kSqlRecnoOutOfRange);
+  // The filter has chosen the rows: the changes go without it.
+  if (filterHandled && q.OnCancelFilter) {
+    filterHandled = false;
+    q.OnCancelFilter(q.Self(), ds, false);
+  }
+  int n = 0;
+  for (TBookmark b : marks.list) {
+    rows->SetRecNo(++n);
+    ds->GotoBookmark(b);
     ds->Edit();
     FillAndPost(ds, [&] {
       for (int i = 0; i < s.UpdateList.Count() && i < rows->Fields().Count(); ++i) {
@@ -148,7 +168,6 @@ void TSqlRun::UpdateFromSubquery() {
       }
     });
     ++q.RowsAffected;
-    ds->Next();
   }
 }
 

@@ -70,6 +70,9 @@ class TSqlRun {
   // True when the result cannot show the order of the main table's walk.
   bool ScanOrderUnseen();
   void MainScan();
+  // An UPDATE's changes leave every row in place in the main walk (the
+  // host says so, OnChangeKeepsOrder).
+  bool ChangesKeepOrder();
   void AddResultRow();
   // Aggregates without GROUP BY over one table, each a number: the scan
   // keeps only the first row that passes as a result row and accumulates

@@ -400,13 +400,13 @@ void TSqlRun::DoExecute() {
     ExecuteInsert();
     return;
   }
-  if (updateFromSubquery) {
-    UpdateFromSubquery();
-    return;
-  }
   if (!s.WhereText.empty()) {
     whereResolver->ParseExpression(s.WhereText);
     if (whereResolver->Expression()->ExprType() != ttBoolean) SqlQueryError(kSqlNotBoolean);
+  }
+  if (updateFromSubquery) {
+    UpdateFromSubquery();
+    return;
   }
 
   userRangeSet = !s.UserRange.StartValues.empty() && q.OnSetUserRange != nullptr;
@@ -685,6 +685,15 @@ void TSqlRun::MainScan() {
   };
 
   ds->First();
+  if (s.StatementKind == skUpdate && !filterHandled && ChangesKeepOrder()) {
+    // No change moves a row or hides it: one walk from the last row to the
+    // first (the order of the marks below) changes each row exactly once.
+    for (ds->Last(); !ds->Bof(); ds->Prior()) {
+      visit();
+      if (!step()) break;
+    }
+    return;
+  }
   if (s.StatementKind == skUpdate || s.StatementKind == skDelete) {
     // Rows are changed or deleted from the last to the first, each exactly
     // once, even when a change moves a row in the dataset's order or takes
@@ -726,6 +735,16 @@ void TSqlRun::MainScan() {
     if (!deleted) ds->Next();
     if (!step()) break;
   }
+}
+
+bool TSqlRun::ChangesKeepOrder() {
+  if (!q.OnChangeKeepsOrder || s.MainDataSet == nullptr) return false;
+  std::vector<TField*> changed;
+  for (int i = 0; i < s.UpdateList.Count(); ++i) {
+    if (s.UpdateList[i]->Field == nullptr) return false;
+    changed.push_back(s.UpdateList[i]->Field);
+  }
+  return q.OnChangeKeepsOrder(q.Self(), s.MainDataSet, changed);
 }
 
 bool TSqlRun::CanStreamAggregates() {

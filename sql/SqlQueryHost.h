@@ -168,6 +168,12 @@ class TSqlQueryHost {
                      const std::vector<AnsiString>& endValues)>
       OnSetUserRange;
   std::function<void(TObject*, TDataSet*)> OnCancelUserRange;
+  // Asked before an UPDATE walks its table: true when changing these fields
+  // of a row leaves it where it is in the walk's order and among the rows
+  // the walk shows (no key of the walk's order among them, no filter).  The
+  // walk then changes each row as it passes it; unset or false, it marks
+  // every row first and visits the marks.
+  std::function<bool(TObject*, TDataSet*, const std::vector<TField*>& changed)> OnChangeKeepsOrder;
   std::function<void(TObject*, TCreateTableItem*)> OnCreateTable, OnAlterTable;
   std::function<void(TObject*, bool unique, bool descending, const AnsiString& tableName,
                      const AnsiString& indexName, const std::vector<AnsiString>& columns)>

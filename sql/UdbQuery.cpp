@@ -55,6 +55,22 @@ void CollectStatements(TSqlAnalizer* statement, std::vector<TSqlAnalizer*>& out)
   if (statement->MergeAnalizer) CollectStatements(statement->MergeAnalizer.get(), out);
 }
 
+// A table walked in its current index, unfiltered and outside a master's
+// range, keeps its rows in place when no changed field is a key field of
+// that index.  Anything else (another kind of dataset, no index) is not
+// known to.
+bool ChangeKeepsOrder(TDataSet* ds, const std::vector<TField*>& changed) {
+  auto* table = dynamic_cast<TUdbTable*>(ds);
+  if (table == nullptr || table->Filtered() || table->MasterSource() != nullptr) return false;
+  if (table->IndexDefs()->Count() == 0 || table->IndexDefs()->IndexOf(table->TUdbDataSet::IndexName()) < 0)
+    return false;
+  for (int i = 0;; ++i) {
+    TField* key = table->GetIndexField(i);
+    if (key == nullptr) return true;
+    if (std::find(changed.begin(), changed.end(), key) != changed.end()) return false;
+  }
+}
+
 }  // namespace
 
 // The inner query: a self-join reads each FROM item through a cursor of its
@@ -83,6 +99,9 @@ TUdbQuery::TUdbQuery(TComponent* owner)
   inner_->OnCancelFilter = [](TObject*, TDataSet* ds, bool) {
     ds->SetFiltered(false);
     ds->SetFilter(AnsiString());
+  };
+  inner_->OnChangeKeepsOrder = [](TObject*, TDataSet* ds, const std::vector<TField*>& changed) {
+    return ChangeKeepsOrder(ds, changed);
   };
   // Aggregates over a table walk it in the order its records are stored,
   // which reads each page once (the result does not show the order).

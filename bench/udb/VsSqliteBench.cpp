@@ -39,8 +39,11 @@
 // Run: build/bench/bench_VsSqliteBench
 //      PAYROLL_BENCH_MILLION=1 build/bench/bench_VsSqliteBench   (adds 1,000,000 rows)
 //      --benchmark_filter=/100000  picks one size.
+//      PAYROLL_BENCH_WORK=edit,delete   runs those workloads alone (names as above)
 //      PAYROLL_BENCH_ROWS=3000 PAYROLL_BENCH_ROUNDS=1 valgrind --tool=callgrind ...
-//                                   (one small round under a profiler)
+//                                   (one small round under a profiler; the
+//                                   engine's workloads are functions of their
+//                                   own: --toggle-collect='*TEngineSide::Edit*')
 //      PAYROLL_BENCH_PLAIN_DECIPHER=1 ...  deciphers Blowfish pages with the plain
 //                                   code even where the processor has the vector
 //                                   instructions (the two give the same bytes)
@@ -457,19 +460,19 @@ class TEngineSide {
     d.Close();
     db_.Commit();
   }
-  double FindKey(const std::vector<std::string>& codes) {
+  [[gnu::noinline]] double FindKey(const std::vector<std::string>& codes) {
     double sum = 0;
     for (const std::string& c : codes)
       if (table_->FindKey({Variant(AnsiString(c))})) sum += pay_[0]->AsFloat();
     return sum;
   }
-  double Locate(const std::vector<std::string>& codes) {
+  [[gnu::noinline]] double Locate(const std::vector<std::string>& codes) {
     double sum = 0;
     for (const std::string& c : codes)
       if (table_->Locate("CODE", Variant(AnsiString(c)), TLocateOptions())) sum += pay_[0]->AsFloat();
     return sum;
   }
-  double Range() {
+  [[gnu::noinline]] double Range() {
     TUdbTable& t = *table_;
     t.SetIndexName("ByDept");
     double sum = 0;
@@ -482,13 +485,13 @@ class TEngineSide {
     t.SetIndexName("ByCode");
     return sum;
   }
-  double Scan() {
+  [[gnu::noinline]] double Scan() {
     double sum = 0;
     TUdbTable& t = *table_;
     for (t.First(); !t.Eof(); t.Next()) sum += pay_[0]->AsFloat();
     return sum;
   }
-  double Edit() {
+  [[gnu::noinline]] double Edit() {
     db_.StartTransaction();
     TUdbTable& t = *table_;
     TField* p2 = pay_[1];
@@ -500,14 +503,14 @@ class TEngineSide {
     db_.Commit();
     return 0;
   }
-  double Delete(const std::vector<std::string>& codes) {
+  [[gnu::noinline]] double Delete(const std::vector<std::string>& codes) {
     db_.StartTransaction();
     for (const std::string& c : codes)
       if (table_->FindKey({Variant(AnsiString(c))})) table_->Delete();
     db_.Commit();
     return Scan();
   }
-  double Sql(const char* sql) {
+  [[gnu::noinline]] double Sql(const char* sql) {
     TUdbQuery q;
     q.SetDataBase(&db_);
     q.SQL()->SetText(sql);
@@ -612,6 +615,18 @@ std::vector<std::string> RandomCodes(int rows, int count, std::mt19937& rng) {
   return codes;
 }
 
+// PAYROLL_BENCH_WORK=edit,sql-update,... runs those workloads alone (the
+// names of the list above; append always runs, the others need its rows).
+bool Chosen(int w) {
+  static const char* const kNames[kWorkCount] = {"append", "findkey", "findkey1", "locate", "range",
+                                                 "scan", "edit", "delete", "sql-filter", "sql-sum",
+                                                 "sql-group", "sql-join", "sql-update", "bf-scan", "bf-findkey"};
+  const char* only = std::getenv("PAYROLL_BENCH_WORK");
+  if (w == wAppend || only == nullptr || *only == '\0') return true;
+  const std::string list = "," + std::string(only) + ",";
+  return list.find("," + std::string(kNames[w]) + ",") != std::string::npos;
+}
+
 // One round on new files: every plain workload against SQLite, then the
 // Blowfish workloads against SQLCipher.  False with `error` set when the
 // two sides disagree.
@@ -630,6 +645,7 @@ bool RunRound(int rows, TRound& r, std::string& error) {
                    ("payroll-vssqlite-" + std::to_string(::getpid()) + "-" + std::to_string(rows));
   bool agreed = true;
   auto time = [&](TEngineSide& engine, TSqliteSide& peer, int w, auto&& engineWork, auto&& peerWork) {
+    if (!Chosen(w)) return;
     auto t0 = Clock::now();
     const double mine = engineWork(engine);
     auto t1 = Clock::now();
@@ -680,7 +696,7 @@ bool RunRound(int rows, TRound& r, std::string& error) {
          [&](TSqliteSide& p) { return p.Delete(doomed); });
   }
   std::filesystem::create_directories(dir / "blowfish");
-  {
+  if (Chosen(wBfScan) || Chosen(wBfFindKey)) {
     const TSqliteApi* cipher = SqlCipher();
     TEngineSide engine((dir / "blowfish").string(), encStrong);
     TSqliteSide peer(cipher ? *cipher : LinkedSqlite(), (dir / "blowfish" / "pay.db").string(), cipher != nullptr);

@@ -211,6 +211,37 @@ TEST(SqlStatements, SetValuesReadTheRowAsItWasBeforeTheUpdate) {
   }
 }
 
+// UPDATE .. SET X = (SELECT ..) WHERE ..: the n-th row passing the WHERE
+// takes the subquery's n-th row; rows the WHERE leaves out keep their values,
+// also when the change takes a row out of the WHERE; a subquery with too few
+// rows changes nothing.
+TEST(SqlStatements, UpdateFromASubqueryChangesOnlyTheRowsItsWhereChooses) {
+  const struct {
+    const char* sql;
+    int affected;  // -1: refused
+    Rows after;    // A|B|X, sorted
+  } cases[] = {
+      {"UPDATE T SET X = (SELECT A FROM U) WHERE B = 'q'", 2, {"1|p|10", "1|p|5", "1|q|1", "2|q|3"}},
+      {"UPDATE T SET X = (SELECT A FROM U) WHERE X > 6", 2, {"1|p|1", "1|p|5", "1|q|3", "2|q|1"}},
+      {"UPDATE T SET X = (SELECT A FROM U) WHERE X > 100", 0, {"1|p|10", "1|p|5", "1|q|7", "2|q|1"}},
+      {"UPDATE T SET X = (SELECT A FROM U) WHERE A = 1", -1, {"1|p|10", "1|p|5", "1|q|7", "2|q|1"}},
+  };
+  for (const auto& c : cases) {
+    for (int side = 0; side < 2; ++side) {
+      SCOPED_TRACE(std::string(c.sql) + (side ? " (TUdbQuery)" : " (TSqlQuery)"));
+      TMemSide mem;
+      TEngineSide engine;
+      auto exec = [&](const std::string& sql) { return side == 0 ? mem.Exec(sql) : engine.Exec(sql); };
+      auto select = [&](const std::string& sql) { return side == 0 ? mem.Select(sql, true) : engine.Select(sql, true); };
+      if (c.affected < 0)
+        EXPECT_THROW(exec(c.sql), Exception);
+      else
+        EXPECT_EQ(exec(c.sql), c.affected);
+      EXPECT_EQ(select("SELECT A, B, X FROM T"), c.after);
+    }
+  }
+}
+
 // A null reads as null through the query: IsNull, a Null variant; AsFloat
 // and AsString still give 0 and "" (what sums and printed cells read).
 TEST(SqlStatements, NullsReadAsNullThroughTheQueries) {

@@ -127,6 +127,7 @@ int CountWhere(TUdbQuery& q, const AnsiString& where) {
 // A change whose WHERE is pushed down to the table's filter walks the
 // filtered table: the walk must visit every matching row once, also when
 // the change takes the row out of the filter or moves it in an index.
+// Without a filter likewise, whether the change moves rows or not.
 TEST(UdbQueryChanges, DeleteAndUpdateReachEveryMatchingRow) {
   struct {
     const char* statement;
@@ -143,6 +144,15 @@ TEST(UdbQueryChanges, DeleteAndUpdateReachEveryMatchingRow) {
       {"update emp set bmbh = '0905' where bmbh = '0305'", "bmbh = '0305'", "bmbh = '0305'"},
       {"update emp set zgbh = 'X' + zgbh where zgbh < '0300000'", "zgbh < '0300000'", "zgbh < '0300000'"},
       {"update emp set bmbh = '0305' where bmbh = '0205'", "bmbh = '0205'", "bmbh = '0205'"},
+      // No filter: the query judges the WHERE (or there is none) on a walk
+      // by marks when a key of the walk's index changes, else on one walk
+      // that changes rows as it passes them.
+      {"update emp set n = n + 100000", "n >= 0", "not (n >= 100000 and n < 200000)"},
+      {"update emp set n = n + 100000, f05 = f05 + 0.5 where f05 + 0 < 1000", "f05 < 1000",
+       "not ((n >= 100000 and n < 200000 and f05 < 1000) or (n < 100000 and f05 >= 1000))"},
+      {"update emp set zgbh = '!' + zgbh", "n >= 0", "not (zgbh like '!%' and zgbh not like '!!%')"},
+      {"update emp set bmbh = 'Y' + bmbh, n = n + 100000", "n >= 0",
+       "not (bmbh like 'Y%' and bmbh not like 'YY%' and n >= 100000 and n < 200000)"},
   };
   for (const auto& c : cases) {
     TDb env;

@@ -387,6 +387,37 @@ TEST_F(DiskLocksTest, RecordsATransactionChangedStayLockedForOthersUntilItEnds) 
   }
 }
 
+// A transaction that changes one record on each of many pages (more than
+// it locks one by one): every changed record stays locked for the other
+// connection until the end, records of the pages it did not touch stay
+// free, and everything is free again after the commit or the rollback.
+TEST_F(DiskLocksTest, ScatteredRecordsOfABigTransactionStayLockedAndOthersStayFree) {
+  constexpr int kPage = 4096;
+  constexpr int kPages = 2 * kRecordCrowdLimit;
+  auto changed = [](int k) { return (40 + 2 * k) * kPage + 100 + k % 7; };
+  auto untouched = [](int k) { return (41 + 2 * k) * kPage + 100; };
+  for (bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    auto a = Connect();
+    auto b = Connect();
+    a->StartTransaction();
+    for (int k = 0; k < kPages; ++k) EXPECT_EQ(a->LockRecord(changed(k)), kUdbWriteLock);
+    for (int k : {0, 1, kRecordCrowdLimit - 1, kRecordCrowdLimit, kPages - 1}) {
+      EXPECT_UDB_ERROR(b->LockRecord(changed(k)), 10249);
+      EXPECT_EQ(b->LockRecord(untouched(k)), kUdbWriteLock) << k;
+      b->UnlockRecord(untouched(k));
+    }
+    if (commit)
+      a->Commit();
+    else
+      a->Rollback();
+    for (int k = 0; k < kPages; ++k) {
+      ASSERT_EQ(b->LockRecord(changed(k)), kUdbWriteLock) << k;
+      b->UnlockRecord(changed(k));
+    }
+  }
+}
+
 TEST_F(DiskLocksTest, RecordsATransactionOfAnotherProcessChangedAreLockedUntilItCommits) {
   constexpr int kFirst = 30 * 4096;
   std::unique_ptr<TDiskMgr> c;

@@ -312,6 +312,51 @@ TEST_F(RecordBlockTest, PagesApartAreJoinedAcrossPagesTheTestAllowsOnly) {
   }
 }
 
+// The crowd limit: after three records locked one by one, a counted
+// request locks its page whole at once; a page where another handle holds a
+// record stays record by record until the other lets go.
+TEST_F(RecordBlockTest, PastTheCrowdLimitAPageIsLockedWholeAtItsFirstRecord) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  ra.SetEscalation(kPage, 2, 3);
+  TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+  Escalating(rb);
+  ASSERT_EQ(rb.SetWriteLock(9 * kPage + 5, 0), kLockWrite);
+  for (std::int64_t page = 1; page <= 3; ++page) ra.SetWriteLock(page * kPage + 10, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 0u);
+  for (std::int64_t page = 1; page <= 3; ++page) {
+    EXPECT_TRUE(b_.IsLockedByOther(Byte(page * kPage + 10), 1));
+    EXPECT_FALSE(b_.IsLockedByOther(Byte(page * kPage + 11), 1)) << page;
+  }
+  for (std::int64_t page = 4; page <= 8; ++page) ra.SetWriteLock(page * kPage + 10, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 5u);
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(4 * kPage), 5 * kPage));
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(6 * kPage + 4095), 1));
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(3 * kPage + 11), 1));
+  // More records of held pages take no range of their own.
+  const size_t ranges = a_.HeldRanges().size();
+  for (std::int64_t page = 4; page <= 8; ++page) ra.SetWriteLock(page * kPage + 700, 0, true);
+  EXPECT_EQ(a_.HeldRanges().size(), ranges);
+  // The other handle's page: the record alone, the other's record untouched.
+  EXPECT_EQ(ra.SetWriteLock(9 * kPage + 100, 0, true), kLockWrite);
+  EXPECT_EQ(ra.BlocksHeld(), 5u);
+  EXPECT_EQ(rb.SetWriteLock(9 * kPage + 200, 0), kLockWrite);
+  EXPECT_EQ(ErrorCodeOf([&] { rb.SetWriteLock(9 * kPage + 100, 0); }), 10249);
+  rb.ReleaseAll();
+  ra.SetWriteLock(9 * kPage + 300, 0, true);
+  EXPECT_EQ(ra.BlocksHeld(), 6u);
+  EXPECT_TRUE(b_.IsLockedByOther(Byte(9 * kPage + 5), 1));
+  // Uncounted requests neither count nor lock pages.
+  ra.SetWriteLock(12 * kPage + 10, 0);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(12 * kPage + 11), 1));
+  ra.ReleaseAll();
+  EXPECT_TRUE(a_.HeldRanges().empty());
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(0), 13 * kPage));
+  // The count starts afresh: the next records are one by one again.
+  ra.SetWriteLock(20 * kPage + 10, 0, true);
+  EXPECT_FALSE(b_.IsLockedByOther(Byte(20 * kPage + 11), 1));
+}
+
 TEST_F(LockMgrTest, AManagerGoneLeavesNoLockOfItsOwnBehind) {
   {
     TWinLockMgr tables(&a_, kTableLockBase, kTableLockRegion);

@@ -149,6 +149,46 @@ TEST_F(GzkTable, EditMovesTheRecordInItsIndexAndCancelRestores) {
   EXPECT_EQ(t.FieldByName("F01")->AsFloat(), 1.0);
 }
 
+// After a post that moved no key the cursor stays on its row, at its
+// place; a post that takes the row out of the filter does not show it.
+TEST_F(GzkTable, APostThatMovesNoKeyStaysOnItsRowUnlessTheFilterDropsIt) {
+  ASSERT_TRUE(t.Locate("ZGBH", "0102001", TLocateOptions()));
+  t.Edit();
+  t.FieldByName("F01")->SetAsFloat(905);
+  t.Post();
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102001");
+  EXPECT_EQ(t.FieldByName("F01")->AsFloat(), 905.0);
+  EXPECT_EQ(t.RecNo(), 3);
+  t.Next();
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0102002");
+  t.Prior();
+  t.Prior();
+  EXPECT_EQ(t.FieldByName("ZGBH")->AsString(), "0101002");
+
+  for (bool engineFilter : {true, false}) {
+    SCOPED_TRACE(engineFilter ? "Filter" : "OnFilterRecord");
+    if (engineFilter) {
+      t.SetFilter("f01 >= 1000");
+    } else {
+      t.SetFilter("");
+      t.SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("F01")->AsFloat() >= 1000; });
+    }
+    t.SetFiltered(true);
+    t.First();
+    ASSERT_EQ(t.FieldByName("ZGBH")->AsString(), "0101001");
+    t.Edit();
+    t.FieldByName("F01")->SetAsFloat(5);
+    t.Post();
+    EXPECT_GE(t.FieldByName("F01")->AsFloat(), 1000.0) << t.FieldByName("ZGBH")->AsString();
+    t.SetFiltered(false);
+    t.SetOnFilterRecord(nullptr);
+    ASSERT_TRUE(t.Locate("ZGBH", "0101001", TLocateOptions()));
+    t.Edit();
+    t.FieldByName("F01")->SetAsFloat(1000);
+    t.Post();
+  }
+}
+
 TEST_F(GzkTable, InsertAndDeleteKeepTheWindowOnNeighbours) {
   ASSERT_TRUE(t.Locate("ZGBH", "0102001", TLocateOptions()));
   t.Delete();
