@@ -688,6 +688,12 @@ bool TBTree::Last() {
   return keyValid_;
 }
 
+bool TBTree::RecordMatchesEntry(const std::uint8_t* record, const std::uint8_t* entryKey) {
+  recordKey_.resize(static_cast<size_t>(layout_.MaximumKeySize()));
+  layout_.BuildKey(record, recordKey_.data());
+  return layout_.CompareKeys(0, nullptr, recordKey_.data(), entryKey) == 0;
+}
+
 const std::uint8_t* TBTree::CurrentKey() const {
   if (!KeyValid() || path_.empty() || !Leaf().CursorValid())
     UdbDatabaseError(udberr::kInternal, "TBTree.GetCurrentKeyBuf", "CurrentKeyCursor is invalid");

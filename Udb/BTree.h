@@ -255,6 +255,10 @@ class TBTree {
   // The current leaf entry; 8581 "CurrentKeyCursor is invalid".
   const std::uint8_t* CurrentKey() const;
   TUdbAddr CurrentRecordAddress() const;
+  // The record (a record buffer) carries the entry key's values, all parts
+  // compared: an entry that names a record of another key is damage (a
+  // walk that goes on from the record's key would go round for ever).
+  bool RecordMatchesEntry(const std::uint8_t* record, const std::uint8_t* entryKey);
   // The key against the current key over partCount parts: < 0 when key
   // sorts before it.
   int CompareCurrent(int partCount, const std::uint8_t* key) const;
@@ -363,6 +367,7 @@ class TBTree {
   std::vector<std::unique_ptr<TNode>> path_;
   TNode work_;
   std::vector<std::uint8_t> stepKey_;  // the key a walk leaves a leaf from
+  std::vector<std::uint8_t> recordKey_;
   std::vector<std::uint8_t> searchKey_;
   std::vector<std::uint8_t> insertKey_;
   std::vector<std::uint8_t> workKey_;

@@ -67,6 +67,24 @@ class TDiskLocks {
   // lock yet can take one (a pending lock), so the readers the commit
   // waits for drain instead of being replaced by new ones.
   virtual void LockPending() = 0;
+  // Restoring a journal no live writer owns (the caller holds the intent):
+  // from BeginRestore until EndRestore the connection is marked as at work
+  // (WriterAtWork), no connection without table locks takes one, and once
+  // every other connection's table locks have gone none is taken at all -
+  // nobody reads pages while they go back.  10249 when the others' locks
+  // do not go within the usual wait (nothing is then held of it).
+  virtual void BeginRestore() {}
+  virtual void EndRestore() noexcept {}
+  // Another connection writes pages of the file under its locks, or is
+  // about to: a commit or a spill (it holds the write locks of every table
+  // it wrote), or a restore (it waits for every table lock to go).  A
+  // table this connection holds a lock on is then none of its pages.
+  virtual bool WriterAtWork() const { return false; }
+  // The type of lock this connection holds on a table: 0 none, 1, 4.
+  virtual int TableLockType(int tableId) const {
+    (void)tableId;
+    return 0;
+  }
   virtual void UnlockWriteIntent() = 0;
   virtual bool HoldsWriteIntent() const = 0;
   // Some table lock (other than the intent) is held as a read lock.

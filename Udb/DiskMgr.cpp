@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 #include "Udb/Crc32.h"
 #include "Udb/DBLogger.h"
@@ -442,15 +443,53 @@ int TDiskMgr::LockTable(int tableId, int lockType) {
       if (e.ErrorCode() != udberr::kLockTimeout) throw;
     }
   }
+  const int had = locks_ ? locks_->TableLockType(tableId) : 0;
   int held = locks_ ? locks_->LockTable(tableId, lockType) : lockType;
   // A writer that died half-way through its commit left its journal: undo
   // it before anything is read under this lock.  Not while this connection
   // holds the intent to write: taking it restored any journal left, and no
   // other connection can commit (so leave one) until it is given up - a
   // transaction then asks the file system nothing at its every lock.
-  if (locks_ && !locks_->HoldsWriteIntent() && file_.JournalExists()) RecoverJournal();
+  if (locks_ && !locks_->HoldsWriteIntent() && file_.JournalExists()) {
+    try {
+      AwaitJournalRestored();
+    } catch (...) {
+      if (had == 0) locks_->UnlockTable(tableId);
+      throw;
+    }
+  }
   UdbLogger().IncCounter(requested == kUdbWriteLock ? "WRITELOCK" : "READLOCK", 1);
   return held;
+}
+
+// A journal beside the file is either a live writer's own - it holds the
+// writer's mark while it commits or spills, with the write locks of every
+// table it wrote, so the table just locked is none of them - or it was
+// left by a writer that died or could not restore it, and then the file
+// may hold half a commit: nothing is read before it is restored, by this
+// connection if it can take the intent, else by the one holding it (it
+// holds the mark while it restores, and waits for this lock to go first).
+void TDiskMgr::AwaitJournalRestored() {
+  const auto until = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(std::int64_t(retryMaximum_) * retryInterval_);
+  while (file_.JournalExists() && !RecoverJournal() && !locks_->WriterAtWork()) {
+    if (std::chrono::steady_clock::now() >= until)
+      UdbDatabaseError(udberr::kLockTimeout, "TDiskMgr.LockTable",
+                       "The database file is being restored from its journal by another connection");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+// Restores a journal no live writer owns, this connection holding the
+// intent: every other connection's table locks are waited out and kept
+// off while the pages go back.
+bool TDiskMgr::RestoreUnderExclusion() {
+  locks_->BeginRestore();
+  struct TEnd {
+    TDiskLocks& locks;
+    ~TEnd() { locks.EndRestore(); }
+  } end{*locks_};
+  return file_.RecoverJournal();
 }
 
 void TDiskMgr::TakeWriteIntent() {
@@ -459,8 +498,16 @@ void TDiskMgr::TakeWriteIntent() {
   // at its commit: then one try only, and 10249 makes this one retry (in
   // its turn: the refused request keeps its place).
   locks_->LockWriteIntent(!locks_->HoldsTableReadLocks());
-  // Holding the intent, no live writer can own a journal: one is hot.
-  if (file_.JournalExists()) file_.RecoverJournal();
+  // Holding the intent, no live writer can own a journal: one is hot.  Not
+  // restored, it goes with the intent: another connection restores it.
+  if (file_.JournalExists()) {
+    try {
+      RestoreUnderExclusion();
+    } catch (...) {
+      locks_->UnlockWriteIntent();
+      throw;
+    }
+  }
 }
 
 bool TDiskMgr::RecoverJournal() {
@@ -470,7 +517,7 @@ bool TDiskMgr::RecoverJournal() {
   if (!locks_->TryWriteIntentToRestore()) return false;  // a live writer is committing: the journal is its own
   bool restored = false;
   try {
-    restored = file_.RecoverJournal();
+    restored = RestoreUnderExclusion();
   } catch (...) {
     locks_->UnlockWriteIntent();
     throw;

@@ -178,6 +178,12 @@ class TDiskMgr {
   void ValidateHeader();
   void ReleaseHeaderQuietly();
   void TakeWriteIntent();
+  // After a table lock: a journal nobody restores or owns is restored
+  // before anything is read (10249 when that takes longer than a lock may).
+  void AwaitJournalRestored();
+  // The restore of a journal with the intent held and the others' table
+  // locks kept off meanwhile (TDiskLocks::BeginRestore).
+  bool RestoreUnderExclusion();
   // Commit: the pending lock and every table lock raised to write.
   void RaiseLocksForCommit();
   void AfterHeaderLocked(bool wasHeld);

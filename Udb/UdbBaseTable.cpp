@@ -62,7 +62,7 @@ class TUdbBlobStream : public TMemoryStream {
     }
     if (mode == bmRead || mode == bmReadWrite || fieldModified) {
       TAccessBracket bracket(*table_, false);
-      table_->RecordMgr().ReadBlobField(buffer_, index, this);
+      table_->ReadBlobOfBuffer(buffer_, index, this);
     }
     if (mode == bmWrite) {
       Clear();

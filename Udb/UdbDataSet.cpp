@@ -466,6 +466,9 @@ void TUdbDataSet::ReadRecordAt(TUdbAddr address, std::uint8_t* buf) {
 
 void TUdbDataSet::ReadIntoRecBuf(TUdbAddr address, bool keepCopy) {
   recordMgr_.ReadRecord(address, Rec(), keepCopy);
+  // The trailer names the record the buffer holds (its blobs are read
+  // through the record at that address).
+  Put32(Rec() + RecordSize() + kTrailerRecAddr, address);
   if (keepCopy) currentCopy_.assign(recBuf_.begin(), recBuf_.begin() + RecordSize());
 }
 
@@ -649,6 +652,7 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   if (found) {
     const TUdbAddr address = index->CurrentRecordAddress();
     ReadIntoRecBuf(address, true);
+    CheckRecordOfEntry(*index, Rec(), index->Tree().CurrentKey(), address);
     TIndexItem* current = CurrentIndexOrNull();
     if (current != nullptr && current != index) {
       current->SetSearchKeyFromRecord(recBuf_.data());
@@ -961,7 +965,25 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr just
       std::memcpy(item->RecordBuffer, Rec(), static_cast<size_t>(RecordSize()));
     else
       recordMgr_.ReadRecord(item->RecordAddress, item->RecordBuffer, false);
+    if (!index->Tree().RecordMatchesEntry(item->RecordBuffer, item->KeyBuffer)) {
+      // Damage: the batch goes, and the walk meets it (8451) when it
+      // steps onto that entry; the record in hand stays readable.
+      UdbLogger().IncCounter("AHEADMISMATCH", 1);
+      readAhead_.Reset();
+      return;
+    }
   }
+}
+
+// A walk goes on from the record it reached (the next search starts at
+// the record's key): a record that does not carry the key of the entry it
+// was found by would send the walk back for ever.  Index and record are
+// read under one lock, so on a sound file they always agree.
+void TUdbDataSet::CheckRecordOfEntry(TIndexItem& index, const std::uint8_t* record, const std::uint8_t* entryKey,
+                                     TUdbAddr address) {
+  if (!index.Tree().RecordMatchesEntry(record, entryKey))
+    UdbDatabaseErrorFmt(udberr::kCorrupt, "TUdbDataSet.InternalFind", "The record at %d does not carry its key in index %s",
+                        nullptr, {static_cast<std::int64_t>(address), index.IndexName()});
 }
 
 // Records per fill: the read-ahead size, doubled for every batch a walk

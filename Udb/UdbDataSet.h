@@ -266,6 +266,8 @@ class TUdbDataSet : public TDataSet {
   // justRead: the address of the record the caller has just read into
   // RecBuf in the same access bracket (0: none); it is copied, not read again.
   void FillReadAhead(int count, std::uint8_t direction, TUdbAddr justRead = 0);
+  void CheckRecordOfEntry(TIndexItem& index, const std::uint8_t* record, const std::uint8_t* entryKey,
+                          TUdbAddr address);
   // Which: 1 the record before, 2 after, 3 the current one.
   bool ReadFromReadAhead(int which);
   void ClearReadAhead() { readAhead_.Reset(); }
@@ -282,6 +284,10 @@ class TUdbDataSet : public TDataSet {
   void DataSetGetFieldDataFromRecBuf(int fieldIndex, bool& isBlank, void* dest, const std::uint8_t* buf) const;
   void DataSetGetFieldDataFromRecBufAsVariant(const std::uint8_t* buf, int fieldIndex, Variant& value) const;
   void GetFieldStream(int fieldIndex, bool& isBlank, TStream* stream);
+  // A blob field of buf, a record buffer of this table, as the record at
+  // the buffer's address holds it now (see UdbDataSetRecords.cpp); the
+  // caller holds a read bracket.  False when it is null.
+  bool ReadBlobOfBuffer(const std::uint8_t* buf, int fieldIndex, TStream* out);
   void DataSetSetFieldData(int fieldIndex, int length, const void* data, bool setNull);
   void DataSetSetFieldDataToRecBuf(int fieldIndex, int length, std::uint8_t* buf, const void* data,
                                    bool setNull) const;

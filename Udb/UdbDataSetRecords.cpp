@@ -101,6 +101,10 @@ class TRecordChange {
     for (int offset = 0; offset + 4 <= static_cast<int>(savedHeader_.size()); offset += 4)
       header->SetDWord(offset, Get32(savedHeader_.data() + offset));
     header->SetDirty(false);
+    // The stamp counted our header write that the file never got: another
+    // connection's next commit would bring the file's counter to the same
+    // number, and the next bracket would take the table as unchanged.
+    ds_.headerStamp_ = 0;
     ds_.readLocked_ = ds_.writeLocked_ = ds_.lockHeld_ = false;
     try {
       ds_.indexMgr_.ReadRoots(true);
@@ -234,7 +238,32 @@ void TUdbDataSet::GetFieldStream(int fieldIndex, bool& isBlank, TStream* stream)
   if (recordMgr_.Blobs().FindByField(fieldIndex) == nullptr)
     UdbDatabaseError(udberr::kInternal, loc, "Blob field can not be found " + IntToStr(fieldIndex));
   TAccessBracket bracket(*this, false);
-  isBlank = !recordMgr_.ReadBlobField(recBuf_.data(), fieldIndex, stream);
+  isBlank = !ReadBlobOfBuffer(recBuf_.data(), fieldIndex, stream);
+}
+
+// The buffer may have been read in an earlier bracket (a window buffer, a
+// read-ahead batch): its blob reference may name a chain that another
+// connection has since replaced, freed and given to another record.  So
+// the record is read again at its address under the caller's bracket and
+// its blob read through the reference it holds now: the record's blob as
+// committed, never another's.  A record no longer there raises 8708.
+// Pending values (the blob being edited) and blobs the buffer holds none
+// of are read as the buffer says.
+bool TUdbDataSet::ReadBlobOfBuffer(const std::uint8_t* buf, int fieldIndex, TStream* out) {
+  const TInternalFieldItem* f = recordMgr_.Fields().GetField(fieldIndex);
+  const TBlob* blob = recordMgr_.Blobs().FindByField(fieldIndex);
+  const TUdbAddr address = TrailerAddress(buf, RecordSize());
+  if (memory_ || address == 0 || blob == nullptr || blob->State() == bsModified || buf[f->NullFlagOffset()] != kFlagValue)
+    return recordMgr_.ReadBlobField(buf, fieldIndex, out);
+  std::vector<std::uint8_t> now(static_cast<size_t>(recBufSize_), 0);
+  try {
+    recordMgr_.ReadRecord(address, now.data(), false);
+  } catch (const EUdbDatabaseError&) {
+    now[udbrec::kInUse] = 0;  // not a record of this table any more
+  }
+  if (!udbrec::IsLiveRecordOf(now.data(), recordTag_) || !IsSameRecord(now.data(), buf))
+    UdbDatabaseError(udberr::kRecordChanged, "TUdbDataSet.GetFieldStream");
+  return recordMgr_.ReadBlobField(now.data(), fieldIndex, out);
 }
 
 void TUdbDataSet::DataSetSetFieldDataToRecBuf(int fieldIndex, int length, std::uint8_t* buf, const void* data,

@@ -95,6 +95,79 @@ int TUdbDiskLocks::LockTable(int tableId, int lockType) {
 void TUdbDiskLocks::LockPending() {
   if (tables_->LockTypeOf(kPendingLockId) == kLockRead) tables_->Unlock(kPendingLockId);
   tables_->SetWriteLock(kPendingLockId, 0);
+  SetWriterMark(true);
+}
+
+// Only the holder of the intent takes the mark, so the try never meets
+// another connection's.
+void TUdbDiskLocks::SetWriterMark(bool on) noexcept {
+  if (on == writerMarked_) return;
+  TFileHandle& file = *monitor_->LockFileHandle();
+  if (on)
+    writerMarked_ = file.TryLock(kWriterMarkOffset, 1);
+  else if (file.Unlock(kWriterMarkOffset, 1))
+    writerMarked_ = false;
+}
+
+bool TUdbDiskLocks::WriterAtWork() const {
+  return monitor_->LockFileHandle()->IsLockedByOther(kWriterMarkOffset, 1);
+}
+
+namespace {
+// Every table's region (ids below the pending lock's).
+constexpr std::int64_t kAllTablesSpan = kPendingLockId * kTableLockRegion;
+}  // namespace
+
+// The mark goes up first: connections that already hold a table lock then
+// read on (this restore cannot start before their locks go), and the
+// pending lock keeps new ones out, so the others' locks drain.
+void TUdbDiskLocks::BeginRestore() {
+  if (restoring_) return;
+  pendingForRestore_ = tables_->LockTypeOf(kPendingLockId) != kLockWrite;
+  if (pendingForRestore_) {
+    if (tables_->LockTypeOf(kPendingLockId) == kLockRead) tables_->Unlock(kPendingLockId);
+    try {
+      tables_->SetWriteLock(kPendingLockId, 0);
+    } catch (...) {
+      pendingForRestore_ = false;
+      throw;
+    }
+  }
+  const bool marked = writerMarked_;
+  SetWriterMark(true);
+  TFileHandle& file = *monitor_->LockFileHandle();
+  constexpr unsigned kPollMs = 2;
+  const auto until = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(std::int64_t(tables_->RetryMaximum()) * tables_->RetryInterval());
+  // Own table locks lie wholly inside and are taken in.
+  while (!file.TryLockOver(kTableLockBase, kAllTablesSpan)) {
+    if (std::chrono::steady_clock::now() >= until) {
+      if (!marked) SetWriterMark(false);
+      if (pendingForRestore_) tables_->Unlock(kPendingLockId);
+      pendingForRestore_ = false;
+      UdbDatabaseError(udberr::kLockTimeout, "TBaseLockMgr.SetWriteLock", kTableWriteFailure);
+    }
+    Sleep(kPollMs);
+  }
+  restoring_ = true;
+}
+
+void TUdbDiskLocks::EndRestore() noexcept {
+  if (!restoring_) return;
+  restoring_ = false;
+  std::vector<std::pair<std::int64_t, std::int64_t>> own;
+  for (const TLockItem& item : tables_->Items())
+    if (item.Size > 0 && item.Address >= kTableLockBase && item.Address < kTableLockBase + kAllTablesSpan)
+      own.emplace_back(item.Address, item.Size);
+  monitor_->LockFileHandle()->UnlockKeeping(kTableLockBase, kAllTablesSpan, std::move(own));
+  if (pendingForRestore_) {
+    try {
+      tables_->Unlock(kPendingLockId);
+    } catch (...) {
+    }
+    pendingForRestore_ = false;
+    SetWriterMark(false);
+  }
 }
 
 void TUdbDiskLocks::UnlockTable(int tableId) { tables_->Unlock(tableId); }
@@ -215,9 +288,11 @@ bool TUdbDiskLocks::HoldsTableReadLocks() const {
 }
 
 void TUdbDiskLocks::ReleaseAll() {
+  EndRestore();
   if (HoldsWriteIntent()) PassTurn();
   tables_->ReleaseAll();
   records_->ReleaseAll();
+  SetWriterMark(false);
 }
 
 void TUdbDiskLocks::SetRetry(int maximum, int intervalMs) {

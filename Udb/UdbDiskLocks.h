@@ -72,6 +72,13 @@ inline constexpr std::int64_t kIntentTurnOffset = 8;
 inline constexpr int kTurnPatienceMs = 50;
 static_assert(kIntentWaitBase >= kTableLockBase + 2048 * kTableLockRegion);
 static_assert(kIntentWaitBase + kPresenceBase <= kRecordLockBase);
+// The writer's mark: the second byte of object 2047, held by a connection
+// that holds the intent while it writes pages to the file - from the
+// pending lock of a commit or a spill until it lets its locks go, and for a
+// restore.  A journal beside the file while nobody holds it was left by a
+// writer that died or failed to restore it, and must be restored before
+// anything is read.
+inline constexpr std::int64_t kWriterMarkOffset = kTableLockBase + kWriteIntentLockId * kTableLockRegion + 1;
 // Changed records of one page after which a transaction locks the page.
 inline constexpr int kRecordPageLockThreshold = 2;
 // Records a transaction locks one by one before it locks pages at once.
@@ -96,6 +103,10 @@ class TUdbDiskLocks : public TDiskLocks {
   bool TryWriteIntentToRestore() override;
   bool WantsWriteIntent() const override { return waitMarked_; }
   void LockPending() override;
+  void BeginRestore() override;
+  void EndRestore() noexcept override;
+  bool WriterAtWork() const override;
+  int TableLockType(int tableId) const override { return tables_->LockTypeOf(tableId); }
   void UnlockWriteIntent() override;
   bool HoldsWriteIntent() const override;
   bool HoldsTableReadLocks() const override;
@@ -116,6 +127,7 @@ class TUdbDiskLocks : public TDiskLocks {
   // Names the next waiting connection; called while the intent is held.
   void PassTurn() noexcept;
   void SetWaitMark(bool on);
+  void SetWriterMark(bool on) noexcept;
 
   TFileHandle database_;  // own descriptor: parent lock and open mark
   std::unique_ptr<TDBUserMonitor> monitor_;
@@ -124,6 +136,9 @@ class TUdbDiskLocks : public TDiskLocks {
   std::int64_t openMark_ = -1;
   std::int64_t pageSize_ = 0;
   bool waitMarked_ = false;
+  bool writerMarked_ = false;
+  bool restoring_ = false;         // holds every table's region (BeginRestore)
+  bool pendingForRestore_ = false;  // took the pending lock for the restore
   bool intentInTurn_ = false;
   // The turn this connection found standing, and since when.
   std::int64_t turnSeen_ = 0;

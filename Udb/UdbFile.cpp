@@ -399,6 +399,7 @@ void TUdbFile::StartTransaction() {
   held_.Start(pageSize_);
   transactionEnd_ = size;
   spills_ = 0;
+  spillFailed_ = false;
   inTransaction_ = true;
 }
 
@@ -472,9 +473,23 @@ void TUdbFile::JournalAndFlush(const std::vector<TUdbAddr>& pages, bool journal)
 void TUdbFile::MaybeSpill() {
   if (!inTransaction_ || spillLimit_ <= 0 || journalName_.empty() || commitFailed_) return;
   if (held_.Count() + (cache_.IsOpen() ? cache_.DirtyCount() : 0) <= spillLimit_) return;
+  if (spillFailed_) return;
   if (OnSpillLocks && !OnSpillLocks()) return;  // others may still read: the pages stay in memory
-  JournalAndFlush(PendingPages(), true);
-  held_.WriteAll();
+  // A spill that cannot be written (a full disk, an I/O error) leaves the
+  // pages in memory and the change that caused it goes on: failing here
+  // would stop a change half-way through its pages (a key half inserted)
+  // inside the caller's transaction.  What reached the file is in the
+  // journal; the commit writes the rest or fails whole.
+  try {
+    JournalAndFlush(PendingPages(), true);
+    held_.WriteAll();
+  } catch (const EUdbDatabaseError& e) {
+    const int code = e.ErrorCode();
+    if (code != udberr::kWriteFailure && code != udberr::kReadFailure && code != udberr::kSystemFileIO) throw;
+    UdbLogger().Log("UdbFile", AnsiString("Pages not spilled, kept in memory: ") + e.what());
+    spillFailed_ = true;
+    return;
+  }
   ++spills_;
 }
 

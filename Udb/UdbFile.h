@@ -16,7 +16,8 @@
 //  I2 Inside a transaction nothing reaches the file before Commit, except
 //     pages spilled when more than SpillLimit pages are pending: their
 //     previous contents are in the journal first and every table's lock is
-//     raised (OnSpillLocks), so no other connection reads them.  Every
+//     raised (OnSpillLocks), so no other connection reads them; a spill
+//     that cannot be written keeps the pages pending until the commit.  Every
 //     page address has at most one pending image: a dirty cache page or a
 //     held page (TCacheBlockMgr), never both; the last write wins.
 //  I3 A clean cache page equals the file or the held image of its page.
@@ -243,6 +244,7 @@ class TUdbFile {
   int commitWrites_ = 0;
   int spillLimit_ = 4096;
   int spills_ = 0;
+  bool spillFailed_ = false;  // this transaction keeps its pages in memory
 };
 
 // Cache capacity for a file of fileSize bytes: a quarter of its whole

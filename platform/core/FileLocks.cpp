@@ -127,6 +127,34 @@ bool TFileHandle::Unlock(std::int64_t offset, std::int64_t length) {
   return true;
 }
 
+bool TFileHandle::UnlockKeeping(std::int64_t offset, std::int64_t length,
+                                std::vector<std::pair<std::int64_t, std::int64_t>> keep) {
+  auto it = held_.find(offset);
+  if (it == held_.end() || it->second != length) {
+    errno = ENOLCK;
+    return false;
+  }
+  std::sort(keep.begin(), keep.end());
+  std::int64_t at = offset;
+  for (const auto& [start, size] : keep) {
+    if (size <= 0 || start < at || start + size > offset + length) {
+      errno = EINVAL;
+      return false;
+    }
+    at = start + size;
+  }
+  bool all = true;
+  at = offset;
+  for (const auto& [start, size] : keep) {
+    if (start > at) all = OfdLock(fd_, F_OFD_SETLK, F_UNLCK, at, start - at) && all;
+    at = start + size;
+  }
+  if (at < offset + length) all = OfdLock(fd_, F_OFD_SETLK, F_UNLCK, at, offset + length - at) && all;
+  held_.erase(it);
+  for (const auto& range : keep) held_.emplace(range);
+  return all;
+}
+
 std::size_t TFileHandle::UnlockRanges(std::vector<std::pair<std::int64_t, std::int64_t>> ranges) {
   if (fd_ < 0) return 0;
   std::sort(ranges.begin(), ranges.end());

@@ -95,6 +95,13 @@ class TFileHandle {
   // Releases a range locked before with exactly this offset and length;
   // false when no such lock is held.
   bool Unlock(std::int64_t offset, std::int64_t length);
+  // Releases such a range except the listed ranges inside it, which stay
+  // held as ranges of their own (what TryLockOver took in, given back):
+  // only the gaps between them are unlocked, so no other handle can slip
+  // into a kept range meanwhile.  false when the range is not held or a
+  // listed range lies outside it or overlaps another.
+  bool UnlockKeeping(std::int64_t offset, std::int64_t length,
+                     std::vector<std::pair<std::int64_t, std::int64_t>> keep);
   // Releases every listed range (each locked before with exactly that offset
   // and length; others are skipped).  Held ranges that follow one another
   // in the file with no other held range between them go in one system

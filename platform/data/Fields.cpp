@@ -662,6 +662,11 @@ AnsiString TBlobField::GetAsString() const {
   return out;
 }
 
+void TBlobField::Clear() {
+  CheckDataSet();
+  OpenBlob(this, bmWrite);  // opened for writing, a blob starts empty
+}
+
 void TBlobField::SetAsStringValue(const AnsiString& v) {
   CheckDataSet();
   auto s = OpenBlob(this, bmWrite);

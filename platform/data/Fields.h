@@ -110,7 +110,9 @@ class TField : public TComponent {
 
   // --- values ---------------------------------------------------------------
   bool IsNull() const;
-  void Clear() { SetData(nullptr); }
+  // Sets the field null (a blob field: empty, which the record stores as
+  // null).
+  virtual void Clear() { SetData(nullptr); }
   AnsiString AsString() const { return GetAsString(); }
   void SetAsString(const AnsiString& v) { SetAsStringValue(v); }
   int AsInteger() const { return GetAsInteger(); }
@@ -448,6 +450,9 @@ class TBlobField : public TField {
   }
   void LoadFromStream(TStream* stream);
   void SaveToStream(TStream* stream) const;
+  // A blob's value is written through the dataset's blob stream, never as
+  // field data: clearing it writes an empty blob.
+  void Clear() override;
 
  protected:
   TBlobField(TComponent* owner, TFieldType type);

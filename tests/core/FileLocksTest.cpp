@@ -117,6 +117,27 @@ TEST_F(FileLocksTest, LockOverTakesInOwnRangesAndIsRefusedWhereOthersHoldOrARang
   EXPECT_TRUE(a.TryLockOver(19000, 2000));
 }
 
+// Giving a range back but for the own ranges it took in: those stay held
+// (and can be unlocked alone again), the gaps are free at once.
+TEST_F(FileLocksTest, UnlockKeepingReleasesTheGapsAndKeepsTheListedRanges) {
+  TFileHandle a = Open(), b = Open();
+  ASSERT_TRUE(a.TryLock(4096 + 10, 1));
+  ASSERT_TRUE(a.TryLock(4096 + 300, 20));
+  ASSERT_TRUE(a.TryLockOver(4096, 4096));
+  EXPECT_FALSE(a.UnlockKeeping(4096, 4095, {}));
+  EXPECT_FALSE(a.UnlockKeeping(4096, 4096, {{4000, 200}})) << "a kept range outside";
+  ASSERT_TRUE(a.UnlockKeeping(4096, 4096, {{4096 + 300, 20}, {4096 + 10, 1}}));
+  for (std::int64_t free : {4096, 4096 + 9, 4096 + 11, 4096 + 299, 4096 + 320, 8191}) {
+    EXPECT_TRUE(b.TryLock(free, 1)) << free;
+    EXPECT_TRUE(b.Unlock(free, 1));
+  }
+  EXPECT_FALSE(b.TryLock(4096 + 10, 1));
+  EXPECT_FALSE(b.TryLock(4096 + 319, 1));
+  EXPECT_TRUE(a.Unlock(4096 + 10, 1));
+  EXPECT_TRUE(a.Unlock(4096 + 300, 20));
+  EXPECT_TRUE(b.TryLock(4096, 4096));
+}
+
 // Releasing many ranges in runs must never release a range that was not
 // listed, though it lies between listed ones.
 TEST_F(FileLocksTest, UnlockRangesReleasesTheListedRangesOnly) {

@@ -401,6 +401,31 @@ TEST_F(UdbQueryTest, DefinitionStatementsReopenTheConnectionsOtherDatasets) {
 
 // A new database takes table after table through SQL (the fourth create
 // once failed with 8451 "Free block run ... is damaged").
+TEST_F(UdbQueryTest, UpdateSetsAMemoToNullAsAnyOtherField) {
+  TUdbTable t;
+  t.SetDataBase(&env.db);
+  t.SetTableName("notes");
+  t.FieldDefs()->Add("ID", ftInteger);
+  t.FieldDefs()->Add("NOTE", ftMemo);
+  t.CreateTable();
+  t.Open();
+  for (int id : {1, 2}) {
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(id);
+    t.FieldByName("NOTE")->SetAsString(AnsiString(2000, static_cast<char>('a' + id)));
+    t.Post();
+  }
+  t.Close();
+  Sql("update notes set NOTE = NULL where ID = 1");
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), 1);
+  t.Open();
+  ASSERT_TRUE(t.Locate("ID", Variant(1), TLocateOptions()));
+  EXPECT_TRUE(t.FieldByName("NOTE")->IsNull());
+  ASSERT_TRUE(t.Locate("ID", Variant(2), TLocateOptions()));
+  EXPECT_EQ(t.FieldByName("NOTE")->AsString(), AnsiString(2000, 'c'));
+}
+
 TEST_F(UdbQueryTest, CreateTableStatementsMakeTableAfterTable) {
   for (int i = 1; i <= 6; ++i) {
     SCOPED_TRACE(i);

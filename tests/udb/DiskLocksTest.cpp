@@ -3,6 +3,7 @@
 // running copies and exclusive opens.
 #include "Udb/UdbDiskLocks.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,21 @@ class DiskLocksTest : public ::testing::Test {
     return d;
   }
   bool LockFileExists() const { return ::access((dir_.Native() + "/GZ.lck").c_str(), F_OK) == 0; }
+  // a's commit of page (0x11 before, 0x22 after) and of a new page stops
+  // at its dieAt-th page write, as if the program died there: its journal
+  // stays beside the file.  Returns the page.
+  TUdbAddr CommitHalfWay(TDiskMgr& a, int dieAt) {
+    const TUdbAddr page = a.AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
+    a.StartTransaction();
+    a.LockTable(7, kUdbWriteLock);
+    a.WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
+    a.AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
+    a.File().AfterCommitWrite = [dieAt](int n) {
+      if (n == dieAt) throw std::runtime_error("the program dies here");
+    };
+    EXPECT_THROW(a.Commit(), std::runtime_error);
+    return page;
+  }
   ScratchDir dir_;
   std::string db_;
 };
@@ -280,24 +296,60 @@ TEST_F(DiskLocksTest, WritersRefusedTheIntentAreServedInTurn) {
   a->Commit();
 }
 
-// Connecting never waits for writers: a journal beside the file while a
-// live writer holds the intent is that writer's, and is left to it.
-TEST_F(DiskLocksTest, AConnectionOpensAtOnceWhileALiveWriterHoldsTheIntentAndAJournal) {
+// Connecting never waits for the intent (a writer's transaction may be
+// long); and a connection that holds a table lock reads another table at
+// once while a live writer commits with its journal beside the file: the
+// writer holds the writer's mark and the write locks of the tables it
+// wrote, so the journal is none of that table's business.
+TEST_F(DiskLocksTest, ALiveWritersTransactionOrJournalKeepsNobodyFromOtherTables) {
   auto a = Connect();
+  auto b = Connect();
+  const TUdbAddr page = a->AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
   a->StartTransaction();
   a->LockTable(7, kUdbWriteLock);
-  a->WritePages(a->AllocatePages(7, 1, nullptr, 1, 1), 1, Pages(1, 0x44).data(), 1, 7);
+  a->WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
+  std::unique_ptr<TDiskMgr> c;
+  EXPECT_NO_THROW(c = Connect());
+  b->LockTable(9, kUdbReadLock);
   const std::string journal = dir_.Native() + "/GZ.jnl";
-  {
-    std::FILE* f = std::fopen(journal.c_str(), "wb");  // a's journal, as it is being written
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
-  }
-  std::unique_ptr<TDiskMgr> b;
-  EXPECT_NO_THROW(b = Connect());
-  EXPECT_EQ(::access(journal.c_str(), F_OK), 0);
+  bool seen = false;
+  a->File().AfterCommitWrite = [&](int n) {
+    if (n != 1) return;
+    seen = ::access(journal.c_str(), F_OK) == 0;
+    EXPECT_NO_THROW(b->LockTable(8, kUdbReadLock));
+    EXPECT_EQ(::access(journal.c_str(), F_OK), 0) << "the live writer's journal was taken";
+    b->UnlockTable(8);
+  };
   a->Commit();
+  EXPECT_TRUE(seen);
   EXPECT_NE(::access(journal.c_str(), F_OK), 0);
+  b->UnlockTable(9);
+}
+
+// A journal whose writer died while another connection holds the intent
+// (it has just taken it and not yet restored the file, or could not):
+// nothing is read beside it - a lock waits, and fails after the usual
+// wait - until it is restored.
+TEST_F(DiskLocksTest, NothingIsReadBesideAJournalNobodyHasRestoredYet) {
+  auto a = Connect();
+  auto b = Connect();
+  const TUdbAddr page = CommitHalfWay(*a, 2);
+  a->Close();  // half the commit in the file, its journal beside it
+  std::vector<std::uint8_t> back(4096);
+  {
+    // Another connection holds the intent (its first byte in the lock file).
+    int fd = ::open((dir_.Native() + "/GZ.lck").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    TFileHandle other(fd);
+    ASSERT_TRUE(other.TryLock(kTableLockBase + kWriteIntentLockId * kTableLockRegion, 1));
+    EXPECT_UDB_ERROR(b->LockTable(7, kUdbReadLock), 10249);
+    EXPECT_EQ(::access((dir_.Native() + "/GZ.jnl").c_str(), F_OK), 0);
+  }
+  b->LockTable(7, kUdbReadLock);  // the intent is free: b restores first
+  EXPECT_NE(::access((dir_.Native() + "/GZ.jnl").c_str(), F_OK), 0);
+  b->ReadPages(page, 1, back.data(), 1, 7);
+  EXPECT_EQ(back, Pages(1, 0x11));
+  b->UnlockTable(7);
 }
 
 // A journal is another connection's own while that connection holds the
@@ -306,16 +358,8 @@ TEST_F(DiskLocksTest, AConnectionOpensAtOnceWhileALiveWriterHoldsTheIntentAndAJo
 TEST_F(DiskLocksTest, AHotJournalIsRestoredByTheNextLockOnceItsWriterIsGone) {
   auto a = Connect();
   auto b = Connect();
-  const TUdbAddr page = a->AllocatePages(7, 1, Pages(1, 0x11).data(), 1, 1);
+  const TUdbAddr page = CommitHalfWay(*a, 1);
   std::vector<std::uint8_t> back(4096);
-  a->StartTransaction();
-  a->LockTable(7, kUdbWriteLock);
-  a->WritePages(page, 1, Pages(1, 0x22).data(), 1, 7);
-  a->AllocatePages(7, 1, Pages(1, 0x33).data(), 1, 1);
-  a->File().AfterCommitWrite = [](int n) {
-    if (n == 1) throw std::runtime_error("the program dies here");
-  };
-  EXPECT_THROW(a->Commit(), std::runtime_error);
   const std::string journal = dir_.Native() + "/GZ.jnl";
   ASSERT_EQ(::access(journal.c_str(), F_OK), 0);
   // The writer still lives: its journal is left alone.

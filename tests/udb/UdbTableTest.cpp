@@ -484,6 +484,50 @@ TEST_F(GzkTable, AWalkThatEditsEachRowReadsTheEditsBack) {
   EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0102001", "0102002", "0201001", "0900001"}));
 }
 
+// A record whose bytes carry another code than its index entry (damage
+// the index cannot see): a walk goes on from the record's code, so it
+// would come back to the same entry for ever.  Every walk ends with 8451.
+TEST_F(GzkTable, AWalkOverARecordThatDoesNotCarryItsEntrysKeyEndsWith8451) {
+  ASSERT_TRUE(t.Locate("ZGBH", Variant("0102001"), TLocateOptions()));
+  TBookmark mark = t.GetBookmark();
+  const TUdbAddr address = udbfmt::GetU32(reinterpret_cast<const std::uint8_t*>(mark));
+  TDataSet::FreeBookmark(mark);
+  t.Close();
+  env.db.SetConnected(false);
+  struct TCase {
+    const char* what;
+    const char* carried;  // the code the record is made to carry
+  };
+  for (const TCase& c : {TCase{"a code before every other", "0100000"}, TCase{"the first record's code", "0101001"},
+                         TCase{"a code after every other", "0900000"}}) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::uint8_t>& bytes = env.fs.Bytes("GZ.udb");
+    const std::string code = "0102001";
+    auto recordEnd = bytes.begin() + static_cast<std::ptrdiff_t>(address) + 120;
+    auto at = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(address), recordEnd, code.begin(), code.end());
+    ASSERT_NE(at, recordEnd) << "the code is not in the record";
+    const std::ptrdiff_t offset = at - bytes.begin();
+    const std::vector<std::uint8_t> saved(at, at + 7);
+    std::copy(c.carried, c.carried + 7, at);
+    env.db.SetConnected(true);
+    t.Open();
+    int steps = 0;
+    auto walk = [&](bool forward) {
+      forward ? t.First() : t.Last();
+      while (!(forward ? t.Eof() : t.Bof()) && ++steps < 1000) forward ? t.Next() : t.Prior();
+    };
+    EXPECT_UDB_ERROR(walk(true), 8451);
+    EXPECT_UDB_ERROR(walk(false), 8451);
+    EXPECT_LT(steps, 1000);
+    t.Close();
+    env.db.SetConnected(false);
+    std::copy(saved.begin(), saved.end(), env.fs.Bytes("GZ.udb").begin() + offset);
+  }
+  env.db.SetConnected(true);
+  t.Open();
+  EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0101002", "0102001", "0102002", "0201001"}));
+}
+
 TEST_F(GzkTable, RollbackCancelsAPendingEditAndRestoresData) {
   env.db.StartTransaction();
   t.Edit();
@@ -577,6 +621,40 @@ TEST_F(TNotes, BlobStreamsWriteOnFreeAndCancelDropsThem) {
   EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "第一条备注+");
   // Writing outside an edit is refused.
   EXPECT_ANY_THROW(OpenBlobStream(t.FieldByName("NOTE"), bmWrite, &t));
+}
+
+// Clearing a memo in edit or insert state stores it empty (null), as
+// clearing any other field does, and gives its blocks back; outside an
+// edit it is refused like any change.
+TEST_F(TNotes, ClearingAMemoStoresItAsNullInEditAndInsert) {
+  t.Append();
+  t.FieldByName("ID")->SetAsInteger(1);
+  t.FieldByName("NOTE")->SetAsString(AnsiString(3000, 'n'));
+  t.Post();
+  EXPECT_ANY_THROW(t.FieldByName("NOTE")->Clear());
+  EXPECT_EQ(t.FieldByName("NOTE")->AsString().size(), 3000u);
+
+  t.Edit();
+  t.FieldByName("NOTE")->Clear();
+  EXPECT_TRUE(t.FieldByName("NOTE")->IsNull());
+  t.Post();
+  t.Append();
+  t.FieldByName("ID")->SetAsInteger(2);
+  t.FieldByName("NOTE")->SetAsString("draft");
+  t.FieldByName("NOTE")->Clear();
+  t.FieldByName("DEPT")->Clear();
+  t.Post();
+  t.Close();
+  t.Open();
+  for (int id : {1, 2}) {
+    SCOPED_TRACE(id);
+    ASSERT_TRUE(t.Locate("ID", Variant(id), TLocateOptions()));
+    EXPECT_TRUE(t.FieldByName("NOTE")->IsNull());
+    EXPECT_EQ(t.FieldByName("NOTE")->AsString(), "");
+    EXPECT_TRUE(t.FieldByName("DEPT")->IsNull());
+  }
+  t.Close();
+  EXPECT_EQ(CheckFileSpace(env.db), std::vector<std::string>{});
 }
 
 // A Post whose writing fails (the disk is full at any one write of it)
