@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "Udb/Crc32.h"
 #include "Udb/DBLogger.h"
@@ -758,11 +759,16 @@ void TUdbDataBase::GetTableNames(TStrings* list, bool memoryTables) {
     return;
   }
   TUdbTableCursor& t = *userMaster_;
+  std::set<AnsiString> seen;
   for (bool ok = t.GotoFirst(); ok; ok = t.GotoNext()) {
     const Variant name = udbrow::Get(t, "Name");
     // Every table of the catalogue has a name: a row without one is damage.
     if (name.IsNull())
       UdbDatabaseError(udberr::kCorrupt, "TUdbDataBase.GetTableNames", "A catalogue row without a table name", this);
+    // Names are unique, so a name met again means the walk came round
+    // again over damaged pages: it would go on for ever.
+    if (!seen.insert(name.AsString()).second)
+      UdbDatabaseError(udberr::kCorrupt, "TUdbDataBase.GetTableNames", "The catalogue lists a table twice", this);
     list->Add(name.AsString());
   }
 }
