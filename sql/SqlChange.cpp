@@ -141,21 +141,12 @@ void TSqlRun::UpdateCurrentRow() {
 void TSqlRun::UpdateFromSubquery() {
   TDataSet* ds = s.MainDataSet;
   TResultSet* rows = s.SubQueryList.front()->ResultSet();
-  struct Marks {
-    std::vector<TBookmark> list;
-    ~Marks() {
-      for (TBookmark b : list) TDataSet::FreeBookmark(b);
-    }
-  } marks;
+  TBookmarkList marks;
   for (ds->First(); !ds->Eof(); ds->Next())
     if (WhereMatches()) marks.list.push_back(ds->GetBookmark());
   if (!marks.list.empty() && (!rows || rows->GetRecordCount() < static_cast<int>(marks.list.size())))
     SqlQueryError(kSqlRecnoOutOfRange);
-  // The filter has chosen the rows: the changes go without it.
-  if (filterHandled && q.OnCancelFilter) {
-    filterHandled = false;
-    q.OnCancelFilter(q.Self(), ds, false);
-  }
+  DropPushedFilter();
   int n = 0;
   for (TBookmark b : marks.list) {
     rows->SetRecNo(++n);

@@ -35,6 +35,17 @@ struct TAggAccumulator {
   void Add(TAggregateKind kind, double x);
 };
 
+// Bookmarks of the rows a change will visit, freed with the list.
+struct TBookmarkList {
+  std::vector<TBookmark> list;
+  TBookmarkList() = default;
+  TBookmarkList(const TBookmarkList&) = delete;
+  TBookmarkList& operator=(const TBookmarkList&) = delete;
+  ~TBookmarkList() {
+    for (TBookmark b : list) TDataSet::FreeBookmark(b);
+  }
+};
+
 class TSqlRun {
  public:
   explicit TSqlRun(TSqlAnalizer& statement);
@@ -83,6 +94,9 @@ class TSqlRun {
   // The WHERE's verdict on the current row combination (subqueries
   // included); True without a WHERE.
   bool WhereMatches();
+  // The filter handed to the main table has chosen the rows: it goes, so
+  // the changes that follow never make the table rebuild its list.
+  void DropPushedFilter();
   void ExecuteJoins();
   int JoinLevel(int level);
   // RIGHT and FULL joins, after the scan: one row per right row that met

@@ -466,7 +466,7 @@ void TSqlRun::DoExecute() {
   }
   if (s.StatementKind == skSelect && !cancelled) AddUnmatchedRightRows();
 
-  if (filterHandled && q.OnCancelFilter) q.OnCancelFilter(q.Self(), s.MainDataSet, false);
+  DropPushedFilter();
   if (userRangeSet && q.OnCancelUserRange) q.OnCancelUserRange(q.Self(), s.MainDataSet);
   if (cancelled) {
     s.Cancelled = true;
@@ -699,27 +699,18 @@ void TSqlRun::MainScan() {
     // once, even when a change moves a row in the dataset's order or takes
     // it out of a filter: the walk goes by bookmarks taken beforehand and
     // never depends on where a change leaves the cursor.
-    std::vector<TBookmark> marks;
-    struct Free {
-      std::vector<TBookmark>& m;
-      ~Free() {
-        for (TBookmark b : m) TDataSet::FreeBookmark(b);
-      }
-    } freeMarks{marks};
+    TBookmarkList marks;
     while (!ds->Eof()) {
-      marks.push_back(ds->GetBookmark());
+      marks.list.push_back(ds->GetBookmark());
       ds->Next();
     }
     // The filter has chosen the rows; the changes go without it (the WHERE
     // is judged again on each row), so a change never makes the table
     // rebuild its filter's list.
-    if (filterHandled && q.OnCancelFilter) {
-      filterHandled = false;
-      q.OnCancelFilter(q.Self(), ds, false);
-    }
-    while (!marks.empty()) {
-      TBookmark b = marks.back();
-      marks.pop_back();
+    DropPushedFilter();
+    while (!marks.list.empty()) {
+      TBookmark b = marks.list.back();
+      marks.list.pop_back();
       struct FreeOne {
         TBookmark b;
         ~FreeOne() { TDataSet::FreeBookmark(b); }
@@ -786,6 +777,12 @@ void TSqlRun::StreamAggregateRow() {
       streamAcc[k].Add(agg->Kind, x);
     }
   }
+}
+
+void TSqlRun::DropPushedFilter() {
+  if (!filterHandled || !q.OnCancelFilter) return;
+  filterHandled = false;
+  q.OnCancelFilter(q.Self(), s.MainDataSet, false);
 }
 
 bool TSqlRun::WhereMatches() {
