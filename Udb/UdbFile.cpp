@@ -421,13 +421,12 @@ void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
   if (cached && cached->state == cpsDirty) {
     if (cached->mode & (kPageIOXor | kPageIOBlowfish)) {
       Encipher(cached->data.data(), out, cached->tableId, cached->mode);
-      if (keepSealed_) {
-        TSealedImage& kept = sealed_[page];
-        kept.tableId = cached->tableId;
-        kept.mode = cached->mode;
-        kept.plain = cached->data;
-        kept.cipher.assign(out, out + pageSize_);
-      }
+      // Kept for the write that follows the seal (JournalAndFlush).
+      TSealedImage& kept = sealed_[page];
+      kept.tableId = cached->tableId;
+      kept.mode = cached->mode;
+      kept.plain = cached->data;
+      kept.cipher.assign(out, out + pageSize_);
     } else
       std::memcpy(out, cached->data.data(), static_cast<size_t>(pageSize_));
   } else if (!held_.CopyPage(page, out)) {
@@ -457,16 +456,9 @@ void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
 void TUdbFile::JournalAndFlush(const std::vector<TUdbAddr>& pages, bool journal) {
   struct TForget {
     TUdbFile& file;
-    ~TForget() {
-      file.keepSealed_ = false;
-      file.sealed_.clear();
-    }
+    ~TForget() { file.sealed_.clear(); }
   } forget{*this};
-  if (journal) {
-    keepSealed_ = true;
-    JournalPending(pages);
-    keepSealed_ = false;
-  }
+  if (journal) JournalPending(pages);
   cache_.FlushDirty();  // the pages turn clean: the file holds them now
 }
 

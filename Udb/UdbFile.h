@@ -214,7 +214,6 @@ class TUdbFile {
     std::vector<std::uint8_t> plain, cipher;
   };
   std::map<TUdbAddr, TSealedImage> sealed_;
-  bool keepSealed_ = false;
   std::vector<std::uint8_t> run_;   // kRunPages pages as the file held them
   TUdbAddr runStart_ = 0;
   int runBytes_ = 0;                // whole pages of run_ that are valid
