@@ -49,33 +49,29 @@ void TDBLogger::Log(const AnsiString& source, const AnsiString& message) {
 }
 
 namespace {
-// Decimal value of a counter's text; 0 when it is not a plain integer.
-int CounterValue(const AnsiString& text) {
-  if (text.empty()) return 0;
-  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  if (i == text.size()) return 0;
-  long long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    v = v * 10 + (text[i] - '0');
-    if (v > 0x7FFFFFFF) return 0;
-  }
-  return static_cast<int>(text[0] == '-' ? -v : v);
-}
+// The value a counter's decimal text reads as: 0 when it does not fit in
+// an Integer (the text of -2^31 included), so that such a counter starts
+// again from 0 at its next increase.
+int CounterValue(long long stored) { return stored >= -0x7FFFFFFFLL && stored <= 0x7FFFFFFFLL ? static_cast<int>(stored) : 0; }
 }  // namespace
 
+// Counted at every table lock: a number per name, made text only when read.
 void TDBLogger::IncCounter(const AnsiString& name, int delta) {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
-  AnsiString& text = counters_[name];
-  text = AnsiString(std::to_string(static_cast<long long>(CounterValue(text)) + delta));
+  long long& value = counters_[name];
+  value = static_cast<long long>(CounterValue(value)) + delta;
 }
 
-int TDBLogger::Counter(const AnsiString& name) const { return CounterValue(CounterText(name)); }
+int TDBLogger::Counter(const AnsiString& name) const {
+  std::lock_guard<std::recursive_mutex> guard(EngineLock());
+  auto it = counters_.find(name);
+  return it == counters_.end() ? 0 : CounterValue(it->second);
+}
 
 AnsiString TDBLogger::CounterText(const AnsiString& name) const {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
   auto it = counters_.find(name);
-  return it == counters_.end() ? AnsiString() : it->second;
+  return it == counters_.end() ? AnsiString() : AnsiString(std::to_string(it->second));
 }
 
 bool TDBLogger::SaveToFile(const AnsiString& fileName) const {

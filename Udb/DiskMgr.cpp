@@ -530,6 +530,8 @@ bool TDiskMgr::RecoverJournal() {
   return restored;
 }
 
+bool TDiskMgr::HoldsTableLock(int tableId) const { return locks_ && locks_->TableLockType(tableId) != 0; }
+
 void TDiskMgr::UnlockTable(int tableId) {
   file_.ForgetRun();
   if (InTransaction() || !locks_) return;

@@ -130,6 +130,9 @@ class TDiskMgr {
   // --- locks ---
   int LockTable(int tableId, int lockType);
   void UnlockTable(int tableId);
+  // This connection holds a lock on the table (a transaction keeps its
+  // locks to its end): no other connection can have written it meanwhile.
+  bool HoldsTableLock(int tableId) const;
   int LockRecord(int recordId);
   void UnlockRecord(int recordId);
   void ReleaseAllLocks();

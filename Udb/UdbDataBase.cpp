@@ -1115,6 +1115,10 @@ bool TUdbDataBase::LockTable(const TTableDef& def, int kind) {
   return disk_->LockTable(def.TableID(), kind) != 0;
 }
 
+bool TUdbDataBase::TableLockHeld(const TTableDef& def) const {
+  return !def.Memory() && disk_ && disk_->HoldsTableLock(def.TableID());
+}
+
 void TUdbDataBase::UnlockTable(const TTableDef& def) {
   if (def.Memory() || !disk_) return;
   disk_->UnlockTable(def.TableID());

@@ -195,6 +195,7 @@ class TUdbDataBase : public TComponent, public TUdbTableServices {
   void QueryPrivilege(const AnsiString& objectName, int accessBit) override;
   bool LockTable(const TTableDef& def, int kind) override;
   void UnlockTable(const TTableDef& def) override;
+  bool TableLockHeld(const TTableDef& def) const override;
   bool LockRecord(const TTableDef& def, TUdbAddr address) override;
   void UnlockRecord(const TTableDef& def, TUdbAddr address) override;
   void LockHeader(bool lock) override;

@@ -304,11 +304,12 @@ void TUdbDataSet::ResetIndexCaches() {
 
 void TUdbDataSet::BeginRead() {
   CheckConnected();
+  const bool held = dataBase_->TableLockHeld(*tableDef_);
   dataBase_->LockTable(*tableDef_, kTableReadLock);
   readLocked_ = true;
   lockHeld_ = true;
   try {
-    RefreshFromHeader();
+    RefreshFromHeader(held);
   } catch (...) {
     EndAccess();
     throw;
@@ -317,11 +318,12 @@ void TUdbDataSet::BeginRead() {
 
 void TUdbDataSet::BeginWrite() {
   CheckConnected();
+  const bool held = dataBase_->TableLockHeld(*tableDef_);
   dataBase_->LockTable(*tableDef_, kTableWriteLock);
   writeLocked_ = readLocked_ = true;
   lockHeld_ = true;
   try {
-    RefreshFromHeader();
+    RefreshFromHeader(held);
   } catch (...) {
     EndAccess();
     throw;
@@ -330,6 +332,10 @@ void TUdbDataSet::BeginWrite() {
 
 void TUdbDataSet::EndAccess() {
   if (!readLocked_ && !writeLocked_) return;
+  if (holdReads_ && !writeLocked_) {
+    readEndHeld_ = true;  // the holder (Resync) ends it
+    return;
+  }
   const bool flush = writeLocked_;
   readLocked_ = writeLocked_ = false;
   struct TRelease {
@@ -349,10 +355,18 @@ void TUdbDataSet::EndAccess() {
   if (flush) FlushHeader();
 }
 
-void TUdbDataSet::RefreshFromHeader() {
+// lockWasHeld: the table's lock was held before this bracket took it (a
+// transaction keeps its locks), so no other connection has written the
+// table since; this connection's own changes are in the shared header.
+// The file's copy is then read only when the header in memory may differ
+// from it: changed and not written, or its counter forgotten after a
+// rollback, or moved since this cursor's last bracket.
+void TUdbDataSet::RefreshFromHeader(bool lockWasHeld) {
   TTableHeader* header = tableDef_->Header();
   if (header == nullptr) return;
-  header->ReadHeader();
+  const bool current =
+      lockWasHeld && !header->Dirty() && header->WriteCounter() != 0 && header->WriteCounter() == headerStamp_;
+  if (!current) header->ReadHeader();
   const std::uint32_t counter = header->WriteCounter();
   if (counter != headerStamp_) atRangeStart_ = atRangeEnd_ = false;
   prevHeaderStamp_ = headerStamp_;
@@ -1184,18 +1198,34 @@ bool TUdbDataSet::RecordFilterAccepts(TUdbAddr address) {
 
 bool TUdbDataSet::IsSequenced() { return !FilterActive() && !StorageOrderActive(); }
 
+// The window is read under one read bracket, begun by the first read that
+// needs the table and held to the end: a window whose records are all at
+// hand already (the record a search has just read, with no other buffers
+// to fill) takes no lock and reads no header.
 void TUdbDataSet::Resync(TResyncMode mode) {
   readAheadActive_ = true;
   readAheadSize_ = BufferCount();
   struct TEnd {
     TUdbDataSet& ds;
+    bool holding;
     ~TEnd() {
+      if (holding) {
+        ds.holdReads_ = false;
+        if (ds.readEndHeld_) {
+          ds.readEndHeld_ = false;
+          try {
+            ds.EndAccess();
+          } catch (const std::exception& e) {
+            UdbLogger().Log(ds.tableName_, AnsiString("Bracket not ended after a resync: ") + e.what());
+          }
+        }
+      }
       ds.ResetBatch();
       ds.readAheadActive_ = false;
     }
-  } end{*this};
+  } end{*this, !readLocked_ && !writeLocked_};
+  if (end.holding) holdReads_ = true;
   BeginBatch(1);
-  TAccessBracket bracket(*this, false);
   TDataSet::Resync(mode);
 }
 

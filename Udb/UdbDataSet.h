@@ -380,7 +380,7 @@ class TUdbDataSet : public TDataSet {
   friend class TAccessBracket;
   friend class TRecordChange;
   void InternalOpenDataSet();
-  void RefreshFromHeader();
+  void RefreshFromHeader(bool lockWasHeld = false);
   void FlushHeader();
   void AllocateBuffers();
   void FreeBuffers();
@@ -442,6 +442,10 @@ class TUdbDataSet : public TDataSet {
   bool readLocked_ = false;
   bool writeLocked_ = false;
   bool lockHeld_ = false;
+  // While Resync fills the window, a read bracket begun inside is kept to
+  // its end (readEndHeld_: one was begun and its end put off).
+  bool holdReads_ = false;
+  bool readEndHeld_ = false;
   int recordState_ = 0;
   bool lastUpdateKeptPlace_ = false;
   AnsiString indexName_;

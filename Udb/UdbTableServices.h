@@ -75,6 +75,9 @@ class TUdbTableServices {
   // --- locks ---
   virtual bool LockTable(const TTableDef& def, int kind) = 0;
   virtual void UnlockTable(const TTableDef& def) = 0;
+  // This connection already holds a lock on the table between processes,
+  // so no other connection has written it since that lock was taken.
+  virtual bool TableLockHeld(const TTableDef& def) const = 0;
   virtual bool LockRecord(const TTableDef& def, TUdbAddr address) = 0;
   virtual void UnlockRecord(const TTableDef& def, TUdbAddr address) = 0;
   // The database header's write lock; nested requests share one lock.

@@ -39,6 +39,15 @@ TEST(TDBLogger, CountersAddToMissingOrNonNumericValuesAsZero) {
   log.IncCounter("WRITELOCK", -4);
   EXPECT_EQ(log.Counter("WRITELOCK"), -4);
   EXPECT_EQ(log.Counter("missing"), 0);
+  EXPECT_EQ(log.CounterText("missing"), "");
+  // Past an Integer the text keeps the sum, the value reads as 0 and the
+  // next increase starts from there.
+  log.IncCounter("BIG", 0x7FFFFFFF);
+  log.IncCounter("BIG", 1);
+  EXPECT_EQ(log.CounterText("BIG"), "2147483648");
+  EXPECT_EQ(log.Counter("BIG"), 0);
+  log.IncCounter("BIG", 5);
+  EXPECT_EQ(log.CounterText("BIG"), "5");
 }
 
 TEST(TDBLogger, SavesLinesToTheLogFileOnDestruction) {

@@ -547,6 +547,95 @@ TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds)
   }
 }
 
+// A transaction keeps its table locks, and under a lock it held all along a
+// cursor trusts the header it has instead of reading it again.  Nobody else
+// can change the table meanwhile; what the connection changes itself, and
+// what another connection changes once the locks are gone, is read.
+TEST(DiskLocksTables, ATransactionsReadsSeeItsOwnChangesAndOthersOnceItsLocksAreGone) {
+  ScratchDir dir;
+  auto connect = [&](TUdbDataBase& db) {
+    db.SetDirectory(AnsiString(dir.Native()));
+    db.SetDataBaseName("GZ.udb");
+    db.SetLockRetryMaximum(2);
+    db.SetLockRetryInterval(5);
+  };
+  TUdbDataBase a;
+  connect(a);
+  a.CreateDatabase();
+  a.SetConnected(true);
+  auto open = [](TUdbDataBase& db, TUdbTable& t) {
+    t.SetDataBase(&db);
+    t.SetTableName("gzk");
+    t.Open();
+  };
+  {
+    TUdbTable t;
+    t.SetDataBase(&a);
+    t.SetTableName("gzk");
+    t.FieldDefs()->Add("ZGBH", ftInteger);
+    t.FieldDefs()->Add("F01", ftFloat);
+    t.IndexDefs()->Add("PK", "ZGBH", TIndexOptions() << ixPrimary);
+    t.CreateTable();
+    t.Open();
+    for (int i = 0; i < 10; ++i) {
+      t.Append();
+      t.FieldByName("ZGBH")->SetAsInteger(i);
+      t.FieldByName("F01")->SetAsFloat(0);
+      t.Post();
+    }
+  }
+  TUdbDataBase b;
+  connect(b);
+  b.SetConnected(true);
+  TUdbTable ta, ta2, tb;
+  open(a, ta);
+  open(a, ta2);
+  open(b, tb);
+  auto f01 = [](TUdbTable& t, int key) {
+    EXPECT_TRUE(t.FindKey({Variant(key)}));
+    return t.FieldByName("F01")->AsFloat();
+  };
+  auto set = [](TUdbTable& t, int key, double value) {
+    ASSERT_TRUE(t.FindKey({Variant(key)}));
+    t.Edit();
+    t.FieldByName("F01")->SetAsFloat(value);
+    t.Post();
+  };
+
+  a.StartTransaction();
+  EXPECT_EQ(f01(ta, 3), 0);
+  EXPECT_UDB_ERROR(set(tb, 3, 5), 10249);  // a's read lock keeps the table as it is
+  tb.Cancel();
+  set(ta2, 3, 7);  // the same connection through another cursor
+  EXPECT_EQ(f01(ta, 3), 7);
+  EXPECT_EQ(f01(ta, 4), 0);
+  set(ta, 4, 8);
+  EXPECT_EQ(f01(ta2, 4), 8);
+  a.Commit();
+
+  for (int round = 0; round < 2; ++round) {
+    set(tb, 4, 9 + round);  // between a's transactions
+    a.StartTransaction();
+    EXPECT_EQ(f01(ta, 4), 9 + round);
+    EXPECT_EQ(f01(ta, 3), 7);
+    EXPECT_EQ(f01(ta, 4), 9 + round);
+    a.Commit();
+  }
+
+  a.StartTransaction();
+  set(ta, 6, 1);
+  EXPECT_EQ(f01(ta, 6), 1);
+  a.Rollback();
+  EXPECT_EQ(f01(ta, 6), 0);
+  EXPECT_EQ(f01(tb, 6), 0);
+  set(tb, 6, 2);
+  a.StartTransaction();
+  EXPECT_EQ(f01(ta, 6), 2);
+  EXPECT_EQ(f01(ta, 5), 0);
+  EXPECT_EQ(f01(ta, 6), 2);
+  a.Commit();
+}
+
 // Two tables whose pages alternate in the file: a transaction that changes
 // every row of one locks its pages whole and joins them where only index
 // pages lie between - never across a page of the other table, whose rows

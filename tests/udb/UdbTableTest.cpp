@@ -12,6 +12,7 @@
 #include "CatalogueCheck.h"
 #include "MemFileSystem.h"
 #include "UdbTestSupport.h"
+#include "Udb/DBLogger.h"
 #include "Udb/RestructureDefs.h"
 #include "Udb/UdbDataBase.h"
 #include "Udb/UdbTable.h"
@@ -409,6 +410,40 @@ TEST_F(GzkTable, FindKeyNearestAndRanges) {
   EXPECT_EQ(t.RecordCount(), 3);
   t.CancelRange();
   EXPECT_EQ(t.RecordCount(), 5);
+}
+
+// A key search or locate that lands on a record reads it under one table
+// lock: showing the one record it has read takes none; a window of
+// several rows is read under one more.
+TEST_F(GzkTable, AKeySearchOrLocateTakesTheTableLockOnceAndStillFillsTheWindow) {
+  auto locks = [] { return UdbLogger().Counter("READLOCK") + UdbLogger().Counter("WRITELOCK"); };
+  for (bool byLocate : {false, true}) {
+    SCOPED_TRACE(byLocate ? "Locate" : "FindKey");
+    auto find = [&](const char* code) {
+      return byLocate ? t.Locate("ZGBH", Variant(AnsiString(code)), TLocateOptions()) : t.FindKey({code});
+    };
+    const int before = locks();
+    ASSERT_TRUE(find("0102001"));
+    EXPECT_EQ(locks(), before + 1);
+    EXPECT_EQ(t.FieldByName("XM")->AsString(), "王五");
+    EXPECT_FALSE(find("0102003"));
+    EXPECT_EQ(t.FieldByName("XM")->AsString(), "王五");
+
+    TDataSource source(nullptr);
+    source.SetDataSet(&t);
+    TDataLink link;
+    link.SetBufferCount(3);
+    link.SetDataSource(&source);
+    ASSERT_TRUE(find("0102002"));
+    EXPECT_EQ(t.FieldByName("XM")->AsString(), "赵六");
+    std::vector<std::string> window;
+    for (int i = 0; i < link.RecordCount(); ++i) {
+      link.SetActiveRecord(i);
+      window.push_back(t.FieldByName("ZGBH")->AsString());
+    }
+    EXPECT_EQ(window, (std::vector<std::string>{"0102001", "0102002", "0201001"}));
+    link.SetDataSource(nullptr);
+  }
 }
 
 TEST_F(GzkTable, IndexNameAndIndexFieldNames) {
