@@ -639,7 +639,9 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   TIndexItem* index = IndexOrRaise(name, loc);
   int r = -1;
   bool stepped = false;
-  if (batchMode_ == 2 && index->Tree().KeyValid() && index->CurrentRecordAddress() != 0) {
+  const bool onEntry = searchOnEntry_ && mode == kEqual;
+  searchOnEntry_ = false;
+  if ((batchMode_ == 2 || onEntry) && index->Tree().KeyValid() && index->CurrentRecordAddress() != 0) {
     // The index cursor stands near the record in RecBuf: step instead of
     // searching, and only when the step lands on that very record.
     const int delta = TrailerRecNo(recBuf_.data(), RecordSize()) - index->CurrentRecNo();

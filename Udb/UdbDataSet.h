@@ -448,6 +448,10 @@ class TUdbDataSet : public TDataSet {
   bool readEndHeld_ = false;
   int recordState_ = 0;
   bool lastUpdateKeptPlace_ = false;
+  // The next InternalFind (equal) finds the record whose trailer RecBuf
+  // holds where the searched index's cursor stands: it steps to it instead
+  // of searching (as in a batch of mode 2).  Taken by that call.
+  bool searchOnEntry_ = false;
   AnsiString indexName_;
   std::uint32_t headerStamp_ = 0;
   std::uint32_t prevHeaderStamp_ = 0;

@@ -347,6 +347,13 @@ bool TUdbDataSet::DoLocate(const AnsiString& name, std::uint8_t* searchBuf, bool
   if (resultBuf != nullptr) std::memcpy(resultBuf, r.data(), r.size());
   if (!gotoRecord) return true;
   SetRecBuf(r.data());
+  // The index's cursor stands on the entry found: the find steps by
+  // nothing instead of searching the key again.
+  searchOnEntry_ = true;
+  struct TClear {
+    bool& flag;
+    ~TClear() { flag = false; }
+  } clear{searchOnEntry_};
   return InternalFindInRange(kEqual, indexName);
 }
 

@@ -70,12 +70,20 @@ int TUdbDiskLocks::LockTable(int tableId, int lockType) {
   bool holdsTables = false;
   for (const TLockItem& item : tables_->Items())
     if (item.ObjectId != kWriteIntentLockId && item.ObjectId != kPendingLockId) holdsTables = true;
-  const bool gate = !holdsTables && tables_->LockTypeOf(kPendingLockId) == 0;
+  bool gate = !holdsTables && tables_->LockTypeOf(kPendingLockId) == 0;
   if (gate) {
-    if (lockType == kLockWrite)
+    if (lockType == kLockWrite) {
       tables_->SetWriteLock(kPendingLockId, 0);
-    else
+    } else if (monitor_->LockFileHandle()->IsLockedByOther(kTableLockBase + kPendingLockId * kTableLockRegion,
+                                                           kTableLockRegion)) {
       tables_->SetReadLock(kPendingLockId, 1);
+    } else {
+      // Nobody holds the gate: no writer waits or commits, so a reader goes
+      // straight to its table (one call instead of taking and giving back a
+      // byte of the gate).  A writer that takes the gate a moment later
+      // waits for this reader at the table, as for one that had passed.
+      gate = false;
+    }
   }
   struct TGate {
     TWinLockMgr& locks;
