@@ -81,6 +81,7 @@ void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
     UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.OpenUdbFile", "Unable to open file. Error type of: " + error);
   }
   fileName_ = fileName;
+  unflushed_ = false;
   std::int64_t size = io_->Size();
   if (size < 0) {
     AnsiString why = io_->ErrorText();
@@ -147,6 +148,7 @@ void TUdbFile::InternalRead(TUdbAddr address, void* buffer, int length) {
 
 void TUdbFile::InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location) {
   ForgetRun();
+  unflushed_ = true;  // before the write: a failed one may have written part
   std::int64_t done = io_->WriteAt(address, buffer, length);
   if (done != length) {
     AnsiString why = done < 0 ? ": " + io_->ErrorText() : AnsiString();
@@ -382,6 +384,7 @@ std::int64_t TUdbFile::FileSize() {
 void TUdbFile::Flush() {
   CheckOpen("TUdbFile.Flush");
   if (!io_->Flush()) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.Flush", "Unable to flush the file: " + io_->ErrorText());
+  unflushed_ = false;
 }
 
 void TUdbFile::InvalidateTable(std::uint16_t tableId) {
@@ -420,6 +423,12 @@ void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
   const TCachePage* cached = cache_.IsOpen() ? cache_.FindPage(page) : nullptr;
   if (cached && cached->state == cpsDirty) {
     if (cached->mode & (kPageIOXor | kPageIOBlowfish)) {
+      auto sealed = sealed_.find(page);
+      if (sealed != sealed_.end() && sealed->second.tableId == cached->tableId &&
+          sealed->second.mode == cached->mode && sealed->second.plain == cached->data) {
+        std::memcpy(out, sealed->second.cipher.data(), static_cast<size_t>(pageSize_));
+        return;
+      }
       Encipher(cached->data.data(), out, cached->tableId, cached->mode);
       // Kept for the write that follows the seal (JournalAndFlush).
       TSealedImage& kept = sealed_[page];
@@ -434,11 +443,34 @@ void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
   }
 }
 
+// Enciphers the dirty Blowfish pages among `pages` into sealed_, several
+// side by side: one page's cipher feedback is serial, different pages'
+// are not.  The bytes are those Encipher gives page by page.
+void TUdbFile::SealBlowfishPages(const std::vector<TUdbAddr>& pages) {
+  if (!blowfish_.initialized || !cache_.IsOpen()) return;  // PendingImage reports a missing key
+  std::vector<const std::uint8_t*> sources;
+  std::vector<std::uint8_t*> targets;
+  for (TUdbAddr page : pages) {
+    const TCachePage* cached = cache_.FindPage(page);
+    if (!cached || cached->state != cpsDirty || !(cached->mode & kPageIOBlowfish) || (cached->mode & kPageIOXor))
+      continue;
+    TSealedImage& kept = sealed_[page];
+    kept.tableId = cached->tableId;
+    kept.mode = cached->mode;
+    kept.plain = cached->data;
+    kept.cipher.resize(static_cast<size_t>(pageSize_));
+    sources.push_back(kept.plain.data());
+    targets.push_back(kept.cipher.data());
+  }
+  CfbEncryptRuns(blowfish_, sources.data(), targets.data(), sources.size(), static_cast<size_t>(pageSize_));
+}
+
 // Saves the previous contents of the pages about to be written (I5) and
 // seals what they will hold.
 void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
   if (!journal_.IsOpen()) journal_.Begin(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   try {
+    SealBlowfishPages(pages);
     journal_.Add(pages);
     std::vector<std::uint8_t> image(static_cast<size_t>(pageSize_));
     for (TUdbAddr page : pages) {
@@ -493,7 +525,9 @@ void TUdbFile::Commit() {
   commitWrites_ = 0;
   JournalAndFlush(pages, !journalName_.empty() && (!pages.empty() || journalLive_));
   if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
-  if (flushPolicy_ != fpNone) Flush();
+  // A commit that wrote nothing, after a flush that took everything
+  // written before it, has nothing to flush.
+  if (flushPolicy_ != fpNone && unflushed_) Flush();
   if (journalLive_) {
     journal_.Close();
     RemoveUdbJournal(*fs_, journalName_, flushPolicy_);  // the commit point
@@ -535,6 +569,7 @@ void TUdbFile::Rollback() {
     journal_.Close();
     if (cache_.IsOpen()) cache_.InvalidateAll();
     ForgetRun();
+    unflushed_ = true;
     RestoreUdbJournal(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   } else {
     journal_.Abandon();
@@ -559,6 +594,7 @@ bool TUdbFile::RecoverJournal() {
   }
   std::vector<TUdbAddr> pages;
   ForgetRun();
+  unflushed_ = true;
   bool restored = RestoreUdbJournal(*fs_, journalName_, *target, pageSize_, flushPolicy_, &pages);
   if (writable) writable->Close();
   if (!restored) return false;
