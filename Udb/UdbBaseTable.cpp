@@ -512,6 +512,15 @@ void TUdbBaseTable::InternalPost() {
   Info(ActiveBuffer())[kBufferStateByte] = 0;
 }
 
+void TUdbBaseTable::PostAndAppendNext() {
+  if (State() != dsInsert) DatabaseError(dbconsts::SNotEditing, this);
+  CheckOperation([this] { InternalPost(); }, OnPostError);
+  TRecordBuffer b = ActiveBuffer();
+  InitRecord(b);
+  SetBookmarkFlag(b, bfEOF);
+  InternalInsert();
+}
+
 void TUdbBaseTable::InternalAddRecord(TRecordBuffer buffer, bool) {
   SetRecBuf(reinterpret_cast<const std::uint8_t*>(buffer));
   AddRecord(true);

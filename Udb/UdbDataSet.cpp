@@ -1074,7 +1074,10 @@ void TUdbDataSet::FillStorageBatch(TUdbAddr from, bool forward) {
   if (!storageListed_ || storageStamp_ != headerStamp_) {
     storageBlocks_.clear();
     tableDef_->RecordIO()->ListBlocks(storageBlocks_);
-    std::sort(storageBlocks_.begin(), storageBlocks_.end());
+    // The allocation map lists a disk table's blocks in ascending order
+    // already; sorting is then only a look.
+    if (!std::is_sorted(storageBlocks_.begin(), storageBlocks_.end()))
+      std::sort(storageBlocks_.begin(), storageBlocks_.end());
     storageStamp_ = headerStamp_;
     storageListed_ = true;
   }
