@@ -570,6 +570,24 @@ bool TUdbBaseTable::GetFieldData(TField* field, void* buffer) {
   if (buffer != nullptr) std::memset(buffer, 0, static_cast<size_t>(field->DataSize()));
   if (IsFieldNull(rec, index)) return false;
   if (buffer == nullptr) return true;
+  switch (field->DataType()) {
+    case ftFloat:
+    case ftCurrency:
+    case ftInteger:
+    case ftSmallint:
+    case ftWord:
+    case ftAutoInc: {
+      // A number's native form is its stored bytes: no staging copy.
+      const TInternalFieldItem* f = GetFields().GetField(index);
+      if (!f->IsBlob() && !f->IsVariable() && f->DataType() != ftString && f->FieldSize() >= field->DataSize()) {
+        std::memcpy(buffer, rec + f->DataOffset(), static_cast<size_t>(field->DataSize()));
+        return true;
+      }
+      break;
+    }
+    default:
+      break;
+  }
   std::uint8_t raw[300] = {};
   std::vector<std::uint8_t> big;
   std::uint8_t* dest = raw;
