@@ -517,7 +517,21 @@ void TUdbDataSet::UpdateRecord() {
   TRecordChange change(*this);
   std::uint8_t* rec = Rec();
   std::vector<std::uint8_t> old(static_cast<size_t>(recBufSize_), 0);
-  const TUdbAddr address = ReadRecordByKey(kEqual, old.data());
+  // The record as the table holds it now.  When the current index's cursor
+  // stands on (or steps to) the entry of the record being posted - the
+  // edit put it there, and nothing, ours or another's, has moved that
+  // entry since, or the nodes would have been dropped - that is the record
+  // at its address; otherwise it is found by its key as it was read.
+  TUdbAddr address = 0;
+  const TUdbAddr posted = TrailerAddress(rec, RecordSize());
+  TIndexItem* current = indexMgr_.CurrentIndex();
+  if (!currentCopy_.empty() && StepCursorTo(*current, posted, TrailerRecNo(rec, RecordSize()))) {
+    recordMgr_.ReadRecord(posted, old.data(), false);
+    SetTrailer(old.data(), current->CurrentRecNo(), posted);
+    address = posted;
+  } else {
+    address = ReadRecordByKey(kEqual, old.data());
+  }
   if (address == 0 || !IsSameRecord(old.data(), rec)) UdbDatabaseError(udberr::kRecordChanged, loc);
 
   // Keys: unchanged ones stay; a changed one must be free.
