@@ -536,7 +536,8 @@ bool TUdbDataSet::AcceptRecordAt(TUdbAddr address) {
   if (address == 0) return false;
   TBaseIOInterface* io = tableDef_->RecordIO();
   if (memory_ && !io->AddressInUse(address)) return false;
-  std::vector<std::uint8_t> scratch(static_cast<size_t>(recBufSize_));
+  std::vector<std::uint8_t>& scratch = acceptScratch_;
+  scratch.resize(static_cast<size_t>(recBufSize_));
   try {
     recordMgr_.ReadRecord(address, scratch.data(), false);
   } catch (const EUdbDatabaseError&) {

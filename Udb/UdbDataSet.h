@@ -428,6 +428,7 @@ class TUdbDataSet : public TDataSet {
   std::vector<std::uint8_t> recBuf_;
   int recBufSize_ = 0;
   std::vector<std::uint8_t> filterBuf_;
+  std::vector<std::uint8_t> acceptScratch_;  // AcceptRecordAt's read, kept for its storage
   std::vector<std::uint8_t> rangeStartRec_, rangeEndRec_;
   std::vector<std::uint8_t> rangeStartKey_, rangeEndKey_;
   TKeyModifiers rangeStartParts_, rangeEndParts_;  // per key part: 0 low, 1 exact, 2 high
