@@ -353,6 +353,8 @@ void TBTree::Open() {
   workKey_.assign(static_cast<size_t>(keySize) + 1, 0);
   work_.Init(io_, nodeSize_, keySize);
   path_.clear();
+  steppedFrom_.reset();
+  memo_.valid = false;
   open_ = true;
   positioned_ = keyValid_ = false;
   if (*root_ != 0) ResizePath();
@@ -360,6 +362,8 @@ void TBTree::Open() {
 
 void TBTree::Close() {
   path_.clear();
+  steppedFrom_.reset();
+  memo_.valid = false;
   open_ = false;
   positioned_ = keyValid_ = false;
 }
@@ -383,6 +387,8 @@ void TBTree::CreateRoot() {
 void TBTree::ForgetNodes() {
   for (auto& node : path_) node->Forget();
   work_.Forget();
+  if (steppedFrom_) steppedFrom_->Forget();
+  memo_.valid = false;
   positioned_ = keyValid_ = false;
 }
 
@@ -397,6 +403,7 @@ void TBTree::ResetNodes() {
 // (ResetNodes after a rollback, or a reopen).
 template <class Fn>
 void TBTree::Changing(Fn&& change) {
+  memo_.valid = false;
   try {
     change();
   } catch (...) {
@@ -463,6 +470,7 @@ void TBTree::CheckDepth() const {
 
 // Phase 1: one path node per level.
 void TBTree::ResizePath() {
+  memo_.valid = false;
   CheckDepth();
   const size_t depth = *depth_;
   while (path_.size() > depth) path_.pop_back();
@@ -539,8 +547,39 @@ int TBTree::Descend(int partCount, TBound bound, bool stepToBound) {
   }
   TNode& leaf = Leaf();
   leaf.SetCursor(LeafPosition(leaf, partCount, bound));
+  // The landing is noted for an insert of the same key (TakeOverDescent);
+  // Find makes the note valid.
+  const bool note = partCount < 1 && bound == TBound::Lower;
+  if (note) {
+    memo_.addresses.resize(path_.size());
+    memo_.cursors.resize(path_.size());
+    for (size_t level = 0; level < path_.size(); ++level) {
+      memo_.addresses[level] = path_[level]->Address();
+      memo_.cursors[level] = path_[level]->Cursor();
+    }
+    memo_.stepped = false;
+  }
   bool stepped = false;
-  if (stepToBound && !leaf.CursorValid() && !leaf.IsEmpty()) stepped = StepLeaf(+1);  // the bound opens the next leaf
+  if (stepToBound && !leaf.CursorValid() && !leaf.IsEmpty()) {
+    // the bound opens the next leaf; the leaf left stays whole for an insert
+    if (note) {
+      if (!steppedFrom_) {
+        steppedFrom_ = std::make_unique<TNode>();
+        steppedFrom_->Init(io_, nodeSize_, layout_.MaximumKeySize());
+      }
+      steppedFrom_->Forget();
+      std::swap(path_.back(), steppedFrom_);
+    }
+    stepped = StepLeaf(+1);
+    if (note) {
+      if (stepped) {
+        memo_.stepped = true;
+      } else {
+        std::swap(path_.back(), steppedFrom_);
+        steppedFrom_->Forget();
+      }
+    }
+  }
   MarkPositioned();
   if (!Leaf().CursorValid()) return 1;
   const int c = optimized_.CompareToOptimizedKey(layout_, partCount, Leaf().CurrentKey());
@@ -559,6 +598,7 @@ int TBTree::Descend(int partCount, TBound bound, bool stepToBound) {
 // that can step sideways steps, the levels below take their first (last)
 // entry.  False, path unchanged, at either end of the index.
 bool TBTree::StepLeaf(int direction) {
+  memo_.valid = false;
   const int depth = TreeDepth();
   for (int level = depth - 2; level >= 0; --level) {
     TNode& node = *path_[static_cast<size_t>(level)];
@@ -598,6 +638,10 @@ int TBTree::Find(int mode, const TSearchModifier& modifier) {
   const int partCount = PartCountFor(modifier);
   const TBound bound = (mode == 1 || mode == 4) ? TBound::Upper : TBound::Lower;
   const int r = Descend(partCount, bound);
+  if (partCount < 1 && bound == TBound::Lower && !hasModifiers_) {
+    memo_.key.assign(searchKey_.begin(), searchKey_.begin() + layout_.MaximumKeySize());
+    memo_.valid = true;
+  }
   TNode& leaf = Leaf();
   if (leaf.IsEmpty()) return r;  // an empty index
   const bool found = leaf.CursorValid();
@@ -729,11 +773,13 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   udbfmt::PutU16(insertKey_.data() + udbkey::kLengthOffset, static_cast<std::uint16_t>(keySize));
   udbkey::SetKeyCount(insertKey_.data(), 0);
   udbkey::SetKeyAddress(insertKey_.data(), recordAddress);
+  const bool modified = hasModifiers_;
   optimized_.BuildFromKey(layout_, nullptr, insertKey_.data());
   hasModifiers_ = false;
   // A key above every key of the leaf reached (and below the next leaf's
   // first key) is appended to that leaf, never put in front of the next.
-  Descend(0, TBound::Lower, false);
+  if (modified || !TakeOverDescent()) Descend(0, TBound::Lower, false);
+  memo_.valid = false;
   const int position = std::min(Leaf().Cursor(), Leaf().EntryCount());
   bool split = false;
   Changing([&] { split = InsertIntoLevels(insertKey_.data()); });
@@ -745,6 +791,34 @@ void TBTree::Insert(TUdbAddr recordAddress) {
   Leaf().SetCursor(position);
   optimized_.BuildFromKey(layout_, nullptr, searchKey_.data());
   MarkPositioned();
+}
+
+// The check for a key before its insert (a unique index's, or the hidden
+// part making a key unique) descends for the same key: the insert goes on
+// from where that descent landed instead of descending again.  Nothing may
+// have moved the path or changed a node since (every such operation drops
+// the note); a descent that stepped on to the next leaf gets back the leaf
+// it left and the nodes above it.
+bool TBTree::TakeOverDescent() {
+  const size_t depth = path_.size();
+  if (!memo_.valid || memo_.addresses.size() != depth || depth != static_cast<size_t>(TreeDepth()) ||
+      memo_.addresses[0] != *root_ ||
+      std::memcmp(memo_.key.data(), searchKey_.data(), memo_.key.size()) != 0)
+    return false;
+  memo_.valid = false;
+  if (memo_.stepped) {
+    if (!steppedFrom_ || steppedFrom_->Address() != memo_.addresses.back()) return false;
+    std::swap(path_.back(), steppedFrom_);
+    steppedFrom_->Forget();
+    for (size_t level = 0; level + 1 < depth; ++level)
+      if (path_[level]->Address() != memo_.addresses[level]) ReadLevel(static_cast<int>(level), memo_.addresses[level]);
+  }
+  for (size_t level = 0; level < depth; ++level) {
+    if (path_[level]->Address() != memo_.addresses[level]) return false;
+    path_[level]->SetCursor(memo_.cursors[level]);
+  }
+  work_.Forget();
+  return true;
 }
 
 // The parent's entry for child := the child's first key, its record count

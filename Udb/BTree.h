@@ -337,6 +337,11 @@ class TBTree {
   void MarkPositioned();
 
   // -- insert phases --
+  // Puts the path where Descend(0, Lower, false) would for the search key
+  // when the last descent was that one for the same key bytes (a check for
+  // the key just before, say) and nothing moved the path since; false when
+  // it cannot.
+  bool TakeOverDescent();
   bool InsertIntoLevels(const std::uint8_t* key);
   TUdbAddr SplitOff(TNode& node, std::vector<std::uint8_t>& entryForParent);
   void SplitRoot();
@@ -366,6 +371,18 @@ class TBTree {
 
   std::vector<std::unique_ptr<TNode>> path_;
   TNode work_;
+  // The landing of the last descent on all parts of an unmodified search
+  // key, lower bound, before any step to the next leaf: key bytes, node
+  // address and cursor per level.  A step keeps the leaf it left in
+  // steppedFrom_.  Valid until anything moves the path or changes a node.
+  struct TDescentMemo {
+    bool valid = false;
+    bool stepped = false;
+    std::vector<std::uint8_t> key;
+    std::vector<TUdbAddr> addresses;
+    std::vector<int> cursors;
+  } memo_;
+  std::unique_ptr<TNode> steppedFrom_;
   std::vector<std::uint8_t> stepKey_;  // the key a walk leaves a leaf from
   std::vector<std::uint8_t> recordKey_;
   std::vector<std::uint8_t> searchKey_;

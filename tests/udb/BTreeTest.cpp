@@ -401,6 +401,124 @@ INSTANTIATE_TEST_SUITE_P(Interfaces, TBTreeRandom,
                                            RandomCase{true, 4096, false, 12000, 3},
                                            RandomCase{true, 4096, true, 6000, 2}));
 
+// --- an insert that follows the check of its key --------------------------------
+
+// Every block of a tree's interface, in allocation order, with its bytes.
+std::vector<std::pair<TUdbAddr, std::vector<std::uint8_t>>> Blocks(TTreeHarness& h) {
+  std::vector<TUdbAddr> list;
+  h.IO().ListBlocks(list);
+  std::vector<std::pair<TUdbAddr, std::vector<std::uint8_t>>> out;
+  for (TUdbAddr a : list) {
+    std::vector<std::uint8_t> bytes(static_cast<size_t>(h.nodeSize));
+    h.IO().ReadBlock(a, h.nodeSize, bytes.data());
+    out.emplace_back(a, std::move(bytes));
+  }
+  return out;
+}
+
+// The engine checks a key (a search for it) just before inserting it, and
+// the insert goes on from where that search landed.  Against a twin tree
+// whose every insert descends afresh, the same changes must leave the same
+// blocks byte for byte, and the cursor on the new key: with rows arriving
+// department by department in turn (the check's landing often steps on to
+// the next leaf, whose first key is the next department's), with random
+// rows, deletes, and other moves or changes between the check and the
+// insert that the insert must not take over.
+TEST(TBTree, AnInsertAfterTheCheckOfItsKeyBuildsTheSameNodesAsOneThatDescendsAgain) {
+  for (int nodeSize : {512, 4096}) {
+    SCOPED_TRACE(nodeSize);
+    TTreeHarness checked(false, nodeSize), fresh(false, nodeSize);
+    for (TTreeHarness* h : {&checked, &fresh}) {
+      h->Define(*NonUniqueAB(false));
+      h->CreateAndOpen();
+    }
+    std::mt19937 rng(static_cast<std::uint32_t>(nodeSize));
+    TModel model(TModelLess{false});
+    int nextId = 1;
+    const int operations = nodeSize == 512 ? 6000 : 20000;
+    for (int op = 0; op < operations; ++op) {
+      TRow r;
+      const int kind = static_cast<int>(rng() % 20);
+      if (kind < 14) {  // in turn over ten departments, ascending within each
+        r.a = nextId % 10;
+        r.b = "c";
+        r.id = nextId++;
+        r.addr = 0x10000u + static_cast<TUdbAddr>(r.id) * 16u;
+      } else if (kind < 17) {
+        r = RandomRow(rng, nextId++);
+      } else if (!model.empty()) {  // a delete at the cursor of its search
+        const auto at = std::next(model.begin(), static_cast<long>(rng() % model.size()));
+        for (TTreeHarness* h : {&checked, &fresh}) {
+          h->Tree().SetSearchKeyFromRecord(RecordOf(at->first).data());
+          ASSERT_EQ(h->Tree().Find(2), 0);
+          h->Tree().DeleteAtCursor();
+        }
+        model.erase(at);
+        continue;
+      } else {
+        continue;
+      }
+      const auto rec = RecordOf(r);
+      TBTree& tree = checked.Tree();
+      tree.SetSearchKeyFromRecord(rec.data());
+      ASSERT_NE(tree.Find(2), 0);  // the check: the key is free
+      switch (rng() % 9) {
+        case 0: {  // a change between the check and the insert
+          if (model.empty()) break;
+          const auto at = std::next(model.begin(), static_cast<long>(rng() % model.size()));
+          for (TTreeHarness* h : {&checked, &fresh}) {
+            h->Tree().SetSearchKeyFromRecord(RecordOf(at->first).data());
+            ASSERT_EQ(h->Tree().Find(2), 0);
+            h->Tree().Delete();
+          }
+          model.erase(at);
+          break;
+        }
+        case 1:  // a walk that may cross leaves
+          for (int k = static_cast<int>(rng() % 300); k > 0 && tree.Next();) --k;
+          break;
+        case 2:
+          for (int k = static_cast<int>(rng() % 300); k > 0 && tree.Prior();) --k;
+          break;
+        case 3:  // a search for a neighbouring key in another mode
+          tree.Find(static_cast<int>(rng() % 6));
+          break;
+        case 4:
+          tree.ResetNodes();
+          break;
+        case 5: {  // a change where the check left the cursor
+          if (!tree.KeyValid()) break;
+          const TUdbAddr gone = tree.CurrentRecordAddress();
+          tree.DeleteAtCursor();
+          const auto at = std::find_if(model.begin(), model.end(), [&](const auto& e) { return e.second == gone; });
+          ASSERT_NE(at, model.end());
+          fresh.Tree().SetSearchKeyFromRecord(RecordOf(at->first).data());
+          ASSERT_EQ(fresh.Tree().Find(2), 0);
+          fresh.Tree().Delete();
+          model.erase(at);
+          break;
+        }
+        default:
+          break;
+      }
+      tree.SetSearchKeyFromRecord(rec.data());
+      tree.Insert(r.addr);
+      fresh.Tree().First();  // the twin's insert descends from the root
+      InsertRow(fresh.Tree(), r);
+      const auto at = model.emplace(r, r.addr);
+      ASSERT_EQ(tree.CurrentRecordAddress(), r.addr);
+      ASSERT_EQ(tree.CurrentRecNo(), std::distance(model.begin(), at) + 1);
+      ASSERT_EQ(checked.depth, fresh.depth);
+      if (op % 500 == 0) {
+        ASSERT_EQ(Blocks(checked), Blocks(fresh)) << "after operation " << op;
+      }
+    }
+    EXPECT_GE(checked.depth, nodeSize == 512 ? 4u : 3u);
+    EXPECT_EQ(Blocks(checked), Blocks(fresh));
+    CheckAgainstModel(checked, InOrder(model), rng, false);
+  }
+}
+
 // --- scans and read-ahead ------------------------------------------------------
 
 struct IntTreeFixture : ::testing::Test {
