@@ -11,5 +11,3 @@ std::uint32_t Crc32(const void* buffer, std::size_t length);
 // The CRC of the bytes that gave `crc` followed by these:
 // Crc32Extend(Crc32(a), b) == Crc32(a + b).
 std::uint32_t Crc32Extend(std::uint32_t crc, const void* buffer, std::size_t length);
-// Crc32 through the tables alone, whatever the processor offers (tests).
-std::uint32_t Crc32TablesForTest(const void* buffer, std::size_t length);

@@ -49,29 +49,55 @@ void TDBLogger::Log(const AnsiString& source, const AnsiString& message) {
 }
 
 namespace {
-// The value a counter's decimal text reads as: 0 when it does not fit in
-// an Integer (the text of -2^31 included), so that such a counter starts
-// again from 0 at its next increase.
-int CounterValue(long long stored) { return stored >= -0x7FFFFFFFLL && stored <= 0x7FFFFFFFLL ? static_cast<int>(stored) : 0; }
+// Decimal value of a counter's text; 0 when it is not a plain integer.
+int CounterValue(const AnsiString& text) {
+  if (text.empty()) return 0;
+  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (i == text.size()) return 0;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+    v = v * 10 + (text[i] - '0');
+    if (v > 0x7FFFFFFF) return 0;
+  }
+  return static_cast<int>(text[0] == '-' ? -v : v);
+}
 }  // namespace
 
-// Counted at every table lock: a number per name, made text only when read.
+namespace {
+// One up, in place, for the text of a plain count (digits only, no leading
+// zero, at most 2147483647): the same text as writing the value plus one
+// afresh.  False, untouched, for any other text.
+bool CountUpInPlace(AnsiString& text) {
+  const size_t n = text.size();
+  if (n == 0 || n > 10 || (n > 1 && text[0] == '0')) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  if (n == 10 && text > AnsiString("2147483647")) return false;
+  size_t i = n;
+  while (i > 0 && text[i - 1] == '9') text[--i] = '0';
+  if (i == 0)
+    text.insert(text.begin(), '1');
+  else
+    ++text[i - 1];
+  return true;
+}
+}  // namespace
+
 void TDBLogger::IncCounter(const AnsiString& name, int delta) {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
-  long long& value = counters_[name];
-  value = static_cast<long long>(CounterValue(value)) + delta;
+  AnsiString& text = counters_[name];
+  // Every table lock counts one: the usual step costs no conversion.
+  if (delta == 1 && CountUpInPlace(text)) return;
+  text = AnsiString(std::to_string(static_cast<long long>(CounterValue(text)) + delta));
 }
 
-int TDBLogger::Counter(const AnsiString& name) const {
-  std::lock_guard<std::recursive_mutex> guard(EngineLock());
-  auto it = counters_.find(name);
-  return it == counters_.end() ? 0 : CounterValue(it->second);
-}
+int TDBLogger::Counter(const AnsiString& name) const { return CounterValue(CounterText(name)); }
 
 AnsiString TDBLogger::CounterText(const AnsiString& name) const {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
   auto it = counters_.find(name);
-  return it == counters_.end() ? AnsiString() : AnsiString(std::to_string(it->second));
+  return it == counters_.end() ? AnsiString() : it->second;
 }
 
 bool TDBLogger::SaveToFile(const AnsiString& fileName) const {

@@ -45,7 +45,7 @@ class TDBLogger : public TObject {
 
  private:
   std::deque<AnsiString> lines_;
-  std::map<AnsiString, long long> counters_;  // the value its text would show
+  std::map<AnsiString, AnsiString> counters_;
   AnsiString logFileName_;
   int maxLines_ = 500;
 };

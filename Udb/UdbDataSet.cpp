@@ -550,7 +550,8 @@ bool TUdbDataSet::AcceptRecordAt(TUdbAddr address) {
   if (address == 0) return false;
   TBaseIOInterface* io = tableDef_->RecordIO();
   if (memory_ && !io->AddressInUse(address)) return false;
-  std::vector<std::uint8_t> scratch(static_cast<size_t>(recBufSize_));
+  std::vector<std::uint8_t>& scratch = acceptScratch_;
+  scratch.resize(static_cast<size_t>(recBufSize_));
   try {
     recordMgr_.ReadRecord(address, scratch.data(), false);
   } catch (const EUdbDatabaseError&) {
@@ -691,6 +692,18 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   return found;
 }
 
+bool TUdbDataSet::StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo) {
+  // Further away than this, a search costs less than the steps.
+  constexpr int kMaxSteps = 32;
+  if (address == 0 || !index.Tree().KeyValid()) return false;
+  const TUdbAddr here = index.CurrentRecordAddress();
+  if (here == address) return true;
+  if (here == 0 || recNo < 1) return false;
+  const int delta = recNo - index.CurrentRecNo();
+  if (delta == 0 || delta > kMaxSteps || delta < -kMaxSteps) return false;
+  return index.MoveBy(delta) && index.Tree().KeyValid() && index.CurrentRecordAddress() == address;
+}
+
 bool TUdbDataSet::InternalFindInRange(int mode, const AnsiString& name) {
   if (rangeSet_ && !rangeNotEmpty_) return false;  // an empty range holds nothing to find
   bool found = InternalFind(mode, name);
@@ -804,8 +817,14 @@ bool TUdbDataSet::SetToRecord(TUdbAddr address, const std::uint8_t* buf, bool re
   }
   if (!reposition) return true;
   TIndexItem* index = indexMgr_.CurrentIndex();
-  index->SetSearchKeyFromRecord(recBuf_.data());
-  const bool found = index->Find(mode) == 0 && index->Tree().KeyValid();
+  // The record is where it was read: its own entry is found by stepping
+  // when the cursor stands near it (an edit of row after row of a walk).
+  const int recNo = TrailerRecNo(buf != nullptr ? buf : recBuf_.data(), RecordSize());
+  bool found = mode == kEqual && StepCursorTo(*index, address, recNo);
+  if (!found) {
+    index->SetSearchKeyFromRecord(recBuf_.data());
+    found = index->Find(mode) == 0 && index->Tree().KeyValid();
+  }
   if (!found) {
     if (GetRecordCount() > 0) UdbDatabaseError(udberr::kRecordChanged, loc);
     return false;
@@ -1108,13 +1127,34 @@ void TUdbDataSet::FillStorageBatch(TUdbAddr from, bool forward) {
   // overwritten by the next record.
   if (storageRecords_.size() < size * static_cast<size_t>(kStorageBatch))
     storageRecords_.resize(size * static_cast<size_t>(kStorageBatch));
-  for (; i >= 0 && i < count && static_cast<int>(storageBatch_.size()) < kStorageBatch; i += forward ? 1 : -1) {
+  // Forward, blocks that follow one another in the file (a block is the
+  // record's size) are read as one run: one call into the page cache per
+  // run instead of per record.
+  const bool runs = forward && tableDef_->RecordIO()->BlockSize() == RecordSize();
+  while (i >= 0 && i < count && static_cast<int>(storageBatch_.size()) < kStorageBatch) {
     const TUdbAddr address = storageBlocks_[static_cast<size_t>(i)];
     std::uint8_t* rec = storageRecords_.data() + storageBatch_.size() * size;
-    recordMgr_.ReadRecord(address, rec, false);
-    if (!udbrec::IsLiveRecordOf(rec, recordTag_)) continue;
-    storageBatch_.push_back(address);
-    storageBatchNo_.push_back(static_cast<int>(i) + 1);
+    std::ptrdiff_t run = 1;
+    if (runs) {
+      const std::ptrdiff_t room = kStorageBatch - static_cast<std::ptrdiff_t>(storageBatch_.size());
+      while (run < room && i + run < count &&
+             storageBlocks_[static_cast<size_t>(i + run)] == address + static_cast<TUdbAddr>(run * static_cast<std::ptrdiff_t>(size)))
+        ++run;
+    }
+    if (run == 1)
+      recordMgr_.ReadRecord(address, rec, false);
+    else
+      recordMgr_.ReadRun(address, static_cast<int>(run), rec);
+    // Live records close up over the free blocks of the run.
+    for (std::ptrdiff_t k = 0; k < run; ++k) {
+      const std::uint8_t* one = rec + static_cast<size_t>(k) * size;
+      if (!udbrec::IsLiveRecordOf(one, recordTag_)) continue;
+      std::uint8_t* to = storageRecords_.data() + storageBatch_.size() * size;
+      if (to != one) std::memmove(to, one, size);
+      storageBatch_.push_back(storageBlocks_[static_cast<size_t>(i + k)]);
+      storageBatchNo_.push_back(static_cast<int>(i + k) + 1);
+    }
+    i += forward ? run : -1;
   }
   if (!forward) {
     // Kept ascending, so that a walk may turn round inside the batch.
