@@ -220,16 +220,22 @@ void Cfb8Encipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* 
 
 // N block encryptions in lock step: the rounds of independent blocks
 // interleave, so their S-box loads overlap instead of each round waiting on
-// the previous one's loads.  Same rounds as Encrypt.  Four lanes keep every
-// half in a register and come close to the machine's load throughput (a
-// page deciphers in about 0.4 of the serial time; eight lanes spill).
+// the previous one's loads.  Same rounds as Encrypt.  The lane loops are
+// unrolled so that every half lives in a register (left to the compiler,
+// the halves stay in memory and a page takes about three times as long);
+// the round loop is not, which keeps the body small.
 template <int N>
 inline void EncryptN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t* r) {
+#pragma GCC unroll 8
   for (int k = 0; k < N; ++k) l[k] ^= c.p[0];
+#pragma GCC unroll 1
   for (int i = 1; i < 16; i += 2) {
+#pragma GCC unroll 8
     for (int k = 0; k < N; ++k) r[k] ^= F(c, l[k]) ^ c.p[i];
+#pragma GCC unroll 8
     for (int k = 0; k < N; ++k) l[k] ^= F(c, r[k]) ^ c.p[i + 1];
   }
+#pragma GCC unroll 8
   for (int k = 0; k < N; ++k) {
     const std::uint32_t t = r[k] ^ c.p[17];
     r[k] = l[k];
@@ -237,33 +243,11 @@ inline void EncryptN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t*
   }
 }
 
-// Deciphering, plain code: byte i's register is the eight ciphertext bytes
-// before it (`prev` for the first ones), all known in advance, so the
-// block encryptions are independent.  Eight bytes go per step: `prev`
-// holds the eight ciphertext bytes before the step, `cur` the step's own,
-// read before any output is stored (source and destination may be one
-// buffer); byte k's register is prev shifted left k bytes, filled from cur.
-// Returns the register after the run.
-std::uint64_t Cfb8DecipherPlain(const TBlowfishContext& ctx, std::uint64_t prev, const std::uint8_t* src,
-                                std::uint8_t* dst, std::size_t length) {
-  std::size_t i = 0;
-  for (; i + 8 <= length; i += 8) {
-    const std::uint64_t cur = LoadRegister(src + i);
-    std::uint32_t l[8], r[8];
-    l[0] = static_cast<std::uint32_t>(prev >> 32);
-    r[0] = static_cast<std::uint32_t>(prev);
-    for (int k = 1; k < 8; ++k) {
-      const std::uint64_t reg = (prev << (8 * k)) | (cur >> (64 - 8 * k));
-      l[k] = static_cast<std::uint32_t>(reg >> 32);
-      r[k] = static_cast<std::uint32_t>(reg);
-    }
-    EncryptN<4>(ctx, l, r);
-    EncryptN<4>(ctx, l + 4, r + 4);
-    for (int k = 0; k < 8; ++k)
-      dst[i + k] = static_cast<std::uint8_t>(cur >> (56 - 8 * k)) ^ static_cast<std::uint8_t>(l[k] >> 24);
-    prev = cur;
-  }
-  for (; i < length; ++i) {
+// Byte at a time from the register `prev`; returns the register after the
+// run.  For runs shorter than a step and the tail of a longer one.
+std::uint64_t Cfb8DecipherSerial(const TBlowfishContext& ctx, std::uint64_t prev, const std::uint8_t* src,
+                                 std::uint8_t* dst, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
     std::uint32_t l = static_cast<std::uint32_t>(prev >> 32), r = static_cast<std::uint32_t>(prev);
     Encrypt(ctx, l, r);
     const std::uint8_t in = src[i];
@@ -271,6 +255,64 @@ std::uint64_t Cfb8DecipherPlain(const TBlowfishContext& ctx, std::uint64_t prev,
     prev = (prev << 8) | in;
   }
   return prev;
+}
+
+// Deciphering, plain code: byte i's register is the eight ciphertext bytes
+// before it, all known in advance, so the block encryptions are
+// independent.  A step deciphers eight bytes: `window` holds the eight
+// ciphertext bytes before the step and the step's own, byte k's register
+// is window[k..k+7].  Everything is read before `out` is written.
+inline void Decipher8(const TBlowfishContext& c, const std::uint8_t* window, std::uint8_t* out) {
+  std::uint32_t l[8], r[8];
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) {
+    l[k] = LoadBE(window + k);
+    r[k] = LoadBE(window + 4 + k);
+  }
+  EncryptN<8>(c, l, r);
+  std::uint8_t plain[8];
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) plain[k] = window[8 + k] ^ static_cast<std::uint8_t>(l[k] >> 24);
+  std::memcpy(out, plain, 8);
+}
+
+// length is a multiple of 8; `first` is the register before src.  The
+// steps go from the last to the first so that, in one buffer, each reads
+// only ciphertext not yet overwritten.
+void Cfb8DecipherPlain(const TBlowfishContext& c, const std::uint8_t first[8], const std::uint8_t* src,
+                       std::uint8_t* dst, std::size_t length) {
+  if (length == 0) return;
+  for (std::size_t i = length - 8; i >= 8; i -= 8) Decipher8(c, src + i - 8, dst + i);
+  std::uint8_t window[16];
+  std::memcpy(window, first, 8);
+  std::memcpy(window + 8, src, 8);
+  Decipher8(c, window, dst);
+}
+
+// Enciphering several runs at once, each from `iv`: within a run every
+// byte waits for the one before, but the runs are independent, so N of
+// them go in lock step (the page file enciphers a commit's pages so).
+template <int N>
+void Cfb8EncipherRuns(const TBlowfishContext& ctx, std::uint64_t iv, const std::uint8_t* const* src,
+                      std::uint8_t* const* dst, std::size_t length) {
+  std::uint64_t reg[N];
+#pragma GCC unroll 8
+  for (int k = 0; k < N; ++k) reg[k] = iv;
+  for (std::size_t i = 0; i < length; ++i) {
+    std::uint32_t l[N], r[N];
+#pragma GCC unroll 8
+    for (int k = 0; k < N; ++k) {
+      l[k] = static_cast<std::uint32_t>(reg[k] >> 32);
+      r[k] = static_cast<std::uint32_t>(reg[k]);
+    }
+    EncryptN<N>(ctx, l, r);
+#pragma GCC unroll 8
+    for (int k = 0; k < N; ++k) {
+      const std::uint8_t out = src[k][i] ^ static_cast<std::uint8_t>(l[k] >> 24);
+      dst[k][i] = out;
+      reg[k] = (reg[k] << 8) | out;
+    }
+  }
 }
 
 // --- Deciphering, 64 bytes per step with 512-bit byte permutes -------------
@@ -390,19 +432,29 @@ std::atomic<bool>& UseVectorCode() {
 }
 
 void Cfb8Decipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
+  if (length < 8) {
+    StoreRegister(Cfb8DecipherSerial(ctx, LoadRegister(ctx.shift), src, dst, length), ctx.shift);
+    return;
+  }
+  // The tail first, then the whole steps from the back: in one buffer
+  // neither overwrites ciphertext the other still reads.
+  const std::uint64_t after = LoadRegister(src + length - 8);
 #if BLOWFISH_HAS_VECTOR_CODE
   if (length >= 64 && UseVectorCode().load(std::memory_order_relaxed)) {
-    // The plain tail first, then the whole steps: in one buffer neither
-    // overwrites ciphertext the other still reads.
     const std::size_t whole = length - length % 64;
-    const std::uint64_t after = LoadRegister(src + length - 8);
-    Cfb8DecipherPlain(ctx, LoadRegister(src + whole - 8), src + whole, dst + whole, length - whole);
+    const std::size_t steps = length % 64 - length % 8;
+    Cfb8DecipherSerial(ctx, LoadRegister(src + length - length % 8 - 8), src + length - length % 8,
+                       dst + length - length % 8, length % 8);
+    if (steps) Cfb8DecipherPlain(ctx, src + whole - 8, src + whole, dst + whole, steps);
     Cfb8DecipherVector(ctx, ctx.shift, src, dst, whole);
     StoreRegister(after, ctx.shift);
     return;
   }
 #endif
-  StoreRegister(Cfb8DecipherPlain(ctx, LoadRegister(ctx.shift), src, dst, length), ctx.shift);
+  const std::size_t whole = length - length % 8;
+  Cfb8DecipherSerial(ctx, LoadRegister(src + whole - 8), src + whole, dst + whole, length - whole);
+  Cfb8DecipherPlain(ctx, ctx.shift, src, dst, whole);
+  StoreRegister(after, ctx.shift);
 }
 }  // namespace
 
@@ -412,6 +464,18 @@ void CfbEncrypt(TBlowfishContext& ctx, const void* source, void* destination, st
 
 void CfbDecrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length) {
   Cfb8Decipher(ctx, static_cast<const std::uint8_t*>(source), static_cast<std::uint8_t*>(destination), length);
+}
+
+void CfbEncryptRuns(const TBlowfishContext& ctx, const std::uint8_t* const* sources, std::uint8_t* const* destinations,
+                    std::size_t count, std::size_t length) {
+  const std::uint64_t iv = LoadRegister(ctx.iv);
+  std::size_t n = 0;
+  for (; n + 4 <= count; n += 4) Cfb8EncipherRuns<4>(ctx, iv, sources + n, destinations + n, length);
+  if (count - n >= 2) {
+    Cfb8EncipherRuns<2>(ctx, iv, sources + n, destinations + n, length);
+    n += 2;
+  }
+  if (n < count) Cfb8EncipherRuns<1>(ctx, iv, sources + n, destinations + n, length);
 }
 
 void CfbResetIV(TBlowfishContext& ctx) { std::memcpy(ctx.shift, ctx.iv, 8); }

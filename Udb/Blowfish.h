@@ -10,11 +10,12 @@
 // 8-bit CFB, per byte: K := first byte of E(shift register); out := in XOR
 // K; the register shifts left one byte and takes the ciphertext byte.  The
 // page file resets the register to the IV after every page (CfbResetIV), so
-// pages are enciphered independently.  Enciphering is serial (each register
-// holds the bytes just produced); deciphering knows every register in
-// advance and computes several keystream bytes at once: 64 at a time with
-// the processor's 512-bit byte permutes where it has them (x86-64 with
-// AVX-512 VBMI, chosen at run time), else four to eight at a time in plain
+// pages are enciphered independently.  Enciphering a run is serial (each
+// register holds the bytes just produced), so several pages are enciphered
+// side by side instead (CfbEncryptRuns); deciphering knows every register
+// in advance and computes several keystream bytes at once: 64 at a time
+// with the processor's 512-bit byte permutes where it has them (x86-64
+// with AVX-512 VBMI, chosen at run time), else eight at a time in plain
 // code.  Both give the same bytes.  Standard library only.
 #pragma once
 
@@ -45,6 +46,12 @@ void BlowfishDecryptBlock(const TBlowfishContext& ctx, const std::uint8_t in[8],
 void CfbEncrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length);
 void CfbDecrypt(TBlowfishContext& ctx, const void* source, void* destination, std::size_t length);
 void CfbResetIV(TBlowfishContext& ctx);
+// Enciphers `count` runs of `length` bytes, each from the IV as a page is:
+// the same bytes as CfbEncrypt then CfbResetIV for each run, several runs
+// at a time.  The context's register is not used.  A run's source and
+// destination may be the same buffer; runs must not overlap otherwise.
+void CfbEncryptRuns(const TBlowfishContext& ctx, const std::uint8_t* const* sources, std::uint8_t* const* destinations,
+                    std::size_t count, std::size_t length);
 
 // Test hook: false makes deciphering use the plain code even where the
 // processor has the vector instructions, true restores the choice made at

@@ -420,6 +420,12 @@ void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
   const TCachePage* cached = cache_.IsOpen() ? cache_.FindPage(page) : nullptr;
   if (cached && cached->state == cpsDirty) {
     if (cached->mode & (kPageIOXor | kPageIOBlowfish)) {
+      auto sealed = sealed_.find(page);
+      if (sealed != sealed_.end() && sealed->second.tableId == cached->tableId &&
+          sealed->second.mode == cached->mode && sealed->second.plain == cached->data) {
+        std::memcpy(out, sealed->second.cipher.data(), static_cast<size_t>(pageSize_));
+        return;
+      }
       Encipher(cached->data.data(), out, cached->tableId, cached->mode);
       // Kept for the write that follows the seal (JournalAndFlush).
       TSealedImage& kept = sealed_[page];
@@ -434,11 +440,34 @@ void TUdbFile::PendingImage(TUdbAddr page, std::uint8_t* out) {
   }
 }
 
+// Enciphers the dirty Blowfish pages among `pages` into sealed_, several
+// side by side: one page's cipher feedback is serial, different pages'
+// are not.  The bytes are those Encipher gives page by page.
+void TUdbFile::SealBlowfishPages(const std::vector<TUdbAddr>& pages) {
+  if (!blowfish_.initialized || !cache_.IsOpen()) return;  // PendingImage reports a missing key
+  std::vector<const std::uint8_t*> sources;
+  std::vector<std::uint8_t*> targets;
+  for (TUdbAddr page : pages) {
+    const TCachePage* cached = cache_.FindPage(page);
+    if (!cached || cached->state != cpsDirty || !(cached->mode & kPageIOBlowfish) || (cached->mode & kPageIOXor))
+      continue;
+    TSealedImage& kept = sealed_[page];
+    kept.tableId = cached->tableId;
+    kept.mode = cached->mode;
+    kept.plain = cached->data;
+    kept.cipher.resize(static_cast<size_t>(pageSize_));
+    sources.push_back(kept.plain.data());
+    targets.push_back(kept.cipher.data());
+  }
+  CfbEncryptRuns(blowfish_, sources.data(), targets.data(), sources.size(), static_cast<size_t>(pageSize_));
+}
+
 // Saves the previous contents of the pages about to be written (I5) and
 // seals what they will hold.
 void TUdbFile::JournalPending(const std::vector<TUdbAddr>& pages) {
   if (!journal_.IsOpen()) journal_.Begin(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   try {
+    SealBlowfishPages(pages);
     journal_.Add(pages);
     std::vector<std::uint8_t> image(static_cast<size_t>(pageSize_));
     for (TUdbAddr page : pages) {

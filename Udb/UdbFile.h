@@ -192,6 +192,7 @@ class TUdbFile {
   void NoteEnd(TUdbAddr address, int length);
   void NoteCommitWrite();
   std::vector<TUdbAddr> PendingPages() const;
+  void SealBlowfishPages(const std::vector<TUdbAddr>& pages);
   void JournalPending(const std::vector<TUdbAddr>& pages);
   void PendingImage(TUdbAddr page, std::uint8_t* out);
   // The journal's seal and the write after it (a commit or a spill), with

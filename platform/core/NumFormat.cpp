@@ -403,10 +403,49 @@ AnsiString CurrToStrF(std::int64_t scaledBy10000, TFloatFormat format, int digit
 
 // --- parsing ----------------------------------------------------------------
 
+namespace {
+
+// Plain decimals ("-123.45": no exponent, at most 2^53 as an integer of all
+// their digits, at most 22 of them after the separator), the usual text of
+// a stored amount, are read without building a copy for from_chars: the
+// digits as an integer are exact, so is the power of ten, and one IEEE
+// division rounds to the nearest double, which is what from_chars gives.
+// False sends every other text to the general reader.
+bool TryPlainDecimal(const AnsiString& s, size_t i, size_t n, char separator, double& value) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr std::uint64_t kExact = std::uint64_t(1) << 53;
+  bool negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  std::uint64_t digits = 0;
+  int after = -1;  // digits after the separator; -1 before it
+  bool anyDigit = false;
+  for (; i < n; ++i) {
+    const char c = s[i];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      if (digits > kExact) return false;
+      anyDigit = true;
+      if (after >= 0 && ++after > 22) return false;
+    } else if (c == separator && after < 0) {
+      after = 0;
+    } else {
+      return false;
+    }
+  }
+  if (!anyDigit) return false;
+  const double v = static_cast<double>(digits) / kPowers[after < 0 ? 0 : after];
+  value = negative && v != 0 ? -v : v;
+  return true;
+}
+
+}  // namespace
+
 bool TryStrToFloat(const AnsiString& s, double& value, const TFormatSettings& fs) {
   size_t i = 0, n = s.size();
   while (i < n && s[i] == ' ') ++i;
   while (n > i && s[n - 1] == ' ') --n;
+  if (TryPlainDecimal(s, i, n, fs.DecimalSeparator, value)) return true;
   std::string text;
   if (i < n && (s[i] == '+' || s[i] == '-')) {
     if (s[i] == '-') text += '-';

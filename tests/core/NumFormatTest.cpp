@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "platform/core/Exceptions.h"
@@ -396,6 +399,50 @@ TEST(StrToFloat, ParsesWithTheSettingsDecimalSeparator) {
   fs.DecimalSeparator = ',';
   EXPECT_EQ(StrToFloat("1,5", fs), 1.5);
   EXPECT_THROW(StrToFloat("1.5", fs), EConvertError);
+}
+
+// Generated decimals, long and short, with and without the separator: the
+// reader gives exactly the double from_chars gives for the same digits
+// (nearest, ties to even), with either separator.
+TEST(StrToFloat, DecimalsReadAsTheNearestDouble) {
+  std::mt19937 rng(20261211);
+  auto digits = [&](int count) {
+    std::string d;
+    for (int k = 0; k < count; ++k) d += static_cast<char>('0' + rng() % 10);
+    return d;
+  };
+  TFormatSettings comma;
+  comma.DecimalSeparator = ',';
+  for (int round = 0; round < 20000; ++round) {
+    const std::string sign = round % 3 == 0 ? "-" : round % 7 == 0 ? "+" : "";
+    const std::string whole = digits(static_cast<int>(rng() % 18));
+    const std::string fraction = digits(static_cast<int>(rng() % 25));
+    const bool point = !fraction.empty() || rng() % 2;
+    if (whole.empty() && fraction.empty()) continue;
+    const std::string text = sign + whole + (point ? "." : "") + fraction;
+    const std::string bare = (sign == "-" ? "-" : "") + (whole.empty() ? "0" : whole) + "." + fraction + "0";
+    double expect = 0;
+    ASSERT_EQ(std::from_chars(bare.data(), bare.data() + bare.size(), expect).ec, std::errc()) << bare;
+    if (expect == 0) expect = 0.0;
+    double got = 1, gotComma = 1;
+    ASSERT_TRUE(TryStrToFloat(text, got)) << text;
+    std::string withComma = text;
+    if (point) withComma[withComma.find('.')] = ',';
+    ASSERT_TRUE(TryStrToFloat(withComma, gotComma, comma)) << withComma;
+    EXPECT_EQ(std::memcmp(&got, &expect, sizeof got), 0) << text << " " << got << " " << expect;
+    EXPECT_EQ(std::memcmp(&gotComma, &expect, sizeof got), 0) << withComma;
+  }
+  // At the edges of the exact integers and of the exact powers of ten.
+  const char* edges[] = {"9007199254740992", "9007199254740993", "9007199254740995", "-0", "-0.000", "0.1",
+                         "2.675", "0.0000000000000000000001", "0.00000000000000000000001", "4503599627370495.5",
+                         "1234567.0000000000000000000001"};
+  for (const char* text : edges) {
+    double expect = 0, got = 1;
+    ASSERT_EQ(std::from_chars(text, text + std::strlen(text), expect).ec, std::errc()) << text;
+    if (expect == 0) expect = 0.0;
+    ASSERT_TRUE(TryStrToFloat(text, got)) << text;
+    EXPECT_EQ(std::memcmp(&got, &expect, sizeof got), 0) << text;
+  }
 }
 
 TEST(StrToFloat, RejectsWhatIsNoNumber) {
