@@ -81,6 +81,7 @@ void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
     UdbDatabaseError(udberr::kCannotOpen, "TUdbFile.OpenUdbFile", "Unable to open file. Error type of: " + error);
   }
   fileName_ = fileName;
+  unflushed_ = false;
   std::int64_t size = io_->Size();
   if (size < 0) {
     AnsiString why = io_->ErrorText();
@@ -147,6 +148,7 @@ void TUdbFile::InternalRead(TUdbAddr address, void* buffer, int length) {
 
 void TUdbFile::InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location) {
   ForgetRun();
+  unflushed_ = true;  // before the write: a failed one may have written part
   std::int64_t done = io_->WriteAt(address, buffer, length);
   if (done != length) {
     AnsiString why = done < 0 ? ": " + io_->ErrorText() : AnsiString();
@@ -382,6 +384,7 @@ std::int64_t TUdbFile::FileSize() {
 void TUdbFile::Flush() {
   CheckOpen("TUdbFile.Flush");
   if (!io_->Flush()) UdbDatabaseError(udberr::kSystemFileIO, "TUdbFile.Flush", "Unable to flush the file: " + io_->ErrorText());
+  unflushed_ = false;
 }
 
 void TUdbFile::InvalidateTable(std::uint16_t tableId) {
@@ -522,7 +525,9 @@ void TUdbFile::Commit() {
   commitWrites_ = 0;
   JournalAndFlush(pages, !journalName_.empty() && (!pages.empty() || journalLive_));
   if (held_.InTransaction()) held_.Commit();  // a retry after a failed flush finds it done
-  if (flushPolicy_ != fpNone) Flush();
+  // A commit that wrote nothing, after a flush that took everything
+  // written before it, has nothing to flush.
+  if (flushPolicy_ != fpNone && unflushed_) Flush();
   if (journalLive_) {
     journal_.Close();
     RemoveUdbJournal(*fs_, journalName_, flushPolicy_);  // the commit point
@@ -564,6 +569,7 @@ void TUdbFile::Rollback() {
     journal_.Close();
     if (cache_.IsOpen()) cache_.InvalidateAll();
     ForgetRun();
+    unflushed_ = true;
     RestoreUdbJournal(*fs_, journalName_, *io_, pageSize_, flushPolicy_);
   } else {
     journal_.Abandon();
@@ -588,6 +594,7 @@ bool TUdbFile::RecoverJournal() {
   }
   std::vector<TUdbAddr> pages;
   ForgetRun();
+  unflushed_ = true;
   bool restored = RestoreUdbJournal(*fs_, journalName_, *target, pageSize_, flushPolicy_, &pages);
   if (writable) writable->Close();
   if (!restored) return false;

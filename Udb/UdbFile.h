@@ -237,6 +237,7 @@ class TUdbFile {
   bool cacheEnabled_ = false;
   bool inTransaction_ = false;
   bool commitFailed_ = false;
+  bool unflushed_ = false;  // the file was written since its last flush (or open)
   AnsiString journalName_;
   TUdbFlushPolicy flushPolicy_ = fpFull;
   TUdbJournalWriter journal_;

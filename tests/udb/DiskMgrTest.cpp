@@ -477,6 +477,31 @@ TEST(TDiskMgr, FailedFlushAtCommitIsReported) {
   EXPECT_EQ(back, Pages(1, 0x31));
 }
 
+// A commit flushes what the file was given since its last flush: nothing
+// for a transaction that wrote nothing after a flushed commit, but the
+// writes made outside any transaction before it do count.
+TEST(TDiskMgr, ACommitFlushesOnlyWhenTheFileWasWrittenSinceTheLastFlush) {
+  TMemDatabase db;
+  TUdbAddr a = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
+  db.disk->StartTransaction();
+  db.disk->WritePages(a, 1, Pages(1, 0x02).data(), 5, 3);
+  db.disk->Commit();
+  const int afterWrite = db.fs.Flushes();
+  db.disk->StartTransaction();
+  db.disk->Commit();
+  EXPECT_EQ(db.fs.Flushes(), afterWrite);
+
+  db.disk->WritePages(a, 1, Pages(1, 0x03).data(), 5, 3);  // write-through
+  db.disk->StartTransaction();
+  db.disk->Commit();
+  EXPECT_GT(db.fs.Flushes(), afterWrite);
+  db.fs.Crash();
+  db.Reopen();
+  std::vector<std::uint8_t> back(P);
+  db.disk->ReadPages(a, 1, back.data(), 5, 3);
+  EXPECT_EQ(back, Pages(1, 0x03));
+}
+
 TEST(TDiskMgr, FailedWriteThroughLeavesNoStaleCachedPage) {
   TMemDatabase db;
   TUdbAddr a = db.disk->AllocatePages(3, 5, Pages(1, 0x01).data(), 1, 1);
