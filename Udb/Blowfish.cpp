@@ -203,44 +203,52 @@ void BlowfishDecryptBlock(const TBlowfishContext& ctx, const std::uint8_t in[8],
 }
 
 namespace {
+// The keystream byte of a register: the first byte of its encryption.
+// That byte is the top of the final left half, r ^ P18 after round 15, so
+// round 16 (which makes only the right half) is left out.
+inline std::uint8_t KeyByte(const TBlowfishContext& c, std::uint64_t reg) {
+  std::uint32_t xl = static_cast<std::uint32_t>(reg >> 32) ^ c.p[0], xr = static_cast<std::uint32_t>(reg);
+  for (int i = 1; i < 15; i += 2) {
+    xr ^= F(c, xl) ^ c.p[i];
+    xl ^= F(c, xr) ^ c.p[i + 1];
+  }
+  xr ^= F(c, xl) ^ c.p[15];
+  return static_cast<std::uint8_t>((xr ^ c.p[17]) >> 24);
+}
+
 // Enciphering: the shift register is kept as one big-endian 64-bit value
 // while a run is processed; each byte costs one block encryption and a
 // shift, and the next register needs this byte's output, so it is serial.
 void Cfb8Encipher(TBlowfishContext& ctx, const std::uint8_t* src, std::uint8_t* dst, std::size_t length) {
   std::uint64_t reg = LoadRegister(ctx.shift);
   for (std::size_t i = 0; i < length; ++i) {
-    std::uint32_t l = static_cast<std::uint32_t>(reg >> 32), r = static_cast<std::uint32_t>(reg);
-    Encrypt(ctx, l, r);
-    const std::uint8_t out = src[i] ^ static_cast<std::uint8_t>(l >> 24);
+    const std::uint8_t out = src[i] ^ KeyByte(ctx, reg);
     dst[i] = out;
     reg = (reg << 8) | out;
   }
   StoreRegister(reg, ctx.shift);
 }
 
-// N block encryptions in lock step: the rounds of independent blocks
-// interleave, so their S-box loads overlap instead of each round waiting on
-// the previous one's loads.  Same rounds as Encrypt.  The lane loops are
-// unrolled so that every half lives in a register (left to the compiler,
-// the halves stay in memory and a page takes about three times as long);
-// the round loop is not, which keeps the body small.
+// The keystream bytes of N registers (halves in l and r) in lock step:
+// the rounds of independent blocks interleave, so their S-box loads
+// overlap instead of each round waiting on the previous one's loads.  Same
+// rounds as KeyByte.  The lane loops are unrolled so that every half lives
+// in a register (left to the compiler, the halves stay in memory and a
+// page takes about three times as long); the round loop is not, which
+// keeps the body small.
 template <int N>
-inline void EncryptN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t* r) {
+inline void KeyBytesN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t* r, std::uint8_t* key) {
 #pragma GCC unroll 8
   for (int k = 0; k < N; ++k) l[k] ^= c.p[0];
 #pragma GCC unroll 1
-  for (int i = 1; i < 16; i += 2) {
+  for (int i = 1; i < 15; i += 2) {
 #pragma GCC unroll 8
     for (int k = 0; k < N; ++k) r[k] ^= F(c, l[k]) ^ c.p[i];
 #pragma GCC unroll 8
     for (int k = 0; k < N; ++k) l[k] ^= F(c, r[k]) ^ c.p[i + 1];
   }
 #pragma GCC unroll 8
-  for (int k = 0; k < N; ++k) {
-    const std::uint32_t t = r[k] ^ c.p[17];
-    r[k] = l[k];
-    l[k] = t;
-  }
+  for (int k = 0; k < N; ++k) key[k] = static_cast<std::uint8_t>((r[k] ^ F(c, l[k]) ^ c.p[15] ^ c.p[17]) >> 24);
 }
 
 // Byte at a time from the register `prev`; returns the register after the
@@ -248,10 +256,8 @@ inline void EncryptN(const TBlowfishContext& c, std::uint32_t* l, std::uint32_t*
 std::uint64_t Cfb8DecipherSerial(const TBlowfishContext& ctx, std::uint64_t prev, const std::uint8_t* src,
                                  std::uint8_t* dst, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
-    std::uint32_t l = static_cast<std::uint32_t>(prev >> 32), r = static_cast<std::uint32_t>(prev);
-    Encrypt(ctx, l, r);
     const std::uint8_t in = src[i];
-    dst[i] = in ^ static_cast<std::uint8_t>(l >> 24);
+    dst[i] = in ^ KeyByte(ctx, prev);
     prev = (prev << 8) | in;
   }
   return prev;
@@ -269,10 +275,10 @@ inline void Decipher8(const TBlowfishContext& c, const std::uint8_t* window, std
     l[k] = LoadBE(window + k);
     r[k] = LoadBE(window + 4 + k);
   }
-  EncryptN<8>(c, l, r);
-  std::uint8_t plain[8];
+  std::uint8_t key[8], plain[8];
+  KeyBytesN<8>(c, l, r, key);
 #pragma GCC unroll 8
-  for (int k = 0; k < 8; ++k) plain[k] = window[8 + k] ^ static_cast<std::uint8_t>(l[k] >> 24);
+  for (int k = 0; k < 8; ++k) plain[k] = window[8 + k] ^ key[k];
   std::memcpy(out, plain, 8);
 }
 
@@ -305,10 +311,11 @@ void Cfb8EncipherRuns(const TBlowfishContext& ctx, std::uint64_t iv, const std::
       l[k] = static_cast<std::uint32_t>(reg[k] >> 32);
       r[k] = static_cast<std::uint32_t>(reg[k]);
     }
-    EncryptN<N>(ctx, l, r);
+    std::uint8_t key[N];
+    KeyBytesN<N>(ctx, l, r, key);
 #pragma GCC unroll 8
     for (int k = 0; k < N; ++k) {
-      const std::uint8_t out = src[k][i] ^ static_cast<std::uint8_t>(l[k] >> 24);
+      const std::uint8_t out = src[k][i] ^ key[k];
       dst[k][i] = out;
       reg[k] = (reg[k] << 8) | out;
     }

@@ -512,6 +512,15 @@ void TUdbBaseTable::InternalPost() {
   Info(ActiveBuffer())[kBufferStateByte] = 0;
 }
 
+void TUdbBaseTable::PostAndAppendNext() {
+  if (State() != dsInsert) DatabaseError(dbconsts::SNotEditing, this);
+  CheckOperation([this] { InternalPost(); }, OnPostError);
+  TRecordBuffer b = ActiveBuffer();
+  InitRecord(b);
+  SetBookmarkFlag(b, bfEOF);
+  InternalInsert();
+}
+
 void TUdbBaseTable::InternalAddRecord(TRecordBuffer buffer, bool) {
   SetRecBuf(reinterpret_cast<const std::uint8_t*>(buffer));
   AddRecord(true);
@@ -561,6 +570,24 @@ bool TUdbBaseTable::GetFieldData(TField* field, void* buffer) {
   if (buffer != nullptr) std::memset(buffer, 0, static_cast<size_t>(field->DataSize()));
   if (IsFieldNull(rec, index)) return false;
   if (buffer == nullptr) return true;
+  switch (field->DataType()) {
+    case ftFloat:
+    case ftCurrency:
+    case ftInteger:
+    case ftSmallint:
+    case ftWord:
+    case ftAutoInc: {
+      // A number's native form is its stored bytes: no staging copy.
+      const TInternalFieldItem* f = GetFields().GetField(index);
+      if (!f->IsBlob() && !f->IsVariable() && f->DataType() != ftString && f->FieldSize() >= field->DataSize()) {
+        std::memcpy(buffer, rec + f->DataOffset(), static_cast<size_t>(field->DataSize()));
+        return true;
+      }
+      break;
+    }
+    default:
+      break;
+  }
   std::uint8_t raw[300] = {};
   std::vector<std::uint8_t> big;
   std::uint8_t* dest = raw;

@@ -96,6 +96,15 @@ class TUdbBaseTable : public TUdbDataSet {
   void SetFilterText(const AnsiString& value) override;
   void SetOnFilterRecord(const TFilterRecordEvent& value) override;
 
+  // One step of a bulk load (the query's result table): in insert state,
+  // stores the record being appended as Post does and begins the next one
+  // in the same buffer as Append does, but leaves the window as it is: the
+  // records before the new one are not read back after each record, and
+  // no dataset event fires and no data link hears of it, since nobody
+  // watches such a table while it fills.  The load ends with Cancel, which
+  // drops the last, unfilled record and reads the window again.
+  void PostAndAppendNext();
+
   // The buffer field reads and writes use in the current state (null when
   // there is none, e.g. browsing an empty dataset).
   std::uint8_t* GetActiveRecBuf();

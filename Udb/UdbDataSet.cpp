@@ -1067,14 +1067,16 @@ bool TUdbDataSet::StorageMove(int which) {
 void TUdbDataSet::FillStorageBatch(TUdbAddr from, bool forward) {
   storageBatch_.clear();
   storageBatchNo_.clear();
-  storageRecords_.clear();
   TAccessBracket bracket(*this, false);
   // Listed again when anyone changed the table since (our own changes
   // forget the list in AfterChange): blocks may have come or gone.
   if (!storageListed_ || storageStamp_ != headerStamp_) {
     storageBlocks_.clear();
     tableDef_->RecordIO()->ListBlocks(storageBlocks_);
-    std::sort(storageBlocks_.begin(), storageBlocks_.end());
+    // The allocation map lists a disk table's blocks in ascending order
+    // already; sorting is then only a look.
+    if (!std::is_sorted(storageBlocks_.begin(), storageBlocks_.end()))
+      std::sort(storageBlocks_.begin(), storageBlocks_.end());
     storageStamp_ = headerStamp_;
     storageListed_ = true;
   }
@@ -1085,14 +1087,18 @@ void TUdbDataSet::FillStorageBatch(TUdbAddr from, bool forward) {
   else
     i = (from == 0 ? count : std::lower_bound(storageBlocks_.begin(), storageBlocks_.end(), from) - storageBlocks_.begin()) - 1;
   const size_t size = static_cast<size_t>(RecordSize());
-  std::vector<std::uint8_t> rec(size);
+  // Each record is read straight into its place in the batch (room for a
+  // whole batch, made once); a free block's bytes are left there to be
+  // overwritten by the next record.
+  if (storageRecords_.size() < size * static_cast<size_t>(kStorageBatch))
+    storageRecords_.resize(size * static_cast<size_t>(kStorageBatch));
   for (; i >= 0 && i < count && static_cast<int>(storageBatch_.size()) < kStorageBatch; i += forward ? 1 : -1) {
     const TUdbAddr address = storageBlocks_[static_cast<size_t>(i)];
-    recordMgr_.ReadRecord(address, rec.data(), false);
-    if (!udbrec::IsLiveRecordOf(rec.data(), recordTag_)) continue;
+    std::uint8_t* rec = storageRecords_.data() + storageBatch_.size() * size;
+    recordMgr_.ReadRecord(address, rec, false);
+    if (!udbrec::IsLiveRecordOf(rec, recordTag_)) continue;
     storageBatch_.push_back(address);
     storageBatchNo_.push_back(static_cast<int>(i) + 1);
-    storageRecords_.insert(storageRecords_.end(), rec.begin(), rec.end());
   }
   if (!forward) {
     // Kept ascending, so that a walk may turn round inside the batch.

@@ -472,7 +472,7 @@ class TUdbDataSet : public TDataSet {
   std::vector<TUdbAddr> storageBlocks_;   // every record block, ascending
   std::vector<TUdbAddr> storageBatch_;    // live records read, ascending
   std::vector<int> storageBatchNo_;       // their positions in storageBlocks_, 1-based
-  std::vector<std::uint8_t> storageRecords_;  // their bytes, RecordSize each
+  std::vector<std::uint8_t> storageRecords_;  // their bytes, RecordSize each; room for a batch
   std::uint64_t storageBatchTime_ = 0;
   // While this dataset receives a copy: destination field -> source field
   // ("" for a new field), and the records whose values did not convert.

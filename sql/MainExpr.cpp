@@ -148,7 +148,8 @@ void TMainExpr::ResolveIdentifier(TExprParser&, const AnsiString& group,
 TFieldExpr::TFieldExpr(TField* field, TMainExpr* holder, const AnsiString& table,
                        const AnsiString& name)
     : TFunction(MakeParams(MakeStr(table), MakeStr(name))), field_(field), holder_(holder),
-      type_(FieldExprType(field->DataType(), true)) {}
+      type_(FieldExprType(field->DataType(), true)),
+      floatField_(dynamic_cast<TFloatField*>(field) != nullptr) {}
 
 bool TFieldExpr::OnNullSide() {
   return holder_->Scope() && holder_->Scope()->IsNullDataSet(field_->DataSet());
@@ -170,6 +171,14 @@ double TFieldExpr::AsFloat() { return OnNullSide() ? 0.0 : field_->AsFloat(); }
 int TFieldExpr::AsInteger() { return OnNullSide() ? 0 : field_->AsInteger(); }
 bool TFieldExpr::AsBoolean() { return OnNullSide() ? false : field_->AsBoolean(); }
 bool TFieldExpr::IsNull() { return OnNullSide() || field_->IsNull(); }
+
+bool TFieldExpr::FloatValue(double& v) {
+  if (OnNullSide()) return false;
+  if (floatField_) return field_->GetData(&v);
+  if (field_->IsNull()) return false;
+  v = field_->AsFloat();
+  return true;
+}
 
 // --- NOW, SQLTRIM, ISNULL, ROUNDDEC ------------------------------------------------
 

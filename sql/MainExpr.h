@@ -119,12 +119,16 @@ class TFieldExpr : public TFunction {
   TExprType ExprType() override { return type_; }
   bool IsNull() override;
   TField* Field() const { return field_; }
+  // False for a null (IsNull), else true with v as AsFloat gives it; a
+  // float field is read once for both.
+  bool FloatValue(double& v);
 
  private:
   bool OnNullSide();
   TField* field_;
   TMainExpr* holder_;
   TExprType type_;
+  bool floatField_;  // a TFloatField: AsFloat is its data, 0 for a null
 };
 
 // NOW: the current local date and time.

@@ -214,24 +214,19 @@ bool TsqSortList::IsEqual(int i, int j) {
   return std::memcmp(RowAt(i - 1) + kSourceSize, RowAt(j - 1) + kSourceSize, keyBytes) == 0;
 }
 
-int TsqSortList::CompareRows(const char* a, const char* b) const {
+template <typename StringOrder>
+int TsqSortList::CompareKeys(const char* a, const char* b, StringOrder&& strings) const {
+  int stringKey = 0;
   for (const TKeyLayout& k : keys_) {
     const char* pa = a + k.offset;
     const char* pb = b + k.offset;
     int c = 0;
     switch (k.type) {
       case ttString: {
-        const size_t size = static_cast<size_t>(k.size);
         // The same bytes are the same text, in either order (the usual case
         // among the rows of one group).
-        if (std::memcmp(pa, pb, size) == 0) break;
-        const size_t la = strnlen(pa, size), lb = strnlen(pb, size);
-        if (useAnsiSort_) {
-          c = Sign(CompareAnsiKey(pa, la, pb, lb, false));
-        } else {
-          c = Sign(std::memcmp(pa, pb, std::min(la, lb)));
-          if (c == 0) c = (la > lb) - (la < lb);
-        }
+        if (std::memcmp(pa, pb, static_cast<size_t>(k.size)) != 0) c = strings(stringKey, pa, pb, k.size);
+        ++stringKey;
         break;
       }
       case ttFloat: c = CompareFloat(Load<double>(pa), Load<double>(pb)); break;
@@ -249,6 +244,51 @@ int TsqSortList::CompareRows(const char* a, const char* b) const {
     if (c != 0) return k.desc ? -c : c;
   }
   return 0;
+}
+
+int TsqSortList::CompareRows(const char* a, const char* b) const {
+  return CompareKeys(a, b, [this](int, const char* pa, const char* pb, int keySize) {
+    const size_t size = static_cast<size_t>(keySize);
+    const size_t la = strnlen(pa, size), lb = strnlen(pb, size);
+    if (useAnsiSort_) return Sign(CompareAnsiKey(pa, la, pb, lb, false));
+    const int c = Sign(std::memcmp(pa, pb, std::min(la, lb)));
+    return c != 0 ? c : (la > lb) - (la < lb);
+  });
+}
+
+bool TsqSortList::AnsiKeyed() const {
+  return useAnsiSort_ && std::any_of(keys_.begin(), keys_.end(), [](const TKeyLayout& k) { return k.type == ttString; });
+}
+
+std::vector<std::uint32_t> TsqSortList::AnsiKeyedOrder(const std::vector<const char*>& rows) const {
+  std::vector<const TKeyLayout*> stringKeys;
+  for (const TKeyLayout& k : keys_)
+    if (k.type == ttString) stringKeys.push_back(&k);
+  const size_t per = stringKeys.size();
+  // Row i's key for string key j is weights[start[i * per + j]] up to the
+  // next start.
+  std::string weights;
+  std::vector<size_t> start;
+  start.reserve(rows.size() * per + 1);
+  for (const char* row : rows) {
+    for (const TKeyLayout* k : stringKeys) {
+      const char* text = row + k->offset;
+      start.push_back(weights.size());
+      AppendAnsiSortKey(text, strnlen(text, static_cast<size_t>(k->size)), weights);
+    }
+  }
+  start.push_back(weights.size());
+  std::vector<std::uint32_t> order(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+    return CompareKeys(rows[x], rows[y], [&](int j, const char*, const char*, int) {
+             const size_t kx = x * per + static_cast<size_t>(j), ky = y * per + static_cast<size_t>(j);
+             const size_t lx = start[kx + 1] - start[kx], ly = start[ky + 1] - start[ky];
+             const int c = Sign(std::memcmp(weights.data() + start[kx], weights.data() + start[ky], std::min(lx, ly)));
+             return c != 0 ? c : (lx > ly) - (lx < ly);
+           }) < 0;
+  });
+  return order;
 }
 
 void TsqSortList::Sort() {
@@ -288,6 +328,13 @@ void TMemSortList::Exchange(int i, int j) {
 }
 
 void TMemSortList::SortRows() {
+  if (AnsiKeyed()) {
+    const std::vector<std::uint32_t> order = AnsiKeyedOrder(std::vector<const char*>(rows_.begin(), rows_.end()));
+    std::vector<char*> sorted(rows_.size());
+    for (size_t i = 0; i < order.size(); ++i) sorted[i] = rows_[order[i]];
+    rows_.swap(sorted);
+    return;
+  }
   std::sort(rows_.begin(), rows_.end(),
             [this](const char* a, const char* b) { return CompareRows(a, b) < 0; });
 }
@@ -354,6 +401,15 @@ void TFileSortList::Exchange(int i, int j) {
 void TFileSortList::SortRows() {
   // Nothing is written while sorting, so one look at the view serves.
   const char* base = map_->View(0, map_->HighWater());
+  if (AnsiKeyed()) {
+    std::vector<const char*> at(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) at[i] = base + rows_[i];
+    const std::vector<std::uint32_t> order = AnsiKeyedOrder(at);
+    std::vector<std::int64_t> sorted(rows_.size());
+    for (size_t i = 0; i < order.size(); ++i) sorted[i] = rows_[order[i]];
+    rows_.swap(sorted);
+    return;
+  }
   std::sort(rows_.begin(), rows_.end(), [this, base](std::int64_t a, std::int64_t b) {
     return CompareRows(base + a, base + b) < 0;
   });

@@ -201,6 +201,15 @@ class TsqSortList {
   // Sort() takes the key layout once (SortKeys) and CompareRows reads it
   // from there, not through the key objects.
   int CompareRows(const char* a, const char* b) const;
+  // True when Sort compares strings in the ANSI order: SortRows then takes
+  // the order from AnsiKeyedOrder.
+  bool AnsiKeyed() const;
+  // The order Sort gives the rows at these addresses, as positions into
+  // rows: each string key's text is weighed once per row
+  // (AppendAnsiSortKey) instead of twice per comparison.  Every comparison
+  // comes out as CompareRows's, so the introsort makes the same moves and
+  // the order is the one sorting by CompareRows gives, ties included.
+  std::vector<std::uint32_t> AnsiKeyedOrder(const std::vector<const char*>& rows) const;
 
  private:
   struct TKeyLayout {
@@ -209,6 +218,10 @@ class TsqSortList {
     int size;
     bool desc;
   };
+  // CompareRows with the strings that differ in bytes compared by
+  // strings(string key's number among the string keys, a, b).
+  template <typename StringOrder>
+  int CompareKeys(const char* a, const char* b, StringOrder&& strings) const;
   std::vector<TKeyLayout> keys_;  // taken by Sort() from fields_
   TSrtFields fields_;
   int recNo_ = -1;

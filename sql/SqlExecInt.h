@@ -163,6 +163,14 @@ class TSqlRun {
   int progressTotal = 1;
   bool streamed = false;
   std::vector<TAggAccumulator> streamAcc;  // per aggregate, in column order
+  // What each streamed aggregate reads per row, taken at the first row.
+  struct TStreamInput {
+    TAggregateKind kind;
+    TExpression* value;      // null for COUNT(*) or an empty expression
+    TFieldExpr* field;       // the value when it is a bare field, else null
+    bool integer;            // the result column holds integers
+  };
+  std::vector<TStreamInput> streamInputs;
   // Transform state.
   int pivotColumnIndex = -1;
   int pivotKeyCount = 0;

@@ -458,6 +458,7 @@ void TSqlRun::DoExecute() {
     } anyOrder{*this};
     streamed = CanStreamAggregates();
     streamAcc.clear();
+    streamInputs.clear();
     if (q.OnScanInAnyOrder && ScanOrderUnseen()) {
       q.OnScanInAnyOrder(q.Self(), s.MainDataSet, true);
       anyOrder.told = true;
@@ -761,21 +762,37 @@ bool TSqlRun::CanStreamAggregates() {
 // (and leads the group); each adds its values as the result row would
 // hold them (a null as 0, an integer through its integer value).
 void TSqlRun::StreamAggregateRow() {
-  if (s.resultSet_->GetRecordCount() == 0) AddResultRow();
-  size_t k = 0;
-  for (int c = 0; c < s.ColumnList.Count(); ++c) {
-    TColumnItem* col = s.ColumnList[c];
-    for (int a = 0; a < col->AggregateList.Count(); ++a, ++k) {
-      TAggregateItem* agg = col->AggregateList[a];
-      if (streamAcc.size() <= k) streamAcc.resize(k + 1);
-      double x = 0;
-      if (agg->Kind != akCount) {
-        TExpression* e = s.ColumnList[agg->ValueColumnIndex]->Resolver->Expression();
-        const bool integer = s.resultSet_->Fields().Items(agg->ValueColumnIndex)->DataType() == ttInteger;
-        if (e && !e->IsNull()) x = integer ? e->AsInteger() : e->AsFloat();
+  if (s.resultSet_->GetRecordCount() == 0) {
+    AddResultRow();
+    streamInputs.clear();
+    for (int c = 0; c < s.ColumnList.Count(); ++c) {
+      TColumnItem* col = s.ColumnList[c];
+      for (int a = 0; a < col->AggregateList.Count(); ++a) {
+        TAggregateItem* agg = col->AggregateList[a];
+        TStreamInput in{agg->Kind, nullptr, nullptr, false};
+        if (agg->Kind != akCount) {
+          in.value = s.ColumnList[agg->ValueColumnIndex]->Resolver->Expression();
+          in.field = dynamic_cast<TFieldExpr*>(in.value);
+          in.integer = s.resultSet_->Fields().Items(agg->ValueColumnIndex)->DataType() == ttInteger;
+        }
+        streamInputs.push_back(in);
       }
-      streamAcc[k].Add(agg->Kind, x);
     }
+    streamAcc.resize(streamInputs.size());
+  }
+  for (size_t k = 0; k < streamInputs.size(); ++k) {
+    const TStreamInput& in = streamInputs[k];
+    double x = 0;
+    if (in.value == nullptr) {
+    } else if (in.integer) {
+      if (!in.value->IsNull()) x = in.value->AsInteger();
+    } else if (in.field) {
+      double v;
+      if (in.field->FloatValue(v)) x = v;
+    } else if (!in.value->IsNull()) {
+      x = in.value->AsFloat();
+    }
+    streamAcc[k].Add(in.kind, x);
   }
 }
 

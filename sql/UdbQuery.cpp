@@ -422,8 +422,11 @@ void TUdbQuery::MaterializeResult() {
 
 void TUdbQuery::CopyResultRows(TDataSet* source, TUdbTable* target) {
   source->First();
+  if (source->Eof()) return;
+  // One append for the whole copy: each row is stored and the next begun
+  // in the same buffer, without the window's re-reads of Post and Append.
+  target->Append();
   while (!source->Eof()) {
-    target->Append();
     for (int i = 0; i < target->FieldCount() && i < source->FieldCount(); ++i) {
       TField* from = source->Fields()->Fields(i);
       TField* to = target->Fields()->Fields(i);
@@ -447,9 +450,10 @@ void TUdbQuery::CopyResultRows(TDataSet* source, TUdbTable* target) {
         default: to->Assign(from); break;
       }
     }
-    target->Post();
+    target->PostAndAppendNext();
     source->Next();
   }
+  target->Cancel();
 }
 
 // --- the inner query's events ---------------------------------------------------------------

@@ -195,6 +195,40 @@ int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
   return r != 0 ? r : CompareUnits(ra, rb);
 }
 
+// CompareWeights decides by the first primary difference, a text whose
+// weighed units run out first coming first; then, for equal primary
+// sequences (of one length), by the first secondary difference, then the
+// first tertiary one; CompareUnits last.  The key's parts follow in that
+// order; primary weights are never 0 (such units are not weighed), so the
+// two zero bytes end the first part below any weight.
+void AppendAnsiSortKey(const char* s, size_t len, std::string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s);
+  auto put16 = [&out](size_t v) {
+    out.push_back(static_cast<char>((v >> 8) & 0xFF));
+    out.push_back(static_cast<char>(v & 0xFF));
+  };
+  UnitReader r{p, len, 0, false};
+  uint32_t w = 0;
+  size_t weighed = 0;
+  while (r.NextWeighed(w)) {
+    put16(AnsiPrimary(w));
+    ++weighed;
+  }
+  put16(0);
+  // The secondary and tertiary bytes of the weighed units, read back from
+  // the text (their weights were not kept).
+  const size_t second = out.size();
+  out.resize(second + 2 * weighed);
+  r = UnitReader{p, len, 0, false};
+  for (size_t k = 0; r.NextWeighed(w); ++k) {
+    out[second + k] = static_cast<char>(AnsiSecondary(w));
+    out[second + weighed + k] = static_cast<char>(AnsiTertiary(w));
+  }
+  r = UnitReader{p, len, 0, false};
+  size_t unit = 0;
+  while (r.Next(unit)) put16(unit);
+}
+
 int AnsiCompareStr(std::string_view a, std::string_view b) {
   return CompareAnsiKey(a.data(), a.size(), b.data(), b.size(), false);
 }

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "platform/core/AnsiString.h"
@@ -61,3 +62,12 @@ int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
                    bool caseInsensitive, bool partial = false);
 int CompareAsciiKey(const char* a, size_t alen, const char* b, size_t blen,
                     bool caseInsensitive, bool partial = false);
+
+// The ANSI order as bytes: for any two texts, comparing their sort keys
+// byte by byte (a key that is a proper prefix of the other first) gives
+// the sign of CompareAnsiKey(a, b, caseInsensitive = false).  For sorting
+// many texts, each key is made once instead of weighing both texts at
+// every comparison.  Appends to out: the primary weights (two bytes each,
+// high byte first) ended by two zero bytes, the secondary and tertiary
+// weights (a byte each), then every unit (two bytes each).
+void AppendAnsiSortKey(const char* s, size_t len, std::string& out);

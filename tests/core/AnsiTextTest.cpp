@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,45 @@ TEST(AnsiText, AnsiOrderIsTotal) {
         ASSERT_LE(r, 0) << "ci=" << ci << " not sorted: " << Show(x) << " vs " << Show(y);
         ASSERT_EQ(SignOf(cmp(y, x)), -SignOf(r)) << Show(x) << " vs " << Show(y);
       }
+    }
+  }
+}
+
+// The sort key orders as CompareAnsiKey does (case-sensitive), for every
+// pair of short texts over an alphabet of letters, case and width
+// variants, ignorable characters, Chinese characters and broken units, and
+// for random longer texts of the same pieces.
+TEST(AnsiText, SortKeyOrdersAsTheKeyComparison) {
+  const std::vector<std::string> alphabet = {"a", "A", "b", "-", "'", "\x01", "\t", "1", "ａ", "Ａ",
+                                             "阿", "职工", "\x81\x20", "\xFF", "\x80", "\x81\x61", "9"};
+  std::vector<std::string> texts = {""};
+  for (size_t len = 1, from = 0; len <= 2; ++len) {
+    size_t to = texts.size();
+    for (size_t i = from; i < to; ++i)
+      for (const std::string& u : alphabet) texts.push_back(texts[i] + u);
+    from = to;
+  }
+  texts.push_back("a\x81");
+  texts.push_back("\x81");
+  std::mt19937 rng(936);
+  for (int n = 0; n < 400; ++n) {
+    std::string t;
+    for (size_t len = rng() % 12; len > 0; --len) t += alphabet[rng() % alphabet.size()];
+    if (rng() % 4 == 0) t += "\x81";  // a lead byte at the very end
+    texts.push_back(t);
+  }
+  auto key = [](const std::string& t) {
+    std::string k = "prefix";  // appends, leaving what was there
+    AppendAnsiSortKey(t.data(), t.size(), k);
+    return k.substr(6);
+  };
+  std::vector<std::string> keys;
+  for (const std::string& t : texts) keys.push_back(key(t));
+  for (size_t i = 0; i < texts.size(); ++i) {
+    for (size_t j = 0; j < texts.size(); ++j) {
+      const std::string &x = texts[i], &y = texts[j];
+      ASSERT_EQ(SignOf(keys[i].compare(keys[j])), SignOf(CompareAnsiKey(x.data(), x.size(), y.data(), y.size(), false)))
+          << Show(x) << " vs " << Show(y);
     }
   }
 }

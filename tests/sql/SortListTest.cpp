@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
 #include "sql/BookmarkHandles.h"
 #include "sql/MemMapFile.h"
@@ -129,6 +133,51 @@ TYPED_TEST(SortListTest, TypedKeysConvertAndRefuseBadText) {
       EXPECT_EQ(e.Message(), c.message);
     }
   }
+}
+
+// Under the ANSI order the list weighs each text once; the rows must come
+// out exactly as an introsort by the key comparison itself puts them, ties
+// (equal texts, equal second keys) in the same places.
+TYPED_TEST(SortListTest, AnsiOrderIsTheOrderOfSortingByTheKeyComparison) {
+  auto& l = *this->list;
+  l.SetUseAnsiSort(true);
+  TSrtField* text = l.AddField(ttString, 12, false);
+  TSrtField* number = l.AddField(ttInteger, 0, true);
+  TSrtField* second = l.AddField(ttString, 4, true);
+  const std::vector<std::string> pieces = {"职工", "张", "a", "A", "-", "1", "9", "ａ", "\x81\x20", "'"};
+  struct TRow {
+    std::string text;
+    int number;
+    std::string second;
+    int source;
+  };
+  std::vector<TRow> rows;
+  std::mt19937 rng(50);
+  for (int n = 1; n <= 700; ++n) {
+    std::string t;
+    for (size_t len = rng() % 5; len > 0; --len) t += pieces[rng() % pieces.size()];
+    t = t.substr(0, 12);
+    rows.push_back({t, static_cast<int>(rng() % 3), pieces[rng() % 4], n});
+    l.Insert();
+    l.SetSourceRecNo(n);
+    text->SetAsString(t);
+    number->SetAsInteger(rows.back().number);
+    second->SetAsString(rows.back().second);
+  }
+  auto ansi = [](const std::string& x, const std::string& y) {
+    return CompareAnsiKey(x.data(), x.size(), y.data(), y.size(), false);
+  };
+  std::vector<TRow> expected = rows;
+  std::sort(expected.begin(), expected.end(), [&](const TRow& x, const TRow& y) {
+    int c = ansi(x.text, y.text);
+    if (c == 0) c = y.number - x.number;
+    if (c == 0) c = -ansi(x.second, y.second);
+    return c < 0;
+  });
+  l.Sort();
+  std::vector<int> want;
+  for (const TRow& r : expected) want.push_back(r.source);
+  EXPECT_EQ(this->Order(), want);
 }
 
 TYPED_TEST(SortListTest, RecNoMustNameARow) {

@@ -3,7 +3,9 @@
 // and the statements of the payroll application over a "gzk"-shaped table.
 #include "sql/UdbQuery.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 #include "Udb/UdbErrors.h"
 #include "tests/udb/MemFileSystem.h"
 #include "Udb/UdbTable.h"
+#include "platform/core/AnsiText.h"
+#include "platform/core/DateTime.h"
 #include "platform/data/DBErrors.h"
 #include "platform/data/FieldDefs.h"
 #include "platform/data/Fields.h"
@@ -424,6 +428,66 @@ TEST_F(UdbQueryTest, UpdateSetsAMemoToNullAsAnyOtherField) {
   EXPECT_TRUE(t.FieldByName("NOTE")->IsNull());
   ASSERT_TRUE(t.Locate("ID", Variant(2), TLocateOptions()));
   EXPECT_EQ(t.FieldByName("NOTE")->AsString(), AnsiString(2000, 'c'));
+}
+
+// The result table holds every row of the statement in its order with
+// every value as the statement gave it: texts, numbers, dates, booleans,
+// memos and nulls, also for many rows, and nothing for none.
+TEST_F(UdbQueryTest, AResultTableHoldsEveryRowAndValueOfTheStatement) {
+  TUdbTable t;
+  t.SetDataBase(&env.db);
+  t.SetTableName("kinds");
+  t.FieldDefs()->Add("ID", ftInteger);
+  t.FieldDefs()->Add("NAME", ftString, 12);
+  t.FieldDefs()->Add("PAY", ftFloat);
+  t.FieldDefs()->Add("HIRED", ftDate);
+  t.FieldDefs()->Add("OK", ftBoolean);
+  t.FieldDefs()->Add("NOTE", ftMemo);
+  t.CreateTable();
+  t.Open();
+  const int rows = 1500;
+  for (int id = 0; id < rows; ++id) {
+    t.Append();
+    t.FieldByName("ID")->SetAsInteger(id);
+    // Every seventh row leaves its text, date and memo null.
+    if (id % 7 != 0) {
+      t.FieldByName("NAME")->SetAsString(AnsiString("职工" + std::to_string(id % 97)));
+      t.FieldByName("HIRED")->SetAsDateTime(TDateTime(45000 + id % 365));
+      t.FieldByName("NOTE")->SetAsString(AnsiString(static_cast<size_t>(id % 300), static_cast<char>('a' + id % 26)));
+    }
+    t.FieldByName("PAY")->SetAsFloat(id * 0.25);
+    t.FieldByName("OK")->SetAsBoolean(id % 2 == 0);
+    t.Post();
+  }
+  const char* const fields[] = {"ID", "NAME", "PAY", "HIRED", "OK", "NOTE"};
+  Sql("select ID, NAME, PAY, HIRED, OK, NOTE from kinds where ID >= 100 order by NAME, ID desc");
+  q.Open();
+  t.SetIndexName("");
+  // The expected order: by name in the ANSI order (a null as the empty
+  // text), then by ID from the highest.
+  std::vector<int> order;
+  for (int id = 100; id < rows; ++id) order.push_back(id);
+  auto name = [](int id) { return id % 7 == 0 ? std::string() : "职工" + std::to_string(id % 97); };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const int c = AnsiCompareStr(name(a), name(b));
+    return c != 0 ? c < 0 : a > b;
+  });
+  ASSERT_EQ(q.RecordCount(), static_cast<int>(order.size()));
+  size_t at = 0;
+  for (q.First(); !q.Eof(); q.Next(), ++at) {
+    const int id = order[at];
+    ASSERT_EQ(q.FieldByName("ID")->AsInteger(), id) << at;
+    ASSERT_TRUE(t.Locate("ID", Variant(id), TLocateOptions()));
+    for (const char* f : fields) {
+      EXPECT_EQ(q.FieldByName(f)->IsNull(), t.FieldByName(f)->IsNull()) << f << " of " << id;
+      EXPECT_EQ(q.FieldByName(f)->AsString(), t.FieldByName(f)->AsString()) << f << " of " << id;
+    }
+  }
+  q.Close();
+  Sql("select ID, NOTE from kinds where ID < 0");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 0);
+  EXPECT_TRUE(q.Eof());
 }
 
 TEST_F(UdbQueryTest, CreateTableStatementsMakeTableAfterTable) {
