@@ -104,6 +104,19 @@ void TRecordMgr::ReadRecord(TUdbAddr address, std::uint8_t* buffer, bool keep) {
   }
 }
 
+void TRecordMgr::ReadRun(TUdbAddr address, int count, std::uint8_t* buffer) {
+  const char* loc = "TRecordMgr.ReadRecord";
+  CheckOpen(loc);
+  if (count <= 0) return;
+  io_->ReadBlock(address, recordSize_ * count, buffer);
+  for (int k = 0; k < count; ++k) {
+    const std::uint8_t* record = buffer + static_cast<size_t>(k) * static_cast<size_t>(recordSize_);
+    if (!udbrec::IsLiveRecordOf(record, io_->OwnerValue())) continue;
+    if (checkedFieldCount_ != fields_->Count()) BuildLayoutChecks();
+    if (!PassesLayoutChecks(record)) fields_->CheckRecord(record, loc);
+  }
+}
+
 void TRecordMgr::WriteRecord(TUdbAddr address, const std::uint8_t* buffer) {
   CheckOpen("TRecordMgr.WriteRecord");
   io_->WriteBlock(address, recordSize_, buffer);

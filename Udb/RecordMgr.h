@@ -55,6 +55,11 @@ class TRecordMgr : public TObject {
   TUdbAddr AppendRecord(const std::uint8_t* buffer);
   // keep: the record becomes the last record and its blobs not loaded.
   void ReadRecord(TUdbAddr address, std::uint8_t* buffer, bool keep);
+  // Reads count records whose blocks follow one another from address (the
+  // record block size is the record size) in one read, each checked as
+  // ReadRecord checks it; buffer takes count records.  On a failed check
+  // the buffer's content is undefined.
+  void ReadRun(TUdbAddr address, int count, std::uint8_t* buffer);
   void WriteRecord(TUdbAddr address, const std::uint8_t* buffer);
   // Releases the block; the blobs become not loaded.
   void DeleteRecord(TUdbAddr address);

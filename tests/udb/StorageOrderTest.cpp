@@ -131,6 +131,40 @@ TEST_F(StorageOrder, WalksEveryLiveRecordOnceInAddressOrderWithItsFieldsAndMemo)
   EXPECT_EQ(Walk(t).codes, byKey.codes);
 }
 
+// Over more rows than one batch holds, with free blocks in runs of live
+// ones (read a run at a time) and across the batch's end, each way.
+TEST(StorageOrderBatches, ManyBatchesOfRunsWithFreeBlocksGiveEveryRowOnce) {
+  ScratchDir dir;
+  TUdbDataBase db;
+  Connect(db, dir);
+  db.CreateDatabase();
+  db.SetConnected(true);
+  CreatePay(db);
+  TUdbTable t;
+  Open(t, db);
+  const int rows = 3100;
+  db.StartTransaction();
+  for (int i = 0; i < rows; ++i) Append(t, i);
+  // Single free blocks, a long free stretch, and new rows in some of them.
+  for (int i = 0; i < rows; ++i) {
+    if (i % 13 != 5 && (i < 1000 || i >= 1090)) continue;
+    ASSERT_TRUE(t.FindKey({Variant(AnsiString(Code(i)))}));
+    t.Delete();
+  }
+  for (int i = rows; i < rows + 60; ++i) Append(t, i);
+  db.Commit();
+  const TSeen byKey = Walk(t);
+  t.SetStorageOrder(true);
+  const TSeen stored = Walk(t);
+  EXPECT_TRUE(std::is_sorted(stored.addresses.begin(), stored.addresses.end()));
+  EXPECT_EQ(std::set<TUdbAddr>(stored.addresses.begin(), stored.addresses.end()).size(), stored.addresses.size());
+  EXPECT_EQ(stored.codes.size(), byKey.codes.size());
+  EXPECT_EQ(stored.rows, byKey.rows);
+  TSeen back = Walk(t, true);
+  std::reverse(back.codes.begin(), back.codes.end());
+  EXPECT_EQ(back.codes, stored.codes);
+}
+
 TEST_F(StorageOrder, AFilterOrARangeKeepsItsOwnIndexOrder) {
   auto filteredAndRanged = [&](bool storage) {
     t.SetStorageOrder(storage);
