@@ -64,9 +64,31 @@ int CounterValue(const AnsiString& text) {
 }
 }  // namespace
 
+namespace {
+// One up, in place, for the text of a plain count (digits only, no leading
+// zero, at most 2147483647): the same text as writing the value plus one
+// afresh.  False, untouched, for any other text.
+bool CountUpInPlace(AnsiString& text) {
+  const size_t n = text.size();
+  if (n == 0 || n > 10 || (n > 1 && text[0] == '0')) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  if (n == 10 && text > AnsiString("2147483647")) return false;
+  size_t i = n;
+  while (i > 0 && text[i - 1] == '9') text[--i] = '0';
+  if (i == 0)
+    text.insert(text.begin(), '1');
+  else
+    ++text[i - 1];
+  return true;
+}
+}  // namespace
+
 void TDBLogger::IncCounter(const AnsiString& name, int delta) {
   std::lock_guard<std::recursive_mutex> guard(EngineLock());
   AnsiString& text = counters_[name];
+  // Every table lock counts one: the usual step costs no conversion.
+  if (delta == 1 && CountUpInPlace(text)) return;
   text = AnsiString(std::to_string(static_cast<long long>(CounterValue(text)) + delta));
 }
 

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,28 @@ class TPosixFileIO : public TUdbFileIO {
   std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count) override {
     std::int64_t n = file_.ReadAt(buffer, count, offset);
     return n < 0 ? Fail() : n;
+  }
+
+  // One preadv for the whole run, taken up again after an interruption or
+  // a short transfer at the byte where it stopped.
+  std::int64_t ReadScattered(std::int64_t offset, std::uint8_t* const* buffers, int count,
+                             std::int64_t size) override {
+    const std::int64_t total = count * size;
+    std::vector<iovec> spans(static_cast<size_t>(count));
+    std::int64_t done = 0;
+    while (done < total) {
+      int n = 0;
+      for (std::int64_t at = done; at < total; at = (at / size + 1) * size, ++n)
+        spans[static_cast<size_t>(n)] = {buffers[at / size] + at % size, static_cast<size_t>(size - at % size)};
+      const ssize_t got = ::preadv(file_.Fd(), spans.data(), n, offset + done);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return Fail();
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
   }
 
   std::int64_t WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) override {

@@ -82,7 +82,8 @@ void TTableHeader::ReadHeader() {
   if (buffer_.empty()) UdbDatabaseError(udberr::kNotInitialized, loc);
   const std::uint32_t remembered = WriteCounter();
   const std::uint32_t id = TableId();
-  std::vector<std::uint8_t> fresh(buffer_.size());
+  std::vector<std::uint8_t>& fresh = fresh_;
+  fresh.resize(buffer_.size());
   IO()->ReadBlock(address_, Size(), fresh.data());
   if (GetU32(fresh.data() + udbhdr::kHeaderSizeItem) != static_cast<std::uint32_t>(Size()) ||
       GetU32(fresh.data() + udbhdr::kIndexCount) > udbhdr::kMaxIndexes ||

@@ -95,6 +95,7 @@ class TTableHeader : public TObject {
 
   TTableHeaderMgr* mgr_;
   std::vector<std::uint8_t> buffer_;
+  std::vector<std::uint8_t> fresh_;  // ReadHeader's read; the two are exchanged
   TUdbAddr address_;
   int openCount_ = 0;
   bool dirty_ = false;

@@ -255,6 +255,15 @@ void TUdbBaseTable::Resync(TResyncMode mode) {
       t.SetReadAheadSize(size);
     }
   } restore{*this, ahead, size};
+  // A window of one record that RecBuf holds (the re-read after a post
+  // that kept its place): nothing is read from the table, so no bracket
+  // is taken for it.  Should the re-read move after all, every move takes
+  // its own.
+  if (position_ == 1 && RecordState() != 0 && BufferCount() <= 1 && !masterRefreshPending_ &&
+      !mode.Contains(rmExact)) {
+    TDataSet::Resync(mode);
+    return;
+  }
   TUdbDataSet::Resync(mode);
 }
 

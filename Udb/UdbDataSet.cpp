@@ -536,7 +536,8 @@ bool TUdbDataSet::AcceptRecordAt(TUdbAddr address) {
   if (address == 0) return false;
   TBaseIOInterface* io = tableDef_->RecordIO();
   if (memory_ && !io->AddressInUse(address)) return false;
-  std::vector<std::uint8_t> scratch(static_cast<size_t>(recBufSize_));
+  std::vector<std::uint8_t>& scratch = acceptScratch_;
+  scratch.resize(static_cast<size_t>(recBufSize_));
   try {
     recordMgr_.ReadRecord(address, scratch.data(), false);
   } catch (const EUdbDatabaseError&) {
@@ -675,6 +676,18 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   return found;
 }
 
+bool TUdbDataSet::StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo) {
+  // Further away than this, a search costs less than the steps.
+  constexpr int kMaxSteps = 32;
+  if (address == 0 || !index.Tree().KeyValid()) return false;
+  const TUdbAddr here = index.CurrentRecordAddress();
+  if (here == address) return true;
+  if (here == 0 || recNo < 1) return false;
+  const int delta = recNo - index.CurrentRecNo();
+  if (delta == 0 || delta > kMaxSteps || delta < -kMaxSteps) return false;
+  return index.MoveBy(delta) && index.Tree().KeyValid() && index.CurrentRecordAddress() == address;
+}
+
 bool TUdbDataSet::InternalFindInRange(int mode, const AnsiString& name) {
   if (rangeSet_ && !rangeNotEmpty_) return false;  // an empty range holds nothing to find
   bool found = InternalFind(mode, name);
@@ -788,8 +801,14 @@ bool TUdbDataSet::SetToRecord(TUdbAddr address, const std::uint8_t* buf, bool re
   }
   if (!reposition) return true;
   TIndexItem* index = indexMgr_.CurrentIndex();
-  index->SetSearchKeyFromRecord(recBuf_.data());
-  const bool found = index->Find(mode) == 0 && index->Tree().KeyValid();
+  // The record is where it was read: its own entry is found by stepping
+  // when the cursor stands near it (an edit of row after row of a walk).
+  const int recNo = TrailerRecNo(buf != nullptr ? buf : recBuf_.data(), RecordSize());
+  bool found = mode == kEqual && StepCursorTo(*index, address, recNo);
+  if (!found) {
+    index->SetSearchKeyFromRecord(recBuf_.data());
+    found = index->Find(mode) == 0 && index->Tree().KeyValid();
+  }
   if (!found) {
     if (GetRecordCount() > 0) UdbDatabaseError(udberr::kRecordChanged, loc);
     return false;

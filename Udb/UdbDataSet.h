@@ -259,6 +259,14 @@ class TUdbDataSet : public TDataSet {
   // search is skipped when the cursor does stand on it.
   void RefreshDataSetIndex(TUdbAddr address, bool cursorOnEntry = false);
   bool InternalFind(int mode, const AnsiString& indexName);
+  // Puts the index's cursor on the entry that names the record at address
+  // (numbered recNo when it was read) by stepping from where the cursor
+  // stands, when that is near; false (the cursor anywhere) when it cannot,
+  // and the caller searches the key instead.  Sound inside a bracket: the
+  // nodes the cursor stands on are the file's (a change by anyone else
+  // dropped them when the bracket began), and a record has one entry per
+  // index: standing on the entry that names it is standing on its own.
+  bool StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo);
   bool InternalFindInRange(int mode, const AnsiString& indexName);
   bool CheckRange();
   // Which: 0 first, 1 from the current record, 2 last.
@@ -420,6 +428,7 @@ class TUdbDataSet : public TDataSet {
   std::vector<std::uint8_t> recBuf_;
   int recBufSize_ = 0;
   std::vector<std::uint8_t> filterBuf_;
+  std::vector<std::uint8_t> acceptScratch_;  // AcceptRecordAt's read, kept for its storage
   std::vector<std::uint8_t> rangeStartRec_, rangeEndRec_;
   std::vector<std::uint8_t> rangeStartKey_, rangeEndKey_;
   TKeyModifiers rangeStartParts_, rangeEndParts_;  // per key part: 0 low, 1 exact, 2 high

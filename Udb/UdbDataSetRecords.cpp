@@ -514,19 +514,38 @@ void TUdbDataSet::UpdateRecord() {
   if (recordState_ == 0) UdbDatabaseError(udberr::kRecordNotFound, loc);
   lastUpdateKeptPlace_ = false;
   std::vector<TUdbAddr> written, replaced;  // outlive the change's undos
+  std::vector<std::uint8_t> old(static_cast<size_t>(recBufSize_), 0);  // likewise
   TRecordChange change(*this);
   std::uint8_t* rec = Rec();
-  std::vector<std::uint8_t> old(static_cast<size_t>(recBufSize_), 0);
-  const TUdbAddr address = ReadRecordByKey(kEqual, old.data());
+  // The record as the table holds it now.  When the current index's cursor
+  // stands on (or steps to) the entry of the record being posted - the
+  // edit put it there, and nothing, ours or another's, has moved that
+  // entry since, or the nodes would have been dropped - that is the record
+  // at its address; otherwise it is found by its key as it was read.
+  TUdbAddr address = 0;
+  const TUdbAddr posted = TrailerAddress(rec, RecordSize());
+  TIndexItem* current = indexMgr_.CurrentIndex();
+  if (!currentCopy_.empty() && StepCursorTo(*current, posted, TrailerRecNo(rec, RecordSize()))) {
+    recordMgr_.ReadRecord(posted, old.data(), false);
+    SetTrailer(old.data(), TrailerRecNo(rec, RecordSize()), posted);  // read for its bytes only
+    address = posted;
+  } else {
+    address = ReadRecordByKey(kEqual, old.data());
+  }
   if (address == 0 || !IsSameRecord(old.data(), rec)) UdbDatabaseError(udberr::kRecordChanged, loc);
 
   // Keys: unchanged ones stay; a changed one must be free.
   const int n = indexMgr_.Count();
   std::vector<bool> moved(static_cast<size_t>(n), false);
+  std::vector<std::uint8_t> oldKey, newKey;
   for (int i = 0; i < n; ++i) {
     TIndexItem* index = indexMgr_.Items(i);
-    const std::vector<std::uint8_t> oldKey = index->Tree().Layout().BuildKey(old.data());
-    const std::vector<std::uint8_t> newKey = index->Tree().Layout().BuildKey(rec);
+    const TKeyLayout& layout = index->Tree().Layout();
+    const size_t keySize = static_cast<size_t>(layout.MaximumKeySize());
+    oldKey.resize(keySize);
+    newKey.resize(keySize);
+    layout.BuildKey(old.data(), oldKey.data());
+    layout.BuildKey(rec, newKey.data());
     moved[static_cast<size_t>(i)] = oldKey != newKey;
     if (moved[static_cast<size_t>(i)] && FindKeyOf(*index, rec) && index->CurrentRecordAddress() != address)
       UdbDatabaseErrorFmt(udberr::kKeyViolation, loc, "Index %s", nullptr, {index->IndexName()});
@@ -541,7 +560,7 @@ void TUdbDataSet::UpdateRecord() {
   WriteBlobs(false, written, replaced);
   Step("blobs");
   recordMgr_.WriteRecord(address, rec);
-  change.OnUndo([this, address, old] { recordMgr_.WriteRecord(address, old.data()); });
+  change.OnUndo([this, address, &old] { recordMgr_.WriteRecord(address, old.data()); });
   Step("record");
 
   for (int i = 0; i < n; ++i) {

@@ -114,7 +114,7 @@ void TUdbFile::Close() {
   }
   work_.clear();
   run_.clear();
-  runBytes_ = 0;
+  runPages_ = 0;
   lastMiss_ = 0;
   fileName_.clear();
 }
@@ -182,8 +182,8 @@ void TUdbFile::Decipher(const std::uint8_t* source, std::uint8_t* dest, std::uin
 // image inside a transaction (I2), else from the file.
 void TUdbFile::InternalReadPage(TCachePage& page) {
   const bool ciphered = (page.mode & (kPageIOXor | kPageIOBlowfish)) != 0;
-  std::uint8_t* target = ciphered ? work_.data() : page.data.data();
-  if (inTransaction_ && held_.CopyPage(page.address, target)) {
+  std::vector<std::uint8_t>& target = ciphered ? work_ : page.data;
+  if (inTransaction_ && held_.CopyPage(page.address, target.data())) {
     page.fileImage = false;  // the pending image, not the file's
   } else {
     ReadFilePage(page.address, target);
@@ -191,27 +191,46 @@ void TUdbFile::InternalReadPage(TCachePage& page) {
   if (ciphered) Decipher(work_.data(), page.data.data(), page.tableId, page.mode);
 }
 
-void TUdbFile::ReadFilePage(TUdbAddr address, std::uint8_t* target) {
+void TUdbFile::ReadFilePage(TUdbAddr address, std::vector<std::uint8_t>& target) {
   const TUdbAddr size = static_cast<TUdbAddr>(pageSize_);
-  if (runBytes_ > 0 && address >= runStart_ && address - runStart_ + size <= static_cast<TUdbAddr>(runBytes_)) {
-    std::memcpy(target, run_.data() + (address - runStart_), static_cast<size_t>(pageSize_));
-    lastMiss_ = address + 1;
-    ++runHits_;
-    return;
+  if (runPages_ > 0 && address >= runStart_ && (address - runStart_) % size == 0 &&
+      (address - runStart_) / size < static_cast<TUdbAddr>(runPages_)) {
+    const std::uint32_t bit = 1u << ((address - runStart_) / size);
+    if (!(runTaken_ & bit)) {
+      target.swap(run_[(address - runStart_) / size]);
+      runTaken_ |= bit;
+      lastMiss_ = address + 1;
+      ++runHits_;
+      return;
+    }
   }
   // A walk in file order misses page after page: read on ahead of it.
   const bool onward = lastMiss_ != 0 && address >= lastMiss_ && address - (lastMiss_ - 1) <= 2 * size;
   lastMiss_ = address + 1;
   std::int64_t got;
   if (onward) {
-    run_.resize(static_cast<size_t>(pageSize_) * kRunPages);
-    got = InternalReadAllowShort(address, run_.data(), static_cast<int>(run_.size()));
+    static_assert(kRunPages <= 32, "runTaken_ has a bit per page");
+    run_.resize(kRunPages);
+    std::uint8_t* buffers[kRunPages];
+    for (int i = 0; i < kRunPages; ++i) {
+      run_[i].resize(static_cast<size_t>(pageSize_));
+      buffers[i] = run_[i].data();
+    }
+    runPages_ = 0;
+    got = io_->ReadScattered(address, buffers, kRunPages, pageSize_);
+    if (got < 0)
+      UdbDatabaseError(udberr::kReadFailure, "TUdbFile.InternalRead",
+                       "Unable to complete file read operation: " + io_->ErrorText());
     runStart_ = address;
-    runBytes_ = static_cast<int>(got - got % pageSize_);
+    runPages_ = static_cast<int>(got / pageSize_);
+    runTaken_ = 0;
     ++runReads_;
-    if (got >= pageSize_) std::memcpy(target, run_.data(), static_cast<size_t>(pageSize_));
+    if (runPages_ > 0) {
+      target.swap(run_[0]);
+      runTaken_ = 1;
+    }
   } else {
-    got = InternalReadAllowShort(address, target, pageSize_);
+    got = InternalReadAllowShort(address, target.data(), pageSize_);
   }
   if (got < pageSize_) {
     UdbDatabaseErrorFmt(udberr::kReadFailure, "TUdbFile.InternalReadPage",

@@ -155,12 +155,13 @@ class TUdbFile {
 
   // Pages read from the file in a run.  A miss on the page after (or one
   // past) the last page missed reads kRunPages pages in one call; the next
-  // misses inside the run are served from it.  The run is raw file bytes
-  // and is forgotten at every write of this connection, every journal
-  // restore and every table lock taken or released (the caller's hook:
-  // another connection may write between locks).
+  // misses inside the run are served from it, each page once: its buffer
+  // is handed to the page that takes it (exchanged, not copied).  The run is
+  // raw file bytes and is forgotten at every write of this connection,
+  // every journal restore and every table lock taken or released (the
+  // caller's hook: another connection may write between locks).
   static constexpr int kRunPages = 8;
-  void ForgetRun() { runBytes_ = 0; }
+  void ForgetRun() { runPages_ = 0; }
   // Page reads served from a run, and calls that read one (inspection).
   std::int64_t RunHits() const { return runHits_; }
   std::int64_t RunReads() const { return runReads_; }
@@ -182,8 +183,9 @@ class TUdbFile {
   void InternalWritePage(TCachePage& page);
   void SpillPage(TCachePage& page);
   std::int64_t InternalReadAllowShort(TUdbAddr address, void* buffer, int length);
-  // One page of the file into target, from or into the run.
-  void ReadFilePage(TUdbAddr address, std::uint8_t* target);
+  // One page of the file into target (one page long), from the run (the
+  // buffers are exchanged) or from the file.
+  void ReadFilePage(TUdbAddr address, std::vector<std::uint8_t>& target);
   void InternalRead(TUdbAddr address, void* buffer, int length);
   void InternalWrite(TUdbAddr address, const void* buffer, int length, const char* location);
   void Encipher(const std::uint8_t* source, std::uint8_t* dest, std::uint16_t tableId, std::uint8_t mode);
@@ -215,9 +217,10 @@ class TUdbFile {
     std::vector<std::uint8_t> plain, cipher;
   };
   std::map<TUdbAddr, TSealedImage> sealed_;
-  std::vector<std::uint8_t> run_;   // kRunPages pages as the file held them
+  std::vector<std::vector<std::uint8_t>> run_;  // kRunPages pages as the file held them
   TUdbAddr runStart_ = 0;
-  int runBytes_ = 0;                // whole pages of run_ that are valid
+  int runPages_ = 0;                // pages of run_ that the read filled
+  std::uint32_t runTaken_ = 0;      // bit i: page i of the run was handed over
   TUdbAddr lastMiss_ = 0;           // page of the last read from the file, + 1 (0: none)
   std::int64_t runHits_ = 0;
   std::int64_t runReads_ = 0;

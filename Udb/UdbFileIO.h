@@ -11,8 +11,11 @@
 // them into engine errors.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/core/AnsiString.h"
 
@@ -21,6 +24,18 @@ class TUdbFileIO {
   virtual ~TUdbFileIO() = default;
   // Bytes read (fewer at the end of the file), or -1.
   virtual std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count) = 0;
+  // Reads count * size consecutive bytes from offset into count buffers of
+  // size bytes each, in turn, as one ReadAt into one buffer would: bytes
+  // read (fewer at the end of the file), or -1.  This default makes that
+  // one ReadAt and copies; a file that can scatter in one call does so.
+  virtual std::int64_t ReadScattered(std::int64_t offset, std::uint8_t* const* buffers, int count,
+                                     std::int64_t size) {
+    std::vector<std::uint8_t> whole(static_cast<size_t>(count * size));
+    const std::int64_t got = ReadAt(offset, whole.data(), count * size);
+    for (std::int64_t at = 0; at < got; at += size)
+      std::memcpy(buffers[at / size], whole.data() + at, static_cast<size_t>(std::min(size, got - at)));
+    return got;
+  }
   // Bytes written (the file grows as needed), or -1.
   virtual std::int64_t WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) = 0;
   // Current size in bytes, or -1.

@@ -41,6 +41,30 @@ TEST(TDBLogger, CountersAddToMissingOrNonNumericValuesAsZero) {
   EXPECT_EQ(log.Counter("missing"), 0);
 }
 
+// Counting up one at a time across carries, and past the largest value a
+// counter holds (whose text then reads as 0, so the next count is 1).
+TEST(TDBLogger, CountingUpByOneCarriesAndWrapsAsTheSumDoes) {
+  struct TCase {
+    int start;
+    const char* afterOne;
+    const char* afterTwo;
+  };
+  for (const TCase& c : {TCase{0, "1", "2"}, TCase{8, "9", "10"}, TCase{98, "99", "100"},
+                         TCase{-2, "-1", "0"}, TCase{2147483646, "2147483647", "2147483648"}}) {
+    TDBLogger log;
+    if (c.start != 0) log.IncCounter("N", c.start);
+    log.IncCounter("N", 1);
+    EXPECT_EQ(log.CounterText("N"), c.afterOne) << c.start;
+    log.IncCounter("N", 1);
+    EXPECT_EQ(log.CounterText("N"), c.afterTwo) << c.start;
+  }
+  TDBLogger log;
+  log.IncCounter("N", 2147483647);
+  log.IncCounter("N", 1);
+  log.IncCounter("N", 1);
+  EXPECT_EQ(log.CounterText("N"), "1");
+}
+
 TEST(TDBLogger, SavesLinesToTheLogFileOnDestruction) {
   std::string path = ::testing::TempDir() + "dblog_test.txt";
   std::remove(path.c_str());

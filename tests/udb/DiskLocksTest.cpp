@@ -550,6 +550,107 @@ TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds)
   }
 }
 
+// Between one connection's Edit and its Post, another changes the table
+// around the row (rows inserted before it, its neighbours deleted) or tries
+// the row itself (refused: it is locked).  The post still writes that very
+// row and nothing else, and the walk goes on from it to its next row.
+TEST(DiskLocksTables, APostWritesItsOwnRowWhateverAnotherConnectionDidMeanwhile) {
+  ScratchDir dir;
+  auto connect = [&](TUdbDataBase& db) {
+    db.SetDirectory(AnsiString(dir.Native()));
+    db.SetDataBaseName("GZ.udb");
+    db.SetLockRetryMaximum(2);
+    db.SetLockRetryInterval(5);
+  };
+  TUdbDataBase a;
+  connect(a);
+  a.CreateDatabase();
+  a.SetConnected(true);
+  {
+    TUdbTable t;
+    t.SetDataBase(&a);
+    t.SetTableName("gzk");
+    t.FieldDefs()->Add("ID", ftInteger);
+    t.FieldDefs()->Add("F01", ftFloat);
+    t.IndexDefs()->Add("PK", "ID", TIndexOptions() << ixUnique);
+    t.CreateTable();
+    t.Open();
+    for (int i = 0; i < 100; ++i) {
+      t.Append();
+      t.FieldByName("ID")->SetAsInteger(i * 10);
+      t.Post();
+    }
+  }
+  TUdbDataBase b;
+  connect(b);
+  b.SetConnected(true);
+  TUdbTable tb;
+  tb.SetDataBase(&b);
+  tb.SetTableName("gzk");
+  tb.SetIndexName("PK");
+  tb.Open();
+  auto locate = [](TUdbTable& t, int id) { return t.Locate("ID", Variant(id), TLocateOptions()); };
+  struct TCase {
+    const char* name;
+    std::function<void()> meanwhile;
+    int next;  // the row after 500 once the other connection is done
+  };
+  const std::vector<TCase> cases = {
+      {"nothing", [] {}, 510},
+      {"rows inserted before it",
+       [&] {
+         for (int id = 1; id <= 5; ++id) {
+           tb.Append();
+           tb.FieldByName("ID")->SetAsInteger(id);
+           tb.Post();
+         }
+       },
+       510},
+      {"its neighbours deleted",
+       [&] {
+         for (int id : {490, 510}) {
+           ASSERT_TRUE(locate(tb, id));
+           tb.Delete();
+         }
+       },
+       520},
+      {"its own row tried",
+       [&] {
+         ASSERT_TRUE(locate(tb, 500));
+         EXPECT_UDB_ERROR(tb.Edit(), 10249);
+         tb.Cancel();
+       },
+       520},
+  };
+  double marker = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    marker += 1;
+    TUdbTable ta;
+    ta.SetDataBase(&a);
+    ta.SetTableName("gzk");
+    ta.SetIndexName("PK");
+    ta.Open();
+    for (ta.First(); ta.FieldByName("ID")->AsInteger() < 500; ta.Next()) {
+    }
+    ta.Edit();
+    c.meanwhile();
+    ta.FieldByName("F01")->SetAsFloat(marker);
+    ta.Post();
+    EXPECT_EQ(ta.FieldByName("ID")->AsInteger(), 500);
+    ta.Next();
+    EXPECT_EQ(ta.FieldByName("ID")->AsInteger(), c.next);
+    tb.Refresh();
+    int marked = 0;
+    for (tb.First(); !tb.Eof(); tb.Next())
+      if (tb.FieldByName("F01")->AsFloat() == marker) {
+        ++marked;
+        EXPECT_EQ(tb.FieldByName("ID")->AsInteger(), 500);
+      }
+    EXPECT_EQ(marked, 1);
+  }
+}
+
 // Two tables whose pages alternate in the file: a transaction that changes
 // every row of one locks its pages whole and joins them where only index
 // pages lie between - never across a page of the other table, whose rows

@@ -484,6 +484,39 @@ TEST_F(GzkTable, AWalkThatEditsEachRowReadsTheEditsBack) {
   EXPECT_EQ(Codes(), (std::vector<std::string>{"0101001", "0102001", "0102002", "0201001", "0900001"}));
 }
 
+// Rows that share their code in the (non-unique) index: each is edited
+// and posted as itself, keeps its place in the walk, and the walk goes on
+// from it, inside a transaction or not.
+TEST_F(GzkTable, AWalkEditsEachOfTheRowsThatShareAKey) {
+  for (const char* code : {"0101001", "0101001", "0102002"}) {
+    t.Append();
+    t.FieldByName("ZGBH")->SetAsString(code);
+    t.FieldByName("XM")->SetAsString("重号");
+    t.FieldByName("F01")->SetAsFloat(1);
+    t.Post();
+  }
+  for (bool transaction : {false, true}) {
+    SCOPED_TRACE(transaction ? "in a transaction" : "alone");
+    if (transaction) env.db.StartTransaction();
+    std::vector<double> before;
+    int position = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+      ++position;
+      before.push_back(t.FieldByName("F01")->AsFloat());
+      t.Edit();
+      EXPECT_EQ(t.RecNo(), position);
+      t.FieldByName("F01")->SetAsFloat(t.FieldByName("F01")->AsFloat() + 10);
+      t.Post();
+      EXPECT_EQ(t.RecNo(), position);
+    }
+    EXPECT_EQ(position, 8);
+    if (transaction) env.db.Commit();
+    std::vector<double> after;
+    for (t.First(); !t.Eof(); t.Next()) after.push_back(t.FieldByName("F01")->AsFloat() - 10);
+    EXPECT_EQ(after, before);
+  }
+}
+
 // A record whose bytes carry another code than its index entry (damage
 // the index cannot see): a walk goes on from the record's code, so it
 // would come back to the same entry for ever.  Every walk ends with 8451.
