@@ -489,10 +489,17 @@ void TDiskMgr::AwaitJournalRestored(int tableId, int lockType, bool taken) {
 bool TDiskMgr::RestoreUnderExclusion() {
   locks_->BeginRestore();
   struct TEnd {
-    TDiskLocks& locks;
-    ~TEnd() { locks.EndRestore(); }
-  } end{*locks_};
+    TDiskMgr& disk;
+    ~TEnd() {
+      disk.ForgetKeptMapPages();
+      disk.locks_->EndRestore();
+    }
+  } end{*this};
   return file_.RecoverJournal();
+}
+
+void TDiskMgr::ForgetKeptMapPages() {
+  if (map_) map_->ForgetKeptPages();
 }
 
 void TDiskMgr::TakeWriteIntent() {
@@ -501,6 +508,7 @@ void TDiskMgr::TakeWriteIntent() {
   // at its commit: then one try only, and 10249 makes this one retry (in
   // its turn: the refused request keeps its place).
   locks_->LockWriteIntent(!locks_->HoldsTableReadLocks());
+  ForgetKeptMapPages();  // others may have written since it was last held
   // Holding the intent, no live writer can own a journal: one is hot.  Not
   // restored, it goes with the intent: another connection restores it.
   if (file_.JournalExists()) {
@@ -516,7 +524,10 @@ void TDiskMgr::TakeWriteIntent() {
 bool TDiskMgr::RecoverJournal() {
   if (!file_.JournalExists()) return false;
   if (!locks_) return file_.RecoverJournal();
-  if (locks_->HoldsWriteIntent()) return file_.RecoverJournal();
+  if (locks_->HoldsWriteIntent()) {
+    ForgetKeptMapPages();
+    return file_.RecoverJournal();
+  }
   if (!locks_->TryWriteIntentToRestore()) return false;  // a live writer is committing: the journal is its own
   bool restored = false;
   try {
@@ -574,6 +585,7 @@ void TDiskMgr::UnlockRecord(int recordId) {
 }
 
 void TDiskMgr::ReleaseAllLocks() {
+  ForgetKeptMapPages();
   if (locks_) locks_->ReleaseAll();
   headerReadLocked_ = headerWriteLocked_ = false;
 }
@@ -742,6 +754,7 @@ void TDiskMgr::Rollback() {
       }
     }
   } release{*this};
+  ForgetKeptMapPages();  // they may hold the transaction's own changes
   file_.Rollback();
   const bool took = !headerReadLocked_ && !headerWriteLocked_;
   try {

@@ -136,6 +136,8 @@ class TDiskMgr {
   int LockRecord(int recordId);
   void UnlockRecord(int recordId);
   void ReleaseAllLocks();
+  // No other connection changes the file while this one holds it.
+  bool HoldsWriteIntent() const { return locks_ && locks_->HoldsWriteIntent(); }
 
   // --- space ---
   // Count consecutive pages holding data (count * PageSize bytes; null =
@@ -187,6 +189,8 @@ class TDiskMgr {
   // The restore of a journal with the intent held and the others' table
   // locks kept off meanwhile (TDiskLocks::BeginRestore).
   bool RestoreUnderExclusion();
+  // The map pages kept under the intent may no longer be the file's.
+  void ForgetKeptMapPages();
   // Commit: the pending lock and every table lock raised to write.
   void RaiseLocksForCommit();
   void AfterHeaderLocked(bool wasHeld);

@@ -2,6 +2,7 @@
 #include "Udb/MapPageMgr.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Udb/DiskMgr.h"
 #include "Udb/GlobalHdr.h"
@@ -31,10 +32,55 @@ TUdbAddr TMapPageMgr::PageAddress(std::uint32_t m, int index) const {
   return static_cast<TUdbAddr>(address);
 }
 
+// --- kept pages -------------------------------------------------------------------
+
+bool TMapPageMgr::MayKeep() {
+  if (disk_.HoldsWriteIntent()) return true;
+  ForgetKeptPages();
+  return false;
+}
+
+void TMapPageMgr::ForgetKeptPages() { kept_.clear(); }
+
+const std::vector<std::uint8_t>* TMapPageMgr::Kept(TUdbAddr address, std::uint32_t number) const {
+  if (!keeping_ || number >= kept_.size()) return nullptr;
+  const TKeptPage& k = kept_[number];
+  return !k.bytes.empty() && k.address == address ? &k.bytes : nullptr;
+}
+
+void TMapPageMgr::KeepBuffer() {
+  if (!keeping_) return;
+  if (kept_.size() <= currentNo_) kept_.resize(size_t(currentNo_) + 1);
+  kept_[currentNo_].address = current_;
+  kept_[currentNo_].bytes = buffer_;
+}
+
+// A public call: decides whether pages may be kept during it; one that
+// fails part-way leaves nothing kept (the buffer or the file may differ
+// from the kept images).
+template <class Fn>
+auto TMapPageMgr::Guarded(Fn&& fn) -> decltype(fn()) {
+  keeping_ = MayKeep();
+  try {
+    return fn();
+  } catch (...) {
+    ForgetKeptPages();
+    throw;
+  }
+}
+
+// --- map pages ----------------------------------------------------------------------
+
 // Loads the map page at address, which must be map page `number` (M2).
 void TMapPageMgr::LoadMapPage(TUdbAddr address, std::uint32_t number) {
   if (address == 0 || address % pageSize_ != 0 || std::int64_t(address) + pageSize_ > FileSize())
     UdbDatabaseErrorFmt(udberr::kInternal, kSearch, "Map Page address invalid (%d)", nullptr, {std::int64_t(address)});
+  if (const std::vector<std::uint8_t>* kept = Kept(address, number)) {  // checked when kept
+    std::memcpy(buffer_.data(), kept->data(), buffer_.size());
+    current_ = address;
+    currentNo_ = number;
+    return;
+  }
   disk_.ReadPages(address, 1, buffer_.data(), 0, 0);
   current_ = address;
   currentNo_ = number;
@@ -45,12 +91,20 @@ void TMapPageMgr::LoadMapPage(TUdbAddr address, std::uint32_t number) {
   if (next != 0 && (next <= address || next % pageSize_ != 0))
     UdbDatabaseErrorFmt(udberr::kInternal, kSearch, "Map Page address invalid (next of %d is %d)", nullptr,
                         {std::int64_t(address), std::int64_t(next)});
+  KeepBuffer();
 }
 
-void TMapPageMgr::WriteMapPage() { disk_.WritePages(current_, 1, buffer_.data(), 0, 0); }
+void TMapPageMgr::WriteMapPage() {
+  disk_.WritePages(current_, 1, buffer_.data(), 0, 0);
+  KeepBuffer();
+}
 
 void TMapPageMgr::SearchMapsForMapPage(std::uint32_t m) {
   if (m >= header_.GetItem(kItemMapPageCount)) UdbDatabaseError(udberr::kInternal, kSearch, "Map Page pageno invalid");
+  if (keeping_ && m < kept_.size() && !kept_[m].bytes.empty()) {  // the chain only grows (M2, M3)
+    LoadMapPage(kept_[m].address, m);
+    return;
+  }
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   for (std::uint32_t i = 0;; ++i) {
     if (address == 0) UdbDatabaseError(udberr::kInternal, kSearch, "Map Page address invalid");
@@ -97,19 +151,22 @@ TUdbAddr TMapPageMgr::AddMapPage() {
   buffer_ = page;
   current_ = address;
   currentNo_ = count;
+  KeepBuffer();
   return address;
 }
 
 void TMapPageMgr::SetEntries(std::uint16_t value, TUdbAddr address, int count) {
-  if (count <= 0 || address % pageSize_ != 0)
-    UdbDatabaseError(udberr::kInternal, kSetFlags, "Error in setting map flags - mapping corrupted");
-  while (count > 0) {
-    std::int64_t n = address / pageSize_;
-    int inThisMap = static_cast<int>(std::min<std::int64_t>(count, entries_ - n % entries_));
-    SetMapEntryFlags(value, address, inThisMap);
-    address += static_cast<TUdbAddr>(inThisMap) * pageSize_;
-    count -= inThisMap;
-  }
+  Guarded([&] {
+    if (count <= 0 || address % pageSize_ != 0)
+      UdbDatabaseError(udberr::kInternal, kSetFlags, "Error in setting map flags - mapping corrupted");
+    while (count > 0) {
+      std::int64_t n = address / pageSize_;
+      int inThisMap = static_cast<int>(std::min<std::int64_t>(count, entries_ - n % entries_));
+      SetMapEntryFlags(value, address, inThisMap);
+      address += static_cast<TUdbAddr>(inThisMap) * pageSize_;
+      count -= inThisMap;
+    }
+  });
 }
 
 void TMapPageMgr::SetMapEntryFlags(std::uint16_t value, TUdbAddr address, int count) {
@@ -193,6 +250,12 @@ TUdbAddr TMapPageMgr::SearchMapsForFirstEmptyMapPage() {
   for (std::uint32_t i = 0; i < mapCount; ++i) {
     if (address == 0)
       UdbDatabaseError(udberr::kInternal, "TMapPageMgr.SearchMapsForFirstEmptyMapPage", "Illegal map page address");
+    if (const std::vector<std::uint8_t>* kept = Kept(address, i)) {  // read nothing to pass it
+      if (GetU16(kept->data() + kMapFreeHead) == 0) {
+        address = GetU32(kept->data() + kMapNextPage);
+        continue;
+      }
+    }
     LoadMapPage(address, i);
     if (Entry(kMapFreeHead) != 0) return address;
     address = NextMapPage();
@@ -201,6 +264,10 @@ TUdbAddr TMapPageMgr::SearchMapsForFirstEmptyMapPage() {
 }
 
 TUdbAddr TMapPageMgr::FindEmptyPages(int count) {
+  return Guarded([&] { return FindEmptyPagesGuarded(count); });
+}
+
+TUdbAddr TMapPageMgr::FindEmptyPagesGuarded(int count) {
   if (count <= 0 || count > entries_) return 0;
   TUdbAddr hint = header_.GetItem(kItemFreeMapPageHint);
   if (hint == 0) return 0;
@@ -231,6 +298,10 @@ bool TMapPageMgr::Matches(std::uint16_t value, std::uint16_t tableId, int usage,
 }
 
 void TMapPageMgr::FreeEntries(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage) {
+  Guarded([&] { FreeEntriesGuarded(tableId, usage, list, byUsage); });
+}
+
+void TMapPageMgr::FreeEntriesGuarded(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage) {
   // M3: the file's own pages belong to table 0 with usages 1 and 2.
   if (tableId == 0 && (!byUsage || usage == kUsageStructure || usage == kUsageMapPage))
     UdbDatabaseError(udberr::kInternal, "TMapPageMgr.FreeEntries", "Cannot free the file's own structure pages");
@@ -261,6 +332,10 @@ void TMapPageMgr::FreeEntries(std::uint16_t tableId, int usage, std::vector<TUdb
 }
 
 void TMapPageMgr::ListEntries(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage) {
+  Guarded([&] { ListEntriesGuarded(tableId, usage, list, byUsage); });
+}
+
+void TMapPageMgr::ListEntriesGuarded(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage) {
   std::uint32_t mapCount = header_.GetItem(kItemMapPageCount);
   TUdbAddr address = header_.GetItem(kItemFirstMapPage);
   for (std::uint32_t i = 0; i < mapCount; ++i) {
@@ -273,7 +348,9 @@ void TMapPageMgr::ListEntries(std::uint16_t tableId, int usage, std::vector<TUdb
 }
 
 std::uint16_t TMapPageMgr::EntryOf(TUdbAddr address) {
-  std::int64_t n = address / pageSize_;
-  SearchMapsForMapPage(static_cast<std::uint32_t>(n / entries_));
-  return Entry(kMapEntries + static_cast<int>(n % entries_) * 2);
+  return Guarded([&] {
+    std::int64_t n = address / pageSize_;
+    SearchMapsForMapPage(static_cast<std::uint32_t>(n / entries_));
+    return Entry(kMapEntries + static_cast<int>(n % entries_) * 2);
+  });
 }

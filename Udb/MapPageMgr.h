@@ -4,7 +4,16 @@
 // file grows.  Layout in DatabaseFileFormat.h.
 //
 // Works on one map page at a time in a page buffer, re-read before every
-// use, through the disk manager's raw page I/O (mode 0, table id 0).
+// use, through the disk manager's raw page I/O (mode 0, table id 0) - but
+// while the connection holds the intent to write no other connection
+// changes the map (every writer takes the intent first), so the pages
+// read or written meanwhile are kept, as validated, and used instead of
+// reading again: a walk down the chain of map pages (every allocation
+// that appends to the file walks all of them) reads nothing.  Kept pages
+// go whenever the intent may have been let go or the pages may differ
+// from them: TDiskMgr forgets them when it takes the intent, rolls back,
+// restores a journal or lets its locks go; a call that finds the intent
+// not held forgets them; so does any call that fails part-way.
 // requires: every public call runs under the disk manager's header write
 // lock (ListEntries: at least a read lock).
 //
@@ -52,8 +61,14 @@ class TMapPageMgr {
   std::uint16_t EntryOf(TUdbAddr address);
   int EntriesPerPage() const { return entries_; }
 
+  // Drops the kept map pages: the next use reads the file.
+  void ForgetKeptPages();
+
  private:
   std::int64_t FileSize();
+  TUdbAddr FindEmptyPagesGuarded(int count);
+  void FreeEntriesGuarded(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage);
+  void ListEntriesGuarded(std::uint16_t tableId, int usage, std::vector<TUdbAddr>& list, bool byUsage);
   void LoadMapPage(TUdbAddr address, std::uint32_t number);
   void WriteMapPage();
   void SearchMapsForMapPage(std::uint32_t m);
@@ -69,6 +84,15 @@ class TMapPageMgr {
   TUdbAddr NextMapPage() const;
   bool Matches(std::uint16_t value, std::uint16_t tableId, int usage, bool byUsage) const;
   TUdbAddr PageAddress(std::uint32_t m, int index) const;
+  // -- kept pages --
+  // True when pages may be kept now (else every kept page goes).
+  bool MayKeep();
+  // The kept image of map page number at address, or null.
+  const std::vector<std::uint8_t>* Kept(TUdbAddr address, std::uint32_t number) const;
+  // Keeps the buffer as map page currentNo_ at current_.
+  void KeepBuffer();
+  template <class Fn>
+  auto Guarded(Fn&& fn) -> decltype(fn());
 
   TDiskMgr& disk_;
   TGlobalHdr& header_;
@@ -77,4 +101,12 @@ class TMapPageMgr {
   std::vector<std::uint8_t> buffer_;
   TUdbAddr current_ = 0;         // address of the map page in the buffer
   std::uint32_t currentNo_ = 0;  // its number
+  // Map page n's address and bytes as last read (validated) or written;
+  // an empty image is a page not kept.
+  struct TKeptPage {
+    TUdbAddr address = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::vector<TKeptPage> kept_;
+  bool keeping_ = false;  // set by each public call (MayKeep)
 };

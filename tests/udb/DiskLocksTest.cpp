@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -797,6 +800,98 @@ TEST(DiskLocksTables, ATransactionNeverLocksRowsOfAnotherTableBetweenItsPages) {
   }
   EXPECT_EQ(edited, 320);
   a.Commit();
+}
+
+// --- the map under the intent to write ---------------------------------------------------
+
+namespace {
+
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Allocations over three map pages, frees inside runs and of whole tables,
+// reuse of freed pages, a transaction rolled back: the steps of one
+// connection, each transaction's writes under a write lock (the intent).
+void MapWork(TDiskMgr& d) {
+  const int e = udbfmt::MapEntriesPerPage(4096);
+  auto tx = [&](const std::function<void()>& work, bool commit = true) {
+    d.StartTransaction();
+    d.LockTable(7, kUdbWriteLock);
+    work();
+    if (commit) d.Commit(); else d.Rollback();
+  };
+  std::vector<TUdbAddr> got;
+  tx([&] {
+    for (int i = 0; i < 30; ++i) got.push_back(d.AllocatePages(static_cast<std::uint16_t>(7 + i % 2), 1, nullptr, 1, 1));
+    got.push_back(d.AllocatePages(7, 1, nullptr, e - 40, 2));
+    got.push_back(d.AllocatePages(8, 1, nullptr, 50, 2));  // across into the second map page
+  });
+  tx([&] {
+    for (int i = 0; i < 30; i += 3) d.FreePages(got[static_cast<size_t>(i)], 1);
+    got.push_back(d.AllocatePages(9, 1, nullptr, e - 10, 3));  // into the third
+    got.push_back(d.AllocatePages(9, 1, nullptr, 2, 3));       // freed pages of the first
+  });
+  tx([&] { d.AllocatePages(10, 1, nullptr, 900, 1); }, false);
+  tx([&] {
+    d.FreeTablePages(8, 0, false);
+    for (int i = 0; i < 12; ++i) got.push_back(d.AllocatePages(11, 1, nullptr, 1 + i % 3, 1));
+    got.push_back(d.AllocatePages(11, 1, nullptr, 300, 1));
+  });
+}
+
+}  // namespace
+
+// A connection that holds the intent keeps the map pages it reads instead
+// of reading them again: what it writes is what a connection without locks
+// (which reads every map page afresh) writes for the same steps.
+TEST_F(DiskLocksTest, AWriterKeepingTheMapUnderItsIntentWritesWhatOneReadingItAfreshWrites) {
+  TMemDatabase unlocked("test.udb", false);
+  unlocked.Bytes() = FileBytes(db_);  // the same new file on both sides
+  unlocked.Reopen();
+  ASSERT_FALSE(unlocked.disk->LockingActive());
+  MapWork(*unlocked.disk);
+  unlocked.disk->Close();
+  {
+    auto d = Connect();
+    ASSERT_TRUE(d->LockingActive());
+    MapWork(*d);
+  }
+  const std::vector<std::uint8_t> file = FileBytes(db_);
+  ASSERT_EQ(file.size(), unlocked.Bytes().size());
+  EXPECT_TRUE(file == unlocked.Bytes());
+}
+
+// Between two transactions of one connection another connection changes
+// the map (it frees a page of the first one's and takes it, appends pages):
+// the first one's next allocation must see that, not the map it kept.
+TEST_F(DiskLocksTest, AWriterSeesTheMapAnotherConnectionChangedSinceItsLastTransaction) {
+  auto a = Connect();
+  auto b = Connect();
+  std::vector<TUdbAddr> mine, theirs;
+  for (int round = 0; round < 3; ++round) {
+    a->StartTransaction();
+    a->LockTable(7, kUdbWriteLock);
+    for (int i = 0; i < 4; ++i) mine.push_back(a->AllocatePages(7, 1, nullptr, 1, 1));
+    a->Commit();
+    b->StartTransaction();
+    b->LockTable(8, kUdbWriteLock);
+    b->FreePages(mine.back(), 1);
+    mine.pop_back();
+    theirs.push_back(b->AllocatePages(8, 1, nullptr, 1, 1));  // the page just freed
+    theirs.push_back(b->AllocatePages(8, 1, nullptr, 3, 1));
+    b->Commit();
+  }
+  auto c = Connect();
+  c->LockHeaderRead();
+  for (TUdbAddr p : mine) EXPECT_EQ(c->MapPages().EntryOf(p), 7 * 16 + 1) << p;
+  for (TUdbAddr p : theirs) EXPECT_EQ(c->MapPages().EntryOf(p), 8 * 16 + 1) << p;
+  std::vector<TUdbAddr> all = mine;
+  all.insert(all.end(), theirs.begin(), theirs.end());
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());  // no page handed out twice
+  c->UnlockHeader();
 }
 
 TEST(DiskLocksDefault, FilesWithoutADescriptorRunUnlocked) {
