@@ -184,6 +184,22 @@ TEST(AnsiText, KeyComparisonWithPartialPrefix) {
   }
 }
 
+namespace {
+
+// Every text of up to `most` units of the alphabet, the empty one first.
+std::vector<std::string> Concatenations(const std::vector<std::string>& alphabet, size_t most) {
+  std::vector<std::string> texts = {""};
+  for (size_t len = 1, from = 0; len <= most; ++len) {
+    size_t to = texts.size();
+    for (size_t i = from; i < to; ++i)
+      for (const std::string& u : alphabet) texts.push_back(texts[i] + u);
+    from = to;
+  }
+  return texts;
+}
+
+}  // namespace
+
 // Invariant T: over texts built from letters, ignorable characters, broken
 // units and case variants, the ANSI order is a total order that ties only
 // equal texts (case-sensitive) or texts equal after lower-casing
@@ -191,13 +207,7 @@ TEST(AnsiText, KeyComparisonWithPartialPrefix) {
 TEST(AnsiText, AnsiOrderIsTotal) {
   const std::vector<std::string> alphabet = {"a", "A", "b", "-", "'", "\x01", "\t", "1", "ａ",
                                              "Ａ", "阿", "\x81\x20", "\xFF", "\x80", "\x81\x61"};
-  std::vector<std::string> texts = {""};
-  for (size_t len = 1, from = 0; len <= 3; ++len) {
-    size_t to = texts.size();
-    for (size_t i = from; i < to; ++i)
-      for (const std::string& u : alphabet) texts.push_back(texts[i] + u);
-    from = to;
-  }
+  std::vector<std::string> texts = Concatenations(alphabet, 3);
   // A lead byte at the very end stands alone.
   texts.push_back("a\x81");
   texts.push_back("\x81");
@@ -229,13 +239,7 @@ TEST(AnsiText, AnsiOrderIsTotal) {
 TEST(AnsiText, SortKeyOrdersAsTheKeyComparison) {
   const std::vector<std::string> alphabet = {"a", "A", "b", "-", "'", "\x01", "\t", "1", "ａ", "Ａ",
                                              "阿", "职工", "\x81\x20", "\xFF", "\x80", "\x81\x61", "9"};
-  std::vector<std::string> texts = {""};
-  for (size_t len = 1, from = 0; len <= 2; ++len) {
-    size_t to = texts.size();
-    for (size_t i = from; i < to; ++i)
-      for (const std::string& u : alphabet) texts.push_back(texts[i] + u);
-    from = to;
-  }
+  std::vector<std::string> texts = Concatenations(alphabet, 2);
   texts.push_back("a\x81");
   texts.push_back("\x81");
   std::mt19937 rng(936);

@@ -483,16 +483,24 @@ TEST_F(DiskLocksTest, RecordsATransactionOfAnotherProcessChangedAreLockedUntilIt
   EXPECT_TRUE(child.Finish());
 }
 
+namespace {
+
+// Connections of the table tests: a short lock wait, so a refusal comes
+// at once.
+void ConnectQuickly(TUdbDataBase& db, const ScratchDir& dir) {
+  db.SetDirectory(AnsiString(dir.Native()));
+  db.SetDataBaseName("GZ.udb");
+  db.SetLockRetryMaximum(2);
+  db.SetLockRetryInterval(5);
+}
+
+}  // namespace
+
 // The same through tables: rows a transaction changed cannot be edited by
 // another connection until it commits or rolls back.
 TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds) {
   ScratchDir dir;
-  auto connect = [&](TUdbDataBase& db) {
-    db.SetDirectory(AnsiString(dir.Native()));
-    db.SetDataBaseName("GZ.udb");
-    db.SetLockRetryMaximum(2);
-    db.SetLockRetryInterval(5);
-  };
+  auto connect = [&](TUdbDataBase& db) { ConnectQuickly(db, dir); };
   constexpr int kRows = 200;
   TUdbDataBase a;
   connect(a);
@@ -556,12 +564,7 @@ TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds)
 // row and nothing else, and the walk goes on from it to its next row.
 TEST(DiskLocksTables, APostWritesItsOwnRowWhateverAnotherConnectionDidMeanwhile) {
   ScratchDir dir;
-  auto connect = [&](TUdbDataBase& db) {
-    db.SetDirectory(AnsiString(dir.Native()));
-    db.SetDataBaseName("GZ.udb");
-    db.SetLockRetryMaximum(2);
-    db.SetLockRetryInterval(5);
-  };
+  auto connect = [&](TUdbDataBase& db) { ConnectQuickly(db, dir); };
   TUdbDataBase a;
   connect(a);
   a.CreateDatabase();
@@ -657,12 +660,7 @@ TEST(DiskLocksTables, APostWritesItsOwnRowWhateverAnotherConnectionDidMeanwhile)
 // what another connection changes once the locks are gone, is read.
 TEST(DiskLocksTables, ATransactionsReadsSeeItsOwnChangesAndOthersOnceItsLocksAreGone) {
   ScratchDir dir;
-  auto connect = [&](TUdbDataBase& db) {
-    db.SetDirectory(AnsiString(dir.Native()));
-    db.SetDataBaseName("GZ.udb");
-    db.SetLockRetryMaximum(2);
-    db.SetLockRetryInterval(5);
-  };
+  auto connect = [&](TUdbDataBase& db) { ConnectQuickly(db, dir); };
   TUdbDataBase a;
   connect(a);
   a.CreateDatabase();
@@ -746,12 +744,7 @@ TEST(DiskLocksTables, ATransactionsReadsSeeItsOwnChangesAndOthersOnceItsLocksAre
 // another connection goes on editing meanwhile.
 TEST(DiskLocksTables, ATransactionNeverLocksRowsOfAnotherTableBetweenItsPages) {
   ScratchDir dir;
-  auto connect = [&](TUdbDataBase& db) {
-    db.SetDirectory(AnsiString(dir.Native()));
-    db.SetDataBaseName("GZ.udb");
-    db.SetLockRetryMaximum(2);
-    db.SetLockRetryInterval(5);
-  };
+  auto connect = [&](TUdbDataBase& db) { ConnectQuickly(db, dir); };
   TUdbDataBase a;
   connect(a);
   a.CreateDatabase();
