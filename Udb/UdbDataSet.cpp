@@ -5,6 +5,7 @@
 #include "Udb/UdbDataSet.h"
 
 #include <algorithm>
+#include <limits>
 #include <cstring>
 
 #include "Udb/DBLogger.h"
@@ -642,21 +643,20 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   bool stepped = false;
   const bool onEntry = searchOnEntry_ && mode == kEqual;
   searchOnEntry_ = false;
-  if ((batchMode_ == 2 || onEntry) && index->Tree().KeyValid() && index->CurrentRecordAddress() != 0) {
-    // The index cursor stands near the record in RecBuf: step instead of
-    // searching, and only when the step lands on that very record.
-    const int delta = TrailerRecNo(recBuf_.data(), RecordSize()) - index->CurrentRecNo();
-    if (index->MoveBy(delta) && index->CurrentRecordAddress() == TrailerAddress(recBuf_.data(), RecordSize())) {
-      stepped = true;
-      bool moved = true;
-      if (mode == kLessThan)
-        moved = index->Prior();
-      else if (mode == kGreaterThan)
-        moved = index->Next();
-      else if (mode != kEqual)
-        UdbDatabaseError(udberr::kInternal, loc, "Unexpected seek type in Internal Find");
-      r = moved ? 0 : 1;
-    }
+  // The index cursor stands near the record in RecBuf: step instead of
+  // searching, and only when the step lands on that very record.
+  if ((batchMode_ == 2 || onEntry) &&
+      StepCursorTo(*index, TrailerAddress(recBuf_.data(), RecordSize()), TrailerRecNo(recBuf_.data(), RecordSize()),
+                   std::numeric_limits<int>::max())) {
+    stepped = true;
+    bool moved = true;
+    if (mode == kLessThan)
+      moved = index->Prior();
+    else if (mode == kGreaterThan)
+      moved = index->Next();
+    else if (mode != kEqual)
+      UdbDatabaseError(udberr::kInternal, loc, "Unexpected seek type in Internal Find");
+    r = moved ? 0 : 1;
   }
   if (!stepped) {
     const bool marked = Get32(recBuf_.data() + RecordSize() + kTrailerKeyMarks) >= 1;
@@ -692,15 +692,13 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   return found;
 }
 
-bool TUdbDataSet::StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo) {
-  // Further away than this, a search costs less than the steps.
-  constexpr int kMaxSteps = 32;
+bool TUdbDataSet::StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo, int maxSteps) {
   if (address == 0 || !index.Tree().KeyValid()) return false;
   const TUdbAddr here = index.CurrentRecordAddress();
   if (here == address) return true;
   if (here == 0 || recNo < 1) return false;
   const int delta = recNo - index.CurrentRecNo();
-  if (delta == 0 || delta > kMaxSteps || delta < -kMaxSteps) return false;
+  if (delta == 0 || delta > maxSteps || delta < -maxSteps) return false;
   return index.MoveBy(delta) && index.Tree().KeyValid() && index.CurrentRecordAddress() == address;
 }
 

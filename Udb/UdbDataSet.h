@@ -266,7 +266,9 @@ class TUdbDataSet : public TDataSet {
   // nodes the cursor stands on are the file's (a change by anyone else
   // dropped them when the bracket began), and a record has one entry per
   // index: standing on the entry that names it is standing on its own.
-  bool StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo);
+  // Further away than maxSteps (by default where a search costs less than
+  // the steps) it does not step.
+  bool StepCursorTo(TIndexItem& index, TUdbAddr address, int recNo, int maxSteps = 32);
   bool InternalFindInRange(int mode, const AnsiString& indexName);
   bool CheckRange();
   // Which: 0 first, 1 from the current record, 2 last.
