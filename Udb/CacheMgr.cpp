@@ -288,12 +288,30 @@ void TCacheMgr::FlushDirty() {
             [this](int a, int b) { return pages_[a]->address < pages_[b]->address; });
   std::vector<int> written;
   written.reserve(dirty.size());
+  auto done = [&](int i) {
+    pages_[i]->state = cpsClean;
+    pages_[i]->fileImage = true;
+    written.push_back(i);
+  };
   try {
-    for (int i : dirty) {
-      OnWritePage(*pages_[i]);
-      pages_[i]->state = cpsClean;
-      pages_[i]->fileImage = true;
-      written.push_back(i);
+    if (!OnWriteRun) {
+      for (int i : dirty) {
+        OnWritePage(*pages_[i]);
+        done(i);
+      }
+    } else {
+      std::vector<TCachePage*> run;
+      run.reserve(static_cast<size_t>(std::min<size_t>(dirty.size(), kMaxWriteRun)));
+      for (size_t k = 0; k < dirty.size();) {
+        run.clear();
+        size_t end = k;
+        while (end < dirty.size() && run.size() < static_cast<size_t>(kMaxWriteRun) &&
+               (run.empty() || pages_[dirty[end]]->address ==
+                                   run.back()->address + static_cast<TUdbAddr>(pageSize_)))
+          run.push_back(pages_[dirty[end++]].get());
+        OnWriteRun(run.data(), static_cast<int>(run.size()));
+        for (; k < end; ++k) done(dirty[k]);
+      }
     }
   } catch (...) {
     MergeIntoClean(written);

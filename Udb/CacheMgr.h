@@ -6,6 +6,9 @@
 //   OnWritePage(page)  write page.data to the file
 //   OnSpillPage(page)  inside a transaction, a dirty page is about to leave
 //                      the cache: keep its content as the pending image
+//   OnWriteRun(pages, count)  (optional) write pages of consecutive
+//                      addresses, ascending, as OnWritePage would one by
+//                      one: a commit's dirty pages go to the file in runs
 // A cached page is a hit only for the same table id and mode; another
 // identity reloads it in place (spilling it first when dirty).
 //
@@ -72,6 +75,9 @@ class TCacheMgr {
   TPageCallback OnReadPage;
   TPageCallback OnWritePage;
   TPageCallback OnSpillPage;
+  std::function<void(TCachePage* const*, int)> OnWriteRun;
+  // The most pages FlushDirty hands to one OnWriteRun call.
+  static constexpr int kMaxWriteRun = 256;
 
   TCacheMgr() = default;
   TCacheMgr(const TCacheMgr&) = delete;
@@ -93,8 +99,10 @@ class TCacheMgr {
              std::uint8_t mode);
 
   void StartTransaction();
-  // Writes every dirty page (ascending addresses) and marks it clean.  On a
-  // failure the pages not yet written stay dirty and the transaction stays.
+  // Writes every dirty page (ascending addresses) and marks it clean; pages
+  // of consecutive addresses go in runs through OnWriteRun when it is set.
+  // On a failure the pages not yet written stay dirty (the whole run that
+  // failed included) and the transaction stays.
   void FlushDirty();
   // Leaves transaction mode and trims.  requires: no dirty page.
   void EndTransaction();

@@ -5,7 +5,9 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -56,6 +58,33 @@ class TPosixFileIO : public TUdbFileIO {
   std::int64_t WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) override {
     std::int64_t n = file_.WriteAt(buffer, count, offset);
     return n < 0 ? Fail() : n;
+  }
+
+  // pwritev in runs of at most IOV_MAX buffers, taken up again after an
+  // interruption or a short transfer at the byte where it stopped.
+  std::int64_t WriteGathered(std::int64_t offset, const std::uint8_t* const* buffers, int count,
+                             std::int64_t size) override {
+    const std::int64_t total = count * size;
+    const std::int64_t most = static_cast<std::int64_t>(IOV_MAX);
+    std::vector<iovec> spans(static_cast<size_t>(std::min<std::int64_t>(count, most)));
+    std::int64_t done = 0;
+    while (done < total) {
+      int n = 0;
+      for (std::int64_t at = done; at < total && n < most; at = (at / size + 1) * size, ++n)
+        spans[static_cast<size_t>(n)] = {const_cast<std::uint8_t*>(buffers[at / size]) + at % size,
+                                         static_cast<size_t>(size - at % size)};
+      const ssize_t put = ::pwritev(file_.Fd(), spans.data(), n, offset + done);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        return Fail();
+      }
+      if (put == 0) {
+        errno = EIO;
+        return Fail();
+      }
+      done += put;
+    }
+    return done;
   }
 
   std::int64_t Size() override {

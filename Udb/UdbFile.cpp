@@ -23,6 +23,7 @@ TUdbFile::TUdbFile() : fs_(&PosixFileSystem()) {
   cache_.OnReadPage = [this](TCachePage& p) { InternalReadPage(p); };
   cache_.OnWritePage = [this](TCachePage& p) { InternalWritePage(p); };
   cache_.OnSpillPage = [this](TCachePage& p) { SpillPage(p); };
+  cache_.OnWriteRun = [this](TCachePage* const* pages, int count) { InternalWriteRun(pages, count); };
   held_.OnReadFile = [this](TUdbAddr a, void* b, int n) { return InternalReadAllowShort(a, b, n); };
   held_.OnWriteFile = [this](TUdbAddr a, const void* b, int n) {
     InternalWrite(a, b, n, "TUdbFile.InternalWrite");
@@ -254,6 +255,41 @@ void TUdbFile::InternalWritePage(TCachePage& page) {
   }
   InternalWrite(page.address, source, pageSize_, "TUdbFile.InternalWritePage");
   if (inTransaction_) NoteCommitWrite();
+}
+
+// A commit's (or spill's) run of dirty pages at consecutive addresses, in
+// one gathered write: each page as InternalWritePage would write it.
+void TUdbFile::InternalWriteRun(TCachePage* const* pages, int count) {
+  if (count == 1) {
+    InternalWritePage(*pages[0]);
+    return;
+  }
+  std::vector<const std::uint8_t*> sources(static_cast<size_t>(count));
+  int enciphered = 0;
+  for (int i = 0; i < count; ++i) {
+    const TCachePage& page = *pages[i];
+    sources[static_cast<size_t>(i)] = page.data.data();
+    if (!(page.mode & (kPageIOXor | kPageIOBlowfish))) continue;
+    auto sealed = sealed_.find(page.address);
+    if (sealed != sealed_.end() && sealed->second.tableId == page.tableId && sealed->second.mode == page.mode &&
+        sealed->second.plain == page.data) {
+      sources[static_cast<size_t>(i)] = sealed->second.cipher.data();
+      continue;
+    }
+    if (runCipher_.size() <= static_cast<size_t>(enciphered)) runCipher_.resize(static_cast<size_t>(enciphered) + 1);
+    std::vector<std::uint8_t>& target = runCipher_[static_cast<size_t>(enciphered++)];
+    target.resize(static_cast<size_t>(pageSize_));
+    Encipher(page.data.data(), target.data(), page.tableId, page.mode);
+    sources[static_cast<size_t>(i)] = target.data();
+  }
+  ForgetRun();
+  unflushed_ = true;  // before the write: a failed one may have written part
+  const std::int64_t whole = std::int64_t(count) * pageSize_;
+  if (io_->WriteGathered(pages[0]->address, sources.data(), count, pageSize_) != whole)
+    UdbDatabaseError(udberr::kWriteFailure, "TUdbFile.InternalWritePage",
+                     "Unable to complete file write operation: " + io_->ErrorText());
+  if (inTransaction_)
+    for (int i = 0; i < count; ++i) NoteCommitWrite();
 }
 
 void TUdbFile::NoteCommitWrite() {

@@ -181,6 +181,7 @@ class TUdbFile {
   bool UsesCache(std::uint8_t mode) const;
   void InternalReadPage(TCachePage& page);
   void InternalWritePage(TCachePage& page);
+  void InternalWriteRun(TCachePage* const* pages, int count);
   void SpillPage(TCachePage& page);
   std::int64_t InternalReadAllowShort(TUdbAddr address, void* buffer, int length);
   // One page of the file into target (one page long), from the run (the
@@ -217,6 +218,7 @@ class TUdbFile {
     std::vector<std::uint8_t> plain, cipher;
   };
   std::map<TUdbAddr, TSealedImage> sealed_;
+  std::vector<std::vector<std::uint8_t>> runCipher_;  // pages of a written run enciphered there
   std::vector<std::vector<std::uint8_t>> run_;  // kRunPages pages as the file held them
   TUdbAddr runStart_ = 0;
   int runPages_ = 0;                // pages of run_ that the read filled

@@ -38,6 +38,16 @@ class TUdbFileIO {
   }
   // Bytes written (the file grows as needed), or -1.
   virtual std::int64_t WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) = 0;
+  // Writes count buffers of size bytes each to consecutive bytes from
+  // offset, in turn, as count WriteAt calls would: count * size, or -1
+  // (the buffers before the failing one may be written).  This default
+  // makes those WriteAt calls; a file that can gather in one call does so.
+  virtual std::int64_t WriteGathered(std::int64_t offset, const std::uint8_t* const* buffers, int count,
+                                     std::int64_t size) {
+    for (int i = 0; i < count; ++i)
+      if (WriteAt(offset + i * size, buffers[i], size) != size) return -1;
+    return count * size;
+  }
   // Current size in bytes, or -1.
   virtual std::int64_t Size() = 0;
   // Truncates or extends (with zeros) to size bytes.

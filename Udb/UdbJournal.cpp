@@ -100,31 +100,62 @@ void TUdbJournalWriter::Begin(TUdbFileSystem& fs, const AnsiString& journalName,
   created_ = false;
 }
 
-void TUdbJournalWriter::Append(const std::uint8_t* record) {
+void TUdbJournalWriter::Append(const std::uint8_t* records, std::uint32_t count) {
   const char* loc = "TUdbFile.WriteJournal";
   const std::int64_t recordSize = udbjnl::kRecordHead + pageSize_;
   const std::int64_t at = udbjnl::kHeaderSize + std::int64_t(count_) * recordSize;
-  if (journal_->WriteAt(at, record, recordSize) != recordSize)
+  if (journal_->WriteAt(at, records, recordSize * count) != recordSize * count)
     JournalFailure(loc, "Unable to write the journal " + name_, journal_->ErrorText());
-  ++count_;
+  count_ += count;
 }
 
 void TUdbJournalWriter::Add(const std::vector<TUdbAddr>& pages) {
   const char* loc = "TUdbFile.WriteJournal";
   if (!journal_) UdbDatabaseError(udberr::kInternal, loc, "The journal is not open");
+  std::vector<TUdbAddr> save;
+  for (TUdbAddr page : pages)
+    if (std::int64_t(page) < oldSize_ && !journalled_.count(page)) save.push_back(page);  // else new space, or saved already
+  std::sort(save.begin(), save.end());
+  save.erase(std::unique(save.begin(), save.end()), save.end());
+  // Records go in batches, one journal write each; the pages of a batch
+  // that follow one another in the file are read in one call.
   const size_t recordSize = udbjnl::kRecordHead + static_cast<size_t>(pageSize_);
-  std::vector<std::uint8_t> record(recordSize);
-  for (TUdbAddr page : pages) {
-    if (std::int64_t(page) >= oldSize_ || journalled_.count(page)) continue;  // new space, or saved already
-    std::uint8_t* data = record.data() + udbjnl::kRecordHead;
-    std::memset(data, 0, static_cast<size_t>(pageSize_));
-    const std::int64_t want = std::min<std::int64_t>(pageSize_, oldSize_ - page);
-    if (database_->ReadAt(page, data, want) != want)
-      UdbDatabaseError(udberr::kReadFailure, loc, "Unable to read a page for the journal: " + database_->ErrorText());
-    PutU32(record.data(), page);
-    PutU32(record.data() + 4, RecordCrc(salt_, page, data, pageSize_));
-    Append(record.data());
-    journalled_.insert(page);
+  constexpr size_t kBatch = 64;
+  std::vector<std::uint8_t> records(recordSize * std::min(kBatch, save.size()));
+  std::uint8_t* data[kBatch];
+  for (size_t first = 0; first < save.size();) {
+    const size_t n = std::min(kBatch, save.size() - first);
+    for (size_t i = 0; i < n; ++i) data[i] = records.data() + i * recordSize + udbjnl::kRecordHead;
+    for (size_t i = 0; i < n;) {
+      const TUdbAddr page = save[first + i];
+      if (std::int64_t(page) + pageSize_ > oldSize_) {
+        // The file's last page, short: zeros past its end.
+        std::memset(data[i], 0, static_cast<size_t>(pageSize_));
+        const std::int64_t want = oldSize_ - page;
+        if (database_->ReadAt(page, data[i], want) != want)
+          UdbDatabaseError(udberr::kReadFailure, loc, "Unable to read a page for the journal: " + database_->ErrorText());
+        ++i;
+        continue;
+      }
+      size_t end = i + 1;
+      while (end < n && save[first + end] == save[first + end - 1] + static_cast<TUdbAddr>(pageSize_) &&
+             std::int64_t(save[first + end]) + pageSize_ <= oldSize_)
+        ++end;
+      const std::int64_t want = std::int64_t(end - i) * pageSize_;
+      if (database_->ReadScattered(page, data + i, static_cast<int>(end - i), pageSize_) != want)
+        UdbDatabaseError(udberr::kReadFailure, loc, "Unable to read a page for the journal: " + database_->ErrorText());
+      i = end;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const TUdbAddr page = save[first + i];
+      std::uint8_t* record = records.data() + i * recordSize;
+      PutU32(record, page);
+      PutU32(record + 4, RecordCrc(salt_, page, data[i], pageSize_));
+    }
+    Append(records.data(), static_cast<std::uint32_t>(n));
+    journalled_.insert(save.begin() + static_cast<std::ptrdiff_t>(first),
+                       save.begin() + static_cast<std::ptrdiff_t>(first + n));
+    first += n;
   }
 }
 
@@ -142,18 +173,23 @@ void TUdbJournalWriter::Sync() {
   // The batch's seals, as many to a record as fit.
   const size_t sealSize = SealSize(pageSize_);
   const size_t perRecord = (static_cast<size_t>(pageSize_) - 4) / sealSize;
-  std::vector<std::uint8_t> record(udbjnl::kRecordHead + static_cast<size_t>(pageSize_));
-  for (size_t done = 0; done < seals_.size();) {
+  const size_t recordSize = udbjnl::kRecordHead + static_cast<size_t>(pageSize_);
+  const size_t sealCount = seals_.size() / sealSize;
+  const size_t recordCount = (sealCount + perRecord - 1) / perRecord;
+  // Every seal record of the batch in one journal write.
+  std::vector<std::uint8_t> records(recordSize * recordCount, 0);
+  size_t done = 0;
+  for (size_t r = 0; r < recordCount; ++r) {
+    std::uint8_t* record = records.data() + r * recordSize;
     const size_t n = std::min(perRecord, (seals_.size() - done) / sealSize);
-    std::uint8_t* data = record.data() + udbjnl::kRecordHead;
-    std::memset(data, 0, static_cast<size_t>(pageSize_));
+    std::uint8_t* data = record + udbjnl::kRecordHead;
     PutU32(data, static_cast<std::uint32_t>(n));
     std::memcpy(data + 4, seals_.data() + done, n * sealSize);
-    PutU32(record.data(), udbjnl::kSealMark);
-    PutU32(record.data() + 4, RecordCrc(salt_, udbjnl::kSealMark, data, pageSize_));
-    Append(record.data());
+    PutU32(record, udbjnl::kSealMark);
+    PutU32(record + 4, RecordCrc(salt_, udbjnl::kSealMark, data, pageSize_));
     done += n * sealSize;
   }
+  if (recordCount > 0) Append(records.data(), static_cast<std::uint32_t>(recordCount));
   seals_.clear();
   // One flush for records and header: a record the header counts but the
   // disk lost fails its CRC, and the restore stops before it - its page

@@ -112,7 +112,8 @@ class TUdbJournalWriter {
   bool Journalled(TUdbAddr page) const { return journalled_.count(page) != 0; }
 
  private:
-  void Append(const std::uint8_t* record);
+  // Writes count whole records after those written.
+  void Append(const std::uint8_t* records, std::uint32_t count);
 
   TUdbFileSystem* fs_ = nullptr;
   AnsiString name_;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 #include "UdbTestSupport.h"
@@ -125,6 +126,54 @@ TEST_F(CacheFixture, CacheGrowsOnlyWhenEveryPageIsDirtyAndIsTrimmedAfterCommit) 
   cache.Commit();
   EXPECT_EQ(cache.PageCount(), 4);
   for (int page = 0; page < 8; ++page) EXPECT_EQ(file[page * P + 3], 0xEE);
+}
+
+// With a run writer, a commit's dirty pages go in runs of consecutive
+// addresses, ascending, none longer than the limit; the file ends as page
+// by page writes would leave it.
+TEST_F(CacheFixture, CommitWritesConsecutiveDirtyPagesInRuns) {
+  file.assign((TCacheMgr::kMaxWriteRun + 40) * P, 0);
+  std::vector<std::vector<TUdbAddr>> runs;
+  cache.OnWriteRun = [&](TCachePage* const* pages, int count) {
+    runs.emplace_back();
+    for (int i = 0; i < count; ++i) {
+      runs.back().push_back(pages[i]->address);
+      std::memcpy(file.data() + pages[i]->address, pages[i]->data.data(), P);
+    }
+  };
+  std::vector<int> dirty = {9, 3, 4, 5, 7, 0};
+  for (int page = 12; page < 12 + TCacheMgr::kMaxWriteRun + 2; ++page) dirty.push_back(page);
+  cache.StartTransaction();
+  for (int page : dirty) WriteByte(page, static_cast<std::uint8_t>(0x80 + page % 64));
+  cache.Commit();
+  EXPECT_EQ(writes, 0);
+  std::vector<std::vector<TUdbAddr>> expected = {{0}, {3 * P, 4 * P, 5 * P}, {7 * P}, {9 * P}, {}, {}};
+  for (int page = 12; page < 12 + TCacheMgr::kMaxWriteRun; ++page) expected[4].push_back(static_cast<TUdbAddr>(page * P));
+  for (int page = 12 + TCacheMgr::kMaxWriteRun; page < 14 + TCacheMgr::kMaxWriteRun; ++page)
+    expected[5].push_back(static_cast<TUdbAddr>(page * P));
+  EXPECT_EQ(runs, expected);
+  for (int page : dirty) EXPECT_EQ(file[static_cast<size_t>(page * P + 3)], 0x80 + page % 64) << page;
+  EXPECT_EQ(cache.DirtyCount(), 0);
+}
+
+// A run that fails stays dirty whole, with every run after it; the runs
+// before it are clean.  A retry writes only what is still dirty.
+TEST_F(CacheFixture, AFailedRunStaysDirtyAndTheRetryWritesItAgain) {
+  int calls = 0;
+  std::vector<TUdbAddr> written;
+  cache.OnWriteRun = [&](TCachePage* const* pages, int count) {
+    if (++calls == 2) throw std::runtime_error("disk full");
+    for (int i = 0; i < count; ++i) written.push_back(pages[i]->address);
+  };
+  cache.StartTransaction();
+  for (int page : {0, 1, 4, 5, 8}) WriteByte(page, 0x11);
+  EXPECT_THROW(cache.FlushDirty(), std::runtime_error);
+  EXPECT_EQ(written, (std::vector<TUdbAddr>{0, P}));
+  EXPECT_EQ(cache.DirtyCount(), 3);
+  EXPECT_EQ(cache.FindPage(0)->state, cpsClean);
+  EXPECT_EQ(cache.FindPage(4 * P)->state, cpsDirty);
+  cache.Commit();
+  EXPECT_EQ(written, (std::vector<TUdbAddr>{0, P, 4 * P, 5 * P, 8 * P}));
 }
 
 TEST_F(CacheFixture, TrimLeavesACacheLessThanThreePagesOver) {

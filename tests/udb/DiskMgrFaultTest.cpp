@@ -344,6 +344,41 @@ TEST(TDiskMgrJournal, TheRestoreStopsAtTheFirstDamagedRecord) {
   EXPECT_FALSE(fs.Exists("r.jnl"));
 }
 
+// A journal of many pages - runs longer than a batch of records, scattered
+// pages, a page named twice, the file's last page and pages past the old
+// end - puts every saved page back whole and cuts the new ones off.
+TEST(TDiskMgrJournal, ALargeJournalRestoresEveryPageItSaved) {
+  TMemFileSystem fs;
+  std::vector<std::uint8_t>& file = fs.Bytes("r.udb");
+  constexpr int kPages = 200;
+  file.resize(kPages * P);
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i / P * 7 + i % 251);
+  const std::vector<std::uint8_t> before = file;
+  AnsiString error;
+  auto db = fs.Open("r.udb", TUdbOpenMode(), error);
+  ASSERT_TRUE(db);
+  std::vector<TUdbAddr> pages;
+  for (int p = 3; p < 150; ++p) pages.push_back(static_cast<TUdbAddr>(p * P));  // longer than a batch
+  for (int p : {1, 160, 162, 199, 200, 150, 160, 202}) pages.push_back(static_cast<TUdbAddr>(p * P));
+  TUdbJournalWriter writer;
+  writer.Begin(fs, "r.jnl", *db, P, fpFull);
+  writer.Add(std::vector<TUdbAddr>(pages.begin(), pages.begin() + 100));  // a spill, then the commit
+  writer.Add(pages);
+  const std::vector<std::uint8_t> written(P, 0x5A);
+  for (TUdbAddr page : pages) writer.Seal(page, written.data());
+  writer.Sync();
+  writer.Close();
+  for (TUdbAddr page : pages) {
+    if (file.size() < page + P) file.resize(page + P);
+    std::memcpy(file.data() + page, written.data(), P);
+  }
+  std::vector<TUdbAddr> restored;
+  EXPECT_TRUE(RestoreUdbJournal(fs, "r.jnl", *db, P, fpFull, &restored));
+  EXPECT_EQ(file.size(), before.size());
+  EXPECT_TRUE(file == before);
+  EXPECT_FALSE(fs.Exists("r.jnl"));
+}
+
 // A connection that only reads still never reads a half-written file.
 TEST(TDiskMgrJournal, AReadOnlyConnectionRestoresAHotJournalFirst) {
   TMemDatabase db;

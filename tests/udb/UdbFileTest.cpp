@@ -212,6 +212,37 @@ TEST_F(UdbFileFixture, RollbackDropsTheCachedPagesOfTheTablesItWrote) {
   EXPECT_EQ(back, std::vector<std::uint8_t>(P, 0x22));
 }
 
+// A commit writes pages of consecutive addresses in one run: plain, XOR
+// and Blowfish pages side by side end as the same bytes as the same pages
+// written through one by one outside a transaction.
+TEST_F(UdbFileFixture, CommittedRunOfMixedPagesIsWhatPageByPageWritesGive) {
+  struct Write {
+    int page;
+    std::uint8_t mode;
+    std::uint16_t table;
+  };
+  const Write writes[] = {{1, 1, 2}, {2, 3, 2}, {3, 5, 2}, {4, 5, 7}, {5, 1, 7}, {6, 3, 9}};
+  TMemFileSystem otherFs;
+  otherFs.Bytes("g.udb").assign(8 * P, 0);
+  TUdbFile other;
+  other.SetFileSystem(&otherFs);
+  other.SetXORKeyBuf(kXorKeyBuffer.data(), 71);
+  other.SetBlowfishKey("page key", 8);
+  other.OpenUdbFile("g.udb");
+  other.SetCacheEnabled(true);
+  file.StartTransaction();
+  for (const Write& w : writes) {
+    std::vector<std::uint8_t> page(P);
+    for (int i = 0; i < P; ++i) page[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i * 31 + w.page);
+    file.WritePageIO(page.data(), static_cast<TUdbAddr>(w.page) * P, w.mode, w.table, P);
+    other.WritePageIO(page.data(), static_cast<TUdbAddr>(w.page) * P, w.mode, w.table, P);
+  }
+  const int before = fs.Writes();
+  file.Commit();
+  EXPECT_EQ(fs.Writes() - before, 6);
+  EXPECT_EQ(Bytes(), otherFs.Bytes("g.udb"));
+}
+
 // --- pages read in runs -------------------------------------------------------
 
 namespace {
