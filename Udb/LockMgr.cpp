@@ -55,21 +55,88 @@ bool TBaseLockMgr::Poll(const std::function<bool()>& attempt) {
   return false;
 }
 
-void TBaseLockMgr::Record(const TLockItem& item) {
-  items_.push_back(item);
-  auto [it, added] = byId_.try_emplace(item.ObjectId, TObjectLocks{item.LockType, 0});
-  (void)added;
-  ++it->second.count;
+std::size_t TBaseLockMgr::TObjectIndex::SlotOf(std::int64_t id) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = Home(id);
+  while (slots_[i].used && slots_[i].id != id) i = (i + 1) & mask;
+  return i;
 }
 
+TBaseLockMgr::TObjectLocks* TBaseLockMgr::TObjectIndex::Find(std::int64_t id) {
+  if (used_ == 0) return nullptr;
+  TSlot& slot = slots_[SlotOf(id)];
+  return slot.used ? &slot.locks : nullptr;
+}
+
+const TBaseLockMgr::TObjectLocks* TBaseLockMgr::TObjectIndex::Find(std::int64_t id) const {
+  if (used_ == 0) return nullptr;
+  const TSlot& slot = slots_[SlotOf(id)];
+  return slot.used ? &slot.locks : nullptr;
+}
+
+void TBaseLockMgr::TObjectIndex::Grow() {
+  std::vector<TSlot> old;
+  old.swap(slots_);
+  const std::size_t size = old.empty() ? 16 : old.size() * 2;
+  slots_.assign(size, TSlot{});
+  shift_ = 64;
+  for (std::size_t n = size; n > 1; n >>= 1) --shift_;
+  for (const TSlot& slot : old)
+    if (slot.used) slots_[SlotOf(slot.id)] = slot;
+}
+
+TBaseLockMgr::TObjectLocks& TBaseLockMgr::TObjectIndex::Get(std::int64_t id, TObjectLocks initial) {
+  if (2 * (used_ + 1) > slots_.size()) Grow();
+  TSlot& slot = slots_[SlotOf(id)];
+  if (!slot.used) {
+    slot = TSlot{id, initial, true};
+    ++used_;
+  }
+  return slot.locks;
+}
+
+void TBaseLockMgr::TObjectIndex::Erase(std::int64_t id) {
+  if (used_ == 0) return;
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t hole = SlotOf(id);
+  if (!slots_[hole].used) return;
+  // Entries after the hole whose home is not between it and them move back.
+  for (std::size_t j = (hole + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
+    const std::size_t home = Home(slots_[j].id);
+    const bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
+    if (stays) continue;
+    slots_[hole] = slots_[j];
+    hole = j;
+  }
+  slots_[hole].used = false;
+  --used_;
+}
+
+void TBaseLockMgr::TObjectIndex::Clear() {
+  if (slots_.size() > 1024) {
+    slots_.clear();
+    slots_.shrink_to_fit();
+    shift_ = 64;
+  } else if (used_ > 0) {
+    for (TSlot& slot : slots_) slot.used = false;
+  }
+  used_ = 0;
+}
+
+void TBaseLockMgr::Record(const TLockItem& item) {
+  items_.push_back(item);
+  ++byId_.Get(item.ObjectId, TObjectLocks{item.LockType, 0}).count;
+}
+
+void TBaseLockMgr::RecordCovered(std::int64_t id) { byId_.Get(id, TObjectLocks{kLockWrite, 0}); }
+
 void TBaseLockMgr::MarkWrite(std::int64_t id) {
-  auto it = byId_.find(id);
-  if (it != byId_.end()) it->second.type = kLockWrite;
+  if (TObjectLocks* locks = byId_.Find(id)) locks->type = kLockWrite;
 }
 
 int TBaseLockMgr::LockTypeOf(std::int64_t id) const {
-  auto it = byId_.find(id);
-  return it == byId_.end() ? 0 : it->second.type;
+  const TObjectLocks* locks = byId_.Find(id);
+  return locks ? locks->type : 0;
 }
 
 void TBaseLockMgr::SetEscalation(std::int64_t blockObjects, int threshold, int crowdLimit) {
@@ -154,7 +221,7 @@ bool TBaseLockMgr::SetReadLock(std::int64_t id, std::int64_t size) {
   const std::int64_t start = RegionStart(id);
   if (BlockCovers(id)) {
     // The block is written-locked: reading is covered as well.
-    Record({0, kLockWrite, start, id});
+    RecordCovered(id);
     return true;
   }
   // A fresh byte at every try: a writer's partial upgrade may hold some.
@@ -185,9 +252,9 @@ int TBaseLockMgr::SetWriteLock(std::int64_t id, std::int64_t size, bool mayEscal
   }
   if (size == 0) size = regionSize_;
   const std::int64_t start = RegionStart(id);
-  // Size 0: the item holds no range of its own, the block's lock covers it.
+  // No range of its own: the block's lock covers it.
   if (BlockCovers(id) || (mayEscalate && CountTowardsBlock(id))) {
-    Record({0, kLockWrite, start, id});
+    RecordCovered(id);
     return kLockWrite;
   }
   if (!LockWithRetries(start, size, kLockWrite))
@@ -210,10 +277,10 @@ bool TBaseLockMgr::TryWriteLock(std::int64_t id, std::int64_t size) {
 }
 
 void TBaseLockMgr::Unlock(std::int64_t id) {
-  auto found = byId_.find(id);
-  if (found == byId_.end()) return;
-  int left = found->second.count;
-  byId_.erase(found);
+  const TObjectLocks* found = byId_.Find(id);
+  if (!found) return;
+  int left = found->count;
+  byId_.Erase(id);
   // An object's items are usually the last ones taken: walk from the end
   // and stop at its last item.
   for (size_t i = items_.size(); i-- > 0 && left > 0;) {
@@ -236,7 +303,7 @@ void TBaseLockMgr::ReleaseAll() noexcept {
     // Release paths never throw; the handle's close frees the rest.
   }
   items_.clear();
-  byId_.clear();
+  byId_.Clear();
   blocks_.clear();
   blockRanges_.clear();
   blockCounts_.clear();

@@ -28,10 +28,12 @@
 // never touches the file: the kernel refuses a handle's overlapping request
 // against itself, which would only time out.
 //
-// Bookkeeping.  Items() keeps every lock in the order taken; an index by
-// object id answers LockTypeOf and finds an object's items without a walk,
-// so a transaction that holds a hundred thousand record locks pays the
-// same per lock as one that holds ten.
+// Bookkeeping.  Items() keeps every lock taken by a call to the system
+// (and every upgrade's pieces), in the order taken; an index by object id
+// answers LockTypeOf and finds an object's items without a walk, so a
+// transaction that holds a hundred thousand record locks pays the same per
+// lock as one that holds ten.  A lock that a held block covers is in the
+// index alone, as an object with no items: it holds no range to release.
 //
 // Blocks (escalation, off unless SetEscalation is called).  A write request
 // made with mayEscalate counts towards its block - blockObjects consecutive
@@ -156,6 +158,8 @@ class TBaseLockMgr : public TObject {
   TFileHandle* Handle() const { return handle_; }
   // Appends an item and indexes it.
   void Record(const TLockItem& item);
+  // Indexes id as write-locked under a held block, with no item.
+  void RecordCovered(std::int64_t id);
   // Marks id's lock as a write lock (an upgrade).
   void MarkWrite(std::int64_t id);
   std::vector<TLockItem> items_;
@@ -163,7 +167,36 @@ class TBaseLockMgr : public TObject {
  private:
   struct TObjectLocks {
     int type;   // the type of the object's first item (LockTypeOf)
-    int count;  // its items in items_
+    int count;  // its items in items_ (0: covered by a held block)
+  };
+  // The index by object id: open addressing with linear probing in a
+  // power-of-two table at most half full; an entry leaves by moving the
+  // entries after it back, so a probe stops at the first free slot.
+  class TObjectIndex {
+   public:
+    TObjectLocks* Find(std::int64_t id);
+    const TObjectLocks* Find(std::int64_t id) const;
+    // The entry of id, made with initial when missing.
+    TObjectLocks& Get(std::int64_t id, TObjectLocks initial);
+    void Erase(std::int64_t id);
+    // Empties the index; a large table is given back.
+    void Clear();
+
+   private:
+    struct TSlot {
+      std::int64_t id = 0;
+      TObjectLocks locks{0, 0};
+      bool used = false;
+    };
+    std::size_t Home(std::int64_t id) const {
+      return static_cast<std::size_t>((static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    std::size_t SlotOf(std::int64_t id) const;  // its slot, or the free slot where it would go
+    void Grow();
+
+    std::vector<TSlot> slots_;
+    std::size_t used_ = 0;
+    int shift_ = 64;
   };
   struct TBlockCount {
     int requests;
@@ -182,7 +215,7 @@ class TBaseLockMgr : public TObject {
   // The item's own range is to be unlocked (no held block covers it).
   bool OwnsRange(const TLockItem& item) const;
 
-  std::unordered_map<std::int64_t, TObjectLocks> byId_;
+  TObjectIndex byId_;
   std::int64_t blockObjects_ = 0;
   int blockThreshold_ = 0;
   int crowdLimit_ = 0;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -227,6 +229,52 @@ TEST_F(RecordBlockTest, TheSecondCountedLockOfAPageLocksThePageWholeUntilRelease
   EXPECT_EQ(ra.BlocksHeld(), 0u);
   EXPECT_FALSE(b_.IsLockedByOther(Byte(page), kPage));
   EXPECT_TRUE(a_.HeldRanges().empty());
+}
+
+// The index of held objects against a model: random write, read and
+// unlock requests on ids of a few pages (most of them covered by their
+// page, some of another connection's page and so locked one by one),
+// through growth, removals that move entries back, and ReleaseAll.
+TEST_F(RecordBlockTest, LockTypesFollowAModelThroughRandomRequests) {
+  TWinLockMgr ra(&a_, kRecordLockBase, kRecordLockRegion);
+  Escalating(ra);
+  TWinLockMgr rb(&b_, kRecordLockBase, kRecordLockRegion);
+  Escalating(rb);
+  ASSERT_EQ(rb.SetWriteLock(5 * kPage + 7, 0), kLockWrite);  // page 5 stays record by record for ra
+  std::mt19937 rng(20261211);
+  std::map<std::int64_t, int> model;
+  int steps = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (int step = 0; step < 6000; ++step, ++steps) {
+      const std::int64_t id = static_cast<std::int64_t>(rng() % 6) * kPage + static_cast<std::int64_t>(rng() % 700) * 5;
+      if (id == 5 * kPage + 7) continue;
+      switch (rng() % 4) {
+        case 0:
+        case 1:
+          ASSERT_EQ(ra.SetWriteLock(id, 0, true), kLockWrite);
+          model[id] = kLockWrite;
+          break;
+        case 2:
+          ASSERT_TRUE(ra.SetReadLock(id, 1));
+          model.emplace(id, kLockRead);
+          if (ra.BlockCovers(id)) model[id] = kLockWrite;
+          break;
+        default:
+          ra.Unlock(id);
+          model.erase(id);
+      }
+      if (step % 500 == 0)
+        for (std::int64_t probe = 0; probe < 6 * kPage; probe += 5) {
+          auto it = model.find(probe);
+          ASSERT_EQ(ra.LockTypeOf(probe), it == model.end() ? 0 : it->second) << "id " << probe << " step " << steps;
+        }
+    }
+    for (const auto& [id, type] : model) ASSERT_EQ(ra.LockTypeOf(id), type) << id;
+    ra.ReleaseAll();
+    model.clear();
+    for (std::int64_t probe = 0; probe < 6 * kPage; probe += 5) ASSERT_EQ(ra.LockTypeOf(probe), 0);
+    EXPECT_TRUE(a_.HeldRanges().empty());
+  }
 }
 
 TEST_F(RecordBlockTest, LocksNotCountedNeverLockThePage) {
