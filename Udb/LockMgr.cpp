@@ -58,20 +58,20 @@ bool TBaseLockMgr::Poll(const std::function<bool()>& attempt) {
 std::size_t TBaseLockMgr::TObjectIndex::SlotOf(std::int64_t id) const {
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = Home(id);
-  while (slots_[i].used && slots_[i].id != id) i = (i + 1) & mask;
+  while (slots_[i].Used() && slots_[i].id != id) i = (i + 1) & mask;
   return i;
 }
 
 TBaseLockMgr::TObjectLocks* TBaseLockMgr::TObjectIndex::Find(std::int64_t id) {
   if (used_ == 0) return nullptr;
   TSlot& slot = slots_[SlotOf(id)];
-  return slot.used ? &slot.locks : nullptr;
+  return slot.Used() ? &slot.locks : nullptr;
 }
 
 const TBaseLockMgr::TObjectLocks* TBaseLockMgr::TObjectIndex::Find(std::int64_t id) const {
   if (used_ == 0) return nullptr;
   const TSlot& slot = slots_[SlotOf(id)];
-  return slot.used ? &slot.locks : nullptr;
+  return slot.Used() ? &slot.locks : nullptr;
 }
 
 void TBaseLockMgr::TObjectIndex::Grow() {
@@ -82,14 +82,14 @@ void TBaseLockMgr::TObjectIndex::Grow() {
   shift_ = 64;
   for (std::size_t n = size; n > 1; n >>= 1) --shift_;
   for (const TSlot& slot : old)
-    if (slot.used) slots_[SlotOf(slot.id)] = slot;
+    if (slot.Used()) slots_[SlotOf(slot.id)] = slot;
 }
 
 TBaseLockMgr::TObjectLocks& TBaseLockMgr::TObjectIndex::Get(std::int64_t id, TObjectLocks initial) {
   if (2 * (used_ + 1) > slots_.size()) Grow();
   TSlot& slot = slots_[SlotOf(id)];
-  if (!slot.used) {
-    slot = TSlot{id, initial, true};
+  if (!slot.Used()) {
+    slot = TSlot{id, initial};
     ++used_;
   }
   return slot.locks;
@@ -99,16 +99,16 @@ void TBaseLockMgr::TObjectIndex::Erase(std::int64_t id) {
   if (used_ == 0) return;
   const std::size_t mask = slots_.size() - 1;
   std::size_t hole = SlotOf(id);
-  if (!slots_[hole].used) return;
+  if (!slots_[hole].Used()) return;
   // Entries after the hole whose home is not between it and them move back.
-  for (std::size_t j = (hole + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
+  for (std::size_t j = (hole + 1) & mask; slots_[j].Used(); j = (j + 1) & mask) {
     const std::size_t home = Home(slots_[j].id);
     const bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
     if (stays) continue;
     slots_[hole] = slots_[j];
     hole = j;
   }
-  slots_[hole].used = false;
+  slots_[hole].locks.type = 0;
   --used_;
 }
 
@@ -118,7 +118,7 @@ void TBaseLockMgr::TObjectIndex::Clear() {
     slots_.shrink_to_fit();
     shift_ = 64;
   } else if (used_ > 0) {
-    for (TSlot& slot : slots_) slot.used = false;
+    for (TSlot& slot : slots_) slot.locks.type = 0;
   }
   used_ = 0;
 }

@@ -185,8 +185,8 @@ class TBaseLockMgr : public TObject {
    private:
     struct TSlot {
       std::int64_t id = 0;
-      TObjectLocks locks{0, 0};
-      bool used = false;
+      TObjectLocks locks{0, 0};  // type 0: a free slot
+      bool Used() const { return locks.type != 0; }
     };
     std::size_t Home(std::int64_t id) const {
       return static_cast<std::size_t>((static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull) >> shift_);
