@@ -392,12 +392,16 @@ void TUdbDataSet::FlushHeader() {
   }
   indexMgr_.WriteRoots();
   if (header->Dirty()) {
+    // A storage-order list current before our own write stays current:
+    // the changes that add or free record blocks forget it themselves.
+    const bool storageCurrent = storageListed_ && storageStamp_ == headerStamp_;
     header->WriteHeader();
     if (!aheadCurrent_) readAhead_.Reset();
     aheadCurrent_ = false;
     // Our own write is no change to us: the next bracket keeps the caches
     // (every change of ours already dropped what it made stale).
     headerStamp_ = header->WriteCounter();
+    if (storageCurrent) storageStamp_ = headerStamp_;
   }
 }
 
@@ -814,6 +818,14 @@ bool TUdbDataSet::SetToRecord(TUdbAddr address, const std::uint8_t* buf, bool re
     Put32(Rec() + RecordSize() + kTrailerKeyMarks, 0);
   }
   if (!reposition) return true;
+  if (mode == kEqual && buf != nullptr && StorageOrderActive()) {
+    // A storage-order walk stands on records by address, not on index
+    // entries: the record, read again where it was, keeps the walk's
+    // record number.
+    recordState_ = 1;
+    SetTrailer(Rec(), TrailerRecNo(buf, RecordSize()), address);
+    return true;
+  }
   TIndexItem* index = indexMgr_.CurrentIndex();
   // The record is where it was read: its own entry is found by stepping
   // when the cursor stands near it (an edit of row after row of a walk).

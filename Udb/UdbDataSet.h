@@ -408,8 +408,10 @@ class TUdbDataSet : public TDataSet {
   // After a record's change: range flags, filter, read-ahead, header.
   // keptAt names a record changed in place (no key moved): the read-ahead
   // keeps its batch with that record's new content (every other record
-  // and every record number is as it was).
-  void AfterChange(TUdbAddr keptAt = 0);
+  // and every record number is as it was).  updatedAt names an updated
+  // record (its block stays where it was, keys moved or not): the
+  // storage-order walk keeps its list and batch likewise.
+  void AfterChange(TUdbAddr keptAt = 0, TUdbAddr updatedAt = 0);
   int AheadCount(int count, std::uint8_t direction) const;
   void Step(const AnsiString& step);
   void CollectMasterList();

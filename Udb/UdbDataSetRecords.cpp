@@ -404,9 +404,20 @@ void TUdbDataSet::Step(const AnsiString& step) {
   if (OnChangeStepForTest) OnChangeStepForTest(step);
 }
 
-void TUdbDataSet::AfterChange(TUdbAddr keptAt) {
+void TUdbDataSet::AfterChange(TUdbAddr keptAt, TUdbAddr updatedAt) {
   atRangeStart_ = atRangeEnd_ = false;
-  ForgetStorageWalk();
+  if (updatedAt != 0 && storageListed_) {
+    // An update leaves every record block where it was: a storage-order
+    // walk goes on through its list and batch, the batch with the
+    // record's new content.
+    const auto at = std::lower_bound(storageBatch_.begin(), storageBatch_.end(), updatedAt);
+    if (at != storageBatch_.end() && *at == updatedAt) {
+      const size_t size = static_cast<size_t>(RecordSize());
+      std::memcpy(storageRecords_.data() + static_cast<size_t>(at - storageBatch_.begin()) * size, Rec(), size);
+    }
+  } else {
+    ForgetStorageWalk();
+  }
   CheckRange();
   // The filter list is rebuilt at once: the header counter of our own
   // write does not make the next bracket rebuild it.
@@ -605,9 +616,11 @@ void TUdbDataSet::UpdateRecord() {
   currentCopy_.assign(rec, rec + RecordSize());
   recordState_ = 1;
   // The current index's cursor stands on the record: on the key found at
-  // the start when it stayed, on the key inserted when it moved.
-  RefreshDataSetIndex(address, true);
-  AfterChange(std::find(moved.begin(), moved.end(), true) == moved.end() ? address : 0);
+  // the start when it stayed, on the key inserted when it moved.  A
+  // storage-order walk stands on the record by its address and keeps its
+  // own record number (SetToRecord).
+  if (!(StorageOrderActive() && storageListed_)) RefreshDataSetIndex(address, true);
+  AfterChange(std::find(moved.begin(), moved.end(), true) == moved.end() ? address : 0, address);
   FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
   change.Done();
   recordMgr_.Blobs().MarkAllNotLoaded();  // as in AddRecord

@@ -80,6 +80,8 @@ class TSqlRun {
   void AddResultColumns();
   // True when the result cannot show the order of the main table's walk.
   bool ScanOrderUnseen();
+  // An UPDATE that cannot show the order in which it reaches its rows.
+  bool ChangeOrderUnseen();
   void MainScan();
   // An UPDATE's changes leave every row in place in the main walk (the
   // host says so, OnChangeKeepsOrder).

@@ -452,8 +452,10 @@ void TSqlRun::DoExecute() {
     struct AnyOrder {
       TSqlRun& r;
       bool told = false;
+      bool toldChange = false;
       ~AnyOrder() noexcept(false) {
         if (told) r.q.OnScanInAnyOrder(r.q.Self(), r.s.MainDataSet, false);
+        if (toldChange) r.q.OnChangeInAnyOrder(r.q.Self(), r.s.MainDataSet, false);
       }
     } anyOrder{*this};
     streamed = CanStreamAggregates();
@@ -462,6 +464,8 @@ void TSqlRun::DoExecute() {
     if (q.OnScanInAnyOrder && ScanOrderUnseen()) {
       q.OnScanInAnyOrder(q.Self(), s.MainDataSet, true);
       anyOrder.told = true;
+    } else if (q.OnChangeInAnyOrder && ChangeOrderUnseen()) {
+      anyOrder.toldChange = q.OnChangeInAnyOrder(q.Self(), s.MainDataSet, true);
     }
     MainScan();
   }
@@ -612,6 +616,20 @@ bool TSqlRun::ScanOrderUnseen() {
   return true;
 }
 
+// Rows changed in another order end the same when no row's change reads
+// another row (a subquery may read rows already changed), nothing stops
+// the walk half-way for the caller to see (a cancel handler), and no value
+// set is a blob (whose place in the file would follow the order).
+bool TSqlRun::ChangeOrderUnseen() {
+  if (s.StatementKind != skUpdate || s.JoinList.Count() > 0 || s.TableList.Count() != 1) return false;
+  if (!s.SubQueryList.empty() || !s.PivotText.empty() || q.OnCancelQuery) return false;
+  for (int i = 0; i < s.UpdateList.Count(); ++i) {
+    const TField* field = s.UpdateList[i]->Field;
+    if (field == nullptr || field->IsBlob()) return false;
+  }
+  return !filterHandled && ChangesKeepOrder();
+}
+
 void TSqlRun::ReportProgress(int position) {
   // One report per 5 percent of the rows; a table of one row or none has
   // nothing between its start and end reports.
@@ -688,7 +706,8 @@ void TSqlRun::MainScan() {
   ds->First();
   if (s.StatementKind == skUpdate && !filterHandled && ChangesKeepOrder()) {
     // No change moves a row or hides it: one walk from the last row to the
-    // first (the order of the marks below) changes each row exactly once.
+    // first (the order of the marks below, or the host's own order when it
+    // took one) changes each row exactly once.
     for (ds->Last(); !ds->Bof(); ds->Prior()) {
       visit();
       if (!step()) break;

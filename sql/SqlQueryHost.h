@@ -162,6 +162,11 @@ class TSqlQueryHost {
   // aggregates over the whole table or by groups) and after it (false), so
   // the host may walk its table in the cheapest order meanwhile.
   std::function<void(TObject*, TDataSet*, bool anyOrder)> OnScanInAnyOrder;
+  // Asked before an UPDATE whose rows may be changed in any order (one
+  // table, no join or subquery, no cancel handler, no blob set, no change
+  // that moves a row in the walk's order): true when the host now walks
+  // the table in an order of its own; it is told false after the scan.
+  std::function<bool(TObject*, TDataSet*, bool anyOrder)> OnChangeInAnyOrder;
   std::function<void(TObject*, TDataSet*, const AnsiString& usingIndex,
                      const std::vector<AnsiString>& forFields,
                      const std::vector<AnsiString>& startValues,

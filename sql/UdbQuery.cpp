@@ -108,6 +108,16 @@ TUdbQuery::TUdbQuery(TComponent* owner)
   inner_->OnScanInAnyOrder = [](TObject*, TDataSet* ds, bool anyOrder) {
     if (auto* table = dynamic_cast<TUdbDataSet*>(ds)) table->SetStorageOrder(anyOrder);
   };
+  // An UPDATE that cannot show its order walks its table in storage order
+  // too, each page changed once - only inside the statement's own
+  // transaction, so a failure half-way undoes every row and never shows
+  // which rows came first.
+  inner_->OnChangeInAnyOrder = [this](TObject*, TDataSet* ds, bool anyOrder) {
+    auto* table = dynamic_cast<TUdbDataSet*>(ds);
+    if (table == nullptr || (anyOrder && !(transactional_ && !hadTransaction_))) return false;
+    table->SetStorageOrder(anyOrder);
+    return true;
+  };
   inner_->OnCreateTable = [this](TObject*, TCreateTableItem* item) { ExecSQLCreateTable(item); };
   inner_->OnCreateIndex = [this](TObject*, bool unique, bool descending, const AnsiString& table,
                                  const AnsiString& index, const std::vector<AnsiString>& columns) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -172,6 +173,59 @@ TEST(UdbQueryChanges, DeleteAndUpdateReachEveryMatchingRow) {
     EXPECT_EQ(CountWhere(q, c.after), 0) << c.statement;
     const bool deletes = AnsiString(c.statement).rfind("delete", 0) == 0;
     EXPECT_EQ(CountWhere(q, "n >= 0"), deletes ? total - matching : total) << c.statement;
+  }
+}
+
+// Every row of emp in code order, one text per row.
+std::vector<std::string> EmpRows(TUdbDataBase& db) {
+  TUdbTable t;
+  t.SetDataBase(&db);
+  t.SetTableName("emp");
+  t.SetIndexName("GI");
+  t.Open();
+  std::vector<std::string> rows;
+  for (t.First(); !t.Eof(); t.Next())
+    rows.push_back(std::string(t.FieldByName("ZGBH")->AsString()) + "|" + std::string(t.FieldByName("BMBH")->AsString()) +
+                   "|" + std::to_string(t.FieldByName("F05")->AsFloat()) + "|" +
+                   std::to_string(t.FieldByName("N")->AsInteger()));
+  t.Close();
+  return rows;
+}
+
+// An UPDATE in its own transaction may reach its rows in the order they
+// are stored; inside the caller's transaction it keeps the index order.
+// Both end with the same table, row for row, over records stored out of
+// key order, with free blocks between them (deleted rows), across more
+// rows than one read batch, when a change moves a key of another index,
+// and statement after statement.
+TEST(UdbQueryChanges, AnUpdateEndsTheSameInItsOwnTransactionAsInTheCallers) {
+  const char* statements[] = {
+      "update emp set n = n + 100000",
+      "update emp set f05 = f05 * 2 + n where f05 + 0 < 5000",
+      "update emp set bmbh = 'Y' + bmbh, n = n - 7",
+      "update emp set f05 = 1, n = n + 1 where n - 2 * (n / 2) = 0",
+  };
+  TDb own, callers;
+  for (TDb* env : {&own, &callers}) {
+    CreateEmp(env->db, 3000);
+    TUdbQuery q;
+    q.SetDataBase(&env->db);
+    q.SQL()->SetText("delete from emp where f05 > 8500");
+    q.ExecSQL();
+    ASSERT_GT(q.RowsAffected(), 100);
+  }
+  for (const char* statement : statements) {
+    for (TDb* env : {&own, &callers}) {
+      TUdbQuery q;
+      q.SetDataBase(&env->db);
+      q.SQL()->SetText(statement);
+      if (env == &callers) env->db.StartTransaction();
+      q.ExecSQL();
+      if (env == &callers) env->db.Commit();
+    }
+    const std::vector<std::string> ownRows = EmpRows(own.db), callersRows = EmpRows(callers.db);
+    ASSERT_EQ(ownRows.size(), callersRows.size()) << statement;
+    for (size_t i = 0; i < ownRows.size(); ++i) ASSERT_EQ(ownRows[i], callersRows[i]) << statement << " row " << i;
   }
 }
 
