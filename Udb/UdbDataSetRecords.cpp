@@ -540,6 +540,13 @@ void TUdbDataSet::UpdateRecord() {
     recordMgr_.ReadRecord(posted, old.data(), false);
     SetTrailer(old.data(), TrailerRecNo(rec, RecordSize()), posted);  // read for its bytes only
     address = posted;
+  } else if (StorageOrderActive() && storageListed_ && !currentCopy_.empty() && AcceptRecordAt(posted)) {
+    // A storage-order walk stands on the record by its address, where the
+    // edit read it again under its lock: the live record there, compared
+    // with the one read below.
+    std::memcpy(old.data(), filterBuf_.data(), static_cast<size_t>(RecordSize()));
+    SetTrailer(old.data(), TrailerRecNo(rec, RecordSize()), posted);
+    address = posted;
   } else {
     address = ReadRecordByKey(kEqual, old.data());
   }
