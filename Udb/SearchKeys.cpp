@@ -288,8 +288,12 @@ int TOptimizedSearchKey::CompareToOptimizedKey(const TKeyLayout& layout, int par
       if (pos + bytes > keyLen)
         UdbDatabaseError(udberr::kInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
       if (p.type == ftString) {
-        r = layout.SortFunction()(s.chars.data(), reinterpret_cast<const char*>(nodeKey + pos + 2),
-                                  s.length, bytes - 2, p.caseInsensitive, false);
+        const char* other = reinterpret_cast<const char*>(nodeKey + pos + 2);
+        // The ANSI order (nearly every index) without the call through the pointer.
+        r = layout.SortFunction() == AnsiKeySort
+                ? Sign(CompareAnsiKey(s.chars.data(), static_cast<size_t>(s.length), other,
+                                      static_cast<size_t>(bytes - 2), p.caseInsensitive, false))
+                : layout.SortFunction()(s.chars.data(), other, s.length, bytes - 2, p.caseInsensitive, false);
       } else {
         r = CompareValues(p.type, s.number, nodeKey + pos, kWhere,
                           "Field type not found in KeyBufCompare: ");
