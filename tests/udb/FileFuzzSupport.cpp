@@ -99,6 +99,39 @@ void ReadTable(TUdbDataBase& db, const AnsiString& name) {
     steps = 0;
     for (t.Last(); !t.Bof() && steps < kMaxSteps; t.Prior(), ++steps) (void)t.RecordCount();
   }
+  // The walk in storage order (the query engine's scans): the records as the
+  // allocation map lists them, read in runs of blocks.
+  t.SetIndexName(indexes.front());
+  t.SetStorageOrder(true);
+  int steps = 0;
+  Variant found;
+  bool met = false;
+  for (t.First(); !t.Eof() && steps < kMaxSteps; t.Next(), ++steps) {
+    for (int f = 0; f < t.FieldCount(); ++f) (void)t.Fields()->Fields(f)->AsString();
+    if (steps == 2 && t.FieldCount() > 0) {
+      found = t.Fields()->Fields(0)->Value();
+      met = true;
+    }
+  }
+  steps = 0;
+  for (t.Last(); !t.Bof() && steps < kMaxSteps; t.Prior(), ++steps) (void)t.RecordCount();
+  t.SetStorageOrder(false);
+  // A value met on the walk looked up again, then the record found changed
+  // in place and moved by its key: the searches and the post's step back
+  // to the record's entry over whatever the file holds.
+  if (!met || found.IsNull() || !t.Locate(t.Fields()->Fields(0)->FieldName(), found, TLocateOptions())) return;
+  t.Edit();
+  for (int f = 0; f < t.FieldCount(); ++f) t.Fields()->Fields(f)->SetValue(t.Fields()->Fields(f)->Value());
+  t.Post();
+  TField* first = t.Fields()->Fields(0);
+  t.Edit();
+  switch (first->DataType()) {
+    case ftInteger:
+    case ftSmallint: first->SetAsInteger(first->AsInteger() ^ 0x100); break;
+    case ftString: first->SetAsString(AnsiString(first->AsString().substr(0, 2))); break;
+    default: break;
+  }
+  t.Post();
   t.Close();
 }
 
