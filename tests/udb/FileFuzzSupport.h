@@ -1,8 +1,8 @@
 // The file reader under damage: a small database with indexed tables and
 // blobs, mutations of its bytes or of its stored table definitions, and a
 // reader that opens a (patched) file the way the program does - connect,
-// read the definitions, open every table, walk every index, read every
-// field and blob.  Only the engine's own errors (EUdbDatabaseError) may
+// read the definitions, open every table, walk every index and the storage
+// order, read every field and blob, look a value up and post two edits.  Only the engine's own errors (EUdbDatabaseError) may
 // come out (FileFuzzTest.cpp).
 #pragma once
 
@@ -14,7 +14,7 @@
 // The bytes of the sample database "fuzz.udb".
 const std::vector<std::uint8_t>& FuzzBaseDatabase();
 
-// Opens bytes as "fuzz.udb" and reads everything.  Returns "" when the
+// Opens bytes as "fuzz.udb", reads everything and edits a record per table.  Returns "" when the
 // reader ended normally or with an engine error, else what escaped.
 std::string ReadWholeDatabase(const std::vector<std::uint8_t>& bytes);
 
