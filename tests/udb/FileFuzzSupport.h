@@ -23,5 +23,9 @@ std::string ReadWholeDatabase(const std::vector<std::uint8_t>& bytes);
 // catalogue could not be patched.
 std::vector<std::uint8_t> PatchStoredDefinition(std::mt19937& rng);
 
+// The base database with the first stored definition that holds `from`
+// holding `to` there instead.  Empty when none holds it.
+std::vector<std::uint8_t> ReplaceInStoredDefinition(const std::string& from, const std::string& to);
+
 // A few bytes of the file replaced, most of them in the structural pages.
 std::vector<std::uint8_t> PatchBytes(std::vector<std::uint8_t> bytes, std::mt19937& rng);
