@@ -353,6 +353,8 @@ void TBTree::Open() {
   workKey_.assign(static_cast<size_t>(keySize) + 1, 0);
   work_.Init(io_, nodeSize_, keySize);
   path_.clear();
+  pool_.clear();
+  poolUse_.clear();
   steppedFrom_.reset();
   memo_.valid = false;
   open_ = true;
@@ -362,6 +364,8 @@ void TBTree::Open() {
 
 void TBTree::Close() {
   path_.clear();
+  pool_.clear();
+  poolUse_.clear();
   steppedFrom_.reset();
   memo_.valid = false;
   open_ = false;
@@ -386,6 +390,7 @@ void TBTree::CreateRoot() {
 
 void TBTree::ForgetNodes() {
   for (auto& node : path_) node->Forget();
+  ForgetPool();
   work_.Forget();
   if (steppedFrom_) steppedFrom_->Forget();
   memo_.valid = false;
@@ -481,8 +486,50 @@ void TBTree::ResizePath() {
   }
 }
 
+// The node at address onto the path level: from the pool when it is there
+// (the level's node takes its place in the pool), else the level's node
+// goes to the pool and the oldest pooled node comes to the level to be
+// read over.
+void TBTree::TakeFromPool(int level, TUdbAddr address) {
+  std::unique_ptr<TNode>& slot = path_[static_cast<size_t>(level)];
+  for (size_t i = 0; i < pool_.size(); ++i) {
+    if (pool_[i]->Address() != address) continue;
+    std::swap(slot, pool_[i]);
+    poolUse_[i] = pool_[i]->Address() != 0 ? ++poolClock_ : 0;
+    return;
+  }
+  if (slot->Address() == 0) return;  // nothing worth keeping: the level reads into it
+  size_t victim = pool_.size();
+  if (pool_.size() < kPoolNodes) {
+    auto node = std::make_unique<TNode>();
+    node->Init(io_, nodeSize_, layout_.MaximumKeySize());
+    pool_.push_back(std::move(node));
+    poolUse_.push_back(0);
+  } else {
+    victim = static_cast<size_t>(std::min_element(poolUse_.begin(), poolUse_.end()) - poolUse_.begin());
+  }
+  std::swap(slot, pool_[victim]);
+  poolUse_[victim] = ++poolClock_;
+  slot->Forget();
+}
+
+void TBTree::DropFromPool(TUdbAddr address) {
+  if (address == 0) return;
+  for (size_t i = 0; i < pool_.size(); ++i) {
+    if (pool_[i]->Address() != address) continue;
+    pool_[i]->Forget();
+    poolUse_[i] = 0;
+  }
+}
+
+void TBTree::ForgetPool() {
+  for (auto& node : pool_) node->Forget();
+  std::fill(poolUse_.begin(), poolUse_.end(), 0);
+}
+
 // Reads the node of one path level and checks that it fits there (B3, B6).
 void TBTree::ReadLevel(int level, TUdbAddr address) {
+  if (address != 0 && path_[static_cast<size_t>(level)]->Address() != address) TakeFromPool(level, address);
   TNode& node = *path_[static_cast<size_t>(level)];
   node.Read(address);
   const bool mustBeLeaf = level == TreeDepth() - 1;
@@ -498,10 +545,17 @@ void TBTree::ReadLevel(int level, TUdbAddr address) {
 
 // Phase 2a: in an internal node, the last entry below the search key (lower
 // bound) or not above it (upper bound); entry 0 when none.
-int TBTree::ChildFor(const TNode& node, int partCount, TBound bound) const {
+int TBTree::ChildFor(const TNode& node, int partCount, TBound bound, bool tryLast) const {
   int lo = 0;
   int hi = node.EntryCount() - 1;
   int found = 0;
+  // The entries ascend, so "below the bound" holds for a first stretch of
+  // them: when it holds for the last, the last is the one.
+  if (tryLast && hi > 0) {
+    const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(hi));
+    if (bound == TBound::Lower ? c > 0 : c >= 0) return hi;
+    --hi;
+  }
   while (lo <= hi) {
     const int mid = (lo + hi) / 2;
     const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(mid));
@@ -517,9 +571,14 @@ int TBTree::ChildFor(const TNode& node, int partCount, TBound bound) const {
 
 // Phase 2b: in a leaf, the first entry not below the search key (lower
 // bound) or above it (upper bound); EntryCount when none.
-int TBTree::LeafPosition(const TNode& node, int partCount, TBound bound) const {
+int TBTree::LeafPosition(const TNode& node, int partCount, TBound bound, bool tryLast) const {
   int lo = 0;
   int hi = node.EntryCount();
+  if (tryLast && hi > 0) {
+    const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(hi - 1));
+    if (bound == TBound::Lower ? c > 0 : c >= 0) return hi;
+    --hi;
+  }
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
     const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(mid));
@@ -540,13 +599,19 @@ int TBTree::Descend(int partCount, TBound bound, bool stepToBound) {
   work_.Forget();
   const int depth = TreeDepth();
   ReadLevel(0, *root_);
+  const bool tryLast = descentAtEnd_;
+  bool atEnd = true;
   for (int level = 0; level < depth - 1; ++level) {
     TNode& node = *path_[static_cast<size_t>(level)];
-    node.SetCursor(ChildFor(node, partCount, bound));
+    const int child = ChildFor(node, partCount, bound, tryLast);
+    atEnd = atEnd && child == node.EntryCount() - 1;
+    node.SetCursor(child);
     ReadLevel(level + 1, udbkey::KeyAddress(node.CurrentKey()));
   }
   TNode& leaf = Leaf();
-  leaf.SetCursor(LeafPosition(leaf, partCount, bound));
+  const int position = LeafPosition(leaf, partCount, bound, tryLast);
+  descentAtEnd_ = atEnd && position >= leaf.EntryCount();
+  leaf.SetCursor(position);
   // The landing is noted for an insert of the same key (TakeOverDescent);
   // Find makes the note valid.
   const bool note = partCount < 1 && bound == TBound::Lower;
@@ -810,6 +875,7 @@ bool TBTree::TakeOverDescent() {
     if (!steppedFrom_ || steppedFrom_->Address() != memo_.addresses.back()) return false;
     std::swap(path_.back(), steppedFrom_);
     steppedFrom_->Forget();
+    DropFromPool(path_.back()->Address());  // a copy parked meanwhile would miss the insert
     for (size_t level = 0; level + 1 < depth; ++level)
       if (path_[level]->Address() != memo_.addresses[level]) ReadLevel(static_cast<int>(level), memo_.addresses[level]);
   }
@@ -838,6 +904,11 @@ void TBTree::RewriteParentEntry(TNode& parent, int entry, const TNode& child) {
 // receives the new node's entry for the level above.
 TUdbAddr TBTree::SplitOff(TNode& node, std::vector<std::uint8_t>& entryForParent) {
   const TUdbAddr address = NewNodeAddress();
+  // The split rewrites the next leaf's link in the file, and the new node
+  // may take the address of one freed before: pooled copies of either are
+  // out of date.
+  DropFromPool(address);
+  if (node.IsLeaf()) DropFromPool(node.NextLeaf());
   work_.Forget();
   work_.SetAddress(address);
   node.SplitNode(work_);
@@ -898,6 +969,8 @@ void TBTree::SplitRoot() {
   TNode moved;
   moved.Init(io_, nodeSize_, keySize);
   moved.SetAddress(NewNodeAddress());
+  DropFromPool(off.Address());
+  DropFromPool(moved.Address());
   moved.CopyContentFrom(root);
   moved.SplitNode(off);  // leaves: moved.next = off, off.prior = moved
   moved.Write();
@@ -939,6 +1012,7 @@ void TBTree::Delete() {
   CheckReady("TBTree.Delete");
   std::vector<std::uint8_t> key(CurrentKey(), CurrentKey() + layout_.MaximumKeySize());
   LocateEntry(key.data());
+  ForgetPool();  // merges and moves between siblings change nodes off the path
   Changing([&] { DeleteFromLevels(); });
   RepositionAfterChange(key.data(), false);
 }
@@ -953,6 +1027,7 @@ void TBTree::DeleteAtCursor() {
   // What LocateEntry leaves behind, without its descent.
   optimized_.BuildFromKey(layout_, nullptr, key.data());
   hasModifiers_ = false;
+  ForgetPool();  // as in Delete
   Changing([&] { DeleteFromLevels(); });
   RepositionAfterChange(key.data(), false);
 }

@@ -26,9 +26,13 @@
 //
 // Record changes are all or nothing.  AddRecord, UpdateRecord and
 // DeleteRecord check keys and lengths before they write; once writing has
-// begun, a failure undoes the steps done, in reverse order, and on a disk
-// table outside a transaction the whole change runs in a page transaction
-// of its own, so a failed write leaves no page of it in the file.
+// begun, a failure undoes them: on a disk table outside a transaction the
+// whole change runs in a page transaction of its own, so a failed write
+// leaves no page of it in the file; inside the connection's transaction it
+// runs under a savepoint of the transaction's pages, which a failure goes
+// back to (the earlier changes stay); elsewhere (memory tables, a bracket
+// the caller holds outside a transaction) the steps done are undone in
+// reverse order.
 //
 // RecordState: 0 no current record, 1 RecBuf holds a record read from the
 // table, 2 RecBuf was filled or changed by the caller.
@@ -463,6 +467,9 @@ class TUdbDataSet : public TDataSet {
   // holds where the searched index's cursor stands: it steps to it instead
   // of searching (as in a batch of mode 2).  Taken by that call.
   bool searchOnEntry_ = false;
+  // Set by a step of a memory table's walk for the search it makes: the
+  // index cursor standing on the record in hand steps on from there.
+  bool stepFromHand_ = false;
   AnsiString indexName_;
   std::uint32_t headerStamp_ = 0;
   std::uint32_t prevHeaderStamp_ = 0;
