@@ -992,12 +992,28 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr just
       PAYROLL_ASSERT(readAhead_.Items(i)->RecordNumber == readAhead_.Items(i - 1)->RecordNumber + 1,
                      "Read ahead buffer recno's are out of sync");
   }
+  // The batch's records in one many-record read (the one in hand is
+  // copied).  A read that fails takes the batch with it: items not yet
+  // filled would give another record's bytes.
+  aheadAddresses_.clear();
+  aheadBuffers_.clear();
   for (int i = 0; i < readAhead_.Count(); ++i) {
     TReadAheadBufferItem* item = readAhead_.Items(i);
-    if (justRead != 0 && item->RecordAddress == justRead)
+    if (justRead != 0 && item->RecordAddress == justRead) {
       std::memcpy(item->RecordBuffer, Rec(), static_cast<size_t>(RecordSize()));
-    else
-      recordMgr_.ReadRecord(item->RecordAddress, item->RecordBuffer, false);
+    } else {
+      aheadAddresses_.push_back(item->RecordAddress);
+      aheadBuffers_.push_back(item->RecordBuffer);
+    }
+  }
+  try {
+    recordMgr_.ReadRecords(aheadAddresses_.data(), static_cast<int>(aheadAddresses_.size()), aheadBuffers_.data());
+  } catch (...) {
+    readAhead_.Reset();
+    throw;
+  }
+  for (int i = 0; i < readAhead_.Count(); ++i) {
+    TReadAheadBufferItem* item = readAhead_.Items(i);
     if (!index->Tree().RecordMatchesEntry(item->RecordBuffer, item->KeyBuffer)) {
       // Damage: the batch goes, and the walk meets it (8451) when it
       // steps onto that entry; the record in hand stays readable.

@@ -471,6 +471,8 @@ class TUdbDataSet : public TDataSet {
   AnsiString version_;
   TEncryptionLevel encryptionLevel_ = encNone;
   TReadAheadBuffer readAhead_;
+  std::vector<TUdbAddr> aheadAddresses_;  // a fill's records to read, and where they go
+  std::vector<std::uint8_t*> aheadBuffers_;
   std::uint8_t readAheadDirection_ = udbcur::kAheadNone;
   bool readAheadActive_ = false;
   int readAheadSize_ = 10;
