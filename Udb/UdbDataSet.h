@@ -482,7 +482,8 @@ class TUdbDataSet : public TDataSet {
   // Batches a walk used up in a row in one direction (see AheadCount).
   int aheadStreak_ = 0;
   std::uint8_t lastFillDirection_ = udbcur::kAheadNone;
-  static constexpr int kAheadDoublings = 4;
+  static constexpr int kAheadDoublings = 6;
+  static constexpr int kAheadBytes = 256 * 1024;
   std::uint64_t readAheadStamp_ = 0;
   bool autoIncSwitchedOff_ = false;
   // The storage-order walk (see SetStorageOrder).
