@@ -100,6 +100,10 @@ class TRecordMgr : public TObject {
   TBlobInterface* blobIO_ = nullptr;
   std::vector<std::uint8_t> last_;
   std::vector<int> nullFlags_;          // offsets of every field's null flag
+  // The flags as one run [flagRunStart_, + flagRunLength_) when they lie
+  // side by side (as every table's layout puts them); -1 when they do not.
+  int flagRunStart_ = -1;
+  int flagRunLength_ = 0;
   std::vector<TSizeCheck> sizeChecks_;  // string fields' size markers
   int checkedFieldCount_ = -1;
   std::vector<std::uint8_t> scratch_;  // a record read lands here until checked

@@ -487,7 +487,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
       index->ResetNodes();
       if (FindKeyOf(*index, copy->data()) && index->CurrentRecordAddress() == address) index->Delete();
     });
-    Step("key " + index->IndexName());
+    if (OnChangeStepForTest) Step("key " + index->IndexName());  // the name is built only for a watcher
   }
   if (autoInc >= 0 && !autoIncSwitchedOff_) header->SetLastAutoInc(nextAutoInc);
   header->SetLastRecordID(recordID);
@@ -580,7 +580,7 @@ void TUdbDataSet::UpdateRecord() {
       index->SetSearchKeyFromRecord(old.data());
       index->Insert(address);
     });
-    Step("unkey " + index->IndexName());
+    if (OnChangeStepForTest) Step("unkey " + index->IndexName());  // the name is built only for a watcher
   }
   for (int i = 0; i < n; ++i) {
     if (!moved[static_cast<size_t>(i)]) continue;
@@ -600,7 +600,7 @@ void TUdbDataSet::UpdateRecord() {
       index->ResetNodes();
       if (FindKeyOf(*index, copy.data()) && index->CurrentRecordAddress() == address) index->Delete();
     });
-    Step("key " + index->IndexName());
+    if (OnChangeStepForTest) Step("key " + index->IndexName());  // the name is built only for a watcher
   }
   currentCopy_.assign(rec, rec + RecordSize());
   recordState_ = 1;
@@ -663,7 +663,7 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
       index->SetSearchKeyFromRecord(copy->data());
       index->Insert(address);
     });
-    Step("unkey " + index->IndexName());
+    if (OnChangeStepForTest) Step("unkey " + index->IndexName());  // the name is built only for a watcher
   }
   recordMgr_.DeleteRecordAndBlobs(address);
   tableDef_->Header()->SetDirty(true);

@@ -278,9 +278,23 @@ std::vector<std::uint32_t> TsqSortList::AnsiKeyedOrder(const std::vector<const c
     }
   }
   start.push_back(weights.size());
+  // When the first key is a string, its weights' first eight bytes (zero
+  // filled, read as one big-endian number) decide most comparisons alone:
+  // numbers that differ order as the weights do, a shorter key first.
+  const bool lead = !keys_.empty() && keys_.front().type == ttString;
+  const bool leadDesc = lead && keys_.front().desc;
+  std::vector<std::uint64_t> prefix(lead ? rows.size() : 0);
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const size_t from = start[i * per], to = std::min(start[i * per + 1], from + 8);
+    std::uint64_t p = 0;
+    for (size_t b = from; b < from + 8; ++b)
+      p = (p << 8) | (b < to ? static_cast<std::uint8_t>(weights[b]) : 0u);
+    prefix[i] = p;
+  }
   std::vector<std::uint32_t> order(rows.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
   std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+    if (lead && prefix[x] != prefix[y]) return leadDesc ? prefix[x] > prefix[y] : prefix[x] < prefix[y];
     return CompareKeys(rows[x], rows[y], [&](int j, const char*, const char*, int) {
              const size_t kx = x * per + static_cast<size_t>(j), ky = y * per + static_cast<size_t>(j);
              const size_t lx = start[kx + 1] - start[kx], ly = start[ky + 1] - start[ky];

@@ -180,6 +180,48 @@ TYPED_TEST(SortListTest, AnsiOrderIsTheOrderOfSortingByTheKeyComparison) {
   EXPECT_EQ(this->Order(), want);
 }
 
+// Long texts sharing long beginnings, the first key in either direction:
+// the order is still the key comparison's, down to the last character,
+// with equal texts left to the next key.
+TYPED_TEST(SortListTest, LongSharedBeginningsSortByTheWholeText) {
+  const std::vector<std::string> pieces = {"职工", "职", "a", "A", "", "0", "9", "ａ"};
+  for (bool desc : {false, true}) {
+    this->list = Make<TypeParam>();
+    auto& l = *this->list;
+    l.SetUseAnsiSort(true);
+    TSrtField* text = l.AddField(ttString, 24, desc);
+    TSrtField* number = l.AddField(ttInteger, 0, false);
+    std::vector<std::pair<std::string, int>> rows;
+    std::mt19937 rng(desc ? 7 : 8);
+    for (int n = 1; n <= 400; ++n) {
+      std::string t = rng() % 2 ? "职工职工" : "职工职";
+      for (size_t len = rng() % 4; len > 0; --len) t += pieces[rng() % pieces.size()];
+      rows.push_back({t.substr(0, 24), static_cast<int>(rng() % 5)});
+      l.Insert();
+      l.SetSourceRecNo(n);
+      text->SetAsString(rows.back().first);
+      number->SetAsInteger(rows.back().second);
+    }
+    std::vector<int> want(rows.size());
+    for (size_t i = 0; i < want.size(); ++i) want[i] = static_cast<int>(i) + 1;
+    std::stable_sort(want.begin(), want.end(), [&](int x, int y) {
+      const auto& a = rows[static_cast<size_t>(x - 1)];
+      const auto& b = rows[static_cast<size_t>(y - 1)];
+      int c = CompareAnsiKey(a.first.data(), a.first.size(), b.first.data(), b.first.size(), false);
+      if (desc) c = -c;
+      if (c == 0) c = a.second - b.second;
+      return c < 0;
+    });
+    l.Sort();
+    std::vector<int> got = this->Order();
+    // Rows equal in both keys may come in either order: compare their keys.
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(rows[static_cast<size_t>(got[i] - 1)], rows[static_cast<size_t>(want[i] - 1)]) << "desc " << desc << " row " << i;
+    }
+  }
+}
+
 TYPED_TEST(SortListTest, RecNoMustNameARow) {
   auto& l = *this->list;
   l.AddField(ttInteger, 0, false);

@@ -226,6 +226,51 @@ TEST_F(RecordFixture, DamagedRecordsAreRefusedAndNothingIsKept) {
   EXPECT_EQ(back, bad);
 }
 
+// Null flags of a wide record are checked a word at a time: a bad flag
+// is caught wherever it stands (in a whole word or in the tail), by a
+// single read and by a run read, and any mix of 0 and 1 passes.
+TEST(RecordMgrLayout, EveryNullFlagOfAWideRecordIsChecked) {
+  for (int count : {1, 7, 8, 9, 19, 38}) {
+    TMemoryIOInterface io;
+    TRecordMgr mgr;
+    for (int i = 0; i < count; ++i) {
+      TInternalFieldItem* f = mgr.Fields().Add();
+      f->SetFieldName(("F" + std::to_string(i)).c_str());
+      f->SetDataType(ftFloat);
+      f->SetFieldIndex(i);
+      f->SetFieldNo(i + 1);
+    }
+    mgr.Fields().SetDefaultOffsets();
+    io.SetTableId(3);
+    io.SetUsage(9);
+    io.SetBlockSize(mgr.Fields().RecordSize());
+    io.Open();
+    mgr.SetRecordSize(mgr.Fields().RecordSize());
+    mgr.Open(&io);
+    std::vector<std::uint8_t> r(static_cast<size_t>(mgr.RecordSize()), 0);
+    r[0] = 1;
+    PutU32(r.data() + 2, 3 * 16 + 9);
+    for (int i = 0; i < count; ++i) r[static_cast<size_t>(14 + i)] = static_cast<std::uint8_t>(i % 3 == 0);
+    const TUdbAddr a = mgr.AppendRecord(r.data());
+    const TUdbAddr b = mgr.AppendRecord(r.data());
+    std::vector<std::uint8_t> back(r.size()), run(r.size());
+    mgr.ReadRecord(a, back.data(), false);
+    EXPECT_EQ(back, r);
+    mgr.ReadRun(b, 1, run.data());
+    EXPECT_EQ(run, r);
+    for (int i = 0; i < count; ++i) {
+      for (std::uint8_t badValue : {2, 0x80, 0xFF}) {
+        auto bad = r;
+        bad[static_cast<size_t>(14 + i)] = badValue;
+        io.WriteBlock(b, static_cast<int>(bad.size()), bad.data());
+        SCOPED_TRACE(std::to_string(count) + " fields, flag " + std::to_string(i));
+        EXPECT_UDB_ERROR(mgr.ReadRecord(b, back.data(), false), 8451);
+        EXPECT_UDB_ERROR(mgr.ReadRun(b, 1, run.data()), 8451);
+      }
+    }
+  }
+}
+
 TEST_F(RecordFixture, BlobsAreReadFromDiskUntilSetAndWrittenAtPost) {
   auto r = Record(1, "a");
   TMemoryStream in, out;
