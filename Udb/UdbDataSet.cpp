@@ -643,11 +643,17 @@ bool TUdbDataSet::InternalFind(int mode, const AnsiString& name) {
   bool stepped = false;
   const bool onEntry = searchOnEntry_ && mode == kEqual;
   searchOnEntry_ = false;
+  // A memory table's walk steps from the record in hand when the cursor
+  // stands on its very entry: every change of the table, ours or another
+  // cursor's, drops the nodes at the next bracket, so a cursor still
+  // standing there stands on the entry as the index holds it now.
+  const bool fromHand = stepFromHand_ && memory_ && (mode == kGreaterThan || mode == kLessThan);
+  stepFromHand_ = false;
   // The index cursor stands near the record in RecBuf: step instead of
   // searching, and only when the step lands on that very record.
-  if ((batchMode_ == 2 || onEntry) &&
+  if ((batchMode_ == 2 || onEntry || fromHand) &&
       StepCursorTo(*index, TrailerAddress(recBuf_.data(), RecordSize()), TrailerRecNo(recBuf_.data(), RecordSize()),
-                   std::numeric_limits<int>::max())) {
+                   fromHand && !(batchMode_ == 2 || onEntry) ? 0 : std::numeric_limits<int>::max())) {
     stepped = true;
     bool moved = true;
     if (mode == kLessThan)
@@ -784,6 +790,11 @@ bool TUdbDataSet::MoveStep(bool forward) {
   aheadStreak_ = usedUp ? std::min(aheadStreak_ + 1, kAheadDoublings) : 0;
   TAccessBracket bracket(*this, false);
   readAheadDirection_ = forward ? kAheadForward : kAheadBackward;
+  struct TTaken {
+    bool& flag;
+    ~TTaken() { flag = false; }  // never left for another search, whatever failed
+  } taken{stepFromHand_};
+  stepFromHand_ = true;
   if (!InternalFind(forward ? kGreaterThan : kLessThan, indexName_)) return false;
   if (rangeSet_ && !WithinRange(*indexMgr_.CurrentIndex())) return false;
   if (batchMode_ == 1) batchMode_ = 2;

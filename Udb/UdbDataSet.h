@@ -463,6 +463,9 @@ class TUdbDataSet : public TDataSet {
   // holds where the searched index's cursor stands: it steps to it instead
   // of searching (as in a batch of mode 2).  Taken by that call.
   bool searchOnEntry_ = false;
+  // Set by a step of a memory table's walk for the search it makes: the
+  // index cursor standing on the record in hand steps on from there.
+  bool stepFromHand_ = false;
   AnsiString indexName_;
   std::uint32_t headerStamp_ = 0;
   std::uint32_t prevHeaderStamp_ = 0;

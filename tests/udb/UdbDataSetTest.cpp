@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
+#include <set>
 
 #include "CursorTestSupport.h"
 #include "Udb/RecordFormat.h"
@@ -514,6 +516,64 @@ TEST_P(Cursor, RandomChangesAndSearchesMatchAModel) {
       ASSERT_EQ(Walk(*t, "DEPT"), depts);
       t->SetIndexName("PK");
       EXPECT_EQ(StoredRecords(*t), static_cast<int>(model.size()));
+    }
+  }
+}
+
+// A walk one step at a time over a memory table while another cursor
+// inserts, updates and deletes around it (the record in hand included):
+// every step lands on the nearest key beyond the key of the record in
+// hand, in either direction, as the table holds it at that step.  (A disk
+// table's steps may come from its read-ahead, which is allowed to be a
+// moment old.)
+TEST(CursorMemory, AStepWhileAnotherCursorChangesTheTableGoesToTheNextKeyAsItIsNow) {
+  TCursorDb env;
+  auto walker = CreateEmp(env.db, true);
+  auto other = OpenTable(env.db, "EMP", true);
+  std::set<int> model;
+  std::mt19937 rng(21u);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  for (int id = 0; id < 200; id += 2) {
+    AddEmp(*other, id, "N", "D");
+    model.insert(id);
+  }
+  for (int pass = 0; pass < 6; ++pass) {
+    const bool forward = pass % 2 == 0;
+    bool on = forward ? walker->GotoFirst() : walker->GotoLast();
+    int steps = 0;
+    while (on && steps++ < 400) {
+      const int here = Int(*walker, "ID");
+      // Changes near the record in hand, through the other cursor.
+      for (int k = pick(3); k > 0; --k) {
+        const int id = here + pick(9) - 4;
+        const int op = pick(3);
+        if (id < 0) continue;
+        if (op == 0 && model.count(id) == 0) {
+          AddEmp(*other, id, "N", "D");
+          model.insert(id);
+        } else if (op == 1 && model.count(id) != 0) {
+          ASSERT_TRUE(FindKey(*other, {{"ID", id}}));
+          ASSERT_EQ(other->DeleteRecord(nullptr), 0);
+          model.erase(id);
+        } else if (op == 2 && model.count(id) != 0) {
+          ASSERT_TRUE(FindKey(*other, {{"ID", id}}));
+          SetField(*other, "NAME", AnsiString("M" + std::to_string(pick(100))));
+          other->UpdateRecord();
+        }
+      }
+      std::optional<int> expected;
+      if (forward) {
+        auto it = model.upper_bound(here);
+        if (it != model.end()) expected = *it;
+      } else {
+        auto it = model.lower_bound(here);
+        if (it != model.begin()) expected = *std::prev(it);
+      }
+      on = forward ? walker->GotoNext() : walker->GotoPrior();
+      ASSERT_EQ(on, expected.has_value()) << "pass " << pass << " from " << here;
+      if (on) {
+        ASSERT_EQ(Int(*walker, "ID"), *expected) << "pass " << pass << " from " << here;
+      }
     }
   }
 }
