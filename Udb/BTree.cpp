@@ -353,6 +353,8 @@ void TBTree::Open() {
   workKey_.assign(static_cast<size_t>(keySize) + 1, 0);
   work_.Init(io_, nodeSize_, keySize);
   path_.clear();
+  pool_.clear();
+  poolUse_.clear();
   steppedFrom_.reset();
   memo_.valid = false;
   open_ = true;
@@ -362,6 +364,8 @@ void TBTree::Open() {
 
 void TBTree::Close() {
   path_.clear();
+  pool_.clear();
+  poolUse_.clear();
   steppedFrom_.reset();
   memo_.valid = false;
   open_ = false;
@@ -386,6 +390,7 @@ void TBTree::CreateRoot() {
 
 void TBTree::ForgetNodes() {
   for (auto& node : path_) node->Forget();
+  ForgetPool();
   work_.Forget();
   if (steppedFrom_) steppedFrom_->Forget();
   memo_.valid = false;
@@ -481,8 +486,50 @@ void TBTree::ResizePath() {
   }
 }
 
+// The node at address onto the path level: from the pool when it is there
+// (the level's node takes its place in the pool), else the level's node
+// goes to the pool and the oldest pooled node comes to the level to be
+// read over.
+void TBTree::TakeFromPool(int level, TUdbAddr address) {
+  std::unique_ptr<TNode>& slot = path_[static_cast<size_t>(level)];
+  for (size_t i = 0; i < pool_.size(); ++i) {
+    if (pool_[i]->Address() != address) continue;
+    std::swap(slot, pool_[i]);
+    poolUse_[i] = pool_[i]->Address() != 0 ? ++poolClock_ : 0;
+    return;
+  }
+  if (slot->Address() == 0) return;  // nothing worth keeping: the level reads into it
+  size_t victim = pool_.size();
+  if (pool_.size() < kPoolNodes) {
+    auto node = std::make_unique<TNode>();
+    node->Init(io_, nodeSize_, layout_.MaximumKeySize());
+    pool_.push_back(std::move(node));
+    poolUse_.push_back(0);
+  } else {
+    victim = static_cast<size_t>(std::min_element(poolUse_.begin(), poolUse_.end()) - poolUse_.begin());
+  }
+  std::swap(slot, pool_[victim]);
+  poolUse_[victim] = ++poolClock_;
+  slot->Forget();
+}
+
+void TBTree::DropFromPool(TUdbAddr address) {
+  if (address == 0) return;
+  for (size_t i = 0; i < pool_.size(); ++i) {
+    if (pool_[i]->Address() != address) continue;
+    pool_[i]->Forget();
+    poolUse_[i] = 0;
+  }
+}
+
+void TBTree::ForgetPool() {
+  for (auto& node : pool_) node->Forget();
+  std::fill(poolUse_.begin(), poolUse_.end(), 0);
+}
+
 // Reads the node of one path level and checks that it fits there (B3, B6).
 void TBTree::ReadLevel(int level, TUdbAddr address) {
+  if (address != 0 && path_[static_cast<size_t>(level)]->Address() != address) TakeFromPool(level, address);
   TNode& node = *path_[static_cast<size_t>(level)];
   node.Read(address);
   const bool mustBeLeaf = level == TreeDepth() - 1;
@@ -810,6 +857,7 @@ bool TBTree::TakeOverDescent() {
     if (!steppedFrom_ || steppedFrom_->Address() != memo_.addresses.back()) return false;
     std::swap(path_.back(), steppedFrom_);
     steppedFrom_->Forget();
+    DropFromPool(path_.back()->Address());  // a copy parked meanwhile would miss the insert
     for (size_t level = 0; level + 1 < depth; ++level)
       if (path_[level]->Address() != memo_.addresses[level]) ReadLevel(static_cast<int>(level), memo_.addresses[level]);
   }
@@ -838,6 +886,11 @@ void TBTree::RewriteParentEntry(TNode& parent, int entry, const TNode& child) {
 // receives the new node's entry for the level above.
 TUdbAddr TBTree::SplitOff(TNode& node, std::vector<std::uint8_t>& entryForParent) {
   const TUdbAddr address = NewNodeAddress();
+  // The split rewrites the next leaf's link in the file, and the new node
+  // may take the address of one freed before: pooled copies of either are
+  // out of date.
+  DropFromPool(address);
+  if (node.IsLeaf()) DropFromPool(node.NextLeaf());
   work_.Forget();
   work_.SetAddress(address);
   node.SplitNode(work_);
@@ -898,6 +951,8 @@ void TBTree::SplitRoot() {
   TNode moved;
   moved.Init(io_, nodeSize_, keySize);
   moved.SetAddress(NewNodeAddress());
+  DropFromPool(off.Address());
+  DropFromPool(moved.Address());
   moved.CopyContentFrom(root);
   moved.SplitNode(off);  // leaves: moved.next = off, off.prior = moved
   moved.Write();
@@ -939,6 +994,7 @@ void TBTree::Delete() {
   CheckReady("TBTree.Delete");
   std::vector<std::uint8_t> key(CurrentKey(), CurrentKey() + layout_.MaximumKeySize());
   LocateEntry(key.data());
+  ForgetPool();  // merges and moves between siblings change nodes off the path
   Changing([&] { DeleteFromLevels(); });
   RepositionAfterChange(key.data(), false);
 }
@@ -953,6 +1009,7 @@ void TBTree::DeleteAtCursor() {
   // What LocateEntry leaves behind, without its descent.
   optimized_.BuildFromKey(layout_, nullptr, key.data());
   hasModifiers_ = false;
+  ForgetPool();  // as in Delete
   Changing([&] { DeleteFromLevels(); });
   RepositionAfterChange(key.data(), false);
 }

@@ -329,6 +329,10 @@ class TBTree {
   // A walk crossed from the leaf it left at key before (8451 when the
   // leaf reached does not lie beyond it in direction).
   void CheckCrossing(const std::uint8_t* before, int direction);
+  // The pool of checked nodes (see pool_).
+  void TakeFromPool(int level, TUdbAddr address);
+  void DropFromPool(TUdbAddr address);
+  void ForgetPool();
   void ForgetNodes();
   template <class Fn>
   void Changing(Fn&& change);
@@ -370,6 +374,20 @@ class TBTree {
   bool open_ = false;
 
   std::vector<std::unique_ptr<TNode>> path_;
+  // Nodes a descent left, read and checked before, for the descents that
+  // come back to them (appends in several places of the key order, a look
+  // at the last key between them): a level that needs one of them takes it
+  // instead of reading and checking its bytes again.  Pool and path never
+  // hold the same address; every pooled node holds the bytes the file will
+  // have, since a node changes only on the path, where it is written at
+  // once.  A node written by other means (a leaf link rewritten in place,
+  // a new node at an address freed before) leaves the pool, a delete
+  // empties it, and so does everything that forgets the path (another
+  // connection's or cursor's change, a failed change, a rollback).
+  static constexpr size_t kPoolNodes = 64;
+  std::vector<std::unique_ptr<TNode>> pool_;
+  std::vector<std::uint64_t> poolUse_;  // last use per pooled node: the oldest leaves first
+  std::uint64_t poolClock_ = 0;
   TNode work_;
   // The landing of the last descent on all parts of an unmodified search
   // key, lower bound, before any step to the next leaf: key bytes, node

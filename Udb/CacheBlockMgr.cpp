@@ -65,6 +65,20 @@ bool TCacheBlockMgr::CopyPage(TUdbAddr page, void* out) const {
   return true;
 }
 
+bool TCacheBlockMgr::SaveBlock(TUdbAddr page, std::vector<std::uint8_t>& data, int& length) const {
+  auto it = blocks_.find(page);
+  if (it == blocks_.end()) return false;
+  data = it->second.data;
+  length = it->second.length;
+  return true;
+}
+
+void TCacheBlockMgr::RestoreBlock(TUdbAddr page, std::vector<std::uint8_t> data, int length) {
+  TBlock& block = blocks_[page];
+  block.data = std::move(data);
+  block.length = length;
+}
+
 std::vector<TUdbAddr> TCacheBlockMgr::HeldPages() const {
   std::vector<TUdbAddr> pages;
   for (const auto& [page, block] : blocks_) pages.push_back(page);

@@ -52,6 +52,11 @@ class TCacheBlockMgr {
   // Copies the held image (zeros past its end); false when not held.
   bool CopyPage(TUdbAddr page, void* out) const;
   std::vector<TUdbAddr> HeldPages() const;
+  // The held image with the length the file will have of it (a savepoint
+  // keeps it to put back); false when not held.
+  bool SaveBlock(TUdbAddr page, std::vector<std::uint8_t>& data, int& length) const;
+  // Holds the image saved by SaveBlock again, replacing any held one.
+  void RestoreBlock(TUdbAddr page, std::vector<std::uint8_t> data, int length);
   int Count() const { return static_cast<int>(blocks_.size()); }
 
   // Writes every held image (ascending addresses), forgetting each once it

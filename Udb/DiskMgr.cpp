@@ -769,4 +769,26 @@ void TDiskMgr::Rollback() {
   }
 }
 
+void TDiskMgr::BeginSavepoint() {
+  file_.BeginSavepoint();
+  savedHeader_.clear();
+  savedHeaderDirty_ = false;
+  if (header_ && header_->Loaded()) {
+    savedHeader_.assign(header_->Buffer(), header_->Buffer() + header_->Size());
+    savedHeaderDirty_ = header_->Dirty();
+  }
+}
+
+void TDiskMgr::RollbackToSavepoint() {
+  ForgetKeptMapPages();
+  file_.RollbackToSavepoint();
+  if (!header_) return;
+  if (!savedHeader_.empty()) {
+    std::memcpy(header_->Buffer(), savedHeader_.data(), savedHeader_.size());
+    header_->SetDirty(savedHeaderDirty_);
+  } else if (headerReadLocked_ || headerWriteLocked_) {
+    ReadHeader();
+  }
+}
+
 void TDiskMgr::CopyDatabaseFile(const AnsiString& fileName) { file_.CopyUdbFile(fileName); }

@@ -161,6 +161,15 @@ class TDiskMgr {
   void Commit();
   void Rollback();
   bool InTransaction() const { return file_.InTransaction(); }
+  // A savepoint of the transaction's pages (TUdbFile::BeginSavepoint): a
+  // change that fails part-way goes back to it, the earlier changes stay.
+  // RollbackToSavepoint also drops the kept map pages and puts the global
+  // header in memory back as it was (re-read when it was not loaded then
+  // and its lock is held): both may hold the change's work.
+  void BeginSavepoint();
+  void ReleaseSavepoint() { file_.ReleaseSavepoint(); }
+  void RollbackToSavepoint();
+  bool InSavepoint() const { return file_.InSavepoint(); }
   // Flushing at commit (UdbJournal.h); fpFull by default.
   TUdbFlushPolicy FlushPolicy() const { return file_.FlushPolicy(); }
   void SetFlushPolicy(TUdbFlushPolicy policy) { file_.SetFlushPolicy(policy); }
@@ -198,6 +207,10 @@ class TDiskMgr {
   bool HoldsNoOtherRecords(std::int64_t page, std::int64_t ofPage);
 
   TUdbFile file_;
+  // The global header in memory when the savepoint began (empty: not
+  // loaded), and whether it was dirty.
+  std::vector<std::uint8_t> savedHeader_;
+  bool savedHeaderDirty_ = false;
   int pageSize_ = udbfmt::kDefaultPageSize;
   int mode_ = 2 + 64;
   AnsiString fileName_;

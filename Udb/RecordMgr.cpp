@@ -254,7 +254,7 @@ TUdbAddr TRecordMgr::PostRecord(TUdbAddr address, std::uint8_t* record) {
   return address;
 }
 
-void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address) {
+void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address, bool passOnFileFailure) {
   const char* loc = "TRecordMgr.DeleteRecordAndBlobs";
   CheckOpen(loc);
   std::vector<std::uint8_t> record(static_cast<size_t>(recordSize_));
@@ -276,6 +276,9 @@ void TRecordMgr::DeleteRecordAndBlobs(TUdbAddr address) {
   for (TUdbAddr a : chains) {
     try {
       blobIO_->DeleteBlob(a);
+    } catch (const EUdbDatabaseError& e) {
+      if (passOnFileFailure && udberr::IsFileFailure(e.ErrorCode())) throw;
+      UdbLogger().Log("TRecordMgr", AnsiString("Deleted record's blob not freed: ") + e.what());
     } catch (const std::exception& e) {
       UdbLogger().Log("TRecordMgr", AnsiString("Deleted record's blob not freed: ") + e.what());
     }

@@ -77,8 +77,11 @@ class TRecordMgr : public TObject {
   // Writes the changed blobs and the record (address 0: appends it) and
   // returns the record's address; then frees the replaced chains.
   TUdbAddr PostRecord(TUdbAddr address, std::uint8_t* record);
-  // Deletes the record at address and every blob it references.
-  void DeleteRecordAndBlobs(TUdbAddr address);
+  // Deletes the record at address and every blob it references.  A blob
+  // that cannot be freed is logged and left (it only leaks), except that
+  // with passOnFileFailure a failure of the file (udberr::IsFileFailure) is
+  // raised, for a caller that then undoes the delete page by page.
+  void DeleteRecordAndBlobs(TUdbAddr address, bool passOnFileFailure = false);
 
  private:
   void CheckOpen(const char* location) const;

@@ -193,10 +193,19 @@ int TKeyLayout::CompareKeys(int partCount, const TKeyModifiers* searchModifiers,
 // --- TOptimizedSearchKey -------------------------------------------------------------
 
 void TOptimizedSearchKey::Reset(const TKeyLayout& layout, const TKeyModifiers* modifiers) {
-  parts_.assign(static_cast<size_t>(layout.PartCount()), Slot());
-  for (int i = 0; i < layout.PartCount(); ++i)
-    if (modifiers && i < static_cast<int>(modifiers->size()))
-      parts_[static_cast<size_t>(i)].modifier = ((*modifiers)[static_cast<size_t>(i)] & 127) - 1;
+  // The slots are cleared in place: a key is prepared for every search and
+  // insert, and the strings keep their storage from one to the next.
+  parts_.resize(static_cast<size_t>(layout.PartCount()));
+  for (int i = 0; i < layout.PartCount(); ++i) {
+    Slot& s = parts_[static_cast<size_t>(i)];
+    std::memset(s.number, 0, sizeof s.number);
+    s.chars.clear();
+    s.length = 0;
+    s.present = false;
+    s.modifier = modifiers && i < static_cast<int>(modifiers->size())
+                     ? ((*modifiers)[static_cast<size_t>(i)] & 127) - 1
+                     : 0;
+  }
 }
 
 void TOptimizedSearchKey::BuildFromRecord(const TKeyLayout& layout, const TKeyModifiers* modifiers,
@@ -279,8 +288,12 @@ int TOptimizedSearchKey::CompareToOptimizedKey(const TKeyLayout& layout, int par
       if (pos + bytes > keyLen)
         UdbDatabaseError(udberr::kInternal, kWhere, "Invalid key size: " + std::to_string(keyLen));
       if (p.type == ftString) {
-        r = layout.SortFunction()(s.chars.data(), reinterpret_cast<const char*>(nodeKey + pos + 2),
-                                  s.length, bytes - 2, p.caseInsensitive, false);
+        const char* other = reinterpret_cast<const char*>(nodeKey + pos + 2);
+        // The ANSI order (nearly every index) without the call through the pointer.
+        r = layout.SortFunction() == AnsiKeySort
+                ? Sign(CompareAnsiKey(s.chars.data(), static_cast<size_t>(s.length), other,
+                                      static_cast<size_t>(bytes - 2), p.caseInsensitive, false))
+                : layout.SortFunction()(s.chars.data(), other, s.length, bytes - 2, p.caseInsensitive, false);
       } else {
         r = CompareValues(p.type, s.number, nodeKey + pos, kWhere,
                           "Field type not found in KeyBufCompare: ");

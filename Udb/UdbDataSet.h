@@ -26,9 +26,13 @@
 //
 // Record changes are all or nothing.  AddRecord, UpdateRecord and
 // DeleteRecord check keys and lengths before they write; once writing has
-// begun, a failure undoes the steps done, in reverse order, and on a disk
-// table outside a transaction the whole change runs in a page transaction
-// of its own, so a failed write leaves no page of it in the file.
+// begun, a failure undoes them: on a disk table outside a transaction the
+// whole change runs in a page transaction of its own, so a failed write
+// leaves no page of it in the file; inside the connection's transaction it
+// runs under a savepoint of the transaction's pages, which a failure goes
+// back to (the earlier changes stay); elsewhere (memory tables, a bracket
+// the caller holds outside a transaction) the steps done are undone in
+// reverse order.
 //
 // RecordState: 0 no current record, 1 RecBuf holds a record read from the
 // table, 2 RecBuf was filled or changed by the caller.

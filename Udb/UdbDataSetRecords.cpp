@@ -6,8 +6,16 @@
 //     it commits when the change is done and rolls back on a failure (the
 //     table header, index roots and storage heads are put back as they
 //     were when the bracket began);
-//   - otherwise every step that changed the table registers its undo, and
-//     a failure runs the undos in reverse order.
+//   - on a disk table inside the connection's transaction it opens a
+//     savepoint of the transaction's pages, which a failure goes back to:
+//     every page the change wrote (records, index nodes, blob chains, the
+//     allocation map, headers) is as before it, and so are the table
+//     header, the global header and the caches in memory, while the
+//     transaction's earlier changes stay;
+//   - otherwise (a memory table, or a disk table written under a bracket
+//     the caller holds outside a transaction) every step that changed the
+//     table registers its undo, and a failure runs the undos in reverse
+//     order.
 // In both cases the caller's RecBuf, the record state and the copy of the
 // current record are restored after a failure, and the blob values of the
 // buffer stay pending until the change has succeeded: a retry writes it all.
@@ -29,26 +37,43 @@ class TRecordChange {
  public:
   explicit TRecordChange(TUdbDataSet& ds)
       : ds_(ds), savedRec_(ds.recBuf_), savedCopy_(ds.currentCopy_), savedState_(ds.recordState_) {
-    if (ds.writeLocked_) return;
-    ds.BeginWrite();
-    began_ = true;
     TDiskMgr* disk = ds.memory_ ? nullptr : ds.dataBase_->DiskMgr();
-    if (disk != nullptr && !disk->InTransaction()) {
+    if (!ds.writeLocked_) {
+      ds.BeginWrite();
+      began_ = true;
+      if (disk != nullptr && !disk->InTransaction()) {
+        try {
+          disk->StartTransaction();
+        } catch (...) {
+          ds.EndAccess();
+          throw;
+        }
+        implicit_ = disk;
+        TTableHeader* header = ds.tableDef_->Header();
+        savedHeader_.assign(header->Bytes(), header->Bytes() + header->Size());
+        return;
+      }
+    }
+    if (disk != nullptr && disk->InTransaction() && !disk->InSavepoint()) {
       try {
-        disk->StartTransaction();
+        disk->BeginSavepoint();
       } catch (...) {
-        ds.EndAccess();
+        if (began_) ds.EndAccess();
         throw;
       }
-      implicit_ = disk;
+      savepoint_ = disk;
       TTableHeader* header = ds.tableDef_->Header();
       savedHeader_.assign(header->Bytes(), header->Bytes() + header->Size());
+      savedHeaderDirty_ = header->Dirty();
+      savedStamp_ = ds.headerStamp_;
     }
   }
 
   ~TRecordChange() {
     if (done_) return;
-    if (implicit_ != nullptr)
+    if (savepoint_ != nullptr)
+      RollBackToSavepoint();
+    else if (implicit_ != nullptr)
       RollBackPages();
     else
       RunUndos();
@@ -58,19 +83,57 @@ class TRecordChange {
   }
 
   bool Began() const { return began_; }
+  // A failure puts the pages back as they were (no undo steps are kept).
+  bool RestoresPages() const { return implicit_ != nullptr || savepoint_ != nullptr; }
   void OnUndo(std::function<void()> step) {
-    if (implicit_ == nullptr) undos_.push_back(std::move(step));
+    if (!RestoresPages()) undos_.push_back(std::move(step));
   }
 
   // Ends the bracket this change began (the header is written once) and
-  // commits its page transaction.
+  // commits its page transaction or keeps its savepoint's pages.
   void Done() {
     if (began_) ds_.EndAccess();
     if (implicit_ != nullptr) implicit_->Commit();
+    if (savepoint_ != nullptr) savepoint_->ReleaseSavepoint();
     done_ = true;
   }
 
  private:
+  // Puts the pages back as they were at the savepoint, then the table
+  // header in memory (with its dirty mark: the caller's bracket may hold
+  // earlier changes not yet written) and the caches read from it.
+  void RollBackToSavepoint() {
+    try {
+      savepoint_->RollbackToSavepoint();
+    } catch (const std::exception& e) {
+      UdbLogger().Log(ds_.tableName_, AnsiString("Savepoint of a failed change not restored: ") + e.what());
+    }
+    TTableHeader* header = ds_.tableDef_->Header();
+    for (int offset = 0; offset + 4 <= static_cast<int>(savedHeader_.size()); offset += 4)
+      header->SetDWord(offset, Get32(savedHeader_.data() + offset));
+    header->SetDirty(savedHeaderDirty_);
+    ds_.headerStamp_ = savedStamp_;
+    ds_.indexMgr_.ResetAll();
+    ds_.ForgetStorageWalk();
+    ds_.readAhead_.Reset();
+    ds_.aheadCurrent_ = false;
+    try {
+      ds_.indexMgr_.ReadRoots(true);
+      ds_.tableDef_->LoadFirstEmpties();
+      // A change that failed after it rebuilt the filter's list.
+      if (ds_.FilterActive()) ds_.InternalPrepareFilter();
+    } catch (const std::exception& e) {
+      UdbLogger().Log(ds_.tableName_, AnsiString("Index roots not reloaded: ") + e.what());
+    }
+    if (began_) {
+      try {
+        ds_.EndAccess();
+      } catch (const std::exception& e) {
+        UdbLogger().Log(ds_.tableName_, AnsiString("Bracket not ended after a failed change: ") + e.what());
+      }
+    }
+  }
+
   void RunUndos() {
     for (auto it = undos_.rbegin(); it != undos_.rend(); ++it) {
       try {
@@ -122,6 +185,9 @@ class TRecordChange {
   std::vector<std::uint8_t> savedHeader_;
   std::vector<std::function<void()>> undos_;
   TDiskMgr* implicit_ = nullptr;
+  TDiskMgr* savepoint_ = nullptr;
+  bool savedHeaderDirty_ = false;
+  std::uint32_t savedStamp_ = 0;
   bool began_ = false;
   bool done_ = false;
 };
@@ -141,21 +207,20 @@ bool FindKeyOf(TIndexItem& index, const std::uint8_t* record) {
 // error, a lock time-out at a spill) is reported as that failure: the
 // caller can free space or retry.  Other failures are the index's own.
 void PassOnFileFailure(const EUdbDatabaseError& e) {
-  switch (e.ErrorCode()) {
-    case udberr::kSystemFileIO:
-    case udberr::kReadFailure:
-    case udberr::kWriteFailure:
-    case udberr::kLockTimeout:
-      throw e;
-    default:
-      break;
-  }
+  if (udberr::IsFileFailure(e.ErrorCode())) throw e;
 }
 
-void FreeChains(const std::vector<TUdbAddr>& chains, TBlobInterface& blobs, const AnsiString& table) {
+// A chain that cannot be freed is logged and left (it only leaks), except
+// that with passOnFileFailure a failure of the file is raised: the change
+// is then undone page by page, the chain half freed with it.
+void FreeChains(const std::vector<TUdbAddr>& chains, TBlobInterface& blobs, const AnsiString& table,
+                bool passOnFileFailure = false) {
   for (TUdbAddr a : chains) {
     try {
       blobs.DeleteBlob(a);
+    } catch (const EUdbDatabaseError& e) {
+      if (passOnFileFailure) PassOnFileFailure(e);
+      UdbLogger().Log(table, AnsiString("Blob not freed: ") + e.what());
     } catch (const std::exception& e) {
       UdbLogger().Log(table, AnsiString("Blob not freed: ") + e.what());
     }
@@ -500,7 +565,7 @@ void TUdbDataSet::AddRecord(bool assignAutoInc) {
   // fail): freed after it, their runs and the header's blob free-list head
   // would be written outside the bracket and its page transaction, and the
   // next bracket would read the old head back - the chains lost for good.
-  FreeChains(replaced, blobInterface_, tableName_);
+  FreeChains(replaced, blobInterface_, tableName_, change.RestoresPages());
   change.Done();
   // The new blob values go only now: should the change fail before, they
   // stay in the record buffer for the retry to write again.
@@ -608,7 +673,7 @@ void TUdbDataSet::UpdateRecord() {
   // the start when it stayed, on the key inserted when it moved.
   RefreshDataSetIndex(address, true);
   AfterChange(std::find(moved.begin(), moved.end(), true) == moved.end() ? address : 0);
-  FreeChains(replaced, blobInterface_, tableName_);  // last inside the change, as in AddRecord
+  FreeChains(replaced, blobInterface_, tableName_, change.RestoresPages());  // last inside the change, as in AddRecord
   change.Done();
   recordMgr_.Blobs().MarkAllNotLoaded();  // as in AddRecord
   UnlockRecord(address);
@@ -665,7 +730,7 @@ int TUdbDataSet::DeleteRecord(const std::uint8_t* buf) {
     });
     if (OnChangeStepForTest) Step("unkey " + index->IndexName());  // the name is built only for a watcher
   }
-  recordMgr_.DeleteRecordAndBlobs(address);
+  recordMgr_.DeleteRecordAndBlobs(address, change.RestoresPages());
   tableDef_->Header()->SetDirty(true);
   change.Done();  // the record is gone: what follows only positions
 

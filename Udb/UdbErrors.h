@@ -95,6 +95,12 @@ inline constexpr int kTableExists = 13060;
 inline constexpr int kNameOutOfRange = 9605;
 inline constexpr int kBadUserOrPassword = 10036;
 inline constexpr int kCancelled = 13061;           // "Operation was cancelled by the user"
+// A failure for want of the file (a full disk, an I/O error, a lock
+// time-out): the caller can free space or retry, and a change that met it
+// is undone whole rather than left half-done.
+inline bool IsFileFailure(int code) {
+  return code == kSystemFileIO || code == kReadFailure || code == kWriteFailure || code == kLockTimeout;
+}
 }  // namespace udberr
 
 constexpr int kUdbErrorRows = 314;  // row 0 is the fallback "Error code unknown"

@@ -96,6 +96,8 @@ void TUdbFile::OpenUdbFile(const AnsiString& fileName) {
 void TUdbFile::Close() {
   cache_.Close();
   held_.Clear();
+  saved_.clear();
+  savepoint_ = false;
   inTransaction_ = false;
   commitFailed_ = false;
   // A journal in place stays for the next open to restore; one not yet in
@@ -324,11 +326,13 @@ void TUdbFile::WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mo
   CheckWritable("TUdbFile.WritePageIO");
   CheckRange(address, length, "TUdbFile.WritePageIO");
   NoteTableId(tableId);
+  if (BeforeWrite) BeforeWrite();
   if (!UsesCache(mode)) {
-    WriteRaw(buffer, address, length);
+    WriteRawRange(buffer, address, length);
     return;
   }
   if (!cache_.IsOpen()) UdbDatabaseError(udberr::kNotInitialized, "TUdbFile.WritePageIO", "The page cache is not open");
+  NoteForSavepoint(address, length);
   cache_.Write(address, buffer, length, tableId, mode);
   if (inTransaction_) {
     // The dirty cache pages now hold the newest image of these pages (I2).
@@ -357,6 +361,12 @@ void TUdbFile::ReadRaw(void* buffer, TUdbAddr address, int length) {
 void TUdbFile::WriteRaw(const void* buffer, TUdbAddr address, int length) {
   CheckWritable("TUdbFile.WriteRaw");
   CheckRange(address, length, "TUdbFile.WriteRaw");
+  if (BeforeWrite) BeforeWrite();
+  WriteRawRange(buffer, address, length);
+}
+
+void TUdbFile::WriteRawRange(const void* buffer, TUdbAddr address, int length) {
+  NoteForSavepoint(address, length);
   // Cached copies of the range would be stale (I3); dirty ones are held
   // first, so the raw bytes merge into their image.
   ForEachPage(address, length, [this](TUdbAddr page) { cache_.InvalidatePage(page); });
@@ -371,14 +381,17 @@ void TUdbFile::WriteRaw(const void* buffer, TUdbAddr address, int length) {
 
 void TUdbFile::WriteZeroPage(TUdbAddr address) {
   CheckWritable("TUdbFile.WriteZeroPage");
+  CheckRange(address, pageSize_, "TUdbFile.WriteZeroPage");
+  if (BeforeWrite) BeforeWrite();
   std::vector<std::uint8_t> zeros(static_cast<size_t>(pageSize_), 0);
   if (inTransaction_) {
     // The zero page replaces whatever is pending for the page.
     TUdbAddr page = address - address % static_cast<TUdbAddr>(pageSize_);
+    NoteForSavepoint(page, pageSize_);
     cache_.InvalidatePage(page);
     held_.DropPage(page);
   }
-  WriteRaw(zeros.data(), address, pageSize_);
+  WriteRawRange(zeros.data(), address, pageSize_);
 }
 
 TUdbAddr TUdbFile::SeekAndAppendUdbFile(const void* buffer, int length, std::uint8_t mode,
@@ -514,7 +527,7 @@ void TUdbFile::JournalAndFlush(const std::vector<TUdbAddr>& pages, bool journal)
 }
 
 void TUdbFile::MaybeSpill() {
-  if (!inTransaction_ || spillLimit_ <= 0 || journalName_.empty() || commitFailed_) return;
+  if (!inTransaction_ || savepoint_ || spillLimit_ <= 0 || journalName_.empty() || commitFailed_) return;
   if (held_.Count() + (cache_.IsOpen() ? cache_.DirtyCount() : 0) <= spillLimit_) return;
   if (spillFailed_) return;
   if (OnSpillLocks && !OnSpillLocks()) return;  // others may still read: the pages stay in memory
@@ -536,8 +549,71 @@ void TUdbFile::MaybeSpill() {
   ++spills_;
 }
 
+// --- savepoints -------------------------------------------------------------------
+
+void TUdbFile::BeginSavepoint() {
+  if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.BeginSavepoint");
+  if (savepoint_) UdbDatabaseError(udberr::kTransactionActive, "TUdbFile.BeginSavepoint");
+  saved_.clear();
+  savedEnd_ = transactionEnd_;
+  savepoint_ = true;
+}
+
+void TUdbFile::NoteForSavepoint(TUdbAddr address, int length) {
+  if (!savepoint_) return;
+  ForEachPage(address, length, [this](TUdbAddr page) {
+    auto [it, fresh] = saved_.try_emplace(page);
+    if (!fresh) return;
+    TSavedPage& saved = it->second;
+    const TCachePage* cached = cache_.IsOpen() ? cache_.FindPage(page) : nullptr;
+    if (cached && cached->state == cpsDirty) {
+      saved.kind = TSavedPage::kDirty;
+      saved.data = cached->data;
+      saved.tableId = cached->tableId;
+      saved.mode = cached->mode;
+    } else if (held_.SaveBlock(page, saved.data, saved.length)) {
+      saved.kind = TSavedPage::kHeld;
+    }
+  });
+}
+
+void TUdbFile::ReleaseSavepoint() {
+  if (!savepoint_) return;
+  saved_.clear();
+  savepoint_ = false;
+  try {
+    MaybeSpill();
+  } catch (const std::exception& e) {
+    UdbLogger().Log("UdbFile", AnsiString("Pages not spilled, kept in memory: ") + e.what());
+  }
+}
+
+// Whatever the page holds now goes (a dirty cache page through the held
+// images, where it is dropped), then the noted image comes back as it was:
+// a dirty cache page, a held image, or nothing pending.  Clean cache pages
+// of the noted pages go too (I3: they may have been loaded from an image
+// that is gone).
+void TUdbFile::RollbackToSavepoint() {
+  if (!savepoint_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.RollbackToSavepoint");
+  savepoint_ = false;
+  std::map<TUdbAddr, TSavedPage> saved;
+  saved.swap(saved_);
+  ForgetRun();
+  for (auto& [page, image] : saved) {
+    if (cache_.IsOpen()) cache_.InvalidatePage(page);
+    held_.DropPage(page);
+    if (image.kind == TSavedPage::kDirty)
+      cache_.Write(page, image.data.data(), pageSize_, image.tableId, image.mode);
+    else if (image.kind == TSavedPage::kHeld)
+      held_.RestoreBlock(page, std::move(image.data), image.length);
+  }
+  transactionEnd_ = savedEnd_;
+}
+
 void TUdbFile::Commit() {
   if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Commit");
+  saved_.clear();
+  savepoint_ = false;
   commitFailed_ = true;  // until every pending page is in the file (I4)
   std::vector<TUdbAddr> pages;
   if (!journalName_.empty()) pages = PendingPages();
@@ -560,6 +636,8 @@ void TUdbFile::Commit() {
 
 void TUdbFile::Rollback() {
   if (!inTransaction_) UdbDatabaseError(udberr::kNoTransaction, "TUdbFile.Rollback");
+  saved_.clear();
+  savepoint_ = false;
   // Clean cache pages loaded from held images would outlive them (I3).
   for (TUdbAddr page : held_.HeldPages()) {
     const TCachePage* cached = cache_.FindPage(page);

@@ -89,6 +89,10 @@ class TUdbFile {
   // Test hook: called after the n-th page write of a commit (from 1;
   // spills count too), to stop a process at a chosen point.
   std::function<void(int)> AfterCommitWrite;
+  // Test hook: called before every page or byte-range write (WritePageIO,
+  // WriteRaw, WriteZeroPage; inside a transaction too); a test throws from
+  // it to make that write fail before it changes anything.
+  std::function<void()> BeforeWrite;
   // Pending pages (held and dirty) above which a transaction writes them
   // to the file before its commit (0: never).  A huge transaction then
   // needs no more memory than this.
@@ -146,6 +150,20 @@ class TUdbFile {
   // writer off them); only clean cached copies are dropped.
   bool RecoverJournal();
   bool JournalExists() const { return !journalName_.empty() && fs_->ExistsAsSpelled(journalName_); }
+  // A savepoint inside a transaction: from BeginSavepoint on, the pending
+  // image of every page (a dirty cache page, a held image or none) is
+  // noted before its first write, and RollbackToSavepoint puts each one
+  // back, with the file's end: one change that fails part-way is undone
+  // page by page while the transaction's earlier changes stay.  No spill
+  // happens while a savepoint is open (the noted images must stay what
+  // the file would be given); ReleaseSavepoint keeps the pages and spills
+  // when due, logging a spill that fails (the pages then stay pending).
+  // One savepoint at a time: 10256 when one is open, 10257 outside a
+  // transaction.  Commit and Rollback end an open savepoint.
+  void BeginSavepoint();
+  void ReleaseSavepoint();
+  void RollbackToSavepoint();
+  bool InSavepoint() const { return savepoint_; }
   // Inside a transaction, takes the file's end afresh (under the lock that
   // guards allocation, before the first page is appended).
   void RefreshTransactionEnd();
@@ -201,6 +219,10 @@ class TUdbFile {
   // the pages enciphered for the seal kept for the write.
   void JournalAndFlush(const std::vector<TUdbAddr>& pages, bool journal);
   void MaybeSpill();
+  void WriteRawRange(const void* buffer, TUdbAddr address, int length);
+  // Notes the pending image of each page of the range not yet noted since
+  // the savepoint began.
+  void NoteForSavepoint(TUdbAddr address, int length);
 
   TUdbFileSystem* fs_;
   std::unique_ptr<TUdbFileIO> io_;
@@ -249,6 +271,18 @@ class TUdbFile {
   int spillLimit_ = 4096;
   int spills_ = 0;
   bool spillFailed_ = false;  // this transaction keeps its pages in memory
+  // The savepoint: each page's pending image before its first write since
+  // BeginSavepoint, and the file's end then.
+  struct TSavedPage {
+    enum TKind : std::uint8_t { kNone, kDirty, kHeld } kind = kNone;
+    std::vector<std::uint8_t> data;  // plain (kDirty) or file form (kHeld)
+    std::uint16_t tableId = 0;       // kDirty
+    std::uint8_t mode = 0;           // kDirty
+    int length = 0;                  // kHeld
+  };
+  std::map<TUdbAddr, TSavedPage> saved_;
+  std::int64_t savedEnd_ = 0;
+  bool savepoint_ = false;
 };
 
 // Cache capacity for a file of fileSize bytes: a quarter of its whole

@@ -1,6 +1,7 @@
 #include "platform/core/AnsiText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/core/AnsiCollation.h"
@@ -165,6 +166,15 @@ int CompareUnits(UnitReader a, UnitReader b) {
   }
 }
 
+// The levels from the first unit where the texts part (at byte i of both).
+[[gnu::noinline]] int CompareAnsiFrom(const char* a, size_t alen, const char* b, size_t blen, size_t i,
+                                      bool caseInsensitive) {
+  UnitReader ra{reinterpret_cast<const unsigned char*>(a), alen, i, caseInsensitive};
+  UnitReader rb{reinterpret_cast<const unsigned char*>(b), blen, i, caseInsensitive};
+  int r = CompareWeights(ra, rb);
+  return r != 0 ? r : CompareUnits(ra, rb);
+}
+
 }  // namespace
 
 // The ANSI order of AnsiCollation.h.
@@ -172,11 +182,24 @@ int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
                    bool caseInsensitive, bool partial) {
   if (partial) alen = blen = std::min(alen, blen);
   // Units equal in bytes weigh equally at every level: skip the common
-  // leading units (the usual case for keys of one index).  Equal strings
-  // (duplicates in an index) end at once; an ASCII byte is a whole unit.
+  // leading units (the usual case for keys of one index); equal strings
+  // (duplicates in an index) end there.  An ASCII byte is a whole unit.
   const size_t n = std::min(alen, blen);
-  if (alen == blen && std::memcmp(a, b, n) == 0) return 0;
   size_t i = 0;
+  // Eight bytes at a time while a's are all ASCII (each a unit of its own,
+  // so i stays on a unit boundary); the first differing byte of such a word
+  // is where the texts part.
+  if constexpr (std::endian::native == std::endian::little) {
+    for (uint64_t wa, wb; i + 8 <= n; i += 8) {
+      std::memcpy(&wa, a + i, 8);
+      std::memcpy(&wb, b + i, 8);
+      if ((wa & 0x8080808080808080ull) != 0) break;
+      if (wa != wb) {
+        i += static_cast<size_t>(std::countr_zero(wa ^ wb)) / 8;
+        break;
+      }
+    }
+  }
   while (i < n) {
     const unsigned char ca = Byte(a[i]);
     if (ca < 0x80) {
@@ -189,10 +212,21 @@ int CompareAnsiKey(const char* a, size_t alen, const char* b, size_t blen,
     i += la;
   }
   if (i == alen && i == blen) return 0;
-  UnitReader ra{reinterpret_cast<const unsigned char*>(a), alen, i, caseInsensitive};
-  UnitReader rb{reinterpret_cast<const unsigned char*>(b), blen, i, caseInsensitive};
-  int r = CompareWeights(ra, rb);
-  return r != 0 ? r : CompareUnits(ra, rb);
+  // The common units weigh alike at every level, so two single-byte units
+  // of different primary weight where the texts part decide at once (the
+  // usual case of codes and names in a key).
+  if (i < n && Byte(a[i]) < 0x80 && Byte(b[i]) < 0x80) {
+    size_t ua = AnsiSingleUnit(Byte(a[i]));
+    size_t ub = AnsiSingleUnit(Byte(b[i]));
+    if (caseInsensitive) {
+      ua = kAnsiLowerUnit[ua];
+      ub = kAnsiLowerUnit[ub];
+    }
+    const uint32_t pa = AnsiPrimary(kAnsiCollationWeights[ua]);
+    const uint32_t pb = AnsiPrimary(kAnsiCollationWeights[ub]);
+    if (pa != 0 && pb != 0 && pa != pb) return Sign(pa, pb);
+  }
+  return CompareAnsiFrom(a, alen, b, blen, i, caseInsensitive);
 }
 
 // CompareWeights decides by the first primary difference, a text whose

@@ -186,6 +186,7 @@ void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
       enableEvent_ = deLayoutChange;
     return;
   }
+  if (dataSources_.empty()) return;
   // A source may go away while notified (a form closing); walk a copy.
   std::vector<TDataSource*> sources = dataSources_;
   for (TDataSource* s : sources)

@@ -232,13 +232,14 @@ TEST(AnsiText, AnsiOrderIsTotal) {
   }
 }
 
-// The sort key orders as CompareAnsiKey does (case-sensitive), for every
-// pair of short texts over an alphabet of letters, case and width
-// variants, ignorable characters, Chinese characters and broken units, and
-// for random longer texts of the same pieces.
+// The sort key orders as CompareAnsiKey does (case-sensitive; without case,
+// the sort keys of the lower-cased texts), for every pair of short texts
+// over an alphabet of letters, digits, case and width variants, ignorable
+// characters, Chinese characters and broken units, and for random longer
+// texts of the same pieces.
 TEST(AnsiText, SortKeyOrdersAsTheKeyComparison) {
   const std::vector<std::string> alphabet = {"a", "A", "b", "-", "'", "\x01", "\t", "1", "ａ", "Ａ",
-                                             "阿", "职工", "\x81\x20", "\xFF", "\x80", "\x81\x61", "9"};
+                                             "阿", "职工", "\x81\x20", "\xFF", "\x80", "\x81\x61", "9", "0", "z", "Z", "_"};
   std::vector<std::string> texts = Concatenations(alphabet, 2);
   texts.push_back("a\x81");
   texts.push_back("\x81");
@@ -249,18 +250,25 @@ TEST(AnsiText, SortKeyOrdersAsTheKeyComparison) {
     if (rng() % 4 == 0) t += "\x81";  // a lead byte at the very end
     texts.push_back(t);
   }
+  // Long common starts, ASCII and not, before the pieces.
+  for (const std::string& start : {std::string("0103000012"), std::string("0103000012abcdefgh"),
+                                   std::string("职工0103000012"), std::string("0103\x81")}) {
+    for (size_t i = 0; i < 60; ++i) texts.push_back(start + texts[i * 7 % texts.size()]);
+  }
   auto key = [](const std::string& t) {
     std::string k = "prefix";  // appends, leaving what was there
     AppendAnsiSortKey(t.data(), t.size(), k);
     return k.substr(6);
   };
-  std::vector<std::string> keys;
-  for (const std::string& t : texts) keys.push_back(key(t));
-  for (size_t i = 0; i < texts.size(); ++i) {
-    for (size_t j = 0; j < texts.size(); ++j) {
-      const std::string &x = texts[i], &y = texts[j];
-      ASSERT_EQ(SignOf(keys[i].compare(keys[j])), SignOf(CompareAnsiKey(x.data(), x.size(), y.data(), y.size(), false)))
-          << Show(x) << " vs " << Show(y);
+  for (bool ci : {false, true}) {
+    std::vector<std::string> keys;
+    for (const std::string& t : texts) keys.push_back(key(ci ? AnsiLowerCase(t) : t));
+    for (size_t i = 0; i < texts.size(); ++i) {
+      for (size_t j = 0; j < texts.size(); ++j) {
+        const std::string &x = texts[i], &y = texts[j];
+        ASSERT_EQ(SignOf(keys[i].compare(keys[j])), SignOf(CompareAnsiKey(x.data(), x.size(), y.data(), y.size(), ci)))
+            << "ci=" << ci << " " << Show(x) << " vs " << Show(y);
+      }
     }
   }
 }

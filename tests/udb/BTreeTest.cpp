@@ -519,6 +519,117 @@ TEST(TBTree, AnInsertAfterTheCheckOfItsKeyBuildsTheSameNodesAsOneThatDescendsAga
   }
 }
 
+// --- nodes kept between descents ------------------------------------------------
+
+// A tree keeps the nodes its descents leave and takes them back instead of
+// reading them again.  A twin that forgets its nodes before every operation
+// reads each one from the blocks.  Rows arrive in turn at many places of
+// the key order (more leaves than the tree keeps, so kept nodes are also
+// pushed out), with random rows, deletes of either kind, walks across
+// leaves, jumps to either end and searches in every mode between them: both
+// must land on the same entries and leave the same blocks byte for byte.
+TEST(TBTree, ATreeThatKeepsNodesBetweenDescentsAgreesWithOneThatReadsEveryNode) {
+  for (bool disk : {false, true}) {
+    for (int nodeSize : {512, 4096}) {
+      SCOPED_TRACE(std::string(disk ? "disk " : "memory ") + std::to_string(nodeSize));
+      TTreeHarness kept(disk, nodeSize), fresh(disk, nodeSize);
+      for (TTreeHarness* h : {&kept, &fresh}) {
+        h->Define(*NonUniqueAB(false));
+        h->CreateAndOpen();
+      }
+      std::mt19937 rng(static_cast<std::uint32_t>(nodeSize + disk));
+      TModel model(TModelLess{false});
+      int nextId = 1;
+      const int streams = nodeSize == 512 ? 40 : 12;
+      const int operations = nodeSize == 512 ? 6000 : 16000;
+      // The twin forgets its nodes first; a walk goes on from where the
+      // kept tree stands, so the twin is put there by a search of its own.
+      auto both = [&](auto&& op, bool fromCursor = false) {
+        fresh.Tree().ResetNodes();
+        if (fromCursor) {
+          fresh.Tree().SetSearchKeyFromKey(kept.Tree().CurrentKey());
+          ASSERT_EQ(fresh.Tree().Find(2), 0);
+        }
+        const int a = op(kept.Tree());
+        const int b = op(fresh.Tree());
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(kept.Tree().KeyValid(), fresh.Tree().KeyValid());
+        if (kept.Tree().KeyValid()) {
+          ASSERT_EQ(kept.Tree().CurrentRecordAddress(), fresh.Tree().CurrentRecordAddress());
+        }
+      };
+      for (int op = 1; op <= operations; ++op) {
+        const int kind = static_cast<int>(rng() % 20);
+        if (kind < 11 || model.empty()) {  // rows in turn over the streams, ascending within each
+          TRow r = kind < 9 ? TRow{} : RandomRow(rng, nextId);
+          if (kind < 9) {
+            r.a = nextId % streams;
+            r.b = "c";
+          }
+          r.id = nextId++;
+          r.addr = 0x10000u + static_cast<TUdbAddr>(r.id) * 16u;
+          const auto rec = RecordOf(r);
+          both([&](TBTree& t) {  // the check of the key, then the insert
+            t.SetSearchKeyFromRecord(rec.data());
+            const int found = t.Find(2);
+            t.SetSearchKeyFromRecord(rec.data());
+            t.Insert(r.addr);
+            return found;
+          });
+          model.emplace(r, r.addr);
+        } else if (kind < 13) {
+          const auto at = std::next(model.begin(), static_cast<long>(rng() % model.size()));
+          const auto rec = RecordOf(at->first);
+          const bool atCursor = rng() % 2 != 0;
+          both([&](TBTree& t) {
+            t.SetSearchKeyFromRecord(rec.data());
+            const int found = t.Find(2);
+            if (atCursor)
+              t.DeleteAtCursor();
+            else
+              t.Delete();
+            return found;
+          });
+          model.erase(at);
+        } else if (kind < 15) {
+          if (!kept.Tree().KeyValid()) continue;
+          const int steps = static_cast<int>(rng() % 200);
+          const bool forward = rng() % 2 != 0;
+          both(
+              [&](TBTree& t) {
+                int moved = 0;
+                for (; moved < steps && (forward ? t.Next() : t.Prior()); ++moved) {
+                }
+                return moved;
+              },
+              true);
+        } else if (kind < 17) {
+          const bool last = rng() % 4 != 0;
+          both([&](TBTree& t) { return last ? t.Last() : t.First(); });
+        } else {
+          TRow s = RandomRow(rng, static_cast<int>(rng() % 4000));
+          if (rng() % 2) s = std::next(model.begin(), static_cast<long>(rng() % model.size()))->first;
+          const auto rec = RecordOf(s);
+          const int mode = static_cast<int>(rng() % 6);
+          const TSearchModifier modifier{static_cast<int>(rng() % 3), rng() % 2 != 0};
+          both([&](TBTree& t) {
+            t.SetSearchKeyFromRecord(rec.data());
+            return t.Find(mode, modifier);
+          });
+        }
+        ASSERT_FALSE(::testing::Test::HasFatalFailure()) << "operation " << op;
+        ASSERT_EQ(kept.depth, fresh.depth);
+        if (op % 400 == 0) {
+          ASSERT_EQ(Blocks(kept), Blocks(fresh)) << "after operation " << op;
+        }
+      }
+      EXPECT_GE(kept.depth, nodeSize == 512 ? 4u : 3u);
+      EXPECT_EQ(Blocks(kept), Blocks(fresh));
+      CheckAgainstModel(kept, InOrder(model), rng, false);
+    }
+  }
+}
+
 // --- scans and read-ahead ------------------------------------------------------
 
 struct IntTreeFixture : ::testing::Test {

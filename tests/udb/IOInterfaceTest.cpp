@@ -162,6 +162,30 @@ TEST_F(DiskFixture, DamagedFreeRunIsRefusedBeforeAnyWrite) {
   }
 }
 
+// A run's head block holds nothing but its link and count: one stray byte
+// anywhere else (either side of the header, at every word boundary of the
+// check, in the odd tail of a block) means the block is in use, and it is
+// never handed out; a head with its header alone is taken.
+TEST_F(DiskFixture, ARunHeadWithAnyOtherByteSetIsRefused) {
+  OpenIO(101);
+  const TUdbAddr a = io.AllocateNewAddress(101, nullptr);
+  const TUdbAddr head = io.FirstEmpty();
+  ASSERT_EQ(head, a + 101);
+  std::vector<std::uint8_t> run(101, 0);
+  io.ReadBlock(head, 101, run.data());
+  for (int at : {0, 1, 7, 16, 23, 24, 31, 32, 95, 96, 99, 100}) {
+    SCOPED_TRACE(at);
+    std::vector<std::uint8_t> damaged = run;
+    damaged[static_cast<size_t>(at)] = 0x40;
+    io.WriteBlock(head, 101, damaged.data());
+    auto before = db.Bytes();
+    EXPECT_UDB_ERROR(io.AllocateNewAddress(101, Filled(101, 9).data()), 8451);
+    EXPECT_EQ(db.Bytes(), before);
+  }
+  io.WriteBlock(head, 101, run.data());
+  EXPECT_EQ(io.AllocateNewAddress(101, nullptr), head);
+}
+
 TEST(BaseIOInterface, UnimplementedOperationsRaise10065) {
   TBaseIOInterface base;
   std::uint8_t b[4] = {};

@@ -161,6 +161,73 @@ TEST_F(UdbFileFixture, ZeroPageAfterACachedWriteWinsAndACachedWriteAfterItWins) 
   EXPECT_EQ(back, std::vector<std::uint8_t>(P, 0x30));
 }
 
+// A savepoint puts back each page written since it began as it was
+// pending then - a dirty cache page, a held raw image, or nothing (the
+// file's bytes) - and the file's end; what is written before it and what
+// a released savepoint kept reach the file at commit.
+TEST_F(UdbFileFixture, ASavepointPutsBackEveryPageWrittenSinceItBegan) {
+  Bytes()[4 * P + 3] = 0x77;  // page 4: in the file only
+  for (bool rollBack : {true, false}) {
+    SCOPED_TRACE(rollBack ? "rolled back to the savepoint" : "savepoint released");
+    fs.Bytes("f.udb").resize(8 * P);
+    file.StartTransaction();
+    std::vector<std::uint8_t> dirty(P, 0x21), raw(300, 0x32), changed(P, 0x5A);
+    file.WritePageIO(dirty.data(), 2 * P, 5, 3, P);  // page 2: a dirty Blowfish page
+    file.WriteRaw(raw.data(), 3 * P + 100, 300);      // page 3: a held image
+    EXPECT_UDB_ERROR(file.RollbackToSavepoint(), 10257);
+    file.BeginSavepoint();
+    EXPECT_UDB_ERROR(file.BeginSavepoint(), 10256);
+    file.WritePageIO(changed.data(), 2 * P, 5, 3, P);
+    file.WriteRaw(changed.data(), 3 * P + 50, 1000);
+    file.WritePageIO(changed.data(), 4 * P, 1, 3, 200);
+    file.WriteZeroPage(2 * P);
+    file.WritePageIO(changed.data(), 2 * P, 5, 4, P);  // another table's page now
+    const TUdbAddr appended = file.SeekAndAppendUdbFile(changed.data(), P, 1, 3);
+    EXPECT_EQ(appended, 8u * P);
+    if (rollBack)
+      file.RollbackToSavepoint();
+    else
+      file.ReleaseSavepoint();
+    EXPECT_FALSE(file.InSavepoint());
+    std::vector<std::uint8_t> back(P);
+    file.ReadPageIO(back.data(), 2 * P, 5, rollBack ? 3 : 4, P);
+    EXPECT_EQ(back, rollBack ? dirty : changed);
+    file.ReadRaw(back.data(), 3 * P, P);
+    EXPECT_EQ(back[49], 0);
+    EXPECT_EQ(back[99], rollBack ? 0 : 0x5A);
+    EXPECT_EQ(back[100], rollBack ? 0x32 : 0x5A);
+    EXPECT_EQ(back[1049], rollBack ? 0 : 0x5A);
+    file.ReadPageIO(back.data(), 4 * P, 1, 3, P);
+    EXPECT_EQ(back[3], rollBack ? 0x77 : 0x5A);
+    EXPECT_EQ(file.FileSize(), rollBack ? 8 * P : 9 * P);
+    file.Commit();
+    EXPECT_EQ(Bytes().size(), rollBack ? 8u * P : 9u * P);
+    EXPECT_EQ(Bytes()[3 * P + 100], rollBack ? 0x32 : 0x5A);
+    EXPECT_EQ(Bytes()[4 * P + 3], rollBack ? 0x77 : 0x5A);
+    file.ReadPageIO(back.data(), 2 * P, 5, rollBack ? 3 : 4, P);
+    EXPECT_EQ(back, rollBack ? dirty : changed);
+    Bytes()[4 * P + 3] = 0x77;
+  }
+}
+
+// Nothing spills while a savepoint is open (its pages may still go back);
+// the release spills what is due.
+TEST_F(UdbFileFixture, PagesSpillOnlyOnceTheSavepointIsReleased) {
+  file.SetJournalFileName("f.jnl");
+  file.SetSpillLimit(2);
+  file.StartTransaction();
+  file.BeginSavepoint();
+  std::vector<std::uint8_t> page(P, 0x66);
+  for (int i = 0; i < 5; ++i) file.WritePageIO(page.data(), static_cast<TUdbAddr>(i + 1) * P, 1, 3, P);
+  EXPECT_EQ(file.Spills(), 0);
+  EXPECT_EQ(Bytes()[1 * P], 0);
+  file.ReleaseSavepoint();
+  EXPECT_EQ(file.Spills(), 1);
+  EXPECT_EQ(Bytes()[1 * P], 0x66);
+  file.Rollback();  // the journal puts the spilled pages back
+  EXPECT_EQ(Bytes()[1 * P], 0);
+}
+
 TEST_F(UdbFileFixture, RawReadInsideATransactionSeesDirtyCachedPages) {
   std::vector<std::uint8_t> page(P, 0x44);
   file.StartTransaction();
