@@ -545,10 +545,17 @@ void TBTree::ReadLevel(int level, TUdbAddr address) {
 
 // Phase 2a: in an internal node, the last entry below the search key (lower
 // bound) or not above it (upper bound); entry 0 when none.
-int TBTree::ChildFor(const TNode& node, int partCount, TBound bound) const {
+int TBTree::ChildFor(const TNode& node, int partCount, TBound bound, bool tryLast) const {
   int lo = 0;
   int hi = node.EntryCount() - 1;
   int found = 0;
+  // The entries ascend, so "below the bound" holds for a first stretch of
+  // them: when it holds for the last, the last is the one.
+  if (tryLast && hi > 0) {
+    const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(hi));
+    if (bound == TBound::Lower ? c > 0 : c >= 0) return hi;
+    --hi;
+  }
   while (lo <= hi) {
     const int mid = (lo + hi) / 2;
     const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(mid));
@@ -564,9 +571,14 @@ int TBTree::ChildFor(const TNode& node, int partCount, TBound bound) const {
 
 // Phase 2b: in a leaf, the first entry not below the search key (lower
 // bound) or above it (upper bound); EntryCount when none.
-int TBTree::LeafPosition(const TNode& node, int partCount, TBound bound) const {
+int TBTree::LeafPosition(const TNode& node, int partCount, TBound bound, bool tryLast) const {
   int lo = 0;
   int hi = node.EntryCount();
+  if (tryLast && hi > 0) {
+    const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(hi - 1));
+    if (bound == TBound::Lower ? c > 0 : c >= 0) return hi;
+    --hi;
+  }
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
     const int c = optimized_.CompareToOptimizedKey(layout_, partCount, node.KeyAt(mid));
@@ -587,13 +599,19 @@ int TBTree::Descend(int partCount, TBound bound, bool stepToBound) {
   work_.Forget();
   const int depth = TreeDepth();
   ReadLevel(0, *root_);
+  const bool tryLast = descentAtEnd_;
+  bool atEnd = true;
   for (int level = 0; level < depth - 1; ++level) {
     TNode& node = *path_[static_cast<size_t>(level)];
-    node.SetCursor(ChildFor(node, partCount, bound));
+    const int child = ChildFor(node, partCount, bound, tryLast);
+    atEnd = atEnd && child == node.EntryCount() - 1;
+    node.SetCursor(child);
     ReadLevel(level + 1, udbkey::KeyAddress(node.CurrentKey()));
   }
   TNode& leaf = Leaf();
-  leaf.SetCursor(LeafPosition(leaf, partCount, bound));
+  const int position = LeafPosition(leaf, partCount, bound, tryLast);
+  descentAtEnd_ = atEnd && position >= leaf.EntryCount();
+  leaf.SetCursor(position);
   // The landing is noted for an insert of the same key (TakeOverDescent);
   // Find makes the note valid.
   const bool note = partCount < 1 && bound == TBound::Lower;

@@ -319,8 +319,10 @@ class TBTree {
   // -- search phases --
   void ResizePath();
   void ReadLevel(int level, TUdbAddr address);
-  int ChildFor(const TNode& node, int partCount, TBound bound) const;
-  int LeafPosition(const TNode& node, int partCount, TBound bound) const;
+  // tryLast: the last entry is compared first, and decides alone when the
+  // bound lies beyond it (a run of keys added in ascending order).
+  int ChildFor(const TNode& node, int partCount, TBound bound, bool tryLast = false) const;
+  int LeafPosition(const TNode& node, int partCount, TBound bound, bool tryLast = false) const;
   // stepToBound: when the bound lies past the leaf reached, move the path
   // to the next leaf's first entry (searches); false leaves the cursor past
   // the leaf's last entry (where an insert appends).
@@ -401,6 +403,9 @@ class TBTree {
     std::vector<int> cursors;
   } memo_;
   std::unique_ptr<TNode> steppedFrom_;
+  // The last descent went down the right edge to the end of the last leaf:
+  // the next one tries the last entries first (see ChildFor).  A hint only.
+  bool descentAtEnd_ = false;
   std::vector<std::uint8_t> stepKey_;  // the key a walk leaves a leaf from
   std::vector<std::uint8_t> recordKey_;
   std::vector<std::uint8_t> searchKey_;

@@ -159,6 +159,14 @@ void TTableDef::CheckLayout() {
       UdbDatabaseError(udberr::kCorrupt, loc, "Field indexes of the table definition are damaged: " + tableName_);
     seen[static_cast<size_t>(fi)] = true;
   }
+  // Fields are found by name, letter case aside (the dataset refuses to
+  // make two fields of one name): a name stored twice is damage.
+  for (int i = 1; i < n; ++i) {
+    const AnsiString& name = f.Items(i)->FieldName();
+    for (int j = 0; j < i; ++j)
+      if (f.Items(j)->FieldName().size() == name.size() && AnsiSameText(f.Items(j)->FieldName(), name))
+        UdbDatabaseError(udberr::kCorrupt, loc, "Field names of the table definition are damaged: " + name);
+  }
   if (f.RecordSize() == 0) {
     struct Stored { int data, marker, flag; };
     std::vector<Stored> stored;

@@ -336,7 +336,7 @@ void TUdbFile::WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mo
   cache_.Write(address, buffer, length, tableId, mode);
   if (inTransaction_) {
     // The dirty cache pages now hold the newest image of these pages (I2).
-    ForEachPage(address, length, [this](TUdbAddr page) { held_.DropPage(page); });
+    if (held_.Count() > 0) ForEachPage(address, length, [this](TUdbAddr page) { held_.DropPage(page); });
     NoteEnd(address, length);
     MaybeSpill();
   }

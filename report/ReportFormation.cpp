@@ -219,7 +219,14 @@ void TrbPageFormer::PrepareBands() {
     b->Name = v->Name;
     b->Stretched = v->Flags & bfStretched;
     b->PrintIfSubsetEmpty = v->Flags & bfPrintIfSubsetEmpty;
-    b->NewPageAfter = (v->Flags & bfNewPageAfter) && !Skip;
+    // Page and column headers and footers, the overlay and the objects on no
+    // band are shown by the page change itself: a new page after one of them
+    // would show it again, and so on for ever (a damaged or hand-made
+    // template can carry the flag on them).
+    const bool placedByPage = b->BandType == btPageHeader || b->BandType == btPageFooter ||
+                              b->BandType == btColumnHeader || b->BandType == btColumnFooter ||
+                              b->BandType == btOverlay || b->BandType == btNone;
+    b->NewPageAfter = (v->Flags & bfNewPageAfter) && !Skip && !placedByPage;
     b->PageBreak = (v->Flags & bfPageBreak) && !Skip;
     b->PrintChildIfInvisible = v->Flags & bfPrintChildIfInvisible;
     v->RunDataset = nullptr;

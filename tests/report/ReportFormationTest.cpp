@@ -110,6 +110,27 @@ TEST_F(Formation, PagesBreakWithHeadersAndTheFooterFollowsItsFlags) {
   EXPECT_EQ(PageOf("F2"), 1);
 }
 
+// The bands a page change shows itself ignore "new page after": a page
+// footer with it started a page, whose end showed the footer again, until
+// the stack ran out (a damaged template found by fuzzing).
+struct BandShownByThePageChange : ::testing::TestWithParam<int>, TReportBench {};
+
+TEST_P(BandShownByThePageChange, StartsNoPageAfterItself) {
+  const int type = GetParam();
+  const int top = type == btPageFooter || type == btColumnFooter ? 1000 : 0;
+  AddRows(100);
+  auto* band = Band(type, top, 20);
+  band->Flags = bfNewPageAfter | bfOnFirstPage | bfOnLastPage;
+  Text(0, top, 100, 20, "B");
+  Band(btMasterData, 30, 20, "DS");
+  Text(0, 30, 100, 20, "[DS.\"Name\"]");
+  ASSERT_TRUE(Report->PrepareReport());
+  EXPECT_EQ(Report->EMFPages().Count(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formation, BandShownByThePageChange,
+                         ::testing::Values(btPageHeader, btPageFooter, btColumnHeader, btColumnFooter, btOverlay));
+
 TEST_F(Formation, ABandThatFitsExactlyStaysOnThePage) {
   AddRows(2);
   Page->TopMargin = 0;

@@ -401,6 +401,48 @@ INSTANTIATE_TEST_SUITE_P(Interfaces, TBTreeRandom,
                                            RandomCase{true, 4096, false, 12000, 3},
                                            RandomCase{true, 4096, true, 6000, 2}));
 
+// Keys mostly added above every key (a descent that ends at the right
+// edge makes the next one try the last entries first), mixed with keys
+// anywhere, deletes of the last key and searches in every mode: the tree
+// must agree with the model throughout, on small and large nodes.
+TEST(TBTree, KeysAddedInAscendingRunsAgreeWithAnOrderedModel) {
+  for (int nodeSize : {512, 4096}) {
+    for (bool aDesc : {false, true}) {
+      SCOPED_TRACE(std::to_string(nodeSize) + (aDesc ? " descending A" : " ascending A"));
+      TTreeHarness h(false, nodeSize);
+      h.Define(*NonUniqueAB(aDesc));
+      h.CreateAndOpen();
+      std::mt19937 rng(static_cast<unsigned>(nodeSize) + aDesc);
+      TModel model(TModelLess{aDesc});
+      std::uint32_t maxDepth = 1;
+      for (int op = 1; op <= 3000; ++op) {
+        const unsigned pick = rng() % 10;
+        if (pick < 9 || model.empty()) {
+          TRow r = RandomRow(rng, op);
+          if (pick < 7) {
+            r.aNull = false;
+            r.a = 100 + op;  // above every key but the extremes
+            if (aDesc) r.a = -r.a;
+          }
+          InsertRow(h.Tree(), r);
+          const auto at = model.emplace(r, r.addr);
+          ASSERT_EQ(h.Tree().CurrentRecordAddress(), r.addr) << op;
+          ASSERT_EQ(h.Tree().CurrentRecNo(), std::distance(model.begin(), at) + 1) << op;
+        } else {
+          const auto last = std::prev(model.end());
+          h.Tree().SetSearchKeyFromRecord(RecordOf(last->first).data());
+          ASSERT_EQ(h.Tree().Find(2), 0);
+          h.Tree().Delete();
+          model.erase(last);
+        }
+        maxDepth = std::max(maxDepth, h.depth);
+        if (op % 250 == 0) CheckAgainstModel(h, InOrder(model), rng, aDesc);
+      }
+      EXPECT_GE(maxDepth, nodeSize == 512 ? 3u : 2u);
+    }
+  }
+}
+
 // --- an insert that follows the check of its key --------------------------------
 
 // Every block of a tree's interface, in allocation order, with its bytes.

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <typeinfo>
 
@@ -99,6 +100,39 @@ void ReadTable(TUdbDataBase& db, const AnsiString& name) {
     steps = 0;
     for (t.Last(); !t.Bof() && steps < kMaxSteps; t.Prior(), ++steps) (void)t.RecordCount();
   }
+  // The walk in storage order (the query engine's scans): the records as the
+  // allocation map lists them, read in runs of blocks.
+  t.SetIndexName(indexes.front());
+  t.SetStorageOrder(true);
+  int steps = 0;
+  Variant found;
+  bool met = false;
+  for (t.First(); !t.Eof() && steps < kMaxSteps; t.Next(), ++steps) {
+    for (int f = 0; f < t.FieldCount(); ++f) (void)t.Fields()->Fields(f)->AsString();
+    if (steps == 2 && t.FieldCount() > 0) {
+      found = t.Fields()->Fields(0)->Value();
+      met = true;
+    }
+  }
+  steps = 0;
+  for (t.Last(); !t.Bof() && steps < kMaxSteps; t.Prior(), ++steps) (void)t.RecordCount();
+  t.SetStorageOrder(false);
+  // A value met on the walk looked up again, then the record found changed
+  // in place and moved by its key: the searches and the post's step back
+  // to the record's entry over whatever the file holds.
+  if (!met || found.IsNull() || !t.Locate(t.Fields()->Fields(0)->FieldName(), found, TLocateOptions())) return;
+  t.Edit();
+  for (int f = 0; f < t.FieldCount(); ++f) t.Fields()->Fields(f)->SetValue(t.Fields()->Fields(f)->Value());
+  t.Post();
+  TField* first = t.Fields()->Fields(0);
+  t.Edit();
+  switch (first->DataType()) {
+    case ftInteger:
+    case ftSmallint: first->SetAsInteger(first->AsInteger() ^ 0x100); break;
+    case ftString: first->SetAsString(AnsiString(first->AsString().substr(0, 2))); break;
+    default: break;
+  }
+  t.Post();
   t.Close();
 }
 
@@ -135,7 +169,12 @@ std::string ReadWholeDatabase(const std::vector<std::uint8_t>& bytes) {
   }
 }
 
-std::vector<std::uint8_t> PatchStoredDefinition(std::mt19937& rng) {
+namespace {
+
+// The base database with one stored definition rewritten: edit sees each
+// catalogue row's text in turn (row 0 first) and returns true once it has
+// changed one, which is then stored.  Empty when no row was changed.
+std::vector<std::uint8_t> EditStoredDefinition(const std::function<bool(int row, std::string& text)>& edit) {
   TMemFileSystem fs;
   fs.Bytes(kName) = FuzzBaseDatabase();
   TUdbDataBase db;
@@ -145,41 +184,59 @@ std::vector<std::uint8_t> PatchStoredDefinition(std::mt19937& rng) {
   master.SetDataBase(&db);
   master.SetTableName(udbdb::kUserMaster);
   master.Open();
-  const int row = static_cast<int>(rng() % 2);
-  master.First();
-  for (int i = 0; i < row && !master.Eof(); ++i) master.Next();
-  std::string text = master.FieldByName("TableDef")->AsString();
-  // The numbers of the text: offsets, sizes, types, sequences, ids.
-  std::vector<std::pair<size_t, size_t>> numbers;
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] >= '0' && text[i] <= '9' && i > 0 && (text[i - 1] == ' ' || text[i - 1] == '-')) {
-      size_t j = i;
-      while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-      numbers.emplace_back(i, j - i);
-      i = j;
-    } else {
-      ++i;
-    }
+  bool changed = false;
+  int row = 0;
+  for (master.First(); !master.Eof() && !changed; master.Next(), ++row) {
+    std::string text = master.FieldByName("TableDef")->AsString();
+    if (!edit(row, text)) continue;
+    master.Edit();
+    master.FieldByName("TableDef")->SetAsString(AnsiString(text));
+    master.Post();
+    changed = true;
   }
-  if (numbers.empty()) return {};
-  static const long long kValues[] = {0, 1, 2, 7, 15, 16, 17, 255, 256, 4095, 4096, 65535, 65536, 100000, 2147483647};
-  const int patches = 1 + static_cast<int>(rng() % 2);
-  for (int p = 0; p < patches; ++p) {
+  master.Close();
+  db.SetConnected(false);
+  return changed ? fs.Bytes(kName) : std::vector<std::uint8_t>();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> PatchStoredDefinition(std::mt19937& rng) {
+  const int chosen = static_cast<int>(rng() % 2);
+  return EditStoredDefinition([&](int row, std::string& text) {
+    if (row != chosen) return false;
+    // The numbers of the text: offsets, sizes, types, sequences, ids.
+    std::vector<std::pair<size_t, size_t>> numbers;
+    for (size_t i = 0; i < text.size();) {
+      if (text[i] >= '0' && text[i] <= '9' && i > 0 && (text[i - 1] == ' ' || text[i - 1] == '-')) {
+        size_t j = i;
+        while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+        numbers.emplace_back(i, j - i);
+        i = j;
+      } else {
+        ++i;
+      }
+    }
+    if (numbers.empty()) return false;
+    static const long long kValues[] = {0, 1, 2, 7, 15, 16, 17, 255, 256, 4095, 4096, 65535, 65536, 100000, 2147483647};
+    (void)rng();  // the number of patches once drawn here: one is made
     auto [at, length] = numbers[rng() % numbers.size()];
     const long long old = std::atoll(text.substr(at, length).c_str());
     long long value = rng() % 3 == 0 ? old + static_cast<long long>(rng() % 7) - 3
                                      : kValues[rng() % (sizeof kValues / sizeof kValues[0])];
     if (value < 0) value = 0;
     text.replace(at, length, std::to_string(value));
-    numbers.clear();  // offsets moved: one patch per scan is enough
-    break;
-  }
-  master.Edit();
-  master.FieldByName("TableDef")->SetAsString(AnsiString(text));
-  master.Post();
-  master.Close();
-  db.SetConnected(false);
-  return fs.Bytes(kName);
+    return true;
+  });
+}
+
+std::vector<std::uint8_t> ReplaceInStoredDefinition(const std::string& from, const std::string& to) {
+  return EditStoredDefinition([&](int, std::string& text) {
+    const size_t at = text.find(from);
+    if (at == std::string::npos) return false;
+    text.replace(at, from.size(), to);
+    return true;
+  });
 }
 
 std::vector<std::uint8_t> PatchBytes(std::vector<std::uint8_t> bytes, std::mt19937& rng) {

@@ -12,6 +12,11 @@
 #include <random>
 
 #include "FileFuzzSupport.h"
+#include "MemFileSystem.h"
+#include "UdbTestSupport.h"
+#include "Udb/UdbDataBase.h"
+#include "Udb/UdbTable.h"
+#include "platform/data/Fields.h"
 
 namespace {
 
@@ -67,5 +72,36 @@ TEST(FileFuzz, ADamagedDateRaisesOnlyTheEnginesError) {
       bytes[at + 6] = next;
     }
     EXPECT_EQ(ReadWholeDatabase(bytes), "") << int(high) << " " << int(next);
+  }
+}
+
+// A stored definition that names one field twice (letter case aside) is
+// damage: the table refuses to open with the engine's error, where the
+// dataset's own duplicate-name error escaped while it made the fields.
+// A new name that clashes with none opens as before.
+TEST(FileFuzz, ADefinitionNamingAFieldTwiceRefusesToOpen) {
+  const struct {
+    const char* name;
+    int code;
+  } cases[] = {{"NAME", udberr::kCorrupt}, {"name", udberr::kCorrupt}, {"Ok", udberr::kCorrupt}, {"REMARK", -1}};
+  for (const auto& c : cases) {
+    const std::vector<std::uint8_t> bytes =
+        ReplaceInStoredDefinition("FieldName = 'NOTE'", std::string("FieldName = '") + c.name + "'");
+    ASSERT_FALSE(bytes.empty());
+    TMemFileSystem fs;
+    fs.Bytes("fuzz.udb") = bytes;
+    TUdbDataBase db;
+    db.SetFileSystem(&fs);
+    db.SetDataBaseName("fuzz.udb");
+    db.SetConnected(true);
+    TUdbTable t;
+    t.SetDataBase(&db);
+    t.SetTableName("PAY");
+    const TCaughtError caught = CatchUdb([&] { t.Open(); });
+    EXPECT_EQ(caught.code, c.code) << c.name << ": " << caught.message;
+    if (c.code < 0) {
+      EXPECT_NE(t.FindField(c.name), nullptr);
+    }
+    EXPECT_EQ(ReadWholeDatabase(bytes), "") << c.name;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -334,6 +335,56 @@ TEST(CursorDisk, AnotherCursorsChangeIsSeenThroughTheHeaderCounter) {
   ASSERT_EQ(b->DeleteRecord(nullptr), 0);
   ASSERT_TRUE(a->GotoNext());
   EXPECT_EQ(Int(*a, "ID"), 3);
+}
+
+// Two cursors of one connection change one table in turn inside one
+// transaction, at many places of every index: each keeps index nodes
+// between its changes, which the other's changes make out of date.  Every
+// key of either cursor's changes is in every index, in order, before and
+// after the commit.
+TEST(CursorDisk, TwoCursorsChangingOneTableInTurnKeepEveryKeyOfBoth) {
+  TCursorDb env;
+  auto a = CreateEmp(env.db, false);
+  auto b = OpenTable(env.db, "EMP", false);
+  std::mt19937 rng(2026);
+  std::map<int, std::pair<std::string, std::string>> model;  // ID -> NAME, DEPT
+  env.db.StartTransaction();
+  for (int i = 0; i < 3000; ++i) {
+    TUdbTableCursor& t = rng() % 3 == 0 ? *b : *a;
+    if (rng() % 10 == 0 && !model.empty()) {  // a delete by the other cursor's key
+      auto it = std::next(model.begin(), static_cast<long>(rng() % model.size()));
+      ASSERT_TRUE(FindKey(t, {{"ID", it->first}}));
+      ASSERT_EQ(t.DeleteRecord(nullptr), 0);
+      model.erase(it);
+      continue;
+    }
+    const int id = static_cast<int>(i % 24) * 100000 + i;  // 24 places in the primary index
+    const std::string name = "N" + std::to_string(rng() % 40);
+    const std::string dept = "D" + std::to_string(i % 17);
+    AddEmp(t, id, name, dept);
+    model[id] = {name, dept};
+  }
+  auto check = [&](const char* when) {
+    SCOPED_TRACE(when);
+    std::vector<std::string> ids, names, depts;
+    for (const auto& [id, row] : model) ids.push_back(std::to_string(id));
+    std::multiset<std::pair<std::string, std::string>> byName;
+    for (const auto& [id, row] : model) byName.insert(row);
+    for (const auto& [name, dept] : byName) names.push_back(name);
+    for (const auto& [id, row] : model) depts.push_back(row.second);
+    std::sort(depts.begin(), depts.end());
+    for (TUdbTableCursor* t : {a.get(), b.get()}) {
+      t->SetIndexName("PK");
+      ASSERT_EQ(Walk(*t, "ID"), ids);
+      t->SetIndexName("ByName");
+      ASSERT_EQ(Walk(*t, "NAME"), names);
+      t->SetIndexName("ByDept");
+      ASSERT_EQ(Walk(*t, "DEPT"), depts);
+    }
+  };
+  check("in the transaction");
+  env.db.Commit();
+  check("after the commit");
 }
 
 TEST(CursorDisk, AWriteBracketWritesTheHeaderOnce) {
