@@ -27,9 +27,11 @@ void TCacheMgr::Open(int capacity, int pageSize) {
 
 void TCacheMgr::Close() {
   kept_.clear();
-  keptOrder_.clear();
+  keptFree_.clear();
+  keptHead_ = keptTail_ = -1;
+  keptCount_ = 0;
   pages_.clear();
-  index_.clear();
+  where_.Clear();
   empty_.clear();
   cleanList_ = {};
   dirtyList_ = {};
@@ -39,8 +41,24 @@ void TCacheMgr::Close() {
 }
 
 const TCachePage* TCacheMgr::FindPage(TUdbAddr pageAddress) const {
-  auto it = index_.find(pageAddress);
-  return it == index_.end() ? nullptr : pages_[it->second].get();
+  if (pageSize_ <= 0 || pageAddress % static_cast<TUdbAddr>(pageSize_) != 0) return nullptr;
+  const int where = where_.Get(PageNo(pageAddress));
+  return where >= 0 ? pages_[where].get() : nullptr;
+}
+
+void TCacheMgr::TPageTable::Set(std::uint32_t pageNo, int where) {
+  const std::uint32_t block = pageNo >> kBlockBits;
+  if (block >= blocks_.size()) {
+    if (where == kNowhere) return;
+    blocks_.resize(block + 1);
+  }
+  std::unique_ptr<int[]>& b = blocks_[block];
+  if (!b) {
+    if (where == kNowhere) return;
+    b = std::make_unique<int[]>(kBlockMask + 1);
+    std::fill(b.get(), b.get() + kBlockMask + 1, kNowhere);
+  }
+  b[pageNo & kBlockMask] = where;
 }
 
 int TCacheMgr::DirtyCount() const { return dirtyList_.count; }
@@ -102,7 +120,8 @@ void TCacheMgr::Drop(int index) {
   TCachePage& page = *pages_[index];
   if (page.state == cpsEmpty) return;
   Unlink(index);
-  index_.erase(page.address);
+  const std::uint32_t pageNo = PageNo(page.address);
+  if (where_.Get(pageNo) == index) where_.Set(pageNo, TPageTable::kNowhere);  // else kept by now
   page.state = cpsEmpty;
   page.address = 0;
   page.tableId = 0;
@@ -110,63 +129,76 @@ void TCacheMgr::Drop(int index) {
   empty_.push_back(index);
 }
 
-// --- the side store of deciphered pages ---------------------------------------
+// --- the side store ---------------------------------------------------------------
 
 void TCacheMgr::SetKeptLimit(int pages) {
   keptLimit_ = std::max(pages, 0);
-  while (static_cast<int>(kept_.size()) > keptLimit_) ForgetKeptOldest();
+  while (keptCount_ > keptLimit_) {
+    const int oldest = keptHead_;
+    where_.Set(PageNo(kept_[oldest].address), TPageTable::kNowhere);
+    ReleaseKept(oldest, true);
+  }
+}
+
+void TCacheMgr::ReleaseKept(int slot, bool dropBuffer) {
+  TKeptPage& k = kept_[slot];
+  (k.prev >= 0 ? kept_[k.prev].next : keptHead_) = k.next;
+  (k.next >= 0 ? kept_[k.next].prev : keptTail_) = k.prev;
+  k.prev = k.next = -1;
+  k.used = false;
+  if (dropBuffer) std::vector<std::uint8_t>().swap(k.data);
+  keptFree_.push_back(slot);
+  --keptCount_;
 }
 
 void TCacheMgr::Keep(TCachePage& page) {
-  // Mode bits 1 and 2 are the ciphers; a plain page costs only a read.
-  constexpr std::uint8_t kCiphered = 2 | 4;
-  if (keptLimit_ <= 0 || !(page.mode & kCiphered) || !page.fileImage || page.state != cpsClean) return;
-  ForgetKept(page.address);
-  std::vector<std::uint8_t> spare;
-  while (static_cast<int>(kept_.size()) >= keptLimit_) {
-    auto oldest = keptOrder_.begin();
-    auto it = kept_.find(oldest->second);
-    spare.swap(it->second.data);
-    kept_.erase(it);
-    keptOrder_.erase(oldest);
+  if (keptLimit_ <= 0 || !page.fileImage || page.state != cpsClean) return;
+  // The page is in the cache, so not in the store.  A full store makes
+  // room by its oldest page, whose buffer the cache page goes on with.
+  if (keptCount_ >= keptLimit_) {
+    const int oldest = keptHead_;
+    where_.Set(PageNo(kept_[oldest].address), TPageTable::kNowhere);
+    ReleaseKept(oldest, false);
   }
-  TKeptPage& k = kept_[page.address];
+  int slot;
+  if (!keptFree_.empty()) {
+    slot = keptFree_.back();
+    keptFree_.pop_back();
+  } else {
+    slot = static_cast<int>(kept_.size());
+    kept_.emplace_back();
+  }
+  TKeptPage& k = kept_[slot];
   k.data.swap(page.data);
+  if (page.data.size() != static_cast<size_t>(pageSize_)) page.data.assign(static_cast<size_t>(pageSize_), 0);
+  k.address = page.address;
   k.tableId = page.tableId;
   k.mode = page.mode;
-  k.order = keptCounter_++;
-  keptOrder_[k.order] = page.address;
-  // The cache page goes on with a buffer of its own.
-  if (spare.size() != static_cast<size_t>(pageSize_)) spare.assign(static_cast<size_t>(pageSize_), 0);
-  page.data.swap(spare);
+  k.used = true;
+  k.prev = keptTail_;
+  k.next = -1;
+  (keptTail_ >= 0 ? kept_[keptTail_].next : keptHead_) = slot;
+  keptTail_ = slot;
+  ++keptCount_;
+  where_.Set(PageNo(page.address), KeptCode(slot));
   page.fileImage = false;
 }
 
-bool TCacheMgr::TakeKept(TUdbAddr page, TCachePage& target) {
-  auto it = kept_.find(page);
-  if (it == kept_.end()) return false;
-  const bool same = it->second.tableId == target.tableId && it->second.mode == target.mode;
-  if (same) {
-    target.data.swap(it->second.data);
-    target.fileImage = true;
-  }
-  keptOrder_.erase(it->second.order);
-  kept_.erase(it);
-  return same;
-}
-
 void TCacheMgr::ForgetKept(TUdbAddr page) {
-  auto it = kept_.find(page);
-  if (it == kept_.end()) return;
-  keptOrder_.erase(it->second.order);
-  kept_.erase(it);
+  const std::uint32_t pageNo = PageNo(page);
+  const int slot = KeptSlotOf(where_.Get(pageNo));
+  if (slot < 0) return;
+  where_.Set(pageNo, TPageTable::kNowhere);
+  ReleaseKept(slot, true);
 }
 
-void TCacheMgr::ForgetKeptOldest() {
-  if (keptOrder_.empty()) return;
-  auto oldest = keptOrder_.begin();
-  kept_.erase(oldest->second);
-  keptOrder_.erase(oldest);
+void TCacheMgr::ForgetAllKept() {
+  for (int slot = keptHead_; slot >= 0;) {
+    const int next = kept_[slot].next;
+    where_.Set(PageNo(kept_[slot].address), TPageTable::kNowhere);
+    ReleaseKept(slot, true);
+    slot = next;
+  }
 }
 
 // --- pages ----------------------------------------------------------------------
@@ -195,10 +227,10 @@ int TCacheMgr::TakeEmptyPage() {
 
 int TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode,
                        bool needContent) {
-  int index;
-  auto it = index_.find(page);
-  if (it != index_.end()) {
-    index = it->second;
+  const std::uint32_t pageNo = PageNo(page);
+  int index = where_.Get(pageNo);
+  bool fromStore = false;
+  if (index >= 0) {
     TCachePage& found = *pages_[index];
     if (found.tableId == tableId && found.mode == mode) {
       ++hits_;
@@ -214,20 +246,28 @@ int TCacheMgr::Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode,
     }
   } else {
     index = TakeEmptyPage();
+    // Looked up again: making room may have pushed this very page out of
+    // the store.
+    const int slot = KeptSlotOf(where_.Get(pageNo));
     TCachePage& fresh = *pages_[index];
     fresh.address = page;
     fresh.state = cpsClean;
-    index_[page] = index;
+    where_.Set(pageNo, index);
     LinkAsNewest(index, cpsClean);
+    if (slot >= 0) {
+      TKeptPage& k = kept_[slot];
+      fromStore = needContent && k.tableId == tableId && k.mode == mode;
+      if (fromStore) fresh.data.swap(k.data);
+      // The slot goes on with the page's old buffer, for the next page kept.
+      ReleaseKept(slot, !fromStore);
+    }
   }
   ++misses_;
   TCachePage& target = *pages_[index];
   target.tableId = tableId;
   target.mode = mode;
-  if (!needContent) {
-    ForgetKept(page);
-    target.fileImage = false;
-  } else if (!TakeKept(page, target)) {
+  target.fileImage = fromStore;
+  if (needContent && !fromStore) {
     target.fileImage = true;  // the callback clears it for a held image
     try {
       OnReadPage(target);
@@ -247,6 +287,35 @@ void TCacheMgr::Read(TUdbAddr address, void* buffer, int length, std::uint16_t t
     std::memcpy(out + done, pages_[index]->data.data() + offset, static_cast<size_t>(chunk));
     Touch(index);
   });
+}
+
+void TCacheMgr::ReadMany(const TUdbAddr* addresses, int count, int length, std::uint8_t* const* buffers,
+                         std::uint16_t tableId, std::uint8_t mode) {
+  // Ranges per run: their pages stay well inside the smallest cache, so a
+  // page made present is still there when its bytes are copied (checked
+  // all the same: a cache whose pages are nearly all dirty may have let it go).
+  constexpr int kRun = 16;
+  for (int first = 0; first < count; first += kRun) {
+    const int last = std::min(count, first + kRun);
+    for (int r = first; r < last; ++r) {
+      ForEachPageChunk(addresses[r], length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int) {
+        const int index = Acquire(page, tableId, mode, true);
+        Touch(index);
+        const std::uint8_t* bytes = pages_[index]->data.data() + offset;
+        for (int b = 0; b < chunk; b += 64) __builtin_prefetch(bytes + b);
+        __builtin_prefetch(bytes + chunk - 1);
+      });
+    }
+    for (int r = first; r < last; ++r) {
+      ForEachPageChunk(addresses[r], length, pageSize_, [&](TUdbAddr page, int offset, int chunk, int done) {
+        int index = where_.Get(PageNo(page));
+        if (index < 0 || pages_[index]->tableId != tableId || pages_[index]->mode != mode)
+          index = Acquire(page, tableId, mode, true);
+        std::memcpy(buffers[r] + done, pages_[index]->data.data() + offset, static_cast<size_t>(chunk));
+        Touch(index);
+      });
+    }
+  }
 }
 
 void TCacheMgr::Write(TUdbAddr address, const void* buffer, int length, std::uint16_t tableId,
@@ -323,13 +392,13 @@ void TCacheMgr::Rollback() {
 }
 
 void TCacheMgr::InvalidateTable(std::uint16_t tableId) {
-  for (auto it = kept_.begin(); it != kept_.end();) {
-    if (it->second.tableId != tableId) {
-      ++it;
-      continue;
+  for (int slot = keptHead_; slot >= 0;) {
+    const int next = kept_[slot].next;
+    if (kept_[slot].tableId == tableId) {
+      where_.Set(PageNo(kept_[slot].address), TPageTable::kNowhere);
+      ReleaseKept(slot, true);
     }
-    keptOrder_.erase(it->second.order);
-    it = kept_.erase(it);
+    slot = next;
   }
   for (int i = 0; i < static_cast<int>(pages_.size()); ++i) {
     TCachePage& p = *pages_[i];
@@ -340,18 +409,18 @@ void TCacheMgr::InvalidateTable(std::uint16_t tableId) {
 }
 
 void TCacheMgr::InvalidatePage(TUdbAddr pageAddress) {
+  if (pageSize_ <= 0 || pageAddress % static_cast<TUdbAddr>(pageSize_) != 0) return;
   ForgetKept(pageAddress);
-  auto it = index_.find(pageAddress);
-  if (it == index_.end()) return;
-  TCachePage& p = *pages_[it->second];
+  const int index = where_.Get(PageNo(pageAddress));
+  if (index < 0) return;
+  TCachePage& p = *pages_[index];
   if (p.state == cpsDirty) OnSpillPage(p);
-  Drop(it->second);
+  Drop(index);
 }
 
 void TCacheMgr::InvalidateAll() {
   assert(DirtyCount() == 0);
-  kept_.clear();
-  keptOrder_.clear();
+  ForgetAllKept();
   for (int i = 0; i < static_cast<int>(pages_.size()); ++i) Drop(i);
 }
 

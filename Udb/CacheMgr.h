@@ -19,15 +19,22 @@
 // cache grow past its capacity; Trim (after commit or rollback) cuts it back
 // when it is 3 or more pages over.
 //
-// Deciphered pages kept (under the capacity): an enciphered page that
-// leaves the cache clean, holding what the file holds, keeps its
-// deciphered content in a bounded side store (least recently kept goes
-// first) instead of being forgotten; a later miss on the same page, table
-// id and mode takes it back without the read callback, so a page is not
-// deciphered twice while it is unchanged.  A page address is never in the
+// Pages kept beyond the capacity: a page that leaves the cache clean,
+// holding what the file holds (plain, or deciphered), keeps its content in
+// a bounded side store (least recently kept goes first) instead of being
+// forgotten; a later miss on the same page, table id and mode takes it back
+// without the read callback, so a page is neither read from the file nor
+// deciphered again while it is unchanged.  A page address is never in the
 // cache and the store at once; every invalidation (page, table, all) and
-// Close empty the store as they empty pages.  Capacity, page count and
-// the hit and miss counters are those of the cache alone.
+// Close empty the store as they empty pages, so the store is exactly as
+// current as the cache (pages of a table another connection wrote go at its
+// header's next read).  Capacity, page count and the hit and miss counters
+// are those of the cache alone.
+//
+// Finding a page: one table indexed by page number (address / page size)
+// tells, for cache and store together, where the page is; it is built in
+// blocks of 1024 pages as pages are met, so a stray address far past the
+// end of the file costs one block, not a table up to it.
 //
 // Recency: every clean page is on the clean list and every dirty page on
 // the dirty list, each doubly linked through the pages' own link fields and
@@ -40,9 +47,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "Udb/DatabaseFileFormat.h"
@@ -91,6 +96,13 @@ class TCacheMgr {
   void Read(TUdbAddr address, void* buffer, int length, std::uint16_t tableId, std::uint8_t mode);
   void Write(TUdbAddr address, const void* buffer, int length, std::uint16_t tableId,
              std::uint8_t mode);
+  // count ranges of length bytes each, as count calls of Read would give
+  // them (the same pages loaded in the same order, the same counters and
+  // recency), but a run of ranges has its pages made present, and their
+  // bytes asked of memory, before any is copied: a walk over records spread
+  // across many pages does not wait for memory one record at a time.
+  void ReadMany(const TUdbAddr* addresses, int count, int length, std::uint8_t* const* buffers,
+                std::uint16_t tableId, std::uint8_t mode);
 
   void StartTransaction();
   // Writes every dirty page (ascending addresses) and marks it clean.  On a
@@ -122,8 +134,8 @@ class TCacheMgr {
   std::vector<TUdbAddr> DirtyPages() const;
   std::int64_t Hits() const { return hits_; }
   std::int64_t Misses() const { return misses_; }
-  // Deciphered pages in the side store, and the most it keeps.
-  int KeptCount() const { return static_cast<int>(kept_.size()); }
+  // Pages in the side store, and the most it keeps.
+  int KeptCount() const { return keptCount_; }
   int KeptLimit() const { return keptLimit_; }
   void SetKeptLimit(int pages);
 
@@ -132,19 +144,46 @@ class TCacheMgr {
   int Acquire(TUdbAddr page, std::uint16_t tableId, std::uint8_t mode, bool needContent);
   int TakeEmptyPage();
   void Drop(int index);
-  // The side store of deciphered pages.
+  // Page number -> where the page is (below), blocks made as pages are met.
+  class TPageTable {
+   public:
+    static constexpr int kNowhere = -1;
+    int Get(std::uint32_t pageNo) const {
+      const std::uint32_t block = pageNo >> kBlockBits;
+      if (block >= blocks_.size() || !blocks_[block]) return kNowhere;
+      return blocks_[block][pageNo & kBlockMask];
+    }
+    void Set(std::uint32_t pageNo, int where);
+    void Clear() { blocks_.clear(); }
+
+   private:
+    static constexpr int kBlockBits = 10;
+    static constexpr std::uint32_t kBlockMask = (1u << kBlockBits) - 1;
+    std::vector<std::unique_ptr<int[]>> blocks_;
+  };
+  // A cache page's index (>= 0), or a slot of the store coded as -2 - slot.
+  static int KeptCode(int slot) { return -2 - slot; }
+  static int KeptSlotOf(int where) { return where <= -2 ? -2 - where : -1; }
+  std::uint32_t PageNo(TUdbAddr page) const { return page / static_cast<std::uint32_t>(pageSize_); }
+
+  // The side store: slots with their own recency list (oldest at the head);
+  // a free slot may keep a buffer for the next page kept.
   struct TKeptPage {
     std::vector<std::uint8_t> data;
+    TUdbAddr address = 0;
     std::uint16_t tableId = 0;
     std::uint8_t mode = 0;
-    std::uint64_t order = 0;  // when kept: the oldest goes first
+    bool used = false;
+    int prev = -1;
+    int next = -1;
   };
   void Keep(TCachePage& page);
-  // Moves the kept content of the page into target; false when none
-  // (a kept page of another identity is forgotten).
-  bool TakeKept(TUdbAddr page, TCachePage& target);
+  // Frees the slot (its page's entry in the table is the caller's);
+  // dropBuffer: its memory goes too.
+  void ReleaseKept(int slot, bool dropBuffer);
+  // The page leaves the store, if there.
   void ForgetKept(TUdbAddr page);
-  void ForgetKeptOldest();
+  void ForgetAllKept();
 
   struct TLruList {
     int head = -1;  // least recently used
@@ -160,12 +199,14 @@ class TCacheMgr {
   // The pages (now clean) join the clean list in stamp order.
   void MergeIntoClean(std::vector<int>& indexes);
 
-  std::unordered_map<TUdbAddr, TKeptPage> kept_;
-  std::map<std::uint64_t, TUdbAddr> keptOrder_;  // order -> page address
-  std::uint64_t keptCounter_ = 0;
+  std::vector<TKeptPage> kept_;
+  std::vector<int> keptFree_;  // free slots
+  int keptHead_ = -1;          // least recently kept
+  int keptTail_ = -1;
+  int keptCount_ = 0;
   int keptLimit_ = 0;
   std::vector<std::unique_ptr<TCachePage>> pages_;
-  std::unordered_map<TUdbAddr, int> index_;  // page address -> index, non-empty pages only
+  TPageTable where_;  // non-empty cache pages and kept pages
   std::vector<int> empty_;                   // indexes of empty pages
   TLruList cleanList_;
   TLruList dirtyList_;

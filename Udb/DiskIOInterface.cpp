@@ -263,6 +263,11 @@ void TDiskIOInterface::ReadBlock(TUdbAddr address, int size, void* buffer) {
   Read(address, size, buffer, "TDiskIOInterface.ReadBlock");
 }
 
+void TDiskIOInterface::ReadBlocks(const TUdbAddr* addresses, int count, int size, std::uint8_t* const* buffers) {
+  for (int i = 0; i < count; ++i) CheckAccess(addresses[i], size, buffers[i], "TDiskIOInterface.ReadBlock");
+  diskMgr_->ReadDataMany(addresses, count, size, buffers, mode_, tableId_);
+}
+
 void TDiskIOInterface::WriteBlockHeader(TUdbAddr address, int size, const void* buffer) {
   Write(address, size, buffer, "TDiskIOInterface.WriteBlockHeader");
 }

@@ -43,6 +43,7 @@ class TDiskIOInterface : public TBaseIOInterface {
   void ReleaseBlock(TUdbAddr address, int size) override;
   void WriteBlock(TUdbAddr address, int size, const void* buffer) override;
   void ReadBlock(TUdbAddr address, int size, void* buffer) override;
+  void ReadBlocks(const TUdbAddr* addresses, int count, int size, std::uint8_t* const* buffers) override;
   void WriteBlockHeader(TUdbAddr address, int size, const void* buffer) override;
   void ReadBlockHeader(TUdbAddr address, int size, void* buffer) override;
   void ListBlocks(std::vector<TUdbAddr>& list) override;

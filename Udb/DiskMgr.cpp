@@ -689,6 +689,11 @@ void TDiskMgr::ReadData(TUdbAddr address, int length, void* buffer, std::uint8_t
   file_.ReadPageIO(buffer, address, mode, tableId, length);
 }
 
+void TDiskMgr::ReadDataMany(const TUdbAddr* addresses, int count, int length, std::uint8_t* const* buffers,
+                            std::uint8_t mode, std::uint16_t tableId) {
+  file_.ReadPageIOMany(addresses, count, length, buffers, mode, tableId);
+}
+
 void TDiskMgr::WriteData(TUdbAddr address, int length, const void* buffer, std::uint8_t mode,
                          std::uint16_t tableId) {
   file_.WritePageIO(buffer, address, mode, tableId, length);

@@ -154,6 +154,9 @@ class TDiskMgr {
   void ReadPages(TUdbAddr address, int count, void* buffer, std::uint8_t mode, std::uint16_t tableId);
   void WritePages(TUdbAddr address, int count, const void* buffer, std::uint8_t mode, std::uint16_t tableId);
   void ReadData(TUdbAddr address, int length, void* buffer, std::uint8_t mode, std::uint16_t tableId);
+  // ReadData of count ranges of one length (TUdbFile::ReadPageIOMany).
+  void ReadDataMany(const TUdbAddr* addresses, int count, int length, std::uint8_t* const* buffers,
+                    std::uint8_t mode, std::uint16_t tableId);
   void WriteData(TUdbAddr address, int length, const void* buffer, std::uint8_t mode, std::uint16_t tableId);
 
   // --- transactions ---

@@ -32,6 +32,9 @@ void TBaseIOInterface::WriteBlock(TUdbAddr, int, const void*) { NotImplemented("
 void TBaseIOInterface::ReadBlock(TUdbAddr, int, void*) {}
 void TBaseIOInterface::WriteBlockHeader(TUdbAddr, int, const void*) { NotImplemented("WriteBlockHeader"); }
 void TBaseIOInterface::ReadBlockHeader(TUdbAddr, int, void*) {}
+void TBaseIOInterface::ReadBlocks(const TUdbAddr* addresses, int count, int size, std::uint8_t* const* buffers) {
+  for (int i = 0; i < count; ++i) ReadBlock(addresses[i], size, buffers[i]);
+}
 void TBaseIOInterface::ListBlocks(std::vector<TUdbAddr>&) {}
 bool TBaseIOInterface::AddressInUse(TUdbAddr) { return false; }
 TUdbAddr TBaseIOInterface::NextBlock(TUdbAddr) { return 0; }

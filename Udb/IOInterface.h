@@ -92,6 +92,10 @@ class TBaseIOInterface : public TObject {
   virtual void ReleaseBlock(TUdbAddr address, int size);
   virtual void WriteBlock(TUdbAddr address, int size, const void* buffer);
   virtual void ReadBlock(TUdbAddr address, int size, void* buffer);
+  // count blocks of size bytes, addresses[i] into buffers[i]: as many
+  // ReadBlock calls (the disk form reads them through the page cache in
+  // runs).  A failure may leave any of the buffers filled.
+  virtual void ReadBlocks(const TUdbAddr* addresses, int count, int size, std::uint8_t* const* buffers);
   virtual void WriteBlockHeader(TUdbAddr address, int size, const void* buffer);
   virtual void ReadBlockHeader(TUdbAddr address, int size, void* buffer);
   virtual void ListBlocks(std::vector<TUdbAddr>& list);

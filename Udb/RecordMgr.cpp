@@ -137,6 +137,18 @@ void TRecordMgr::ReadRun(TUdbAddr address, int count, std::uint8_t* buffer) {
   }
 }
 
+void TRecordMgr::ReadRecords(const TUdbAddr* addresses, int count, std::uint8_t* const* buffers) {
+  const char* loc = "TRecordMgr.ReadRecord";
+  CheckOpen(loc);
+  if (count <= 0) return;
+  io_->ReadBlocks(addresses, count, recordSize_, buffers);
+  for (int k = 0; k < count; ++k) {
+    if (!udbrec::IsLiveRecordOf(buffers[k], io_->OwnerValue())) continue;
+    if (checkedFieldCount_ != fields_->Count()) BuildLayoutChecks();
+    if (!PassesLayoutChecks(buffers[k])) fields_->CheckRecord(buffers[k], loc);
+  }
+}
+
 void TRecordMgr::WriteRecord(TUdbAddr address, const std::uint8_t* buffer) {
   CheckOpen("TRecordMgr.WriteRecord");
   io_->WriteBlock(address, recordSize_, buffer);

@@ -60,6 +60,10 @@ class TRecordMgr : public TObject {
   // ReadRecord checks it; buffer takes count records.  On a failed check
   // the buffer's content is undefined.
   void ReadRun(TUdbAddr address, int count, std::uint8_t* buffer);
+  // Reads count records at addresses[i] into buffers[i] (keep false), each
+  // checked as ReadRecord checks it, through the block interface's many-
+  // block read.  On a failure any of the buffers' content is undefined.
+  void ReadRecords(const TUdbAddr* addresses, int count, std::uint8_t* const* buffers);
   void WriteRecord(TUdbAddr address, const std::uint8_t* buffer);
   // Releases the block; the blobs become not loaded.
   void DeleteRecord(TUdbAddr address);

@@ -4,9 +4,11 @@
 // table operations in UdbDataSetTable.cpp.
 #include "Udb/UdbDataSet.h"
 
+#include <time.h>
+
 #include <algorithm>
-#include <limits>
 #include <cstring>
+#include <limits>
 
 #include "Udb/DBLogger.h"
 #include "Udb/DiskMgr.h"
@@ -981,6 +983,15 @@ bool TUdbDataSet::FilterMove(int which, int step) {
 // read-ahead
 // ============================================================================
 
+// The age of a batch, asked at every step of a walk: the coarse clock (a
+// few milliseconds a tick, against a validity of a second) costs a
+// fraction of the precise one.
+static std::uint64_t BatchClockMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
 void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr justRead) {
   if (!readAheadActive_ || direction == kAheadNone || readAheadSize_ < 2) return;
   TIndexItem* index = CurrentIndexOrNull();
@@ -990,7 +1001,7 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr just
     readAhead_.Init(recBufSize_, index->Tree().MaximumKeySize(), std::max(readAheadSize_, 1));
   index->ReadAhead(direction, AheadCount(count, direction), readAhead_);
   lastFillDirection_ = direction;
-  readAheadStamp_ = GetTickCount64();
+  readAheadStamp_ = BatchClockMs();
   if (rangeSet_ && readAhead_.Count() > 0) {
     for (int i = readAhead_.Count() - 1; i >= 0; --i) {
       const std::uint8_t* key = readAhead_.Items(i)->KeyBuffer;
@@ -1003,12 +1014,28 @@ void TUdbDataSet::FillReadAhead(int count, std::uint8_t direction, TUdbAddr just
       PAYROLL_ASSERT(readAhead_.Items(i)->RecordNumber == readAhead_.Items(i - 1)->RecordNumber + 1,
                      "Read ahead buffer recno's are out of sync");
   }
+  // The batch's records in one many-record read (the one in hand is
+  // copied).  A read that fails takes the batch with it: items not yet
+  // filled would give another record's bytes.
+  aheadAddresses_.clear();
+  aheadBuffers_.clear();
   for (int i = 0; i < readAhead_.Count(); ++i) {
     TReadAheadBufferItem* item = readAhead_.Items(i);
-    if (justRead != 0 && item->RecordAddress == justRead)
+    if (justRead != 0 && item->RecordAddress == justRead) {
       std::memcpy(item->RecordBuffer, Rec(), static_cast<size_t>(RecordSize()));
-    else
-      recordMgr_.ReadRecord(item->RecordAddress, item->RecordBuffer, false);
+    } else {
+      aheadAddresses_.push_back(item->RecordAddress);
+      aheadBuffers_.push_back(item->RecordBuffer);
+    }
+  }
+  try {
+    recordMgr_.ReadRecords(aheadAddresses_.data(), static_cast<int>(aheadAddresses_.size()), aheadBuffers_.data());
+  } catch (...) {
+    readAhead_.Reset();
+    throw;
+  }
+  for (int i = 0; i < readAhead_.Count(); ++i) {
+    TReadAheadBufferItem* item = readAhead_.Items(i);
     if (!index->Tree().RecordMatchesEntry(item->RecordBuffer, item->KeyBuffer)) {
       // Damage: the batch goes, and the walk meets it (8451) when it
       // steps onto that entry; the record in hand stays readable.
@@ -1031,19 +1058,21 @@ void TUdbDataSet::CheckRecordOfEntry(TIndexItem& index, const std::uint8_t* reco
 }
 
 // Records per fill: the read-ahead size, doubled for every batch a walk
-// used up in its direction in a row (up to 2^kAheadDoublings times), so a
+// used up in its direction in a row (up to 2^kAheadDoublings times, and
+// no more records than kAheadBytes hold unless the size asks it), so a
 // long walk takes a lock and reads the header once per many records
 // instead of once per ten.  What a caller sees is unchanged: the records,
 // their order and the batch's validity of kReadAheadValidMs.
 int TUdbDataSet::AheadCount(int count, std::uint8_t direction) const {
   const int size = std::min(count, readAheadSize_);
   if (direction != kAheadForward && direction != kAheadBackward) return size;
-  return size << aheadStreak_;
+  const int most = std::max(size, kAheadBytes / std::max(recBufSize_, 1));
+  return std::min(size << aheadStreak_, most);
 }
 
 bool TUdbDataSet::ReadFromReadAhead(int which) {
   if (readAhead_.Count() == 0) return false;
-  if (GetTickCount64() - readAheadStamp_ > kReadAheadValidMs) {
+  if (BatchClockMs() - readAheadStamp_ > kReadAheadValidMs) {
     readAhead_.Reset();
     return false;
   }
@@ -1086,7 +1115,7 @@ bool TUdbDataSet::StorageMove(int which) {
   const bool forward = which >= 0 && which != 2;
   const TUdbAddr here = which == 1 || which == -1 ? TrailerAddress(recBuf_.data(), RecordSize()) : 0;
   auto pick = [&]() -> int {
-    if (storageBatch_.empty() || GetTickCount64() - storageBatchTime_ > kReadAheadValidMs) return -1;
+    if (storageBatch_.empty() || BatchClockMs() - storageBatchTime_ > kReadAheadValidMs) return -1;
     if (here == 0) return -1;
     const auto at = std::lower_bound(storageBatch_.begin(), storageBatch_.end(), here);
     if (at == storageBatch_.end() || *at != here) return -1;
@@ -1175,7 +1204,7 @@ void TUdbDataSet::FillStorageBatch(TUdbAddr from, bool forward) {
                        storageRecords_.begin() + static_cast<std::ptrdiff_t>((a + 1) * size),
                        storageRecords_.begin() + static_cast<std::ptrdiff_t>(b * size));
   }
-  storageBatchTime_ = GetTickCount64();
+  storageBatchTime_ = BatchClockMs();
 }
 
 // ============================================================================

@@ -478,6 +478,8 @@ class TUdbDataSet : public TDataSet {
   AnsiString version_;
   TEncryptionLevel encryptionLevel_ = encNone;
   TReadAheadBuffer readAhead_;
+  std::vector<TUdbAddr> aheadAddresses_;  // a fill's records to read, and where they go
+  std::vector<std::uint8_t*> aheadBuffers_;
   std::uint8_t readAheadDirection_ = udbcur::kAheadNone;
   bool readAheadActive_ = false;
   int readAheadSize_ = 10;
@@ -487,7 +489,8 @@ class TUdbDataSet : public TDataSet {
   // Batches a walk used up in a row in one direction (see AheadCount).
   int aheadStreak_ = 0;
   std::uint8_t lastFillDirection_ = udbcur::kAheadNone;
-  static constexpr int kAheadDoublings = 4;
+  static constexpr int kAheadDoublings = 6;
+  static constexpr int kAheadBytes = 256 * 1024;
   std::uint64_t readAheadStamp_ = 0;
   bool autoIncSwitchedOff_ = false;
   // The storage-order walk (see SetStorageOrder).

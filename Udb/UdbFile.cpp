@@ -321,6 +321,19 @@ void TUdbFile::ReadPageIO(void* buffer, TUdbAddr address, std::uint8_t mode, std
   }
 }
 
+void TUdbFile::ReadPageIOMany(const TUdbAddr* addresses, int count, int length, std::uint8_t* const* buffers,
+                              std::uint8_t mode, std::uint16_t tableId) {
+  if (!UsesCache(mode) || count <= 1) {
+    for (int i = 0; i < count; ++i) ReadPageIO(buffers[i], addresses[i], mode, tableId, length);
+    return;
+  }
+  CheckOpen("TUdbFile.ReadPageIO");
+  for (int i = 0; i < count; ++i) CheckRange(addresses[i], length, "TUdbFile.ReadPageIO");
+  NoteTableId(tableId);
+  if (!cache_.IsOpen()) UdbDatabaseError(udberr::kNotInitialized, "TUdbFile.ReadPageIO", "The page cache is not open");
+  cache_.ReadMany(addresses, count, length, buffers, tableId, mode);
+}
+
 void TUdbFile::WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mode,
                            std::uint16_t tableId, int length) {
   CheckWritable("TUdbFile.WritePageIO");

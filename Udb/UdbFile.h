@@ -123,6 +123,10 @@ class TUdbFile {
   void ReadPageIO(void* buffer, TUdbAddr address, std::uint8_t mode, std::uint16_t tableId, int length);
   void WritePageIO(const void* buffer, TUdbAddr address, std::uint8_t mode, std::uint16_t tableId,
                    int length);
+  // count ReadPageIO calls of length bytes each, into buffers[i] from
+  // addresses[i]; through the cache, one run at a time (TCacheMgr::ReadMany).
+  void ReadPageIOMany(const TUdbAddr* addresses, int count, int length, std::uint8_t* const* buffers,
+                      std::uint8_t mode, std::uint16_t tableId);
   // Header I/O: never cached, never enciphered; inside a transaction held.
   void ReadRaw(void* buffer, TUdbAddr address, int length);
   void WriteRaw(const void* buffer, TUdbAddr address, int length);

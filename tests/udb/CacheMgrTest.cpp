@@ -381,7 +381,7 @@ TEST_F(CacheFixture, KeepsAndEvictsTheSamePagesAsAFullScanWould) {
   }
 }
 
-// --- deciphered pages kept beside the capacity ------------------------------
+// --- pages kept beside the capacity ------------------------------------------
 
 namespace {
 constexpr std::uint8_t kBlowfishMode = 5;
@@ -408,10 +408,11 @@ TEST_F(KeptFixture, EvictedEncipheredPageComesBackWithoutARead) {
   EXPECT_EQ(cache.Capacity(), 4);
 }
 
-TEST_F(KeptFixture, PlainPagesAreNotKept) {
+TEST_F(KeptFixture, PlainPagesAreKeptToo) {
   for (int page = 10; page <= 14; ++page) ReadByte(page);
   EXPECT_EQ(ReadByte(10), 10);
-  EXPECT_EQ(reads, 11);
+  EXPECT_EQ(reads, 10);
+  EXPECT_EQ(cache.KeptCount(), 6);  // pages 0..4, and 11, which made room for 10
 }
 
 // Every way the file can change under a kept page forgets it: the next
@@ -479,4 +480,158 @@ TEST_F(KeptFixture, StoreKeepsOnlyTheNewestUpToItsLimit) {
   EXPECT_EQ(reads, before);
   ReadByte(1, 1, kBlowfishMode);
   EXPECT_EQ(reads, before + 1);
+}
+
+// Random reads, write-throughs, transactions and changes by "another
+// connection" (the file changed, then the page, its table or everything
+// invalidated, as a lock boundary does) over a cache of four pages and a
+// store of six: every byte read is the file's, or the transaction's own
+// write.  Pages move between cache, store and file all the time.
+TEST_F(KeptFixture, ReadsAlwaysSeeTheFileOrTheTransactionsOwnWrites) {
+  constexpr int kPages = 16;
+  std::vector<std::uint8_t> pending;  // the transaction's view of the file
+  for (unsigned seed : {11u, 12u, 13u}) {
+    SetUp();
+    // A page spilled by the transaction is read back as the owner's held image.
+    cache.OnReadPage = [&](TCachePage& p) {
+      ++reads;
+      auto held = spilled.find(p.address);
+      if (held != spilled.end()) {
+        std::memcpy(p.data.data(), held->second.data(), P);
+        p.fileImage = false;
+      } else {
+        std::memcpy(p.data.data(), file.data() + p.address, P);
+      }
+    };
+    cache.SetKeptLimit(6);
+    spilled.clear();
+    std::uint32_t rng = seed * 2654435761u;
+    auto next = [&](std::uint32_t n) {
+      rng = rng * 1664525u + 1013904223u;
+      return (rng >> 8) % n;
+    };
+    auto tableOf = [](int page) { return static_cast<std::uint16_t>(1 + page % 3); };
+    auto modeOf = [](int page) { return static_cast<std::uint8_t>(page % 2 ? kBlowfishMode : 1); };
+    int storeHits = 0;
+    for (int step = 0; step < 6000; ++step) {
+      const int page = static_cast<int>(next(kPages));
+      const int offset = static_cast<int>(next(P - 8));
+      const std::uint32_t op = next(100);
+      const std::vector<std::uint8_t>& view = cache.InTransaction() ? pending : file;
+      if (op < 55) {
+        std::uint8_t got[8];
+        const int before = reads;
+        const std::int64_t missesBefore = cache.Misses();
+        cache.Read(static_cast<TUdbAddr>(page * P + offset), got, 8, tableOf(page), modeOf(page));
+        if (cache.Misses() > missesBefore && reads == before) ++storeHits;
+        ASSERT_EQ(0, std::memcmp(got, view.data() + page * P + offset, 8))
+            << "seed " << seed << " step " << step << " page " << page;
+      } else if (op < 75) {
+        const std::uint8_t value = static_cast<std::uint8_t>(next(256));
+        cache.Write(static_cast<TUdbAddr>(page * P + offset), &value, 1, tableOf(page), modeOf(page));
+        if (cache.InTransaction()) {
+          pending[static_cast<size_t>(page * P + offset)] = value;
+        } else {
+          ASSERT_EQ(file[static_cast<size_t>(page * P + offset)], value);  // written through
+        }
+      } else if (op < 82) {
+        if (!cache.InTransaction()) {
+          cache.StartTransaction();
+          pending = file;
+        }
+      } else if (op < 88) {
+        if (cache.InTransaction()) {
+          cache.Commit();
+          for (auto& [address, bytes] : spilled) std::memcpy(file.data() + address, bytes.data(), P);
+          spilled.clear();
+          ASSERT_EQ(file, pending) << "seed " << seed << " step " << step;
+        }
+      } else if (op < 91) {
+        if (cache.InTransaction()) {
+          cache.Rollback();
+          // As the file's owner does: clean copies of held images go.
+          for (auto& [address, bytes] : spilled) cache.InvalidatePage(address);
+          spilled.clear();
+          for (int t = 1; t <= 3; ++t) cache.InvalidateTable(static_cast<std::uint16_t>(t));
+        }
+      } else if (!cache.InTransaction()) {
+        // Another connection rewrites a page; the next lock tells us how
+        // much to forget.
+        std::fill(file.begin() + page * P, file.begin() + (page + 1) * P, static_cast<std::uint8_t>(next(256)));
+        if (op < 95)
+          cache.InvalidatePage(static_cast<TUdbAddr>(page * P));
+        else if (op < 98)
+          cache.InvalidateTable(tableOf(page));
+        else
+          cache.InvalidateAll();
+      }
+      ASSERT_LE(cache.KeptCount(), 6);
+    }
+    EXPECT_GT(storeHits, 100) << "seed " << seed;  // the store was used, not bypassed
+    if (cache.InTransaction()) cache.Rollback();
+  }
+}
+
+// The many-range read gives the bytes, loads and counters of one Read per
+// range; with a cache too small for a run's pages the bytes still agree.
+TEST_F(CacheFixture, ReadManyGivesWhatOneReadPerRangeGives) {
+  struct TCase {
+    const char* name;
+    int capacity;
+    int kept;
+    int length;
+    bool sameCounters;
+  };
+  const TCase cases[] = {
+      {"records inside pages", 40, 0, 40, true},
+      {"records across page ends", 40, 0, 300, true},
+      {"with the store", 40, 8, 100, true},
+      {"cache smaller than a run", 4, 0, 100, false},
+      {"cache smaller than a run, with the store", 4, 6, 300, false},
+  };
+  for (const TCase& c : cases) {
+    TCacheMgr one, many;
+    int readsOne = 0, readsMany = 0;
+    auto loader = [this](int& count) {
+      return [this, &count](TCachePage& p) {
+        ++count;
+        std::memcpy(p.data.data(), file.data() + p.address, P);
+      };
+    };
+    one.OnReadPage = loader(readsOne);
+    many.OnReadPage = loader(readsMany);
+    one.OnWritePage = many.OnWritePage = [](TCachePage&) {};
+    one.Open(c.capacity, P);
+    many.Open(c.capacity, P);
+    one.SetKeptLimit(c.kept);
+    many.SetKeptLimit(c.kept);
+    std::uint32_t rng = 7;
+    for (int round = 0; round < 20; ++round) {
+      const int count = 1 + static_cast<int>(rng % 40);
+      std::vector<TUdbAddr> addresses;
+      for (int i = 0; i < count; ++i) {
+        rng = rng * 1664525u + 1013904223u;
+        addresses.push_back((rng >> 8) % static_cast<TUdbAddr>(file.size() - c.length));
+      }
+      std::vector<std::vector<std::uint8_t>> gotOne(count, std::vector<std::uint8_t>(c.length));
+      std::vector<std::vector<std::uint8_t>> gotMany = gotOne;
+      std::vector<std::uint8_t*> buffers;
+      for (int i = 0; i < count; ++i) {
+        one.Read(addresses[i], gotOne[i].data(), c.length, 1, 1);
+        buffers.push_back(gotMany[i].data());
+      }
+      many.ReadMany(addresses.data(), count, c.length, buffers.data(), 1, 1);
+      for (int i = 0; i < count; ++i)
+        ASSERT_EQ(gotMany[i], std::vector<std::uint8_t>(file.begin() + addresses[i],
+                                                        file.begin() + addresses[i] + c.length))
+            << c.name << " round " << round << " range " << i;
+      if (!c.sameCounters) continue;
+      ASSERT_EQ(readsMany, readsOne) << c.name << " round " << round;
+      ASSERT_EQ(many.Hits(), one.Hits()) << c.name << " round " << round;
+      ASSERT_EQ(many.Misses(), one.Misses()) << c.name << " round " << round;
+      for (int page = 0; page < 64; ++page)
+        ASSERT_EQ(many.FindPage(page * P) != nullptr, one.FindPage(page * P) != nullptr)
+            << c.name << " round " << round << " page " << page;
+    }
+  }
 }

@@ -337,6 +337,45 @@ TEST(CursorDisk, AnotherCursorsChangeIsSeenThroughTheHeaderCounter) {
   EXPECT_EQ(Int(*a, "ID"), 3);
 }
 
+// A record that fails its check while a walk reads ahead takes the batch
+// with it: the steps after the failure never give a batch slot's older
+// bytes in place of the record (here the slot that held ID 15 the walk
+// before would stand for the damaged ID 5).
+TEST(CursorDisk, ADamagedRecordInAReadAheadBatchIsNeverServedFromAnOlderBatch) {
+  TCursorDb env;
+  auto t = CreateEmp(env.db, false);
+  std::vector<TUdbAddr> address(31);
+  for (int id = 1; id <= 30; ++id) address[static_cast<size_t>(id)] = AddEmp(*t, id, "N" + std::to_string(id), "D");
+  ASSERT_TRUE(FindKey(*t, {{"ID", 11}}));
+  for (int id = 12; id <= 25; ++id) ASSERT_TRUE(t->GotoNext());  // batches from 11 on fill the slots
+  // ID 5's null flag of NAME becomes 7: its check fails (8451 and kin).
+  std::vector<std::uint8_t> record(static_cast<size_t>(t->RecordSize()));
+  TBaseIOInterface& io = *t->TableDef().RecordIO();
+  io.ReadBlock(address[5], t->RecordSize(), record.data());
+  record[static_cast<size_t>(t->GetFields().FindField("NAME")->NullFlagOffset())] = 7;
+  io.WriteBlock(address[5], t->RecordSize(), record.data());
+
+  ASSERT_TRUE(FindKey(*t, {{"ID", 1}}));
+  int failures = 0, served = 0;
+  for (int step = 0; step < 12; ++step) {
+    TCaughtError e = CatchUdb([&] {
+      if (!t->GotoNext()) return;
+      ++served;
+      // What a step gives is the record stored where its bookmark says.
+      std::uint8_t mark[8];
+      t->GetBookmark(t->RecBuf(), mark);
+      const TUdbAddr at = udbfmt::GetU32(mark);
+      ASSERT_NE(at, address[5]) << "step " << step << ": the damaged record was served";
+      io.ReadBlock(at, t->RecordSize(), record.data());
+      ASSERT_TRUE(std::equal(record.begin(), record.end(), t->RecBuf()))
+          << "step " << step << ": ID " << Int(*t, "ID") << " served in another record's place";
+    });
+    if (HasFatalFailure()) return;
+    if (e.code >= 0) ++failures;
+  }
+  EXPECT_GT(failures, 0);
+}
+
 // Two cursors of one connection change one table in turn inside one
 // transaction, at many places of every index: each keeps index nodes
 // between its changes, which the other's changes make out of date.  Every
