@@ -87,6 +87,15 @@ void KeepPageNumbersOnPage(TrbPage* page) {
       view->x = PageNumberLeft(page, view->x, view->dx);
 }
 
+void KeepSignaturesOnPage(TrbPage* page, const std::vector<TrbView*>& line) {
+  int limit = page->RightEdge();
+  for (auto it = line.rbegin(); it != line.rend(); ++it) {
+    TrbView* view = *it;
+    if (view->x + view->dx > limit) view->x = std::max(limit - view->dx, page->LeftEdge());
+    limit = view->x;
+  }
+}
+
 AnsiString MoneyFormatString(int decimals) {
   return decimals <= 0 ? AnsiString("0") : "0." + StrCon->RepeatChar('0', decimals);
 }
@@ -360,10 +369,11 @@ void TfrmMain::SptBtnGzbDyClick(TObject*) {
   structure->Close();
 
   RbCollection->AddBand(page, 400, 100, btReportSummary);
-  RbCollection->AddMemo(page, " ", 200, 405, 60, 16, "审    批:", "CT", 7, 0);
-  RbCollection->AddMemo(page, " ", 500, 405, 60, 16, "部门主管:", "CT", 7, 0);
-  RbCollection->AddMemo(page, " ", 900, 405, 180, 16,
-                        "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0);
+  KeepSignaturesOnPage(
+      page, {RbCollection->AddMemo(page, " ", 200, 405, 60, 16, "审    批:", "CT", 7, 0),
+             RbCollection->AddMemo(page, " ", 500, 405, 60, 16, "部门主管:", "CT", 7, 0),
+             RbCollection->AddMemo(page, " ", 900, 405, 180, 16,
+                                   "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0)});
   rbReport1->ShowReport();
   Adoquery1->Close();
 }
@@ -469,10 +479,12 @@ void TfrmMain::PrintPaySheet(const payroll::TPaySheet& sheet, const AnsiString& 
   RbCollection->AddBand(page, 400, 80, btReportSummary);
   const char* signatures[] = {"审    批:", "部门主管:", "制    表:  "};
   const int widths[] = {60, 60, 180};
+  std::vector<TrbView*> line;
   for (int i = 0; i < 3; ++i)
-    RbCollection->AddMemo(page, " ", sheet.signatureLefts[i], 405, widths[i], 16,
-                          AnsiString(signatures[i]) + (i == 2 && FrmLogin ? FrmLogin->LoginUserName : AnsiString()),
-                          "CT", 7, 0);
+    line.push_back(RbCollection->AddMemo(
+        page, " ", sheet.signatureLefts[i], 405, widths[i], 16,
+        AnsiString(signatures[i]) + (i == 2 && FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0));
+  KeepSignaturesOnPage(page, line);
   rbReport1->ShowReport();
 }
 
@@ -516,9 +528,10 @@ void TfrmMain::PrintRetirementTable(const AnsiString& date, int leftMarg, const 
   AddColumnValues(page, structure, x, sums, [](const AnsiString& field) { return RetirementFieldText(field, true); });
   structure->SetFiltered(false);
   structure->Close();
-  RbCollection->AddMemo(page, " ", 50, 418, 60, 16, "单位负责人:", "LT", 7, 0);
-  RbCollection->AddMemo(page, " ", 480, 418, 180, 16,
-                        "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0);
+  KeepSignaturesOnPage(
+      page, {RbCollection->AddMemo(page, " ", 50, 418, 60, 16, "单位负责人:", "LT", 7, 0),
+             RbCollection->AddMemo(page, " ", 480, 418, 180, 16,
+                                   "制    表:  " + (FrmLogin ? FrmLogin->LoginUserName : AnsiString()), "CT", 7, 0)});
   rbReport1->ShowReport();
   gzk->SetFiltered(false);
 }

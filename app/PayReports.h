@@ -17,6 +17,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "app/ReportPreviewBridge.h"
 #include "platform/core/AnsiString.h"
@@ -24,6 +25,7 @@
 class TDataSet;
 class TrbPage;
 class TrbReport;
+class TrbView;
 class Variant;
 
 namespace payroll {
@@ -48,6 +50,13 @@ void AddPageNumber(TrbPage* page, int left, int top, int width);
 // The same for a loaded template's page-number texts (those naming
 // "[PAGE#]"), once its paper is set.
 void KeepPageNumbersOnPage(TrbPage* page);
+// The signature line at the foot of a built report, its texts given left
+// to right: each keeps the layout's left where it fits inside the page's
+// printable width; where it does not (the layout is drawn for a turned
+// sheet), the last ends at the right edge and each one before it moves
+// left as far as it must to end where the next begins, never past the
+// left edge.
+void KeepSignaturesOnPage(TrbPage* page, const std::vector<TrbView*>& line);
 
 // "0" for decimals <= 0, else "0." followed by that many zeros.
 AnsiString MoneyFormatString(int decimals);

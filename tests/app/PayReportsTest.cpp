@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <tuple>
+#include <vector>
 
 #include "AppTestSupport.h"
 #include "FakeDialogService.h"
@@ -220,6 +221,37 @@ TEST(ReportTexts, ADepartmentCodeStaysOneLiteralInTheBonusSelectionAndThePayShee
     EXPECT_EQ(selected(payroll::BonusSelectionSql(code)), 0);
     for (const char* sheet : {"职工工资单", "年薪人员工资单", "临时工工资单"})
       EXPECT_EQ(filtered(payroll::PaySheetFilter(*payroll::PaySheetOf(sheet), code, code)), 0) << sheet;
+  }
+}
+
+// The signature line drawn for a turned sheet: where it fits, it stays;
+// where it does not, its texts close up from the printable right edge,
+// each ending where the next begins, and none goes past the left edge.
+TEST(ReportTexts, SignaturesStayWhereTheyFitAndCloseUpFromTheRightEdgeWhereNot) {
+  const struct {
+    int paperWidth, leftMargin, rightMargin;
+    int lefts[3];
+  } cases[] = {
+      {3000, 0, 0, {200, 500, 900}},    // 1080 units: the layout fits
+      {2100, 0, 0, {200, 500, 576}},    // 756: only the last moves
+      {2100, 10, 20, {200, 496, 556}},  // right edge 736: the last two move
+      {1000, 0, 0, {60, 120, 180}},     // 360: all three close up
+      {500, 5, 0, {5, 5, 5}},           // 180: no further left than the left edge
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.paperWidth);
+    TrbPage page(256, c.paperWidth, 2970);
+    page.LeftMargin = c.leftMargin;
+    page.RightMargin = c.rightMargin;
+    std::vector<TrbView*> line;
+    const int lefts[] = {200, 500, 900}, widths[] = {60, 60, 180};
+    for (int i = 0; i < 3; ++i) {
+      auto* memo = new TrbMemoView;
+      memo->SetBounds(lefts[i], 405, widths[i], 16);
+      line.push_back(page.Add(memo));
+    }
+    payroll::KeepSignaturesOnPage(&page, line);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(line[i]->x, c.lefts[i]) << i;
   }
 }
 

@@ -196,8 +196,9 @@ TEST_F(MdiTest, ChildrenLiveInTheFramesClientArea) {
   ASSERT_NE(area, nullptr);
   EXPECT_EQ(area->geometry().top(), 30);
   EXPECT_EQ(area->geometry().height(), 370);
-  // (Several test programs sharing one X server may hold the activation.)
-  if (QApplication::activeWindow() == frame->Surface()->window()) {
+  // Only where this program alone decides the activation: test programs
+  // sharing one X server take it from one another between any two checks.
+  if (QGuiApplication::platformName() == "offscreen") {
     EXPECT_EQ(Screen->ActiveForm(), frame) << "the frame stays the active form";
   }
 }
