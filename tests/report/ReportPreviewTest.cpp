@@ -704,6 +704,10 @@ namespace {
 // A page whose objects cannot be read shows crossed out; the other pages
 // paint and the search passes over it.
 TEST_F(PreviewTest, ADamagedPageIsCrossedOutAndSkippedBySearch) {
+  // Where the search starts follows the window's size and scroll place,
+  // which a shared X server's other test programs disturb; the painting and
+  // the search are the same on every platform, so the headless run checks it.
+  if (QGuiApplication::platformName() != "offscreen") GTEST_SKIP() << "checked headless";
   TestReport report(3);
   TMemoryStream* s = report.emf.Pages(1).Stream.get();
   s->SetPosition(s->Size());
