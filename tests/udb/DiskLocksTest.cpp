@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -494,6 +495,25 @@ void ConnectQuickly(TUdbDataBase& db, const ScratchDir& dir) {
   db.SetLockRetryInterval(5);
 }
 
+// A table "gzk" of rows whose key field counts 0, step, 2 step, ... and
+// whose F01 is 0, with the index "PK" of those options on the key, or none.
+void MakeGzk(TUdbDataBase& db, const char* key, int rows, int step, std::optional<TIndexOptions> pk) {
+  TUdbTable t;
+  t.SetDataBase(&db);
+  t.SetTableName("gzk");
+  t.FieldDefs()->Add(key, ftInteger);
+  t.FieldDefs()->Add("F01", ftFloat);
+  if (pk) t.IndexDefs()->Add("PK", key, *pk);
+  t.CreateTable();
+  t.Open();
+  for (int i = 0; i < rows; ++i) {
+    t.Append();
+    t.FieldByName(key)->SetAsInteger(i * step);
+    t.FieldByName("F01")->SetAsFloat(0);
+    t.Post();
+  }
+}
+
 }  // namespace
 
 // The same through tables: rows a transaction changed cannot be edited by
@@ -506,20 +526,7 @@ TEST(DiskLocksTables, RowsATransactionChangedCannotBeEditedElsewhereUntilItEnds)
   connect(a);
   a.CreateDatabase();
   a.SetConnected(true);
-  {
-    TUdbTable t;
-    t.SetDataBase(&a);
-    t.SetTableName("gzk");
-    t.FieldDefs()->Add("ZGBH", ftInteger);
-    t.FieldDefs()->Add("F01", ftFloat);
-    t.CreateTable();
-    t.Open();
-    for (int i = 0; i < kRows; ++i) {
-      t.Append();
-      t.FieldByName("ZGBH")->SetAsInteger(i);
-      t.Post();
-    }
-  }
+  MakeGzk(a, "ZGBH", kRows, 1, std::nullopt);
   TUdbDataBase b;
   connect(b);
   b.SetConnected(true);
@@ -569,21 +576,7 @@ TEST(DiskLocksTables, APostWritesItsOwnRowWhateverAnotherConnectionDidMeanwhile)
   connect(a);
   a.CreateDatabase();
   a.SetConnected(true);
-  {
-    TUdbTable t;
-    t.SetDataBase(&a);
-    t.SetTableName("gzk");
-    t.FieldDefs()->Add("ID", ftInteger);
-    t.FieldDefs()->Add("F01", ftFloat);
-    t.IndexDefs()->Add("PK", "ID", TIndexOptions() << ixUnique);
-    t.CreateTable();
-    t.Open();
-    for (int i = 0; i < 100; ++i) {
-      t.Append();
-      t.FieldByName("ID")->SetAsInteger(i * 10);
-      t.Post();
-    }
-  }
+  MakeGzk(a, "ID", 100, 10, TIndexOptions() << ixUnique);
   TUdbDataBase b;
   connect(b);
   b.SetConnected(true);
@@ -670,22 +663,7 @@ TEST(DiskLocksTables, ATransactionsReadsSeeItsOwnChangesAndOthersOnceItsLocksAre
     t.SetTableName("gzk");
     t.Open();
   };
-  {
-    TUdbTable t;
-    t.SetDataBase(&a);
-    t.SetTableName("gzk");
-    t.FieldDefs()->Add("ZGBH", ftInteger);
-    t.FieldDefs()->Add("F01", ftFloat);
-    t.IndexDefs()->Add("PK", "ZGBH", TIndexOptions() << ixPrimary);
-    t.CreateTable();
-    t.Open();
-    for (int i = 0; i < 10; ++i) {
-      t.Append();
-      t.FieldByName("ZGBH")->SetAsInteger(i);
-      t.FieldByName("F01")->SetAsFloat(0);
-      t.Post();
-    }
-  }
+  MakeGzk(a, "ZGBH", 10, 1, TIndexOptions() << ixPrimary);
   TUdbDataBase b;
   connect(b);
   b.SetConnected(true);
