@@ -108,10 +108,7 @@ class TRecordChange {
     } catch (const std::exception& e) {
       UdbLogger().Log(ds_.tableName_, AnsiString("Savepoint of a failed change not restored: ") + e.what());
     }
-    TTableHeader* header = ds_.tableDef_->Header();
-    for (int offset = 0; offset + 4 <= static_cast<int>(savedHeader_.size()); offset += 4)
-      header->SetDWord(offset, Get32(savedHeader_.data() + offset));
-    header->SetDirty(savedHeaderDirty_);
+    RestoreHeader(savedHeaderDirty_);
     ds_.headerStamp_ = savedStamp_;
     ds_.indexMgr_.ResetAll();
     ds_.ForgetStorageWalk();
@@ -125,13 +122,7 @@ class TRecordChange {
     } catch (const std::exception& e) {
       UdbLogger().Log(ds_.tableName_, AnsiString("Index roots not reloaded: ") + e.what());
     }
-    if (began_) {
-      try {
-        ds_.EndAccess();
-      } catch (const std::exception& e) {
-        UdbLogger().Log(ds_.tableName_, AnsiString("Bracket not ended after a failed change: ") + e.what());
-      }
-    }
+    EndBracket();
   }
 
   void RunUndos() {
@@ -143,13 +134,7 @@ class TRecordChange {
       }
     }
     ds_.indexMgr_.ResetAll();
-    if (began_) {
-      try {
-        ds_.EndAccess();
-      } catch (const std::exception& e) {
-        UdbLogger().Log(ds_.tableName_, AnsiString("Bracket not ended after a failed change: ") + e.what());
-      }
-    }
+    EndBracket();
   }
 
   // Drops every page the change wrote and puts the in-memory state of the
@@ -160,10 +145,7 @@ class TRecordChange {
     } catch (const std::exception& e) {
       UdbLogger().Log(ds_.tableName_, AnsiString("Rollback of a failed change failed: ") + e.what());
     }
-    TTableHeader* header = ds_.tableDef_->Header();
-    for (int offset = 0; offset + 4 <= static_cast<int>(savedHeader_.size()); offset += 4)
-      header->SetDWord(offset, Get32(savedHeader_.data() + offset));
-    header->SetDirty(false);
+    RestoreHeader(false);
     // The stamp counted our header write that the file never got: another
     // connection's next commit would bring the file's counter to the same
     // number, and the next bracket would take the table as unchanged.
@@ -176,6 +158,24 @@ class TRecordChange {
       UdbLogger().Log(ds_.tableName_, AnsiString("Index roots not reloaded: ") + e.what());
     }
     ds_.readAhead_.Reset();
+  }
+
+  // The table header in memory as it was saved at the change's start.
+  void RestoreHeader(bool dirty) {
+    TTableHeader* header = ds_.tableDef_->Header();
+    for (int offset = 0; offset + 4 <= static_cast<int>(savedHeader_.size()); offset += 4)
+      header->SetDWord(offset, Get32(savedHeader_.data() + offset));
+    header->SetDirty(dirty);
+  }
+
+  // Ends the bracket the change began, if it began one.  Never throws.
+  void EndBracket() {
+    if (!began_) return;
+    try {
+      ds_.EndAccess();
+    } catch (const std::exception& e) {
+      UdbLogger().Log(ds_.tableName_, AnsiString("Bracket not ended after a failed change: ") + e.what());
+    }
   }
 
   TUdbDataSet& ds_;
